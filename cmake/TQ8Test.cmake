@@ -1,0 +1,15 @@
+# tq8_add_test(NAME name SOURCES ... LIBS ... [GUI])
+# A GoogleTest executable registered with CTest test by test. GUI tests run on
+# Qt's offscreen platform so that no display is needed.
+function(tq8_add_test)
+  cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  set(env "VLT_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  if(T_GUI)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+  endif()
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()

@@ -1,0 +1,14 @@
+#pragma once
+// The one place where text changes between UTF-8 (files, wire, libxml2) and
+// wide characters (the applications' own strings).
+#include <string>
+#include <string_view>
+
+namespace vlt {
+
+// Invalid UTF-8 sequences become U+FFFD; nothing is dropped silently.
+std::wstring Utf8ToWide(std::string_view utf8);
+// Wide characters that are not Unicode scalar values become U+FFFD.
+std::string WideToUtf8(std::wstring_view wide);
+
+} // namespace vlt
