@@ -1,0 +1,112 @@
+#include "RegistryStore.h"
+#include "RegistryTestDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace vlt;
+
+namespace {
+
+const RegHive kUser = RegHive::CurrentUser;
+const wchar_t* const kKey = L"Shared\\Values";
+
+std::wstring ValueName(int writer, int i)
+{
+    return L"w" + std::to_wstring(writer) + L"_" + std::to_wstring(i);
+}
+
+uint32_t ValueOf(int writer, int i)
+{
+    return static_cast<uint32_t>(writer * 100000 + i);
+}
+
+// Returns the number of failed writes.
+int WriteValues(int writer, int count)
+{
+    int failures = 0;
+    for (int i = 0; i < count; ++i)
+        if (!RegistryStore::SetDWord(kUser, kKey, ValueName(writer, i), ValueOf(writer, i)))
+            ++failures;
+    return failures;
+}
+
+void ExpectAllValues(int writers, int count)
+{
+    EXPECT_EQ(RegistryStore::EnumValueNames(kUser, kKey).size(), static_cast<size_t>(writers * count));
+    for (int w = 0; w < writers; ++w) {
+        for (int i = 0; i < count; ++i) {
+            uint32_t value = 0;
+            ASSERT_TRUE(RegistryStore::GetDWord(kUser, kKey, ValueName(w, i), value))
+                << "writer " << w << " value " << i << " lost";
+            EXPECT_EQ(value, ValueOf(w, i));
+        }
+    }
+}
+
+TEST(RegistryConcurrencyTest, TwoProcessesLoseNothing)
+{
+    RegistryTestDir dir;
+    constexpr int kWriters = 2;
+    constexpr int kCount = 200;
+    pid_t children[kWriters];
+    for (int w = 0; w < kWriters; ++w) {
+        children[w] = ::fork();
+        ASSERT_GE(children[w], 0);
+        if (children[w] == 0)
+            ::_exit(WriteValues(w, kCount) == 0 ? 0 : 1);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "a writer process saw failed writes";
+    }
+    ExpectAllValues(kWriters, kCount);
+}
+
+TEST(RegistryConcurrencyTest, ThreadsLoseNothingAndReadersSeeWholeFiles)
+{
+    RegistryTestDir dir;
+    constexpr int kWriters = 4;
+    constexpr int kCount = 50;
+    std::atomic<int> failures{0};
+    std::atomic<bool> writing{true};
+    std::atomic<int> readErrors{0};
+    std::thread reader([&] {
+        while (writing) {
+            RegistryStore::EnumValueNames(kUser, kKey);
+            if (!RegistryStore::LastError().empty())
+                ++readErrors;
+        }
+    });
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back([&, w] { failures += WriteValues(w, kCount); });
+    for (auto& t : writers)
+        t.join();
+    writing = false;
+    reader.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(readErrors, 0);
+    ExpectAllValues(kWriters, kCount);
+}
+
+TEST(RegistryConcurrencyTest, LastErrorBelongsToItsThread)
+{
+    RegistryTestDir dir;
+    WriteBytes(RegistryStore::HiveFile(RegHive::LocalMachine), "broken");
+    EXPECT_FALSE(RegistryStore::KeyExists(RegHive::LocalMachine, L"A"));
+    ASSERT_FALSE(RegistryStore::LastError().empty());
+    std::string otherThreadError = "not run";
+    std::thread([&] { otherThreadError = RegistryStore::LastError(); }).join();
+    EXPECT_TRUE(otherThreadError.empty());
+    EXPECT_FALSE(RegistryStore::LastError().empty());
+}
+
+} // namespace
