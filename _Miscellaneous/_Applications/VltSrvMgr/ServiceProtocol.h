@@ -1,0 +1,58 @@
+#pragma once
+// The service protocol on a connected TCP socket: each message a 4-byte
+// big-endian length, then one XML document. All routines return 0 or a
+// negative result code (ServiceErrors.h).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+struct ServiceHostOptions;
+
+constexpr size_t kReceiveBufferSize = 4096;
+constexpr const char* kRequestRoot = "VltServiceRequest";
+
+// The host's two fixed replies.
+constexpr const char kReplySuccess[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?><VltServiceResponse error=\"false\"></VltServiceResponse>";
+constexpr const char kReplyNotHandled[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?><VltServiceResponse handled=\"false\"></VltServiceResponse>";
+// Text of the error reply to a call that a service failed.
+constexpr const char kInvalidRequestText[] = "Invalid or missing request data";
+
+// -536 when the peer has closed, -525 on a failed call (or a time-out).
+int32_t SendAll(int socket, const char* data, size_t count, int flags);
+int32_t ReceiveAll(int socket, char* buffer, size_t count, int flags);
+
+int32_t SendFramedMessage(int socket, const char* text, size_t count);
+int32_t SendFramedMessage(int socket, const std::string& text);
+
+// errorText null or empty: no ErrorText element. Always 0.
+int32_t BuildResponse(std::string& out, bool success, const char* errorText);
+int32_t SendResponse(int socket, bool success, const char* errorText);
+
+// Receives one message through the 4096-byte buffer and parses it while it
+// arrives, without network access, DTD loading or entity substitution.
+// 0: well-formed document. -532: not well formed, a zero length or one over
+// the options' limit (doc may hold a partial document the caller frees).
+// -525: socket failure, time-out or a length with the top bit set; -536: the
+// peer closed before a message began; -531: the parser failed. options may
+// be null (no limit below 2^31, no time-outs).
+int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions* options,
+                             xmlDocPtr& doc, uint32_t& length);
+// The same with a parser kept by the caller from one message to the next
+// (null at first; free it with FreeMessageParser).
+int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions* options,
+                             xmlDocPtr& doc, uint32_t& length, xmlParserCtxtPtr& parser);
+void FreeMessageParser(xmlParserCtxtPtr& parser);
+
+// Text of /VltServiceRequest/Call/Parameters/<name>; -534 when missing.
+int32_t GetCallParameter(xmlDocPtr doc, const char* name, std::string& text);
+// Its leading signed decimal number; -534 when missing, not a number or out
+// of range, -2 without a document.
+int32_t GetCallParameterInt(xmlDocPtr doc, const char* name, int32_t& value);
+
+// Sets the socket's receive and send time-outs (0: none).
+void SetSocketTimeouts(int socket, int32_t receiveMs, int32_t sendMs);

@@ -1,0 +1,39 @@
+#pragma once
+// Helpers of the service host tests: loopback clients, frames, scratch files.
+#include <cstdint>
+#include <string>
+
+namespace srvtest {
+
+// A port on 127.0.0.1 that was free a moment ago (chosen by the system).
+uint16_t FreePort();
+// Connected to 127.0.0.1:port, or -1.
+int ConnectLoopback(uint16_t port);
+// The 4-byte big-endian length, then the text.
+std::string Frame(const std::string& text);
+bool WriteAll(int fd, const std::string& bytes);
+// One framed message; false when the peer closed or failed first.
+bool ReadFrame(int fd, std::string& text);
+// True when the peer has closed (reads to the end, discarding what comes).
+bool PeerClosed(int fd);
+// Sets a receive time-out on a test client so that a broken host fails the
+// test instead of hanging it.
+void SetClientTimeout(int fd, int seconds);
+
+std::string ScratchDir(const std::string& name);
+bool WriteTextFile(const std::string& path, const std::string& text);
+
+// Request texts.
+std::string ConnectRequest(const std::string& inner = "", const std::string& serviceAttr = "");
+std::string CallRequest(const std::string& method, const std::string& parameters = "");
+std::string EchoReply(const std::string& text, const std::string& service);
+extern const char kPing[];
+extern const char kDisconnect[];
+
+int CountOpenFds();
+int CountThreads();
+// The thread count to come back to: taken after one thread has been started
+// and joined, since a sanitizer's runtime adds a helper thread of its own then.
+int ThreadBaseline();
+
+} // namespace srvtest

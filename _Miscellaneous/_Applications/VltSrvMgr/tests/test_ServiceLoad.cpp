@@ -1,0 +1,252 @@
+// Load and fault suite: many clients at once, hostile input, slow clients,
+// and the host's threads, descriptors and memory afterwards. Loopback only.
+#include <arpa/inet.h>
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <future>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "CTestServiceClass.h"
+#include "CTestServiceInstance.h"
+#include "CVltServiceClass.h"
+#include "CVltServiceMgr.h"
+#include "ServiceErrors.h"
+#include "ServiceProtocol.h"
+#include "TestSupport.h"
+
+using namespace srvtest;
+
+namespace {
+
+constexpr uint32_t kMessageCap = 1024 * 1024;
+
+std::string Prefix(uint32_t length)
+{
+    const uint32_t be = htonl(length);
+    return std::string(reinterpret_cast<const char*>(&be), 4);
+}
+
+long ResidentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+class Load : public ::testing::Test {
+protected:
+    void StartHost()
+    {
+        ServiceHostOptions options;
+        options.bindAddress = "127.0.0.1";
+        options.maxMessageBytes = kMessageCap;
+        options.maxConnections = 1000;
+        manager = std::make_unique<CVltServiceMgr>(options);
+        port = FreePort();
+        manager->SetBuiltInServices({[] { return new CTestServiceClass("Board", 1); }});
+        ASSERT_EQ(manager->LoadConfig("/nonexistent/VltSvcCfg.xml", false), kSvcInvalidContextFile);
+        board = manager->FindClass(1);
+        ASSERT_NE(board, nullptr);
+        board->SetPort(port);
+        ASSERT_EQ(board->StartListening(), 0);
+    }
+    void TearDown() override
+    {
+        if (manager)
+            manager->UnloadAll();
+    }
+    int Client()
+    {
+        return ConnectLoopback(port);
+    }
+    static bool Ask(int fd, const std::string& request, const std::string& expected)
+    {
+        std::string reply;
+        return WriteAll(fd, Frame(request)) && ReadFrame(fd, reply) && reply == expected;
+    }
+    // Connects and opens the conversation; -1 on any failure.
+    int Connected()
+    {
+        int fd = Client();
+        if (fd >= 0 && !Ask(fd, ConnectRequest(), kReplySuccess)) {
+            close(fd);
+            fd = -1;
+        }
+        return fd;
+    }
+
+    // One well-behaved client: the number of replies that were exactly right.
+    int GoodClient(int id, int calls)
+    {
+        int fd = Connected();
+        if (fd < 0)
+            return 0;
+        int good = 1;
+        for (int i = 0; i < calls; ++i) {
+            const std::string text = "c" + std::to_string(id) + "&amp;" + std::to_string(i);
+            good += (i % 10 == 9) ? Ask(fd, kPing, kReplySuccess)
+                                  : Ask(fd, CallRequest("Echo", "<Text>" + text + "</Text>"), EchoReply(text, "Board"));
+        }
+        good += WriteAll(fd, Frame(kDisconnect)) && PeerClosed(fd);
+        close(fd);
+        return good;
+    }
+
+    // A hostile client: true when the host behaved (closed on bad input).
+    bool HostileClient(int kind)
+    {
+        int fd = Connected();
+        if (fd < 0)
+            return false;
+        bool ok = true;
+        const std::string ping = Frame(kPing);
+        switch (kind % 9) {
+        case 0: ok = WriteAll(fd, Frame("\x01\x02 not xml at all <<<")) && PeerClosed(fd); break;
+        case 1: ok = WriteAll(fd, Prefix(0)) && PeerClosed(fd); break;
+        case 2: ok = WriteAll(fd, Prefix(0x80000000u) + "<a/>") && PeerClosed(fd); break;
+        case 3: ok = WriteAll(fd, Prefix(0x7FFFFFFFu) + "<Vlt"); break; // then close
+        case 4: ok = WriteAll(fd, Prefix(kMessageCap + 1) + "<VltServiceRequest>") && PeerClosed(fd); break;
+        case 5: ok = WriteAll(fd, ping.substr(0, 2)); break;                 // gone mid-prefix
+        case 6: ok = WriteAll(fd, ping.substr(0, ping.size() / 2)); break;   // gone mid-body
+        case 7: ok = WriteAll(fd, Frame(CallRequest("Big", "<Size>200000</Size>"))); break; // gone before the reply
+        case 8: // slow: one byte every 10 ms, then a full answer
+            for (char byte : ping) {
+                ok = ok && WriteAll(fd, std::string(1, byte));
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            {
+                std::string reply;
+                ok = ok && ReadFrame(fd, reply) && reply == kReplySuccess;
+            }
+            break;
+        }
+        close(fd);
+        return ok;
+    }
+
+    // The full mix once: every good reply and every hostile client checked.
+    void RunMix(int goodClients, int calls, int hostileClients)
+    {
+        std::vector<std::future<int>> good;
+        std::vector<std::future<bool>> hostile;
+        for (int c = 0; c < goodClients; ++c)
+            good.push_back(std::async(std::launch::async, [this, c, calls] { return GoodClient(c, calls); }));
+        for (int h = 0; h < hostileClients; ++h)
+            hostile.push_back(std::async(std::launch::async, [this, h] { return HostileClient(h); }));
+        int exact = 0;
+        for (auto& client : good)
+            exact += client.get();
+        int behaved = 0;
+        for (auto& client : hostile)
+            behaved += client.get();
+        EXPECT_EQ(exact, goodClients * (calls + 2));
+        EXPECT_EQ(behaved, hostileClients);
+    }
+
+    // Waits (bounded) until the host has ended every connection thread.
+    void WaitForConnectionsToEnd()
+    {
+        for (int i = 0; i < 500 && board->GetConnectionCount() > 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(board->GetConnectionCount(), 0u);
+    }
+
+    std::unique_ptr<CVltServiceMgr> manager;
+    CVltServiceClass* board = nullptr;
+    uint16_t port = 0;
+};
+
+} // namespace
+
+TEST_F(Load, ManyClientsWithHostileOnesMixedIn)
+{
+    const int threadsBefore = ThreadBaseline();
+    const int fdsBefore = CountOpenFds();
+    StartHost();
+    RunMix(200, 100, 45);
+    WaitForConnectionsToEnd();
+    const long residentAfterFirst = ResidentKiB();
+    RunMix(200, 100, 45);
+    WaitForConnectionsToEnd();
+    // A second round must not need much more memory than the first did.
+    EXPECT_LT(ResidentKiB() - residentAfterFirst, 64 * 1024);
+    EXPECT_EQ(CTestServiceInstance::s_alive, 0);
+    manager->UnloadAll();
+    EXPECT_EQ(CountThreads(), threadsBefore);
+    EXPECT_EQ(CountOpenFds(), fdsBefore);
+}
+
+TEST_F(Load, StopWithFiftyClientsMidMessage)
+{
+    const int threadsBefore = ThreadBaseline();
+    const int fdsBefore = CountOpenFds();
+    StartHost();
+    std::vector<int> fds;
+    const std::string frame = Frame(CallRequest("Echo", "<Text>never finished</Text>"));
+    for (int i = 0; i < 50; ++i) {
+        int fd = Connected();
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(WriteAll(fd, frame.substr(0, 4 + static_cast<size_t>(i % 20))));
+        fds.push_back(fd);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    manager->UnloadAll();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(3));
+    EXPECT_EQ(CTestServiceInstance::s_alive, 0);
+    for (int fd : fds) {
+        EXPECT_TRUE(PeerClosed(fd));
+        close(fd);
+    }
+    EXPECT_EQ(CountThreads(), threadsBefore);
+    EXPECT_EQ(CountOpenFds(), fdsBefore);
+}
+
+TEST_F(Load, ListenerOutlivesRunningOutOfDescriptors)
+{
+    StartHost();
+    int served = Connected();
+    ASSERT_GE(served, 0);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(CountOpenFds() + 64);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    // Take every free descriptor but one, which the next client gets, so that
+    // the host's accept fails with EMFILE.
+    std::vector<int> fillers;
+    for (int i = 0; i < 4096; ++i) {
+        int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            break;
+        fillers.push_back(fd);
+    }
+    ASSERT_FALSE(fillers.empty());
+    close(fillers.back());
+    fillers.pop_back();
+    int starved = Client();
+    ASSERT_GE(starved, 0);
+    ASSERT_TRUE(WriteAll(starved, Frame(ConnectRequest())));
+    SetClientTimeout(starved, 1);
+    std::string reply;
+    EXPECT_FALSE(ReadFrame(starved, reply)); // not accepted while descriptors are out
+    for (int fd : fillers)
+        close(fd);
+    setrlimit(RLIMIT_NOFILE, &old);
+    SetClientTimeout(starved, 20);
+    // The listener retried instead of giving up: the queued client is served.
+    ASSERT_TRUE(ReadFrame(starved, reply));
+    EXPECT_EQ(reply, kReplySuccess);
+    EXPECT_TRUE(Ask(served, kPing, kReplySuccess));
+    EXPECT_EQ(board->GetExitInfo().exitCode, 0);
+    close(starved);
+    close(served);
+}

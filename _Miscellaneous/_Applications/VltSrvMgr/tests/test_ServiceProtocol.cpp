@@ -1,0 +1,293 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "CAutoXmlDoc.h"
+#include "ServiceErrors.h"
+#include "ServiceHostOptions.h"
+#include "ServiceProtocol.h"
+#include "TestSupport.h"
+
+using namespace srvtest;
+
+namespace {
+
+class SocketPair : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        SetClientTimeout(fds[0], 20);
+        SetClientTimeout(fds[1], 20);
+    }
+    void TearDown() override
+    {
+        if (fds[0] >= 0)
+            close(fds[0]);
+        if (fds[1] >= 0)
+            close(fds[1]);
+    }
+    void CloseClient()
+    {
+        close(fds[0]);
+        fds[0] = -1;
+    }
+    int32_t Receive(CAutoXmlDoc& doc, uint32_t& length, const ServiceHostOptions* options = nullptr)
+    {
+        xmlDocPtr parsed = nullptr;
+        const int32_t rc = ReceiveFramedMessage(fds[1], buffer, options, parsed, length);
+        doc.Attach(parsed);
+        return rc;
+    }
+    std::string Prefix(uint32_t length)
+    {
+        const uint32_t be = htonl(length);
+        return std::string(reinterpret_cast<const char*>(&be), 4);
+    }
+    std::string Pending()
+    {
+        char data[64];
+        ssize_t n = recv(fds[1], data, sizeof data, MSG_DONTWAIT);
+        return n > 0 ? std::string(data, static_cast<size_t>(n)) : std::string();
+    }
+
+    int fds[2] = {-1, -1};
+    char buffer[kReceiveBufferSize];
+};
+
+std::string RootName(xmlDocPtr doc)
+{
+    xmlNodePtr root = xmlDocGetRootElement(doc);
+    return root ? reinterpret_cast<const char*>(root->name) : "";
+}
+
+std::string Built(bool success, const char* text)
+{
+    std::string out = "junk";
+    EXPECT_EQ(BuildResponse(out, success, text), 0);
+    return out;
+}
+
+} // namespace
+
+TEST(ServiceReplies, FixedRepliesHaveTheirExactSizes)
+{
+    EXPECT_EQ(sizeof kReplySuccess - 1, 93u);
+    EXPECT_EQ(sizeof kReplyNotHandled - 1, 95u);
+    EXPECT_EQ(std::string(kReplyNotHandled),
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?><VltServiceResponse handled=\"false\"></VltServiceResponse>");
+}
+
+TEST(ServiceReplies, BuildResponseForms)
+{
+    const std::string head = "<?xml version=\"1.0\" encoding=\"utf-8\"?><VltServiceResponse error=\"";
+    EXPECT_EQ(Built(true, nullptr), kReplySuccess);
+    EXPECT_EQ(Built(false, nullptr), head + "true\" ></VltServiceResponse>");
+    EXPECT_EQ(Built(false, "Invalid or missing request data"),
+              head + "true\" ><ErrorText>Invalid or missing request data</ErrorText></VltServiceResponse>");
+    EXPECT_EQ(Built(true, "note"), head + "false\" ><ErrorText>note</ErrorText></VltServiceResponse>");
+}
+
+TEST(ServiceReplies, ErrorTextIsEscaped)
+{
+    EXPECT_EQ(Built(false, "a<b> & 'c' \"d\" &amp;"),
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?><VltServiceResponse error=\"true\" ><ErrorText>"
+              "a&lt;b&gt; &amp; &apos;c&apos; &quot;d&quot; &amp;amp;</ErrorText></VltServiceResponse>");
+    // A lone Windows-1252 apostrophe is escaped; valid UTF-8 passes unchanged.
+    EXPECT_NE(Built(false, "it\x92s").find("<ErrorText>it&apos;s</ErrorText>"), std::string::npos);
+    EXPECT_NE(Built(false, "it\xE2\x80\x99s").find("<ErrorText>it\xE2\x80\x99s</ErrorText>"), std::string::npos);
+}
+
+TEST_F(SocketPair, FramedMessageRoundTrip)
+{
+    const std::string text = "<VltServiceRequest><Ping/></VltServiceRequest>";
+    ASSERT_EQ(SendFramedMessage(fds[0], text), 0);
+    CAutoXmlDoc doc;
+    uint32_t length = 0;
+    ASSERT_EQ(Receive(doc, length), 0);
+    EXPECT_EQ(length, text.size());
+    EXPECT_EQ(RootName(doc), "VltServiceRequest");
+}
+
+TEST_F(SocketPair, SendResponseSendsTheFrameByteForByte)
+{
+    ASSERT_EQ(SendResponse(fds[1], false, "x<y"), 0);
+    std::string got;
+    ASSERT_TRUE(ReadFrame(fds[0], got));
+    std::string expected;
+    BuildResponse(expected, false, "x<y");
+    EXPECT_EQ(got, expected);
+    ASSERT_EQ(SendResponse(fds[1], true, nullptr), 0);
+    ASSERT_TRUE(ReadFrame(fds[0], got));
+    EXPECT_EQ(got, kReplySuccess);
+}
+
+TEST_F(SocketPair, LongMessageArrivesInPieces)
+{
+    std::string text = "<VltServiceRequest><Call method=\"Echo\"><Parameters><Text>";
+    for (int i = 0; i < 3000; ++i)
+        text += "\xC3\xA9\xE2\x82\xAC"; // multi-byte characters cut by piece boundaries
+    text += "</Text></Parameters></Call></VltServiceRequest>";
+    ASSERT_GT(text.size(), 3u * kReceiveBufferSize);
+    std::thread writer([&] {
+        const std::string frame = Frame(text);
+        // Uneven pieces, so that the receiver sees short reads too.
+        for (size_t at = 0, step = 1; at < frame.size(); at += step, step = step * 3 % 1777 + 1)
+            WriteAll(fds[0], frame.substr(at, step));
+    });
+    CAutoXmlDoc doc;
+    uint32_t length = 0;
+    const int32_t rc = Receive(doc, length);
+    writer.join();
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(length, text.size());
+    std::string value;
+    ASSERT_EQ(GetCallParameter(doc, "Text", value), 0);
+    EXPECT_EQ(value.size(), 3000u * 5u);
+    EXPECT_EQ(value.substr(0, 5), "\xC3\xA9\xE2\x82\xAC");
+}
+
+TEST_F(SocketPair, ZeroLengthIsMalformed)
+{
+    ASSERT_TRUE(WriteAll(fds[0], Prefix(0)));
+    CAutoXmlDoc doc;
+    uint32_t length = 99;
+    EXPECT_EQ(Receive(doc, length), kSvcMalformedXml);
+    EXPECT_EQ(length, 0u);
+    EXPECT_TRUE(doc.IsEmpty());
+}
+
+TEST_F(SocketPair, TopBitLengthIsASocketError)
+{
+    ASSERT_TRUE(WriteAll(fds[0], Prefix(0x80000000u) + "<a/>"));
+    CAutoXmlDoc doc;
+    uint32_t length = 0;
+    EXPECT_EQ(Receive(doc, length), kSvcSocketError);
+    EXPECT_EQ(Pending(), "<a/>"); // nothing of the body was read
+}
+
+TEST_F(SocketPair, LengthOverTheLimitIsRefusedUnread)
+{
+    ServiceHostOptions options;
+    options.maxMessageBytes = 64;
+    ASSERT_TRUE(WriteAll(fds[0], Prefix(65) + "<abc/>"));
+    CAutoXmlDoc doc;
+    uint32_t length = 0;
+    EXPECT_EQ(Receive(doc, length, &options), kSvcMalformedXml);
+    EXPECT_EQ(length, 65u);
+    EXPECT_EQ(Pending(), "<abc/>");
+    // The largest signed length is refused the same way, without an allocation.
+    ASSERT_TRUE(WriteAll(fds[0], Prefix(0x7FFFFFFFu) + "<x"));
+    ServiceHostOptions defaults;
+    EXPECT_EQ(Receive(doc, length, &defaults), kSvcMalformedXml);
+}
+
+TEST_F(SocketPair, MessageAtTheLimitIsAccepted)
+{
+    ServiceHostOptions options;
+    const std::string text = "<VltServiceRequest/>";
+    options.maxMessageBytes = static_cast<uint32_t>(text.size());
+    ASSERT_EQ(SendFramedMessage(fds[0], text), 0);
+    CAutoXmlDoc doc;
+    uint32_t length = 0;
+    EXPECT_EQ(Receive(doc, length, &options), 0);
+}
+
+TEST_F(SocketPair, TruncatedBodyIsASocketError)
+{
+    ASSERT_TRUE(WriteAll(fds[0], Prefix(100) + "<VltServiceRequest>"));
+    CloseClient();
+    CAutoXmlDoc doc;
+    uint32_t length = 0;
+    EXPECT_EQ(Receive(doc, length), kSvcSocketError);
+    EXPECT_TRUE(doc.IsEmpty());
+}
+
+TEST_F(SocketPair, CloseBeforeOrWithinThePrefixIsADisconnect)
+{
+    ASSERT_TRUE(WriteAll(fds[0], std::string("\0\0", 2)));
+    CloseClient();
+    CAutoXmlDoc doc;
+    uint32_t length = 0;
+    EXPECT_EQ(Receive(doc, length), kSvcClientDisconnected);
+}
+
+TEST_F(SocketPair, MalformedXmlGivesMalformedCode)
+{
+    ASSERT_EQ(SendFramedMessage(fds[0], std::string("<VltServiceRequest><Ping>")), 0);
+    CAutoXmlDoc doc;
+    uint32_t length = 0;
+    EXPECT_EQ(Receive(doc, length), kSvcMalformedXml);
+    ASSERT_EQ(SendFramedMessage(fds[0], std::string("garbage")), 0);
+    EXPECT_EQ(Receive(doc, length), kSvcMalformedXml);
+}
+
+TEST_F(SocketPair, SilentPeerTimesOut)
+{
+    ServiceHostOptions options;
+    options.idleTimeoutMs = 50;
+    std::thread([&] {
+        CAutoXmlDoc doc;
+        uint32_t length = 0;
+        EXPECT_EQ(Receive(doc, length, &options), kSvcSocketError);
+        EXPECT_EQ(GetLastSocketError(), 10060);
+    }).join();
+}
+
+TEST_F(SocketPair, StalledBodyTimesOut)
+{
+    ServiceHostOptions options;
+    options.messageTimeoutMs = 50;
+    ASSERT_TRUE(WriteAll(fds[0], Prefix(50) + "<Vlt"));
+    CAutoXmlDoc doc;
+    uint32_t length = 0;
+    EXPECT_EQ(Receive(doc, length, &options), kSvcSocketError);
+}
+
+TEST_F(SocketPair, ExternalEntitiesAreNotLoaded)
+{
+    const std::string secret = ScratchDir("xxe") + "/secret.txt";
+    ASSERT_TRUE(WriteTextFile(secret, "TOPSECRET"));
+    const std::string text = "<?xml version=\"1.0\"?><!DOCTYPE VltServiceRequest [<!ENTITY e SYSTEM \"file://" + secret
+        + "\">]><VltServiceRequest><Call method=\"Echo\"><Parameters><Text>&e;</Text></Parameters></Call>"
+          "</VltServiceRequest>";
+    ASSERT_EQ(SendFramedMessage(fds[0], text), 0);
+    CAutoXmlDoc doc;
+    uint32_t length = 0;
+    ASSERT_EQ(Receive(doc, length), 0);
+    std::string value;
+    ASSERT_EQ(GetCallParameter(doc, "Text", value), 0);
+    EXPECT_EQ(value.find("TOPSECRET"), std::string::npos);
+}
+
+TEST(CallParameters, TextAndNumbers)
+{
+    const std::string text = "<VltServiceRequest><Call method=\"M\"><Parameters><A>hello</A><Empty/><Zero>0</Zero>"
+                             "<Num>  -42 dB</Num><Word>abc</Word><Huge>99999999999</Huge><Max>2147483647</Max>"
+                             "</Parameters></Call></VltServiceRequest>";
+    CAutoXmlDoc doc(xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, 0));
+    ASSERT_FALSE(doc.IsEmpty());
+    std::string value;
+    EXPECT_EQ(GetCallParameter(doc, "A", value), 0);
+    EXPECT_EQ(value, "hello");
+    EXPECT_EQ(GetCallParameter(doc, "Empty", value), 0);
+    EXPECT_EQ(value, "");
+    EXPECT_EQ(GetCallParameter(doc, "Missing", value), kSvcMalformedRequest);
+    int32_t number = 5;
+    EXPECT_EQ(GetCallParameterInt(doc, "Zero", number), 0);
+    EXPECT_EQ(number, 0);
+    EXPECT_EQ(GetCallParameterInt(doc, "Num", number), 0);
+    EXPECT_EQ(number, -42);
+    EXPECT_EQ(GetCallParameterInt(doc, "Max", number), 0);
+    EXPECT_EQ(number, 2147483647);
+    number = 5;
+    EXPECT_EQ(GetCallParameterInt(doc, "Word", number), kSvcMalformedRequest);
+    EXPECT_EQ(GetCallParameterInt(doc, "Huge", number), kSvcMalformedRequest);
+    EXPECT_EQ(GetCallParameterInt(doc, "Empty", number), kSvcMalformedRequest);
+    EXPECT_EQ(GetCallParameterInt(doc, "Missing", number), kSvcMalformedRequest);
+    EXPECT_EQ(number, 5);
+    EXPECT_EQ(GetCallParameterInt(nullptr, "Zero", number), kSvcInvalidArgument);
+}
