@@ -1,0 +1,471 @@
+#include "CSimBoard.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "ChannelSelection.h"
+#include "TQ8_64.h"
+
+namespace tq8 {
+
+namespace {
+constexpr double kOverheadSeconds = 50e-6;
+constexpr double kTransferBytesPerSecond = 800e6;
+constexpr double kCounterMHz = 125.0;
+constexpr uint32_t kChunkBytes = 1u << 18;
+
+bool IsAcquisitionMode(int mode)
+{
+    return mode == TQ8_MODE_RAM_ACQ || mode == TQ8_MODE_PCI_BUFFERED_ACQ || mode == TQ8_MODE_ZAB_ACQ
+           || mode == TQ8_MODE_ZAB_BUFFERED_ACQ;
+}
+} // namespace
+
+struct CSimBoard::Run {
+    AcqTarget target;
+    uint32_t start;
+    uint64_t frames;
+    int channels;
+    RenderSetup setup;
+    SimRng rng;
+    CSignalGenerator generator; // a copy: signals may change while it runs
+    int timestampMode;
+    uint64_t counterAtStart;
+    uint64_t epoch;
+};
+
+CSimBoard::CSimBoard(const BoardDescription& desc)
+    : m_desc(desc), m_eeprom(MakeEepromImage(desc)), m_settings(desc), m_ram(desc.ramSize),
+      m_fifoDepth(CTimestampFifo::kDefaultDepth), m_seed(desc.serial), m_counterOrigin(Clock::now())
+{
+}
+
+int32_t CSimBoard::ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const
+{
+    if (words == nullptr || count == 0)
+        return TQ8_ERR_INVALID_ARG;
+    if (first >= kEepromWords || count > kEepromWords - first)
+        return TQ8_ERR_OUT_OF_BOUNDS;
+    std::lock_guard lock(m_mutex);
+    std::copy_n(m_eeprom.begin() + first, count, words);
+    return TQ8_OK;
+}
+
+int32_t CSimBoard::WriteEeprom(uint32_t first, const uint16_t* words, uint32_t count)
+{
+    if (words == nullptr || count == 0)
+        return TQ8_ERR_INVALID_ARG;
+    if (first >= kEepromWords || count > kEepromWords - first)
+        return TQ8_ERR_OUT_OF_BOUNDS;
+    std::lock_guard lock(m_mutex);
+    std::copy_n(words, count, m_eeprom.begin() + first);
+    return TQ8_OK;
+}
+
+int32_t CSimBoard::Set(SettingId id, double value)
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings.Set(id, value);
+}
+
+double CSimBoard::Get(SettingId id) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings.Get(id);
+}
+
+int32_t CSimBoard::SetExtDividers(int32_t d1, int32_t d2)
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings.SetExtDividers(d1, d2);
+}
+
+int32_t CSimBoard::SetMemoryRegion(uint32_t count, uint32_t start)
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings.SetMemoryRegion(count, start);
+}
+
+int32_t CSimBoard::SetProcessingParam(uint16_t index, uint16_t value)
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings.SetProcessingParam(index, value);
+}
+
+int32_t CSimBoard::LoadFir(FirBank bank, const int16_t* taps, size_t count)
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings.LoadFir(bank, taps, count);
+}
+
+CBoardSettings CSimBoard::Settings() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings;
+}
+
+int32_t CSimBoard::ApplySettings(const CBoardSettings& settings)
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings.CopyFrom(settings);
+}
+
+void CSimBoard::SetDefaults()
+{
+    std::lock_guard lock(m_mutex);
+    m_settings.SetDefaults();
+    m_softTrigger = false;
+}
+
+int32_t CSimBoard::CenterSignal(int channel, int target)
+{
+    if (channel < 0 || channel > m_desc.InputChannels() || target < 0 || target > 255)
+        return TQ8_ERR_INVALID_ARG;
+    std::lock_guard lock(m_mutex);
+    int first = channel == 0 ? 0 : channel - 1;
+    int last = channel == 0 ? m_desc.InputChannels() - 1 : channel - 1;
+    for (int c = first; c <= last; ++c) {
+        // Sixteen DC-offset steps move the signal by one code.
+        double natural = 128.0 + m_desc.InherentOffset(c) + m_generator.Signal(c).offset;
+        double dc = 2048.0 + (target - natural) * 16.0;
+        m_settings.Set(static_cast<SettingId>(static_cast<int>(SettingId::DcOffsetCh1) + c),
+                       std::clamp(std::round(dc), 0.0, 4095.0));
+    }
+    return TQ8_OK;
+}
+
+RenderSetup CSimBoard::MakeSetup(const CBoardSettings& s, bool& needsSoftTrigger, SimRng& rng) const
+{
+    RenderSetup setup;
+    setup.selection = s.GetInt(SettingId::ActiveChannels);
+    setup.rateMHz = s.EffectiveRateMHz();
+    int channels = ChannelCount(setup.selection);
+    double pre = s.Get(SettingId::PreTriggerSamples) / channels;
+    double delay = s.Get(SettingId::TriggerDelaySamples) / channels;
+    setup.triggerFrame = pre - delay;
+    if (s.GetInt(SettingId::TriggerMode) == 1 && s.GetUInt(SettingId::SegmentSize) >= static_cast<uint32_t>(channels))
+        setup.framesPerSegment = s.GetUInt(SettingId::SegmentSize) / static_cast<uint32_t>(channels);
+    SimRng phases(m_seed * 0x2545F4914F6CDD1Dull + 7);
+    for (int c = 0; c < 4; ++c) {
+        double dcSteps = s.Get(static_cast<SettingId>(static_cast<int>(SettingId::DcOffsetCh1) + c)) - 2048.0;
+        setup.center[static_cast<size_t>(c)] =
+            128.0 + m_desc.InherentOffset(c) + m_generator.Signal(c).offset + dcSteps / 16.0;
+        setup.phaseAtTrigger[static_cast<size_t>(c)] = 2.0 * std::numbers::pi * phases.Uniform();
+    }
+    int source = s.GetInt(SettingId::TriggerSource);
+    needsSoftTrigger = true;
+    if (source < m_desc.InputChannels()) {
+        auto phase = m_generator.CrossingPhase(source, setup.center[static_cast<size_t>(source)],
+                                               s.GetInt(SettingId::TriggerLevelA),
+                                               s.GetInt(SettingId::TriggerDirectionA));
+        if (phase) {
+            // Other channels keep their phase relative to the trigger channel.
+            double shift = *phase - setup.phaseAtTrigger[static_cast<size_t>(source)];
+            for (auto& p : setup.phaseAtTrigger)
+                p += shift;
+            needsSoftTrigger = false;
+        }
+    }
+    if (needsSoftTrigger) {
+        // Forced trigger: wherever the signal happens to be.
+        double shift = 2.0 * std::numbers::pi * rng.Uniform();
+        for (auto& p : setup.phaseAtTrigger)
+            p += shift;
+    }
+    return setup;
+}
+
+int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count)
+{
+    if (count == 0)
+        return TQ8_ERR_INVALID_ARG;
+    if (target != AcqTarget::Ram && (m_desc.features & TQ8_FEATURE_ZAB) == 0)
+        return TQ8_ERR_NOT_SUPPORTED;
+    std::unique_lock lock(m_mutex);
+    if (m_busy)
+        return TQ8_ERR_BUSY;
+    const CBoardSettings s = m_settings;
+    int sel = s.GetInt(SettingId::ActiveChannels);
+    int channels = ChannelCount(sel);
+    if (target != AcqTarget::Zab && static_cast<uint64_t>(start) + count > s.MaxSamples(sel))
+        return TQ8_ERR_OUT_OF_BOUNDS;
+    if (count < static_cast<uint32_t>(channels))
+        return TQ8_ERR_INVALID_ARG;
+
+    SimRng rng(m_seed ^ (++m_runCount * 0x9E3779B97F4A7C15ull));
+    bool needsSoftTrigger = false;
+    RenderSetup setup = MakeSetup(s, needsSoftTrigger, rng);
+    Run run{target, start, count / static_cast<uint32_t>(channels), channels, setup, rng, m_generator,
+            s.GetInt(SettingId::TimestampMode), 0, m_standbyEpoch};
+    m_busy = true;
+    m_samplesComplete = false;
+    m_mode = target == AcqTarget::Ram ? TQ8_MODE_RAM_ACQ
+             : target == AcqTarget::Zab ? TQ8_MODE_ZAB_ACQ
+                                        : TQ8_MODE_RAM_READ_TO_ZAB;
+    m_fifo.Reset();
+
+    int32_t rc = target == AcqTarget::RamToZab ? TQ8_OK : WaitForTrigger(lock, run.epoch, needsSoftTrigger);
+    if (rc == TQ8_OK) {
+        run.counterAtStart = CounterNow();
+        rc = Play(lock, run);
+    }
+    m_busy = false;
+    m_mode = TQ8_MODE_STANDBY;
+    m_samplesComplete = rc == TQ8_OK;
+    m_cv.notify_all();
+    return rc;
+}
+
+int32_t CSimBoard::WaitForTrigger(std::unique_lock<std::mutex>& lock, uint64_t epoch, bool needed)
+{
+    if (needed)
+        m_cv.wait(lock, [&] { return m_softTrigger || m_standbyEpoch != epoch; });
+    if (m_standbyEpoch != epoch)
+        return TQ8_ERR_CANCELLED;
+    // A latched trigger is used up by this acquisition either way.
+    m_softTrigger = false;
+    return TQ8_OK;
+}
+
+int32_t CSimBoard::Play(std::unique_lock<std::mutex>& lock, Run& run)
+{
+    const auto cancelled = [&] { return m_standbyEpoch != run.epoch; };
+    const double rate = run.setup.rateMHz * 1e6;
+    if (!(rate > 0.0)) {
+        // No clock reaches the converters: nothing happens until standby.
+        m_cv.wait(lock, cancelled);
+        return TQ8_ERR_CANCELLED;
+    }
+    const Clock::time_point begin = Clock::now() + CSimClock::ToWall(kOverheadSeconds);
+    const uint64_t chunkFrames = std::max<uint64_t>(1, kChunkBytes / static_cast<uint64_t>(run.channels));
+    std::vector<uint8_t> chunk;
+    for (uint64_t done = 0; done < run.frames;) {
+        uint64_t n = std::min(chunkFrames, run.frames - done);
+        Clock::time_point due = begin + CSimClock::ToWall(static_cast<double>(done + n) / rate);
+        if (m_cv.wait_until(lock, due, cancelled))
+            return TQ8_ERR_CANCELLED;
+        lock.unlock();
+        if (run.target != AcqTarget::Zab) {
+            chunk.resize(static_cast<size_t>(n) * static_cast<size_t>(run.channels));
+            uint32_t position = run.start + static_cast<uint32_t>(done * static_cast<uint64_t>(run.channels));
+            if (run.target == AcqTarget::Ram) {
+                run.generator.Render(run.setup, done, static_cast<uint32_t>(n), chunk.data(), run.rng);
+                m_ram.Write(position, chunk.data(), static_cast<uint32_t>(chunk.size()));
+            } else {
+                m_ram.Read(position, chunk.data(), static_cast<uint32_t>(chunk.size()));
+            }
+        }
+        lock.lock();
+        if (cancelled())
+            return TQ8_ERR_CANCELLED;
+        if (run.target != AcqTarget::RamToZab)
+            PushTimestamps(run, done, done + n);
+        done += n;
+    }
+    return TQ8_OK;
+}
+
+void CSimBoard::PushTimestamps(const Run& run, uint64_t fromFrame, uint64_t toFrame)
+{
+    if (run.timestampMode != 1 && run.timestampMode != 2)
+        return;
+    uint64_t step = run.setup.framesPerSegment != 0 ? run.setup.framesPerSegment : run.frames;
+    uint64_t first = (fromFrame + step - 1) / step * step;
+    for (uint64_t f = first; f < toFrame; f += step) {
+        double micros = (static_cast<double>(f) + std::max(0.0, run.setup.triggerFrame)) / run.setup.rateMHz;
+        m_fifo.Push(run.counterAtStart + static_cast<uint64_t>(micros * kCounterMHz));
+    }
+}
+
+uint64_t CSimBoard::CounterNow() const
+{
+    return static_cast<uint64_t>(CSimClock::ToSim(Clock::now() - m_counterOrigin) * kCounterMHz * 1e6);
+}
+
+void CSimBoard::StandbyLocked()
+{
+    m_mode = TQ8_MODE_STANDBY;
+    ++m_standbyEpoch;
+    m_transferPending = false;
+    m_cv.notify_all();
+}
+
+int32_t CSimBoard::SetMode(int mode)
+{
+    if (mode < 0 || mode > 9 || mode == 3)
+        return TQ8_ERR_INVALID_ARG;
+    std::lock_guard lock(m_mutex);
+    if (mode == TQ8_MODE_STANDBY) {
+        StandbyLocked();
+        return TQ8_OK;
+    }
+    if (m_busy)
+        return TQ8_ERR_BUSY;
+    if (IsAcquisitionMode(mode))
+        m_fifo.Reset();
+    m_mode = mode;
+    return TQ8_OK;
+}
+
+int CSimBoard::Mode() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_mode;
+}
+
+void CSimBoard::SoftwareTrigger()
+{
+    std::lock_guard lock(m_mutex);
+    m_softTrigger = true;
+    m_cv.notify_all();
+}
+
+bool CSimBoard::IsIdle() const
+{
+    std::lock_guard lock(m_mutex);
+    bool transfer = m_transferPending && Clock::now() < m_transferDue;
+    return !m_busy && !transfer && (m_mode == TQ8_MODE_STANDBY || m_mode == TQ8_MODE_POWER_DOWN);
+}
+
+bool CSimBoard::SamplesComplete() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_samplesComplete;
+}
+
+bool CSimBoard::FifoFull() const
+{
+    // The simulated host always keeps up with buffered acquisitions.
+    return false;
+}
+
+int32_t CSimBoard::SyncClocks()
+{
+    std::lock_guard lock(m_mutex);
+    return m_busy ? TQ8_ERR_BUSY : TQ8_OK;
+}
+
+int32_t CSimBoard::ReadRam(uint32_t first, uint32_t count, uint8_t* dst)
+{
+    if (count == 0)
+        return first <= m_ram.Size() ? TQ8_OK : TQ8_ERR_OUT_OF_BOUNDS; // nothing to move
+    if (dst == nullptr)
+        return TQ8_ERR_INVALID_ARG;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_busy)
+            return TQ8_ERR_BUSY;
+    }
+    return m_ram.Read(first, dst, count) ? TQ8_OK : TQ8_ERR_OUT_OF_BOUNDS;
+}
+
+int32_t CSimBoard::StartReadRam(uint32_t first, uint32_t count, uint8_t* dst)
+{
+    // The copy is made at once; the simulated DMA engine only reports
+    // completion when the transfer would have finished. So nothing is ever
+    // written into the caller's buffer after this call returns.
+    int32_t rc = ReadRam(first, count, dst);
+    if (rc != TQ8_OK || count == 0)
+        return rc;
+    std::lock_guard lock(m_mutex);
+    m_transferPending = true;
+    m_transferDue = Clock::now() + CSimClock::ToWall(count / kTransferBytesPerSecond);
+    m_mode = TQ8_MODE_RAM_READ_TO_PCI;
+    return TQ8_OK;
+}
+
+int32_t CSimBoard::StartPciAcquisition(uint32_t bytes, uint8_t* dst)
+{
+    if (dst == nullptr || bytes == 0)
+        return TQ8_ERR_INVALID_ARG;
+    std::unique_lock lock(m_mutex);
+    if (m_mode != TQ8_MODE_PCI_BUFFERED_ACQ)
+        return TQ8_ERR_WRONG_MODE;
+    if (m_busy)
+        return TQ8_ERR_BUSY;
+    bool needsSoftTrigger = false;
+    SimRng rng(m_seed ^ (++m_runCount * 0x9E3779B97F4A7C15ull));
+    RenderSetup setup = MakeSetup(m_settings, needsSoftTrigger, rng);
+    int channels = ChannelCount(setup.selection);
+    uint32_t frames = bytes / static_cast<uint32_t>(channels);
+    if (!(setup.rateMHz > 0.0) || frames == 0)
+        return TQ8_ERR_WRONG_MODE;
+    m_generator.Render(setup, 0, frames, dst, rng);
+    std::fill(dst + static_cast<size_t>(frames) * static_cast<size_t>(channels), dst + bytes, uint8_t{128});
+    m_transferPending = true;
+    m_transferDue = Clock::now() + CSimClock::ToWall(frames / (setup.rateMHz * 1e6));
+    return TQ8_OK;
+}
+
+int32_t CSimBoard::WaitTransfer(uint32_t timeoutMs)
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_transferPending)
+        return TQ8_OK;
+    Clock::time_point limit = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    Clock::time_point due = m_transferDue;
+    bool done = m_cv.wait_until(lock, std::min(limit, due), [&] { return !m_transferPending; });
+    if (done || Clock::now() >= due) {
+        m_transferPending = false;
+        return TQ8_OK;
+    }
+    return TQ8_ERR_TIMEOUT;
+}
+
+uint32_t CSimBoard::TimestampsAvailable() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_fifo.Available();
+}
+
+bool CSimBoard::TimestampOverflow() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_fifo.Overflowed();
+}
+
+int32_t CSimBoard::ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow)
+{
+    if (dst == nullptr || count == nullptr || max == 0)
+        return TQ8_ERR_INVALID_ARG;
+    std::lock_guard lock(m_mutex);
+    if (m_fifo.Overflowed() && !evenAfterOverflow)
+        return TQ8_ERR_OUT_OF_BOUNDS;
+    *count = m_fifo.Pop(dst, max);
+    return TQ8_OK;
+}
+
+void CSimBoard::ResetTimestampFifo()
+{
+    std::lock_guard lock(m_mutex);
+    m_fifo.Reset();
+}
+
+void CSimBoard::ResetTimestampCounter()
+{
+    std::lock_guard lock(m_mutex);
+    m_counterOrigin = Clock::now();
+}
+
+void CSimBoard::SetSignal(int channel, const ChannelSignal& signal)
+{
+    std::lock_guard lock(m_mutex);
+    m_generator.SetSignal(channel, signal);
+}
+
+ChannelSignal CSimBoard::Signal(int channel) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_generator.Signal(channel);
+}
+
+void CSimBoard::SetSeed(uint64_t seed)
+{
+    std::lock_guard lock(m_mutex);
+    m_seed = seed;
+    m_runCount = 0;
+}
+
+} // namespace tq8

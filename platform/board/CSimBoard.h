@@ -1,0 +1,107 @@
+#pragma once
+// One simulated TQ3300 card: its settings, analog inputs, sample memory,
+// time-stamp FIFO, operating mode and the timing of acquisitions and
+// transfers. Thread-safe: every handle of the board calls it, and standby or
+// a software trigger from one thread reaches a blocking call on another.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+#include "BoardDescription.h"
+#include "CBoardSettings.h"
+#include "CSampleRam.h"
+#include "CSignalGenerator.h"
+#include "CTimestampFifo.h"
+#include "CSimClock.h"
+
+namespace tq8 {
+
+enum class AcqTarget { Ram, Zab, RamToZab };
+
+class CSimBoard {
+public:
+    explicit CSimBoard(const BoardDescription& desc);
+
+    const BoardDescription& Desc() const { return m_desc; }
+
+    // Configuration EEPROM image.
+    int32_t ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const;
+    int32_t WriteEeprom(uint32_t first, const uint16_t* words, uint32_t count);
+
+    // Settings.
+    int32_t Set(SettingId id, double value);
+    double Get(SettingId id) const;
+    int32_t SetExtDividers(int32_t d1, int32_t d2);
+    int32_t SetMemoryRegion(uint32_t count, uint32_t start);
+    int32_t SetProcessingParam(uint16_t index, uint16_t value);
+    int32_t LoadFir(FirBank bank, const int16_t* taps, size_t count);
+    CBoardSettings Settings() const;
+    int32_t ApplySettings(const CBoardSettings& settings);
+    void SetDefaults();
+    int32_t CenterSignal(int channel, int target);
+
+    // Operation.
+    int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count);
+    int32_t SetMode(int mode);
+    int Mode() const;
+    void SoftwareTrigger();
+    bool IsIdle() const;
+    bool SamplesComplete() const;
+    bool FifoFull() const;
+    int32_t SyncClocks();
+
+    // Sample memory and transfers.
+    int32_t ReadRam(uint32_t first, uint32_t count, uint8_t* dst);
+    int32_t StartReadRam(uint32_t first, uint32_t count, uint8_t* dst);
+    int32_t StartPciAcquisition(uint32_t bytes, uint8_t* dst);
+    int32_t WaitTransfer(uint32_t timeoutMs);
+    uint32_t RamSize() const { return m_ram.Size(); }
+    const CSampleRam& Ram() const { return m_ram; }
+
+    // Time-stamps.
+    uint32_t TimestampDepth() const { return m_fifoDepth; }
+    uint32_t TimestampsAvailable() const;
+    bool TimestampOverflow() const;
+    int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow);
+    void ResetTimestampFifo();
+    void ResetTimestampCounter();
+
+    // Simulator control.
+    void SetSignal(int channel, const ChannelSignal& signal);
+    ChannelSignal Signal(int channel) const;
+    void SetSeed(uint64_t seed);
+
+private:
+    using Clock = CSimClock::Clock;
+    struct Run;
+
+    RenderSetup MakeSetup(const CBoardSettings& s, bool& needsSoftTrigger, SimRng& rng) const;
+    int32_t WaitForTrigger(std::unique_lock<std::mutex>& lock, uint64_t epoch, bool needed);
+    int32_t Play(std::unique_lock<std::mutex>& lock, Run& run);
+    void PushTimestamps(const Run& run, uint64_t fromFrame, uint64_t toFrame);
+    void StandbyLocked();
+    uint64_t CounterNow() const;
+
+    const BoardDescription m_desc;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    EepromImage m_eeprom;
+    CBoardSettings m_settings;
+    CSignalGenerator m_generator;
+    CSampleRam m_ram;
+    CTimestampFifo m_fifo;
+    uint32_t m_fifoDepth;
+    uint64_t m_seed = 1;
+    uint64_t m_runCount = 0;
+    int m_mode = 1;
+    bool m_busy = false;
+    bool m_softTrigger = false;
+    bool m_samplesComplete = false;
+    uint64_t m_standbyEpoch = 0;
+    bool m_transferPending = false;
+    Clock::time_point m_transferDue{};
+    Clock::time_point m_counterOrigin;
+};
+
+} // namespace tq8

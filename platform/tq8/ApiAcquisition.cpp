@@ -1,0 +1,172 @@
+// Acquisition, operating mode, settings as a whole and time-stamps.
+#include <strings.h>
+
+#include <string>
+
+#include "ApiCommon.h"
+#include "AtomicFile.h"
+#include "SettingsXml.h"
+#include "TextConv.h"
+
+using namespace tq8;
+
+namespace {
+int32_t LoadXml(IBoardBackend& b, std::string_view xml)
+{
+    CBoardSettings loaded = b.Settings();
+    int32_t rc = SettingsFromXml(xml, b.Settings(), loaded);
+    return rc == TQ8_OK ? b.ApplySettings(loaded) : rc;
+}
+} // namespace
+
+extern "C" {
+
+int32_t AcquireToBoardRamTQ8(TQ8_HANDLE h, uint32_t start, uint32_t count, uint32_t, uint32_t)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) { return b.Acquire(AcqTarget::Ram, start, count); });
+}
+
+int32_t AcquireToZabTQ8(TQ8_HANDLE h, uint32_t count, uint32_t, uint32_t, uint32_t)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) { return b.Acquire(AcqTarget::Zab, 0, count); });
+}
+
+int32_t TransferSampleRamToZabTQ8(TQ8_HANDLE h, uint32_t start, uint32_t count, uint32_t, uint32_t)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) { return b.Acquire(AcqTarget::RamToZab, start, count); });
+}
+
+int32_t SetOperatingModeTQ8(TQ8_HANDLE h, int32_t mode)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) { return b.SetMode(mode); });
+}
+
+int32_t GetSamplesCompleteFlagTQ8(TQ8_HANDLE h)
+{
+    return ValueOf<int32_t>(h, 0, [](IBoardBackend& b) { return b.SamplesComplete() ? 1 : 0; });
+}
+
+int32_t GetFifoFullFlagTQ8(TQ8_HANDLE h)
+{
+    return ValueOf<int32_t>(h, 0, [](IBoardBackend& b) { return b.FifoFull() ? 1 : 0; });
+}
+
+int32_t SetPowerupDefaultsTQ8(TQ8_HANDLE h)
+{
+    return WithBoard(__func__, h, [](IBoardBackend& b) {
+        b.SetDefaults();
+        return TQ8_OK;
+    });
+}
+
+int32_t RewriteHardwareSettingsTQ8(TQ8_HANDLE h)
+{
+    return WithBoard(__func__, h, [](IBoardBackend& b) { return b.RewriteSettings(); });
+}
+
+int32_t CopyHardwareSettingsTQ8(TQ8_HANDLE destination, TQ8_HANDLE source)
+{
+    return Guard(__func__, [&]() -> int32_t {
+        auto dst = Lib().Find(HandleId(destination));
+        auto src = Lib().Find(HandleId(source));
+        if (!dst || !src)
+            return TQ8_ERR_INVALID_HANDLE;
+        return dst->backend->ApplySettings(src->backend->Settings());
+    });
+}
+
+int32_t LoadSettingsFromFileXmlWTQ8(TQ8_HANDLE h, uint32_t, const wchar_t* path)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+        if (path == nullptr || *path == L'\0')
+            return TQ8_ERR_INVALID_ARG;
+        std::string text;
+        if (!vlt::ReadWholeFile(vlt::WideToUtf8(path), text))
+            return TQ8_ERR_FILE_UNREADABLE;
+        return LoadXml(b, text);
+    });
+}
+
+int32_t SaveSettingsToFileXmlWTQ8(TQ8_HANDLE h, uint32_t, const wchar_t* path, const char* encoding)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+        if (path == nullptr || *path == L'\0')
+            return TQ8_ERR_INVALID_ARG;
+        if (encoding != nullptr && strcasecmp(encoding, "UTF-8") != 0 && strcasecmp(encoding, "UTF8") != 0)
+            return TQ8_ERR_NOT_SUPPORTED;
+        return vlt::AtomicWriteFile(vlt::WideToUtf8(path), SettingsToXmlFile(b.Settings())) ? TQ8_OK
+                                                                                              : TQ8_ERR_FILE_WRITE;
+    });
+}
+
+int32_t SaveSettingsToStringXmlATQ8(TQ8_HANDLE h, uint32_t, char** text)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+        if (text == nullptr)
+            return TQ8_ERR_INVALID_ARG;
+        *text = Lib().Memory().CopyNarrow(SettingsToXmlElement(b.Settings()));
+        return *text != nullptr ? TQ8_OK : TQ8_ERR_NO_MEMORY;
+    });
+}
+
+int32_t LoadSettingsFromStringXmlATQ8(TQ8_HANDLE h, uint32_t, const char* text)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+        if (text == nullptr)
+            return TQ8_ERR_INVALID_ARG;
+        return LoadXml(b, text);
+    });
+}
+
+// ---- Time-stamps
+int32_t GetTimestampFifoDepthTQ8(TQ8_HANDLE h, uint32_t* depth)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+        if (depth == nullptr)
+            return TQ8_ERR_INVALID_ARG;
+        *depth = b.TimestampDepth();
+        return TQ8_OK;
+    });
+}
+
+int32_t GetTimestampAvailabilityTQ8(TQ8_HANDLE h)
+{
+    return WithBoard(__func__, h, [](IBoardBackend& b) { return static_cast<int32_t>(b.TimestampsAvailable()); });
+}
+
+int32_t GetTimestampOverflowFlagTQ8(TQ8_HANDLE h)
+{
+    return WithBoard(__func__, h, [](IBoardBackend& b) -> int32_t {
+        if (!b.Desc().timestampOverflowFlag)
+            return TQ8_ERR_TS_OVERFLOW_UNSUPPORTED;
+        return b.TimestampOverflow() ? 1 : 0;
+    });
+}
+
+int32_t ReadTimestampDataTQ8(TQ8_HANDLE h, uint64_t* values, uint32_t maxCount, uint32_t* count, uint32_t flags,
+                             uint32_t, void*)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+        if (count != nullptr)
+            *count = 0;
+        return b.ReadTimestamps(values, maxCount, count, (flags & 1u) != 0);
+    });
+}
+
+int32_t ResetTimestampFifoTQ8(TQ8_HANDLE h)
+{
+    return WithBoard(__func__, h, [](IBoardBackend& b) {
+        b.ResetTimestampFifo();
+        return TQ8_OK;
+    });
+}
+
+int32_t ResetTimestampCounterTQ8(TQ8_HANDLE h)
+{
+    return WithBoard(__func__, h, [](IBoardBackend& b) {
+        b.ResetTimestampCounter();
+        return TQ8_OK;
+    });
+}
+
+} // extern "C"

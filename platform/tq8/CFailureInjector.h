@@ -1,0 +1,28 @@
+#pragma once
+// Makes named library functions fail on purpose, for a number of calls, so
+// that callers' error paths can be tested.
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+namespace tq8 {
+
+class CFailureInjector {
+public:
+    // calls 0 removes the injection.
+    void Inject(const std::string& function, int32_t code, uint32_t calls);
+    // True and the code when the function is to fail on this call.
+    bool Take(const char* function, int32_t& code);
+    void Clear();
+
+private:
+    struct Entry {
+        int32_t code;
+        uint32_t remaining;
+    };
+    std::mutex m_mutex;
+    std::unordered_map<std::string, Entry> m_entries;
+};
+
+} // namespace tq8

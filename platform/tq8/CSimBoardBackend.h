@@ -1,0 +1,61 @@
+#pragma once
+// Reaches a board model in this process directly.
+#include <memory>
+
+#include "IBoardBackend.h"
+
+namespace tq8 {
+
+class CSimBoardBackend final : public IBoardBackend {
+public:
+    explicit CSimBoardBackend(std::shared_ptr<CSimBoard> board);
+
+    CSimBoard& Board() { return *m_board; }
+
+    const BoardDescription& Desc() const override { return m_board->Desc(); }
+    bool IsVirtual() const override { return m_board->Desc().kind == BoardKind::Virtual; }
+    bool IsRemote() const override { return false; }
+    std::wstring ServerName() const override { return {}; }
+    uint32_t ServerPort() const override { return 0; }
+
+    int32_t ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const override;
+
+    int32_t Set(SettingId id, double value) override;
+    double Get(SettingId id) const override;
+    int32_t SetExtDividers(int32_t d1, int32_t d2) override;
+    int32_t SetMemoryRegion(uint32_t count, uint32_t start) override;
+    int32_t SetProcessingParam(uint16_t index, uint16_t value) override;
+    int32_t LoadFir(FirBank bank, const int16_t* taps, size_t count) override;
+    CBoardSettings Settings() const override;
+    int32_t ApplySettings(const CBoardSettings& settings) override;
+    void SetDefaults() override;
+    int32_t RewriteSettings() override;
+    int32_t CenterSignal(int channel, int target) override;
+
+    int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count) override;
+    int32_t SetMode(int mode) override;
+    int Mode() const override;
+    void SoftwareTrigger() override;
+    bool IsIdle() const override;
+    bool SamplesComplete() const override;
+    bool FifoFull() const override;
+    int32_t SyncClocks() override;
+
+    int32_t ReadRam(uint32_t first, uint32_t count, uint8_t* dst) override;
+    int32_t StartReadRam(uint32_t first, uint32_t count, uint8_t* dst) override;
+    int32_t StartPciAcquisition(uint32_t bytes, uint8_t* dst) override;
+    int32_t WaitTransfer(uint32_t timeoutMs) override;
+    uint32_t RamSize() const override;
+
+    uint32_t TimestampDepth() const override;
+    uint32_t TimestampsAvailable() const override;
+    bool TimestampOverflow() const override;
+    int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow) override;
+    void ResetTimestampFifo() override;
+    void ResetTimestampCounter() override;
+
+private:
+    std::shared_ptr<CSimBoard> m_board;
+};
+
+} // namespace tq8

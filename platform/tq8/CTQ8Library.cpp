@@ -1,0 +1,89 @@
+#include "CTQ8Library.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "AtomicFile.h"
+#include "CSimClock.h"
+#include "TQ8_64.h"
+
+namespace tq8 {
+
+CTQ8Library& CTQ8Library::Instance()
+{
+    // Never destroyed: other libraries' static destructors may still call in.
+    static CTQ8Library* library = new CTQ8Library();
+    return *library;
+}
+
+CBoardRegistry& CTQ8Library::Boards()
+{
+    std::call_once(m_configOnce, [this] { LoadEnvironmentConfig(); });
+    return m_boards;
+}
+
+void CTQ8Library::LoadEnvironmentConfig()
+{
+    const char* path = std::getenv("TQ8_SIM_CONFIG");
+    if (path == nullptr || *path == '\0')
+        return;
+    std::string text;
+    SimConfig config;
+    // A broken configuration declares no boards; the library still works
+    // with virtual boards.
+    if (vlt::ReadWholeFile(path, text) && ParseSimConfig(text, config) == TQ8_OK)
+        ApplyConfig(config);
+}
+
+uint64_t CTQ8Library::Connect(std::shared_ptr<IBoardBackend> backend)
+{
+    auto connection = std::make_shared<CConnection>();
+    connection->backend = std::move(backend);
+    return m_handles.Add(std::move(connection));
+}
+
+bool CTQ8Library::Disconnect(uint64_t handle)
+{
+    if (!m_handles.Remove(handle))
+        return false;
+    m_memory.FreeAllOf(handle);
+    return true;
+}
+
+int32_t CTQ8Library::ApplyConfig(const SimConfig& config)
+{
+    std::lock_guard lock(m_configMutex);
+    if (config.timeFactor && (!(*config.timeFactor > 0.0) || *config.timeFactor > 1000.0))
+        return TQ8_ERR_INVALID_ARG;
+    for (size_t i = 0; i < config.boards.size(); ++i) {
+        const uint32_t serial = config.boards[i].desc.serial;
+        if (!IsPlausible(config.boards[i].desc) || m_boards.LocalBySerial(serial))
+            return TQ8_ERR_INVALID_ARG;
+        for (size_t j = 0; j < i; ++j)
+            if (config.boards[j].desc.serial == serial)
+                return TQ8_ERR_INVALID_ARG;
+    }
+    for (const SimBoardSpec& b : config.boards) {
+        m_boards.AddLocal(b.desc);
+        if (b.seed)
+            m_boards.Model(b.desc.serial)->SetSeed(*b.seed);
+    }
+    for (const SimSignalSpec& s : config.signals)
+        if (auto model = m_boards.Model(s.serial))
+            model->SetSignal(s.channel, s.signal);
+    if (config.timeFactor)
+        CSimClock::SetFactor(*config.timeFactor);
+    return TQ8_OK;
+}
+
+void CTQ8Library::Reset()
+{
+    std::call_once(m_configOnce, [] {});
+    for (uint64_t id : m_handles.Ids())
+        Disconnect(id);
+    m_boards.Clear();
+    m_injector.Clear();
+    CSimClock::SetFactor(1.0);
+}
+
+} // namespace tq8

@@ -1,0 +1,50 @@
+#include "ErrorTexts.h"
+
+#include "TQ8_64.h"
+
+namespace tq8 {
+
+namespace {
+struct Entry {
+    int32_t code;
+    const wchar_t* text;
+};
+
+constexpr Entry kTexts[] = {
+    {TQ8_OK, L"The operation completed successfully"},
+    {TQ8_ERR_GENERAL, L"The operation failed"},
+    {TQ8_ERR_INVALID_ARG, L"Invalid or missing argument"},
+    {TQ8_ERR_OUT_OF_BOUNDS, L"Value or range out of bounds"},
+    {TQ8_ERR_INVALID_HANDLE, L"Invalid device handle"},
+    {TQ8_ERR_NO_MEMORY, L"Out of memory"},
+    {TQ8_ERR_DMA_BUFFER, L"Invalid or unavailable DMA buffer"},
+    {TQ8_ERR_DEVICE_NOT_FOUND, L"No TQ3300 device with this serial or ordinal number"},
+    {TQ8_ERR_NOT_SUPPORTED, L"Operation not supported by this device or library"},
+    {TQ8_ERR_WRONG_MODE, L"Operation not valid in the current operating mode"},
+    {TQ8_ERR_CANCELLED, L"Operation cancelled"},
+    {TQ8_ERR_BUSY, L"Device is busy (not in idle mode)"},
+    {TQ8_ERR_FILE_UNREADABLE, L"File could not be read"},
+    {TQ8_ERR_BAD_SETTINGS, L"Settings data is not valid for this device"},
+    {TQ8_ERR_RATE_TOO_LOW, L"Acquisition rate is below the minimum"},
+    {TQ8_ERR_RATE_TOO_HIGH, L"Acquisition rate is above the maximum"},
+    {TQ8_ERR_UNSUPPORTED_ACQ, L"Unsupported acquisition operation"},
+    {TQ8_ERR_TIMEOUT, L"Timed out waiting for the transfer to complete"},
+    {TQ8_ERR_XML_ITEM_MISSING, L"A required XML item is missing"},
+    {TQ8_ERR_SERVICE_RESULT_MISSING, L"The service response carries no result"},
+    {TQ8_ERR_MANIFEST_INVALID, L"The firmware package manifest is not valid"},
+    {TQ8_ERR_FILE_WRITE, L"File could not be written"},
+    {TQ8_ERR_SOURCE_UNREADABLE, L"Source file could not be read"},
+    {TQ8_ERR_TS_OVERFLOW_UNSUPPORTED, L"Time-stamp overflow detection is not supported by the device firmware"},
+    {TQ8_ERR_EEPROM_INVALID, L"Configuration EEPROM validation failed"},
+};
+} // namespace
+
+const wchar_t* ErrorText(int32_t code)
+{
+    for (const Entry& e : kTexts)
+        if (e.code == code)
+            return e.text;
+    return nullptr;
+}
+
+} // namespace tq8

@@ -1,0 +1,61 @@
+#pragma once
+// What the library asks of a board, whatever reaches it: a board model in
+// this process (virtual boards, and local boards until they go through the
+// driver) or, later, the driver and a remote host.
+#include <cstdint>
+#include <string>
+
+#include "BoardDescription.h"
+#include "CBoardSettings.h"
+#include "CSimBoard.h"
+
+namespace tq8 {
+
+class IBoardBackend {
+public:
+    virtual ~IBoardBackend() = default;
+
+    virtual const BoardDescription& Desc() const = 0;
+    virtual bool IsVirtual() const = 0;
+    virtual bool IsRemote() const = 0;
+    virtual std::wstring ServerName() const = 0;
+    virtual uint32_t ServerPort() const = 0;
+
+    virtual int32_t ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const = 0;
+
+    virtual int32_t Set(SettingId id, double value) = 0;
+    virtual double Get(SettingId id) const = 0;
+    virtual int32_t SetExtDividers(int32_t d1, int32_t d2) = 0;
+    virtual int32_t SetMemoryRegion(uint32_t count, uint32_t start) = 0;
+    virtual int32_t SetProcessingParam(uint16_t index, uint16_t value) = 0;
+    virtual int32_t LoadFir(FirBank bank, const int16_t* taps, size_t count) = 0;
+    virtual CBoardSettings Settings() const = 0;
+    virtual int32_t ApplySettings(const CBoardSettings& settings) = 0;
+    virtual void SetDefaults() = 0;
+    virtual int32_t RewriteSettings() = 0;
+    virtual int32_t CenterSignal(int channel, int target) = 0;
+
+    virtual int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count) = 0;
+    virtual int32_t SetMode(int mode) = 0;
+    virtual int Mode() const = 0;
+    virtual void SoftwareTrigger() = 0;
+    virtual bool IsIdle() const = 0;
+    virtual bool SamplesComplete() const = 0;
+    virtual bool FifoFull() const = 0;
+    virtual int32_t SyncClocks() = 0;
+
+    virtual int32_t ReadRam(uint32_t first, uint32_t count, uint8_t* dst) = 0;
+    virtual int32_t StartReadRam(uint32_t first, uint32_t count, uint8_t* dst) = 0;
+    virtual int32_t StartPciAcquisition(uint32_t bytes, uint8_t* dst) = 0;
+    virtual int32_t WaitTransfer(uint32_t timeoutMs) = 0;
+    virtual uint32_t RamSize() const = 0;
+
+    virtual uint32_t TimestampDepth() const = 0;
+    virtual uint32_t TimestampsAvailable() const = 0;
+    virtual bool TimestampOverflow() const = 0;
+    virtual int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow) = 0;
+    virtual void ResetTimestampFifo() = 0;
+    virtual void ResetTimestampCounter() = 0;
+};
+
+} // namespace tq8

@@ -1,0 +1,34 @@
+#pragma once
+// The simulator's configuration text (format in TQ8Sim.h).
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "BoardDescription.h"
+#include "CSignalGenerator.h"
+
+namespace tq8 {
+
+struct SimSignalSpec {
+    uint32_t serial = 0;
+    int channel = 0;
+    ChannelSignal signal;
+};
+
+struct SimBoardSpec {
+    BoardDescription desc;
+    std::optional<uint64_t> seed;
+};
+
+struct SimConfig {
+    std::optional<double> timeFactor;
+    std::vector<SimBoardSpec> boards;
+    std::vector<SimSignalSpec> signals;
+};
+
+// TQ8_OK, or TQ8_ERR_BAD_SETTINGS for text that is not a valid
+// configuration (nothing is taken from it then).
+int32_t ParseSimConfig(std::string_view xml, SimConfig& out);
+
+} // namespace tq8

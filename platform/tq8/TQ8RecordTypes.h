@@ -1,0 +1,94 @@
+#pragma once
+/*
+ * Records of the device library's file-writing and recording functions.
+ * Little-endian, 64-bit pointers. The texts a record points to belong to
+ * the caller and must stay valid for as long as the library uses the record.
+ */
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Flag bits of Fwp_flags named by the applications; the others are the
+ * library's. */
+#define TQ8_FWP_FLAG_DEFAULT 0x100u
+#define TQ8_FWP_FLAG_NAMED_STREAMS 0x200u /* acquisition details in named streams */
+
+/* File-write record (104 bytes). */
+typedef struct TQ8_FILE_WRITE_PARAMS {
+    uint32_t Fwp_ss;          /* 104 */
+    uint32_t Fwp_reserved0;
+    const char* Fwp_path1;    /* UTF-8 destination files, NULL when unused */
+    const char* Fwp_path2;
+    const char* Fwp_path3;
+    const char* Fwp_path4;
+    uint32_t Fwp_flags;
+    uint32_t Fwp_hdrskp;      /* header bytes to skip */
+    uint64_t Fwp_maxseg;      /* bytes per segment file, 0: one file */
+    int32_t Fwp_chanSel;
+    uint32_t Fwp_reserved1;
+    void* Fwp_progressCb;     /* progress call-back, NULL: none */
+    void* Fwp_progressCtx;    /* its context */
+    uint64_t Fwp_reserved2;
+    const char* Fwp_opNotes;  /* UTF-8 operator notes, NULL: none */
+    const char* Fwp_tsPath;   /* UTF-8 time-stamp file, NULL: none */
+} TQ8_FILE_WRITE_PARAMS;
+
+/* Flags of a recording session (Rsp_flags). */
+#define TQ8_RSP_FLAGS_TO_HOST 0x51u     /* record straight to the host */
+#define TQ8_RSP_FLAGS_VIA_BOARD 0x52u   /* acquire to board memory, then transfer */
+
+/* Recording-session record (72 bytes). */
+typedef struct TQ8_REC_SESSION_PARAMS {
+    uint32_t Rsp_ss;                 /* 72 */
+    uint32_t Rsp_flags;
+    uint64_t Rsp_samplesToRecord;    /* 0: no limit */
+    uint32_t Rsp_acqSamples;         /* samples per acquisition */
+    uint32_t Rsp_transferSamples;
+    const TQ8_FILE_WRITE_PARAMS* Rsp_fileWrite;
+    uint64_t Rsp_reserved0;
+    uint32_t Rsp_reserved1;
+    uint8_t Rsp_reserved2[12];
+    uint64_t Rsp_reserved3;
+    uint64_t Rsp_reserved4;
+} TQ8_REC_SESSION_PARAMS;
+
+#ifdef __cplusplus
+static_assert(sizeof(void*) == 8, "TQ8_64 records assume 64-bit pointers");
+static_assert(sizeof(TQ8_FILE_WRITE_PARAMS) == 104, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_ss) == 0, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_reserved0) == 4, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_path1) == 8, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_path2) == 16, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_path3) == 24, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_path4) == 32, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_flags) == 40, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_hdrskp) == 44, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_maxseg) == 48, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_chanSel) == 56, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_reserved1) == 60, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_progressCb) == 64, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_progressCtx) == 72, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_reserved2) == 80, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_opNotes) == 88, "record layout");
+static_assert(offsetof(TQ8_FILE_WRITE_PARAMS, Fwp_tsPath) == 96, "record layout");
+
+static_assert(sizeof(TQ8_REC_SESSION_PARAMS) == 72, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_ss) == 0, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_flags) == 4, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_samplesToRecord) == 8, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_acqSamples) == 16, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_transferSamples) == 20, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_fileWrite) == 24, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved0) == 32, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved1) == 40, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved2) == 44, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved3) == 56, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved4) == 64, "record layout");
+#endif
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif

@@ -1,0 +1,103 @@
+#pragma once
+/*
+ * Control of the simulated boards behind libTQ8_64. Not part of the device
+ * library's own functions: tests and demonstrations use it to declare local
+ * boards, shape the signals, speed up time and make calls fail on purpose.
+ *
+ * Local boards can also be declared in an XML file named by the environment
+ * variable TQ8_SIM_CONFIG, read when the library is first used:
+ *
+ *   <TQ8Sim timeFactor="0.01">
+ *     <Board serial="123456" revision="2" features="0x9" packages="0x74"
+ *            masterSlave="0" sync="0" extTrigger="0" inputFilter="0"
+ *            zabFpgaType="0" fpgaType="1" ramSize="0x80000000"
+ *            chanFlags="0,0,0,0" seed="1" tsOverflowFlag="1">
+ *       <Signal channel="0" freqMHz="10" amplitude="100" noise="1"
+ *               offset="0" harmonicsDbc="-60"/>
+ *     </Board>
+ *   </TQ8Sim>
+ *
+ * packages: bit n set = fixed logic package n present. tsOverflowFlag="0"
+ * models firmware that cannot report a time-stamp FIFO overflow.
+ */
+#include <stddef.h>
+#include <stdint.h>
+
+#include "TQ8_64.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Hardware description of a simulated board. */
+typedef struct TQ8SIM_BOARD_DESC {
+    uint32_t size;             /* sizeof(TQ8SIM_BOARD_DESC) */
+    uint32_t serial;
+    uint32_t revision;         /* 1 = two-channel model */
+    uint32_t features;         /* TQ8_FEATURE_* */
+    uint32_t packages;         /* bit n = fixed logic package n present */
+    uint32_t channelFlags[4];
+    int32_t masterSlave;       /* 0..3 */
+    int32_t syncConfig;        /* 0..3 */
+    int32_t extTriggerConfig;  /* 0..1 */
+    int32_t inputFilterConfig; /* 0..2 */
+    int32_t zabFpgaType;       /* 0..1 */
+    uint32_t fpgaType;         /* configuration EEPROM word 93 */
+    uint32_t ramSize;          /* sample positions, at most 2^31 */
+} TQ8SIM_BOARD_DESC;
+
+/* Signal of one input channel, in 8-bit codes at mid-scale DC offset. */
+typedef struct TQ8SIM_SIGNAL {
+    uint32_t size;        /* sizeof(TQ8SIM_SIGNAL) */
+    uint32_t reserved;
+    double frequencyMHz;  /* tone frequency */
+    double amplitude;     /* tone peak amplitude in codes */
+    double noise;         /* RMS noise in codes */
+    double offset;        /* DC level in codes relative to mid-scale */
+    double harmonicsDbc;  /* level of the 2nd and 3rd harmonic; <= -200: none */
+} TQ8SIM_SIGNAL;
+
+#ifdef __cplusplus
+static_assert(sizeof(TQ8SIM_BOARD_DESC) == 64, "record layout");
+static_assert(offsetof(TQ8SIM_BOARD_DESC, channelFlags) == 20, "record layout");
+static_assert(offsetof(TQ8SIM_BOARD_DESC, ramSize) == 60, "record layout");
+static_assert(sizeof(TQ8SIM_SIGNAL) == 48, "record layout");
+static_assert(offsetof(TQ8SIM_SIGNAL, frequencyMHz) == 8, "record layout");
+static_assert(offsetof(TQ8SIM_SIGNAL, harmonicsDbc) == 40, "record layout");
+#endif
+
+/* Fills a description with the defaults of a four-channel board. */
+TQ8_API void TQ8Sim_DefaultBoardDesc(TQ8SIM_BOARD_DESC* desc, uint32_t serial);
+/* Declares a local board; TQ8_ERR_INVALID_ARG for a duplicate serial or a bad
+ * description. */
+TQ8_API int32_t TQ8Sim_AddLocalBoard(const TQ8SIM_BOARD_DESC* desc);
+/* Declares the boards of a configuration file or text (format above), after
+ * the ones already declared. */
+TQ8_API int32_t TQ8Sim_LoadConfigFile(const char* path);
+TQ8_API int32_t TQ8Sim_LoadConfigString(const char* xml);
+/* Disconnects every handle, forgets every board, clears injections and sets
+ * the time factor back to 1. The configuration file is not read again. */
+TQ8_API void TQ8Sim_Reset(void);
+
+/* Simulated time runs this many times slower than wall-clock time
+ * (0.001 makes a 1 s acquisition take 1 ms). 0 < factor <= 1000. */
+TQ8_API int32_t TQ8Sim_SetTimeFactor(double factor);
+TQ8_API double TQ8Sim_GetTimeFactor(void);
+
+/* Signal and noise seed of a board that exists (local, or virtual after its
+ * first connection). channel 0..3. */
+TQ8_API int32_t TQ8Sim_SetSignal(uint32_t serial, int32_t channel, const TQ8SIM_SIGNAL* signal);
+TQ8_API int32_t TQ8Sim_GetSignal(uint32_t serial, int32_t channel, TQ8SIM_SIGNAL* signal);
+TQ8_API int32_t TQ8Sim_SetSeed(uint32_t serial, uint64_t seed);
+/* Overwrites words of a board's configuration EEPROM image. */
+TQ8_API int32_t TQ8Sim_SetEepromWords(uint32_t serial, uint32_t firstWord, const uint16_t* words, uint32_t count);
+
+/* The next `calls` calls of the named library function (e.g.
+ * "AcquireToBoardRamTQ8") return `code` without doing anything.
+ * calls 0 removes the injection. */
+TQ8_API int32_t TQ8Sim_InjectResult(const char* function, int32_t code, uint32_t calls);
+TQ8_API void TQ8Sim_ClearInjections(void);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif

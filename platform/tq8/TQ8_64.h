@@ -1,0 +1,447 @@
+#pragma once
+/*
+ * TQ8_64: the device library of the TQ3300 digitizer.
+ *
+ * Conventions
+ * - Every function returning int32_t as a result code returns 0 on success
+ *   and a negative TQ8_ERR_* code on failure, unless its comment says it
+ *   returns a value.
+ * - Getters without out-parameters return the value itself. Their last
+ *   argument "cached" is accepted for compatibility; the library always
+ *   answers from its own copy of the board's settings.
+ * - Setters may clip or realign the value; read the getter again to see what
+ *   was applied.
+ * - A handle is used by one thread at a time. Handles of the same board
+ *   (DuplicateHandleTQ8) reach the same board: standby or a software trigger
+ *   on one affects a blocking call on another.
+ * - Wide text is wchar_t. Text, lists and arrays handed out by the library
+ *   are freed with FreeMemoryTQ8.
+ * - Sample positions and counts are in interleaved 8-bit samples over all
+ *   active channels.
+ */
+#include <stddef.h>
+#include <stdint.h>
+#include <wchar.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(__GNUC__)
+#define TQ8_API __attribute__((visibility("default")))
+#else
+#define TQ8_API
+#endif
+
+/* Opaque, pointer-sized. The library never dereferences it: it carries a
+ * tagged id that is looked up in the library's handle table. NULL is never a
+ * valid handle. */
+typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
+
+/* ---- Result codes -------------------------------------------------------- */
+#define TQ8_OK 0
+#define TQ8_ERR_GENERAL (-1)
+#define TQ8_ERR_INVALID_ARG (-2)
+#define TQ8_ERR_OUT_OF_BOUNDS (-3)
+#define TQ8_ERR_INVALID_HANDLE (-4)
+#define TQ8_ERR_NO_MEMORY (-5)
+#define TQ8_ERR_DMA_BUFFER (-6)
+#define TQ8_ERR_DEVICE_NOT_FOUND (-7)
+#define TQ8_ERR_NOT_SUPPORTED (-8)
+#define TQ8_ERR_WRONG_MODE (-9)
+#define TQ8_ERR_CANCELLED (-10)
+#define TQ8_ERR_BUSY (-527)
+#define TQ8_ERR_FILE_UNREADABLE (-529)
+#define TQ8_ERR_BAD_SETTINGS (-530)
+#define TQ8_ERR_RATE_TOO_LOW (-532)
+#define TQ8_ERR_RATE_TOO_HIGH (-533)
+#define TQ8_ERR_UNSUPPORTED_ACQ (-535)
+#define TQ8_ERR_TIMEOUT (-541)
+#define TQ8_ERR_XML_ITEM_MISSING (-543)
+#define TQ8_ERR_SERVICE_RESULT_MISSING (-544)
+#define TQ8_ERR_MANIFEST_INVALID (-551)
+#define TQ8_ERR_FILE_WRITE (-552)
+#define TQ8_ERR_SOURCE_UNREADABLE (-554)
+#define TQ8_ERR_TS_OVERFLOW_UNSUPPORTED (-572)
+#define TQ8_ERR_EEPROM_INVALID (-593)
+
+/* ---- Enumerations -------------------------------------------------------- */
+/* Operating modes. */
+#define TQ8_MODE_POWER_DOWN 0
+#define TQ8_MODE_STANDBY 1
+#define TQ8_MODE_RAM_ACQ 2
+#define TQ8_MODE_PCI_BUFFERED_ACQ 4
+#define TQ8_MODE_ZAB_ACQ 5
+#define TQ8_MODE_ZAB_BUFFERED_ACQ 6
+#define TQ8_MODE_RAM_READ_TO_PCI 7
+#define TQ8_MODE_RAM_READ_TO_ZAB 8
+#define TQ8_MODE_PCI_WRITE_TO_RAM 9
+
+/* Feature bits of GetBoardFeaturesTQ8. */
+#define TQ8_FEATURE_ZAB 0x1u
+#define TQ8_FEATURE_FPGA_PROCESSING 0x8u
+
+/* Input channel flags: both bits set = transformer path (no DC offset). */
+#define TQ8_CHANFLAG_TRANSFORMER_A 0x02u
+#define TQ8_CHANFLAG_TRANSFORMER_B 0x80u
+
+/* Fixed logic packages for IsFixedLogicPackagePresentTQ8. */
+#define TQ8_FLPC_DECIMATION 2
+#define TQ8_FLPC_FFT 4
+#define TQ8_FLPC_FIR1 5
+#define TQ8_FLPC_FIR2 6
+
+/* GetBoardNameWTQ8 flags. The name is "[Virtual ]TQ3300[-4][ #serial][ @server:port]".
+ * Flag values callers use: 8 "TQ3300 #123456"; 156 display name
+ * "Virtual TQ3300-4 #1600"; 96 file-name part "TQ3300_123456"; 152 plot
+ * source name; 8069 device class. */
+#define TQ8_NAME_CHANNEL_SUFFIX 0x4u /* "-4" on four-channel boards */
+#define TQ8_NAME_SERIAL 0x8u         /* " #123456" */
+#define TQ8_NAME_VIRTUAL 0x10u       /* "Virtual " before virtual boards */
+#define TQ8_NAME_FILE_SAFE 0x20u     /* only letters, digits, '-' and '_' */
+#define TQ8_NAME_SERIAL_PLAIN 0x40u  /* "_123456" */
+#define TQ8_NAME_LOCATION 0x80u      /* " @server:port" on remote boards */
+#define TQ8_NAME_CLASS 0x1000u       /* device class description instead */
+
+/* GetVersionTextWTQ8 items. */
+#define TQ8_VERSION_HARDWARE 1
+#define TQ8_VERSION_DRIVER 2
+#define TQ8_VERSION_LIBRARY 3
+#define TQ8_VERSION_SOFTWARE_RELEASE 4
+#define TQ8_VERSION_SYSTEM_FPGA 5
+#define TQ8_VERSION_ZAB_FPGA 7
+
+/* Configuration EEPROM. */
+#define TQ8_EEPROM_WORDS 128
+#define TQ8_EEPROM_WORD_FPGA_TYPE 93
+
+/* ---- Records --------------------------------------------------------------- */
+/* Remote connection record (40 bytes). */
+typedef struct TQ8_REMOTE_CONN_INFO {
+    uint32_t size;            /* 40 */
+    uint32_t reserved0;
+    uint16_t port;
+    uint16_t reserved1[3];
+    const wchar_t* server;
+    const wchar_t* clientName;
+    const wchar_t* subServices;
+} TQ8_REMOTE_CONN_INFO;
+
+/* Recorded-data information (88 bytes). The caller sets size to 88. */
+typedef struct TQ8_RECORDED_DATA_INFO {
+    uint32_t size;
+    char boardName[16];
+    uint32_t serialNumber;
+    uint32_t channelCount;
+    uint32_t channelNumber;   /* 0 or 0xFFFFFFFF: multi-channel */
+    uint32_t bytesPerSample;
+    uint32_t bitsPerSample;   /* 0: 8 x bytesPerSample */
+    uint32_t isSigned;
+    uint32_t reserved0;
+    double samplingRateMHz;
+    double inputRangeVpp;
+    uint32_t segmentSize;
+    uint32_t headerBytes;
+    uint8_t reserved1[8];
+    uint32_t triggerOffset;   /* over all channels */
+    uint32_t preTrigger;      /* nonzero: triggerOffset is a pre-trigger count */
+} TQ8_RECORDED_DATA_INFO;
+
+#ifdef __cplusplus
+static_assert(sizeof(void*) == 8, "TQ8_64 records assume 64-bit pointers");
+static_assert(sizeof(TQ8_REMOTE_CONN_INFO) == 40, "record layout");
+static_assert(offsetof(TQ8_REMOTE_CONN_INFO, port) == 8, "record layout");
+static_assert(offsetof(TQ8_REMOTE_CONN_INFO, server) == 16, "record layout");
+static_assert(offsetof(TQ8_REMOTE_CONN_INFO, clientName) == 24, "record layout");
+static_assert(offsetof(TQ8_REMOTE_CONN_INFO, subServices) == 32, "record layout");
+static_assert(sizeof(TQ8_RECORDED_DATA_INFO) == 88, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, boardName) == 4, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, serialNumber) == 20, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, channelCount) == 24, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, channelNumber) == 28, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, bytesPerSample) == 32, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, bitsPerSample) == 36, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, isSigned) == 40, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, samplingRateMHz) == 48, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, inputRangeVpp) == 56, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, segmentSize) == 64, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, headerBytes) == 68, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, triggerOffset) == 80, "record layout");
+static_assert(offsetof(TQ8_RECORDED_DATA_INFO, preTrigger) == 84, "record layout");
+#endif
+
+/* ---- 1. Connection and handles ------------------------------------------- */
+/* Number of local boards (0 none). */
+TQ8_API int32_t GetDeviceCountTQ8(void);
+/* n: a number equal to the serial of a local board selects that board;
+ * otherwise 1..GetDeviceCountTQ8() is an ordinal. */
+TQ8_API int32_t ConnectToDeviceTQ8(TQ8_HANDLE* handle, uint32_t n);
+/* Creates (or reaches) the virtual board with this serial. flags: 1. */
+TQ8_API int32_t ConnectToVirtualDeviceTQ8(TQ8_HANDLE* handle, uint32_t serial, uint32_t flags);
+TQ8_API int32_t ConnectToRemoteDeviceWTQ8(TQ8_HANDLE* handle, uint32_t serial,
+                                          const TQ8_REMOTE_CONN_INFO* conn);
+TQ8_API int32_t ConnectToRemoteVirtualDeviceWTQ8(TQ8_HANDLE* handle, uint32_t serial, uint32_t flags,
+                                                 const TQ8_REMOTE_CONN_INFO* conn);
+/* Returns the count (>= 0) or a negative code; *serials (may be NULL) gets
+ * an array to free with FreeMemoryTQ8, or NULL when the count is 0. */
+TQ8_API int32_t GetRemoteDeviceCountWTQ8(const wchar_t* server, uint16_t port, uint32_t** serials);
+TQ8_API int32_t DisconnectFromDeviceTQ8(TQ8_HANDLE handle);
+TQ8_API int32_t DuplicateHandleTQ8(TQ8_HANDLE handle, TQ8_HANDLE* duplicate);
+/* Nonzero when usable; safe on stale or garbage values. */
+TQ8_API int32_t IsHandleValidTQ8(TQ8_HANDLE handle);
+/* > 0 yes, 0 no, < 0 failure. */
+TQ8_API int32_t IsDeviceRemoteTQ8(TQ8_HANDLE handle);
+TQ8_API int32_t IsDeviceVirtualTQ8(TQ8_HANDLE handle);
+/* Local and virtual boards: *server = NULL, *port = 0. */
+TQ8_API int32_t GetHostServerInfoWTQ8(TQ8_HANDLE handle, wchar_t** server, uint32_t* port);
+
+/* ---- 2. Board info, identity and names ----------------------------------- */
+TQ8_API int32_t GetSerialNumberTQ8(TQ8_HANDLE handle, uint32_t* serial);
+TQ8_API int32_t GetBoardNameWTQ8(TQ8_HANDLE handle, wchar_t** name, uint32_t flags);
+/* Returns the revision (1 = two-channel model) or a negative code. */
+TQ8_API int32_t GetBoardRevisionTQ8(TQ8_HANDLE handle);
+/* Returns the feature bits; 0 for an invalid handle (never negative). */
+TQ8_API uint32_t GetBoardFeaturesTQ8(TQ8_HANDLE handle);
+/* 0 when present, TQ8_ERR_NOT_SUPPORTED when absent, other negative codes on failure. */
+TQ8_API int32_t IsFixedLogicPackagePresentTQ8(TQ8_HANDLE handle, int32_t package);
+/* Returns the flags of channel 0..3; 0 for an invalid handle or channel. */
+TQ8_API uint32_t GetInputChannelFlagsTQ8(TQ8_HANDLE handle, int32_t channel);
+/* 0 standalone, 1 master, 2 slave #1, 3 slave #2; negative on failure. */
+TQ8_API int32_t GetMasterSlaveConfigurationTQ8(TQ8_HANDLE handle, int32_t cached);
+/* 0 internal, 1 external, 2 slave #1, 3 slave #2; negative on failure. */
+TQ8_API int32_t GetSyncConfigurationTQ8(TQ8_HANDLE handle, int32_t cached);
+/* 0 LVTTL, 1 LVPECL. */
+TQ8_API int32_t GetExtTriggerConfigurationTQ8(TQ8_HANDLE handle, int32_t cached);
+/* 0 unspecified, 1 lowpass 1 GHz, 2 lowpass 2 GHz. */
+TQ8_API int32_t GetInputChannelConfigurationTQ8(TQ8_HANDLE handle, int32_t cached);
+/* 0 LX50T, 1 SX95T. */
+TQ8_API int32_t GetZabFpgaTypeTQ8(TQ8_HANDLE handle);
+TQ8_API int32_t GetVersionTextWTQ8(TQ8_HANDLE handle, int32_t item, wchar_t** text, uint32_t flags);
+/* Four 16-bit parts, major in the top. */
+TQ8_API int32_t GetDriverVersionTQ8(TQ8_HANDLE handle, uint64_t* version);
+TQ8_API int32_t GetPciFirmwareVersionTQ8(TQ8_HANDLE handle, uint64_t* version);
+/* Nonzero when the board is idle (standby, no operation running). */
+TQ8_API int32_t InIdleModeTQ8(TQ8_HANDLE handle);
+/* Copies count words from the board's configuration EEPROM image, starting
+ * at firstWord (word 93 holds the FPGA type). */
+TQ8_API int32_t GetEepromDataTQ8(TQ8_HANDLE handle, uint32_t firstWord, uint16_t* words, uint32_t count);
+
+/* ---- 3. Trigger ------------------------------------------------------------ */
+/* 0..3 internal channel 1..4, 4 external. */
+TQ8_API int32_t GetTriggerSourceTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetTriggerSourceTQ8(TQ8_HANDLE handle, int32_t source);
+/* 0 post-trigger, 1 segmented. */
+TQ8_API int32_t GetTriggerModeTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetTriggerModeTQ8(TQ8_HANDLE handle, int32_t mode);
+TQ8_API uint32_t GetSegmentSizeTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetSegmentSizeTQ8(TQ8_HANDLE handle, uint32_t samples);
+/* 16-bit field: larger values are clipped to 65535. */
+TQ8_API uint32_t GetPreTriggerSamplesTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetPreTriggerSamplesTQ8(TQ8_HANDLE handle, uint32_t samples);
+TQ8_API uint32_t GetTriggerDelaySamplesTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetTriggerDelaySamplesTQ8(TQ8_HANDLE handle, uint32_t samples);
+/* Levels 0..255 (8-bit codes). */
+TQ8_API int32_t GetTriggerLevelATQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetTriggerLevelATQ8(TQ8_HANDLE handle, int32_t level);
+TQ8_API int32_t GetTriggerLevelBTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetTriggerLevelBTQ8(TQ8_HANDLE handle, int32_t level);
+/* 0 positive, 1 negative. */
+TQ8_API int32_t GetTriggerDirectionATQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetTriggerDirectionATQ8(TQ8_HANDLE handle, int32_t direction);
+TQ8_API int32_t GetTriggerDirectionBTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetTriggerDirectionBTQ8(TQ8_HANDLE handle, int32_t direction);
+TQ8_API int32_t GetTriggerDirectionExtTQ8(TQ8_HANDLE handle, int32_t cached);
+/* Latched: a trigger issued before the acquisition is armed is used by it. */
+TQ8_API int32_t IssueSoftwareTriggerTQ8(TQ8_HANDLE handle);
+
+/* ---- 4. Clocks --------------------------------------------------------------- */
+/* 0 internal, 1 external, 2 slave #1, 3 slave #2. */
+TQ8_API int32_t GetAdcClockSourceTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetAdcClockSourceTQ8(TQ8_HANDLE handle, int32_t source);
+/* MHz; 200..1500, or 500..1500 while interleaving. Below: TQ8_ERR_RATE_TOO_LOW,
+ * above: TQ8_ERR_RATE_TOO_HIGH. Realigned to the synthesizer's 1 MHz grid. */
+TQ8_API int32_t GetInternalAdcClockRateTQ8(TQ8_HANDLE handle, double* mhz, int32_t cached);
+TQ8_API int32_t SetInternalAdcClockRateTQ8(TQ8_HANDLE handle, double mhz);
+/* 0 internal 10 MHz, 1 external 10 MHz. */
+TQ8_API int32_t GetInternalAdcClockReferenceTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetInternalAdcClockReferenceTQ8(TQ8_HANDLE handle, int32_t reference);
+TQ8_API int32_t GetExternalClockRateTQ8(TQ8_HANDLE handle, double* mhz, int32_t cached);
+TQ8_API int32_t SetExternalClockRateTQ8(TQ8_HANDLE handle, double mhz);
+/* d1 1..32, d2 1..6. */
+TQ8_API int32_t GetExtClockDivider1TQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t GetExtClockDivider2TQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetExtClockDividersTQ8(TQ8_HANDLE handle, int32_t d1, int32_t d2);
+/* Exponent n (0..5): effective rate = ADC rate / 2^n. */
+TQ8_API int32_t GetPostAdcClockDividerTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t GetActualAdcAcqRateTQ8(TQ8_HANDLE handle, double* mhz);
+/* ADC rate x 2 for interleaved selections, / 2^post divider. */
+TQ8_API int32_t GetEffectiveAcqRateTQ8(TQ8_HANDLE handle, double* mhz);
+TQ8_API int32_t GetAdcInterleaveEnableTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t GetFpgaSlaveEnableTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t _GetPllDisableTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t _SetPllDisableTQ8(TQ8_HANDLE handle, int32_t disable);
+TQ8_API int32_t GetAutoDcmResetOverrideTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetAutoDcmResetOverrideTQ8(TQ8_HANDLE handle, int32_t enable);
+TQ8_API int32_t SyncFirmwareToAdcClockTQ8(TQ8_HANDLE handle, int32_t resetDcms);
+TQ8_API int32_t SynchronizeAdcsTQ8(TQ8_HANDLE master);
+TQ8_API int32_t ResyncClockOutputsTQ8(TQ8_HANDLE handle);
+/* Nonzero when the PLL is locked. */
+TQ8_API int32_t GetPllLockStatusTQ8(TQ8_HANDLE handle);
+
+/* ---- 5. Data, channels, memory region, digital I/O ------------------------- */
+/* Selections 0..11: Ch1234, Ch12, Ch34, Ch13, Ch123, Ch1, Ch2, Ch3, Ch4,
+ * Ch13 interleaved, Ch1 interleaved, Ch3 interleaved. The two-channel model
+ * accepts 1, 5, 6 and 10 only. */
+TQ8_API int32_t GetActiveChannelsTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetActiveChannelsTQ8(TQ8_HANDLE handle, int32_t selection);
+/* Returns the channel count, or TQ8_ERR_INVALID_ARG for an unknown selection. */
+TQ8_API int32_t GetChannelCountFromChanSelTQ8(int32_t selection);
+/* Returns the 0-based physical channel at position index of the selection. */
+TQ8_API int32_t GetPhysChanNumFromChanSelIdxTQ8(int32_t selection, int32_t index);
+TQ8_API int32_t GetMaxSampleCountForActiveChanSelTQ8(TQ8_HANDLE handle, int32_t selection, uint32_t* maxSamples);
+/* count first. count 0 = free run / transfer only. Start is aligned down to
+ * 16 samples, count up to 128 samples, and the region is clipped to memory. */
+TQ8_API int32_t SetActiveMemoryRegionTQ8(TQ8_HANDLE handle, uint32_t count, uint32_t start);
+TQ8_API int32_t GetActiveMemoryRegionTQ8(TQ8_HANDLE handle, uint32_t* count, uint32_t* start, int32_t cached);
+TQ8_API uint32_t GetSampleCountTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API uint32_t GetStartSampleTQ8(TQ8_HANDLE handle, int32_t cached);
+/* Peak-to-peak volts. */
+TQ8_API int32_t GetInputVoltageRangeVoltsCh1TQ8(TQ8_HANDLE handle, double* vpp, int32_t cached);
+TQ8_API int32_t GetInputVoltageRangeVoltsCh2TQ8(TQ8_HANDLE handle, double* vpp, int32_t cached);
+TQ8_API int32_t GetInputVoltageRangeVoltsCh3TQ8(TQ8_HANDLE handle, double* vpp, int32_t cached);
+TQ8_API int32_t GetInputVoltageRangeVoltsCh4TQ8(TQ8_HANDLE handle, double* vpp, int32_t cached);
+/* Valid only with selections 0, 3 and 9. */
+TQ8_API int32_t GetRouteToSdram2EnableTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetRouteToSdram2EnableTQ8(TQ8_HANDLE handle, int32_t enable);
+TQ8_API int32_t GetDigitalIoEnableTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetDigitalIoEnableTQ8(TQ8_HANDLE handle, int32_t enable);
+/* 0..7. */
+TQ8_API int32_t GetDigitalIoModeTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetDigitalIoModeTQ8(TQ8_HANDLE handle, int32_t mode);
+/* 0..9, see TQ8_MODE_*. */
+TQ8_API int32_t GetOperatingModeTQ8(TQ8_HANDLE handle, int32_t cached);
+
+/* ---- 6. DC offset ------------------------------------------------------------ */
+/* 0..4095, default 2048. */
+TQ8_API int32_t GetDcOffsetCh1TQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t GetDcOffsetCh2TQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t GetDcOffsetCh3TQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t GetDcOffsetCh4TQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetDcOffsetCh1TQ8(TQ8_HANDLE handle, int32_t offset);
+TQ8_API int32_t SetDcOffsetCh2TQ8(TQ8_HANDLE handle, int32_t offset);
+TQ8_API int32_t SetDcOffsetCh3TQ8(TQ8_HANDLE handle, int32_t offset);
+TQ8_API int32_t SetDcOffsetCh4TQ8(TQ8_HANDLE handle, int32_t offset);
+/* channel 0 = every active channel, 1..4 one channel; target is the code
+ * the signal's mean should sit at (128 = mid-scale). */
+TQ8_API int32_t CenterSignalTQ8(TQ8_HANDLE handle, int32_t channel, int32_t target);
+
+/* ---- 7. ZAB -------------------------------------------------------------------- */
+/* 0..7, 0 = ZAB disabled. */
+TQ8_API int32_t GetZabBoardNumberTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetZabBoardNumberTQ8(TQ8_HANDLE handle, int32_t number);
+/* 0 64-bit, 1 32-bit lower, 2 32-bit upper. */
+TQ8_API int32_t GetZabConfigurationTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetZabConfigurationTQ8(TQ8_HANDLE handle, int32_t configuration);
+/* 0 acquisition clock, 1 62.5 MHz, 2 125 MHz. */
+TQ8_API int32_t GetZabClockTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetZabClockTQ8(TQ8_HANDLE handle, int32_t clock);
+
+/* ---- 8. Time-stamps ------------------------------------------------------------ */
+/* 0 none, 1 per segment, 2 per trigger, 3 per digital I/O pulse. */
+TQ8_API int32_t GetTimestampModeTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetTimestampModeTQ8(TQ8_HANDLE handle, int32_t mode);
+/* 0 counts always, 1 pauses while waiting for a trigger. */
+TQ8_API int32_t GetTimestampCounterModeTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetTimestampCounterModeTQ8(TQ8_HANDLE handle, int32_t mode);
+TQ8_API int32_t GetTimestampFifoDepthTQ8(TQ8_HANDLE handle, uint32_t* depth);
+/* Returns the number of entries waiting (0 empty) or a negative code. */
+TQ8_API int32_t GetTimestampAvailabilityTQ8(TQ8_HANDLE handle);
+/* 1 overflowed, 0 not, TQ8_ERR_TS_OVERFLOW_UNSUPPORTED when the firmware cannot tell. */
+TQ8_API int32_t GetTimestampOverflowFlagTQ8(TQ8_HANDLE handle);
+/* Reads up to maxCount raw counter values. flags bit 0: read even after an
+ * overflow (otherwise an overflowed FIFO gives TQ8_ERR_OUT_OF_BOUNDS).
+ * reserved must be 0 and NULL. */
+TQ8_API int32_t ReadTimestampDataTQ8(TQ8_HANDLE handle, uint64_t* values, uint32_t maxCount, uint32_t* count,
+                                     uint32_t flags, uint32_t reserved, void* reservedPtr);
+TQ8_API int32_t ResetTimestampFifoTQ8(TQ8_HANDLE handle);
+TQ8_API int32_t ResetTimestampCounterTQ8(TQ8_HANDLE handle);
+
+/* ---- 9. FPGA processing ------------------------------------------------------------ */
+TQ8_API int32_t GetBoardProcessingEnableTQ8(TQ8_HANDLE handle, int32_t cached);
+TQ8_API int32_t SetBoardProcessingEnableTQ8(TQ8_HANDLE handle, int32_t enable);
+TQ8_API int32_t SetBoardProcessingParamTQ8(TQ8_HANDLE handle, uint16_t index, uint16_t value);
+/* Decimation by 2^n, n 0..13. */
+TQ8_API int32_t FLPC2_SetDecimationFactorTQ8(TQ8_HANDLE handle, uint32_t exponent);
+/* 0 .. effective rate / 2 MHz. */
+TQ8_API int32_t FLPC2_SetNcoFrequencyTQ8(TQ8_HANDLE handle, double mhz);
+TQ8_API int32_t FLPC4_GetFftSizeLimitsTQ8(TQ8_HANDLE handle, uint32_t* minSize, uint32_t* maxSize);
+/* A power of two within the limits. */
+TQ8_API int32_t FLPC4_SetFftSizeTQ8(TQ8_HANDLE handle, uint32_t size);
+TQ8_API int32_t FLPC4_SetMagnitudeSquaredEnableTQ8(TQ8_HANDLE handle, int32_t enable);
+TQ8_API int32_t FLPC4_SetZeroPadPointsTQ8(TQ8_HANDLE handle, uint32_t points);
+/* 129 taps; flags 0. */
+TQ8_API int32_t FLPC5_LoadCoefficientsTQ8(TQ8_HANDLE handle, const int16_t* taps129, uint32_t flags);
+/* 65 taps per channel; flags 0. */
+TQ8_API int32_t FLPC6_LoadCoefficientsCh1TQ8(TQ8_HANDLE handle, const int16_t* taps65, uint32_t flags);
+TQ8_API int32_t FLPC6_LoadCoefficientsCh2TQ8(TQ8_HANDLE handle, const int16_t* taps65, uint32_t flags);
+
+/* ---- 10. Acquisition and operating mode -------------------------------------------- */
+/* Blocks until count samples from start are in board memory. Ends with
+ * TQ8_ERR_CANCELLED when standby is set on any handle of the board.
+ * reserved arguments must be 0. */
+TQ8_API int32_t AcquireToBoardRamTQ8(TQ8_HANDLE handle, uint32_t start, uint32_t count, uint32_t reserved1,
+                                     uint32_t reserved2);
+/* Boards with TQ8_FEATURE_ZAB only. */
+TQ8_API int32_t AcquireToZabTQ8(TQ8_HANDLE handle, uint32_t count, uint32_t reserved1, uint32_t reserved2,
+                                uint32_t reserved3);
+TQ8_API int32_t TransferSampleRamToZabTQ8(TQ8_HANDLE handle, uint32_t start, uint32_t count, uint32_t reserved1,
+                                          uint32_t reserved2);
+/* Mode 1 (standby) also ends a running acquisition or transfer. */
+TQ8_API int32_t SetOperatingModeTQ8(TQ8_HANDLE handle, int32_t mode);
+TQ8_API int32_t GetSamplesCompleteFlagTQ8(TQ8_HANDLE handle);
+TQ8_API int32_t GetFifoFullFlagTQ8(TQ8_HANDLE handle);
+TQ8_API int32_t SetPowerupDefaultsTQ8(TQ8_HANDLE handle);
+TQ8_API int32_t RewriteHardwareSettingsTQ8(TQ8_HANDLE handle);
+TQ8_API int32_t CopyHardwareSettingsTQ8(TQ8_HANDLE destination, TQ8_HANDLE source);
+/* .tq8set files (XML, UTF-8). The path is on the calling computer. flags 0. */
+TQ8_API int32_t LoadSettingsFromFileXmlWTQ8(TQ8_HANDLE handle, uint32_t flags, const wchar_t* path);
+/* encoding: NULL or "UTF-8". */
+TQ8_API int32_t SaveSettingsToFileXmlWTQ8(TQ8_HANDLE handle, uint32_t flags, const wchar_t* path,
+                                          const char* encoding);
+/* *text: exactly one XML element, no declaration, UTF-8; free with FreeMemoryTQ8. */
+TQ8_API int32_t SaveSettingsToStringXmlATQ8(TQ8_HANDLE handle, uint32_t flags, char** text);
+TQ8_API int32_t LoadSettingsFromStringXmlATQ8(TQ8_HANDLE handle, uint32_t flags, const char* text);
+
+/* ---- 11. Sample RAM reads and DMA buffers ------------------------------------------ */
+/* Total sample positions of board memory (both SDRAMs). */
+TQ8_API int32_t GetSampleRamSizeTQ8(TQ8_HANDLE handle, uint32_t* samples);
+/* Asynchronous reads (async 1) only start; finish with
+ * WaitForTransferCompleteTQ8. The buffer must stay valid until the wait or a
+ * standby has returned; nothing is written into it afterwards. */
+TQ8_API int32_t ReadSampleRamBufTQ8(TQ8_HANDLE handle, uint32_t first, uint32_t count, uint8_t* buffer,
+                                    int32_t async);
+/* Reads into a buffer from AllocateDmaBufferTQ8. */
+TQ8_API int32_t ReadSampleRamFastTQ8(TQ8_HANDLE handle, uint32_t first, uint32_t bytes, uint8_t* dmaBuffer,
+                                     int32_t async);
+/* Fills the DMA buffer with freshly acquired samples (mode 4). */
+TQ8_API int32_t GetPciAcquisitionDataFastTQ8(TQ8_HANDLE handle, uint32_t bytes, uint8_t* dmaBuffer, int32_t async);
+/* 0 done (also when nothing was pending), TQ8_ERR_TIMEOUT, or the transfer's failure. */
+TQ8_API int32_t WaitForTransferCompleteTQ8(TQ8_HANDLE handle, uint32_t timeoutMs);
+TQ8_API int32_t AllocateDmaBufferTQ8(TQ8_HANDLE handle, uint32_t bytes, uint8_t** buffer);
+TQ8_API int32_t FreeDmaBufferTQ8(TQ8_HANDLE handle, uint8_t* buffer);
+TQ8_API int32_t InitRecordedDataInfoTQ8(TQ8_HANDLE handle, TQ8_RECORDED_DATA_INFO* info);
+
+/* ---- 17. Errors and memory ------------------------------------------------------------ */
+/* 0 and a text to free with FreeMemoryTQ8; nonzero for an unknown code.
+ * handle may be NULL. */
+TQ8_API int32_t GetErrorTextWTQ8(int32_t code, wchar_t** text, uint32_t flags, TQ8_HANDLE handle);
+/* Frees what the library handed out. NULL is fine; unknown pointers are
+ * refused (TQ8_ERR_INVALID_ARG) and left alone. */
+TQ8_API int32_t FreeMemoryTQ8(void* memory);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+/* Records of the recording and file-writing calls. */
+#include "TQ8RecordTypes.h"
