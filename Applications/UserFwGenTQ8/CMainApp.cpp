@@ -1,0 +1,46 @@
+#include "CMainApp.h"
+
+#include <QApplication>
+
+#include "AppProfile.h"
+#include "CAboutDlg.h"
+#include "CMainFrame.h"
+#include "CMainView.h"
+#include "CSingleInstance.h"
+#include "MessageBox.h"
+
+CMainApp::CMainApp() = default;
+
+// The frame (and with it the form, which stores the settings) goes first.
+CMainApp::~CMainApp()
+{
+    m_frame.reset();
+}
+
+bool CMainApp::InitInstance()
+{
+    QApplication::setApplicationName(QStringLiteral("UserFwGenTQ8"));
+    QApplication::setApplicationVersion(QStringLiteral("2.8.06"));
+    QApplication::setOrganizationName(QStringLiteral("Veltrane"));
+    vlt::AppProfile::SetRegistryKey(L"Veltrane");
+    vlt::AppProfile::SetProfileName(kGeneratorTitle);
+    vlt::SetMessageBoxCaption(kGeneratorTitle);
+
+    m_instance = std::make_unique<CSingleInstance>(kGeneratorTitle);
+    if (!m_instance->Claim() && CSingleInstance::RaiseRunning(kGeneratorTitle))
+        return false;
+
+    m_frame = std::make_unique<CMainFrame>();
+    connect(m_frame.get(), &CMainFrame::aboutRequested, this, &CMainApp::OnAppAbout);
+    m_instance->SetWindow(m_frame.get());
+    m_frame->View()->OnInitialUpdate();
+    m_frame->adjustSize();
+    m_frame->show();
+    return true;
+}
+
+void CMainApp::OnAppAbout()
+{
+    CAboutDlg dlg(m_frame.get());
+    dlg.exec();
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The generator's main window: menu bar, status bar and the one form. Its
+// title is fixed: the scope application finds a running generator by it.
+#include <QMainWindow>
+
+class CMainView;
+
+extern const wchar_t* const kGeneratorTitle;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+
+    CMainView* View() const { return m_view; }
+
+signals:
+    void aboutRequested();
+
+private:
+    void CreateMenus();
+
+    CMainView* m_view;
+};

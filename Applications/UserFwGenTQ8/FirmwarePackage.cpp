@@ -1,0 +1,172 @@
+#include "FirmwarePackage.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <set>
+
+#include <zip.h>
+
+#include "AtomicFile.h"
+#include "CFwContextTQ8.h"
+
+namespace {
+
+constexpr size_t kCopyBufferSize = 16384;
+
+// A growing byte buffer behind minizip's file interface.
+struct MemoryArchive {
+    std::string bytes;
+    size_t pos = 0;
+    bool failed = false;
+};
+
+voidpf ZCALLBACK MemOpen(voidpf opaque, const void*, int)
+{
+    return opaque;
+}
+
+uLong ZCALLBACK MemRead(voidpf, voidpf stream, void* buf, uLong size)
+{
+    auto* mem = static_cast<MemoryArchive*>(stream);
+    const size_t n = std::min<size_t>(size, mem->bytes.size() - std::min(mem->pos, mem->bytes.size()));
+    std::memcpy(buf, mem->bytes.data() + mem->pos, n);
+    mem->pos += n;
+    return static_cast<uLong>(n);
+}
+
+uLong ZCALLBACK MemWrite(voidpf, voidpf stream, const void* buf, uLong size)
+{
+    auto* mem = static_cast<MemoryArchive*>(stream);
+    try {
+        if (mem->pos + size > mem->bytes.size())
+            mem->bytes.resize(mem->pos + size);
+        std::memcpy(mem->bytes.data() + mem->pos, buf, size);
+    } catch (const std::bad_alloc&) {
+        mem->failed = true;
+        return 0;
+    }
+    mem->pos += size;
+    return size;
+}
+
+ZPOS64_T ZCALLBACK MemTell(voidpf, voidpf stream)
+{
+    return static_cast<MemoryArchive*>(stream)->pos;
+}
+
+long ZCALLBACK MemSeek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
+{
+    auto* mem = static_cast<MemoryArchive*>(stream);
+    size_t base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
+        base = mem->pos;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END)
+        base = mem->bytes.size();
+    mem->pos = base + offset;
+    return 0;
+}
+
+int ZCALLBACK MemClose(voidpf, voidpf)
+{
+    return 0;
+}
+
+int ZCALLBACK MemError(voidpf, voidpf stream)
+{
+    return static_cast<MemoryArchive*>(stream)->failed ? 1 : 0;
+}
+
+zlib_filefunc64_def MemoryFunctions(MemoryArchive& mem)
+{
+    return zlib_filefunc64_def{MemOpen, MemRead, MemWrite, MemTell, MemSeek, MemClose, MemError, &mem};
+}
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+
+int CopyIntoEntry(zipFile zip, FILE* source)
+{
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyBufferSize]);
+    if (!buffer)
+        return kFwNoMemory;
+    for (;;) {
+        const size_t n = std::fread(buffer.get(), 1, kCopyBufferSize, source);
+        if (n == 0)
+            return std::ferror(source) ? kFwSourceUnreadable : kFwOk;
+        if (zipWriteInFileInZip(zip, buffer.get(), static_cast<unsigned>(n)) != ZIP_OK)
+            return kFwFailed;
+    }
+}
+
+// Names are UTF-8, as in the manifest; readers learn it from the flag,
+// which ASCII names do not need.
+uLong NameFlags(const std::string& name)
+{
+    constexpr uLong kUtf8Names = 1u << 11;
+    for (unsigned char c : name)
+        if (c >= 0x80)
+            return kUtf8Names;
+    return 0;
+}
+
+int AddEntry(zipFile zip, const std::string& source, const std::string& name)
+{
+    std::unique_ptr<FILE, FileCloser> file(std::fopen(source.c_str(), "rb"));
+    if (!file)
+        return kFwFailed;
+    if (zipOpenNewFileInZip4_64(zip, name.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr,
+                                0, 0, NameFlags(name), 0)
+        != ZIP_OK)
+        return kFwFailed;
+    const int result = CopyIntoEntry(zip, file.get());
+    const int closed = zipCloseFileInZip(zip);
+    return result != kFwOk ? result : (closed == ZIP_OK ? kFwOk : kFwFailed);
+}
+
+bool NamesAreValid(const FwPackagePairs& pairs)
+{
+    std::set<std::string> names;
+    for (const auto& pair : pairs) {
+        const std::string name = PackageEntryName(pair);
+        if (name.empty() || !names.insert(name).second)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string PackageEntryName(const std::pair<std::string, std::string>& pair)
+{
+    if (!pair.second.empty())
+        return pair.second;
+    const size_t slash = pair.first.find_last_of("/\\");
+    return slash == std::string::npos ? pair.first : pair.first.substr(slash + 1);
+}
+
+int WriteFirmwarePackage(const std::string& path, const FwPackagePairs& pairs)
+{
+    // Two entries with one name would leave a reader to pick one of them.
+    if (!NamesAreValid(pairs))
+        return kFwFailed;
+    MemoryArchive mem;
+    zlib_filefunc64_def functions = MemoryFunctions(mem);
+    zipFile zip = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+    if (!zip)
+        return kFwFailed;
+    int result = kFwOk;
+    for (const auto& pair : pairs) {
+        result = AddEntry(zip, pair.first, PackageEntryName(pair));
+        if (result != kFwOk)
+            break;
+    }
+    if (zipClose(zip, nullptr) != ZIP_OK && result == kFwOk)
+        result = kFwFailed;
+    if (result == kFwOk && (mem.failed || !vlt::AtomicWriteFile(path, mem.bytes)))
+        result = mem.failed ? kFwNoMemory : kFwFailed;
+    return result;
+}

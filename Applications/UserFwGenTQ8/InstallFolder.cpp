@@ -1,0 +1,34 @@
+#include "InstallFolder.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "RegistryStore.h"
+#include "TextConv.h"
+
+namespace {
+
+bool FolderExists(const std::wstring& path)
+{
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_directory(vlt::WideToUtf8(path), ec);
+}
+
+std::wstring RunningProgramFolder()
+{
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::wstring() : vlt::Utf8ToWide(exe.parent_path().string());
+}
+
+} // namespace
+
+std::wstring FindInstallFolder(const std::wstring& programFolder)
+{
+    std::wstring path;
+    if (vlt::RegistryStore::GetString(vlt::RegHive::LocalMachine, L"Software\\Veltrane\\TQ3300", L"InstallPath", path)
+        && FolderExists(path))
+        return path;
+    path = programFolder.empty() ? RunningProgramFolder() : programFolder;
+    return FolderExists(path) ? path : std::wstring();
+}

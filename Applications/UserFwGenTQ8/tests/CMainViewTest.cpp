@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+
+#include "CAboutDlg.h"
+#include "CMainApp.h"
+#include "CMainFrame.h"
+#include "CMainView.h"
+#include "CVltEditBrowseCtrl.h"
+#include "FwGenControls.h"
+#include "FwGenTestEnv.h"
+#include "MessageBox.h"
+#include "RegistryStore.h"
+#include "TQ8Sim.h"
+#include "TextConv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication& App()
+{
+    static QApplication* app = [] {
+        if (!std::getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char arg0[] = "userfwgen_ui_tests";
+        static char* argv[] = {arg0, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+class MainViewTest : public ::testing::Test {
+protected:
+    MainViewTest()
+        : m_env("view")
+    {
+        App();
+        TQ8Sim_Reset();
+    }
+
+    template <class T>
+    T* Get(CMainView& view, int id)
+    {
+        return qobject_cast<T*>(view.Control(id));
+    }
+
+    void SetProvider(const std::string& xml)
+    {
+        const std::string folder = m_env.Path("install");
+        fs::create_directories(folder);
+        WriteTestFile(folder + "/VltFpgaProc.tq3300.xml", xml);
+        ASSERT_TRUE(vlt::RegistryStore::SetString(vlt::RegHive::LocalMachine, L"Software\\Veltrane\\TQ3300",
+                                                  L"InstallPath", vlt::Utf8ToWide(folder)));
+    }
+
+    FwGenTestEnv m_env;
+};
+
+TEST_F(MainViewTest, WindowTitleAndMenus)
+{
+    CMainFrame frame;
+    frame.View()->OnInitialUpdate();
+    frame.show();
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("TQ3300 User Firmware File Generator"));
+    QStringList menus;
+    for (QAction* a : frame.menuBar()->actions())
+        menus << a->text();
+    EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Help"}));
+    auto* about = frame.findChild<QAction*>(QStringLiteral("actionAbout"));
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->text(), QStringLiteral("&About TQ3300 User Firmware File Generator..."));
+    auto* status = frame.findChild<QAction*>(QStringLiteral("actionStatusBar"));
+    ASSERT_NE(status, nullptr);
+    status->setChecked(false);
+    EXPECT_FALSE(frame.statusBar()->isVisible());
+}
+
+TEST_F(MainViewTest, ApplicationStartShowsTheTitledWindow)
+{
+    CMainApp app;
+    // False only when another holder of the title answered the raise request
+    // (another test program of this tree may hold it for a moment).
+    if (!app.InitInstance())
+        GTEST_SKIP() << "another generator instance is running";
+    ASSERT_NE(app.MainFrame(), nullptr);
+    EXPECT_TRUE(app.MainFrame()->isVisible());
+    EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("TQ3300 User Firmware File Generator"));
+}
+
+TEST_F(MainViewTest, AboutBox)
+{
+    CAboutDlg dlg;
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("About TQ3300 User Firmware File Generator"));
+    bool found = false;
+    for (QLabel* l : dlg.findChildren<QLabel*>())
+        found |= l->text() == QStringLiteral("TQ3300 User-Firmware Package Generator Version 1.0");
+    EXPECT_TRUE(found);
+}
+
+TEST_F(MainViewTest, ControlsAndFpgaTypeChange)
+{
+    CMainView view;
+    view.OnInitialUpdate();
+    auto* type = Get<QComboBox>(view, IDC_FPGA_TYPE);
+    ASSERT_NE(type, nullptr);
+    EXPECT_EQ(type->itemText(0), QStringLiteral("Virtex 5 LX50"));
+    EXPECT_EQ(type->itemText(1), QStringLiteral("Virtex 5 SX95T"));
+    auto* sev = Get<QComboBox>(view, IDC_README_SEV);
+    EXPECT_EQ(sev->itemText(1), QStringLiteral("Important - User always prompted to read"));
+    EXPECT_EQ(Get<QPushButton>(view, IDC_GENERATE)->text(), QStringLiteral("&Generate Firmware Package"));
+    EXPECT_EQ(Get<QPushButton>(view, IDC_DETECT)->text(), QStringLiteral("<- Detect From Hardware"));
+    EXPECT_EQ(Get<CVltEditBrowseCtrl>(view, IDC_OUTPUT_PATH)->GetMode(), CVltEditBrowseCtrl::BrowseMode_File);
+    EXPECT_EQ(Get<CVltEditBrowseCtrl>(view, IDC_XCF32P_PATH)->Edit()->placeholderText(), QStringLiteral(" *.xsvf"));
+    EXPECT_EQ(Get<QLineEdit>(view, IDC_FW_VERSION)->placeholderText(), QStringLiteral(" a.b.c.d"));
+
+    type->setCurrentIndex(1);
+    EXPECT_TRUE(view.Control(IDC_XCF32P_PATH)->isEnabled());
+    EXPECT_TRUE(view.Control(IDC_XCF16P_PATH)->isEnabled());
+    EXPECT_TRUE(view.Control(IDC_XCF16P_LABEL)->isEnabled());
+    type->setCurrentIndex(0);
+    EXPECT_TRUE(view.Control(IDC_XCF32P_PATH)->isEnabled());
+    EXPECT_FALSE(view.Control(IDC_XCF16P_PATH)->isEnabled());
+    EXPECT_FALSE(view.Control(IDC_XCF16P_LABEL)->isEnabled());
+}
+
+TEST_F(MainViewTest, SettingsComeFromAndGoBackToTheRegistry)
+{
+    CFwGenSettings stored;
+    stored.m_fpgaType = 1;
+    stored.m_xcf32pPath = L"/fw/a.xsvf";
+    stored.m_fwVer = 0x01020000;
+    stored.m_fwCustEnum = 77;
+    stored.m_ovrwrtPrompt = false;
+    ASSERT_TRUE(stored.Save());
+    {
+        CMainView view;
+        view.OnInitialUpdate();
+        EXPECT_EQ(Get<QComboBox>(view, IDC_FPGA_TYPE)->currentIndex(), 1);
+        EXPECT_EQ(Get<CVltEditBrowseCtrl>(view, IDC_XCF32P_PATH)->GetText(), L"/fw/a.xsvf");
+        EXPECT_EQ(Get<QLineEdit>(view, IDC_FW_VERSION)->text(), QStringLiteral("1.2.0.0"));
+        EXPECT_EQ(Get<QLineEdit>(view, IDC_CUST_ENUM)->text(), QStringLiteral("77"));
+        EXPECT_FALSE(Get<QCheckBox>(view, IDC_OVERWRITE_PROMPT)->isChecked());
+        Get<QLineEdit>(view, IDC_FW_VERSION)->setText(QStringLiteral("3.4"));
+        ASSERT_TRUE(view.UpdateData(true));
+        // Typed after the last exchange: not kept.
+        Get<QLineEdit>(view, IDC_CUST_ENUM)->setText(QStringLiteral("99"));
+    }
+    CFwGenSettings back;
+    back.Load();
+    EXPECT_EQ(back.m_fwVer, 0x03040000u);
+    EXPECT_EQ(back.m_fwCustEnum, 77u);
+}
+
+TEST_F(MainViewTest, ProviderWithEnumeration1000MakesItReadOnly)
+{
+    SetProvider("<VltFpgaDev_TQ3300><GUID>g</GUID><CustomFwEnum>1000</CustomFwEnum>"
+                "<ClientName>Acme</ClientName></VltFpgaDev_TQ3300>");
+    CMainView view;
+    view.OnInitialUpdate();
+    EXPECT_EQ(Get<QLabel>(view, IDC_PROVIDER)->text(), QStringLiteral("Detected provider: Acme"));
+    EXPECT_EQ(Get<QLineEdit>(view, IDC_CUST_ENUM)->text(), QStringLiteral("1000"));
+    EXPECT_TRUE(Get<QLineEdit>(view, IDC_CUST_ENUM)->isReadOnly());
+}
+
+TEST_F(MainViewTest, ProviderWithEnumeration999StaysEditable)
+{
+    SetProvider("<VltFpgaDev_TQ3300><GUID>g</GUID><CustomFwEnum>999</CustomFwEnum></VltFpgaDev_TQ3300>");
+    CMainView view;
+    view.OnInitialUpdate();
+    EXPECT_EQ(Get<QLabel>(view, IDC_PROVIDER)->text(), QStringLiteral("Detected provider: <Unspecified>"));
+    EXPECT_EQ(Get<QLineEdit>(view, IDC_CUST_ENUM)->text(), QStringLiteral("999"));
+    EXPECT_FALSE(Get<QLineEdit>(view, IDC_CUST_ENUM)->isReadOnly());
+}
+
+TEST_F(MainViewTest, ProviderWithOtherRootChangesNothing)
+{
+    SetProvider("<Other><GUID>g</GUID><CustomFwEnum>1000</CustomFwEnum></Other>");
+    CMainView view;
+    view.OnInitialUpdate();
+    EXPECT_EQ(Get<QLabel>(view, IDC_PROVIDER)->text(), QString());
+    EXPECT_EQ(Get<QLineEdit>(view, IDC_CUST_ENUM)->text(), QStringLiteral("0"));
+    EXPECT_FALSE(Get<QLineEdit>(view, IDC_CUST_ENUM)->isReadOnly());
+}
+
+TEST_F(MainViewTest, GenerateWithoutOutputFocusesTheOutputEdit)
+{
+    CMainFrame frame;
+    CMainView& view = *frame.View();
+    view.OnInitialUpdate();
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    Get<QLineEdit>(view, IDC_CUST_ENUM)->setText(QStringLiteral("5"));
+    vlt::MessageBoxRecorder boxes;
+    QTest::mouseClick(Get<QPushButton>(view, IDC_GENERATE), Qt::LeftButton);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"Please specify a pathname for output firmware package file");
+    EXPECT_EQ(QApplication::focusWidget(), Get<CVltEditBrowseCtrl>(view, IDC_OUTPUT_PATH)->Edit());
+}
+
+TEST_F(MainViewTest, GenerateRefusesCustomEnumerationZeroFirst)
+{
+    CMainView view;
+    view.OnInitialUpdate();
+    vlt::MessageBoxRecorder boxes;
+    view.OnGenerate();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"Please enter an integer between 1 and 65534.");
+}
+
+TEST_F(MainViewTest, GenerateWritesThePackage)
+{
+    WriteTestFile(m_env.Path("a.xsvf"), "bits");
+    CMainView view;
+    view.OnInitialUpdate();
+    Get<QComboBox>(view, IDC_FPGA_TYPE)->setCurrentIndex(0);
+    Get<CVltEditBrowseCtrl>(view, IDC_XCF32P_PATH)->SetText(vlt::Utf8ToWide(m_env.Path("a.xsvf")));
+    Get<CVltEditBrowseCtrl>(view, IDC_OUTPUT_PATH)->SetText(vlt::Utf8ToWide(m_env.Path("p.tq8fw")));
+    Get<QLineEdit>(view, IDC_CUST_ENUM)->setText(QStringLiteral("12"));
+    Get<QLineEdit>(view, IDC_FW_VERSION)->setText(QStringLiteral("1.2"));
+    vlt::MessageBoxRecorder boxes;
+    view.OnGenerate();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText().rfind(L"Firmware package created.", 0), 0u);
+    EXPECT_TRUE(TestFileExists(m_env.Path("p.tq8fw")));
+    EXPECT_EQ(Get<QLineEdit>(view, IDC_FW_VERSION)->text(), QStringLiteral("1.2"));
+    EXPECT_EQ(view.Settings().m_fwVer, 0x01020000u);
+}
+
+TEST_F(MainViewTest, DetectionSelectsTheBoardsType)
+{
+    TQ8SIM_BOARD_DESC desc{};
+    TQ8Sim_DefaultBoardDesc(&desc, 4242);
+    desc.fpgaType = 1;
+    if (TQ8Sim_AddLocalBoard(&desc) == TQ8_ERR_NOT_SUPPORTED)
+        GTEST_SKIP() << "the simulated device library cannot declare boards yet";
+    CMainView view;
+    view.OnInitialUpdate();
+    Get<QComboBox>(view, IDC_FPGA_TYPE)->setCurrentIndex(0);
+    vlt::MessageBoxRecorder boxes;
+    QTest::mouseClick(Get<QPushButton>(view, IDC_DETECT), Qt::LeftButton);
+    EXPECT_EQ(Get<QComboBox>(view, IDC_FPGA_TYPE)->currentIndex(), 1);
+    EXPECT_TRUE(view.Control(IDC_XCF16P_PATH)->isEnabled());
+    ASSERT_EQ(boxes.Count(), 1u);
+    TQ8Sim_Reset();
+}
+
+TEST_F(MainViewTest, DetectionWithoutBoardsOnlyWarns)
+{
+    CMainView view;
+    view.OnInitialUpdate();
+    Get<QComboBox>(view, IDC_FPGA_TYPE)->setCurrentIndex(1);
+    vlt::MessageBoxRecorder boxes;
+    view.OnDetectFromHardware();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"No TQ3300 devices were detected in the system");
+    EXPECT_EQ(Get<QComboBox>(view, IDC_FPGA_TYPE)->currentIndex(), 1);
+}
+
+} // namespace

@@ -1,0 +1,185 @@
+#include "CVltEditBrowseCtrl.h"
+
+#include <cwctype>
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "FileDialog.h"
+#include "TextConv.h"
+
+namespace {
+
+QString ToQ(const std::wstring& text)
+{
+    return QString::fromStdString(vlt::WideToUtf8(text));
+}
+
+std::wstring FromQ(const QString& text)
+{
+    return vlt::Utf8ToWide(text.toStdString());
+}
+
+CVltEditBrowseCtrl::DeviceDialog& DeviceDialogSlot()
+{
+    static CVltEditBrowseCtrl::DeviceDialog dialog;
+    return dialog;
+}
+
+std::wstring Trim(const std::wstring& text)
+{
+    size_t first = 0, last = text.size();
+    while (first < last && std::iswspace(text[first]))
+        ++first;
+    while (last > first && std::iswspace(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
+} // namespace
+
+CVltEditBrowseCtrl::CVltEditBrowseCtrl(QWidget* parent)
+    : QWidget(parent)
+    , m_edit(new QLineEdit(this))
+    , m_button(new QToolButton(this))
+{
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_edit);
+    layout->addWidget(m_button);
+    m_button->setText(QStringLiteral("..."));
+    m_button->setFocusPolicy(Qt::NoFocus);
+    m_button->setVisible(false);
+    setFocusProxy(m_edit);
+    connect(m_button, &QToolButton::clicked, this, [this] { OnBrowse(); });
+}
+
+void CVltEditBrowseCtrl::EnableFileBrowseButton(const std::wstring& defaultExt, const std::wstring& filter)
+{
+    m_mode = BrowseMode_File;
+    m_defaultExt = defaultExt;
+    m_filter = filter;
+    m_button->setVisible(true);
+}
+
+void CVltEditBrowseCtrl::EnableFolderBrowseButton()
+{
+    m_mode = BrowseMode_Folder;
+    m_button->setVisible(true);
+}
+
+void CVltEditBrowseCtrl::EnableBrowseButton(bool enable)
+{
+    m_mode = enable ? BrowseMode_Default : BrowseMode_None;
+    m_button->setVisible(enable);
+}
+
+void CVltEditBrowseCtrl::SetDefaultDir(const std::wstring& folder)
+{
+    m_defaultDir = Trim(folder);
+}
+
+void CVltEditBrowseCtrl::SetBrowseCallback(BrowseCallback callback, intptr_t userData)
+{
+    m_callback = callback;
+    m_userData = userData;
+}
+
+void CVltEditBrowseCtrl::SetDialogTitle(const wchar_t* title)
+{
+    m_title = title ? title : L"";
+}
+
+void CVltEditBrowseCtrl::SetRemoteDevice(void* deviceHandle)
+{
+    m_device = deviceHandle;
+}
+
+void CVltEditBrowseCtrl::SetDeviceDialog(DeviceDialog dialog)
+{
+    DeviceDialogSlot() = std::move(dialog);
+}
+
+void CVltEditBrowseCtrl::SetFilterIndex(int index)
+{
+    m_filterIndex = index;
+}
+
+void CVltEditBrowseCtrl::SetOpenMode(int open)
+{
+    m_openMode = open;
+}
+
+std::wstring CVltEditBrowseCtrl::GetText() const
+{
+    return FromQ(m_edit->text());
+}
+
+void CVltEditBrowseCtrl::SetText(const std::wstring& text)
+{
+    m_edit->setText(ToQ(text));
+}
+
+void CVltEditBrowseCtrl::SetCueBanner(const std::wstring& text)
+{
+    m_edit->setPlaceholderText(ToQ(text));
+}
+
+void CVltEditBrowseCtrl::SplitStartPath(const std::wstring& text, const std::wstring& defaultDir,
+                                        std::wstring& folder, std::wstring& fileName)
+{
+    const size_t slash = text.find_last_of(L'/');
+    if (slash == std::wstring::npos) {
+        folder.clear();
+        fileName = text;
+    } else {
+        folder = slash == 0 ? std::wstring(L"/") : text.substr(0, slash);
+        fileName = text.substr(slash + 1);
+    }
+    if (folder.empty())
+        folder = defaultDir;
+}
+
+void CVltEditBrowseCtrl::OnBrowse()
+{
+    if (m_callback && m_callback(m_userData, this) == 0)
+        return;
+    if (m_mode == BrowseMode_File && parentWidget())
+        BrowseForFile();
+    else if (m_mode == BrowseMode_Folder)
+        BrowseForFolder();
+}
+
+void CVltEditBrowseCtrl::BrowseForFile()
+{
+    vlt::FileDialogRequest request;
+    request.open = m_openMode != 0;
+    request.title = m_title;
+    SplitStartPath(GetText(), m_defaultDir, request.folder, request.fileName);
+    request.defaultExt = m_defaultExt;
+    request.filter = m_filter;
+    if (m_filterIndex != -1)
+        request.filterIndex = m_filterIndex;
+    request.overwritePrompt = true;
+    request.parent = parentWidget();
+    std::optional<std::wstring> chosen;
+    const DeviceDialog& deviceDialog = DeviceDialogSlot();
+    if (!m_device || !deviceDialog || !deviceDialog(m_device, request, chosen))
+        chosen = vlt::ShowFileDialog(request);
+    if (chosen) {
+        SetText(*chosen);
+        emit pathChosen();
+    }
+}
+
+void CVltEditBrowseCtrl::BrowseForFolder()
+{
+    const QString folder = QFileDialog::getExistingDirectory(parentWidget(), QString(), m_edit->text());
+    if (!folder.isEmpty()) {
+        m_edit->setText(folder);
+        emit pathChosen();
+    }
+}
