@@ -9,6 +9,8 @@ function(tq8_add_test)
   if(T_GUI)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
+  # The list separator must survive being handed on to the discovery script.
+  string(REPLACE ";" "\\;" env "${env}")
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
