@@ -1,0 +1,103 @@
+#pragma once
+// The main window: menus and commands, the status bar with timed texts, the
+// board documents' windows as tabs, the command-line file chain, the
+// continuous-acquisition loop and the launch of the firmware generator.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <QMainWindow>
+
+#include "AppMessages.h"
+#include "TQ8_64.h"
+
+class CChildFrame;
+class CMainApp;
+class CVltPropertySheet;
+class IBoardDocument;
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+namespace vlt {
+class TimedStatusText;
+}
+
+class CMainFrame : public QMainWindow, public vlt::IAppMessageTarget {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CMainApp& app);
+    ~CMainFrame() override;
+
+    // A text and a non-zero time-out (ms) clear themselves; 0 stays until replaced.
+    void ShowStatusText(const std::wstring& text, unsigned timeoutMs);
+    void ClearStatusText();
+    std::wstring GetStatusText() const;
+    vlt::TimedStatusText& StatusText() { return *m_status; }
+
+    // Board documents' windows.
+    CChildFrame* CreateChildFrame(std::unique_ptr<IBoardDocument> doc);
+    std::vector<IBoardDocument*> GetDocuments() const;
+    std::vector<CChildFrame*> GetChildFrames() const;
+    IBoardDocument* FindDocument(TQ8_HANDLE device) const;
+    CChildFrame* FindChildFrame(const IBoardDocument* doc) const;
+    void CloseAllDocumentFrames();
+
+    // The file named on the command line: the boards are picked and served
+    // one after another. false when the user cancels.
+    bool ApplyCommandLineFile(const std::wstring& path);
+    void ApplyFileToNextDevice();
+    int GetCommandLineFileKind() const { return m_cmdLineKind; }
+    // Command-line file kind by extension: 0 none, 1 settings, 2 firmware, 3 sample data.
+    static int CommandLineFileKind(const std::wstring& path);
+
+    // The recording window is not built yet: nothing records.
+    bool CloseRecordingWindow(bool loading);
+
+    // Continuous acquisition (WM_APP): wParam 1 on, 0 off.
+    intptr_t OnContinuousAcquisition(uintptr_t on, IBoardDocument* doc);
+    bool IsInContinuousSet(IBoardDocument* doc) const { return m_continuous.count(doc) != 0; }
+
+    // The program-options sheet opens on the page left with OK last time.
+    int RunOptionsSheet(CVltPropertySheet& sheet);
+    int GetOptionsPage() const { return m_optionsPage; }
+
+    // Commands by id; false for an id this window does not handle or that
+    // is disabled.
+    bool OnCommand(unsigned id);
+    QAction* CommandAction(unsigned id) const;
+    void UpdateCommandUI();
+
+    intptr_t OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    QAction* AddCommand(QMenu* menu, unsigned id, const QString& text);
+    void UpdateRecentFileMenu();
+    bool PumpWaitingMessages();
+    void OnUserFirmwareGenerator();
+
+    CMainApp& m_app;
+    QMdiArea* m_mdi = nullptr;
+    QLabel* m_messagePane = nullptr;
+    QLabel* m_modifiedIndicator = nullptr;
+    vlt::TimedStatusText* m_status = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_recentSeparator = nullptr;
+    std::vector<QAction*> m_recentActions;
+    std::map<unsigned, QAction*> m_actions;
+    std::set<IBoardDocument*> m_continuous;
+    int m_cmdLineKind = 0;
+    std::set<TQ8_HANDLE> m_cmdLineDevices;
+    int m_optionsPage = 0;
+    bool m_closed = false;
+};

@@ -1,0 +1,50 @@
+#pragma once
+// The board document as the application shell sees it: the main frame, the
+// child frame and the application reach a board's document only through
+// this. The board document itself implements it.
+#include <cstdint>
+#include <string>
+
+#include "TQ8_64.h"
+
+class CChildFrame;
+
+// Document state flags.
+namespace docstate {
+constexpr uint32_t kAcquiring = 0x1;
+constexpr uint32_t kRecording = 0x2;
+constexpr uint32_t kContinuous = 0x20;
+constexpr uint32_t kLimitPlotData = 0x40;
+constexpr uint32_t kControlledOutstanding = 0x800;
+constexpr uint32_t kAlwaysForceTrigger = 0x4000;
+constexpr uint32_t kHandOver = kLimitPlotData | kAlwaysForceTrigger; // carried by hand-over and workspace
+constexpr uint32_t kBusy = kAcquiring | kContinuous | kControlledOutstanding;
+constexpr uint32_t kNotIdle = kBusy | kRecording;
+} // namespace docstate
+
+class IBoardDocument {
+public:
+    virtual ~IBoardDocument() = default;
+
+    virtual TQ8_HANDLE GetDeviceHandle() const = 0;
+    virtual uint32_t GetStateFlags() const = 0;
+    virtual std::wstring GetTitle() const = 0;
+    // Bit i shows entry i of the child frame's page table.
+    virtual uint32_t GetControlPanelPageMask() const = 0;
+    virtual void SetChildFrame(CChildFrame* frame) = 0;
+
+    // Starts the next acquisition of continuous mode (no controller).
+    virtual void StartAcquisition() = 0;
+    // Applies the command-line file (command 32804), then asks the main
+    // frame for the next board (WM_APP + 2).
+    virtual void ApplyCommandLineFile() = 0;
+    // The document's close: ends recording and continuous mode and lets go
+    // of its board, before its window goes.
+    virtual void CloseDocument() = 0;
+    // Application notifications: 0 plot options changed, 1 device list
+    // changed, 2 before a workspace save, 3 after a workspace load.
+    virtual void OnAppNotify(IBoardDocument* sender, int type, void* object) = 0;
+
+    bool IsRecording() const { return GetStateFlags() & docstate::kRecording; }
+    bool IsIdle() const { return !(GetStateFlags() & docstate::kNotIdle); }
+};

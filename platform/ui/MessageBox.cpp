@@ -1,0 +1,120 @@
+#include "MessageBox.h"
+
+#include <mutex>
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "TextConv.h"
+
+namespace vlt {
+namespace {
+
+std::mutex g_mutex;
+MessageBoxHandler g_handler;
+std::wstring g_caption;
+
+QMessageBox::Icon IconOf(unsigned style)
+{
+    switch (style & MB_ICONMASK) {
+    case MB_ICONERROR: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONWARNING: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+int RealBox(const MessageBoxRequest& req)
+{
+    QMessageBox box(IconOf(req.style), QString::fromStdString(WideToUtf8(req.caption)),
+                    QString::fromStdString(WideToUtf8(req.text)), QMessageBox::NoButton, req.parent);
+    switch (req.style & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MB_YESNOCANCEL:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case MB_YESNO:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok: return IDOK;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    case QMessageBox::Cancel: return IDCANCEL;
+    default: return DefaultCloseAnswer(req.style);
+    }
+}
+
+} // namespace
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
+{
+    std::lock_guard lock(g_mutex);
+    MessageBoxHandler previous = std::move(g_handler);
+    g_handler = std::move(handler);
+    return previous;
+}
+
+void SetMessageBoxCaption(const std::wstring& caption)
+{
+    std::lock_guard lock(g_mutex);
+    g_caption = caption;
+}
+
+std::wstring GetMessageBoxCaption()
+{
+    std::lock_guard lock(g_mutex);
+    return g_caption;
+}
+
+int DefaultCloseAnswer(unsigned style)
+{
+    switch (style & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+    case MB_YESNOCANCEL:
+        return IDCANCEL;
+    case MB_YESNO:
+        return IDNO;
+    default:
+        return IDOK;
+    }
+}
+
+int ShowMessageBox(const std::wstring& text, unsigned style, QWidget* parent)
+{
+    MessageBoxRequest req{text, GetMessageBoxCaption(), style, parent};
+    MessageBoxHandler handler;
+    {
+        std::lock_guard lock(g_mutex);
+        handler = g_handler;
+    }
+    if (handler)
+        return handler(req);
+    return RealBox(req);
+}
+
+MessageBoxRecorder::MessageBoxRecorder()
+{
+    m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& req) {
+        m_boxes.push_back(req);
+        if (m_answers.empty())
+            return DefaultCloseAnswer(req.style);
+        int answer = m_answers.front();
+        m_answers.erase(m_answers.begin());
+        return answer;
+    });
+}
+
+MessageBoxRecorder::~MessageBoxRecorder()
+{
+    SetMessageBoxHandler(std::move(m_previous));
+}
+
+} // namespace vlt

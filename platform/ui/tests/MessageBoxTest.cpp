@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "ErrorBeep.h"
+#include "FileDialog.h"
+#include "MessageBox.h"
+
+TEST(MessageBox, RecorderAnswersFromQueueThenWithCloseAnswer)
+{
+    vlt::SetMessageBoxCaption(L"TQ3300 Scope");
+    vlt::MessageBoxRecorder boxes;
+    boxes.QueueAnswer(IDYES);
+    EXPECT_EQ(AfxMessageBox(L"Save now?", MB_YESNOCANCEL | MB_ICONQUESTION), IDYES);
+    EXPECT_EQ(AfxMessageBox(L"Again?", MB_YESNOCANCEL | MB_ICONQUESTION), IDCANCEL);
+    EXPECT_EQ(AfxMessageBox(L"Sure?", MB_YESNO), IDNO);
+    EXPECT_EQ(AfxMessageBox(L"Failed", MB_ICONERROR), IDOK);
+    ASSERT_EQ(boxes.Count(), 4u);
+    EXPECT_EQ(boxes.Boxes()[0].text, L"Save now?");
+    EXPECT_EQ(boxes.Boxes()[0].caption, L"TQ3300 Scope");
+    EXPECT_EQ(boxes.Boxes()[0].style & MB_ICONMASK, MB_ICONQUESTION);
+    EXPECT_EQ(boxes.Boxes()[3].style & MB_TYPEMASK, MB_OK);
+}
+
+TEST(MessageBox, NestedRecordersRestoreTheOuterOne)
+{
+    vlt::MessageBoxRecorder outer;
+    {
+        vlt::MessageBoxRecorder inner;
+        AfxMessageBox(L"inner");
+        EXPECT_EQ(inner.Count(), 1u);
+    }
+    AfxMessageBox(L"outer");
+    ASSERT_EQ(outer.Count(), 1u);
+    EXPECT_EQ(outer.LastText(), L"outer");
+}
+
+TEST(MessageBox, CloseAnswerFollowsTheButtons)
+{
+    EXPECT_EQ(vlt::DefaultCloseAnswer(MB_OK | MB_ICONERROR), IDOK);
+    EXPECT_EQ(vlt::DefaultCloseAnswer(MB_OKCANCEL | MB_ICONERROR), IDCANCEL);
+    EXPECT_EQ(vlt::DefaultCloseAnswer(MB_YESNOCANCEL), IDCANCEL);
+    EXPECT_EQ(vlt::DefaultCloseAnswer(MB_YESNO), IDNO);
+}
+
+TEST(ErrorBeep, HandlerCountsBeeps)
+{
+    int beeps = 0;
+    auto previous = vlt::SetErrorBeepHandler([&] { ++beeps; });
+    vlt::ErrorBeep();
+    vlt::ErrorBeep();
+    vlt::SetErrorBeepHandler(previous);
+    EXPECT_EQ(beeps, 2);
+}
+
+TEST(FileDialog, FilterSplitsIntoPairsAndWidensStarDotStar)
+{
+    auto parts = vlt::SplitFileFilter(L"TQ3300 Workspace Files (*.tq8ws)|*.tq8ws|All Files (*.*)|*.*||");
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].first, L"TQ3300 Workspace Files (*.tq8ws)");
+    EXPECT_EQ(parts[0].second, L"*.tq8ws");
+    EXPECT_EQ(parts[1].second, L"*");
+    EXPECT_TRUE(vlt::SplitFileFilter(L"").empty());
+    // A name without its pattern is dropped rather than misread.
+    EXPECT_TRUE(vlt::SplitFileFilter(L"Lonely").empty());
+}
+
+TEST(FileDialog, HandlerAnswersAndSeesTheRequest)
+{
+    vlt::FileDialogRequest seen;
+    auto previous = vlt::SetFileDialogHandler([&](const vlt::FileDialogRequest& req) {
+        seen = req;
+        return std::optional<std::wstring>(L"/tmp/x.tq8ws");
+    });
+    vlt::FileDialogRequest req;
+    req.open = false;
+    req.title = L"Save TQ3300 Workspace As";
+    req.fileName = L"TQ3300 Workspace";
+    auto path = vlt::ShowFileDialog(req);
+    vlt::SetFileDialogHandler(previous);
+    ASSERT_TRUE(path);
+    EXPECT_EQ(*path, L"/tmp/x.tq8ws");
+    EXPECT_FALSE(seen.open);
+    EXPECT_EQ(seen.fileName, L"TQ3300 Workspace");
+}
