@@ -1,0 +1,414 @@
+#pragma once
+// The oscilloscope plot control: its state, every property of IScopeTQ8,
+// persistence, the three connection points and its window.
+#include "CComBSTR.h"
+#include "CComObject.h"
+#include "CComPtr.h"
+#include "CComVariant.h"
+#include "CConnectionPoint.h"
+#include "CLocalChanState.h"
+#include "SafeArray.h"
+#include "ScopePropertyMap.h"
+#include "TQ8UI.h"
+#include "TrigMarkSettings.h"
+
+#include <QBrush>
+#include <QImage>
+#include <QPen>
+#include <QPointer>
+#include <QRect>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+
+class CScopeWnd;
+class QScrollBar;
+
+class CScopeCtrl : public IScopeTQ8,
+                   public IPersistStreamInit,
+                   public IConnectionPointContainer,
+                   public IOleInPlaceObject,
+                   public vlt::CComObjectRoot {
+public:
+    // Flags word bits.
+    enum : uint32_t {
+        SourcesPresent = 0x2,
+        XLabelTextSet = 0x4,
+        YLabelTextSet = 0x8,
+        Y2LabelTextSet = 0x10,
+        ScrollBarPending = 0x20,
+        ScrollBarInUse = 0x40,
+        AutoXLabels = 0x80,
+        AutoYLabels = 0x100,
+        ThumbTracking = 0x200,
+        AllowDataSelection = 0x800,
+        ButtonDown = 0x2000,
+        Dragging = 0x4000,
+        EdgeTimerRunning = 0x8000,
+        ContextMenuEnabled = 0x10000,
+        SampleValueTipsEnabled = 0x20000,
+        LayoutDirty = 0x40000,
+        TipToolAdded = 0x80000,
+        HotLine = 0x100000,
+        MouseTracking = 0x80000000,
+    };
+    static constexpr uint32_t kDefaultFlags = 0x20980;
+    static constexpr uint32_t kNone = 0xFFFFFFFF;
+    static constexpr uint64_t kNoSample = UINT64_MAX;
+
+    CScopeCtrl();
+    virtual ~CScopeCtrl();
+    CScopeCtrl(const CScopeCtrl&) = delete;
+    CScopeCtrl& operator=(const CScopeCtrl&) = delete;
+
+    HRESULT FinalConstruct();
+    void FinalRelease();
+    HRESULT InternalQueryInterface(const IID& riid, void** ppv);
+
+    // IDispatch
+    HRESULT GetIDOfName(const wchar_t* name, DISPID* pid) override;
+    HRESULT Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult) override;
+
+    // IScopeTQ8: stock properties
+    HRESULT put_BackColor(OLE_COLOR clr) override;
+    HRESULT get_BackColor(OLE_COLOR* pclr) override;
+    HRESULT put_BorderColor(OLE_COLOR clr) override;
+    HRESULT get_BorderColor(OLE_COLOR* pclr) override;
+    HRESULT put_BorderStyle(int32_t style) override;
+    HRESULT get_BorderStyle(int32_t* pstyle) override;
+    HRESULT putref_Font(IFontDisp* pFont) override;
+    HRESULT put_Font(IFontDisp* pFont) override;
+    HRESULT get_Font(IFontDisp** ppFont) override;
+    HRESULT put_ForeColor(OLE_COLOR clr) override;
+    HRESULT get_ForeColor(OLE_COLOR* pclr) override;
+    HRESULT put_Enabled(VARIANT_BOOL vbool) override;
+    HRESULT get_Enabled(VARIANT_BOOL* pbool) override;
+    HRESULT put_Caption(BSTR strCaption) override;
+    HRESULT get_Caption(BSTR* pstrCaption) override;
+    HRESULT put_BorderVisible(VARIANT_BOOL vbool) override;
+    HRESULT get_BorderVisible(VARIANT_BOOL* pbool) override;
+
+    // IScopeTQ8: own properties
+    HRESULT get_LabelXL(BSTR* pVal) override;
+    HRESULT put_LabelXL(BSTR newVal) override;
+    HRESULT get_LabelXR(BSTR* pVal) override;
+    HRESULT put_LabelXR(BSTR newVal) override;
+    HRESULT get_LabelXM(BSTR* pVal) override;
+    HRESULT put_LabelXM(BSTR newVal) override;
+    HRESULT get_LabelYT(BSTR* pVal) override;
+    HRESULT put_LabelYT(BSTR newVal) override;
+    HRESULT get_LabelYM(BSTR* pVal) override;
+    HRESULT put_LabelYM(BSTR newVal) override;
+    HRESULT get_LabelYB(BSTR* pVal) override;
+    HRESULT put_LabelYB(BSTR newVal) override;
+    HRESULT get_LabelYT2(BSTR* pVal) override;
+    HRESULT put_LabelYT2(BSTR newVal) override;
+    HRESULT get_LabelYM2(BSTR* pVal) override;
+    HRESULT put_LabelYM2(BSTR newVal) override;
+    HRESULT get_LabelYB2(BSTR* pVal) override;
+    HRESULT put_LabelYB2(BSTR newVal) override;
+    HRESULT get_AutoXLabels(VARIANT_BOOL* pVal) override;
+    HRESULT put_AutoXLabels(VARIANT_BOOL newVal) override;
+    HRESULT get_AutoYLabels(VARIANT_BOOL* pVal) override;
+    HRESULT put_AutoYLabels(VARIANT_BOOL newVal) override;
+    HRESULT get_AutoXLabelRadix(int32_t* pVal) override;
+    HRESULT put_AutoXLabelRadix(int32_t newVal) override;
+    HRESULT get_AutoYLabelRadix(int32_t* pVal) override;
+    HRESULT put_AutoYLabelRadix(int32_t newVal) override;
+    HRESULT get_AllowDataSelection(VARIANT_BOOL* pVal) override;
+    HRESULT put_AllowDataSelection(VARIANT_BOOL newVal) override;
+    HRESULT get_MarginLeft(int32_t* pVal) override;
+    HRESULT put_MarginLeft(int32_t newVal) override;
+    HRESULT get_MarginRight(int32_t* pVal) override;
+    HRESULT put_MarginRight(int32_t newVal) override;
+    HRESULT get_MarginTop(int32_t* pVal) override;
+    HRESULT put_MarginTop(int32_t newVal) override;
+    HRESULT get_MarginBottom(int32_t* pVal) override;
+    HRESULT put_MarginBottom(int32_t newVal) override;
+    HRESULT get_StartSample(uint64_t* pVal) override;
+    HRESULT put_StartSample(uint64_t newVal) override;
+    HRESULT get_PageWidth(uint32_t* pVal) override;
+    HRESULT put_PageWidth(uint32_t newVal) override;
+    HRESULT get_MaxPageWidth(uint32_t* pVal) override;
+    HRESULT put_MaxPageWidth(uint32_t newVal) override;
+    HRESULT get_MaxSampleValue(int32_t* pVal) override;
+    HRESULT put_MaxSampleValue(int32_t newVal) override;
+    HRESULT get_MinSampleValue(int32_t* pVal) override;
+    HRESULT put_MinSampleValue(int32_t newVal) override;
+    HRESULT get_MaxSampleCount(uint64_t* pVal) override;
+    HRESULT get_HScrollBar(TQ8ScrollBar* pVal) override;
+    HRESULT put_HScrollBar(TQ8ScrollBar newVal) override;
+    HRESULT get_PointRadius(int32_t* pVal) override;
+    HRESULT put_PointRadius(int32_t newVal) override;
+    HRESULT get_GridRows(int32_t* pVal) override;
+    HRESULT put_GridRows(int32_t newVal) override;
+    HRESULT get_GridColumns(int32_t* pVal) override;
+    HRESULT put_GridColumns(int32_t newVal) override;
+    HRESULT get_GridLineStyle(TQ8GridLineStyle* pVal) override;
+    HRESULT put_GridLineStyle(TQ8GridLineStyle newVal) override;
+    HRESULT get_AxisFont(IFontDisp** pVal) override;
+    HRESULT put_AxisFont(IFontDisp* newVal) override;
+    HRESULT get_Redraw(VARIANT_BOOL* pVal) override;
+    HRESULT put_Redraw(VARIANT_BOOL newVal) override;
+    HRESULT get_TriggerMarkStyle1(TQ8ScopeTrigMark* pVal) override;
+    HRESULT put_TriggerMarkStyle1(TQ8ScopeTrigMark newVal) override;
+    HRESULT get_TrigMarkLevel1(float* pVal) override;
+    HRESULT put_TrigMarkLevel1(float newVal) override;
+    HRESULT get_TrigMarkImage1(IPictureDisp** pVal) override;
+    HRESULT put_TrigMarkImage1(IPictureDisp* newVal) override;
+    HRESULT get_TrigMarkImageAlpha1(double* pVal) override;
+    HRESULT put_TrigMarkImageAlpha1(double newVal) override;
+    HRESULT get_TrigMarkLineColor1(OLE_COLOR* pVal) override;
+    HRESULT put_TrigMarkLineColor1(OLE_COLOR newVal) override;
+    HRESULT get_TriggerMarkStyle2(TQ8ScopeTrigMark* pVal) override;
+    HRESULT put_TriggerMarkStyle2(TQ8ScopeTrigMark newVal) override;
+    HRESULT get_TrigMarkLevel2(float* pVal) override;
+    HRESULT put_TrigMarkLevel2(float newVal) override;
+    HRESULT get_TrigMarkImage2(IPictureDisp** pVal) override;
+    HRESULT put_TrigMarkImage2(IPictureDisp* newVal) override;
+    HRESULT get_TrigMarkImageAlpha2(double* pVal) override;
+    HRESULT put_TrigMarkImageAlpha2(double newVal) override;
+    HRESULT get_TrigMarkLineColor2(OLE_COLOR* pVal) override;
+    HRESULT put_TrigMarkLineColor2(OLE_COLOR newVal) override;
+    HRESULT get_ScopeForeColor(OLE_COLOR* pVal) override;
+    HRESULT put_ScopeForeColor(OLE_COLOR newVal) override;
+    HRESULT get_ScopeBackColor(OLE_COLOR* pVal) override;
+    HRESULT put_ScopeBackColor(OLE_COLOR newVal) override;
+    HRESULT get_TraceColor(OLE_COLOR* pVal) override;
+    HRESULT put_TraceColor(OLE_COLOR newVal) override;
+    HRESULT get_ChannelColor(uint32_t chanId, OLE_COLOR* pVal) override;
+    HRESULT put_ChannelColor(uint32_t chanId, OLE_COLOR newVal) override;
+    HRESULT put_ChannelVisibility(uint32_t chanId, VARIANT_BOOL newVal) override;
+    HRESULT get_ChannelVisibility(uint32_t chanId, VARIANT_BOOL* pVal) override;
+    HRESULT get_SegmentSize(uint32_t* pVal) override;
+    HRESULT put_SegmentSize(uint32_t newVal) override;
+    HRESULT get_SegmentLineStyle(TQ8GridLineStyle* pVal) override;
+    HRESULT put_SegmentLineStyle(TQ8GridLineStyle newVal) override;
+    HRESULT get_SegmentLineColor(OLE_COLOR* pVal) override;
+    HRESULT put_SegmentLineColor(OLE_COLOR newVal) override;
+    HRESULT put_ContextMenuEnabled(VARIANT_BOOL newVal) override;
+    HRESULT get_ContextMenuEnabled(VARIANT_BOOL* pVal) override;
+    HRESULT put_SampleValueTipsEnabled(VARIANT_BOOL newVal) override;
+    HRESULT get_SampleValueTipsEnabled(VARIANT_BOOL* pVal) override;
+    HRESULT get_SampleValueTipsChannelId(uint32_t* pVal) override;
+    HRESULT put_SampleValueTipsChannelId(uint32_t newVal) override;
+    HRESULT get_SampleValueTipsRadix(int32_t* pVal) override;
+    HRESULT put_SampleValueTipsRadix(int32_t newVal) override;
+
+    // IScopeTQ8: methods
+    HRESULT ResetScopeData() override;
+    HRESULT UseExampleData() override;
+    HRESULT RefreshScope() override;
+    HRESULT AddChannelSource(IScopeTQ8ChannelSource* pChanSrc, uint32_t* pSrcId) override;
+    HRESULT AddChannelSource2(IScopeTQ8ChannelSource* pChanSrc, IScopeTQ8ChannelArbiter* pArbiter,
+                              uint32_t max_chan_count, uint32_t* pSrcId) override;
+    HRESULT RemoveChannelSource(uint32_t srcId) override;
+    HRESULT RefreshChannelSource(uint32_t srcId) override;
+    HRESULT GetChannelSource(uint32_t srcId, IScopeTQ8ChannelSource** srcpp) override;
+    HRESULT GetFirstChannelIdForSource(uint32_t srcId, uint32_t* pChanId) override;
+    HRESULT GetSourceIdFromChanId(uint32_t chanId, uint32_t* srcId) override;
+    HRESULT GetChannelSourceCount(uint32_t* pVal) override;
+    HRESULT EnumChannelSourceIds(uint32_t* bufSize, uint32_t* ids) override;
+    HRESULT SetSelection(uint64_t start, uint64_t end) override;
+    HRESULT GetSelection(uint64_t* pStart, uint64_t* pEnd) override;
+    HRESULT ZoomToSelection() override;
+    HRESULT AutoSetScaling() override;
+    HRESULT SetCustomLabelProvider(IScopeTQ8CustomLabelProvider* p) override;
+    HRESULT AddFileChannelSource(BSTR bstrPath, BSTR bstrName, VARTYPE vt, int32_t nChannels,
+                                 uint32_t skip_hdr_bytes, uint32_t* pSrcId) override;
+    HRESULT AddBufferChannelSource(BSTR bstrName, VARIANT varBuf, uint32_t nChannels, uint32_t totalSamples,
+                                   VARIANT_BOOL bFreeWhenDone, uint32_t* pSrcId) override;
+    HRESULT AddTQ8ChannelSource(void* hBrd, uint32_t total_samples, BSTR bstrName,
+                                IScopeTQ8ChannelArbiter* pArbiter, uint32_t* pSrcId) override;
+
+    // IPersistStreamInit
+    HRESULT GetClassID(CLSID* pClassID) override;
+    HRESULT IsDirty() override;
+    HRESULT Load(IStream* pStm) override;
+    HRESULT Save(IStream* pStm, bool clearDirty) override;
+    HRESULT GetSizeMax(uint64_t* pcbSize) override;
+    HRESULT InitNew() override;
+
+    // IConnectionPointContainer
+    HRESULT FindConnectionPoint(const IID& riid, IConnectionPoint** ppCP) override;
+
+    // IOleWindow, IOleInPlaceObject
+    HRESULT GetWindow(QWidget** ppWnd) override;
+    HRESULT InPlaceActivate(QWidget* parent) override;
+    HRESULT InPlaceDeactivate() override;
+    HRESULT SetObjectRects(int32_t x, int32_t y, int32_t width, int32_t height) override;
+
+    // Events.
+    HRESULT FireOnSelectionChange(uint64_t start, uint64_t end);
+    HRESULT FireOnSourceAdded(uint32_t srcId);
+    HRESULT FireOnSourceRemoved(uint32_t srcId);
+    HRESULT FireOnSourceDataError(uint32_t srcId, BSTR reason);
+
+    // State the drawing, layout and input code reads.
+    uint32_t Flags() const { return m_flags; }
+    bool HasFlag(uint32_t bit) const { return (m_flags & bit) != 0; }
+    std::pair<uint64_t, uint64_t> GetOrderedSelection() const;
+    bool HasSelection() const;
+    bool IsSelectionAllowed() const { return HasFlag(AllowDataSelection); }
+    bool ArePointMarkersVisible(bool forTips) const;
+    OLE_COLOR GetChannelColorById(uint32_t chanId) const;
+    HRESULT SetChannelColor(uint32_t chanId, OLE_COLOR colour);
+    HRESULT SetChannelVisibility(uint32_t chanId, bool hidden);
+    bool IsChannelHidden(uint32_t chanId) const;
+    double XScale() const { return m_xScale; }
+    double YScale() const { return m_yScale; }
+    int32_t RedrawSuspendCount() const { return m_redrawSuspend; }
+    // How many times the control asked for its window to be repainted.
+    int InvalidateCount() const { return m_invalidateCount; }
+    ScopeExtent Extent() const { return m_extent; }
+    void SetExtent(ScopeExtent extent) { m_extent = extent; }
+    const QImage& EmptyPlotImage() const { return m_emptyPlot; }
+    // The font of the selection labels: the caption font's face at weight 600.
+    IFontDisp* EmphasisFont() const { return m_emphasisFont; }
+    void RecomputeXScale();
+    void RecomputeYScale();
+
+    // Cached drawing objects, made on first use from the current colours and
+    // styles; a put that changes a colour or style drops the ones made from it.
+    const QBrush& BackgroundBrush();
+    const QPen& GridPen();
+    const QPen& ScopeForePen();
+    const QPen& SelectionTracePen();
+    const QPen& SegmentPen();
+    const QPen& TrigMarkPen(int mark); // mark 0 or 1
+
+    // Internal operations shared with drawing and input.
+    void ReleaseDrawingResources();
+    // A back buffer of the rectangle's size; false (and none) when it cannot be made.
+    bool CreateBackBuffer(const QRect& rect);
+    const QImage& BackBuffer() const { return m_backBuffer; }
+    bool CreateDefaultTrigMarkPicture(int mark);
+    HRESULT CreateScrollBar(bool updateNow);
+    void DestroyScrollBar();
+    void OnWindowPaint(QWidget* wnd); // the window's paint handler
+
+private:
+    // Notification and redraw.
+    void NotifyChanged(DISPID id);
+    HRESULT RequestEdit(DISPID id);
+    void Invalidate();
+    void Redraw();
+    template <class T>
+    HRESULT PutStock(DISPID id, T& member, T value);
+
+    HRESULT PutLabel(CComBSTR& label, BSTR value, DISPID id);
+    void UpdateLabelFlags();
+    HRESULT PutBoolFlag(uint32_t bit, VARIANT_BOOL value, DISPID id, bool notify, bool redraw);
+    HRESULT PutMargin(int32_t& margin, int32_t value, DISPID id);
+    HRESULT PutRadix(int32_t& radix, int32_t value, DISPID id, uint32_t autoBit);
+    HRESULT PutGridCount(int32_t& count, int32_t value, DISPID id);
+    HRESULT PutTrigStyle(int mark, TQ8ScopeTrigMark value, DISPID id);
+    HRESULT PutTrigLevel(int mark, float value, DISPID id);
+    HRESULT PutTrigImage(int mark, IPictureDisp* value, DISPID id);
+    HRESULT PutTrigAlpha(int mark, double value, DISPID id);
+    HRESULT PutTrigColor(int mark, OLE_COLOR value, DISPID id);
+    HRESULT GetTrigImage(int mark, IPictureDisp** pVal);
+    HRESULT PutColorDropping(OLE_COLOR& member, OLE_COLOR value, DISPID id, std::optional<QPen>* pen);
+    void RecolourEmptyPlot();
+    bool WindowExists() const;
+
+    // Connection points, in the order the container offers them.
+    vlt::CConnectionPoint m_cpPropNotify;
+    vlt::CConnectionPoint m_cpEvents;
+    vlt::CConnectionPoint m_cpEvents2;
+    bool m_requiresSave = false;
+    ScopeExtent m_extent{5080, 5080};
+    QPointer<CScopeWnd> m_wnd;
+
+    CComPtr<IFontDisp> m_font;
+    CComPtr<IFontDisp> m_axisFont;
+    CComPtr<IFontDisp> m_emphasisFont;
+    TQ8GridLineStyle m_gridLineStyle = LineDotted;
+    OLE_COLOR m_defaultChannelColor = 0xFFFFFF;
+    OLE_COLOR m_foreColor = 0;
+    OLE_COLOR m_backColor = 0;
+    OLE_COLOR m_borderColor = 0;
+    OLE_COLOR m_scopeForeColor = 0x11DDEE;
+    OLE_COLOR m_scopeBackColor = 0x808000;
+    OLE_COLOR m_traceColor = 0x00FFFF;
+    CComBSTR m_caption;
+    CComBSTR m_labelXL{L""};
+    QRect m_rectXL;
+    CComBSTR m_labelXM{L""};
+    QRect m_rectXM;
+    CComBSTR m_labelXR{L""};
+    QRect m_rectXR;
+    CComBSTR m_labelYT{L""};
+    CComBSTR m_labelYM{L""};
+    CComBSTR m_labelYB{L""};
+    CComBSTR m_labelYT2{L""};
+    CComBSTR m_labelYM2{L""};
+    CComBSTR m_labelYB2{L""};
+    int32_t m_marginLeft = 4;
+    int32_t m_marginTop = 4;
+    int32_t m_marginRight = 4;
+    int32_t m_marginBottom = 4;
+    int32_t m_borderStyle = 0;
+    int32_t m_borderVisible = 1;
+    int32_t m_enabled = 1;
+    uint32_t m_redrawFlag = 1;
+    int32_t m_gridRows = 4;
+    int32_t m_gridColumns = 4;
+    int32_t m_pointRadius = 2;
+    int32_t m_xLabelRadix = 10;
+    int32_t m_yLabelRadix = 10;
+    int32_t m_redrawSuspend = 0;
+    int32_t m_sampleTipsRadix = 10;
+    CComPtr<IScopeTQ8CustomLabelProvider> m_labelProvider;
+    TQ8GridLineStyle m_segmentLineStyle = LineDashDotDot;
+    OLE_COLOR m_segmentLineColor = 0x00DD80;
+    uint32_t m_segmentSize = 0;
+    std::array<TrigMarkSettings, 2> m_trigMarks;
+
+    std::optional<QBrush> m_backBrush;
+    std::optional<QPen> m_gridPen;
+    std::optional<QPen> m_scopeForePen;
+    std::optional<QPen> m_selTracePen;
+    std::optional<QPen> m_segmentPen;
+    QImage m_offscreen;
+    QImage m_backBuffer;
+
+    TQ8ScrollBar m_scrollBarMode = ScrollbarAuto;
+    QPointer<QScrollBar> m_scrollBar;
+    double m_scrollScale = 1.0;
+    QRect m_scrollBarRect;
+    uint64_t m_startSample = 0;
+    uint32_t m_maxPageWidth = 32768;
+    uint32_t m_pageWidth = 8192;
+    int32_t m_maxSampleValue = 255;
+    int32_t m_minSampleValue = 0;
+    uint32_t m_flags = kDefaultFlags;
+    double m_xScale = 0.0;
+    double m_yScale = 0.0;
+    QRect m_layoutRect;
+    QRect m_plotRect;
+
+    std::map<uint32_t, CComPtr<IScopeTQ8ChannelSource>> m_sources;
+    uint32_t m_nextSourceId = 0;
+    std::map<uint32_t, CLocalChanState> m_channels;
+    uint32_t m_nextChannelId = 0;
+    uint64_t m_maxSampleCount = 0;
+    std::map<uint32_t, SAFEARRAY*> m_sampleBuffers;
+    std::map<uint32_t, OLE_COLOR> m_channelColors;
+    uint32_t m_reusableSourceId = kNone;
+    uint32_t m_reusableFirstChannelId = kNone;
+    uint64_t m_selStart = kNoSample;
+    uint64_t m_selEnd = kNoSample;
+    QPoint m_lastMouse;
+    uint32_t m_tipsChannelId = kNone;
+    uint32_t m_tipChannel = kNone;
+    uint64_t m_tipSample = kNoSample;
+    QPoint m_tipPoint{-1, -1};
+    CComVariant m_tipValue;
+    CComBSTR m_tipText;
+
+    QImage m_emptyPlotOriginal;
+    QImage m_emptyPlot;
+    int m_invalidateCount = 0;
+};
