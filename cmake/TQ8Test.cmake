@@ -3,7 +3,7 @@
 # Qt's offscreen platform so that no display is needed.
 function(tq8_add_test)
   cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
-  add_executable(${T_NAME} ${T_SOURCES})
+  add_executable(${T_NAME} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/cmake/LeakSuppressions.cpp)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   set(env "VLT_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
   if(T_GUI)
