@@ -12,24 +12,10 @@ COLORREF OleColorToColorRef(OLE_COLOR color, COLORREF defaultColor)
 
 uint32_t GetVarTypeSize(VARTYPE vt)
 {
-    switch (vt & ~VT_ARRAY) {
-    case VT_I1:
-    case VT_UI1:
-        return 1;
-    case VT_I2:
-    case VT_UI2:
-        return 2;
-    case VT_I4:
-    case VT_UI4:
-    case VT_R4:
-        return 4;
-    case VT_R8:
-    case VT_I8:
-    case VT_UI8:
+    vt &= static_cast<VARTYPE>(~VT_ARRAY);
+    if (vt == VT_I8 || vt == VT_UI8)
         return 8;
-    default:
-        return 0;
-    }
+    return vlt::SampleTypeSize(vt);
 }
 
 uint32_t GetSafeArrayCount(SAFEARRAY* array)
