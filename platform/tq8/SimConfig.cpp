@@ -70,19 +70,19 @@ bool ChannelFlags(xmlNode* node, std::array<uint32_t, 4>& flags)
     return false;
 }
 
-bool ParseSignal(xmlNode* node, uint32_t serial, SimSignalSpec& spec)
+bool ParseSignal(xmlNode* node, uint32_t serial, SimSignalSpec& entry)
 {
-    spec.serial = serial;
-    return Number(node, "channel", spec.channel) && spec.channel >= 0 && spec.channel < 4
-           && Number(node, "freqMHz", spec.signal.frequencyMHz) && Number(node, "amplitude", spec.signal.amplitude)
-           && Number(node, "noise", spec.signal.noise) && Number(node, "offset", spec.signal.offset)
-           && Number(node, "harmonicsDbc", spec.signal.harmonicsDbc);
+    entry.serial = serial;
+    return Number(node, "channel", entry.channel) && entry.channel >= 0 && entry.channel < 4
+           && Number(node, "freqMHz", entry.signal.frequencyMHz) && Number(node, "amplitude", entry.signal.amplitude)
+           && Number(node, "noise", entry.signal.noise) && Number(node, "offset", entry.signal.offset)
+           && Number(node, "harmonicsDbc", entry.signal.harmonicsDbc);
 }
 
 bool ParseBoard(xmlNode* node, SimConfig& cfg)
 {
-    SimBoardSpec spec;
-    BoardDescription& d = spec.desc;
+    SimBoardSpec entry;
+    BoardDescription& d = entry.desc;
     d.kind = BoardKind::Local;
     uint64_t seed = 0;
     std::string seedText;
@@ -95,7 +95,7 @@ bool ParseBoard(xmlNode* node, SimConfig& cfg)
     if (!ok || !IsPlausible(d))
         return false;
     if (Attr(node, "seed", seedText))
-        spec.seed = seed;
+        entry.seed = seed;
     uint32_t overflowFlag = 1;
     if (!Number(node, "tsOverflowFlag", overflowFlag) || overflowFlag > 1)
         return false;
@@ -108,7 +108,7 @@ bool ParseBoard(xmlNode* node, SimConfig& cfg)
             return false;
         cfg.signals.push_back(sig);
     }
-    cfg.boards.push_back(spec);
+    cfg.boards.push_back(entry);
     return true;
 }
 } // namespace
