@@ -1,0 +1,17 @@
+#include "ServiceRequestTransport.h"
+
+#include "CAutoFreeServiceResponse.h"
+
+void FreeServiceResponse(xmlDocPtr reply)
+{
+    if (reply)
+        xmlFreeDoc(reply);
+}
+
+int32_t SendServiceRequest(const ServiceRequestSender& sender, const std::string& text,
+                           CAutoFreeServiceResponse& reply, uint32_t timeoutMs)
+{
+    if (!sender)
+        return -2;
+    return sender(text.data(), static_cast<uint32_t>(text.size()), reply.Receive(), timeoutMs);
+}
