@@ -8,7 +8,7 @@
 #include <QGuiApplication>
 
 #include "AppProfile.h"
-#include "CBoardDocStandIn.h"
+#include "CMainDoc.h"
 #include "CMainFrame.h"
 #include "CStartupWorkspace.h"
 #include "FileDialog.h"
@@ -50,7 +50,7 @@ CMainApp::CMainApp()
     g_app = this;
     m_workspace = std::make_unique<CStartupWorkspace>(*this);
     m_documentFactory = [this](TQ8_HANDLE device, uint32_t flags) {
-        return std::make_unique<CBoardDocStandIn>(*this, device, flags);
+        return std::make_unique<CMainDoc>(this, nullptr, device, flags);
     };
 }
 

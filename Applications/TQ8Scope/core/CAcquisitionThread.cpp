@@ -1,0 +1,109 @@
+#include "CAcquisitionThread.h"
+
+#include <cerrno>
+#include <chrono>
+
+#include "AppMessages.h"
+
+CAcquisitionThread::CAcquisitionThread(QObject* receiver) : m_receiver(receiver) {}
+
+CAcquisitionThread::~CAcquisitionThread()
+{
+    Stop();
+}
+
+int32_t CAcquisitionThread::Start(TQ8_HANDLE device)
+{
+    if (m_thread.joinable() && m_alive.load())
+        return 0;
+    if (m_thread.joinable())
+        m_thread.join();
+    TQ8_HANDLE duplicate = nullptr;
+    int32_t result = DuplicateHandleTQ8(device, &duplicate);
+    if (result != 0) {
+        m_lastError = errno;
+        return result;
+    }
+    m_event.Reset();
+    m_stop = false;
+    m_alive = true;
+    m_thread = std::thread([this, duplicate] { Body(duplicate); });
+    return 0;
+}
+
+void CAcquisitionThread::Run(const Request& request)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_requestMutex);
+        m_request = request;
+    }
+    m_requested = request.sequence;
+    m_event.Set();
+}
+
+void CAcquisitionThread::Stop(TQ8_HANDLE device)
+{
+    if (!m_thread.joinable())
+        return;
+    m_stop = true;
+    m_event.Set();
+    while (device && IsBusy() && m_alive.load()) {
+        SetOperatingModeTQ8(device, TQ8_MODE_STANDBY);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    m_thread.join();
+    m_finished = m_requested.load();
+}
+
+uintptr_t CAcquisitionThread::EncodeCompletion(uint64_t sequence, int32_t result)
+{
+    const bool ok = result == 0 || result == TQ8_ERR_CANCELLED;
+    return (static_cast<uintptr_t>(sequence) << 1) | (ok ? 1u : 0u);
+}
+
+int32_t CAcquisitionThread::RunOperation(TQ8_HANDLE handle, const Request& request)
+{
+    switch (request.operation) {
+    case kOpAcquireToBoardRam:
+        if (request.sampleCount == 0)
+            return 0;
+        if (request.forceTrigger)
+            IssueSoftwareTriggerTQ8(handle);
+        return AcquireToBoardRamTQ8(handle, request.startSample, request.sampleCount, 0, 0);
+    case kOpAcquireToZab:
+        return AcquireToZabTQ8(handle, request.sampleCount, 0, 0, 0);
+    case kOpTransferRamToZab:
+        return TransferSampleRamToZabTQ8(handle, request.startSample, request.sampleCount, 0, 0);
+    default:
+        return TQ8_ERR_UNSUPPORTED_ACQ;
+    }
+}
+
+void CAcquisitionThread::Body(TQ8_HANDLE duplicate)
+{
+    uint64_t lastRun = 0;
+    for (;;) {
+        m_event.Wait();
+        if (m_stop.load())
+            break;
+        Request request;
+        {
+            std::lock_guard<std::mutex> lock(m_requestMutex);
+            request = m_request;
+        }
+        // A second signal for the same operation runs nothing.
+        if (request.sequence == lastRun) {
+            m_finished = request.sequence;
+            continue;
+        }
+        lastRun = request.sequence;
+        errno = 0;
+        const int32_t result = RunOperation(duplicate, request);
+        if (result != 0 && result != TQ8_ERR_CANCELLED)
+            m_lastError = errno;
+        m_finished = request.sequence;
+        vlt::PostAppMessage(m_receiver, WM_APP, EncodeCompletion(request.sequence, result), result);
+    }
+    DisconnectFromDeviceTQ8(duplicate);
+    m_alive = false;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// An auto-reset event: Set wakes one waiter, or the next Wait when nobody
+// waits; a successful Wait resets it.
+#include <condition_variable>
+#include <mutex>
+
+class CAutoResetEvent {
+public:
+    void Set();
+    void Reset();
+    void Wait();
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cond;
+    bool m_signalled = false;
+};

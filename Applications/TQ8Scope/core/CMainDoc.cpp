@@ -1,0 +1,1009 @@
+#include "CMainDoc.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+#include <QGuiApplication>
+
+#include "CAcquisitionThread.h"
+#include "CDeviceManagerTQ8.h"
+#include "CMainApp.h"
+#include "CMainFrame.h"
+#include "ErrorBeep.h"
+#include "ErrorBox.h"
+#include "FileDialog.h"
+#include "PersistentOptsKeys.h"
+#include "TextConv.h"
+
+namespace {
+constexpr uint32_t kNameFlagsShort = 8;
+constexpr uint32_t kNameFlagsDisplay = 156;
+constexpr uint32_t kNameFlagsFile = 96;
+constexpr uint32_t kAlwaysShownPages = 0x2037;
+constexpr int32_t kStandby = 1;
+constexpr unsigned kStatusMs = 2500;
+constexpr wchar_t kSettingsFilter[] = L"TQ3300 Settings Files (*.tq8set)|*.tq8set|All Files (*.*)|*.*||";
+constexpr wchar_t kAcquisitionErrorPrefix[] = L"An error occurred during acquisition: ";
+
+std::wstring FileNameOf(const std::wstring& path)
+{
+    return vlt::Utf8ToWide(std::filesystem::path(vlt::WideToUtf8(path)).filename().string());
+}
+
+std::wstring CompletionTime()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char text[129] = {};
+    if (!localtime_r(&now, &local) || std::strftime(text, sizeof(text), " complete: %x %X", &local) == 0)
+        return {};
+    return vlt::Utf8ToWide(text);
+}
+
+std::wstring Format(const wchar_t* format, double a, double b)
+{
+    std::vector<wchar_t> text(1024);
+    std::swprintf(text.data(), text.size(), format, a, b);
+    return text.data();
+}
+} // namespace
+
+CMainDoc::CMainDoc(CMainApp* app, CDeviceManagerTQ8* devices, TQ8_HANDLE device, uint32_t handOverFlags)
+    : m_app(app), m_devices(devices), m_device(device)
+{
+    m_flags = (m_flags & ~docstate::kHandOver) | (handOverFlags & docstate::kHandOver);
+    m_thread = std::make_unique<CAcquisitionThread>(this);
+    LoadDocOptions();
+    if (m_devices && m_device)
+        m_devices->SetDocument(m_device, this);
+    UpdateTitle();
+}
+
+CMainDoc::~CMainDoc()
+{
+    ReleaseDevice();
+    SaveDocOptions();
+}
+
+// ---- State ------------------------------------------------------------------
+
+uint32_t CMainDoc::GetControlPanelPageMask() const
+{
+    uint32_t mask = kAlwaysShownPages;
+    if (m_app && m_app->IsUnsafeMode())
+        mask |= 0x1000;
+    if (!m_device)
+        return mask | 0x8;
+    const uint32_t features = GetBoardFeaturesTQ8(m_device);
+    if (features & 0x1)
+        mask |= 0x40;
+    if (features & 0x8)
+        mask |= 0x80;
+    if (IsDeviceRemoteTQ8(m_device) != 0)
+        mask |= 0x4000;
+    const struct { int32_t package; uint32_t page; } packages[] = {{2, 0x100}, {4, 0x200}, {5, 0x400}, {6, 0x800}};
+    for (const auto& p : packages)
+        if (IsFixedLogicPackagePresentTQ8(m_device, p.package) == 0)
+            mask |= p.page;
+    bool fixedOffset = (GetInputChannelFlagsTQ8(m_device, 0) & 0x80) != 0;
+    const int32_t channels = IsTwoChannelModel() ? 2 : 4;
+    for (int32_t ch = 0; fixedOffset && ch < channels; ++ch)
+        fixedOffset = (GetInputChannelFlagsTQ8(m_device, ch) & 0x2) != 0;
+    if (!fixedOffset)
+        mask |= 0x8;
+    return mask;
+}
+
+void CMainDoc::SetLimitPlotData(bool on)
+{
+    m_flags = on ? (m_flags | docstate::kLimitPlotData) : (m_flags & ~docstate::kLimitPlotData);
+}
+
+void CMainDoc::SetAlwaysForceTrigger(bool on)
+{
+    m_flags = on ? (m_flags | docstate::kAlwaysForceTrigger) : (m_flags & ~docstate::kAlwaysForceTrigger);
+    if (on && (m_flags & 0x821) && m_device)
+        IssueSoftwareTriggerTQ8(m_device);
+}
+
+void CMainDoc::SetNoPlotAfterAcquisition(bool on)
+{
+    m_flags = on ? (m_flags | docstate::kNoPlot) : (m_flags & ~docstate::kNoPlot);
+}
+
+void CMainDoc::SetStopOnThresholdChange(bool on, int32_t channel, uint32_t sample, uint8_t level)
+{
+    if (!on) {
+        m_flags &= ~docstate::kStopOnThreshold;
+        return;
+    }
+    m_flags |= docstate::kStopOnThreshold;
+    m_thresholdChannel = channel;
+    m_thresholdSample = sample;
+    m_thresholdLevel = level;
+}
+
+bool CMainDoc::IsTwoChannelModel() const
+{
+    return m_device && GetBoardRevisionTQ8(m_device) == 1;
+}
+
+bool CMainDoc::IsMaster() const
+{
+    return m_device && GetMasterSlaveConfigurationTQ8(m_device, 1) == 1;
+}
+
+bool CMainDoc::IsSlave() const
+{
+    if (!m_device)
+        return false;
+    const int32_t config = GetMasterSlaveConfigurationTQ8(m_device, 1);
+    return config == 2 || config == 3;
+}
+
+bool CMainDoc::IsVirtualDevice() const
+{
+    return m_device && IsDeviceVirtualTQ8(m_device) > 0;
+}
+
+CMainDoc* CMainDoc::DocumentOf(TQ8_HANDLE device) const
+{
+    return (m_devices && device) ? m_devices->GetDocument(device) : nullptr;
+}
+
+CMainDoc* CMainDoc::GetControllerDocument() const
+{
+    return m_devices ? DocumentOf(m_devices->GetController(m_device)) : nullptr;
+}
+
+void CMainDoc::SetControlled(TQ8_HANDLE controller)
+{
+    m_flags = controller ? (m_flags | docstate::kControlled) : (m_flags & ~docstate::kControlled);
+    UpdateAllViews(dochint::kControllerRole);
+}
+
+void CMainDoc::RefreshControllerFlag()
+{
+    const bool controller = m_devices && m_devices->HasControlledDevices(m_device);
+    m_flags = controller ? (m_flags | docstate::kController) : (m_flags & ~docstate::kController);
+    UpdateAllViews(dochint::kControllerRole);
+}
+
+void CMainDoc::AfterWorkspaceLoad()
+{
+    m_flags &= ~(docstate::kController | docstate::kControlled);
+    if (m_devices && m_devices->HasControlledDevices(m_device))
+        m_flags |= docstate::kController;
+    else if (m_devices && m_devices->IsControlledDevice(m_device))
+        m_flags |= docstate::kControlled;
+    UpdateAllViews(dochint::kAfterWorkspaceLoad);
+}
+
+void CMainDoc::BeforeWorkspaceSave()
+{
+    UpdateAllViews(dochint::kBeforeWorkspaceSave);
+}
+
+void CMainDoc::OnAppNotify(IBoardDocument*, int type, void* object)
+{
+    switch (type) {
+    case 0: UpdateAllViews(dochint::kPlotOptions); break;
+    case 1: UpdateAllViews(dochint::kDeviceList, object); break;
+    case 2: BeforeWorkspaceSave(); break;
+    case 3: AfterWorkspaceLoad(); break;
+    default: break;
+    }
+}
+
+int32_t CMainDoc::SafeToObtainChannelData(uint32_t) const
+{
+    return (m_flags & 0x13) == docstate::kBoardMemoryData ? kArbiterOk : kArbiterNo;
+}
+
+// ---- Names and options ----------------------------------------------------------
+
+std::wstring CMainDoc::GetDeviceDisplayName(bool shortName, TQ8_HANDLE device) const
+{
+    if (!device)
+        device = m_device;
+    if (!device)
+        return L"<No device>";
+    std::wstring name;
+    if (GetBoardNameString(device, name, shortName ? kNameFlagsShort : kNameFlagsDisplay) != 0)
+        return L"TQ3300";
+    return name;
+}
+
+std::wstring CMainDoc::GetDefaultSettingsFileName() const
+{
+    std::wstring name;
+    if (!m_device || GetBoardNameString(m_device, name, kNameFlagsFile) != 0)
+        name = L"TQ3300";
+    if (IsVirtualDevice())
+        name += L"v";
+    return name + L".tq8set";
+}
+
+void CMainDoc::UpdateTitle()
+{
+    m_title = GetDeviceDisplayName();
+    if (!m_settingsPath.empty())
+        m_title += L" - " + FileNameOf(m_settingsPath);
+}
+
+void CMainDoc::LoadDocOptions()
+{
+    if (!m_app)
+        return;
+    CPersistentOpts& options = m_app->GetPersistentOpts();
+    options.GetItemUInt(opts::kDocStartSample, m_startSample, m_startSample);
+    options.GetItemUInt(opts::kDocSampleCount, m_sampleCount, m_sampleCount);
+    options.GetItemUInt(opts::kSaveDataFlags, m_saveDataFlags, opts::kSaveDataFlagsDefault);
+    m_saveDataFlags &= ~opts::kSaveDataFlagNotKept;
+}
+
+void CMainDoc::SaveDocOptions()
+{
+    if (!m_app)
+        return;
+    CPersistentOpts& options = m_app->GetPersistentOpts();
+    options.SetItemUInt(opts::kDocStartSample, m_startSample);
+    options.SetItemUInt(opts::kDocSampleCount, m_sampleCount);
+    options.SetItemUInt(opts::kSaveDataFlags, m_saveDataFlags & ~opts::kSaveDataFlagNotKept);
+}
+
+// ---- Settings files -----------------------------------------------------------
+
+void CMainDoc::SetSettingsPath(const std::wstring& path, bool addToRecent)
+{
+    m_settingsPath = path;
+    if (addToRecent && m_app && !path.empty()) {
+        m_app->GetRecentFileList().Add(path);
+        m_app->GetRecentFileList().WriteList();
+    }
+    UpdateTitle();
+}
+
+void CMainDoc::SetModified(bool modified)
+{
+    m_modified = modified;
+    if (modified && m_app)
+        m_app->GetWorkspace().SetModified(true);
+}
+
+bool CMainDoc::LoadSettingsFile(const std::wstring& path)
+{
+    return LoadSettings(path) > 0;
+}
+
+int CMainDoc::LoadSettings(const std::wstring& givenPath)
+{
+    std::wstring path = givenPath;
+    if (path.empty()) {
+        vlt::FileDialogRequest request;
+        request.defaultExt = L"tq8set";
+        request.filter = kSettingsFilter;
+        request.title = L"Open and Apply TQ3300 Hardware Settings";
+        std::optional<std::wstring> chosen = vlt::ShowFileDialog(request);
+        if (!chosen)
+            return 0;
+        path = *chosen;
+    }
+    // A declined or failed save of the current settings stops the load.
+    if (!PromptSaveSettings())
+        return 0;
+    const int32_t result = LoadSettingsFromFileXmlWTQ8(m_device, 0, path.c_str());
+    if (result != 0) {
+        ShowDeviceErrorBox(result, L"Failed to load and apply board settings: ", m_device);
+        return -1;
+    }
+    UpdateAllViews(dochint::kBoardSettings);
+    SetSettingsPath(path, true);
+    ShowStatusText(L"Setting loaded and applied to TQ3300", kStatusMs);
+    return 1;
+}
+
+bool CMainDoc::OnOpenRecentSettings(size_t index)
+{
+    if (!m_app || index >= m_app->GetRecentFileList().GetSize())
+        return false;
+    const std::wstring path = m_app->GetRecentFileList()[index];
+    const int result = LoadSettings(path);
+    // Only a real failure removes the entry; a cancel keeps it.
+    if (result < 0) {
+        CRecentFileList& list = m_app->GetRecentFileList();
+        for (size_t i = 0; i < list.GetSize(); ++i)
+            if (list[i] == path) {
+                list.Remove(i);
+                list.WriteList();
+                break;
+            }
+    }
+    return result > 0;
+}
+
+bool CMainDoc::SaveSettingsFile(const std::wstring& givenPath)
+{
+    const std::wstring path = givenPath.empty() ? m_settingsPath : givenPath;
+    if (path.empty()) {
+        vlt::ErrorBeep();
+        return false;
+    }
+    const int32_t result = SaveSettingsToFileXmlWTQ8(m_device, 2, path.c_str(), "UTF-8");
+    if (result != 0) {
+        ShowDeviceErrorBox(result, L"Failed to save board settings: ", m_device);
+        return false;
+    }
+    SetModified(false);
+    return true;
+}
+
+bool CMainDoc::OnSaveSettings()
+{
+    if (m_settingsPath.empty())
+        return OnSaveSettingsAs();
+    return SaveSettingsFile(m_settingsPath);
+}
+
+bool CMainDoc::OnSaveSettingsAs()
+{
+    std::wstring name = GetDefaultSettingsFileName();
+    vlt::FileDialogRequest request;
+    request.open = false;
+    request.defaultExt = L"tq8set";
+    request.fileName = name.empty() ? L"TQ8Settings" : name;
+    request.filter = kSettingsFilter;
+    request.overwritePrompt = true;
+    request.title = L"Save TQ3300 Hardware Settings As";
+    std::optional<std::wstring> chosen = vlt::ShowFileDialog(request);
+    if (!chosen || !SaveSettingsFile(*chosen))
+        return false;
+    SetSettingsPath(*chosen, true);
+    return true;
+}
+
+bool CMainDoc::PromptSaveSettings()
+{
+    if (!m_modified || m_settingsPath.empty())
+        return true;
+    const int answer = ShowBox(L"Save changes to modified settings file: " + FileNameOf(m_settingsPath) + L"?",
+                               MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL)
+        return false;
+    if (answer == IDYES)
+        return OnSaveSettings();
+    return true;
+}
+
+int32_t CMainDoc::CopySettingsFrom(CMainDoc& other)
+{
+    const int32_t result = CopyHardwareSettingsTQ8(m_device, other.m_device);
+    if (result != 0)
+        return result;
+    UpdateAllViews(dochint::kBoardSettings);
+    m_startSample = other.m_startSample;
+    m_sampleCount = other.m_sampleCount;
+    UpdateAllViews(dochint::kAcquisitionRegion);
+    ShowStatusText(L"Hardware settings copied", kStatusMs);
+    return 0;
+}
+
+void CMainDoc::CopySettingsToDevices(bool all)
+{
+    if (!m_devices)
+        return;
+    CDeviceManagerTQ8::HandleList list;
+    if (all) {
+        m_devices->GetDevicesWithDocument(list);
+        std::erase(list, m_device);
+    } else if (!m_devices->SelectDevices(list, CDeviceManagerTQ8::kWithDocument, CDeviceManagerTQ8::kSelAlwaysAsk,
+                                         L"Copy settings to which devices?", {m_device})) {
+        return;
+    }
+    // Only boards with a document can take the settings.
+    std::erase_if(list, [this](TQ8_HANDLE h) { return h == m_device || !DocumentOf(h); });
+    if (list.empty()) {
+        vlt::ErrorBeep();
+        return;
+    }
+    for (TQ8_HANDLE h : list) {
+        const int32_t result = DocumentOf(h)->CopySettingsFrom(*this);
+        if (result != 0 &&
+            ShowDeviceErrorBox(result, L"Failed to copy hardware settings: ", h, MB_OKCANCEL | MB_ICONERROR) == IDCANCEL)
+            break;
+    }
+}
+
+// ---- Hardware commands ---------------------------------------------------------
+
+void CMainDoc::OnSetPowerupDefaults()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const int32_t result = SetPowerupDefaultsTQ8(m_device);
+    QGuiApplication::restoreOverrideCursor();
+    if (result != 0)
+        ShowDeviceErrorBox(result, L"Failed to set hardware defaults: ", nullptr);
+    else
+        ShowStatusText(L"TQ3300 hardware defaults set", kStatusMs);
+    // The board may have changed even when the call failed.
+    UpdateAllViews(dochint::kBoardSettings);
+    UpdateSlaveViews();
+}
+
+void CMainDoc::OnRewriteHardwareSettings()
+{
+    const int32_t result = RewriteHardwareSettingsTQ8(m_device);
+    if (result != 0) {
+        ShowDeviceErrorBox(result, L"Failed to rewrite hardware settings: ", nullptr);
+        return;
+    }
+    UpdateAllViews(dochint::kBoardSettings);
+    ShowStatusText(L"Hardware settings rewritten", kStatusMs);
+}
+
+void CMainDoc::UpdateSlaveViews()
+{
+    if (!m_devices || !IsMaster())
+        return;
+    CDeviceManagerTQ8::HandleList slaves;
+    m_devices->GetSlaves(m_device, slaves);
+    for (TQ8_HANDLE h : slaves)
+        if (CMainDoc* doc = DocumentOf(h); doc && doc->IsIdle())
+            doc->UpdateAllViews(dochint::kMasterClock, m_device);
+}
+
+// ---- Direct reads -------------------------------------------------------------------
+
+namespace {
+// The last non-zero read length of each direct read, for a sample count of 0.
+uint32_t g_lastRamRead = 0;
+uint32_t g_lastPciRead = 0;
+} // namespace
+
+int32_t CMainDoc::AllocateDmaBuffer(uint32_t samples, bool forceFree)
+{
+    if (m_dmaBuffer && (forceFree || m_dmaCapacity < samples)) {
+        const int32_t result = FreeDmaBufferTQ8(m_device, m_dmaBuffer);
+        if (result != 0)
+            return result;
+        m_dmaBuffer = nullptr;
+        m_dmaCapacity = m_dmaValid = 0;
+    }
+    if (m_dmaBuffer)
+        return 0;
+    const int32_t result = AllocateDmaBufferTQ8(m_device, samples, &m_dmaBuffer);
+    if (result != 0) {
+        m_dmaBuffer = nullptr;
+        return result;
+    }
+    m_dmaCapacity = m_dmaValid = samples;
+    return 0;
+}
+
+void CMainDoc::FreeDmaBuffer()
+{
+    if (m_dmaBuffer && m_device)
+        FreeDmaBufferTQ8(m_device, m_dmaBuffer);
+    m_dmaBuffer = nullptr;
+    m_dmaCapacity = m_dmaValid = 0;
+}
+
+bool CMainDoc::PrepareDirectRead(uint32_t& remembered, uint32_t& readLength)
+{
+    readLength = m_sampleCount != 0 ? m_sampleCount : remembered;
+    if (readLength != 0)
+        remembered = readLength;
+    // Sized from this read, so a length remembered from another document fits.
+    const int32_t result = AllocateDmaBuffer(std::max(readLength, kMinDmaSamples), false);
+    if (result != 0) {
+        ShowDeviceErrorBox(result, L"Failed to allocate DMA buffer: ", m_device);
+        return false;
+    }
+    return true;
+}
+
+bool CMainDoc::FinishDirectRead(int32_t waitResult, const wchar_t* timeoutText, const wchar_t* failurePrefix)
+{
+    if (waitResult == TQ8_ERR_TIMEOUT) {
+        ShowStatusText(timeoutText, 0);
+    } else if (waitResult != 0) {
+        ShowDeviceErrorBox(waitResult, failurePrefix, m_device);
+        return false;
+    }
+    // The scope panel shows the buffer as its snapshot here once it exists.
+    return true;
+}
+
+bool CMainDoc::ReadSampleRam()
+{
+    uint32_t readLength = 0;
+    if (!PrepareDirectRead(g_lastRamRead, readLength))
+        return false;
+    const int32_t result = ReadSampleRamFastTQ8(m_device, 0, readLength, m_dmaBuffer, 1);
+    if (result != 0) {
+        ShowDeviceErrorBox(result, L"Failed to read sample RAM: ", m_device);
+        return false;
+    }
+    const int32_t wait = WaitForTransferCompleteTQ8(m_device, 1000);
+    SetOperatingModeTQ8(m_device, kStandby);
+    return FinishDirectRead(wait, L"Warning: Transfer timed out", L"Failed to wait for transfer complete: ");
+}
+
+bool CMainDoc::AcquirePciBuffered()
+{
+    uint32_t readLength = 0;
+    if (!PrepareDirectRead(g_lastPciRead, readLength))
+        return false;
+    SetActiveMemoryRegionTQ8(m_device, 0, 0);
+    int32_t result = SetOperatingModeTQ8(m_device, TQ8_MODE_PCI_BUFFERED_ACQ);
+    if (result != 0) {
+        ShowDeviceErrorBox(result, L"Failed to enter PCI buffered acquisition mode: ", m_device);
+        return false;
+    }
+    result = GetPciAcquisitionDataFastTQ8(m_device, readLength, m_dmaBuffer, 1);
+    if (result != 0) {
+        SetOperatingModeTQ8(m_device, kStandby);
+        ShowDeviceErrorBox(result, L"Failed to start asynch DMA xfer: ", m_device);
+        return false;
+    }
+    const int32_t wait = WaitForTransferCompleteTQ8(m_device, 10000);
+    SetOperatingModeTQ8(m_device, kStandby);
+    return FinishDirectRead(wait, L"Warning: DMA transfer timed out", L"Failed to wait for xfer: ");
+}
+
+// ---- Document life ------------------------------------------------------------
+
+void CMainDoc::ApplyCommandLineFile()
+{
+    CMainFrame* frame = m_app ? m_app->GetMainFrame() : nullptr;
+    if (frame && frame->GetCommandLineFileKind() == 1)
+        LoadSettingsFile(m_app->GetCommandLineFile());
+    // Firmware uploads and file plotting need windows that come later.
+    if (frame)
+        vlt::PostAppMessage(frame, WM_APP + 2);
+}
+
+void CMainDoc::CloseDocument()
+{
+    if (m_device && !IsIdle())
+        SetOperatingModeTQ8(m_device, kStandby);
+    // Sent, so that the main frame's loop has dropped this document before it goes.
+    SetContinuousMode(false, false, false);
+    ReleaseDevice();
+}
+
+void CMainDoc::ReleaseDevice()
+{
+    if (!m_device)
+        return;
+    StopAcquisitionThread();
+    FreeDmaBuffer();
+    const TQ8_HANDLE device = m_device;
+    m_device = nullptr;
+    if (m_devices)
+        m_devices->ReleaseDevice(device);
+    else if (m_app)
+        m_app->GetWorkspace().ReleaseDevice(device);
+}
+
+void CMainDoc::ShowStatusText(const std::wstring& text, unsigned timeoutMs)
+{
+    if (m_app && m_app->GetMainFrame())
+        m_app->GetMainFrame()->ShowStatusText(text, timeoutMs);
+}
+
+void CMainDoc::UpdateAllViews(int, void*)
+{
+    // The views register themselves when they are built.
+}
+
+int CMainDoc::ShowBox(const std::wstring& text, unsigned style)
+{
+    return AfxMessageBox(text, style);
+}
+
+// ---- Acquisition ----------------------------------------------------------------
+
+uint32_t CMainDoc::OperationOfDestination(int32_t destination)
+{
+    switch (destination) {
+    case 0: return CAcquisitionThread::kOpAcquireToBoardRam;
+    case 1: return CAcquisitionThread::kOpAcquireToZab;
+    case 2: return CAcquisitionThread::kOpTransferRamToZab;
+    default: return 0;
+    }
+}
+
+bool CMainDoc::StartAcquisitionThread()
+{
+    // A thread that has ended is replaced; a failed duplicate is reported
+    // here and leaves no flag set.
+    const int32_t result = m_thread->Start(m_device);
+    if (result != 0) {
+        errno = m_thread->GetLastError();
+        ShowAcquisitionError(result);
+        return false;
+    }
+    m_acquisitionCount = 0;
+    return true;
+}
+
+void CMainDoc::StopAcquisitionThread()
+{
+    // Standby ends a blocking call, so the join cannot hang on it. The
+    // thread may still run an operation whose cancel was already taken.
+    if ((m_flags & docstate::kAcquiring) && m_device)
+        SetOperatingModeTQ8(m_device, kStandby);
+    m_thread->Stop(m_device);
+}
+
+void CMainDoc::StartAcquisition()
+{
+    if (IsContinuousMode() && IsReadyForNextContinuous())
+        StartAcquisition(nullptr);
+}
+
+bool CMainDoc::StartAcquisition(CMainDoc* controller)
+{
+    if (!(m_flags & docstate::kContinuous)) {
+        const uint32_t operation = OperationOfDestination(controller ? controller->m_destination : m_destination);
+        if (operation == 0) {
+            ShowBox(L"Unsupported acquisition destination", MB_ICONERROR);
+            return false;
+        }
+        if (!ValidateAcquisitionSettings(operation) || !StartAcquisitionThread())
+            return false;
+        m_threadStartSample = m_startSample;
+        m_threadSampleCount = m_sampleCount;
+        m_threadOperation = operation;
+        const bool continuous = IsControlled() ? (controller && controller->IsContinuousMode()) : m_continuousChecked;
+        if (continuous) {
+            SetContinuousMode(true, true, true);
+            m_flags |= docstate::kContinuous;
+        }
+    }
+    return FinishAcquisitionStart(controller);
+}
+
+bool CMainDoc::FinishAcquisitionStart(CMainDoc*)
+{
+    if (IsController() && !StartControlledAcquisitions())
+        return false;
+    if (!m_thread->IsRunning() && !StartAcquisitionThread()) {
+        // A continuous board whose thread cannot be made again leaves the loop.
+        if (IsContinuousMode())
+            SetContinuousMode(false, false, true);
+        return false;
+    }
+    m_flags |= docstate::kAcquiring;
+    CAcquisitionThread::Request request;
+    request.sequence = ++m_sequence;
+    request.operation = m_threadOperation;
+    request.startSample = m_threadStartSample;
+    request.sampleCount = m_threadSampleCount;
+    request.forceTrigger = IsAlwaysForceTrigger();
+    m_thread->Run(request);
+    return true;
+}
+
+bool CMainDoc::StartControlledAcquisitions()
+{
+    m_controlledOutstanding.clear();
+    m_flags &= ~docstate::kControlledOutstanding;
+    if (!m_devices)
+        return true;
+    CDeviceManagerTQ8::HandleList list;
+    m_devices->GetControlledDevices(m_device, list);
+    for (TQ8_HANDLE h : list) {
+        CMainDoc* doc = DocumentOf(h);
+        if (!doc)
+            continue;
+        if (!doc->StartAcquisition(this)) {
+            StopAcquisition();
+            return false;
+        }
+        m_controlledOutstanding.insert(h);
+    }
+    if (!m_controlledOutstanding.empty())
+        m_flags |= docstate::kControlledOutstanding;
+    return true;
+}
+
+void CMainDoc::StopAcquisition()
+{
+    if (m_flags & docstate::kControlledOutstanding) {
+        const std::set<TQ8_HANDLE> outstanding = m_controlledOutstanding;
+        for (TQ8_HANDLE h : outstanding)
+            if (CMainDoc* doc = DocumentOf(h))
+                doc->StopAcquisition();
+    }
+    if ((m_flags & docstate::kAcquiring) && m_device) {
+        SetOperatingModeTQ8(m_device, kStandby);
+        // Tagged with the running operation: whichever of this and the
+        // thread's own result comes second is dropped.
+        if (IsVirtualDevice())
+            vlt::PostAppMessage(this, WM_APP, CAcquisitionThread::EncodeCompletion(m_sequence, TQ8_ERR_CANCELLED),
+                                TQ8_ERR_CANCELLED);
+    }
+    if (m_flags & docstate::kContinuous) {
+        SetContinuousMode(false, false, true);
+        if (!m_devices)
+            return;
+        CDeviceManagerTQ8::HandleList list;
+        m_devices->GetControlledDevices(m_device, list);
+        for (TQ8_HANDLE h : list)
+            if (CMainDoc* doc = DocumentOf(h); doc && doc->IsContinuousMode())
+                doc->SetContinuousMode(false, false, true);
+    }
+}
+
+intptr_t CMainDoc::OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam)
+{
+    if (msg != WM_APP || !m_device)
+        return 0;
+    const uint64_t sequence = CAcquisitionThread::SequenceOf(wParam);
+    if (sequence <= m_completedSequence || sequence > m_sequence)
+        return 0; // an operation already finished: one completion each
+    m_completedSequence = sequence;
+    OnAcquisitionDone(CAcquisitionThread::IsSuccess(wParam) ? 1 : 0, lParam);
+    return 0;
+}
+
+void CMainDoc::OnAcquisitionDone(uintptr_t wParam, intptr_t lParam)
+{
+    const int32_t result = static_cast<int32_t>(lParam);
+    const bool continuous = m_flags & docstate::kContinuous;
+    CMainDoc* controller = IsControlled() ? GetControllerDocument() : nullptr;
+    if (wParam == 0) {
+        // The stop runs while 0x1 is still set, so the failed board goes to standby.
+        if (controller)
+            controller->StopAcquisition();
+        else
+            StopAcquisition();
+        m_flags &= ~docstate::kAcquiring;
+        SetAcquisitionActive(false);
+        errno = m_thread->GetLastError();
+        ShowAcquisitionError(result);
+    } else {
+        m_flags &= ~docstate::kAcquiring;
+        if (!(m_flags & docstate::kControlledOutstanding) && !continuous)
+            SetAcquisitionActive(false);
+        if (result == TQ8_ERR_CANCELLED) {
+            std::wstring text = L"Acquisition cancelled";
+            if (continuous) {
+                SetContinuousMode(false, false, true);
+                text = L"Continuous acquisition mode cancelled";
+            }
+            ShowStatusText(text, kStatusMs);
+        } else {
+            OnAcquisitionSucceeded(result, continuous);
+        }
+    }
+    if (controller)
+        controller->OnControlledAcquisitionDone(m_device);
+}
+
+void CMainDoc::OnAcquisitionSucceeded(int32_t, bool continuous)
+{
+    if (!continuous)
+        ShowStatusText((m_threadSampleCount == 0 ? L"Transfer" : L"Acquisition") + CompletionTime(), kStatusMs);
+    if ((m_flags & docstate::kNoPlot) || m_threadOperation != CAcquisitionThread::kOpAcquireToBoardRam)
+        return;
+    ++m_acquisitionCount;
+    m_flags |= docstate::kBoardMemoryData;
+    // The scope panel plots the board here once it exists.
+    if (m_flags & docstate::kStopOnThreshold)
+        CheckStopOnThresholdChange();
+}
+
+void CMainDoc::OnControlledAcquisitionDone(TQ8_HANDLE device)
+{
+    if (m_controlledOutstanding.erase(device) == 0 || !m_controlledOutstanding.empty())
+        return;
+    m_flags &= ~docstate::kControlledOutstanding;
+    if (!(m_flags & (docstate::kAcquiring | docstate::kContinuous)))
+        SetAcquisitionActive(false);
+}
+
+void CMainDoc::SetContinuousMode(bool on, bool updateCheckBox, bool post)
+{
+    SetAcquisitionActive(on);
+    if (!on)
+        m_flags &= ~docstate::kContinuous;
+    if (updateCheckBox && !IsControlled())
+        m_continuousChecked = on;
+    if (on && IsControlled())
+        return;
+    CMainFrame* frame = m_app ? m_app->GetMainFrame() : nullptr;
+    if (!frame)
+        return;
+    const auto doc = reinterpret_cast<intptr_t>(static_cast<IBoardDocument*>(this));
+    if (post)
+        vlt::PostAppMessage(frame, WM_APP, on ? 1 : 0, doc);
+    else
+        vlt::SendAppMessage(frame, WM_APP, on ? 1 : 0, doc);
+}
+
+void CMainDoc::SetAcquisitionActive(bool on)
+{
+    const uint32_t before = m_flags;
+    m_flags = on ? (m_flags | docstate::kShownAcquiring) : (m_flags & ~docstate::kShownAcquiring);
+    if (before != m_flags)
+        UpdateAllViews(dochint::kAcquisitionState, on ? this : nullptr);
+}
+
+bool CMainDoc::IsReadyForNextContinuous() const
+{
+    return IsIdle() || (m_flags & 0x821) == docstate::kContinuous;
+}
+
+void CMainDoc::ShowAcquisitionError(int32_t code)
+{
+    std::wstring text;
+    FormatDeviceErrorText(text, code, kAcquisitionErrorPrefix, nullptr);
+    ShowBox(text, MB_ICONERROR);
+}
+
+bool CMainDoc::ThresholdChanged(uint8_t first, uint8_t second, uint8_t level)
+{
+    return first > level || second <= level;
+}
+
+void CMainDoc::CheckStopOnThresholdChange()
+{
+    const int32_t selection = GetActiveChannelsTQ8(m_device, 1);
+    const int32_t channels = GetChannelCountFromChanSelTQ8(selection);
+    if (channels <= 0)
+        return;
+    int32_t position = -1;
+    for (int32_t i = 0; i < channels && position < 0; ++i)
+        if (GetPhysChanNumFromChanSelIdxTQ8(selection, i) == m_thresholdChannel)
+            position = i;
+    if (position < 0)
+        return;
+    // The first sample position must fit the library's 32-bit argument.
+    const uint64_t first = uint64_t(m_thresholdSample) * uint64_t(channels);
+    if (first + 2u * uint64_t(channels) > UINT32_MAX)
+        return;
+    std::vector<uint8_t> values(2 * size_t(channels));
+    if (ReadSampleRamBufTQ8(m_device, uint32_t(first), 2 * uint32_t(channels), values.data(), 0) != 0)
+        return;
+    if (!ThresholdChanged(values[size_t(position)], values[size_t(channels + position)], m_thresholdLevel))
+        return;
+    SetContinuousMode(false, false, true);
+    ShowStatusText(L"Stopped continuous acqusition: threshold change", kStatusMs);
+}
+
+// ---- Validation -------------------------------------------------------------------
+
+bool CMainDoc::IsChannelActive(int32_t physical) const
+{
+    const int32_t selection = GetActiveChannelsTQ8(m_device, 1);
+    const int32_t channels = GetChannelCountFromChanSelTQ8(selection);
+    for (int32_t i = 0; i < channels; ++i)
+        if (GetPhysChanNumFromChanSelIdxTQ8(selection, i) == physical)
+            return true;
+    return false;
+}
+
+bool CMainDoc::ValidateAcquisitionSettings(uint32_t operation)
+{
+    const std::wstring name = GetDeviceDisplayName() + L": ";
+    const bool zab = operation == CAcquisitionThread::kOpAcquireToZab ||
+                     operation == CAcquisitionThread::kOpTransferRamToZab;
+    if (zab && !(GetBoardFeaturesTQ8(m_device) & 0x1)) {
+        ShowBox(name + L"Cannot do ZAB operations; ZAB not present on this device", MB_ICONERROR);
+        return false;
+    }
+    if (GetPreTriggerSamplesTQ8(m_device, 1) > 0 && GetTriggerDelaySamplesTQ8(m_device, 1) > 0) {
+        ShowBox(name + L"Both Pre-Trigger Sample and Trigger Delay Sample settings are enabled. These settings are "
+                       L"mutually exclusive; if one is used, the other must be set to zero.",
+                MB_ICONERROR);
+        return false;
+    }
+    const int32_t mode = GetTriggerModeTQ8(m_device, 1);
+    if (mode == 1 && GetSegmentSizeTQ8(m_device, 1) == 0) {
+        ShowBox(name + L"The trigger mode is set to Segmented, but no Segment Size has been selected", MB_ICONERROR);
+        return false;
+    }
+    const int32_t source = GetTriggerSourceTQ8(m_device, 1);
+    if (source != 4 && !IsChannelActive(source)) {
+        const std::wstring text = name + L"The current trigger source is input channel " + std::to_wstring(source + 1) +
+                                  L", but that channel is not included in the active channel selection so the "
+                                  L"acquisition will never trigger.";
+        if (ShowBox(text, MB_OKCANCEL | MB_ICONWARNING) == IDCANCEL)
+            return false;
+    }
+    if (GetRouteToSdram2EnableTQ8(m_device, 1) > 0 && mode != 1) {
+        const double limit = operation == CAcquisitionThread::kOpRecording ? 1500.0 : 3000.0;
+        double rate = 0.0;
+        GetEffectiveAcqRateTQ8(m_device, &rate);
+        const int32_t channels = GetChannelCountFromChanSelTQ8(GetActiveChannelsTQ8(m_device, 1));
+        const double bandwidth = rate * (channels > 0 ? channels : 0);
+        if (bandwidth > limit) {
+            ShowBox(name + Format(L"When routing all data to SDRAM2 for FPGA processing, the maximum data bandwidth is "
+                                  L"%.0f MS/s. With the current settings the data bandwidth is %.0f MS/s. Acquisition "
+                                  L"rate or channel count will need to be decreased to prevent data loss.",
+                                  limit, bandwidth),
+                    MB_ICONERROR);
+            return false;
+        }
+    }
+    if (IsSlave())
+        return CheckSlaveAgainstMaster(m_device, operation);
+    return true;
+}
+
+bool CMainDoc::CheckSlaveAgainstMaster(TQ8_HANDLE device, uint32_t)
+{
+    const std::wstring name = GetDeviceDisplayName(false, device);
+    const TQ8_HANDLE master = m_devices ? m_devices->GetMaster(device) : nullptr;
+    if (!master) {
+        return ShowBox(L"Warning: No master has been assigned for slave device '" + name +
+                           L"'. A master device is required because it provides the clock and trigger for all slave "
+                           L"devices.\n\nSelect Cancel to cancel the acquisition or OK to continue with the acquisition "
+                           L"anyway.",
+                       MB_OKCANCEL | MB_ICONWARNING) != IDCANCEL;
+    }
+    const int32_t config = GetMasterSlaveConfigurationTQ8(device, 1);
+    if (GetAdcClockSourceTQ8(device, 1) != config) {
+        const int answer =
+            ShowBox(L"Slave devices must have one of the slave clocks selected as the ADC clock source. Update " + name +
+                        L" to use the correct slave clock?\n\nSelect Yes to change the clock source\nSelect No to keep "
+                        L"the current clock source\nSelect Cancel to cancel the acquisition",
+                    MB_YESNOCANCEL | MB_ICONWARNING);
+        if (answer == IDCANCEL)
+            return false;
+        if (answer == IDYES) {
+            const int32_t result = SetAdcClockSourceTQ8(device, config);
+            if (result != 0) {
+                ShowDeviceErrorBox(result, L"Failed to set clock source: ", device);
+                return false;
+            }
+            UpdateAllViews(dochint::kBoardSettings);
+        }
+    }
+    double slaveRate = 0.0, masterRate = 0.0;
+    GetActualAdcAcqRateTQ8(device, &slaveRate);
+    GetActualAdcAcqRateTQ8(master, &masterRate);
+    if (slaveRate != masterRate) {
+        const int answer =
+            ShowBox(L"The acquisition rate of " + name + L" and its master do not agree. Update slave's acquisition rate "
+                        L"to match master?\n\nSelect Yes to change the slave's clock rate\nSelect No to keep the "
+                        L"current clock rate\nSelect Cancel to cancel the acquisition",
+                    MB_YESNOCANCEL | MB_ICONWARNING);
+        if (answer == IDCANCEL)
+            return false;
+        if (answer == IDYES) {
+            const int32_t result = SetExternalClockRateTQ8(device, masterRate);
+            if (result != 0) {
+                ShowDeviceErrorBox(result, L"Failed to set external clock rate: ", device);
+                return false;
+            }
+            UpdateAllViews(dochint::kBoardSettings);
+        }
+    }
+    if (GetTriggerModeTQ8(device, 1) != GetTriggerModeTQ8(master, 1) &&
+        ShowBox(L"Warning: The trigger mode of " + name +
+                    L" and its master do not agree. Since the master is responsible for providing a trigger to all of "
+                    L"its slaves, this is likely a setup error.\n\nSelect Cancel to cancel the acquisition or OK to "
+                    L"continue with the acquisition anyway.",
+                MB_OKCANCEL | MB_ICONWARNING) == IDCANCEL)
+        return false;
+    if (CMainDoc* masterDoc = DocumentOf(master)) {
+        const int32_t masterChannels = GetChannelCountFromChanSelTQ8(GetActiveChannelsTQ8(master, 1));
+        const int32_t slaveChannels = GetChannelCountFromChanSelTQ8(GetActiveChannelsTQ8(device, 1));
+        // A channel count the library cannot give skips the comparison.
+        if (masterChannels > 0 && slaveChannels > 0 &&
+            masterDoc->m_sampleCount / uint32_t(masterChannels) < m_sampleCount / uint32_t(slaveChannels)) {
+            ShowBox(L"The slave is configured to acquire more data than the master. This will result in the slave's "
+                    L"acquisition not completing.",
+                    MB_ICONERROR);
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,224 @@
+#pragma once
+// The document of one connected board: borrows the board's handle from the
+// device manager for its whole life, keeps the board's state flags, runs
+// acquisitions on its own thread, alone, in continuous mode or as the
+// controller of other boards, and handles the board's settings files.
+// It is also the plot's channel arbiter. UI thread only, except the
+// acquisition thread it owns.
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+
+#include <QObject>
+
+#include "AppMessages.h"
+#include "IBoardDocument.h"
+
+class CAcquisitionThread;
+class CDeviceManagerTQ8;
+class CMainApp;
+
+// Update hints the document sends to its views.
+namespace dochint {
+constexpr int kRelationsChanged = 1;
+constexpr int kScopeViewReady = 2;
+constexpr int kControllerRole = 4;
+constexpr int kTriggerMode = 5;
+constexpr int kAcquisitionState = 6;
+constexpr int kBoardSettings = 7;
+constexpr int kPlotCleared = 8;
+constexpr int kAcquisitionRegion = 9;
+constexpr int kClock = 10;
+constexpr int kMasterClock = 11;
+constexpr int kPlotOptions = 13;
+constexpr int kDeviceList = 14;
+constexpr int kBeforeWorkspaceSave = 16;
+constexpr int kAfterWorkspaceLoad = 17;
+} // namespace dochint
+
+namespace docstate {
+constexpr uint32_t kShownAcquiring = 0x4;
+constexpr uint32_t kBoardMemoryData = 0x10;
+constexpr uint32_t kController = 0x200;
+constexpr uint32_t kControlled = 0x400;
+constexpr uint32_t kNoPlot = 0x1000;
+constexpr uint32_t kStopOnThreshold = 0x2000;
+} // namespace docstate
+
+class CMainDoc : public QObject, public IBoardDocument, public vlt::IAppMessageTarget {
+    Q_OBJECT
+public:
+    static constexpr int32_t kArbiterOk = 0;    // S_OK
+    static constexpr int32_t kArbiterNo = 1;    // S_FALSE
+
+    // app and devices may be null (then there is no options file, main
+    // frame or relation between boards). device is the board handed over.
+    CMainDoc(CMainApp* app, CDeviceManagerTQ8* devices, TQ8_HANDLE device, uint32_t handOverFlags);
+    ~CMainDoc() override;
+
+    // ---- IBoardDocument
+    TQ8_HANDLE GetDeviceHandle() const override { return m_device; }
+    uint32_t GetStateFlags() const override { return m_flags; }
+    std::wstring GetTitle() const override { return m_title; }
+    uint32_t GetControlPanelPageMask() const override;
+    void SetChildFrame(CChildFrame* frame) override { m_childFrame = frame; }
+    // The main frame's loop: restarts only a board still in continuous mode
+    // (its off-message may still be on its way to the loop).
+    void StartAcquisition() override;
+    void ApplyCommandLineFile() override;
+    void CloseDocument() override;
+    void OnAppNotify(IBoardDocument* sender, int type, void* object) override;
+
+    // ---- State
+    bool IsContinuousMode() const { return m_flags & docstate::kContinuous; }
+    bool IsAcquiring() const { return m_flags & docstate::kBusy; }
+    bool IsController() const { return m_flags & docstate::kController; }
+    bool IsControlled() const { return m_flags & docstate::kControlled; }
+    bool IsPlotDataLimited() const { return m_flags & docstate::kLimitPlotData; }
+    uint32_t GetPlotDataLimit() const { return IsPlotDataLimited() ? m_sampleCount : 0; }
+    void SetLimitPlotData(bool on);
+    bool IsAlwaysForceTrigger() const { return m_flags & docstate::kAlwaysForceTrigger; }
+    void SetAlwaysForceTrigger(bool on);
+    void SetNoPlotAfterAcquisition(bool on);
+    void SetStopOnThresholdChange(bool on, int32_t channel, uint32_t sample, uint8_t level);
+    bool IsTwoChannelModel() const;
+    bool IsMaster() const;
+    bool IsSlave() const;
+    bool IsVirtualDevice() const;
+    CMainDoc* GetControllerDocument() const;
+    void SetControlled(TQ8_HANDLE controller);
+    void RefreshControllerFlag();
+    void AfterWorkspaceLoad();
+    void BeforeWorkspaceSave();
+
+    // The plot's channel arbiter: kArbiterOk only while board memory holds
+    // data and no acquisition or recording runs.
+    int32_t SafeToObtainChannelData(uint32_t srcId) const;
+
+    // ---- Names and options
+    // Board name with flags 8 (short) or 156; "TQ3300" when the library
+    // fails, "<No device>" without a board. device null: this board.
+    std::wstring GetDeviceDisplayName(bool shortName = false, TQ8_HANDLE device = nullptr) const;
+    std::wstring GetDefaultSettingsFileName() const;
+    void UpdateTitle();
+    void LoadDocOptions();
+    void SaveDocOptions();
+    uint32_t GetStartSample() const { return m_startSample; }
+    void SetStartSample(uint32_t value) { m_startSample = value; }
+    uint32_t GetSampleCount() const { return m_sampleCount; }
+    void SetSampleCount(uint32_t value) { m_sampleCount = value; }
+    int32_t GetAcquisitionDestination() const { return m_destination; }
+    void SetAcquisitionDestination(int32_t value) { m_destination = value; }
+    uint32_t GetAcquisitionCount() const { return m_acquisitionCount; }
+    uint32_t GetSaveDataFlags() const { return m_saveDataFlags; }
+
+    // ---- Settings files
+    const std::wstring& GetSettingsPath() const { return m_settingsPath; }
+    void SetSettingsPath(const std::wstring& path, bool addToRecent);
+    bool IsModified() const { return m_modified; }
+    void SetModified(bool modified);
+    bool LoadSettingsFile(const std::wstring& path);
+    bool SaveSettingsFile(const std::wstring& path);
+    bool PromptSaveSettings();
+    bool OnSaveSettings();
+    bool OnSaveSettingsAs();
+    // Loads entry index of the recent list; a failed load removes it.
+    bool OnOpenRecentSettings(size_t index);
+    // 1 loaded, 0 cancelled by the user, -1 failed.
+    int LoadSettings(const std::wstring& path);
+    int32_t CopySettingsFrom(CMainDoc& other);
+    void CopySettingsToDevices(bool all);
+
+    // ---- Hardware commands and hints
+    void OnSetPowerupDefaults();
+    void OnRewriteHardwareSettings();
+    void NotifyRelationsChanged() { UpdateAllViews(dochint::kRelationsChanged); }
+    void NotifyClockChanged() { UpdateAllViews(dochint::kClock); }
+    void NotifyTriggerModeChanged() { UpdateAllViews(dochint::kTriggerMode); }
+    void NotifyPlotCleared() { UpdateAllViews(dochint::kPlotCleared); }
+    // On a master: hint 11 with its handle to the documents of its idle slaves.
+    void UpdateSlaveViews();
+
+    // ---- Direct reads of board memory (troubleshooting)
+    static constexpr uint32_t kMinDmaSamples = 1048576;
+    bool ReadSampleRam();
+    bool AcquirePciBuffered();
+    // Grows (or, forced, replaces) the DMA buffer; the library's result.
+    int32_t AllocateDmaBuffer(uint32_t samples, bool forceFree);
+    uint32_t GetDmaCapacity() const { return m_dmaCapacity; }
+
+    // ---- Acquisition
+    bool StartAcquisitionThread();
+    void StopAcquisitionThread();
+    bool StartAcquisition(CMainDoc* controller);
+    bool StartControlledAcquisitions();
+    void StopAcquisition();
+    void OnAcquisitionDone(uintptr_t wParam, intptr_t lParam);
+    void OnControlledAcquisitionDone(TQ8_HANDLE device);
+    void SetContinuousMode(bool on, bool updateCheckBox, bool post);
+    void SetAcquisitionActive(bool on);
+    void MarkAcquisitionActive() { SetAcquisitionActive(true); }
+    bool IsReadyForNextContinuous() const;
+    bool ValidateAcquisitionSettings(uint32_t operation);
+    bool CheckSlaveAgainstMaster(TQ8_HANDLE device, uint32_t operation);
+    void CheckStopOnThresholdChange();
+    // Stand-in for the action form's check box "Acquire continuously".
+    bool IsAcquireContinuouslyChecked() const { return m_continuousChecked; }
+    void SetAcquireContinuouslyChecked(bool on) { m_continuousChecked = on; }
+    // The threshold condition: true when the signal does not cross the
+    // level upward between the two samples.
+    static bool ThresholdChanged(uint8_t first, uint8_t second, uint8_t level);
+    // The operation of an acquisition destination; 0 for none.
+    static uint32_t OperationOfDestination(int32_t destination);
+
+    // Completions of the acquisition thread.
+    intptr_t OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
+
+    // Lets go of the board: stops the thread and releases the board.
+    void ReleaseDevice();
+
+protected:
+    virtual void ShowStatusText(const std::wstring& text, unsigned timeoutMs);
+    virtual void UpdateAllViews(int hint, void* object = nullptr);
+    CMainDoc* DocumentOf(TQ8_HANDLE device) const;
+
+private:
+    int ShowBox(const std::wstring& text, unsigned style);
+    void ShowAcquisitionError(int32_t code);
+    bool FinishAcquisitionStart(CMainDoc* controller);
+    void OnAcquisitionSucceeded(int32_t result, bool continuous);
+    bool IsChannelActive(int32_t physical) const;
+    bool PrepareDirectRead(uint32_t& remembered, uint32_t& readLength);
+    bool FinishDirectRead(int32_t waitResult, const wchar_t* timeoutText, const wchar_t* failurePrefix);
+    void FreeDmaBuffer();
+
+    CMainApp* m_app;
+    CDeviceManagerTQ8* m_devices;
+    TQ8_HANDLE m_device;
+    CChildFrame* m_childFrame = nullptr;
+    uint32_t m_flags = docstate::kLimitPlotData;
+    int32_t m_destination = 0;
+    uint32_t m_startSample = 0;
+    uint32_t m_sampleCount = 32768;
+    uint32_t m_saveDataFlags = 0;
+    int32_t m_thresholdChannel = 0;
+    uint32_t m_thresholdSample = 0;
+    uint8_t m_thresholdLevel = 0;
+    std::set<TQ8_HANDLE> m_controlledOutstanding;
+    uint32_t m_acquisitionCount = 0;
+    std::unique_ptr<CAcquisitionThread> m_thread;
+    uint64_t m_sequence = 0;          // of the last operation handed to the thread
+    uint64_t m_completedSequence = 0; // of the last operation whose completion was taken
+    uint32_t m_threadOperation = 0;
+    uint32_t m_threadStartSample = 0;
+    uint32_t m_threadSampleCount = 0;
+    int m_threadLastError = 0;
+    bool m_continuousChecked = false;
+    uint8_t* m_dmaBuffer = nullptr;
+    uint32_t m_dmaCapacity = 0;
+    uint32_t m_dmaValid = 0;
+    std::wstring m_title;
+    std::wstring m_settingsPath;
+    bool m_modified = false;
+};
