@@ -430,7 +430,9 @@ intptr_t CMainFrame::OnContinuousAcquisition(uintptr_t on, IBoardDocument* doc)
 
 bool CMainFrame::PumpWaitingMessages()
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Sleep until something arrives (a completion, a timer, input) rather
+    // than spin a core while every board of the set is busy.
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     return !m_closed && !QCoreApplication::closingDown();
 }
 
