@@ -14,6 +14,7 @@
 
 #include "ClientPaths.h"
 #include "DesktopLink.h"
+#include "ServiceCallDispatch.h"
 #include "ServiceErrors.h"
 #include "ServiceProtocol.h"
 #include "SpecialFolders.h"
@@ -41,12 +42,10 @@ constexpr uint32_t kDriveFixed = 3;
 // Seconds between 1601-01-01 and 1970-01-01, the two epochs.
 constexpr uint64_t kEpochDifference = 11644473600ull;
 
-using Handler = int32_t (CSvcFsWin32Inst::*)(int, xmlDocPtr);
-
-const std::map<std::string, Handler>& MethodTable()
+const ServiceMethodTable<CSvcFsWin32Inst>& MethodTable()
 {
     // Built once by whichever connection comes first; only read afterwards.
-    static const std::map<std::string, Handler> table = {
+    static const ServiceMethodTable<CSvcFsWin32Inst> table = {
         {"FSW32_REMOTE_ENUM_FILES", &CSvcFsWin32Inst::OnFsEnumFiles},
         {"FSW32_REMOTE_GET_SPECIAL_FOLDER", &CSvcFsWin32Inst::OnFsGetSpecialFolder},
         {"FSW32_REMOTE_DIR_CHECK", &CSvcFsWin32Inst::OnFsDirCheck},
@@ -167,17 +166,7 @@ void CSvcFsWin32Inst::Release()
 
 int32_t CSvcFsWin32Inst::HandleRequest(int socket, xmlDocPtr request, int32_t flags)
 {
-    if (flags != 0 || !request)
-        return kSvcInvalidArgument;
-    std::string method;
-    int32_t rc = kSvcMalformedRequest;
-    if (XmlNodeGetAttribute(XPathFindNode(request, "/VltServiceRequest/Call"), "method", method) && !method.empty()) {
-        const auto found = MethodTable().find(method);
-        if (found == MethodTable().end())
-            return 0;
-        rc = (this->*found->second)(socket, request);
-    }
-    return rc < 0 ? SendErrorReply(socket, rc) : rc;
+    return DispatchServiceCall(*this, MethodTable(), socket, request, flags);
 }
 
 int32_t CSvcFsWin32Inst::SendErrorReply(int socket, int32_t code)

@@ -5,17 +5,16 @@
 
 #include "CSvcFsWin32Inst.h"
 #include "PowerCommand.h"
+#include "ServiceCallDispatch.h"
 #include "ServiceErrors.h"
 #include "ServiceProtocol.h"
 #include "XmlRoutines.h"
 
 namespace {
 
-using Handler = int32_t (CSvcPdWin32Inst::*)(int, xmlDocPtr);
-
-const std::map<std::string, Handler>& MethodTable()
+const ServiceMethodTable<CSvcPdWin32Inst>& MethodTable()
 {
-    static const std::map<std::string, Handler> table = {
+    static const ServiceMethodTable<CSvcPdWin32Inst> table = {
         {"PDW32_REBOOT", &CSvcPdWin32Inst::OnPdReboot},
         {"PDW32_SHUTDOWN", &CSvcPdWin32Inst::OnPdShutdown},
     };
@@ -36,17 +35,7 @@ void CSvcPdWin32Inst::Release()
 
 int32_t CSvcPdWin32Inst::HandleRequest(int socket, xmlDocPtr request, int32_t flags)
 {
-    if (flags != 0 || !request)
-        return kSvcInvalidArgument;
-    std::string method;
-    int32_t rc = kSvcMalformedRequest;
-    if (XmlNodeGetAttribute(XPathFindNode(request, "/VltServiceRequest/Call"), "method", method) && !method.empty()) {
-        const auto found = MethodTable().find(method);
-        if (found == MethodTable().end())
-            return 0;
-        rc = (this->*found->second)(socket, request);
-    }
-    return rc < 0 ? SendErrorReply(socket, rc) : rc;
+    return DispatchServiceCall(*this, MethodTable(), socket, request, flags);
 }
 
 int32_t CSvcPdWin32Inst::SendErrorReply(int socket, int32_t code)
