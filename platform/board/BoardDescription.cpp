@@ -36,7 +36,7 @@ uint16_t EepromChecksum(const EepromImage& image)
 
 bool IsEepromValid(const EepromImage& image)
 {
-    return image[kEepromChecksumWord] == EepromChecksum(image);
+    return image[kEepromCheckWord] == kEepromSignature && image[kEepromChecksumWord] == EepromChecksum(image);
 }
 
 EepromImage MakeEepromImage(const BoardDescription& desc)
@@ -49,7 +49,7 @@ EepromImage MakeEepromImage(const BoardDescription& desc)
     image[kEepromSerialLowWord] = static_cast<uint16_t>(desc.serial & 0xFFFF);
     image[kEepromSerialHighWord] = static_cast<uint16_t>(desc.serial >> 16);
     image[kEepromVariantWord] = static_cast<uint16_t>(desc.revision);
-    image[kEepromCheckWord] = 0x5A5A;
+    image[kEepromCheckWord] = kEepromSignature;
     image[kEepromChecksumWord] = EepromChecksum(image);
     return image;
 }

@@ -40,6 +40,7 @@ constexpr uint32_t kEepromSerialLowWord = 0x72;
 constexpr uint32_t kEepromSerialHighWord = 0x73;
 constexpr uint32_t kEepromVariantWord = 0x74;
 constexpr uint32_t kEepromCheckWord = 0x7A;
+constexpr uint16_t kEepromSignature = 0x5A5A; // in the check word of every programmed image
 constexpr uint32_t kEepromChecksumWord = 127;
 
 using EepromImage = std::array<uint16_t, kEepromWords>;
@@ -47,8 +48,10 @@ using EepromImage = std::array<uint16_t, kEepromWords>;
 // Checks what the simulator configuration may declare; false names no reason.
 bool IsPlausible(const BoardDescription& desc);
 EepromImage MakeEepromImage(const BoardDescription& desc);
-// Sum of all words including the checksum word is 0 (mod 2^16).
+// The value of the checksum word that makes the sum of all 128 words 0
+// (mod 2^16).
 uint16_t EepromChecksum(const EepromImage& image);
+// Consistent: the check word holds the signature and all words sum to 0.
 bool IsEepromValid(const EepromImage& image);
 
 } // namespace tq8

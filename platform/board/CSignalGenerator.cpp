@@ -38,17 +38,21 @@ std::optional<double> CSignalGenerator::CrossingPhase(int channel, double center
     return direction == 0 ? rising : std::numbers::pi - rising;
 }
 
-uint8_t CSignalGenerator::SampleAt(int channel, const RenderSetup& setup, double frameFromTrigger,
+double CSignalGenerator::HarmonicAmplitude(int channel) const
+{
+    const ChannelSignal& s = m_signals[static_cast<size_t>(channel)];
+    return s.harmonicsDbc > -200.0 ? s.amplitude * std::pow(10.0, s.harmonicsDbc / 20.0) : 0.0;
+}
+
+uint8_t CSignalGenerator::SampleAt(int channel, const RenderSetup& setup, double frameFromTrigger, double harmonic,
                                    SimRng& rng) const
 {
     const ChannelSignal& s = m_signals[static_cast<size_t>(channel)];
     double t = frameFromTrigger / setup.rateMHz; // microseconds
     double phase = 2.0 * std::numbers::pi * s.frequencyMHz * t + setup.phaseAtTrigger[static_cast<size_t>(channel)];
     double v = setup.center[static_cast<size_t>(channel)] + s.amplitude * std::sin(phase);
-    if (s.harmonicsDbc > -200.0) {
-        double h = s.amplitude * std::pow(10.0, s.harmonicsDbc / 20.0);
-        v += h * (std::sin(2.0 * phase) + std::sin(3.0 * phase));
-    }
+    if (s.harmonicsDbc > -200.0)
+        v += harmonic * (std::sin(2.0 * phase) + std::sin(3.0 * phase));
     if (s.noise > 0.0)
         v += s.noise * rng.Gauss();
     return static_cast<uint8_t>(std::clamp(std::lround(v), 0l, 255l));
@@ -60,14 +64,21 @@ void CSignalGenerator::Render(const RenderSetup& setup, uint64_t firstFrame, uin
     int count = ChannelCount(setup.selection);
     if (count == 0 || !(setup.rateMHz > 0.0))
         return;
+    // Per position of the frame: the physical channel and its harmonic level.
+    std::array<int, 4> channel{};
+    std::array<double, 4> harmonic{};
+    for (int k = 0; k < count; ++k) {
+        channel[static_cast<size_t>(k)] = PhysicalChannel(setup.selection, k);
+        harmonic[static_cast<size_t>(k)] = HarmonicAmplitude(channel[static_cast<size_t>(k)]);
+    }
     for (uint32_t i = 0; i < frames; ++i) {
         uint64_t frame = firstFrame + i;
         double local = static_cast<double>(frame);
         if (setup.framesPerSegment != 0)
             local = static_cast<double>(frame % setup.framesPerSegment);
         double fromTrigger = local - setup.triggerFrame;
-        for (int k = 0; k < count; ++k)
-            *dst++ = SampleAt(PhysicalChannel(setup.selection, k), setup, fromTrigger, rng);
+        for (size_t k = 0; k < static_cast<size_t>(count); ++k)
+            *dst++ = SampleAt(channel[k], setup, fromTrigger, harmonic[k], rng);
     }
 }
 

@@ -42,7 +42,9 @@ public:
     void Render(const RenderSetup& setup, uint64_t firstFrame, uint32_t frames, uint8_t* dst, SimRng& rng) const;
 
 private:
-    uint8_t SampleAt(int channel, const RenderSetup& setup, double frameFromTrigger, SimRng& rng) const;
+    double HarmonicAmplitude(int channel) const;
+    uint8_t SampleAt(int channel, const RenderSetup& setup, double frameFromTrigger, double harmonic,
+                     SimRng& rng) const;
 
     std::array<ChannelSignal, 4> m_signals;
 };

@@ -177,7 +177,13 @@ RenderSetup CSimBoard::MakeSetup(const CBoardSettings& s, bool& needsSoftTrigger
     return setup;
 }
 
-int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count)
+uint64_t CSimBoard::StandbyEpoch() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_standbyEpoch;
+}
+
+int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std::optional<uint64_t> epoch)
 {
     if (count == 0)
         return TQ8_ERR_INVALID_ARG;
@@ -186,6 +192,8 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count)
     std::unique_lock lock(m_mutex);
     if (m_busy)
         return TQ8_ERR_BUSY;
+    if (epoch && *epoch != m_standbyEpoch)
+        return TQ8_ERR_CANCELLED;
     const CBoardSettings s = m_settings;
     int sel = s.GetInt(SettingId::ActiveChannels);
     int channels = ChannelCount(sel);

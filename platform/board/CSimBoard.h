@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 #include "BoardDescription.h"
 #include "CBoardSettings.h"
@@ -41,8 +42,12 @@ public:
     void SetDefaults();
     int32_t CenterSignal(int channel, int target);
 
-    // Operation.
-    int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count);
+    // Operation. With an epoch, the acquisition only starts while no standby
+    // has come since StandbyEpoch() returned it (else TQ8_ERR_CANCELLED), so a
+    // caller that loops over acquisitions cannot miss a standby between two.
+    int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count,
+                    std::optional<uint64_t> epoch = std::nullopt);
+    uint64_t StandbyEpoch() const;
     int32_t SetMode(int mode);
     int Mode() const;
     void SoftwareTrigger();

@@ -23,22 +23,30 @@ extern "C" {
 
 int32_t AcquireToBoardRamTQ8(TQ8_HANDLE h, uint32_t start, uint32_t count, uint32_t, uint32_t)
 {
-    return WithBoard(__func__, h, [&](IBoardBackend& b) { return b.Acquire(AcqTarget::Ram, start, count); });
+    return WithBoard(__func__, h, [&](IBoardBackend& b) {
+        return IsRecording(b) ? TQ8_ERR_BUSY : b.Acquire(AcqTarget::Ram, start, count);
+    });
 }
 
 int32_t AcquireToZabTQ8(TQ8_HANDLE h, uint32_t count, uint32_t, uint32_t, uint32_t)
 {
-    return WithBoard(__func__, h, [&](IBoardBackend& b) { return b.Acquire(AcqTarget::Zab, 0, count); });
+    return WithBoard(__func__, h, [&](IBoardBackend& b) {
+        return IsRecording(b) ? TQ8_ERR_BUSY : b.Acquire(AcqTarget::Zab, 0, count);
+    });
 }
 
 int32_t TransferSampleRamToZabTQ8(TQ8_HANDLE h, uint32_t start, uint32_t count, uint32_t, uint32_t)
 {
-    return WithBoard(__func__, h, [&](IBoardBackend& b) { return b.Acquire(AcqTarget::RamToZab, start, count); });
+    return WithBoard(__func__, h, [&](IBoardBackend& b) {
+        return IsRecording(b) ? TQ8_ERR_BUSY : b.Acquire(AcqTarget::RamToZab, start, count);
+    });
 }
 
 int32_t SetOperatingModeTQ8(TQ8_HANDLE h, int32_t mode)
 {
-    return WithBoard(__func__, h, [&](IBoardBackend& b) { return b.SetMode(mode); });
+    return WithBoard(__func__, h, [&](IBoardBackend& b) {
+        return mode != TQ8_MODE_STANDBY && IsRecording(b) ? TQ8_ERR_BUSY : b.SetMode(mode);
+    });
 }
 
 int32_t GetSamplesCompleteFlagTQ8(TQ8_HANDLE h)

@@ -65,6 +65,12 @@ T ValueOf(TQ8_HANDLE h, T fallback, F&& body) noexcept
     }
 }
 
+// A board that a recording session streams from takes no other acquisition.
+inline bool IsRecording(const IBoardBackend& b)
+{
+    return Lib().Recordings().IsRecording(&b);
+}
+
 inline int32_t GetInt(TQ8_HANDLE h, SettingId id)
 {
     return ValueOf<int32_t>(h, TQ8_ERR_INVALID_HANDLE, [id](IBoardBackend& b) { return b.Get(id); });

@@ -142,7 +142,7 @@ int32_t GetPciFirmwareVersionTQ8(TQ8_HANDLE handle, uint64_t* version)
 
 int32_t InIdleModeTQ8(TQ8_HANDLE handle)
 {
-    return ValueOf<int32_t>(handle, 0, [](IBoardBackend& b) { return b.IsIdle() ? 1 : 0; });
+    return ValueOf<int32_t>(handle, 0, [](IBoardBackend& b) { return b.IsIdle() && !IsRecording(b) ? 1 : 0; });
 }
 
 int32_t GetEepromDataTQ8(TQ8_HANDLE handle, uint32_t firstWord, uint16_t* words, uint32_t count)

@@ -5,6 +5,7 @@
 #include "ApiCommon.h"
 #include "ChannelSelection.h"
 #include "ErrorTexts.h"
+#include "RecordedDataInfo.h"
 
 using namespace tq8;
 
@@ -41,6 +42,8 @@ int32_t GetPciAcquisitionDataFastTQ8(TQ8_HANDLE h, uint32_t bytes, uint8_t* dmaB
     return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
         if (!Lib().Memory().Owns(dmaBuffer, HandleId(h), bytes))
             return TQ8_ERR_DMA_BUFFER;
+        if (IsRecording(b))
+            return TQ8_ERR_BUSY;
         int32_t rc = b.StartPciAcquisition(bytes, dmaBuffer);
         return rc == TQ8_OK && async == 0 ? b.WaitTransfer(UINT32_MAX) : rc;
     });
@@ -73,24 +76,7 @@ int32_t InitRecordedDataInfoTQ8(TQ8_HANDLE h, TQ8_RECORDED_DATA_INFO* info)
     return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
         if (info == nullptr || info->size < sizeof(TQ8_RECORDED_DATA_INFO))
             return TQ8_ERR_INVALID_ARG;
-        const CBoardSettings s = b.Settings();
-        const int sel = s.GetInt(SettingId::ActiveChannels);
-        const int count = ChannelCount(sel);
-        std::memset(info, 0, sizeof *info);
-        info->size = sizeof *info;
-        const char* name = b.Desc().IsTwoChannelModel() ? "TQ3300" : "TQ3300-4";
-        std::strncpy(info->boardName, name, sizeof info->boardName - 1);
-        info->serialNumber = b.Desc().serial;
-        info->channelCount = static_cast<uint32_t>(count);
-        info->channelNumber = count == 1 ? static_cast<uint32_t>(PhysicalChannel(sel, 0) + 1) : 0xFFFFFFFFu;
-        info->bytesPerSample = 1;
-        info->bitsPerSample = 8;
-        info->samplingRateMHz = s.EffectiveRateMHz();
-        info->inputRangeVpp = s.InputRangeVpp(PhysicalChannel(sel, 0));
-        info->segmentSize = s.GetInt(SettingId::TriggerMode) == 1 ? s.GetUInt(SettingId::SegmentSize) : 0;
-        const uint32_t pre = s.GetUInt(SettingId::PreTriggerSamples);
-        info->triggerOffset = pre != 0 ? pre : s.GetUInt(SettingId::TriggerDelaySamples);
-        info->preTrigger = pre != 0 ? 1 : 0;
+        FillRecordedDataInfo(b.Desc(), b.Settings(), *info);
         return TQ8_OK;
     });
 }

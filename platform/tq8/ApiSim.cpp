@@ -69,7 +69,7 @@ int32_t TQ8Sim_AddLocalBoard(const TQ8SIM_BOARD_DESC* desc)
         if (desc == nullptr || desc->size != sizeof *desc)
             return TQ8_ERR_INVALID_ARG;
         SimConfig config;
-        config.boards.push_back(SimBoardSpec{FromDesc(*desc), std::nullopt});
+        config.boards.push_back(SimBoardEntry{FromDesc(*desc), std::nullopt});
         Lib().Boards(); // the configuration file comes first
         return Lib().ApplyConfig(config);
     });

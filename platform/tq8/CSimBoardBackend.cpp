@@ -11,6 +11,15 @@ int32_t CSimBoardBackend::ReadEeprom(uint32_t first, uint16_t* words, uint32_t c
     return m_board->ReadEeprom(first, words, count);
 }
 
+// The model is the hardware, and no driver stands between it and the library:
+// both sources are the model's own registers, which the library's getters
+// already read, so there is nothing stale to replace.
+int32_t CSimBoardBackend::RefreshRegisterCache(bool fromHardware)
+{
+    (void)fromHardware;
+    return TQ8_OK;
+}
+
 int32_t CSimBoardBackend::Set(SettingId id, double value) { return m_board->Set(id, value); }
 double CSimBoardBackend::Get(SettingId id) const { return m_board->Get(id); }
 int32_t CSimBoardBackend::SetExtDividers(int32_t d1, int32_t d2) { return m_board->SetExtDividers(d1, d2); }
@@ -36,6 +45,11 @@ int32_t CSimBoardBackend::CenterSignal(int channel, int target) { return m_board
 int32_t CSimBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t count)
 {
     return m_board->Acquire(target, start, count);
+}
+uint64_t CSimBoardBackend::StandbyEpoch() const { return m_board->StandbyEpoch(); }
+int32_t CSimBoardBackend::AcquireInEpoch(AcqTarget target, uint32_t start, uint32_t count, uint64_t epoch)
+{
+    return m_board->Acquire(target, start, count, epoch);
 }
 int32_t CSimBoardBackend::SetMode(int mode) { return m_board->SetMode(mode); }
 int CSimBoardBackend::Mode() const { return m_board->Mode(); }

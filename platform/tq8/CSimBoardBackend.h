@@ -19,6 +19,7 @@ public:
     uint32_t ServerPort() const override { return 0; }
 
     int32_t ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const override;
+    int32_t RefreshRegisterCache(bool fromHardware) override;
 
     int32_t Set(SettingId id, double value) override;
     double Get(SettingId id) const override;
@@ -33,6 +34,8 @@ public:
     int32_t CenterSignal(int channel, int target) override;
 
     int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count) override;
+    uint64_t StandbyEpoch() const override;
+    int32_t AcquireInEpoch(AcqTarget target, uint32_t start, uint32_t count, uint64_t epoch) override;
     int32_t SetMode(int mode) override;
     int Mode() const override;
     void SoftwareTrigger() override;

@@ -46,6 +46,8 @@ bool CTQ8Library::Disconnect(uint64_t handle)
 {
     if (!m_handles.Remove(handle))
         return false;
+    for (const auto& session : m_recordings.RemoveOwnedBy(handle))
+        session->Stop();
     m_memory.FreeAllOf(handle);
     return true;
 }
@@ -63,12 +65,12 @@ int32_t CTQ8Library::ApplyConfig(const SimConfig& config)
             if (config.boards[j].desc.serial == serial)
                 return TQ8_ERR_INVALID_ARG;
     }
-    for (const SimBoardSpec& b : config.boards) {
+    for (const SimBoardEntry& b : config.boards) {
         m_boards.AddLocal(b.desc);
         if (b.seed)
             m_boards.Model(b.desc.serial)->SetSeed(*b.seed);
     }
-    for (const SimSignalSpec& s : config.signals)
+    for (const SimSignalEntry& s : config.signals)
         if (auto model = m_boards.Model(s.serial))
             model->SetSignal(s.channel, s.signal);
     if (config.timeFactor)
@@ -79,6 +81,8 @@ int32_t CTQ8Library::ApplyConfig(const SimConfig& config)
 void CTQ8Library::Reset()
 {
     std::call_once(m_configOnce, [] {});
+    for (const auto& session : m_recordings.RemoveAll())
+        session->Stop();
     for (uint64_t id : m_handles.Ids())
         Disconnect(id);
     m_boards.Clear();

@@ -10,6 +10,7 @@
 #include "CFailureInjector.h"
 #include "CHandleTable.h"
 #include "CLibMemory.h"
+#include "CRecordingTable.h"
 #include "SimConfig.h"
 
 namespace tq8 {
@@ -22,9 +23,11 @@ public:
     CHandleTable& Handles() { return m_handles; }
     CLibMemory& Memory() { return m_memory; }
     CFailureInjector& Injector() { return m_injector; }
+    CRecordingTable& Recordings() { return m_recordings; }
 
     uint64_t Connect(std::shared_ptr<IBoardBackend> backend);
     std::shared_ptr<CConnection> Find(uint64_t handle) const { return m_handles.Find(handle); }
+    // Also ends and frees the recording sessions created through the handle.
     bool Disconnect(uint64_t handle);
 
     // All or nothing: a configuration with a duplicate or implausible board
@@ -42,6 +45,7 @@ private:
     CHandleTable m_handles;
     CLibMemory m_memory;
     CFailureInjector m_injector;
+    CRecordingTable m_recordings;
 };
 
 } // namespace tq8

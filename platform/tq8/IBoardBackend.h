@@ -22,6 +22,9 @@ public:
     virtual uint32_t ServerPort() const = 0;
 
     virtual int32_t ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const = 0;
+    // Re-reads the library's register copy from the board itself
+    // (fromHardware) or from the driver's copy of it.
+    virtual int32_t RefreshRegisterCache(bool fromHardware) = 0;
 
     virtual int32_t Set(SettingId id, double value) = 0;
     virtual double Get(SettingId id) const = 0;
@@ -36,6 +39,10 @@ public:
     virtual int32_t CenterSignal(int channel, int target) = 0;
 
     virtual int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count) = 0;
+    // Counts standbys; an acquisition given an older count is cancelled
+    // before it starts (see CSimBoard::Acquire).
+    virtual uint64_t StandbyEpoch() const = 0;
+    virtual int32_t AcquireInEpoch(AcqTarget target, uint32_t start, uint32_t count, uint64_t epoch) = 0;
     virtual int32_t SetMode(int mode) = 0;
     virtual int Mode() const = 0;
     virtual void SoftwareTrigger() = 0;

@@ -70,7 +70,7 @@ bool ChannelFlags(xmlNode* node, std::array<uint32_t, 4>& flags)
     return false;
 }
 
-bool ParseSignal(xmlNode* node, uint32_t serial, SimSignalSpec& entry)
+bool ParseSignal(xmlNode* node, uint32_t serial, SimSignalEntry& entry)
 {
     entry.serial = serial;
     return Number(node, "channel", entry.channel) && entry.channel >= 0 && entry.channel < 4
@@ -81,7 +81,7 @@ bool ParseSignal(xmlNode* node, uint32_t serial, SimSignalSpec& entry)
 
 bool ParseBoard(xmlNode* node, SimConfig& cfg)
 {
-    SimBoardSpec entry;
+    SimBoardEntry entry;
     BoardDescription& d = entry.desc;
     d.kind = BoardKind::Local;
     uint64_t seed = 0;
@@ -103,7 +103,7 @@ bool ParseBoard(xmlNode* node, SimConfig& cfg)
     for (xmlNode* c = node->children; c != nullptr; c = c->next) {
         if (c->type != XML_ELEMENT_NODE || xmlStrcmp(c->name, BAD_CAST "Signal") != 0)
             continue;
-        SimSignalSpec sig;
+        SimSignalEntry sig;
         if (!ParseSignal(c, d.serial, sig))
             return false;
         cfg.signals.push_back(sig);

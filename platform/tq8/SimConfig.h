@@ -10,21 +10,21 @@
 
 namespace tq8 {
 
-struct SimSignalSpec {
+struct SimSignalEntry {
     uint32_t serial = 0;
     int channel = 0;
     ChannelSignal signal;
 };
 
-struct SimBoardSpec {
+struct SimBoardEntry {
     BoardDescription desc;
     std::optional<uint64_t> seed;
 };
 
 struct SimConfig {
     std::optional<double> timeFactor;
-    std::vector<SimBoardSpec> boards;
-    std::vector<SimSignalSpec> signals;
+    std::vector<SimBoardEntry> boards;
+    std::vector<SimSignalEntry> signals;
 };
 
 // TQ8_OK, or TQ8_ERR_BAD_SETTINGS for text that is not a valid

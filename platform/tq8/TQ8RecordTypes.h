@@ -2,10 +2,12 @@
 /*
  * Records of the device library's file-writing and recording functions.
  * Little-endian, 64-bit pointers. The texts a record points to belong to
- * the caller and must stay valid for as long as the library uses the record.
+ * the caller and must stay valid for as long as the library uses the record;
+ * CreateRecordingSessionTQ8 copies them before it returns.
  */
 #include <stddef.h>
 #include <stdint.h>
+#include <wchar.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -39,6 +41,7 @@ typedef struct TQ8_FILE_WRITE_PARAMS {
 /* Flags of a recording session (Rsp_flags). */
 #define TQ8_RSP_FLAGS_TO_HOST 0x51u     /* record straight to the host */
 #define TQ8_RSP_FLAGS_VIA_BOARD 0x52u   /* acquire to board memory, then transfer */
+#define TQ8_RSP_FLAG_SNAPSHOTS 0x20u    /* keep snapshots for GetRecordingSnapshotTQ8 */
 
 /* Recording-session record (72 bytes). */
 typedef struct TQ8_REC_SESSION_PARAMS {
@@ -49,11 +52,36 @@ typedef struct TQ8_REC_SESSION_PARAMS {
     uint32_t Rsp_transferSamples;
     const TQ8_FILE_WRITE_PARAMS* Rsp_fileWrite;
     uint64_t Rsp_reserved0;
-    uint32_t Rsp_reserved1;
-    uint8_t Rsp_reserved2[12];
+    uint32_t Rsp_snapshotSamples;    /* with TQ8_RSP_FLAG_SNAPSHOTS */
+    uint32_t Rsp_snapshotIntervalCount; /* transfers between snapshots, 0: by time */
+    uint32_t Rsp_snapshotIntervalMs; /* ms between snapshots when the count is 0 */
+    uint32_t Rsp_reserved2;
     uint64_t Rsp_reserved3;
     uint64_t Rsp_reserved4;
 } TQ8_REC_SESSION_PARAMS;
+
+/* Status of a recording session. */
+#define TQ8_REC_STATUS_RUNNING 1u
+#define TQ8_REC_STATUS_COMPLETED 2u
+#define TQ8_REC_STATUS_FAILED 3u
+
+/* Out flags of a recording session. */
+#define TQ8_REC_OUT_TS_OVERFLOW 0x1u /* the time-stamp FIFO overflowed at least once */
+#define TQ8_REC_OUT_NO_TS 0x2u       /* no time stamps were generated */
+
+/* Progress of a recording session (56 bytes). */
+typedef struct TQ8_REC_SESSION_PROGRESS {
+    uint32_t Rpr_ss;            /* 56, set by the caller */
+    uint32_t Rpr_status;        /* TQ8_REC_STATUS_* */
+    uint32_t Rpr_elapsedMs;
+    uint32_t Rpr_reserved0;
+    uint64_t Rpr_samplesRecorded;
+    uint64_t Rpr_samplesToRecord; /* 0: no limit */
+    uint64_t Rpr_reserved1;
+    uint32_t Rpr_snapshotCounter; /* changes with every new snapshot */
+    int32_t Rpr_errorCode;      /* of a failed session */
+    wchar_t* Rpr_errorText;     /* of a failed session or NULL; free with FreeMemoryTQ8 */
+} TQ8_REC_SESSION_PROGRESS;
 
 #ifdef __cplusplus
 static_assert(sizeof(void*) == 8, "TQ8_64 records assume 64-bit pointers");
@@ -83,10 +111,21 @@ static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_acqSamples) == 16, "record la
 static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_transferSamples) == 20, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_fileWrite) == 24, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved0) == 32, "record layout");
-static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved1) == 40, "record layout");
-static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved2) == 44, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_snapshotSamples) == 40, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_snapshotIntervalCount) == 44, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_snapshotIntervalMs) == 48, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved2) == 52, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved3) == 56, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PARAMS, Rsp_reserved4) == 64, "record layout");
+
+static_assert(sizeof(TQ8_REC_SESSION_PROGRESS) == 56, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_status) == 4, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_elapsedMs) == 8, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_samplesRecorded) == 16, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_samplesToRecord) == 24, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_snapshotCounter) == 40, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_errorCode) == 44, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_errorText) == 48, "record layout");
 #endif
 
 #ifdef __cplusplus

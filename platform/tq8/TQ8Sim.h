@@ -75,8 +75,9 @@ TQ8_API int32_t TQ8Sim_AddLocalBoard(const TQ8SIM_BOARD_DESC* desc);
  * the ones already declared. */
 TQ8_API int32_t TQ8Sim_LoadConfigFile(const char* path);
 TQ8_API int32_t TQ8Sim_LoadConfigString(const char* xml);
-/* Disconnects every handle, forgets every board, clears injections and sets
- * the time factor back to 1. The configuration file is not read again. */
+/* Ends and frees every recording session, disconnects every handle, forgets
+ * every board, clears injections and sets the time factor back to 1. The
+ * configuration file is not read again. */
 TQ8_API void TQ8Sim_Reset(void);
 
 /* Simulated time runs this many times slower than wall-clock time
@@ -89,7 +90,9 @@ TQ8_API double TQ8Sim_GetTimeFactor(void);
 TQ8_API int32_t TQ8Sim_SetSignal(uint32_t serial, int32_t channel, const TQ8SIM_SIGNAL* signal);
 TQ8_API int32_t TQ8Sim_GetSignal(uint32_t serial, int32_t channel, TQ8SIM_SIGNAL* signal);
 TQ8_API int32_t TQ8Sim_SetSeed(uint32_t serial, uint64_t seed);
-/* Overwrites words of a board's configuration EEPROM image. */
+/* Overwrites words of a board's configuration EEPROM image; nothing is
+ * recomputed, so a test can break the image (ValidateConfigEepromTQ8) and
+ * repair it by writing the words back. */
 TQ8_API int32_t TQ8Sim_SetEepromWords(uint32_t serial, uint32_t firstWord, const uint16_t* words, uint32_t count);
 
 /* The next `calls` calls of the named library function (e.g.

@@ -170,6 +170,9 @@ static_assert(offsetof(TQ8_RECORDED_DATA_INFO, triggerOffset) == 80, "record lay
 static_assert(offsetof(TQ8_RECORDED_DATA_INFO, preTrigger) == 84, "record layout");
 #endif
 
+/* Records of the recording and file-writing calls. */
+#include "TQ8RecordTypes.h"
+
 /* ---- 1. Connection and handles ------------------------------------------- */
 /* Number of local boards (0 none). */
 TQ8_API int32_t GetDeviceCountTQ8(void);
@@ -431,6 +434,72 @@ TQ8_API int32_t AllocateDmaBufferTQ8(TQ8_HANDLE handle, uint32_t bytes, uint8_t*
 TQ8_API int32_t FreeDmaBufferTQ8(TQ8_HANDLE handle, uint8_t* buffer);
 TQ8_API int32_t InitRecordedDataInfoTQ8(TQ8_HANDLE handle, TQ8_RECORDED_DATA_INFO* info);
 
+/* ---- 12. Recording sessions ------------------------------------------------------ */
+/* A recording session streams one board's samples to the files of its
+ * file-write record on a thread of the library. Opaque; NULL is never a
+ * valid session. Like a handle it is a tagged id: a deleted or made-up
+ * session gives TQ8_ERR_INVALID_HANDLE.
+ *
+ * Data files hold the raw interleaved 8-bit samples after Fwp_hdrskp bytes
+ * of zeros. With Fwp_maxseg the data goes on in segment files of at most
+ * that many bytes (header included, whole frames of the active channels):
+ * "<stem>_0002<ext>", "<stem>_0003<ext>", ... beside Fwp_path1. Fwp_path1
+ * itself is replaced when it exists; a segment file never is: a taken name
+ * fails the session. With Fwp_flags 0x100 or 0x200 a context file
+ * "<Fwp_path1>.vrdc" (UTF-8 XML) describes the recording and lists its
+ * files. Fwp_path2..4, Fwp_chanSel (except with 0x10, as the context file's
+ * channel selection), Fwp_tsPath and the progress call-back are not used.
+ * The file options 0x1, 0x4, 0x20, 0x40, 0x80, 0x400, 0x800, 0x1000 and
+ * 0x2000 are not written by this library: TQ8_ERR_NOT_SUPPORTED.
+ *
+ * A session ends when Rsp_samplesToRecord samples are written (0: no
+ * limit), on AbortRecordingSessionTQ8, on standby from any handle of the
+ * board, on a failure, and when the handle it was created with is
+ * disconnected (the session is then freed too). Its files are then complete
+ * and flushed. While it records, the board takes no other acquisition
+ * (TQ8_ERR_BUSY) and InIdleModeTQ8 is 0. */
+typedef struct TQ8_REC_SESSION_TAG* TQ8_REC_SESSION;
+
+/* Checks and copies the record (and the file-write record and texts it
+ * points to; the caller may free them on return); the session starts when
+ * armed. TQ8_ERR_INVALID_ARG for a malformed record, TQ8_ERR_OUT_OF_BOUNDS
+ * for an acquisition larger than board memory, TQ8_ERR_BUSY when the board
+ * already has a session (until it is deleted) or is not idle. */
+TQ8_API int32_t CreateRecordingSessionTQ8(TQ8_HANDLE handle, const TQ8_REC_SESSION_PARAMS* params,
+                                          TQ8_REC_SESSION* session);
+/* Starts recording with the board's settings of this moment. Once per
+ * session (later: TQ8_ERR_WRONG_MODE). A file that cannot be written fails
+ * the session (status 3, TQ8_ERR_FILE_WRITE), not this call. */
+TQ8_API int32_t ArmRecordingSessionTQ8(TQ8_REC_SESSION session);
+/* Copies the newest snapshot (at most maxSamples interleaved samples) into
+ * buffer; *samples is the number copied, 0 when none is available yet;
+ * *counter changes with every new snapshot. Either out-pointer may be NULL. */
+TQ8_API int32_t GetRecordingSnapshotTQ8(TQ8_REC_SESSION session, uint8_t* buffer, uint32_t maxSamples,
+                                        uint32_t* samples, uint32_t* counter);
+/* Fills the progress record; the caller sets Rpr_ss to its size. Status 0
+ * before arming. Elapsed time is the board's (simulated) time. */
+TQ8_API int32_t GetRecordingSessionProgressTQ8(TQ8_REC_SESSION session, TQ8_REC_SESSION_PROGRESS* progress,
+                                               uint32_t flags);
+/* Ends a running session (the files written so far are complete and kept),
+ * putting the board in standby, and returns once the session's thread has
+ * ended. Fine on a session that has finished. */
+TQ8_API int32_t AbortRecordingSessionTQ8(TQ8_REC_SESSION session);
+/* TQ8_REC_OUT_* bits of the session. */
+TQ8_API int32_t GetRecordingSessionOutFlagsTQ8(TQ8_REC_SESSION session, uint32_t* flags);
+/* Aborts when still running, waits for the session's thread and frees it. */
+TQ8_API int32_t DeleteRecordingSessionTQ8(TQ8_REC_SESSION session);
+
+/* ---- 13. Configuration EEPROM and register cache ------------------------------------ */
+/* 0 when the EEPROM image is consistent, TQ8_ERR_EEPROM_INVALID when not.
+ * Consistent: word 0x7A holds the signature 0x5A5A and the 128 words sum to
+ * 0 modulo 2^16 (word 127 is the checksum). */
+TQ8_API int32_t ValidateConfigEepromTQ8(TQ8_HANDLE handle);
+/* Re-reads the library's copy of the board's registers: from the hardware
+ * (fromHardware 1) or from the driver's copy (0). Simulated boards have
+ * neither a driver in between nor a copy that can go stale, so both succeed
+ * and change nothing. */
+TQ8_API int32_t RefreshLocalRegisterCacheTQ8(TQ8_HANDLE handle, int32_t fromHardware);
+
 /* ---- 17. Errors and memory ------------------------------------------------------------ */
 /* 0 and a text to free with FreeMemoryTQ8; nonzero for an unknown code.
  * handle may be NULL. */
@@ -442,6 +511,3 @@ TQ8_API int32_t FreeMemoryTQ8(void* memory);
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
-
-/* Records of the recording and file-writing calls. */
-#include "TQ8RecordTypes.h"

@@ -68,3 +68,19 @@ TEST(Eeprom, ImageHoldsSerialFpgaTypeAndValidChecksum)
     image[10] ^= 1;
     EXPECT_FALSE(IsEepromValid(image));
 }
+
+TEST(Eeprom, SignatureWordIsPartOfConsistency)
+{
+    BoardDescription d;
+    d.serial = 7;
+    EepromImage image = MakeEepromImage(d);
+    EXPECT_EQ(image[kEepromCheckWord], kEepromSignature);
+    // Moving a value between two words keeps the sum but not the signature.
+    image[kEepromCheckWord] = static_cast<uint16_t>(image[kEepromCheckWord] - 1);
+    image[0] = static_cast<uint16_t>(image[0] + 1);
+    EXPECT_EQ(image[kEepromChecksumWord], EepromChecksum(image));
+    EXPECT_FALSE(IsEepromValid(image));
+    EepromImage blank{};
+    blank[kEepromChecksumWord] = EepromChecksum(blank);
+    EXPECT_FALSE(IsEepromValid(blank));
+}

@@ -211,3 +211,15 @@ TEST_F(CSimBoardTest, SignalsAndSettingsMayChangeWhileAcquiring)
     acq.join();
     EXPECT_EQ(rc, TQ8_OK);
 }
+
+TEST_F(CSimBoardTest, AcquisitionGivenAnOldStandbyCountIsCancelledBeforeItStarts)
+{
+    const uint64_t epoch = board->StandbyEpoch();
+    EXPECT_EQ(board->Acquire(AcqTarget::Ram, 0, 4096, epoch), TQ8_OK);
+    EXPECT_EQ(board->StandbyEpoch(), epoch); // an acquisition is no standby
+    ASSERT_EQ(board->SetMode(TQ8_MODE_STANDBY), TQ8_OK);
+    EXPECT_EQ(board->StandbyEpoch(), epoch + 1);
+    EXPECT_EQ(board->Acquire(AcqTarget::Ram, 0, 4096, epoch), TQ8_ERR_CANCELLED);
+    EXPECT_TRUE(board->IsIdle());
+    EXPECT_EQ(board->Acquire(AcqTarget::Ram, 0, 4096, epoch + 1), TQ8_OK);
+}

@@ -1,0 +1,135 @@
+// Recording through the library (acquire, transfer, write, flush) against a
+// plain sequential write of the same number of bytes to the same folder,
+// flushed the same way. Simulated time runs 1000 times faster than real
+// time, so the board's pacing costs next to nothing; generating the
+// simulated signal does not, and BM_AcquireAndRead shows that share alone.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TQ8Sim.h"
+#include "TQ8_64.h"
+
+namespace {
+constexpr uint32_t kAcqSamples = 1u << 20;
+
+std::filesystem::path Folder()
+{
+    static const std::filesystem::path dir = [] {
+        auto d = std::filesystem::temp_directory_path() / ("tq8_record_bench_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+TQ8_HANDLE Board()
+{
+    static TQ8_HANDLE handle = [] {
+        TQ8Sim_SetTimeFactor(0.001);
+        TQ8_HANDLE h = nullptr;
+        ConnectToVirtualDeviceTQ8(&h, 1600, 1);
+        return h;
+    }();
+    return handle;
+}
+
+bool RecordOnce(TQ8_HANDLE h, const std::string& path, uint64_t samples)
+{
+    TQ8_FILE_WRITE_PARAMS fw{};
+    fw.Fwp_ss = sizeof fw;
+    fw.Fwp_path1 = path.c_str();
+    TQ8_REC_SESSION_PARAMS rp{};
+    rp.Rsp_ss = sizeof rp;
+    rp.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST;
+    rp.Rsp_samplesToRecord = samples;
+    rp.Rsp_acqSamples = kAcqSamples;
+    rp.Rsp_fileWrite = &fw;
+    TQ8_REC_SESSION s = nullptr;
+    if (CreateRecordingSessionTQ8(h, &rp, &s) != TQ8_OK)
+        return false;
+    bool ok = ArmRecordingSessionTQ8(s) == TQ8_OK;
+    TQ8_REC_SESSION_PROGRESS p{};
+    p.Rpr_ss = sizeof p;
+    while (ok) {
+        ok = GetRecordingSessionProgressTQ8(s, &p, 0) == TQ8_OK;
+        FreeMemoryTQ8(p.Rpr_errorText);
+        if (p.Rpr_status != TQ8_REC_STATUS_RUNNING)
+            break;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ok = ok && p.Rpr_status == TQ8_REC_STATUS_COMPLETED && p.Rpr_samplesRecorded == samples;
+    DeleteRecordingSessionTQ8(s);
+    return ok;
+}
+
+void BM_Recording(benchmark::State& state)
+{
+    const auto samples = static_cast<uint64_t>(state.range(0));
+    const std::string path = (Folder() / "recording.rd8").string();
+    for (auto _ : state)
+        if (!RecordOnce(Board(), path, samples))
+            state.SkipWithError("recording failed");
+    std::filesystem::remove(path);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(samples));
+}
+
+// The board's share of a recording: generating and reading the samples,
+// without any file.
+void BM_AcquireAndRead(benchmark::State& state)
+{
+    const auto bytes = static_cast<uint32_t>(state.range(0));
+    std::vector<uint8_t> block(kAcqSamples);
+    for (auto _ : state) {
+        for (uint32_t done = 0; done < bytes; done += kAcqSamples)
+            if (AcquireToBoardRamTQ8(Board(), 0, kAcqSamples, 0, 0) != TQ8_OK
+                || ReadSampleRamBufTQ8(Board(), 0, kAcqSamples, block.data(), 0) != TQ8_OK)
+                state.SkipWithError("acquisition failed");
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * bytes);
+}
+
+void BM_RawSequentialWrite(benchmark::State& state)
+{
+    const auto bytes = static_cast<size_t>(state.range(0));
+    const std::string path = (Folder() / "raw.bin").string();
+    std::vector<uint8_t> block(kAcqSamples, 0x5A);
+    for (auto _ : state) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        bool ok = fd >= 0;
+        for (size_t done = 0; ok && done < bytes; done += block.size()) {
+            const size_t n = std::min(block.size(), bytes - done);
+            ok = ::write(fd, block.data(), n) == static_cast<ssize_t>(n);
+        }
+        ok = ok && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (!ok)
+            state.SkipWithError("write failed");
+    }
+    std::filesystem::remove(path);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+}
+} // namespace
+
+BENCHMARK(BM_Recording)->Arg(16 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AcquireAndRead)->Arg(16 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawSequentialWrite)->Arg(16 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ec;
+    std::filesystem::remove_all(Folder(), ec);
+    return 0;
+}

@@ -1,0 +1,288 @@
+#include "CRecordingSession.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+
+#include "AtomicFile.h"
+#include "CSegmentedFileWriter.h"
+#include "ChannelSelection.h"
+#include "ErrorTexts.h"
+#include "RecordedDataInfo.h"
+#include "RecordingContextFile.h"
+#include "TextConv.h"
+
+namespace tq8 {
+
+namespace {
+uint32_t FramesOf(uint64_t samples, uint32_t channels)
+{
+    return static_cast<uint32_t>(samples / channels * channels);
+}
+
+std::wstring CodeText(const wchar_t* what, int32_t code)
+{
+    const wchar_t* known = ErrorText(code);
+    return std::wstring(what) + (known != nullptr ? known : L"error " + std::to_wstring(code));
+}
+} // namespace
+
+CRecordingSession::CRecordingSession(std::shared_ptr<IBoardBackend> board, uint64_t owner, RecordingPlan plan)
+    : m_board(std::move(board)), m_owner(owner), m_plan(std::move(plan))
+{
+}
+
+CRecordingSession::~CRecordingSession()
+{
+    Stop();
+}
+
+int32_t CRecordingSession::Arm()
+{
+    std::lock_guard threadLock(m_threadMutex);
+    if (m_armed || m_stop)
+        return TQ8_ERR_WRONG_MODE;
+    if (!m_board->IsIdle())
+        return TQ8_ERR_BUSY;
+    CBoardSettings settings = m_board->Settings();
+    int32_t rc = CheckRecordingSizes(m_plan, settings);
+    if (rc != TQ8_OK)
+        return rc;
+    m_channels = static_cast<uint32_t>(ChannelCount(settings.GetInt(SettingId::ActiveChannels)));
+    m_acqSamples = FramesOf(m_plan.acqSamples, m_channels);
+    m_transferSamples = m_plan.transferSamples == 0 ? m_acqSamples
+                                                     : std::clamp(FramesOf(m_plan.transferSamples, m_channels),
+                                                                  m_channels, m_acqSamples);
+    m_snapshotSize = m_plan.snapshots ? std::max(FramesOf(m_plan.snapshotSamples, m_channels), m_channels) : 0;
+    m_tail.clear();
+    m_tail.reserve(m_snapshotSize);
+    m_settings = std::move(settings);
+    m_epoch = m_board->StandbyEpoch();
+    {
+        std::lock_guard lock(m_mutex);
+        m_start = Clock::now();
+        m_lastSnapshot = m_start;
+        m_status = TQ8_REC_STATUS_RUNNING;
+    }
+    try {
+        m_thread = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        std::lock_guard lock(m_mutex);
+        m_status = kStatusCreated;
+        return TQ8_ERR_GENERAL;
+    }
+    m_armed = true;
+    return TQ8_OK;
+}
+
+void CRecordingSession::Stop()
+{
+    std::lock_guard threadLock(m_threadMutex);
+    m_stop = true;
+    if (!m_thread.joinable())
+        return;
+    // Standby ends an acquisition the thread may be waiting in; the thread
+    // then closes its files.
+    if (IsRunning())
+        m_board->SetMode(TQ8_MODE_STANDBY);
+    m_thread.join();
+}
+
+bool CRecordingSession::IsRunning() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_status == TQ8_REC_STATUS_RUNNING;
+}
+
+uint32_t CRecordingSession::ElapsedMs(Clock::time_point now) const
+{
+    const double ms = CSimClock::ToSim(now - m_start) * 1000.0;
+    return ms >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(std::max(0.0, ms));
+}
+
+CRecordingSession::Progress CRecordingSession::GetProgress() const
+{
+    std::lock_guard lock(m_mutex);
+    Progress p;
+    p.status = m_status;
+    p.elapsedMs = m_status == TQ8_REC_STATUS_RUNNING ? ElapsedMs(Clock::now()) : m_finalElapsedMs;
+    p.samplesRecorded = m_recorded;
+    p.samplesToRecord = m_plan.samplesToRecord;
+    p.snapshotCounter = m_snapshotCounter;
+    p.errorCode = m_errorCode;
+    p.errorText = m_errorText;
+    return p;
+}
+
+uint32_t CRecordingSession::CopySnapshot(uint8_t* dst, uint32_t max, uint32_t& counter) const
+{
+    std::lock_guard lock(m_mutex);
+    counter = m_snapshotCounter;
+    const size_t n = std::min<size_t>(max, m_snapshot.size());
+    std::copy_n(m_snapshot.begin(), n, dst);
+    return static_cast<uint32_t>(n);
+}
+
+uint32_t CRecordingSession::OutFlags() const
+{
+    std::lock_guard lock(m_mutex);
+    return (m_timestampOverflow ? TQ8_REC_OUT_TS_OVERFLOW : 0u) | (m_timestampsSeen ? 0u : TQ8_REC_OUT_NO_TS);
+}
+
+void CRecordingSession::Run() noexcept
+{
+    try {
+        uint64_t segment = m_plan.maxSegmentBytes;
+        if (segment != 0)
+            segment = m_plan.headerBytes + (segment - m_plan.headerBytes) / m_channels * m_channels;
+        CSegmentedFileWriter writer(m_plan.path, m_plan.headerBytes, segment);
+        std::wstring text;
+        int32_t code = TQ8_ERR_FILE_WRITE;
+        if (!writer.Open()) {
+            text = writer.ErrorText();
+        } else {
+            code = Record(writer, text);
+            // Whatever was written is flushed, also after a failure.
+            if (!writer.Close() && code == TQ8_OK) {
+                code = TQ8_ERR_FILE_WRITE;
+                text = writer.ErrorText();
+            }
+            code = WriteContext(writer, code, text);
+        }
+        Finish(code, std::move(text));
+    } catch (const std::bad_alloc&) {
+        Finish(TQ8_ERR_NO_MEMORY, ErrorText(TQ8_ERR_NO_MEMORY));
+    } catch (...) {
+        Finish(TQ8_ERR_GENERAL, ErrorText(TQ8_ERR_GENERAL));
+    }
+}
+
+int32_t CRecordingSession::Record(CSegmentedFileWriter& writer, std::wstring& text)
+{
+    const uint64_t limit = m_plan.samplesToRecord;
+    std::vector<uint8_t> buffer(m_transferSamples);
+    uint64_t recorded = 0;
+    while (!m_stop && (limit == 0 || recorded < limit)) {
+        uint32_t block = m_acqSamples;
+        if (limit != 0 && limit - recorded < block) {
+            // The last acquisition: whole frames, of which only the samples
+            // up to the limit are kept.
+            const uint64_t rest = limit - recorded;
+            block = static_cast<uint32_t>((rest + m_channels - 1) / m_channels * m_channels);
+        }
+        int32_t rc = m_board->AcquireInEpoch(AcqTarget::Ram, 0, block, m_epoch);
+        if (rc == TQ8_ERR_CANCELLED)
+            break; // standby or abort: the recording ends with what it has
+        if (rc != TQ8_OK) {
+            text = CodeText(L"Acquisition failed: ", rc);
+            return rc;
+        }
+        NoteTimestamps();
+        for (uint32_t offset = 0; offset < block; offset += m_transferSamples) {
+            const uint32_t n = std::min(m_transferSamples, block - offset);
+            rc = m_board->ReadRam(offset, n, buffer.data());
+            if (rc != TQ8_OK) {
+                text = CodeText(L"Transfer from board memory failed: ", rc);
+                return rc;
+            }
+            const size_t keep = limit == 0 ? n : static_cast<size_t>(std::min<uint64_t>(n, limit - recorded));
+            if (!writer.Write(buffer.data(), keep)) {
+                text = writer.ErrorText();
+                return TQ8_ERR_FILE_WRITE;
+            }
+            recorded += keep;
+            Publish(buffer.data(), keep, recorded);
+        }
+    }
+    return TQ8_OK;
+}
+
+int32_t CRecordingSession::WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text)
+{
+    if (!m_plan.WantsContextFile())
+        return code;
+    RecordingContext c;
+    FillRecordedDataInfo(m_board->Desc(), *m_settings, c.info);
+    c.info.headerBytes = m_plan.headerBytes;
+    c.selection = m_settings->GetInt(SettingId::ActiveChannels);
+    if ((m_plan.fileFlags & kFwpAssumeFormat) != 0 && ChannelCount(m_plan.chanSel) > 0)
+        c.selection = m_plan.chanSel;
+    c.flags = m_plan.flags;
+    c.acqSamples = m_acqSamples;
+    c.failed = code != TQ8_OK;
+    c.notes = m_plan.notes;
+    c.files = writer.Files();
+    {
+        std::lock_guard lock(m_mutex);
+        c.samplesRecorded = m_recorded;
+        c.elapsedMs = ElapsedMs(Clock::now());
+    }
+    const std::string path = ContextFilePath(m_plan.path);
+    std::string reason;
+    if (vlt::AtomicWriteFile(path, RecordingContextXml(c), &reason) || code != TQ8_OK)
+        return code;
+    text = vlt::Utf8ToWide("Cannot write file \"" + path + "\": " + reason);
+    return TQ8_ERR_FILE_WRITE;
+}
+
+void CRecordingSession::NoteTimestamps()
+{
+    const bool seen = m_board->TimestampsAvailable() != 0;
+    const bool overflow = m_board->Desc().timestampOverflowFlag && m_board->TimestampOverflow();
+    std::lock_guard lock(m_mutex);
+    m_timestampsSeen = m_timestampsSeen || seen || overflow;
+    m_timestampOverflow = m_timestampOverflow || overflow;
+}
+
+void CRecordingSession::KeepTail(const uint8_t* data, size_t bytes)
+{
+    if (bytes >= m_snapshotSize) {
+        m_tail.assign(data + (bytes - m_snapshotSize), data + bytes);
+        return;
+    }
+    const size_t total = m_tail.size() + bytes;
+    if (total > m_snapshotSize)
+        m_tail.erase(m_tail.begin(), m_tail.begin() + static_cast<std::ptrdiff_t>(total - m_snapshotSize));
+    m_tail.insert(m_tail.end(), data, data + bytes);
+}
+
+bool CRecordingSession::SnapshotDue()
+{
+    if (m_plan.snapshotIntervalCount != 0) {
+        if (++m_transfersSinceSnapshot < m_plan.snapshotIntervalCount)
+            return false;
+        m_transfersSinceSnapshot = 0;
+        return true;
+    }
+    const Clock::time_point now = Clock::now();
+    if (CSimClock::ToSim(now - m_lastSnapshot) * 1000.0 < m_plan.snapshotIntervalMs)
+        return false;
+    m_lastSnapshot = now;
+    return true;
+}
+
+void CRecordingSession::Publish(const uint8_t* data, size_t bytes, uint64_t recorded)
+{
+    bool snapshot = false;
+    if (m_plan.snapshots) {
+        KeepTail(data, bytes);
+        snapshot = SnapshotDue();
+    }
+    std::lock_guard lock(m_mutex);
+    m_recorded = recorded;
+    if (snapshot) {
+        m_snapshot = m_tail;
+        ++m_snapshotCounter;
+    }
+}
+
+void CRecordingSession::Finish(int32_t code, std::wstring text)
+{
+    std::lock_guard lock(m_mutex);
+    m_finalElapsedMs = ElapsedMs(Clock::now());
+    m_status = code == TQ8_OK ? TQ8_REC_STATUS_COMPLETED : TQ8_REC_STATUS_FAILED;
+    m_errorCode = code;
+    m_errorText = std::move(text);
+}
+
+} // namespace tq8

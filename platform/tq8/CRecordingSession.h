@@ -1,0 +1,110 @@
+#pragma once
+// One recording session: a board's samples streamed to files by a thread of
+// the library, from arming until the sample limit, an abort, a standby on any
+// handle of the board, or a failure. Each acquisition of Rsp_acqSamples goes
+// to board memory and is moved to the host in transfers of
+// Rsp_transferSamples (0: the whole acquisition); the simulated board has no
+// separate streaming path, so both recording kinds (0x51, 0x52) take this
+// road. Progress and snapshot queries come from other threads: what they read
+// is guarded by one mutex, which the recording thread holds only to publish.
+// Times are the board's (simulated) time.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CSimClock.h"
+#include "IBoardBackend.h"
+#include "RecordingPlan.h"
+
+namespace tq8 {
+
+class CSegmentedFileWriter;
+
+class CRecordingSession {
+public:
+    // Status before arming; the others are TQ8_REC_STATUS_*.
+    static constexpr uint32_t kStatusCreated = 0;
+
+    struct Progress {
+        uint32_t status = kStatusCreated;
+        uint32_t elapsedMs = 0;
+        uint64_t samplesRecorded = 0;
+        uint64_t samplesToRecord = 0;
+        uint32_t snapshotCounter = 0;
+        int32_t errorCode = 0;
+        std::wstring errorText;
+    };
+
+    CRecordingSession(std::shared_ptr<IBoardBackend> board, uint64_t owner, RecordingPlan plan);
+    // Stops and joins the thread.
+    ~CRecordingSession();
+    CRecordingSession(const CRecordingSession&) = delete;
+    CRecordingSession& operator=(const CRecordingSession&) = delete;
+
+    uint64_t Owner() const { return m_owner; }
+    const IBoardBackend* Board() const { return m_board.get(); }
+
+    // Once: TQ8_ERR_WRONG_MODE after an earlier arm or a stop,
+    // TQ8_ERR_BUSY when the board is not idle.
+    int32_t Arm();
+    // Ends a running recording (its files complete and kept) and waits for
+    // the thread; later calls do nothing.
+    void Stop();
+    bool IsRunning() const;
+    Progress GetProgress() const;
+    // Copies up to max samples of the newest snapshot; returns how many.
+    uint32_t CopySnapshot(uint8_t* dst, uint32_t max, uint32_t& counter) const;
+    uint32_t OutFlags() const;
+
+private:
+    using Clock = CSimClock::Clock;
+
+    void Run() noexcept;
+    int32_t Record(CSegmentedFileWriter& writer, std::wstring& text);
+    int32_t WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text);
+    void NoteTimestamps();
+    void Publish(const uint8_t* data, size_t bytes, uint64_t recorded);
+    void KeepTail(const uint8_t* data, size_t bytes);
+    bool SnapshotDue();
+    void Finish(int32_t code, std::wstring text);
+    uint32_t ElapsedMs(Clock::time_point now) const;
+
+    const std::shared_ptr<IBoardBackend> m_board;
+    const uint64_t m_owner;
+    const RecordingPlan m_plan;
+
+    // Set by Arm before the thread starts; then the thread's own.
+    std::optional<CBoardSettings> m_settings;
+    uint32_t m_channels = 1;
+    uint32_t m_acqSamples = 0;
+    uint32_t m_transferSamples = 0;
+    uint64_t m_epoch = 0;
+    size_t m_snapshotSize = 0;
+    std::vector<uint8_t> m_tail;
+    uint32_t m_transfersSinceSnapshot = 0;
+    Clock::time_point m_lastSnapshot{};
+
+    std::atomic<bool> m_stop{false};
+    std::mutex m_threadMutex; // Arm and Stop
+    bool m_armed = false;
+    std::thread m_thread;
+
+    mutable std::mutex m_mutex; // everything below
+    Clock::time_point m_start{};
+    uint32_t m_status = kStatusCreated;
+    uint32_t m_finalElapsedMs = 0;
+    uint64_t m_recorded = 0;
+    std::vector<uint8_t> m_snapshot;
+    uint32_t m_snapshotCounter = 0;
+    int32_t m_errorCode = 0;
+    std::wstring m_errorText;
+    bool m_timestampsSeen = false;
+    bool m_timestampOverflow = false;
+};
+
+} // namespace tq8

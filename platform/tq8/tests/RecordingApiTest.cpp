@@ -1,0 +1,637 @@
+#include <cstring>
+#include <memory>
+
+#include "RecordingFixture.h"
+
+namespace {
+std::string SegmentName(const std::filesystem::path& dir, int index)
+{
+    if (index == 1)
+        return (dir / "rec.rd8").string();
+    char name[32];
+    std::snprintf(name, sizeof name, "rec_%04d.rd8", index);
+    return (dir / name).string();
+}
+
+std::wstring ErrorTextOf(TQ8_REC_SESSION s, TQ8_REC_SESSION_PROGRESS& p)
+{
+    p = TQ8_REC_SESSION_PROGRESS{};
+    p.Rpr_ss = sizeof p;
+    EXPECT_EQ(GetRecordingSessionProgressTQ8(s, &p, 0), TQ8_OK);
+    std::wstring text = p.Rpr_errorText != nullptr ? p.Rpr_errorText : L"";
+    EXPECT_EQ(FreeMemoryTQ8(p.Rpr_errorText), TQ8_OK);
+    return text;
+}
+} // namespace
+
+TEST_F(RecordingTest, RecordsToTheLimitWhatTheBoardGenerates)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    // Neither a whole number of acquisitions nor of four-channel frames.
+    const uint64_t limit = 3 * 65536 + 1002;
+    m_rp.Rsp_samplesToRecord = limit;
+    ASSERT_EQ(TQ8Sim_SetSeed(kSerial, 77), TQ8_OK);
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+
+    TQ8_REC_SESSION_PROGRESS p{};
+    EXPECT_EQ(ErrorTextOf(s, p), L"");
+    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(p.Rpr_errorCode, 0);
+    EXPECT_EQ(p.Rpr_samplesRecorded, limit);
+    EXPECT_EQ(p.Rpr_samplesToRecord, limit);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+
+    std::vector<uint8_t> expected = Generated(h, 77, {65536, 65536, 65536, 1004});
+    expected.resize(limit);
+    EXPECT_EQ(ReadFile(m_path), expected);
+    // No segment files without a segment size.
+    EXPECT_FALSE(std::filesystem::exists(SegmentName(m_dir, 2)));
+}
+
+TEST_F(RecordingTest, ContextFileDescribesTheRecording)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    ASSERT_EQ(SetActiveChannelsTQ8(h, 1), TQ8_OK); // two channels
+    const std::string notes = "Run <7> & \"fast\"";
+    m_fw.Fwp_opNotes = notes.c_str();
+    m_fw.Fwp_hdrskp = 512;
+    m_rp.Rsp_samplesToRecord = 100000;
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+
+    const std::string ctx = ReadText(m_path + ".vrdc");
+    EXPECT_NE(ctx.find("<SerialNumber>1600</SerialNumber>"), std::string::npos) << ctx;
+    EXPECT_NE(ctx.find("<ChannelCount>2</ChannelCount>"), std::string::npos) << ctx;
+    EXPECT_NE(ctx.find("<HeaderBytes>512</HeaderBytes>"), std::string::npos) << ctx;
+    EXPECT_NE(ctx.find("<SamplesRecorded>100000</SamplesRecorded>"), std::string::npos) << ctx;
+    EXPECT_NE(ctx.find("<Result>completed</Result>"), std::string::npos) << ctx;
+    EXPECT_NE(ctx.find("<OperatorNotes>Run &lt;7&gt; &amp; &quot;fast&quot;</OperatorNotes>"), std::string::npos)
+        << ctx;
+    EXPECT_NE(ctx.find("dataBytes=\"100000\">" + m_path + "</File>"), std::string::npos) << ctx;
+    // The header area is there, as zeros, before the samples.
+    const std::vector<uint8_t> data = ReadFile(m_path);
+    ASSERT_EQ(data.size(), 512u + 100000u);
+    EXPECT_EQ(std::count(data.begin(), data.begin() + 512, 0), 512);
+}
+
+TEST_F(RecordingTest, NoContextFileWithoutItsFlag)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    m_fw.Fwp_flags = 0;
+    m_rp.Rsp_samplesToRecord = 4096;
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    EXPECT_EQ(std::filesystem::file_size(m_path), 4096u);
+    EXPECT_FALSE(std::filesystem::exists(m_path + ".vrdc"));
+}
+
+TEST_F(RecordingTest, SegmentFilesEachHoldHeaderAndWholeFrames)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    m_fw.Fwp_hdrskp = 100;
+    m_fw.Fwp_maxseg = 10002; // 9902 bytes of room: 9900 in whole frames
+    m_rp.Rsp_flags = TQ8_RSP_FLAGS_VIA_BOARD;
+    m_rp.Rsp_transferSamples = 4096;
+    m_rp.Rsp_samplesToRecord = 50000;
+    ASSERT_EQ(TQ8Sim_SetSeed(kSerial, 5), TQ8_OK);
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+
+    std::vector<uint8_t> joined;
+    for (int i = 1; i <= 6; ++i) {
+        const std::vector<uint8_t> file = ReadFile(SegmentName(m_dir, i));
+        const size_t data = i < 6 ? 9900 : 50000 - 5 * 9900;
+        ASSERT_EQ(file.size(), 100 + data) << i;
+        EXPECT_EQ(std::count(file.begin(), file.begin() + 100, 0), 100) << i;
+        joined.insert(joined.end(), file.begin() + 100, file.end());
+    }
+    EXPECT_FALSE(std::filesystem::exists(SegmentName(m_dir, 7)));
+    std::vector<uint8_t> expected = Generated(h, 5, {50000});
+    EXPECT_EQ(joined, expected);
+    const std::string ctx = ReadText(m_path + ".vrdc");
+    EXPECT_NE(ctx.find(SegmentName(m_dir, 6)), std::string::npos) << ctx;
+}
+
+TEST_F(RecordingTest, SegmentFileNeverReplacesAnExistingFile)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    const std::string taken = SegmentName(m_dir, 2);
+    std::ofstream(taken) << "keep me";
+    m_fw.Fwp_maxseg = 4096;
+    m_rp.Rsp_samplesToRecord = 3 * 4096;
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    TQ8_REC_SESSION_PROGRESS p{};
+    const std::wstring text = ErrorTextOf(s, p);
+    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_FAILED);
+    EXPECT_EQ(p.Rpr_errorCode, TQ8_ERR_FILE_WRITE);
+    EXPECT_NE(text.find(L"rec_0002.rd8"), std::wstring::npos);
+    EXPECT_NE(text.find(L"File exists"), std::wstring::npos);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    EXPECT_EQ(ReadText(taken), "keep me");
+    EXPECT_EQ(std::filesystem::file_size(m_path), 4096u); // the first file is complete
+}
+
+TEST_F(RecordingTest, AbortEndsAnUnlimitedRecordingWithCompleteFiles)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
+    ASSERT_EQ(TQ8Sim_SetSeed(kSerial, 9), TQ8_OK);
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitFor(s, [](const TQ8_REC_SESSION_PROGRESS& p) { return p.Rpr_samplesRecorded > 0; }));
+    EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_RUNNING);
+    EXPECT_EQ(AbortRecordingSessionTQ8(s), TQ8_OK);
+    const TQ8_REC_SESSION_PROGRESS p = Progress(s);
+    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(p.Rpr_samplesToRecord, 0u);
+    EXPECT_TRUE(InIdleModeTQ8(h));
+    EXPECT_EQ(AbortRecordingSessionTQ8(s), TQ8_OK); // fine once more
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+
+    ASSERT_EQ(p.Rpr_samplesRecorded % 65536, 0u);
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(0.001), TQ8_OK);
+    const std::vector<uint32_t> blocks(p.Rpr_samplesRecorded / 65536, 65536);
+    EXPECT_EQ(ReadFile(m_path), Generated(h, 9, blocks));
+}
+
+TEST_F(RecordingTest, StandbyOnAnotherHandleEndsTheRecording)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE other = nullptr;
+    ASSERT_EQ(DuplicateHandleTQ8(h, &other), TQ8_OK);
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitFor(s, [](const TQ8_REC_SESSION_PROGRESS& p) { return p.Rpr_samplesRecorded > 0; }));
+    ASSERT_EQ(SetOperatingModeTQ8(other, TQ8_MODE_STANDBY), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    const TQ8_REC_SESSION_PROGRESS p = Progress(s);
+    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(std::filesystem::file_size(m_path), p.Rpr_samplesRecorded);
+    EXPECT_NE(ReadText(m_path + ".vrdc").find("<SamplesRecorded>" + std::to_string(p.Rpr_samplesRecorded)),
+              std::string::npos);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, StandbyWaitingForATriggerEndsTheRecording)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    ASSERT_EQ(SetTriggerSourceTQ8(h, 4), TQ8_OK); // external: never comes
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    while (GetOperatingModeTQ8(h, 1) != TQ8_MODE_RAM_ACQ)
+        std::this_thread::yield();
+    ASSERT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_STANDBY), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(Progress(s).Rpr_samplesRecorded, 0u);
+    EXPECT_EQ(std::filesystem::file_size(m_path), 0u);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, SnapshotHoldsTheNewestSamples)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    m_rp.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST | TQ8_RSP_FLAG_SNAPSHOTS;
+    m_rp.Rsp_transferSamples = 16384;
+    m_rp.Rsp_snapshotSamples = 4096;
+    m_rp.Rsp_snapshotIntervalCount = 1;
+    m_rp.Rsp_samplesToRecord = 3 * 65536 + 3392;
+    TQ8_REC_SESSION s = Create(h);
+    uint32_t samples = 1, counter = 1;
+    uint8_t none[16];
+    ASSERT_EQ(GetRecordingSnapshotTQ8(s, none, sizeof none, &samples, &counter), TQ8_OK);
+    EXPECT_EQ(samples, 0u); // nothing before arming
+    EXPECT_EQ(counter, 0u);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    const std::vector<uint8_t> file = ReadFile(m_path);
+    ASSERT_EQ(file.size(), m_rp.Rsp_samplesToRecord);
+
+    std::vector<uint8_t> snap(8192, 0xEE);
+    ASSERT_EQ(GetRecordingSnapshotTQ8(s, snap.data(), 8192, &samples, &counter), TQ8_OK);
+    EXPECT_EQ(counter, 13u); // one snapshot per transfer: 3 x 4 + 1
+    EXPECT_EQ(Progress(s).Rpr_snapshotCounter, 13u);
+    ASSERT_EQ(samples, 4096u);
+    EXPECT_TRUE(std::equal(snap.begin(), snap.begin() + 4096, file.end() - 4096));
+    EXPECT_EQ(std::count(snap.begin() + 4096, snap.end(), 0xEE), 4096);
+
+    // A smaller buffer gets no more than it asked for.
+    std::vector<uint8_t> small(1000 + 64, 0xEE);
+    ASSERT_EQ(GetRecordingSnapshotTQ8(s, small.data(), 1000, &samples, nullptr), TQ8_OK);
+    EXPECT_EQ(samples, 1000u);
+    EXPECT_TRUE(std::equal(small.begin(), small.begin() + 1000, file.end() - 4096));
+    EXPECT_EQ(std::count(small.begin() + 1000, small.end(), 0xEE), 64);
+    EXPECT_EQ(GetRecordingSnapshotTQ8(s, nullptr, 10, &samples, &counter), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, SnapshotsByTimeKeepComing)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    m_rp.Rsp_flags = TQ8_RSP_FLAGS_VIA_BOARD | TQ8_RSP_FLAG_SNAPSHOTS;
+    m_rp.Rsp_snapshotSamples = 1024;
+    m_rp.Rsp_snapshotIntervalMs = 1;
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(1), TQ8_OK);
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    uint32_t first = 0;
+    ASSERT_TRUE(WaitFor(s, [&](const TQ8_REC_SESSION_PROGRESS& p) {
+        first = p.Rpr_snapshotCounter;
+        return first != 0;
+    }));
+    ASSERT_TRUE(WaitFor(s, [&](const TQ8_REC_SESSION_PROGRESS& p) { return p.Rpr_snapshotCounter != first; }));
+    std::vector<uint8_t> snap(1024);
+    uint32_t samples = 0;
+    EXPECT_EQ(GetRecordingSnapshotTQ8(s, snap.data(), 1024, &samples, nullptr), TQ8_OK);
+    EXPECT_EQ(samples, 1024u);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, WithoutSnapshotsTheSnapshotIsEmpty)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    m_rp.Rsp_samplesToRecord = 65536;
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    uint8_t buf[64];
+    uint32_t samples = 1, counter = 1;
+    ASSERT_EQ(GetRecordingSnapshotTQ8(s, buf, sizeof buf, &samples, &counter), TQ8_OK);
+    EXPECT_EQ(samples, 0u);
+    EXPECT_EQ(counter, 0u);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, RecordsAreCopiedAtCreation)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    auto path = std::make_unique<std::string>(m_path);
+    auto fw = std::make_unique<TQ8_FILE_WRITE_PARAMS>(m_fw);
+    fw->Fwp_path1 = path->c_str();
+    auto rp = std::make_unique<TQ8_REC_SESSION_PARAMS>(m_rp);
+    rp->Rsp_fileWrite = fw.get();
+    rp->Rsp_samplesToRecord = 8192;
+    TQ8_REC_SESSION s = nullptr;
+    ASSERT_EQ(CreateRecordingSessionTQ8(h, rp.get(), &s), TQ8_OK);
+    std::memset(path->data(), 'x', path->size());
+    path.reset();
+    fw.reset();
+    rp.reset();
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    EXPECT_EQ(std::filesystem::file_size(m_path), 8192u);
+}
+
+TEST_F(RecordingTest, BadRecordsAreRefused)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_REC_SESSION s = nullptr;
+    const auto refused = [&](TQ8_REC_SESSION_PARAMS rp, TQ8_FILE_WRITE_PARAMS fw) {
+        rp.Rsp_fileWrite = &fw;
+        s = reinterpret_cast<TQ8_REC_SESSION>(1);
+        int32_t rc = CreateRecordingSessionTQ8(h, &rp, &s);
+        EXPECT_EQ(s, nullptr);
+        return rc;
+    };
+    TQ8_REC_SESSION_PARAMS rp = m_rp;
+    TQ8_FILE_WRITE_PARAMS fw = m_fw;
+    rp.Rsp_ss = 64;
+    EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG);
+    rp = m_rp;
+    fw.Fwp_ss = 96;
+    EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG);
+    fw = m_fw;
+    fw.Fwp_path1 = nullptr;
+    EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG);
+    fw.Fwp_path1 = "";
+    EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG);
+    fw = m_fw;
+    for (uint32_t flags : {0u, 0x50u, 0x53u, 0x20u, 0x151u}) {
+        rp.Rsp_flags = flags;
+        EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG) << flags;
+    }
+    rp = m_rp;
+    rp.Rsp_flags |= TQ8_RSP_FLAG_SNAPSHOTS; // without a snapshot size
+    EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG);
+    rp = m_rp;
+    rp.Rsp_acqSamples = 0;
+    EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG);
+    rp.Rsp_acqSamples = 0xFFFFFFF0u; // more than board memory holds
+    EXPECT_EQ(refused(rp, fw), TQ8_ERR_OUT_OF_BOUNDS);
+    rp = m_rp;
+    fw.Fwp_hdrskp = 4096;
+    fw.Fwp_maxseg = 4096; // no room after the header
+    EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG);
+    fw = m_fw;
+    for (uint32_t unknown : {0x2u, 0x10000u}) {
+        fw.Fwp_flags = TQ8_FWP_FLAG_DEFAULT | unknown;
+        EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG) << unknown;
+    }
+    for (uint32_t unsupported : {0x1u, 0x4u, 0x40u, 0x80u, 0x400u}) {
+        fw.Fwp_flags = TQ8_FWP_FLAG_DEFAULT | unsupported;
+        EXPECT_EQ(refused(rp, fw), TQ8_ERR_NOT_SUPPORTED) << unsupported;
+    }
+    rp = m_rp;
+    rp.Rsp_fileWrite = nullptr;
+    s = nullptr;
+    EXPECT_EQ(CreateRecordingSessionTQ8(h, &rp, &s), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(CreateRecordingSessionTQ8(h, nullptr, &s), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(CreateRecordingSessionTQ8(h, &m_rp, nullptr), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(CreateRecordingSessionTQ8(nullptr, &m_rp, &s), TQ8_ERR_INVALID_HANDLE);
+    // None of them left a session behind: the board takes a good one.
+    s = Create(h);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, UnknownAndDeletedSessionsAreInvalid)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    const TQ8_REC_SESSION made = reinterpret_cast<TQ8_REC_SESSION>(h); // a device handle is not a session
+    for (TQ8_REC_SESSION bad : {s, made, static_cast<TQ8_REC_SESSION>(nullptr)}) {
+        TQ8_REC_SESSION_PROGRESS p{};
+        p.Rpr_ss = sizeof p;
+        uint32_t value = 0;
+        uint8_t buf[4];
+        EXPECT_EQ(ArmRecordingSessionTQ8(bad), TQ8_ERR_INVALID_HANDLE);
+        EXPECT_EQ(GetRecordingSnapshotTQ8(bad, buf, 4, &value, &value), TQ8_ERR_INVALID_HANDLE);
+        EXPECT_EQ(GetRecordingSessionProgressTQ8(bad, &p, 0), TQ8_ERR_INVALID_HANDLE);
+        EXPECT_EQ(AbortRecordingSessionTQ8(bad), TQ8_ERR_INVALID_HANDLE);
+        EXPECT_EQ(GetRecordingSessionOutFlagsTQ8(bad, &value), TQ8_ERR_INVALID_HANDLE);
+        EXPECT_EQ(DeleteRecordingSessionTQ8(bad), TQ8_ERR_INVALID_HANDLE);
+    }
+}
+
+TEST_F(RecordingTest, ProgressNeedsItsSize)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_REC_SESSION s = Create(h);
+    TQ8_REC_SESSION_PROGRESS p{};
+    p.Rpr_ss = 48;
+    EXPECT_EQ(GetRecordingSessionProgressTQ8(s, &p, 0), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(GetRecordingSessionProgressTQ8(s, nullptr, 0), TQ8_ERR_INVALID_ARG);
+    p.Rpr_ss = sizeof p;
+    ASSERT_EQ(GetRecordingSessionProgressTQ8(s, &p, 0), TQ8_OK);
+    EXPECT_EQ(p.Rpr_status, 0u); // created, not armed
+    EXPECT_EQ(p.Rpr_errorText, nullptr);
+    uint32_t flags = 0;
+    EXPECT_EQ(GetRecordingSessionOutFlagsTQ8(s, nullptr), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(GetRecordingSessionOutFlagsTQ8(s, &flags), TQ8_OK);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, OneSessionPerBoard)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE other = nullptr;
+    ASSERT_EQ(DuplicateHandleTQ8(h, &other), TQ8_OK);
+    TQ8_HANDLE second = Virtual(1700);
+    TQ8_REC_SESSION s = Create(h);
+    TQ8_REC_SESSION t = nullptr;
+    EXPECT_EQ(CreateRecordingSessionTQ8(other, &m_rp, &t), TQ8_ERR_BUSY);
+    EXPECT_EQ(t, nullptr);
+    // Another board records at the same time.
+    std::string path2 = (m_dir / "second.rd8").string();
+    TQ8_FILE_WRITE_PARAMS fw = m_fw;
+    fw.Fwp_path1 = path2.c_str();
+    TQ8_REC_SESSION_PARAMS rp = m_rp;
+    rp.Rsp_fileWrite = &fw;
+    ASSERT_EQ(CreateRecordingSessionTQ8(second, &rp, &t), TQ8_OK);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(t), TQ8_OK);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_EQ(CreateRecordingSessionTQ8(other, &m_rp, &t), TQ8_OK);
+    EXPECT_EQ(ArmRecordingSessionTQ8(t), TQ8_OK);
+    EXPECT_EQ(ArmRecordingSessionTQ8(t), TQ8_ERR_WRONG_MODE); // armed once
+    EXPECT_EQ(DeleteRecordingSessionTQ8(t), TQ8_OK);
+}
+
+TEST_F(RecordingTest, BusyBoardTakesNoSessionAndRecordingBoardNoAcquisition)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE worker = nullptr;
+    ASSERT_EQ(DuplicateHandleTQ8(h, &worker), TQ8_OK);
+    ASSERT_EQ(SetTriggerSourceTQ8(h, 4), TQ8_OK);
+    int32_t rc = 1;
+    std::thread t([&] { rc = AcquireToBoardRamTQ8(worker, 0, 65536, 0, 0); });
+    while (GetOperatingModeTQ8(h, 1) != TQ8_MODE_RAM_ACQ)
+        std::this_thread::yield();
+    TQ8_REC_SESSION s = nullptr;
+    EXPECT_EQ(CreateRecordingSessionTQ8(h, &m_rp, &s), TQ8_ERR_BUSY);
+    ASSERT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_STANDBY), TQ8_OK);
+    t.join();
+    EXPECT_EQ(rc, TQ8_ERR_CANCELLED);
+
+    ASSERT_EQ(SetTriggerSourceTQ8(h, 0), TQ8_OK);
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
+    s = Create(h);
+    EXPECT_TRUE(InIdleModeTQ8(h)); // created, not yet recording
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    EXPECT_FALSE(InIdleModeTQ8(worker));
+    EXPECT_EQ(AcquireToBoardRamTQ8(worker, 0, 65536, 0, 0), TQ8_ERR_BUSY);
+    EXPECT_EQ(SetOperatingModeTQ8(worker, TQ8_MODE_RAM_ACQ), TQ8_ERR_BUSY);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    EXPECT_TRUE(InIdleModeTQ8(worker));
+}
+
+TEST_F(RecordingTest, MissingFolderFailsTheSessionNamingTheFile)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    const std::string path = (m_dir / "no such folder" / "rec.rd8").string();
+    m_fw.Fwp_path1 = path.c_str();
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    TQ8_REC_SESSION_PROGRESS p{};
+    const std::wstring text = ErrorTextOf(s, p);
+    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_FAILED);
+    EXPECT_EQ(p.Rpr_errorCode, TQ8_ERR_FILE_WRITE);
+    EXPECT_NE(text.find(L"no such folder/rec.rd8"), std::wstring::npos) << text.size();
+    EXPECT_NE(text.find(L"No such file or directory"), std::wstring::npos);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, FullDiskFailsTheSession)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    TQ8_HANDLE h = Virtual(kSerial);
+    m_fw.Fwp_path1 = "/dev/full";
+    m_fw.Fwp_flags = 0;
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    TQ8_REC_SESSION_PROGRESS p{};
+    const std::wstring text = ErrorTextOf(s, p);
+    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_FAILED);
+    EXPECT_EQ(p.Rpr_errorCode, TQ8_ERR_FILE_WRITE);
+    EXPECT_EQ(p.Rpr_samplesRecorded, 0u);
+    EXPECT_NE(text.find(L"\"/dev/full\""), std::wstring::npos);
+    EXPECT_NE(text.find(L"No space left on device"), std::wstring::npos);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, AcquisitionSizeMustFitBoardMemory)
+{
+    TQ8SIM_BOARD_DESC desc{};
+    TQ8Sim_DefaultBoardDesc(&desc, 4242);
+    desc.ramSize = 0x100000;
+    ASSERT_EQ(TQ8Sim_AddLocalBoard(&desc), TQ8_OK);
+    TQ8_HANDLE h = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&h, 4242), TQ8_OK);
+    m_rp.Rsp_acqSamples = 0x100000; // all of memory: only with all four channels
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(SetActiveChannelsTQ8(h, 5), TQ8_OK); // one channel: half of memory
+    EXPECT_EQ(ArmRecordingSessionTQ8(s), TQ8_ERR_OUT_OF_BOUNDS);
+    ASSERT_EQ(SetActiveChannelsTQ8(h, 0), TQ8_OK);
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    // Changed while recording: the next acquisition fails, and so does the
+    // session, keeping what it wrote.
+    ASSERT_EQ(SetActiveChannelsTQ8(h, 5), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    TQ8_REC_SESSION_PROGRESS p{};
+    const std::wstring text = ErrorTextOf(s, p);
+    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_FAILED);
+    EXPECT_EQ(p.Rpr_errorCode, TQ8_ERR_OUT_OF_BOUNDS);
+    EXPECT_NE(text.find(L"Acquisition failed"), std::wstring::npos);
+    EXPECT_EQ(std::filesystem::file_size(m_path), p.Rpr_samplesRecorded);
+    EXPECT_NE(ReadText(m_path + ".vrdc").find("<Result>failed</Result>"), std::string::npos);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, DeleteWhileRecordingJoinsTheThread)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
+    m_rp.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST | TQ8_RSP_FLAG_SNAPSHOTS;
+    m_rp.Rsp_snapshotSamples = 2048;
+    for (int i = 0; i < 20; ++i) {
+        TQ8_REC_SESSION s = Create(h);
+        ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+        if (i % 2 == 1) {
+            ASSERT_TRUE(WaitFor(s, [](const TQ8_REC_SESSION_PROGRESS& p) { return p.Rpr_samplesRecorded > 0; }));
+        }
+        ASSERT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+        EXPECT_EQ(GetRecordingSessionProgressTQ8(s, nullptr, 0), TQ8_ERR_INVALID_HANDLE);
+        EXPECT_TRUE(InIdleModeTQ8(h));
+    }
+    // The last file is whole frames of what was reported.
+    EXPECT_EQ(std::filesystem::file_size(m_path) % 65536, 0u);
+}
+
+TEST_F(RecordingTest, DisconnectAndResetEndTheirSessions)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE keep = nullptr;
+    ASSERT_EQ(DuplicateHandleTQ8(h, &keep), TQ8_OK);
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_EQ(DisconnectFromDeviceTQ8(h), TQ8_OK);
+    EXPECT_EQ(AbortRecordingSessionTQ8(s), TQ8_ERR_INVALID_HANDLE); // went with its handle
+    EXPECT_TRUE(InIdleModeTQ8(keep));
+    // The board takes a new session through the handle that is left.
+    TQ8_REC_SESSION t = Create(keep);
+    ASSERT_EQ(ArmRecordingSessionTQ8(t), TQ8_OK);
+    TQ8Sim_Reset();
+    EXPECT_EQ(DeleteRecordingSessionTQ8(t), TQ8_ERR_INVALID_HANDLE);
+}
+
+TEST_F(RecordingTest, OutFlagsTellMissingAndOverflowingTimestamps)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    m_rp.Rsp_samplesToRecord = 2 * 65536;
+    const auto record = [&]() {
+        uint32_t flags = 0xFF;
+        TQ8_REC_SESSION s = Create(h);
+        EXPECT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+        EXPECT_TRUE(WaitForEnd(s));
+        EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_COMPLETED);
+        EXPECT_EQ(GetRecordingSessionOutFlagsTQ8(s, &flags), TQ8_OK);
+        EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+        return flags;
+    };
+    EXPECT_EQ(record(), TQ8_REC_OUT_NO_TS); // time stamps off
+    ASSERT_EQ(SetTimestampModeTQ8(h, 1), TQ8_OK);
+    EXPECT_EQ(record(), 0u); // one per acquisition
+    ASSERT_EQ(SetTriggerModeTQ8(h, 1), TQ8_OK);
+    ASSERT_EQ(SetSegmentSizeTQ8(h, 64), TQ8_OK); // 1024 segments an acquisition
+    EXPECT_EQ(record(), 0u);
+    ASSERT_EQ(SetSegmentSizeTQ8(h, 16), TQ8_OK); // 4096: more than the FIFO holds
+    EXPECT_EQ(record(), TQ8_REC_OUT_TS_OVERFLOW);
+}
+
+TEST_F(RecordingTest, QueriesWhileRecordingAreSafe)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(1), TQ8_OK);
+    m_rp.Rsp_flags = TQ8_RSP_FLAGS_VIA_BOARD | TQ8_RSP_FLAG_SNAPSHOTS;
+    m_rp.Rsp_transferSamples = 8192;
+    m_rp.Rsp_snapshotSamples = 3000;
+    m_rp.Rsp_snapshotIntervalCount = 2;
+    m_rp.Rsp_samplesToRecord = 40 * 65536;
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    std::atomic<bool> done{false};
+    std::thread poller([&] {
+        std::vector<uint8_t> buf(4096);
+        uint64_t last = 0;
+        while (!done) {
+            TQ8_REC_SESSION_PROGRESS p = Progress(s);
+            EXPECT_GE(p.Rpr_samplesRecorded, last);
+            last = p.Rpr_samplesRecorded;
+            uint32_t n = 0, c = 0;
+            EXPECT_EQ(GetRecordingSnapshotTQ8(s, buf.data(), 4096, &n, &c), TQ8_OK);
+            EXPECT_TRUE(n == 0 || n == 3000) << n; // three thousand: whole four-channel frames
+            uint32_t flags = 0;
+            EXPECT_EQ(GetRecordingSessionOutFlagsTQ8(s, &flags), TQ8_OK);
+        }
+    });
+    EXPECT_TRUE(WaitForEnd(s));
+    done = true;
+    poller.join();
+    EXPECT_EQ(Progress(s).Rpr_samplesRecorded, 40u * 65536u);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+TEST_F(RecordingTest, InjectedResultsComeBack)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    const char* names[] = {"CreateRecordingSessionTQ8", "ArmRecordingSessionTQ8", "GetRecordingSnapshotTQ8",
+                           "GetRecordingSessionProgressTQ8", "AbortRecordingSessionTQ8",
+                           "GetRecordingSessionOutFlagsTQ8", "DeleteRecordingSessionTQ8"};
+    for (const char* name : names)
+        ASSERT_EQ(TQ8Sim_InjectResult(name, -77, 1), TQ8_OK);
+    TQ8_REC_SESSION s = nullptr;
+    EXPECT_EQ(CreateRecordingSessionTQ8(h, &m_rp, &s), -77);
+    s = Create(h);
+    TQ8_REC_SESSION_PROGRESS p{};
+    p.Rpr_ss = sizeof p;
+    uint32_t value = 0;
+    uint8_t buf[4];
+    EXPECT_EQ(ArmRecordingSessionTQ8(s), -77);
+    EXPECT_EQ(GetRecordingSnapshotTQ8(s, buf, 4, &value, &value), -77);
+    EXPECT_EQ(GetRecordingSessionProgressTQ8(s, &p, 0), -77);
+    EXPECT_EQ(AbortRecordingSessionTQ8(s), -77);
+    EXPECT_EQ(GetRecordingSessionOutFlagsTQ8(s, &value), -77);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), -77);
+    // Each failed once; the session is still there and works.
+    EXPECT_EQ(GetRecordingSessionProgressTQ8(s, &p, 0), TQ8_OK);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
