@@ -54,6 +54,7 @@ public:
     void RecalcLayout();
     // The document's close; the window then goes without asking.
     void CloseDocument();
+    bool IsDocumentClosed() const { return m_closed; }
 
     intptr_t OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
 

@@ -19,6 +19,7 @@
 #include "CMainApp.h"
 #include "CVltPropertySheet.h"
 #include "CommandIds.h"
+#include "ErrorBeep.h"
 #include "FirmwareGeneratorLauncher.h"
 #include "MessageBox.h"
 #include "TextConv.h"
@@ -32,6 +33,50 @@ QString Q(const std::wstring& text)
 }
 
 constexpr int kCommandUiIntervalMs = 250;
+
+// Commands that the active board document serves (besides its recent files).
+constexpr unsigned kDocumentCommands[] = {
+    cmd::kOpenSettings,       cmd::kSaveSettings,           cmd::kSaveSettingsAs,   cmd::kSendSettings,
+    cmd::kSaveBoardData,      cmd::kPlotDataInScope,        cmd::kFrequencyDomain,  cmd::kDriverStatistics,
+    cmd::kSetPowerupDefaults, cmd::kRewriteHardwareSettings, cmd::kValidateEeprom,  cmd::kCalibrateAdcs,
+    cmd::kCopySettingsFrom,   cmd::kCopySettingsToAll,      cmd::kCopySettingsToSelected,
+    cmd::kRefreshFromDriver,  cmd::kRefreshFromHardware,    cmd::kUploadFirmware,
+};
+
+bool IsDocumentCommand(unsigned id)
+{
+    return std::find(std::begin(kDocumentCommands), std::end(kDocumentCommands), id) != std::end(kDocumentCommands);
+}
+
+bool IsRecentFileCommand(unsigned id)
+{
+    return id >= cmd::kFileMruFirst && id <= cmd::kFileMruLast;
+}
+
+// The board window the menus serve: the area's current window, else, while
+// the area is active without an active window, the one activated last.
+QMdiSubWindow* CurrentSubWindow(const QMdiArea* mdi)
+{
+    if (QMdiSubWindow* sub = mdi->currentSubWindow())
+        return sub;
+    const QList<QMdiSubWindow*> order = mdi->subWindowList(QMdiArea::ActivationHistoryOrder);
+    return order.isEmpty() ? nullptr : order.last();
+}
+
+// Asks the document for a command's state; a document that does not serve
+// the command leaves it disabled.
+void ApplyDocumentState(QAction* action, const IBoardDocument* doc, unsigned id)
+{
+    if (!action)
+        return;
+    bool enabled = false;
+    bool checked = false;
+    if (!doc || !doc->GetCommandState(id, enabled, checked))
+        enabled = checked = false;
+    action->setEnabled(enabled);
+    if (action->isCheckable())
+        action->setChecked(checked);
+}
 
 const wchar_t* KindText(int kind)
 {
@@ -52,6 +97,11 @@ CMainFrame::CMainFrame(CMainApp& app) : m_app(app)
     m_mdi->setTabsClosable(true);
     m_mdi->setTabsMovable(true);
     setCentralWidget(m_mdi);
+    // The board document's menus follow the active window at once.
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
+        if (!m_closed)
+            UpdateCommandUI();
+    });
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -66,6 +116,7 @@ CMainFrame::CMainFrame(CMainApp& app) : m_app(app)
 CMainFrame::~CMainFrame()
 {
     m_closed = true;
+    m_mdi->disconnect(this);
     CloseAllDocumentFrames();
 }
 
@@ -83,12 +134,35 @@ QAction* CMainFrame::AddCommand(QMenu* menu, unsigned id, const QString& text)
     return action;
 }
 
+QAction* CMainFrame::AddDocumentCommand(QMenu* menu, unsigned id, const QString& text)
+{
+    QAction* action = AddCommand(menu, id, text);
+    action->setVisible(false);
+    m_documentOnly.push_back(action);
+    return action;
+}
+
+void CMainFrame::AddDocumentSeparator(QMenu* menu)
+{
+    QAction* separator = menu->addSeparator();
+    separator->setVisible(false);
+    m_documentOnly.push_back(separator);
+}
+
 void CMainFrame::CreateMenus()
 {
     m_fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
     AddCommand(m_fileMenu, cmd::kFileNew, QStringLiteral("&New Local TQ3300 Device\tCtrl+N"));
     AddCommand(m_fileMenu, cmd::kNewRemoteDevice, QStringLiteral("New Remote TQ3300 Device..."));
     AddCommand(m_fileMenu, cmd::kFileClose, QStringLiteral("&Close TQ3300 Device"));
+    AddDocumentSeparator(m_fileMenu);
+    AddDocumentCommand(m_fileMenu, cmd::kOpenSettings, QStringLiteral("&Open and Apply Board Settings...\tCtrl+O"));
+    AddDocumentCommand(m_fileMenu, cmd::kSaveSettings, QStringLiteral("&Save Board Settings\tCtrl+S"));
+    AddDocumentCommand(m_fileMenu, cmd::kSaveSettingsAs, QStringLiteral("Save Board Settings &As..."));
+    AddDocumentCommand(m_fileMenu, cmd::kSendSettings, QStringLiteral("Sen&d Board Settings..."));
+    AddDocumentSeparator(m_fileMenu);
+    AddDocumentCommand(m_fileMenu, cmd::kSaveBoardData, QStringLiteral("Save Board Data..."));
+    AddDocumentCommand(m_fileMenu, cmd::kPlotDataInScope, QStringLiteral("&Plot Data in Scope...\tCtrl+Shift+P"));
     m_fileMenu->addSeparator();
     AddCommand(m_fileMenu, cmd::kNewWorkspace, QStringLiteral("New Workspace...\tCtrl+Shift+N"));
     AddCommand(m_fileMenu, cmd::kOpenWorkspace, QStringLiteral("Open Workspace...\tCtrl+Shift+O"));
@@ -104,6 +178,13 @@ void CMainFrame::CreateMenus()
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     AddCommand(view, cmd::kViewToolbar, QStringLiteral("&Toolbar"))->setCheckable(true);
     AddCommand(view, cmd::kViewStatusBar, QStringLiteral("&Status Bar"))->setCheckable(true);
+    AddDocumentSeparator(view);
+    AddDocumentCommand(view, cmd::kFrequencyDomain, QStringLiteral("&Frequency Domain Window\tCtrl+Shift+F"))
+        ->setCheckable(true);
+    AddDocumentCommand(view, cmd::kDriverStatistics, QStringLiteral("&Device Driver Statistics Window"))
+        ->setCheckable(true);
+
+    CreateHardwareMenu();
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     AddCommand(tools, cmd::kRecord, QStringLiteral("Record..."));
@@ -122,6 +203,26 @@ void CMainFrame::CreateMenus()
     AddCommand(help, cmd::kHelpFinder, QStringLiteral("&Help Topics"));
     help->addSeparator();
     AddCommand(help, cmd::kAppAbout, QStringLiteral("&About TQ3300 Scope Application..."));
+}
+
+void CMainFrame::CreateHardwareMenu()
+{
+    QMenu* hardware = menuBar()->addMenu(QStringLiteral("&Hardware"));
+    hardware->menuAction()->setVisible(false);
+    m_documentOnly.push_back(hardware->menuAction());
+    AddDocumentCommand(hardware, cmd::kSetPowerupDefaults, QStringLiteral("Set Power Up Defaults "));
+    AddDocumentCommand(hardware, cmd::kRewriteHardwareSettings, QStringLiteral("Rewrite Hardware Settings"));
+    AddDocumentCommand(hardware, cmd::kValidateEeprom, QStringLiteral("Validate Configuration Eeprom"));
+    AddDocumentCommand(hardware, cmd::kCalibrateAdcs, QStringLiteral("Calibrate ADCs..."));
+    AddDocumentSeparator(hardware);
+    AddDocumentCommand(hardware, cmd::kCopySettingsFrom, QStringLiteral("Copy Settings From Other Device..."));
+    AddDocumentCommand(hardware, cmd::kCopySettingsToAll, QStringLiteral("Copy Settings To All Other Devices"));
+    AddDocumentCommand(hardware, cmd::kCopySettingsToSelected, QStringLiteral("Copy Settings To Selected Devices..."));
+    AddDocumentSeparator(hardware);
+    AddDocumentCommand(hardware, cmd::kRefreshFromDriver, QStringLiteral("Refresh Local Settings From Driver"));
+    AddDocumentCommand(hardware, cmd::kRefreshFromHardware, QStringLiteral("Refresh Local Settings From Hardware"));
+    AddDocumentSeparator(hardware);
+    AddDocumentCommand(hardware, cmd::kUploadFirmware, QStringLiteral("Upload Firmware..."));
 }
 
 void CMainFrame::CreateToolBar()
@@ -173,8 +274,19 @@ QAction* CMainFrame::CommandAction(unsigned id) const
     return it == m_actions.end() ? nullptr : it->second;
 }
 
+IBoardDocument* CMainFrame::GetActiveDocument() const
+{
+    QMdiSubWindow* sub = m_mdi ? CurrentSubWindow(m_mdi) : nullptr;
+    auto* child = sub ? qobject_cast<CChildFrame*>(sub->widget()) : nullptr;
+    return child && !child->IsDocumentClosed() ? child->GetDocument() : nullptr;
+}
+
 void CMainFrame::UpdateCommandUI()
 {
+    if (m_modalDepth > 0) {
+        DisableAllCommands();
+        return;
+    }
     IWorkspaceTQ8& ws = m_app.GetWorkspace();
     const bool files = ws.SupportsFiles();
     auto enable = [this](unsigned id, bool on) {
@@ -182,7 +294,7 @@ void CMainFrame::UpdateCommandUI()
             a->setEnabled(on);
     };
     enable(cmd::kFileNew, m_app.CanNewLocalDevice());
-    enable(cmd::kFileClose, m_mdi->activeSubWindow() != nullptr);
+    enable(cmd::kFileClose, CurrentSubWindow(m_mdi) != nullptr);
     enable(cmd::kNewWorkspace, files);
     enable(cmd::kOpenWorkspace, files);
     enable(cmd::kSaveWorkspace, files);
@@ -204,6 +316,34 @@ void CMainFrame::UpdateCommandUI()
     if (QAction* a = CommandAction(cmd::kViewStatusBar))
         a->setChecked(statusBar()->isVisible());
     m_modifiedIndicator->setEnabled(ws.IsModified());
+    IBoardDocument* doc = GetActiveDocument();
+    ShowDocumentMenus(doc != nullptr);
+    UpdateDocumentCommands(doc);
+}
+
+void CMainFrame::ShowDocumentMenus(bool show)
+{
+    if (m_documentMenusShown == int(show))
+        return;
+    m_documentMenusShown = int(show);
+    for (QAction* a : m_documentOnly)
+        a->setVisible(show);
+}
+
+void CMainFrame::UpdateDocumentCommands(IBoardDocument* doc)
+{
+    for (unsigned id : kDocumentCommands)
+        ApplyDocumentState(CommandAction(id), doc, id);
+    for (size_t i = 0; i < m_recentActions.size(); ++i)
+        ApplyDocumentState(m_recentActions[i], doc, cmd::kFileMruFirst + unsigned(i));
+}
+
+void CMainFrame::DisableAllCommands()
+{
+    for (auto& [id, action] : m_actions)
+        action->setEnabled(false);
+    for (QAction* a : m_recentActions)
+        a->setEnabled(false);
 }
 
 void CMainFrame::UpdateRecentFileMenu()
@@ -213,25 +353,36 @@ void CMainFrame::UpdateRecentFileMenu()
     m_recentActions.clear();
     const CRecentFileList& list = m_app.GetRecentFileList();
     QAction* before = m_fileMenu->actions().value(m_fileMenu->actions().indexOf(m_recentSeparator) + 1);
-    for (size_t i = 0; i < list.GetSize(); ++i) {
+    const size_t count = std::min<size_t>(list.GetSize(), cmd::kFileMruLast - cmd::kFileMruFirst + 1);
+    for (size_t i = 0; i < count; ++i) {
         auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(Q(list[i])), this);
+        const unsigned id = cmd::kFileMruFirst + unsigned(i);
+        a->setData(id);
         // Opening a settings file is the board document's command.
-        a->setEnabled(false);
+        connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
         m_fileMenu->insertAction(before, a);
         m_recentActions.push_back(a);
     }
+    if (m_modalDepth > 0)
+        DisableAllCommands();
+    else
+        UpdateDocumentCommands(GetActiveDocument());
 }
 
 bool CMainFrame::OnCommand(unsigned id)
 {
+    if (m_modalDepth > 0)
+        return false;
     UpdateCommandUI();
+    if (IsDocumentCommand(id) || IsRecentFileCommand(id))
+        return OnDocumentCommand(id);
     QAction* action = CommandAction(id);
     if (action && !action->isEnabled())
         return false;
     switch (id) {
     case cmd::kFileNew: m_app.OnFileNewLocalDevice(); return true;
     case cmd::kFileClose:
-        if (QMdiSubWindow* sub = m_mdi->activeSubWindow())
+        if (QMdiSubWindow* sub = CurrentSubWindow(m_mdi))
             sub->close();
         return true;
     case cmd::kNewWorkspace: m_app.OnFileNewWorkspace(); return true;
@@ -248,6 +399,58 @@ bool CMainFrame::OnCommand(unsigned id)
     case cmd::kViewStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); return true;
     case cmd::kTabMenuCancel: return true;
     default: return false;
+    }
+}
+
+bool CMainFrame::OnDocumentCommand(unsigned id)
+{
+    IBoardDocument* doc = GetActiveDocument();
+    if (!doc)
+        return false;
+    // Only entries the File menu can show.
+    if (IsRecentFileCommand(id) && id - cmd::kFileMruFirst >= m_app.GetRecentFileList().GetSize())
+        return false;
+    bool enabled = false;
+    bool checked = false;
+    if (!doc->GetCommandState(id, enabled, checked) || !enabled)
+        return false;
+    return doc->OnCommand(id);
+}
+
+void CMainFrame::EnterModalState(const QWidget* except)
+{
+    if (m_modalDepth++ > 0)
+        return;
+    std::vector<QWidget*> parts{menuBar(), m_mdi};
+    for (QObject* child : children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (!w || w == except || w == menuBar() || w == m_mdi)
+            continue;
+        // The toolbars, and the main window's own tool windows that are up.
+        if (qobject_cast<QToolBar*>(w) || (w->isWindow() && w->isVisible()))
+            parts.push_back(w);
+    }
+    for (QWidget* w : parts) {
+        if (w->isEnabled()) {
+            w->setEnabled(false);
+            m_modalDisabled.emplace_back(w);
+        }
+    }
+    DisableAllCommands();
+}
+
+void CMainFrame::LeaveModalState()
+{
+    if (m_modalDepth == 0 || --m_modalDepth > 0)
+        return;
+    for (const QPointer<QWidget>& w : m_modalDisabled)
+        if (w)
+            w->setEnabled(true);
+    m_modalDisabled.clear();
+    UpdateCommandUI();
+    if (!m_closed && isVisible()) {
+        raise();
+        activateWindow();
     }
 }
 
@@ -271,6 +474,8 @@ CChildFrame* CMainFrame::CreateChildFrame(std::unique_ptr<IBoardDocument> doc)
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(child->windowTitle());
     sub->showMaximized();
+    // A new board window becomes the active one, with its document's menu.
+    m_mdi->setActiveSubWindow(sub);
     child->AddControlPages();
     return child;
 }
@@ -453,6 +658,12 @@ void CMainFrame::OnUserFirmwareGenerator()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (m_modalDepth > 0) {
+        // The blocking window (a firmware upload) must end first.
+        vlt::ErrorBeep();
+        event->ignore();
+        return;
+    }
     if (!m_app.SaveModifiedWorkspace()) {
         event->ignore();
         return;

@@ -2,6 +2,10 @@
 // The main window: menus and commands, the status bar with timed texts, the
 // board documents' windows as tabs, the command-line file chain, the
 // continuous-acquisition loop and the launch of the firmware generator.
+//
+// Menus: the commands of the active board document (settings files, board
+// data, its tool windows, the Hardware menu) are shown only while a board
+// document is active, and are enabled, checked and served by that document.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -10,6 +14,7 @@
 #include <vector>
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include "AppMessages.h"
 #include "TQ8_64.h"
@@ -46,6 +51,9 @@ public:
     IBoardDocument* FindDocument(TQ8_HANDLE device) const;
     CChildFrame* FindChildFrame(const IBoardDocument* doc) const;
     void CloseAllDocumentFrames();
+    // The document of the current board window (kept while another window
+    // has the focus); none when there is none or its document has closed.
+    IBoardDocument* GetActiveDocument() const;
 
     // The file named on the command line: the boards are picked and served
     // one after another. false when the user cancels.
@@ -66,8 +74,21 @@ public:
     int RunOptionsSheet(CVltPropertySheet& sheet);
     int GetOptionsPage() const { return m_optionsPage; }
 
+    // The main window's modal state, for a modeless window that must block
+    // it while it exists (the firmware upload): the menu bar, the toolbars,
+    // the document area and the main window's other visible windows take no
+    // input, every command is refused and the main window does not close.
+    // The modeless window itself stays usable: create it after entering, or
+    // name it as except. Calls nest; each Enter needs one Leave, a Leave
+    // without an Enter does nothing. The last Leave restores what Enter
+    // disabled and gives the main window the focus back.
+    void EnterModalState(const QWidget* except = nullptr);
+    void LeaveModalState();
+    bool IsInModalState() const { return m_modalDepth > 0; }
+
     // Commands by id; false for an id this window does not handle or that
-    // is disabled.
+    // is disabled. The board document's commands, and the recent settings
+    // files (cmd::kFileMruFirst + index), go to the active document.
     bool OnCommand(unsigned id);
     QAction* CommandAction(unsigned id) const;
     void UpdateCommandUI();
@@ -82,6 +103,13 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     QAction* AddCommand(QMenu* menu, unsigned id, const QString& text);
+    QAction* AddDocumentCommand(QMenu* menu, unsigned id, const QString& text);
+    void AddDocumentSeparator(QMenu* menu);
+    void CreateHardwareMenu();
+    void ShowDocumentMenus(bool show);
+    void UpdateDocumentCommands(IBoardDocument* doc);
+    bool OnDocumentCommand(unsigned id);
+    void DisableAllCommands();
     void UpdateRecentFileMenu();
     bool PumpWaitingMessages();
     void OnUserFirmwareGenerator();
@@ -94,6 +122,10 @@ private:
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentSeparator = nullptr;
     std::vector<QAction*> m_recentActions;
+    std::vector<QAction*> m_documentOnly; // items, separators and menus of a board document
+    int m_documentMenusShown = -1;        // unknown until the first update
+    int m_modalDepth = 0;
+    std::vector<QPointer<QWidget>> m_modalDisabled;
     std::map<unsigned, QAction*> m_actions;
     std::set<IBoardDocument*> m_continuous;
     int m_cmdLineKind = 0;

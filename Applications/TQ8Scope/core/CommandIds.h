@@ -27,4 +27,25 @@ constexpr unsigned kAppExit = 57665;
 constexpr unsigned kHelpFinder = 57667;
 constexpr unsigned kViewToolbar = 59392;
 constexpr unsigned kViewStatusBar = 59393;
+
+// Commands of a board document (its menu; served by the active document).
+constexpr unsigned kOpenSettings = 57601;
+constexpr unsigned kSaveSettings = 57603;
+constexpr unsigned kSaveSettingsAs = 57604;
+constexpr unsigned kSendSettings = 57612;
+constexpr unsigned kFileMruLast = 57631;
+constexpr unsigned kPlotDataInScope = 32772;
+constexpr unsigned kSetPowerupDefaults = 32773;
+constexpr unsigned kRewriteHardwareSettings = 32774;
+constexpr unsigned kUploadFirmware = 32775;
+constexpr unsigned kRefreshFromDriver = 32777;
+constexpr unsigned kRefreshFromHardware = 32781;
+constexpr unsigned kFrequencyDomain = 32783;
+constexpr unsigned kDriverStatistics = 32785;
+constexpr unsigned kSaveBoardData = 32789;
+constexpr unsigned kCopySettingsFrom = 32791;
+constexpr unsigned kCopySettingsToAll = 32813;
+constexpr unsigned kCopySettingsToSelected = 32814;
+constexpr unsigned kCalibrateAdcs = 32820;
+constexpr unsigned kValidateEeprom = 32836;
 } // namespace cmd

@@ -45,6 +45,21 @@ public:
     // changed, 2 before a workspace save, 3 after a workspace load.
     virtual void OnAppNotify(IBoardDocument* sender, int type, void* object) = 0;
 
+    // The document's own commands (cmd::kOpenSettings ...): whether the
+    // document serves id, and then whether it is enabled and checked.
+    virtual bool GetCommandState(unsigned id, bool& enabled, bool& checked) const
+    {
+        (void)id, (void)enabled, (void)checked;
+        return false;
+    }
+    // Runs a document command; false when the document does not serve it or
+    // it is disabled.
+    virtual bool OnCommand(unsigned id)
+    {
+        (void)id;
+        return false;
+    }
+
     bool IsRecording() const { return GetStateFlags() & docstate::kRecording; }
     bool IsIdle() const { return !(GetStateFlags() & docstate::kNotIdle); }
 };

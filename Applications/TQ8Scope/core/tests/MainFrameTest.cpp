@@ -1,13 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <QDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QTest>
 #include <QTimer>
 
 #include "CChildFrame.h"
 #include "CVltPropertySheet.h"
 #include "CommandIds.h"
+#include "ErrorBeep.h"
 #include "MessageBox.h"
 #include "ShellFixture.h"
 #include "TimedStatusText.h"
@@ -281,4 +289,407 @@ TEST_F(ShellTest, OptionsSheetOpensOnThePageLeftWithOk)
     run(2, true, shown);
     EXPECT_EQ(shown, 0);
     EXPECT_EQ(frame->GetOptionsPage(), 2);
+}
+
+// ---- The board document's menu ---------------------------------------------------
+
+namespace {
+
+struct DocCommand {
+    unsigned id;
+    const char* text; // as in the menu, shortcut after the tab
+};
+
+const DocCommand kDocCommands[] = {
+    {cmd::kOpenSettings, "&Open and Apply Board Settings...\tCtrl+O"},
+    {cmd::kSaveSettings, "&Save Board Settings\tCtrl+S"},
+    {cmd::kSaveSettingsAs, "Save Board Settings &As..."},
+    {cmd::kSendSettings, "Sen&d Board Settings..."},
+    {cmd::kSaveBoardData, "Save Board Data..."},
+    {cmd::kPlotDataInScope, "&Plot Data in Scope...\tCtrl+Shift+P"},
+    {cmd::kFrequencyDomain, "&Frequency Domain Window\tCtrl+Shift+F"},
+    {cmd::kDriverStatistics, "&Device Driver Statistics Window"},
+    {cmd::kSetPowerupDefaults, "Set Power Up Defaults "},
+    {cmd::kRewriteHardwareSettings, "Rewrite Hardware Settings"},
+    {cmd::kValidateEeprom, "Validate Configuration Eeprom"},
+    {cmd::kCalibrateAdcs, "Calibrate ADCs..."},
+    {cmd::kCopySettingsFrom, "Copy Settings From Other Device..."},
+    {cmd::kCopySettingsToAll, "Copy Settings To All Other Devices"},
+    {cmd::kCopySettingsToSelected, "Copy Settings To Selected Devices..."},
+    {cmd::kRefreshFromDriver, "Refresh Local Settings From Driver"},
+    {cmd::kRefreshFromHardware, "Refresh Local Settings From Hardware"},
+    {cmd::kUploadFirmware, "Upload Firmware..."},
+};
+
+QMenu* TopMenu(CMainFrame* frame, const QString& title)
+{
+    for (QAction* a : frame->menuBar()->actions())
+        if (a->menu() && a->text() == title)
+            return a->menu();
+    return nullptr;
+}
+
+bool InMenu(QMenu* menu, QAction* action)
+{
+    return menu && action && menu->actions().contains(action);
+}
+
+QMdiArea* DocumentArea(CMainFrame* frame)
+{
+    return qobject_cast<QMdiArea*>(frame->centralWidget());
+}
+
+void Activate(CMainFrame* frame, CChildFrame* child)
+{
+    auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+    ASSERT_NE(sub, nullptr);
+    DocumentArea(frame)->setActiveSubWindow(sub);
+}
+
+// The recent-file entries of the File menu, as it builds them when opened.
+std::vector<QAction*> RecentEntries(CMainFrame* frame)
+{
+    QMenu* file = TopMenu(frame, QStringLiteral("&File"));
+    emit file->aboutToShow();
+    std::vector<QAction*> entries;
+    for (QAction* a : file->actions()) {
+        const unsigned id = a->data().toUInt();
+        if (id >= cmd::kFileMruFirst && id <= cmd::kFileMruLast)
+            entries.push_back(a);
+    }
+    return entries;
+}
+
+} // namespace
+
+TEST_F(ShellTest, DocumentMenuShownOnlyWhileABoardDocumentIsActive)
+{
+    UseFakes();
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    QMenu* hardware = TopMenu(frame, QStringLiteral("&Hardware"));
+    ASSERT_NE(hardware, nullptr);
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(hardware->menuAction()->isVisible());
+    for (const DocCommand& c : kDocCommands) {
+        QAction* a = frame->CommandAction(c.id);
+        ASSERT_NE(a, nullptr) << c.id;
+        EXPECT_FALSE(a->isVisible()) << c.id;
+        EXPECT_FALSE(a->isEnabled()) << c.id;
+        EXPECT_FALSE(frame->OnCommand(c.id)) << c.id;
+    }
+
+    ASSERT_NE(app->OpenDeviceDocument(FakeHandle(0x10), docstate::kLimitPlotData), nullptr);
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(hardware->menuAction()->isVisible());
+    for (const DocCommand& c : kDocCommands)
+        EXPECT_TRUE(frame->CommandAction(c.id)->isVisible()) << c.id;
+
+    // Back to the menu without a document when its window goes.
+    EXPECT_TRUE(frame->OnCommand(cmd::kFileClose));
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(frame->GetDocuments().empty());
+    EXPECT_FALSE(hardware->menuAction()->isVisible());
+    for (const DocCommand& c : kDocCommands)
+        EXPECT_FALSE(frame->CommandAction(c.id)->isVisible()) << c.id;
+}
+
+TEST_F(ShellTest, DocumentCommandsCarryTheirTextsShortcutsAndPlaces)
+{
+    UseFakes();
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    for (const DocCommand& c : kDocCommands) {
+        const QString text = QString::fromUtf8(c.text);
+        const int tab = text.indexOf(QLatin1Char('\t'));
+        QAction* a = frame->CommandAction(c.id);
+        ASSERT_NE(a, nullptr) << c.id;
+        EXPECT_EQ(a->text(), tab < 0 ? text : text.left(tab)) << c.id;
+        EXPECT_EQ(a->shortcut(), tab < 0 ? QKeySequence() : QKeySequence(text.mid(tab + 1))) << c.id;
+    }
+    EXPECT_EQ(frame->CommandAction(cmd::kOpenSettings)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(frame->CommandAction(cmd::kFrequencyDomain)->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    EXPECT_TRUE(frame->CommandAction(cmd::kFrequencyDomain)->isCheckable());
+    EXPECT_TRUE(frame->CommandAction(cmd::kDriverStatistics)->isCheckable());
+
+    // No two commands of the window share a shortcut.
+    std::map<QString, unsigned> owners;
+    for (QAction* a : frame->findChildren<QAction*>()) {
+        if (a->shortcut().isEmpty())
+            continue;
+        const QString key = a->shortcut().toString();
+        EXPECT_EQ(owners.count(key), 0u) << key.toStdString();
+        owners[key] = a->data().toUInt();
+    }
+
+    QMenu* file = TopMenu(frame, QStringLiteral("&File"));
+    QMenu* view = TopMenu(frame, QStringLiteral("&View"));
+    QMenu* hardware = TopMenu(frame, QStringLiteral("&Hardware"));
+    for (unsigned id : {cmd::kOpenSettings, cmd::kSaveSettings, cmd::kSaveSettingsAs, cmd::kSendSettings,
+                        cmd::kSaveBoardData, cmd::kPlotDataInScope})
+        EXPECT_TRUE(InMenu(file, frame->CommandAction(id))) << id;
+    for (unsigned id : {cmd::kFrequencyDomain, cmd::kDriverStatistics})
+        EXPECT_TRUE(InMenu(view, frame->CommandAction(id))) << id;
+    for (unsigned id : {cmd::kSetPowerupDefaults, cmd::kRewriteHardwareSettings, cmd::kValidateEeprom,
+                        cmd::kCalibrateAdcs, cmd::kCopySettingsFrom, cmd::kCopySettingsToAll,
+                        cmd::kCopySettingsToSelected, cmd::kRefreshFromDriver, cmd::kRefreshFromHardware,
+                        cmd::kUploadFirmware})
+        EXPECT_TRUE(InMenu(hardware, frame->CommandAction(id))) << id;
+    // The Hardware menu sits between View and Tools.
+    const QList<QAction*> bar = frame->menuBar()->actions();
+    EXPECT_EQ(bar.indexOf(hardware->menuAction()), bar.indexOf(view->menuAction()) + 1);
+    EXPECT_EQ(bar.indexOf(TopMenu(frame, QStringLiteral("&Tools"))->menuAction()),
+              bar.indexOf(hardware->menuAction()) + 1);
+}
+
+TEST_F(ShellTest, DocumentCommandStatesFollowTheActiveDocument)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10), FakeHandle(0x20)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    ASSERT_EQ(docs.size(), 2u);
+    FakeDoc* a = docs[0];
+    FakeDoc* b = docs[1];
+    a->commandStates = {{cmd::kFrequencyDomain, {true, true}},
+                        {cmd::kDriverStatistics, {true, false}},
+                        {cmd::kUploadFirmware, {true, false}},
+                        {cmd::kCopySettingsToAll, {false, false}}};
+    b->commandStates = {{cmd::kFrequencyDomain, {true, false}},
+                        {cmd::kDriverStatistics, {true, true}},
+                        {cmd::kUploadFirmware, {false, false}},
+                        {cmd::kCopySettingsToAll, {true, false}}};
+    QAction* freq = frame->CommandAction(cmd::kFrequencyDomain);
+    QAction* stats = frame->CommandAction(cmd::kDriverStatistics);
+    QAction* upload = frame->CommandAction(cmd::kUploadFirmware);
+    QAction* copyAll = frame->CommandAction(cmd::kCopySettingsToAll);
+
+    Activate(frame, frame->FindChildFrame(a));
+    frame->UpdateCommandUI();
+    EXPECT_EQ(frame->GetActiveDocument(), a);
+    EXPECT_TRUE(freq->isChecked());
+    EXPECT_FALSE(stats->isChecked());
+    EXPECT_TRUE(upload->isEnabled());
+    EXPECT_FALSE(copyAll->isEnabled());
+    // A command the document does not serve stays disabled.
+    EXPECT_FALSE(frame->CommandAction(cmd::kCalibrateAdcs)->isEnabled());
+
+    // Switching windows updates the menu without waiting for the timer.
+    Activate(frame, frame->FindChildFrame(b));
+    EXPECT_EQ(frame->GetActiveDocument(), b);
+    EXPECT_FALSE(freq->isChecked());
+    EXPECT_TRUE(stats->isChecked());
+    EXPECT_FALSE(upload->isEnabled());
+    EXPECT_TRUE(copyAll->isEnabled());
+
+    // The document's answers change: the next update shows them.
+    b->commandStates[cmd::kUploadFirmware] = {true, false};
+    b->commandStates[cmd::kFrequencyDomain] = {true, true};
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(upload->isEnabled());
+    EXPECT_TRUE(freq->isChecked());
+
+    // Closing the active window hands the menu to the remaining document.
+    EXPECT_TRUE(frame->OnCommand(cmd::kFileClose));
+    EXPECT_EQ(b->closed, 1);
+    frame->UpdateCommandUI();
+    EXPECT_EQ(frame->GetActiveDocument(), a);
+    EXPECT_TRUE(freq->isChecked());
+    EXPECT_FALSE(copyAll->isEnabled());
+}
+
+TEST_F(ShellTest, DocumentCommandsGoToTheActiveDocumentOnlyWhenEnabled)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10), FakeHandle(0x20)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    FakeDoc* a = docs[0];
+    FakeDoc* b = docs[1];
+    a->commandStates = {{cmd::kSaveBoardData, {true, false}}, {cmd::kSetPowerupDefaults, {false, false}}};
+    b->commandStates = {{cmd::kSaveBoardData, {true, false}}};
+
+    Activate(frame, frame->FindChildFrame(a));
+    EXPECT_TRUE(frame->OnCommand(cmd::kSaveBoardData));
+    EXPECT_FALSE(frame->OnCommand(cmd::kSetPowerupDefaults)); // disabled
+    EXPECT_FALSE(frame->OnCommand(cmd::kRefreshFromDriver));  // not served
+    frame->CommandAction(cmd::kSetPowerupDefaults)->trigger();
+    EXPECT_EQ(a->commands, std::vector<unsigned>{cmd::kSaveBoardData});
+
+    Activate(frame, frame->FindChildFrame(b));
+    frame->UpdateCommandUI();
+    frame->CommandAction(cmd::kSaveBoardData)->trigger();
+    EXPECT_EQ(b->commands, std::vector<unsigned>{cmd::kSaveBoardData});
+    EXPECT_EQ(a->commands.size(), 1u);
+
+    // A document whose close has begun serves nothing more.
+    frame->FindChildFrame(b)->CloseDocument();
+    EXPECT_EQ(frame->GetActiveDocument(), nullptr);
+    EXPECT_FALSE(frame->OnCommand(cmd::kSaveBoardData));
+    EXPECT_EQ(b->commands.size(), 1u);
+}
+
+TEST_F(ShellTest, RecentSettingsFilesRouteToTheDocumentWithTheirIds)
+{
+    FakeWorkspace& ws = UseFakes();
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    app->GetRecentFileList().Add(L"/data/c.tq8set");
+    app->GetRecentFileList().Add(L"/data/b.tq8set");
+    app->GetRecentFileList().Add(L"/data/a.tq8set");
+
+    // Without a document the entries are shown but do nothing.
+    std::vector<QAction*> entries = RecentEntries(frame);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0]->text(), QStringLiteral("&1 /data/a.tq8set"));
+    for (QAction* e : entries)
+        EXPECT_FALSE(e->isEnabled());
+    EXPECT_FALSE(frame->OnCommand(cmd::kFileMruFirst));
+
+    ws.boards = {FakeHandle(0x10)};
+    ASSERT_NE(app->OpenDeviceDocument(FakeHandle(0x10), docstate::kLimitPlotData), nullptr);
+    FakeDoc* doc = docs.back();
+    for (unsigned i = 0; i < 5; ++i)
+        doc->commandStates[cmd::kFileMruFirst + i] = {true, false};
+    doc->commandStates[cmd::kFileMruFirst] = {false, false};
+    entries = RecentEntries(frame);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_FALSE(entries[0]->isEnabled());
+    EXPECT_TRUE(entries[1]->isEnabled());
+    EXPECT_TRUE(entries[2]->isEnabled());
+    entries[2]->trigger();
+    entries[1]->trigger();
+    entries[0]->trigger(); // disabled by the document
+    EXPECT_EQ(doc->commands, (std::vector<unsigned>{cmd::kFileMruFirst + 2, cmd::kFileMruFirst + 1}));
+    // An entry beyond the list is not offered to the document.
+    EXPECT_FALSE(frame->OnCommand(cmd::kFileMruFirst + 3));
+    EXPECT_EQ(doc->commands.size(), 2u);
+}
+
+TEST_F(ShellTest, DocumentShortcutsReachTheActiveDocument)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    FakeDoc* doc = docs[0];
+    doc->commandStates = {{cmd::kOpenSettings, {true, false}}, {cmd::kPlotDataInScope, {false, false}}};
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    frame->UpdateCommandUI();
+    EXPECT_EQ(frame->GetActiveDocument(), doc);
+    QTest::keyClick(frame, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(frame, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier); // disabled
+    EXPECT_EQ(doc->commands, std::vector<unsigned>{cmd::kOpenSettings});
+    frame->EnterModalState();
+    QTest::keyClick(frame, Qt::Key_O, Qt::ControlModifier);
+    frame->LeaveModalState();
+    EXPECT_EQ(doc->commands.size(), 1u);
+}
+
+// ---- Modal state -----------------------------------------------------------------
+
+TEST_F(ShellTest, ModalStateNestsAndBlocksTheMainWindowOnly)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    FakeDoc* doc = docs[0];
+    doc->commandStates = {{cmd::kSaveBoardData, {true, false}}};
+    QToolBar* toolbar = frame->findChild<QToolBar*>();
+    ASSERT_NE(toolbar, nullptr);
+    // A tool window of the main window that is up, and one that someone
+    // else disabled.
+    auto* toolWindow = new QDialog(frame);
+    toolWindow->show();
+    auto* disabledWindow = new QDialog(frame);
+    disabledWindow->show();
+    disabledWindow->setEnabled(false);
+
+    frame->EnterModalState();
+    auto* blocker = new QDialog(frame); // the modeless window that blocks
+    blocker->show();
+    frame->EnterModalState();
+    EXPECT_TRUE(frame->IsInModalState());
+    EXPECT_FALSE(frame->menuBar()->isEnabled());
+    EXPECT_FALSE(toolbar->isEnabled());
+    EXPECT_FALSE(DocumentArea(frame)->isEnabled());
+    EXPECT_FALSE(toolWindow->isEnabled());
+    EXPECT_TRUE(blocker->isEnabled());
+    // Commands are refused, also after the timer's update.
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(frame->CommandAction(cmd::kSaveBoardData)->isEnabled());
+    EXPECT_FALSE(frame->CommandAction(cmd::kViewStatusBar)->isEnabled());
+    EXPECT_FALSE(frame->OnCommand(cmd::kSaveBoardData));
+    const bool statusBarShown = frame->statusBar()->isVisible();
+    EXPECT_FALSE(frame->OnCommand(cmd::kViewStatusBar));
+    EXPECT_EQ(frame->statusBar()->isVisible(), statusBarShown);
+    EXPECT_TRUE(doc->commands.empty());
+
+    frame->LeaveModalState(); // still one level deep
+    EXPECT_TRUE(frame->IsInModalState());
+    EXPECT_FALSE(frame->menuBar()->isEnabled());
+    EXPECT_FALSE(frame->OnCommand(cmd::kSaveBoardData));
+
+    blocker->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(blocker));
+    delete blocker;
+    frame->LeaveModalState();
+    EXPECT_FALSE(frame->IsInModalState());
+    EXPECT_TRUE(frame->menuBar()->isEnabled());
+    EXPECT_TRUE(toolbar->isEnabled());
+    EXPECT_TRUE(DocumentArea(frame)->isEnabled());
+    EXPECT_TRUE(toolWindow->isEnabled());
+    EXPECT_FALSE(disabledWindow->isEnabled());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(frame));
+    EXPECT_TRUE(frame->CommandAction(cmd::kSaveBoardData)->isEnabled());
+    EXPECT_TRUE(frame->OnCommand(cmd::kSaveBoardData));
+    EXPECT_EQ(doc->commands, std::vector<unsigned>{cmd::kSaveBoardData});
+
+    // A Leave too many is ignored: the next Enter blocks again.
+    frame->LeaveModalState();
+    EXPECT_FALSE(frame->IsInModalState());
+    frame->EnterModalState();
+    EXPECT_TRUE(frame->IsInModalState());
+    EXPECT_FALSE(frame->menuBar()->isEnabled());
+    frame->LeaveModalState();
+    EXPECT_FALSE(frame->IsInModalState());
+    EXPECT_TRUE(frame->menuBar()->isEnabled());
+}
+
+TEST_F(ShellTest, MainWindowDoesNotCloseWhileModal)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    int beeps = 0;
+    auto previous = vlt::SetErrorBeepHandler([&] { ++beeps; });
+    vlt::MessageBoxRecorder boxes;
+    frame->EnterModalState();
+    EXPECT_FALSE(frame->close());
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(docs[0]->closed, 0);
+    frame->LeaveModalState();
+    EXPECT_TRUE(frame->close());
+    EXPECT_TRUE(frame->GetDocuments().empty()); // closed and gone
+    vlt::SetErrorBeepHandler(previous);
+}
+
+TEST_F(ShellTest, ModalStateSparesTheWindowNamedAsException)
+{
+    UseFakes();
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    auto* upload = new QDialog(frame);
+    upload->show();
+    frame->EnterModalState(upload);
+    EXPECT_TRUE(upload->isEnabled());
+    EXPECT_FALSE(frame->menuBar()->isEnabled());
+    frame->LeaveModalState();
+    EXPECT_TRUE(upload->isEnabled());
+    delete upload;
 }

@@ -40,6 +40,25 @@ public:
     }
     void CloseDocument() override { ++closed; }
     void OnAppNotify(IBoardDocument*, int type, void*) override { notifications.push_back(type); }
+    bool GetCommandState(unsigned id, bool& enabled, bool& checked) const override
+    {
+        auto it = commandStates.find(id);
+        if (it == commandStates.end())
+            return false;
+        enabled = it->second.enabled;
+        checked = it->second.checked;
+        return true;
+    }
+    bool OnCommand(unsigned id) override
+    {
+        commands.push_back(id);
+        return true;
+    }
+
+    struct CommandState {
+        bool enabled;
+        bool checked;
+    };
 
     CMainApp& m_app;
     TQ8_HANDLE device;
@@ -50,6 +69,8 @@ public:
     int applied = 0;
     int closed = 0;
     std::vector<int> notifications;
+    std::map<unsigned, CommandState> commandStates; // commands the document serves
+    std::vector<unsigned> commands;                  // commands it ran
     std::function<void(FakeDoc&)> onStart;
     static inline std::vector<TQ8_HANDLE> order;
 };
