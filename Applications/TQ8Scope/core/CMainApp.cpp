@@ -49,8 +49,9 @@ CMainApp::CMainApp()
 {
     g_app = this;
     m_workspace = std::make_unique<CStartupWorkspace>(*this);
+    // The workspace may be replaced before start-up: ask it when the document is made.
     m_documentFactory = [this](TQ8_HANDLE device, uint32_t flags) {
-        return std::make_unique<CMainDoc>(this, nullptr, device, flags);
+        return std::make_unique<CMainDoc>(this, GetDeviceManager(), device, flags);
     };
 }
 
@@ -70,6 +71,11 @@ CMainApp* CMainApp::Instance()
 void CMainApp::SetWorkspace(std::unique_ptr<IWorkspaceTQ8> workspace)
 {
     m_workspace = std::move(workspace);
+}
+
+CDeviceManagerTQ8* CMainApp::GetDeviceManager() const
+{
+    return m_workspace ? m_workspace->GetDeviceManager() : nullptr;
 }
 
 void CMainApp::SetDocumentFactory(DocumentFactory factory)

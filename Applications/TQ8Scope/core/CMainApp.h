@@ -16,6 +16,7 @@
 #include "IBoardDocument.h"
 #include "IWorkspaceTQ8.h"
 
+class CDeviceManagerTQ8;
 class CMainFrame;
 
 inline constexpr wchar_t kAppTitle[] = L"TQ3300 Scope";
@@ -44,6 +45,8 @@ public:
 
     CPersistentOpts& GetPersistentOpts() { return m_options; }
     IWorkspaceTQ8& GetWorkspace() { return *m_workspace; }
+    // The workspace's device manager; null while the workspace has none.
+    CDeviceManagerTQ8* GetDeviceManager() const;
     CMainFrame* GetMainFrame() const { return m_mainFrame.get(); }
     const CMyCommandLineInfo& GetCommandLineInfo() const { return m_cmdInfo; }
     bool IsUnsafeMode() const { return m_unsafe; }

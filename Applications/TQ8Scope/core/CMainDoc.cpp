@@ -6,15 +6,27 @@
 #include <filesystem>
 #include <vector>
 
-#include <QGuiApplication>
+#include <cmath>
+
+#include <QApplication>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <QWidget>
 
 #include "CAcquisitionThread.h"
+#include "CChildFrame.h"
 #include "CDeviceManagerTQ8.h"
 #include "CMainApp.h"
 #include "CMainFrame.h"
+#include "CommandIds.h"
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
 #include "FileDialog.h"
+#include "IActionForm.h"
+#include "IDataForm.h"
+#include "IDocView.h"
+#include "IFreqDomainWindow.h"
+#include "IScopePanel.h"
 #include "PersistentOptsKeys.h"
 #include "TextConv.h"
 
@@ -27,6 +39,9 @@ constexpr int32_t kStandby = 1;
 constexpr unsigned kStatusMs = 2500;
 constexpr wchar_t kSettingsFilter[] = L"TQ3300 Settings Files (*.tq8set)|*.tq8set|All Files (*.*)|*.*||";
 constexpr wchar_t kAcquisitionErrorPrefix[] = L"An error occurred during acquisition: ";
+constexpr wchar_t kFirmwareFilter[] =
+    L"TQ3300 Firmware Update Files (*.tq8fw)|*.tq8fw|XSVF Files (*.xsvf)|*.xsvf|All Files (*.*)|*.*||";
+constexpr unsigned kActiveDelayMs = 400;
 
 std::wstring FileNameOf(const std::wstring& path)
 {
@@ -56,16 +71,37 @@ CMainDoc::CMainDoc(CMainApp* app, CDeviceManagerTQ8* devices, TQ8_HANDLE device,
 {
     m_flags = (m_flags & ~docstate::kHandOver) | (handOverFlags & docstate::kHandOver);
     m_thread = std::make_unique<CAcquisitionThread>(this);
+    m_activeTimer.setSingleShot(true);
+    connect(&m_activeTimer, &QTimer::timeout, this, [this] {
+        if (m_flags & docstate::kAcquiring)
+            MarkAcquisitionActive();
+    });
     LoadDocOptions();
-    if (m_devices && m_device)
-        m_devices->SetDocument(m_device, this);
-    UpdateTitle();
+    AttachDevice();
 }
 
 CMainDoc::~CMainDoc()
 {
     ReleaseDevice();
     SaveDocOptions();
+    m_freqDomain.reset();
+    m_driverStats.reset();
+    // An upload window still open would call back into a document that is gone.
+    if (m_firmwareUpload)
+        delete m_firmwareUpload.data();
+}
+
+void CMainDoc::AttachDevice()
+{
+    m_wsData.Reset();
+    if (m_devices && m_device)
+        m_devices->SetDocument(m_device, this);
+    UpdateTitle();
+    if (m_app && m_device)
+        if (CRecParamsManager* recParams = m_app->GetWorkspace().GetRecParamsManager())
+            recParams->AddDevice(m_device);
+    if (m_device && !(m_app && m_app->IsUnsafeMode()) && InIdleModeTQ8(m_device) != 0 && ValidateEeprom(true))
+        ShowStatusText(L"Configuration EEPROM validated", kStatusMs);
 }
 
 // ---- State ------------------------------------------------------------------
@@ -100,6 +136,8 @@ uint32_t CMainDoc::GetControlPanelPageMask() const
 void CMainDoc::SetLimitPlotData(bool on)
 {
     m_flags = on ? (m_flags | docstate::kLimitPlotData) : (m_flags & ~docstate::kLimitPlotData);
+    if (m_scopePanel)
+        m_scopePanel->ApplySampleLimit(GetPlotDataLimit());
 }
 
 void CMainDoc::SetAlwaysForceTrigger(bool on)
@@ -154,9 +192,14 @@ CMainDoc* CMainDoc::DocumentOf(TQ8_HANDLE device) const
     return (m_devices && device) ? m_devices->GetDocument(device) : nullptr;
 }
 
+TQ8_HANDLE CMainDoc::GetControllerDevice() const
+{
+    return m_devices ? m_devices->GetController(m_device) : nullptr;
+}
+
 CMainDoc* CMainDoc::GetControllerDocument() const
 {
-    return m_devices ? DocumentOf(m_devices->GetController(m_device)) : nullptr;
+    return DocumentOf(GetControllerDevice());
 }
 
 void CMainDoc::SetControlled(TQ8_HANDLE controller)
@@ -241,8 +284,9 @@ void CMainDoc::LoadDocOptions()
     CPersistentOpts& options = m_app->GetPersistentOpts();
     options.GetItemUInt(opts::kDocStartSample, m_startSample, m_startSample);
     options.GetItemUInt(opts::kDocSampleCount, m_sampleCount, m_sampleCount);
-    options.GetItemUInt(opts::kSaveDataFlags, m_saveDataFlags, opts::kSaveDataFlagsDefault);
-    m_saveDataFlags &= ~opts::kSaveDataFlagNotKept;
+    uint32_t saveFlags = opts::kSaveDataFlagsDefault;
+    options.GetItemUInt(opts::kSaveDataFlags, saveFlags, opts::kSaveDataFlagsDefault);
+    m_saveCtx.SetStoredFlags(saveFlags);
 }
 
 void CMainDoc::SaveDocOptions()
@@ -252,7 +296,7 @@ void CMainDoc::SaveDocOptions()
     CPersistentOpts& options = m_app->GetPersistentOpts();
     options.SetItemUInt(opts::kDocStartSample, m_startSample);
     options.SetItemUInt(opts::kDocSampleCount, m_sampleCount);
-    options.SetItemUInt(opts::kSaveDataFlags, m_saveDataFlags & ~opts::kSaveDataFlagNotKept);
+    options.SetItemUInt(opts::kSaveDataFlags, m_saveCtx.GetStoredFlags());
 }
 
 // ---- Settings files -----------------------------------------------------------
@@ -493,6 +537,8 @@ void CMainDoc::FreeDmaBuffer()
 
 bool CMainDoc::PrepareDirectRead(uint32_t& remembered, uint32_t& readLength)
 {
+    if (!ApplyDataFormRegion())
+        return false;
     readLength = m_sampleCount != 0 ? m_sampleCount : remembered;
     if (readLength != 0)
         remembered = readLength;
@@ -505,7 +551,8 @@ bool CMainDoc::PrepareDirectRead(uint32_t& remembered, uint32_t& readLength)
     return true;
 }
 
-bool CMainDoc::FinishDirectRead(int32_t waitResult, const wchar_t* timeoutText, const wchar_t* failurePrefix)
+bool CMainDoc::FinishDirectRead(int32_t waitResult, uint32_t readLength, const wchar_t* timeoutText,
+                                const wchar_t* failurePrefix)
 {
     if (waitResult == TQ8_ERR_TIMEOUT) {
         ShowStatusText(timeoutText, 0);
@@ -513,7 +560,13 @@ bool CMainDoc::FinishDirectRead(int32_t waitResult, const wchar_t* timeoutText, 
         ShowDeviceErrorBox(waitResult, failurePrefix, m_device);
         return false;
     }
-    // The scope panel shows the buffer as its snapshot here once it exists.
+    if (!m_scopePanel)
+        return true;
+    m_flags |= docstate::kBoardMemoryData;
+    const int32_t channels = GetChannelCountFromChanSelTQ8(GetActiveChannelsTQ8(m_device, 1));
+    if (!m_scopePanel->ShowSnapshot(m_dmaBuffer, readLength, channels, 0, m_device))
+        return false;
+    m_dmaValid = readLength;
     return true;
 }
 
@@ -529,7 +582,7 @@ bool CMainDoc::ReadSampleRam()
     }
     const int32_t wait = WaitForTransferCompleteTQ8(m_device, 1000);
     SetOperatingModeTQ8(m_device, kStandby);
-    return FinishDirectRead(wait, L"Warning: Transfer timed out", L"Failed to wait for transfer complete: ");
+    return FinishDirectRead(wait, readLength, L"Warning: Transfer timed out", L"Failed to wait for transfer complete: ");
 }
 
 bool CMainDoc::AcquirePciBuffered()
@@ -551,27 +604,47 @@ bool CMainDoc::AcquirePciBuffered()
     }
     const int32_t wait = WaitForTransferCompleteTQ8(m_device, 10000);
     SetOperatingModeTQ8(m_device, kStandby);
-    return FinishDirectRead(wait, L"Warning: DMA transfer timed out", L"Failed to wait for xfer: ");
+    if (!FinishDirectRead(wait, readLength, L"Warning: DMA transfer timed out", L"Failed to wait for xfer: "))
+        return false;
+    if (m_scopePanel && m_freqDomain && m_freqDomain->Widget()->isVisible() && m_scopePanel->GetSnapshotSourceId() != -1)
+        m_freqDomain->UpdateSpectra(m_scopePanel->GetSnapshotSourceId());
+    return true;
 }
 
 // ---- Document life ------------------------------------------------------------
 
 void CMainDoc::ApplyCommandLineFile()
 {
-    CMainFrame* frame = m_app ? m_app->GetMainFrame() : nullptr;
-    if (frame && frame->GetCommandLineFileKind() == 1)
-        LoadSettingsFile(m_app->GetCommandLineFile());
-    // Firmware uploads and file plotting need windows that come later.
-    if (frame)
-        vlt::PostAppMessage(frame, WM_APP + 2);
+    CMainFrame* frame = MainFrame();
+    if (!frame)
+        return;
+    const std::wstring path = m_app->GetCommandLineFile();
+    switch (frame->GetCommandLineFileKind()) {
+    case 1: LoadSettingsFile(path); break;
+    case 2:
+        // The chain goes on when the upload window closes.
+        if (StartFirmwareUpload(path, true))
+            return;
+        break;
+    case 3:
+        if (m_scopePanel)
+            m_scopePanel->AddFileSource(path);
+        break;
+    default: break;
+    }
+    vlt::PostAppMessage(frame, WM_APP + 2);
 }
 
 void CMainDoc::CloseDocument()
 {
+    EndRecordingSession(nullptr);
     if (m_device && !IsIdle())
         SetOperatingModeTQ8(m_device, kStandby);
     // Sent, so that the main frame's loop has dropped this document before it goes.
     SetContinuousMode(false, false, false);
+    if (m_app && m_device)
+        if (CRecParamsManager* recParams = m_app->GetWorkspace().GetRecParamsManager())
+            recParams->RemoveDevice(m_device);
     ReleaseDevice();
 }
 
@@ -579,6 +652,8 @@ void CMainDoc::ReleaseDevice()
 {
     if (!m_device)
         return;
+    // A session must not outlive the board it records.
+    EndRecordingSession(nullptr);
     StopAcquisitionThread();
     FreeDmaBuffer();
     const TQ8_HANDLE device = m_device;
@@ -595,9 +670,13 @@ void CMainDoc::ShowStatusText(const std::wstring& text, unsigned timeoutMs)
         m_app->GetMainFrame()->ShowStatusText(text, timeoutMs);
 }
 
-void CMainDoc::UpdateAllViews(int, void*)
+void CMainDoc::UpdateAllViews(int hint, void* object)
 {
-    // The views register themselves when they are built.
+    // Over a copy: a view may go away while it updates.
+    const std::vector<IDocView*> views = m_views;
+    for (IDocView* view : views)
+        if (std::find(m_views.begin(), m_views.end(), view) != m_views.end())
+            view->OnDocumentUpdate(nullptr, hint, object);
 }
 
 int CMainDoc::ShowBox(const std::wstring& text, unsigned style)
@@ -654,15 +733,18 @@ bool CMainDoc::StartAcquisition(CMainDoc* controller)
             ShowBox(L"Unsupported acquisition destination", MB_ICONERROR);
             return false;
         }
-        if (!ValidateAcquisitionSettings(operation) || !StartAcquisitionThread())
+        if (!ApplyDataFormRegion() || !ValidateAcquisitionSettings(operation) || !StartAcquisitionThread())
             return false;
         m_threadStartSample = m_startSample;
         m_threadSampleCount = m_sampleCount;
         m_threadOperation = operation;
-        const bool continuous = IsControlled() ? (controller && controller->IsContinuousMode()) : m_continuousChecked;
+        const bool continuous =
+            IsControlled() ? (controller && controller->IsContinuousMode()) : IsAcquireContinuouslyChecked();
         if (continuous) {
             SetContinuousMode(true, true, true);
             m_flags |= docstate::kContinuous;
+        } else {
+            ShowAcquisitionStarted();
         }
     }
     return FinishAcquisitionStart(controller);
@@ -794,7 +876,11 @@ void CMainDoc::OnAcquisitionSucceeded(int32_t, bool continuous)
         return;
     ++m_acquisitionCount;
     m_flags |= docstate::kBoardMemoryData;
-    // The scope panel plots the board here once it exists.
+    if (m_scopePanel) {
+        const int32_t srcId = m_scopePanel->AddBoardSource(m_device, this);
+        if (srcId != -1 && m_freqDomain && m_freqDomain->Widget()->isVisible())
+            m_freqDomain->UpdateSpectra(srcId);
+    }
     if (m_flags & docstate::kStopOnThreshold)
         CheckStopOnThresholdChange();
 }
@@ -814,7 +900,7 @@ void CMainDoc::SetContinuousMode(bool on, bool updateCheckBox, bool post)
     if (!on)
         m_flags &= ~docstate::kContinuous;
     if (updateCheckBox && !IsControlled())
-        m_continuousChecked = on;
+        SetAcquireContinuouslyChecked(on);
     if (on && IsControlled())
         return;
     CMainFrame* frame = m_app ? m_app->GetMainFrame() : nullptr;
@@ -829,6 +915,11 @@ void CMainDoc::SetContinuousMode(bool on, bool updateCheckBox, bool post)
 
 void CMainDoc::SetAcquisitionActive(bool on)
 {
+    if (!on) {
+        m_activeTimer.stop();
+        if (m_actionForm)
+            m_actionForm->SetAcquisitionActiveTimer(0);
+    }
     const uint32_t before = m_flags;
     m_flags = on ? (m_flags | docstate::kShownAcquiring) : (m_flags & ~docstate::kShownAcquiring);
     if (before != m_flags)
@@ -1004,6 +1095,552 @@ bool CMainDoc::CheckSlaveAgainstMaster(TQ8_HANDLE device, uint32_t)
                     MB_ICONERROR);
             return false;
         }
+    }
+    return true;
+}
+
+// ---- Views, forms and the channel arbiter ------------------------------------------
+
+void CMainDoc::AddView(IDocView* view)
+{
+    if (view && std::find(m_views.begin(), m_views.end(), view) == m_views.end())
+        m_views.push_back(view);
+}
+
+void CMainDoc::RemoveView(IDocView* view)
+{
+    std::erase(m_views, view);
+    if (m_scopeView == view)
+        m_scopeView = nullptr;
+}
+
+void CMainDoc::SetScopeView(IDocView* view)
+{
+    m_scopeView = view;
+    const std::vector<IDocView*> views = m_views;
+    for (IDocView* other : views)
+        if (other != view)
+            other->OnDocumentUpdate(view, dochint::kScopeViewReady, nullptr);
+}
+
+void CMainDoc::CloseChildFrame()
+{
+    if (!m_childFrame)
+        return;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(m_childFrame->parentWidget()))
+        sub->close();
+    else
+        m_childFrame->close();
+}
+
+void CMainDoc::OnChannelSourceAdded(uint32_t srcId)
+{
+    if (m_freqDomain)
+        m_freqDomain->OnSourceAdded(srcId);
+}
+
+void CMainDoc::OnChannelSourceRemoved(uint32_t srcId)
+{
+    const std::vector<IDocView*> views = m_views;
+    for (IDocView* view : views)
+        if (dynamic_cast<IScopePanel*>(view) != m_scopePanel || !m_scopePanel)
+            view->OnDocumentUpdate(nullptr, dochint::kSourceRemoved, &srcId);
+    if (m_freqDomain)
+        m_freqDomain->OnSourceRemoved(srcId);
+}
+
+void CMainDoc::OnPlotSelectionChange()
+{
+    if (m_freqDomain && m_freqDomain->Widget()->isVisible())
+        m_freqDomain->OnPlotSelectionChanged();
+}
+
+HRESULT CMainDoc::ChannelArbiter::QueryInterface(const IID& iid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    if (iid == IScopeTQ8ChannelArbiter::iid || iid == IUnknown::iid) {
+        *ppv = static_cast<IScopeTQ8ChannelArbiter*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+// The document's life belongs to its window; the count only answers callers.
+uint32_t CMainDoc::ChannelArbiter::AddRef()
+{
+    return ++m_doc.m_arbiterRefs;
+}
+
+uint32_t CMainDoc::ChannelArbiter::Release()
+{
+    return m_doc.m_arbiterRefs > 1 ? --m_doc.m_arbiterRefs : 1;
+}
+
+HRESULT CMainDoc::ChannelArbiter::SafeToObtainChannelData(uint32_t srcId)
+{
+    return m_doc.SafeToObtainChannelData(srcId) == kArbiterOk ? S_OK : S_FALSE;
+}
+
+HRESULT CMainDoc::ChannelArbiter::OnScopeNeedsDataWhenAvailable(uint32_t)
+{
+    return S_OK;
+}
+
+bool CMainDoc::ApplyDataFormRegion()
+{
+    return !m_dataForm || m_dataForm->ApplyActiveMemoryRegion();
+}
+
+CMainFrame* CMainDoc::MainFrame() const
+{
+    return m_app ? m_app->GetMainFrame() : nullptr;
+}
+
+bool CMainDoc::IsAcquireContinuouslyChecked() const
+{
+    return m_actionForm ? m_actionForm->IsAcquireContinuouslyChecked() : m_continuousChecked;
+}
+
+void CMainDoc::SetAcquireContinuouslyChecked(bool on)
+{
+    if (m_actionForm)
+        m_actionForm->SetAcquireContinuouslyChecked(on);
+    else
+        m_continuousChecked = on;
+}
+
+void CMainDoc::ShowAcquisitionStarted()
+{
+    if (m_actionForm)
+        m_actionForm->SetAcquisitionActiveTimer(kActiveDelayMs);
+    else
+        m_activeTimer.start(int(kActiveDelayMs));
+}
+
+// ---- Sync device, rate and workspace state ------------------------------------------
+
+void CMainDoc::SetSyncDevice(int32_t syncDeviceId, int32_t outputIndex)
+{
+    if (syncDeviceId == m_syncDeviceId)
+        return;
+    m_syncDeviceId = syncDeviceId;
+    m_syncOutputIndex = syncDeviceId != 0 ? outputIndex : -1;
+    UpdateAllViews(dochint::kSyncDevice, &m_syncDeviceId);
+}
+
+double CMainDoc::GetAcquisitionRate(bool actual) const
+{
+    double rate = 0.0;
+    if (!m_device)
+        return rate;
+    if (actual)
+        GetActualAdcAcqRateTQ8(m_device, &rate);
+    else
+        GetEffectiveAcqRateTQ8(m_device, &rate);
+    return rate;
+}
+
+void CMainDoc::WriteWorkspaceState(std::string& out) const
+{
+    m_wsData.WriteXml(out);
+}
+
+bool CMainDoc::ReadWorkspaceState(xmlNode* deviceElement)
+{
+    return m_wsData.ReadXml(deviceElement);
+}
+
+// ---- EEPROM and register cache -------------------------------------------------------
+
+bool CMainDoc::ValidateEeprom(bool silent)
+{
+    const int32_t result = ValidateConfigEepromTQ8(m_device);
+    constexpr wchar_t prefix[] = L"Configuration EEPROM validation failed: ";
+    if (result == 0) {
+        if (!silent)
+            ShowBox(L"Configuration EEPROM validated with no errors", MB_OK);
+        return true;
+    }
+    if (result == TQ8_ERR_EEPROM_INVALID) {
+        std::wstring text;
+        FormatDeviceErrorText(text, result, prefix, m_device);
+        ShowBox(text + L"\n\nIf this is a device firmware problem, powering down the system may be necessary to "
+                       L"restore the firmware to a valid state",
+                MB_ICONERROR);
+    } else {
+        ShowDeviceErrorBox(result, prefix, m_device);
+    }
+    return false;
+}
+
+bool CMainDoc::RefreshRegisterCache(bool fromHardware)
+{
+    const int32_t result = RefreshLocalRegisterCacheTQ8(m_device, fromHardware ? 1 : 0);
+    if (result != 0) {
+        ShowDeviceErrorBox(result, L"Failed to refresh local register cache: ", nullptr);
+        return false;
+    }
+    UpdateAllViews(dochint::kBoardSettings);
+    ShowStatusText(L"Local register cache refreshed", kStatusMs);
+    return true;
+}
+
+void CMainDoc::OnCopySettingsFrom()
+{
+    if (!m_devices)
+        return;
+    CDeviceManagerTQ8::HandleList list;
+    if (!m_devices->SelectDevices(list, CDeviceManagerTQ8::kWithDocument,
+                                  CDeviceManagerTQ8::kSelSingle | CDeviceManagerTQ8::kSelAlwaysAsk,
+                                  L"Copy settings from which TQ3300 device?", {m_device}) ||
+        list.empty())
+        return;
+    CMainDoc* other = DocumentOf(list.front());
+    if (!other || other == this)
+        return;
+    const int32_t result = CopySettingsFrom(*other);
+    if (result != 0)
+        ShowDeviceErrorBox(result, L"Failed to copy hardware settings: ", m_device);
+}
+
+// ---- Tool windows and firmware upload ----------------------------------------------------
+
+CMainDoc::ToolWindowFactories& CMainDoc::Factories()
+{
+    static ToolWindowFactories factories;
+    return factories;
+}
+
+// Minimised: restore; hidden: show; visible: hide. true when now shown.
+bool CMainDoc::ToggleToolWindow(QWidget* window)
+{
+    if (window->isMinimized()) {
+        window->showNormal();
+        return true;
+    }
+    if (window->isHidden()) {
+        window->show();
+        window->raise();
+        return true;
+    }
+    window->hide();
+    return false;
+}
+
+namespace {
+void CentreOn(QWidget* window, QWidget* over)
+{
+    window->adjustSize();
+    const QRect area = over ? over->frameGeometry() : window->screen()->availableGeometry();
+    window->move(area.center() - window->rect().center());
+}
+} // namespace
+
+void CMainDoc::OnFrequencyDomain()
+{
+    if (!m_freqDomain) {
+        if (!Factories().freqDomain)
+            return;
+        std::unique_ptr<IFreqDomainWindow> window(Factories().freqDomain(*this, MainFrame()));
+        if (!window || !window->Widget()) {
+            ShowBox(L"Failed to create Frequency Domain window", MB_ICONERROR);
+            return;
+        }
+        m_freqDomain = std::move(window);
+        m_freqDomain->LoadOptions();
+        CentreOn(m_freqDomain->Widget(), MainFrame());
+        m_freqDomain->Widget()->hide();
+    }
+    if (ToggleToolWindow(m_freqDomain->Widget()))
+        m_freqDomain->UpdateSpectra(-1);
+}
+
+void CMainDoc::OnDriverStatistics()
+{
+    if (!m_driverStats) {
+        if (!Factories().driverStatistics)
+            return;
+        std::unique_ptr<QWidget> window(Factories().driverStatistics(*this, MainFrame()));
+        if (!window) {
+            ShowBox(L"Failed to create Driver Statisics window", MB_ICONERROR);
+            return;
+        }
+        m_driverStats = std::move(window);
+        CentreOn(m_driverStats.get(), MainFrame());
+        m_driverStats->hide();
+    }
+    ToggleToolWindow(m_driverStats.get());
+}
+
+void CMainDoc::OnUploadFirmware()
+{
+    if (IsDeviceRemoteTQ8(m_device) >= 1) {
+        ShowBox(L"Remote firmware uploading is not supported", MB_ICONERROR);
+        return;
+    }
+    vlt::FileDialogRequest request;
+    request.filter = kFirmwareFilter;
+    request.pathMustExist = true;
+    request.title = L"Upload or Verify TQ3300 Firmware";
+    if (std::optional<std::wstring> chosen = vlt::ShowFileDialog(request))
+        StartFirmwareUpload(*chosen, false);
+}
+
+bool CMainDoc::StartFirmwareUpload(const std::wstring& path, bool fromCommandLine)
+{
+    if (path.empty() || !Factories().firmwareUpload)
+        return false;
+    if (!IsIdle()) {
+        ShowBox(L"Firmware upload failed: TQ3300 is currently busy", MB_ICONERROR);
+        return false;
+    }
+    m_flags = fromCommandLine ? (m_flags | docstate::kFirmwareFromCommandLine)
+                              : (m_flags & ~docstate::kFirmwareFromCommandLine);
+    CMainFrame* frame = MainFrame();
+    if (frame)
+        frame->EnterModalState();
+    QWidget* window = Factories().firmwareUpload(*this, path, frame);
+    if (!window) {
+        if (frame)
+            frame->LeaveModalState();
+        m_flags &= ~docstate::kFirmwareFromCommandLine;
+        ShowBox(L"Failed to create firmware upload window", MB_ICONERROR);
+        return false;
+    }
+    m_firmwareUpload = window;
+    CentreOn(window, frame);
+    window->show();
+    return true;
+}
+
+void CMainDoc::OnFirmwareUploadDlgClosed()
+{
+    CMainFrame* frame = MainFrame();
+    if (frame) {
+        frame->LeaveModalState();
+        frame->activateWindow();
+    }
+    m_firmwareUpload = nullptr;
+    if (m_flags & docstate::kFirmwareFromCommandLine) {
+        m_flags &= ~docstate::kFirmwareFromCommandLine;
+        if (frame)
+            vlt::PostAppMessage(frame, WM_APP + 2);
+    }
+}
+
+// ---- Recording sessions -----------------------------------------------------------------
+
+int32_t CMainDoc::AllocateSnapshotBuffer(uint32_t bytes, bool force)
+{
+    if (m_snapshot && (force || m_snapshotSize < bytes)) {
+        m_snapshot.reset();
+        m_snapshotSize = m_snapshotSamples = 0;
+    }
+    if (m_snapshot)
+        return 0;
+    m_snapshot.reset(new (std::nothrow) uint8_t[std::max<uint32_t>(bytes, 1)]);
+    if (!m_snapshot)
+        return TQ8_ERR_NO_MEMORY;
+    m_snapshotSize = bytes;
+    return 0;
+}
+
+uint32_t CMainDoc::SnapshotIntervalCount(double rateMHz, uint32_t transferSamples, uint32_t freqMs)
+{
+    const double perSecond = std::trunc(rateMHz * 1000000.0 / double(transferSamples));
+    const double count = perSecond * double(freqMs / 1000);
+    // Also catches a rate the library could not give (NaN, 0 transfers).
+    if (!std::isfinite(count) || count <= 0.0)
+        return 0;
+    return count >= double(UINT32_MAX) ? UINT32_MAX : uint32_t(count);
+}
+
+bool CMainDoc::PrepareRecordingSnapshot(CRecParamsManager& manager, CRecParamsManager::CDevState& params)
+{
+    if (m_scopePanel)
+        m_scopePanel->RemoveSnapshotSource();
+    const int32_t result = AllocateSnapshotBuffer(manager.SnapshotSamples, false);
+    if (result != 0) {
+        ShowDeviceErrorBox(result, L"Failed to allocate data snapshot buffer: ", nullptr);
+        return false;
+    }
+    TQ8_REC_SESSION_PARAMS& record = params.SessionParams;
+    record.Rsp_flags |= TQ8_RSP_FLAG_SNAPSHOTS;
+    record.Rsp_snapshotSamples = manager.SnapshotSamples;
+    record.Rsp_snapshotIntervalCount = 0;
+    record.Rsp_snapshotIntervalMs = 0;
+    if (!IsVirtualDevice() && params.RecParams.RecType == CRecParams::kRecTypeToHost &&
+        GetTriggerModeTQ8(m_device, 1) != 1)
+        record.Rsp_snapshotIntervalCount =
+            SnapshotIntervalCount(GetAcquisitionRate(false), record.Rsp_transferSamples, manager.SnapshotFreqMs);
+    if (record.Rsp_snapshotIntervalCount == 0)
+        record.Rsp_snapshotIntervalMs = manager.SnapshotFreqMs;
+    return true;
+}
+
+bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsManager::CDevState& params)
+{
+    if (!IsIdle() || m_session) {
+        ShowDeviceErrorBox(TQ8_ERR_BUSY, L"Cannot ready recording: ", m_device);
+        return false;
+    }
+    // A refused check or a failed snapshot buffer stops the recording here.
+    if (!ValidateAcquisitionSettings(CAcquisitionThread::kOpRecording) || !PrepareRecordingSnapshot(manager, params))
+        return false;
+    if (m_scopePanel)
+        m_scopePanel->RemoveBoardSource();
+    TQ8_REC_SESSION session = nullptr;
+    const int32_t result = CreateRecordingSessionTQ8(m_device, &params.SessionParams, &session);
+    if (result != 0) {
+        ShowDeviceErrorBox(result, L"Failed to create recording session: ", m_device);
+        return false;
+    }
+    m_session = session;
+    return true;
+}
+
+bool CMainDoc::ArmRecordingSession()
+{
+    if (!m_session)
+        return false;
+    const int32_t result = ArmRecordingSessionTQ8(m_session);
+    if (result != 0) {
+        DeleteRecordingSessionTQ8(m_session);
+        m_session = nullptr;
+        ShowDeviceErrorBox(result, L"Failed to arm recording thread: ", m_device);
+        return false;
+    }
+    m_flags |= docstate::kRecording;
+    UpdateAllViews(dochint::kAcquisitionState, this);
+    return true;
+}
+
+bool CMainDoc::EndRecordingSession(uint32_t* outFlags)
+{
+    if (m_session) {
+        AbortRecordingSessionTQ8(m_session);
+        uint32_t flags = 0;
+        if (GetRecordingSessionOutFlagsTQ8(m_session, &flags) == 0 && outFlags)
+            *outFlags = flags;
+        DeleteRecordingSessionTQ8(m_session);
+        m_session = nullptr;
+    }
+    if (m_flags & docstate::kRecording) {
+        m_flags &= ~docstate::kRecording;
+        UpdateAllViews(dochint::kAcquisitionState);
+    }
+    return true;
+}
+
+void CMainDoc::ShowRecordingSnapshot(CRecParamsManager& manager)
+{
+    if (!m_scopePanel || !m_session || !m_snapshot)
+        return;
+    // The buffer may be smaller than the current setting asks for.
+    const uint32_t wanted = std::min(manager.SnapshotSamples, m_snapshotSize);
+    uint32_t count = 0;
+    uint32_t counter = 0;
+    if (GetRecordingSnapshotTQ8(m_session, m_snapshot.get(), wanted, &count, &counter) != 0 || count == 0)
+        return;
+    m_snapshotSamples = std::min(count, wanted);
+    const int32_t channels = GetChannelCountFromChanSelTQ8(GetActiveChannelsTQ8(m_device, 1));
+    m_scopePanel->ShowSnapshot(m_snapshot.get(), m_snapshotSamples, channels, 0, m_device);
+    if (m_freqDomain) {
+        QWidget* window = m_freqDomain->Widget();
+        if (window->isVisible() && !window->isMinimized())
+            m_freqDomain->UpdateSpectra(m_scopePanel->GetSnapshotSourceId());
+    }
+}
+
+// ---- Commands of the document's menu ---------------------------------------------------------
+
+size_t CMainDoc::CountDocuments() const
+{
+    if (m_devices) {
+        CDeviceManagerTQ8::HandleList list;
+        m_devices->GetDevicesWithDocument(list);
+        return list.size();
+    }
+    CMainFrame* frame = MainFrame();
+    return frame ? frame->GetDocuments().size() : 1;
+}
+
+bool CMainDoc::GetCommandState(unsigned id, bool& enabled, bool& checked) const
+{
+    const bool idle = IsIdle() && m_device;
+    checked = false;
+    if (id >= cmd::kFileMruFirst && id <= cmd::kFileMruLast) {
+        enabled = m_app && id - cmd::kFileMruFirst < m_app->GetRecentFileList().GetSize();
+        return true;
+    }
+    const ToolWindowFactories& factories = Factories();
+    switch (id) {
+    case cmd::kOpenSettings:
+    case cmd::kSetPowerupDefaults:
+    case cmd::kRewriteHardwareSettings:
+    case cmd::kValidateEeprom:
+    case cmd::kRefreshFromDriver:
+    case cmd::kRefreshFromHardware: enabled = idle; return true;
+    case cmd::kUploadFirmware: enabled = idle && bool(factories.firmwareUpload); return true;
+    case cmd::kSaveBoardData: enabled = idle && bool(factories.saveBoardData); return true;
+    case cmd::kCalibrateAdcs: enabled = idle && bool(factories.calibrateAdcs); return true;
+    case cmd::kSaveSettings:
+    case cmd::kSaveSettingsAs: enabled = m_device != nullptr; return true;
+    // Mail is not part of this system's desktop.
+    case cmd::kSendSettings: enabled = false; return true;
+    case cmd::kPlotDataInScope: enabled = m_scopePanel != nullptr; return true;
+    case cmd::kFrequencyDomain:
+        enabled = m_freqDomain || factories.freqDomain;
+        checked = m_freqDomain && m_freqDomain->Widget()->isVisible();
+        return true;
+    case cmd::kDriverStatistics:
+        enabled = m_driverStats || factories.driverStatistics;
+        checked = m_driverStats && m_driverStats->isVisible();
+        return true;
+    case cmd::kCopySettingsFrom: {
+        CDeviceManagerTQ8::HandleList all;
+        if (m_devices)
+            m_devices->GetDevices(all, CDeviceManagerTQ8::kAllDevices);
+        enabled = idle && all.size() > 1;
+        return true;
+    }
+    case cmd::kCopySettingsToAll:
+    case cmd::kCopySettingsToSelected: enabled = idle && CountDocuments() > 1; return true;
+    default: return false;
+    }
+}
+
+bool CMainDoc::OnCommand(unsigned id)
+{
+    bool enabled = false, checked = false;
+    if (!GetCommandState(id, enabled, checked) || !enabled)
+        return false;
+    if (id >= cmd::kFileMruFirst && id <= cmd::kFileMruLast) {
+        OnOpenRecentSettings(id - cmd::kFileMruFirst);
+        return true;
+    }
+    switch (id) {
+    case cmd::kOpenSettings: LoadSettingsFile(std::wstring()); break;
+    case cmd::kSaveSettings: OnSaveSettings(); break;
+    case cmd::kSaveSettingsAs: OnSaveSettingsAs(); break;
+    case cmd::kSaveBoardData: Factories().saveBoardData(*this); break;
+    case cmd::kPlotDataInScope: m_scopePanel->OnOpenFileForPlotting(); break;
+    case cmd::kFrequencyDomain: OnFrequencyDomain(); break;
+    case cmd::kDriverStatistics: OnDriverStatistics(); break;
+    case cmd::kSetPowerupDefaults: OnSetPowerupDefaults(); break;
+    case cmd::kRewriteHardwareSettings: OnRewriteHardwareSettings(); break;
+    case cmd::kValidateEeprom: ValidateEeprom(false); break;
+    case cmd::kCalibrateAdcs: Factories().calibrateAdcs(*this, m_lastAdcChoice); break;
+    case cmd::kCopySettingsFrom: OnCopySettingsFrom(); break;
+    case cmd::kCopySettingsToAll: CopySettingsToDevices(true); break;
+    case cmd::kCopySettingsToSelected: CopySettingsToDevices(false); break;
+    case cmd::kRefreshFromDriver: RefreshRegisterCache(false); break;
+    case cmd::kRefreshFromHardware: RefreshRegisterCache(true); break;
+    case cmd::kUploadFirmware: OnUploadFirmware(); break;
+    default: return false;
     }
     return true;
 }

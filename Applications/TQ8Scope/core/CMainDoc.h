@@ -6,23 +6,39 @@
 // It is also the plot's channel arbiter. UI thread only, except the
 // acquisition thread it owns.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <QObject>
+#include <QPointer>
+#include <QTimer>
 
 #include "AppMessages.h"
+#include "CMainDocWsData.h"
+#include "CRecParamsManager.h"
+#include "CSaveBrdDataCtx.h"
 #include "IBoardDocument.h"
+#include "TQ8UI.h"
 
 class CAcquisitionThread;
 class CDeviceManagerTQ8;
 class CMainApp;
+class CMainFrame;
+class IActionForm;
+class IDataForm;
+class IDocView;
+class IFreqDomainWindow;
+class IScopePanel;
+class QWidget;
 
 // Update hints the document sends to its views.
 namespace dochint {
 constexpr int kRelationsChanged = 1;
 constexpr int kScopeViewReady = 2;
+constexpr int kSourceRemoved = 3;
 constexpr int kControllerRole = 4;
 constexpr int kTriggerMode = 5;
 constexpr int kAcquisitionState = 6;
@@ -31,6 +47,7 @@ constexpr int kPlotCleared = 8;
 constexpr int kAcquisitionRegion = 9;
 constexpr int kClock = 10;
 constexpr int kMasterClock = 11;
+constexpr int kSyncDevice = 12;
 constexpr int kPlotOptions = 13;
 constexpr int kDeviceList = 14;
 constexpr int kBeforeWorkspaceSave = 16;
@@ -40,6 +57,7 @@ constexpr int kAfterWorkspaceLoad = 17;
 namespace docstate {
 constexpr uint32_t kShownAcquiring = 0x4;
 constexpr uint32_t kBoardMemoryData = 0x10;
+constexpr uint32_t kFirmwareFromCommandLine = 0x80;
 constexpr uint32_t kController = 0x200;
 constexpr uint32_t kControlled = 0x400;
 constexpr uint32_t kNoPlot = 0x1000;
@@ -69,6 +87,52 @@ public:
     void ApplyCommandLineFile() override;
     void CloseDocument() override;
     void OnAppNotify(IBoardDocument* sender, int type, void* object) override;
+    bool GetCommandState(unsigned id, bool& enabled, bool& checked) const override;
+    bool OnCommand(unsigned id) override;
+
+    // ---- Views and forms (each registers itself when it is created)
+    void AddView(IDocView* view);
+    void RemoveView(IDocView* view);
+    CChildFrame* GetChildFrame() const { return m_childFrame; }
+    IDocView* GetScopeView() const { return m_scopeView; }
+    // Stores the plot view, then tells the other views (hint 2).
+    void SetScopeView(IDocView* view);
+    IScopePanel* GetScopeFormView() const { return m_scopePanel; }
+    void SetScopeFormView(IScopePanel* panel) { m_scopePanel = panel; }
+    void SetDataForm(IDataForm* form) { m_dataForm = form; }
+    IActionForm* GetActionForm() const { return m_actionForm; }
+    void SetActionForm(IActionForm* form) { m_actionForm = form; }
+    // Asks the MDI area to close the document's window.
+    void CloseChildFrame();
+    void OnChannelSourceAdded(uint32_t srcId);
+    void OnChannelSourceRemoved(uint32_t srcId);
+    void OnPlotSelectionChange();
+    // The plot control's channel arbiter; lives as long as the document.
+    IScopeTQ8ChannelArbiter* GetChannelArbiter() { return &m_arbiter; }
+    // The document's reference count as the arbiter's callers see it.
+    uint32_t GetArbiterRefCount() const { return m_arbiterRefs; }
+
+    // ---- Tool windows. Each kind of window registers how it is made; a
+    // command whose window kind is not registered is disabled.
+    struct ToolWindowFactories {
+        std::function<IFreqDomainWindow*(CMainDoc&, QWidget* parent)> freqDomain;
+        std::function<QWidget*(CMainDoc&, QWidget* parent)> driverStatistics;
+        // The upload window calls OnFirmwareUploadDlgClosed when it goes away.
+        std::function<QWidget*(CMainDoc&, const std::wstring& path, QWidget* parent)> firmwareUpload;
+        // Modal dialogs: save board memory, and ADC calibration with the
+        // last ADC choice (0 both, 1 ADC#1, 2 ADC#2), which they may change.
+        std::function<void(CMainDoc&)> saveBoardData;
+        std::function<void(CMainDoc&, int32_t& adcChoice)> calibrateAdcs;
+    };
+    static ToolWindowFactories& Factories();
+    void OnFrequencyDomain();
+    void OnDriverStatistics();
+    IFreqDomainWindow* GetFreqDomainWindow() const { return m_freqDomain.get(); }
+    QWidget* GetDriverStatisticsWindow() const { return m_driverStats.get(); }
+    void OnUploadFirmware();
+    bool StartFirmwareUpload(const std::wstring& path, bool fromCommandLine);
+    void OnFirmwareUploadDlgClosed();
+    QWidget* GetFirmwareUploadWindow() const { return m_firmwareUpload.data(); }
 
     // ---- State
     bool IsContinuousMode() const { return m_flags & docstate::kContinuous; }
@@ -86,6 +150,7 @@ public:
     bool IsMaster() const;
     bool IsSlave() const;
     bool IsVirtualDevice() const;
+    TQ8_HANDLE GetControllerDevice() const;
     CMainDoc* GetControllerDocument() const;
     void SetControlled(TQ8_HANDLE controller);
     void RefreshControllerFlag();
@@ -111,7 +176,26 @@ public:
     int32_t GetAcquisitionDestination() const { return m_destination; }
     void SetAcquisitionDestination(int32_t value) { m_destination = value; }
     uint32_t GetAcquisitionCount() const { return m_acquisitionCount; }
-    uint32_t GetSaveDataFlags() const { return m_saveDataFlags; }
+    uint32_t GetSaveDataFlags() const { return m_saveCtx.GetStoredFlags(); }
+    CSaveBrdDataCtx& GetSaveBrdDataCtx() { return m_saveCtx; }
+    CMainDocWsData& GetWsData() { return m_wsData; }
+    double GetMinSnrThreshold() const { return m_minSnr; }
+    void SetMinSnrThreshold(double value) { m_minSnr = value; }
+    int32_t GetLastAdcChoice() const { return m_lastAdcChoice; }
+
+    // ---- External sync device driving the board
+    int32_t GetSyncDeviceId() const { return m_syncDeviceId; }
+    int32_t GetSyncOutputIndex() const { return m_syncOutputIndex; }
+    bool HasSyncOutput() const { return m_syncDeviceId != 0 && m_syncOutputIndex != -1; }
+    // A new id forgets the output; outputIndex is the output of that sync
+    // device that feeds this board (-1 none), as the sync-device manager knows it.
+    void SetSyncDevice(int32_t syncDeviceId, int32_t outputIndex = -1);
+    // The board's acquisition rate in MS/s: actual ADC rate or effective rate.
+    double GetAcquisitionRate(bool actual) const;
+
+    // ---- Workspace state
+    void WriteWorkspaceState(std::string& out) const;
+    bool ReadWorkspaceState(xmlNode* deviceElement);
 
     // ---- Settings files
     const std::wstring& GetSettingsPath() const { return m_settingsPath; }
@@ -129,10 +213,14 @@ public:
     int LoadSettings(const std::wstring& path);
     int32_t CopySettingsFrom(CMainDoc& other);
     void CopySettingsToDevices(bool all);
+    void OnCopySettingsFrom();
 
     // ---- Hardware commands and hints
     void OnSetPowerupDefaults();
     void OnRewriteHardwareSettings();
+    // true when the configuration EEPROM is valid; silent shows nothing on success.
+    bool ValidateEeprom(bool silent);
+    bool RefreshRegisterCache(bool fromHardware);
     void NotifyRelationsChanged() { UpdateAllViews(dochint::kRelationsChanged); }
     void NotifyClockChanged() { UpdateAllViews(dochint::kClock); }
     void NotifyTriggerModeChanged() { UpdateAllViews(dochint::kTriggerMode); }
@@ -163,14 +251,32 @@ public:
     bool ValidateAcquisitionSettings(uint32_t operation);
     bool CheckSlaveAgainstMaster(TQ8_HANDLE device, uint32_t operation);
     void CheckStopOnThresholdChange();
-    // Stand-in for the action form's check box "Acquire continuously".
-    bool IsAcquireContinuouslyChecked() const { return m_continuousChecked; }
-    void SetAcquireContinuouslyChecked(bool on) { m_continuousChecked = on; }
+    // The action form's check box "Acquire continuously" (kept by the
+    // document while there is no action form).
+    bool IsAcquireContinuouslyChecked() const;
+    void SetAcquireContinuouslyChecked(bool on);
     // The threshold condition: true when the signal does not cross the
     // level upward between the two samples.
     static bool ThresholdChanged(uint8_t first, uint8_t second, uint8_t level);
     // The operation of an acquisition destination; 0 for none.
     static uint32_t OperationOfDestination(int32_t destination);
+
+    // ---- Recording sessions (driven by the recording window)
+    int32_t AllocateSnapshotBuffer(uint32_t bytes, bool force);
+    bool CreateRecordingSession(CRecParamsManager& manager, CRecParamsManager::CDevState& params);
+    bool PrepareRecordingSnapshot(CRecParamsManager& manager, CRecParamsManager::CDevState& params);
+    bool ArmRecordingSession();
+    // outFlags may be null.
+    bool EndRecordingSession(uint32_t* outFlags);
+    void ShowRecordingSnapshot(CRecParamsManager& manager);
+    TQ8_REC_SESSION GetRecordingSession() const { return m_session; }
+    const uint8_t* GetSnapshotBuffer() const { return m_snapshot.get(); }
+    uint32_t GetSnapshotBufferSize() const { return m_snapshotSize; }
+    // Samples of the last snapshot fetched into the buffer.
+    uint32_t GetSnapshotSamples() const { return m_snapshotSamples; }
+    // Snapshot interval in transfers: (rate x 1e6 / transfer samples),
+    // truncated, times whole seconds; 0 when that is no finite count.
+    static uint32_t SnapshotIntervalCount(double rateMHz, uint32_t transferSamples, uint32_t freqMs);
 
     // Completions of the acquisition thread.
     intptr_t OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
@@ -184,13 +290,33 @@ protected:
     CMainDoc* DocumentOf(TQ8_HANDLE device) const;
 
 private:
+    class ChannelArbiter : public IScopeTQ8ChannelArbiter {
+    public:
+        explicit ChannelArbiter(CMainDoc& doc) : m_doc(doc) {}
+        HRESULT QueryInterface(const IID& iid, void** ppv) override;
+        uint32_t AddRef() override;
+        uint32_t Release() override;
+        HRESULT SafeToObtainChannelData(uint32_t srcId) override;
+        HRESULT OnScopeNeedsDataWhenAvailable(uint32_t srcId) override;
+
+    private:
+        CMainDoc& m_doc;
+    };
+
+    void AttachDevice();
+    bool ApplyDataFormRegion();
+    CMainFrame* MainFrame() const;
+    size_t CountDocuments() const;
+    bool ToggleToolWindow(QWidget* window);
+    void ShowAcquisitionStarted();
     int ShowBox(const std::wstring& text, unsigned style);
     void ShowAcquisitionError(int32_t code);
     bool FinishAcquisitionStart(CMainDoc* controller);
     void OnAcquisitionSucceeded(int32_t result, bool continuous);
     bool IsChannelActive(int32_t physical) const;
     bool PrepareDirectRead(uint32_t& remembered, uint32_t& readLength);
-    bool FinishDirectRead(int32_t waitResult, const wchar_t* timeoutText, const wchar_t* failurePrefix);
+    bool FinishDirectRead(int32_t waitResult, uint32_t readLength, const wchar_t* timeoutText,
+                          const wchar_t* failurePrefix);
     void FreeDmaBuffer();
 
     CMainApp* m_app;
@@ -201,7 +327,27 @@ private:
     int32_t m_destination = 0;
     uint32_t m_startSample = 0;
     uint32_t m_sampleCount = 32768;
-    uint32_t m_saveDataFlags = 0;
+    CSaveBrdDataCtx m_saveCtx;
+    CMainDocWsData m_wsData;
+    double m_minSnr = -1000.0;
+    int32_t m_lastAdcChoice = 0;
+    int32_t m_syncDeviceId = 0;
+    int32_t m_syncOutputIndex = -1;
+    std::vector<IDocView*> m_views;
+    IDocView* m_scopeView = nullptr;
+    IScopePanel* m_scopePanel = nullptr;
+    IDataForm* m_dataForm = nullptr;
+    IActionForm* m_actionForm = nullptr;
+    QTimer m_activeTimer; // stands in for the action form's delay when there is none
+    std::unique_ptr<IFreqDomainWindow> m_freqDomain;
+    std::unique_ptr<QWidget> m_driverStats;
+    QPointer<QWidget> m_firmwareUpload;
+    ChannelArbiter m_arbiter{*this};
+    uint32_t m_arbiterRefs = 1;
+    TQ8_REC_SESSION m_session = nullptr;
+    std::unique_ptr<uint8_t[]> m_snapshot;
+    uint32_t m_snapshotSize = 0;
+    uint32_t m_snapshotSamples = 0;
     int32_t m_thresholdChannel = 0;
     uint32_t m_thresholdSample = 0;
     uint8_t m_thresholdLevel = 0;
@@ -214,7 +360,7 @@ private:
     uint32_t m_threadStartSample = 0;
     uint32_t m_threadSampleCount = 0;
     int m_threadLastError = 0;
-    bool m_continuousChecked = false;
+    bool m_continuousChecked = false; // while there is no action form
     uint8_t* m_dmaBuffer = nullptr;
     uint32_t m_dmaCapacity = 0;
     uint32_t m_dmaValid = 0;

@@ -1,12 +1,16 @@
 #include "CStartupWorkspace.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include <QMdiSubWindow>
+
+#include "CChildFrame.h"
 #include "CMainApp.h"
+#include "CMainDoc.h"
 #include "CMainFrame.h"
-#include "ErrorBox.h"
+#include "CRecParamsManager.h"
+#include "MessageBox.h"
 #include "PersistentOptsKeys.h"
 #include "TextConv.h"
 
@@ -20,11 +24,17 @@ bool FileExists(const std::wstring& path)
 
 } // namespace
 
-CStartupWorkspace::CStartupWorkspace(CMainApp& app) : m_app(app) {}
+CStartupWorkspace::CStartupWorkspace(CMainApp& app) : m_app(app)
+{
+    m_devices.SetHost(this);
+}
 
 CStartupWorkspace::~CStartupWorkspace()
 {
-    DisconnectAll();
+    // The manager would close its boards in its own destructor, when this
+    // host is already gone.
+    m_devices.CloseAllDevices();
+    m_devices.SetHost(nullptr);
 }
 
 int CStartupWorkspace::ChooseStartType(const CMyCommandLineInfo& cmdInfo, std::wstring& path)
@@ -53,7 +63,7 @@ int CStartupWorkspace::ChooseStartType(const CMyCommandLineInfo& cmdInfo, std::w
 
 bool CStartupWorkspace::Start(const CMyCommandLineInfo& cmdInfo)
 {
-    m_interactive = true;
+    m_devices.SetInteractive(true);
     std::wstring path;
     int type = ChooseStartType(cmdInfo, path);
     if (type == 4)
@@ -71,27 +81,45 @@ bool CStartupWorkspace::Create(int type, const std::wstring&)
     // Without the new-workspace dialog, asking gives an empty workspace.
     if (type == 5)
         type = 0;
-    Close();
-    ConnectAllLocalDevices();
-    std::vector<TQ8_HANDLE> boards;
-    if (type == 1) {
-        for (const auto& entry : m_devices)
-            if (IsDeviceVirtualTQ8(entry.first) <= 0 && !IsRemoteDevice(entry.first))
-                boards.push_back(entry.first);
-    } else if (type == 3) {
-        if (TQ8_HANDLE device = ConnectVirtualDevice())
-            boards.push_back(device);
-    } else if (type != 0) {
+    // Refused before the current workspace is closed, so that nothing is lost.
+    if (type != 0 && type != 1 && type != 3)
         return false;
-    }
-    if (CMainFrame* frame = m_app.GetMainFrame())
+    Close();
+    // Every workspace connects all local boards; those it does not use stay
+    // free for new documents.
+    m_devices.ConnectAllLocalDevices();
+    m_recParams = std::make_unique<CRecParamsManager>();
+    m_recParams->LinkDeviceManager(&m_devices);
+    CDeviceManagerTQ8::HandleList boards;
+    CollectBoards(type, boards);
+    m_devices.BuildMasterSlaveRelations();
+
+    CMainFrame* frame = m_app.GetMainFrame();
+    const bool locked = frame && frame->updatesEnabled();
+    if (frame)
         frame->ShowStatusText(L"Creating documents...", 2500);
+    if (locked)
+        frame->setUpdatesEnabled(false);
     for (TQ8_HANDLE device : boards)
-        if (!m_devices[device])
+        if (!m_devices.GetDocument(device))
             m_app.OpenDeviceDocument(device, docstate::kLimitPlotData);
     m_app.AfterWorkspaceLoad();
+    if (locked)
+        frame->setUpdatesEnabled(true);
     m_modified = false;
     return true;
+}
+
+void CStartupWorkspace::CollectBoards(int type, CDeviceManagerTQ8::HandleList& boards)
+{
+    if (type == 1) {
+        m_devices.GetLocalDevices(boards);
+    } else if (type == 3) {
+        if (TQ8_HANDLE device = m_devices.ConnectVirtualDevice())
+            boards.push_back(device);
+        else if (m_devices.IsInteractive())
+            vlt::ShowMessageBox(m_devices.GetLastErrorText(), MB_ICONERROR);
+    }
 }
 
 bool CStartupWorkspace::Load(const std::wstring&)
@@ -108,120 +136,109 @@ bool CStartupWorkspace::Save(const std::wstring&)
 
 void CStartupWorkspace::Close()
 {
-    const bool interactive = m_interactive;
-    m_interactive = false;
-    if (CMainFrame* frame = m_app.GetMainFrame())
-        frame->CloseAllDocumentFrames();
-    DisconnectAll();
-    m_interactive = interactive;
+    const bool modified = m_modified;
+    // Each document is closed (its acquisition thread joined) before its
+    // board is disconnected; every board is disconnected once.
+    m_devices.CloseAllDevices();
+    // After the documents: each one leaves the manager as it closes.
+    m_recParams.reset();
+    m_modified = modified;
 }
 
-void CStartupWorkspace::DisconnectAll()
-{
-    for (const auto& entry : m_devices)
-        DisconnectFromDeviceTQ8(entry.first);
-    m_devices.clear();
-}
-
-uint32_t CStartupWorkspace::ConnectAllLocalDevices()
-{
-    int32_t count = GetDeviceCountTQ8();
-    uint32_t added = 0;
-    for (int32_t ordinal = 1; ordinal <= count; ++ordinal) {
-        TQ8_HANDLE device = nullptr;
-        if (ConnectToDeviceTQ8(&device, static_cast<uint32_t>(ordinal)) != 0 || !device)
-            continue;
-        uint32_t serial = 0;
-        GetSerialNumberTQ8(device, &serial);
-        if (FindDeviceBySerial(serial)) {
-            DisconnectFromDeviceTQ8(device);
-            continue;
-        }
-        m_devices[device] = nullptr;
-        ++added;
-    }
-    return added;
-}
-
-TQ8_HANDLE CStartupWorkspace::FindDeviceBySerial(uint32_t serial) const
-{
-    if (serial == 0)
-        return nullptr;
-    for (const auto& entry : m_devices) {
-        uint32_t s = 0;
-        if (GetSerialNumberTQ8(entry.first, &s) == 0 && s == serial)
-            return entry.first;
-    }
-    return nullptr;
-}
-
-uint32_t CStartupWorkspace::AllocateVirtualSerial()
-{
-    uint32_t serial = m_nextVirtualSerial;
-    while (FindDeviceBySerial(serial))
-        ++serial;
-    m_nextVirtualSerial = serial + 1;
-    return serial;
-}
-
-TQ8_HANDLE CStartupWorkspace::ConnectVirtualDevice()
-{
-    uint32_t serial = AllocateVirtualSerial();
-    TQ8_HANDLE device = nullptr;
-    int32_t result = ConnectToVirtualDeviceTQ8(&device, serial, 1);
-    if (result != 0 || !device) {
-        wchar_t prefix[96];
-        std::swprintf(prefix, 96, L"Failed to connect to virtual TQ3300 device #%u: ", serial);
-        if (m_interactive)
-            ShowDeviceErrorBox(result, prefix, nullptr);
-        return nullptr;
-    }
-    m_devices[device] = nullptr;
-    return device;
-}
+// ---- Device-manager services ----------------------------------------------------
 
 size_t CStartupWorkspace::GetDeviceCountWithoutDocument() const
 {
-    size_t count = 0;
-    for (const auto& entry : m_devices)
-        if (!entry.second)
-            ++count;
-    return count;
+    return m_devices.GetDeviceCountWithoutDocument();
 }
 
 TQ8_HANDLE CStartupWorkspace::PickDeviceForNewDocument()
 {
-    for (const auto& entry : m_devices)
-        if (!entry.second)
-            return entry.first;
-    return nullptr;
+    // The new document records itself with the manager when it attaches.
+    return m_devices.PickDeviceForNewDocument(nullptr);
 }
 
-bool CStartupWorkspace::SelectDevices(std::vector<TQ8_HANDLE>& list, const std::wstring&, const std::wstring&)
+bool CStartupWorkspace::SelectDevices(std::vector<TQ8_HANDLE>& list, const std::wstring& prompt,
+                                      const std::wstring& caption)
 {
-    list.clear();
-    for (const auto& entry : m_devices)
-        if (entry.second)
-            list.push_back(entry.first);
-    // More than one board needs the device selection dialog.
-    return list.size() == 1;
+    return m_devices.SelectDevices(list, CDeviceManagerTQ8::kWithDocument, 0, prompt.c_str(), {}, {},
+                                   caption.c_str());
+}
+
+bool CStartupWorkspace::IsInteractive() const
+{
+    return m_devices.IsInteractive();
+}
+
+void CStartupWorkspace::SetInteractive(bool interactive)
+{
+    m_devices.SetInteractive(interactive);
 }
 
 bool CStartupWorkspace::IsRemoteDevice(TQ8_HANDLE device) const
 {
-    return IsDeviceRemoteTQ8(device) > 0;
+    return m_devices.IsRemote(device);
 }
 
 void CStartupWorkspace::ReleaseDevice(TQ8_HANDLE device)
 {
-    auto it = m_devices.find(device);
-    if (it != m_devices.end())
-        it->second = nullptr;
+    m_devices.ReleaseDevice(device);
 }
 
 void CStartupWorkspace::SetDocument(TQ8_HANDLE device, IBoardDocument* document)
 {
-    auto it = m_devices.find(device);
-    if (it != m_devices.end())
-        it->second = document;
+    // Only board documents can be recorded; another kind leaves the record alone.
+    auto* doc = dynamic_cast<CMainDoc*>(document);
+    if (doc || !document)
+        m_devices.SetDocument(device, doc);
+}
+
+// ---- Host of the device manager -----------------------------------------------------
+
+// Closed at once, even while the board records: the board is disconnected
+// right after this.
+void CStartupWorkspace::CloseDocumentFrame(CMainDoc* doc)
+{
+    if (!doc)
+        return;
+    CMainFrame* frame = m_app.GetMainFrame();
+    CChildFrame* child = frame ? frame->FindChildFrame(doc) : nullptr;
+    if (!child) {
+        doc->CloseDocument();
+        return;
+    }
+    child->CloseDocument();
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget())) {
+        sub->setAttribute(Qt::WA_DeleteOnClose, false);
+        delete sub;
+    }
+}
+
+void CStartupWorkspace::RefreshControllerFlag(CMainDoc* doc)
+{
+    if (doc)
+        doc->RefreshControllerFlag();
+}
+
+void CStartupWorkspace::SetDocumentControlled(CMainDoc* doc, TQ8_HANDLE controller)
+{
+    if (doc)
+        doc->SetControlled(controller);
+}
+
+void CStartupWorkspace::UpdateDocumentViews(CMainDoc* doc, int hint)
+{
+    // The manager sends only the relations hint.
+    if (doc && hint == dochint::kRelationsChanged)
+        doc->NotifyRelationsChanged();
+}
+
+void CStartupWorkspace::NotifyAllDocuments(int type)
+{
+    m_app.NotifyAllDocuments(nullptr, type, nullptr);
+}
+
+uint32_t CStartupWorkspace::GetAppFlags()
+{
+    return m_app.GetAppFlags();
 }

@@ -1,18 +1,23 @@
 #pragma once
-// TEMPORARY: stands in for the workspace (CWorkspaceTQ8) and its device
-// manager until they are built. It makes the start-up choice of the first
-// workspace and connects the boards it needs through the device library:
-// every local board, or one virtual board. It cannot read or write
-// workspace files, ask with the new-workspace dialog, reach remote boards
-// or let the user pick among several boards.
+// TEMPORARY: stands in for the workspace (CWorkspaceTQ8) until it is built.
+// It owns the device manager and the recording-parameters manager, makes
+// the start-up choice of the first workspace and creates workspaces of
+// every local board, one virtual board or none, all through the device
+// manager; as the manager's host it forwards the manager's calls to the
+// documents and the application. It cannot read or write workspace files,
+// ask with the new-workspace dialog, or create a workspace of a remote
+// server's boards.
 #include <cstdint>
-#include <map>
+#include <memory>
 
+#include "CDeviceManagerTQ8.h"
+#include "IDeviceManagerHost.h"
 #include "IWorkspaceTQ8.h"
 
 class CMainApp;
+class CRecParamsManager;
 
-class CStartupWorkspace : public IWorkspaceTQ8 {
+class CStartupWorkspace : public IWorkspaceTQ8, public IDeviceManagerHost {
 public:
     explicit CStartupWorkspace(CMainApp& app);
     ~CStartupWorkspace() override;
@@ -21,10 +26,13 @@ public:
     // 3 one virtual board, 4 a workspace file, 5 ask.
     int ChooseStartType(const CMyCommandLineInfo& cmdInfo, std::wstring& path);
 
+    // ---- IWorkspaceTQ8
     bool Start(const CMyCommandLineInfo& cmdInfo) override;
     bool Create(int type, const std::wstring& server) override;
     bool Load(const std::wstring& path) override;
     bool Save(const std::wstring& path) override;
+    // Closes every document and disconnects every board; the modified flag
+    // stays as it was.
     void Close() override;
     bool IsModified() const override { return m_modified; }
     void SetModified(bool modified) override { m_modified = modified; }
@@ -35,24 +43,30 @@ public:
     TQ8_HANDLE PickDeviceForNewDocument() override;
     bool SelectDevices(std::vector<TQ8_HANDLE>& list, const std::wstring& prompt,
                        const std::wstring& caption) override;
-    bool IsInteractive() const override { return m_interactive; }
-    void SetInteractive(bool interactive) override { m_interactive = interactive; }
+    bool IsInteractive() const override;
+    void SetInteractive(bool interactive) override;
     bool IsRemoteDevice(TQ8_HANDLE device) const override;
     void ReleaseDevice(TQ8_HANDLE device) override;
     void SetDocument(TQ8_HANDLE device, IBoardDocument* document) override;
+    CDeviceManagerTQ8* GetDeviceManager() override { return &m_devices; }
+    CRecParamsManager* GetRecParamsManager() override { return m_recParams.get(); }
 
-    size_t GetDeviceCount() const { return m_devices.size(); }
+    // ---- IDeviceManagerHost
+    void CloseDocumentFrame(CMainDoc* doc) override;
+    void RefreshControllerFlag(CMainDoc* doc) override;
+    void SetDocumentControlled(CMainDoc* doc, TQ8_HANDLE controller) override;
+    void UpdateDocumentViews(CMainDoc* doc, int hint) override;
+    void NotifyAllDocuments(int type) override;
+    void SetWorkspaceModified() override { m_modified = true; }
+    void RefreshRecordingWindow() override {}
+    uint32_t GetAppFlags() override;
 
 private:
-    uint32_t ConnectAllLocalDevices();
-    TQ8_HANDLE ConnectVirtualDevice();
-    uint32_t AllocateVirtualSerial();
-    TQ8_HANDLE FindDeviceBySerial(uint32_t serial) const;
-    void DisconnectAll();
+    // The boards of a new workspace of type 0, 1 or 3.
+    void CollectBoards(int type, CDeviceManagerTQ8::HandleList& boards);
 
     CMainApp& m_app;
-    std::map<TQ8_HANDLE, IBoardDocument*> m_devices;
+    CDeviceManagerTQ8 m_devices;
+    std::unique_ptr<CRecParamsManager> m_recParams;
     bool m_modified = false;
-    bool m_interactive = false;
-    uint32_t m_nextVirtualSerial = 1600;
 };

@@ -7,7 +7,9 @@
 
 #include "TQ8_64.h"
 
+class CDeviceManagerTQ8;
 class CMyCommandLineInfo;
+class CRecParamsManager;
 class IBoardDocument;
 
 class IWorkspaceTQ8 {
@@ -42,4 +44,8 @@ public:
     virtual void ReleaseDevice(TQ8_HANDLE device) = 0;
     // Records the document opened for a connected board.
     virtual void SetDocument(TQ8_HANDLE device, IBoardDocument* document) = 0;
+    // The workspace's device manager and recording-parameters manager;
+    // null while the workspace has none.
+    virtual CDeviceManagerTQ8* GetDeviceManager() { return nullptr; }
+    virtual CRecParamsManager* GetRecParamsManager() { return nullptr; }
 };
