@@ -1,5 +1,8 @@
 #include "CTQ6UIModule.h"
 
+#include "CChanSrcBrd.h"
+#include "CChanSrcSimple.h"
+#include "CChanSrcSimpleFile.h"
 #include "CComClassFactory.h"
 #include "CScopeCtrl.h"
 #include "ComCreate.h"
@@ -108,7 +111,12 @@ HRESULT CTQ6UIModule::GetClassObject(const CLSID& clsid, const IID& riid, void**
     *ppv = nullptr;
     if (clsid == CLSID_CScopeCtrl)
         return vlt::CComObject<vlt::CComClassFactory<CScopeCtrl>>::CreateAndQuery(riid, ppv);
-    // The channel sources are registered but not made by this build yet.
+    if (clsid == CLSID_CChanSrcSimple)
+        return vlt::CComObject<vlt::CComClassFactory<CChanSrcSimple>>::CreateAndQuery(riid, ppv);
+    if (clsid == CLSID_CChanSrcSimpleFile)
+        return vlt::CComObject<vlt::CComClassFactory<CChanSrcSimpleFile>>::CreateAndQuery(riid, ppv);
+    if (clsid == CLSID_CChanSrcBrd)
+        return vlt::CComObject<vlt::CComClassFactory<CChanSrcBrd>>::CreateAndQuery(riid, ppv);
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 

@@ -1,0 +1,62 @@
+#include "SourceFetch.h"
+
+#include "CComBSTR.h"
+#include "CComPtr.h"
+#include "SafeArray.h"
+
+#include <algorithm>
+#include <cwchar>
+
+namespace sourcefetch {
+
+bool MayReadSource(IScopeTQ8ChannelArbiter* arbiter, uint32_t srcId)
+{
+    if (!arbiter || arbiter->SafeToObtainChannelData(srcId) == S_OK)
+        return true;
+    arbiter->OnScopeNeedsDataWhenAvailable(srcId);
+    return false;
+}
+
+HRESULT ReadSourceChunks(IScopeTQ8ChannelSource* source, IScopeTQ8ChannelArbiter* arbiter, uint32_t srcId,
+                         uint64_t offset, uint64_t frames, uint32_t chunk, VARIANT* buffer, const ChunkSink& sink)
+{
+    if (!source || !buffer || !(buffer->vt & VT_ARRAY) || !buffer->parray)
+        return E_POINTER;
+    if (chunk == 0)
+        return E_INVALIDARG;
+    if (!MayReadSource(arbiter, srcId))
+        return S_FALSE;
+    void* data = nullptr;
+    HRESULT hr = SafeArrayAccessData(buffer->parray, &data);
+    if (FAILED(hr))
+        return hr;
+    uint64_t requested = 0;
+    while (requested < frames) {
+        const auto ask = static_cast<uint32_t>(std::min<uint64_t>(chunk, frames - requested));
+        uint32_t copied = 0;
+        hr = source->GetChannelData(0, offset, ask, buffer, &copied);
+        if (FAILED(hr) || copied == 0)
+            break;
+        sink(data, copied);
+        requested += ask;
+        offset += copied;
+    }
+    SafeArrayUnaccessData(buffer->parray);
+    return FAILED(hr) ? hr : S_OK;
+}
+
+std::wstring SourceFailureReason(IScopeTQ8ChannelSource* source, uint32_t srcId, HRESULT hr)
+{
+    CComPtr<IChanSrcErrorInfo> info;
+    if (source && SUCCEEDED(source->QueryInterface(IChanSrcErrorInfo::iid, reinterpret_cast<void**>(&info)))) {
+        CComBSTR text;
+        if (SUCCEEDED(info->GetChanSrcErrorInfo(&text)) && text.Length() != 0)
+            return std::wstring(text.View());
+    }
+    wchar_t buf[96];
+    std::swprintf(buf, std::size(buf), L"Failed to obtain data for data source %u (HRESULT=0x%08X)", srcId,
+                  static_cast<uint32_t>(hr));
+    return buf;
+}
+
+} // namespace sourcefetch
