@@ -18,6 +18,7 @@
 #include "CDeviceManagerTQ8.h"
 #include "CMainApp.h"
 #include "CMainFrame.h"
+#include "CVltHub6Mgr.h"
 #include "CommandIds.h"
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
@@ -654,6 +655,9 @@ void CMainDoc::ReleaseDevice()
         return;
     // A session must not outlive the board it records.
     EndRecordingSession(nullptr);
+    // The sync device's output is free for another board.
+    if (CVltHub6Mgr* manager = SyncManager())
+        manager->DetachDevice(m_device);
     StopAcquisitionThread();
     FreeDmaBuffer();
     const TQ8_HANDLE device = m_device;
@@ -1228,7 +1232,23 @@ void CMainDoc::SetSyncDevice(int32_t syncDeviceId, int32_t outputIndex)
         return;
     m_syncDeviceId = syncDeviceId;
     m_syncOutputIndex = syncDeviceId != 0 ? outputIndex : -1;
+    if (syncDeviceId != 0 && outputIndex == -1)
+        if (CVltHub6Mgr* manager = SyncManager())
+            if (const CVltHub6Mgr::CSyncInst* inst = manager->FindInstance(syncDeviceId))
+                m_syncOutputIndex = inst->FindOutputOfDevice(m_device);
     UpdateAllViews(dochint::kSyncDevice, &m_syncDeviceId);
+}
+
+CVltHub6Mgr* CMainDoc::SyncManager() const
+{
+    return m_app ? m_app->GetWorkspace().GetSyncManager() : nullptr;
+}
+
+IVltHUB6* CMainDoc::GetSyncDeviceObject() const
+{
+    CVltHub6Mgr* manager = SyncManager();
+    const CVltHub6Mgr::CSyncInst* inst = manager ? manager->FindInstance(m_syncDeviceId) : nullptr;
+    return inst ? inst->GetObject() : nullptr;
 }
 
 double CMainDoc::GetAcquisitionRate(bool actual) const
@@ -1240,7 +1260,14 @@ double CMainDoc::GetAcquisitionRate(bool actual) const
         GetActualAdcAcqRateTQ8(m_device, &rate);
     else
         GetEffectiveAcqRateTQ8(m_device, &rate);
-    return rate;
+    if (!HasSyncOutput() || GetAdcClockSourceTQ8(m_device, 1) != 1)
+        return rate;
+    IVltHUB6* sync = GetSyncDeviceObject();
+    double syncRate = 0.0;
+    if (!sync || FAILED(sync->GetDeviceClockRate(&syncRate)))
+        return rate;
+    const int32_t divider = actual ? 0 : GetPostAdcClockDividerTQ8(m_device, 1);
+    return divider > 0 ? std::ldexp(syncRate, -divider) : syncRate;
 }
 
 void CMainDoc::WriteWorkspaceState(std::string& out) const

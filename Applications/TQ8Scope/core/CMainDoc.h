@@ -27,6 +27,8 @@ class CAcquisitionThread;
 class CDeviceManagerTQ8;
 class CMainApp;
 class CMainFrame;
+class CVltHub6Mgr;
+struct IVltHUB6;
 class IActionForm;
 class IDataForm;
 class IDocView;
@@ -188,9 +190,13 @@ public:
     int32_t GetSyncOutputIndex() const { return m_syncOutputIndex; }
     bool HasSyncOutput() const { return m_syncDeviceId != 0 && m_syncOutputIndex != -1; }
     // A new id forgets the output; outputIndex is the output of that sync
-    // device that feeds this board (-1 none), as the sync-device manager knows it.
+    // device that feeds this board, or -1 to look it up in the sync-device
+    // manager.
     void SetSyncDevice(int32_t syncDeviceId, int32_t outputIndex = -1);
-    // The board's acquisition rate in MS/s: actual ADC rate or effective rate.
+    // The sync device that drives the board (borrowed), or null.
+    IVltHUB6* GetSyncDeviceObject() const;
+    // The board's acquisition rate in MS/s: actual ADC rate or effective
+    // rate; a board clocked by its sync device runs at that device's rate.
     double GetAcquisitionRate(bool actual) const;
 
     // ---- Workspace state
@@ -285,6 +291,8 @@ public:
     void ReleaseDevice();
 
 protected:
+    // The workspace's sync-device manager, or null.
+    virtual CVltHub6Mgr* SyncManager() const;
     virtual void ShowStatusText(const std::wstring& text, unsigned timeoutMs);
     virtual void UpdateAllViews(int hint, void* object = nullptr);
     CMainDoc* DocumentOf(TQ8_HANDLE device) const;

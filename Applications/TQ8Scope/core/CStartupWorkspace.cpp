@@ -27,6 +27,7 @@ bool FileExists(const std::wstring& path)
 CStartupWorkspace::CStartupWorkspace(CMainApp& app) : m_app(app)
 {
     m_devices.SetHost(this);
+    m_syncDevices.SetDeviceManager(&m_devices);
 }
 
 CStartupWorkspace::~CStartupWorkspace()
@@ -137,6 +138,7 @@ bool CStartupWorkspace::Save(const std::wstring&)
 void CStartupWorkspace::Close()
 {
     const bool modified = m_modified;
+    m_syncDevices.RemoveAllInstances();
     // Each document is closed (its acquisition thread joined) before its
     // board is disconnected; every board is disconnected once.
     m_devices.CloseAllDevices();
@@ -182,6 +184,7 @@ bool CStartupWorkspace::IsRemoteDevice(TQ8_HANDLE device) const
 
 void CStartupWorkspace::ReleaseDevice(TQ8_HANDLE device)
 {
+    m_syncDevices.DetachDevice(device);
     m_devices.ReleaseDevice(device);
 }
 

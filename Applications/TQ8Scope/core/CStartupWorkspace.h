@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "CDeviceManagerTQ8.h"
+#include "CVltHub6Mgr.h"
 #include "IDeviceManagerHost.h"
 #include "IWorkspaceTQ8.h"
 
@@ -50,6 +51,7 @@ public:
     void SetDocument(TQ8_HANDLE device, IBoardDocument* document) override;
     CDeviceManagerTQ8* GetDeviceManager() override { return &m_devices; }
     CRecParamsManager* GetRecParamsManager() override { return m_recParams.get(); }
+    CVltHub6Mgr* GetSyncManager() override { return &m_syncDevices; }
 
     // ---- IDeviceManagerHost
     void CloseDocumentFrame(CMainDoc* doc) override;
@@ -67,6 +69,8 @@ private:
 
     CMainApp& m_app;
     CDeviceManagerTQ8 m_devices;
+    // After the device manager: its sync devices let go of their boards first.
+    CVltHub6Mgr m_syncDevices;
     std::unique_ptr<CRecParamsManager> m_recParams;
     bool m_modified = false;
 };

@@ -10,6 +10,7 @@
 class CDeviceManagerTQ8;
 class CMyCommandLineInfo;
 class CRecParamsManager;
+class CVltHub6Mgr;
 class IBoardDocument;
 
 class IWorkspaceTQ8 {
@@ -48,4 +49,6 @@ public:
     // null while the workspace has none.
     virtual CDeviceManagerTQ8* GetDeviceManager() { return nullptr; }
     virtual CRecParamsManager* GetRecParamsManager() { return nullptr; }
+    // The external sync devices of the workspace; null while it has none.
+    virtual CVltHub6Mgr* GetSyncManager() { return nullptr; }
 };

@@ -1,0 +1,15 @@
+#pragma once
+// The settings page's window: the unit's clock rate.
+#include <QDialog>
+
+class QDoubleSpinBox;
+
+class CHub6SettingsDlg : public QDialog {
+public:
+    CHub6SettingsDlg(QWidget* parent, const QString& caption, double clockRate);
+
+    double GetClockRate() const;
+
+private:
+    QDoubleSpinBox* m_clockRate = nullptr;
+};
