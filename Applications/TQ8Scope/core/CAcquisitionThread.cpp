@@ -55,6 +55,14 @@ void CAcquisitionThread::Stop(TQ8_HANDLE device)
     m_finished = m_requested.load();
 }
 
+void CAcquisitionThread::WaitUntilFinished(TQ8_HANDLE device)
+{
+    while (IsBusy() && m_alive.load()) {
+        SetOperatingModeTQ8(device, TQ8_MODE_STANDBY);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
 uintptr_t CAcquisitionThread::EncodeCompletion(uint64_t sequence, int32_t result)
 {
     const bool ok = result == 0 || result == TQ8_ERR_CANCELLED;

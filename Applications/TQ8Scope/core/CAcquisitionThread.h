@@ -47,6 +47,10 @@ public:
     // again until the thread has left it (a standby that comes before the
     // library call starts does not end that call).
     void Stop(TQ8_HANDLE device = nullptr);
+    // Waits until an operation whose completion was already taken (the
+    // cancel of a virtual board comes before the library call returns) has
+    // left the library, keeping the board in standby meanwhile.
+    void WaitUntilFinished(TQ8_HANDLE device);
     // An operation has been handed over and has not finished.
     bool IsBusy() const { return m_requested.load() != m_finished.load(); }
     bool IsRunning() const { return m_alive.load(); }

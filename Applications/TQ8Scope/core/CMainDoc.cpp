@@ -1514,6 +1514,9 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
         ShowDeviceErrorBox(TQ8_ERR_BUSY, L"Cannot ready recording: ", m_device);
         return false;
     }
+    // The library refuses a board whose last, already cancelled, operation
+    // has not quite returned on the thread.
+    m_thread->WaitUntilFinished(m_device);
     // A refused check or a failed snapshot buffer stops the recording here.
     if (!ValidateAcquisitionSettings(CAcquisitionThread::kOpRecording) || !PrepareRecordingSnapshot(manager, params))
         return false;
