@@ -209,6 +209,7 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
             s.GetInt(SettingId::TimestampMode), 0, m_standbyEpoch};
     m_busy = true;
     m_samplesComplete = false;
+    m_stats.CountAcquisitionStart();
     m_mode = target == AcqTarget::Ram ? TQ8_MODE_RAM_ACQ
              : target == AcqTarget::Zab ? TQ8_MODE_ZAB_ACQ
                                         : TQ8_MODE_RAM_READ_TO_ZAB;
@@ -222,6 +223,8 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
     m_busy = false;
     m_mode = TQ8_MODE_STANDBY;
     m_samplesComplete = rc == TQ8_OK;
+    if (m_samplesComplete)
+        m_stats.CountAcquisitionComplete();
     m_cv.notify_all();
     return rc;
 }
@@ -349,10 +352,33 @@ bool CSimBoard::FifoFull() const
     return false;
 }
 
-int32_t CSimBoard::SyncClocks()
+int32_t CSimBoard::SyncClocks(bool resetClockModules)
 {
     std::lock_guard lock(m_mutex);
-    return m_busy ? TQ8_ERR_BUSY : TQ8_OK;
+    if (m_busy)
+        return TQ8_ERR_BUSY;
+    if (resetClockModules)
+        m_stats.CountClockModuleReset();
+    return TQ8_OK;
+}
+
+int32_t CSimBoard::CalibrateAdc(int adc)
+{
+    if (adc < 0 || adc >= static_cast<int>(m_adcCalibrations.size()))
+        return TQ8_ERR_INVALID_ARG;
+    std::lock_guard lock(m_mutex);
+    if (m_busy || (m_transferPending && Clock::now() < m_transferDue))
+        return TQ8_ERR_BUSY;
+    ++m_adcCalibrations[static_cast<size_t>(adc)];
+    return TQ8_OK;
+}
+
+uint32_t CSimBoard::AdcCalibrations(int adc) const
+{
+    if (adc < 0 || adc >= static_cast<int>(m_adcCalibrations.size()))
+        return 0;
+    std::lock_guard lock(m_mutex);
+    return m_adcCalibrations[static_cast<size_t>(adc)];
 }
 
 int32_t CSimBoard::ReadRam(uint32_t first, uint32_t count, uint8_t* dst)
@@ -366,7 +392,11 @@ int32_t CSimBoard::ReadRam(uint32_t first, uint32_t count, uint8_t* dst)
         if (m_busy)
             return TQ8_ERR_BUSY;
     }
-    return m_ram.Read(first, dst, count) ? TQ8_OK : TQ8_ERR_OUT_OF_BOUNDS;
+    if (!m_ram.Read(first, dst, count))
+        return TQ8_ERR_OUT_OF_BOUNDS;
+    // The simulated engine moves the data at once.
+    m_stats.CountRamRead(count);
+    return TQ8_OK;
 }
 
 int32_t CSimBoard::StartReadRam(uint32_t first, uint32_t count, uint8_t* dst)
@@ -402,6 +432,7 @@ int32_t CSimBoard::StartPciAcquisition(uint32_t bytes, uint8_t* dst)
         return TQ8_ERR_WRONG_MODE;
     m_generator.Render(setup, 0, frames, dst, rng);
     std::fill(dst + static_cast<size_t>(frames) * static_cast<size_t>(channels), dst + bytes, uint8_t{128});
+    m_stats.CountDmaTransfer(bytes);
     m_transferPending = true;
     m_transferDue = Clock::now() + CSimClock::ToWall(frames / (setup.rateMHz * 1e6));
     return TQ8_OK;

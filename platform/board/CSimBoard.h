@@ -3,6 +3,7 @@
 // time-stamp FIFO, operating mode and the timing of acquisitions and
 // transfers. Thread-safe: every handle of the board calls it, and standby or
 // a software trigger from one thread reaches a blocking call on another.
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #include "BoardDescription.h"
 #include "CBoardSettings.h"
+#include "CDriverStats.h"
 #include "CSampleRam.h"
 #include "CSignalGenerator.h"
 #include "CTimestampFifo.h"
@@ -54,7 +56,15 @@ public:
     bool IsIdle() const;
     bool SamplesComplete() const;
     bool FifoFull() const;
-    int32_t SyncClocks();
+    // resetClockModules: the clock modules are reset on the way (a counted reset).
+    int32_t SyncClocks(bool resetClockModules);
+
+    // ADC calibration of converter chip 0 or 1; refused while the board works.
+    int32_t CalibrateAdc(int adc);
+    // Calibrations of a chip since the board was made (0 for an unknown chip).
+    uint32_t AdcCalibrations(int adc) const;
+    // The driver's counters of the card; reset after reading when asked.
+    DriverCounters ReadDriverStats(bool reset) { return m_stats.Read(reset); }
 
     // Sample memory and transfers.
     int32_t ReadRam(uint32_t first, uint32_t count, uint8_t* dst);
@@ -107,6 +117,8 @@ private:
     bool m_transferPending = false;
     Clock::time_point m_transferDue{};
     Clock::time_point m_counterOrigin;
+    CDriverStats m_stats;
+    std::array<uint32_t, 2> m_adcCalibrations{};
 };
 
 } // namespace tq8

@@ -147,19 +147,19 @@ int32_t _SetPllDisableTQ8(TQ8_HANDLE h, int32_t v)
     return SetValue(__func__, h, SettingId::PllDisable, v);
 }
 
-int32_t SyncFirmwareToAdcClockTQ8(TQ8_HANDLE h, int32_t)
+int32_t SyncFirmwareToAdcClockTQ8(TQ8_HANDLE h, int32_t resetDcms)
 {
-    return WithBoard(__func__, h, [](IBoardBackend& b) { return b.SyncClocks(); });
+    return WithBoard(__func__, h, [resetDcms](IBoardBackend& b) { return b.SyncClocks(resetDcms != 0); });
 }
 
 int32_t SynchronizeAdcsTQ8(TQ8_HANDLE master)
 {
-    return WithBoard(__func__, master, [](IBoardBackend& b) { return b.SyncClocks(); });
+    return WithBoard(__func__, master, [](IBoardBackend& b) { return b.SyncClocks(false); });
 }
 
 int32_t ResyncClockOutputsTQ8(TQ8_HANDLE h)
 {
-    return WithBoard(__func__, h, [](IBoardBackend& b) { return b.SyncClocks(); });
+    return WithBoard(__func__, h, [](IBoardBackend& b) { return b.SyncClocks(false); });
 }
 
 int32_t GetPllLockStatusTQ8(TQ8_HANDLE h)

@@ -151,6 +151,16 @@ int32_t TQ8Sim_SetEepromWords(uint32_t serial, uint32_t firstWord, const uint16_
     return WithModel(serial, [&](CSimBoard& board) { return board.WriteEeprom(firstWord, words, count); });
 }
 
+int32_t TQ8Sim_GetAdcCalibrationCount(uint32_t serial, int32_t adc, uint32_t* count)
+{
+    if (count == nullptr || (adc != 0 && adc != 1))
+        return TQ8_ERR_INVALID_ARG;
+    return WithModel(serial, [&](CSimBoard& board) {
+        *count = board.AdcCalibrations(adc);
+        return TQ8_OK;
+    });
+}
+
 int32_t TQ8Sim_InjectResult(const char* function, int32_t code, uint32_t calls)
 {
     if (function == nullptr || *function == '\0')

@@ -57,7 +57,9 @@ void CSimBoardBackend::SoftwareTrigger() { m_board->SoftwareTrigger(); }
 bool CSimBoardBackend::IsIdle() const { return m_board->IsIdle(); }
 bool CSimBoardBackend::SamplesComplete() const { return m_board->SamplesComplete(); }
 bool CSimBoardBackend::FifoFull() const { return m_board->FifoFull(); }
-int32_t CSimBoardBackend::SyncClocks() { return m_board->SyncClocks(); }
+int32_t CSimBoardBackend::SyncClocks(bool resetClockModules) { return m_board->SyncClocks(resetClockModules); }
+int32_t CSimBoardBackend::CalibrateAdc(int adc) { return m_board->CalibrateAdc(adc); }
+DriverCounters CSimBoardBackend::ReadDriverStats(bool reset) { return m_board->ReadDriverStats(reset); }
 
 int32_t CSimBoardBackend::ReadRam(uint32_t first, uint32_t count, uint8_t* dst)
 {

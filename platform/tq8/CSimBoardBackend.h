@@ -42,7 +42,9 @@ public:
     bool IsIdle() const override;
     bool SamplesComplete() const override;
     bool FifoFull() const override;
-    int32_t SyncClocks() override;
+    int32_t SyncClocks(bool resetClockModules) override;
+    int32_t CalibrateAdc(int adc) override;
+    DriverCounters ReadDriverStats(bool reset) override;
 
     int32_t ReadRam(uint32_t first, uint32_t count, uint8_t* dst) override;
     int32_t StartReadRam(uint32_t first, uint32_t count, uint8_t* dst) override;

@@ -49,7 +49,11 @@ public:
     virtual bool IsIdle() const = 0;
     virtual bool SamplesComplete() const = 0;
     virtual bool FifoFull() const = 0;
-    virtual int32_t SyncClocks() = 0;
+    virtual int32_t SyncClocks(bool resetClockModules) = 0;
+    // ADC calibration of converter chip 0 or 1.
+    virtual int32_t CalibrateAdc(int adc) = 0;
+    // The driver's counters of the board, reset after reading when asked.
+    virtual DriverCounters ReadDriverStats(bool reset) = 0;
 
     virtual int32_t ReadRam(uint32_t first, uint32_t count, uint8_t* dst) = 0;
     virtual int32_t StartReadRam(uint32_t first, uint32_t count, uint8_t* dst) = 0;

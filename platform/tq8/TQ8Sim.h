@@ -95,6 +95,9 @@ TQ8_API int32_t TQ8Sim_SetSeed(uint32_t serial, uint64_t seed);
  * repair it by writing the words back. */
 TQ8_API int32_t TQ8Sim_SetEepromWords(uint32_t serial, uint32_t firstWord, const uint16_t* words, uint32_t count);
 
+/* Calibrations of ADC chip adc (0 or 1) of a board since it was made. */
+TQ8_API int32_t TQ8Sim_GetAdcCalibrationCount(uint32_t serial, int32_t adc, uint32_t* count);
+
 /* The next `calls` calls of the named library function (e.g.
  * "AcquireToBoardRamTQ8") return `code` without doing anything.
  * calls 0 removes the injection. */

@@ -500,6 +500,40 @@ TQ8_API int32_t ValidateConfigEepromTQ8(TQ8_HANDLE handle);
  * and change nothing. */
 TQ8_API int32_t RefreshLocalRegisterCacheTQ8(TQ8_HANDLE handle, int32_t fromHardware);
 
+/* ---- 14. ADC calibration and driver statistics ------------------------------------- */
+/* The driver's counters of one board (40 bytes). The caller sets size to 40. */
+typedef struct TQ8_DRIVER_STATS {
+    uint32_t size;
+    int32_t activeConnections;      /* open handles of the board */
+    uint32_t interrupts;
+    uint32_t dmaTransfersCompleted;
+    uint32_t dmaTransfersStarted;   /* each chunk of a sample-memory read counts */
+    uint32_t acquisitionsStarted;
+    uint32_t acquisitionsCompleted; /* samples-complete interrupts */
+    uint32_t clockModuleResets;
+    uint64_t bytesTransferred;      /* moved by DMA */
+} TQ8_DRIVER_STATS;
+
+#ifdef __cplusplus
+static_assert(sizeof(TQ8_DRIVER_STATS) == 40, "record layout");
+static_assert(offsetof(TQ8_DRIVER_STATS, activeConnections) == 4, "record layout");
+static_assert(offsetof(TQ8_DRIVER_STATS, interrupts) == 8, "record layout");
+static_assert(offsetof(TQ8_DRIVER_STATS, dmaTransfersCompleted) == 12, "record layout");
+static_assert(offsetof(TQ8_DRIVER_STATS, dmaTransfersStarted) == 16, "record layout");
+static_assert(offsetof(TQ8_DRIVER_STATS, acquisitionsStarted) == 20, "record layout");
+static_assert(offsetof(TQ8_DRIVER_STATS, acquisitionsCompleted) == 24, "record layout");
+static_assert(offsetof(TQ8_DRIVER_STATS, clockModuleResets) == 28, "record layout");
+static_assert(offsetof(TQ8_DRIVER_STATS, bytesTransferred) == 32, "record layout");
+#endif
+
+/* Calibrates ADC chip adcIndex (0 or 1; others TQ8_ERR_INVALID_ARG).
+ * TQ8_ERR_BUSY while the board acquires, transfers or records. */
+TQ8_API int32_t CalibrateAdcTQ8(TQ8_HANDLE handle, int32_t adcIndex);
+/* Fills the record (size must be 40, else TQ8_ERR_INVALID_ARG); reset
+ * nonzero zeroes the counters after they are copied, all but the open
+ * handles. */
+TQ8_API int32_t GetDriverStatsTQ8(TQ8_HANDLE handle, TQ8_DRIVER_STATS* stats, int32_t reset);
+
 /* ---- 17. Errors and memory ------------------------------------------------------------ */
 /* 0 and a text to free with FreeMemoryTQ8; nonzero for an unknown code.
  * handle may be NULL. */

@@ -86,7 +86,7 @@ CMainDoc::~CMainDoc()
     ReleaseDevice();
     SaveDocOptions();
     m_freqDomain.reset();
-    m_driverStats.reset();
+    delete m_driverStats.data();
     // An upload window still open would call back into a document that is gone.
     if (m_firmwareUpload)
         delete m_firmwareUpload.data();
@@ -1395,11 +1395,11 @@ void CMainDoc::OnDriverStatistics()
             ShowBox(L"Failed to create Driver Statisics window", MB_ICONERROR);
             return;
         }
-        m_driverStats = std::move(window);
-        CentreOn(m_driverStats.get(), MainFrame());
+        m_driverStats = window.release();
+        CentreOn(m_driverStats.data(), MainFrame());
         m_driverStats->hide();
     }
-    ToggleToolWindow(m_driverStats.get());
+    ToggleToolWindow(m_driverStats.data());
 }
 
 void CMainDoc::OnUploadFirmware()

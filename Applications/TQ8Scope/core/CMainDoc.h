@@ -130,7 +130,7 @@ public:
     void OnFrequencyDomain();
     void OnDriverStatistics();
     IFreqDomainWindow* GetFreqDomainWindow() const { return m_freqDomain.get(); }
-    QWidget* GetDriverStatisticsWindow() const { return m_driverStats.get(); }
+    QWidget* GetDriverStatisticsWindow() const { return m_driverStats.data(); }
     void OnUploadFirmware();
     bool StartFirmwareUpload(const std::wstring& path, bool fromCommandLine);
     void OnFirmwareUploadDlgClosed();
@@ -348,7 +348,7 @@ private:
     IActionForm* m_actionForm = nullptr;
     QTimer m_activeTimer; // stands in for the action form's delay when there is none
     std::unique_ptr<IFreqDomainWindow> m_freqDomain;
-    std::unique_ptr<QWidget> m_driverStats;
+    QPointer<QWidget> m_driverStats; // a child of the main frame, which may go first
     QPointer<QWidget> m_firmwareUpload;
     ChannelArbiter m_arbiter{*this};
     uint32_t m_arbiterRefs = 1;

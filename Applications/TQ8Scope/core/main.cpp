@@ -2,11 +2,13 @@
 #include <QApplication>
 
 #include "CMainApp.h"
+#include "DocumentToolWindows.h"
 #include "TextConv.h"
 
 int main(int argc, char* argv[])
 {
     QApplication qapp(argc, argv);
+    RegisterDocumentToolWindows();
     int exitCode = 1;
     {
         CMainApp app;

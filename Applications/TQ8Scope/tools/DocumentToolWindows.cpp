@@ -1,0 +1,27 @@
+#include "DocumentToolWindows.h"
+
+#include <new>
+
+#include <QApplication>
+
+#include "CAdcCalDlg.h"
+#include "CDevStatsDlg.h"
+#include "CMainDoc.h"
+
+void RegisterDocumentToolWindows()
+{
+    CMainDoc::ToolWindowFactories& factories = CMainDoc::Factories();
+    factories.driverStatistics = [](CMainDoc& doc, QWidget* parent) -> QWidget* {
+        // The document owns the window; a null result is its failure message.
+        try {
+            return new CDevStatsDlg(parent, doc.GetDeviceHandle());
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    };
+    factories.calibrateAdcs = [](CMainDoc& doc, int32_t& adcChoice) {
+        CAdcCalDlg dialog(QApplication::activeWindow(), doc.GetDeviceHandle(), adcChoice);
+        dialog.exec();
+        adcChoice = dialog.GetAdcChoice();
+    };
+}

@@ -1,0 +1,212 @@
+// ADC calibration and the driver's counters through the library's C calls.
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "ApiFixture.h"
+
+namespace {
+
+TQ8_DRIVER_STATS Query(TQ8_HANDLE h, int32_t reset = 0)
+{
+    TQ8_DRIVER_STATS s;
+    std::memset(&s, 0xCD, sizeof s);
+    s.size = sizeof s;
+    EXPECT_EQ(GetDriverStatsTQ8(h, &s, reset), TQ8_OK);
+    return s;
+}
+
+uint32_t Calibrations(uint32_t serial, int32_t adc)
+{
+    uint32_t n = 999;
+    EXPECT_EQ(TQ8Sim_GetAdcCalibrationCount(serial, adc, &n), TQ8_OK);
+    return n;
+}
+
+} // namespace
+
+TEST_F(ApiTest, FreshBoardCountsOnlyItsHandles)
+{
+    TQ8_HANDLE h = Virtual();
+    TQ8_DRIVER_STATS s = Query(h);
+    EXPECT_EQ(s.size, 40u);
+    EXPECT_EQ(s.activeConnections, 1);
+    EXPECT_EQ(s.interrupts, 0u);
+    EXPECT_EQ(s.dmaTransfersStarted, 0u);
+    EXPECT_EQ(s.dmaTransfersCompleted, 0u);
+    EXPECT_EQ(s.acquisitionsStarted, 0u);
+    EXPECT_EQ(s.acquisitionsCompleted, 0u);
+    EXPECT_EQ(s.clockModuleResets, 0u);
+    EXPECT_EQ(s.bytesTransferred, 0u);
+}
+
+TEST_F(ApiTest, ActiveConnectionsFollowTheBoardsHandles)
+{
+    TQ8_HANDLE h = Virtual(1600);
+    TQ8_HANDLE dup = nullptr;
+    ASSERT_EQ(DuplicateHandleTQ8(h, &dup), TQ8_OK);
+    TQ8_HANDLE other = Virtual(1601);
+    EXPECT_EQ(Query(h).activeConnections, 2);
+    EXPECT_EQ(Query(other).activeConnections, 1);
+    ASSERT_EQ(DisconnectFromDeviceTQ8(dup), TQ8_OK);
+    EXPECT_EQ(Query(h).activeConnections, 1);
+}
+
+TEST_F(ApiTest, AcquisitionAndReadAreCounted)
+{
+    TQ8_HANDLE h = Virtual();
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
+    // Three chunks of the driver's 64 KiB buffer, the last one partial.
+    const uint32_t bytes = 2 * 65536 + 100;
+    std::vector<uint8_t> buffer(bytes);
+    ASSERT_EQ(ReadSampleRamBufTQ8(h, 0, bytes, buffer.data(), 0), TQ8_OK);
+    ASSERT_EQ(SyncFirmwareToAdcClockTQ8(h, 1), TQ8_OK);
+    ASSERT_EQ(SyncFirmwareToAdcClockTQ8(h, 0), TQ8_OK); // no clock-module reset
+
+    TQ8_DRIVER_STATS s = Query(h);
+    EXPECT_EQ(s.acquisitionsStarted, 1u);
+    EXPECT_EQ(s.acquisitionsCompleted, 1u);
+    EXPECT_EQ(s.dmaTransfersStarted, 3u);
+    EXPECT_EQ(s.dmaTransfersCompleted, 3u);
+    EXPECT_EQ(s.interrupts, 4u); // three DMA completions and the samples-complete interrupt
+    EXPECT_EQ(s.clockModuleResets, 1u);
+    EXPECT_EQ(s.bytesTransferred, uint64_t{bytes});
+}
+
+TEST_F(ApiTest, CancelledAcquisitionIsStartedButNotCompleted)
+{
+    TQ8_HANDLE ui = Virtual();
+    TQ8_HANDLE worker = nullptr;
+    ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
+    ASSERT_EQ(SetTriggerSourceTQ8(ui, 4), TQ8_OK); // external trigger: never comes
+    int32_t rc = 1;
+    std::thread t([&] { rc = AcquireToBoardRamTQ8(worker, 0, 65536, 0, 0); });
+    while (GetOperatingModeTQ8(ui, 0) != TQ8_MODE_RAM_ACQ)
+        std::this_thread::yield();
+    ASSERT_EQ(SetOperatingModeTQ8(ui, TQ8_MODE_STANDBY), TQ8_OK);
+    t.join();
+    ASSERT_EQ(rc, TQ8_ERR_CANCELLED);
+    TQ8_DRIVER_STATS s = Query(ui);
+    EXPECT_EQ(s.acquisitionsStarted, 1u);
+    EXPECT_EQ(s.acquisitionsCompleted, 0u);
+    EXPECT_EQ(s.interrupts, 0u);
+}
+
+TEST_F(ApiTest, PciBufferedTransferIsOneDmaTransfer)
+{
+    TQ8_HANDLE h = Virtual();
+    uint8_t* dma = nullptr;
+    ASSERT_EQ(AllocateDmaBufferTQ8(h, 262144, &dma), TQ8_OK);
+    ASSERT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_PCI_BUFFERED_ACQ), TQ8_OK);
+    ASSERT_EQ(GetPciAcquisitionDataFastTQ8(h, 262144, dma, 0), TQ8_OK);
+    TQ8_DRIVER_STATS s = Query(h);
+    EXPECT_EQ(s.dmaTransfersStarted, 1u);
+    EXPECT_EQ(s.dmaTransfersCompleted, 1u);
+    EXPECT_EQ(s.bytesTransferred, 262144u);
+    EXPECT_EQ(s.acquisitionsStarted, 0u);
+}
+
+TEST_F(ApiTest, ResetReturnsTheCountsThenZeroesAllButTheHandles)
+{
+    TQ8_HANDLE h = Virtual();
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
+    ASSERT_EQ(SyncFirmwareToAdcClockTQ8(h, 1), TQ8_OK);
+    TQ8_DRIVER_STATS before = Query(h, 1);
+    EXPECT_EQ(before.acquisitionsCompleted, 1u);
+    EXPECT_EQ(before.clockModuleResets, 1u);
+    TQ8_DRIVER_STATS after = Query(h);
+    EXPECT_EQ(after.activeConnections, 1);
+    EXPECT_EQ(after.interrupts, 0u);
+    EXPECT_EQ(after.acquisitionsStarted, 0u);
+    EXPECT_EQ(after.acquisitionsCompleted, 0u);
+    EXPECT_EQ(after.clockModuleResets, 0u);
+    EXPECT_EQ(after.bytesTransferred, 0u);
+    // Counting goes on after a reset.
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
+    EXPECT_EQ(Query(h).acquisitionsCompleted, 1u);
+}
+
+TEST_F(ApiTest, DuplicateHandlesShareTheBoardsCounters)
+{
+    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE dup = nullptr;
+    ASSERT_EQ(DuplicateHandleTQ8(h, &dup), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(dup, 0, 1 << 16, 0, 0), TQ8_OK);
+    EXPECT_EQ(Query(h).acquisitionsCompleted, 1u);
+    Query(dup, 1);
+    EXPECT_EQ(Query(h).acquisitionsCompleted, 0u);
+}
+
+TEST_F(ApiTest, StatsRecordMustCarryItsSize)
+{
+    TQ8_HANDLE h = Virtual();
+    TQ8_DRIVER_STATS s{};
+    for (uint32_t size : {0u, 36u, 41u, 48u}) {
+        s.size = size;
+        EXPECT_EQ(GetDriverStatsTQ8(h, &s, 0), TQ8_ERR_INVALID_ARG) << size;
+    }
+    EXPECT_EQ(GetDriverStatsTQ8(h, nullptr, 0), TQ8_ERR_INVALID_ARG);
+    s.size = 40;
+    EXPECT_EQ(GetDriverStatsTQ8(nullptr, &s, 0), TQ8_ERR_INVALID_HANDLE);
+}
+
+TEST_F(ApiTest, RefusedStatsQueryDoesNotReset)
+{
+    TQ8_HANDLE h = Virtual();
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
+    TQ8_DRIVER_STATS s{};
+    s.size = 32;
+    EXPECT_EQ(GetDriverStatsTQ8(h, &s, 1), TQ8_ERR_INVALID_ARG);
+    ASSERT_EQ(TQ8Sim_InjectResult("GetDriverStatsTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
+    s.size = 40;
+    EXPECT_EQ(GetDriverStatsTQ8(h, &s, 1), TQ8_ERR_GENERAL);
+    EXPECT_EQ(Query(h).acquisitionsCompleted, 1u);
+}
+
+TEST_F(ApiTest, CalibrationCountsPerAdc)
+{
+    TQ8_HANDLE h = Virtual(1600);
+    ASSERT_EQ(CalibrateAdcTQ8(h, 0), TQ8_OK);
+    ASSERT_EQ(CalibrateAdcTQ8(h, 1), TQ8_OK);
+    ASSERT_EQ(CalibrateAdcTQ8(h, 1), TQ8_OK);
+    EXPECT_EQ(Calibrations(1600, 0), 1u);
+    EXPECT_EQ(Calibrations(1600, 1), 2u);
+}
+
+TEST_F(ApiTest, CalibrationRefusesOtherIndexes)
+{
+    TQ8_HANDLE h = Virtual(1600);
+    for (int32_t adc : {-1, 2, 3, 1000})
+        EXPECT_EQ(CalibrateAdcTQ8(h, adc), TQ8_ERR_INVALID_ARG) << adc;
+    EXPECT_EQ(Calibrations(1600, 0), 0u);
+    EXPECT_EQ(Calibrations(1600, 1), 0u);
+    EXPECT_EQ(CalibrateAdcTQ8(nullptr, 0), TQ8_ERR_INVALID_HANDLE);
+    uint32_t n = 0;
+    EXPECT_EQ(TQ8Sim_GetAdcCalibrationCount(1600, 2, &n), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(TQ8Sim_GetAdcCalibrationCount(4242, 0, &n), TQ8_ERR_DEVICE_NOT_FOUND);
+}
+
+TEST_F(ApiTest, InjectedCalibrationFailureCalibratesNothing)
+{
+    TQ8_HANDLE h = Virtual(1600);
+    ASSERT_EQ(TQ8Sim_InjectResult("CalibrateAdcTQ8", TQ8_ERR_TIMEOUT, 1), TQ8_OK);
+    EXPECT_EQ(CalibrateAdcTQ8(h, 0), TQ8_ERR_TIMEOUT);
+    EXPECT_EQ(CalibrateAdcTQ8(h, 0), TQ8_OK);
+    EXPECT_EQ(Calibrations(1600, 0), 1u);
+}
+
+TEST_F(ApiTest, CalibrationWaitsForTheBoardToBeIdle)
+{
+    TQ8_HANDLE ui = Virtual(1600);
+    TQ8_HANDLE worker = nullptr;
+    ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
+    ASSERT_EQ(SetTriggerSourceTQ8(ui, 4), TQ8_OK);
+    std::thread t([&] { AcquireToBoardRamTQ8(worker, 0, 65536, 0, 0); });
+    while (GetOperatingModeTQ8(ui, 0) != TQ8_MODE_RAM_ACQ)
+        std::this_thread::yield();
+    EXPECT_EQ(CalibrateAdcTQ8(ui, 0), TQ8_ERR_BUSY);
+    ASSERT_EQ(SetOperatingModeTQ8(ui, TQ8_MODE_STANDBY), TQ8_OK);
+    t.join();
+    EXPECT_EQ(CalibrateAdcTQ8(ui, 0), TQ8_OK);
+    EXPECT_EQ(Calibrations(1600, 0), 1u);
+}
