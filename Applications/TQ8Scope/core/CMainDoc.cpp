@@ -88,8 +88,7 @@ CMainDoc::~CMainDoc()
     m_freqDomain.reset();
     delete m_driverStats.data();
     // An upload window still open would call back into a document that is gone.
-    if (m_firmwareUpload)
-        delete m_firmwareUpload.data();
+    delete m_firmwareUpload.data();
 }
 
 void CMainDoc::AttachDevice()
@@ -638,6 +637,12 @@ void CMainDoc::ApplyCommandLineFile()
 
 void CMainDoc::CloseDocument()
 {
+    // The main frame must not stay blocked for an upload window that goes
+    // with this document.
+    if (m_firmwareUpload) {
+        delete m_firmwareUpload.data();
+        OnFirmwareUploadDlgClosed();
+    }
     EndRecordingSession(nullptr);
     if (m_device && !IsIdle())
         SetOperatingModeTQ8(m_device, kStandby);
@@ -1438,6 +1443,7 @@ bool CMainDoc::StartFirmwareUpload(const std::wstring& path, bool fromCommandLin
         return false;
     }
     m_firmwareUpload = window;
+    m_uploadModal = frame != nullptr;
     CentreOn(window, frame);
     window->show();
     return true;
@@ -1446,10 +1452,11 @@ bool CMainDoc::StartFirmwareUpload(const std::wstring& path, bool fromCommandLin
 void CMainDoc::OnFirmwareUploadDlgClosed()
 {
     CMainFrame* frame = MainFrame();
-    if (frame) {
+    if (frame && m_uploadModal) {
         frame->LeaveModalState();
         frame->activateWindow();
     }
+    m_uploadModal = false;
     m_firmwareUpload = nullptr;
     if (m_flags & docstate::kFirmwareFromCommandLine) {
         m_flags &= ~docstate::kFirmwareFromCommandLine;

@@ -350,6 +350,7 @@ private:
     std::unique_ptr<IFreqDomainWindow> m_freqDomain;
     QPointer<QWidget> m_driverStats; // a child of the main frame, which may go first
     QPointer<QWidget> m_firmwareUpload;
+    bool m_uploadModal = false; // the main frame is modal for the upload window
     ChannelArbiter m_arbiter{*this};
     uint32_t m_arbiterRefs = 1;
     TQ8_REC_SESSION m_session = nullptr;

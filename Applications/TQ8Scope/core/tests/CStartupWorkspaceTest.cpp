@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <QTreeWidget>
 
 #include "CChildFrame.h"
@@ -327,5 +328,27 @@ TEST_F(StartupWorkspaceTest, CommandLineFirmwareGoesToOneBoardAfterTheOther)
     EXPECT_FALSE(frame->IsInModalState());
     for (CMainDoc* doc : opened)
         EXPECT_FALSE(doc->GetStateFlags() & docstate::kFirmwareFromCommandLine);
+    CMainDoc::Factories() = saved;
+}
+
+TEST_F(StartupWorkspaceTest, ADocumentClosedWithItsUploadWindowOpenUnblocksTheMainFrame)
+{
+    AddLocalBoards({7201});
+    const CMainDoc::ToolWindowFactories saved = CMainDoc::Factories();
+    QPointer<QWidget> window;
+    CMainDoc::Factories().firmwareUpload = [&](CMainDoc&, const std::wstring&, QWidget*) {
+        window = new QWidget;
+        return window.data();
+    };
+    ASSERT_TRUE(app->StartUp({}));
+    ASSERT_EQ(Docs().size(), 1u);
+    CMainDoc* doc = Docs()[0];
+    ASSERT_TRUE(doc->StartFirmwareUpload(L"/tmp/update.tq8fw", false));
+    CMainFrame* frame = app->GetMainFrame();
+    EXPECT_TRUE(frame->IsInModalState());
+    CloseWindowOf(doc);
+    EXPECT_TRUE(Docs().empty());
+    EXPECT_TRUE(window.isNull());
+    EXPECT_FALSE(frame->IsInModalState());
     CMainDoc::Factories() = saved;
 }
