@@ -82,6 +82,17 @@ bool AttrNumber(xmlNodePtr node, const char* name, T& out)
 
 } // namespace
 
+void XmlAppendElement(std::string& out, const char* name, const std::string& value)
+{
+    out += '<';
+    out += name;
+    out += '>';
+    out += value;
+    out += "</";
+    out += name;
+    out += '>';
+}
+
 uint32_t XmlEscape(std::string& text)
 {
     std::string out;

@@ -17,6 +17,8 @@ constexpr int kXmlItemMissing = -543;
 // Replaces & < > ' " (and a stray Windows-1252 0x92 that is not part of a
 // UTF-8 sequence) by entities; returns how many characters were replaced.
 uint32_t XmlEscape(std::string& text);
+// Appends <name>value</name>; value is already escaped text.
+void XmlAppendElement(std::string& out, const char* name, const std::string& value);
 
 xmlNodePtr XPathFindNode(xmlDocPtr doc, const char* expr, xmlNodePtr context = nullptr);
 int XPathFindNodes(xmlDocPtr doc, const char* expr, std::vector<xmlNodePtr>& nodes);

@@ -4,9 +4,9 @@
 #include "CChanSrcSimple.h"
 #include "CChanSrcSimpleFile.h"
 #include "CComClassFactory.h"
+#include "ClassesWriter.h"
 #include "CScopeCtrl.h"
 #include "ComCreate.h"
-#include "RegistryStore.h"
 #include "TQ8UI.h"
 
 
@@ -29,32 +29,8 @@ const CoClassEntry kCoClasses[] = {
 };
 
 constexpr GUID kAppId = vlt::MakeGuid("FBFF18C8-87A2-4EB8-99F7-4852CEB687FA");
-constexpr vlt::RegHive kHive = vlt::RegHive::CurrentUser;
 
-// Writes into the classes root; remembers the first failure.
-class ClassesWriter {
-public:
-    void Default(const std::wstring& key, const std::wstring& value) { Named(key, L"", value); }
-    void Named(const std::wstring& key, const std::wstring& name, const std::wstring& value)
-    {
-        if (m_ok)
-            m_ok = vlt::RegistryStore::SetString(kHive, vlt::ClassesKey(key), name, value);
-    }
-    void Key(const std::wstring& key)
-    {
-        if (m_ok)
-            m_ok = vlt::RegistryStore::CreateKey(kHive, vlt::ClassesKey(key));
-    }
-    void Remove(const std::wstring& key)
-    {
-        if (m_ok)
-            m_ok = vlt::RegistryStore::DeleteKey(kHive, vlt::ClassesKey(key));
-    }
-    bool Ok() const { return m_ok; }
-
-private:
-    bool m_ok = true;
-};
+using vlt::ClassesWriter;
 
 void WriteCoClass(ClassesWriter& w, const CoClassEntry& c, const std::wstring& modulePath)
 {

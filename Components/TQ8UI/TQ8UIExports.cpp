@@ -2,10 +2,6 @@
 #include "CTQ6UIModule.h"
 #include "ComCreate.h"
 #include "InprocServer.h"
-#include "TextConv.h"
-
-#include <filesystem>
-#include <system_error>
 
 namespace {
 // The module exists from load to unload, so that object counting works from
@@ -14,12 +10,7 @@ namespace {
 
 std::wstring LibraryPath()
 {
-    std::string path = vlt::ModulePathOf(reinterpret_cast<const void*>(&LibraryPath));
-    if (path.empty())
-        return {};
-    std::error_code ec;
-    std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return vlt::Utf8ToWide(ec ? path : full.lexically_normal().string());
+    return vlt::ModuleFullPath(reinterpret_cast<const void*>(&LibraryPath));
 }
 } // namespace
 

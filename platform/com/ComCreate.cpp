@@ -7,6 +7,9 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include <map>
 #include <mutex>
 
@@ -33,6 +36,16 @@ std::string ModulePathOf(const void* addr)
     if (!dladdr(addr, &info) || !info.dli_fname)
         return {};
     return info.dli_fname;
+}
+
+std::wstring ModuleFullPath(const void* addr)
+{
+    const std::string path = ModulePathOf(addr);
+    if (path.empty())
+        return {};
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return Utf8ToWide(ec ? path : full.lexically_normal().string());
 }
 
 } // namespace vlt

@@ -28,4 +28,6 @@ bool ClassesRootGetString(const std::wstring& subKey, const std::wstring& name, 
 bool ClassesRootKeyExists(const std::wstring& subKey);
 // The file of the loaded library (or program) that contains addr; empty when unknown.
 std::string ModulePathOf(const void* addr);
+// The same as an absolute, normalised wide path: what registration records.
+std::wstring ModuleFullPath(const void* addr);
 } // namespace vlt

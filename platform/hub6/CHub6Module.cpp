@@ -1,37 +1,18 @@
 #include "CHub6Module.h"
 
 #include "CComClassFactory.h"
+#include "ClassesWriter.h"
 #include "CVltHUB6.h"
 #include "CVltHUB6PropPage.h"
 #include "ComCreate.h"
-#include "RegistryStore.h"
 
 namespace {
 
-constexpr vlt::RegHive kHive = vlt::RegHive::CurrentUser;
 constexpr wchar_t kProgId[] = L"HUB6COM.VltHUB6.1";
 constexpr wchar_t kFriendlyName[] = L"VltHUB6 Class";
 constexpr wchar_t kPageName[] = L"VltHUB6 Property Page";
 
-// Writes into the classes root; remembers the first failure.
-class ClassesWriter {
-public:
-    void Default(const std::wstring& key, const std::wstring& value) { Named(key, L"", value); }
-    void Named(const std::wstring& key, const std::wstring& name, const std::wstring& value)
-    {
-        if (m_ok)
-            m_ok = vlt::RegistryStore::SetString(kHive, vlt::ClassesKey(key), name, value);
-    }
-    void Remove(const std::wstring& key)
-    {
-        if (m_ok)
-            m_ok = vlt::RegistryStore::DeleteKey(kHive, vlt::ClassesKey(key));
-    }
-    bool Ok() const { return m_ok; }
-
-private:
-    bool m_ok = true;
-};
+using vlt::ClassesWriter;
 
 void WriteServer(ClassesWriter& w, const CLSID& clsid, const std::wstring& name, const std::wstring& modulePath)
 {

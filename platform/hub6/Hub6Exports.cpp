@@ -5,10 +5,8 @@
 #include "ComCreate.h"
 #include "Hub6Sim.h"
 #include "InprocServer.h"
-#include "TextConv.h"
 
-#include <filesystem>
-#include <system_error>
+#include <vector>
 
 namespace {
 // The module exists from load to unload, so that object counting works from
@@ -17,12 +15,7 @@ namespace {
 
 std::wstring LibraryPath()
 {
-    std::string path = vlt::ModulePathOf(reinterpret_cast<const void*>(&LibraryPath));
-    if (path.empty())
-        return {};
-    std::error_code ec;
-    std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return vlt::Utf8ToWide(ec ? path : full.lexically_normal().string());
+    return vlt::ModuleFullPath(reinterpret_cast<const void*>(&LibraryPath));
 }
 
 std::vector<uint32_t> SerialList(const uint32_t* serials, uint32_t count)

@@ -33,21 +33,10 @@ const char* TextOrNull(const std::string& text)
     return text.empty() ? nullptr : text.c_str();
 }
 
-void AppendElement(std::string& out, const char* name, const std::string& value)
-{
-    out += '<';
-    out += name;
-    out += '>';
-    out += value;
-    out += "</";
-    out += name;
-    out += '>';
-}
-
 template <class T>
 void AppendNumber(std::string& out, const char* name, T value)
 {
-    AppendElement(out, name, std::to_string(value));
+    XmlAppendElement(out, name, std::to_string(value));
 }
 
 // A reader turns a literal CR into LF: keep it as a character reference.
@@ -62,7 +51,7 @@ void AppendText(std::string& out, const char* name, const std::wstring& value)
         else
             kept += c;
     }
-    AppendElement(out, name, kept);
+    XmlAppendElement(out, name, kept);
 }
 
 void ReadText(xmlDocPtr doc, xmlNodePtr element, const char* name, std::wstring& field)

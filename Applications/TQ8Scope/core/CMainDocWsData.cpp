@@ -75,17 +75,6 @@ std::string ValueText(int32_t value) { return std::to_string(value); }
 std::string ValueText(uint64_t value) { return std::to_string(value); }
 std::string ValueText(const std::wstring& value) { return TextForXml(value); }
 
-void AppendElement(std::string& out, const char* name, const std::string& value)
-{
-    out += '<';
-    out += name;
-    out += '>';
-    out += value;
-    out += "</";
-    out += name;
-    out += '>';
-}
-
 // The readers leave the field unchanged when the text is not a number of
 // its type (out of range, a minus before an unsigned one, no digits).
 void ReadValue(xmlNodePtr node, uint32_t& field) { XmlNodeGetUInt32(node, field); }
@@ -127,7 +116,7 @@ void CMainDocWsData::WriteXml(std::string& out) const
 {
     out += "<DocState>";
     for (const Item& item : kItems)
-        std::visit([&](auto member) { AppendElement(out, item.name, ValueText(this->*member)); }, item.field);
+        std::visit([&](auto member) { XmlAppendElement(out, item.name, ValueText(this->*member)); }, item.field);
     out += "</DocState>";
 }
 
