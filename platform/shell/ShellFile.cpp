@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <string.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace vlt {
@@ -12,9 +12,7 @@ namespace {
 
 std::string ErrnoText(int err)
 {
-    char buf[256];
-    const char* text = strerror_r(err, buf, sizeof buf);
-    return text ? text : "unknown error";
+    return std::generic_category().message(err);
 }
 
 bool Fail(std::string* reason, int* code, int err, const std::string& text)

@@ -265,3 +265,20 @@ TEST_F(VltLinksTest, EmptiedFoldersAreRemovedOnlyBelowTheStopFolder)
     EXPECT_TRUE(fs::exists(m_dir + "/stop"));
     EXPECT_EQ(out.str(), "");
 }
+
+TEST_F(VltLinksTest, ShortcutsThatCannotBeWrittenCountAsFailed)
+{
+    fs::create_directories(Desktop() + "/Readme.desktop");
+    fs::create_directories(Desktop() + "/Web.desktop");
+    std::ofstream(Desktop() + "/file") << "";
+    const Outcome outcome = RunWith(R"(<vlt_links><Desktop>
+        <Shortcut target="readme.txt" linkname="Readme"/>
+        <Shortcut target="http://www.example.com/" linkname="Web"/>
+        <Shortcut target="readme.txt" linkname="file/below"/>
+        <Shortcut target="readme.txt" linkname="fine"/>
+      </Desktop></vlt_links>)", {});
+    EXPECT_EQ(outcome.result, 3);
+    EXPECT_EQ(outcome.out, "vltlinks: Failed to create link to readme.txt\n"
+                           "vltlinks: Failed to create link to URL: http://www.example.com/\n");
+    EXPECT_TRUE(fs::exists(Desktop() + "/fine.desktop"));
+}
