@@ -17,6 +17,7 @@
 #include "ShellFile.h"
 #include "SpecialFolders.h"
 #include "TextConv.h"
+#include "XmlRoutines.h"
 
 namespace {
 
@@ -124,16 +125,6 @@ xmlNodePtr FirstChild(xmlNodePtr parent, const char* name)
         if (child->type == XML_ELEMENT_NODE && xmlStrcmp(child->name, BAD_CAST name) == 0)
             return child;
     return nullptr;
-}
-
-bool Attribute(xmlNodePtr node, const char* name, std::string& value)
-{
-    xmlChar* text = xmlGetProp(node, BAD_CAST name);
-    if (!text)
-        return false;
-    value = reinterpret_cast<const char*>(text);
-    xmlFree(text);
-    return true;
 }
 
 // An Exec line must hold valid UTF-8 without control characters; other
@@ -295,7 +286,7 @@ void CVltLinksMgr::ReadContext(xmlDocPtr doc)
         ReadShortcuts(desktop, m_desktop);
     if (const xmlNodePtr startMenu = FirstChild(root, "StartMenu")) {
         ReadShortcuts(startMenu, m_startMenu);
-        if (!Attribute(startMenu, "preamble", m_preamble)) {
+        if (!XmlGetAttrString(startMenu, "preamble", m_preamble)) {
             m_out << "vltlinks: Element <StartMenu> is missing mandatory 'preamble' attribute\n";
             throw ContextError{kE_FAIL, true};
         }
@@ -313,19 +304,19 @@ void CVltLinksMgr::ReadShortcuts(xmlNodePtr element, std::vector<CShortcutEntry>
         if (child->type != XML_ELEMENT_NODE || xmlStrcmp(child->name, BAD_CAST "Shortcut") != 0)
             continue;
         CShortcutEntry entry;
-        if (!Attribute(child, "target", entry.target)) {
+        if (!XmlGetAttrString(child, "target", entry.target)) {
             m_out << "vltlinks: Element <Shortcut> is missing a mandatory 'target' attribute.\n";
             throw ContextError{kE_FAIL, true};
         }
         entry.kind = IsUrl(entry.target) ? CShortcutEntry::kInternetShortcut : CShortcutEntry::kFileShortcut;
-        if (!Attribute(child, "linkname", entry.linkName)) {
+        if (!XmlGetAttrString(child, "linkname", entry.linkName)) {
             if (entry.kind == CShortcutEntry::kInternetShortcut) {
                 m_out << "vltlinks: Link name must be specified for a URL shortcut\n";
                 throw ContextError{kE_FAIL, true};
             }
             entry.linkName = "Shortcut to " + entry.target + ".lnk";
         }
-        Attribute(child, "comment", entry.comment);
+        XmlGetAttrString(child, "comment", entry.comment);
         list.push_back(entry);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DesktopFileValidate.h"
 #include "DesktopLink.h"
 #include "ScratchDir.h"
 
@@ -14,19 +15,6 @@ namespace {
 void Write(const std::string& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary) << text;
-}
-
-// desktop-file-validate's verdict: empty when the file passes.
-std::string Validate(const std::string& file)
-{
-    const std::string command = "desktop-file-validate '" + file + "' 2>&1";
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buf[512];
-    while (pipe && fgets(buf, sizeof buf, pipe))
-        out += buf;
-    const int status = pipe ? pclose(pipe) : -1;
-    return status == 0 ? std::string() : out.empty() ? "failed" : out;
 }
 } // namespace
 
@@ -80,7 +68,7 @@ TEST(DesktopLink, WrittenEntriesValidateAndReadBack)
         entry.folder = fs::path(program).parent_path().string();
         const std::string file = dir + "/app" + std::to_string(n++) + ".desktop";
         ASSERT_TRUE(WriteDesktopEntry(file, entry, n % 2 == 0));
-        EXPECT_EQ(Validate(file), "") << program;
+        EXPECT_EQ(ValidateDesktopFile(file), "") << program;
         std::string target;
         ASSERT_TRUE(ReadDesktopLinkTarget(file, target)) << program;
         EXPECT_EQ(target, program);
@@ -93,7 +81,7 @@ TEST(DesktopLink, WrittenEntriesValidateAndReadBack)
     link.url = FileUrl("/opt/my dir/read me%.txt");
     EXPECT_EQ(link.url, "file:///opt/my%20dir/read%20me%25.txt");
     ASSERT_TRUE(WriteDesktopEntry(dir + "/link.desktop", link, false));
-    EXPECT_EQ(Validate(dir + "/link.desktop"), "");
+    EXPECT_EQ(ValidateDesktopFile(dir + "/link.desktop"), "");
     std::string target;
     ASSERT_TRUE(ReadDesktopLinkTarget(dir + "/link.desktop", target));
     EXPECT_EQ(target, "/opt/my dir/read me%.txt");

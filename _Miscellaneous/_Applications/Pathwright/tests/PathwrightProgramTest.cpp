@@ -27,9 +27,10 @@ TEST_F(PathwrightTest, ProgramExitCodesAndKeyWait)
         EXPECT_EQ(run.exitCode, c.exitCode) << what << "\n" << run.output;
         EXPECT_EQ(run.waitedForKey, c.waits) << what;
         EXPECT_EQ(run.output.find(prompt) != std::string::npos, c.waits) << what;
-        if (!c.terminal && c.args.empty())
+        if (!c.terminal && c.args.empty()) {
             EXPECT_EQ(run.output, "Usage:\nPathwright [-remove] [Path]...\nWhere:\n"
                                   " -remove : Remove paths from system PATH\n  Path   : Path to append/remove\n");
+        }
     }
     EXPECT_EQ(Stored(), "/usr/bin;/opt/x");
     std::ofstream(m_dir + "/regfile") << "x";

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DesktopFileValidate.h"
 #include "DesktopLink.h"
 #include "ShellFile.h"
 #include "VltLinksTestEnv.h"
@@ -15,18 +16,6 @@ namespace {
 const std::string kBanner = "vltlinks v1.1 - Veltrane product shortcut install/uninstall utility\n";
 const std::string kUsageStart = "Usage: vltlinks [/Install | /Uninstall] /Src DIR /AllUsers=# /Ctx CTXFILE\n";
 const std::string kUsageEnd = " CTXFILE   : Context file defining shortcuts [vltlinks.xml]\n\n";
-
-// desktop-file-validate's verdict: empty when the file passes.
-std::string Validate(const std::string& file)
-{
-    std::string out;
-    FILE* pipe = popen(("desktop-file-validate '" + file + "' 2>&1").c_str(), "r");
-    char buf[512];
-    while (pipe && fgets(buf, sizeof buf, pipe))
-        out += buf;
-    const int status = pipe ? pclose(pipe) : -1;
-    return status == 0 ? std::string() : out.empty() ? "failed" : out;
-}
 
 bool IsExecutable(const std::string& file)
 {
@@ -136,7 +125,7 @@ TEST_F(VltLinksTest, InstallReplaceAndUninstall)
     };
     for (const auto& f : files) {
         ASSERT_TRUE(fs::exists(f.file)) << f.file;
-        EXPECT_EQ(Validate(f.file), "") << f.file;
+        EXPECT_EQ(ValidateDesktopFile(f.file), "") << f.file;
         EXPECT_EQ(IsExecutable(f.file), f.executable) << f.file;
         std::string target;
         EXPECT_EQ(vlt::ResolveLinkTarget(f.file, target), !f.target.empty()) << f.file;
