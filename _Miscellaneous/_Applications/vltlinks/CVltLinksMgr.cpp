@@ -143,6 +143,17 @@ bool IsExecutableFile(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0111) != 0;
 }
 
+// No network, no DTD loading, no entity substitution; a missing, special or
+// oversized file gives none.
+xmlDocPtr ParseContextFile(const std::string& path)
+{
+    std::string text;
+    if (!vlt::ReadRegularFile(path, kMaxContextBytes, text))
+        return nullptr;
+    return xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                         XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+}
+
 CMyPath Normalised(const CMyPath& path)
 {
     CMyPath out = path.AbsoluteForm();
@@ -250,12 +261,7 @@ int32_t CVltLinksMgr::LoadContext()
         && ::access(m_sourceFolder.Text().c_str(), X_OK) == 0)
         m_baseFolder = m_sourceFolder.AbsoluteForm();
 
-    std::string text;
-    CAutoXmlDoc doc;
-    if (vlt::ReadRegularFile(CMyPath(m_contextFile).AbsoluteForm(m_baseFolder.Text()).Text(), kMaxContextBytes,
-                             text))
-        doc.Attach(xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
-                                 XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    CAutoXmlDoc doc(ParseContextFile(CMyPath(m_contextFile).AbsoluteForm(m_baseFolder.Text()).Text()));
     if (doc.IsEmpty()) {
         m_out << "The specified file is not a valid vltlink context file\n";
         return -1;
