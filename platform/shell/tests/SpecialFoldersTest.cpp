@@ -62,8 +62,9 @@ TEST(SpecialFolders, DesktopFromUserDirsAndApplicationFolders)
         std::string path;
         EXPECT_FALSE(GetSpecialFolderPath(c.folder, path)) << c.folder; // none exists yet
         EXPECT_EQ(GetSpecialFolderPath(c.folder | kFolderFlagDontVerify, path), !c.expected.empty()) << c.folder;
-        if (!c.expected.empty())
+        if (!c.expected.empty()) {
             EXPECT_EQ(path, c.expected) << c.folder;
+        }
     }
     setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
     std::string path;
