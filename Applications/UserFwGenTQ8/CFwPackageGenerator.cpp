@@ -83,8 +83,9 @@ bool CFwPackageGenerator::CheckOutput()
     if (m_settings.m_fwpkgPath.empty())
         return Fail(L"Please specify a pathname for output firmware package file", IDC_OUTPUT_PATH);
     // Writing the package there would destroy that input.
+    const bool twoProms = m_settings.m_fpgaType == kFpgaVirtex5SX95T;
     for (const std::wstring* input : {&m_settings.m_xcf32pPath, &m_settings.m_xcf16pPath, &m_settings.m_readmePath})
-        if (SameFile(m_settings.m_fwpkgPath, *input))
+        if ((input != &m_settings.m_xcf16pPath || twoProms) && SameFile(m_settings.m_fwpkgPath, *input))
             return Fail(L"The output firmware package file '" + m_settings.m_fwpkgPath
                             + L"' is one of the input files. Please specify another pathname.",
                         IDC_OUTPUT_PATH, true);

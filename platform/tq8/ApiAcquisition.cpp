@@ -18,7 +18,6 @@ int32_t LoadXml(IBoardBackend& b, std::string_view xml)
     return rc == TQ8_OK ? b.ApplySettings(loaded) : rc;
 }
 
-
 // Blocking acquisitions watch their own handle: disconnecting it ends them.
 int32_t AcquireOn(const char* function, TQ8_HANDLE h, AcqTarget target, uint32_t start, uint32_t count)
 {
