@@ -1,10 +1,27 @@
 #include "XmlRoutines.h"
 
+#include <algorithm>
+#include <climits>
+
+#include <libxml/parser.h>
 #include <libxml/xpath.h>
 
+#include "AtomicFile.h"
 #include "NumberParse.h"
 
 namespace {
+
+std::string ParseErrorText(const std::string& path, const xmlError& error)
+{
+    std::string text = "'" + path + "' is not well-formed XML";
+    if (error.message) {
+        std::string message = error.message;
+        while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+            message.pop_back();
+        text += " (line " + std::to_string(error.line) + ": " + message + ")";
+    }
+    return text;
+}
 
 // Length of the valid UTF-8 sequence starting at text[pos], or 0 when the
 // bytes there do not form one.
@@ -215,4 +232,24 @@ bool XmlGetAttrString(xmlNodePtr node, const char* name, std::string& out)
 bool XmlNodeGetAttribute(xmlNodePtr node, const char* name, std::string& out)
 {
     return XmlGetAttrString(node, name, out);
+}
+
+xmlDocPtr XmlReadFile(const std::string& path, const char* encoding, int options, std::string* error,
+                      uint64_t maxBytes)
+{
+    std::string data;
+    if (!vlt::ReadWholeFile(path, data, error, std::min<uint64_t>(maxBytes, INT_MAX)))
+        return nullptr;
+    xmlParserCtxtPtr parser = xmlNewParserCtxt();
+    if (!parser) {
+        if (error)
+            *error = "Out of memory";
+        return nullptr;
+    }
+    xmlDocPtr doc = xmlCtxtReadMemory(parser, data.data(), static_cast<int>(data.size()), path.c_str(), encoding,
+                                      options);
+    if (!doc && error)
+        *error = ParseErrorText(path, parser->lastError);
+    xmlFreeParserCtxt(parser);
+    return doc;
 }

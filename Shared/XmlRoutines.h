@@ -9,6 +9,15 @@
 
 #include <libxml/tree.h>
 
+// XML files larger than this are refused unread by XmlReadFile.
+constexpr uint64_t kXmlFileMaxBytes = uint64_t(16) << 20;
+
+// Reads a file through the programs' one file reader (a FIFO, a device or a
+// file above maxBytes is refused at once) and parses it from memory. Null,
+// with the reason in error, when the file cannot be read or parsed.
+xmlDocPtr XmlReadFile(const std::string& path, const char* encoding, int options, std::string* error = nullptr,
+                      uint64_t maxBytes = kXmlFileMaxBytes);
+
 // Result codes of the XPath getters.
 constexpr int kXmlOk = 0;
 constexpr int kXmlMissingArgument = -2;

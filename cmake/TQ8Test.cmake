@@ -5,6 +5,8 @@ function(tq8_add_test)
   cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/cmake/LeakSuppressions.cpp)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  # Test support headers shared by every test program (BadFiles.h).
+  target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/cmake)
   set(env "VLT_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
   if(T_GUI)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")

@@ -23,7 +23,7 @@ void CCustomLogicProviderTQ8::Clear()
 int CCustomLogicProviderTQ8::Load(const std::string& path)
 {
     Clear();
-    CAutoXmlDoc doc(xmlReadFile(path.c_str(), nullptr, XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NONET));
+    CAutoXmlDoc doc(XmlReadFile(path, nullptr, XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NONET));
     if (doc.IsEmpty())
         return kFileUnreadable;
     xmlNodePtr root = xmlDocGetRootElement(doc);

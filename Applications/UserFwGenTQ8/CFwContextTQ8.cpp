@@ -220,7 +220,7 @@ int CFwContextTQ8::Save(const std::string& path)
 int CFwContextTQ8::Load(const std::string& path)
 {
     Clear();
-    CAutoXmlDoc doc(xmlReadFile(path.c_str(), nullptr, XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NONET));
+    CAutoXmlDoc doc(XmlReadFile(path, nullptr, XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NONET));
     xmlNodePtr root = doc.IsEmpty() ? nullptr : xmlDocGetRootElement(doc);
     if (!root || strcasecmp(reinterpret_cast<const char*>(root->name), "TQ8_Firmware") != 0)
         return kFwContextUnreadable;

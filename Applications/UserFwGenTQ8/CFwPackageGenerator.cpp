@@ -19,6 +19,7 @@ constexpr int32_t kChunkLX50 = 2;
 constexpr int32_t kChunkSX95T_1 = 4;
 constexpr int32_t kChunkSX95T_2 = 5;
 constexpr long kFileTimeWarningSeconds = 960;
+constexpr int64_t kReadmeSeverities = 2;
 
 bool FileExists(const std::wstring& path)
 {
@@ -43,6 +44,15 @@ std::string CreateTempFile()
         return std::string();
     close(fd);
     return pattern;
+}
+
+// One file under both names: links and other spellings included.
+bool SameFile(const std::wstring& a, const std::wstring& b)
+{
+    struct stat first{}, second{};
+    return !a.empty() && !b.empty() && stat(vlt::WideToUtf8(a).c_str(), &first) == 0
+        && stat(vlt::WideToUtf8(b).c_str(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
 }
 
 bool ModificationTime(const std::wstring& path, time_t& seconds)
@@ -72,6 +82,13 @@ bool CFwPackageGenerator::CheckOutput()
 {
     if (m_settings.m_fwpkgPath.empty())
         return Fail(L"Please specify a pathname for output firmware package file", IDC_OUTPUT_PATH);
+    // Writing the package there would destroy that input.
+    const bool twoProms = m_settings.m_fpgaType == kFpgaVirtex5SX95T;
+    for (const std::wstring* input : {&m_settings.m_xcf32pPath, &m_settings.m_xcf16pPath, &m_settings.m_readmePath})
+        if ((input != &m_settings.m_xcf16pPath || twoProms) && SameFile(m_settings.m_fwpkgPath, *input))
+            return Fail(L"The output firmware package file '" + m_settings.m_fwpkgPath
+                            + L"' is one of the input files. Please specify another pathname.",
+                        IDC_OUTPUT_PATH, true);
     std::error_code ec;
     if (m_settings.m_ovrwrtPrompt && std::filesystem::exists(vlt::WideToUtf8(m_settings.m_fwpkgPath), ec)
         && vlt::ShowMessageBox(L"Specified output file already exists. Overwrite?", MB_YESNO | MB_ICONQUESTION)
@@ -97,6 +114,10 @@ bool CFwPackageGenerator::ValidateAndBuildContext(CFwContextTQ8& context, FwPack
         return false;
     if (!s.m_readmePath.empty() && !FileExists(s.m_readmePath))
         return Fail(L"Specified readme file does not exist", IDC_README_PATH, true);
+    // The manifest's severity is the index + 1: 1 normal, 2 important.
+    const int64_t readmeSeverity = int64_t(s.m_readmeSev) + 1;
+    if (!s.m_readmePath.empty() && (readmeSeverity < 1 || readmeSeverity > kReadmeSeverities))
+        return Fail(L"Please select a readme severity", IDC_README_SEV);
     if (s.m_fpgaType != kFpgaVirtex5LX50 && s.m_fpgaType != kFpgaVirtex5SX95T)
         return Fail(L"Unknown FPGA type!");
     if (!CheckBitstream(s.m_xcf32pPath, IDC_XCF32P_PATH, L"Please specify a XSVF file for xcf32p EEPROM"))
@@ -119,7 +140,7 @@ bool CFwPackageGenerator::ValidateAndBuildContext(CFwContextTQ8& context, FwPack
     if (twoProms)
         AddChunk(context, pairs, kChunkSX95T_2, s.m_xcf16pPath);
     if (!s.m_readmePath.empty()) {
-        context.m_readmeSev = s.m_readmeSev + 1;
+        context.m_readmeSev = static_cast<int32_t>(readmeSeverity);
         pairs.emplace_back(vlt::WideToUtf8(s.m_readmePath), "fw_readme.txt");
     }
     return true;

@@ -1,10 +1,11 @@
 #include "FirmwarePackage.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <set>
+#include <unistd.h>
 
 #include <zip.h>
 
@@ -83,19 +84,29 @@ zlib_filefunc64_def MemoryFunctions(MemoryArchive& mem)
     return zlib_filefunc64_def{MemOpen, MemRead, MemWrite, MemTell, MemSeek, MemClose, MemError, &mem};
 }
 
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
+struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
 };
 
-int CopyIntoEntry(zipFile zip, FILE* source)
+// At most kMaxPackageSourceBytes, also from a file that grows meanwhile.
+int CopyIntoEntry(zipFile zip, int source)
 {
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyBufferSize]);
     if (!buffer)
         return kFwNoMemory;
+    uint64_t copied = 0;
     for (;;) {
-        const size_t n = std::fread(buffer.get(), 1, kCopyBufferSize, source);
+        const ssize_t n = ::read(source, buffer.get(), kCopyBufferSize);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return kFwSourceUnreadable;
         if (n == 0)
-            return std::ferror(source) ? kFwSourceUnreadable : kFwOk;
+            return kFwOk;
+        copied += uint64_t(n);
+        if (copied > kMaxPackageSourceBytes)
+            return kFwSourceUnreadable;
         if (zipWriteInFileInZip(zip, buffer.get(), static_cast<unsigned>(n)) != ZIP_OK)
             return kFwFailed;
     }
@@ -114,15 +125,17 @@ uLong NameFlags(const std::string& name)
 
 int AddEntry(zipFile zip, const std::string& source, const std::string& name)
 {
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(source.c_str(), "rb"));
-    if (!file)
-        return kFwFailed;
+    // A FIFO, a device or an oversized file is refused before the entry exists.
+    const int fd = vlt::OpenRegularFile(source, kMaxPackageSourceBytes);
+    if (fd < 0)
+        return errno == EINVAL || errno == EFBIG ? kFwSourceUnreadable : kFwFailed;
+    FdCloser closer{fd};
     if (zipOpenNewFileInZip4_64(zip, name.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                                 Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr,
                                 0, 0, NameFlags(name), 0)
         != ZIP_OK)
         return kFwFailed;
-    const int result = CopyIntoEntry(zip, file.get());
+    const int result = CopyIntoEntry(zip, fd);
     const int closed = zipCloseFileInZip(zip);
     return result != kFwOk ? result : (closed == ZIP_OK ? kFwOk : kFwFailed);
 }

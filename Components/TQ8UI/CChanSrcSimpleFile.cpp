@@ -1,11 +1,11 @@
 #include "CChanSrcSimpleFile.h"
 
+#include "AtomicFile.h"
 #include "ChanSrcHelpers.h"
 #include "TextConv.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,17 +53,12 @@ HRESULT CChanSrcSimpleFile::SetChannelSourceFile(BSTR bstrName, BSTR bstrPath, V
     if (nChannels == 0)
         return E_INVALIDARG;
 
-    // Non-blocking only so that a FIFO cannot hang the open; such files are refused below.
-    const std::string path = vlt::WideToUtf8(m_path);
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    // Read in chunks, never whole: any size will do.
+    uint64_t fileSize = 0;
+    const int fd = vlt::OpenRegularFile(vlt::WideToUtf8(m_path), UINT64_MAX, &fileSize);
     if (fd < 0)
         return E_FAIL;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return E_FAIL;
-    }
-    if (uint64_t(skip_hdr_bytes) > uint64_t(st.st_size)) {
+    if (uint64_t(skip_hdr_bytes) > fileSize) {
         ::close(fd);
         return E_INVALIDARG;
     }

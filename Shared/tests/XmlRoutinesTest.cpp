@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <libxml/parser.h>
 
+#include "BadFiles.h"
 #include "CAutoXmlDoc.h"
 #include "XmlRoutines.h"
 
@@ -253,4 +257,32 @@ TEST(CAutoXmlDocTest, AttachFreesThePreviousDocumentAtOnce)
     EXPECT_TRUE(holder.IsEmpty());
     holder.Free();
     holder.Attach(Parse("<c/>"));
+}
+
+TEST(XmlReadFile, ParsesPlainFilesAndRefusesTheRestAtOnce)
+{
+    const char* base = std::getenv("VLT_TEST_TMP");
+    const std::filesystem::path dir = std::filesystem::path(base ? base : "/tmp") / "xml_read_file";
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "in.xml").string();
+    std::filesystem::remove_all(path);
+    std::ofstream(path) << "<r>\n<a>1</a>\n</r>\n";
+    std::string error;
+    CAutoXmlDoc doc(XmlReadFile(path, nullptr, XML_PARSE_NONET, &error));
+    ASSERT_FALSE(doc.IsEmpty()) << error;
+    EXPECT_NE(XPathFindNode(doc, "/r/a"), nullptr);
+
+    std::ofstream(path) << "<r>\n<a>1</b>\n</r>\n";
+    EXPECT_EQ(XmlReadFile(path, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR, &error), nullptr);
+    EXPECT_EQ(error.rfind("'" + path + "' is not well-formed XML (line 2: ", 0), 0u) << error;
+    for (badfiles::Kind kind : badfiles::kAll) {
+        SCOPED_TRACE(badfiles::Name(kind));
+        std::filesystem::remove_all(path);
+        ASSERT_TRUE(badfiles::Make(kind, path));
+        badfiles::HangGuard guard;
+        error.clear();
+        EXPECT_EQ(XmlReadFile(path, nullptr, XML_PARSE_NONET, &error), nullptr);
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+    }
+    std::filesystem::remove_all(path);
 }

@@ -34,6 +34,7 @@ struct CSimBoard::Run {
     int timestampMode;
     uint64_t counterAtStart;
     uint64_t epoch;
+    const std::atomic<bool>* closed;
 };
 
 CSimBoard::CSimBoard(const BoardDescription& desc)
@@ -183,7 +184,20 @@ uint64_t CSimBoard::StandbyEpoch() const
     return m_standbyEpoch;
 }
 
-int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std::optional<uint64_t> epoch)
+void CSimBoard::WakeWaiters()
+{
+    // Taking the lock orders the caller's flag before any waiter's next look.
+    std::lock_guard lock(m_mutex);
+    m_cv.notify_all();
+}
+
+bool CSimBoard::Cancelled(const Run& run) const
+{
+    return m_standbyEpoch != run.epoch || (run.closed && run.closed->load());
+}
+
+int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std::optional<uint64_t> epoch,
+                           const std::atomic<bool>* closed)
 {
     if (count == 0)
         return TQ8_ERR_INVALID_ARG;
@@ -192,7 +206,7 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
     std::unique_lock lock(m_mutex);
     if (m_busy)
         return TQ8_ERR_BUSY;
-    if (epoch && *epoch != m_standbyEpoch)
+    if ((epoch && *epoch != m_standbyEpoch) || (closed && closed->load()))
         return TQ8_ERR_CANCELLED;
     const CBoardSettings s = m_settings;
     int sel = s.GetInt(SettingId::ActiveChannels);
@@ -206,7 +220,7 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
     bool needsSoftTrigger = false;
     RenderSetup setup = MakeSetup(s, needsSoftTrigger, rng);
     Run run{target, start, count / static_cast<uint32_t>(channels), channels, setup, rng, m_generator,
-            s.GetInt(SettingId::TimestampMode), 0, m_standbyEpoch};
+            s.GetInt(SettingId::TimestampMode), 0, m_standbyEpoch, closed};
     m_busy = true;
     m_samplesComplete = false;
     m_stats.CountAcquisitionStart();
@@ -215,7 +229,7 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
                                         : TQ8_MODE_RAM_READ_TO_ZAB;
     m_fifo.Reset();
 
-    int32_t rc = target == AcqTarget::RamToZab ? TQ8_OK : WaitForTrigger(lock, run.epoch, needsSoftTrigger);
+    int32_t rc = target == AcqTarget::RamToZab ? TQ8_OK : WaitForTrigger(lock, run, needsSoftTrigger);
     if (rc == TQ8_OK) {
         run.counterAtStart = CounterNow();
         rc = Play(lock, run);
@@ -229,11 +243,11 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
     return rc;
 }
 
-int32_t CSimBoard::WaitForTrigger(std::unique_lock<std::mutex>& lock, uint64_t epoch, bool needed)
+int32_t CSimBoard::WaitForTrigger(std::unique_lock<std::mutex>& lock, const Run& run, bool needed)
 {
     if (needed)
-        m_cv.wait(lock, [&] { return m_softTrigger || m_standbyEpoch != epoch; });
-    if (m_standbyEpoch != epoch)
+        m_cv.wait(lock, [&] { return m_softTrigger || Cancelled(run); });
+    if (Cancelled(run))
         return TQ8_ERR_CANCELLED;
     // A latched trigger is used up by this acquisition either way.
     m_softTrigger = false;
@@ -242,7 +256,7 @@ int32_t CSimBoard::WaitForTrigger(std::unique_lock<std::mutex>& lock, uint64_t e
 
 int32_t CSimBoard::Play(std::unique_lock<std::mutex>& lock, Run& run)
 {
-    const auto cancelled = [&] { return m_standbyEpoch != run.epoch; };
+    const auto cancelled = [&] { return Cancelled(run); };
     const double rate = run.setup.rateMHz * 1e6;
     if (!(rate > 0.0)) {
         // No clock reaches the converters: nothing happens until standby.

@@ -4,6 +4,7 @@
 // transfers. Thread-safe: every handle of the board calls it, and standby or
 // a software trigger from one thread reaches a blocking call on another.
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -47,8 +48,11 @@ public:
     // Operation. With an epoch, the acquisition only starts while no standby
     // has come since StandbyEpoch() returned it (else TQ8_ERR_CANCELLED), so a
     // caller that loops over acquisitions cannot miss a standby between two.
+    // closed is the calling handle's flag: once set (then WakeWaiters), the
+    // acquisition ends with TQ8_ERR_CANCELLED, as on standby.
     int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count,
-                    std::optional<uint64_t> epoch = std::nullopt);
+                    std::optional<uint64_t> epoch = std::nullopt, const std::atomic<bool>* closed = nullptr);
+    void WakeWaiters();
     uint64_t StandbyEpoch() const;
     int32_t SetMode(int mode);
     int Mode() const;
@@ -92,7 +96,8 @@ private:
     struct Run;
 
     RenderSetup MakeSetup(const CBoardSettings& s, bool& needsSoftTrigger, SimRng& rng) const;
-    int32_t WaitForTrigger(std::unique_lock<std::mutex>& lock, uint64_t epoch, bool needed);
+    bool Cancelled(const Run& run) const;
+    int32_t WaitForTrigger(std::unique_lock<std::mutex>& lock, const Run& run, bool needed);
     int32_t Play(std::unique_lock<std::mutex>& lock, Run& run);
     void PushTimestamps(const Run& run, uint64_t fromFrame, uint64_t toFrame);
     void StandbyLocked();

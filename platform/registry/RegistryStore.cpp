@@ -22,6 +22,9 @@ namespace {
 
 thread_local std::string t_lastError;
 
+// Far above any hive the programs write; a larger file is refused unread.
+constexpr uint64_t kMaxHiveBytes = uint64_t(64) << 20;
+
 bool Fail(std::string reason)
 {
     t_lastError = std::move(reason);
@@ -95,7 +98,7 @@ bool LoadHive(const std::string& file, RegKeyNode& root)
         return Fail("Cannot read the registry file '" + file + "': " + SystemErrorText(errno));
     }
     std::string data, error;
-    if (!ReadWholeFile(file, data, &error))
+    if (!ReadWholeFile(file, data, &error, kMaxHiveBytes))
         return Fail(error);
     if (data.empty())
         return true;

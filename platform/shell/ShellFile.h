@@ -2,7 +2,8 @@
 // Reading the small text files of the shell stand-ins (desktop entries, the
 // user-dirs list, context and environment files): opened without blocking,
 // refused unless a regular file within the caller's size limit, so that a
-// FIFO or a device named where a file is expected fails at once.
+// FIFO or a device named where a file is expected fails at once. A front of
+// ReadWholeFile, the programs' one file reader.
 #include <cstddef>
 #include <string>
 

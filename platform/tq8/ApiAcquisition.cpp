@@ -17,29 +17,35 @@ int32_t LoadXml(IBoardBackend& b, std::string_view xml)
     int32_t rc = SettingsFromXml(xml, b.Settings(), loaded);
     return rc == TQ8_OK ? b.ApplySettings(loaded) : rc;
 }
+
+// Blocking acquisitions watch their own handle: disconnecting it ends them.
+int32_t AcquireOn(const char* function, TQ8_HANDLE h, AcqTarget target, uint32_t start, uint32_t count)
+{
+    return Guard(function, [&]() -> int32_t {
+        auto connection = Lib().Find(HandleId(h));
+        if (!connection)
+            return TQ8_ERR_INVALID_HANDLE;
+        IBoardBackend& b = *connection->backend;
+        return IsRecording(b) ? TQ8_ERR_BUSY : b.Acquire(target, start, count, &connection->closed);
+    });
+}
 } // namespace
 
 extern "C" {
 
 int32_t AcquireToBoardRamTQ8(TQ8_HANDLE h, uint32_t start, uint32_t count, uint32_t, uint32_t)
 {
-    return WithBoard(__func__, h, [&](IBoardBackend& b) {
-        return IsRecording(b) ? TQ8_ERR_BUSY : b.Acquire(AcqTarget::Ram, start, count);
-    });
+    return AcquireOn(__func__, h, AcqTarget::Ram, start, count);
 }
 
 int32_t AcquireToZabTQ8(TQ8_HANDLE h, uint32_t count, uint32_t, uint32_t, uint32_t)
 {
-    return WithBoard(__func__, h, [&](IBoardBackend& b) {
-        return IsRecording(b) ? TQ8_ERR_BUSY : b.Acquire(AcqTarget::Zab, 0, count);
-    });
+    return AcquireOn(__func__, h, AcqTarget::Zab, 0, count);
 }
 
 int32_t TransferSampleRamToZabTQ8(TQ8_HANDLE h, uint32_t start, uint32_t count, uint32_t, uint32_t)
 {
-    return WithBoard(__func__, h, [&](IBoardBackend& b) {
-        return IsRecording(b) ? TQ8_ERR_BUSY : b.Acquire(AcqTarget::RamToZab, start, count);
-    });
+    return AcquireOn(__func__, h, AcqTarget::RamToZab, start, count);
 }
 
 int32_t SetOperatingModeTQ8(TQ8_HANDLE h, int32_t mode)
@@ -89,7 +95,7 @@ int32_t LoadSettingsFromFileXmlWTQ8(TQ8_HANDLE h, uint32_t, const wchar_t* path)
         if (path == nullptr || *path == L'\0')
             return TQ8_ERR_INVALID_ARG;
         std::string text;
-        if (!vlt::ReadWholeFile(vlt::WideToUtf8(path), text))
+        if (!vlt::ReadWholeFile(vlt::WideToUtf8(path), text, nullptr, kMaxSettingsXmlBytes))
             return TQ8_ERR_FILE_UNREADABLE;
         return LoadXml(b, text);
     });

@@ -81,7 +81,7 @@ int32_t TQ8Sim_LoadConfigFile(const char* path)
         if (path == nullptr)
             return TQ8_ERR_INVALID_ARG;
         std::string text;
-        if (!vlt::ReadWholeFile(path, text))
+        if (!vlt::ReadWholeFile(path, text, nullptr, kMaxSimConfigBytes))
             return TQ8_ERR_FILE_UNREADABLE;
         Lib().Boards();
         return ApplyText(text);

@@ -42,10 +42,11 @@ void CSimBoardBackend::SetDefaults() { m_board->SetDefaults(); }
 int32_t CSimBoardBackend::RewriteSettings() { return TQ8_OK; }
 int32_t CSimBoardBackend::CenterSignal(int channel, int target) { return m_board->CenterSignal(channel, target); }
 
-int32_t CSimBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t count)
+int32_t CSimBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t count, const std::atomic<bool>* closed)
 {
-    return m_board->Acquire(target, start, count);
+    return m_board->Acquire(target, start, count, std::nullopt, closed);
 }
+void CSimBoardBackend::WakeWaiters() { m_board->WakeWaiters(); }
 uint64_t CSimBoardBackend::StandbyEpoch() const { return m_board->StandbyEpoch(); }
 int32_t CSimBoardBackend::AcquireInEpoch(AcqTarget target, uint32_t start, uint32_t count, uint64_t epoch)
 {

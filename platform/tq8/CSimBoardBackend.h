@@ -33,7 +33,8 @@ public:
     int32_t RewriteSettings() override;
     int32_t CenterSignal(int channel, int target) override;
 
-    int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count) override;
+    int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count, const std::atomic<bool>* closed) override;
+    void WakeWaiters() override;
     uint64_t StandbyEpoch() const override;
     int32_t AcquireInEpoch(AcqTarget target, uint32_t start, uint32_t count, uint64_t epoch) override;
     int32_t SetMode(int mode) override;

@@ -1,5 +1,6 @@
 #include "CTQ8Library.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -27,12 +28,15 @@ void CTQ8Library::LoadEnvironmentConfig()
     const char* path = std::getenv("TQ8_SIM_CONFIG");
     if (path == nullptr || *path == '\0')
         return;
-    std::string text;
+    std::string text, reason;
     SimConfig config;
     // A broken configuration declares no boards; the library still works
-    // with virtual boards.
-    if (vlt::ReadWholeFile(path, text) && ParseSimConfig(text, config) == TQ8_OK)
-        ApplyConfig(config);
+    // with virtual boards, and says why on standard error.
+    if (!vlt::ReadWholeFile(path, text, &reason, kMaxSimConfigBytes) || ParseSimConfig(text, config, &reason) != TQ8_OK)
+        std::fprintf(stderr, "TQ8_64: TQ8_SIM_CONFIG '%s' declares no boards: %s\n", path, reason.c_str());
+    else if (ApplyConfig(config) != TQ8_OK)
+        std::fprintf(stderr, "TQ8_64: TQ8_SIM_CONFIG '%s' declares no boards: a board is implausible or declared twice\n",
+                     path);
 }
 
 uint64_t CTQ8Library::Connect(std::shared_ptr<IBoardBackend> backend)
@@ -44,8 +48,11 @@ uint64_t CTQ8Library::Connect(std::shared_ptr<IBoardBackend> backend)
 
 bool CTQ8Library::Disconnect(uint64_t handle)
 {
-    if (!m_handles.Remove(handle))
+    const auto connection = m_handles.Find(handle);
+    if (!connection || !m_handles.Remove(handle))
         return false;
+    connection->closed = true;
+    connection->backend->WakeWaiters();
     for (const auto& session : m_recordings.RemoveOwnedBy(handle))
         session->Stop();
     m_memory.FreeAllOf(handle);

@@ -2,6 +2,7 @@
 // What the library asks of a board, whatever reaches it: a board model in
 // this process (virtual boards, and local boards until they go through the
 // driver) or, later, the driver and a remote host.
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -38,7 +39,10 @@ public:
     virtual int32_t RewriteSettings() = 0;
     virtual int32_t CenterSignal(int channel, int target) = 0;
 
-    virtual int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count) = 0;
+    // closed: the calling handle's flag (CConnection); a disconnect sets it
+    // and calls WakeWaiters, which ends the acquisition as standby does.
+    virtual int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count, const std::atomic<bool>* closed) = 0;
+    virtual void WakeWaiters() = 0;
     // Counts standbys; an acquisition given an older count is cancelled
     // before it starts (see CSimBoard::Acquire).
     virtual uint64_t StandbyEpoch() const = 0;

@@ -102,7 +102,7 @@ std::string SettingsToXmlFile(const CBoardSettings& settings)
 
 int32_t SettingsFromXml(std::string_view xml, const CBoardSettings& base, CBoardSettings& out)
 {
-    if (xml.empty() || xml.size() > 16u * 1024 * 1024)
+    if (xml.empty() || xml.size() > kMaxSettingsXmlBytes)
         return TQ8_ERR_BAD_SETTINGS;
     std::unique_ptr<xmlDoc, DocFree> doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, "UTF-8",
                                                        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
@@ -114,11 +114,13 @@ int32_t SettingsFromXml(std::string_view xml, const CBoardSettings& base, CBoard
     std::vector<xmlNode*> byId(kSettingCount, nullptr);
     CBoardSettings next(base);
     next.SetDefaults();
+    bool namesASetting = false;
     for (xmlNode* n = root->children; n != nullptr; n = n->next) {
         if (n->type != XML_ELEMENT_NODE)
             continue;
         std::string_view name = reinterpret_cast<const char*>(n->name);
         int32_t rc = TQ8_OK;
+        bool known = true;
         if (name == "Fir1Coefficients")
             rc = ApplyTaps(n, FirBank::Fir1, kFir1Taps, next);
         else if (name == "Fir2Ch1Coefficients")
@@ -127,10 +129,15 @@ int32_t SettingsFromXml(std::string_view xml, const CBoardSettings& base, CBoard
             rc = ApplyTaps(n, FirBank::Fir2Ch2, kFir2Taps, next);
         else if (SettingId id = SettingFromName(name); id != SettingId::Count)
             byId[static_cast<size_t>(id)] = n;
-        // Unknown elements come from newer versions: skipped.
+        else
+            known = false; // from a newer version: skipped
+        namesASetting = namesASetting || known;
         if (rc != TQ8_OK)
             return TQ8_ERR_BAD_SETTINGS;
     }
+    // Applying a text that names no setting would only reset the board.
+    if (!namesASetting)
+        return TQ8_ERR_BAD_SETTINGS;
     double region[2] = {next.Get(SettingId::MemoryRegionStart), next.Get(SettingId::MemoryRegionCount)};
     for (int i = 0; i < kSettingCount; ++i) {
         if (byId[static_cast<size_t>(i)] == nullptr)

@@ -10,12 +10,15 @@
 
 namespace tq8 {
 
+// Larger settings texts and files are refused unread.
+inline constexpr size_t kMaxSettingsXmlBytes = size_t(16) << 20;
+
 std::string SettingsToXmlElement(const CBoardSettings& settings);
 std::string SettingsToXmlFile(const CBoardSettings& settings);
 // Reads settings onto a copy of `base` (defaults first, then every value
 // found, validated for that board). TQ8_ERR_BAD_SETTINGS for text that is
-// not a settings element or holds a value the board refuses; `out` is only
-// written on success.
+// not a settings element, names no setting or holds a value the board
+// refuses; `out` is only written on success.
 int32_t SettingsFromXml(std::string_view xml, const CBoardSettings& base, CBoardSettings& out);
 
 } // namespace tq8

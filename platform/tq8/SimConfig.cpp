@@ -15,6 +15,17 @@ namespace {
 struct DocFree {
     void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
 };
+struct CtxtFree {
+    void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+};
+
+std::string ParserReason(const xmlError& error)
+{
+    std::string message = error.message ? error.message : "not well-formed XML";
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    return "line " + std::to_string(error.line) + ": " + message;
+}
 
 bool Attr(xmlNode* node, const char* name, std::string& out)
 {
@@ -113,28 +124,42 @@ bool ParseBoard(xmlNode* node, SimConfig& cfg)
 }
 } // namespace
 
-int32_t ParseSimConfig(std::string_view xml, SimConfig& out)
+int32_t ParseSimConfig(std::string_view xml, SimConfig& out, std::string* reason)
 {
-    if (xml.empty() || xml.size() > 4u * 1024 * 1024)
+    const auto fail = [reason](std::string text) {
+        if (reason)
+            *reason = std::move(text);
         return TQ8_ERR_BAD_SETTINGS;
-    std::unique_ptr<xmlDoc, DocFree> doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), nullptr, "UTF-8",
-                                                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
-    xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+    };
+    if (xml.empty())
+        return fail("the text is empty");
+    if (xml.size() > kMaxSimConfigBytes)
+        return fail("the text is larger than " + std::to_string(kMaxSimConfigBytes) + " bytes");
+    std::unique_ptr<xmlParserCtxt, CtxtFree> parser(xmlNewParserCtxt());
+    if (parser == nullptr)
+        return fail("out of memory");
+    std::unique_ptr<xmlDoc, DocFree> doc(xmlCtxtReadMemory(parser.get(), xml.data(), static_cast<int>(xml.size()),
+                                                           nullptr, "UTF-8",
+                                                           XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (doc == nullptr)
+        return fail(ParserReason(parser->lastError));
+    xmlNode* root = xmlDocGetRootElement(doc.get());
     if (root == nullptr || xmlStrcmp(root->name, BAD_CAST "TQ8Sim") != 0)
-        return TQ8_ERR_BAD_SETTINGS;
+        return fail("the root element is not TQ8Sim");
     SimConfig cfg;
     double factor = 0;
     std::string text;
     if (Attr(root, "timeFactor", text)) {
         if (!vlt::ParseNumberExact(text, factor))
-            return TQ8_ERR_BAD_SETTINGS;
+            return fail("timeFactor is not a number");
         cfg.timeFactor = factor;
     }
     for (xmlNode* n = root->children; n != nullptr; n = n->next) {
         if (n->type != XML_ELEMENT_NODE)
             continue;
         if (xmlStrcmp(n->name, BAD_CAST "Board") != 0 || !ParseBoard(n, cfg))
-            return TQ8_ERR_BAD_SETTINGS;
+            return fail("line " + std::to_string(xmlGetLineNo(n)) + ": element " + reinterpret_cast<const char*>(n->name)
+                        + " is not a valid Board");
     }
     out = std::move(cfg);
     return TQ8_OK;

@@ -2,6 +2,7 @@
 // The simulator's configuration text (format in TQ8Sim.h).
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -27,8 +28,11 @@ struct SimConfig {
     std::vector<SimSignalEntry> signals;
 };
 
+// Larger configurations are refused unread.
+inline constexpr size_t kMaxSimConfigBytes = size_t(4) << 20;
+
 // TQ8_OK, or TQ8_ERR_BAD_SETTINGS for text that is not a valid
-// configuration (nothing is taken from it then).
-int32_t ParseSimConfig(std::string_view xml, SimConfig& out);
+// configuration (nothing is taken from it then; reason says why).
+int32_t ParseSimConfig(std::string_view xml, SimConfig& out, std::string* reason = nullptr);
 
 } // namespace tq8

@@ -101,7 +101,8 @@ bool CMainApp::StartUp(const std::vector<std::wstring>& args)
     // Numbers in files and texts are written the same whatever the user's locale.
     std::setlocale(LC_ALL, "C");
 
-    m_options.Load(GetOptionsFilePath().c_str());
+    if (!m_options.Load(GetOptionsFilePath().c_str()) && m_options.IsDamaged())
+        ReportDamagedOptions();
     PersistAppFlags(true);
     m_cmdInfo.Parse(args);
     FindInstallPath();
@@ -123,10 +124,22 @@ bool CMainApp::StartUp(const std::vector<std::wstring>& args)
     return m_mainFrame->ApplyCommandLineFile(m_commandLineFile);
 }
 
+void CMainApp::ReportDamagedOptions()
+{
+    const std::wstring reason = m_options.GetLastErrorText();
+    std::wstring text = L"The options file '" + GetOptionsFilePath() + L"' could not be read (" + reason + L").\n\n";
+    if (m_options.SetAsideDamaged())
+        text += L"It was kept as '" + m_options.GetDamagedCopyPath() + L"'; the program starts with default options.";
+    else
+        text += L"The program starts with default options. " + m_options.GetLastErrorText() + L".";
+    vlt::ShowMessageBox(text, MB_OK | MB_ICONWARNING);
+}
+
 void CMainApp::ShutDown()
 {
     PersistAppFlags(false);
-    m_options.Save();
+    if (!m_options.Save())
+        vlt::ShowMessageBox(m_options.GetLastErrorText(), MB_OK | MB_ICONERROR);
     m_recentFiles.WriteList();
     m_workspace->Close();
 }

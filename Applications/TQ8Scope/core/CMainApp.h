@@ -84,6 +84,8 @@ public:
 
 private:
     void ShowStatus(const std::wstring& text);
+    // Once at start-up: the options file could not be read; it is set aside.
+    void ReportDamagedOptions();
 
     CPersistentOpts m_options;
     std::unique_ptr<IWorkspaceTQ8> m_workspace;

@@ -1,6 +1,9 @@
 #include "CPersistentOpts.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <sys/stat.h>
@@ -9,6 +12,7 @@
 #include "CAutoXmlDoc.h"
 #include "NumberParse.h"
 #include "TextConv.h"
+#include "XmlRoutines.h"
 
 namespace {
 
@@ -86,19 +90,22 @@ bool CPersistentOpts::GetItem(const wchar_t* key, std::wstring* value)
 bool CPersistentOpts::Load(const wchar_t* path)
 {
     m_path = path ? path : L"";
+    m_damaged = false;
     const std::string narrowPath = vlt::WideToUtf8(m_path);
     if (!FileExists(narrowPath)) {
         m_lastError = Format(L"Workspace options file not found: '%s'", m_path);
         return false;
     }
-    CAutoXmlDoc doc(xmlReadFile(narrowPath.c_str(), "UTF-8", XML_PARSE_NONET));
+    CAutoXmlDoc doc(XmlReadFile(narrowPath, "UTF-8", XML_PARSE_NONET));
     if (doc.IsEmpty()) {
         m_lastError = L"Failed to load workspace options file";
+        m_damaged = true;
         return false;
     }
     xmlNodePtr root = xmlDocGetRootElement(doc);
     if (!root || xmlStrcasecmp(root->name, reinterpret_cast<const xmlChar*>(kRootName)) != 0) {
         m_lastError = L"Invalid workspace options file";
+        m_damaged = true;
         return false;
     }
     for (xmlNodePtr child = root->children; child; child = child->next) {
@@ -112,9 +119,32 @@ bool CPersistentOpts::Load(const wchar_t* path)
     return true;
 }
 
+std::wstring CPersistentOpts::GetDamagedCopyPath() const
+{
+    return m_path + L".bad";
+}
+
+bool CPersistentOpts::SetAsideDamaged()
+{
+    if (!m_damaged)
+        return true;
+    const std::wstring bad = GetDamagedCopyPath();
+    if (::rename(vlt::WideToUtf8(m_path).c_str(), vlt::WideToUtf8(bad).c_str()) != 0) {
+        m_lastError = L"Cannot keep the damaged file as '" + bad + L"': " + vlt::Utf8ToWide(std::strerror(errno));
+        return false;
+    }
+    m_damaged = false;
+    return true;
+}
+
 bool CPersistentOpts::Save(const wchar_t* path)
 {
     const std::wstring target = path ? std::wstring(path) : m_path;
+    // The file that could not be read is kept, never replaced.
+    if (m_damaged && target == m_path && !SetAsideDamaged()) {
+        m_lastError = L"Failed to save workspace options file: " + m_lastError;
+        return false;
+    }
     CAutoXmlDoc doc(xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0")));
     xmlNodePtr root = doc.IsEmpty() ? nullptr : xmlNewNode(nullptr, reinterpret_cast<const xmlChar*>(kRootName));
     bool built = root != nullptr;

@@ -18,7 +18,16 @@ public:
     // Reads the options file; items absent from it keep their values.
     virtual bool Load(const wchar_t* path);
     // Writes the options file atomically: on failure the previous file stays.
+    // A file that the last Load could not read is first set aside.
     virtual bool Save(const wchar_t* path = nullptr);
+
+    // The last Load found the file but could not read it (damaged, wrong root).
+    bool IsDamaged() const { return m_damaged; }
+    // "<options file>.bad": where SetAsideDamaged keeps the damaged file.
+    std::wstring GetDamagedCopyPath() const;
+    // Renames the damaged file to GetDamagedCopyPath(), replacing an older
+    // copy; true at once when nothing is damaged.
+    bool SetAsideDamaged();
 
     bool GetItemString(const wchar_t* key, std::wstring& out, const wchar_t* def = nullptr);
     bool GetItemInt(const wchar_t* key, int32_t& out, int32_t def);
@@ -41,5 +50,6 @@ private:
 
     std::wstring m_lastError;
     std::wstring m_path;
+    bool m_damaged = false;
     std::map<std::string, std::string> m_items;
 };

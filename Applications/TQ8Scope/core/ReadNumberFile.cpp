@@ -1,16 +1,18 @@
 #include "ReadNumberFile.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
 
+#include "AtomicFile.h"
 #include "ErrorBox.h"
 #include "NumberParse.h"
 #include "TextConv.h"
 
 namespace {
+
+// Far above any coefficient list; a larger file is refused unread.
+constexpr uint64_t kMaxNumberFileBytes = uint64_t(16) << 20;
 
 size_t SkipSpace(const std::string& text, size_t pos)
 {
@@ -92,21 +94,9 @@ bool ParseNumberText(const std::string& text, std::vector<int32_t>& values, size
 
 bool ReadNumberFile(const std::wstring& path, std::vector<int32_t>& values, size_t maxCount, uint32_t flags)
 {
-    std::FILE* file = std::fopen(vlt::WideToUtf8(path).c_str(), "rb");
-    if (!file) {
-        ShowSystemErrorBox(errno, L"Failed to open input file: ");
-        return false;
-    }
-    std::string text;
-    char buf[65536];
-    size_t n = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, file)) > 0)
-        text.append(buf, n);
-    const bool readError = std::ferror(file);
-    const int readErrno = errno;
-    std::fclose(file);
-    if (readError) {
-        ShowSystemErrorBox(readErrno, L"Failed to open input file: ");
+    std::string text, reason;
+    if (!vlt::ReadWholeFile(vlt::WideToUtf8(path), text, &reason, kMaxNumberFileBytes)) {
+        vlt::ShowMessageBox(L"Failed to open input file: " + vlt::Utf8ToWide(reason), MB_ICONERROR);
         return false;
     }
     std::wstring error;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "BadFiles.h"
 #include "CCustomLogicProviderTQ8.h"
 #include "FwGenTestEnv.h"
 #include "InstallFolder.h"
@@ -58,6 +59,14 @@ TEST(CustomLogicProvider, Failures)
     EXPECT_EQ(LoadProvider(p, env, "<VltFpgaDev_TQ3300><GUID>x</GUID><CustomFwEnum>-1</CustomFwEnum>"
                                    "</VltFpgaDev_TQ3300>"), -543);
     EXPECT_TRUE(p.m_guid.empty() || p.m_guid == "x");
+    for (badfiles::Kind kind : badfiles::kAll) {
+        SCOPED_TRACE(badfiles::Name(kind));
+        const std::string path = env.Path(CCustomLogicProviderTQ8::kFileName);
+        std::filesystem::remove_all(path);
+        ASSERT_TRUE(badfiles::Make(kind, path));
+        badfiles::HangGuard guard;
+        EXPECT_EQ(p.Load(path), -529);
+    }
 }
 
 TEST(InstallFolder, RegistryValueFirstThenProgramFolder)

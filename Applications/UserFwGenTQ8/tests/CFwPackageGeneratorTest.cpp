@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 
 #include <unzip.h>
 
+#include "BadFiles.h"
 #include "CFwPackageGenerator.h"
 #include "FwGenControls.h"
 #include "FwGenTestEnv.h"
@@ -140,6 +142,72 @@ TEST_F(PackageGeneratorTest, PromptOffReplacesWithoutQuestion)
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText(), kCreated);
     EXPECT_EQ(boxes.Boxes()[0].style, MB_OK);
+}
+
+TEST_F(PackageGeneratorTest, OutputThatNamesAnInputIsRefusedBeforeAnythingIsWritten)
+{
+    SetTimesApart(0);
+    m_s.m_readmePath = W("readme.txt");
+    fs::create_symlink(m_env.Path("readme.txt"), m_env.Path("link.txt"));
+    fs::create_hard_link(m_env.Path("two/user16.xsvf"), m_env.Path("hard.xsvf"));
+    for (const char* output : {"one/user32.xsvf", "two/../one/user32.xsvf", "link.txt", "hard.xsvf"}) {
+        for (bool prompt : {true, false}) {
+            SCOPED_TRACE(std::string(output) + (prompt ? ", prompt" : ", no prompt"));
+            m_s.m_fwpkgPath = W(output);
+            m_s.m_ovrwrtPrompt = prompt;
+            vlt::MessageBoxRecorder boxes;
+            boxes.QueueAnswer(IDYES);
+            EXPECT_FALSE(CFwPackageGenerator(m_s).Generate());
+            ASSERT_EQ(boxes.Count(), 1u);
+            EXPECT_EQ(boxes.LastText(), L"The output firmware package file '" + W(output)
+                                            + L"' is one of the input files. Please specify another pathname.");
+            EXPECT_EQ(ReadTestFile(m_env.Path("one/user32.xsvf")), "first bitstream");
+            EXPECT_EQ(ReadTestFile(m_env.Path("two/user16.xsvf")), "second bitstream");
+            EXPECT_EQ(ReadTestFile(m_env.Path("readme.txt")), "notes");
+            EXPECT_TRUE(fs::is_empty(m_env.Tmp()));
+            EXPECT_EQ(std::distance(fs::directory_iterator(m_env.Path("one")), fs::directory_iterator()), 1);
+        }
+    }
+    CFwPackageGenerator gen(m_s);
+    CFwContextTQ8 ctx;
+    FwPackagePairs pairs;
+    vlt::MessageBoxRecorder boxes;
+    EXPECT_FALSE(gen.ValidateAndBuildContext(ctx, pairs));
+    EXPECT_EQ(gen.FocusAfterFailure().control, IDC_OUTPUT_PATH);
+    EXPECT_TRUE(gen.FocusAfterFailure().selectAll);
+}
+
+TEST_F(PackageGeneratorTest, InputThatIsNoPlainFileFailsAtOnce)
+{
+    m_s.m_fpgaType = kFpgaVirtex5LX50;
+    m_s.m_readmePath = W("readme.txt");
+    for (const char* input : {"one/user32.xsvf", "readme.txt"}) {
+        for (badfiles::Kind kind : {badfiles::Kind::Fifo, badfiles::Kind::Sparse, badfiles::Kind::DevZero}) {
+            SCOPED_TRACE(std::string(input) + ": " + badfiles::Name(kind));
+            ASSERT_TRUE(badfiles::Make(kind, m_env.Path(input)));
+            vlt::MessageBoxRecorder boxes;
+            badfiles::HangGuard guard;
+            EXPECT_FALSE(CFwPackageGenerator(m_s).Generate());
+            ASSERT_EQ(boxes.Count(), 1u);
+            EXPECT_EQ(boxes.LastText().rfind(L"Failed to write firmware package file: ", 0), 0u);
+            EXPECT_FALSE(TestFileExists(m_env.Path("out.tq8fw")));
+            EXPECT_TRUE(fs::is_empty(m_env.Tmp()));
+        }
+        fs::remove(m_env.Path(input));
+        WriteTestFile(m_env.Path(input), "restored");
+    }
+}
+
+TEST_F(PackageGeneratorTest, ReadmeSeverityOutsideTheListIsRefused)
+{
+    m_s.m_readmePath = W("readme.txt");
+    for (int32_t severity : {-1, 2, INT_MAX, INT_MIN}) {
+        m_s.m_readmeSev = severity;
+        vlt::MessageBoxRecorder boxes;
+        EXPECT_FALSE(Check()) << severity;
+        EXPECT_EQ(boxes.LastText(), L"Please select a readme severity");
+        EXPECT_EQ(m_focus.control, IDC_README_SEV);
+    }
 }
 
 TEST_F(PackageGeneratorTest, ReadmeMissing)

@@ -116,7 +116,7 @@ int32_t CVltServiceMgr::LoadConfig(const char* path, bool startListening)
     int32_t rc = RegisterBuiltInServices(startListening);
     if (rc != 0)
         return rc;
-    CAutoXmlDoc doc(xmlReadFile(path, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    CAutoXmlDoc doc(XmlReadFile(path, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (doc.IsEmpty() || !XPathFindNode(doc, "/VltServiceCfg"))
         return kSvcInvalidContextFile;
     int32_t loaded = 0;

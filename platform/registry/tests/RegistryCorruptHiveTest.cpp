@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sys/stat.h>
+
+#include "BadFiles.h"
+
 using namespace vlt;
 
 namespace {
@@ -106,5 +111,29 @@ INSTANTIATE_TEST_SUITE_P(Files, RegistryCorruptHiveTest,
         CorruptCase{"markup_in_value",
             Hive("<key name=\"Software\"><value name=\"a\" type=\"string\">x<b/>y</value></key>\n")}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// In place of the hive file: a clear error at once, and the thing stays.
+TEST(RegistryBadHiveFile, IsRefusedAndLeftAlone)
+{
+    for (badfiles::Kind kind : badfiles::kAll) {
+        SCOPED_TRACE(badfiles::Name(kind));
+        RegistryTestDir dir;
+        const std::string file = RegistryStore::HiveFile(kUser);
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        ASSERT_TRUE(badfiles::Make(kind, file));
+        struct stat before {};
+        ASSERT_EQ(::lstat(file.c_str(), &before), 0);
+        badfiles::HangGuard guard;
+        std::wstring s;
+        EXPECT_FALSE(RegistryStore::GetString(kUser, L"Software", L"Name", s));
+        EXPECT_NE(RegistryStore::LastError().find(file), std::string::npos) << RegistryStore::LastError();
+        EXPECT_FALSE(RegistryStore::SetString(kUser, L"Software", L"Name", L"new"));
+        struct stat after {};
+        ASSERT_EQ(::lstat(file.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_size, before.st_size);
+    }
+}
 
 } // namespace

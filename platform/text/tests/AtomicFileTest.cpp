@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <string>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include "AtomicFile.h"
+#include "BadFiles.h"
 
 namespace {
 
@@ -92,4 +94,46 @@ TEST(AtomicFile, ReadingAMissingFileFailsWithAReason)
     EXPECT_FALSE(vlt::ReadWholeFile("/nonexistent/dir/file", data, &err));
     EXPECT_EQ(data, "unchanged");
     EXPECT_NE(err.find("/nonexistent/dir/file"), std::string::npos);
+}
+
+TEST(AtomicFile, ReadingRefusesWhatIsNoPlainFileAtOnce)
+{
+    const std::string dir = MakeTempDir();
+    for (badfiles::Kind kind : badfiles::kAll) {
+        SCOPED_TRACE(badfiles::Name(kind));
+        const std::string path = dir + "/input";
+        ASSERT_TRUE(badfiles::Make(kind, path));
+        const char* why = kind == badfiles::Kind::Sparse ? "larger than 1048576 bytes" : "not a regular file";
+        badfiles::HangGuard guard;
+        std::string data = "unchanged", err;
+        EXPECT_FALSE(vlt::ReadWholeFile(path, data, &err, 1 << 20));
+        EXPECT_EQ(data, "unchanged");
+        EXPECT_NE(err.find(path), std::string::npos) << err;
+        EXPECT_NE(err.find(why), std::string::npos) << err;
+        EXPECT_EQ(vlt::OpenRegularFile(path, 1 << 20), -1);
+        EXPECT_EQ(errno, kind == badfiles::Kind::Sparse ? EFBIG : EINVAL);
+        ::unlink(path.c_str());
+        ::rmdir(path.c_str());
+    }
+}
+
+TEST(AtomicFile, ReadingHoldsToTheLimit)
+{
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/limit";
+    ASSERT_TRUE(vlt::AtomicWriteFile(path, std::string(100, 'x')));
+    std::string data, err;
+    EXPECT_TRUE(vlt::ReadWholeFile(path, data, &err, 100)) << err;
+    EXPECT_EQ(data.size(), 100u);
+    EXPECT_FALSE(vlt::ReadWholeFile(path, data, &err, 99));
+    uint64_t size = 0;
+    const int fd = vlt::OpenRegularFile(path, 100, &size);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(size, 100u);
+    ::close(fd);
+    // Files of /proc claim size 0 and then give more: the limit holds while reading.
+    data = "unchanged";
+    EXPECT_FALSE(vlt::ReadWholeFile("/proc/self/status", data, &err, 16));
+    EXPECT_EQ(data, "unchanged");
+    EXPECT_NE(err.find("larger than 16 bytes"), std::string::npos) << err;
 }

@@ -44,20 +44,27 @@ TEST_F(ApiTest, AcquisitionHoldsTheConfiguredTone)
     EXPECT_TRUE(GetSamplesCompleteFlagTQ8(h));
 }
 
-TEST_F(ApiTest, StandbyFromAnotherThreadCancelsAcquisition)
+TEST_F(ApiTest, StandbyOrDisconnectFromAnotherThreadCancelsAcquisition)
 {
-    TQ8_HANDLE ui = Virtual();
-    TQ8_HANDLE worker = nullptr;
-    ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
-    ASSERT_EQ(SetTriggerSourceTQ8(ui, 4), TQ8_OK); // external trigger: never comes
-    int32_t rc = 1;
-    std::thread t([&] { rc = AcquireToBoardRamTQ8(worker, 0, 1048576, 0, 0); });
-    WaitForMode(ui, TQ8_MODE_RAM_ACQ);
-    EXPECT_FALSE(InIdleModeTQ8(ui));
-    ASSERT_EQ(SetOperatingModeTQ8(ui, TQ8_MODE_STANDBY), TQ8_OK);
-    t.join();
-    EXPECT_EQ(rc, TQ8_ERR_CANCELLED);
-    EXPECT_TRUE(InIdleModeTQ8(ui));
+    for (bool disconnect : {false, true}) {
+        SCOPED_TRACE(disconnect ? "disconnect" : "standby");
+        TQ8_HANDLE ui = Virtual();
+        TQ8_HANDLE worker = nullptr;
+        ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
+        ASSERT_EQ(SetTriggerSourceTQ8(ui, 4), TQ8_OK); // external trigger: never comes
+        int32_t rc = 1;
+        std::thread t([&] { rc = AcquireToBoardRamTQ8(worker, 0, 1048576, 0, 0); });
+        WaitForMode(ui, TQ8_MODE_RAM_ACQ);
+        EXPECT_FALSE(InIdleModeTQ8(ui));
+        if (disconnect)
+            ASSERT_EQ(DisconnectFromDeviceTQ8(worker), TQ8_OK);
+        else
+            ASSERT_EQ(SetOperatingModeTQ8(ui, TQ8_MODE_STANDBY), TQ8_OK);
+        t.join();
+        EXPECT_EQ(rc, TQ8_ERR_CANCELLED);
+        EXPECT_TRUE(InIdleModeTQ8(ui));
+        DisconnectFromDeviceTQ8(ui);
+    }
 }
 
 TEST_F(ApiTest, SoftwareTriggerFromTheUiHandleReachesTheWorker)

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
+#include "BadFiles.h"
 #include "TQ8Sim.h"
 #include "TQ8_64.h"
 
@@ -29,4 +33,36 @@ TEST(EnvConfig, LocalBoardsComeFromTheNamedFile)
     ASSERT_EQ(TQ8Sim_AddLocalBoard(&d), TQ8_OK);
     EXPECT_EQ(GetDeviceCountTQ8(), 3);
     DisconnectFromDeviceTQ8(h);
+}
+
+// Each case in a fresh program of its own, which must come up with no
+// boards, at once, and say on standard error which file failed and why.
+TEST(EnvConfigDeathTest, UnreadableFileDeclaresNoBoardsAndSaysWhy)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* base = std::getenv("VLT_TEST_TMP");
+    const std::filesystem::path dir = std::filesystem::path(base ? base : "/tmp") / "tq8_env_config";
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "sim.xml").string();
+    for (badfiles::Kind kind : badfiles::kAll) {
+        SCOPED_TRACE(badfiles::Name(kind));
+        std::filesystem::remove_all(path);
+        ASSERT_TRUE(badfiles::Make(kind, path));
+        const std::string why = kind == badfiles::Kind::Sparse ? "larger than" : "not a regular file";
+        EXPECT_EXIT(
+            {
+                setenv("TQ8_SIM_CONFIG", path.c_str(), 1);
+                badfiles::HangGuard guard;
+                std::exit(GetDeviceCountTQ8());
+            },
+            ::testing::ExitedWithCode(0), "TQ8_SIM_CONFIG '" + path + "' declares no boards: .*" + why);
+    }
+    std::filesystem::remove_all(path);
+    std::ofstream(path) << "<TQ8Sim>\n<Board serial=\"1\">\n</TQ8Sim>\n";
+    EXPECT_EXIT(
+        {
+            setenv("TQ8_SIM_CONFIG", path.c_str(), 1);
+            std::exit(GetDeviceCountTQ8());
+        },
+        ::testing::ExitedWithCode(0), "declares no boards: line [0-9]+: [A-Z]");
 }

@@ -1,11 +1,13 @@
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 
 #include <libxml/parser.h>
 
 #include "ApiFixture.h"
+#include "BadFiles.h"
 #include "TextConv.h"
 
 namespace {
@@ -184,7 +186,8 @@ TEST_F(ApiTest, BadSettingsTextLeavesTheBoardAlone)
     ASSERT_EQ(SetTriggerLevelATQ8(h, 44), TQ8_OK);
     for (const char* bad : {"", "<Other/>", "<TQ8Settings><TriggerLevelA>12</TriggerLevelA><TriggerSource>9</TriggerSource></TQ8Settings>",
                             "<TQ8Settings><TriggerLevelA>-</TriggerLevelA></TQ8Settings>", "<TQ8Settings>",
-                            "<TQ8Settings><Fir1Coefficients>1 2 3</Fir1Coefficients></TQ8Settings>"}) {
+                            "<TQ8Settings><Fir1Coefficients>1 2 3</Fir1Coefficients></TQ8Settings>",
+                            "<TQ8Settings/>", "<TQ8Settings version=\"1\"><FutureThing>3</FutureThing></TQ8Settings>"}) {
         EXPECT_EQ(LoadSettingsFromStringXmlATQ8(h, 0, bad), TQ8_ERR_BAD_SETTINGS) << bad;
         EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 44) << bad;
     }
@@ -212,6 +215,28 @@ TEST_F(ApiTest, SettingsFileRoundTrip)
     EXPECT_EQ(LoadSettingsFromFileXmlWTQ8(b, 0, missing.c_str()), TQ8_ERR_FILE_UNREADABLE);
     std::wstring noDir = vlt::Utf8ToWide((TempDir("file") / "no" / "such" / "x.tq8set").string());
     EXPECT_EQ(SaveSettingsToFileXmlWTQ8(a, 2, noDir.c_str(), "UTF-8"), TQ8_ERR_FILE_WRITE);
+}
+
+TEST_F(ApiTest, SettingsFileThatIsNoPlainFileIsRefusedAtOnce)
+{
+    TQ8_HANDLE h = Virtual();
+    ASSERT_EQ(SetTriggerLevelATQ8(h, 44), TQ8_OK);
+    const std::filesystem::path file = TempDir("bad") / "bad.tq8set";
+    const std::wstring path = vlt::Utf8ToWide(file.string());
+    for (badfiles::Kind kind : badfiles::kAll) {
+        SCOPED_TRACE(badfiles::Name(kind));
+        std::filesystem::remove_all(file);
+        ASSERT_TRUE(badfiles::Make(kind, file.string()));
+        badfiles::HangGuard guard;
+        EXPECT_EQ(LoadSettingsFromFileXmlWTQ8(h, 0, path.c_str()), TQ8_ERR_FILE_UNREADABLE);
+        EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 44);
+    }
+    std::filesystem::remove_all(file);
+    {
+        std::ofstream(file) << "<?xml version=\"1.0\"?>\n<TQ8Settings/>\n";
+    }
+    EXPECT_EQ(LoadSettingsFromFileXmlWTQ8(h, 0, path.c_str()), TQ8_ERR_BAD_SETTINGS);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 44);
 }
 
 TEST_F(ApiTest, CopyAndDefaults)

@@ -246,6 +246,34 @@ TEST(CPersistentOpts, RootIsCheckedWithoutRegardToCase)
     EXPECT_EQ(wrong.GetLastErrorText(), L"Failed to load workspace options file");
 }
 
+TEST(CPersistentOpts, DamagedFileIsSetAsideBeforeTheFirstSave)
+{
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/DefWsOpts.xml";
+    const std::string bad = path + ".bad";
+    const std::string head = "<?xml version=\"1.0\"?>\n<TQ8_ScopeAppWsOpts><fft_opts_fftsize>4096</fft_opts_fftsize>";
+    for (const std::string& bytes : {head + "<rec_notes>R&D</rec_notes></TQ8_ScopeAppWsOpts>\n",
+                                     head + "<rec_notes>\xff\xfe</rec_notes></TQ8_ScopeAppWsOpts>\n",
+                                     std::string("<OtherRoot><a>1</a></OtherRoot>")}) {
+        ASSERT_TRUE(vlt::AtomicWriteFile(path, bytes));
+        ASSERT_TRUE(vlt::AtomicWriteFile(bad, "an older copy"));
+        CPersistentOpts opts;
+        EXPECT_FALSE(opts.Load(W(path).c_str()));
+        EXPECT_TRUE(opts.IsDamaged());
+        EXPECT_EQ(opts.GetDamagedCopyPath(), W(bad));
+        opts.SetItem(L"appflags", L"1");
+        ASSERT_TRUE(opts.Save()) << vlt::WideToUtf8(opts.GetLastErrorText());
+        EXPECT_FALSE(opts.IsDamaged());
+        EXPECT_EQ(ReadFile(bad), bytes);
+        CPersistentOpts back;
+        EXPECT_TRUE(back.Load(W(path).c_str()));
+        EXPECT_FALSE(back.IsDamaged());
+    }
+    CPersistentOpts none;
+    EXPECT_FALSE(none.Load(W(dir + "/absent.xml").c_str()));
+    EXPECT_FALSE(none.IsDamaged());
+}
+
 TEST(CPersistentOpts, FailedSaveKeepsTheOldFile)
 {
     const std::string dir = MakeTempDir();

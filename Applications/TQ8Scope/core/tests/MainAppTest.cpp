@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "CChildFrame.h"
@@ -83,6 +84,53 @@ TEST_F(ShellTest, AppFlagsKeepOnlyTheStoredBits)
     uint32_t stored = 0;
     app->GetPersistentOpts().GetItemUInt(opts::kAppFlags, stored, 0);
     EXPECT_EQ(stored, 0x5u);
+}
+
+TEST_F(ShellTest, DamagedOptionsFileIsKeptAsideAndReportedOnce)
+{
+    const std::string path = Dir().Str() + "/DefWsOpts.xml";
+    const std::string bytes = "<?xml version=\"1.0\"?>\n<TQ8_ScopeAppWsOpts><fft_opts_fftsize>4096</fft_opts_fftsize>"
+                              "<rec_notes>R&D</rec_notes></TQ8_ScopeAppWsOpts>\n";
+    std::ofstream(path) << bytes;
+    UseFakes();
+    vlt::MessageBoxRecorder boxes;
+    ASSERT_TRUE(app->StartUp({}));
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"The options file '" + Folder() + L"/DefWsOpts.xml' could not be read (Failed to "
+                                L"load workspace options file).\n\nIt was kept as '" + Folder()
+                                    + L"/DefWsOpts.xml.bad'; the program starts with default options.");
+    EXPECT_EQ(boxes.Boxes()[0].style, MB_OK | MB_ICONWARNING);
+    app->GetMainFrame()->close();
+    app->ShutDown();
+    EXPECT_EQ(boxes.Count(), 1u);
+    std::ifstream kept(path + ".bad");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()), bytes);
+    CPersistentOpts written;
+    EXPECT_TRUE(written.Load(vlt::Utf8ToWide(path).c_str()));
+
+    // The next start finds a good file: no notice.
+    app = std::make_unique<CMainApp>();
+    app->SetProgramFolder(Folder());
+    UseFakes();
+    ASSERT_TRUE(app->StartUp({}));
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_F(ShellTest, FailedOptionsSaveAtExitIsShown)
+{
+    std::filesystem::create_directory(Dir().Str() + "/DefWsOpts.xml");
+    UseFakes();
+    vlt::MessageBoxRecorder boxes;
+    ASSERT_TRUE(app->StartUp({}));
+    EXPECT_EQ(boxes.Count(), 0u);
+    app->GetMainFrame()->close();
+    app->ShutDown();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText().rfind(L"Failed to save workspace options file: Cannot replace '" + Folder()
+                                         + L"/DefWsOpts.xml': ", 0),
+              0u)
+        << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_EQ(boxes.Boxes()[0].style, MB_OK | MB_ICONERROR);
 }
 
 TEST_F(ShellTest, PlainSettingsFileIsAppliedAfterTheWorkspaceStarts)
