@@ -1,6 +1,9 @@
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include "CForm_Action.h"
 #include "CLabel.h"
@@ -89,6 +92,36 @@ TEST_F(ActionFormTest, ControllerAndControlledBoards)
     EXPECT_EQ(Link(controllerForm, 1378)->GetMarkup(), L"None; This device is a controller");
     emit Link(controllerForm, 1378)->linkActivated(QStringLiteral("0"));
     EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(ActionFormTest, ControllerIsChosenFromTheOtherBoards)
+{
+    FormDoc& candidate = NewDoc();
+    FormDoc& doc = NewDoc();
+    CForm_Action& form = NewForm(doc);
+    devices->SetInteractive(true);
+    QString prompt;
+    int rows = 0;
+    QTimer::singleShot(0, [&] {
+        QWidget* dlg = QApplication::activeModalWidget();
+        ASSERT_NE(dlg, nullptr);
+        for (QLabel* label : dlg->findChildren<QLabel*>())
+            prompt += label->text();
+        auto* list = dlg->findChild<QTreeWidget*>();
+        rows = list->topLevelItemCount();
+        list->clearSelection();
+        list->topLevelItem(rows - 1)->setSelected(true);
+        qobject_cast<QDialog*>(dlg)->accept();
+    });
+    emit Link(form, 1378)->linkActivated(QStringLiteral("0"));
+    EXPECT_TRUE(prompt.contains(QStringLiteral("Please select a controller for this device. When a controller acquires "
+                                               "data, all controlled devices will also acquire.")));
+    // "<No device>" and the one other board.
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(devices->GetController(doc.GetDeviceHandle()), candidate.GetDeviceHandle());
+    // Only the first link of a text acts.
+    emit Link(form, 1378)->linkActivated(QStringLiteral("1"));
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
