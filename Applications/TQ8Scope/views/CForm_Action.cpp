@@ -17,7 +17,7 @@
 #include "CVltHub6Mgr.h"
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
-#include "TextConv.h"
+#include "FormControls.h"
 #include "TimerSet.h"
 #include "ValueFormat.h"
 
@@ -31,18 +31,6 @@ constexpr uint32_t kSelectControllerFlags = CDeviceManagerTQ8::kSelSingle | CDev
                                             CDeviceManagerTQ8::kSelNoDeviceRow;
 constexpr wchar_t kSelectControllerPrompt[] = L"Please select a controller for this device. When a controller "
                                               L"acquires data, all controlled devices will also acquire.";
-
-QString Q(const std::wstring& text)
-{
-    return QString::fromStdString(vlt::WideToUtf8(text));
-}
-
-template <class T>
-T* Named(T* control, int id)
-{
-    control->setObjectName(QString::number(id));
-    return control;
-}
 
 } // namespace
 
@@ -67,21 +55,21 @@ QSize CForm_Action::GetTemplateSize()
 
 void CForm_Action::CreateControls()
 {
-    auto* placeholder = Named(new QLabel(QStringLiteral("TQ3300 #123456"), this), 1001);
+    auto* placeholder = WithId(new QLabel(QStringLiteral("TQ3300 #123456"), this), 1001);
     placeholder->hide();
     auto* layout = new QVBoxLayout(this);
     auto* rateRow = new QHBoxLayout;
     rateRow->addWidget(new QLabel(QStringLiteral("Acquisition rate:"), this));
-    m_rate = Named(new QLabel(this), 1075);
+    m_rate = WithId(new QLabel(this), 1075);
     rateRow->addWidget(m_rate, 1);
     layout->addLayout(rateRow);
-    m_startStop = Named(new QPushButton(QStringLiteral("&Acquire and Display Data"), this), 1002);
-    auto* record = Named(new QPushButton(QStringLiteral("Record Data..."), this), 1003);
-    m_forceTrigger = Named(new QCheckBox(QStringLiteral("Always force trigger"), this), 1154);
-    m_continuous = Named(new QCheckBox(QStringLiteral("Acquire continuously"), this), 1065);
-    m_perSecond = Named(new QLabel(this), 1356);
-    auto* standby = Named(new QPushButton(QStringLiteral("Standby Mode"), this), 1064);
-    auto* trigger = Named(new QPushButton(QStringLiteral("Force Trigger"), this), 1153);
+    m_startStop = WithId(new QPushButton(QStringLiteral("&Acquire and Display Data"), this), 1002);
+    auto* record = WithId(new QPushButton(QStringLiteral("Record Data..."), this), 1003);
+    m_forceTrigger = WithId(new QCheckBox(QStringLiteral("Always force trigger"), this), 1154);
+    m_continuous = WithId(new QCheckBox(QStringLiteral("Acquire continuously"), this), 1065);
+    m_perSecond = WithId(new QLabel(this), 1356);
+    auto* standby = WithId(new QPushButton(QStringLiteral("Standby Mode"), this), 1064);
+    auto* trigger = WithId(new QPushButton(QStringLiteral("Force Trigger"), this), 1153);
     for (QWidget* w : {static_cast<QWidget*>(m_startStop), static_cast<QWidget*>(record),
                        static_cast<QWidget*>(m_forceTrigger), static_cast<QWidget*>(m_continuous),
                        static_cast<QWidget*>(m_perSecond)})
@@ -91,13 +79,13 @@ void CForm_Action::CreateControls()
     buttons->addWidget(trigger);
     layout->addLayout(buttons);
     auto* links = new QGridLayout;
-    m_controllerLink = Named(new CSysLink(this), 1378);
+    m_controllerLink = WithId(new CSysLink(this), 1378);
     m_controllerLink->SetMarkup(L"None");
-    m_syncLink = Named(new CSysLink(this), 1377);
+    m_syncLink = WithId(new CSysLink(this), 1377);
     m_syncLink->SetMarkup(L"None");
-    links->addWidget(Named(new QLabel(QStringLiteral("Controller for this device:"), this), 1404), 0, 0);
+    links->addWidget(WithId(new QLabel(QStringLiteral("Controller for this device:"), this), 1404), 0, 0);
     links->addWidget(m_controllerLink, 1, 0);
-    links->addWidget(Named(new QLabel(QStringLiteral("External synchronization device:"), this), 1403), 2, 0);
+    links->addWidget(WithId(new QLabel(QStringLiteral("External synchronization device:"), this), 1403), 2, 0);
     links->addWidget(m_syncLink, 3, 0);
     layout->addLayout(links);
     layout->addStretch(1);
@@ -150,7 +138,7 @@ void CForm_Action::CreateNameLabel()
     // The placeholder's place: the top of the pane, across its width.
     const QMargins margins = layout()->contentsMargins();
     const int width = GetTemplateSize().width() - margins.left() - margins.right();
-    const QString text = Q(m_doc.GetDeviceDisplayName(true));
+    const QString text = ToQt(m_doc.GetDeviceDisplayName(true));
     m_nameLabel = new CLabel;
     if (!m_nameLabel->Create(text, SS_CENTER | SS_CENTERIMAGE, QRect(0, 0, width, 28), this, 1001)) {
         delete m_nameLabel;
@@ -210,7 +198,7 @@ void CForm_Action::RefreshSyncLink()
 
 void CForm_Action::ShowRate()
 {
-    m_rate->setText(Q(FormatFrequencyMHz(m_doc.GetAcquisitionRate(false))));
+    m_rate->setText(ToQt(FormatFrequencyMHz(m_doc.GetAcquisitionRate(false))));
 }
 
 void CForm_Action::SetAcquisitionActiveTimer(unsigned ms)
@@ -249,7 +237,7 @@ void CForm_Action::OnTimer(unsigned id)
         const uint32_t count = m_doc.GetAcquisitionCount();
         const uint32_t perSecond = actionform::AcquisitionsSince(count, m_lastCount);
         m_lastCount = count;
-        m_perSecond->setText(Q(actionform::RateText(perSecond)));
+        m_perSecond->setText(ToQt(actionform::RateText(perSecond)));
     }
 }
 
@@ -330,7 +318,7 @@ void CForm_Action::OnAcquisitionState(bool busy)
         m_perSecond->clear();
     }
     if (selfDriven)
-        m_startStop->setText(Q(actionform::StartButtonCaption(busy, recording, continuous)));
+        m_startStop->setText(ToQt(actionform::StartButtonCaption(busy, recording, continuous)));
     m_continuous->setEnabled(!busy && selfDriven);
     m_syncLink->setEnabled(!busy);
     m_controllerLink->setEnabled(!busy);

@@ -15,8 +15,8 @@
 #include "EnumTexts.h"
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
+#include "FormControls.h"
 #include "IScopeView.h"
-#include "TextConv.h"
 #include "ValueFormat.h"
 
 namespace {
@@ -29,11 +29,6 @@ constexpr CSettingFormView::ChoiceSetting kDioMode{GetDigitalIoModeTQ8, SetDigit
                                                    L"Failed to change digital output mode: "};
 constexpr wchar_t kDioEnableFailure[] = L"Failed to change digitial output enable: ";
 constexpr wchar_t kChannelsFailure[] = L"Failed to change active channel setting: ";
-
-QString Q(const std::wstring& text)
-{
-    return QString::fromStdString(vlt::WideToUtf8(text));
-}
 
 QVariant HandleData(TQ8_HANDLE handle)
 {
@@ -179,7 +174,7 @@ void CForm_Data::FillChannelList()
 {
     m_channels->clear();
     for (int32_t selection : dataform::ListedChannelSelections(GetDocument().IsTwoChannelModel()))
-        m_channels->addItem(Q(ActiveChannelsToText(selection)), QVariant::fromValue<qulonglong>(uint64_t(selection)));
+        m_channels->addItem(ToQt(ActiveChannelsToText(selection)), QVariant::fromValue<qulonglong>(uint64_t(selection)));
 }
 
 void CForm_Data::FillMasterList()
@@ -194,7 +189,7 @@ void CForm_Data::FillMasterList()
     devices->GetMasters(masters, true);
     for (TQ8_HANDLE master : masters)
         if (master != device)
-            m_master->addItem(Q(GetDocument().GetDeviceDisplayName(true, master)), HandleData(master));
+            m_master->addItem(ToQt(GetDocument().GetDeviceDisplayName(true, master)), HandleData(master));
     SelectComboItemByData(m_master, reinterpret_cast<uintptr_t>(devices->GetMaster(device)));
 }
 
@@ -202,9 +197,9 @@ void CForm_Data::ShowMasterSlaveTexts()
 {
     const TQ8_HANDLE device = GetDeviceHandle();
     const int32_t config = GetMasterSlaveConfigurationTQ8(device, 1);
-    ItemAs<QLabel>(1358)->setText(Q(MasterSlaveConfigToText(config)));
+    ItemAs<QLabel>(1358)->setText(ToQt(MasterSlaveConfigToText(config)));
     ItemAs<QLabel>(1396)->setText(QStringLiteral("Sync. configuration: ") +
-                                  Q(SyncConfigToText(GetSyncConfigurationTQ8(device, 1))));
+                                  ToQt(SyncConfigToText(GetSyncConfigurationTQ8(device, 1))));
     const bool slave = config == 2 || config == 3;
     Item(1045)->setEnabled(slave);
     m_master->setEnabled(slave);
@@ -223,7 +218,7 @@ void CForm_Data::ShowVoltageRanges()
         const bool visible = ch < shown && (ch == 0 || !allEqual);
         Item(1392 + ch)->setVisible(visible);
         Item(1188 + ch)->setVisible(visible);
-        ItemAs<QLabel>(1188 + ch)->setText(read[ch] ? Q(FormatVoltageRange(ranges[ch])) : QString());
+        ItemAs<QLabel>(1188 + ch)->setText(read[ch] ? ToQt(FormatVoltageRange(ranges[ch])) : QString());
     }
     ItemAs<QLabel>(1392)->setText(allEqual ? QStringLiteral("Input voltage range:")
                                            : QStringLiteral("Ch. 1 input voltage range:"));
@@ -270,10 +265,10 @@ bool CForm_Data::ApplyActiveMemoryRegion()
     const bool startDiffers = boardStart != start;
     const bool countDiffers = boardCount != count;
     if (startDiffers)
-        m_startSample->setText(Q(FormatWithThousandsSeparator(boardStart)));
+        m_startSample->setText(ToQt(FormatWithThousandsSeparator(boardStart)));
     GetDocument().SetStartSample(boardStart);
     if (countDiffers)
-        m_sampleCount->setEditText(Q(FormatWithThousandsSeparator(boardCount)));
+        m_sampleCount->setEditText(ToQt(FormatWithThousandsSeparator(boardCount)));
     GetDocument().SetSampleCount(boardCount);
     const std::wstring text = dataform::RegionUpdatedText(startDiffers, countDiffers);
     if (!text.empty())
@@ -418,8 +413,8 @@ void CForm_Data::RestoreWorkspaceState()
     const CMainDocWsData& ws = GetDocument().GetWsData();
     {
         RefreshScope refreshing(*this);
-        m_startSample->setText(Q(FormatWithThousandsSeparator(ws.DataStartSample)));
-        m_sampleCount->setEditText(Q(FormatWithThousandsSeparator(ws.DataSampleCount)));
+        m_startSample->setText(ToQt(FormatWithThousandsSeparator(ws.DataStartSample)));
+        m_sampleCount->setEditText(ToQt(FormatWithThousandsSeparator(ws.DataSampleCount)));
         m_limitPlot->setChecked(ws.LimitPlotData != 0);
     }
     GetDocument().SetLimitPlotData(ws.LimitPlotData != 0);

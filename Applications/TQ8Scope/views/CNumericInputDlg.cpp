@@ -8,35 +8,19 @@
 
 #include "DialogItems.h"
 #include "ErrorBox.h"
+#include "FormControls.h"
 #include "MessageBox.h"
-#include "TextConv.h"
-
-namespace {
-
-QString Q(const std::wstring& text)
-{
-    return QString::fromStdString(vlt::WideToUtf8(text));
-}
-
-template <class T>
-T* Named(T* control, int id)
-{
-    control->setObjectName(QString::number(id));
-    return control;
-}
-
-} // namespace
 
 CNumericInputDlg::CNumericInputDlg(QWidget* parent, uint32_t value, const std::wstring& label,
                                    const std::wstring& note, const std::wstring& caption)
     : QDialog(parent), m_value(value), m_label(label), m_note(note), m_caption(caption)
 {
     setWindowTitle(QStringLiteral("TQ3300 Numeric Input"));
-    m_labelItem = Named(new QLabel(QStringLiteral("Numeric value:"), this), 1354);
-    m_edit = Named(new QLineEdit(this), 1355);
-    m_noteItem = Named(new QLabel(this), 1257);
+    m_labelItem = WithId(new QLabel(QStringLiteral("Numeric value:"), this), 1354);
+    m_edit = WithId(new QLineEdit(this), 1355);
+    m_noteItem = WithId(new QLabel(this), 1257);
     m_noteItem->setWordWrap(true);
-    m_useDefault = Named(new QPushButton(QStringLiteral("Use &Default"), this), 1087);
+    m_useDefault = WithId(new QPushButton(QStringLiteral("Use &Default"), this), 1087);
     m_useDefault->setAutoDefault(false);
     m_useDefault->setEnabled(false);
     m_useDefault->hide();
@@ -69,11 +53,11 @@ void CNumericInputDlg::SetDefault(uint32_t value)
 void CNumericInputDlg::InitDialog()
 {
     if (!m_label.empty())
-        m_labelItem->setText(Q(m_label));
+        m_labelItem->setText(ToQt(m_label));
     if (!m_note.empty())
-        m_noteItem->setText(Q(m_note));
+        m_noteItem->setText(ToQt(m_note));
     if (!m_caption.empty())
-        setWindowTitle(Q(m_caption));
+        setWindowTitle(ToQt(m_caption));
     if (m_hasDefault) {
         m_useDefault->setEnabled(true);
         m_useDefault->show();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "CFormView_WithEdit.h"
+#include "FormControls.h"
 #include "IDocView.h"
 #include "TQ8_64.h"
 
@@ -87,8 +88,7 @@ protected:
     template <class T>
     T* AddItem(T* control, int id)
     {
-        control->setObjectName(QString::number(id));
-        return control;
+        return WithId(control, id);
     }
     // The hidden default button: Enter in any of the form's edit fields
     // clicks it, and it moves the focus to focusTarget, so that the field

@@ -15,7 +15,6 @@
 namespace {
 
 using form_test::FormDoc;
-using form_test::Q;
 
 class ActionFormTest : public form_test::FormTest {
 protected:
@@ -38,11 +37,11 @@ TEST_F(ActionFormTest, ShowsTheBoardAndItsRate)
     EXPECT_EQ(doc.GetActionForm(), &form);
     CLabel* name = form.GetNameLabel();
     ASSERT_NE(name, nullptr);
-    EXPECT_EQ(name->GetText(), Q(doc.GetDeviceDisplayName(true)));
+    EXPECT_EQ(name->GetText(), ToQt(doc.GetDeviceDisplayName(true)));
     EXPECT_EQ(name->GetBkColor(), QApplication::palette().color(QPalette::Active, QPalette::Highlight));
     EXPECT_TRUE(name->font().bold());
     EXPECT_LE(name->font().pointSizeF(), 10.7);
-    EXPECT_EQ(qobject_cast<QLabel*>(form.Item(1075))->text(), Q(FormatFrequencyMHz(doc.GetAcquisitionRate(false))));
+    EXPECT_EQ(qobject_cast<QLabel*>(form.Item(1075))->text(), ToQt(FormatFrequencyMHz(doc.GetAcquisitionRate(false))));
     EXPECT_EQ(StartButton(form)->text(), QStringLiteral("&Acquire and Display Data"));
 
     // One device: no controller link; a virtual board has no external sync.
@@ -184,11 +183,11 @@ TEST_F(ActionFormTest, ContinuousModeCountsAcquisitionsPerSecond)
     ASSERT_TRUE(runUntil(3));
     const uint32_t first = doc.GetAcquisitionCount();
     form.Timers().Expire(CForm_Action::kRateTimer);
-    EXPECT_EQ(PerSecond(form), Q(std::to_wstring(first) + L" acquisitions per second"));
+    EXPECT_EQ(PerSecond(form), ToQt(std::to_wstring(first) + L" acquisitions per second"));
     ASSERT_TRUE(runUntil(first + 1));
     form.Timers().Expire(CForm_Action::kRateTimer);
     EXPECT_EQ(PerSecond(form),
-              Q(std::to_wstring(doc.GetAcquisitionCount() - first) +
+              ToQt(std::to_wstring(doc.GetAcquisitionCount() - first) +
                 (doc.GetAcquisitionCount() - first == 1 ? L" acquisition per second" : L" acquisitions per second")));
 
     QTest::mouseClick(StartButton(form), Qt::LeftButton);

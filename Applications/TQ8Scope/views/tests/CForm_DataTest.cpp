@@ -12,7 +12,6 @@
 namespace {
 
 using form_test::FormDoc;
-using form_test::Q;
 
 class FakePlotView : public IDocView, public IScopeView {
 public:
@@ -156,7 +155,7 @@ TEST_F(DataFormTest, ChannelListAndSdram2RuleOnBothModels)
     ASSERT_EQ(channels->count(), 4);
     const int32_t listed[] = {1, 5, 6, 10};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(channels->itemText(i), Q(ActiveChannelsToText(listed[i])));
+        EXPECT_EQ(channels->itemText(i), ToQt(ActiveChannelsToText(listed[i])));
         Choose(channels, listed[i]);
         EXPECT_EQ(GetActiveChannelsTQ8(two.GetDeviceHandle(), 1), listed[i]);
         EXPECT_FALSE(form.Item(1154)->isEnabled()) << listed[i];
@@ -263,10 +262,10 @@ TEST_F(DataFormTest, SlaveChoosesItsMaster)
     auto* list = form.ItemAs<QComboBox>(1016);
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->itemText(0), QStringLiteral("<Undefined>"));
-    EXPECT_EQ(list->itemText(1), Q(slave.GetDeviceDisplayName(true, master.GetDeviceHandle())));
+    EXPECT_EQ(list->itemText(1), ToQt(slave.GetDeviceDisplayName(true, master.GetDeviceHandle())));
     EXPECT_EQ(list->currentIndex(), 1);
     EXPECT_TRUE(list->isEnabled());
-    EXPECT_EQ(form.ItemAs<QLabel>(1358)->text(), Q(MasterSlaveConfigToText(2)));
+    EXPECT_EQ(form.ItemAs<QLabel>(1358)->text(), ToQt(MasterSlaveConfigToText(2)));
     for (int index : {0, 1}) {
         slave.texts.clear();
         list->setCurrentIndex(index);

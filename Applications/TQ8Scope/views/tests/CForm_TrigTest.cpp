@@ -15,7 +15,6 @@
 namespace {
 
 using form_test::FormDoc;
-using form_test::Q;
 
 class TrigFormTest : public form_test::FormTest {
 protected:

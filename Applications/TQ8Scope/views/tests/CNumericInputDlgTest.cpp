@@ -9,7 +9,7 @@ namespace {
 
 class NumericInputTest : public ::testing::Test {
 protected:
-    void SetUp() override { form_test::App(); }
+    void SetUp() override { App(); }
     template <class T>
     static T* Item(QDialog& dlg, int id)
     {

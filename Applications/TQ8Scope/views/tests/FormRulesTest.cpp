@@ -125,7 +125,7 @@ TEST(DataFormRules, PulseRegionAndRanges)
 
 TEST(SysLinkMarkup, LinksAreNumberedAndTextEscaped)
 {
-    form_test::App();
+    App();
     EXPECT_EQ(CSysLink::ToRichText(L"Not available"), QStringLiteral("Not available"));
     EXPECT_EQ(CSysLink::ToRichText(L"<a>No association</a>"), QStringLiteral("<a href=\"0\">No association</a>"));
     EXPECT_EQ(CSysLink::ToRichText(L"x & <a>A<1></a> <a>B</a> <a>open"),

@@ -6,13 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -23,53 +21,18 @@
 
 #include "CDeviceManagerTQ8.h"
 #include "CMainDoc.h"
+#include "DocTestSupport.h"
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
+#include "FormControls.h"
 #include "MessageBox.h"
 #include "TQ8Sim.h"
 #include "TQ8_64.h"
-#include "TextConv.h"
 
 namespace form_test {
 
-inline QApplication& App()
-{
-    static QApplication* app = [] {
-        if (!std::getenv("QT_QPA_PLATFORM"))
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char arg0[] = "tq8scope_views_tests";
-        static char* argv[] = {arg0, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
-
-inline QString Q(const std::wstring& text)
-{
-    return QString::fromStdString(vlt::WideToUtf8(text));
-}
-
-// Lets queued events arrive until cond holds. The deadline only keeps a
-// broken build from hanging; tests assert on cond, never on time.
-template <class Cond>
-bool PumpUntil(Cond cond)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return true;
-}
-
-inline void Drain()
-{
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
+using doc_test::Drain;
+using doc_test::PumpUntil;
 
 // The error box's text for a failed call.
 inline std::wstring BoxText(int32_t code, const wchar_t* prefix, TQ8_HANDLE device = nullptr)
