@@ -10,20 +10,13 @@
 
 #include "CVltEditBrowseCtrl.h"
 #include "FileDialog.h"
+#include "SharedTestApp.h"
 
 namespace {
 
 QApplication& App()
 {
-    static QApplication* app = [] {
-        if (!std::getenv("QT_QPA_PLATFORM"))
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char arg0[] = "vlt_shared_ui_tests";
-        static char* argv[] = {arg0, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return *app;
+    return SharedTestApp();
 }
 
 // Answers every file dialog with a fixed result and keeps the requests.

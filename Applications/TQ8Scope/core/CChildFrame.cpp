@@ -51,6 +51,12 @@ std::array<CChildFrame::PageEntry, CChildFrame::kPageCount>& CChildFrame::PageTa
     return table;
 }
 
+CChildFrame::PaneFactories& CChildFrame::Panes()
+{
+    static PaneFactories factories;
+    return factories;
+}
+
 int CChildFrame::PlotRowHeight(int clientHeight, int bottomRowHeight)
 {
     int height = clientHeight - kRowOverhead - bottomRowHeight;
@@ -60,46 +66,69 @@ int CChildFrame::PlotRowHeight(int clientHeight, int bottomRowHeight)
 CChildFrame::CChildFrame(std::unique_ptr<IBoardDocument> doc, CMainApp& app) : m_app(app), m_doc(std::move(doc))
 {
     setWindowTitle(QString::fromStdString(vlt::WideToUtf8(m_doc->GetTitle())));
+    const PaneFactories& panes = Panes();
     m_outer = new QSplitter(Qt::Vertical, this);
-    m_plotPane = EmptyPane(m_outer);
+    m_plotPane = panes.plotView ? panes.plotView(*m_doc, m_outer) : nullptr;
+    if (!m_plotPane)
+        m_plotPane = EmptyPane(m_outer);
     m_inner = new QSplitter(Qt::Horizontal, m_outer);
-    m_actionPane = EmptyPane(m_inner);
-    m_controlPanel = new QTabWidget(m_inner);
+    m_actionPane = panes.actionForm ? panes.actionForm(*m_doc, m_inner) : nullptr;
+    QSize actionSize(kDefaultActionPaneWidth, kDefaultBottomRowHeight);
+    if (m_actionPane && panes.actionFormSize)
+        actionSize = panes.actionFormSize();
+    if (!m_actionPane)
+        m_actionPane = EmptyPane(m_inner);
+    m_controlPanel = panes.controlPanel ? panes.controlPanel(m_inner) : nullptr;
+    if (!m_controlPanel)
+        m_controlPanel = new QTabWidget(m_inner);
     QFont small = m_controlPanel->font();
     small.setPointSize(9);
     m_controlPanel->setFont(small);
     m_outer->setChildrenCollapsible(true);
     m_inner->setStretchFactor(1, 1);
-    m_inner->setSizes({kDefaultActionPaneWidth, 1000});
+    m_inner->setSizes({actionSize.width(), 1000});
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_outer);
-    m_bottomRowHeight = kDefaultBottomRowHeight;
+    m_bottomRowHeight = actionSize.height();
     m_doc->SetChildFrame(this);
 }
 
 CChildFrame::~CChildFrame()
 {
     CloseDocument();
+    // The panes and pages talk to the document as they go, so they go first.
+    delete m_outer;
+    m_outer = nullptr;
 }
 
 bool CChildFrame::AddControlPages()
 {
+    auto* panel = dynamic_cast<IControlPanel*>(m_controlPanel);
     const uint32_t mask = m_doc->GetControlPanelPageMask();
-    auto& table = PageTable();
-    for (int i = 0; i < kPageCount; ++i) {
-        if (!(mask & (1u << i)))
+    const auto& table = PageTable();
+    bool added = true;
+    for (int i = 0; panel && added && i < kPageCount; ++i) {
+        const PageEntry& entry = table[static_cast<size_t>(i)];
+        if (!(mask & (1u << i)) || !entry.create)
             continue;
-        PageEntry& entry = table[static_cast<size_t>(i)];
-        QWidget* page = entry.create ? entry.create(*m_doc) : nullptr;
-        if (!page)
-            return false;
-        m_controlPanel->addTab(page, QString::fromStdString(vlt::WideToUtf8(entry.caption)));
-        if (entry.formHeight)
+        added = panel->AddPage(m_controlPanel->count(), entry.caption, entry.create, *m_doc) != -1;
+        if (added && entry.formHeight)
             m_bottomRowHeight = std::max(m_bottomRowHeight, entry.formHeight());
     }
     RecalcLayout();
-    return true;
+    return added;
+}
+
+int CChildFrame::GetSelectedControlPage() const
+{
+    return m_controlPanel->currentIndex();
+}
+
+int CChildFrame::SelectControlPage(int index)
+{
+    auto* panel = dynamic_cast<IControlPanel*>(m_controlPanel);
+    return panel ? panel->SelectPage(index) : -1;
 }
 
 void CChildFrame::RecalcLayout()

@@ -7,9 +7,11 @@
 #include <functional>
 #include <memory>
 
+#include <QSize>
 #include <QWidget>
 
 #include "AppMessages.h"
+#include "IControlPanel.h"
 
 class CMainApp;
 class IBoardDocument;
@@ -25,16 +27,29 @@ public:
     static constexpr int kPageCount = 15;
 
     // One entry of the control-panel page table: bit i of the document's
-    // page mask shows entry i. A form that is not built yet has no factory
-    // and cannot be added.
+    // page mask shows entry i. The forms register their factories at
+    // program start-up; an entry without one is left out.
     struct PageEntry {
         const wchar_t* caption;
         const char* formClass;
         int dialogTemplate;
-        std::function<QWidget*(IBoardDocument& doc)> create;
+        IControlPanel::PageFactory create;
         std::function<int()> formHeight;
     };
     static std::array<PageEntry, kPageCount>& PageTable();
+
+    // How the panes are made, registered at program start-up. Without a
+    // factory a pane stays an empty frame (the control panel an empty tab
+    // widget that takes no pages).
+    struct PaneFactories {
+        std::function<QWidget*(IBoardDocument& doc, QWidget* parent)> plotView;
+        std::function<QWidget*(IBoardDocument& doc, QWidget* parent)> actionForm;
+        // The action form's size; the bottom row is at least its height.
+        std::function<QSize()> actionFormSize;
+        // A tab widget that also implements IControlPanel.
+        std::function<QTabWidget*(QWidget* parent)> controlPanel;
+    };
+    static PaneFactories& Panes();
 
     // Height of the plot row for a client height and the bottom row's
     // height: 0 when nothing is left for it.
@@ -45,11 +60,17 @@ public:
 
     IBoardDocument* GetDocument() const { return m_doc.get(); }
     QTabWidget* GetControlPanel() const { return m_controlPanel; }
+    QWidget* GetPlotView() const { return m_plotPane; }
+    QWidget* GetActionForm() const { return m_actionPane; }
+    // The selected control-panel tab (-1 for none), and selecting one:
+    // its index, or -1 when there is no such tab.
+    int GetSelectedControlPage() const;
+    int SelectControlPage(int index);
     int GetBottomRowHeight() const { return m_bottomRowHeight; }
     QSplitter* GetOuterSplitter() const { return m_outer; }
 
-    // Adds the pages of the document's page mask; false at the first page
-    // that cannot be added.
+    // Adds the pages of the document's page mask whose forms are
+    // registered; false at the first page that cannot be made.
     bool AddControlPages();
     void RecalcLayout();
     // The document's close; the window then goes without asking.

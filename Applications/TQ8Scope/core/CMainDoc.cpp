@@ -72,11 +72,6 @@ CMainDoc::CMainDoc(CMainApp* app, CDeviceManagerTQ8* devices, TQ8_HANDLE device,
 {
     m_flags = (m_flags & ~docstate::kHandOver) | (handOverFlags & docstate::kHandOver);
     m_thread = std::make_unique<CAcquisitionThread>(this);
-    m_activeTimer.setSingleShot(true);
-    connect(&m_activeTimer, &QTimer::timeout, this, [this] {
-        if (m_flags & docstate::kAcquiring)
-            MarkAcquisitionActive();
-    });
     LoadDocOptions();
     AttachDevice();
 }
@@ -109,7 +104,7 @@ void CMainDoc::AttachDevice()
 uint32_t CMainDoc::GetControlPanelPageMask() const
 {
     uint32_t mask = kAlwaysShownPages;
-    if (m_app && m_app->IsUnsafeMode())
+    if (IsUnsafeMode())
         mask |= 0x1000;
     if (!m_device)
         return mask | 0x8;
@@ -223,10 +218,14 @@ void CMainDoc::AfterWorkspaceLoad()
     else if (m_devices && m_devices->IsControlledDevice(m_device))
         m_flags |= docstate::kControlled;
     UpdateAllViews(dochint::kAfterWorkspaceLoad);
+    if (m_childFrame)
+        m_childFrame->SelectControlPage(m_wsData.DocActiveView);
 }
 
 void CMainDoc::BeforeWorkspaceSave()
 {
+    if (m_childFrame)
+        m_wsData.DocActiveView = m_childFrame->GetSelectedControlPage();
     UpdateAllViews(dochint::kBeforeWorkspaceSave);
 }
 
@@ -679,13 +678,18 @@ void CMainDoc::ShowStatusText(const std::wstring& text, unsigned timeoutMs)
         m_app->GetMainFrame()->ShowStatusText(text, timeoutMs);
 }
 
-void CMainDoc::UpdateAllViews(int hint, void* object)
+void CMainDoc::UpdateAllViews(int hint, void* object, IDocView* sender)
 {
     // Over a copy: a view may go away while it updates.
     const std::vector<IDocView*> views = m_views;
     for (IDocView* view : views)
-        if (std::find(m_views.begin(), m_views.end(), view) != m_views.end())
-            view->OnDocumentUpdate(nullptr, hint, object);
+        if (view != sender && std::find(m_views.begin(), m_views.end(), view) != m_views.end())
+            view->OnDocumentUpdate(sender, hint, object);
+}
+
+bool CMainDoc::IsUnsafeMode() const
+{
+    return m_app && m_app->IsUnsafeMode();
 }
 
 int CMainDoc::ShowBox(const std::wstring& text, unsigned style)
@@ -924,11 +928,8 @@ void CMainDoc::SetContinuousMode(bool on, bool updateCheckBox, bool post)
 
 void CMainDoc::SetAcquisitionActive(bool on)
 {
-    if (!on) {
-        m_activeTimer.stop();
-        if (m_actionForm)
-            m_actionForm->SetAcquisitionActiveTimer(0);
-    }
+    if (!on && m_actionForm)
+        m_actionForm->SetAcquisitionActiveTimer(0);
     const uint32_t before = m_flags;
     m_flags = on ? (m_flags | docstate::kShownAcquiring) : (m_flags & ~docstate::kShownAcquiring);
     if (before != m_flags)
@@ -1225,8 +1226,6 @@ void CMainDoc::ShowAcquisitionStarted()
 {
     if (m_actionForm)
         m_actionForm->SetAcquisitionActiveTimer(kActiveDelayMs);
-    else
-        m_activeTimer.start(int(kActiveDelayMs));
 }
 
 // ---- Sync device, rate and workspace state ------------------------------------------

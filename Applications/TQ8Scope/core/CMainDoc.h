@@ -14,7 +14,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 
 #include "AppMessages.h"
 #include "CMainDocWsData.h"
@@ -106,6 +105,10 @@ public:
     void SetActionForm(IActionForm* form) { m_actionForm = form; }
     // Asks the MDI area to close the document's window.
     void CloseChildFrame();
+    // Tells every view but the sender of a change (dochint::...).
+    virtual void UpdateAllViews(int hint, void* object = nullptr, IDocView* sender = nullptr);
+    // The timed status text of the main frame (0: it stays until replaced).
+    virtual void ShowStatusText(const std::wstring& text, unsigned timeoutMs);
     void OnChannelSourceAdded(uint32_t srcId);
     void OnChannelSourceRemoved(uint32_t srcId);
     void OnPlotSelectionChange();
@@ -290,11 +293,14 @@ public:
     // Lets go of the board: stops the thread and releases the board.
     void ReleaseDevice();
 
-protected:
     // The workspace's sync-device manager, or null.
     virtual CVltHub6Mgr* SyncManager() const;
-    virtual void ShowStatusText(const std::wstring& text, unsigned timeoutMs);
-    virtual void UpdateAllViews(int hint, void* object = nullptr);
+    CDeviceManagerTQ8* GetDeviceManager() const { return m_devices; }
+    CMainApp* GetApp() const { return m_app; }
+    // The program was started with "-unsafe".
+    virtual bool IsUnsafeMode() const;
+
+protected:
     CMainDoc* DocumentOf(TQ8_HANDLE device) const;
 
 private:
@@ -346,7 +352,6 @@ private:
     IScopePanel* m_scopePanel = nullptr;
     IDataForm* m_dataForm = nullptr;
     IActionForm* m_actionForm = nullptr;
-    QTimer m_activeTimer; // stands in for the action form's delay when there is none
     std::unique_ptr<IFreqDomainWindow> m_freqDomain;
     QPointer<QWidget> m_driverStats; // a child of the main frame, which may go first
     QPointer<QWidget> m_firmwareUpload;

@@ -531,6 +531,20 @@ bool CMainFrame::CloseRecordingWindow(bool)
     return true;
 }
 
+bool CMainFrame::ShowRecordingWindow(bool)
+{
+    return false;
+}
+
+void CMainFrame::StopRecording()
+{
+}
+
+bool CMainFrame::ShowSyncManagerWindow(bool, int32_t)
+{
+    return false;
+}
+
 int CMainFrame::CommandLineFileKind(const std::wstring& path)
 {
     std::wstring ext = vlt::Utf8ToWide(std::filesystem::path(vlt::WideToUtf8(path)).extension().string());

@@ -65,6 +65,11 @@ public:
 
     // The recording window is not built yet: nothing records.
     bool CloseRecordingWindow(bool loading);
+    // Neither the recording window nor the sync-manager window is built
+    // yet: these do nothing, and the two Show calls return false.
+    bool ShowRecordingWindow(bool forceShow);
+    void StopRecording();
+    bool ShowSyncManagerWindow(bool showAndFocus, int32_t syncId);
 
     // Continuous acquisition (WM_APP): wParam 1 on, 0 off.
     intptr_t OnContinuousAcquisition(uintptr_t on, IBoardDocument* doc);

@@ -1,6 +1,7 @@
 // TQ8Scope: the host application of the TQ3300 digitizer.
 #include <QApplication>
 
+#include "BoardWindowForms.h"
 #include "CMainApp.h"
 #include "DocumentToolWindows.h"
 #include "TextConv.h"
@@ -9,6 +10,7 @@ int main(int argc, char* argv[])
 {
     QApplication qapp(argc, argv);
     RegisterDocumentToolWindows();
+    RegisterBoardWindowForms();
     int exitCode = 1;
     {
         CMainApp app;

@@ -504,20 +504,6 @@ TEST_F(MainDocTest, ActionFormRunsTheDelayAndHoldsTheCheckBox)
     EXPECT_FALSE(doc.IsContinuousMode());
 }
 
-TEST_F(MainDocTest, ShownAsAcquiringAfterTheDelayWithoutAForm)
-{
-    TQ8Sim_SetTimeFactor(doc_test::kSlowTime);
-    TestDoc& doc = NewDoc();
-    doc.SetSampleCount(doc_test::kSlowSamples);
-    ASSERT_TRUE(doc.StartAcquisition(nullptr));
-    EXPECT_FALSE(doc.GetStateFlags() & docstate::kShownAcquiring);
-    ASSERT_TRUE(doc_test::PumpUntil([&] { return (doc.GetStateFlags() & docstate::kShownAcquiring) != 0; }));
-    doc.StopAcquisition();
-    ASSERT_TRUE(WaitIdle(doc));
-    doc_test::Drain();
-    EXPECT_FALSE(doc.GetStateFlags() & docstate::kShownAcquiring);
-}
-
 TEST_F(MainDocTest, WorkspaceStateGoesThroughTheDocument)
 {
     TestDoc& doc = NewDoc();

@@ -27,12 +27,11 @@ public:
                                     [&](const std::wstring& t) { return t.rfind(prefix, 0) == 0; }));
     }
 
-protected:
     void ShowStatusText(const std::wstring& text, unsigned) override { texts.push_back(text); }
-    void UpdateAllViews(int hint, void* object) override
+    void UpdateAllViews(int hint, void* object, IDocView* sender) override
     {
         hints.push_back(hint);
-        CMainDoc::UpdateAllViews(hint, object);
+        CMainDoc::UpdateAllViews(hint, object, sender);
     }
 };
 

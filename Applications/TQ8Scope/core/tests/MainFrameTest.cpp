@@ -220,27 +220,47 @@ TEST_F(ShellTest, ChildFrameSplitsIntoPlotAboveAndPanelsBelow)
     EXPECT_EQ(sizes[0], CChildFrame::PlotRowHeight(client, child->GetBottomRowHeight()));
 }
 
-TEST_F(ShellTest, ControlPanelPagesFollowTheMaskAndStopAtAMissingForm)
+namespace {
+// Takes pages as the control panel does.
+class FakeControlPanel : public QTabWidget, public IControlPanel {
+public:
+    using QTabWidget::QTabWidget;
+    int AddPage(int index, const std::wstring& caption, const PageFactory& factory, IBoardDocument& doc) override
+    {
+        QWidget* page = factory(doc);
+        return page ? insertTab(index, page, QString::fromStdWString(caption)) : -1;
+    }
+    int SelectPage(int index) override { return index; }
+};
+} // namespace
+
+TEST_F(ShellTest, ControlPanelPagesFollowTheMaskAndSkipFormsNotRegistered)
 {
     FakeWorkspace& ws = UseFakes();
     ws.boards = {FakeHandle(0x10)};
     auto& table = CChildFrame::PageTable();
-    auto saved = table;
+    const auto savedTable = table;
+    const auto savedPanes = CChildFrame::Panes();
+    CChildFrame::Panes().controlPanel = [](QWidget* parent) { return new FakeControlPanel(parent); };
     table[0].create = [](IBoardDocument&) { return new QWidget; };
     table[0].formHeight = [] { return 400; };
     table[2].create = [](IBoardDocument&) { return new QWidget; };
     table[2].formHeight = [] { return 250; };
     ASSERT_TRUE(app->StartUp({}));
     CChildFrame* child = app->GetMainFrame()->FindChildFrame(docs[0]);
-    docs[0]->pageMask = 0x5;
+    // "Sampling Rate" (bit 1) has no form yet and is left out.
+    docs[0]->pageMask = 0x7;
     EXPECT_TRUE(child->AddControlPages());
     ASSERT_EQ(child->GetControlPanel()->count(), 2);
     EXPECT_EQ(child->GetControlPanel()->tabText(0), QStringLiteral("Data"));
     EXPECT_EQ(child->GetControlPanel()->tabText(1), QStringLiteral("Trigger"));
     EXPECT_EQ(child->GetBottomRowHeight(), 400); // the tallest form
-    docs[0]->pageMask = 0x3; // "Sampling Rate" has no form yet
+    // A registered form that cannot be made ends the routine.
+    table[1].create = [](IBoardDocument&) { return nullptr; };
     EXPECT_FALSE(child->AddControlPages());
-    table = saved;
+    EXPECT_EQ(child->GetControlPanel()->count(), 3);
+    table = savedTable;
+    CChildFrame::Panes() = savedPanes;
 }
 
 TEST(VltPropertySheet, RemembersThePageLeftWithOk)

@@ -1,0 +1,49 @@
+#include "BoardWindowForms.h"
+
+#include "CChildFrame.h"
+#include "CForm_Action.h"
+#include "CForm_Data.h"
+#include "CForm_Trig.h"
+#include "CMainDoc.h"
+#include "CVltTabView.h"
+
+namespace {
+
+// A page needs a board document; any other document gets none.
+template <class Form>
+QWidget* MakePage(IBoardDocument& document)
+{
+    auto* doc = dynamic_cast<CMainDoc*>(&document);
+    if (!doc)
+        return nullptr;
+    auto* form = new Form(*doc);
+    form->OnInitialUpdate();
+    return form;
+}
+
+template <class Form>
+void RegisterPage(size_t bit)
+{
+    CChildFrame::PageEntry& entry = CChildFrame::PageTable()[bit];
+    entry.create = MakePage<Form>;
+    entry.formHeight = [] { return Form::GetTemplateSize().height(); };
+}
+
+} // namespace
+
+void RegisterBoardWindowForms()
+{
+    CChildFrame::PaneFactories& panes = CChildFrame::Panes();
+    panes.controlPanel = [](QWidget* parent) { return new CVltTabView(parent); };
+    panes.actionForm = [](IBoardDocument& document, QWidget* parent) -> QWidget* {
+        auto* doc = dynamic_cast<CMainDoc*>(&document);
+        if (!doc)
+            return nullptr;
+        auto* form = new CForm_Action(*doc, parent);
+        form->OnInitialUpdate();
+        return form;
+    };
+    panes.actionFormSize = [] { return CForm_Action::GetTemplateSize(); };
+    RegisterPage<CForm_Data>(0);
+    RegisterPage<CForm_Trig>(2);
+}

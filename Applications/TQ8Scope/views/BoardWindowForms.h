@@ -1,0 +1,4 @@
+#pragma once
+// Registers how a board window makes its action pane, its control panel and
+// the control-panel pages built so far. Called once at program start-up.
+void RegisterBoardWindowForms();
