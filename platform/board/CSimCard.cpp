@@ -15,10 +15,9 @@ CSimCard::CSimCard(const BoardDescription& desc, const std::vector<uint32_t>& wi
         m_windows.push_back(std::make_unique<CRegisterWindow>(length));
     if (m_windows.size() > kSerialWindow) {
         const uint32_t id = Identification(desc);
-        const uint32_t idIndex = kIdentificationOffset / 4;
         // Read-only: writes do not change what it answers.
         m_windows[kSerialWindow]->SetHooks(
-            [id, idIndex](uint32_t index, uint32_t stored) { return index == idIndex ? id : stored; }, nullptr);
+            [id](uint32_t index, uint32_t stored) { return index == kIdentificationOffset / 4 ? id : stored; }, nullptr);
     }
 }
 

@@ -246,6 +246,9 @@ void CSimBus::Unplug(Slot& s)
     IoDeleteDevice(s.pdo);
     s.pdo = nullptr;
     s.plugged = false;
+    s.interrupt.reset();
+    s.windows.clear();
+    s.card.reset();
 }
 
 NTSTATUS CSimBus::SendPnp(size_t slot, uint8_t minor)
