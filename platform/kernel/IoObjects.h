@@ -60,7 +60,7 @@ struct DeviceObject {
     DeviceObject* attachedTo = nullptr; // the device below
     std::atomic<int> references{0};     // open file objects
     int openFiles = 0;                  // on the bottom device of a stack
-    bool deleted = false;
+    std::atomic<bool> deleted{false};
     bool physical = false;              // created by a bus for a card
     bool dmaCapable = false;
     uint64_t busSlot = 0;

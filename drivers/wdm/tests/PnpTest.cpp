@@ -251,13 +251,14 @@ TEST_F(DriverTest, RemovalWaitsForARequestInsideTheDriver)
 {
     size_t slot = Arrive();
     Handle h = Open(u"\\\\.\\TQ8_0");
-    TQ8_DEVICE_EXTENSION* ext = Ext(slot);
     struct Hold {
         TQ8_DEVICE_EXTENSION* ext;
         std::atomic<bool> inside{false};
-    } hold{ext};
+        std::atomic<bool> removed{false};
+        std::atomic<bool> removedWhileInside{false};
+    } hold{Ext(slot)};
     // The delay request stays inside the driver until the removal has begun
-    // (the device no longer admits requests).
+    // (the device no longer admits requests), and a little longer.
     SimSetDelayHook(
         [](void* context) {
             auto* hold = static_cast<Hold*>(context);
@@ -268,23 +269,22 @@ TEST_F(DriverTest, RemovalWaitsForARequestInsideTheDriver)
                 started = (hold->ext->deviceFlags & TQ8_FLAG_STARTED) != 0;
                 KeReleaseSpinLock(&hold->ext->spinLock, irql);
             }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            hold->removedWhileInside = hold->removed.load();
         },
         &hold);
-    std::atomic<int> order{0};
-    int delayDone = 0;
     std::thread request([&] {
         uint32_t us = 20000;
         EXPECT_EQ(Ioctl(h, IOCTL_TQ8_DELAY_US, &us, 4, nullptr, 0), STATUS_SUCCESS);
-        delayDone = ++order;
     });
     while (!hold.inside)
         std::this_thread::yield();
     // Sent directly: the bus refuses a removal while a handle is open.
     EXPECT_EQ(m_bus->SendPnp(slot, IRP_MN_REMOVE_DEVICE), STATUS_SUCCESS);
-    const int removeDone = ++order;
+    hold.removed = true;
     request.join();
     SimSetDelayHook(nullptr, nullptr);
-    EXPECT_LT(delayDone, removeDone);
+    EXPECT_FALSE(hold.removedWhileInside.load());
     EXPECT_EQ(m_bus->FunctionDevice(slot), nullptr);
     uint32_t state = 0;
     EXPECT_EQ(Ioctl(h, IOCTL_TQ8_GET_DRIVER_STATE, nullptr, 0, &state, 4), STATUS_NO_SUCH_DEVICE);
