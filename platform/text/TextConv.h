@@ -10,5 +10,8 @@ namespace vlt {
 std::wstring Utf8ToWide(std::string_view utf8);
 // Wide characters that are not Unicode scalar values become U+FFFD.
 std::string WideToUtf8(std::wstring_view wide);
+// UTF-16 (the kernel's strings); lone surrogates become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view utf16);
+std::u16string Utf8ToUtf16(std::string_view utf8);
 
 } // namespace vlt

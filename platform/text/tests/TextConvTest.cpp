@@ -35,3 +35,12 @@ TEST(TextConv, MalformedInputBecomesReplacementCharacters)
     EXPECT_EQ(WideToUtf8(std::wstring(1, wchar_t(0xD800))), "\xEF\xBF\xBD");
     EXPECT_EQ(WideToUtf8(std::wstring(1, wchar_t(0x110000))), "\xEF\xBF\xBD");
 }
+
+TEST(TextConv, Utf16PairsRoundTripAndLoneSurrogatesAreReplaced)
+{
+    const std::u16string pair = u"A\U0001F600\u00E9";
+    EXPECT_EQ(vlt::Utf16ToUtf8(pair), "A\xF0\x9F\x98\x80\xC3\xA9");
+    EXPECT_EQ(vlt::Utf8ToUtf16(vlt::Utf16ToUtf8(pair)), pair);
+    EXPECT_EQ(vlt::Utf16ToUtf8(std::u16string(1, char16_t(0xD83D))), "\xEF\xBF\xBD");
+    EXPECT_EQ(vlt::Utf16ToUtf8(std::u16string{char16_t(0xDE00), u'x'}), "\xEF\xBF\xBD" "x");
+}

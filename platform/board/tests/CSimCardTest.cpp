@@ -1,0 +1,73 @@
+#include "CSimCard.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using tq8::CInterruptLine;
+using tq8::CRegisterWindow;
+using tq8::CSimCard;
+
+TEST(CSimCard, WindowsHoldValuesAndTheIdentificationAnswers)
+{
+    tq8::BoardDescription desc;
+    desc.serial = 9;
+    CSimCard card(desc, {0x1000, 0x1000, 0x40, 0x1000, 0x20});
+    ASSERT_EQ(card.WindowCount(), 5u);
+    CRegisterWindow& serial = card.Window(2);
+    EXPECT_EQ(serial.Read(16), CSimCard::Identification(desc));
+    serial.Write(16, 0);
+    EXPECT_EQ(serial.Read(16), CSimCard::Identification(desc));
+    serial.Write(0, 0xABCD);
+    EXPECT_EQ(serial.Read(0), 0xABCDu);
+    // Outside the window or off a u32 boundary: all ones, nothing written.
+    EXPECT_EQ(serial.Read(0x40), 0xFFFFFFFFu);
+    serial.Write(2, 5);
+    EXPECT_EQ(serial.Read(2), 0xFFFFFFFFu);
+    EXPECT_EQ(serial.Peek(0), 0xABCDu);
+    EXPECT_EQ(serial.Accesses(), 8u);
+    EXPECT_EQ(card.Window(4).Words(), 8u);
+}
+
+TEST(CSimCard, HooksAnswerForTheirWindow)
+{
+    CRegisterWindow w(64);
+    std::vector<std::pair<uint32_t, uint32_t>> writes;
+    w.SetHooks([](uint32_t index, uint32_t stored) { return index == 3 ? 0x33u : stored + 1; },
+               [&](uint32_t index, uint32_t value) { writes.emplace_back(index, value); });
+    w.Write(8, 41);
+    EXPECT_EQ(w.Read(8), 42u);
+    EXPECT_EQ(w.Read(12), 0x33u);
+    EXPECT_EQ(writes, (std::vector<std::pair<uint32_t, uint32_t>>{{2, 41}}));
+}
+
+TEST(CSimCard, TheLineIsLevelHeld)
+{
+    CInterruptLine line;
+    std::atomic<int> calls{0};
+    std::atomic<bool> claim{true};
+    line.Connect([&] {
+        ++calls;
+        // A claiming service that acknowledges drops the line.
+        if (claim)
+            line.Deassert();
+        return claim.load();
+    });
+    line.Assert();
+    while (calls < 1)
+        std::this_thread::yield();
+    claim = false;
+    line.Assert();
+    while (line.Unclaimed() < 1)
+        std::this_thread::yield();
+    // Unclaimed and still asserted: no storm until the next assertion.
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(calls.load(), 2);
+    line.Deassert();
+    line.Assert();
+    while (calls < 3)
+        std::this_thread::yield();
+    line.Disconnect();
+    EXPECT_FALSE(line.IsConnected());
+}

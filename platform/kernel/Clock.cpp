@@ -1,0 +1,289 @@
+#include "Clock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "KernelCheck.h"
+#include "Sync.h"
+
+namespace kern {
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+constexpr int64_t kNoTimer = std::numeric_limits<int64_t>::max();
+constexpr uint32_t kTickIncrement = 156250; // 15.625 ms
+constexpr int64_t kRegisterAccessCost = 10; // one microsecond
+
+class CClockState {
+public:
+    ~CClockState()
+    {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+        }
+        cv.notify_all();
+        if (thread.joinable())
+            thread.join();
+    }
+
+    int64_t Now() const
+    {
+        if (virtualMode.load())
+            return virtualNow.load();
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(Steady::now() - origin).count() / 100;
+    }
+
+    void StartThreadLocked()
+    {
+        if (!thread.joinable())
+            thread = std::thread([this] { Run(); });
+    }
+
+    void FireDueTimersLocked()
+    {
+        const int64_t now = Now();
+        int64_t next = kNoTimer;
+        for (auto it = timers.begin(); it != timers.end();) {
+            KTimer* t = *it;
+            if (t->due <= now) {
+                t->set = false;
+                it = timers.erase(it);
+                if (t->dpc != nullptr && !t->dpc->queued) {
+                    t->dpc->queued = true;
+                    dpcs.push_back(t->dpc);
+                    ++inserted;
+                }
+            } else {
+                next = std::min(next, t->due);
+                ++it;
+            }
+        }
+        nextDue.store(next);
+    }
+
+    void Run()
+    {
+        std::unique_lock lock(mutex);
+        while (!stop) {
+            FireDueTimersLocked();
+            if (!dpcs.empty()) {
+                Dpc* d = dpcs.front();
+                dpcs.pop_front();
+                d->queued = false;
+                // The DPC's owner may free it while it runs: take what is needed first.
+                DeferredRoutine routine = d->routine;
+                void* context = d->context;
+                void* a1 = d->argument1;
+                void* a2 = d->argument2;
+                lock.unlock();
+                KIRQL old = KeRaiseIrql(DISPATCH_LEVEL);
+                routine(d, context, a1, a2);
+                KeLowerIrql(old);
+                lock.lock();
+                ++done;
+                cv.notify_all();
+                continue;
+            }
+            if (!virtualMode.load() && nextDue.load() != kNoTimer)
+                cv.wait_until(lock, origin + std::chrono::nanoseconds(nextDue.load() * 100));
+            else
+                cv.wait(lock);
+        }
+    }
+
+    void Advance(int64_t delta)
+    {
+        virtualNow.fetch_add(delta);
+        if (virtualNow.load() >= nextDue.load()) {
+            std::lock_guard lock(mutex);
+            cv.notify_all();
+        }
+    }
+
+    void RunHook()
+    {
+        DelayHook h = hook.load();
+        if (h != nullptr)
+            h(hookContext.load());
+    }
+
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::atomic<bool> virtualMode{false};
+    std::atomic<int64_t> virtualNow{0};
+    std::atomic<int64_t> nextDue{kNoTimer};
+    const Steady::time_point origin = Steady::now();
+    std::vector<KTimer*> timers;
+    std::deque<Dpc*> dpcs;
+    uint64_t inserted = 0;
+    uint64_t done = 0;
+    bool stop = false;
+    std::thread thread;
+    std::atomic<DelayHook> hook{nullptr};
+    std::atomic<void*> hookContext{nullptr};
+};
+
+CClockState& State()
+{
+    static CClockState state;
+    return state;
+}
+
+} // namespace
+
+void KeInitializeDpc(Dpc* dpc, DeferredRoutine routine, void* context)
+{
+    dpc->routine = routine;
+    dpc->context = context;
+    dpc->argument1 = dpc->argument2 = nullptr;
+    dpc->queued = false;
+}
+
+bool KeInsertQueueDpc(Dpc* dpc, void* argument1, void* argument2)
+{
+    CClockState& s = State();
+    std::lock_guard lock(s.mutex);
+    if (dpc->queued)
+        return false;
+    dpc->queued = true;
+    dpc->argument1 = argument1;
+    dpc->argument2 = argument2;
+    s.dpcs.push_back(dpc);
+    ++s.inserted;
+    s.StartThreadLocked();
+    s.cv.notify_all();
+    return true;
+}
+
+bool KeRemoveQueueDpc(Dpc* dpc)
+{
+    CClockState& s = State();
+    std::lock_guard lock(s.mutex);
+    if (!dpc->queued)
+        return false;
+    s.dpcs.erase(std::find(s.dpcs.begin(), s.dpcs.end(), dpc));
+    dpc->queued = false;
+    ++s.done;
+    s.cv.notify_all();
+    return true;
+}
+
+void KeFlushQueuedDpcs()
+{
+    CClockState& s = State();
+    KernelCheck(std::this_thread::get_id() != s.thread.get_id(), "DPC queue flushed from a DPC");
+    std::unique_lock lock(s.mutex);
+    const uint64_t target = s.inserted;
+    s.cv.wait(lock, [&] { return s.done >= target; });
+}
+
+void KeInitializeTimer(KTimer* timer)
+{
+    timer->due = 0;
+    timer->dpc = nullptr;
+    timer->set = false;
+}
+
+bool KeSetTimer(KTimer* timer, int64_t relative100ns, Dpc* dpc)
+{
+    CClockState& s = State();
+    std::lock_guard lock(s.mutex);
+    bool was = timer->set;
+    if (!was)
+        s.timers.push_back(timer);
+    timer->due = s.Now() + std::max<int64_t>(0, relative100ns);
+    timer->dpc = dpc;
+    timer->set = true;
+    s.nextDue.store(std::min(s.nextDue.load(), timer->due));
+    s.StartThreadLocked();
+    s.cv.notify_all();
+    return was;
+}
+
+bool KeCancelTimer(KTimer* timer)
+{
+    CClockState& s = State();
+    std::lock_guard lock(s.mutex);
+    if (!timer->set)
+        return false;
+    s.timers.erase(std::find(s.timers.begin(), s.timers.end(), timer));
+    timer->set = false;
+    return true;
+}
+
+int64_t KeQueryInterruptTime() { return State().Now(); }
+
+void KeQueryTickCount(int64_t* ticks) { *ticks = State().Now() / kTickIncrement; }
+
+uint32_t KeQueryTimeIncrement() { return kTickIncrement; }
+
+void KeStallExecutionProcessor(uint32_t microseconds)
+{
+    CClockState& s = State();
+    s.RunHook();
+    if (s.virtualMode.load()) {
+        s.Advance(static_cast<int64_t>(microseconds) * 10);
+        return;
+    }
+    const auto end = Steady::now() + std::chrono::microseconds(microseconds);
+    while (Steady::now() < end) {
+    }
+}
+
+NTSTATUS KeDelayExecutionThread(int64_t relative100ns)
+{
+    KernelCheck(KeGetCurrentIrql() <= APC_LEVEL, "sleep at dispatch level");
+    CClockState& s = State();
+    s.RunHook();
+    if (relative100ns <= 0)
+        return STATUS_SUCCESS;
+    if (s.virtualMode.load())
+        s.Advance(relative100ns);
+    else
+        std::this_thread::sleep_for(std::chrono::nanoseconds(relative100ns * 100));
+    return STATUS_SUCCESS;
+}
+
+void SimUseVirtualClock(bool on)
+{
+    CClockState& s = State();
+    std::lock_guard lock(s.mutex);
+    if (on && !s.virtualMode.load())
+        s.virtualNow.store(s.Now());
+    s.virtualMode.store(on);
+    s.cv.notify_all();
+}
+
+bool SimIsVirtualClock() { return State().virtualMode.load(); }
+
+void SimAdvanceClock(int64_t delta100ns)
+{
+    CClockState& s = State();
+    if (s.virtualMode.load() && delta100ns > 0)
+        s.Advance(delta100ns);
+}
+
+void SimCountRegisterAccess()
+{
+    CClockState& s = State();
+    if (s.virtualMode.load())
+        s.Advance(kRegisterAccessCost);
+}
+
+void SimSetDelayHook(DelayHook hook, void* context)
+{
+    CClockState& s = State();
+    s.hookContext.store(context);
+    s.hook.store(hook);
+}
+
+} // namespace kern
