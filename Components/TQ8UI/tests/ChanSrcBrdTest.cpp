@@ -11,37 +11,6 @@ namespace {
 
 constexpr uint32_t kSerial = 1600;
 
-// Answers as told and counts what the control tells it.
-struct TestArbiter : IScopeTQ8ChannelArbiter, vlt::CComObjectRoot {
-    HRESULT answer = S_OK;
-    std::vector<uint32_t> asked, needed;
-
-    HRESULT InternalQueryInterface(const IID& riid, void** ppv)
-    {
-        if (vlt::QiEntry<IUnknown, IScopeTQ8ChannelArbiter>(this, riid, ppv)
-            || vlt::QiEntry<IScopeTQ8ChannelArbiter>(this, riid, ppv))
-            return S_OK;
-        return E_NOINTERFACE;
-    }
-    HRESULT SafeToObtainChannelData(uint32_t srcId) override
-    {
-        asked.push_back(srcId);
-        return answer;
-    }
-    HRESULT OnScopeNeedsDataWhenAvailable(uint32_t srcId) override
-    {
-        needed.push_back(srcId);
-        return S_OK;
-    }
-};
-
-CComPtr<TestArbiter> MakeArbiter()
-{
-    vlt::CComObject<TestArbiter>* p = nullptr;
-    vlt::CComObject<TestArbiter>::CreateInstance(&p);
-    return CComPtr<TestArbiter>(p);
-}
-
 class BoardSource : public ChanSrcTest {
 protected:
     void SetUp() override
