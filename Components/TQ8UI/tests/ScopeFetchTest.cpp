@@ -21,7 +21,7 @@ protected:
         ScopeWithSources::SetUp();
         Connect(scope, _IScopeTQ8Events2::iid, static_cast<_IScopeTQ8Events2*>(errors.p));
     }
-    // Fetches srcId's page; records each chunk and the frames (as 16-bit values) it held.
+    // Fetches srcId's page; records each chunk and, from 16-bit sources, the frames it held.
     HRESULT Fetch(uint32_t srcId, uint32_t chunkFrames)
     {
         seen.clear();
@@ -30,8 +30,10 @@ protected:
             srcId, chunkFrames, [&](const CScopeCtrl::PageSource& source, const sourcefetch::Chunk& c) {
                 page = source;
                 seen.push_back({c.first, c.done, c.frames, c.last});
-                auto* p = static_cast<const int16_t*>(c.data);
-                values.insert(values.end(), p, p + uint64_t(c.frames) * source.channelCount);
+                if (source.sampleType == VT_I2) {
+                    auto* p = static_cast<const int16_t*>(c.data);
+                    values.insert(values.end(), p, p + uint64_t(c.frames) * source.channelCount);
+                }
                 return S_OK;
             });
     }
