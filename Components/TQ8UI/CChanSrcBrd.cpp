@@ -59,7 +59,7 @@ HRESULT CChanSrcBrd::SetChanSrcTQ8(void* hBrd, uint32_t total_samples, BSTR bstr
     // A selection the library cannot count would leave no channel to divide by.
     const int32_t selection = GetActiveChannelsTQ8(handle, 1);
     const int32_t channels = GetChannelCountFromChanSelTQ8(selection);
-    if (channels <= 0)
+    if (channels < 1 || channels > 4)
         return E_FAIL;
 
     m_handle = handle;

@@ -35,6 +35,7 @@ void CChanSrcSimpleFile::Close()
         ::close(m_fd);
     m_fd = -1;
     m_sampleSize = 0;
+    m_knownFrames = 0;
     std::vector<uint8_t>().swap(m_block);
     m_blockStart = UINT64_MAX;
     m_blockFrames = 0;
@@ -67,6 +68,7 @@ HRESULT CChanSrcSimpleFile::SetChannelSourceFile(BSTR bstrName, BSTR bstrPath, V
     m_sampleSize = size;
     m_channelCount = nChannels;
     m_sampleType = vt;
+    m_knownFrames = TotalFrames();
     return S_OK;
 }
 
@@ -184,11 +186,15 @@ HRESULT CChanSrcSimpleFile::GetChannelData(uint32_t chan, uint64_t offset, uint3
     if (FAILED(hr))
         return hr;
 
-    // Only whole frames that exist are read: a truncated last frame is left out.
-    const uint64_t total = TotalFrames();
-    if (offset >= total)
+    // Only whole frames that exist are read: a truncated last frame is left
+    // out. The size is taken again only for a request that reaches past what
+    // the file held when last looked at, so that a walk through the file
+    // costs one system call per chunk.
+    if (offset >= m_knownFrames || samples > m_knownFrames - offset)
+        m_knownFrames = TotalFrames();
+    if (offset >= m_knownFrames)
         return S_OK;
-    const uint64_t count = std::min<uint64_t>(samples, total - offset);
+    const uint64_t count = std::min<uint64_t>(samples, m_knownFrames - offset);
     chansrc::ArrayData data(dest);
     if (FAILED(data.Result()))
         return data.Result();
@@ -196,6 +202,8 @@ HRESULT CChanSrcSimpleFile::GetChannelData(uint32_t chan, uint64_t offset, uint3
     hr = ReadFrames(offset, count, data.Bytes(), &frames);
     if (FAILED(hr))
         return hr;
+    if (frames < count) // the file shrank
+        m_knownFrames = TotalFrames();
     if (pSampsCopied)
         *pSampsCopied = static_cast<uint32_t>(frames);
     return S_OK;

@@ -3,8 +3,8 @@
 // interleaved frames of one sample type up to the end of the file
 // ("TQ8UI.CChanSrcSimpleFile"). Chunks are read straight into the caller's
 // array; single samples come from a block cache. The file is never read
-// whole, and its size is taken afresh on every call, so a file that grows or
-// shrinks while open is read as it stands.
+// whole, and its size is taken afresh whenever a call reaches past it, so a
+// file that grows or shrinks while open is read as it stands.
 #include "CComObjectRoot.h"
 #include "TQ8UI.h"
 
@@ -69,6 +69,7 @@ private:
     uint32_t m_sampleSize = 0; // 0 while no file is open
     uint32_t m_channelCount = 0;
     uint32_t m_headerSize = 0;
+    uint64_t m_knownFrames = 0; // whole frames when the size was last taken
 
     std::vector<uint8_t> m_block;
     uint64_t m_blockStart = UINT64_MAX; // UINT64_MAX: empty

@@ -9,7 +9,11 @@ CLocalChanState::CLocalChanState(const CLocalChanState& other)
       channelIndex(other.channelIndex),
       interleaved(other.interleaved),
       colour(other.colour),
-      flags(other.flags)
+      flags(other.flags),
+      column(other.column),
+      columnMin(other.columnMin),
+      columnMax(other.columnMax),
+      points(other.points)
 {
 }
 
@@ -25,6 +29,10 @@ CLocalChanState& CLocalChanState::operator=(const CLocalChanState& other)
         interleaved = other.interleaved;
         colour = other.colour;
         flags = other.flags;
+        column = other.column;
+        columnMin = other.columnMin;
+        columnMax = other.columnMax;
+        points = other.points;
         DropDrawingObjects();
     }
     return *this;

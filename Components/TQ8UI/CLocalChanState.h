@@ -1,6 +1,7 @@
 #pragma once
 // What the control keeps about one channel of an attached source.
 #include "CComPtr.h"
+#include "CPlottedPointCache.h"
 #include "TQ8UI.h"
 
 #include <QBrush>
@@ -34,4 +35,10 @@ public:
     std::optional<QBrush> brush;
     OLE_COLOR colour = 0xFFFFFF;
     uint32_t flags = 0;
+    // The pixel column the min/max decimation is collecting (-1: none) and
+    // that column's extremes.
+    int32_t column = -1;
+    double columnMin = 0.0;
+    double columnMax = 0.0;
+    CPlottedPointCache points;
 };

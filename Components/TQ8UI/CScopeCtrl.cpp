@@ -1,6 +1,7 @@
 #include "CScopeCtrl.h"
 
 #include "CScopeWnd.h"
+#include "ChanSrcCreate.h"
 #include "CStdFont.h"
 #include "CStdPicture.h"
 #include "OleColor.h"
@@ -76,8 +77,6 @@ CScopeCtrl::CScopeCtrl()
 CScopeCtrl::~CScopeCtrl()
 {
     delete m_wnd.data();
-    for (auto& [size, array] : m_sampleBuffers)
-        SafeArrayDestroy(array);
 }
 
 HRESULT CScopeCtrl::FinalConstruct()
@@ -108,7 +107,7 @@ HRESULT CScopeCtrl::FinalConstruct()
 
     m_marginLeft = m_marginTop = m_marginRight = m_marginBottom = 4;
 
-    if (m_scrollBarMode == ScrollbarYes || (m_scrollBarMode == ScrollbarAuto && m_maxSampleCount > m_pageWidth))
+    if (m_scrollBarMode == ScrollbarYes || (m_scrollBarMode == ScrollbarAuto && MaxSampleCount() > m_pageWidth))
         CreateScrollBar(false);
 
     m_layoutRect = QRect();
@@ -408,7 +407,7 @@ HRESULT CScopeCtrl::put_StartSample(uint64_t v)
 {
     if (v == m_startSample)
         return S_OK;
-    if (v != 0 && v >= m_maxSampleCount)
+    if (v != 0 && v >= MaxSampleCount())
         return E_FAIL;
     m_startSample = v;
     Redraw();
@@ -484,7 +483,7 @@ HRESULT CScopeCtrl::put_MinSampleValue(int32_t v)
     return result;
 }
 
-HRESULT CScopeCtrl::get_MaxSampleCount(uint64_t* pVal) { SCOPE_GET(m_maxSampleCount); }
+HRESULT CScopeCtrl::get_MaxSampleCount(uint64_t* pVal) { SCOPE_GET(MaxSampleCount()); }
 
 HRESULT CScopeCtrl::get_HScrollBar(TQ8ScrollBar* pVal) { SCOPE_GET(m_scrollBarMode); }
 
@@ -494,7 +493,7 @@ HRESULT CScopeCtrl::put_HScrollBar(TQ8ScrollBar v)
         return S_OK;
     switch (v) {
     case ScrollbarAuto:
-        if (m_maxSampleCount > m_pageWidth)
+        if (MaxSampleCount() > m_pageWidth)
             CreateScrollBar(true);
         else
             DestroyScrollBar();
@@ -812,10 +811,10 @@ HRESULT CScopeCtrl::SetChannelColor(uint32_t chanId, OLE_COLOR colour)
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    auto it = m_channels.find(chanId);
-    if (it != m_channels.end() && it->second.colour != colour) {
-        it->second.colour = colour;
-        it->second.DropDrawingObjects();
+    CLocalChanState* chan = m_sourceTable.Channel(chanId);
+    if (chan && chan->colour != colour) {
+        chan->colour = colour;
+        chan->DropDrawingObjects();
     }
     if (HasFlag(SourcesPresent) && !IsChannelHidden(chanId))
         Redraw();
@@ -824,19 +823,19 @@ HRESULT CScopeCtrl::SetChannelColor(uint32_t chanId, OLE_COLOR colour)
 
 bool CScopeCtrl::IsChannelHidden(uint32_t chanId) const
 {
-    auto it = m_channels.find(chanId);
-    return it != m_channels.end() && it->second.IsHidden();
+    const CLocalChanState* chan = m_sourceTable.Channel(chanId);
+    return chan && chan->IsHidden();
 }
 
 HRESULT CScopeCtrl::SetChannelVisibility(uint32_t chanId, bool hidden)
 {
-    auto it = m_channels.find(chanId);
-    if (it == m_channels.end())
+    CLocalChanState* chan = m_sourceTable.Channel(chanId);
+    if (!chan)
         return E_NOINTERFACE;
-    if (it->second.IsHidden() == hidden)
+    if (chan->IsHidden() == hidden)
         return S_OK;
-    it->second.flags ^= CLocalChanState::Hidden;
-    if (m_startSample < it->second.totalSamples)
+    chan->flags ^= CLocalChanState::Hidden;
+    if (m_startSample < chan->totalSamples)
         Redraw();
     return S_OK;
 }
@@ -862,10 +861,10 @@ HRESULT CScopeCtrl::get_ChannelVisibility(uint32_t chanId, VARIANT_BOOL* pVal)
 {
     if (!pVal)
         return E_POINTER;
-    auto it = m_channels.find(chanId);
-    if (it == m_channels.end())
+    const CLocalChanState* chan = m_sourceTable.Channel(chanId);
+    if (!chan)
         return E_NOINTERFACE;
-    *pVal = AsBool(!it->second.IsHidden());
+    *pVal = AsBool(!chan->IsHidden());
     return S_OK;
 }
 
@@ -877,7 +876,7 @@ HRESULT CScopeCtrl::put_SampleValueTipsChannelId(uint32_t v)
 {
     if (v == m_tipsChannelId)
         return S_OK;
-    if (v != kNone && m_channels.find(v) == m_channels.end())
+    if (v != kNone && !m_sourceTable.Channel(v))
         return E_NOINTERFACE;
     m_tipsChannelId = v;
     NotifyChanged(ScopeDispId::SampleValueTipsChannelId);
@@ -901,21 +900,81 @@ HRESULT CScopeCtrl::put_SampleValueTipsRadix(int32_t v)
 
 // ---- sources ----
 
+HRESULT CScopeCtrl::AddChannelSource(IScopeTQ8ChannelSource* pChanSrc, uint32_t* pSrcId)
+{
+    return AddChannelSource2(pChanSrc, nullptr, 0, pSrcId);
+}
+
+HRESULT CScopeCtrl::AddChannelSource2(IScopeTQ8ChannelSource* pChanSrc, IScopeTQ8ChannelArbiter* pArbiter,
+                                      uint32_t max_chan_count, uint32_t* pSrcId)
+{
+    if (!pChanSrc)
+        return E_POINTER;
+    uint32_t channels = 0;
+    if (FAILED(pChanSrc->GetChannelCount(&channels)) || channels == 0)
+        return E_FAIL;
+    const bool firstSource = !HasFlag(SourcesPresent);
+    uint32_t id = kNone;
+    HRESULT hr = m_sourceTable.Add(pChanSrc, pArbiter, channels, max_chan_count,
+                                   [this](uint32_t chanId) { return GetChannelColorById(chanId); }, &id);
+    if (FAILED(hr))
+        return hr;
+    UpdateScrollBar(true);
+    if (firstSource)
+        FitPageWidthToSamples();
+    m_flags |= SourcesPresent;
+    Redraw();
+    if (pSrcId)
+        *pSrcId = id;
+    FireOnSourceAdded(id);
+    return S_OK;
+}
+
+HRESULT CScopeCtrl::RemoveChannelSource(uint32_t srcId)
+{
+    if (srcId == kNone)
+        return ResetScopeData();
+    if (!m_sourceTable.HasSource(srcId))
+        return E_INVALIDARG;
+    m_sourceTable.KeepIdsForReuse(srcId, m_sourceTable.FirstChannelId(srcId));
+    if (m_sourceTable.Sources().size() == 1)
+        return ResetScopeData();
+    // Sinks still find the source and its channels while they hear of its removal.
+    FireOnSourceRemoved(srcId);
+    m_sourceTable.Remove(srcId);
+    UpdateScrollBar(true);
+    Redraw();
+    return S_OK;
+}
+
+HRESULT CScopeCtrl::RefreshChannelSource(uint32_t srcId)
+{
+    if (srcId != kNone && !m_sourceTable.HasSource(srcId))
+        return E_INVALIDARG;
+    if (m_sourceTable.Refresh(srcId) == 0)
+        return S_FALSE;
+    UpdateScrollBar(true);
+    FitPageWidthToSamples();
+    if (m_startSample > MaxSampleCount())
+        put_StartSample(0);
+    return RefreshScope();
+}
+
+void CScopeCtrl::FitPageWidthToSamples()
+{
+    if (m_pageWidth > MaxSampleCount())
+        put_PageWidth(static_cast<uint32_t>(MaxSampleCount()));
+}
+
 HRESULT CScopeCtrl::ResetScopeData()
 {
     if (HasFlag(SourcesPresent))
         FireOnSourceRemoved(kNone);
-    m_reusableSourceId = m_reusableFirstChannelId = kNone;
-    m_channels.clear();
-    m_nextChannelId = 0;
-    m_maxSampleCount = 0;
-    m_sources.clear();
-    m_nextSourceId = 0;
-    for (auto& [size, array] : m_sampleBuffers)
-        SafeArrayDestroy(array);
-    m_sampleBuffers.clear();
+    m_sourceTable.Clear();
+    m_sampleBuffers.Clear();
     m_flags &= ~SourcesPresent;
     put_StartSample(0);
+    UpdateScrollBar(true);
     Redraw();
     return S_OK;
 }
@@ -928,24 +987,36 @@ HRESULT CScopeCtrl::RefreshScope()
     return S_OK;
 }
 
-// Source management, selection and scaling come with the plotting code.
-HRESULT CScopeCtrl::AddChannelSource(IScopeTQ8ChannelSource*, uint32_t*) { return E_NOTIMPL; }
-HRESULT CScopeCtrl::AddChannelSource2(IScopeTQ8ChannelSource*, IScopeTQ8ChannelArbiter*, uint32_t, uint32_t*)
+HRESULT CScopeCtrl::AddFileChannelSource(BSTR bstrPath, BSTR bstrName, VARTYPE vt, int32_t nChannels,
+                                         uint32_t skip_hdr_bytes, uint32_t* pSrcId)
 {
-    return E_NOTIMPL;
+    // A negative count would reach the source as billions of channels.
+    if (nChannels <= 0)
+        return E_INVALIDARG;
+    CComPtr<IScopeTQ8ChannelSource> source;
+    HRESULT hr = chansrc::CreateFileSource(bstrPath, bstrName, vt, static_cast<uint32_t>(nChannels), skip_hdr_bytes,
+                                           &source);
+    return FAILED(hr) ? hr : AddChannelSource(source, pSrcId);
 }
-HRESULT CScopeCtrl::RemoveChannelSource(uint32_t) { return E_NOTIMPL; }
-HRESULT CScopeCtrl::RefreshChannelSource(uint32_t) { return E_NOTIMPL; }
-HRESULT CScopeCtrl::SetSelection(uint64_t, uint64_t) { return E_NOTIMPL; }
-HRESULT CScopeCtrl::GetSelection(uint64_t*, uint64_t*) { return E_NOTIMPL; }
-HRESULT CScopeCtrl::ZoomToSelection() { return E_NOTIMPL; }
-HRESULT CScopeCtrl::AutoSetScaling() { return E_NOTIMPL; }
-HRESULT CScopeCtrl::AddFileChannelSource(BSTR, BSTR, VARTYPE, int32_t, uint32_t, uint32_t*) { return E_NOTIMPL; }
-HRESULT CScopeCtrl::AddBufferChannelSource(BSTR, VARIANT, uint32_t, uint32_t, VARIANT_BOOL, uint32_t*)
+
+HRESULT CScopeCtrl::AddBufferChannelSource(BSTR bstrName, VARIANT varBuf, uint32_t nChannels, uint32_t totalSamples,
+                                           VARIANT_BOOL bFreeWhenDone, uint32_t* pSrcId)
 {
-    return E_NOTIMPL;
+    if (nChannels == 0)
+        return E_INVALIDARG;
+    CComPtr<IScopeTQ8ChannelSource> source;
+    HRESULT hr = chansrc::CreateBufferSource(bstrName, varBuf, nChannels, totalSamples, bFreeWhenDone, &source);
+    return FAILED(hr) ? hr : AddChannelSource(source, pSrcId);
 }
-HRESULT CScopeCtrl::AddTQ8ChannelSource(void*, uint32_t, BSTR, IScopeTQ8ChannelArbiter*, uint32_t*) { return E_NOTIMPL; }
+
+HRESULT CScopeCtrl::AddTQ8ChannelSource(void* hBrd, uint32_t total_samples, BSTR bstrName,
+                                        IScopeTQ8ChannelArbiter* pArbiter, uint32_t* pSrcId)
+{
+    CComPtr<IScopeTQ8ChannelSource> source;
+    HRESULT hr = chansrc::CreateBoardSource(hBrd, total_samples, bstrName, &source);
+    // A board source keeps four channel ids, whatever its active channels.
+    return FAILED(hr) ? hr : AddChannelSource2(source, pArbiter, 4, pSrcId);
+}
 
 HRESULT CScopeCtrl::GetChannelSource(uint32_t srcId, IScopeTQ8ChannelSource** srcpp)
 {
@@ -953,11 +1024,11 @@ HRESULT CScopeCtrl::GetChannelSource(uint32_t srcId, IScopeTQ8ChannelSource** sr
         return E_INVALIDARG;
     if (!srcpp)
         return E_POINTER;
-    *srcpp = nullptr;
-    auto it = m_sources.find(srcId);
-    if (it == m_sources.end())
+    *srcpp = m_sourceTable.Source(srcId);
+    if (!*srcpp)
         return E_NOINTERFACE;
-    return it->second.CopyTo(srcpp);
+    (*srcpp)->AddRef();
+    return S_OK;
 }
 
 HRESULT CScopeCtrl::GetFirstChannelIdForSource(uint32_t srcId, uint32_t* pChanId)
@@ -966,13 +1037,11 @@ HRESULT CScopeCtrl::GetFirstChannelIdForSource(uint32_t srcId, uint32_t* pChanId
         return E_INVALIDARG;
     if (!pChanId)
         return E_POINTER;
-    for (const auto& [id, chan] : m_channels) {
-        if (chan.sourceId == srcId && chan.channelIndex == 0) {
-            *pChanId = id;
-            return S_OK;
-        }
-    }
-    return E_NOINTERFACE;
+    const uint32_t first = m_sourceTable.FirstChannelId(srcId);
+    if (first == kNone)
+        return E_NOINTERFACE;
+    *pChanId = first;
+    return S_OK;
 }
 
 HRESULT CScopeCtrl::GetSourceIdFromChanId(uint32_t chanId, uint32_t* srcId)
@@ -981,10 +1050,10 @@ HRESULT CScopeCtrl::GetSourceIdFromChanId(uint32_t chanId, uint32_t* srcId)
         return E_INVALIDARG;
     if (!srcId)
         return E_POINTER;
-    auto it = m_channels.find(chanId);
-    if (it == m_channels.end())
+    const CLocalChanState* chan = m_sourceTable.Channel(chanId);
+    if (!chan)
         return E_NOINTERFACE;
-    *srcId = it->second.sourceId;
+    *srcId = chan->sourceId;
     return S_OK;
 }
 
@@ -992,7 +1061,7 @@ HRESULT CScopeCtrl::GetChannelSourceCount(uint32_t* pVal)
 {
     if (!pVal)
         return E_POINTER;
-    *pVal = static_cast<uint32_t>(m_sources.size());
+    *pVal = static_cast<uint32_t>(m_sourceTable.Sources().size());
     return S_OK;
 }
 
@@ -1000,14 +1069,15 @@ HRESULT CScopeCtrl::EnumChannelSourceIds(uint32_t* bufSize, uint32_t* ids)
 {
     if (!bufSize)
         return E_POINTER;
+    const auto& sources = m_sourceTable.Sources();
     if (!ids) {
-        *bufSize = static_cast<uint32_t>(m_sources.size());
+        *bufSize = static_cast<uint32_t>(sources.size());
         return S_OK;
     }
     uint32_t n = 0;
-    for (auto it = m_sources.begin(); it != m_sources.end() && n < *bufSize; ++it)
+    for (auto it = sources.begin(); it != sources.end() && n < *bufSize; ++it)
         ids[n++] = it->first;
-    return m_sources.size() > *bufSize ? S_FALSE : S_OK;
+    return sources.size() > *bufSize ? S_FALSE : S_OK;
 }
 
 HRESULT CScopeCtrl::SetCustomLabelProvider(IScopeTQ8CustomLabelProvider* p)
@@ -1016,6 +1086,52 @@ HRESULT CScopeCtrl::SetCustomLabelProvider(IScopeTQ8CustomLabelProvider* p)
         m_labelProvider = p;
     return S_OK;
 }
+
+HRESULT CScopeCtrl::FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSink sink)
+{
+    // Held for the fetch: an arbiter or a sink may remove the source meanwhile.
+    CComPtr<IScopeTQ8ChannelSource> source = m_sourceTable.Source(srcId);
+    if (!source)
+        return E_INVALIDARG;
+    PageSource page;
+    page.sourceId = srcId;
+    HRESULT hr = source->GetChannelCount(&page.channelCount);
+    if (SUCCEEDED(hr))
+        hr = source->GetChannelSampleType(0, &page.sampleType);
+    if (FAILED(hr))
+        return hr;
+    if (page.channelCount == 0)
+        return S_FALSE;
+    page.firstChannelId = m_sourceTable.FirstChannelId(srcId);
+    CComPtr<IScopeTQ8ChannelArbiter> arbiter;
+    if (const CLocalChanState* first = m_sourceTable.Channel(page.firstChannelId))
+        arbiter = first->arbiter;
+
+    const uint32_t chunk = std::min(m_pageWidth, chunkFrames);
+    SAFEARRAY* array = nullptr;
+    hr = GetSampleBuffer(page.sampleType, uint64_t(chunk) * page.channelCount, &array);
+    if (FAILED(hr))
+        return hr;
+    VARIANT buffer;
+    buffer.vt = VT_ARRAY | page.sampleType;
+    buffer.parray = array;
+    hr = sourcefetch::ReadSourceChunks(source, arbiter, srcId, m_startSample, m_pageWidth, chunk, &buffer,
+                                       [&](const sourcefetch::Chunk& c) { return sink(page, c); });
+    if (FAILED(hr)) {
+        CComBSTR reason(sourcefetch::SourceFailureReason(source, srcId, hr));
+        FireOnSourceDataError(srcId, reason);
+    }
+    return hr;
+}
+
+// Part of the navigation code: nothing to bring in line yet.
+void CScopeCtrl::UpdateScrollBar(bool) {}
+
+// Selection and scaling come with the drawing and input code.
+HRESULT CScopeCtrl::SetSelection(uint64_t, uint64_t) { return E_NOTIMPL; }
+HRESULT CScopeCtrl::GetSelection(uint64_t*, uint64_t*) { return E_NOTIMPL; }
+HRESULT CScopeCtrl::ZoomToSelection() { return E_NOTIMPL; }
+HRESULT CScopeCtrl::AutoSetScaling() { return E_NOTIMPL; }
 
 // ---- persistence ----
 

@@ -1,14 +1,19 @@
 #pragma once
 // The oscilloscope plot control: its state, every property of IScopeTQ8,
-// persistence, the three connection points and its window.
+// its channel sources, persistence, the three connection points and its
+// window.
 #include "CComBSTR.h"
 #include "CComObject.h"
 #include "CComPtr.h"
 #include "CComVariant.h"
 #include "CConnectionPoint.h"
 #include "CLocalChanState.h"
+#include "CSampleBuffers.h"
+#include "CSourceTable.h"
+#include "FunctionRef.h"
 #include "SafeArray.h"
 #include "ScopePropertyMap.h"
+#include "SourceFetch.h"
 #include "TQ8UI.h"
 #include "TrigMarkSettings.h"
 
@@ -245,6 +250,33 @@ public:
     HRESULT FireOnSourceRemoved(uint32_t srcId);
     HRESULT FireOnSourceDataError(uint32_t srcId, BSTR reason);
 
+    // Sources and their data, for the drawing code. Frames per chunk of a
+    // page fetch: for plotting, and for the scans of auto scaling.
+    static constexpr uint32_t kPlotChunkFrames = 65536;
+    static constexpr uint32_t kScaleChunkFrames = 8192;
+    // What a page fetch tells its callback about the source it reads.
+    struct PageSource {
+        uint32_t sourceId = kNone;
+        uint32_t firstChannelId = kNone;
+        uint32_t channelCount = 0; // as the source reports it now
+        VARTYPE sampleType = 0;    // of its channel 0
+    };
+    // Called for each chunk of the page; see sourcefetch::ChunkSink.
+    using PageSink = FunctionRef<HRESULT(const PageSource&, const sourcefetch::Chunk&)>;
+    // Reads the page (PageWidth frames from StartSample) of one source in
+    // chunks of at most min(PageWidth, chunkFrames) frames through the shared
+    // sample buffer, handing each chunk to sink before the next is read. Once
+    // the buffer exists, a repeated fetch allocates nothing. S_FALSE when the
+    // source's arbiter refuses (it is then told that data is wanted); a failed
+    // read is fired as OnSourceDataError and returned; E_INVALIDARG for a
+    // source id the table does not hold, E_OUTOFMEMORY when the buffer cannot
+    // be had.
+    HRESULT FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSink sink);
+    HRESULT GetSampleBuffer(VARTYPE vt, uint64_t count, SAFEARRAY** out) { return m_sampleBuffers.Get(vt, count, out); }
+    const CSourceTable& SourceTable() const { return m_sourceTable; }
+    CLocalChanState* ChannelState(uint32_t chanId) { return m_sourceTable.Channel(chanId); }
+    IScopeTQ8CustomLabelProvider* CustomLabelProvider() const { return m_labelProvider; }
+
     // State the drawing, layout and input code reads.
     uint32_t Flags() const { return m_flags; }
     bool HasFlag(uint32_t bit) const { return (m_flags & bit) != 0; }
@@ -286,6 +318,8 @@ public:
     bool CreateDefaultTrigMarkPicture(int mark);
     HRESULT CreateScrollBar(bool updateNow);
     void DestroyScrollBar();
+    // Brings the scroll bar in line with the sources, StartSample and PageWidth.
+    void UpdateScrollBar(bool setRange);
     void OnWindowPaint(QWidget* wnd); // the window's paint handler
 
 private:
@@ -312,6 +346,9 @@ private:
     HRESULT PutColorDropping(OLE_COLOR& member, OLE_COLOR value, DISPID id, std::optional<QPen>* pen);
     void RecolourEmptyPlot();
     bool WindowExists() const;
+    uint64_t MaxSampleCount() const { return m_sourceTable.MaxSampleCount(); }
+    // PageWidth no larger than MaxSampleCount, through its put.
+    void FitPageWidthToSamples();
 
     // Connection points, in the order the container offers them.
     vlt::CConnectionPoint m_cpPropNotify;
@@ -389,15 +426,10 @@ private:
     QRect m_layoutRect;
     QRect m_plotRect;
 
-    std::map<uint32_t, CComPtr<IScopeTQ8ChannelSource>> m_sources;
-    uint32_t m_nextSourceId = 0;
-    std::map<uint32_t, CLocalChanState> m_channels;
-    uint32_t m_nextChannelId = 0;
-    uint64_t m_maxSampleCount = 0;
-    std::map<uint32_t, SAFEARRAY*> m_sampleBuffers;
+    // Sources, channels, their ids and MaxSampleCount.
+    CSourceTable m_sourceTable;
+    CSampleBuffers m_sampleBuffers;
     std::map<uint32_t, OLE_COLOR> m_channelColors;
-    uint32_t m_reusableSourceId = kNone;
-    uint32_t m_reusableFirstChannelId = kNone;
     uint64_t m_selStart = kNoSample;
     uint64_t m_selEnd = kNoSample;
     QPoint m_lastMouse;

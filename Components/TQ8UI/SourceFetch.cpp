@@ -18,7 +18,7 @@ bool MayReadSource(IScopeTQ8ChannelArbiter* arbiter, uint32_t srcId)
 }
 
 HRESULT ReadSourceChunks(IScopeTQ8ChannelSource* source, IScopeTQ8ChannelArbiter* arbiter, uint32_t srcId,
-                         uint64_t offset, uint64_t frames, uint32_t chunk, VARIANT* buffer, const ChunkSink& sink)
+                         uint64_t offset, uint64_t frames, uint32_t chunk, VARIANT* buffer, ChunkSink sink)
 {
     if (!source || !buffer || !(buffer->vt & VT_ARRAY) || !buffer->parray)
         return E_POINTER;
@@ -30,19 +30,28 @@ HRESULT ReadSourceChunks(IScopeTQ8ChannelSource* source, IScopeTQ8ChannelArbiter
     HRESULT hr = SafeArrayAccessData(buffer->parray, &data);
     if (FAILED(hr))
         return hr;
+    Chunk c;
+    c.data = data;
+    c.first = offset;
     uint64_t requested = 0;
     while (requested < frames) {
-        const auto ask = static_cast<uint32_t>(std::min<uint64_t>(chunk, frames - requested));
+        const uint64_t remaining = frames - requested;
+        const auto ask = static_cast<uint32_t>(std::min<uint64_t>(chunk, remaining));
         uint32_t copied = 0;
-        hr = source->GetChannelData(0, offset, ask, buffer, &copied);
+        hr = source->GetChannelData(0, c.first, ask, buffer, &copied);
         if (FAILED(hr) || copied == 0)
             break;
-        sink(data, copied);
+        // A source that claims more than it was asked for has written no more
+        // than the buffer was sized for: only what was asked is used.
+        c.frames = std::min(copied, ask);
+        c.last = c.frames == remaining;
+        hr = sink(c);
+        c.done += c.frames;
+        c.first += c.frames;
         requested += ask;
-        offset += copied;
     }
     SafeArrayUnaccessData(buffer->parray);
-    return FAILED(hr) ? hr : S_OK;
+    return hr;
 }
 
 std::wstring SourceFailureReason(IScopeTQ8ChannelSource* source, uint32_t srcId, HRESULT hr)

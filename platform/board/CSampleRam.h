@@ -16,6 +16,7 @@ public:
     explicit CSampleRam(uint32_t size);
 
     uint32_t Size() const { return m_size; }
+    bool InRange(uint32_t first, uint32_t count) const;
     // False when the range does not lie inside memory.
     bool Write(uint32_t first, const uint8_t* src, uint32_t count);
     bool Read(uint32_t first, uint8_t* dst, uint32_t count) const;
@@ -23,8 +24,6 @@ public:
     void Clear();
 
 private:
-    bool InRange(uint32_t first, uint32_t count) const;
-
     uint32_t m_size;
     mutable std::shared_mutex m_mutex;
     std::vector<std::unique_ptr<uint8_t[]>> m_pages;

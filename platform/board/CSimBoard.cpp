@@ -311,10 +311,23 @@ uint64_t CSimBoard::CounterNow() const
 
 void CSimBoard::StandbyLocked()
 {
+    // A read that has finished by now has landed; one still running is
+    // stopped and writes nothing more.
+    CompleteDueReadLocked();
+    m_pendingRead.reset();
     m_mode = TQ8_MODE_STANDBY;
     ++m_standbyEpoch;
     m_transferPending = false;
     m_cv.notify_all();
+}
+
+void CSimBoard::CompleteDueReadLocked()
+{
+    if (!m_pendingRead || Clock::now() < m_transferDue)
+        return;
+    m_ram.Read(m_pendingRead->first, m_pendingRead->dst, m_pendingRead->count);
+    m_stats.CountRamRead(m_pendingRead->count);
+    m_pendingRead.reset();
 }
 
 int32_t CSimBoard::SetMode(int mode)
@@ -415,13 +428,20 @@ int32_t CSimBoard::ReadRam(uint32_t first, uint32_t count, uint8_t* dst)
 
 int32_t CSimBoard::StartReadRam(uint32_t first, uint32_t count, uint8_t* dst)
 {
-    // The copy is made at once; the simulated DMA engine only reports
-    // completion when the transfer would have finished. So nothing is ever
-    // written into the caller's buffer after this call returns.
-    int32_t rc = ReadRam(first, count, dst);
-    if (rc != TQ8_OK || count == 0)
-        return rc;
+    // As with the board's DMA engine, the data lands in the caller's buffer
+    // when the transfer has finished (seen by WaitTransfer or a standby), and
+    // a standby before then stops it without writing anything.
+    if (count == 0)
+        return first <= m_ram.Size() ? TQ8_OK : TQ8_ERR_OUT_OF_BOUNDS;
+    if (dst == nullptr)
+        return TQ8_ERR_INVALID_ARG;
+    if (!m_ram.InRange(first, count))
+        return TQ8_ERR_OUT_OF_BOUNDS;
     std::lock_guard lock(m_mutex);
+    CompleteDueReadLocked();
+    if (m_busy || m_pendingRead)
+        return TQ8_ERR_BUSY;
+    m_pendingRead = PendingRead{first, count, dst};
     m_transferPending = true;
     m_transferDue = Clock::now() + CSimClock::ToWall(count / kTransferBytesPerSecond);
     m_mode = TQ8_MODE_RAM_READ_TO_PCI;
@@ -461,6 +481,7 @@ int32_t CSimBoard::WaitTransfer(uint32_t timeoutMs)
     Clock::time_point due = m_transferDue;
     bool done = m_cv.wait_until(lock, std::min(limit, due), [&] { return !m_transferPending; });
     if (done || Clock::now() >= due) {
+        CompleteDueReadLocked();
         m_transferPending = false;
         return TQ8_OK;
     }

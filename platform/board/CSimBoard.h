@@ -101,6 +101,8 @@ private:
     int32_t Play(std::unique_lock<std::mutex>& lock, Run& run);
     void PushTimestamps(const Run& run, uint64_t fromFrame, uint64_t toFrame);
     void StandbyLocked();
+    // Lands a RAM read whose transfer time has passed in the caller's buffer.
+    void CompleteDueReadLocked();
     uint64_t CounterNow() const;
 
     const BoardDescription m_desc;
@@ -121,6 +123,13 @@ private:
     uint64_t m_standbyEpoch = 0;
     bool m_transferPending = false;
     Clock::time_point m_transferDue{};
+    // An asynchronous RAM read whose data has not landed yet.
+    struct PendingRead {
+        uint32_t first = 0;
+        uint32_t count = 0;
+        uint8_t* dst = nullptr;
+    };
+    std::optional<PendingRead> m_pendingRead;
     Clock::time_point m_counterOrigin;
     CDriverStats m_stats;
     std::array<uint32_t, 2> m_adcCalibrations{};

@@ -4,6 +4,7 @@
 // so that no exception crosses the C interface.
 #include <cstdint>
 #include <new>
+#include <optional>
 
 #include "CTQ8Library.h"
 #include "TQ8_64.h"
@@ -63,6 +64,15 @@ T ValueOf(TQ8_HANDLE h, T fallback, F&& body) noexcept
     } catch (...) {
         return fallback;
     }
+}
+
+// What the library reports for a board: the value the simulator's control
+// set in place of the board's own, else `own`.
+template <class T>
+T Reported(const IBoardBackend& b, CReportedValues::Item item, T own)
+{
+    std::optional<int64_t> value = Lib().Reported().Get(b.Desc().serial, item);
+    return value ? static_cast<T>(*value) : own;
 }
 
 // A board that a recording session streams from takes no other acquisition.

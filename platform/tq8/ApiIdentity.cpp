@@ -103,7 +103,7 @@ int32_t GetVersionTextWTQ8(TQ8_HANDLE handle, int32_t item, wchar_t** text, uint
         case TQ8_VERSION_HARDWARE:
             return HandOut(L"Rev " + std::to_wstring(d.revision), text);
         case TQ8_VERSION_DRIVER:
-            return HandOut(VersionText(d.driverVersion), text);
+            return HandOut(VersionText(Reported(b, CReportedValues::Item::DriverVersion, d.driverVersion)), text);
         case TQ8_VERSION_LIBRARY:
             return HandOut(VersionText(kLibraryVersion), text);
         case TQ8_VERSION_SOFTWARE_RELEASE:
@@ -125,7 +125,7 @@ int32_t GetDriverVersionTQ8(TQ8_HANDLE handle, uint64_t* version)
     return WithBoard(__func__, handle, [&](IBoardBackend& b) -> int32_t {
         if (version == nullptr)
             return TQ8_ERR_INVALID_ARG;
-        *version = b.Desc().driverVersion;
+        *version = Reported(b, CReportedValues::Item::DriverVersion, b.Desc().driverVersion);
         return TQ8_OK;
     });
 }

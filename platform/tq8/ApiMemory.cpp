@@ -16,7 +16,7 @@ int32_t GetSampleRamSizeTQ8(TQ8_HANDLE h, uint32_t* samples)
     return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
         if (samples == nullptr)
             return TQ8_ERR_INVALID_ARG;
-        *samples = b.RamSize();
+        *samples = Reported(b, CReportedValues::Item::RamSize, b.RamSize());
         return TQ8_OK;
     });
 }

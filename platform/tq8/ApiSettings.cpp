@@ -168,7 +168,19 @@ int32_t GetPllLockStatusTQ8(TQ8_HANDLE h)
 }
 
 // ---- Data, channels, memory region, digital I/O
-TQ8_INT_SETTING(ActiveChannels, ActiveChannels)
+int32_t GetActiveChannelsTQ8(TQ8_HANDLE h, int32_t)
+{
+    return ValueOf<int32_t>(h, TQ8_ERR_INVALID_HANDLE, [](IBoardBackend& b) {
+        const auto own = static_cast<int32_t>(b.Get(SettingId::ActiveChannels));
+        return Reported(b, CReportedValues::Item::ActiveChannels, own);
+    });
+}
+
+int32_t SetActiveChannelsTQ8(TQ8_HANDLE h, int32_t v)
+{
+    return SetValue(__func__, h, SettingId::ActiveChannels, v);
+}
+
 TQ8_INT_SETTING(RouteToSdram2Enable, RouteToSdram2Enable)
 TQ8_INT_SETTING(DigitalIoEnable, DigitalIoEnable)
 TQ8_INT_SETTING(DigitalIoMode, DigitalIoMode)
@@ -190,7 +202,7 @@ int32_t GetMaxSampleCountForActiveChanSelTQ8(TQ8_HANDLE h, int32_t selection, ui
     return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
         if (maxSamples == nullptr || !IsValidSelection(selection))
             return TQ8_ERR_INVALID_ARG;
-        *maxSamples = b.Settings().MaxSamples(selection);
+        *maxSamples = Reported(b, CReportedValues::Item::MaxSampleCount, b.Settings().MaxSamples(selection));
         return TQ8_OK;
     });
 }

@@ -44,6 +44,14 @@ int32_t WithModel(uint32_t serial, F&& body)
         return model ? body(*model) : TQ8_ERR_DEVICE_NOT_FOUND;
     });
 }
+
+int32_t Report(uint32_t serial, CReportedValues::Item item, int64_t value)
+{
+    return WithModel(serial, [&](CSimBoard&) {
+        Lib().Reported().Set(serial, item, value);
+        return TQ8_OK;
+    });
+}
 } // namespace
 
 extern "C" {
@@ -159,6 +167,26 @@ int32_t TQ8Sim_GetAdcCalibrationCount(uint32_t serial, int32_t adc, uint32_t* co
         *count = board.AdcCalibrations(adc);
         return TQ8_OK;
     });
+}
+
+int32_t TQ8Sim_ReportDriverVersion(uint32_t serial, uint64_t version)
+{
+    return Report(serial, CReportedValues::Item::DriverVersion, static_cast<int64_t>(version));
+}
+
+int32_t TQ8Sim_ReportRamSize(uint32_t serial, uint32_t positions)
+{
+    return Report(serial, CReportedValues::Item::RamSize, positions);
+}
+
+int32_t TQ8Sim_ReportActiveChannels(uint32_t serial, int32_t selection)
+{
+    return Report(serial, CReportedValues::Item::ActiveChannels, selection);
+}
+
+int32_t TQ8Sim_ReportMaxSampleCount(uint32_t serial, uint32_t maxSamples)
+{
+    return Report(serial, CReportedValues::Item::MaxSampleCount, maxSamples);
 }
 
 int32_t TQ8Sim_InjectResult(const char* function, int32_t code, uint32_t calls)

@@ -94,6 +94,7 @@ void CTQ8Library::Reset()
         Disconnect(id);
     m_boards.Clear();
     m_injector.Clear();
+    m_reported.Clear();
     CSimClock::SetFactor(1.0);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The library's process-wide state: boards, handles, handed-out memory and
-// injected failures. Local boards are declared once from the configuration
-// file named by TQ8_SIM_CONFIG, when the library is first used.
+// The library's process-wide state: boards, handles, handed-out memory,
+// injected failures and reported values. Local boards are declared once from
+// the configuration file named by TQ8_SIM_CONFIG, when the library is first
+// used.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include "CHandleTable.h"
 #include "CLibMemory.h"
 #include "CRecordingTable.h"
+#include "CReportedValues.h"
 #include "SimConfig.h"
 
 namespace tq8 {
@@ -24,6 +26,7 @@ public:
     CLibMemory& Memory() { return m_memory; }
     CFailureInjector& Injector() { return m_injector; }
     CRecordingTable& Recordings() { return m_recordings; }
+    CReportedValues& Reported() { return m_reported; }
 
     uint64_t Connect(std::shared_ptr<IBoardBackend> backend);
     std::shared_ptr<CConnection> Find(uint64_t handle) const { return m_handles.Find(handle); }
@@ -46,6 +49,7 @@ private:
     CLibMemory m_memory;
     CFailureInjector m_injector;
     CRecordingTable m_recordings;
+    CReportedValues m_reported;
 };
 
 } // namespace tq8

@@ -98,6 +98,18 @@ TQ8_API int32_t TQ8Sim_SetEepromWords(uint32_t serial, uint32_t firstWord, const
 /* Calibrations of ADC chip adc (0 or 1) of a board since it was made. */
 TQ8_API int32_t TQ8Sim_GetAdcCalibrationCount(uint32_t serial, int32_t adc, uint32_t* count);
 
+/* Values the library reports for a board that exists in place of the
+ * board's own, so that callers' handling of other drivers and board variants
+ * can be tested: GetDriverVersionTQ8 (and the driver's version text),
+ * GetSampleRamSizeTQ8, GetActiveChannelsTQ8 (also a selection the library
+ * does not know) and GetMaxSampleCountForActiveChanSelTQ8 (for every valid
+ * selection). The simulated board itself is unchanged: its memory keeps its
+ * size and acquisitions use its real channels. Kept until TQ8Sim_Reset. */
+TQ8_API int32_t TQ8Sim_ReportDriverVersion(uint32_t serial, uint64_t version);
+TQ8_API int32_t TQ8Sim_ReportRamSize(uint32_t serial, uint32_t positions);
+TQ8_API int32_t TQ8Sim_ReportActiveChannels(uint32_t serial, int32_t selection);
+TQ8_API int32_t TQ8Sim_ReportMaxSampleCount(uint32_t serial, uint32_t maxSamples);
+
 /* The next `calls` calls of the named library function (e.g.
  * "AcquireToBoardRamTQ8") return `code` without doing anything.
  * calls 0 removes the injection. */

@@ -11,37 +11,6 @@ namespace {
 
 constexpr uint32_t kSerial = 1600;
 
-// Answers as told and counts what the control tells it.
-struct TestArbiter : IScopeTQ8ChannelArbiter, vlt::CComObjectRoot {
-    HRESULT answer = S_OK;
-    std::vector<uint32_t> asked, needed;
-
-    HRESULT InternalQueryInterface(const IID& riid, void** ppv)
-    {
-        if (vlt::QiEntry<IUnknown, IScopeTQ8ChannelArbiter>(this, riid, ppv)
-            || vlt::QiEntry<IScopeTQ8ChannelArbiter>(this, riid, ppv))
-            return S_OK;
-        return E_NOINTERFACE;
-    }
-    HRESULT SafeToObtainChannelData(uint32_t srcId) override
-    {
-        asked.push_back(srcId);
-        return answer;
-    }
-    HRESULT OnScopeNeedsDataWhenAvailable(uint32_t srcId) override
-    {
-        needed.push_back(srcId);
-        return S_OK;
-    }
-};
-
-CComPtr<TestArbiter> MakeArbiter()
-{
-    vlt::CComObject<TestArbiter>* p = nullptr;
-    vlt::CComObject<TestArbiter>::CreateInstance(&p);
-    return CComPtr<TestArbiter>(p);
-}
-
 class BoardSource : public ChanSrcTest {
 protected:
     void SetUp() override
@@ -135,45 +104,83 @@ TEST_F(BoardSource, AcquiredToneReadsBackAsTheLibraryGivesIt)
     }
 }
 
-TEST_F(BoardSource, OldDriversTransferSynchronously)
+TEST_F(BoardSource, TheDriverVersionChoosesSynchronousOrAsynchronousReads)
 {
     Acquire(1, 1 << 16);
-    ASSERT_EQ(TQ8Sim_InjectResult("GetDriverVersionTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
-    auto src = Make(1 << 16);
-    // A synchronous read never waits: a failing wait does not touch it.
-    ASSERT_EQ(TQ8Sim_InjectResult("WaitForTransferCompleteTQ8", TQ8_ERR_TIMEOUT, 100), TQ8_OK);
-    EXPECT_EQ(ReadAll<uint8_t>(src, 2, 0, 1 << 15, 4096), BoardMemory(0, 1 << 16));
-
-    ASSERT_EQ(TQ8Sim_InjectResult("ReadSampleRamBufTQ8", TQ8_ERR_OUT_OF_BOUNDS, 1), TQ8_OK);
-    ArrayHolder dest(SafeArrayCreateVector(VT_UI1, 0, 200));
-    VARIANT v = ArrayVariant(dest.get(), VT_UI1);
-    uint32_t copied = 9;
-    EXPECT_EQ(src->GetChannelData(0, 0, 100, &v, &copied), E_FAIL);
-    EXPECT_EQ(copied, 0u);
-    EXPECT_EQ(ErrorInfo(src), L"Synchronous data transfer failed: " + LibraryText(TQ8_ERR_OUT_OF_BOUNDS));
+    // A failing wait shows whether the read waited for its transfer.
+    for (auto [version, waits] : {std::pair{0x0001000C0003FFFFull, false}, std::pair{0x0001000C00040000ull, true},
+                                  std::pair{0ull, false}}) {
+        SCOPED_TRACE(version);
+        if (version != 0)
+            ASSERT_EQ(TQ8Sim_ReportDriverVersion(kSerial, version), TQ8_OK);
+        else // a driver that cannot tell its version
+            ASSERT_EQ(TQ8Sim_InjectResult("GetDriverVersionTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
+        auto src = Make(1 << 16);
+        EXPECT_EQ(ReadAll<uint8_t>(src, 2, 0, 1 << 15, 4096), BoardMemory(0, 1 << 16));
+        ASSERT_EQ(TQ8Sim_InjectResult("WaitForTransferCompleteTQ8", TQ8_ERR_TIMEOUT, 1), TQ8_OK);
+        ArrayHolder dest(SafeArrayCreateVector(VT_UI1, 0, 200));
+        VARIANT v = ArrayVariant(dest.get(), VT_UI1);
+        uint32_t copied = 0;
+        EXPECT_EQ(src->GetChannelData(0, 0, 100, &v, &copied), waits ? E_ABORT : S_OK);
+        ASSERT_EQ(TQ8Sim_InjectResult("WaitForTransferCompleteTQ8", 0, 0), TQ8_OK);
+    }
 }
 
-TEST_F(BoardSource, FailedAsynchronousTransfersKeepTheirText)
+TEST_F(BoardSource, FailedTransfersReportNothingCopiedAndKeepTheirText)
 {
     Acquire(5, 1 << 16);
-    auto src = Make(1 << 16);
+    constexpr int32_t kUnknownCode = -31999; // the library has no text for it
+    constexpr uint64_t kSync = 0x0001000C00030000ull, kAsync = 0x0001000C00040000ull;
+    struct Case {
+        uint64_t driver;
+        const char* function;
+        int32_t code;
+        HRESULT result;
+        const wchar_t* prefix;
+    };
+    const Case cases[] = {
+        {kSync, "ReadSampleRamBufTQ8", TQ8_ERR_OUT_OF_BOUNDS, E_FAIL, L"Synchronous data transfer failed: "},
+        {kSync, "ReadSampleRamBufTQ8", kUnknownCode, E_FAIL, L"Synchronous data transfer failed: "},
+        {kAsync, "ReadSampleRamBufTQ8", TQ8_ERR_BUSY, E_FAIL, L"Asynchronous data transfer failed to start: "},
+        {kAsync, "ReadSampleRamBufTQ8", kUnknownCode, E_FAIL, L"Asynchronous data transfer failed to start: "},
+        {kAsync, "WaitForTransferCompleteTQ8", TQ8_ERR_TIMEOUT, E_ABORT, L"Asynchronous data transfer failed: "},
+        {kAsync, "WaitForTransferCompleteTQ8", kUnknownCode, E_ABORT, L"Asynchronous data transfer failed: "},
+    };
     ArrayHolder dest(SafeArrayCreateVector(VT_UI1, 0, 100));
     VARIANT v = ArrayVariant(dest.get(), VT_UI1);
-    uint32_t copied = 9;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.function + std::string(" ") + std::to_string(c.code));
+        ASSERT_EQ(TQ8Sim_ReportDriverVersion(kSerial, c.driver), TQ8_OK);
+        auto src = Make(1 << 16);
+        ASSERT_EQ(TQ8Sim_InjectResult(c.function, c.code, 1), TQ8_OK);
+        uint32_t copied = 9;
+        EXPECT_EQ(src->GetChannelData(0, 0, 100, &v, &copied), c.result);
+        EXPECT_EQ(copied, 0u);
+        const std::wstring expected = std::wstring(c.prefix) + (c.code == kUnknownCode ? L"" : LibraryText(c.code));
+        EXPECT_EQ(ErrorInfo(src), expected);
+        // A later success leaves the text for whoever asks.
+        EXPECT_EQ(src->GetChannelData(0, 0, 100, &v, &copied), S_OK);
+        EXPECT_EQ(copied, 100u);
+        EXPECT_EQ(ErrorInfo(src), expected);
+    }
+}
 
-    ASSERT_EQ(TQ8Sim_InjectResult("ReadSampleRamBufTQ8", TQ8_ERR_BUSY, 1), TQ8_OK);
-    EXPECT_EQ(src->GetChannelData(0, 0, 100, &v, &copied), E_FAIL);
-    EXPECT_EQ(copied, 0u);
-    EXPECT_EQ(ErrorInfo(src), L"Asynchronous data transfer failed to start: " + LibraryText(TQ8_ERR_BUSY));
-
+TEST_F(BoardSource, ATimedOutTransferWritesNothingAfterwards)
+{
+    constexpr uint32_t kBytes = 1 << 20;
+    Acquire(5, kBytes);
+    auto src = Make(kBytes);
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(1000.0), TQ8_OK); // the transfer now takes about a second
     ASSERT_EQ(TQ8Sim_InjectResult("WaitForTransferCompleteTQ8", TQ8_ERR_TIMEOUT, 1), TQ8_OK);
-    EXPECT_EQ(src->GetChannelData(0, 0, 100, &v, &copied), E_ABORT);
-    EXPECT_EQ(ErrorInfo(src), L"Asynchronous data transfer failed: " + LibraryText(TQ8_ERR_TIMEOUT));
-
-    // A later success leaves the text for whoever asks.
-    EXPECT_EQ(src->GetChannelData(0, 0, 100, &v, &copied), S_OK);
-    EXPECT_EQ(copied, 100u);
-    EXPECT_EQ(ErrorInfo(src), L"Asynchronous data transfer failed: " + LibraryText(TQ8_ERR_TIMEOUT));
+    ArrayHolder dest(MakeArray(std::vector<uint8_t>(kBytes, 0xEE)));
+    VARIANT v = ArrayVariant(dest.get(), VT_UI1);
+    uint32_t copied = 9;
+    EXPECT_EQ(src->GetChannelData(0, 0, kBytes, &v, &copied), E_ABORT);
+    EXPECT_EQ(copied, 0u);
+    // The next wait on the board finds no transfer left that could still land in the array.
+    EXPECT_EQ(WaitForTransferCompleteTQ8(m_board, 5000), TQ8_OK);
+    const uint8_t* out = ArrayAt<uint8_t>(dest.get());
+    EXPECT_TRUE(std::all_of(out, out + kBytes, [](uint8_t b) { return b == 0xEE; }));
 }
 
 TEST_F(BoardSource, AStaleHandleFailsCleanly)
@@ -196,6 +203,13 @@ TEST_F(BoardSource, AStaleHandleFailsCleanly)
 
 TEST_F(BoardSource, TotalsFollowRamSizeSelectionAndLimit)
 {
+    ASSERT_EQ(TQ8Sim_ReportRamSize(kSerial, 1u << 29), TQ8_OK);
+    ASSERT_EQ(SetActiveChannelsTQ8(m_board, 0), TQ8_OK);
+    EXPECT_EQ(Total(Make(0)), 134217728u); // 2^29 / 2 x 2 / 4
+    ASSERT_EQ(SetActiveChannelsTQ8(m_board, 5), TQ8_OK);
+    EXPECT_EQ(Total(Make(0)), 1u << 28);
+    ASSERT_EQ(GetSampleRamSizeTQ8(m_board, &m_ramSize), TQ8_OK);
+
     for (int32_t selection : {0, 1, 3, 5, 9, 10}) {
         SCOPED_TRACE(selection);
         ASSERT_EQ(SetActiveChannelsTQ8(m_board, selection), TQ8_OK);
@@ -317,6 +331,22 @@ TEST_F(BoardSource, AnInvalidHandleChangesNothing)
     VARIANT v = ArrayVariant(dest.get(), VT_UI1);
     uint32_t copied = 0;
     EXPECT_EQ(src->GetChannelData(0, 0, 10, &v, &copied), E_FAIL);
+}
+
+TEST_F(BoardSource, ASelectionWithoutChannelsIsRefusedAndChangesNothing)
+{
+    ASSERT_EQ(SetActiveChannelsTQ8(m_board, 1), TQ8_OK);
+    auto src = Make(1000, L"Two channels");
+    ASSERT_EQ(TQ8Sim_ReportActiveChannels(kSerial, 77), TQ8_OK); // a code the library cannot count
+    CComBSTR name(L"None");
+    EXPECT_EQ(As<IChanSrcTQ8Init>(src)->SetChanSrcTQ8(m_board, 0, name), E_FAIL);
+    uint32_t channels = 0;
+    ASSERT_EQ(src->GetChannelCount(&channels), S_OK);
+    EXPECT_EQ(channels, 2u);
+    EXPECT_EQ(Total(src), 500u);
+    CComBSTR got;
+    ASSERT_EQ(src->GetChannelSourceName(&got), S_OK);
+    EXPECT_EQ(got.View(), L"Two channels");
 }
 
 TEST_F(BoardSource, TheArbiterGatesEveryRead)

@@ -2,6 +2,7 @@
 // Helpers of the channel-source tests: the built library registered in a
 // private registry and its sources made by ProgID, typed sample values,
 // arrays, variants and scratch files.
+#include "CComObject.h"
 #include "CComPtr.h"
 #include "CComVariant.h"
 #include "SafeArray.h"
@@ -14,17 +15,39 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-// Per test: a scratch folder and a registry in it holding the library's classes.
+// A scratch folder named `name` with a private registry in it that holds the
+// built library's classes (its DllRegisterServer), for as long as it lives.
+class RegisteredLibrary {
+public:
+    explicit RegisteredLibrary(std::string name);
+    ~RegisteredLibrary();
+    RegisteredLibrary(const RegisteredLibrary&) = delete;
+    RegisteredLibrary& operator=(const RegisteredLibrary&) = delete;
+
+    const std::filesystem::path& Dir() const { return m_dir; }
+    // The library's own DllCanUnloadNow.
+    HRESULT CanUnloadNow() const;
+    std::filesystem::path WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
+
+private:
+    std::filesystem::path m_dir;
+    void* m_lib = nullptr;
+};
+
+// A source of this library made through the component runtime by its ProgID.
+CComPtr<IScopeTQ8ChannelSource> CreateSource(const wchar_t* progId);
+
+// Per test: a registered library in a scratch folder of the test's own.
 class ChanSrcTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
+    void TearDown() override { m_lib.reset(); }
 
-    // A source made through the component runtime by its ProgID.
-    CComPtr<IScopeTQ8ChannelSource> Create(const wchar_t* progId);
+    CComPtr<IScopeTQ8ChannelSource> Create(const wchar_t* progId) { return CreateSource(progId); }
     template <class I>
     CComPtr<I> As(IScopeTQ8ChannelSource* src)
     {
@@ -32,15 +55,27 @@ protected:
         EXPECT_EQ(src->QueryInterface(I::iid, reinterpret_cast<void**>(&p)), S_OK);
         return p;
     }
-    std::filesystem::path Dir() const { return m_dir; }
-    // The library's own DllCanUnloadNow.
-    HRESULT CanUnloadNow() const;
-    std::filesystem::path WriteFile(const std::string& name, const std::vector<uint8_t>& bytes);
+    std::filesystem::path Dir() const { return m_lib->Dir(); }
+    HRESULT CanUnloadNow() const { return m_lib->CanUnloadNow(); }
+    std::filesystem::path WriteFile(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        return m_lib->WriteFile(name, bytes);
+    }
 
 private:
-    std::filesystem::path m_dir;
-    void* m_lib = nullptr;
+    std::unique_ptr<RegisteredLibrary> m_lib;
 };
+
+// Answers as told and records what the control asks and tells it.
+struct TestArbiter : IScopeTQ8ChannelArbiter, vlt::CComObjectRoot {
+    HRESULT answer = S_OK;
+    std::vector<uint32_t> asked, needed;
+
+    HRESULT InternalQueryInterface(const IID& riid, void** ppv);
+    HRESULT SafeToObtainChannelData(uint32_t srcId) override;
+    HRESULT OnScopeNeedsDataWhenAvailable(uint32_t srcId) override;
+};
+CComPtr<TestArbiter> MakeArbiter();
 
 // The C++ type of each sample type.
 template <class T>
@@ -148,13 +183,14 @@ std::vector<T> ReadAll(IScopeTQ8ChannelSource* src, uint32_t channels, uint64_t 
     ArrayHolder buffer(SafeArrayCreateVector(SampleTraits<T>::vt, 0, chunk * channels));
     VARIANT v = ArrayVariant(buffer.get(), SampleTraits<T>::vt);
     HRESULT hr = sourcefetch::ReadSourceChunks(src, arbiter, 0, offset, frames, chunk, &v,
-                                               [&](const void* data, uint32_t copied) {
-                                                   const T* p = static_cast<const T*>(data);
-                                                   out.insert(out.end(), p, p + uint64_t(copied) * channels);
+                                               [&](const sourcefetch::Chunk& c) {
+                                                   const T* p = static_cast<const T*>(c.data);
+                                                   out.insert(out.end(), p, p + uint64_t(c.frames) * channels);
+                                                   return S_OK;
                                                });
     if (result)
         *result = hr;
     else
-        EXPECT_EQ(hr, S_OK);
+        EXPECT_FALSE(FAILED(hr)) << std::hex << hr;
     return out;
 }

@@ -58,6 +58,7 @@ HRESULT EventSink::OnSelectionChange(uint64_t start, uint64_t end)
 HRESULT EventSink::OnSourceAdded(uint32_t srcId)
 {
     added.push_back(srcId);
+    sources.emplace_back(101, srcId);
     if (during)
         during();
     return result;
@@ -66,6 +67,7 @@ HRESULT EventSink::OnSourceAdded(uint32_t srcId)
 HRESULT EventSink::OnSourceRemoved(uint32_t srcId)
 {
     removed.push_back(srcId);
+    sources.emplace_back(102, srcId);
     if (during)
         during();
     return result;

@@ -30,6 +30,7 @@ struct NotifySink : IPropertyNotifySink, vlt::CComObjectRoot {
 
 struct EventSink : _IScopeTQ8Events, vlt::CComObjectRoot {
     std::vector<uint32_t> added, removed;
+    std::vector<std::pair<DISPID, uint32_t>> sources; // additions (101) and removals (102) in order
     std::vector<std::pair<uint64_t, uint64_t>> selections;
     HRESULT result = S_OK;
     std::function<void()> during;

@@ -1,108 +1,92 @@
 // The control's walk through a source: chunk sizes, stopping, and the lock.
-#include "CComObject.h"
 #include "ChanSrcTestSupport.h"
+#include "FakeSource.h"
 
 namespace {
 
-// A one-channel source of `total` 8-bit frames (value = frame index) that
-// records each request and can fail at a given call.
-struct RecordingSource : IScopeTQ8ChannelSource, vlt::CComObjectRoot {
-    uint64_t total = 0;
-    int failAtCall = -1;
-    std::vector<std::pair<uint64_t, uint32_t>> requests;
-    std::vector<uint32_t> locksSeen;
+using Requests = std::vector<std::pair<uint64_t, uint32_t>>;
 
-    HRESULT InternalQueryInterface(const IID& riid, void** ppv)
-    {
-        if (vlt::QiEntry<IUnknown, IScopeTQ8ChannelSource>(this, riid, ppv)
-            || vlt::QiEntry<IScopeTQ8ChannelSource>(this, riid, ppv))
-            return S_OK;
-        return E_NOINTERFACE;
-    }
-    HRESULT GetChannelSourceName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT GetChannelCount(uint32_t* valp) override { return *valp = 1, S_OK; }
-    HRESULT GetChannelSampleType(uint32_t, VARTYPE* pvt) override { return *pvt = VT_UI1, S_OK; }
-    HRESULT GetTotalSampleCount(uint32_t, uint64_t* valp) override { return *valp = total, S_OK; }
-    HRESULT IsSampleInterleavedData(VARIANT_BOOL* pVal) override { return *pVal = 0, S_OK; }
-    HRESULT RefreshTotalSampleCount(uint32_t) override { return E_NOTIMPL; }
-    HRESULT ResizeSourceSampleCount(uint32_t) override { return E_NOTIMPL; }
-    HRESULT GetSampleValue(uint32_t, uint64_t, VARIANT*) override { return E_NOTIMPL; }
-    HRESULT GetChannelData(uint32_t, uint64_t offset, uint32_t samples, VARIANT* psav, uint32_t* copied) override
-    {
-        requests.emplace_back(offset, samples);
-        locksSeen.push_back(psav->parray->cLocks);
-        if (static_cast<int>(requests.size()) - 1 == failAtCall)
-            return E_FAIL;
-        uint32_t n = offset >= total ? 0 : static_cast<uint32_t>(std::min<uint64_t>(samples, total - offset));
-        auto* out = static_cast<uint8_t*>(psav->parray->pvData);
-        for (uint32_t i = 0; i < n; ++i)
-            out[i] = static_cast<uint8_t>(offset + i);
-        *copied = n;
-        return n ? S_OK : S_FALSE;
-    }
+struct SeenChunk {
+    uint64_t first, done;
+    uint32_t frames;
+    bool last;
+    std::vector<uint8_t> values;
+    bool operator==(const SeenChunk&) const = default;
 };
 
-CComPtr<RecordingSource> MakeSource(uint64_t total)
+// Reads through the walk and records every chunk; the sink answers `answers` in turn.
+HRESULT Walk(FakeSource* src, uint64_t offset, uint64_t frames, uint32_t chunk, std::vector<SeenChunk>& seen,
+             std::vector<HRESULT> answers = {})
 {
-    vlt::CComObject<RecordingSource>* p = nullptr;
-    vlt::CComObject<RecordingSource>::CreateInstance(&p);
-    p->total = total;
-    return CComPtr<RecordingSource>(p);
+    ArrayHolder buffer(SafeArrayCreateVector(VT_UI1, 0, chunk));
+    VARIANT v = ArrayVariant(buffer.get(), VT_UI1);
+    HRESULT hr = sourcefetch::ReadSourceChunks(src, nullptr, 0, offset, frames, chunk, &v,
+                                               [&](const sourcefetch::Chunk& c) {
+                                                   auto* p = static_cast<const uint8_t*>(c.data);
+                                                   seen.push_back({c.first, c.done, c.frames, c.last,
+                                                                   std::vector<uint8_t>(p, p + c.frames)});
+                                                   return seen.size() <= answers.size() ? answers[seen.size() - 1]
+                                                                                        : S_OK;
+                                               });
+    EXPECT_EQ(buffer.get()->cLocks, 0u);
+    return hr;
 }
-
-using Requests = std::vector<std::pair<uint64_t, uint32_t>>;
 
 TEST(SourceFetch, ChunksCoverTheRequestAndTheBufferIsLockedOnce)
 {
-    auto src = MakeSource(1000);
-    ArrayHolder buffer(SafeArrayCreateVector(VT_UI1, 0, 4));
-    VARIANT v = ArrayVariant(buffer.get(), VT_UI1);
-    std::vector<uint8_t> got;
-    ASSERT_EQ(sourcefetch::ReadSourceChunks(src, nullptr, 0, 100, 10, 4, &v,
-                                            [&](const void* data, uint32_t n) {
-                                                auto* p = static_cast<const uint8_t*>(data);
-                                                got.insert(got.end(), p, p + n);
-                                            }),
-              S_OK);
+    auto src = MakeFakeSource(1, 1000);
+    std::vector<SeenChunk> seen;
+    // The sink's result for the last chunk is the walk's; an earlier failure does not stop it.
+    ASSERT_EQ(Walk(src, 100, 10, 4, seen, {E_NOTIMPL, S_OK, S_FALSE}), S_FALSE);
     EXPECT_EQ(src->requests, (Requests{{100, 4}, {104, 4}, {108, 2}}));
     EXPECT_EQ(src->locksSeen, (std::vector<uint32_t>{1, 1, 1}));
-    EXPECT_EQ(buffer.get()->cLocks, 0u);
-    EXPECT_EQ(got, (std::vector<uint8_t>{100, 101, 102, 103, 104, 105, 106, 107, 108, 109}));
+    EXPECT_EQ(seen, (std::vector<SeenChunk>{{100, 0, 4, false, {100, 101, 102, 103}},
+                                            {104, 4, 4, false, {104, 105, 106, 107}},
+                                            {108, 8, 2, true, {108, 109}}}));
 }
 
-TEST(SourceFetch, AChunkWithoutFramesEndsTheWalk)
+TEST(SourceFetch, AChunkWithoutFramesEndsTheWalkWithTheSourcesResult)
 {
-    auto src = MakeSource(10);
-    ArrayHolder buffer(SafeArrayCreateVector(VT_UI1, 0, 4));
-    VARIANT v = ArrayVariant(buffer.get(), VT_UI1);
-    uint64_t frames = 0;
-    ASSERT_EQ(sourcefetch::ReadSourceChunks(src, nullptr, 0, 5, 100, 4, &v,
-                                            [&](const void*, uint32_t n) { frames += n; }),
-              S_OK);
-    EXPECT_EQ(frames, 5u);
+    auto src = MakeFakeSource(1, 10);
+    std::vector<SeenChunk> seen;
+    ASSERT_EQ(Walk(src, 5, 100, 4, seen), S_FALSE);
     EXPECT_EQ(src->requests, (Requests{{5, 4}, {9, 4}, {10, 4}}));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].frames, 1u);
+    EXPECT_FALSE(seen[1].last);
+}
+
+TEST(SourceFetch, ASourceThatClaimsMoreThanAskedIsHeldToWhatWasAsked)
+{
+    auto src = MakeFakeSource(1, 1000);
+    src->overclaim = 50;
+    std::vector<SeenChunk> seen;
+    ASSERT_EQ(Walk(src, 0, 10, 4, seen), S_OK);
+    EXPECT_EQ(src->requests, (Requests{{0, 4}, {4, 4}, {8, 2}}));
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[2].frames, 2u);
+    EXPECT_TRUE(seen[2].last);
 }
 
 TEST(SourceFetch, TheFirstFailureStopsTheWalkAndIsReturned)
 {
-    auto src = MakeSource(100);
+    auto src = MakeFakeSource(1, 100);
     src->failAtCall = 1;
-    ArrayHolder buffer(SafeArrayCreateVector(VT_UI1, 0, 8));
-    VARIANT v = ArrayVariant(buffer.get(), VT_UI1);
-    int chunks = 0;
-    EXPECT_EQ(sourcefetch::ReadSourceChunks(src, nullptr, 0, 0, 50, 8, &v, [&](const void*, uint32_t) { ++chunks; }),
-              E_FAIL);
-    EXPECT_EQ(chunks, 1);
+    std::vector<SeenChunk> seen;
+    EXPECT_EQ(Walk(src, 0, 50, 8, seen), E_FAIL);
+    EXPECT_EQ(seen.size(), 1u);
     EXPECT_EQ(src->requests.size(), 2u);
-    EXPECT_EQ(buffer.get()->cLocks, 0u);
 }
 
 TEST(SourceFetch, BadArgumentsReadNothing)
 {
-    auto src = MakeSource(100);
+    auto src = MakeFakeSource(1, 100);
     ArrayHolder buffer(SafeArrayCreateVector(VT_UI1, 0, 8));
     VARIANT v = ArrayVariant(buffer.get(), VT_UI1);
-    auto sink = [](const void*, uint32_t) { FAIL() << "nothing should be read"; };
+    auto sink = [](const sourcefetch::Chunk&) {
+        ADD_FAILURE() << "nothing should be read";
+        return S_OK;
+    };
     EXPECT_EQ(sourcefetch::ReadSourceChunks(src, nullptr, 0, 0, 10, 0, &v, sink), E_INVALIDARG);
     EXPECT_EQ(sourcefetch::ReadSourceChunks(nullptr, nullptr, 0, 0, 10, 8, &v, sink), E_POINTER);
     EXPECT_EQ(sourcefetch::ReadSourceChunks(src, nullptr, 0, 0, 10, 8, nullptr, sink), E_POINTER);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -189,10 +190,13 @@ TEST_F(CSimBoardTest, AsyncReadCompletesAndWaitWithoutTransferReturnsAtOnce)
     CSimClock::SetFactor(1000.0);
     std::vector<uint8_t> all(1u << 24);
     ASSERT_EQ(board->StartReadRam(0, 1u << 24, all.data()), TQ8_OK); // about 20 s
+    EXPECT_EQ(board->StartReadRam(0, 16, b.data()), TQ8_ERR_BUSY);   // one transfer at a time
 
     EXPECT_EQ(board->WaitTransfer(0), TQ8_ERR_TIMEOUT);
     board->SetMode(TQ8_MODE_STANDBY);
     EXPECT_EQ(board->WaitTransfer(0), TQ8_OK);
+    // Stopped before it finished: nothing of it landed, then or later.
+    EXPECT_TRUE(std::all_of(all.begin(), all.begin() + 4096, [](uint8_t v) { return v == 0; }));
 }
 
 TEST_F(CSimBoardTest, SignalsAndSettingsMayChangeWhileAcquiring)

@@ -116,6 +116,39 @@ TEST_F(ApiTest, InjectedFailuresLastForTheirCalls)
     EXPECT_EQ(TQ8Sim_InjectResult(nullptr, -1, 1), TQ8_ERR_INVALID_ARG);
 }
 
+TEST_F(ApiTest, ReportedValuesStandInForTheBoardsOwn)
+{
+    EXPECT_EQ(TQ8Sim_ReportDriverVersion(1600, 1), TQ8_ERR_DEVICE_NOT_FOUND); // no such board yet
+    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE other = Virtual(1601);
+    ASSERT_EQ(TQ8Sim_ReportDriverVersion(1600, 0x0001000C0003FFFFull), TQ8_OK);
+    ASSERT_EQ(TQ8Sim_ReportRamSize(1600, 1u << 29), TQ8_OK);
+    ASSERT_EQ(TQ8Sim_ReportActiveChannels(1600, 77), TQ8_OK);
+    ASSERT_EQ(TQ8Sim_ReportMaxSampleCount(1600, 4096), TQ8_OK);
+    uint64_t version = 0;
+    ASSERT_EQ(GetDriverVersionTQ8(h, &version), TQ8_OK);
+    EXPECT_EQ(version, 0x0001000C0003FFFFull);
+    wchar_t* text = nullptr;
+    ASSERT_EQ(GetVersionTextWTQ8(h, TQ8_VERSION_DRIVER, &text, 0), TQ8_OK);
+    EXPECT_STREQ(text, L"1.12.3.65535");
+    FreeMemoryTQ8(text);
+    uint32_t ram = 0, max = 0;
+    ASSERT_EQ(GetSampleRamSizeTQ8(h, &ram), TQ8_OK);
+    EXPECT_EQ(ram, 1u << 29);
+    EXPECT_EQ(GetActiveChannelsTQ8(h, 1), 77);
+    ASSERT_EQ(GetMaxSampleCountForActiveChanSelTQ8(h, 5, &max), TQ8_OK);
+    EXPECT_EQ(max, 4096u);
+    // The board itself is unchanged, and so is another board.
+    std::vector<uint8_t> x(16);
+    EXPECT_EQ(ReadSampleRamBufTQ8(h, (1u << 30), 16, x.data(), 0), TQ8_OK);
+    EXPECT_EQ(GetActiveChannelsTQ8(other, 1), 0);
+    ASSERT_EQ(GetSampleRamSizeTQ8(other, &ram), TQ8_OK);
+    EXPECT_EQ(ram, 0x80000000u);
+    TQ8Sim_Reset();
+    h = Virtual();
+    EXPECT_EQ(GetActiveChannelsTQ8(h, 1), 0);
+}
+
 TEST_F(ApiTest, TimeFactorIsChecked)
 {
     EXPECT_EQ(TQ8Sim_SetTimeFactor(0.0), TQ8_ERR_INVALID_ARG);

@@ -1,0 +1,137 @@
+// A repeated fetch of the same page allocates nothing: every operator new of
+// the process is counted here while a test asks for it. This program is kept
+// apart from the other tests so that their allocations stay as the runtime
+// (and the sanitizers) make them.
+#include "CComBSTR.h"
+#include "FakeSource.h"
+#include "ScopeWithSources.h"
+#include "TextConv.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+std::atomic<uint64_t> g_allocations{0};
+thread_local bool t_counting = false;
+
+void* Allocate(std::size_t size, std::size_t alignment = alignof(std::max_align_t))
+{
+    if (t_counting)
+        ++g_allocations;
+    void* p = nullptr;
+    const std::size_t bytes = size ? size : 1;
+    if (alignment <= alignof(std::max_align_t))
+        p = std::malloc(bytes);
+    else if (posix_memalign(&p, alignment, bytes) != 0)
+        p = nullptr;
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
+void* AllocateNoThrow(std::size_t size, std::size_t alignment = alignof(std::max_align_t)) noexcept
+{
+    try {
+        return Allocate(size, alignment);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// Counts the allocations of this thread for its life.
+class Counting {
+public:
+    Counting() : m_start(g_allocations.load()) { t_counting = true; }
+    ~Counting() { t_counting = false; }
+    uint64_t Allocations() const { return g_allocations.load() - m_start; }
+
+private:
+    uint64_t m_start;
+};
+
+} // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
+void* operator new[](std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return AllocateNoThrow(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return AllocateNoThrow(size); }
+void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
+{
+    return AllocateNoThrow(size, std::size_t(a));
+}
+void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
+{
+    return AllocateNoThrow(size, std::size_t(a));
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
+
+namespace {
+
+using FetchAllocations = ScopeWithSources;
+
+TEST_F(FetchAllocations, ARepeatedFetchOfTheSamePageAllocatesNothing)
+{
+    const uint32_t buffer = AddBuffer(2, 50000);
+    const auto path = s_lib->WriteFile("page.bin", Samples<uint8_t>(4 * 30000));
+    uint32_t file = kNone;
+    ASSERT_EQ(scope->AddFileChannelSource(CComBSTR(vlt::Utf8ToWide(path.string()).c_str()), CComBSTR(L"File"),
+                                          VT_UI1, 4, 0, &file),
+              S_OK);
+    auto fakeSource = MakeFakeSource(3, 40000);
+    fakeSource->requests.reserve(64); // its own records are not the control's allocations
+    fakeSource->locksSeen.reserve(64);
+    const uint32_t fake = Add(fakeSource);
+    ASSERT_EQ(scope->put_PageWidth(32768), S_OK);
+    ASSERT_EQ(scope->put_StartSample(10000), S_OK); // the file's page runs past its end
+
+    CScopeCtrl* ctrl = Impl(scope);
+    uint64_t sum = 0;
+    uint64_t frames = 0;
+    auto fetchAll = [&] {
+        for (uint32_t id : {buffer, file, fake})
+            for (uint32_t chunk : {CScopeCtrl::kPlotChunkFrames, CScopeCtrl::kScaleChunkFrames})
+                EXPECT_FALSE(FAILED(ctrl->FetchSourcePage(
+                    id, chunk, [&](const CScopeCtrl::PageSource& page, const sourcefetch::Chunk& c) {
+                        const auto* p = static_cast<const uint8_t*>(c.data);
+                        for (uint64_t i = 0; i < uint64_t(c.frames) * page.channelCount; ++i)
+                            sum += p[i];
+                        frames += c.frames;
+                        return S_OK;
+                    })));
+    };
+    fetchAll(); // makes the sample buffer
+    const uint64_t firstFrames = frames;
+    ASSERT_EQ(firstFrames, 2 * (32768 + 20000 + 30000));
+
+    Counting counting;
+    fetchAll();
+    fetchAll();
+    EXPECT_EQ(counting.Allocations(), 0u);
+    EXPECT_EQ(frames, 3 * firstFrames);
+    EXPECT_GT(sum, 0u);
+}
+
+TEST_F(FetchAllocations, TheCountSeesAllocations)
+{
+    Counting counting;
+    auto* p = new std::vector<int>(10);
+    delete p;
+    EXPECT_EQ(counting.Allocations(), 2u);
+}
+
+} // namespace
