@@ -10,7 +10,7 @@
 #include "AppProfile.h"
 #include "CMainDoc.h"
 #include "CMainFrame.h"
-#include "CStartupWorkspace.h"
+#include "CWorkspaceTQ8.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
 #include "PersistentOptsKeys.h"
@@ -48,7 +48,7 @@ struct WaitCursor {
 CMainApp::CMainApp()
 {
     g_app = this;
-    m_workspace = std::make_unique<CStartupWorkspace>(*this);
+    m_workspace = std::make_unique<CWorkspaceTQ8>(*this);
     // The workspace may be replaced before start-up: ask it when the document is made.
     m_documentFactory = [this](TQ8_HANDLE device, uint32_t flags) {
         return std::make_unique<CMainDoc>(this, GetDeviceManager(), device, flags);

@@ -31,9 +31,9 @@ public:
     ~CMainApp() override;
     static CMainApp* Instance();
 
-    // Before StartUp: the workspace and the board documents (the stand-ins
-    // until those are built), and the program's folder (default: the folder
-    // of the running program).
+    // Before StartUp: the workspace and the board documents (tests give
+    // fakes), and the program's folder (default: the folder of the running
+    // program).
     void SetWorkspace(std::unique_ptr<IWorkspaceTQ8> workspace);
     void SetDocumentFactory(DocumentFactory factory);
     void SetProgramFolder(const std::wstring& folder);

@@ -3,6 +3,7 @@
 
 #include "BoardWindowForms.h"
 #include "CMainApp.h"
+#include "CNewWorkspaceDlg.h"
 #include "DocumentToolWindows.h"
 #include "TextConv.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char* argv[])
     QApplication qapp(argc, argv);
     RegisterDocumentToolWindows();
     RegisterBoardWindowForms();
+    CNewWorkspaceDlg::Register();
     int exitCode = 1;
     {
         CMainApp app;

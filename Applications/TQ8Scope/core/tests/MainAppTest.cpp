@@ -6,7 +6,7 @@
 #include "CChildFrame.h"
 
 #include <QTest>
-#include "CStartupWorkspace.h"
+#include "CWorkspaceTQ8.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
 #include "PersistentOptsKeys.h"
@@ -38,7 +38,7 @@ TEST_F(ShellTest, StartUpWithVirtualOpensOneDocumentOnAVirtualBoard)
 
 TEST_F(ShellTest, StartTypeChoice)
 {
-    CStartupWorkspace ws(*app);
+    CWorkspaceTQ8 ws(*app);
     CMyCommandLineInfo info;
     std::wstring path;
     info.m_bVirtual = true;

@@ -14,7 +14,7 @@
 #include "CMainDoc.h"
 #include "CRecParamsManager.h"
 #include "AtomicFile.h"
-#include "CStartupWorkspace.h"
+#include "CWorkspaceTQ8.h"
 #include "DevMgrTestSupport.h"
 #include "DocTestSupport.h"
 #include "MessageBox.h"
@@ -22,7 +22,7 @@
 
 namespace {
 
-class StartupWorkspaceTest : public ShellTest {
+class WorkspaceTest : public ShellTest {
 protected:
     void SetUp() override
     {
@@ -44,7 +44,7 @@ protected:
             ASSERT_EQ(TQ8Sim_AddLocalBoard(&desc), TQ8_OK);
         }
     }
-    CStartupWorkspace& Ws() { return static_cast<CStartupWorkspace&>(app->GetWorkspace()); }
+    CWorkspaceTQ8& Ws() { return static_cast<CWorkspaceTQ8&>(app->GetWorkspace()); }
     CDeviceManagerTQ8& Devices() { return *app->GetDeviceManager(); }
     std::vector<CMainDoc*> Docs() const
     {
@@ -81,7 +81,7 @@ protected:
 
 } // namespace
 
-TEST_F(StartupWorkspaceTest, TwoLocalBoardsGiveTwoDocumentsKnownToTheDeviceManager)
+TEST_F(WorkspaceTest, TwoLocalBoardsGiveTwoDocumentsKnownToTheDeviceManager)
 {
     AddLocalBoards({7001, 7002});
     ASSERT_TRUE(app->StartUp({}));
@@ -107,7 +107,7 @@ TEST_F(StartupWorkspaceTest, TwoLocalBoardsGiveTwoDocumentsKnownToTheDeviceManag
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
-TEST_F(StartupWorkspaceTest, VirtualSwitchOpensVirtualBoard1600AndTheNextGets1601)
+TEST_F(WorkspaceTest, VirtualSwitchOpensVirtualBoard1600AndTheNextGets1601)
 {
     ASSERT_TRUE(app->StartUp({L"-virtual"}));
     ASSERT_EQ(Docs().size(), 1u);
@@ -130,7 +130,7 @@ TEST_F(StartupWorkspaceTest, VirtualSwitchOpensVirtualBoard1600AndTheNextGets160
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
-TEST_F(StartupWorkspaceTest, ClosedDocumentReleasesItsBoardAndANewDocumentTakesIt)
+TEST_F(WorkspaceTest, ClosedDocumentReleasesItsBoardAndANewDocumentTakesIt)
 {
     AddLocalBoards({7001, 7002});
     ASSERT_TRUE(app->StartUp({}));
@@ -155,7 +155,7 @@ TEST_F(StartupWorkspaceTest, ClosedDocumentReleasesItsBoardAndANewDocumentTakesI
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
-TEST_F(StartupWorkspaceTest, NewDocumentWithSeveralFreeBoardsAsksOnlyWhenInteractive)
+TEST_F(WorkspaceTest, NewDocumentWithSeveralFreeBoardsAsksOnlyWhenInteractive)
 {
     AddLocalBoards({7001, 7002});
     ASSERT_TRUE(app->StartUp({}));
@@ -184,7 +184,7 @@ TEST_F(StartupWorkspaceTest, NewDocumentWithSeveralFreeBoardsAsksOnlyWhenInterac
     EXPECT_EQ(Devices().GetDocument(free.back()), DocOf(free.back()));
 }
 
-TEST_F(StartupWorkspaceTest, ControllerRelationReachesTheDocumentsFlags)
+TEST_F(WorkspaceTest, ControllerRelationReachesTheDocumentsFlags)
 {
     AddLocalBoards({7001, 7002});
     ASSERT_TRUE(app->StartUp({}));
@@ -209,7 +209,7 @@ TEST_F(StartupWorkspaceTest, ControllerRelationReachesTheDocumentsFlags)
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
-TEST_F(StartupWorkspaceTest, ShutdownDisconnectsEveryBoardExactlyOnce)
+TEST_F(WorkspaceTest, ShutdownDisconnectsEveryBoardExactlyOnce)
 {
     AddLocalBoards({7001, 7002, 7003});
     ASSERT_TRUE(app->StartUp({}));
@@ -235,7 +235,7 @@ TEST_F(StartupWorkspaceTest, ShutdownDisconnectsEveryBoardExactlyOnce)
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
-TEST_F(StartupWorkspaceTest, CloseJoinsARunningAcquisitionBeforeTheBoardGoes)
+TEST_F(WorkspaceTest, CloseJoinsARunningAcquisitionBeforeTheBoardGoes)
 {
     ASSERT_TRUE(app->StartUp({L"-virtual"}));
     ASSERT_EQ(Docs().size(), 1u);
@@ -253,7 +253,7 @@ TEST_F(StartupWorkspaceTest, CloseJoinsARunningAcquisitionBeforeTheBoardGoes)
     EXPECT_FALSE(Connected(board));
 }
 
-TEST_F(StartupWorkspaceTest, RecordingParametersComeAndGoWithTheWorkspace)
+TEST_F(WorkspaceTest, RecordingParametersComeAndGoWithTheWorkspace)
 {
     AddLocalBoards({7001, 7002});
     ASSERT_TRUE(app->StartUp({}));
@@ -278,21 +278,21 @@ TEST_F(StartupWorkspaceTest, RecordingParametersComeAndGoWithTheWorkspace)
     EXPECT_TRUE(Ws().IsModified());
 }
 
-TEST_F(StartupWorkspaceTest, UnsupportedTypeLeavesTheWorkspaceAsItWas)
+TEST_F(WorkspaceTest, UnsupportedTypeLeavesTheWorkspaceAsItWas)
 {
     AddLocalBoards({7001});
     ASSERT_TRUE(app->StartUp({}));
     ASSERT_EQ(Docs().size(), 1u);
     TQ8_HANDLE board = Docs()[0]->GetDeviceHandle();
     CRecParamsManager* recParams = Ws().GetRecParamsManager();
-    EXPECT_FALSE(Ws().Create(2, L"server"));
+    EXPECT_FALSE(Ws().Create(7, std::wstring()));
     ASSERT_EQ(Docs().size(), 1u);
     EXPECT_EQ(Docs()[0]->GetDeviceHandle(), board);
     EXPECT_TRUE(Connected(board));
     EXPECT_EQ(Ws().GetRecParamsManager(), recParams);
 }
 
-TEST_F(StartupWorkspaceTest, CommandLineFirmwareGoesToOneBoardAfterTheOther)
+TEST_F(WorkspaceTest, CommandLineFirmwareGoesToOneBoardAfterTheOther)
 {
     AddLocalBoards({7101, 7102});
     const std::string file = Dir().Str() + "/update.tq8fw";
@@ -331,7 +331,7 @@ TEST_F(StartupWorkspaceTest, CommandLineFirmwareGoesToOneBoardAfterTheOther)
     CMainDoc::Factories() = saved;
 }
 
-TEST_F(StartupWorkspaceTest, ADocumentClosedWithItsUploadWindowOpenUnblocksTheMainFrame)
+TEST_F(WorkspaceTest, ADocumentClosedWithItsUploadWindowOpenUnblocksTheMainFrame)
 {
     AddLocalBoards({7201});
     const CMainDoc::ToolWindowFactories saved = CMainDoc::Factories();
