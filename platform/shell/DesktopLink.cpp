@@ -172,7 +172,10 @@ std::string FormatDesktopEntry(const DesktopEntry& entry)
     AddLine(text, "Name", entry.name);
     AddLine(text, "Comment", entry.comment);
     if (application) {
-        AddLine(text, "Exec", ExecArgument(entry.program));
+        std::string exec = ExecArgument(entry.program);
+        for (const std::string& argument : entry.arguments)
+            exec += " " + ExecArgument(argument);
+        AddLine(text, "Exec", exec);
         AddLine(text, "Path", entry.folder);
     } else {
         AddLine(text, "URL", entry.url);

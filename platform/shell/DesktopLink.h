@@ -4,6 +4,7 @@
 // "file://" URL, or of type Application whose Exec names an absolute
 // program (the shortcut tool writes both kinds).
 #include <string>
+#include <vector>
 
 namespace vlt {
 
@@ -14,7 +15,8 @@ struct DesktopEntry {
     Type type = Type::Link;
     std::string name;
     std::string comment;
-    std::string program; // Exec: the one program, quoted on writing
+    std::string program; // Exec: the program, quoted on writing
+    std::vector<std::string> arguments; // after it in Exec, each quoted as needed
     std::string folder;  // Path: its working folder
     std::string url;
 };

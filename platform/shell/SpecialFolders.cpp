@@ -26,20 +26,11 @@ std::string AbsoluteVariable(const char* variable)
     return value && *value == '/' ? value : std::string();
 }
 
-std::string ConfigHome()
-{
-    std::string config = AbsoluteVariable("XDG_CONFIG_HOME");
-    const std::string home = Home();
-    if (config.empty() && !home.empty())
-        config = home + "/.config";
-    return config;
-}
-
 // One entry of user-dirs.dirs: XDG_DESKTOP_DIR="$HOME/Desktop" (shell
 // quoting, "$HOME" only at the start, else an absolute path).
 std::string UserDirsEntry(const std::string& key)
 {
-    const std::string config = ConfigHome();
+    const std::string config = UserConfigHome();
     std::string text;
     if (config.empty() || !ReadRegularFile(config + "/user-dirs.dirs", kMaxUserDirsBytes, text))
         return {};
@@ -93,6 +84,15 @@ std::string UserApplications()
 }
 
 } // namespace
+
+std::string UserConfigHome()
+{
+    std::string config = AbsoluteVariable("XDG_CONFIG_HOME");
+    const std::string home = Home();
+    if (config.empty() && !home.empty())
+        config = home + "/.config";
+    return config;
+}
 
 std::string SystemRootPath(const std::string& absolutePath)
 {

@@ -29,6 +29,10 @@ constexpr int32_t kFolderFlagDontVerify = 0x4000;
 // the folder does not exist (unless kFolderFlagDontVerify is given).
 bool GetSpecialFolderPath(int32_t folder, std::string& path);
 
+// The user's configuration folder: $XDG_CONFIG_HOME when absolute, else
+// ~/.config; empty without a home directory.
+std::string UserConfigHome();
+
 // A system-wide path ("/etc/environment") under VLT_SYSTEM_ROOT, or itself.
 std::string SystemRootPath(const std::string& absolutePath);
 

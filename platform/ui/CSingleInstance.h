@@ -2,12 +2,18 @@
 // One running instance of a program, found by its main window's exact title
 // (case counts). The running instance claims the title; a second start asks
 // it to bring its window to the front instead of opening another one. Used by
-// the firmware package generator for itself and by the scope application to
-// raise a running generator.
+// the firmware package generator and the service host for themselves, and by
+// the scope application to raise a running generator.
 //
 //   CSingleInstance instance(L"TQ3300 User Firmware File Generator");
 //   if (!instance.Claim()) { CSingleInstance::RaiseRunning(title); return 0; }
 //   instance.SetWindow(&mainWindow);
+//
+// The claim is a lock on a file in the user's private runtime folder, held
+// for as long as the claim lasts, so two programs starting at the same moment
+// cannot both become the holder, and a holder that crashed leaves nothing
+// that blocks the next start. Beside the lock, the holder listens on a local
+// socket that only this user can reach.
 #include <string>
 
 #include <QObject>
@@ -24,26 +30,35 @@ public:
     ~CSingleInstance() override;
 
     // Claims the title for this process; false while another process (or
-    // another object of this one) holds it. A claim left behind by a program
-    // that ended without releasing it is taken over.
+    // another object of this one) holds it, and false with LastError() set
+    // when no private runtime folder, lock or socket could be had.
     bool Claim();
     bool IsClaimed() const;
+    const std::string& LastError() const { return m_error; }
 
     // The window brought to the front when another start asks for it.
     void SetWindow(QWidget* window);
 
     // Asks the holder of the title to bring its window to the front; true
-    // when a holder answered. Blocks up to the time-out; may be called from
-    // any thread, but not from the thread of a holder in the same process.
+    // when a holder answered. A holder still starting up (claimed, not yet
+    // listening) is waited for up to the time-out; without a holder it
+    // returns at once. May be called from any thread, but not from the
+    // thread of a holder in the same process.
     static bool RaiseRunning(const std::wstring& title, int timeoutMs = 3000);
 
     // True when some process holds the title.
-    static bool IsRunning(const std::wstring& title, int timeoutMs = 1000);
+    static bool IsRunning(const std::wstring& title);
 
-    // The local socket name of a title (per user).
+    // The full path of a title's local socket, in RuntimeDir().
     static QString ServerName(const std::wstring& title);
 
-    // Brings a top-level window to the front: restored when minimised.
+    // The user's private runtime folder: $XDG_RUNTIME_DIR when it is a folder
+    // of this user's that nobody else may enter, else /tmp/vlt-runtime-<uid>
+    // made so. Empty (with a reason) when neither can be had.
+    static QString RuntimeDir(std::string* error = nullptr);
+
+    // Brings a top-level window to the front: restored when minimised (also
+    // when hidden while minimised), shown when hidden.
     static void BringToFront(QWidget* window);
 
 signals:
@@ -51,8 +66,11 @@ signals:
 
 private:
     void OnNewConnection();
+    static bool IsLockHeld(const QString& serverName);
 
     std::wstring m_title;
+    std::string m_error;
+    int m_lockFd = -1;
     QLocalServer* m_server = nullptr;
     QPointer<QWidget> m_window;
 };

@@ -2,7 +2,8 @@
 // The registry of the service classes the host offers: the built-in ones and
 // those of the plug-in libraries named in the configuration file. Driven
 // from one thread (start, list, stop); connection threads only create
-// sub-service instances through it.
+// sub-service instances through it. What the host application uses is
+// virtual, so that its tests can stand in for the services.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -36,18 +37,18 @@ public:
     void SetBuiltInServices(std::vector<BuiltInFactory> factories);
 
     // 0: every Service element loaded; 512: some; otherwise a negative code.
-    int32_t LoadConfig(const char* path, bool startListening);
+    virtual int32_t LoadConfig(const char* path, bool startListening);
     // Stops and removes every class; true.
-    bool UnloadAll();
-    size_t GetServiceIds(std::vector<int32_t>& ids);
+    virtual bool UnloadAll();
+    virtual size_t GetServiceIds(std::vector<int32_t>& ids);
     // 0 or -528. The name as the class gives it; port 0xFFFF: no listener.
-    int32_t GetServiceInfo(int32_t id, std::string* name, std::string* description, uint16_t* port);
+    virtual int32_t GetServiceInfo(int32_t id, std::string* name, std::string* description, uint16_t* port);
     // 0, -513, -514, -538 or -539. keepAlive, when given, receives what keeps
     // the instance's code loaded; hold it until the instance is released.
     int32_t CreateServiceInstance(const char* name, IVltServiceInstance** instance,
                                   std::shared_ptr<CVltServiceModule>* keepAlive = nullptr);
     // This computer's IPv4 address as dotted text: 0 or -530.
-    int32_t GetHostAddress(std::string& address);
+    virtual int32_t GetHostAddress(std::string& address);
 
     int32_t LoadServiceLibrary(const char* path, int32_t index, uint16_t port, bool startListening);
     // The class registered under this id, for the host's listing; null if none.

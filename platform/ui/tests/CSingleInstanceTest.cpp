@@ -1,20 +1,29 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <barrier>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
 
 #include "TestApp.h"
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QWidget>
 
 #include "CSingleInstance.h"
@@ -93,7 +102,7 @@ TEST(CSingleInstance, StaleSocketFileIsTakenOver)
     App();
     const std::wstring title = UniqueTitle("stale");
     // A listener that vanished without removing its socket file.
-    const QString path = QDir::tempPath() + QLatin1Char('/') + CSingleInstance::ServerName(title);
+    const QString path = CSingleInstance::ServerName(title);
     const std::string native = path.toStdString();
     int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
@@ -107,4 +116,99 @@ TEST(CSingleInstance, StaleSocketFileIsTakenOver)
     EXPECT_FALSE(CSingleInstance::IsRunning(title));
     CSingleInstance holder(title);
     EXPECT_TRUE(holder.Claim());
+}
+
+TEST(CSingleInstance, OnlyOneOfSimultaneousClaimsWins)
+{
+    App();
+    const std::wstring title = UniqueTitle("race");
+    constexpr int kClaimers = 8;
+    std::barrier start(kClaimers);
+    std::barrier done(kClaimers);
+    std::atomic<int> winners{0};
+    // Qt threads: the claim's socket needs one.
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < kClaimers; ++i) {
+        threads.emplace_back(QThread::create([&] {
+            CSingleInstance instance(title);
+            start.arrive_and_wait();
+            if (instance.Claim())
+                ++winners;
+            // Held until every claim has been tried.
+            done.arrive_and_wait();
+        }));
+        threads.back()->start();
+    }
+    for (auto& t : threads)
+        t->wait();
+    EXPECT_EQ(winners, 1);
+}
+
+TEST(CSingleInstance, SocketLivesInAFolderOnlyTheUserCanEnter)
+{
+    App();
+    // A runtime folder that others may enter is not used.
+    char shared[] = "/tmp/vlt-shared-XXXXXX";
+    ASSERT_NE(::mkdtemp(shared), nullptr);
+    ::chmod(shared, 0755);
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    const std::string saved = old ? old : "";
+    setenv("XDG_RUNTIME_DIR", shared, 1);
+    const QString dir = CSingleInstance::RuntimeDir();
+    const QString name = CSingleInstance::ServerName(UniqueTitle("private"));
+    if (old)
+        setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+    ::rmdir(shared);
+    EXPECT_NE(dir.toStdString(), shared);
+    EXPECT_TRUE(name.startsWith(dir + QLatin1Char('/')));
+    struct stat info {};
+    ASSERT_EQ(::lstat(dir.toStdString().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_uid, ::getuid());
+    EXPECT_EQ(info.st_mode & 077, 0u);
+}
+
+TEST(CSingleInstance, RaiseWaitsForAHolderThatIsStillStarting)
+{
+    App();
+    const std::wstring title = UniqueTitle("starting");
+    const QString name = CSingleInstance::ServerName(title);
+    // A holder that has its lock but listens only a little later.
+    const int lock = ::open((name.toStdString() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    std::atomic<bool> done{false};
+    std::atomic<bool> raised{false};
+    std::thread asker([&] {
+        raised = CSingleInstance::RaiseRunning(title, 20000);
+        done = true;
+    });
+    QTest::qWait(200);
+    QLocalServer server;
+    ASSERT_TRUE(server.listen(name));
+    QObject::connect(&server, &QLocalServer::newConnection, [&server] {
+        QLocalSocket* socket = server.nextPendingConnection();
+        QObject::connect(socket, &QLocalSocket::readyRead, [socket] {
+            if (socket->readLine(64) == "activate\n")
+                socket->write("ok\n");
+        });
+    });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    asker.join();
+    ::close(lock);
+    EXPECT_TRUE(raised);
+}
+
+TEST(CSingleInstance, HiddenMinimisedWindowComesBackNormal)
+{
+    App();
+    QWidget window;
+    window.showMinimized();
+    window.hide();
+    CSingleInstance::BringToFront(&window);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
 }
