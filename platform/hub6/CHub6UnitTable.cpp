@@ -43,7 +43,6 @@ void CHub6UnitTable::Reset()
 {
     std::lock_guard lock(m_mutex);
     m_localSerials.clear();
-    m_servers.clear();
     m_units.clear();
     m_injections.clear();
 }
@@ -63,26 +62,10 @@ bool CHub6UnitTable::GetLocalSerial(uint32_t index, uint32_t& serial) const
     return true;
 }
 
-void CHub6UnitTable::DeclareServer(const std::wstring& server, uint16_t port, std::vector<uint32_t> serials)
+std::shared_ptr<CHub6Unit> CHub6UnitTable::Open(Kind kind, uint32_t serial)
 {
     std::lock_guard lock(m_mutex);
-    m_servers[{server, port}] = std::move(serials);
-}
-
-bool CHub6UnitTable::GetServerSerials(const std::wstring& server, uint16_t port, std::vector<uint32_t>& serials) const
-{
-    std::lock_guard lock(m_mutex);
-    auto it = m_servers.find({server, port});
-    if (it == m_servers.end())
-        return false;
-    serials = it->second;
-    return true;
-}
-
-std::shared_ptr<CHub6Unit> CHub6UnitTable::Open(Kind kind, const std::wstring& server, uint16_t port, uint32_t serial)
-{
-    std::lock_guard lock(m_mutex);
-    auto& unit = m_units[{static_cast<int>(kind), server, port, serial}];
+    auto& unit = m_units[{static_cast<int>(kind), serial}];
     if (!unit)
         unit = std::make_shared<CHub6Unit>();
     return unit;
@@ -114,7 +97,7 @@ uint32_t CHub6UnitTable::GetSyncCount(uint32_t serial) const
     std::lock_guard lock(m_mutex);
     uint32_t n = 0;
     for (const auto& [key, unit] : m_units)
-        if (std::get<3>(key) == serial)
+        if (key.second == serial)
             n += unit->syncs;
     return n;
 }
@@ -124,7 +107,7 @@ uint32_t CHub6UnitTable::GetTriggerCount(uint32_t serial) const
     std::lock_guard lock(m_mutex);
     uint32_t n = 0;
     for (const auto& [key, unit] : m_units)
-        if (std::get<3>(key) == serial)
+        if (key.second == serial)
             n += unit->triggers;
     return n;
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The simulated HUB3300-6 units of the process: the declared local units and
-// remote servers, and the state of every unit that an object has opened, so
-// that two objects on one unit see the same clock. Any thread.
+// The simulated HUB3300-6 units of the library: the declared local units and
+// the state of every unit that has been opened, so that two objects on one
+// unit see the same clock. Any thread.
 #include "ComTypes.h"
 
 #include <atomic>
@@ -10,7 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 // What one unit keeps while the process runs.
@@ -31,12 +31,9 @@ public:
     void SetLocalSerials(std::vector<uint32_t> serials);
     // index counts from 1; false when there is no such local unit.
     bool GetLocalSerial(uint32_t index, uint32_t& serial) const;
-    void DeclareServer(const std::wstring& server, uint16_t port, std::vector<uint32_t> serials);
-    // false when the server is not reachable.
-    bool GetServerSerials(const std::wstring& server, uint16_t port, std::vector<uint32_t>& serials) const;
 
-    // The unit, made on first use.
-    std::shared_ptr<CHub6Unit> Open(Kind kind, const std::wstring& server, uint16_t port, uint32_t serial);
+    // The unit, made on first use (Local or Virtual).
+    std::shared_ptr<CHub6Unit> Open(Kind kind, uint32_t serial);
 
     void Inject(const std::string& method, HRESULT hr, uint32_t calls);
     // The injected failure of method for this call, or S_OK.
@@ -48,8 +45,7 @@ public:
 private:
     CHub6UnitTable();
 
-    using UnitKey = std::tuple<int, std::wstring, uint16_t, uint32_t>;
-    using ServerKey = std::pair<std::wstring, uint16_t>;
+    using UnitKey = std::pair<int, uint32_t>;
     struct Injection {
         HRESULT hr = S_OK;
         uint32_t calls = 0;
@@ -57,7 +53,6 @@ private:
 
     mutable std::mutex m_mutex;
     std::vector<uint32_t> m_localSerials;
-    std::map<ServerKey, std::vector<uint32_t>> m_servers;
     std::map<UnitKey, std::shared_ptr<CHub6Unit>> m_units;
     std::map<std::string, Injection> m_injections;
 };

@@ -5,8 +5,13 @@
 #include "TextConv.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cwchar>
 #include <vector>
+
+#include "Hub6Wire.h"
+#include "NumberParse.h"
+#include "XmlRoutines.h"
 
 namespace {
 
@@ -20,6 +25,32 @@ std::wstring RateText(double rate)
     wchar_t text[64];
     std::swprintf(text, 64, L"%.3f", rate);
     return text;
+}
+
+std::string NumberText(double value)
+{
+    char number[64];
+    auto r = std::to_chars(number, number + sizeof number, value);
+    return std::string(number, r.ptr);
+}
+
+// The serials of a list reply; false when the reply does not add up.
+bool ReadServedSerials(xmlDocPtr reply, std::vector<uint32_t>& serials)
+{
+    uint32_t count = 0;
+    std::vector<xmlNodePtr> nodes;
+    if (XPathGetUInt32(reply, "/VltServiceResponse/ReturnData/Count", count) != kXmlOk)
+        return false;
+    XPathFindNodes(reply, "/VltServiceResponse/ReturnData/Device", nodes);
+    if (nodes.size() != count)
+        return false;
+    for (xmlNodePtr node : nodes) {
+        uint32_t serial = 0;
+        if (!XmlNodeGetUInt32(node, serial))
+            return false;
+        serials.push_back(serial);
+    }
+    return true;
 }
 
 HRESULT HandOut(const std::wstring& text, BSTR* out)
@@ -66,21 +97,56 @@ HRESULT CVltHUB6::Injected(const char* method)
 
 HRESULT CVltHUB6::RequireOpen()
 {
-    return m_unit ? S_OK : Fail(E_UNEXPECTED, L"No HUB3300-6 device is open");
+    return m_unit || m_link ? S_OK : Fail(E_UNEXPECTED, L"No HUB3300-6 device is open");
 }
 
 HRESULT CVltHUB6::CanOpen()
 {
-    return m_unit ? Fail(E_UNEXPECTED, L"A HUB3300-6 device is already open") : S_OK;
+    return m_unit || m_link ? Fail(E_UNEXPECTED, L"A HUB3300-6 device is already open") : S_OK;
 }
 
-void CVltHUB6::Attach(Kind kind, const std::wstring& server, uint16_t port, uint32_t serial)
+void CVltHUB6::Attach(Kind kind, uint32_t serial)
 {
-    m_unit = CHub6UnitTable::Instance().Open(kind, server, port, serial);
+    m_unit = CHub6UnitTable::Instance().Open(kind, serial);
     m_kind = kind;
-    m_server = server;
-    m_port = port;
     m_serial = serial;
+}
+
+HRESULT CVltHUB6::RemoteCall(const char* method, const ServiceRequestParams* params)
+{
+    CAutoXmlDoc reply;
+    std::wstring error;
+    return m_link->Call(method, params, reply, error) ? S_OK : Fail(E_FAIL, error);
+}
+
+HRESULT CVltHUB6::RemoteClockRate(double& rate)
+{
+    std::string text;
+    std::wstring error;
+    if (!m_link->CallForItem(hub6wire::kGetClock, nullptr, hub6wire::kRate, text, error))
+        return Fail(E_FAIL, error);
+    if (!vlt::ParseNumberExact(text, rate) || !IsValidHub6ClockRate(rate))
+        return Fail(E_FAIL, L"Invalid reply from HUB3300-6 server " + ServerText(m_server, m_port));
+    return S_OK;
+}
+
+HRESULT CVltHUB6::StoreClockRate(double rate)
+{
+    if (!m_link) {
+        m_unit->clockRate = rate;
+        return S_OK;
+    }
+    ServiceRequestParams params;
+    AddServiceRequestParam(params, hub6wire::kRate, NumberText(rate));
+    return RemoteCall(hub6wire::kSetClock, &params);
+}
+
+HRESULT CVltHUB6::ReadClockRate(double& rate)
+{
+    if (m_link)
+        return RemoteClockRate(rate);
+    rate = m_unit->clockRate;
+    return S_OK;
 }
 
 HRESULT CVltHUB6::OpenLocal(uint32_t index)
@@ -92,7 +158,7 @@ HRESULT CVltHUB6::OpenLocal(uint32_t index)
     uint32_t serial = 0;
     if (!CHub6UnitTable::Instance().GetLocalSerial(index, serial))
         return Fail(E_INVALIDARG, L"Local HUB3300-6 device " + std::to_wstring(index) + L" not found");
-    Attach(Kind::Local, {}, 0, serial);
+    Attach(Kind::Local, serial);
     return S_OK;
 }
 
@@ -106,13 +172,14 @@ HRESULT CVltHUB6::OpenVirtual(uint32_t serial, uint32_t flags)
         return Fail(E_INVALIDARG, L"Invalid HUB3300-6 serial number 0");
     if (flags != 1)
         return Fail(E_INVALIDARG, L"Invalid virtual HUB3300-6 flags " + std::to_wstring(flags));
-    Attach(Kind::Virtual, {}, 0, serial);
+    Attach(Kind::Virtual, serial);
     return S_OK;
 }
 
 HRESULT CVltHUB6::Close()
 {
     m_unit.reset();
+    m_link.reset();
     m_serial = 0;
     m_server.clear();
     m_port = 0;
@@ -139,14 +206,14 @@ HRESULT CVltHUB6::GetStringItem(uint32_t item, BSTR* text)
     if (item != kHub6ItemDisplayName && item != kHub6ItemErrorName)
         return Fail(E_INVALIDARG, L"Unknown HUB3300-6 string item " + std::to_wstring(item));
     // An object without a unit has no name yet.
-    return HandOut(m_unit ? L"HUB3300-6 #" + std::to_wstring(m_serial) : std::wstring(), text);
+    return HandOut(m_unit || m_link ? L"HUB3300-6 #" + std::to_wstring(m_serial) : std::wstring(), text);
 }
 
 HRESULT CVltHUB6::GetSyncNowAvailable(VARIANT_BOOL* available)
 {
     if (!available)
         return E_POINTER;
-    *available = m_unit ? VARIANT_TRUE : VARIANT_FALSE;
+    *available = m_unit || m_link ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
 
@@ -159,8 +226,7 @@ HRESULT CVltHUB6::SetDeviceClockRate(double rate)
     if (!IsValidHub6ClockRate(rate))
         return Fail(E_INVALIDARG, L"Clock rate " + RateText(rate) + L" MHz is out of range (" +
                                       RateText(kHub6MinClockRate) + L" to " + RateText(kHub6MaxClockRate) + L" MHz)");
-    m_unit->clockRate = rate;
-    return S_OK;
+    return StoreClockRate(rate);
 }
 
 HRESULT CVltHUB6::GetDeviceClockRate(double* rate)
@@ -171,8 +237,7 @@ HRESULT CVltHUB6::GetDeviceClockRate(double* rate)
         return hr;
     if (HRESULT hr = Injected("GetDeviceClockRate"); FAILED(hr))
         return hr;
-    *rate = m_unit->clockRate;
-    return S_OK;
+    return ReadClockRate(*rate);
 }
 
 HRESULT CVltHUB6::SynchronizeExternal()
@@ -181,6 +246,8 @@ HRESULT CVltHUB6::SynchronizeExternal()
         return hr;
     if (HRESULT hr = Injected("SynchronizeExternal"); FAILED(hr))
         return hr;
+    if (m_link)
+        return RemoteCall(hub6wire::kSync);
     ++m_unit->syncs;
     return S_OK;
 }
@@ -189,7 +256,7 @@ HRESULT CVltHUB6::GetTriggerNowAvailable(VARIANT_BOOL* available)
 {
     if (!available)
         return E_POINTER;
-    *available = m_unit ? VARIANT_TRUE : VARIANT_FALSE;
+    *available = m_unit || m_link ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
 
@@ -199,6 +266,8 @@ HRESULT CVltHUB6::SoftwareTrigger()
         return hr;
     if (HRESULT hr = Injected("SoftwareTrigger"); FAILED(hr))
         return hr;
+    if (m_link)
+        return RemoteCall(hub6wire::kTrigger);
     ++m_unit->triggers;
     return S_OK;
 }
@@ -219,13 +288,21 @@ HRESULT CVltHUB6::ConnectRemote(Kind kind, uint32_t serial, uint16_t port, BSTR 
         return Fail(E_INVALIDARG, L"No HUB3300-6 server given");
     if (serial == 0)
         return Fail(E_INVALIDARG, L"Invalid HUB3300-6 serial number 0");
-    std::vector<uint32_t> serials;
-    if (!CHub6UnitTable::Instance().GetServerSerials(name, port, serials))
-        return Fail(E_FAIL, L"Could not connect to HUB3300-6 server " + ServerText(name, port));
-    if (kind == Kind::Remote && std::find(serials.begin(), serials.end(), serial) == serials.end())
-        return Fail(E_INVALIDARG, L"HUB3300-6 device " + std::to_wstring(serial) + L" not found on server " +
-                                      ServerText(name, port));
-    Attach(kind, name, port, serial);
+    auto link = std::make_unique<CHub6RemoteLink>();
+    std::wstring error;
+    if (!link->Open(name, port, error))
+        return Fail(E_FAIL, error);
+    ServiceRequestParams params;
+    AddServiceRequestParam(params, hub6wire::kSerial, std::to_string(serial));
+    AddServiceRequestParam(params, hub6wire::kVirtual, kind == Kind::RemoteVirtual ? "1" : "0");
+    CAutoXmlDoc reply;
+    if (!link->Call(hub6wire::kOpen, &params, reply, error))
+        return Fail(E_FAIL, error);
+    m_link = std::move(link);
+    m_kind = kind;
+    m_serial = serial;
+    m_server = name;
+    m_port = port;
     return S_OK;
 }
 
@@ -277,9 +354,14 @@ HRESULT CVltHUB6::ListServerDevices(BSTR server, uint16_t port, uint32_t* count,
     if (HRESULT hr = Injected("ListServerDevices"); FAILED(hr))
         return hr;
     const std::wstring name(vlt::BstrView(server));
+    CHub6RemoteLink link;
+    CAutoXmlDoc reply;
+    std::wstring error;
+    if (!link.Open(name, port, error) || !link.Call(hub6wire::kList, nullptr, reply, error))
+        return Fail(E_FAIL, error);
     std::vector<uint32_t> list;
-    if (name.empty() || !CHub6UnitTable::Instance().GetServerSerials(name, port, list))
-        return Fail(E_FAIL, L"Could not connect to HUB3300-6 server " + ServerText(name, port));
+    if (!ReadServedSerials(reply, list))
+        return Fail(E_FAIL, L"Invalid reply from HUB3300-6 server " + ServerText(name, port));
     if (list.empty())
         return S_OK;
     SAFEARRAY* array = SafeArrayCreateVector(VT_UI4, 0, static_cast<uint32_t>(list.size()));
@@ -305,7 +387,10 @@ HRESULT CVltHUB6::SaveSettingsToString(BSTR* xml)
         return hr;
     if (HRESULT hr = Injected("SaveSettingsToString"); FAILED(hr))
         return hr;
-    return HandOut(vlt::Utf8ToWide(WriteHub6Settings({m_unit->clockRate})), xml);
+    double rate = 0.0;
+    if (HRESULT hr = ReadClockRate(rate); FAILED(hr))
+        return hr;
+    return HandOut(vlt::Utf8ToWide(WriteHub6Settings({rate})), xml);
 }
 
 HRESULT CVltHUB6::LoadSettingsFromString(BSTR xml)
@@ -317,6 +402,5 @@ HRESULT CVltHUB6::LoadSettingsFromString(BSTR xml)
     Hub6Settings settings;
     if (!ReadHub6Settings(vlt::WideToUtf8(vlt::BstrView(xml)), settings))
         return Fail(E_INVALIDARG, L"Invalid HUB3300-6 settings");
-    m_unit->clockRate = settings.clockRate;
-    return S_OK;
+    return StoreClockRate(settings.clockRate);
 }

@@ -1,8 +1,11 @@
 #pragma once
-// One HUB3300-6 unit as a component object: opened as a local, virtual or
-// remote unit, it keeps the unit's clock and passes on synchronizations and
-// triggers. Late-bound calls through IDispatch are not offered.
+// One HUB3300-6 unit as a component object: opened as a local or virtual
+// unit, it keeps the unit's clock and passes on synchronizations and
+// triggers; connected to a remote unit, it hands each of these to the
+// sync-device service of the unit's computer. Late-bound calls through
+// IDispatch are not offered.
 #include "CComObjectRoot.h"
+#include "CHub6RemoteLink.h"
 #include "CHub6UnitTable.h"
 #include "VltHUB6.h"
 
@@ -52,10 +55,16 @@ private:
     HRESULT RequireOpen();
     HRESULT CanOpen();
     HRESULT ConnectRemote(Kind kind, uint32_t serial, uint16_t port, BSTR server);
-    void Attach(Kind kind, const std::wstring& server, uint16_t port, uint32_t serial);
+    void Attach(Kind kind, uint32_t serial);
     HRESULT Answer(bool yes);
+    // One call to the remote unit's service; a failure records its text.
+    HRESULT RemoteCall(const char* method, const ServiceRequestParams* params = nullptr);
+    HRESULT RemoteClockRate(double& rate);
+    HRESULT StoreClockRate(double rate);
+    HRESULT ReadClockRate(double& rate);
 
-    std::shared_ptr<CHub6Unit> m_unit;
+    std::shared_ptr<CHub6Unit> m_unit;    // a local or virtual unit
+    std::unique_ptr<CHub6RemoteLink> m_link; // a remote unit
     Kind m_kind = Kind::Local;
     uint32_t m_serial = 0;
     std::wstring m_server;

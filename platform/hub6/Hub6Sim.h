@@ -1,14 +1,15 @@
 #pragma once
 /*
  * Control of the simulated HUB3300-6 units behind the sync device's component
- * library. Not part of the component's interface: tests and demonstrations
- * load the library and look these up to declare local units and remote
- * servers, make calls fail on purpose and read what the units were told.
+ * library and behind the sync-device service plug-in (whose local units are
+ * the ones it serves). Not part of either interface: tests and
+ * demonstrations load the library and look these up to declare local units,
+ * make calls fail on purpose and read what the units were told.
  *
- * Local units: none until declared. Remote units: a server is reachable only
- * when declared here; the library has no network peer of its own yet.
- * Local units can also be declared by the environment variable
- * HUB6_SIM_LOCAL ("7001,7002"), read when the library is loaded.
+ * Local units: none until declared, or declared by the environment variable
+ * HUB6_SIM_LOCAL ("7001,7002"), read when the library is loaded. In the
+ * plug-in an injected failure (method names as in the component's interface)
+ * is answered with an error reply.
  */
 #include <stdint.h>
 
@@ -18,9 +19,6 @@
 HUB6SIM_API void Hub6Sim_Reset(void);
 /* The local units, in index order (index 1 is serials[0]). 0 on success. */
 HUB6SIM_API int32_t Hub6Sim_SetLocalDevices(const uint32_t* serials, uint32_t count);
-/* A server with its units; virtual units may be opened on any declared server. */
-HUB6SIM_API int32_t Hub6Sim_DeclareServer(const wchar_t* server, uint16_t port, const uint32_t* serials,
-                                          uint32_t count);
 /* The next `calls` calls of the named method (e.g. "SynchronizeExternal")
  * fail with hr. calls 0 removes the injection. */
 HUB6SIM_API int32_t Hub6Sim_InjectResult(const char* method, int32_t hr, uint32_t calls);
@@ -30,6 +28,5 @@ HUB6SIM_API uint32_t Hub6Sim_GetTriggerCount(uint32_t serial);
 
 using PfnHub6SimReset = void (*)();
 using PfnHub6SimSetLocalDevices = int32_t (*)(const uint32_t*, uint32_t);
-using PfnHub6SimDeclareServer = int32_t (*)(const wchar_t*, uint16_t, const uint32_t*, uint32_t);
 using PfnHub6SimInjectResult = int32_t (*)(const char*, int32_t, uint32_t);
 using PfnHub6SimGetCount = uint32_t (*)(uint32_t);

@@ -12,6 +12,7 @@
 #include "CDeviceManagerTQ8.h"
 #include "CMainDoc.h"
 #include "ComCreate.h"
+#include "ErrorBox.h"
 #include "MessageBox.h"
 #include "SafeArray.h"
 #include "TextConv.h"
@@ -268,20 +269,26 @@ bool CVltHub6Mgr::CSyncInst::SetOutputDevice(int index, TQ8_HANDLE handle)
 bool CVltHub6Mgr::CSyncInst::SetClockRate(double rate)
 {
     HRESULT hr = m_object ? m_object->SetDeviceClockRate(rate) : E_POINTER;
-    if (SUCCEEDED(hr)) {
-        for (int i = 0; i < kOutputCount; ++i) {
-            CMainDoc* doc = GetOutputDocument(i);
-            if (!doc)
-                continue;
-            SetExternalClockRateTQ8(m_outputs[i], rate);
-            doc->NotifyClockChanged();
+    // Every bound board is given the rate, also after one has refused it, so
+    // that as many as can follow the unit do; the refusals are named after.
+    std::wstring refused;
+    for (int i = 0; SUCCEEDED(hr) && i < kOutputCount; ++i) {
+        CMainDoc* doc = GetOutputDocument(i);
+        if (!doc)
+            continue;
+        if (const int32_t rc = SetExternalClockRateTQ8(m_outputs[i], rate); rc != 0) {
+            std::wstring text;
+            FormatDeviceErrorText(text, rc, nullptr, m_outputs[i]);
+            refused += (refused.empty() ? L"" : L"\n") + text;
         }
-        hr = m_object->SynchronizeExternal();
+        doc->NotifyClockChanged();
     }
     if (SUCCEEDED(hr))
+        hr = m_object->SynchronizeExternal();
+    if (SUCCEEDED(hr) && refused.empty())
         return true;
     if (m_manager)
-        m_manager->m_lastError = ObjectErrorText(m_object);
+        m_manager->m_lastError = FAILED(hr) ? ObjectErrorText(m_object) : refused;
     return false;
 }
 

@@ -55,6 +55,9 @@ public:
         // is already bound to another output of this or another unit.
         bool SetOutputDevice(int index, TQ8_HANDLE handle);
         // Sets the unit's clock, tells the bound boards and synchronizes.
+        // false when the unit failed, or when a bound board refused the
+        // rate (the others still take it): the manager's last error text
+        // names each refusing board with the library's text.
         bool SetClockRate(double rate);
 
     private:

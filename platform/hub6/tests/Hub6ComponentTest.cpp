@@ -5,6 +5,9 @@
 #include "CComVariant.h"
 #include "ComCreate.h"
 #include "Hub6Sim.h"
+#include "Hub6TestHost.h"
+#include "ServiceProtocol.h"
+#include "TestSupport.h"
 #include "InprocServer.h"
 #include "SafeArray.h"
 #include "TextConv.h"
@@ -15,14 +18,21 @@
 #include <QDoubleSpinBox>
 #include <QTimer>
 
+#include <arpa/inet.h>
 #include <dlfcn.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <string>
+#include <thread>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -62,7 +72,6 @@ protected:
         Sym(m_canUnload, "DllCanUnloadNow");
         Sym(m_reset, "Hub6Sim_Reset");
         Sym(m_setLocal, "Hub6Sim_SetLocalDevices");
-        Sym(m_declareServer, "Hub6Sim_DeclareServer");
         Sym(m_inject, "Hub6Sim_InjectResult");
         Sym(m_triggerCount, "Hub6Sim_GetTriggerCount");
         ASSERT_EQ(m_register(), S_OK);
@@ -124,7 +133,6 @@ protected:
     PfnDllCanUnloadNow m_canUnload = nullptr;
     PfnHub6SimReset m_reset = nullptr;
     PfnHub6SimSetLocalDevices m_setLocal = nullptr;
-    PfnHub6SimDeclareServer m_declareServer = nullptr;
     PfnHub6SimInjectResult m_inject = nullptr;
     PfnHub6SimGetCount m_triggerCount = nullptr;
 };
@@ -298,41 +306,123 @@ TEST_F(Hub6Component, BadSettingsLeaveTheUnitAsItWas)
     EXPECT_EQ(Rate(unit), kHub6DefaultClockRate);
 }
 
-TEST_F(Hub6Component, RemoteUnitsNeedADeclaredServer)
+// A peer that takes one connection and answers each message with the next
+// of its replies, whatever was asked; then it waits for the client to go.
+class ScriptedPeer {
+public:
+    explicit ScriptedPeer(std::vector<std::string> replies)
+    {
+        m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        bind(m_listen, reinterpret_cast<sockaddr*>(&address), size);
+        listen(m_listen, 1);
+        getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &size);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this, replies = std::move(replies)] {
+            const int fd = accept(m_listen, nullptr, nullptr);
+            srvtest::SetClientTimeout(fd, 10);
+            std::string request;
+            for (const std::string& reply : replies)
+                if (!srvtest::ReadFrame(fd, request) || !srvtest::WriteAll(fd, srvtest::Frame(reply)))
+                    break;
+            srvtest::PeerClosed(fd);
+            close(fd);
+        });
+    }
+    ~ScriptedPeer()
+    {
+        m_thread.join();
+        close(m_listen);
+    }
+    uint16_t Port() const { return m_port; }
+
+private:
+    int m_listen = -1;
+    uint16_t m_port = 0;
+    std::thread m_thread;
+};
+
+constexpr wchar_t kLoopback[] = L"127.0.0.1";
+
+std::wstring Where(uint16_t port)
 {
+    return L"127.0.0.1:" + std::to_wstring(port);
+}
+
+TEST_F(Hub6Component, RemoteUnitIsServedByTheServiceOfAnotherHost)
+{
+    hub6test::Hub6TestHost host({8001, 8002});
+    ASSERT_TRUE(host.Started());
+    CComBSTR server(kLoopback);
     CComPtr<IVltHUB6> unit = Create();
-    CComBSTR server(L"hubhost");
-    EXPECT_EQ(unit->ConnectRemoteDevice(8001, 0, 3496, server, 0, 0), E_FAIL);
-    EXPECT_EQ(Error(unit), L"Could not connect to HUB3300-6 server hubhost:3496");
-    const uint32_t serials[] = {8001, 8002};
-    ASSERT_EQ(m_declareServer(L"hubhost", 3496, serials, 2), 0);
-    EXPECT_EQ(unit->ConnectRemoteDevice(8003, 0, 3496, server, 0, 0), E_INVALIDARG);
-    EXPECT_EQ(Error(unit), L"HUB3300-6 device 8003 not found on server hubhost:3496");
-    EXPECT_TRUE(FAILED(unit->ConnectRemoteDevice(8001, 0, 3497, server, 0, 0)));
-    ASSERT_EQ(unit->ConnectRemoteDevice(8001, 0, 3496, server, 0, 0), S_OK);
+    ASSERT_EQ(unit->ConnectRemoteDevice(8001, 0, host.Port(), server, 0, 0), S_OK);
     EXPECT_EQ(unit->IsRemote(), S_OK);
     EXPECT_EQ(unit->IsLocal(), S_FALSE);
     EXPECT_EQ(unit->IsVirtual(), S_FALSE);
+    EXPECT_EQ(Item(unit, kHub6ItemDisplayName), L"HUB3300-6 #8001");
+    EXPECT_EQ(Rate(unit), kHub6DefaultClockRate);
+    ASSERT_EQ(unit->SetDeviceClockRate(2000.5), S_OK);
 
+    // The clock lives on the server: a second connection to the unit sees it.
+    CComPtr<IVltHUB6> again = Create();
+    ASSERT_EQ(again->ConnectRemoteDevice(8001, 0, host.Port(), server, 0, 0), S_OK);
+    EXPECT_EQ(Rate(again), 2000.5);
+    EXPECT_EQ(unit->SynchronizeExternal(), S_OK);
+    EXPECT_EQ(again->SoftwareTrigger(), S_OK);
+    EXPECT_EQ(host.SyncCount(8001), 1u);
+    EXPECT_EQ(host.TriggerCount(8001), 1u);
+
+    CComBSTR xml;
+    ASSERT_EQ(unit->SaveSettingsToString(&xml), S_OK);
+    EXPECT_EQ(std::wstring(xml.View()), L"<HUB6Settings ClockRateMHz=\"2000.5\"/>");
+    CComBSTR other(L"<HUB6Settings ClockRateMHz=\"1234.25\"/>");
+    ASSERT_EQ(again->LoadSettingsFromString(other), S_OK);
+    EXPECT_EQ(Rate(unit), 1234.25);
+    // Not the local unit of that serial.
+    ASSERT_EQ(m_setLocal(std::array<uint32_t, 1>{8001}.data(), 1), 0);
+    CComPtr<IVltHUB6> local = Create();
+    ASSERT_EQ(local->OpenLocal(1), S_OK);
+    EXPECT_EQ(Rate(local), kHub6DefaultClockRate);
+}
+
+TEST_F(Hub6Component, RemoteRefusalsCarryTheServersText)
+{
+    hub6test::Hub6TestHost host({8001});
+    ASSERT_TRUE(host.Started());
+    CComBSTR server(kLoopback);
+    CComPtr<IVltHUB6> unit = Create();
+    EXPECT_EQ(unit->ConnectRemoteDevice(8003, 0, host.Port(), server, 0, 0), E_FAIL);
+    EXPECT_EQ(Error(unit), L"HUB3300-6 device 8003 is not on this server");
+    EXPECT_EQ(unit->IsRemote(), E_UNEXPECTED);
+    ASSERT_EQ(unit->ConnectRemoteDevice(8001, 0, host.Port(), server, 0, 0), S_OK);
+    host.Inject("SynchronizeExternal", E_FAIL, 1);
+    EXPECT_EQ(unit->SynchronizeExternal(), E_FAIL);
+    EXPECT_EQ(Error(unit), L"Simulated failure of SynchronizeExternal");
+    EXPECT_EQ(unit->SynchronizeExternal(), S_OK);
+    EXPECT_EQ(host.SyncCount(8001), 1u);
+
+    // A virtual unit of the server, apart from the local virtual one.
     CComPtr<IVltHUB6> remoteVirtual = Create();
-    ASSERT_EQ(remoteVirtual->ConnectRemoteVirtualDevice(6000, 1, 0, 3496, server, 0, 0), S_OK);
+    ASSERT_EQ(remoteVirtual->ConnectRemoteVirtualDevice(6000, 1, 0, host.Port(), server, 0, 0), S_OK);
     EXPECT_EQ(remoteVirtual->IsRemote(), S_OK);
     EXPECT_EQ(remoteVirtual->IsVirtual(), S_OK);
-    // A remote virtual unit is not the local virtual unit of the same serial.
     ASSERT_EQ(remoteVirtual->SetDeviceClockRate(100.0), S_OK);
     EXPECT_EQ(Rate(Virtual(6000)), kHub6DefaultClockRate);
+    EXPECT_EQ(remoteVirtual->ConnectRemoteVirtualDevice(6000, 2, 0, host.Port(), server, 0, 0), E_INVALIDARG);
 }
 
 TEST_F(Hub6Component, ListServerDevicesGivesAnArrayOfSerials)
 {
-    const uint32_t serials[] = {8002, 8001};
-    ASSERT_EQ(m_declareServer(L"hubhost", 3496, serials, 2), 0);
-    ASSERT_EQ(m_declareServer(L"empty", 3496, nullptr, 0), 0);
+    hub6test::Hub6TestHost host({8002, 8001});
+    ASSERT_TRUE(host.Started());
     CComPtr<IVltHUB6> unit = Create();
-    CComBSTR server(L"hubhost");
+    CComBSTR server(kLoopback);
     uint32_t count = 0;
     CComVariant list;
-    ASSERT_EQ(unit->ListServerDevices(server, 3496, &count, &list), S_OK);
+    ASSERT_EQ(unit->ListServerDevices(server, host.Port(), &count, &list), S_OK);
     ASSERT_EQ(count, 2u);
     ASSERT_EQ(list.vt, VT_ARRAY | VT_UI4);
     void* data = nullptr;
@@ -341,16 +431,88 @@ TEST_F(Hub6Component, ListServerDevicesGivesAnArrayOfSerials)
     EXPECT_EQ(static_cast<uint32_t*>(data)[1], 8001u);
     SafeArrayUnaccessData(list.parray);
 
-    CComBSTR empty(L"empty");
+    host.Serve({});
     CComVariant none;
-    ASSERT_EQ(unit->ListServerDevices(empty, 3496, &count, &none), S_OK);
+    ASSERT_EQ(unit->ListServerDevices(server, host.Port(), &count, &none), S_OK);
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(none.vt, VT_EMPTY);
 
-    CComBSTR missing(L"nohost");
+    const uint16_t port = host.Port();
+    host.Stop();
     CComVariant failed;
-    EXPECT_EQ(unit->ListServerDevices(missing, 3496, &count, &failed), E_FAIL);
-    EXPECT_EQ(Error(unit), L"Could not connect to HUB3300-6 server nohost:3496");
+    EXPECT_EQ(unit->ListServerDevices(server, port, &count, &failed), E_FAIL);
+    EXPECT_EQ(Error(unit), L"Could not connect to HUB3300-6 server " + Where(port));
+}
+
+TEST_F(Hub6Component, PeerGoneFailsEveryLaterCall)
+{
+    hub6test::Hub6TestHost host({8001});
+    ASSERT_TRUE(host.Started());
+    CComBSTR server(kLoopback);
+    CComPtr<IVltHUB6> unit = Create();
+    ASSERT_EQ(unit->ConnectRemoteDevice(8001, 0, host.Port(), server, 0, 0), S_OK);
+    host.Stop();
+    const std::wstring lost = L"Lost the connection to HUB3300-6 server " + Where(host.Port());
+    EXPECT_EQ(unit->SoftwareTrigger(), E_FAIL);
+    EXPECT_EQ(Error(unit), lost);
+    double rate = 0.0;
+    EXPECT_EQ(unit->GetDeviceClockRate(&rate), E_FAIL);
+    EXPECT_EQ(Error(unit), lost);
+    // The object can be closed and used for another unit.
+    EXPECT_EQ(unit->Close(), S_OK);
+    EXPECT_EQ(unit->OpenVirtual(6000, 1), S_OK);
+}
+
+TEST_F(Hub6Component, BadRepliesAreRefused)
+{
+    const std::string ok = kReplySuccess;
+    CComBSTR server(kLoopback);
+    {
+        ScriptedPeer peer({ok, ok, "this is not XML"});
+        CComPtr<IVltHUB6> unit = Create();
+        ASSERT_EQ(unit->ConnectRemoteDevice(8001, 0, peer.Port(), server, 0, 0), S_OK);
+        double rate = 0.0;
+        EXPECT_EQ(unit->GetDeviceClockRate(&rate), E_FAIL);
+        EXPECT_EQ(Error(unit), L"Invalid reply from HUB3300-6 server " + Where(peer.Port()));
+        // Out of step after it: the connection is given up.
+        EXPECT_EQ(unit->SoftwareTrigger(), E_FAIL);
+        EXPECT_EQ(Error(unit), L"Lost the connection to HUB3300-6 server " + Where(peer.Port()));
+    }
+    {
+        const std::string badRate = "<VltServiceResponse><ReturnData><Rate>fast</Rate></ReturnData></VltServiceResponse>";
+        const std::string noRate = "<VltServiceResponse><ReturnData/></VltServiceResponse>";
+        const std::string notHandled = kReplyNotHandled;
+        ScriptedPeer peer({ok, ok, badRate, noRate, notHandled});
+        CComPtr<IVltHUB6> unit = Create();
+        ASSERT_EQ(unit->ConnectRemoteDevice(8001, 0, peer.Port(), server, 0, 0), S_OK);
+        double rate = 0.0;
+        const std::wstring invalid = L"Invalid reply from HUB3300-6 server " + Where(peer.Port());
+        EXPECT_EQ(unit->GetDeviceClockRate(&rate), E_FAIL);
+        EXPECT_EQ(Error(unit), invalid);
+        EXPECT_EQ(unit->GetDeviceClockRate(&rate), E_FAIL);
+        EXPECT_EQ(Error(unit), invalid);
+        EXPECT_EQ(unit->SynchronizeExternal(), E_FAIL);
+        EXPECT_EQ(Error(unit), L"HUB3300-6 server " + Where(peer.Port()) + L" refused the request");
+    }
+    {
+        // The count and the serials disagree.
+        ScriptedPeer peer({ok, "<VltServiceResponse><ReturnData><Count>2</Count><Device>1</Device>"
+                               "</ReturnData></VltServiceResponse>"});
+        CComPtr<IVltHUB6> unit = Create();
+        uint32_t count = 0;
+        CComVariant list;
+        EXPECT_EQ(unit->ListServerDevices(server, peer.Port(), &count, &list), E_FAIL);
+        EXPECT_EQ(count, 0u);
+        EXPECT_EQ(Error(unit), L"Invalid reply from HUB3300-6 server " + Where(peer.Port()));
+    }
+    {
+        // A host without the service refuses the connection.
+        ScriptedPeer peer({"<VltServiceResponse error=\"true\"><ErrorText>No such service</ErrorText>"
+                           "</VltServiceResponse>"});
+        CComPtr<IVltHUB6> unit = Create();
+        EXPECT_EQ(unit->ConnectRemoteDevice(8001, 0, peer.Port(), server, 0, 0), E_FAIL);
+        EXPECT_EQ(Error(unit), L"Could not connect to HUB3300-6 server " + Where(peer.Port()) + L": No such service");
+    }
 }
 
 TEST_F(Hub6Component, InjectedFailuresCountDown)

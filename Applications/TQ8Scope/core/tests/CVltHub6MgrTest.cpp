@@ -7,7 +7,9 @@
 
 #include "CVltHub6Mgr.h"
 #include "DevMgrTestSupport.h"
+#include "ErrorBox.h"
 #include "Hub6Sim.h"
+#include "Hub6TestHost.h"
 #include "InprocServer.h"
 #include "MainDocFixture.h"
 #include "TestApp.h"
@@ -15,8 +17,7 @@
 
 namespace {
 
-constexpr wchar_t kServer[] = L"hubhost";
-constexpr uint16_t kPort = CVltHub6Mgr::kDefaultRemotePort;
+constexpr wchar_t kServer[] = L"127.0.0.1";
 
 // Counts the calls of the virtual notification, then does what it does.
 class CountingMgr : public CVltHub6Mgr {
@@ -41,7 +42,6 @@ protected:
         Sym(m_unregister, "DllUnregisterServer");
         Sym(m_reset, "Hub6Sim_Reset");
         Sym(m_setLocal, "Hub6Sim_SetLocalDevices");
-        Sym(m_declareServer, "Hub6Sim_DeclareServer");
         Sym(m_inject, "Hub6Sim_InjectResult");
         Sym(m_syncCount, "Hub6Sim_GetSyncCount");
         ASSERT_EQ(m_register(), S_OK);
@@ -53,6 +53,7 @@ protected:
     void TearDown() override
     {
         mgr.reset();
+        m_hosts.clear();
         if (m_reset)
             m_reset();
         ForgetHub6SoftwareState();
@@ -67,9 +68,12 @@ protected:
         ASSERT_NE(f, nullptr) << name;
     }
     void SetLocal(std::vector<uint32_t> serials) { ASSERT_EQ(m_setLocal(serials.data(), uint32_t(serials.size())), 0); }
-    void DeclareServer(const wchar_t* server, uint16_t port, std::vector<uint32_t> serials)
+    // A service host on loopback serving these units.
+    hub6test::Hub6TestHost& Host(std::vector<uint32_t> served)
     {
-        ASSERT_EQ(m_declareServer(server, port, serials.data(), uint32_t(serials.size())), 0);
+        m_hosts.push_back(std::make_unique<hub6test::Hub6TestHost>(std::move(served)));
+        EXPECT_TRUE(m_hosts.back()->Started());
+        return *m_hosts.back();
     }
     doc_test::TestDoc& SyncBoardDoc(uint32_t serial, int32_t syncConfig = 1)
     {
@@ -95,10 +99,10 @@ protected:
     PfnDllUnregisterServer m_unregister = nullptr;
     PfnHub6SimReset m_reset = nullptr;
     PfnHub6SimSetLocalDevices m_setLocal = nullptr;
-    PfnHub6SimDeclareServer m_declareServer = nullptr;
     PfnHub6SimInjectResult m_inject = nullptr;
     PfnHub6SimGetCount m_syncCount = nullptr;
     std::unique_ptr<CountingMgr> mgr;
+    std::vector<std::unique_ptr<hub6test::Hub6TestHost>> m_hosts;
 };
 
 } // namespace
@@ -131,8 +135,8 @@ TEST_F(Hub6MgrTest, VirtualDevicesGetSerialsFrom6000)
 
 TEST_F(Hub6MgrTest, AllocationSkipsSerialsInUse)
 {
-    DeclareServer(kServer, kPort, {});
-    const int32_t remote = mgr->ConnectRemote(kServer, kPort, 6000, true);
+    const uint16_t port = Host({}).Port();
+    const int32_t remote = mgr->ConnectRemote(kServer, port, 6000, true);
     ASSERT_NE(remote, 0) << vlt::WideToUtf8(mgr->GetLastErrorText());
     EXPECT_EQ(mgr->GetInstanceSerial(mgr->AddVirtual()), 6001u);
     EXPECT_EQ(mgr->AllocateVirtualSerial(), 6002u);
@@ -186,9 +190,9 @@ TEST_F(Hub6MgrTest, WithoutTheSoftwareNothingConnects)
     EXPECT_EQ(mgr->AddVirtual(), 0);
     EXPECT_EQ(mgr->GetLastErrorText(), L"HUB3300-6 software is not installed");
     EXPECT_EQ(mgr->ConnectAllLocal(), 0);
-    EXPECT_EQ(mgr->ConnectRemote(kServer, kPort, 1, false), 0);
+    EXPECT_EQ(mgr->ConnectRemote(kServer, 3496, 1, false), 0);
     std::vector<uint32_t> serials;
-    EXPECT_FALSE(EnumRemoteHub6Devices(kServer, kPort, serials));
+    EXPECT_FALSE(EnumRemoteHub6Devices(kServer, 3496, serials));
 }
 
 TEST_F(Hub6MgrTest, SoftwareAnswersAreRemembered)
@@ -225,31 +229,32 @@ TEST_F(Hub6MgrTest, ConnectAllLocalSkipsAUnitThatFailsToOpen)
 
 TEST_F(Hub6MgrTest, ConnectRemoteKeepsServerAndPort)
 {
-    DeclareServer(kServer, kPort, {8001, 8002});
-    DeclareServer(kServer, 4000, {8001});
-    const int32_t id = mgr->ConnectRemote(kServer, kPort, 8001, false);
+    const uint16_t first = Host({8001, 8002}).Port();
+    const uint16_t second = Host({8001, 8002}).Port();
+    const int32_t id = mgr->ConnectRemote(kServer, first, 8001, false);
     ASSERT_NE(id, 0);
     EXPECT_EQ(mgr->FindInstance(id)->GetServer(), kServer);
-    EXPECT_EQ(mgr->FindInstance(id)->GetPort(), kPort);
-    EXPECT_EQ(mgr->ConnectRemote(kServer, 4000, 8001, false), id);
-    EXPECT_EQ(mgr->FindInstance(id)->GetPort(), 4000);
+    EXPECT_EQ(mgr->FindInstance(id)->GetPort(), first);
+    EXPECT_EQ(mgr->ConnectRemote(L"localhost", second, 8001, false), id);
+    EXPECT_EQ(mgr->FindInstance(id)->GetServer(), L"localhost");
+    EXPECT_EQ(mgr->FindInstance(id)->GetPort(), second);
     EXPECT_EQ(mgr->GetInstanceCount(), 1u);
 }
 
 TEST_F(Hub6MgrTest, ConnectRemoteFailuresCarryTheComponentText)
 {
-    EXPECT_EQ(mgr->ConnectRemote(L"nohost", kPort, 8001, false), 0);
-    EXPECT_EQ(mgr->GetLastErrorText(), L"Could not connect to HUB3300-6 server nohost:3496");
-    DeclareServer(kServer, kPort, {8001});
-    EXPECT_EQ(mgr->ConnectRemote(kServer, kPort, 8009, false), 0);
-    EXPECT_EQ(mgr->GetLastErrorText(), L"HUB3300-6 device 8009 not found on server hubhost:3496");
+    const uint16_t port = Host({8001}).Port();
+    EXPECT_EQ(mgr->ConnectRemote(L"", port, 8001, false), 0);
+    EXPECT_EQ(mgr->GetLastErrorText(), L"No HUB3300-6 server given");
+    EXPECT_EQ(mgr->ConnectRemote(kServer, port, 8009, false), 0);
+    EXPECT_EQ(mgr->GetLastErrorText(), L"HUB3300-6 device 8009 is not on this server");
 }
 
 TEST_F(Hub6MgrTest, ConnectServerDevicesConnectsEveryListedUnit)
 {
-    DeclareServer(kServer, kPort, {8001, 8002});
+    const uint16_t port = Host({8001, 8002}).Port();
     std::vector<int32_t> ids;
-    EXPECT_EQ(mgr->ConnectServerDevices(kServer, kPort, ids, false), 2);
+    EXPECT_EQ(mgr->ConnectServerDevices(kServer, port, ids, false), 2);
     ASSERT_EQ(ids.size(), 2u);
     EXPECT_EQ(mgr->GetInstanceSerial(ids[0]), 8001u);
     EXPECT_EQ(mgr->GetInstanceSerial(ids[1]), 8002u);
@@ -258,18 +263,19 @@ TEST_F(Hub6MgrTest, ConnectServerDevicesConnectsEveryListedUnit)
 
 TEST_F(Hub6MgrTest, ConnectServerDevicesBoxesFollowTheFlag)
 {
+    auto& host = Host({});
+    const uint16_t port = host.Port();
     std::vector<int32_t> ids;
-    EXPECT_EQ(mgr->ConnectServerDevices(L"nohost", kPort, ids, false), 0);
+    EXPECT_EQ(mgr->ConnectServerDevices(L"", port, ids, false), 0);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText(), L"Remote server test failed. Server may be down or server parameters may be wrong.");
     EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONERROR);
-    EXPECT_EQ(mgr->ConnectServerDevices(L"nohost", kPort, ids, true), 0);
+    EXPECT_EQ(mgr->ConnectServerDevices(L"", port, ids, true), 0);
     EXPECT_EQ(boxes.Count(), 1u);
 
-    DeclareServer(kServer, kPort, {});
-    EXPECT_EQ(mgr->ConnectServerDevices(kServer, kPort, ids, false), 0);
+    EXPECT_EQ(mgr->ConnectServerDevices(kServer, port, ids, false), 0);
     EXPECT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(mgr->ConnectServerDevices(kServer, kPort, ids, true), 0);
+    EXPECT_EQ(mgr->ConnectServerDevices(kServer, port, ids, true), 0);
     ASSERT_EQ(boxes.Count(), 2u);
     EXPECT_EQ(boxes.LastText(), L"Server is running but has no HUB3300-6 devices");
     EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONWARNING);
@@ -278,13 +284,15 @@ TEST_F(Hub6MgrTest, ConnectServerDevicesBoxesFollowTheFlag)
 
 TEST_F(Hub6MgrTest, EnumRemoteAppendsInOrder)
 {
-    DeclareServer(kServer, kPort, {8003, 8001});
+    auto& host = Host({8003, 8001});
     std::vector<uint32_t> serials{1};
-    EXPECT_TRUE(EnumRemoteHub6Devices(kServer, kPort, serials));
+    EXPECT_TRUE(EnumRemoteHub6Devices(kServer, host.Port(), serials));
     EXPECT_EQ(serials, (std::vector<uint32_t>{1, 8003, 8001}));
-    ASSERT_EQ(m_inject("ListServerDevices", E_FAIL, 1), 0);
-    EXPECT_FALSE(EnumRemoteHub6Devices(kServer, kPort, serials));
+    host.Inject("ListServerDevices", E_FAIL, 1);
+    EXPECT_FALSE(EnumRemoteHub6Devices(kServer, host.Port(), serials));
     EXPECT_EQ(serials.size(), 3u);
+    host.Stop();
+    EXPECT_FALSE(EnumRemoteHub6Devices(kServer, host.Port(), serials));
 }
 
 TEST_F(Hub6MgrTest, AUnitWhoseSerialCannotBeReadIsNotAdded)
@@ -475,6 +483,54 @@ TEST_F(Hub6MgrTest, RefusedClockRateChangesNoBoard)
     EXPECT_EQ(ExternalRate(a.GetDeviceHandle()), before);
     EXPECT_EQ(CountHint(a, dochint::kClock), 0u);
     EXPECT_EQ(m_syncCount(6000), 0u);
+}
+
+TEST_F(Hub6MgrTest, ClockRateRefusedByOneOfThreeBoardsIsReported)
+{
+    auto& a = SyncBoardDoc(5001);
+    auto& b = SyncBoardDoc(5002);
+    auto& c = SyncBoardDoc(5003);
+    auto* inst = mgr->FindInstance(mgr->AddVirtual());
+    ASSERT_TRUE(inst->SetOutputDevice(2, a.GetDeviceHandle()));
+    ASSERT_TRUE(inst->SetOutputDevice(0, b.GetDeviceHandle()));
+    ASSERT_TRUE(inst->SetOutputDevice(5, c.GetDeviceHandle()));
+    const double before = ExternalRate(b.GetDeviceHandle());
+    // Output 1 first: the board there refuses.
+    ASSERT_EQ(TQ8Sim_InjectResult("SetExternalClockRateTQ8", TQ8_ERR_INVALID_ARG, 1), 0);
+    EXPECT_FALSE(inst->SetClockRate(1111.0));
+    std::wstring expected;
+    FormatDeviceErrorText(expected, TQ8_ERR_INVALID_ARG, nullptr, b.GetDeviceHandle());
+    EXPECT_EQ(mgr->GetLastErrorText(), expected);
+    EXPECT_NE(expected.find(L"5002"), std::wstring::npos);
+    EXPECT_EQ(ExternalRate(b.GetDeviceHandle()), before);
+    EXPECT_EQ(ExternalRate(a.GetDeviceHandle()), 1111.0);
+    EXPECT_EQ(ExternalRate(c.GetDeviceHandle()), 1111.0);
+    // The unit runs at the new rate, and its outputs were synchronized.
+    EXPECT_EQ(m_syncCount(6000), 1u);
+}
+
+TEST_F(Hub6MgrTest, RemoteUnitOfAServiceHost)
+{
+    auto& host = Host({8001});
+    auto& a = SyncBoardDoc(5001);
+    const int32_t id = mgr->ConnectRemote(kServer, host.Port(), 8001, false);
+    ASSERT_NE(id, 0) << vlt::WideToUtf8(mgr->GetLastErrorText());
+    auto* inst = mgr->FindInstance(id);
+    ASSERT_TRUE(inst->SetOutputDevice(3, a.GetDeviceHandle()));
+    EXPECT_TRUE(inst->SetClockRate(2222.0));
+    EXPECT_EQ(ExternalRate(a.GetDeviceHandle()), 2222.0);
+    EXPECT_EQ(host.SyncCount(8001), 1u);
+    EXPECT_TRUE(mgr->ApplyClockToBoards(id));
+    EXPECT_EQ(host.SyncCount(8001), 2u);
+    std::string xml;
+    ASSERT_TRUE(mgr->GetInstanceSettings(id, xml));
+    EXPECT_EQ(xml, "<HUB6Settings ClockRateMHz=\"2222\"/>");
+    host.Inject("SynchronizeExternal", E_FAIL, 1);
+    EXPECT_FALSE(mgr->ApplyClockToBoards(id));
+    EXPECT_EQ(mgr->GetLastErrorText(), L"Simulated failure of SynchronizeExternal");
+    std::wstring text;
+    ASSERT_TRUE(mgr->GetInstanceErrorText(text, L"Failed to synchronize external devices: ", id));
+    EXPECT_EQ(text, L"HUB3300-6 #8001: Failed to synchronize external devices: Simulated failure of SynchronizeExternal");
 }
 
 TEST_F(Hub6MgrTest, FailedSynchronizationIsReported)
