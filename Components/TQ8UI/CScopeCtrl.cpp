@@ -2,6 +2,7 @@
 
 #include "CScopeWnd.h"
 #include "ChanSrcCreate.h"
+#include "GdiDraw.h"
 #include "CStdFont.h"
 #include "CStdPicture.h"
 #include "OleColor.h"
@@ -40,25 +41,9 @@ CComPtr<IFontDisp> MakeFont(int16_t weight)
     return font;
 }
 
-Qt::PenStyle PenStyleOf(TQ8GridLineStyle style)
+QPen MakePen(OLE_COLOR colour, TQ8GridLineStyle style = LineSolid)
 {
-    switch (style) {
-    case LineSolid: return Qt::SolidLine;
-    case LineDashed: return Qt::DashLine;
-    case LineDotted: return Qt::DotLine;
-    case LineDashDot: return Qt::DashDotLine;
-    case LineDashDotDot: return Qt::DashDotDotLine;
-    case LineNone: return Qt::NoPen;
-    default: return Qt::SolidLine;
-    }
-}
-
-QPen MakePen(OLE_COLOR colour, Qt::PenStyle style = Qt::SolidLine)
-{
-    QPen pen(vlt::OleColorToQColor(colour));
-    pen.setStyle(style);
-    pen.setWidth(1);
-    return pen;
+    return gdidraw::CosmeticPen(vlt::OleColorToQColor(colour), style);
 }
 
 VARIANT_BOOL AsBool(bool b) { return b ? 1 : 0; }
@@ -110,7 +95,7 @@ HRESULT CScopeCtrl::FinalConstruct()
     if (m_scrollBarMode == ScrollbarYes || (m_scrollBarMode == ScrollbarAuto && MaxSampleCount() > m_pageWidth))
         CreateScrollBar(false);
 
-    m_layoutRect = QRect();
+    m_layoutRect = PixRect();
     m_tipChannel = kNone;
     m_tipSample = kNoSample;
 
@@ -188,7 +173,13 @@ HRESULT CScopeCtrl::Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIAN
 
 // ---- stock properties ----
 
-HRESULT CScopeCtrl::put_BackColor(OLE_COLOR clr) { return PutStock(DISPID_BACKCOLOR, m_backColor, clr); }
+HRESULT CScopeCtrl::put_BackColor(OLE_COLOR clr)
+{
+    const HRESULT hr = PutStock(DISPID_BACKCOLOR, m_backColor, clr);
+    if (hr == S_OK)
+        m_ctrlBackBrush.reset();
+    return hr;
+}
 HRESULT CScopeCtrl::put_BorderColor(OLE_COLOR clr) { return PutStock(DISPID_BORDERCOLOR, m_borderColor, clr); }
 HRESULT CScopeCtrl::put_BorderStyle(int32_t style) { return PutStock(DISPID_BORDERSTYLE, m_borderStyle, style); }
 HRESULT CScopeCtrl::put_ForeColor(OLE_COLOR clr) { return PutStock(DISPID_FORECOLOR, m_foreColor, clr); }
@@ -1309,19 +1300,24 @@ bool CScopeCtrl::ArePointMarkersVisible(bool forTips) const
     return forTips && m_xScale > 5.0;
 }
 
-void CScopeCtrl::RecomputeXScale()
+double CScopeCtrl::XScaleFor(int32_t width, uint32_t pageWidth)
 {
-    const double dx = m_pageWidth > 2 ? double(m_pageWidth - 1) : 1.0;
-    m_xScale = std::max(m_plotRect.width() / dx, DBL_MIN);
+    const double dx = pageWidth > 2 ? double(pageWidth - 1) : 1.0;
+    return std::max(width / dx, DBL_MIN);
 }
 
-void CScopeCtrl::RecomputeYScale()
+double CScopeCtrl::YScaleFor(int32_t height, int32_t minValue, int32_t maxValue)
 {
-    int64_t dy = std::llabs(int64_t(m_maxSampleValue) - m_minSampleValue - 1);
+    // In 64 bits: the difference of two 32-bit values overflows 32 bits.
+    int64_t dy = std::llabs(int64_t(maxValue) - minValue - 1);
     if (dy < 1)
         dy = 1;
-    m_yScale = std::max(m_plotRect.height() / double(dy), DBL_MIN);
+    return std::max(height / double(dy), DBL_MIN);
 }
+
+void CScopeCtrl::RecomputeXScale() { m_xScale = XScaleFor(m_plotRect.Width(), m_pageWidth); }
+
+void CScopeCtrl::RecomputeYScale() { m_yScale = YScaleFor(m_plotRect.Height(), m_minSampleValue, m_maxSampleValue); }
 
 const QBrush& CScopeCtrl::BackgroundBrush()
 {
@@ -1330,10 +1326,17 @@ const QBrush& CScopeCtrl::BackgroundBrush()
     return *m_backBrush;
 }
 
+const QBrush& CScopeCtrl::ControlBackBrush()
+{
+    if (!m_ctrlBackBrush)
+        m_ctrlBackBrush = QBrush(vlt::OleColorToQColor(m_backColor));
+    return *m_ctrlBackBrush;
+}
+
 const QPen& CScopeCtrl::GridPen()
 {
     if (!m_gridPen)
-        m_gridPen = MakePen(m_scopeForeColor, PenStyleOf(m_gridLineStyle));
+        m_gridPen = MakePen(m_scopeForeColor, m_gridLineStyle);
     return *m_gridPen;
 }
 
@@ -1354,7 +1357,7 @@ const QPen& CScopeCtrl::SelectionTracePen()
 const QPen& CScopeCtrl::SegmentPen()
 {
     if (!m_segmentPen)
-        m_segmentPen = MakePen(m_segmentLineColor, PenStyleOf(m_segmentLineStyle));
+        m_segmentPen = MakePen(m_segmentLineColor, m_segmentLineStyle);
     return *m_segmentPen;
 }
 
@@ -1362,6 +1365,6 @@ const QPen& CScopeCtrl::TrigMarkPen(int mark)
 {
     TrigMarkSettings& m = m_trigMarks[mark == 0 ? 0 : 1];
     if (!m.linePen)
-        m.linePen = MakePen(m.lineColor);
+        m.linePen = MakePen(m.lineColor, LineDotted);
     return *m.linePen;
 }

@@ -11,6 +11,7 @@
 #include "CSampleBuffers.h"
 #include "CSourceTable.h"
 #include "FunctionRef.h"
+#include "PixRect.h"
 #include "SafeArray.h"
 #include "ScopePropertyMap.h"
 #include "SourceFetch.h"
@@ -18,6 +19,7 @@
 #include "TrigMarkSettings.h"
 
 #include <QBrush>
+#include <QFont>
 #include <QImage>
 #include <QPen>
 #include <QPointer>
@@ -26,8 +28,11 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
 
 class CScopeWnd;
+class QPaintDevice;
+class QPainter;
 class QScrollBar;
 
 class CScopeCtrl : public IScopeTQ8,
@@ -300,10 +305,43 @@ public:
     IFontDisp* EmphasisFont() const { return m_emphasisFont; }
     void RecomputeXScale();
     void RecomputeYScale();
+    // Pixels per frame and per value step, never below the smallest normal double.
+    static double XScaleFor(int32_t width, uint32_t pageWidth);
+    static double YScaleFor(int32_t height, int32_t minValue, int32_t maxValue);
+
+    // Layout: the room the caption and the axis labels take (all 0 without a
+    // device to measure on), the plot rectangle within the control
+    // rectangle, the scroll-bar strip, and both scale factors.
+    struct LabelExtents {
+        int32_t left = 0, top = 0, right = 0, bottom = 0;
+    };
+    LabelExtents MeasureLabels(const QPaintDevice* dc) const;
+    PixRect RecalcLayout(const QPaintDevice* dc, const PixRect& control);
+    void RecalcScale();
+    const PixRect& PlotRect() const { return m_plotRect; }
+    const PixRect& ScrollBarRect() const { return m_scrollBarRect; }
+    const PixRect& ControlRect() const { return m_layoutRect; }
+    // Pixel mapping: a frame index of the page to a plot-buffer column, a
+    // sample number to a client column, a value and a trigger level to a
+    // plot-buffer row. Results are kept within a range the painter handles.
+    int32_t FrameColumn(uint64_t index) const;
+    int32_t ClientColumn(uint64_t sample) const;
+    int32_t ValueRow(double value) const;
+    int32_t LevelRow(float level) const;
+
+    // Axis labels: index 0 left/top, 1 middle, 2 right/bottom.
+    std::wstring GetXAxisLabelText(int index) const;
+    std::wstring GetYAxisLabelText(int index) const;
+    void DrawAxisLabels(QPainter& dc);
+    // Where the X label was last written; empty when its text was empty.
+    const PixRect& XLabelRect(int index) const { return m_rectX[index < 0 ? 0 : index > 2 ? 2 : index]; }
+    QFont CaptionFont() const;
+    QFont AxisQFont() const;
 
     // Cached drawing objects, made on first use from the current colours and
     // styles; a put that changes a colour or style drops the ones made from it.
-    const QBrush& BackgroundBrush();
+    const QBrush& BackgroundBrush(); // the plot's, ScopeBackColor
+    const QBrush& ControlBackBrush(); // BackColor
     const QPen& GridPen();
     const QPen& ScopeForePen();
     const QPen& SelectionTracePen();
@@ -349,6 +387,10 @@ private:
     uint64_t MaxSampleCount() const { return m_sourceTable.MaxSampleCount(); }
     // PageWidth no larger than MaxSampleCount, through its put.
     void FitPageWidthToSamples();
+    void DrawXAxisLabels(QPainter& dc, const QColor& back);
+    void DrawYAxisLabels(QPainter& dc, const QColor& back);
+    void DrawY2AxisLabels(QPainter& dc, const QColor& back);
+    bool AnyLabels() const;
 
     // Connection points, in the order the container offers them.
     vlt::CConnectionPoint m_cpPropNotify;
@@ -371,11 +413,9 @@ private:
     OLE_COLOR m_traceColor = 0x00FFFF;
     CComBSTR m_caption;
     CComBSTR m_labelXL{L""};
-    QRect m_rectXL;
     CComBSTR m_labelXM{L""};
-    QRect m_rectXM;
     CComBSTR m_labelXR{L""};
-    QRect m_rectXR;
+    std::array<PixRect, 3> m_rectX;
     CComBSTR m_labelYT{L""};
     CComBSTR m_labelYM{L""};
     CComBSTR m_labelYB{L""};
@@ -404,6 +444,7 @@ private:
     std::array<TrigMarkSettings, 2> m_trigMarks;
 
     std::optional<QBrush> m_backBrush;
+    std::optional<QBrush> m_ctrlBackBrush;
     std::optional<QPen> m_gridPen;
     std::optional<QPen> m_scopeForePen;
     std::optional<QPen> m_selTracePen;
@@ -414,7 +455,7 @@ private:
     TQ8ScrollBar m_scrollBarMode = ScrollbarAuto;
     QPointer<QScrollBar> m_scrollBar;
     double m_scrollScale = 1.0;
-    QRect m_scrollBarRect;
+    PixRect m_scrollBarRect;
     uint64_t m_startSample = 0;
     uint32_t m_maxPageWidth = 32768;
     uint32_t m_pageWidth = 8192;
@@ -423,8 +464,8 @@ private:
     uint32_t m_flags = kDefaultFlags;
     double m_xScale = 0.0;
     double m_yScale = 0.0;
-    QRect m_layoutRect;
-    QRect m_plotRect;
+    PixRect m_layoutRect;
+    PixRect m_plotRect;
 
     // Sources, channels, their ids and MaxSampleCount.
     CSourceTable m_sourceTable;

@@ -1,0 +1,133 @@
+#include "GdiDraw.h"
+
+#include "OleColor.h"
+
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <numbers>
+
+namespace gdidraw {
+
+namespace {
+
+Qt::PenStyle PenStyleOf(TQ8GridLineStyle style)
+{
+    switch (style) {
+    case LineDashed: return Qt::DashLine;
+    case LineDotted: return Qt::DotLine;
+    case LineDashDot: return Qt::DashDotLine;
+    case LineDashDotDot: return Qt::DashDotDotLine;
+    case LineNone: return Qt::NoPen;
+    default: return Qt::SolidLine;
+    }
+}
+
+// Degrees counter-clockwise on screen from the box centre to p.
+double AngleOf(const PixRect& box, QPoint p)
+{
+    const double cx = (box.left + box.right) / 2.0;
+    const double cy = (box.top + box.bottom) / 2.0;
+    return std::atan2(cy - p.y(), p.x() - cx) * 180.0 / std::numbers::pi;
+}
+
+// The box as Qt's outline covers it: one pixel less each way.
+QRect OutlineRect(const PixRect& box) { return QRect(box.left, box.top, box.Width() - 1, box.Height() - 1); }
+
+} // namespace
+
+QPen CosmeticPen(const QColor& colour, TQ8GridLineStyle style)
+{
+    QPen pen(colour);
+    pen.setStyle(PenStyleOf(style));
+    pen.setWidth(1);
+    pen.setCosmetic(true);
+    pen.setCapStyle(Qt::FlatCap); // the end pixel stays out
+    return pen;
+}
+
+QPen GeometricPen(const QColor& colour, int width)
+{
+    QPen pen(colour);
+    pen.setWidth(width);
+    pen.setCapStyle(Qt::RoundCap);
+    return pen;
+}
+
+void Line(QPainter& painter, QPoint from, QPoint to)
+{
+    if (from != to)
+        painter.drawLine(from, to);
+}
+
+void Ellipse(QPainter& painter, const PixRect& box)
+{
+    if (box.Width() > 1 && box.Height() > 1)
+        painter.drawEllipse(OutlineRect(box));
+}
+
+void Pie(QPainter& painter, const PixRect& box, QPoint start, QPoint end)
+{
+    if (box.Width() <= 1 || box.Height() <= 1)
+        return;
+    const double a = AngleOf(box, start);
+    double span = AngleOf(box, end) - a;
+    if (span <= 0.0)
+        span += 360.0;
+    painter.drawPie(OutlineRect(box), static_cast<int>(std::lround(a * 16.0)), static_cast<int>(std::lround(span * 16.0)));
+}
+
+void InvertRect(QImage& image, const PixRect& rect)
+{
+    const QRect r = rect.ToQRect().intersected(image.rect());
+    if (r.isEmpty() || image.depth() != 32)
+        return;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = r.left(); x <= r.right(); ++x)
+            line[x] ^= 0x00FFFFFFu;
+    }
+}
+
+uint8_t ConstantAlpha(double alpha)
+{
+    if (!(alpha >= 0.0)) // NaN and negatives
+        return 0;
+    if (alpha >= 1.0)
+        return 255;
+    return static_cast<uint8_t>(static_cast<int>(std::trunc(alpha * 255.0)) & 0xFF);
+}
+
+void AlphaBlend(QPainter& painter, QPoint at, const QImage& image, uint8_t alpha)
+{
+    painter.save();
+    painter.setOpacity(alpha / 255.0);
+    painter.drawImage(at, image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_RGB32) : image);
+    painter.restore();
+}
+
+void EtchedEdge(QPainter& painter, const PixRect& rect)
+{
+    if (rect.Width() < 2 || rect.Height() < 2)
+        return;
+    const QColor shadow = vlt::ColorRefToQColor(GetSysColor(16));
+    const QColor light = vlt::ColorRefToQColor(GetSysColor(20));
+    auto frame = [&](int inset, const QColor& topLeft, const QColor& bottomRight) {
+        const int l = rect.left + inset, t = rect.top + inset;
+        const int r = rect.right - 1 - inset, b = rect.bottom - 1 - inset;
+        if (r <= l || b <= t)
+            return;
+        painter.setPen(CosmeticPen(topLeft));
+        painter.drawLine(l, t, r, t);
+        painter.drawLine(l, t, l, b);
+        painter.setPen(CosmeticPen(bottomRight));
+        painter.drawLine(l, b, r + 1, b);
+        painter.drawLine(r, t, r, b + 1);
+    };
+    painter.save();
+    frame(0, shadow, light);
+    frame(1, light, shadow);
+    painter.restore();
+}
+
+} // namespace gdidraw
