@@ -7,21 +7,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "CWaitCursor.h"
 #include "DialogItems.h"
 #include "ErrorBox.h"
 #include "MessageBox.h"
 #include "TextConv.h"
 
 namespace {
-
-// Shows the wait cursor while it lives.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QString ToQt(const std::wstring& text)
 {
@@ -105,7 +97,7 @@ bool CAdcCalDlg::CalibrateAdcs(TQ8_HANDLE device, int32_t choice)
         int32_t rc = TQ8_OK;
         {
             // Over the call only: a message box keeps the normal cursor.
-            WaitCursor wait;
+            CWaitCursor wait;
             rc = CalibrateAdcTQ8(device, adc);
         }
         if (rc != TQ8_OK) {

@@ -25,23 +25,8 @@ protected:
         return form;
     }
     QLineEdit* Edit(CForm_Trig& form, int id) { return form.ItemAs<QLineEdit>(id); }
-    // Types text into the field and presses Enter.
-    void Enter(CForm_Trig& form, int id, const char* text)
-    {
-        QLineEdit* edit = Edit(form, id);
-        Focus(edit);
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
-        QTest::keyClick(edit, Qt::Key_Return);
-        QCoreApplication::processEvents();
-    }
-    // Chooses a combo item as the user does.
-    void Choose(QComboBox* combo, int index)
-    {
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    }
+    using FormTest::Enter;
+    void Enter(CForm_Trig& form, int id, const char* text) { Enter(Edit(form, id), text); }
     TQ8_HANDLE Device(FormDoc& doc) { return doc.GetDeviceHandle(); }
 };
 

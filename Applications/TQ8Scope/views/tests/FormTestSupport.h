@@ -16,11 +16,14 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
 
 #include "CDeviceManagerTQ8.h"
 #include "CMainDoc.h"
+#include "CVltHub6Mgr.h"
 #include "DocTestSupport.h"
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
@@ -61,6 +64,7 @@ public:
         CMainDoc::UpdateAllViews(hint, object, sender);
     }
     bool IsUnsafeMode() const override { return unsafe; }
+    CVltHub6Mgr* SyncManager() const override { return syncManager; }
 
     std::wstring LastText() const { return texts.empty() ? std::wstring() : texts.back(); }
     size_t CountTexts(const std::wstring& text) const { return size_t(std::count(texts.begin(), texts.end(), text)); }
@@ -73,6 +77,7 @@ public:
     std::vector<unsigned> timeouts;
     std::vector<Hint> hints;
     bool unsafe = false;
+    CVltHub6Mgr* syncManager = nullptr;
 };
 
 class FormTest : public ::testing::Test {
@@ -136,6 +141,22 @@ protected:
     {
         w->setFocus(Qt::OtherFocusReason);
         QCoreApplication::processEvents();
+    }
+    // Types text into the field as the user does and presses Enter.
+    void Enter(QLineEdit* edit, const char* text)
+    {
+        Focus(edit);
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    }
+    // Chooses a combo item as the user does.
+    void Choose(QComboBox* combo, int index)
+    {
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
     }
 
     vlt::MessageBoxRecorder boxes;

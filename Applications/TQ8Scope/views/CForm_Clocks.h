@@ -1,0 +1,67 @@
+#pragma once
+// The "Sampling Rate" page: ADC clock source, internal rate and reference,
+// external rate (or the rate of the sync device that drives the board), the
+// external clock's dividers and three troubleshooting switches. Every clock
+// change is passed on to the slaves and the other views.
+#include <QSize>
+
+#include "CSettingFormView.h"
+
+class QComboBox;
+class QLineEdit;
+
+class CForm_Clocks : public CSettingFormView {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 109;
+    // Editing bits of the two rate fields.
+    static constexpr uint32_t kEditingInternalRate = 0x1;
+    static constexpr uint32_t kEditingExternalRate = 0x2;
+
+    explicit CForm_Clocks(CMainDoc& doc, QWidget* parent = nullptr);
+    ~CForm_Clocks() override;
+
+    static QSize GetTemplateSize();
+
+    void OnInitialUpdate() override;
+    void Refresh();
+    void OnDocumentUpdate(IDocView* sender, int hint, void* object) override;
+
+    void OnClockSource();
+    void OnInternalRateKillFocus();
+    void OnExternalRateKillFocus();
+    void OnDividers();
+    void OnResetDcms();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void OnRateChanged(uint32_t editingBit, const wchar_t* editingText);
+    void AfterClockChange();
+    void FillDividerList();
+    void FillPostAdcList();
+    void ShowDividers();
+    void ShowExternalRate();
+    void ShowRateField(QLineEdit* edit, uint32_t editingBit, double rate);
+    void ShowExternalLabel();
+    void ApplyEnableRules();
+    bool HasAssignedMaster() const;
+    // Reads an edited rate field; false when it was not edited or, after
+    // the box, holds no rate.
+    bool TakeTypedRate(QLineEdit* edit, uint32_t editingBit, const wchar_t* invalidText, double& typed);
+    // True, with the field rewritten and the editing text gone, when the
+    // typed rate is the current one.
+    bool KeepsRate(QLineEdit* edit, uint32_t editingBit, double typed, double current);
+    void ApplySyncDeviceRate(double typed);
+    void OnMasterClock(TQ8_HANDLE master);
+
+    QComboBox* m_source = nullptr;
+    QLineEdit* m_internalRate = nullptr;
+    QComboBox* m_reference = nullptr;
+    QLineEdit* m_externalRate = nullptr;
+    QComboBox* m_dividers = nullptr;
+    QComboBox* m_postAdc = nullptr;
+    bool m_busy = false; // the board acquires or records
+};

@@ -1,0 +1,299 @@
+#include <dlfcn.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "CForm_Clocks.h"
+#include "ClocksFormRules.h"
+#include "FormTestSupport.h"
+#include "Hub6Sim.h"
+#include "InprocServer.h"
+
+namespace {
+
+using form_test::FormDoc;
+
+TEST(ClocksFormRules, DividerTableKeepsTheLargestFirstDivider)
+{
+    const auto& table = clocksform::DividerTable();
+    EXPECT_EQ(table.begin()->first, 1u);
+    EXPECT_EQ(table.rbegin()->first, 192u);
+    EXPECT_EQ(table.count(7 * 7), 0u); // 49 cannot be formed
+    EXPECT_EQ(table.at(6), clocksform::PackDividers(6, 1));
+    EXPECT_EQ(table.at(64), clocksform::PackDividers(32, 2));
+    EXPECT_EQ(table.at(192), clocksform::PackDividers(32, 6));
+    EXPECT_EQ(clocksform::PackDividers(32, 6), 0x00060020u);
+    EXPECT_EQ(clocksform::DividerText(32, 2), L"÷64 (÷32÷2)");
+}
+
+TEST(ClocksFormRules, DividerSelectionFallsBackToTheProduct)
+{
+    const auto items = clocksform::DividerListItems(0.0);
+    ASSERT_EQ(items.size(), clocksform::DividerTable().size());
+    EXPECT_EQ(items[5].text, L"Ext. rate ÷ 6");
+    EXPECT_EQ(clocksform::DividerSelection(items, 6, 1), 5);
+    EXPECT_EQ(clocksform::DividerSelection(items, 3, 2), 5); // same product, other pair
+    EXPECT_EQ(clocksform::DividerSelection(clocksform::DividerListItems(1000.0), 3, 2), -1);
+}
+
+class ClocksFormTest : public form_test::FormTest {
+protected:
+    CForm_Clocks& NewForm(FormDoc& doc)
+    {
+        auto& form = Show(new CForm_Clocks(doc));
+        form.OnInitialUpdate();
+        return form;
+    }
+    QLineEdit* Edit(CForm_Clocks& form, int id) { return form.ItemAs<QLineEdit>(id); }
+    QComboBox* Combo(CForm_Clocks& form, int id) { return form.ItemAs<QComboBox>(id); }
+};
+
+TEST_F(ClocksFormTest, SourceChangeWaitsForThePllAndSetsTheEnables)
+{
+    FormDoc& doc = NewDoc();
+    const TQ8_HANDLE device = doc.GetDeviceHandle();
+    CForm_Clocks& form = NewForm(doc);
+    EXPECT_EQ(Edit(form, 1071)->text(), QStringLiteral("1500.000"));
+    EXPECT_TRUE(form.Item(1071)->isEnabled());
+    EXPECT_FALSE(form.Item(1073)->isEnabled());
+    EXPECT_EQ(Combo(form, 1072)->count(), 0);
+    EXPECT_EQ(form.ItemAs<QLabel>(1078)->text(), QStringLiteral("MHz [200, 1500]"));
+    EXPECT_EQ(form.ItemAs<QLabel>(1076)->text(), QStringLiteral("E&xternal clock rate:"));
+
+    Choose(Combo(form, 1070), 1);
+    EXPECT_EQ(GetAdcClockSourceTQ8(device, 0), 1);
+    EXPECT_EQ(doc.LastText(), L"ADC clock source updated");
+    EXPECT_EQ(doc.CountTexts(L"Waiting for PLL to lock..."), 0u);
+    EXPECT_EQ(doc.CountHints(dochint::kClock), 1u);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_FALSE(form.Item(1071)->isEnabled());
+    EXPECT_FALSE(form.Item(1074)->isEnabled());
+    EXPECT_TRUE(form.Item(1073)->isEnabled());
+    EXPECT_TRUE(form.Item(1072)->isEnabled());
+    // An external rate of 0 lists every product.
+    EXPECT_EQ(Combo(form, 1072)->count(), int(clocksform::DividerTable().size()));
+    EXPECT_EQ(Combo(form, 1072)->currentText(), QStringLiteral("Ext. rate ÷ 1"));
+
+    // Back to internal: the PLL text without time-out first.
+    doc.texts.clear();
+    doc.timeouts.clear();
+    Choose(Combo(form, 1070), 0);
+    ASSERT_GE(doc.texts.size(), 2u);
+    EXPECT_EQ(doc.texts[0], L"Waiting for PLL to lock...");
+    EXPECT_EQ(doc.timeouts[0], 0u);
+    EXPECT_EQ(doc.LastText(), L"ADC clock source updated");
+
+    // Refused: the waiting text is cleared before the box, the source shown again.
+    ASSERT_EQ(SetAdcClockSourceTQ8(device, 1), 0);
+    ASSERT_EQ(TQ8Sim_InjectResult("SetAdcClockSourceTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
+    doc.texts.clear();
+    Choose(Combo(form, 1070), 0);
+    EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Waiting for PLL to lock...", L""}));
+    EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to change ADC clock source: "));
+    EXPECT_EQ(Combo(form, 1070)->currentIndex(), 1);
+}
+
+TEST_F(ClocksFormTest, InternalRateIsCheckedAppliedAndReadBack)
+{
+    FormDoc& doc = NewDoc();
+    const TQ8_HANDLE device = doc.GetDeviceHandle();
+    CForm_Clocks& form = NewForm(doc);
+
+    Enter(Edit(form, 1071), "1000");
+    EXPECT_EQ(doc.texts.front(), L"Editing internal clock rate. Press ENTER to apply changes");
+    EXPECT_EQ(doc.CountTexts(L"Waiting for PLL to lock..."), 1u);
+    EXPECT_EQ(doc.LastText(), L"Internal clock acqiusition rate updated");
+    EXPECT_EQ(doc.CountHints(dochint::kClock), 1u);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(Edit(form, 1071)->text(), QStringLiteral("1000.000"));
+
+    // The rate the board has: rewritten, no setter.
+    ASSERT_EQ(TQ8Sim_InjectResult("SetInternalAdcClockRateTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
+    doc.texts.clear();
+    Enter(Edit(form, 1071), "1000.0");
+    EXPECT_EQ(doc.LastText(), L"");
+    EXPECT_EQ(Edit(form, 1071)->text(), QStringLiteral("1000.000"));
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    // Not a rate, including what the C library would take for one.
+    for (const char* text : {"abc", "nan", "inf", "-inf", "1e999"}) {
+        boxes.Clear();
+        Enter(Edit(form, 1071), text);
+        ASSERT_EQ(boxes.Count(), 1u) << text;
+        EXPECT_EQ(boxes.LastText(), L"Please enter a valid acquisition rate");
+        EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONERROR);
+        EXPECT_TRUE(Edit(form, 1071)->hasFocus());
+    }
+    double rate = 0;
+    GetInternalAdcClockRateTQ8(device, &rate, 0);
+    EXPECT_EQ(rate, 1000.0);
+
+    // The injected failure is still waiting: the box, the board's rate again,
+    // and the clock is still passed on.
+    boxes.Clear();
+    doc.hints.clear();
+    Enter(Edit(form, 1071), "1200");
+    EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to set internal clock rate: "));
+    EXPECT_NE(doc.LastText(), L"Waiting for PLL to lock...");
+    EXPECT_EQ(Edit(form, 1071)->text(), QStringLiteral("1000.000"));
+    EXPECT_EQ(doc.CountHints(dochint::kClock), 1u);
+}
+
+TEST_F(ClocksFormTest, DividerListFollowsTheExternalRate)
+{
+    FormDoc& doc = NewDoc();
+    const TQ8_HANDLE device = doc.GetDeviceHandle();
+    ASSERT_EQ(SetAdcClockSourceTQ8(device, 1), 0);
+    ASSERT_EQ(SetExtClockDividersTQ8(device, 2, 2), 0);
+    CForm_Clocks& form = NewForm(doc);
+    EXPECT_EQ(form.ItemAs<QLabel>(1082)->text(), QStringLiteral("÷4 (÷2÷2)"));
+
+    Enter(Edit(form, 1073), "1000");
+    EXPECT_EQ(doc.LastText(), L"External clock rate updated");
+    QComboBox* list = Combo(form, 1072);
+    ASSERT_EQ(list->count(), 5);
+    EXPECT_EQ(list->itemText(0), QStringLiteral("1000.000 MHz"));
+    EXPECT_EQ(list->itemText(4), QStringLiteral("200.000 MHz"));
+    EXPECT_EQ(list->currentIndex(), 3); // 2 x 2, held as 4 x 1
+    EXPECT_EQ(list->itemData(3).toUInt(), clocksform::PackDividers(4, 1));
+
+    Choose(list, 2);
+    EXPECT_EQ(doc.LastText(), L"Clock dividers updated (div1:3, div2:1)");
+    EXPECT_EQ(GetExtClockDivider1TQ8(device, 0), 3);
+    EXPECT_EQ(form.ItemAs<QLabel>(1082)->text(), QStringLiteral("÷3 (÷3÷1)"));
+
+    ASSERT_EQ(TQ8Sim_InjectResult("SetExtClockDividersTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
+    Choose(list, 4);
+    EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to set clock dividers: "));
+    EXPECT_EQ(list->currentIndex(), 2);
+
+    // Not a rate: refused before the board is touched.
+    boxes.Clear();
+    Enter(Edit(form, 1073), "nan");
+    EXPECT_EQ(boxes.LastText(), L"Please enter a valid external clock rate in MHz");
+}
+
+TEST_F(ClocksFormTest, TroubleshootingSwitchesDoNotMarkTheDocument)
+{
+    FormDoc& doc = NewDoc();
+    CForm_Clocks& form = NewForm(doc);
+    form.ItemAs<QCheckBox>(1154)->click();
+    EXPECT_EQ(doc.LastText(), L"PLL disable troubleshooting setting updated");
+    form.ItemAs<QCheckBox>(1315)->click();
+    EXPECT_EQ(doc.LastText(), L"Auto DCM reset override updated");
+    form.ItemAs<QPushButton>(1088)->click();
+    EXPECT_EQ(doc.LastText(), L"DCMs reset");
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_EQ(TQ8Sim_InjectResult("SyncFirmwareToAdcClockTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
+    form.ItemAs<QPushButton>(1088)->click();
+    EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to reset DCMs: ", doc.GetDeviceHandle()));
+    EXPECT_FALSE(form.Item(1308)->isEnabled());
+    EXPECT_FALSE(form.Item(1080)->isVisibleTo(&form));
+}
+
+TEST_F(ClocksFormTest, MasterClockReachesItsSlave)
+{
+    FormDoc& master = NewLocalDoc(61, [](TQ8SIM_BOARD_DESC& d) { d.masterSlave = 1; });
+    FormDoc& slave = NewLocalDoc(62, [](TQ8SIM_BOARD_DESC& d) { d.masterSlave = 2; });
+    devices->BuildMasterSlaveRelations();
+    ASSERT_EQ(devices->GetMaster(slave.GetDeviceHandle()), master.GetDeviceHandle());
+    ASSERT_EQ(SetAdcClockSourceTQ8(slave.GetDeviceHandle(), 1), 0);
+    auto* slaveForm = new CForm_Clocks(slave);
+    slaveForm->OnInitialUpdate();
+    EXPECT_EQ(slaveForm->ItemAs<QComboBox>(1070)->count(), 4);
+    EXPECT_FALSE(slaveForm->Item(1073)->isEnabled());
+    EXPECT_TRUE(slaveForm->ItemAs<QLineEdit>(1073)->text().startsWith(QStringLiteral("Master: ")));
+    CForm_Clocks& form = NewForm(master);
+
+    Enter(Edit(form, 1071), "1000");
+    EXPECT_EQ(master.LastText(), L"Slave clocks updated and synchronized");
+    EXPECT_EQ(slaveForm->ItemAs<QLineEdit>(1073)->text(), QStringLiteral("Master: 1000.000"));
+    double rate = 0;
+    GetExternalClockRateTQ8(slave.GetDeviceHandle(), &rate, 0);
+    EXPECT_EQ(rate, 1000.0);
+    EXPECT_TRUE(slave.IsModified());
+
+    // The slave refuses the rate: its error box, field and modified flag as they were.
+    slave.SetModified(false);
+    ASSERT_EQ(TQ8Sim_InjectResult("SetExternalClockRateTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
+    slave.hints.clear();
+    Enter(Edit(form, 1071), "1200");
+    EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to set external clock rate: ",
+                                                   slave.GetDeviceHandle()));
+    EXPECT_EQ(slaveForm->ItemAs<QLineEdit>(1073)->text(), QStringLiteral("Master: 1000.000"));
+    EXPECT_FALSE(slave.IsModified());
+    EXPECT_EQ(slave.CountHints(dochint::kClock), 0u);
+    delete slaveForm;
+}
+
+#ifdef HUB6COM_LIBRARY_PATH
+// Boards clocked by a simulated sync device of the component library.
+class ClocksSyncTest : public ClocksFormTest {
+protected:
+    void SetUp() override
+    {
+        ClocksFormTest::SetUp();
+        m_lib = dlopen(HUB6COM_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(m_lib, nullptr) << dlerror();
+        auto reg = reinterpret_cast<PfnDllRegisterServer>(dlsym(m_lib, "DllRegisterServer"));
+        m_reset = reinterpret_cast<PfnHub6SimReset>(dlsym(m_lib, "Hub6Sim_Reset"));
+        ASSERT_TRUE(reg && m_reset);
+        ASSERT_EQ(reg(), S_OK);
+        m_reset();
+        ForgetHub6SoftwareState();
+        sync = std::make_unique<CVltHub6Mgr>();
+        sync->SetDeviceManager(devices.get());
+    }
+    void TearDown() override
+    {
+        window.reset();
+        sync.reset();
+        if (m_reset)
+            m_reset();
+        ForgetHub6SoftwareState();
+        ClocksFormTest::TearDown();
+    }
+    std::unique_ptr<CVltHub6Mgr> sync;
+
+private:
+    void* m_lib = nullptr;
+    PfnHub6SimReset m_reset = nullptr;
+};
+
+TEST_F(ClocksSyncTest, SyncDeviceRateIsSetOnTheDevice)
+{
+    FormDoc& doc = NewLocalDoc(71, [](TQ8SIM_BOARD_DESC& d) { d.syncConfig = 1; });
+    doc.syncManager = sync.get();
+    const int32_t id = sync->AddVirtual();
+    ASSERT_NE(id, 0);
+    ASSERT_TRUE(sync->FindInstance(id)->SetOutputDevice(0, doc.GetDeviceHandle()));
+    ASSERT_TRUE(doc.HasSyncOutput());
+    ASSERT_EQ(SetAdcClockSourceTQ8(doc.GetDeviceHandle(), 1), 0);
+    CForm_Clocks& form = NewForm(doc);
+    EXPECT_EQ(form.ItemAs<QLabel>(1076)->text(), QStringLiteral("HUB3300 clock rate:"));
+    EXPECT_EQ(Edit(form, 1073)->text(), QStringLiteral("1500.000"));
+
+    Enter(Edit(form, 1073), "1200");
+    EXPECT_EQ(doc.LastText(), L"HUB3300 clock rate updated");
+    double rate = 0;
+    ASSERT_TRUE(SUCCEEDED(sync->FindInstance(id)->GetObject()->GetDeviceClockRate(&rate)));
+    EXPECT_EQ(rate, 1200.0);
+    EXPECT_EQ(Edit(form, 1073)->text(), QStringLiteral("1200.000"));
+
+    // The device refuses: its own reason, the device's rate back in the field.
+    Enter(Edit(form, 1073), "7000");
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText().rfind(L"Failed to set HUB3300 clock frequency: ", 0), 0u);
+    EXPECT_NE(boxes.LastText().find(L"out of range"), std::wstring::npos) << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_EQ(Edit(form, 1073)->text(), QStringLiteral("1200.000"));
+
+    boxes.Clear();
+    Enter(Edit(form, 1073), "inf");
+    EXPECT_EQ(boxes.LastText(), L"Please enter a valid HUB3300 clock rate in MHz");
+}
+#endif
+
+} // namespace

@@ -1,0 +1,122 @@
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include "CForm_DcOffset.h"
+#include "FormTestSupport.h"
+
+namespace {
+
+using form_test::FormDoc;
+
+class DcOffsetFormTest : public form_test::FormTest {
+protected:
+    CForm_DcOffset& NewForm(FormDoc& doc)
+    {
+        auto& form = Show(new CForm_DcOffset(doc));
+        form.OnInitialUpdate();
+        return form;
+    }
+    static QSlider* Slider(CForm_DcOffset& form, int channel) { return form.ItemAs<QSlider>(1087 + channel); }
+    static std::vector<int> VisibleSliders(CForm_DcOffset& form)
+    {
+        std::vector<int> shown;
+        for (int ch = 1; ch <= 4; ++ch)
+            if (Slider(form, ch)->isVisibleTo(&form))
+                shown.push_back(ch);
+        return shown;
+    }
+    static QStringList ListedChannels(CForm_DcOffset& form)
+    {
+        QStringList items;
+        auto* list = form.ItemAs<QComboBox>(1341);
+        for (int i = 0; i < list->count(); ++i)
+            items << list->itemText(i);
+        return items;
+    }
+    static std::vector<int32_t> Offsets(TQ8_HANDLE device)
+    {
+        return {GetDcOffsetCh1TQ8(device, 0), GetDcOffsetCh2TQ8(device, 0), GetDcOffsetCh3TQ8(device, 0),
+                GetDcOffsetCh4TQ8(device, 0)};
+    }
+};
+
+TEST_F(DcOffsetFormTest, SynchronizingFromChannelOneSetsTheOthersInOrder)
+{
+    FormDoc& doc = NewDoc();
+    const TQ8_HANDLE device = doc.GetDeviceHandle();
+    ASSERT_EQ(SetDcOffsetCh1TQ8(device, 1000), 0);
+    CForm_DcOffset& form = NewForm(doc);
+    EXPECT_EQ(VisibleSliders(form), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_FALSE(form.Item(1288)->isVisibleTo(&form));
+    EXPECT_EQ(Slider(form, 1)->value(), 1000);
+    EXPECT_EQ(Slider(form, 1)->maximum(), 4095);
+    EXPECT_EQ(Slider(form, 1)->pageStep(), 256);
+
+    form.ItemAs<QPushButton>(1087)->click();
+    EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Updated channel 2 DC offset. (New value: 1,000)",
+                                                    L"Updated channel 3 DC offset. (New value: 1,000)",
+                                                    L"Updated channel 4 DC offset. (New value: 1,000)"}));
+    EXPECT_EQ(Offsets(device), (std::vector<int32_t>{1000, 1000, 1000, 1000}));
+    EXPECT_TRUE(doc.IsModified());
+
+    // Nothing to copy from: a beep.
+    form.ItemAs<QComboBox>(1341)->setCurrentIndex(-1);
+    form.ItemAs<QPushButton>(1087)->click();
+    EXPECT_EQ(beeps, 1);
+}
+
+TEST_F(DcOffsetFormTest, TransformerChannelHasNoControlsAndIsNotSynchronized)
+{
+    FormDoc& doc = NewLocalDoc(81, [](TQ8SIM_BOARD_DESC& d) { d.channelFlags[1] = 0x82; });
+    const TQ8_HANDLE device = doc.GetDeviceHandle();
+    CForm_DcOffset& form = NewForm(doc);
+    EXPECT_EQ(VisibleSliders(form), (std::vector<int>{1, 3, 4}));
+    for (int id : {1409, 1093})
+        EXPECT_FALSE(form.Item(id)->isVisibleTo(&form)) << id;
+    EXPECT_TRUE(form.Item(1288)->isVisibleTo(&form));
+    EXPECT_EQ(ListedChannels(form), (QStringList{"Channel 1", "Channel 3", "Channel 4"}));
+
+    ASSERT_EQ(SetDcOffsetCh3TQ8(device, 300), 0);
+    form.ItemAs<QComboBox>(1341)->setCurrentIndex(1);
+    form.ItemAs<QPushButton>(1087)->click();
+    EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Updated channel 1 DC offset. (New value: 300)",
+                                                    L"Updated channel 4 DC offset. (New value: 300)"}));
+    EXPECT_EQ(Offsets(device), (std::vector<int32_t>{300, 2048, 300, 300}));
+}
+
+TEST_F(DcOffsetFormTest, TwoChannelModelShowsAndSynchronizesTwoChannels)
+{
+    FormDoc& doc = NewLocalDoc(82, [](TQ8SIM_BOARD_DESC& d) { d.revision = 1; });
+    const TQ8_HANDLE device = doc.GetDeviceHandle();
+    CForm_DcOffset& form = NewForm(doc);
+    EXPECT_EQ(VisibleSliders(form), (std::vector<int>{1, 2}));
+    EXPECT_FALSE(form.Item(1410)->isVisibleTo(&form));
+    EXPECT_FALSE(form.Item(1095)->isEnabled());
+    EXPECT_EQ(ListedChannels(form), (QStringList{"Channel 1", "Channel 2"}));
+    ASSERT_EQ(SetDcOffsetCh1TQ8(device, 4095), 0);
+    form.ItemAs<QPushButton>(1087)->click();
+    EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Updated channel 2 DC offset. (New value: 4,095)"}));
+    EXPECT_EQ(Offsets(device)[1], 4095);
+    EXPECT_EQ(Offsets(device)[2], 2048);
+}
+
+TEST_F(DcOffsetFormTest, RefusedOffsetPutsTheSliderBack)
+{
+    FormDoc& doc = NewDoc();
+    CForm_DcOffset& form = NewForm(doc);
+    ASSERT_EQ(TQ8Sim_InjectResult("SetDcOffsetCh2TQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
+    Slider(form, 2)->setFocus();
+    QTest::keyClick(Slider(form, 2), Qt::Key_PageUp);
+    ASSERT_TRUE(form_test::PumpUntil([&] { return boxes.Count() == 1; }));
+    EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to change channel 2 DC offset: "));
+    EXPECT_EQ(Slider(form, 2)->value(), 2048);
+    EXPECT_FALSE(doc.IsModified());
+
+    QTest::keyClick(Slider(form, 2), Qt::Key_PageUp);
+    ASSERT_TRUE(form_test::PumpUntil([&] { return doc.IsModified(); }));
+    EXPECT_EQ(GetDcOffsetCh2TQ8(doc.GetDeviceHandle(), 0), 2048 + 256);
+}
+
+} // namespace
