@@ -16,6 +16,7 @@
 #include "CWorkspaceTQ8.h"
 #include "DocTestSupport.h"
 #include "Hub6Sim.h"
+#include "Hub6TestHost.h"
 #include "InprocServer.h"
 #include "MessageBox.h"
 #include "PersistentOptsKeys.h"
@@ -479,8 +480,7 @@ protected:
         auto reg = reinterpret_cast<PfnDllRegisterServer>(dlsym(lib, "DllRegisterServer"));
         m_reset = reinterpret_cast<PfnHub6SimReset>(dlsym(lib, "Hub6Sim_Reset"));
         m_inject = reinterpret_cast<PfnHub6SimInjectResult>(dlsym(lib, "Hub6Sim_InjectResult"));
-        m_declare = reinterpret_cast<PfnHub6SimDeclareServer>(dlsym(lib, "Hub6Sim_DeclareServer"));
-        ASSERT_TRUE(reg && m_reset && m_inject && m_declare);
+        ASSERT_TRUE(reg && m_reset && m_inject);
         ASSERT_EQ(reg(), S_OK);
         m_reset();
         ForgetHub6SoftwareState();
@@ -502,7 +502,6 @@ protected:
 
     PfnHub6SimReset m_reset = nullptr;
     PfnHub6SimInjectResult m_inject = nullptr;
-    PfnHub6SimDeclareServer m_declare = nullptr;
 };
 
 } // namespace
@@ -514,15 +513,16 @@ TEST_F(WorkspaceSyncTest, SyncDevicesAndTheirOutputsRoundTrip)
     ASSERT_TRUE(app->StartUp({}));
     ASSERT_EQ(Sync().GetInstanceCount(), 0u);
     const int32_t id = Sync().AddVirtual();
-    const uint32_t remoteSerials[] = {6100};
-    ASSERT_EQ(m_declare(L"hub&host", 3496, remoteSerials, 1), 0);
-    const int32_t remote = Sync().ConnectRemote(L"hub&host", 3496, 6100, false);
+    hub6test::Hub6TestHost host({6100});
+    ASSERT_TRUE(host.Started());
+    const int32_t remote = Sync().ConnectRemote(L"127.0.0.1", host.Port(), 6100, false);
     ASSERT_NE(remote, 0) << vlt::WideToUtf8(Sync().GetLastErrorText());
     ASSERT_TRUE(Sync().FindInstance(id)->SetOutputDevice(0, Board(7001)));
     ASSERT_TRUE(Sync().FindInstance(id)->SetOutputDevice(5, Board(7002)));
     const std::string text = SaveText("a.tq8ws");
     EXPECT_NE(text.find("<SyncDevices><SyncDevice Sn=\"6000\" Virtual=\"1\" ><LibSettings><"), std::string::npos);
-    EXPECT_NE(text.find("<SyncDevice Sn=\"6100\" Remote=\"1\" Server=\"hub&amp;host\" Port=\"3496\" ><LibSettings><"),
+    EXPECT_NE(text.find("<SyncDevice Sn=\"6100\" Remote=\"1\" Server=\"127.0.0.1\" Port=\""
+                        + std::to_string(host.Port()) + "\" ><LibSettings><"),
               std::string::npos);
     EXPECT_NE(text.find("<SyncDeviceRelations><SyncRelation Sn=\"6000\"><Output Idx=\"0\">7001</Output>"
                         "<Output Idx=\"5\">7002</Output></SyncRelation></SyncDeviceRelations><RecordingParameters>"),
