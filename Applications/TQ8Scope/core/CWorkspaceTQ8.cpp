@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include <QGuiApplication>
+#include <libxml/parser.h>
 #include <QMdiSubWindow>
 #include <sys/stat.h>
 
@@ -471,7 +472,9 @@ bool CWorkspaceTQ8::Load(const std::wstring& path)
     }
     ShowStatus(L"Parsing workspace data...");
     std::string reason;
-    CAutoXmlDoc doc(XmlReadFile(file, nullptr, 0, &reason));
+    // The reason goes into the box; nothing is written to the terminal, and
+    // nothing is fetched from the network for a document type.
+    CAutoXmlDoc doc(XmlReadFile(file, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING, &reason));
     if (doc.IsEmpty()) {
         std::wstring text;
         FormatDeviceErrorText(text, kErrWorkspaceUnreadable, L"Failed to read workspace data: ", nullptr);
