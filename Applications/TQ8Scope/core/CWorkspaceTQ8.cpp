@@ -152,7 +152,7 @@ bool CWorkspaceTQ8::Start(const CMyCommandLineInfo& cmdInfo)
     std::wstring path;
     const int type = ChooseStartType(cmdInfo, path);
     if (type == 4)
-        return Load(path);
+        return LoadAndNotify(path);
     if (type == 5)
         return Create(5, std::wstring());
     // Every new workspace begins by closing the last one, which releases its
@@ -203,7 +203,7 @@ bool CWorkspaceTQ8::CreateWith(NewWorkspace choice)
     m_recParams = std::make_unique<CRecParamsManager>();
     m_recParams->LinkDeviceManager(m_devices.get());
     if (choice.type == 4)
-        return Load(choice.path);
+        return LoadAndNotify(choice.path);
     CDeviceManagerTQ8::HandleList boards;
     CollectBoards(choice, boards);
     m_devices->BuildMasterSlaveRelations();
@@ -499,6 +499,16 @@ bool CWorkspaceTQ8::Load(const std::wstring& path)
     m_app.SetLastWorkspacePath(path);
     m_path = path;
     m_modified = false;
+    return true;
+}
+
+// The documents learn of the loaded relations and take their saved state
+// back (the File menu's open command does the same after its load).
+bool CWorkspaceTQ8::LoadAndNotify(const std::wstring& path)
+{
+    if (!Load(path))
+        return false;
+    m_app.AfterWorkspaceLoad();
     return true;
 }
 

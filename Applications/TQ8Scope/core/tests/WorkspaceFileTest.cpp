@@ -2,6 +2,7 @@
 // damaged or unusual files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "CRecParamsManager.h"
 #include "CWorkspaceTQ8.h"
 #include "DocTestSupport.h"
+#include "IDocView.h"
 #include "Hub6Sim.h"
 #include "Hub6TestHost.h"
 #include "InprocServer.h"
@@ -473,6 +475,28 @@ TEST_F(WorkspaceFileTest, StartWithoutBoardsAsksAndTheLastWorkspaceComesBack)
     EXPECT_FALSE(Ws().Start(CMyCommandLineInfo()));
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(WorkspaceFileTest, WorkspaceFileOnTheCommandLineReachesTheDocumentsAfterLoading)
+{
+    AddBoard(7001);
+    ASSERT_TRUE(app->StartUp({}));
+    SaveText();
+    struct HintView : IDocView {
+        std::vector<int> hints;
+        void OnDocumentUpdate(IDocView*, int hint, void*) override { hints.push_back(hint); }
+    } view;
+    // The start-up's workspace file: the documents are told once it is loaded.
+    app->SetDocumentFactory([this, &view](TQ8_HANDLE device, uint32_t flags) {
+        auto doc = std::make_unique<CMainDoc>(app.get(), app->GetDeviceManager(), device, flags);
+        doc->AddView(&view);
+        return doc;
+    });
+    CMyCommandLineInfo info;
+    info.m_strWorkspaceFile = WPath("ws.tq8ws");
+    ASSERT_TRUE(Ws().Start(info));
+    EXPECT_EQ(std::count(view.hints.begin(), view.hints.end(), dochint::kAfterWorkspaceLoad), 1);
+    Ws().Close();
 }
 
 TEST_F(WorkspaceFileTest, StartupTypesWithLocalBoards)
