@@ -22,10 +22,10 @@ std::wstring FromQ(const QString& text)
     return vlt::Utf8ToWide(text.toStdString());
 }
 
-CVltEditBrowseCtrl::DeviceDialog& DeviceDialogSlot()
+CVltEditBrowseCtrl::FileBrowser& FileBrowserSlot()
 {
-    static CVltEditBrowseCtrl::DeviceDialog dialog;
-    return dialog;
+    static CVltEditBrowseCtrl::FileBrowser browser;
+    return browser;
 }
 
 std::wstring Trim(const std::wstring& text)
@@ -98,9 +98,32 @@ void CVltEditBrowseCtrl::SetRemoteDevice(void* deviceHandle)
     m_device = deviceHandle;
 }
 
-void CVltEditBrowseCtrl::SetDeviceDialog(DeviceDialog dialog)
+void CVltEditBrowseCtrl::SetFileBrowser(FileBrowser browser)
 {
-    DeviceDialogSlot() = std::move(dialog);
+    FileBrowserSlot() = std::move(browser);
+}
+
+bool CVltEditBrowseCtrl::BrowseLocally(const BrowseRequest& r, std::wstring* path)
+{
+    vlt::FileDialogRequest request;
+    request.open = r.open;
+    request.title = r.title;
+    vlt::SplitStartPath(r.edit ? FromQ(r.edit->text()) : std::wstring(), r.defaultDir, request.folder,
+                        request.fileName);
+    request.defaultExt = r.defaultExt;
+    request.filter = r.filter.empty() ? std::wstring(L"All Files (*.*)|*.*||") : r.filter;
+    if (r.filterIndex != -1)
+        request.filterIndex = r.filterIndex;
+    request.overwritePrompt = r.overwritePrompt;
+    request.parent = r.parent;
+    std::optional<std::wstring> chosen = vlt::ShowFileDialog(request);
+    if (!chosen)
+        return false;
+    if (r.edit)
+        r.edit->setText(ToQ(*chosen));
+    if (path)
+        *path = *chosen;
+    return true;
 }
 
 void CVltEditBrowseCtrl::SetFilterIndex(int index)
@@ -128,21 +151,6 @@ void CVltEditBrowseCtrl::SetCueBanner(const std::wstring& text)
     m_edit->setPlaceholderText(ToQ(text));
 }
 
-void CVltEditBrowseCtrl::SplitStartPath(const std::wstring& text, const std::wstring& defaultDir,
-                                        std::wstring& folder, std::wstring& fileName)
-{
-    const size_t slash = text.find_last_of(L'/');
-    if (slash == std::wstring::npos) {
-        folder.clear();
-        fileName = text;
-    } else {
-        folder = slash == 0 ? std::wstring(L"/") : text.substr(0, slash);
-        fileName = text.substr(slash + 1);
-    }
-    if (folder.empty())
-        folder = defaultDir;
-}
-
 void CVltEditBrowseCtrl::OnBrowse()
 {
     if (m_callback && m_callback(m_userData, this) == 0)
@@ -155,24 +163,19 @@ void CVltEditBrowseCtrl::OnBrowse()
 
 void CVltEditBrowseCtrl::BrowseForFile()
 {
-    vlt::FileDialogRequest request;
-    request.open = m_openMode != 0;
-    request.title = m_title;
-    SplitStartPath(GetText(), m_defaultDir, request.folder, request.fileName);
-    request.defaultExt = m_defaultExt;
-    request.filter = m_filter;
-    if (m_filterIndex != -1)
-        request.filterIndex = m_filterIndex;
-    request.overwritePrompt = true;
+    BrowseRequest request;
     request.parent = parentWidget();
-    std::optional<std::wstring> chosen;
-    const DeviceDialog& deviceDialog = DeviceDialogSlot();
-    if (!m_device || !deviceDialog || !deviceDialog(m_device, request, chosen))
-        chosen = vlt::ShowFileDialog(request);
-    if (chosen) {
-        SetText(*chosen);
+    request.edit = m_edit;
+    request.filter = m_filter;
+    request.defaultExt = m_defaultExt;
+    request.open = m_openMode != 0;
+    request.defaultDir = m_defaultDir;
+    request.filterIndex = m_filterIndex;
+    request.device = m_device;
+    request.title = m_title;
+    const FileBrowser& browser = FileBrowserSlot();
+    if (browser ? browser(request) : BrowseLocally(request))
         emit pathChosen();
-    }
 }
 
 void CVltEditBrowseCtrl::BrowseForFolder()

@@ -1,7 +1,9 @@
 #pragma once
 // An edit field with a browse button for file paths. In file mode the button
-// opens the program's file dialog (platform/ui), starting in the folder of
-// the path in the edit, and writes the chosen path back into the edit.
+// opens the program's file dialog, starting in the folder of the path in the
+// edit, and writes the chosen path back into the edit. A program whose boards
+// can sit on another computer installs its own file browser (SetFileBrowser);
+// without one the local dialog of platform/ui is shown.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -11,10 +13,6 @@
 
 class QLineEdit;
 class QToolButton;
-
-namespace vlt {
-struct FileDialogRequest;
-}
 
 class CVltEditBrowseCtrl : public QWidget {
     Q_OBJECT
@@ -39,7 +37,7 @@ public:
     void SetDialogTitle(const wchar_t* title);
     // The board whose computer is browsed (null: this computer). Which
     // boards are remote, and their file dialog, is the program's business:
-    // it installs a device dialog for them (SetDeviceDialog).
+    // its file browser gets the handle.
     void SetRemoteDevice(void* deviceHandle);
     void SetFilterIndex(int index);
     void SetOpenMode(int open);
@@ -55,18 +53,27 @@ public:
     // The browse button's action.
     virtual void OnBrowse();
 
-    // Asked first when a device is set: true when it answered for the
-    // device's computer (chosen empty: cancelled or not possible), false to
-    // let the local dialog run. One per program; empty removes it.
-    using DeviceDialog =
-        std::function<bool(void* device, const vlt::FileDialogRequest& request, std::optional<std::wstring>& chosen)>;
-    static void SetDeviceDialog(DeviceDialog dialog);
-
-    // Start folder and proposed file name for a path in the edit: the part
-    // before the last separator and the rest; the default folder when the
-    // path has no folder part.
-    static void SplitStartPath(const std::wstring& text, const std::wstring& defaultDir, std::wstring& folder,
-                               std::wstring& fileName);
+    // What a browse in file mode hands to the program's file browser.
+    struct BrowseRequest {
+        QWidget* parent = nullptr;
+        QLineEdit* edit = nullptr;
+        std::wstring filter;
+        std::wstring defaultExt;
+        bool open = true;
+        std::wstring defaultDir;
+        int filterIndex = -1; // -1: the dialog's own
+        void* device = nullptr;
+        std::wstring title;   // empty: the dialog's own
+        bool overwritePrompt = true;
+    };
+    // true when a file was chosen and written to the edit. One per program;
+    // empty restores the local dialog.
+    using FileBrowser = std::function<bool(const BrowseRequest& request)>;
+    static void SetFileBrowser(FileBrowser browser);
+    // The local dialog for a request (the device is not looked at); true when
+    // a file was chosen: it is written to the edit, when there is one, and to
+    // path.
+    static bool BrowseLocally(const BrowseRequest& request, std::wstring* path = nullptr);
 
 signals:
     // The user chose a path and it is in the edit.

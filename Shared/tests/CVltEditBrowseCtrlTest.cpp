@@ -169,15 +169,17 @@ TEST_F(EditBrowseTest, WithoutParentNoFileDialog)
 
 TEST(EditBrowseSplit, StartPaths)
 {
-    App();
     std::wstring folder, name;
-    CVltEditBrowseCtrl::SplitStartPath(L"plain.xsvf", L"/def", folder, name);
+    // A text without a separator is the folder, as the dialog takes it.
+    vlt::SplitStartPath(L"plain", L"/def", folder, name);
+    EXPECT_EQ(folder, L"plain");
+    EXPECT_EQ(name, L"");
+    vlt::SplitStartPath(L"", L"/def", folder, name);
     EXPECT_EQ(folder, L"/def");
-    EXPECT_EQ(name, L"plain.xsvf");
-    CVltEditBrowseCtrl::SplitStartPath(L"/top.xsvf", L"/def", folder, name);
+    vlt::SplitStartPath(L"/top.xsvf", L"/def", folder, name);
     EXPECT_EQ(folder, L"/");
     EXPECT_EQ(name, L"top.xsvf");
-    CVltEditBrowseCtrl::SplitStartPath(L"/a/b/", L"/def", folder, name);
+    vlt::SplitStartPath(L"/a/b/", L"/def", folder, name);
     EXPECT_EQ(folder, L"/a/b");
     EXPECT_EQ(name, L"");
 }
@@ -192,34 +194,42 @@ TEST_F(EditBrowseTest, CueBannerIsThePlaceholder)
 
 namespace {
 
-TEST_F(EditBrowseTest, DeviceDialogAnswersForItsDevices)
+TEST_F(EditBrowseTest, ProgramsFileBrowserGetsTheSettingsAndTheDevice)
 {
     DialogAnswer local(std::wstring(L"/local/file.xsvf"));
-    int remoteBoard = 0, localBoard = 0;
-    std::vector<void*> asked;
-    CVltEditBrowseCtrl::SetDeviceDialog(
-        [&](void* device, const vlt::FileDialogRequest& r, std::optional<std::wstring>& chosen) {
-            asked.push_back(device);
-            if (device != &remoteBoard)
-                return false;
-            chosen = r.folder + L"/remote.xsvf";
-            return true;
-        });
-    m_ctrl->SetDefaultDir(L"/srv");
-    m_ctrl->SetRemoteDevice(&remoteBoard);
+    int board = 0;
+    std::vector<CVltEditBrowseCtrl::BrowseRequest> seen;
+    CVltEditBrowseCtrl::SetFileBrowser([&](const CVltEditBrowseCtrl::BrowseRequest& r) {
+        seen.push_back(r);
+        r.edit->setText(QStringLiteral("/remote/file.xsvf"));
+        return true;
+    });
+    QSignalSpy chosen(m_ctrl, &CVltEditBrowseCtrl::pathChosen);
+    m_ctrl->SetDefaultDir(L" /srv ");
+    m_ctrl->SetRemoteDevice(&board);
+    m_ctrl->SetDialogTitle(L"Pick");
+    m_ctrl->SetOpenMode(0);
+    m_ctrl->SetFilterIndex(2);
     Click();
-    EXPECT_EQ(m_ctrl->GetText(), L"/srv/remote.xsvf");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].device, &board);
+    EXPECT_EQ(seen[0].parent, &m_parent);
+    EXPECT_EQ(seen[0].edit, m_ctrl->Edit());
+    EXPECT_EQ(seen[0].defaultDir, L"/srv");
+    EXPECT_EQ(seen[0].title, L"Pick");
+    EXPECT_FALSE(seen[0].open);
+    EXPECT_TRUE(seen[0].overwritePrompt);
+    EXPECT_EQ(seen[0].filterIndex, 2);
+    EXPECT_EQ(seen[0].defaultExt, L"xsvf");
+    EXPECT_EQ(m_ctrl->GetText(), L"/remote/file.xsvf");
+    EXPECT_EQ(chosen.count(), 1);
     EXPECT_TRUE(local.m_requests.empty());
 
-    m_ctrl->SetRemoteDevice(&localBoard);
+    // Without one, the local dialog.
+    CVltEditBrowseCtrl::SetFileBrowser(nullptr);
     Click();
-    EXPECT_EQ(m_ctrl->GetText(), L"/local/file.xsvf");
     EXPECT_EQ(local.m_requests.size(), 1u);
-
-    m_ctrl->SetRemoteDevice(nullptr);
-    Click();
-    EXPECT_EQ(asked.size(), 2u); // not asked without a device
-    CVltEditBrowseCtrl::SetDeviceDialog(nullptr);
+    EXPECT_EQ(m_ctrl->GetText(), L"/local/file.xsvf");
 }
 
 } // namespace

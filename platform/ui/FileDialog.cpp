@@ -100,4 +100,19 @@ FileDialogHandler SetFileDialogHandler(FileDialogHandler handler)
     return previous;
 }
 
+void SplitStartPath(const std::wstring& text, const std::wstring& defaultFolder, std::wstring& folder,
+                    std::wstring& fileName)
+{
+    const size_t slash = text.rfind(L'/');
+    if (slash == std::wstring::npos) {
+        folder = text;
+        fileName.clear();
+    } else {
+        folder = text.substr(0, slash == 0 ? 1 : slash);
+        fileName = text.substr(slash + 1);
+    }
+    if (folder.empty())
+        folder = defaultFolder;
+}
+
 } // namespace vlt

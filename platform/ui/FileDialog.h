@@ -37,4 +37,10 @@ FileDialogHandler SetFileDialogHandler(FileDialogHandler handler);
 // because on this system a file need not have an extension.
 std::vector<std::pair<std::wstring, std::wstring>> SplitFileFilter(const std::wstring& filter);
 
+// Start folder and proposed name for a path typed in an edit: split at the
+// last '/'; a text without one is taken whole as the folder. An empty
+// folder becomes defaultFolder.
+void SplitStartPath(const std::wstring& text, const std::wstring& defaultFolder, std::wstring& folder,
+                    std::wstring& fileName);
+
 } // namespace vlt

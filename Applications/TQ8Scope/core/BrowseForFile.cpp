@@ -1,21 +1,8 @@
 #include "BrowseForFile.h"
 
-#include <QLineEdit>
-
+#include "CVltEditBrowseCtrl.h"
 #include "FileDialog.h"
 #include "TextConv.h"
-
-void SplitStartPath(const std::wstring& text, std::wstring& folder, std::wstring& fileName)
-{
-    size_t slash = text.rfind(L'/');
-    if (slash == std::wstring::npos) {
-        folder = text;
-        fileName.clear();
-        return;
-    }
-    folder = text.substr(0, slash == 0 ? 1 : slash);
-    fileName = text.substr(slash + 1);
-}
 
 bool BrowseForFile(QWidget* parent, QLineEdit* edit, const wchar_t* filter, const wchar_t* defaultExt, bool open,
                    bool overwritePrompt, const std::wstring& defaultFolder, int filterIndex, TQ8_HANDLE device,
@@ -23,28 +10,17 @@ bool BrowseForFile(QWidget* parent, QLineEdit* edit, const wchar_t* filter, cons
 {
     if (device && IsDeviceRemoteTQ8(device) > 0)
         return false;
-    vlt::FileDialogRequest req;
-    req.open = open;
-    req.overwritePrompt = overwritePrompt;
-    req.filter = filter ? filter : L"All Files (*.*)|*.*||";
-    req.defaultExt = defaultExt ? defaultExt : L"";
-    req.parent = parent;
-    if (title)
-        req.title = title;
-    if (filterIndex != -1)
-        req.filterIndex = filterIndex;
-    if (edit && !edit->text().isEmpty())
-        SplitStartPath(vlt::Utf8ToWide(edit->text().toStdString()), req.folder, req.fileName);
-    if (req.folder.empty())
-        req.folder = defaultFolder;
-    std::optional<std::wstring> chosen = vlt::ShowFileDialog(req);
-    if (!chosen)
-        return false;
-    if (edit)
-        edit->setText(QString::fromStdString(vlt::WideToUtf8(*chosen)));
-    if (pathOut)
-        *pathOut = *chosen;
-    return true;
+    CVltEditBrowseCtrl::BrowseRequest request;
+    request.parent = parent;
+    request.edit = edit;
+    request.filter = filter ? filter : L"";
+    request.defaultExt = defaultExt ? defaultExt : L"";
+    request.open = open;
+    request.overwritePrompt = overwritePrompt;
+    request.defaultDir = defaultFolder;
+    request.filterIndex = filterIndex;
+    request.title = title ? title : L"";
+    return CVltEditBrowseCtrl::BrowseLocally(request, pathOut);
 }
 
 bool BrowseForRd8File(QWidget* parent, QLineEdit* edit, bool open, bool overwritePrompt,
@@ -53,4 +29,17 @@ bool BrowseForRd8File(QWidget* parent, QLineEdit* edit, bool open, bool overwrit
 {
     return BrowseForFile(parent, edit, L"8-bit Sample Files (*.rd8)|*.rd8|All Files (*.*)|*.*||", L"rd8", open,
                          overwritePrompt, defaultFolder, -1, device, pathOut, title);
+}
+
+void UseBrowseForFileInEditBrowseControls()
+{
+    CVltEditBrowseCtrl::SetFileBrowser([](const CVltEditBrowseCtrl::BrowseRequest& r) {
+        auto device = static_cast<TQ8_HANDLE>(r.device);
+        // The remote file dialog is not built yet; until it is, a board on
+        // another computer gets the local dialog rather than none.
+        if (device && IsDeviceRemoteTQ8(device) > 0)
+            device = nullptr;
+        return BrowseForFile(r.parent, r.edit, r.filter.c_str(), r.defaultExt.c_str(), r.open, true, r.defaultDir,
+                             r.filterIndex, device, nullptr, r.title.empty() ? nullptr : r.title.c_str());
+    });
 }

@@ -19,6 +19,6 @@ bool BrowseForRd8File(QWidget* parent, QLineEdit* edit, bool open, bool overwrit
                       const std::wstring& defaultFolder, TQ8_HANDLE device, std::wstring* pathOut,
                       const wchar_t* title);
 
-// Start folder and proposed name from an edit text: split at the last '/';
-// a text without one is the folder.
-void SplitStartPath(const std::wstring& text, std::wstring& folder, std::wstring& fileName);
+// Edit-browse controls in file mode browse with BrowseForFile (the program
+// calls this once at start-up).
+void UseBrowseForFileInEditBrowseControls();

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include <QGuiApplication>
+#include <libxml/parser.h>
 #include <QMdiSubWindow>
 #include <sys/stat.h>
 
@@ -151,7 +152,7 @@ bool CWorkspaceTQ8::Start(const CMyCommandLineInfo& cmdInfo)
     std::wstring path;
     const int type = ChooseStartType(cmdInfo, path);
     if (type == 4)
-        return Load(path);
+        return LoadAndNotify(path);
     if (type == 5)
         return Create(5, std::wstring());
     // Every new workspace begins by closing the last one, which releases its
@@ -202,7 +203,7 @@ bool CWorkspaceTQ8::CreateWith(NewWorkspace choice)
     m_recParams = std::make_unique<CRecParamsManager>();
     m_recParams->LinkDeviceManager(m_devices.get());
     if (choice.type == 4)
-        return Load(choice.path);
+        return LoadAndNotify(choice.path);
     CDeviceManagerTQ8::HandleList boards;
     CollectBoards(choice, boards);
     m_devices->BuildMasterSlaveRelations();
@@ -471,7 +472,9 @@ bool CWorkspaceTQ8::Load(const std::wstring& path)
     }
     ShowStatus(L"Parsing workspace data...");
     std::string reason;
-    CAutoXmlDoc doc(XmlReadFile(file, nullptr, 0, &reason));
+    // The reason goes into the box; nothing is written to the terminal, and
+    // nothing is fetched from the network for a document type.
+    CAutoXmlDoc doc(XmlReadFile(file, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING, &reason));
     if (doc.IsEmpty()) {
         std::wstring text;
         FormatDeviceErrorText(text, kErrWorkspaceUnreadable, L"Failed to read workspace data: ", nullptr);
@@ -496,6 +499,16 @@ bool CWorkspaceTQ8::Load(const std::wstring& path)
     m_app.SetLastWorkspacePath(path);
     m_path = path;
     m_modified = false;
+    return true;
+}
+
+// The documents learn of the loaded relations and take their saved state
+// back (the File menu's open command does the same after its load).
+bool CWorkspaceTQ8::LoadAndNotify(const std::wstring& path)
+{
+    if (!Load(path))
+        return false;
+    m_app.AfterWorkspaceLoad();
     return true;
 }
 

@@ -105,6 +105,7 @@ private:
     bool WriteSyncDevices(std::string& out);
     bool WriteFile(const std::wstring& path, const std::string& text);
 
+    bool LoadAndNotify(const std::wstring& path);
     // Steps of a load; false ends it.
     bool LoadDevices(xmlDocPtr doc, xmlNodePtr root);
     bool LoadMasterSlaveRelations(xmlNodePtr root);

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "BoardWindowForms.h"
+#include "BrowseForFile.h"
 #include "CMainApp.h"
 #include "CNewWorkspaceDlg.h"
 #include "DocumentToolWindows.h"
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
     RegisterDocumentToolWindows();
     RegisterBoardWindowForms();
     CNewWorkspaceDlg::Register();
+    UseBrowseForFileInEditBrowseControls();
     int exitCode = 1;
     {
         CMainApp app;

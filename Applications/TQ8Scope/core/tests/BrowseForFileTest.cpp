@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "BrowseForFile.h"
+#include "CVltEditBrowseCtrl.h"
 #include "FileDialog.h"
 #include "TestApp.h"
 
@@ -63,10 +64,35 @@ TEST(BrowseForFile, TextWithoutSlashIsTheFolderAndDefaultsApply)
 TEST(BrowseForFile, SplitStartPath)
 {
     std::wstring folder, name;
-    SplitStartPath(L"/run1.rd8", folder, name);
+    vlt::SplitStartPath(L"/run1.rd8", L"/def", folder, name);
     EXPECT_EQ(folder, L"/");
     EXPECT_EQ(name, L"run1.rd8");
-    SplitStartPath(L"/data/", folder, name);
+    vlt::SplitStartPath(L"/data/", L"/def", folder, name);
     EXPECT_EQ(folder, L"/data");
     EXPECT_EQ(name, L"");
+}
+
+TEST(BrowseForFile, EditBrowseControlsBrowseWithIt)
+{
+    App();
+    UseBrowseForFileInEditBrowseControls();
+    QWidget parent;
+    auto* ctrl = new CVltEditBrowseCtrl(&parent);
+    ctrl->EnableFileBrowseButton(L"tq8ws", L"TQ3300 Workspace Files (*.tq8ws)|*.tq8ws|All Files (*.*)|*.*||");
+    ctrl->SetDialogTitle(L"Open TQ3300 Workspace");
+    ctrl->SetDefaultDir(L"/home");
+    ctrl->SetText(L"runs");
+    DialogAnswer dlg;
+    dlg.answer = L"/data/a.tq8ws";
+    ctrl->OnBrowse();
+    EXPECT_EQ(dlg.seen.folder, L"runs");
+    EXPECT_EQ(dlg.seen.title, L"Open TQ3300 Workspace");
+    EXPECT_TRUE(dlg.seen.overwritePrompt);
+    EXPECT_EQ(ctrl->GetText(), L"/data/a.tq8ws");
+    ctrl->SetText(L"");
+    dlg.answer.reset();
+    ctrl->OnBrowse();
+    EXPECT_EQ(dlg.seen.folder, L"/home");
+    EXPECT_EQ(ctrl->GetText(), L"");
+    CVltEditBrowseCtrl::SetFileBrowser(nullptr);
 }

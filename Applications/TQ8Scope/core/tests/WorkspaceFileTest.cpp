@@ -2,6 +2,7 @@
 // damaged or unusual files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "CRecParamsManager.h"
 #include "CWorkspaceTQ8.h"
 #include "DocTestSupport.h"
+#include "IDocView.h"
 #include "Hub6Sim.h"
 #include "Hub6TestHost.h"
 #include "InprocServer.h"
@@ -28,7 +30,17 @@ namespace {
 
 // Boards "on a server" are virtual boards of the simulator.
 class FakeRemoteDevices : public CDeviceManagerTQ8 {
+public:
+    std::vector<uint32_t> serverBoards;
+
 protected:
+    int32_t QueryRemoteSerials(const wchar_t*, uint16_t port, uint32_t** serials) override
+    {
+        if (port != 3494)
+            return TQ8_ERR_GENERAL;
+        *serials = serverBoards.empty() ? nullptr : serverBoards.data();
+        return static_cast<int32_t>(serverBoards.size());
+    }
     int32_t ConnectRemoteHandle(TQ8_HANDLE* handle, uint32_t serial, bool, const TQ8_REMOTE_CONN_INFO&) override
     {
         return ConnectToVirtualDeviceTQ8(handle, serial, 1);
@@ -37,7 +49,14 @@ protected:
 
 class TestWorkspace : public CWorkspaceTQ8 {
 public:
-    explicit TestWorkspace(CMainApp& app) : CWorkspaceTQ8(app, std::make_unique<FakeRemoteDevices>()) {}
+    explicit TestWorkspace(CMainApp& app) : TestWorkspace(app, std::make_unique<FakeRemoteDevices>()) {}
+    FakeRemoteDevices& server;
+
+private:
+    TestWorkspace(CMainApp& app, std::unique_ptr<FakeRemoteDevices> devices)
+        : CWorkspaceTQ8(app, std::move(devices)), server(static_cast<FakeRemoteDevices&>(*GetDeviceManager()))
+    {
+    }
 };
 
 std::string ReadFile(const std::string& path)
@@ -416,6 +435,17 @@ TEST_F(WorkspaceFileTest, SyncDevicesWithoutTheSoftwareAskFirst)
     EXPECT_TRUE(LoadText(file));
 }
 
+TEST_F(WorkspaceFileTest, RemoteWorkspaceOpensEveryBoardOfTheServer)
+{
+    ASSERT_TRUE(app->StartUp({L"-virtual"}));
+    static_cast<TestWorkspace&>(Ws()).server.serverBoards = {1701, 1702};
+    ASSERT_TRUE(Ws().Create(2, L"lab-pc"));
+    EXPECT_EQ(app->GetMainFrame()->GetDocuments().size(), 2u);
+    EXPECT_TRUE(Ws().IsRemoteDevice(Board(1702)));
+    EXPECT_EQ(Board(1600), nullptr);
+    EXPECT_NE(SaveText().find("Remote=\"1\" Server=\"lab-pc\" Port=\"3494\" >"), std::string::npos);
+}
+
 // ---- Start ----------------------------------------------------------------------------
 
 TEST_F(WorkspaceFileTest, StartWithoutBoardsAsksAndTheLastWorkspaceComesBack)
@@ -445,6 +475,28 @@ TEST_F(WorkspaceFileTest, StartWithoutBoardsAsksAndTheLastWorkspaceComesBack)
     EXPECT_FALSE(Ws().Start(CMyCommandLineInfo()));
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(WorkspaceFileTest, WorkspaceFileOnTheCommandLineReachesTheDocumentsAfterLoading)
+{
+    AddBoard(7001);
+    ASSERT_TRUE(app->StartUp({}));
+    SaveText();
+    struct HintView : IDocView {
+        std::vector<int> hints;
+        void OnDocumentUpdate(IDocView*, int hint, void*) override { hints.push_back(hint); }
+    } view;
+    // The start-up's workspace file: the documents are told once it is loaded.
+    app->SetDocumentFactory([this, &view](TQ8_HANDLE device, uint32_t flags) {
+        auto doc = std::make_unique<CMainDoc>(app.get(), app->GetDeviceManager(), device, flags);
+        doc->AddView(&view);
+        return doc;
+    });
+    CMyCommandLineInfo info;
+    info.m_strWorkspaceFile = WPath("ws.tq8ws");
+    ASSERT_TRUE(Ws().Start(info));
+    EXPECT_EQ(std::count(view.hints.begin(), view.hints.end(), dochint::kAfterWorkspaceLoad), 1);
+    Ws().Close();
 }
 
 TEST_F(WorkspaceFileTest, StartupTypesWithLocalBoards)
@@ -480,7 +532,8 @@ protected:
         auto reg = reinterpret_cast<PfnDllRegisterServer>(dlsym(lib, "DllRegisterServer"));
         m_reset = reinterpret_cast<PfnHub6SimReset>(dlsym(lib, "Hub6Sim_Reset"));
         m_inject = reinterpret_cast<PfnHub6SimInjectResult>(dlsym(lib, "Hub6Sim_InjectResult"));
-        ASSERT_TRUE(reg && m_reset && m_inject);
+        m_setLocal = reinterpret_cast<PfnHub6SimSetLocalDevices>(dlsym(lib, "Hub6Sim_SetLocalDevices"));
+        ASSERT_TRUE(reg && m_reset && m_inject && m_setLocal);
         ASSERT_EQ(reg(), S_OK);
         m_reset();
         ForgetHub6SoftwareState();
@@ -502,6 +555,7 @@ protected:
 
     PfnHub6SimReset m_reset = nullptr;
     PfnHub6SimInjectResult m_inject = nullptr;
+    PfnHub6SimSetLocalDevices m_setLocal = nullptr;
 };
 
 } // namespace
@@ -539,6 +593,21 @@ TEST_F(WorkspaceSyncTest, SyncDevicesAndTheirOutputsRoundTrip)
     EXPECT_EQ(SaveText("c.tq8ws"), second);
     EXPECT_TRUE(Lint(Path("b.tq8ws")));
     EXPECT_EQ(boxes.Count(), 0u) << vlt::WideToUtf8(boxes.LastText());
+}
+
+TEST_F(WorkspaceSyncTest, StartConnectsLocalUnitsOrOneVirtualWithTheSwitch)
+{
+    AddSyncBoard(7001);
+    const uint32_t local[] = {6500};
+    ASSERT_EQ(m_setLocal(local, 1), 0);
+    ForgetHub6SoftwareState();
+    ASSERT_TRUE(app->StartUp({L"-virtual_sync"}));
+    ASSERT_EQ(Sync().GetInstanceCount(), 1u);
+    EXPECT_EQ(Sync().FindInstanceBySerial(6500), 0);
+    EXPECT_NE(Sync().FindInstanceBySerial(6000), 0);
+    ASSERT_TRUE(Ws().Start(CMyCommandLineInfo()));
+    ASSERT_EQ(Sync().GetInstanceCount(), 1u);
+    EXPECT_NE(Sync().FindInstanceBySerial(6500), 0);
 }
 
 TEST_F(WorkspaceSyncTest, OutputSixIsIgnoredAndAFailedSettingsTextSavesNothing)
