@@ -2,7 +2,10 @@
 
 #include "CChildFrame.h"
 #include "CForm_Action.h"
+#include "CForm_Clocks.h"
 #include "CForm_Data.h"
+#include "CForm_DcOffset.h"
+#include "CForm_Timestamps.h"
 #include "CForm_Trig.h"
 #include "CMainDoc.h"
 #include "CVltTabView.h"
@@ -45,5 +48,8 @@ void RegisterBoardWindowForms()
     };
     panes.actionFormSize = [] { return CForm_Action::GetTemplateSize(); };
     RegisterPage<CForm_Data>(0);
+    RegisterPage<CForm_Clocks>(1);
     RegisterPage<CForm_Trig>(2);
+    RegisterPage<CForm_DcOffset>(3);
+    RegisterPage<CForm_Timestamps>(5);
 }

@@ -9,6 +9,7 @@
 
 #include "AtomicFile.h"
 #include "BadFiles.h"
+#include "CAtomicFileWriter.h"
 
 namespace {
 
@@ -46,6 +47,35 @@ TEST(AtomicFile, WritesAndReplacesWholeFiles)
     ASSERT_TRUE(vlt::ReadWholeFile(path, data, &err)) << err;
     EXPECT_EQ(data, std::string("sec\0ond", 7));
     EXPECT_EQ(CountEntries(dir), 1); // no temporary file is left behind
+}
+
+TEST(AtomicFile, PiecewiseWriterReplacesOnlyOnCommit)
+{
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/ts.bin";
+    ASSERT_TRUE(vlt::AtomicWriteFile(path, "a longer previous file"));
+    std::string data;
+    {
+        vlt::CAtomicFileWriter writer;
+        ASSERT_TRUE(writer.Open(path));
+        ASSERT_TRUE(writer.Write("never"));
+        ASSERT_TRUE(vlt::ReadWholeFile(path, data));
+        EXPECT_EQ(data, "a longer previous file");
+    }
+    EXPECT_EQ(CountEntries(dir), 1); // the uncommitted piece is gone
+    ASSERT_TRUE(vlt::ReadWholeFile(path, data));
+    EXPECT_EQ(data, "a longer previous file");
+
+    vlt::CAtomicFileWriter writer;
+    ASSERT_TRUE(writer.Open(path));
+    ASSERT_TRUE(writer.Write("sho"));
+    ASSERT_TRUE(writer.Write("rt"));
+    std::string err;
+    ASSERT_TRUE(writer.Commit(&err)) << err;
+    ASSERT_TRUE(vlt::ReadWholeFile(path, data));
+    EXPECT_EQ(data, "short");
+    EXPECT_FALSE(writer.Write("more", &err)); // committed: closed
+    EXPECT_EQ(CountEntries(dir), 1);
 }
 
 TEST(AtomicFile, KeepsThePermissionsOfTheReplacedFile)

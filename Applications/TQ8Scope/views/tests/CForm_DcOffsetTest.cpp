@@ -2,8 +2,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 
 #include "CForm_DcOffset.h"
+#include "CNumericInputDlg.h"
 #include "FormTestSupport.h"
 
 namespace {
@@ -117,6 +119,31 @@ TEST_F(DcOffsetFormTest, RefusedOffsetPutsTheSliderBack)
     QTest::keyClick(Slider(form, 2), Qt::Key_PageUp);
     ASSERT_TRUE(form_test::PumpUntil([&] { return doc.IsModified(); }));
     EXPECT_EQ(GetDcOffsetCh2TQ8(doc.GetDeviceHandle(), 0), 2048 + 256);
+}
+
+TEST_F(DcOffsetFormTest, TypedValueDefaultsToMidScale)
+{
+    FormDoc& doc = NewDoc();
+    ASSERT_EQ(SetDcOffsetCh3TQ8(doc.GetDeviceHandle(), 100), 0);
+    CForm_DcOffset& form = NewForm(doc);
+    QString caption;
+    QStringList labels;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<CNumericInputDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        caption = dlg->windowTitle();
+        for (QLabel* label : dlg->findChildren<QLabel*>())
+            labels << label->text();
+        dlg->OnUseDefault();
+        dlg->accept();
+    });
+    QTest::mouseClick(form.ItemAs<QPushButton>(1094), Qt::LeftButton);
+    ASSERT_TRUE(form_test::PumpUntil([&] { return !doc.texts.empty(); }));
+    EXPECT_EQ(caption, QStringLiteral("Select DC Offset"));
+    EXPECT_TRUE(labels.contains(QStringLiteral("Ch. &3 DC offset"))) << labels.join('|').toStdString();
+    EXPECT_TRUE(labels.contains(QStringLiteral("[0, 4095]"))) << labels.join('|').toStdString();
+    EXPECT_EQ(doc.LastText(), L"Updated channel 3 DC offset. (New value: 2,048)");
+    EXPECT_EQ(GetDcOffsetCh3TQ8(doc.GetDeviceHandle(), 0), 2048);
 }
 
 } // namespace
