@@ -16,6 +16,7 @@
 #include "ScopePropertyMap.h"
 #include "SourceFetch.h"
 #include "TQ8UI.h"
+#include "TracePlot.h"
 #include "TrigMarkSettings.h"
 
 #include <QBrush>
@@ -29,6 +30,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 class CScopeWnd;
 class QPaintDevice;
@@ -338,6 +340,11 @@ public:
     QFont CaptionFont() const;
     QFont AxisQFont() const;
 
+    // Traces: every source in ascending id into the plot buffer (S_OK; S_FALSE
+    // when some failed, E_FAIL when all did), and one source's page.
+    HRESULT PlotAllSources(QPainter& dc);
+    HRESULT PlotChannelSource(TraceCanvas& canvas, bool drawMarkers, uint32_t srcId);
+
     // Cached drawing objects, made on first use from the current colours and
     // styles; a put that changes a colour or style drops the ones made from it.
     const QBrush& BackgroundBrush(); // the plot's, ScopeBackColor
@@ -391,6 +398,9 @@ private:
     void DrawYAxisLabels(QPainter& dc, const QColor& back);
     void DrawY2AxisLabels(QPainter& dc, const QColor& back);
     bool AnyLabels() const;
+    // Pen, brush and point cache of the channels the page's chunks are drawn for.
+    bool PrepareChannels(const PageSource& page, PlotRequest& req, bool drawMarkers, bool recordPoints);
+    bool PrepareChannel(CLocalChanState& chan, bool drawMarkers, bool recordPoints);
 
     // Connection points, in the order the container offers them.
     vlt::CConnectionPoint m_cpPropNotify;
@@ -470,6 +480,8 @@ private:
     // Sources, channels, their ids and MaxSampleCount.
     CSourceTable m_sourceTable;
     CSampleBuffers m_sampleBuffers;
+    SpanScratch m_spanScratch;
+    std::vector<CLocalChanState*> m_plotChannels;
     std::map<uint32_t, OLE_COLOR> m_channelColors;
     uint64_t m_selStart = kNoSample;
     uint64_t m_selEnd = kNoSample;

@@ -4,6 +4,7 @@
 #include "CScopeCtrl.h"
 #include "CStdFont.h"
 #include "OleColor.h"
+#include "PixelMap.h"
 #include "ScopeText.h"
 
 #include <QApplication>
@@ -17,17 +18,7 @@
 
 namespace {
 
-// Pixel coordinates stay within this, far outside any plot, so that samples
-// far off the value range (and rectangles of huge margins) remain lines the
-// painter can clip.
-constexpr double kPixelLimit = 1 << 22;
-
-int32_t ToPixel(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    return static_cast<int32_t>(std::trunc(std::clamp(v, -kPixelLimit, kPixelLimit)));
-}
+using pixelmap::ToPixel;
 
 int32_t ClampCoord(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, -(1 << 30), 1 << 30)); }
 
@@ -126,7 +117,7 @@ void CScopeCtrl::RecalcScale()
     RecomputeYScale();
 }
 
-int32_t CScopeCtrl::FrameColumn(uint64_t index) const { return ToPixel(std::trunc(double(index) * m_xScale)); }
+int32_t CScopeCtrl::FrameColumn(uint64_t index) const { return pixelmap::Column(index, m_xScale); }
 
 int32_t CScopeCtrl::ClientColumn(uint64_t sample) const
 {
@@ -135,7 +126,7 @@ int32_t CScopeCtrl::ClientColumn(uint64_t sample) const
 
 int32_t CScopeCtrl::ValueRow(double value) const
 {
-    return m_plotRect.Height() - 1 - ToPixel((value - double(m_minSampleValue)) * m_yScale);
+    return pixelmap::Row(value, m_plotRect.Height(), m_minSampleValue, m_yScale);
 }
 
 int32_t CScopeCtrl::LevelRow(float level) const
