@@ -38,6 +38,7 @@ constexpr uint32_t kEepromFpgaTypeWord = 93;
 constexpr uint32_t kEepromSdramDelayWord = 61;
 constexpr uint32_t kEepromSerialLowWord = 0x72;
 constexpr uint32_t kEepromSerialHighWord = 0x73;
+constexpr uint32_t kEepromBoardTypeWord = 0x71;
 constexpr uint32_t kEepromVariantWord = 0x74;
 constexpr uint32_t kEepromCheckWord = 0x7A;
 constexpr uint16_t kEepromSignature = 0x5A5A; // in the check word of every programmed image

@@ -60,6 +60,29 @@ public:
     void ResetTimestampFifo() override;
     void ResetTimestampCounter() override;
 
+    int32_t ReadRegisterSet(int set, uint32_t* words) override { return m_board->ReadRegisterSet(set, words); }
+    int32_t ReadDeviceReg(uint32_t reg, uint32_t& value) override { return m_board->ReadDeviceReg(reg, value); }
+    int32_t WriteDeviceReg(uint32_t reg, uint32_t mask, uint32_t value) override
+    {
+        return m_board->WriteDeviceReg(reg, mask, value);
+    }
+    int32_t WriteAdcReg(int adc, uint32_t reg, uint32_t mask, uint16_t value, Placement at) override
+    {
+        return m_board->WriteAdcReg(adc, reg, mask, value, at);
+    }
+    int32_t ReadClockGenReg(int cg, uint32_t reg, Placement at, uint8_t& value) override
+    {
+        return m_board->ReadClockGenReg(cg, reg, at, value);
+    }
+    int32_t WriteClockGenReg(int cg, uint32_t reg, uint8_t mask, uint8_t value, Placement at) override
+    {
+        return m_board->WriteClockGenReg(cg, reg, mask, value, at);
+    }
+    int32_t RawRegRead(int bar, uint32_t reg, uint32_t& value) override { return m_board->RawRegRead(bar, reg, value); }
+    int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) override { return m_board->RawRegWrite(bar, reg, value); }
+    int32_t SetAdcOffsetAdjust(int channel, int value) override { return m_board->SetAdcOffsetAdjust(channel, value); }
+    int32_t SetExtTriggerDelay(uint32_t taps) override { return m_board->SetExtTriggerDelay(taps); }
+
 private:
     std::shared_ptr<CSimBoard> m_board;
 };

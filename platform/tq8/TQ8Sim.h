@@ -116,6 +116,10 @@ TQ8_API int32_t TQ8Sim_ReportMaxSampleCount(uint32_t serial, uint32_t maxSamples
 TQ8_API int32_t TQ8Sim_InjectResult(const char* function, int32_t code, uint32_t calls);
 TQ8_API void TQ8Sim_ClearInjections(void);
 
+/* Input-delay taps of a board as programmed through its registers: SDRAM1,
+ * SDRAM2 and the external trigger. Any pointer may be NULL. */
+TQ8_API int32_t TQ8Sim_GetInputDelays(uint32_t serial, uint32_t* sdram1, uint32_t* sdram2, uint32_t* extTrigger);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
