@@ -19,6 +19,10 @@ public:
     uint32_t ServerPort() const override { return 0; }
 
     int32_t ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const override;
+    int32_t WriteEeprom(uint32_t first, const uint16_t* words, uint32_t count) override
+    {
+        return m_board->WriteEeprom(first, words, count);
+    }
     int32_t RefreshRegisterCache(bool fromHardware) override;
 
     int32_t Set(SettingId id, double value) override;

@@ -23,6 +23,7 @@ public:
     virtual uint32_t ServerPort() const = 0;
 
     virtual int32_t ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const = 0;
+    virtual int32_t WriteEeprom(uint32_t first, const uint16_t* words, uint32_t count) = 0;
     // Re-reads the library's register copy from the board itself
     // (fromHardware) or from the driver's copy of it.
     virtual int32_t RefreshRegisterCache(bool fromHardware) = 0;

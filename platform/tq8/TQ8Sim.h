@@ -14,9 +14,12 @@
  *            chanFlags="0,0,0,0" seed="1" tsOverflowFlag="1">
  *       <Signal channel="0" freqMHz="10" amplitude="100" noise="1"
  *               offset="0" harmonicsDbc="-60"/>
+ *       <Eeprom word="61" value="0x1212"/>
  *     </Board>
  *   </TQ8Sim>
  *
+ * Eeprom: a configuration EEPROM word (0..126) in place of its default; the
+ * checksum word is written after them, so the image stays valid.
  * packages: bit n set = fixed logic package n present. tsOverflowFlag="0"
  * models firmware that cannot report a time-stamp FIFO overflow.
  */

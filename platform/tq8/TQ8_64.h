@@ -490,10 +490,16 @@ TQ8_API int32_t GetRecordingSessionOutFlagsTQ8(TQ8_REC_SESSION session, uint32_t
 TQ8_API int32_t DeleteRecordingSessionTQ8(TQ8_REC_SESSION session);
 
 /* ---- 13. Configuration EEPROM and register cache ------------------------------------ */
-/* 0 when the EEPROM image is consistent, TQ8_ERR_EEPROM_INVALID when not.
- * Consistent: word 0x7A holds the signature 0x5A5A and the 128 words sum to
- * 0 modulo 2^16 (word 127 is the checksum). */
+/* 0 when the EEPROM image is consistent, TQ8_ERR_EEPROM_INVALID when not,
+ * another code when it cannot be read. Consistent: word 0x7A holds the
+ * signature 0x5A5A and word 127 the 16-bit wrapping sum of words 0..126.
+ * Word meanings: platform/board/BoardDescription.h. */
 TQ8_API int32_t ValidateConfigEepromTQ8(TQ8_HANDLE handle);
+/* One EEPROM word, 0..127 (others TQ8_ERR_OUT_OF_BOUNDS). A write does not
+ * touch the checksum word: after changing a word the caller writes word 127
+ * as the sum of words 0..126. */
+TQ8_API int32_t InternReadConfigEepromTQ8(TQ8_HANDLE handle, uint32_t word, uint16_t* value);
+TQ8_API int32_t InternWriteConfigEepromTQ8(TQ8_HANDLE handle, uint32_t word, uint16_t value);
 /* Re-reads the library's copy of the board's registers: from the hardware
  * (fromHardware nonzero) or from the driver's copy (0). Simulated boards have neither a driver in between nor
  * a copy that can go stale: the sets are built from the board at every
