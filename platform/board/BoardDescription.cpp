@@ -23,6 +23,9 @@ bool IsPlausible(const BoardDescription& desc)
         return false;
     if (desc.zabFpgaType < 0 || desc.zabFpgaType > 1 || desc.fpgaType > 0xFFFF)
         return false;
+    for (const auto& [word, value] : desc.eepromWords)
+        if (word >= kEepromChecksumWord)
+            return false;
     return true;
 }
 
@@ -31,7 +34,7 @@ uint16_t EepromChecksum(const EepromImage& image)
     uint16_t sum = 0;
     for (uint32_t i = 0; i < kEepromChecksumWord; ++i)
         sum = static_cast<uint16_t>(sum + image[i]);
-    return static_cast<uint16_t>(0u - sum);
+    return sum;
 }
 
 bool IsEepromValid(const EepromImage& image)
@@ -42,14 +45,31 @@ bool IsEepromValid(const EepromImage& image)
 EepromImage MakeEepromImage(const BoardDescription& desc)
 {
     EepromImage image{};
-    image.fill(0);
     image[kEepromSdramDelayWord] = 0x1010;
+    image[kEepromOptionWord] = 0x000C;
+    image[kEepromPresetWord] = 1;
+    image[kEepromChannelFlags34Word] = static_cast<uint16_t>((desc.channelFlags[2] & 0xFF) | (desc.channelFlags[3] & 0xFF) << 8);
+    image[kEepromPackagesWord] = static_cast<uint16_t>(desc.packages);
+    image[kEepromFeaturesWord] = static_cast<uint16_t>(desc.features);
+    image[kEepromRamLowWord] = static_cast<uint16_t>(desc.ramSize / 4096);
+    image[kEepromRamHighWord] = static_cast<uint16_t>((desc.ramSize / 4096) >> 16);
+    image[kEepromZabFpgaWord] = static_cast<uint16_t>(desc.zabFpgaType);
+    image[kEepromConfigWord] = static_cast<uint16_t>((desc.masterSlave & 0xF) | (desc.syncConfig & 0xF) << 4
+                                                     | (desc.extTriggerConfig & 0xF) << 8
+                                                     | (desc.inputFilterConfig & 0xF) << 12);
+    image[kEepromChannelFlags12Word] = static_cast<uint16_t>((desc.channelFlags[0] & 0xFF) | (desc.channelFlags[1] & 0xFF) << 8);
     image[kEepromFpgaTypeWord] = static_cast<uint16_t>(desc.fpgaType);
-    image[0x71] = 1; // board type code
+    image[kEepromRevisionWord] = static_cast<uint16_t>(desc.revision);
+    image[kEepromBoardTypeWord] = 1;
     image[kEepromSerialLowWord] = static_cast<uint16_t>(desc.serial & 0xFFFF);
     image[kEepromSerialHighWord] = static_cast<uint16_t>(desc.serial >> 16);
     image[kEepromVariantWord] = static_cast<uint16_t>(desc.revision);
+    image[kEepromDateWord] = 0x2601;
     image[kEepromCheckWord] = kEepromSignature;
+    image[kEepromCapabilityWord] = desc.timestampOverflowFlag ? 1 : 0;
+    for (const auto& [word, value] : desc.eepromWords)
+        if (word < kEepromChecksumWord)
+            image[word] = value;
     image[kEepromChecksumWord] = EepromChecksum(image);
     return image;
 }

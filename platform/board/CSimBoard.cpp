@@ -15,6 +15,7 @@ constexpr double kOverheadSeconds = 50e-6;
 constexpr double kTransferBytesPerSecond = 800e6;
 constexpr double kCounterMHz = 125.0;
 constexpr uint32_t kChunkBytes = 1u << 18;
+constexpr double kCalibrationSeconds = 0.01;
 
 bool IsAcquisitionMode(int mode)
 {
@@ -39,7 +40,8 @@ struct CSimBoard::Run {
 
 CSimBoard::CSimBoard(const BoardDescription& desc)
     : m_desc(desc), m_eeprom(MakeEepromImage(desc)), m_settings(desc), m_ram(desc.ramSize),
-      m_fifoDepth(CTimestampFifo::kDefaultDepth), m_seed(desc.serial), m_counterOrigin(Clock::now())
+      m_fifoDepth(CTimestampFifo::kDefaultDepth), m_seed(desc.serial), m_counterOrigin(Clock::now()),
+      m_registers(m_eeprom[kEepromBoardTypeWord])
 {
 }
 
@@ -393,10 +395,19 @@ int32_t CSimBoard::CalibrateAdc(int adc)
 {
     if (adc < 0 || adc >= static_cast<int>(m_adcCalibrations.size()))
         return TQ8_ERR_INVALID_ARG;
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     if (m_busy || (m_transferPending && Clock::now() < m_transferDue))
         return TQ8_ERR_BUSY;
+    // The chip holds its calibration bit while it trims; the board takes no
+    // acquisition meanwhile.
+    m_busy = true;
+    m_registers.SetCalibrating(adc, true);
+    const Clock::time_point done = Clock::now() + CSimClock::ToWall(kCalibrationSeconds);
+    m_cv.wait_until(lock, done, [&] { return Clock::now() >= done; });
+    m_registers.SetCalibrating(adc, false);
+    m_busy = false;
     ++m_adcCalibrations[static_cast<size_t>(adc)];
+    m_cv.notify_all();
     return TQ8_OK;
 }
 
@@ -540,6 +551,90 @@ void CSimBoard::SetSeed(uint64_t seed)
     std::lock_guard lock(m_mutex);
     m_seed = seed;
     m_runCount = 0;
+}
+
+LiveStatus CSimBoard::LiveLocked() const
+{
+    LiveStatus live;
+    live.mode = m_mode;
+    live.samplesComplete = m_samplesComplete;
+    live.timestampOverflow = m_fifo.Overflowed();
+    live.timestampsEmpty = m_fifo.Available() == 0;
+    live.pllLocked = m_settings.PllLocked();
+    live.counter = CounterNow();
+    return live;
+}
+
+int32_t CSimBoard::ReadRegisterSet(int set, uint32_t* words) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.ReadSet(set, m_settings, LiveLocked(), words);
+}
+
+int32_t CSimBoard::ReadDeviceReg(uint32_t reg, uint32_t& value) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.ReadDevice(reg, m_settings, LiveLocked(), value);
+}
+
+int32_t CSimBoard::WriteDeviceReg(uint32_t reg, uint32_t mask, uint32_t value)
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.WriteDevice(reg, mask, value, m_settings);
+}
+
+int32_t CSimBoard::WriteAdcReg(int adc, uint32_t reg, uint32_t mask, uint16_t value, Placement at)
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.WriteAdc(adc, reg, mask, value, at);
+}
+
+int32_t CSimBoard::ReadClockGenReg(int cg, uint32_t reg, Placement at, uint8_t& value) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.ReadClockGen(cg, reg, at, value);
+}
+
+int32_t CSimBoard::WriteClockGenReg(int cg, uint32_t reg, uint8_t mask, uint8_t value, Placement at)
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.WriteClockGen(cg, reg, mask, value, at);
+}
+
+int32_t CSimBoard::RawRegRead(int bar, uint32_t reg, uint32_t& value)
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.RawRead(bar, reg, m_settings, LiveLocked(), value);
+}
+
+int32_t CSimBoard::RawRegWrite(int bar, uint32_t reg, uint32_t value)
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.RawWrite(bar, reg, value, m_settings);
+}
+
+int32_t CSimBoard::SetAdcOffsetAdjust(int channel, int value)
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.SetAdcOffsetAdjust(channel, value);
+}
+
+int32_t CSimBoard::SetExtTriggerDelay(uint32_t taps)
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.SetExtTriggerDelay(taps);
+}
+
+uint32_t CSimBoard::SdramDelay(int sdram) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.SdramDelay(sdram);
+}
+
+uint32_t CSimBoard::ExtTriggerDelay() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers.ExtTriggerDelay();
 }
 
 } // namespace tq8

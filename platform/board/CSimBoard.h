@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "BoardDescription.h"
+#include "CBoardRegisters.h"
 #include "CBoardSettings.h"
 #include "CDriverStats.h"
 #include "CSampleRam.h"
@@ -86,6 +87,22 @@ public:
     void ResetTimestampFifo();
     void ResetTimestampCounter();
 
+    // Register images (sets 0..4, see CBoardRegisters) and the raw windows.
+    // words must hold CBoardRegisters::SetWords(set) words.
+    int32_t ReadRegisterSet(int set, uint32_t* words) const;
+    int32_t ReadDeviceReg(uint32_t reg, uint32_t& value) const;
+    int32_t WriteDeviceReg(uint32_t reg, uint32_t mask, uint32_t value);
+    int32_t WriteAdcReg(int adc, uint32_t reg, uint32_t mask, uint16_t value, Placement at);
+    int32_t ReadClockGenReg(int cg, uint32_t reg, Placement at, uint8_t& value) const;
+    int32_t WriteClockGenReg(int cg, uint32_t reg, uint8_t mask, uint8_t value, Placement at);
+    int32_t RawRegRead(int bar, uint32_t reg, uint32_t& value);
+    int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value);
+    int32_t SetAdcOffsetAdjust(int channel, int value);
+    int32_t SetExtTriggerDelay(uint32_t taps);
+    // Input-delay taps of SDRAM 0 or 1 and of the external trigger.
+    uint32_t SdramDelay(int sdram) const;
+    uint32_t ExtTriggerDelay() const;
+
     // Simulator control.
     void SetSignal(int channel, const ChannelSignal& signal);
     ChannelSignal Signal(int channel) const;
@@ -104,6 +121,7 @@ private:
     // Lands a RAM read whose transfer time has passed in the caller's buffer.
     void CompleteDueReadLocked();
     uint64_t CounterNow() const;
+    LiveStatus LiveLocked() const;
 
     const BoardDescription m_desc;
     mutable std::mutex m_mutex;
@@ -133,6 +151,7 @@ private:
     Clock::time_point m_counterOrigin;
     CDriverStats m_stats;
     std::array<uint32_t, 2> m_adcCalibrations{};
+    CBoardRegisters m_registers;
 };
 
 } // namespace tq8

@@ -53,6 +53,17 @@ int32_t WithBoard(const char* function, TQ8_HANDLE h, F&& body) noexcept
     });
 }
 
+// Simulator control of the board model with this serial:
+// body(CSimBoard&) -> int32_t.
+template <class F>
+int32_t WithModel(uint32_t serial, F&& body)
+{
+    return Guard("TQ8Sim", [&]() -> int32_t {
+        auto model = Lib().Boards().Model(serial);
+        return model ? body(*model) : TQ8_ERR_DEVICE_NOT_FOUND;
+    });
+}
+
 // Getters that return the value itself: the value, or `fallback` for an
 // invalid handle.
 template <class T, class F>

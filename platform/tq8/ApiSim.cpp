@@ -36,15 +36,6 @@ int32_t ApplyText(const std::string& xml)
     return rc == TQ8_OK ? Lib().ApplyConfig(config) : rc;
 }
 
-template <class F>
-int32_t WithModel(uint32_t serial, F&& body)
-{
-    return Guard("TQ8Sim", [&]() -> int32_t {
-        auto model = Lib().Boards().Model(serial);
-        return model ? body(*model) : TQ8_ERR_DEVICE_NOT_FOUND;
-    });
-}
-
 int32_t Report(uint32_t serial, CReportedValues::Item item, int64_t value)
 {
     return WithModel(serial, [&](CSimBoard&) {

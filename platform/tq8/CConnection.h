@@ -1,7 +1,10 @@
 #pragma once
 // One open handle: the board it reaches. Duplicates share the board.
+#include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "IBoardBackend.h"
 
@@ -11,6 +14,8 @@ struct CConnection {
     std::shared_ptr<IBoardBackend> backend;
     // Set on disconnect: a call still blocking on this handle ends.
     std::atomic<bool> closed{false};
+    // The register sets last handed out through this handle (GetRegSetTQ8).
+    std::array<std::vector<uint32_t>, 5> registerSets;
 };
 
 } // namespace tq8

@@ -19,6 +19,10 @@ public:
     uint32_t ServerPort() const override { return 0; }
 
     int32_t ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const override;
+    int32_t WriteEeprom(uint32_t first, const uint16_t* words, uint32_t count) override
+    {
+        return m_board->WriteEeprom(first, words, count);
+    }
     int32_t RefreshRegisterCache(bool fromHardware) override;
 
     int32_t Set(SettingId id, double value) override;
@@ -59,6 +63,29 @@ public:
     int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow) override;
     void ResetTimestampFifo() override;
     void ResetTimestampCounter() override;
+
+    int32_t ReadRegisterSet(int set, uint32_t* words) override { return m_board->ReadRegisterSet(set, words); }
+    int32_t ReadDeviceReg(uint32_t reg, uint32_t& value) override { return m_board->ReadDeviceReg(reg, value); }
+    int32_t WriteDeviceReg(uint32_t reg, uint32_t mask, uint32_t value) override
+    {
+        return m_board->WriteDeviceReg(reg, mask, value);
+    }
+    int32_t WriteAdcReg(int adc, uint32_t reg, uint32_t mask, uint16_t value, Placement at) override
+    {
+        return m_board->WriteAdcReg(adc, reg, mask, value, at);
+    }
+    int32_t ReadClockGenReg(int cg, uint32_t reg, Placement at, uint8_t& value) override
+    {
+        return m_board->ReadClockGenReg(cg, reg, at, value);
+    }
+    int32_t WriteClockGenReg(int cg, uint32_t reg, uint8_t mask, uint8_t value, Placement at) override
+    {
+        return m_board->WriteClockGenReg(cg, reg, mask, value, at);
+    }
+    int32_t RawRegRead(int bar, uint32_t reg, uint32_t& value) override { return m_board->RawRegRead(bar, reg, value); }
+    int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) override { return m_board->RawRegWrite(bar, reg, value); }
+    int32_t SetAdcOffsetAdjust(int channel, int value) override { return m_board->SetAdcOffsetAdjust(channel, value); }
+    int32_t SetExtTriggerDelay(uint32_t taps) override { return m_board->SetExtTriggerDelay(taps); }
 
 private:
     std::shared_ptr<CSimBoard> m_board;

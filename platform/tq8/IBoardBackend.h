@@ -23,6 +23,7 @@ public:
     virtual uint32_t ServerPort() const = 0;
 
     virtual int32_t ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const = 0;
+    virtual int32_t WriteEeprom(uint32_t first, const uint16_t* words, uint32_t count) = 0;
     // Re-reads the library's register copy from the board itself
     // (fromHardware) or from the driver's copy of it.
     virtual int32_t RefreshRegisterCache(bool fromHardware) = 0;
@@ -71,6 +72,18 @@ public:
     virtual int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow) = 0;
     virtual void ResetTimestampFifo() = 0;
     virtual void ResetTimestampCounter() = 0;
+
+    // Register images (sets 0..4) and raw register windows; see CBoardRegisters.
+    virtual int32_t ReadRegisterSet(int set, uint32_t* words) = 0;
+    virtual int32_t ReadDeviceReg(uint32_t reg, uint32_t& value) = 0;
+    virtual int32_t WriteDeviceReg(uint32_t reg, uint32_t mask, uint32_t value) = 0;
+    virtual int32_t WriteAdcReg(int adc, uint32_t reg, uint32_t mask, uint16_t value, Placement at) = 0;
+    virtual int32_t ReadClockGenReg(int cg, uint32_t reg, Placement at, uint8_t& value) = 0;
+    virtual int32_t WriteClockGenReg(int cg, uint32_t reg, uint8_t mask, uint8_t value, Placement at) = 0;
+    virtual int32_t RawRegRead(int bar, uint32_t reg, uint32_t& value) = 0;
+    virtual int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) = 0;
+    virtual int32_t SetAdcOffsetAdjust(int channel, int value) = 0;
+    virtual int32_t SetExtTriggerDelay(uint32_t taps) = 0;
 };
 
 } // namespace tq8

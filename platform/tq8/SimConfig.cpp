@@ -112,6 +112,14 @@ bool ParseBoard(xmlNode* node, SimConfig& cfg)
         return false;
     d.timestampOverflowFlag = overflowFlag != 0;
     for (xmlNode* c = node->children; c != nullptr; c = c->next) {
+        if (c->type == XML_ELEMENT_NODE && xmlStrcmp(c->name, BAD_CAST "Eeprom") == 0) {
+            uint32_t word = 0, value = 0;
+            if (!Number(c, "word", word) || !Number(c, "value", value) || word >= kEepromChecksumWord
+                || value > 0xFFFF)
+                return false;
+            d.eepromWords.emplace_back(word, static_cast<uint16_t>(value));
+            continue;
+        }
         if (c->type != XML_ELEMENT_NODE || xmlStrcmp(c->name, BAD_CAST "Signal") != 0)
             continue;
         SimSignalEntry sig;

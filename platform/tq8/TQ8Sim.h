@@ -14,9 +14,12 @@
  *            chanFlags="0,0,0,0" seed="1" tsOverflowFlag="1">
  *       <Signal channel="0" freqMHz="10" amplitude="100" noise="1"
  *               offset="0" harmonicsDbc="-60"/>
+ *       <Eeprom word="61" value="0x1212"/>
  *     </Board>
  *   </TQ8Sim>
  *
+ * Eeprom: a configuration EEPROM word (0..126) in place of its default; the
+ * checksum word is written after them, so the image stays valid.
  * packages: bit n set = fixed logic package n present. tsOverflowFlag="0"
  * models firmware that cannot report a time-stamp FIFO overflow.
  */
@@ -115,6 +118,10 @@ TQ8_API int32_t TQ8Sim_ReportMaxSampleCount(uint32_t serial, uint32_t maxSamples
  * calls 0 removes the injection. */
 TQ8_API int32_t TQ8Sim_InjectResult(const char* function, int32_t code, uint32_t calls);
 TQ8_API void TQ8Sim_ClearInjections(void);
+
+/* Input-delay taps of a board as programmed through its registers: SDRAM1,
+ * SDRAM2 and the external trigger. Any pointer may be NULL. */
+TQ8_API int32_t TQ8Sim_GetInputDelays(uint32_t serial, uint32_t* sdram1, uint32_t* sdram2, uint32_t* extTrigger);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -490,15 +490,91 @@ TQ8_API int32_t GetRecordingSessionOutFlagsTQ8(TQ8_REC_SESSION session, uint32_t
 TQ8_API int32_t DeleteRecordingSessionTQ8(TQ8_REC_SESSION session);
 
 /* ---- 13. Configuration EEPROM and register cache ------------------------------------ */
-/* 0 when the EEPROM image is consistent, TQ8_ERR_EEPROM_INVALID when not.
- * Consistent: word 0x7A holds the signature 0x5A5A and the 128 words sum to
- * 0 modulo 2^16 (word 127 is the checksum). */
+/* 0 when the EEPROM image is consistent, TQ8_ERR_EEPROM_INVALID when not,
+ * another code when it cannot be read. Consistent: word 0x7A holds the
+ * signature 0x5A5A and word 127 the 16-bit wrapping sum of words 0..126.
+ * Word meanings: platform/board/BoardDescription.h. */
 TQ8_API int32_t ValidateConfigEepromTQ8(TQ8_HANDLE handle);
+/* One EEPROM word, 0..127 (others TQ8_ERR_OUT_OF_BOUNDS). A write does not
+ * touch the checksum word: after changing a word the caller writes word 127
+ * as the sum of words 0..126. */
+TQ8_API int32_t InternReadConfigEepromTQ8(TQ8_HANDLE handle, uint32_t word, uint16_t* value);
+TQ8_API int32_t InternWriteConfigEepromTQ8(TQ8_HANDLE handle, uint32_t word, uint16_t value);
 /* Re-reads the library's copy of the board's registers: from the hardware
- * (fromHardware 1) or from the driver's copy (0). Simulated boards have
- * neither a driver in between nor a copy that can go stale, so both succeed
- * and change nothing. */
+ * (fromHardware nonzero) or from the driver's copy (0). Simulated boards have neither a driver in between nor
+ * a copy that can go stale: the sets are built from the board at every
+ * GetRegSetTQ8, so both succeed and change nothing. */
 TQ8_API int32_t RefreshLocalRegisterCacheTQ8(TQ8_HANDLE handle, int32_t fromHardware);
+
+/* Register sets of GetRegSetTQ8 and their word counts:
+ * 0 device registers 00..0D, then the time-stamp counter high and low word;
+ * 1, 2 clock generator 1, 2: one byte per chip register, placed by
+ *   (logical index 0..19, byte 0..3):
+ *   0: 000 004 | 1: 010-013 | 2: 014-017 | 3: 018-01B | 4: 01C-01F |
+ *   5..8: 0A0-0A2, 0A3-0A5, 0A6-0A8, 0A9-0AB | 9: 0F0-0F3 | 10: 0F4 0F5 |
+ *   11: 140-143 | 12..14: 190-192, 193-195, 196-198 | 15: 199 |
+ *   16: 19A-19D | 17: 19E | 18: 19F-1A2 | 19: 1E0 1E1 230;
+ * 3, 4 ADC chip 1, 2: two 16-bit chip registers per word, placed by
+ *   (logical index, sub-index 0 low half / 1 high half):
+ *   0 (0,0) 1 (0,1) 2 (1,0) 3 (1,1) 9 (2,0) A (3,0) B (3,1) E (4,0) F (4,1).
+ * Device-register fields that mirror settings (a write to them changes the
+ * setting): 0 segment size; 1 memory-region count (bits 0-18 count/4096,
+ * 20-24 (count/128) mod 32, 25 a count of 2^31); 2 region start / 16 (bits
+ * 0-26); 3 delay (0-15) and pre-trigger samples (16-31); 4 levels A (0-7)
+ * and B (8-15), trigger mode (16-17), directions A/B/external (20-22),
+ * source (25-27); 5 auto DCM reset unless overridden (3), ADC clock source
+ * (17-18), post-ADC divider exponent (19-23), interleaving (29, read only);
+ * 6 digital I/O mode (1-3) and enable (4), active channels (12-15), route to
+ * SDRAM2 (20), time-stamp mode (28-30) and counter mode (31); 9 ZAB board
+ * number (0-3), clock (6-7), configuration (8-9); 10 processing parameter
+ * index (0-15) and value (16-31). */
+#define TQ8_REGSET_DEVICE_WORDS 16
+#define TQ8_REGSET_CLOCKGEN_WORDS 20
+#define TQ8_REGSET_ADC_WORDS 5
+
+/* *words: the set's words (count above), owned by the library: a copy per
+ * handle, valid until the next GetRegSetTQ8 of the same set on the same
+ * handle or until the handle is disconnected. Sets outside 0..4:
+ * TQ8_ERR_INVALID_ARG. */
+TQ8_API int32_t GetRegSetTQ8(TQ8_HANDLE handle, int32_t set, const uint32_t** words);
+/* Writes chip register reg of ADC 0 or 1 (bits of mask) and its place in
+ * set 3 or 4; (logIdx, subIdx) must be the register's own placement, else
+ * TQ8_ERR_INVALID_ARG and nothing changes. Delays in microseconds before
+ * and after the write, at most 1000000. */
+TQ8_API int32_t WriteAdcRegTQ8(TQ8_HANDLE handle, int32_t adc, uint32_t reg, uint32_t mask, uint16_t value,
+                               uint32_t logIdx, uint32_t subIdx, uint32_t delayBeforeUs, uint32_t delayAfterUs);
+/* Clock generator 0 or 1, chip register 0x000..0x230 at its own placement.
+ * source 2 reads the chip, any other value the library's image (the same on
+ * simulated boards). */
+TQ8_API int32_t ReadClockGenRegTQ8(TQ8_HANDLE handle, int32_t cg, uint32_t reg, uint32_t logIdx, uint32_t byteIdx,
+                                   uint8_t* value, uint32_t source);
+/* Changes the bits of mask (low 8 bits); update nonzero sends the chip's
+ * update command afterwards. */
+TQ8_API int32_t WriteClockGenRegTQ8(TQ8_HANDLE handle, int32_t cg, uint32_t reg, uint32_t mask, uint8_t value,
+                                    uint32_t logIdx, uint32_t byteIdx, uint32_t delayBeforeUs, uint32_t delayAfterUs,
+                                    uint32_t update);
+/* Device registers 0..15 (set 0). source: 2 or 3 read the hardware, others
+ * the library's copy (the same on simulated boards); reserved 0. Writes
+ * change the bits of mask; registers 11 (operating mode) and 13..15 (status,
+ * time-stamps) are read-only: TQ8_ERR_INVALID_ARG. Register 6 bit 0 is the
+ * RAM bypass, register 5 bit 28 the ADC synchronisation pulse. */
+TQ8_API int32_t ReadDeviceRegTQ8(TQ8_HANDLE handle, uint32_t reg, uint32_t* value, uint32_t source,
+                                 uint32_t reserved);
+TQ8_API int32_t WriteDeviceRegTQ8(TQ8_HANDLE handle, uint32_t reg, uint32_t mask, uint32_t value,
+                                  uint32_t delayBeforeUs, uint32_t delayAfterUs, uint32_t reserved);
+/* Uncached register access by window: BAR 0 DMA registers 0..16; BAR 1
+ * device registers 0..63 (0..15 as above, 8 SDRAM1 input delay, 10 also the
+ * secondary serial port for values whose low half is 0x8000 or more
+ * (0x8006: SDRAM2 input delay), 16 offset DAC, 17/18 ADC serial ports, 32/48
+ * clock-generator serial ports); BAR 2 configuration 0..7 (0 EEPROM lines,
+ * 1 JTAG lines, 4 identification, read-only). Other windows
+ * TQ8_ERR_INVALID_ARG, indexes beyond a window TQ8_ERR_OUT_OF_BOUNDS. */
+TQ8_API int32_t _RawRegReadTQ8(TQ8_HANDLE handle, int32_t bar, uint32_t reg, uint32_t* value);
+TQ8_API int32_t _RawRegWriteTQ8(TQ8_HANDLE handle, int32_t bar, uint32_t reg, uint32_t value);
+/* Offset trim of channel 0..3 in its ADC chip, -255..255 (about +-45 mV). */
+TQ8_API int32_t _SetAdcChanOffsetAdjTQ8(TQ8_HANDLE handle, int32_t channel, int32_t value);
+/* Input-delay taps (0..63) of the external trigger. */
+TQ8_API int32_t WriteRegExternalTriggerClockIDelay(TQ8_HANDLE handle, uint32_t taps);
 
 /* ---- 14. ADC calibration and driver statistics ------------------------------------- */
 /* The driver's counters of one board (40 bytes). The caller sets size to 40. */

@@ -11,11 +11,10 @@ std::array<uint16_t, TQ8_EEPROM_WORDS> Image(TQ8_HANDLE h)
     return words;
 }
 
-// The checksum word (127) makes all 128 words sum to 0 modulo 2^16.
+// The checksum word (127) holds the 16-bit sum of words 0..126.
 uint16_t ChecksumFor(const std::array<uint16_t, TQ8_EEPROM_WORDS>& words)
 {
-    const uint32_t sum = std::accumulate(words.begin(), words.end() - 1, 0u);
-    return static_cast<uint16_t>(0u - sum);
+    return static_cast<uint16_t>(std::accumulate(words.begin(), words.end() - 1, 0u));
 }
 } // namespace
 
@@ -91,4 +90,50 @@ TEST_F(ApiTest, RegisterCacheRefreshKeepsTheSettings)
     TQ8_HANDLE gone = Virtual(1700);
     ASSERT_EQ(DisconnectFromDeviceTQ8(gone), TQ8_OK);
     EXPECT_EQ(RefreshLocalRegisterCacheTQ8(gone, 0), TQ8_ERR_INVALID_HANDLE);
+}
+
+TEST_F(ApiTest, DelayWriteThenTheFormsChecksumValidates)
+{
+    TQ8_HANDLE h = Virtual(1600);
+    ASSERT_EQ(InternWriteConfigEepromTQ8(h, 61, 0x0203), TQ8_OK);
+    uint16_t value = 0;
+    ASSERT_EQ(InternReadConfigEepromTQ8(h, 61, &value), TQ8_OK);
+    EXPECT_EQ(value, 0x0203);
+    // The library leaves the checksum to the application.
+    EXPECT_EQ(ValidateConfigEepromTQ8(h), TQ8_ERR_EEPROM_INVALID);
+    uint16_t sum = 0;
+    for (uint32_t w = 0; w < 127; ++w) {
+        ASSERT_EQ(InternReadConfigEepromTQ8(h, w, &value), TQ8_OK);
+        sum = static_cast<uint16_t>(sum + value);
+    }
+    ASSERT_EQ(InternWriteConfigEepromTQ8(h, 127, sum), TQ8_OK);
+    EXPECT_EQ(ValidateConfigEepromTQ8(h), TQ8_OK);
+
+    EXPECT_EQ(InternReadConfigEepromTQ8(h, 128, &value), TQ8_ERR_OUT_OF_BOUNDS);
+    EXPECT_EQ(InternWriteConfigEepromTQ8(h, 0xFFFFFFFF, 1), TQ8_ERR_OUT_OF_BOUNDS);
+    EXPECT_EQ(InternReadConfigEepromTQ8(h, 0, nullptr), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(InternReadConfigEepromTQ8(nullptr, 0, &value), TQ8_ERR_INVALID_HANDLE);
+    ASSERT_EQ(TQ8Sim_InjectResult("InternWriteConfigEepromTQ8", TQ8_ERR_TIMEOUT, 1), TQ8_OK);
+    ASSERT_EQ(TQ8Sim_InjectResult("InternReadConfigEepromTQ8", TQ8_ERR_TIMEOUT, 1), TQ8_OK);
+    EXPECT_EQ(InternWriteConfigEepromTQ8(h, 61, 0), TQ8_ERR_TIMEOUT);
+    EXPECT_EQ(InternReadConfigEepromTQ8(h, 61, &value), TQ8_ERR_TIMEOUT);
+    EXPECT_EQ(ValidateConfigEepromTQ8(h), TQ8_OK);
+}
+
+TEST_F(ApiTest, ConfiguredEepromWordsKeepTheImageValid)
+{
+    ASSERT_EQ(TQ8Sim_LoadConfigString("<TQ8Sim><Board serial=\"4242\" fpgaType=\"0\"><Eeprom word=\"61\" "
+                                      "value=\"0x1234\"/></Board></TQ8Sim>"),
+              TQ8_OK);
+    TQ8_HANDLE h = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&h, 4242), TQ8_OK);
+    EXPECT_EQ(ValidateConfigEepromTQ8(h), TQ8_OK);
+    const auto words = Image(h);
+    EXPECT_EQ(words[61], 0x1234);
+    EXPECT_EQ(words[TQ8_EEPROM_WORD_FPGA_TYPE], 0);
+    EXPECT_EQ(words[0x72], 4242);
+    // The checksum word is the image's own.
+    EXPECT_NE(TQ8Sim_LoadConfigString("<TQ8Sim><Board serial=\"4243\"><Eeprom word=\"127\" value=\"1\"/></Board>"
+                                      "</TQ8Sim>"),
+              TQ8_OK);
 }
