@@ -50,7 +50,8 @@ bool CFormView_WithEdit::OnEditCommand(unsigned id)
     switch (id) {
     case ID_EDIT_UNDO: if (edit) edit->undo(); return true;
     case ID_EDIT_REDO: if (edit) edit->redo(); return true;
-    case ID_EDIT_CUT: if (edit) edit->cut(); return true;
+    // A read-only field keeps its text, as a read-only edit control does.
+    case ID_EDIT_CUT: if (edit && !edit->isReadOnly()) edit->cut(); return true;
     case ID_EDIT_COPY: if (edit) edit->copy(); return true;
     case ID_EDIT_PASTE: if (edit) edit->paste(); return true;
     default: return false;

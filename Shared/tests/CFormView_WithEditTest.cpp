@@ -121,4 +121,13 @@ TEST_F(FormViewWithEdit, CommandsActOnTheFocusedField)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("16,384"));
 }
 
+TEST_F(FormViewWithEdit, CutLeavesAReadOnlyFieldAlone)
+{
+    Focus(readOnly);
+    readOnly->selectAll();
+    EXPECT_TRUE(Form::OnEditCommand(Form::ID_EDIT_CUT));
+    EXPECT_EQ(readOnly->text(), QStringLiteral("fixed"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("0x10"));
+}
+
 } // namespace

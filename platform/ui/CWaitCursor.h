@@ -1,5 +1,6 @@
 #pragma once
 // Shows the wait cursor while it lives, over a call that may take a while.
+#include <QCursor>
 #include <QGuiApplication>
 
 class CWaitCursor {

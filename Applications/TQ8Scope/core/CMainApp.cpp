@@ -16,6 +16,7 @@
 #include "PersistentOptsKeys.h"
 #include "RegistryStore.h"
 #include "TextConv.h"
+#include "CWaitCursor.h"
 
 namespace {
 
@@ -36,12 +37,6 @@ std::wstring WithoutTrailingSlash(std::wstring path)
         path.pop_back();
     return path;
 }
-
-// Shows the wait cursor while it lives.
-struct WaitCursor {
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-};
 
 } // namespace
 
@@ -297,7 +292,7 @@ void CMainApp::OnFileOpenWorkspace()
     std::optional<std::wstring> path = vlt::ShowFileDialog(req);
     if (!path || !PromptSaveWorkspace(true))
         return;
-    WaitCursor wait;
+    CWaitCursor wait;
     ShowStatus(L"Loading workspace...");
     const bool locked = m_mainFrame && m_mainFrame->updatesEnabled();
     if (locked)

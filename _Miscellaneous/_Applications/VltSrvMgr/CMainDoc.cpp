@@ -10,7 +10,7 @@
 #include "MessageBox.h"
 #include "ServiceErrors.h"
 #include "TextConv.h"
-#include "WaitCursor.h"
+#include "CWaitCursor.h"
 
 CMainDoc::CMainDoc(CProgramOptions& options, std::unique_ptr<CVltServiceMgr> manager, std::string configPath,
                    QObject* parent)
@@ -41,7 +41,7 @@ std::string CMainDoc::GetHostAddressText()
 
 int32_t CMainDoc::LoadServices()
 {
-    vlt::WaitCursor wait;
+    CWaitCursor wait;
     const int32_t rc = m_manager->LoadConfig(m_configPath.c_str(), true);
     // What did load before the failure would listen unseen, and a later
     // start would register it twice.
@@ -72,7 +72,7 @@ bool CMainDoc::StartServices()
 void CMainDoc::StopServices()
 {
     {
-        vlt::WaitCursor wait;
+        CWaitCursor wait;
         m_manager->UnloadAll();
     }
     m_running = false;

@@ -51,7 +51,7 @@ CVltServiceInstance::CVltServiceInstance(CVltServiceMgr* manager, std::shared_pt
 CVltServiceInstance::~CVltServiceInstance()
 {
     ReleaseInstances();
-    FreeMessageParser(m_parser);
+    FreeMessageParser(m_receive.parser);
 }
 
 void CVltServiceInstance::ReleaseInstances()
@@ -108,7 +108,7 @@ int32_t CVltServiceInstance::ReceiveMessage(xmlDocPtr& doc, uint32_t& length)
 {
     if (m_buffer.size() < kReceiveBufferSize)
         m_buffer.resize(kReceiveBufferSize);
-    return ReceiveFramedMessage(m_socket, m_buffer.data(), &m_options, doc, length, m_parser);
+    return ReceiveFramedMessage(m_socket, m_buffer.data(), &m_options, doc, length, m_receive);
 }
 
 int32_t CVltServiceInstance::CheckRoot(xmlDocPtr doc) const
@@ -178,6 +178,8 @@ int32_t CVltServiceInstance::HandleControlRequest(xmlDocPtr doc, bool& ended)
 
 int32_t CVltServiceInstance::DispatchCall(xmlDocPtr doc)
 {
+    // A service may set the socket's time-outs for its own work.
+    m_receive.receiveTimeoutMs = -1;
     for (InstanceRef& ref : m_instances) {
         const int32_t rc = ref.instance->HandleRequest(m_socket, doc, 0);
         if (rc > 0)

@@ -11,6 +11,7 @@
 #include <libxml/tree.h>
 
 #include "ServiceHostOptions.h"
+#include "ServiceProtocol.h"
 
 class CVltServiceMgr;
 class CVltServiceModule;
@@ -54,7 +55,7 @@ private:
     std::vector<InstanceRef> m_instances;
     int m_socket;
     std::vector<char> m_buffer;
-    xmlParserCtxtPtr m_parser = nullptr; // kept from one message to the next
+    MessageReceiveState m_receive; // kept from one message to the next
     std::string m_clientApp;
     ServiceHostOptions m_options;
 };

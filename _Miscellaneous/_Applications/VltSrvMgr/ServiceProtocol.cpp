@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
@@ -28,25 +29,6 @@ void SetReceiveTimeout(int socket, int32_t ms)
 {
     timeval tv{ms / 1000, (ms % 1000) * 1000};
     setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-}
-
-// One receive into the buffer; 0 bytes or a failure gives -525.
-int32_t ReceivePiece(int socket, char* buffer, size_t count, size_t& received)
-{
-    for (;;) {
-        ssize_t n = recv(socket, buffer, count, 0);
-        if (n > 0) {
-            received = static_cast<size_t>(n);
-            return 0;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n == 0)
-            SetLastSocketError(ECONNRESET);
-        else
-            RecordSocketFailure();
-        return kSvcSocketError;
-    }
 }
 
 // No network, no DTD loading, no entity substitution; names not shared with
@@ -84,31 +66,143 @@ void DropDocument(xmlParserCtxtPtr ctxt)
         ctxt->myDoc = nullptr;
 }
 
-int32_t ReceiveBody(int socket, char* buffer, uint32_t length, xmlDocPtr& doc, xmlParserCtxtPtr& ctxt)
+// A piece of a message that has begun. The rest usually came with the
+// length, so a non-blocking receive takes it at once; only when it has not,
+// the wait for it is bounded by the message time-out (timeoutMs 0: none,
+// -1: the socket's own blocking receive). -536 when the peer closed.
+int32_t ReceiveMessagePiece(int socket, char* buffer, size_t count, size_t& received, int32_t timeoutMs)
+{
+    const int flags = timeoutMs < 0 ? 0 : MSG_DONTWAIT;
+    for (;;) {
+        const ssize_t n = recv(socket, buffer, count, flags);
+        if (n > 0) {
+            received = static_cast<size_t>(n);
+            return 0;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0) {
+            SetLastSocketError(ECONNRESET);
+            return kSvcClientDisconnected;
+        }
+        if (flags == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+            RecordSocketFailure();
+            return kSvcSocketError;
+        }
+        pollfd wait{socket, POLLIN, 0};
+        const int ready = poll(&wait, 1, timeoutMs == 0 ? -1 : timeoutMs);
+        if (ready == 0) {
+            SetLastSocketError(ETIMEDOUT);
+            return kSvcSocketError;
+        }
+        if (ready < 0 && errno != EINTR) {
+            RecordSocketFailure();
+            return kSvcSocketError;
+        }
+    }
+}
+
+// The body: first what was read ahead with the length (initial), then the
+// rest from the socket, fed to the parser piece by piece.
+int32_t ReceiveBody(int socket, char* buffer, uint32_t length, std::string_view initial, xmlDocPtr& doc,
+                    xmlParserCtxtPtr& ctxt, int32_t timeoutMs)
 {
     bool started = false;
-    for (uint32_t remaining = length; remaining > 0;) {
+    auto feed = [&](const char* piece, size_t count) -> int32_t {
+        if (started)
+            return xmlParseChunk(ctxt, piece, static_cast<int>(count), 0) != 0 ? kSvcXmlError : 0;
+        started = StartParser(ctxt, piece, count);
+        return started ? 0 : kSvcXmlError;
+    };
+    uint32_t remaining = length;
+    int32_t rc = initial.empty() ? 0 : feed(initial.data(), initial.size());
+    remaining -= static_cast<uint32_t>(initial.size());
+    while (rc == 0 && remaining > 0) {
         size_t received = 0;
-        int32_t rc = ReceivePiece(socket, buffer, std::min<size_t>(remaining, kReceiveBufferSize), received);
-        if (rc == 0 && !started) {
-            started = StartParser(ctxt, buffer, received);
-            if (!started)
-                return kSvcXmlError;
-        } else if (rc == 0 && xmlParseChunk(ctxt, buffer, static_cast<int>(received), 0) != 0) {
-            rc = kSvcXmlError;
-        }
-        if (rc != 0) {
-            if (started)
-                DropDocument(ctxt);
-            return rc;
-        }
+        rc = ReceiveMessagePiece(socket, buffer, std::min<size_t>(remaining, kReceiveBufferSize), received, timeoutMs);
+        if (rc == kSvcClientDisconnected)
+            rc = kSvcSocketError; // closed within a message
+        if (rc == 0)
+            rc = feed(buffer, received);
         remaining -= static_cast<uint32_t>(received);
+    }
+    if (rc != 0) {
+        if (started)
+            DropDocument(ctxt);
+        return rc;
     }
     xmlParseChunk(ctxt, nullptr, 0, 1);
     const bool wellFormed = ctxt->wellFormed != 0;
     doc = ctxt->myDoc;
     ctxt->myDoc = nullptr;
     return wellFormed && doc ? 0 : kSvcMalformedXml;
+}
+
+// The length prefix into state.pending. readAhead: the first receive may
+// take more than the prefix (usually the whole message), and what it takes
+// past the message stays pending for the next one.
+int32_t ReceivePrefix(int socket, char* buffer, int32_t timeoutMs, bool readAhead, MessageReceiveState& state)
+{
+    while (state.pending.size() < 4) {
+        const size_t want = readAhead ? kReceiveBufferSize : 4 - state.pending.size();
+        size_t received = 0;
+        int32_t rc = 0;
+        if (state.pending.empty()) {
+            // The wait for a message: the socket's own (idle) time-out.
+            const ssize_t n = recv(socket, buffer, want, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n == 0)
+                return kSvcClientDisconnected;
+            if (n < 0) {
+                RecordSocketFailure();
+                return kSvcSocketError;
+            }
+            received = static_cast<size_t>(n);
+        } else if ((rc = ReceiveMessagePiece(socket, buffer, want, received, timeoutMs)) != 0) {
+            return rc;
+        }
+        state.pending.append(buffer, received);
+    }
+    return 0;
+}
+
+int32_t ReceiveMessage(int socket, char* buffer, const ServiceHostOptions* options, xmlDocPtr& doc,
+                       uint32_t& length, MessageReceiveState& state, bool readAhead)
+{
+    doc = nullptr;
+    // The wait for a message is the socket's blocking receive with the idle
+    // time-out; within the message the time-out is kept by poll.
+    if (options && state.receiveTimeoutMs != options->idleTimeoutMs) {
+        SetReceiveTimeout(socket, options->idleTimeoutMs);
+        state.receiveTimeoutMs = options->idleTimeoutMs;
+    }
+    const int32_t timeoutMs = options ? options->messageTimeoutMs : -1;
+    int32_t rc = ReceivePrefix(socket, buffer, timeoutMs, readAhead, state);
+    if (rc != 0)
+        return rc;
+    uint32_t prefix = 0;
+    std::memcpy(&prefix, state.pending.data(), sizeof prefix);
+    length = ntohl(prefix);
+    // A broken frame ends the conversation: nothing read ahead is kept.
+    if (length & kTopBit) {
+        state.pending.clear();
+        SetLastSocketError(EMSGSIZE);
+        return kSvcSocketError;
+    }
+    if (length == 0 || (options && length > options->maxMessageBytes)) {
+        state.pending.clear();
+        return kSvcMalformedXml;
+    }
+    const size_t initial = std::min<size_t>(length, state.pending.size() - sizeof prefix);
+    rc = ReceiveBody(socket, buffer, length, std::string_view(state.pending).substr(sizeof prefix, initial), doc,
+                     state.parser, timeoutMs);
+    // Erased in place: the buffer keeps its room for the next message.
+    if (rc == 0 || rc == kSvcMalformedXml)
+        state.pending.erase(0, sizeof prefix + initial);
+    else
+        state.pending.clear();
+    return rc;
 }
 
 } // namespace
@@ -194,9 +288,9 @@ int32_t SendResponse(int socket, bool success, const char* errorText)
 int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions* options,
                              xmlDocPtr& doc, uint32_t& length)
 {
-    xmlParserCtxtPtr parser = nullptr;
-    const int32_t rc = ReceiveFramedMessage(socket, buffer, options, doc, length, parser);
-    FreeMessageParser(parser);
+    MessageReceiveState state;
+    const int32_t rc = ReceiveMessage(socket, buffer, options, doc, length, state, false);
+    FreeMessageParser(state.parser);
     return rc;
 }
 
@@ -210,25 +304,9 @@ void FreeMessageParser(xmlParserCtxtPtr& parser)
 }
 
 int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions* options,
-                             xmlDocPtr& doc, uint32_t& length, xmlParserCtxtPtr& parser)
+                             xmlDocPtr& doc, uint32_t& length, MessageReceiveState& state)
 {
-    doc = nullptr;
-    if (options)
-        SetReceiveTimeout(socket, options->idleTimeoutMs);
-    uint32_t prefix = 0;
-    int32_t rc = ReceiveAll(socket, reinterpret_cast<char*>(&prefix), sizeof prefix, 0);
-    if (rc != 0)
-        return rc;
-    length = ntohl(prefix);
-    if (length & kTopBit) {
-        SetLastSocketError(EMSGSIZE);
-        return kSvcSocketError;
-    }
-    if (length == 0 || (options && length > options->maxMessageBytes))
-        return kSvcMalformedXml;
-    if (options)
-        SetReceiveTimeout(socket, options->messageTimeoutMs);
-    return ReceiveBody(socket, buffer, length, doc, parser);
+    return ReceiveMessage(socket, buffer, options, doc, length, state, true);
 }
 
 int32_t GetCallParameter(xmlDocPtr doc, const char* name, std::string& text)

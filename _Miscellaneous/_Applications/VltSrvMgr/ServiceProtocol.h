@@ -42,10 +42,19 @@ int32_t SendResponse(int socket, bool success, const char* errorText);
 // be null (no limit below 2^31, no time-outs).
 int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions* options,
                              xmlDocPtr& doc, uint32_t& length);
-// The same with a parser kept by the caller from one message to the next
-// (null at first; free it with FreeMessageParser).
+// What a connection keeps from one message to the next: the parser (null at
+// first), and the receive time-out it last gave the socket (-1: unknown), so
+// that a conversation sets it once and not twice per message. Whoever else
+// changes the socket's time-out sets receiveTimeoutMs back to -1.
+struct MessageReceiveState {
+    xmlParserCtxtPtr parser = nullptr;
+    int32_t receiveTimeoutMs = -1;
+    std::string pending; // bytes received past the last message
+};
+// The same with the state kept by the caller (free it with FreeMessageParser).
+// This one reads ahead: a message usually arrives with one receive.
 int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions* options,
-                             xmlDocPtr& doc, uint32_t& length, xmlParserCtxtPtr& parser);
+                             xmlDocPtr& doc, uint32_t& length, MessageReceiveState& state);
 void FreeMessageParser(xmlParserCtxtPtr& parser);
 
 // Text of /VltServiceRequest/Call/Parameters/<name>; -534 when missing.

@@ -247,6 +247,52 @@ TEST_F(SocketPair, StalledBodyTimesOut)
     EXPECT_EQ(Receive(doc, length, &options), kSvcSocketError);
 }
 
+TEST_F(SocketPair, KeptStateStillTimesOutAStalledBody)
+{
+    ServiceHostOptions options;
+    options.messageTimeoutMs = 50;
+    MessageReceiveState state;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(SendFramedMessage(fds[0], std::string(kPing)), 0);
+        xmlDocPtr parsed = nullptr;
+        uint32_t length = 0;
+        EXPECT_EQ(ReceiveFramedMessage(fds[1], buffer, &options, parsed, length, state), 0);
+        xmlFreeDoc(parsed);
+        EXPECT_EQ(state.receiveTimeoutMs, options.idleTimeoutMs);
+    }
+    ASSERT_TRUE(WriteAll(fds[0], Prefix(50) + "<Vlt"));
+    xmlDocPtr parsed = nullptr;
+    uint32_t length = 0;
+    EXPECT_EQ(ReceiveFramedMessage(fds[1], buffer, &options, parsed, length, state), kSvcSocketError);
+    EXPECT_EQ(GetLastSocketError(), 10060);
+    xmlFreeDoc(parsed);
+    FreeMessageParser(state.parser);
+}
+
+TEST_F(SocketPair, ReadAheadKeepsWhatFollowsTheMessage)
+{
+    ServiceHostOptions options;
+    const std::string second = CallRequest("Echo", "<Text>two</Text>");
+    const std::string third = Frame(kDisconnect);
+    // Two whole messages and half of the third's length in one piece.
+    ASSERT_TRUE(WriteAll(fds[0], Frame(kPing) + Frame(second) + third.substr(0, 2)));
+    MessageReceiveState state;
+    auto receive = [&](const char* root) {
+        xmlDocPtr parsed = nullptr;
+        uint32_t length = 0;
+        EXPECT_EQ(ReceiveFramedMessage(fds[1], buffer, &options, parsed, length, state), 0);
+        CAutoXmlDoc doc(parsed);
+        xmlNodePtr child = doc.IsEmpty() ? nullptr : xmlFirstElementChild(xmlDocGetRootElement(doc));
+        EXPECT_STREQ(child ? reinterpret_cast<const char*>(child->name) : "", root);
+    };
+    receive("Ping");
+    receive("Call");
+    ASSERT_TRUE(WriteAll(fds[0], third.substr(2)));
+    receive("Disconnect");
+    EXPECT_TRUE(state.pending.empty());
+    FreeMessageParser(state.parser);
+}
+
 TEST_F(SocketPair, ExternalEntitiesAreNotLoaded)
 {
     const std::string secret = ScratchDir("xxe") + "/secret.txt";

@@ -57,10 +57,13 @@ CMainView::CMainView(CMainDoc& doc, QWidget* parent)
 
 QSize CMainView::sizeHint() const
 {
-    // Dialog units: a quarter of the average character width, an eighth of
-    // the font's height.
+    // Dialog units: a quarter of the font's mean letter width (taken over
+    // the alphabet, as dialog templates measure it), an eighth of its height.
     const QFontMetrics metrics(font());
-    return {kFormWidthDlu * metrics.averageCharWidth() / 4, kFormHeightDlu * metrics.height() / 8};
+    const int alphabet = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letterWidth = (alphabet / 26 + 1) / 2;
+    return {kFormWidthDlu * letterWidth / 4, kFormHeightDlu * metrics.height() / 8};
 }
 
 void CMainView::OnInitialUpdate()
