@@ -4,6 +4,7 @@
 #include "BoardWindowForms.h"
 #include "CMainApp.h"
 #include "CNewWorkspaceDlg.h"
+#include "CSyncMgrDlg.h"
 #include "DocumentToolWindows.h"
 #include "TextConv.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
     RegisterDocumentToolWindows();
     RegisterBoardWindowForms();
     CNewWorkspaceDlg::Register();
+    CSyncMgrDlg::RegisterWithMainFrame();
     int exitCode = 1;
     {
         CMainApp app;
