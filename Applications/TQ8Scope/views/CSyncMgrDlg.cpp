@@ -3,6 +3,7 @@
 #include <new>
 
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -89,6 +90,8 @@ void CSyncMgrDlg::BuildControls()
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setUniformRowHeights(true);
     m_list->header()->setStretchLastSection(false);
+    m_list->setMinimumWidth(360);
+    m_list->viewport()->installEventFilter(this);
     listLabel->setBuddy(m_list);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CSyncMgrDlg::OnCurrentRowChanged);
 
@@ -152,10 +155,12 @@ void CSyncMgrDlg::BuildControls()
     layout->addLayout(bottom);
 }
 
-void CSyncMgrDlg::resizeEvent(QResizeEvent* event)
+bool CSyncMgrDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    QDialog::resizeEvent(event);
-    SizeColumns();
+    // The columns share the list's client width, whatever size it is given.
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        SizeColumns();
+    return QDialog::eventFilter(watched, event);
 }
 
 void CSyncMgrDlg::SizeColumns()

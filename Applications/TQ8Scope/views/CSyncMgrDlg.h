@@ -55,7 +55,7 @@ public slots:
 protected:
     // The main frame's timed status text.
     virtual void ShowStatusText(const std::wstring& text, unsigned timeoutMs);
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();
