@@ -1,5 +1,7 @@
 // The sync-device manager against the sync device's component library,
 // created by its ProgID from a private registry as the application does.
+#include <type_traits>
+
 #include <QDoubleSpinBox>
 #include <QWidget>
 
@@ -11,6 +13,10 @@
 #include "MainDocFixture.h"
 #include "TestApp.h"
 #include "TextConv.h"
+
+// An instance unbinds its boards when it ends, so a copy must not exist.
+static_assert(!std::is_copy_constructible_v<CVltHub6Mgr::CSyncInst>);
+static_assert(!std::is_copy_assignable_v<CVltHub6Mgr::CSyncInst>);
 
 namespace {
 
