@@ -199,6 +199,7 @@ IBoardDocument* CMainApp::OpenDeviceDocument(TQ8_HANDLE device, uint32_t docFlag
     IBoardDocument* raw = doc.get();
     m_workspace->SetDocument(device, raw);
     m_mainFrame->CreateChildFrame(std::move(doc));
+    m_mainFrame->OnSyncDevicesChanged();
     return raw;
 }
 
@@ -209,6 +210,9 @@ void CMainApp::NotifyAllDocuments(IBoardDocument* sender, int type, void* object
     for (IBoardDocument* doc : m_mainFrame->GetDocuments())
         if (doc != sender)
             doc->OnAppNotify(sender, type, object);
+    // The sync manager's window lists the boards and the sync devices.
+    if (type == 1 || type == 3)
+        m_mainFrame->OnSyncDevicesChanged();
 }
 
 bool CMainApp::PromptSaveWorkspace(bool loading)

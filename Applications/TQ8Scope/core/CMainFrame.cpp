@@ -17,6 +17,7 @@
 
 #include "CChildFrame.h"
 #include "CMainApp.h"
+#include "CVltHub6Mgr.h"
 #include "CVltPropertySheet.h"
 #include "CommandIds.h"
 #include "ErrorBeep.h"
@@ -303,9 +304,10 @@ void CMainFrame::UpdateCommandUI()
     enable(cmd::kAppAbout, true);
     enable(cmd::kAppExit, true);
     // Their windows are not built yet (connect dialog, recording window,
-    // details pages, sync manager, option pages, help), and the document
+    // details pages, option pages, help), and the document
     // area has no tab groups.
-    for (unsigned id : {cmd::kNewRemoteDevice, cmd::kRecord, cmd::kRecordedDataDetails, cmd::kSyncManager,
+    enable(cmd::kSyncManager, IsHub6SoftwareInstalled() && SyncManagerWindowFactory());
+    for (unsigned id : {cmd::kNewRemoteDevice, cmd::kRecord, cmd::kRecordedDataDetails,
                         cmd::kProgramOptions, cmd::kHelpFinder, cmd::kNewHorzTabGroup, cmd::kNewVertTabGroup,
                         cmd::kMoveToNextTabGroup, cmd::kMoveToPrevTabGroup})
         enable(id, false);
@@ -390,6 +392,7 @@ bool CMainFrame::OnCommand(unsigned id)
     case cmd::kSaveWorkspace: m_app.OnFileSaveWorkspace(); return true;
     case cmd::kSaveWorkspaceAs: m_app.OnFileSaveWorkspaceAs(); return true;
     case cmd::kUserFirmwareGenerator: OnUserFirmwareGenerator(); return true;
+    case cmd::kSyncManager: return ShowSyncManagerWindow(false, 0);
     case cmd::kAppAbout: m_app.OnAppAbout(); return true;
     case cmd::kAppExit: close(); return true;
     case cmd::kViewToolbar:
@@ -540,9 +543,49 @@ void CMainFrame::StopRecording()
 {
 }
 
-bool CMainFrame::ShowSyncManagerWindow(bool, int32_t)
+ISyncManagerWindow::Factory& CMainFrame::SyncManagerWindowFactory()
 {
-    return false;
+    static ISyncManagerWindow::Factory factory;
+    return factory;
+}
+
+bool CMainFrame::ShowSyncManagerWindow(bool showAndFocus, int32_t syncId)
+{
+    if (!m_syncWidget) {
+        m_syncWindow = nullptr;
+        CVltHub6Mgr* manager = m_app.GetWorkspace().GetSyncManager();
+        const ISyncManagerWindow::Factory& factory = SyncManagerWindowFactory();
+        ISyncManagerWindow* window = manager && factory ? factory(this, *manager) : nullptr;
+        if (!window || !window->GetWidget()) {
+            vlt::ShowMessageBox(L"Failed to create External Synchronization Manager window", MB_ICONERROR, this);
+            return false;
+        }
+        m_syncWindow = window;
+        m_syncWidget = window->GetWidget();
+        m_syncWidget->adjustSize();
+        m_syncWidget->move(geometry().center() - m_syncWidget->rect().center());
+    }
+    QWidget* w = m_syncWidget;
+    if (w->isMinimized()) {
+        w->showNormal();
+    } else if (showAndFocus || w->isHidden()) {
+        w->show();
+        if (showAndFocus) {
+            w->raise();
+            w->activateWindow();
+        }
+    } else {
+        w->hide();
+    }
+    if (syncId != 0)
+        m_syncWindow->SelectDevice(syncId);
+    return true;
+}
+
+void CMainFrame::OnSyncDevicesChanged()
+{
+    if (!m_closed && m_syncWidget && m_syncWindow)
+        m_syncWindow->RefillFromManager();
 }
 
 int CMainFrame::CommandLineFileKind(const std::wstring& path)

@@ -17,6 +17,7 @@
 #include <QPointer>
 
 #include "AppMessages.h"
+#include "ISyncManagerWindow.h"
 #include "TQ8_64.h"
 
 class CChildFrame;
@@ -65,11 +66,20 @@ public:
 
     // The recording window is not built yet: nothing records.
     bool CloseRecordingWindow(bool loading);
-    // Neither the recording window nor the sync-manager window is built
-    // yet: these do nothing, and the two Show calls return false.
+    // The recording window is not built yet: these do nothing, and the
+    // Show call returns false.
     bool ShowRecordingWindow(bool forceShow);
     void StopRecording();
+    // Creates the window on first use (false, after a box, when it cannot
+    // be made); then restores it when minimised, shows it (and focuses it
+    // with showAndFocus) when hidden or asked to, hides it otherwise; a
+    // non-zero id selects that device's row.
     bool ShowSyncManagerWindow(bool showAndFocus, int32_t syncId);
+    // The sync devices or the open boards changed: the window, if there is
+    // one, refills itself.
+    void OnSyncDevicesChanged();
+    // How the window is made; set once at program start-up.
+    static ISyncManagerWindow::Factory& SyncManagerWindowFactory();
 
     // Continuous acquisition (WM_APP): wParam 1 on, 0 off.
     intptr_t OnContinuousAcquisition(uintptr_t on, IBoardDocument* doc);
@@ -136,5 +146,7 @@ private:
     int m_cmdLineKind = 0;
     std::set<TQ8_HANDLE> m_cmdLineDevices;
     int m_optionsPage = 0;
+    ISyncManagerWindow* m_syncWindow = nullptr;
+    QPointer<QWidget> m_syncWidget; // tells when the window has gone
     bool m_closed = false;
 };

@@ -271,6 +271,8 @@ void CWorkspaceTQ8::Close()
     // After the documents: each one leaves the manager as it closes.
     m_recParams.reset();
     m_path.clear();
+    if (CMainFrame* frame = m_app.GetMainFrame())
+        frame->OnSyncDevicesChanged();
 }
 
 // ---- Save ---------------------------------------------------------------------------
@@ -906,6 +908,8 @@ void CWorkspaceTQ8::ReleaseDevice(TQ8_HANDLE device)
 {
     m_syncDevices.DetachDevice(device);
     m_devices->ReleaseDevice(device);
+    if (CMainFrame* frame = m_app.GetMainFrame())
+        frame->OnSyncDevicesChanged();
 }
 
 void CWorkspaceTQ8::SetDocument(TQ8_HANDLE device, IBoardDocument* document)

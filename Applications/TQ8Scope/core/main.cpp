@@ -5,6 +5,7 @@
 #include "BrowseForFile.h"
 #include "CMainApp.h"
 #include "CNewWorkspaceDlg.h"
+#include "CSyncMgrDlg.h"
 #include "DocumentToolWindows.h"
 #include "TextConv.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char* argv[])
     RegisterBoardWindowForms();
     CNewWorkspaceDlg::Register();
     UseBrowseForFileInEditBrowseControls();
+    CSyncMgrDlg::RegisterWithMainFrame();
     int exitCode = 1;
     {
         CMainApp app;

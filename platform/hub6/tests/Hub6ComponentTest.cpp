@@ -515,6 +515,44 @@ TEST_F(Hub6Component, BadRepliesAreRefused)
     }
 }
 
+// The service as any client reaches it: bad requests get error replies and
+// the connection goes on.
+TEST(Hub6Service, RefusesBadRequestsAndGoesOn)
+{
+    hub6test::Hub6TestHost host({8001});
+    ASSERT_TRUE(host.Started());
+    const int fd = srvtest::ConnectLoopback(host.Port());
+    ASSERT_GE(fd, 0);
+    auto ask = [fd](const std::string& request) {
+        std::string reply;
+        if (!srvtest::WriteAll(fd, srvtest::Frame(request)) || !srvtest::ReadFrame(fd, reply))
+            return std::string("<no reply>");
+        return reply;
+    };
+    auto error = [](const std::string& text) {
+        return "<?xml version=\"1.0\" encoding=\"utf-8\"?><VltServiceResponse error=\"true\" ><ErrorText>" + text
+            + "</ErrorText></VltServiceResponse>";
+    };
+    ASSERT_EQ(ask(srvtest::ConnectRequest("", "VltHUB6")), kReplySuccess);
+    EXPECT_EQ(ask(srvtest::CallRequest("HUB6_SYNC")), error("No HUB3300-6 device is open"));
+    const std::string malformed = ask(srvtest::CallRequest("HUB6_OPEN", "<Serial>-1</Serial><Virtual>0</Virtual>"));
+    EXPECT_NE(malformed.find("error=\"true\""), std::string::npos) << malformed;
+    EXPECT_NE(ask(srvtest::CallRequest("HUB6_OPEN", "<Serial>8001</Serial><Virtual>2</Virtual>")).find("error=\"true\""),
+              std::string::npos);
+    EXPECT_NE(ask(srvtest::CallRequest("HUB6_OPEN", "<Serial>8001</Serial>")).find("error=\"true\""), std::string::npos);
+    EXPECT_EQ(ask(srvtest::CallRequest("HUB6_UNKNOWN")), kReplyNotHandled);
+    ASSERT_EQ(ask(srvtest::CallRequest("HUB6_OPEN", "<Serial>8001</Serial><Virtual>0</Virtual>")), kReplySuccess);
+    EXPECT_EQ(ask(srvtest::CallRequest("HUB6_OPEN", "<Serial>8001</Serial><Virtual>0</Virtual>")),
+              error("A HUB3300-6 device is already open"));
+    EXPECT_EQ(ask(srvtest::CallRequest("HUB6_SET_CLOCK", "<Rate>1e9</Rate>")), error("Clock rate 1e9 MHz is out of range"));
+    EXPECT_NE(ask(srvtest::CallRequest("HUB6_SET_CLOCK", "<Rate>fast</Rate>")).find("error=\"true\""), std::string::npos);
+    EXPECT_EQ(ask(srvtest::CallRequest("HUB6_SET_CLOCK", "<Rate>2500</Rate>")), kReplySuccess);
+    EXPECT_EQ(ask(srvtest::CallRequest("HUB6_GET_CLOCK")),
+              "<?xml version=\"1.0\" encoding=\"utf-8\"?><VltServiceResponse><ReturnData><Rate>2500</Rate>"
+              "</ReturnData></VltServiceResponse>");
+    close(fd);
+}
+
 TEST_F(Hub6Component, InjectedFailuresCountDown)
 {
     CComPtr<IVltHUB6> unit = Virtual(6000);

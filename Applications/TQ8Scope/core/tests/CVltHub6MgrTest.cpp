@@ -1,6 +1,6 @@
 // The sync-device manager against the sync device's component library,
 // created by its ProgID from a private registry as the application does.
-#include <dlfcn.h>
+#include <type_traits>
 
 #include <QDoubleSpinBox>
 #include <QWidget>
@@ -8,12 +8,15 @@
 #include "CVltHub6Mgr.h"
 #include "DevMgrTestSupport.h"
 #include "ErrorBox.h"
-#include "Hub6Sim.h"
+#include "Hub6Library.h"
 #include "Hub6TestHost.h"
-#include "InprocServer.h"
 #include "MainDocFixture.h"
 #include "TestApp.h"
 #include "TextConv.h"
+
+// An instance unbinds its boards when it ends, so a copy must not exist.
+static_assert(!std::is_copy_constructible_v<CVltHub6Mgr::CSyncInst>);
+static_assert(!std::is_copy_assignable_v<CVltHub6Mgr::CSyncInst>);
 
 namespace {
 
@@ -36,17 +39,11 @@ protected:
     {
         MainDocTest::SetUp();
         setenv("VLT_REGISTRY_DIR", m_dir.Str().c_str(), 1);
-        m_lib = dlopen(HUB6COM_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(m_lib, nullptr) << dlerror();
-        Sym(m_register, "DllRegisterServer");
-        Sym(m_unregister, "DllUnregisterServer");
-        Sym(m_reset, "Hub6Sim_Reset");
-        Sym(m_setLocal, "Hub6Sim_SetLocalDevices");
-        Sym(m_inject, "Hub6Sim_InjectResult");
-        Sym(m_syncCount, "Hub6Sim_GetSyncCount");
-        ASSERT_EQ(m_register(), S_OK);
-        m_reset();
-        ForgetHub6SoftwareState();
+        ASSERT_NO_FATAL_FAILURE(m_hub6.Load());
+        m_unregister = m_hub6.unregisterServer;
+        m_setLocal = m_hub6.setLocal;
+        m_inject = m_hub6.inject;
+        m_syncCount = m_hub6.syncCount;
         mgr = std::make_unique<CountingMgr>();
         mgr->SetDeviceManager(devices.get());
     }
@@ -54,18 +51,9 @@ protected:
     {
         mgr.reset();
         m_hosts.clear();
-        if (m_reset)
-            m_reset();
-        ForgetHub6SoftwareState();
-        // The library stays loaded, as the runtime keeps every server it loaded.
+        m_hub6.Unload();
         unsetenv("VLT_REGISTRY_DIR");
         MainDocTest::TearDown();
-    }
-    template <class F>
-    void Sym(F& f, const char* name)
-    {
-        f = reinterpret_cast<F>(dlsym(m_lib, name));
-        ASSERT_NE(f, nullptr) << name;
     }
     void SetLocal(std::vector<uint32_t> serials) { ASSERT_EQ(m_setLocal(serials.data(), uint32_t(serials.size())), 0); }
     // A service host on loopback serving these units.
@@ -94,10 +82,8 @@ protected:
     }
 
     ScratchDir m_dir;
-    void* m_lib = nullptr;
-    PfnDllRegisterServer m_register = nullptr;
+    doc_test::Hub6Library m_hub6;
     PfnDllUnregisterServer m_unregister = nullptr;
-    PfnHub6SimReset m_reset = nullptr;
     PfnHub6SimSetLocalDevices m_setLocal = nullptr;
     PfnHub6SimInjectResult m_inject = nullptr;
     PfnHub6SimGetCount m_syncCount = nullptr;

@@ -113,6 +113,7 @@ public:
     bool IsRemoteDevice(TQ8_HANDLE d) const override { return remote.count(d) != 0; }
     void ReleaseDevice(TQ8_HANDLE) override {}
     void SetDocument(TQ8_HANDLE d, IBoardDocument* doc) override { docs[d] = doc; }
+    CVltHub6Mgr* GetSyncManager() override { return syncManager; }
 
     CMainApp& m_app;
     std::vector<TQ8_HANDLE> boards;
@@ -128,4 +129,5 @@ public:
     bool interactive = true;
     int saves = 0;
     int closes = 0;
+    CVltHub6Mgr* syncManager = nullptr;
 };
