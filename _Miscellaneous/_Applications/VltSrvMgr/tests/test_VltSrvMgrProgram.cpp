@@ -63,14 +63,14 @@ TEST(VltSrvMgrProgram, StartsItsServicesServesAClientAndStopsOnTermination)
     second.setProcessEnvironment(environment);
     second.start(QString::fromStdString(program), {QStringLiteral("-BootTime")});
     ASSERT_TRUE(second.waitForFinished(20000));
-    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
     EXPECT_EQ(first.state(), QProcess::Running);
 
     // The end of the session: the services stop and the options are kept.
     first.terminate();
     ASSERT_TRUE(first.waitForFinished(20000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
     EXPECT_TRUE(PeerClosed(fd));
     close(fd);
     EXPECT_LT(ConnectLoopback(port), 0);
