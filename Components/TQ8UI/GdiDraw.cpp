@@ -56,8 +56,24 @@ QPen GeometricPen(const QColor& colour, int width)
 
 void Line(QPainter& painter, QPoint from, QPoint to)
 {
-    if (from != to)
+    // Qt draws a line towards increasing coordinates and leaves out the pixel
+    // it ends on there; a line running the other way would lose its first
+    // pixel instead of its last. Such a line along an axis is moved by one
+    // pixel; a diagonal one gets its first pixel back and keeps its last,
+    // which in a polyline the next segment draws anyway.
+    if (from == to)
+        return;
+    const QPoint d = to - from;
+    const bool reversed = std::abs(d.x()) >= std::abs(d.y()) ? d.x() < 0 : d.y() < 0;
+    if (!reversed) {
         painter.drawLine(from, to);
+    } else if (d.x() == 0 || d.y() == 0) {
+        const QPoint step(d.x() < 0 ? 1 : 0, d.y() < 0 ? 1 : 0);
+        painter.drawLine(from + step, to + step);
+    } else {
+        painter.drawLine(from, to);
+        painter.drawPoint(from);
+    }
 }
 
 void Ellipse(QPainter& painter, const PixRect& box)

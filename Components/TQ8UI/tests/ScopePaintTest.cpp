@@ -239,6 +239,25 @@ TEST_F(ScopePaint, ABackBufferThatCannotBeMadeDrawsNothing)
     EXPECT_TRUE(device.Log().empty());
 }
 
+TEST_F(ScopePaint, BorderStyles)
+{
+    scope->put_BorderColor(0x0000FF);
+    scope->put_BorderStyle(1);
+    QImage image = Paint(100, 50);
+    EXPECT_EQ(image.pixel(0, 0), QColor(Qt::red).rgb());
+    EXPECT_EQ(image.pixel(107, 57), QColor(Qt::red).rgb());
+    EXPECT_EQ(image.pixel(50, 57), QColor(Qt::red).rgb());
+    scope->put_BorderStyle(2); // etched, within (0, 0, right - 1, bottom - 1)
+    image = Paint(100, 50);
+    EXPECT_EQ(image.pixel(0, 0), vlt::ColorRefToQColor(GetSysColor(16)).rgb());
+    EXPECT_EQ(image.pixel(1, 1), vlt::ColorRefToQColor(GetSysColor(20)).rgb());
+    EXPECT_EQ(image.pixel(106, 56), vlt::ColorRefToQColor(GetSysColor(20)).rgb());
+    EXPECT_NE(image.pixel(107, 57), vlt::ColorRefToQColor(GetSysColor(20)).rgb());
+    scope->put_BorderVisible(VARIANT_FALSE);
+    image = Paint(100, 50);
+    EXPECT_EQ(image.pixel(0, 0), vlt::OleColorToQColor(GetSysColor(COLOR_BTNFACE)).rgb());
+}
+
 TEST_F(ScopePaint, DesignTimeShowsTheScrollBarPlaceholder)
 {
     ctrl()->SetAmbientUserMode(false);
