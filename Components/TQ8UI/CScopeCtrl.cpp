@@ -1078,7 +1078,7 @@ HRESULT CScopeCtrl::SetCustomLabelProvider(IScopeTQ8CustomLabelProvider* p)
     return S_OK;
 }
 
-HRESULT CScopeCtrl::FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSink sink)
+HRESULT CScopeCtrl::FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSink sink, bool reportFailure)
 {
     // Held for the fetch: an arbiter or a sink may remove the source meanwhile.
     CComPtr<IScopeTQ8ChannelSource> source = m_sourceTable.Source(srcId);
@@ -1108,7 +1108,7 @@ HRESULT CScopeCtrl::FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSi
     buffer.parray = array;
     hr = sourcefetch::ReadSourceChunks(source, arbiter, srcId, m_startSample, m_pageWidth, chunk, &buffer,
                                        [&](const sourcefetch::Chunk& c) { return sink(page, c); });
-    if (FAILED(hr)) {
+    if (FAILED(hr) && reportFailure) {
         CComBSTR reason(sourcefetch::SourceFailureReason(source, srcId, hr));
         FireOnSourceDataError(srcId, reason);
     }
@@ -1122,7 +1122,6 @@ void CScopeCtrl::UpdateScrollBar(bool) {}
 HRESULT CScopeCtrl::SetSelection(uint64_t, uint64_t) { return E_NOTIMPL; }
 HRESULT CScopeCtrl::GetSelection(uint64_t*, uint64_t*) { return E_NOTIMPL; }
 HRESULT CScopeCtrl::ZoomToSelection() { return E_NOTIMPL; }
-HRESULT CScopeCtrl::AutoSetScaling() { return E_NOTIMPL; }
 
 // ---- persistence ----
 
@@ -1235,11 +1234,7 @@ HRESULT CScopeCtrl::SetObjectRects(int32_t x, int32_t y, int32_t width, int32_t 
     return S_OK;
 }
 
-void CScopeCtrl::OnWindowPaint(QWidget* wnd)
-{
-    QPainter painter(wnd);
-    painter.fillRect(wnd->rect(), vlt::OleColorToQColor(m_backColor));
-}
+void CScopeCtrl::OnWindowPaint(QWidget* wnd) { OnDraw(wnd, PixRect::FromQRect(wnd->rect())); }
 
 HRESULT CScopeCtrl::CreateScrollBar(bool)
 {
@@ -1269,13 +1264,21 @@ void CScopeCtrl::ReleaseDrawingResources()
 {
     m_scrollBar.clear();
     ResetScopeData();
-    m_offscreen = QImage();
+    ReleaseBackBuffer();
+    ReleasePlotBuffer();
+}
+
+void CScopeCtrl::ReleaseBackBuffer()
+{
+    m_selBuffer = QImage();
     m_backBuffer = QImage();
 }
 
+void CScopeCtrl::ReleasePlotBuffer() { m_plotBuffer = QImage(); }
+
 bool CScopeCtrl::CreateBackBuffer(const QRect& rect)
 {
-    m_backBuffer = QImage();
+    ReleaseBackBuffer();
     if (rect.isEmpty())
         return false;
     m_backBuffer = QImage(rect.size(), QImage::Format_RGB32);
@@ -1349,6 +1352,9 @@ const QPen& CScopeCtrl::ScopeForePen()
 
 const QPen& CScopeCtrl::SelectionTracePen()
 {
+    // Broad while markers are drawn, so that the edge stands out beside them.
+    if (!m_selTracePen && m_pointRadius > 1 && m_xScale > 2.5 * m_pointRadius)
+        m_selTracePen = gdidraw::GeometricPen(vlt::OleColorToQColor(m_traceColor), 3);
     if (!m_selTracePen)
         m_selTracePen = MakePen(m_traceColor);
     return *m_selTracePen;

@@ -278,7 +278,8 @@ public:
     // read is fired as OnSourceDataError and returned; E_INVALIDARG for a
     // source id the table does not hold, E_OUTOFMEMORY when the buffer cannot
     // be had.
-    HRESULT FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSink sink);
+    // reportFailure false: a failed read is returned but not fired.
+    HRESULT FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSink sink, bool reportFailure = true);
     HRESULT GetSampleBuffer(VARTYPE vt, uint64_t count, SAFEARRAY** out) { return m_sampleBuffers.Get(vt, count, out); }
     const CSourceTable& SourceTable() const { return m_sourceTable; }
     CLocalChanState* ChannelState(uint32_t chanId) { return m_sourceTable.Channel(chanId); }
@@ -367,6 +368,29 @@ public:
     void UpdateScrollBar(bool setRange);
     void OnWindowPaint(QWidget* wnd); // the window's paint handler
 
+    // The paint: the whole picture into the back buffer when the layout is
+    // dirty or the bounds changed, else only the selection over the kept
+    // picture; then the picture onto target. Gives the traces' result.
+    HRESULT OnDraw(QPaintDevice* target, const PixRect& bounds);
+    HRESULT DrawPlotArea(QPainter& back);
+    HRESULT DrawOverlay(QPainter& target);
+    void ReleaseBackBuffer();
+    void ReleasePlotBuffer();
+    const QImage& PlotBuffer() const { return m_plotBuffer; }
+    // The selection as the input code stores it, without events or redraw.
+    void StoreSelection(uint64_t start, uint64_t end)
+    {
+        m_selStart = start;
+        m_selEnd = end;
+    }
+    // Texts of the selection labels: one end, and the span between them.
+    std::wstring SelectionLabelText(uint64_t sample) const;
+    std::wstring SpanLabelText(uint64_t low, uint64_t high) const;
+    // Where the last overlay wrote the low, high and span labels (empty: not written).
+    const std::array<PixRect, 3>& SelectionLabelRects() const { return m_selLabelRects; }
+    // The container's ambient UserMode: false at design time.
+    void SetAmbientUserMode(bool userMode) { m_userMode = userMode; }
+
 private:
     // Notification and redraw.
     void NotifyChanged(DISPID id);
@@ -398,6 +422,23 @@ private:
     void DrawYAxisLabels(QPainter& dc, const QColor& back);
     void DrawY2AxisLabels(QPainter& dc, const QColor& back);
     bool AnyLabels() const;
+    void DrawBackground(QPainter& dc);
+    void DrawCaption(QPainter& dc);
+    HRESULT DrawTrigMarkImage(QPainter& dc, int mark);
+    HRESULT RenderTrigMarkPicture(QPainter& dc, int mark);
+    void DrawBorder(QPainter& dc);
+    void DrawGrid(QPainter& dc, int32_t w, int32_t h);
+    void DrawLevelLines(QPainter& dc, int32_t w);
+    void DrawSegmentLines(QPainter& dc, int32_t h);
+    void DrawScrollBarPlaceholder(QPainter& dc);
+    bool ComposeSelection(uint64_t low, uint64_t high);
+    void InvertSelectionBand(uint64_t low, uint64_t high);
+    bool InsidePage(uint64_t sample) const;
+    HRESULT DrawSelectionEdges(QPainter& dc, uint64_t low, uint64_t high);
+    HRESULT DrawSelectionLabels(QPainter& dc, uint64_t low, uint64_t high);
+    // Registers the sample-tip tool for a new plot rectangle; the tip window
+    // comes with the navigation code.
+    void UpdateSampleTipTool() {}
     // Pen, brush and point cache of the channels the page's chunks are drawn for.
     bool PrepareChannels(const PageSource& page, PlotRequest& req, bool drawMarkers, bool recordPoints);
     bool PrepareChannel(CLocalChanState& chan, bool drawMarkers, bool recordPoints);
@@ -459,8 +500,11 @@ private:
     std::optional<QPen> m_scopeForePen;
     std::optional<QPen> m_selTracePen;
     std::optional<QPen> m_segmentPen;
-    QImage m_offscreen;
     QImage m_backBuffer;
+    QImage m_plotBuffer;
+    QImage m_selBuffer;
+    bool m_userMode = true;
+    std::array<PixRect, 3> m_selLabelRects;
 
     TQ8ScrollBar m_scrollBarMode = ScrollbarAuto;
     QPointer<QScrollBar> m_scrollBar;

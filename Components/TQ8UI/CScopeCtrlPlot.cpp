@@ -10,7 +10,9 @@ HRESULT CScopeCtrl::PlotAllSources(QPainter& dc)
 {
     const bool drawMarkers = ArePointMarkersVisible(false);
     PainterCanvas canvas(dc);
-    dc.save();
+    // Pen and brush put back by hand: QPainter::save allocates.
+    const QPen pen = dc.pen();
+    const QBrush brush = dc.brush();
     int failed = 0, succeeded = 0;
     // By the id after the last one drawn: a source may go while it is asked for data.
     const auto& sources = m_sourceTable.Sources();
@@ -23,7 +25,8 @@ HRESULT CScopeCtrl::PlotAllSources(QPainter& dc)
             ++succeeded;
         it = sources.upper_bound(id);
     }
-    dc.restore();
+    dc.setPen(pen);
+    dc.setBrush(brush);
     if (failed == 0)
         return S_OK;
     return succeeded ? S_FALSE : E_FAIL;

@@ -56,8 +56,24 @@ QPen GeometricPen(const QColor& colour, int width)
 
 void Line(QPainter& painter, QPoint from, QPoint to)
 {
-    if (from != to)
+    // Qt draws a line towards increasing coordinates and leaves out the pixel
+    // it ends on there; a line running the other way would lose its first
+    // pixel instead of its last. Such a line along an axis is moved by one
+    // pixel; a diagonal one gets its first pixel back and keeps its last,
+    // which in a polyline the next segment draws anyway.
+    if (from == to)
+        return;
+    const QPoint d = to - from;
+    const bool reversed = std::abs(d.x()) >= std::abs(d.y()) ? d.x() < 0 : d.y() < 0;
+    if (!reversed) {
         painter.drawLine(from, to);
+    } else if (d.x() == 0 || d.y() == 0) {
+        const QPoint step(d.x() < 0 ? 1 : 0, d.y() < 0 ? 1 : 0);
+        painter.drawLine(from + step, to + step);
+    } else {
+        painter.drawLine(from, to);
+        painter.drawPoint(from);
+    }
 }
 
 void Ellipse(QPainter& painter, const PixRect& box)
@@ -68,13 +84,48 @@ void Ellipse(QPainter& painter, const PixRect& box)
 
 void Pie(QPainter& painter, const PixRect& box, QPoint start, QPoint end)
 {
-    if (box.Width() <= 1 || box.Height() <= 1)
+    // Pixel by pixel, in runs: Qt's own pie goes through a path, which
+    // allocates, and every plotted point's mark must not.
+    if (box.Width() <= 1 || box.Height() <= 1 || box.Width() > 256 || box.Height() > 256)
         return;
-    const double a = AngleOf(box, start);
-    double span = AngleOf(box, end) - a;
+    const double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0;
+    const double rx = box.Width() / 2.0, ry = box.Height() / 2.0;
+    const double from = AngleOf(box, start);
+    double span = AngleOf(box, end) - from;
     if (span <= 0.0)
         span += 360.0;
-    painter.drawPie(OutlineRect(box), static_cast<int>(std::lround(a * 16.0)), static_cast<int>(std::lround(span * 16.0)));
+    auto inside = [&](int x, int y) {
+        const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
+        if ((dx / rx) * (dx / rx) + (dy / ry) * (dy / ry) > 1.0)
+            return false;
+        if (std::abs(dx) < 0.5 && std::abs(dy) < 0.5)
+            return true; // the centre belongs to every pie
+        double rel = std::atan2(-dy, dx) * 180.0 / std::numbers::pi - from;
+        while (rel < 0.0)
+            rel += 360.0;
+        return rel <= span;
+    };
+    // 0 outside, 1 inside, 2 on the outline (inside with a neighbour outside).
+    auto kind = [&](int x, int y) {
+        if (!inside(x, y))
+            return 0;
+        return inside(x - 1, y) && inside(x + 1, y) && inside(x, y - 1) && inside(x, y + 1) ? 1 : 2;
+    };
+    const QColor line = painter.pen().style() == Qt::NoPen ? QColor() : painter.pen().color();
+    const QColor fill = painter.brush().style() == Qt::NoBrush ? QColor() : painter.brush().color();
+    for (int y = box.top; y < box.bottom; ++y) {
+        int x = box.left;
+        while (x < box.right) {
+            const int k = kind(x, y);
+            int end = x + 1;
+            while (end < box.right && kind(end, y) == k)
+                ++end;
+            const QColor& colour = k == 2 ? line : fill;
+            if (k != 0 && colour.isValid())
+                painter.fillRect(x, y, end - x, 1, colour);
+            x = end;
+        }
+    }
 }
 
 void InvertRect(QImage& image, const PixRect& rect)

@@ -27,7 +27,8 @@ void Line(QPainter& painter, QPoint from, QPoint to);
 // Outlined with the pen and filled with the brush.
 void Ellipse(QPainter& painter, const PixRect& box);
 // The part of the box's ellipse from the radial through `start`
-// counter-clockwise to the radial through `end`.
+// counter-clockwise to the radial through `end`, filled with the brush and
+// outlined one pixel wide in the pen's colour.
 void Pie(QPainter& painter, const PixRect& box, QPoint start, QPoint end);
 // Every colour in rect turned into its complement.
 void InvertRect(QImage& image, const PixRect& rect);

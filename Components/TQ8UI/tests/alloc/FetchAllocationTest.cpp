@@ -7,6 +7,8 @@
 #include "ScopeWithSources.h"
 #include "TextConv.h"
 
+#include <QImage>
+#include <QPainter>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -124,6 +126,28 @@ TEST_F(FetchAllocations, ARepeatedFetchOfTheSamePageAllocatesNothing)
     EXPECT_EQ(counting.Allocations(), 0u);
     EXPECT_EQ(frames, 3 * firstFrames);
     EXPECT_GT(sum, 0u);
+}
+
+TEST_F(FetchAllocations, ASteadyPaintPlotsItsTracesWithoutAllocating)
+{
+    AddBuffer(4, 200000);
+    auto fakeSource = MakeFakeSource(2, 200000);
+    fakeSource->requests.reserve(64);
+    fakeSource->locksSeen.reserve(64);
+    Add(fakeSource);
+    ASSERT_EQ(scope->put_MaxPageWidth(150000), S_OK);
+    CScopeCtrl* ctrl = Impl(scope);
+    QImage image(808, 308, QImage::Format_RGB32);
+    for (uint32_t page : {150000u, 8u, 100u}) { // span mode, markers, plain lines
+        ASSERT_EQ(scope->put_PageWidth(page), S_OK);
+        ASSERT_EQ(ctrl->OnDraw(&image, {0, 0, 808, 308}), S_OK); // makes buffers, pens and caches
+        QImage plot(800, 300, QImage::Format_RGB32);
+        QPainter painter(&plot);
+        ctrl->PlotAllSources(painter);
+        Counting counting;
+        EXPECT_EQ(ctrl->PlotAllSources(painter), S_OK);
+        EXPECT_EQ(counting.Allocations(), 0u) << page;
+    }
 }
 
 TEST_F(FetchAllocations, TheCountSeesAllocations)
