@@ -17,6 +17,15 @@ constexpr double kCounterMHz = 125.0;
 constexpr uint32_t kChunkBytes = 1u << 18;
 constexpr double kCalibrationSeconds = 0.01;
 
+// Four 16-bit version parts as four 8-bit ones.
+uint32_t NarrowVersion(uint64_t version)
+{
+    uint32_t narrow = 0;
+    for (int i = 3; i >= 0; --i)
+        narrow = (narrow << 8) | static_cast<uint32_t>((version >> (16 * i)) & 0xFF);
+    return narrow;
+}
+
 bool IsAcquisitionMode(int mode)
 {
     return mode == TQ8_MODE_RAM_ACQ || mode == TQ8_MODE_PCI_BUFFERED_ACQ || mode == TQ8_MODE_ZAB_ACQ
@@ -41,7 +50,7 @@ struct CSimBoard::Run {
 CSimBoard::CSimBoard(const BoardDescription& desc)
     : m_desc(desc), m_eeprom(MakeEepromImage(desc)), m_settings(desc), m_ram(desc.ramSize),
       m_fifoDepth(CTimestampFifo::kDefaultDepth), m_seed(desc.serial), m_counterOrigin(Clock::now()),
-      m_registers(m_eeprom[kEepromBoardTypeWord])
+      m_registers(m_eeprom[kEepromBoardTypeWord]), m_firmware(NarrowVersion(desc.firmwareVersion))
 {
 }
 
