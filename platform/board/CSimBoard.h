@@ -126,6 +126,7 @@ private:
     void CompleteDueReadLocked();
     uint64_t CounterNow() const;
     LiveStatus LiveLocked() const;
+    void AutoResetClockModulesLocked(const CBoardSettings& s);
 
     const BoardDescription m_desc;
     mutable std::mutex m_mutex;
@@ -157,6 +158,7 @@ private:
     std::array<uint32_t, 2> m_adcCalibrations{};
     CBoardRegisters m_registers;
     CFirmwareState m_firmware;
+    bool m_dcmResetPending = false; // a clock changed since the last reset
 };
 
 } // namespace tq8

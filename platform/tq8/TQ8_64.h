@@ -651,12 +651,16 @@ static_assert(offsetof(TQ8_DRIVER_STATS, clockModuleResets) == 28, "record layou
 static_assert(offsetof(TQ8_DRIVER_STATS, bytesTransferred) == 32, "record layout");
 #endif
 
-/* Calibrates ADC chip adcIndex (0 or 1; others TQ8_ERR_INVALID_ARG).
- * TQ8_ERR_BUSY while the board acquires, transfers or records. */
+/* Calibrates ADC chip adcIndex (0 or 1; others TQ8_ERR_INVALID_ARG); takes
+ * about 10 ms of simulated time, during which the chip's calibration bit
+ * (register 0 bit 15 in set 3 or 4) is set and the board takes no
+ * acquisition. TQ8_ERR_BUSY while the board acquires, transfers or records. */
 TQ8_API int32_t CalibrateAdcTQ8(TQ8_HANDLE handle, int32_t adcIndex);
-/* Fills the record (size must be 40, else TQ8_ERR_INVALID_ARG); reset
- * nonzero zeroes the counters after they are copied, all but the open
- * handles. */
+/* Fills offsets 4..39 of the record; the caller's size (at least 40, else
+ * TQ8_ERR_INVALID_ARG) stays. reset nonzero zeroes the counters after they
+ * are copied, all but the open handles. Clock-module resets count
+ * SyncFirmwareToAdcClockTQ8(h, 1) and the automatic reset before the first
+ * acquisition after a clock change (none with the override set). */
 TQ8_API int32_t GetDriverStatsTQ8(TQ8_HANDLE handle, TQ8_DRIVER_STATS* stats, int32_t reset);
 
 /* ---- 17. Errors and memory ------------------------------------------------------------ */
