@@ -217,11 +217,29 @@ int CFwContextTQ8::Save(const std::string& path)
     return kFwOk;
 }
 
+// No network, no DTD loading, no entity substitution: a manifest is
+// untrusted input.
+constexpr int kParseOptions = XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NONET;
+
 int CFwContextTQ8::Load(const std::string& path)
 {
     Clear();
-    CAutoXmlDoc doc(XmlReadFile(path, nullptr, XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NONET));
-    xmlNodePtr root = doc.IsEmpty() ? nullptr : xmlDocGetRootElement(doc);
+    CAutoXmlDoc doc(XmlReadFile(path, nullptr, kParseOptions));
+    return Read(doc);
+}
+
+int CFwContextTQ8::LoadText(const std::string& text)
+{
+    Clear();
+    if (text.size() > kXmlFileMaxBytes)
+        return kFwContextUnreadable;
+    CAutoXmlDoc doc(xmlReadMemory(text.data(), static_cast<int>(text.size()), "context_v2.xml", nullptr, kParseOptions));
+    return Read(doc);
+}
+
+int CFwContextTQ8::Read(xmlDocPtr doc)
+{
+    xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
     if (!root || strcasecmp(reinterpret_cast<const char*>(root->name), "TQ8_Firmware") != 0)
         return kFwContextUnreadable;
     // Lookups start at the root, so a root spelled in another case is read too.

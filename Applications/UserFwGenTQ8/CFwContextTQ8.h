@@ -34,6 +34,8 @@ public:
     CFwContextTQ8() = default;
 
     virtual int Load(const std::string& path);
+    // Load from the manifest's text (a package entry read into memory).
+    int LoadText(const std::string& text);
     // Writes through a temporary file; a chunk with file count 0 gets the
     // number of its names, in the file and in the model.
     virtual int Save(const std::string& path);
@@ -61,6 +63,7 @@ public:
     std::vector<std::pair<std::string, std::string>> m_userDefined; // name, value
 
 private:
+    int Read(xmlDocPtr doc);
     void ReadAuxFiles(xmlNodePtr root);
     void ReadUserDefined(xmlNodePtr root);
     int ReadChunks(xmlNodePtr root);

@@ -17,6 +17,23 @@ constexpr double kCounterMHz = 125.0;
 constexpr uint32_t kChunkBytes = 1u << 18;
 constexpr double kCalibrationSeconds = 0.01;
 
+// Four 16-bit version parts as four 8-bit ones.
+uint32_t NarrowVersion(uint64_t version)
+{
+    uint32_t narrow = 0;
+    for (int i = 3; i >= 0; --i)
+        narrow = (narrow << 8) | static_cast<uint32_t>((version >> (16 * i)) & 0xFF);
+    return narrow;
+}
+
+// After these the clock modules must lock again: an automatic reset is due.
+bool ChangesAdcClock(SettingId id)
+{
+    return id == SettingId::AdcClockSource || id == SettingId::InternalAdcClockRate
+           || id == SettingId::InternalAdcClockReference || id == SettingId::ExternalClockRate
+           || id == SettingId::PostAdcClockDivider || id == SettingId::ActiveChannels;
+}
+
 bool IsAcquisitionMode(int mode)
 {
     return mode == TQ8_MODE_RAM_ACQ || mode == TQ8_MODE_PCI_BUFFERED_ACQ || mode == TQ8_MODE_ZAB_ACQ
@@ -41,7 +58,7 @@ struct CSimBoard::Run {
 CSimBoard::CSimBoard(const BoardDescription& desc)
     : m_desc(desc), m_eeprom(MakeEepromImage(desc)), m_settings(desc), m_ram(desc.ramSize),
       m_fifoDepth(CTimestampFifo::kDefaultDepth), m_seed(desc.serial), m_counterOrigin(Clock::now()),
-      m_registers(m_eeprom[kEepromBoardTypeWord])
+      m_registers(m_eeprom[kEepromBoardTypeWord]), m_firmware(NarrowVersion(desc.firmwareVersion))
 {
 }
 
@@ -70,7 +87,10 @@ int32_t CSimBoard::WriteEeprom(uint32_t first, const uint16_t* words, uint32_t c
 int32_t CSimBoard::Set(SettingId id, double value)
 {
     std::lock_guard lock(m_mutex);
-    return m_settings.Set(id, value);
+    const int32_t rc = m_settings.Set(id, value);
+    if (rc == TQ8_OK && ChangesAdcClock(id))
+        m_dcmResetPending = true;
+    return rc;
 }
 
 double CSimBoard::Get(SettingId id) const
@@ -82,7 +102,9 @@ double CSimBoard::Get(SettingId id) const
 int32_t CSimBoard::SetExtDividers(int32_t d1, int32_t d2)
 {
     std::lock_guard lock(m_mutex);
-    return m_settings.SetExtDividers(d1, d2);
+    const int32_t rc = m_settings.SetExtDividers(d1, d2);
+    m_dcmResetPending = m_dcmResetPending || rc == TQ8_OK;
+    return rc;
 }
 
 int32_t CSimBoard::SetMemoryRegion(uint32_t count, uint32_t start)
@@ -226,6 +248,7 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
     m_busy = true;
     m_samplesComplete = false;
     m_stats.CountAcquisitionStart();
+    AutoResetClockModulesLocked(s);
     m_mode = target == AcqTarget::Ram ? TQ8_MODE_RAM_ACQ
              : target == AcqTarget::Zab ? TQ8_MODE_ZAB_ACQ
                                         : TQ8_MODE_RAM_READ_TO_ZAB;
@@ -386,8 +409,10 @@ int32_t CSimBoard::SyncClocks(bool resetClockModules)
     std::lock_guard lock(m_mutex);
     if (m_busy)
         return TQ8_ERR_BUSY;
-    if (resetClockModules)
+    if (resetClockModules) {
         m_stats.CountClockModuleReset();
+        m_dcmResetPending = false;
+    }
     return TQ8_OK;
 }
 
@@ -551,6 +576,16 @@ void CSimBoard::SetSeed(uint64_t seed)
     std::lock_guard lock(m_mutex);
     m_seed = seed;
     m_runCount = 0;
+}
+
+void CSimBoard::AutoResetClockModulesLocked(const CBoardSettings& s)
+{
+    // The firmware resets the clock modules before an acquisition after a
+    // clock change, unless the automatic reset is overridden.
+    if (m_dcmResetPending && s.GetInt(SettingId::AutoDcmResetOverride) == 0) {
+        m_stats.CountClockModuleReset();
+        m_dcmResetPending = false;
+    }
 }
 
 LiveStatus CSimBoard::LiveLocked() const

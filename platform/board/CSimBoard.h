@@ -15,6 +15,7 @@
 #include "CBoardRegisters.h"
 #include "CBoardSettings.h"
 #include "CDriverStats.h"
+#include "CFirmwareState.h"
 #include "CSampleRam.h"
 #include "CSignalGenerator.h"
 #include "CTimestampFifo.h"
@@ -103,6 +104,9 @@ public:
     uint32_t SdramDelay(int sdram) const;
     uint32_t ExtTriggerDelay() const;
 
+    // Firmware of the card (thread-safe on its own).
+    CFirmwareState& Firmware() { return m_firmware; }
+
     // Simulator control.
     void SetSignal(int channel, const ChannelSignal& signal);
     ChannelSignal Signal(int channel) const;
@@ -122,6 +126,7 @@ private:
     void CompleteDueReadLocked();
     uint64_t CounterNow() const;
     LiveStatus LiveLocked() const;
+    void AutoResetClockModulesLocked(const CBoardSettings& s);
 
     const BoardDescription m_desc;
     mutable std::mutex m_mutex;
@@ -152,6 +157,8 @@ private:
     CDriverStats m_stats;
     std::array<uint32_t, 2> m_adcCalibrations{};
     CBoardRegisters m_registers;
+    CFirmwareState m_firmware;
+    bool m_dcmResetPending = false; // a clock changed since the last reset
 };
 
 } // namespace tq8

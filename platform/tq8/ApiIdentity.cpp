@@ -14,6 +14,14 @@ int32_t HandOut(std::wstring_view text, wchar_t** out)
     return *out != nullptr ? TQ8_OK : TQ8_ERR_NO_MEMORY;
 }
 
+// The version a part runs, or "Unknown" after an upload failed part of the way.
+std::wstring FirmwareText(IBoardBackend& b, FirmwarePart part)
+{
+    const CFirmwareState* state = b.Firmware();
+    const auto running = state ? state->Running(part) : std::nullopt;
+    return running ? VersionText(WidenVersion(running->version)) : std::wstring(L"Unknown");
+}
+
 BoardPlace PlaceOf(const IBoardBackend& b)
 {
     return BoardPlace{b.IsVirtual(), b.IsRemote(), b.ServerName(), b.ServerPort()};
@@ -109,11 +117,11 @@ int32_t GetVersionTextWTQ8(TQ8_HANDLE handle, int32_t item, wchar_t** text, uint
         case TQ8_VERSION_SOFTWARE_RELEASE:
             return HandOut(kSoftwareRelease, text);
         case TQ8_VERSION_SYSTEM_FPGA:
-            return HandOut(VersionText(d.firmwareVersion), text);
+            return HandOut(FirmwareText(b, FirmwarePart::System), text);
         case TQ8_VERSION_ZAB_FPGA:
             if ((d.features & TQ8_FEATURE_ZAB) == 0)
                 return TQ8_ERR_NOT_SUPPORTED;
-            return HandOut(VersionText(d.firmwareVersion), text);
+            return HandOut(FirmwareText(b, FirmwarePart::Zab), text);
         default:
             return TQ8_ERR_INVALID_ARG;
         }
@@ -135,7 +143,10 @@ int32_t GetPciFirmwareVersionTQ8(TQ8_HANDLE handle, uint64_t* version)
     return WithBoard(__func__, handle, [&](IBoardBackend& b) -> int32_t {
         if (version == nullptr)
             return TQ8_ERR_INVALID_ARG;
-        *version = b.Desc().firmwareVersion;
+        // The PCI interface is the system FPGA's; 0 while its version is unknown.
+        const CFirmwareState* state = b.Firmware();
+        const auto running = state ? state->Running(FirmwarePart::System) : std::nullopt;
+        *version = running ? WidenVersion(running->version) : 0;
         return TQ8_OK;
     });
 }

@@ -19,7 +19,8 @@ int32_t CalibrateAdcTQ8(TQ8_HANDLE h, int32_t adcIndex)
 int32_t GetDriverStatsTQ8(TQ8_HANDLE h, TQ8_DRIVER_STATS* stats, int32_t reset)
 {
     return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
-        if (stats == nullptr || stats->size != sizeof(TQ8_DRIVER_STATS))
+        // A larger record keeps its size and whatever follows the 40 bytes.
+        if (stats == nullptr || stats->size < sizeof(TQ8_DRIVER_STATS))
             return TQ8_ERR_INVALID_ARG;
         const DriverCounters c = b.ReadDriverStats(reset != 0);
         stats->activeConnections = static_cast<int32_t>(Lib().Handles().CountFor(&b));

@@ -20,4 +20,30 @@ int32_t TQ8Sim_GetInputDelays(uint32_t serial, uint32_t* sdram1, uint32_t* sdram
     });
 }
 
+int32_t TQ8Sim_SetFirmwareActivation(uint32_t serial, int32_t part, int32_t activation)
+{
+    if ((part != 0 && part != 1) || activation < 0 || activation > 2)
+        return TQ8_ERR_INVALID_ARG;
+    return WithModel(serial, [&](CSimBoard& board) {
+        board.Firmware().SetActivation(static_cast<FirmwarePart>(part), static_cast<FirmwareActivation>(activation));
+        return TQ8_OK;
+    });
+}
+
+int32_t TQ8Sim_PowerCycle(uint32_t serial)
+{
+    return WithModel(serial, [&](CSimBoard& board) {
+        board.Firmware().PowerCycle();
+        return TQ8_OK;
+    });
+}
+
+int32_t TQ8Sim_SetJtagJumper(uint32_t serial, int32_t set)
+{
+    return WithModel(serial, [&](CSimBoard& board) {
+        board.Firmware().SetJtagJumper(set != 0);
+        return TQ8_OK;
+    });
+}
+
 } // extern "C"

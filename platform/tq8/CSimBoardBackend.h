@@ -86,6 +86,7 @@ public:
     int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) override { return m_board->RawRegWrite(bar, reg, value); }
     int32_t SetAdcOffsetAdjust(int channel, int value) override { return m_board->SetAdcOffsetAdjust(channel, value); }
     int32_t SetExtTriggerDelay(uint32_t taps) override { return m_board->SetExtTriggerDelay(taps); }
+    CFirmwareState* Firmware() override { return &m_board->Firmware(); }
 
 private:
     std::shared_ptr<CSimBoard> m_board;

@@ -35,6 +35,10 @@ constexpr Entry kTexts[] = {
     {TQ8_ERR_FILE_WRITE, L"File could not be written"},
     {TQ8_ERR_SOURCE_UNREADABLE, L"Source file could not be read"},
     {TQ8_ERR_TS_OVERFLOW_UNSUPPORTED, L"Time-stamp overflow detection is not supported by the device firmware"},
+    {TQ8_ERR_FW_PACKAGE_DAMAGED, L"The firmware file is damaged or not a firmware package"},
+    {TQ8_ERR_FW_ENTRY_TOO_LARGE, L"A file in the firmware package is too large"},
+    {TQ8_ERR_FW_WRONG_FPGA, L"The firmware package holds a ZAB FPGA image for another FPGA type than this board's"},
+    {TQ8_ERR_FW_VERIFY_MISMATCH, L"The firmware image in the verify file does not match the loaded firmware"},
     {TQ8_ERR_EEPROM_INVALID, L"Configuration EEPROM validation failed"},
 };
 } // namespace

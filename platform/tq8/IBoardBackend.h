@@ -84,6 +84,8 @@ public:
     virtual int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) = 0;
     virtual int32_t SetAdcOffsetAdjust(int channel, int value) = 0;
     virtual int32_t SetExtTriggerDelay(uint32_t taps) = 0;
+    // The card's firmware; null where the library cannot reach it.
+    virtual CFirmwareState* Firmware() = 0;
 };
 
 } // namespace tq8

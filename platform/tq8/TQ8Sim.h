@@ -123,6 +123,16 @@ TQ8_API void TQ8Sim_ClearInjections(void);
  * SDRAM2 and the external trigger. Any pointer may be NULL. */
 TQ8_API int32_t TQ8Sim_GetInputDelays(uint32_t serial, uint32_t* sdram1, uint32_t* sdram2, uint32_t* extTrigger);
 
+/* What a new image of a board's part (0 system FPGA, 1 ZAB FPGA) needs
+ * before it runs: 0 nothing, 1 a shut-down, 2 a restart. Until
+ * TQ8Sim_PowerCycle the part reports its old version. */
+TQ8_API int32_t TQ8Sim_SetFirmwareActivation(uint32_t serial, int32_t part, int32_t activation);
+TQ8_API int32_t TQ8Sim_PowerCycle(uint32_t serial);
+/* Jumper JP1: without it the JTAG scan chain cannot be reached. */
+TQ8_API int32_t TQ8Sim_SetJtagJumper(uint32_t serial, int32_t set);
+/* Upload failures part of the way: TQ8Sim_InjectResult with the name
+ * "UploadFirmwareWTQ8.file" fails the next bitstream file to be written. */
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

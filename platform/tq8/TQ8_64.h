@@ -63,6 +63,10 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_ERR_FILE_WRITE (-552)
 #define TQ8_ERR_SOURCE_UNREADABLE (-554)
 #define TQ8_ERR_TS_OVERFLOW_UNSUPPORTED (-572)
+#define TQ8_ERR_FW_PACKAGE_DAMAGED (-580)
+#define TQ8_ERR_FW_ENTRY_TOO_LARGE (-581)
+#define TQ8_ERR_FW_WRONG_FPGA (-582)
+#define TQ8_ERR_FW_VERIFY_MISMATCH (-583)
 #define TQ8_ERR_EEPROM_INVALID (-593)
 
 /* ---- Enumerations -------------------------------------------------------- */
@@ -576,6 +580,51 @@ TQ8_API int32_t _SetAdcChanOffsetAdjTQ8(TQ8_HANDLE handle, int32_t channel, int3
 /* Input-delay taps (0..63) of the external trigger. */
 TQ8_API int32_t WriteRegExternalTriggerClockIDelay(TQ8_HANDLE handle, uint32_t taps);
 
+/* ---- Firmware ------------------------------------------------------------------ */
+/* Version record of a firmware package (20 bytes). The caller sets size. */
+typedef struct TQ8_FW_VERSION_INFO {
+    uint32_t size;
+    uint32_t version;  /* package version, four 8-bit parts; 0x63000000 mixed firmware */
+    uint32_t custom;   /* custom firmware id, 0 none */
+    uint32_t reserved;
+    uint32_t flags;    /* bit 0: a verify package */
+} TQ8_FW_VERSION_INFO;
+
+#ifdef __cplusplus
+static_assert(sizeof(TQ8_FW_VERSION_INFO) == 20, "record layout");
+static_assert(offsetof(TQ8_FW_VERSION_INFO, version) == 4, "record layout");
+static_assert(offsetof(TQ8_FW_VERSION_INFO, custom) == 8, "record layout");
+static_assert(offsetof(TQ8_FW_VERSION_INFO, flags) == 16, "record layout");
+#endif
+
+/* Out flags of UploadFirmwareWTQ8. */
+#define TQ8_FW_OUT_SHUT_DOWN 0x1u  /* the new firmware runs after a shut-down */
+#define TQ8_FW_OUT_RESTART 0x2u    /* the new firmware runs after a restart */
+#define TQ8_FW_OUT_UP_TO_DATE 0x4u /* every image already matched: nothing written */
+#define TQ8_FW_OUT_VERIFIED 0x8u   /* a verify package matched: nothing written */
+
+/* Progress of an upload, called on the uploading thread: handle, the
+ * caller's context, position within range, then the file index (1..count)
+ * and the file count; or file index 0 and the wait in milliseconds before
+ * the new firmware is ready (0: the wait is over). */
+typedef void (*TQ8_FW_PROGRESS_CALLBACK)(TQ8_HANDLE handle, void* context, uint32_t position, uint32_t range,
+                                         int32_t fileIndex, uint32_t countOrWaitMs);
+
+/* Reads the package's manifest (or takes an .xsvf file: version 0). */
+TQ8_API int32_t QueryFirmwareVersionInfoWTQ8(const wchar_t* path, TQ8_FW_VERSION_INFO* info);
+/* Uploads a package (.tq8fw) or an .xsvf image (into the user FPGA);
+ * flags 0; callback may be NULL. Blocks until done; it cannot be
+ * cancelled. A verify package writes nothing: TQ8_FW_OUT_VERIFIED when the
+ * board's images match it, else TQ8_ERR_FW_VERIFY_MISMATCH. A failure part
+ * of the way leaves the part being written with an unknown version until a
+ * later upload succeeds. Remote boards: TQ8_ERR_NOT_SUPPORTED. */
+TQ8_API int32_t UploadFirmwareWTQ8(TQ8_HANDLE handle, const wchar_t* path, uint32_t flags, uint32_t* outFlags,
+                                   TQ8_FW_PROGRESS_CALLBACK callback, void* context);
+/* The identification codes of the board's JTAG scan chain as "0x%08X" texts
+ * separated by blanks (free with FreeMemoryTQ8); an empty text when the
+ * scan chain cannot be reached (jumper JP1 not set). */
+TQ8_API int32_t GetJtagIdCodesATQ8(TQ8_HANDLE handle, char** text);
+
 /* ---- 14. ADC calibration and driver statistics ------------------------------------- */
 /* The driver's counters of one board (40 bytes). The caller sets size to 40. */
 typedef struct TQ8_DRIVER_STATS {
@@ -602,12 +651,16 @@ static_assert(offsetof(TQ8_DRIVER_STATS, clockModuleResets) == 28, "record layou
 static_assert(offsetof(TQ8_DRIVER_STATS, bytesTransferred) == 32, "record layout");
 #endif
 
-/* Calibrates ADC chip adcIndex (0 or 1; others TQ8_ERR_INVALID_ARG).
- * TQ8_ERR_BUSY while the board acquires, transfers or records. */
+/* Calibrates ADC chip adcIndex (0 or 1; others TQ8_ERR_INVALID_ARG); takes
+ * about 10 ms of simulated time, during which the chip's calibration bit
+ * (register 0 bit 15 in set 3 or 4) is set and the board takes no
+ * acquisition. TQ8_ERR_BUSY while the board acquires, transfers or records. */
 TQ8_API int32_t CalibrateAdcTQ8(TQ8_HANDLE handle, int32_t adcIndex);
-/* Fills the record (size must be 40, else TQ8_ERR_INVALID_ARG); reset
- * nonzero zeroes the counters after they are copied, all but the open
- * handles. */
+/* Fills offsets 4..39 of the record; the caller's size (at least 40, else
+ * TQ8_ERR_INVALID_ARG) stays. reset nonzero zeroes the counters after they
+ * are copied, all but the open handles. Clock-module resets count
+ * SyncFirmwareToAdcClockTQ8(h, 1) and the automatic reset before the first
+ * acquisition after a clock change (none with the override set). */
 TQ8_API int32_t GetDriverStatsTQ8(TQ8_HANDLE handle, TQ8_DRIVER_STATS* stats, int32_t reset);
 
 /* ---- 17. Errors and memory ------------------------------------------------------------ */

@@ -1,4 +1,5 @@
 // ADC calibration and the driver's counters through the library's C calls.
+#include <atomic>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -141,10 +142,15 @@ TEST_F(ApiTest, StatsRecordMustCarryItsSize)
 {
     TQ8_HANDLE h = Virtual();
     TQ8_DRIVER_STATS s{};
-    for (uint32_t size : {0u, 36u, 41u, 48u}) {
+    for (uint32_t size : {0u, 36u, 39u}) {
         s.size = size;
         EXPECT_EQ(GetDriverStatsTQ8(h, &s, 0), TQ8_ERR_INVALID_ARG) << size;
     }
+    // A larger record is filled and keeps its size.
+    s.size = 48;
+    ASSERT_EQ(GetDriverStatsTQ8(h, &s, 0), TQ8_OK);
+    EXPECT_EQ(s.size, 48u);
+    EXPECT_EQ(s.activeConnections, 1);
     EXPECT_EQ(GetDriverStatsTQ8(h, nullptr, 0), TQ8_ERR_INVALID_ARG);
     s.size = 40;
     EXPECT_EQ(GetDriverStatsTQ8(nullptr, &s, 0), TQ8_ERR_INVALID_HANDLE);
@@ -209,4 +215,46 @@ TEST_F(ApiTest, CalibrationWaitsForTheBoardToBeIdle)
     t.join();
     EXPECT_EQ(CalibrateAdcTQ8(ui, 0), TQ8_OK);
     EXPECT_EQ(Calibrations(1600, 0), 1u);
+}
+
+TEST_F(ApiTest, ClockChangeBringsOneAutomaticResetUnlessOverridden)
+{
+    TQ8_HANDLE h = Virtual();
+    ASSERT_EQ(SetInternalAdcClockRateTQ8(h, 1000.0), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
+    EXPECT_EQ(Query(h, 1).clockModuleResets, 1u);
+    ASSERT_EQ(SetAutoDcmResetOverrideTQ8(h, 1), TQ8_OK);
+    ASSERT_EQ(SetInternalAdcClockRateTQ8(h, 1200.0), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
+    EXPECT_EQ(Query(h).clockModuleResets, 0u);
+}
+
+TEST_F(ApiTest, CalibrationHoldsTheCalibrationBitMeanwhile)
+{
+    TQ8Sim_SetTimeFactor(1.0); // 10 ms of calibration
+    TQ8_HANDLE ui = Virtual(1600);
+    TQ8_HANDLE worker = nullptr;
+    ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        EXPECT_EQ(CalibrateAdcTQ8(worker, 1), TQ8_OK);
+        done = true;
+    });
+    bool seen = false;
+    int32_t refused = 0;
+    while (!done) {
+        const uint32_t* words = nullptr;
+        ASSERT_EQ(GetRegSetTQ8(ui, 4, &words), TQ8_OK);
+        if ((words[0] & 0x8000u) != 0 && !seen) {
+            seen = true;
+            refused = AcquireToBoardRamTQ8(ui, 0, 1 << 16, 0, 0);
+        }
+    }
+    t.join();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(refused, TQ8_ERR_BUSY);
+    const uint32_t* words = nullptr;
+    ASSERT_EQ(GetRegSetTQ8(ui, 4, &words), TQ8_OK);
+    EXPECT_EQ(words[0], 0xB2FF7FFFu);
 }

@@ -1,0 +1,89 @@
+// Firmware packages: version query, upload and verification, JTAG access.
+#include <cstdio>
+
+#include "ApiCommon.h"
+#include "CFirmwareUpload.h"
+#include "TextConv.h"
+
+using namespace tq8;
+
+namespace {
+constexpr uint32_t kSystemFpgaId = 0x02AD6093;             // XC5VLX50T
+constexpr uint32_t kPromIds[] = {0x05059093, 0x05058093}; // XCF32P, XCF16P
+constexpr uint32_t kZabFpgaIds[] = {0x02AD6093, 0x02ECE093}; // LX50T, SX95T
+
+uint32_t FpgaType(const IBoardBackend& b)
+{
+    uint16_t type = 0xFFFF;
+    return b.ReadEeprom(kEepromFpgaTypeWord, &type, 1) == TQ8_OK ? type : 0xFFFFu;
+}
+
+std::string ScanChain(uint32_t fpgaType)
+{
+    std::string text;
+    auto add = [&](uint32_t id) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08X", id);
+        text += (text.empty() ? "" : " ") + std::string(code);
+    };
+    add(kSystemFpgaId);
+    for (uint32_t id : kPromIds)
+        add(id);
+    if (fpgaType < 2)
+        add(kZabFpgaIds[fpgaType]);
+    return text;
+}
+} // namespace
+
+extern "C" {
+
+int32_t QueryFirmwareVersionInfoWTQ8(const wchar_t* path, TQ8_FW_VERSION_INFO* info)
+{
+    return Guard(__func__, [&]() -> int32_t {
+        if (path == nullptr || info == nullptr || info->size < sizeof(TQ8_FW_VERSION_INFO))
+            return TQ8_ERR_INVALID_ARG;
+        CFirmwarePackage package;
+        if (int32_t rc = package.Open(vlt::WideToUtf8(path)); rc != TQ8_OK)
+            return rc;
+        info->version = package.Context().m_versionPkg;
+        info->custom = package.Context().m_custEnumPkg;
+        info->reserved = 0;
+        info->flags = package.Context().m_fwFlags;
+        return TQ8_OK;
+    });
+}
+
+int32_t UploadFirmwareWTQ8(TQ8_HANDLE h, const wchar_t* path, uint32_t flags, uint32_t* outFlags,
+                           TQ8_FW_PROGRESS_CALLBACK callback, void* context)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+        if (path == nullptr || outFlags == nullptr || flags != 0)
+            return TQ8_ERR_INVALID_ARG;
+        *outFlags = 0;
+        CFirmwareState* state = b.Firmware();
+        if (b.IsRemote() || state == nullptr)
+            return TQ8_ERR_NOT_SUPPORTED;
+        if (!b.IsIdle() || IsRecording(b))
+            return TQ8_ERR_BUSY;
+        CFirmwarePackage package;
+        if (int32_t rc = package.Open(vlt::WideToUtf8(path)); rc != TQ8_OK)
+            return rc;
+        CFirmwareUpload upload(*state, h, callback, context);
+        return upload.Run(package, FpgaType(b), *outFlags);
+    });
+}
+
+int32_t GetJtagIdCodesATQ8(TQ8_HANDLE h, char** text)
+{
+    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+        if (text == nullptr)
+            return TQ8_ERR_INVALID_ARG;
+        CFirmwareState* state = b.Firmware();
+        if (state == nullptr)
+            return TQ8_ERR_NOT_SUPPORTED;
+        *text = Lib().Memory().CopyNarrow(state->JtagJumper() ? ScanChain(FpgaType(b)) : std::string());
+        return *text != nullptr ? TQ8_OK : TQ8_ERR_NO_MEMORY;
+    });
+}
+
+} // extern "C"

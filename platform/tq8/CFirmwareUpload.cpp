@@ -1,0 +1,124 @@
+#include "CFirmwareUpload.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "CSimClock.h"
+#include "CTQ8Library.h"
+
+namespace tq8 {
+
+namespace {
+constexpr uint32_t kPieceBytes = 65536;
+constexpr double kProgramBytesPerSecond = 2e6; // configuration PROMs over JTAG
+constexpr double kReadBytesPerSecond = 8e6;    // read back to verify
+constexpr uint32_t kStartupWaitMs = 3000;      // the FPGAs load the new images
+constexpr const char* kFileFailure = "UploadFirmwareWTQ8.file";
+
+void Wait(double simSeconds)
+{
+    std::this_thread::sleep_for(CSimClock::ToWall(simSeconds));
+}
+
+uint32_t FileCount(const std::vector<FirmwareImage>& images)
+{
+    size_t n = 0;
+    for (const FirmwareImage& image : images)
+        n += image.files.size();
+    return static_cast<uint32_t>(n);
+}
+} // namespace
+
+CFirmwareUpload::CFirmwareUpload(CFirmwareState& state, TQ8_HANDLE handle, TQ8_FW_PROGRESS_CALLBACK callback,
+                                 void* context)
+    : m_state(state), m_handle(handle), m_callback(callback), m_context(context)
+{
+}
+
+int32_t CFirmwareUpload::Run(const CFirmwarePackage& package, uint32_t fpgaType, uint32_t& out)
+{
+    out = 0;
+    std::vector<FirmwareImage> images;
+    if (int32_t rc = package.Images(fpgaType, images); rc != TQ8_OK)
+        return rc;
+    m_fileCount = FileCount(images);
+    if (package.IsVerify())
+        return Verify(package, images, out);
+    const bool allMatch = std::all_of(images.begin(), images.end(), [&](const FirmwareImage& image) {
+        return m_state.ImageMatches(image.part, package.Joined(image));
+    });
+    if (allMatch) {
+        out = TQ8_FW_OUT_UP_TO_DATE;
+        return TQ8_OK;
+    }
+    for (const FirmwareImage& image : images)
+        if (int32_t rc = Load(package, image, out); rc != TQ8_OK)
+            return rc;
+    Report(0, 0, 0, kStartupWaitMs);
+    Wait(kStartupWaitMs / 1000.0);
+    Report(0, 0, 0, 0);
+    return TQ8_OK;
+}
+
+int32_t CFirmwareUpload::Verify(const CFirmwarePackage& package, const std::vector<FirmwareImage>& images,
+                                uint32_t& out)
+{
+    bool match = true;
+    for (const FirmwareImage& image : images) {
+        for (const std::string& name : image.files)
+            Stage(package.File(name), kReadBytesPerSecond, false);
+        match = match && m_state.ImageMatches(image.part, package.Joined(image));
+    }
+    if (!match)
+        return TQ8_ERR_FW_VERIFY_MISMATCH;
+    out = TQ8_FW_OUT_VERIFIED;
+    return TQ8_OK;
+}
+
+int32_t CFirmwareUpload::Load(const CFirmwarePackage& package, const FirmwareImage& image, uint32_t& out)
+{
+    const std::string joined = package.Joined(image);
+    if (m_state.ImageMatches(image.part, joined)) {
+        // Nothing to write for this part: its stages pass at once.
+        for (const std::string& name : image.files)
+            Stage(package.File(name), 0, false);
+        return TQ8_OK;
+    }
+    // From here until the last file is in, the part's version is unknown.
+    m_state.BeginLoad(image.part);
+    for (const std::string& name : image.files)
+        if (int32_t rc = Stage(package.File(name), kProgramBytesPerSecond, true); rc != TQ8_OK)
+            return rc;
+    const FirmwareActivation activation = m_state.EndLoad(image.part, image.version, joined);
+    if (activation == FirmwareActivation::ShutDown)
+        out |= TQ8_FW_OUT_SHUT_DOWN;
+    if (activation == FirmwareActivation::Restart)
+        out |= TQ8_FW_OUT_RESTART;
+    return TQ8_OK;
+}
+
+int32_t CFirmwareUpload::Stage(const std::string& bytes, double bytesPerSecond, bool writes)
+{
+    ++m_fileIndex;
+    const auto range = static_cast<uint32_t>(bytes.size());
+    Report(0, range, m_fileIndex, m_fileCount);
+    int32_t injected = 0;
+    if (writes && CTQ8Library::Instance().Injector().Take(kFileFailure, injected))
+        return injected;
+    for (uint32_t done = 0; done < range;) {
+        const uint32_t piece = std::min(kPieceBytes, range - done);
+        if (bytesPerSecond > 0)
+            Wait(piece / bytesPerSecond);
+        done += piece;
+        Report(done, range, m_fileIndex, m_fileCount);
+    }
+    return TQ8_OK;
+}
+
+void CFirmwareUpload::Report(uint32_t position, uint32_t range, int32_t index, uint32_t countOrWait) const
+{
+    if (m_callback)
+        m_callback(m_handle, m_context, position, range, index, countOrWait);
+}
+
+} // namespace tq8
