@@ -20,7 +20,9 @@ bool Look(void* library, F& f, const char* name)
 Hub6TestHost::Hub6TestHost(std::vector<uint32_t> served)
 {
     // The host loads the plug-in too; both handles name one copy of it.
-    m_library = dlopen(HUB6SVC_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+    // Kept mapped: the plug-in carries thread-local state, and a module
+    // unloaded with it confuses the leak checker at exit.
+    m_library = dlopen(HUB6SVC_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!m_library || !Look(m_library, m_reset, "Hub6Sim_Reset") || !Look(m_library, m_setLocal, "Hub6Sim_SetLocalDevices")
         || !Look(m_library, m_inject, "Hub6Sim_InjectResult") || !Look(m_library, m_syncs, "Hub6Sim_GetSyncCount")
         || !Look(m_library, m_triggers, "Hub6Sim_GetTriggerCount"))
