@@ -39,12 +39,12 @@ public:
     std::optional<double> CrossingPhase(int channel, double center, int level, int direction) const;
 
     // Interleaved frames [firstFrame, firstFrame + frames) of the selection.
+    // The noise of each sample depends on its frame, its place in the frame
+    // and one draw from rng per call.
     void Render(const RenderSetup& setup, uint64_t firstFrame, uint32_t frames, uint8_t* dst, SimRng& rng) const;
 
 private:
     double HarmonicAmplitude(int channel) const;
-    uint8_t SampleAt(int channel, const RenderSetup& setup, double frameFromTrigger, double harmonic,
-                     SimRng& rng) const;
 
     std::array<ChannelSignal, 4> m_signals;
 };

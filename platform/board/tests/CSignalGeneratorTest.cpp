@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -77,4 +78,64 @@ TEST(CSignalGenerator, CrossingPhaseHonoursLevelAndDirection)
     EXPECT_GT(std::cos(*rising), 0); // rising slope
     EXPECT_LT(std::cos(*falling), 0);
     EXPECT_FALSE(gen.CrossingPhase(0, 128, 250, 0)); // never reached
+}
+
+TEST(CSignalGenerator, FollowsTheExactWaveformAcrossBlocksAndSegments)
+{
+    // Without noise every sample is the rounded tone with harmonics, within
+    // one code, far from frame 0 and when each segment restarts the tone.
+    CSignalGenerator gen;
+    for (int c = 0; c < 4; ++c)
+        gen.SetSignal(c, ChannelSignal{7.3 + 11.1 * c, 60.0 + 20 * c, 0, 0, -20});
+    const double h = [] { return std::pow(10.0, -20 / 20.0); }();
+    for (uint32_t segment : {0u, 1000u}) {
+        RenderSetup setup;
+        setup.selection = 0;
+        setup.rateMHz = 1500;
+        setup.triggerFrame = 123.25;
+        setup.framesPerSegment = segment;
+        setup.phaseAtTrigger = {0.1, 1.7, 3.3, 5.9};
+        setup.center = {128, 120, 135, 128};
+        const uint64_t first = 3'000'000'017ull;
+        const uint32_t frames = 20000;
+        std::vector<uint8_t> out(frames * 4);
+        SimRng rng(1);
+        gen.Render(setup, first, frames, out.data(), rng);
+        int worst = 0;
+        for (uint32_t i = 0; i < frames; ++i) {
+            uint64_t frame = first + i;
+            double local = static_cast<double>(segment ? frame % segment : frame);
+            for (size_t c = 0; c < 4; ++c) {
+                const ChannelSignal& s = gen.Signal(static_cast<int>(c));
+                double phase = std::fmod(2 * std::numbers::pi * s.frequencyMHz * (local - setup.triggerFrame) / 1500,
+                                         2 * std::numbers::pi)
+                               + setup.phaseAtTrigger[c];
+                double v = setup.center[c] + s.amplitude * std::sin(phase)
+                           + s.amplitude * h * (std::sin(2 * phase) + std::sin(3 * phase));
+                long expected = std::clamp(std::lround(v), 0l, 255l);
+                worst = std::max(worst, static_cast<int>(std::abs(out[i * 4 + c] - expected)));
+            }
+        }
+        EXPECT_LE(worst, 1) << "segment " << segment;
+    }
+}
+
+TEST(CSignalGenerator, NoiseHasTheConfiguredLevelAndANormalShape)
+{
+    auto x = RenderOne(ChannelSignal{10, 0, 6, 0, -300}, 1500, 400000, 9);
+    double sum = 0, squares = 0;
+    size_t inOneSigma = 0, beyondTwo = 0;
+    for (uint8_t v : x) {
+        double d = v - 128.0;
+        sum += d;
+        squares += d * d;
+        inOneSigma += std::abs(d) <= 6;
+        beyondTwo += std::abs(d) > 12;
+    }
+    const double n = static_cast<double>(x.size());
+    EXPECT_NEAR(sum / n, 0.0, 0.1);
+    EXPECT_NEAR(std::sqrt(squares / n - (sum / n) * (sum / n)), 6.0 * std::sqrt(1 + 1 / (12 * 36.0)), 0.15);
+    // Rounding to whole codes widens the band a little.
+    EXPECT_NEAR(inOneSigma / n, 0.721, 0.015); // P(|Z| <= 6.5 / 6)
+    EXPECT_NEAR(beyondTwo / n, 0.037, 0.005);  // P(|Z| > 12.5 / 6)
 }
