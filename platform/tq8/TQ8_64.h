@@ -119,6 +119,12 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_EEPROM_WORDS 128
 #define TQ8_EEPROM_WORD_FPGA_TYPE 93
 
+/* ---- Remote boards -------------------------------------------------------- */
+/* The board service of the service host (plug-in libVltSvcTQ8.so): its name
+ * in the connect message and its default port. */
+#define TQ8_BOARD_SERVICE_NAME "VltTQ8Board"
+#define TQ8_BOARD_SERVICE_PORT 3494
+
 /* ---- Records --------------------------------------------------------------- */
 /* Remote connection record (40 bytes). */
 typedef struct TQ8_REMOTE_CONN_INFO {

@@ -1,0 +1,25 @@
+#pragma once
+// One client connection of the board service: the board handle it owns on
+// this computer's device library, released when the connection ends.
+#include <cstdint>
+
+#include "IVltServiceInstance.h"
+#include "TQ8_64.h"
+
+class CSvcTQ8BoardInst final : public IVltServiceInstance {
+public:
+    CSvcTQ8BoardInst() = default;
+    void Release() override;
+    int32_t HandleRequest(int socket, xmlDocPtr request, int32_t flags) override;
+
+    // Sends the error reply with the code's text; 1.
+    static int32_t SendErrorReply(int socket, int32_t code);
+
+    int32_t OnList(int socket, xmlDocPtr request);
+    int32_t OnOpen(int socket, xmlDocPtr request);
+
+private:
+    ~CSvcTQ8BoardInst();
+
+    TQ8_HANDLE m_handle = nullptr;
+};
