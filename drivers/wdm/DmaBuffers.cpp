@@ -15,7 +15,14 @@ NTSTATUS IoctlReadSampleRam(TQ8_DEVICE_EXTENSION*, TQ8_IOCTL&) { return STATUS_N
 
 NTSTATUS IoctlReadTimestamps(TQ8_DEVICE_EXTENSION*, TQ8_IOCTL&) { return STATUS_NOT_IMPLEMENTED; }
 
-void StopDmaEngine(TQ8_DEVICE_EXTENSION*) {}
+void StopDmaEngine(TQ8_DEVICE_EXTENSION* ext)
+{
+    const TQ8_MEMORY_WINDOW& w = ext->windows[0];
+    if (w.address == nullptr || w.length < sizeof(uint32_t))
+        return;
+    WRITE_REGISTER_ULONG(w.address, 1);
+    WRITE_REGISTER_ULONG(w.address, 0);
+}
 
 // No buffer is handed out yet.
 void FreeDmaBuffersOfOwner(TQ8_DEVICE_EXTENSION*, FileObject*) {}

@@ -159,18 +159,18 @@ NTSTATUS StartDevice(DeviceObject* device, Irp* irp)
     ext->pnpState = TQ8_PNP_STARTED;
     KeReleaseSpinLock(&ext->spinLock, irql);
 
-    // The EEPROM check and the refill of the configuration block come with
-    // the EEPROM and board-programming work (issue 35); until then the block
-    // holds the failure pattern.
-    SetConfigCacheFailurePattern(ext);
+    const bool eepromFailed = !NT_SUCCESS(CheckEeprom(ext));
+    RefreshConfigCache(ext, eepromFailed);
+    if (eepromFailed)
+        LogEvent(device, u"WARNING: Configuration EEPROM IO check failed");
 
     ext->utilityBuffer = ext->dmaAdapter->dmaOperations->allocateCommonBuffer(
         ext->dmaAdapter, TQ8_UTILITY_BUFFER_BYTES, &ext->utilityBusAddress, false);
     if (ext->utilityBuffer == nullptr)
         LogEvent(device, u"Failed to allocate driver's utility DMA buffer");
 
-    // InitBoard comes with the board programming (issue 35); its result
-    // never fails the start.
+    // Its result never fails the start.
+    InitBoard(ext);
     return STATUS_SUCCESS;
 }
 

@@ -167,16 +167,46 @@ kern::NTSTATUS IoctlWriteReg(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);
 kern::NTSTATUS IoctlReadReg(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);
 kern::NTSTATUS IoctlResetDcms(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);
 kern::NTSTATUS IoctlSetOperatingMode(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);
-// Writes the operating mode (0 is written as 1).
+inline constexpr uint32_t TQ8_STATUS_REGISTER = 13;
+// Control registers of window 1; an index outside the window writes nothing
+// and reads all ones.
+void WriteControlRegister(TQ8_DEVICE_EXTENSION* ext, uint32_t index, uint32_t value);
+uint32_t ReadControlRegister(TQ8_DEVICE_EXTENSION* ext, uint32_t index);
+// Reads the status register, so that posted writes have landed.
+void FlushControlRegisters(TQ8_DEVICE_EXTENSION* ext);
+// Busy-waits up to 7000 us (or at dispatch level), sleeps above.
+void DelayMicroseconds(uint32_t us);
+// Writes the operating mode (0 is written as 1); called with the spin lock held.
 void SetModeNibble(TQ8_DEVICE_EXTENSION* ext, uint32_t mode);
+// Clock-manager reset; 0xC00000C8 when the lock does not come.
+kern::NTSTATUS ResetDcms(TQ8_DEVICE_EXTENSION* ext);
+void PulseAdcReset(TQ8_DEVICE_EXTENSION* ext, int chip);
+bool IsAcquisitionComplete(TQ8_DEVICE_EXTENSION* ext);
+// Programs the whole board after a start, from the configuration block.
+void InitBoard(TQ8_DEVICE_EXTENSION* ext);
 
 // Configuration EEPROM, configuration block and scan port.
 kern::NTSTATUS IoctlEepromAccess(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);
 kern::NTSTATUS IoctlRefreshConfigCache(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);
 kern::NTSTATUS IoctlJtagControl(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);
 kern::NTSTATUS IoctlJtagShift(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);
-// The configuration block and serial number of a card whose EEPROM failed.
-void SetConfigCacheFailurePattern(TQ8_DEVICE_EXTENSION* ext);
+enum : uint32_t {
+    TQ8_EEPROM_WRITE = 1,
+    TQ8_EEPROM_READ = 2,
+    TQ8_EEPROM_WRITE_ENABLE = 0x10,
+    TQ8_EEPROM_WRITE_DISABLE = 0x20,
+};
+inline constexpr uint32_t TQ8_EEPROM_SDRAM_DELAY_WORD = 0x3D;
+// One Microwire command; the word read for TQ8_EEPROM_READ, else 0.
+uint16_t EepromCommand(TQ8_DEVICE_EXTENSION* ext, uint32_t command, uint32_t address, uint32_t data);
+// 0xC00000C8 when the part does not signal ready within 1000 ms.
+kern::NTSTATUS EepromWriteWord(TQ8_DEVICE_EXTENSION* ext, uint32_t address, uint16_t value);
+// Reads the check word, writes it back and reads it again: STATUS_UNSUCCESSFUL
+// when the write fails or the reads differ.
+kern::NTSTATUS CheckEeprom(TQ8_DEVICE_EXTENSION* ext);
+// Refills the configuration block and the serial number (the failure
+// pattern when the EEPROM failed).
+void RefreshConfigCache(TQ8_DEVICE_EXTENSION* ext, bool eepromFailed);
 
 // DMA buffers, transfers, sample-RAM reads and time-stamps.
 kern::NTSTATUS IoctlAllocDmaBuffer(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);

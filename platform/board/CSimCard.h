@@ -4,13 +4,19 @@
 // registers, window 1 the control registers, window 2 the serial lines of
 // the configuration EEPROM and the scan port with the identification
 // register at byte offset 16, window 3 plain; further windows plain too)
-// and one level-held interrupt line.
+// and one level-held interrupt line. Window 1 answers through
+// CControlRegisters, window 2 through the EEPROM and scan-port models.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "BoardDescription.h"
+#include "CControlRegisters.h"
 #include "CInterruptLine.h"
+#include "CMicrowireEeprom.h"
+#include "CScanPort.h"
 #include "CRegisterWindow.h"
 #include "CSimBoard.h"
 
@@ -19,7 +25,9 @@ namespace tq8 {
 class CSimCard {
 public:
     static constexpr uint32_t kIdentificationOffset = 16;
+    static constexpr size_t kControlWindow = 1;
     static constexpr size_t kSerialWindow = 2;
+    using TimeSource = std::function<int64_t()>; // 100-ns units
 
     // Four windows of 4 KiB.
     static std::vector<uint32_t> DefaultWindowLengths();
@@ -34,8 +42,27 @@ public:
     CRegisterWindow& Window(size_t index) { return *m_windows.at(index); }
     CInterruptLine& Interrupt() { return m_interrupt; }
 
+    // The clock the card's delays run on (real time until set); set before
+    // the bus reaches the windows.
+    void SetTimeSource(TimeSource now) { m_now = std::move(now); }
+    // The chip models; look at them while no request runs, or through
+    // ControlTrace, which copies under the card's lock.
+    CControlRegisters& Control() { return m_control; }
+    CMicrowireEeprom& Eeprom() { return m_eeprom; }
+    CScanPort& ScanPort() { return m_scanPort; }
+    std::vector<CControlRegisters::Access> ControlTrace() const;
+    void ClearControlTrace();
+
 private:
+    int64_t Now() const;
+    void AttachModels();
+
     CSimBoard m_board;
+    TimeSource m_now;
+    mutable std::mutex m_lock;
+    CControlRegisters m_control;
+    CMicrowireEeprom m_eeprom;
+    CScanPort m_scanPort;
     std::vector<std::unique_ptr<CRegisterWindow>> m_windows;
     CInterruptLine m_interrupt;
 };

@@ -134,6 +134,7 @@ size_t CSimBus::Plug(const CardSpec& spec)
     auto s = std::make_unique<Slot>();
     s->index = m_slots.size();
     s->card = std::make_unique<tq8::CSimCard>(spec.desc, spec.windowLengths);
+    s->card->SetTimeSource([] { return KeQueryInterruptTime(); });
     KernelString number;
     RtlIntegerToUnicodeString(static_cast<uint32_t>(s->index), 10, &number);
     KernelString name = u"\\Device\\SimPci" + number;
