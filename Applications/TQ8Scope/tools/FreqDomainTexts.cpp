@@ -1,0 +1,83 @@
+#include "FreqDomainTexts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
+#include <numeric>
+
+namespace freqtext {
+namespace {
+std::wstring Format(const wchar_t* format, double value)
+{
+    wchar_t buffer[64];
+    std::swprintf(buffer, 64, format, value);
+    return buffer;
+}
+
+double SortKey(const FftPeak& peak, int32_t column)
+{
+    switch (column) {
+    case kSortFreq: return peak.frequency;
+    case kSortBin: return peak.bin;
+    default: return peak.level;
+    }
+}
+} // namespace
+
+HRESULT AxisLabel(uint64_t x, uint32_t fftSize, double rateMHz, std::wstring& out)
+{
+    if (fftSize == 0 || rateMHz == 0.0)
+        return E_NOTIMPL;
+    const double f = static_cast<double>(x) / fftSize * rateMHz;
+    if (f != std::trunc(f)) {
+        out = Format(L"%0.2f MHz", f);
+        return S_OK;
+    }
+    wchar_t buffer[64];
+    std::swprintf(buffer, 64, L"%lld MHz", static_cast<long long>(f));
+    out = buffer;
+    return S_OK;
+}
+
+HRESULT SpanLabel(uint64_t x1, uint64_t x2, uint32_t fftSize, double rateMHz, std::wstring& out)
+{
+    if (fftSize == 0 || rateMHz == 0.0)
+        return E_NOTIMPL;
+    // Signed, so that a span dragged leftwards reads negative.
+    const double span = static_cast<double>(static_cast<int64_t>(x2 - x1));
+    out = Format(L"(\u0394 %0.2f MHz)", span / fftSize * rateMHz);
+    return S_OK;
+}
+
+std::wstring MinMaxText(double minimum, double maximum, bool signedSamples)
+{
+    wchar_t buffer[96];
+    if (signedSamples)
+        std::swprintf(buffer, 96, L"%lld, %lld", static_cast<long long>(minimum), static_cast<long long>(maximum));
+    else
+        std::swprintf(buffer, 96, L"%llu, %llu", static_cast<unsigned long long>(std::max(minimum, 0.0)),
+                      static_cast<unsigned long long>(std::max(maximum, 0.0)));
+    return buffer;
+}
+
+int32_t SortAfterClick(int32_t sort, int32_t column)
+{
+    if ((sort & kSortColumnMask) == column)
+        return static_cast<int32_t>(static_cast<uint32_t>(sort) ^ kSortReversed);
+    return column & kSortColumnMask;
+}
+
+std::vector<int> SortedPeakRows(const std::vector<FftPeak>& peaks, int32_t sort)
+{
+    std::vector<int> rows(peaks.size());
+    std::iota(rows.begin(), rows.end(), 0);
+    const int32_t column = sort & kSortColumnMask;
+    const bool ascending = static_cast<uint32_t>(sort) & kSortReversed;
+    std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
+        const double ka = SortKey(peaks[a], column);
+        const double kb = SortKey(peaks[b], column);
+        return ascending ? ka < kb : ka > kb;
+    });
+    return rows;
+}
+} // namespace freqtext

@@ -1,0 +1,28 @@
+#pragma once
+// Texts and peak-list ordering of the spectrum window, kept apart from its
+// widgets.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ComTypes.h"
+#include "FftResults.h"
+
+namespace freqtext {
+constexpr int32_t kSortColumnMask = 0xFFFFFF;
+constexpr uint32_t kSortReversed = 0x80000000u;
+enum SortColumn : int32_t { kSortPower = 0, kSortFreq = 1, kSortBin = 2 };
+
+// Frequency of bin x: "%0.2f MHz", or "%d MHz" for a whole number.
+// E_NOTIMPL while the rate or the size is 0.
+HRESULT AxisLabel(uint64_t x, uint32_t fftSize, double rateMHz, std::wstring& out);
+// "(Δ %0.2f MHz)" of the span x1 .. x2; E_NOTIMPL while rate or size is 0.
+HRESULT SpanLabel(uint64_t x1, uint64_t x2, uint32_t fftSize, double rateMHz, std::wstring& out);
+// "%d, %d" for signed samples, "%u, %u" otherwise, each truncated.
+std::wstring MinMaxText(double minimum, double maximum, bool signedSamples);
+// The sort value after a click on a column header.
+int32_t SortAfterClick(int32_t sort, int32_t column);
+// Row order (indexes into peaks) for the sort value: descending by the
+// column's exact value, ascending with the reversed bit; ties keep list order.
+std::vector<int> SortedPeakRows(const std::vector<FftPeak>& peaks, int32_t sort);
+} // namespace freqtext
