@@ -99,7 +99,8 @@ float Level(double value)
     return std::isfinite(value) ? static_cast<float>(std::clamp(value, -1e6, 1e6)) : 0.0f;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Not under ThreadSanitizer: the loader runs clone resolvers before its runtime is up.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 // Wider vectors where the processor has them, chosen once at load time.
 #define TQ8_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else

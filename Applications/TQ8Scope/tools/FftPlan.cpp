@@ -9,7 +9,8 @@ namespace {
 
 // The hot loops are built twice on x86-64: for the baseline and for AVX2
 // with FMA; the loader picks the version the processor can run.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Not under ThreadSanitizer: the loader runs clone resolvers before its runtime is up.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define FFT_KERNEL __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define FFT_KERNEL
