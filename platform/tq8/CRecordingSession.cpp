@@ -138,8 +138,11 @@ void CRecordingSession::Run() noexcept
         CSegmentedFileWriter writer(m_plan.path, m_plan.headerBytes, segment);
         std::wstring text;
         int32_t code = TQ8_ERR_FILE_WRITE;
+        m_startTime = ContextTimeNow();
         if (!writer.Open()) {
             text = writer.ErrorText();
+        } else if ((code = WriteContext(writer, TQ8_OK, text, false)) != TQ8_OK) {
+            writer.Close();
         } else {
             code = Record(writer, text);
             // Whatever was written is flushed, also after a failure.
@@ -147,7 +150,7 @@ void CRecordingSession::Run() noexcept
                 code = TQ8_ERR_FILE_WRITE;
                 text = writer.ErrorText();
             }
-            code = WriteContext(writer, code, text);
+            code = WriteContext(writer, code, text, true);
         }
         Finish(code, std::move(text));
     } catch (const std::bad_alloc&) {
@@ -197,7 +200,8 @@ int32_t CRecordingSession::Record(CSegmentedFileWriter& writer, std::wstring& te
     return TQ8_OK;
 }
 
-int32_t CRecordingSession::WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text)
+int32_t CRecordingSession::WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text,
+                                        bool final)
 {
     if (!m_plan.WantsContextFile())
         return code;
@@ -208,8 +212,13 @@ int32_t CRecordingSession::WriteContext(const CSegmentedFileWriter& writer, int3
     if ((m_plan.fileFlags & kFwpAssumeFormat) != 0 && ChannelCount(m_plan.chanSel) > 0)
         c.selection = m_plan.chanSel;
     c.flags = m_plan.flags;
+    c.fileFlags = m_plan.fileFlags;
     c.acqSamples = m_acqSamples;
-    c.failed = code != TQ8_OK;
+    c.startTime = m_startTime;
+    if (final) {
+        c.endTime = ContextTimeNow();
+        c.result = code != TQ8_OK ? "failed" : "completed";
+    }
     c.notes = m_plan.notes;
     c.files = writer.Files();
     {

@@ -66,7 +66,8 @@ private:
 
     void Run() noexcept;
     int32_t Record(CSegmentedFileWriter& writer, std::wstring& text);
-    int32_t WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text);
+    // final: with the end time and result, else as the recording starts.
+    int32_t WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text, bool final);
     void NoteTimestamps();
     void Publish(const uint8_t* data, size_t bytes, uint64_t recorded);
     void KeepTail(const uint8_t* data, size_t bytes);
@@ -88,6 +89,7 @@ private:
     std::vector<uint8_t> m_tail;
     uint32_t m_transfersSinceSnapshot = 0;
     Clock::time_point m_lastSnapshot{};
+    std::string m_startTime;
 
     std::atomic<bool> m_stop{false};
     std::mutex m_threadMutex; // Arm and Stop

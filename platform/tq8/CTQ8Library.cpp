@@ -93,6 +93,7 @@ void CTQ8Library::Reset()
     for (uint64_t id : m_handles.Ids())
         Disconnect(id);
     m_boards.Clear();
+    m_contextFiles.Clear();
     m_injector.Clear();
     m_reported.Clear();
     CSimClock::SetFactor(1.0);

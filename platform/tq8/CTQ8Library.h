@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "CBoardRegistry.h"
+#include "CContextFileTable.h"
 #include "CFailureInjector.h"
 #include "CHandleTable.h"
 #include "CLibMemory.h"
@@ -26,6 +27,7 @@ public:
     CLibMemory& Memory() { return m_memory; }
     CFailureInjector& Injector() { return m_injector; }
     CRecordingTable& Recordings() { return m_recordings; }
+    CContextFileTable& ContextFiles() { return m_contextFiles; }
     CReportedValues& Reported() { return m_reported; }
 
     uint64_t Connect(std::shared_ptr<IBoardBackend> backend);
@@ -49,6 +51,7 @@ private:
     CLibMemory m_memory;
     CFailureInjector m_injector;
     CRecordingTable m_recordings;
+    CContextFileTable m_contextFiles;
     CReportedValues m_reported;
 };
 

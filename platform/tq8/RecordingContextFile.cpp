@@ -2,11 +2,34 @@
 
 #include <charconv>
 #include <cstring>
+#include <ctime>
+#include <memory>
 #include <type_traits>
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include "NumberParse.h"
 
 namespace tq8 {
 
 namespace {
+constexpr const char* kRoot = "VltRecordedDataContext";
+
+struct DocFree {
+    void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
+};
+
+// A value that does not parse keeps the default.
+template <class T>
+void Take(const ContextItems& items, const char* name, T& out)
+{
+    const std::string* text = FindContextItem(items, name);
+    T value{};
+    if (text != nullptr && vlt::ParseNumberExact(*text, value))
+        out = value;
+}
+
 // Characters XML 1.0 cannot carry become U+FFFD.
 std::string Escaped(const std::string& text)
 {
@@ -58,6 +81,16 @@ std::string ContextFilePath(const std::string& dataPath)
     return dataPath + ".vrdc";
 }
 
+std::string ContextTimeNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return buf;
+}
+
 std::string RecordingContextXml(const RecordingContext& c)
 {
     const TQ8_RECORDED_DATA_INFO& i = c.info;
@@ -77,17 +110,84 @@ std::string RecordingContextXml(const RecordingContext& c)
     Item(out, "PreTrigger", i.preTrigger);
     Item(out, "ActiveChannels", c.selection);
     Item(out, "RecordingFlags", c.flags);
+    Item(out, "FileFlags", c.fileFlags);
     Item(out, "SamplesPerAcquisition", c.acqSamples);
     Item(out, "SamplesRecorded", c.samplesRecorded);
     Item(out, "ElapsedMs", c.elapsedMs);
-    Item(out, "Result", std::string(c.failed ? "failed" : "completed"));
-    if (!c.notes.empty())
-        Item(out, "OperatorNotes", c.notes);
-    out += "  <DataFiles>\n";
-    for (const auto& f : c.files)
-        out += "    <File dataBytes=\"" + std::to_string(f.dataBytes) + "\">" + Escaped(f.path) + "</File>\n";
-    out += "  </DataFiles>\n</VltRecordedDataContext>\n";
+    Item(out, "StartTime", c.startTime);
+    Item(out, "EndTime", c.endTime);
+    Item(out, "Result", c.result);
+    Item(out, "OperatorNotes", c.notes);
+    Item(out, "DataFileCount", c.files.size());
+    for (size_t n = 0; n < c.files.size(); ++n)
+        Item(out, ("DataFile" + std::to_string(n + 1)).c_str(), c.files[n].path);
+    for (size_t n = 0; n < c.timestampFiles.size(); ++n)
+        Item(out, ("TimestampFile" + std::to_string(n + 1)).c_str(), c.timestampFiles[n]);
+    out += "</VltRecordedDataContext>\n";
     return out;
+}
+
+bool ReadContextItems(const std::string& path, ContextItems& items, std::string& reason)
+{
+    std::unique_ptr<xmlDoc, DocFree> doc(
+        xmlReadFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (!doc) {
+        reason = "cannot read \"" + path + "\"";
+        return false;
+    }
+    xmlNode* root = xmlDocGetRootElement(doc.get());
+    if (root == nullptr || xmlStrcmp(root->name, BAD_CAST kRoot) != 0) {
+        reason = "\"" + path + "\" is not a recording context file";
+        return false;
+    }
+    ContextItems read;
+    for (xmlNode* n = root->children; n != nullptr; n = n->next) {
+        if (n->type != XML_ELEMENT_NODE)
+            continue;
+        xmlChar* text = xmlNodeGetContent(n);
+        read.emplace_back(reinterpret_cast<const char*>(n->name),
+                          text != nullptr ? reinterpret_cast<const char*>(text) : "");
+        xmlFree(text);
+    }
+    items = std::move(read);
+    return true;
+}
+
+const std::string* FindContextItem(const ContextItems& items, const std::string& name)
+{
+    for (const auto& [key, value] : items)
+        if (key == name)
+            return &value;
+    return nullptr;
+}
+
+void DefaultRecordedDataInfo(TQ8_RECORDED_DATA_INFO& info)
+{
+    std::memset(&info, 0, sizeof info);
+    info.size = sizeof info;
+    info.channelCount = 1;
+    info.channelNumber = 1;
+    info.bytesPerSample = 1;
+    info.bitsPerSample = 8;
+}
+
+void InfoFromContextItems(const ContextItems& items, TQ8_RECORDED_DATA_INFO& info)
+{
+    DefaultRecordedDataInfo(info);
+    if (const std::string* name = FindContextItem(items, "BoardName"))
+        std::strncpy(info.boardName, name->c_str(), sizeof info.boardName - 1);
+    Take(items, "SerialNumber", info.serialNumber);
+    Take(items, "ChannelCount", info.channelCount);
+    Take(items, "ChannelNumber", info.channelNumber);
+    Take(items, "BytesPerSample", info.bytesPerSample);
+    Take(items, "BitsPerSample", info.bitsPerSample);
+    Take(items, "Signed", info.isSigned);
+    Take(items, "SamplingRateMHz", info.samplingRateMHz);
+    Take(items, "InputRangeVpp", info.inputRangeVpp);
+    Take(items, "SegmentSize", info.segmentSize);
+    Take(items, "HeaderBytes", info.headerBytes);
+    Take(items, "TriggerOffset", info.triggerOffset);
+    Take(items, "PreTrigger", info.preTrigger);
 }
 
 } // namespace tq8

@@ -1,7 +1,7 @@
 #pragma once
 // The context file written beside a recording ("<data file>.vrdc"): UTF-8
-// XML, one element per item. The first items carry the names and meanings of
-// the fields of TQ8_RECORDED_DATA_INFO; the rest describe the recording.
+// XML whose items are the root's child elements, each holding its value as
+// text. Element names never contain blanks.
 //
 //   <?xml version="1.0" encoding="UTF-8"?>
 //   <VltRecordedDataContext version="1">
@@ -12,19 +12,25 @@
 //     <InputRangeVpp>0.5</InputRangeVpp> <SegmentSize>0</SegmentSize>
 //     <HeaderBytes>0</HeaderBytes> <TriggerOffset>0</TriggerOffset>
 //     <PreTrigger>0</PreTrigger>
-//     <ActiveChannels>0</ActiveChannels> (the board's channel selection)
-//     <RecordingFlags>81</RecordingFlags> <SamplesPerAcquisition>...</...>
+//     <ActiveChannels>0</ActiveChannels> (the channel selection of the data)
+//     <RecordingFlags>81</RecordingFlags> <FileFlags>256</FileFlags>
+//     <SamplesPerAcquisition>...</SamplesPerAcquisition>
 //     <SamplesRecorded>...</SamplesRecorded> <ElapsedMs>...</ElapsedMs>
-//     <Result>completed|failed</Result>
-//     <OperatorNotes>...</OperatorNotes> (when given)
-//     <DataFiles><File dataBytes="...">path</File>...</DataFiles>
+//     <StartTime>2026-12-09T11:00:00Z</StartTime> <EndTime>...</EndTime>
+//     <Result>recording|completed|failed</Result>
+//     <OperatorNotes>...</OperatorNotes>
+//     <DataFileCount>2</DataFileCount>
+//     <DataFile1>path</DataFile1> <DataFile2>path</DataFile2> ...
+//     <TimestampFile1>path</TimestampFile1> ... (when written)
 //   </VltRecordedDataContext>
 //
-// Numbers are decimal. Data files hold raw interleaved 8-bit samples after
-// HeaderBytes bytes of header; a recording cut into segment files lists them
-// in order.
+// Numbers are decimal, times UTC. The file is written when a recording
+// starts (Result "recording", EndTime empty) and again with the final counts
+// when it ends. Data files hold raw interleaved samples after HeaderBytes
+// bytes of header; a recording cut into segment files lists them in order.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CSegmentedFileWriter.h"
@@ -36,15 +42,33 @@ struct RecordingContext {
     TQ8_RECORDED_DATA_INFO info{};
     int32_t selection = 0;
     uint32_t flags = 0;
+    uint32_t fileFlags = 0;
     uint32_t acqSamples = 0;
     uint64_t samplesRecorded = 0;
     uint32_t elapsedMs = 0;
-    bool failed = false;
+    std::string startTime;
+    std::string endTime;
+    std::string result = "recording";
     std::string notes;
     std::vector<CSegmentedFileWriter::FileInfo> files;
+    std::vector<std::string> timestampFiles;
 };
+
+using ContextItems = std::vector<std::pair<std::string, std::string>>;
 
 std::string ContextFilePath(const std::string& dataPath);
 std::string RecordingContextXml(const RecordingContext& context);
+// The current time as the context file writes it.
+std::string ContextTimeNow();
+
+// Reads the items of a context file in their order. False (and a reason)
+// for a file that is missing or not a context file.
+bool ReadContextItems(const std::string& path, ContextItems& items, std::string& reason);
+// The information record from the items; absent items keep the defaults.
+void InfoFromContextItems(const ContextItems& items, TQ8_RECORDED_DATA_INFO& info);
+// The record a data file without a usable context file is taken as.
+void DefaultRecordedDataInfo(TQ8_RECORDED_DATA_INFO& info);
+// The item's value, nullptr when the file has no such item.
+const std::string* FindContextItem(const ContextItems& items, const std::string& name);
 
 } // namespace tq8

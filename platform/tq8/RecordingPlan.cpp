@@ -4,6 +4,14 @@
 
 namespace tq8 {
 
+std::string LocalPath(std::string path)
+{
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+    return path;
+}
+
 namespace {
 std::string Text(const char* p)
 {
@@ -20,14 +28,14 @@ int32_t CopyFileWrite(const TQ8_FILE_WRITE_PARAMS* fw, RecordingPlan& out)
         return TQ8_ERR_INVALID_ARG;
     if ((fw->Fwp_flags & ~kFwpSupportedFlags) != 0)
         return TQ8_ERR_NOT_SUPPORTED;
-    out.path = fw->Fwp_path1;
-    out.otherPaths = {Text(fw->Fwp_path2), Text(fw->Fwp_path3), Text(fw->Fwp_path4)};
+    out.path = LocalPath(fw->Fwp_path1);
+    out.otherPaths = {LocalPath(Text(fw->Fwp_path2)), LocalPath(Text(fw->Fwp_path3)), LocalPath(Text(fw->Fwp_path4))};
     out.fileFlags = fw->Fwp_flags;
     out.headerBytes = fw->Fwp_hdrskp;
     out.maxSegmentBytes = fw->Fwp_maxseg;
     out.chanSel = fw->Fwp_chanSel;
     out.notes = Text(fw->Fwp_opNotes);
-    out.timestampPath = Text(fw->Fwp_tsPath);
+    out.timestampPath = LocalPath(Text(fw->Fwp_tsPath));
     return TQ8_OK;
 }
 } // namespace

@@ -46,6 +46,10 @@ struct RecordingPlan {
     }
 };
 
+// A destination path of this computer: a backslash is a folder separator
+// (applications join folders and names with one).
+std::string LocalPath(std::string path);
+
 // TQ8_ERR_INVALID_ARG for a malformed record, TQ8_ERR_NOT_SUPPORTED for
 // file-write options this library does not write.
 int32_t CopyRecordingParams(const TQ8_REC_SESSION_PARAMS* params, RecordingPlan& out);

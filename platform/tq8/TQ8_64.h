@@ -499,6 +499,31 @@ TQ8_API int32_t GetRecordingSessionOutFlagsTQ8(TQ8_REC_SESSION session, uint32_t
 /* Aborts when still running, waits for the session's thread and frees it. */
 TQ8_API int32_t DeleteRecordingSessionTQ8(TQ8_REC_SESSION session);
 
+/* ---- Recorded data files and their context files ----------------------------------- */
+/* Fills the 88-byte record (the caller sets size to 88) and *notes (the
+ * operator notes, free with FreeMemoryTQ8; NULL when none) from the context
+ * file "<path>.vrdc" of a data file. Without a readable context file:
+ * TQ8_ERR_FILE_UNREADABLE, *notes NULL and a record of defaults (one channel,
+ * 8-bit unsigned samples, no header), so the caller can still take the data
+ * as the file's bytes. notes may be NULL. */
+TQ8_API int32_t GetRecordedDataInfoWTQ8(const wchar_t* path, TQ8_RECORDED_DATA_INFO* info, wchar_t** notes);
+
+/* An open context file; a tagged id like a device handle. */
+typedef struct TQ8_VRDC_TAG* TQ8_VRDC_HANDLE;
+/* Opens the context file of a data file (path + ".vrdc") or, for a path
+ * ending in ".vrdc", that file itself. handle: unused (context files are
+ * files of this computer), may be NULL; flags: any value (callers pass 10).
+ * The items are read at once: TQ8_ERR_FILE_UNREADABLE when the file is
+ * missing or not a context file. */
+TQ8_API int32_t OpenVrdcFileWTQ8(TQ8_HANDLE handle, TQ8_VRDC_HANDLE* vrdc, const wchar_t* path, uint32_t flags);
+/* *names: the item (element) names in file order, separated by single
+ * blanks; free with FreeMemoryTQ8. flags: 0. */
+TQ8_API int32_t EnumVrdcItemsWTQ8(TQ8_VRDC_HANDLE vrdc, wchar_t** names, uint32_t flags);
+/* *value: the item's text (free with FreeMemoryTQ8); TQ8_ERR_XML_ITEM_MISSING
+ * for a name the file does not have. */
+TQ8_API int32_t GetVrdcItemWTQ8(TQ8_VRDC_HANDLE vrdc, const wchar_t* name, wchar_t** value);
+TQ8_API int32_t CloseVrdcFileTQ8(TQ8_VRDC_HANDLE vrdc);
+
 /* ---- 13. Configuration EEPROM and register cache ------------------------------------ */
 /* 0 when the EEPROM image is consistent, TQ8_ERR_EEPROM_INVALID when not,
  * another code when it cannot be read. Consistent: word 0x7A holds the

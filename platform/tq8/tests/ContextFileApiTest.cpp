@@ -1,0 +1,130 @@
+#include <cstring>
+#include <cwchar>
+
+#include "RecordingFixture.h"
+#include "TextConv.h"
+
+namespace {
+class ContextFileTest : public RecordingTest {
+protected:
+    // A finished two-channel recording with notes and a header.
+    void Record()
+    {
+        TQ8_HANDLE h = Virtual(kSerial);
+        ASSERT_EQ(SetActiveChannelsTQ8(h, 1), TQ8_OK);
+        ASSERT_EQ(SetPreTriggerSamplesTQ8(h, 64), TQ8_OK);
+        m_fw.Fwp_opNotes = m_notes.c_str();
+        m_fw.Fwp_hdrskp = 256;
+        m_rp.Rsp_samplesToRecord = 20000;
+        TQ8_REC_SESSION s = Create(h);
+        ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+        ASSERT_TRUE(WaitForEnd(s));
+        ASSERT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+        m_wpath = vlt::Utf8ToWide(m_path);
+    }
+
+    static std::wstring Item(TQ8_VRDC_HANDLE v, const wchar_t* name)
+    {
+        wchar_t* value = nullptr;
+        EXPECT_EQ(GetVrdcItemWTQ8(v, name, &value), TQ8_OK) << name;
+        std::wstring text = value != nullptr ? value : L"?";
+        EXPECT_EQ(FreeMemoryTQ8(value), TQ8_OK);
+        return text;
+    }
+
+    std::string m_notes = "Probe 3 \xC3\xA4 <left>";
+    std::wstring m_wpath;
+};
+} // namespace
+
+TEST_F(ContextFileTest, InfoComesFromTheContextFile)
+{
+    Record();
+    TQ8_RECORDED_DATA_INFO info{};
+    info.size = sizeof info;
+    wchar_t* notes = nullptr;
+    ASSERT_EQ(GetRecordedDataInfoWTQ8(m_wpath.c_str(), &info, &notes), TQ8_OK);
+    ASSERT_NE(notes, nullptr);
+    EXPECT_EQ(vlt::WideToUtf8(notes), m_notes);
+    EXPECT_EQ(FreeMemoryTQ8(notes), TQ8_OK);
+    EXPECT_EQ(info.size, sizeof info);
+    EXPECT_STREQ(info.boardName, "TQ3300-4");
+    EXPECT_EQ(info.serialNumber, kSerial);
+    EXPECT_EQ(info.channelCount, 2u);
+    EXPECT_EQ(info.channelNumber, 0xFFFFFFFFu);
+    EXPECT_EQ(info.bytesPerSample, 1u);
+    EXPECT_EQ(info.bitsPerSample, 8u);
+    EXPECT_EQ(info.headerBytes, 256u);
+    EXPECT_EQ(info.triggerOffset, 64u);
+    EXPECT_EQ(info.preTrigger, 1u);
+    double rate = 0;
+    ASSERT_EQ(GetEffectiveAcqRateTQ8(Virtual(kSerial), &rate), TQ8_OK);
+    EXPECT_DOUBLE_EQ(info.samplingRateMHz, rate);
+}
+
+TEST_F(ContextFileTest, MissingContextFileGivesDefaultsAndAnError)
+{
+    std::ofstream(m_path, std::ios::binary) << "raw";
+    const std::wstring path = vlt::Utf8ToWide(m_path);
+    TQ8_RECORDED_DATA_INFO info{};
+    std::memset(&info, 0x55, sizeof info);
+    info.size = sizeof info;
+    wchar_t* notes = reinterpret_cast<wchar_t*>(&info);
+    EXPECT_EQ(GetRecordedDataInfoWTQ8(path.c_str(), &info, &notes), TQ8_ERR_FILE_UNREADABLE);
+    EXPECT_EQ(notes, nullptr);
+    EXPECT_EQ(info.size, sizeof info);
+    EXPECT_EQ(info.channelCount, 1u);
+    EXPECT_EQ(info.headerBytes, 0u);
+    EXPECT_EQ(info.bytesPerSample, 1u);
+    EXPECT_EQ(info.isSigned, 0u);
+    // A file that is not a context file is refused the same way.
+    std::ofstream(m_path + ".vrdc") << "<other/>";
+    EXPECT_EQ(GetRecordedDataInfoWTQ8(path.c_str(), &info, &notes), TQ8_ERR_FILE_UNREADABLE);
+    info.size = 87;
+    EXPECT_EQ(GetRecordedDataInfoWTQ8(path.c_str(), &info, &notes), TQ8_ERR_INVALID_ARG);
+}
+
+TEST_F(ContextFileTest, ItemsAreListedAndReadByName)
+{
+    Record();
+    TQ8_VRDC_HANDLE v = nullptr;
+    ASSERT_EQ(OpenVrdcFileWTQ8(nullptr, &v, m_wpath.c_str(), 10), TQ8_OK);
+    wchar_t* names = nullptr;
+    ASSERT_EQ(EnumVrdcItemsWTQ8(v, &names, 0), TQ8_OK);
+    const std::wstring list = names;
+    EXPECT_EQ(FreeMemoryTQ8(names), TQ8_OK);
+    EXPECT_EQ(list.rfind(L"BoardName SerialNumber ChannelCount ", 0), 0u) << list;
+    EXPECT_NE(list.find(L" DataFile1"), std::wstring::npos) << list;
+    EXPECT_EQ(list.find(L"  "), std::wstring::npos);
+    EXPECT_EQ(Item(v, L"SamplesRecorded"), L"20000");
+    EXPECT_EQ(Item(v, L"Result"), L"completed");
+    EXPECT_EQ(Item(v, L"DataFile1"), m_wpath);
+    EXPECT_EQ(Item(v, L"OperatorNotes"), vlt::Utf8ToWide(m_notes));
+    EXPECT_FALSE(Item(v, L"EndTime").empty());
+    wchar_t* value = nullptr;
+    EXPECT_EQ(GetVrdcItemWTQ8(v, L"NoSuchItem", &value), TQ8_ERR_XML_ITEM_MISSING);
+    EXPECT_EQ(value, nullptr);
+    EXPECT_EQ(CloseVrdcFileTQ8(v), TQ8_OK);
+    EXPECT_EQ(CloseVrdcFileTQ8(v), TQ8_ERR_INVALID_HANDLE);
+    EXPECT_EQ(GetVrdcItemWTQ8(v, L"Result", &value), TQ8_ERR_INVALID_HANDLE);
+
+    // The context file's own path opens it too.
+    const std::wstring own = m_wpath + L".vrdc";
+    ASSERT_EQ(OpenVrdcFileWTQ8(nullptr, &v, own.c_str(), 10), TQ8_OK);
+    EXPECT_EQ(Item(v, L"HeaderBytes"), L"256");
+    EXPECT_EQ(CloseVrdcFileTQ8(v), TQ8_OK);
+}
+
+TEST_F(ContextFileTest, UnknownAndMissingAreRefused)
+{
+    TQ8_VRDC_HANDLE v = reinterpret_cast<TQ8_VRDC_HANDLE>(uintptr_t{0x1234});
+    const std::wstring missing = vlt::Utf8ToWide(m_path);
+    EXPECT_EQ(OpenVrdcFileWTQ8(nullptr, &v, missing.c_str(), 10), TQ8_ERR_FILE_UNREADABLE);
+    EXPECT_EQ(v, nullptr);
+    EXPECT_EQ(OpenVrdcFileWTQ8(nullptr, nullptr, missing.c_str(), 10), TQ8_ERR_INVALID_ARG);
+    wchar_t* names = nullptr;
+    const auto made_up = reinterpret_cast<TQ8_VRDC_HANDLE>(uintptr_t{0x7E53000000000001ull});
+    EXPECT_EQ(EnumVrdcItemsWTQ8(made_up, &names, 0), TQ8_ERR_INVALID_HANDLE);
+    EXPECT_EQ(EnumVrdcItemsWTQ8(nullptr, &names, 0), TQ8_ERR_INVALID_HANDLE);
+    EXPECT_EQ(CloseVrdcFileTQ8(nullptr), TQ8_ERR_INVALID_HANDLE);
+}
