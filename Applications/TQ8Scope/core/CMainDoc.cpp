@@ -22,6 +22,7 @@
 #include "CommandIds.h"
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
+#include "FileNames.h"
 #include "FileDialog.h"
 #include "IActionForm.h"
 #include "IDataForm.h"
@@ -43,11 +44,6 @@ constexpr wchar_t kAcquisitionErrorPrefix[] = L"An error occurred during acquisi
 constexpr wchar_t kFirmwareFilter[] =
     L"TQ3300 Firmware Update Files (*.tq8fw)|*.tq8fw|XSVF Files (*.xsvf)|*.xsvf|All Files (*.*)|*.*||";
 constexpr unsigned kActiveDelayMs = 400;
-
-std::wstring FileNameOf(const std::wstring& path)
-{
-    return vlt::Utf8ToWide(std::filesystem::path(vlt::WideToUtf8(path)).filename().string());
-}
 
 std::wstring CompletionTime()
 {

@@ -7,7 +7,9 @@
 #include "CForm_DcOffset.h"
 #include "CForm_Timestamps.h"
 #include "CForm_Trig.h"
+#include "CFormView_Scope.h"
 #include "CMainDoc.h"
+#include "CScopeView.h"
 #include "CVltTabView.h"
 
 namespace {
@@ -46,10 +48,19 @@ void RegisterBoardWindowForms()
         form->OnInitialUpdate();
         return form;
     };
+    panes.plotView = [](IBoardDocument& document, QWidget* parent) -> QWidget* {
+        auto* doc = dynamic_cast<CMainDoc*>(&document);
+        if (!doc)
+            return nullptr;
+        auto* view = new CScopeView(*doc, parent);
+        view->Create();
+        return view;
+    };
     panes.actionFormSize = [] { return CForm_Action::GetTemplateSize(); };
     RegisterPage<CForm_Data>(0);
     RegisterPage<CForm_Clocks>(1);
     RegisterPage<CForm_Trig>(2);
     RegisterPage<CForm_DcOffset>(3);
     RegisterPage<CForm_Timestamps>(5);
+    RegisterPage<CFormView_Scope>(13);
 }
