@@ -1624,6 +1624,7 @@ bool CMainDoc::GetCommandState(unsigned id, bool& enabled, bool& checked) const
     // Mail is not part of this system's desktop.
     case cmd::kSendSettings: enabled = false; return true;
     case cmd::kPlotDataInScope: enabled = m_scopePanel != nullptr; return true;
+    case cmd::kGoToSample: enabled = m_childFrame && m_childFrame->CanGoToSample(); return true;
     case cmd::kFrequencyDomain:
         enabled = m_freqDomain || factories.freqDomain;
         checked = m_freqDomain && m_freqDomain->Widget()->isVisible();
@@ -1660,6 +1661,7 @@ bool CMainDoc::OnCommand(unsigned id)
     case cmd::kSaveSettingsAs: OnSaveSettingsAs(); break;
     case cmd::kSaveBoardData: Factories().saveBoardData(*this); break;
     case cmd::kPlotDataInScope: m_scopePanel->OnOpenFileForPlotting(); break;
+    case cmd::kGoToSample: m_childFrame->OnGoToSample(); break;
     case cmd::kFrequencyDomain: OnFrequencyDomain(); break;
     case cmd::kDriverStatistics: OnDriverStatistics(); break;
     case cmd::kSetPowerupDefaults: OnSetPowerupDefaults(); break;

@@ -9,6 +9,7 @@
 #include "CForm_Trig.h"
 #include "CFormView_Scope.h"
 #include "CMainDoc.h"
+#include "CPlotGoToDlg.h"
 #include "CScopeView.h"
 #include "CVltTabView.h"
 
@@ -55,6 +56,21 @@ void RegisterBoardWindowForms()
         auto* view = new CScopeView(*doc, parent);
         view->Create();
         return view;
+    };
+    panes.plotHasSources = [](QWidget* plotView) {
+        auto* view = qobject_cast<CScopeView*>(plotView);
+        return view && view->HasChannelSources();
+    };
+    panes.goToWindow = [](CChildFrame& frame, QWidget* plotView) -> QWidget* {
+        auto* view = qobject_cast<CScopeView*>(plotView);
+        if (!view)
+            return nullptr;
+        auto* dialog = new CPlotGoToDlg(&frame, view->GetDocument().GetDeviceHandle(), view);
+        if (!dialog->Create()) {
+            delete dialog;
+            return nullptr;
+        }
+        return dialog;
     };
     panes.actionFormSize = [] { return CForm_Action::GetTemplateSize(); };
     RegisterPage<CForm_Data>(0);
