@@ -8,6 +8,7 @@
 #include "CChildFrame.h"
 #include "CMainApp.h"
 #include "CMainFrame.h"
+#include "CommandIds.h"
 #include "ScopeTestSupport.h"
 #include "TextConv.h"
 
@@ -94,6 +95,13 @@ TEST_F(ScopeEndToEndTest, AcquiredVirtualBoardShowsItsTrace)
             if (image.pixel(x, y) != background)
                 ++traced;
     EXPECT_GT(traced, plot.width());
+
+    // Ctrl+G opens the go-to window and closes it again.
+    EXPECT_TRUE(app->GetMainFrame()->OnCommand(cmd::kGoToSample));
+    ASSERT_NE(frames[0]->GetGoToWindow(), nullptr);
+    EXPECT_TRUE(frames[0]->GetGoToWindow()->isVisible());
+    EXPECT_TRUE(app->GetMainFrame()->OnCommand(cmd::kGoToSample));
+    EXPECT_FALSE(frames[0]->GetGoToWindow()->isVisible());
     EXPECT_EQ(boxes.Count(), 0u);
     app->GetMainFrame()->close();
     app->ShutDown();

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include <QAbstractButton>
+
 #include "CFormView_Scope.h"
 #include "CScopeView.h"
 #include "FormTestSupport.h"
@@ -60,6 +62,13 @@ protected:
     }
     bool doc_ready() const { return view && view->GetDocument().GetScopeView() == view; }
     IScopeTQ8* Control() const { return view->GetControl(); }
+    // Clicks the panel's button with the template id.
+    void ItemClick(int id)
+    {
+        auto* button = panel->findChild<QAbstractButton*>(QString::number(id));
+        ASSERT_NE(button, nullptr);
+        button->click();
+    }
 
     std::unique_ptr<QWidget> host;
     CScopeView* view = nullptr;
