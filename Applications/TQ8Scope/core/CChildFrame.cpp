@@ -96,6 +96,7 @@ CChildFrame::CChildFrame(std::unique_ptr<IBoardDocument> doc, CMainApp& app) : m
 
 CChildFrame::~CChildFrame()
 {
+    delete m_goTo.data();
     CloseDocument();
     // The panes and pages talk to the document as they go, so they go first.
     delete m_outer;
@@ -162,6 +163,29 @@ void CChildFrame::closeEvent(QCloseEvent* event)
     }
     CloseDocument();
     event->accept();
+}
+
+bool CChildFrame::CanGoToSample() const
+{
+    const PaneFactories& panes = Panes();
+    return panes.goToWindow && panes.plotHasSources && panes.plotHasSources(m_plotPane);
+}
+
+void CChildFrame::OnGoToSample()
+{
+    if (!m_goTo) {
+        const PaneFactories& panes = Panes();
+        m_goTo = panes.goToWindow ? panes.goToWindow(*this, m_plotPane) : nullptr;
+        if (!m_goTo)
+            return;
+    }
+    if (m_goTo->isVisible()) {
+        m_goTo->hide();
+        return;
+    }
+    m_goTo->show();
+    m_goTo->raise();
+    m_goTo->activateWindow();
 }
 
 intptr_t CChildFrame::OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t)

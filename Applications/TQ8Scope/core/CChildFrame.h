@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include <QPointer>
 #include <QSize>
 #include <QWidget>
 
@@ -48,6 +49,10 @@ public:
         std::function<QSize()> actionFormSize;
         // A tab widget that also implements IControlPanel.
         std::function<QTabWidget*(QWidget* parent)> controlPanel;
+        // The go-to window for the plot view (null when it cannot be made),
+        // and whether the plot holds anything to go to.
+        std::function<QWidget*(CChildFrame& frame, QWidget* plotView)> goToWindow;
+        std::function<bool(QWidget* plotView)> plotHasSources;
     };
     static PaneFactories& Panes();
 
@@ -79,6 +84,11 @@ public:
 
     intptr_t OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
 
+    // "Go to Sample...": made on first use, then shown or hidden in turn.
+    void OnGoToSample();
+    bool CanGoToSample() const;
+    QWidget* GetGoToWindow() const { return m_goTo.data(); }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -91,6 +101,7 @@ private:
     QWidget* m_plotPane = nullptr;
     QWidget* m_actionPane = nullptr;
     QTabWidget* m_controlPanel = nullptr;
+    QPointer<QWidget> m_goTo;
     int m_bottomRowHeight = 0;
     bool m_closed = false;
 };

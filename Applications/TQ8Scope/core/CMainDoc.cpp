@@ -22,6 +22,7 @@
 #include "CommandIds.h"
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
+#include "FileNames.h"
 #include "FileDialog.h"
 #include "IActionForm.h"
 #include "IDataForm.h"
@@ -43,11 +44,6 @@ constexpr wchar_t kAcquisitionErrorPrefix[] = L"An error occurred during acquisi
 constexpr wchar_t kFirmwareFilter[] =
     L"TQ3300 Firmware Update Files (*.tq8fw)|*.tq8fw|XSVF Files (*.xsvf)|*.xsvf|All Files (*.*)|*.*||";
 constexpr unsigned kActiveDelayMs = 400;
-
-std::wstring FileNameOf(const std::wstring& path)
-{
-    return vlt::Utf8ToWide(std::filesystem::path(vlt::WideToUtf8(path)).filename().string());
-}
 
 std::wstring CompletionTime()
 {
@@ -1628,6 +1624,7 @@ bool CMainDoc::GetCommandState(unsigned id, bool& enabled, bool& checked) const
     // Mail is not part of this system's desktop.
     case cmd::kSendSettings: enabled = false; return true;
     case cmd::kPlotDataInScope: enabled = m_scopePanel != nullptr; return true;
+    case cmd::kGoToSample: enabled = m_childFrame && m_childFrame->CanGoToSample(); return true;
     case cmd::kFrequencyDomain:
         enabled = m_freqDomain || factories.freqDomain;
         checked = m_freqDomain && m_freqDomain->Widget()->isVisible();
@@ -1664,6 +1661,7 @@ bool CMainDoc::OnCommand(unsigned id)
     case cmd::kSaveSettingsAs: OnSaveSettingsAs(); break;
     case cmd::kSaveBoardData: Factories().saveBoardData(*this); break;
     case cmd::kPlotDataInScope: m_scopePanel->OnOpenFileForPlotting(); break;
+    case cmd::kGoToSample: m_childFrame->OnGoToSample(); break;
     case cmd::kFrequencyDomain: OnFrequencyDomain(); break;
     case cmd::kDriverStatistics: OnDriverStatistics(); break;
     case cmd::kSetPowerupDefaults: OnSetPowerupDefaults(); break;

@@ -41,7 +41,7 @@ constexpr unsigned kDocumentCommands[] = {
     cmd::kSaveBoardData,      cmd::kPlotDataInScope,        cmd::kFrequencyDomain,  cmd::kDriverStatistics,
     cmd::kSetPowerupDefaults, cmd::kRewriteHardwareSettings, cmd::kValidateEeprom,  cmd::kCalibrateAdcs,
     cmd::kCopySettingsFrom,   cmd::kCopySettingsToAll,      cmd::kCopySettingsToSelected,
-    cmd::kRefreshFromDriver,  cmd::kRefreshFromHardware,    cmd::kUploadFirmware,
+    cmd::kRefreshFromDriver,  cmd::kRefreshFromHardware,    cmd::kUploadFirmware,       cmd::kGoToSample,
 };
 
 bool IsDocumentCommand(unsigned id)
@@ -184,6 +184,7 @@ void CMainFrame::CreateMenus()
         ->setCheckable(true);
     AddDocumentCommand(view, cmd::kDriverStatistics, QStringLiteral("&Device Driver Statistics Window"))
         ->setCheckable(true);
+    AddDocumentCommand(view, cmd::kGoToSample, QStringLiteral("Go to Sample...\tCtrl+G"));
 
     CreateHardwareMenu();
 

@@ -7,7 +7,10 @@
 #include "CForm_DcOffset.h"
 #include "CForm_Timestamps.h"
 #include "CForm_Trig.h"
+#include "CFormView_Scope.h"
 #include "CMainDoc.h"
+#include "CPlotGoToDlg.h"
+#include "CScopeView.h"
 #include "CVltTabView.h"
 
 namespace {
@@ -46,10 +49,34 @@ void RegisterBoardWindowForms()
         form->OnInitialUpdate();
         return form;
     };
+    panes.plotView = [](IBoardDocument& document, QWidget* parent) -> QWidget* {
+        auto* doc = dynamic_cast<CMainDoc*>(&document);
+        if (!doc)
+            return nullptr;
+        auto* view = new CScopeView(*doc, parent);
+        view->Create();
+        return view;
+    };
+    panes.plotHasSources = [](QWidget* plotView) {
+        auto* view = qobject_cast<CScopeView*>(plotView);
+        return view && view->HasChannelSources();
+    };
+    panes.goToWindow = [](CChildFrame& frame, QWidget* plotView) -> QWidget* {
+        auto* view = qobject_cast<CScopeView*>(plotView);
+        if (!view)
+            return nullptr;
+        auto* dialog = new CPlotGoToDlg(&frame, view->GetDocument().GetDeviceHandle(), view);
+        if (!dialog->Create()) {
+            delete dialog;
+            return nullptr;
+        }
+        return dialog;
+    };
     panes.actionFormSize = [] { return CForm_Action::GetTemplateSize(); };
     RegisterPage<CForm_Data>(0);
     RegisterPage<CForm_Clocks>(1);
     RegisterPage<CForm_Trig>(2);
     RegisterPage<CForm_DcOffset>(3);
     RegisterPage<CForm_Timestamps>(5);
+    RegisterPage<CFormView_Scope>(13);
 }

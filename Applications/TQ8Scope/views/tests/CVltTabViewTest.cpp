@@ -142,7 +142,7 @@ TEST_F(TabViewTest, BoardWindowTakesTheRegisteredForms)
         QStringList tabs;
         for (int i = 0; i < panel->count(); ++i)
             tabs << panel->tabText(i);
-        EXPECT_EQ(tabs, (QStringList{"Data", "Sampling Rate", "Trigger", "DC Offset", "Timestamps"}));
+        EXPECT_EQ(tabs, (QStringList{"Data", "Sampling Rate", "Trigger", "DC Offset", "Timestamps", "Data Plotting"}));
         EXPECT_EQ(doc.GetActionForm(), dynamic_cast<IActionForm*>(frame.GetActionForm()));
         EXPECT_EQ(frame.GetBottomRowHeight(), CForm_Action::GetTemplateSize().height());
 

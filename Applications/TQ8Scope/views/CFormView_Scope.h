@@ -1,0 +1,208 @@
+#pragma once
+// The "Data Plotting" page of a board's control panel: the application's
+// side of the plot control that the scope view hosts. It listens to the
+// control's events, keeps one record per source it added (board memory,
+// sample files, data snapshots), lists every channel with a check box that
+// shows or hides it, and sets the plot's offset, page size and range.
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include <QSize>
+
+#include "CComPtr.h"
+#include "CSettingFormView.h"
+#include "IScopePanel.h"
+#include "TQ8UI.h"
+#include "TQ8_64.h"
+
+class CScopeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+struct SAFEARRAY;
+
+class CFormView_Scope : public CSettingFormView, public IScopePanel {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 101;
+    static constexpr uint32_t kNoSource = 0xFFFFFFFF;
+    enum SourceType : int32_t { kNoType = 0, kFileSource = 1, kBoardSource = 2, kSnapshotSource = 3 };
+    static constexpr VARTYPE kAutomaticType = 13;
+    // The DISPID that stands for all four plot parameters.
+    static constexpr DISPID kAllPlotParameters = -1;
+
+    // What the panel knows of one plot source it added.
+    class CPlotSrcState {
+    public:
+        CPlotSrcState();
+        virtual ~CPlotSrcState() = default;
+        CPlotSrcState(const CPlotSrcState&) = default;
+        CPlotSrcState& operator=(const CPlotSrcState&) = default;
+
+        uint32_t GetChannelCount() const;
+        VARTYPE GetSampleVarType() const;
+        bool HasInfo() const { return info.size != 0; }
+        // Type file, the path kept and its information read; false (and no
+        // information) when the library cannot describe the file.
+        bool InitFromFile(const std::wstring& filePath);
+
+        int32_t type = kNoType;
+        CMainDoc* doc = nullptr;
+        TQ8_HANDLE device = nullptr;
+        uint32_t channelCount = 4;
+        uint32_t channelSelection = 0;
+        TQ8_RECORDED_DATA_INFO info{};
+        std::wstring description;
+        std::wstring path;
+        VARTYPE forcedType = kAutomaticType;
+        uint32_t forcedChannels = 0;
+    };
+
+    explicit CFormView_Scope(CMainDoc& doc, QWidget* parent = nullptr);
+    ~CFormView_Scope() override;
+
+    static QSize GetTemplateSize();
+
+    void OnInitialUpdate() override;
+    void OnDocumentUpdate(IDocView* sender, int hint, void* object) override;
+
+    // ---- What the document asks (IScopePanel)
+    int32_t AddBoardSource(TQ8_HANDLE device, CMainDoc* doc) override;
+    void RemoveBoardSource() override { RemoveBoardSource(GetDeviceHandle()); }
+    bool ShowSnapshot(const uint8_t* samples, uint32_t count, int32_t channels, uint32_t flags,
+                      TQ8_HANDLE device) override;
+    void RemoveSnapshotSource() override;
+    int32_t GetSnapshotSourceId() const override { return static_cast<int32_t>(m_snapshotId); }
+    void ApplySampleLimit(uint32_t count) override;
+    void OnOpenFileForPlotting() override;
+    // A file that cannot be plotted is reported with its name.
+    void AddFileSource(const std::wstring& path) override;
+
+    // ---- Sources
+    bool AddBoardSource(TQ8_HANDLE device, CMainDoc* doc, uint32_t* id);
+    void RemoveBoardSource(TQ8_HANDLE device);
+    // sampleType 13: from the file; channels 0: from the file.
+    bool AddFileSource(const std::wstring& path, VARTYPE sampleType, uint32_t channels);
+    uint32_t FindBoardSourceId(TQ8_HANDLE device) const;
+    CPlotSrcState* FindSourceState(uint32_t id);
+    bool GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INFO** info);
+    TQ8_HANDLE GetSourceBoardHandle(uint32_t id) const;
+    void InitBoardSourceInfo(CPlotSrcState& state) const;
+    uint32_t GetSelectedSourceId() const;
+    void ShowSourceDetails(uint32_t id);
+    const std::map<uint32_t, CPlotSrcState>& Sources() const { return m_sources; }
+
+    IScopeTQ8* GetControl() const { return m_control.p; }
+    CScopeView* GetScopeView() const { return m_scopeView; }
+    QTreeWidget* GetSourceList() const { return m_list; }
+    // The source whose information describes the labels.
+    uint32_t GetLabelSourceId() const { return m_labelSourceId; }
+    bool IsAdvised() const { return m_cookies[0] || m_cookies[1] || m_cookies[2]; }
+
+    // ---- Buttons
+    void OnApply();
+    void OnZoomToSelection();
+    void OnGoTo();
+    void OnSetDefaults();
+    void OnAutoSet();
+    void OnClearAll();
+    void OnAdd();
+    void OnRemoveSelected();
+    void OnSourceInfo();
+
+    // ---- Events of the control
+    void ReadPlotParameters(DISPID id);
+    void OnSelectionChange(uint64_t start, uint64_t end);
+    void AddSourceRows(uint32_t id);
+    void RemoveSourceRows(uint32_t id);
+    void OnSourceDataError(uint32_t id, BSTR reason);
+
+    // ---- Labels and plot options
+    void ApplyPlotOptions();
+    uint32_t ChooseLabelSource() const;
+    void UpdateLabelSource();
+
+    // The plot caption for the current sources.
+    std::wstring BuildCaption() const;
+
+private:
+    // The control's call-backs; their counts are the panel's, which the
+    // control never outlives as a sink (every advise is revoked first).
+    struct XPropertyNotify : IPropertyNotifySink {
+        CFormView_Scope* self = nullptr;
+        HRESULT QueryInterface(const IID& iid, void** ppv) override;
+        uint32_t AddRef() override { return 2; }
+        uint32_t Release() override { return 1; }
+        HRESULT OnChanged(DISPID id) override;
+        HRESULT OnRequestEdit(DISPID) override { return S_OK; }
+    };
+    struct XScopeEvents : _IScopeTQ8Events {
+        CFormView_Scope* self = nullptr;
+        HRESULT QueryInterface(const IID& iid, void** ppv) override;
+        uint32_t AddRef() override { return 2; }
+        uint32_t Release() override { return 1; }
+        HRESULT OnSelectionChange(uint64_t start, uint64_t end) override;
+        HRESULT OnSourceAdded(uint32_t id) override;
+        HRESULT OnSourceRemoved(uint32_t id) override;
+    };
+    struct XScopeEvents2 : _IScopeTQ8Events2 {
+        CFormView_Scope* self = nullptr;
+        HRESULT QueryInterface(const IID& iid, void** ppv) override;
+        uint32_t AddRef() override { return 2; }
+        uint32_t Release() override { return 1; }
+        HRESULT OnSourceDataError(uint32_t id, BSTR reason) override;
+    };
+    // Until the label texts are built every method declines, and the plot
+    // draws its own labels.
+    struct XLabelProvider : IScopeTQ8CustomLabelProvider {
+        HRESULT QueryInterface(const IID& iid, void** ppv) override;
+        uint32_t AddRef() override { return 2; }
+        uint32_t Release() override { return 1; }
+        HRESULT GetXAxisLabel(uint64_t, BSTR*) override { return E_NOTIMPL; }
+        HRESULT GetYAxisLabel(double, BSTR*) override { return E_NOTIMPL; }
+        HRESULT GetXSelLabel(uint64_t, BSTR*) override { return E_NOTIMPL; }
+        HRESULT GetXSelSpanLabel(uint64_t, uint64_t, BSTR*) override { return E_NOTIMPL; }
+        HRESULT GetSampleTipLabel(uint32_t, uint64_t, VARIANT, BSTR*) override { return E_NOTIMPL; }
+    };
+
+    void CreateControls();
+    void ConnectToControl();
+    void Disconnect();
+    void Advise(const IID& iid, IUnknown* sink, uint32_t& cookie);
+    void Unadvise(const IID& iid, uint32_t& cookie);
+    bool AddSnapshotSource(uint32_t channels, uint32_t length, TQ8_HANDLE device);
+    bool ResizeSnapshotSource(uint32_t length, uint32_t channels);
+    bool AddFileSourceOrReport(const std::wstring& path);
+    void OnListItemChanged(QTreeWidgetItem* item, int column);
+    void OnListSelectionChanged();
+    void UpdateGoToButton();
+    void UpdateSourceInfoButton();
+    void UpdateCaption();
+    void FocusScopeView();
+    uint32_t SourceOfChannel(uint32_t channelId) const;
+
+    XPropertyNotify m_xPropertyNotify;
+    XScopeEvents m_xScopeEvents;
+    XScopeEvents2 m_xScopeEvents2;
+    XLabelProvider m_xLabelProvider;
+    uint32_t m_cookies[3] = {0, 0, 0};
+    CComPtr<IScopeTQ8> m_control;
+    CScopeView* m_scopeView = nullptr;
+    std::map<uint32_t, CPlotSrcState> m_sources;
+    int32_t m_plotAxisX = -1;
+    int32_t m_plotAxisY = -1;
+    int32_t m_plotSampTips = -1;
+    int32_t m_plotHexAdcVal = 0;
+    SAFEARRAY* m_snapshot = nullptr;
+    uint32_t m_snapshotChannels = 0;
+    uint32_t m_snapshotId = kNoSource;
+    TQ8_RECORDED_DATA_INFO m_labelInfo{};
+    uint32_t m_labelSourceId = kNoSource;
+    QTreeWidget* m_list = nullptr;
+    uint64_t m_plotOffset = 0;
+    uint32_t m_pageSize = 8192;
+    int32_t m_minSample = 0;
+    int32_t m_maxSample = 65536;
+    CPlotSrcState* m_pending = nullptr;
+    bool m_addingRows = false;
+};

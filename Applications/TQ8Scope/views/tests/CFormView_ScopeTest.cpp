@@ -1,0 +1,323 @@
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "CComBSTR.h"
+#include "ScopeTestSupport.h"
+
+namespace {
+
+using scope_test::ScopeTest;
+using State = CFormView_Scope::CPlotSrcState;
+
+// Hears the control's source events after the panel, and asks the panel
+// what it knows of the source at that moment.
+struct EventProbe : _IScopeTQ8Events {
+    CFormView_Scope* panel = nullptr;
+    std::vector<uint32_t> added, removed;
+    bool recordKnownWhenAdded = false;
+    HRESULT QueryInterface(const IID& iid, void** ppv) override
+    {
+        *ppv = (iid == IUnknown::iid || iid == _IScopeTQ8Events::iid) ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    uint32_t AddRef() override { return 2; }
+    uint32_t Release() override { return 1; }
+    HRESULT OnSelectionChange(uint64_t, uint64_t) override { return S_OK; }
+    HRESULT OnSourceAdded(uint32_t id) override
+    {
+        added.push_back(id);
+        recordKnownWhenAdded = panel->FindSourceState(id) != nullptr;
+        return S_OK;
+    }
+    HRESULT OnSourceRemoved(uint32_t id) override
+    {
+        removed.push_back(id);
+        return S_OK;
+    }
+};
+
+class ScopePanelTest : public ScopeTest {
+protected:
+    void SetUp() override
+    {
+        ScopeTest::SetUp();
+        doc = &NewDoc();
+        Build(*doc);
+        ASSERT_NE(Control(), nullptr);
+    }
+    void TearDown() override
+    {
+        if (m_probeCookie)
+            ProbePoint()->Unadvise(m_probeCookie);
+        ScopeTest::TearDown();
+    }
+    EventProbe& Probe()
+    {
+        probe.panel = panel;
+        ProbePoint()->Advise(&probe, &m_probeCookie);
+        return probe;
+    }
+    uint32_t PlotBoard()
+    {
+        uint32_t id = CFormView_Scope::kNoSource;
+        EXPECT_TRUE(panel->AddBoardSource(doc->GetDeviceHandle(), doc, &id));
+        return id;
+    }
+    QStringList Column(int column) const
+    {
+        QStringList texts;
+        for (int i = 0; i < panel->GetSourceList()->topLevelItemCount(); ++i)
+            texts << panel->GetSourceList()->topLevelItem(i)->text(column);
+        return texts;
+    }
+    IScopeTQ8ChannelSource* Source(uint32_t id)
+    {
+        CComPtr<IScopeTQ8ChannelSource> source;
+        Control()->GetChannelSource(id, &source);
+        return source.p; // the control keeps its own reference
+    }
+    uint64_t TotalSamples(uint32_t id)
+    {
+        uint64_t total = 0;
+        Source(id)->GetTotalSampleCount(0, &total);
+        return total;
+    }
+    std::wstring Caption()
+    {
+        CComBSTR caption;
+        Control()->get_Caption(&caption);
+        return std::wstring(caption.View());
+    }
+    bool Snapshot(size_t bytes, int32_t channels, uint8_t value = 0x40)
+    {
+        const std::vector<uint8_t> samples(bytes, value);
+        return panel->ShowSnapshot(samples.data(), uint32_t(bytes), channels, 0, doc->GetDeviceHandle());
+    }
+
+    form_test::FormDoc* doc = nullptr;
+    EventProbe probe;
+
+private:
+    CComPtr<IConnectionPoint> ProbePoint()
+    {
+        CComPtr<IConnectionPointContainer> container;
+        CComPtr<IConnectionPoint> point;
+        Control()->QueryInterface(&container);
+        container->FindConnectionPoint(_IScopeTQ8Events::iid, &point);
+        return point;
+    }
+    uint32_t m_probeCookie = 0;
+};
+
+TEST_F(ScopePanelTest, SameBoardTwiceKeepsItsSourceAndOtherChannelsReplaceIt)
+{
+    EventProbe& events = Probe();
+    const uint32_t first = PlotBoard();
+    ASSERT_NE(first, CFormView_Scope::kNoSource);
+    EXPECT_TRUE(events.recordKnownWhenAdded);
+    EXPECT_EQ(panel->Sources().at(first).type, CFormView_Scope::kBoardSource);
+    EXPECT_EQ(PlotBoard(), first);
+    EXPECT_EQ(events.added.size(), 1u);
+    EXPECT_EQ(Column(1), (QStringList{"Channel 1", "Channel 2", "Channel 3", "Channel 4"}));
+    EXPECT_EQ(Caption(), L"Data Source: Board: " + doc->GetDeviceDisplayName(true));
+
+    ASSERT_EQ(SetActiveChannelsTQ8(doc->GetDeviceHandle(), 5), 0);
+    PlotBoard();
+    EXPECT_EQ(events.added.size(), 2u);
+    EXPECT_EQ(events.removed.size(), 1u); // the last source goes with a reset
+    EXPECT_EQ(Column(1), QStringList{"Single"});
+    EXPECT_EQ(panel->Sources().size(), 1u);
+    EXPECT_EQ(panel->Sources().begin()->second.channelSelection, 5u);
+}
+
+TEST_F(ScopePanelTest, UncheckingARowHidesOnlyItsChannel)
+{
+    PlotBoard();
+    QTreeWidget* list = panel->GetSourceList();
+    // Rows the panel inserted leave every channel shown.
+    for (uint32_t ch = 0; ch < 4; ++ch) {
+        VARIANT_BOOL shown = VARIANT_FALSE;
+        Control()->get_ChannelVisibility(ch, &shown);
+        EXPECT_NE(shown, VARIANT_FALSE);
+    }
+    const uint32_t second = list->topLevelItem(1)->data(0, Qt::UserRole).toUInt();
+    list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    for (int row = 0; row < 4; ++row) {
+        VARIANT_BOOL shown = VARIANT_FALSE;
+        const uint32_t ch = list->topLevelItem(row)->data(0, Qt::UserRole).toUInt();
+        Control()->get_ChannelVisibility(ch, &shown);
+        EXPECT_EQ(shown != VARIANT_FALSE, ch != second);
+    }
+    list->topLevelItem(1)->setCheckState(0, Qt::Checked);
+    VARIANT_BOOL shown = VARIANT_FALSE;
+    Control()->get_ChannelVisibility(second, &shown);
+    EXPECT_NE(shown, VARIANT_FALSE);
+}
+
+TEST_F(ScopePanelTest, RemovingOneRowRemovesTheWholeSource)
+{
+    ASSERT_TRUE(Snapshot(4096, 2));
+    ASSERT_EQ(Column(1), (QStringList{"Channel 1", "Channel 2"}));
+    QTreeWidget* list = panel->GetSourceList();
+    list->clearSelection();
+    list->topLevelItem(1)->setSelected(true);
+    ItemClick(1060);
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_TRUE(panel->Sources().empty());
+    EXPECT_EQ(panel->GetSnapshotSourceId(), -1);
+    EXPECT_FALSE(panel->findChild<QPushButton*>(QStringLiteral("1087"))->isEnabled());
+}
+
+TEST_F(ScopePanelTest, RemovingEveryRowResetsThePlotFirst)
+{
+    PlotBoard();
+    ASSERT_TRUE(Snapshot(1024, 1));
+    EventProbe& events = Probe();
+    panel->GetSourceList()->selectAll();
+    ItemClick(1060);
+    ASSERT_FALSE(events.removed.empty());
+    EXPECT_EQ(events.removed.front(), CFormView_Scope::kNoSource);
+    EXPECT_TRUE(panel->Sources().empty());
+}
+
+TEST_F(ScopePanelTest, SnapshotsTakeTheirOwnLengthAndChannelCount)
+{
+    ASSERT_TRUE(Snapshot(8192, 1, 0x10));
+    const int32_t id = panel->GetSnapshotSourceId();
+    IScopeTQ8ChannelSource* source = Source(uint32_t(id));
+    Control()->put_StartSample(100);
+
+    // A smaller one reuses buffer and source, and plots only its own samples.
+    ASSERT_TRUE(Snapshot(1024, 1, 0x20));
+    EXPECT_EQ(panel->GetSnapshotSourceId(), id);
+    EXPECT_EQ(Source(uint32_t(id)), source);
+    EXPECT_EQ(TotalSamples(uint32_t(id)), 1024u);
+    uint64_t start = 0;
+    Control()->get_StartSample(&start);
+    EXPECT_EQ(start, 100u);
+
+    // Another channel count gives the source the new count.
+    ASSERT_TRUE(Snapshot(1024, 2, 0x30));
+    uint32_t channels = 0;
+    Source(uint32_t(panel->GetSnapshotSourceId()))->GetChannelCount(&channels);
+    EXPECT_EQ(channels, 2u);
+    EXPECT_EQ(TotalSamples(uint32_t(panel->GetSnapshotSourceId())), 512u);
+    EXPECT_EQ(Column(1), (QStringList{"Channel 1", "Channel 2"}));
+
+    // A larger one replaces buffer and source.
+    source = Source(uint32_t(panel->GetSnapshotSourceId()));
+    ASSERT_TRUE(Snapshot(16384, 2));
+    EXPECT_NE(Source(uint32_t(panel->GetSnapshotSourceId())), source);
+    EXPECT_EQ(panel->Sources().size(), 1u);
+    EXPECT_EQ(Caption(), L"Data Source: Data Snapshot: " + doc->GetDeviceDisplayName(true));
+    EXPECT_FALSE(Snapshot(0, 1));
+    EXPECT_FALSE(Snapshot(16, 0));
+}
+
+TEST_F(ScopePanelTest, BoardAndSnapshotTogetherAreMixedSources)
+{
+    PlotBoard();
+    ASSERT_TRUE(Snapshot(1024, 1));
+    // The board's new plot replaces this board's snapshot.
+    EXPECT_EQ(panel->Sources().size(), 2u);
+    EXPECT_EQ(Caption(), L"Mixed data sources");
+    PlotBoard();
+    EXPECT_EQ(panel->Sources().size(), 1u);
+    EXPECT_EQ(panel->GetSnapshotSourceId(), -1);
+}
+
+TEST_F(ScopePanelTest, SourceDataErrorBox)
+{
+    vlt::MessageBoxRecorder boxes;
+    const uint32_t id = PlotBoard();
+    panel->OnSourceDataError(id, nullptr);
+    const std::wstring name = doc->GetDeviceDisplayName(false);
+    EXPECT_EQ(boxes.LastText(), L"Failed to obtain source data for scope. (Source:" + name + L")");
+    EXPECT_EQ(boxes.Boxes().back().style, unsigned(MB_OK));
+    CComBSTR reason(L"board busy");
+    panel->OnSourceDataError(77, reason);
+    EXPECT_EQ(boxes.LastText(), L"Failed to obtain source data for scope. (SourceId:77, Reason: board busy)");
+
+    TQ8Sim_SetTimeFactor(1000.0);
+    doc->SetAcquireContinuouslyChecked(true);
+    ASSERT_TRUE(doc->StartAcquisition(nullptr));
+    ASSERT_TRUE(doc->IsContinuousMode());
+    panel->OnSourceDataError(id, reason);
+    EXPECT_EQ(boxes.LastText(), L"Failed to obtain source data for scope. (Source:" + name +
+                                    L", Reason: board busy)\n\nContinuous data acquisitions stopped");
+    EXPECT_FALSE(doc->IsContinuousMode());
+    doc->StopAcquisition();
+}
+
+TEST_F(ScopePanelTest, SourceInfoWithNothingToShowBeeps)
+{
+    PlotBoard();
+    panel->GetSourceList()->clearSelection();
+    panel->GetSourceList()->topLevelItem(0)->setSelected(true);
+    ASSERT_TRUE(panel->findChild<QPushButton*>(QStringLiteral("1279"))->isEnabled());
+    const int before = beeps;
+    ItemClick(1279);
+    EXPECT_EQ(beeps, before + 1);
+}
+
+TEST_F(ScopePanelTest, ApplyReadsARefusedPropertyBack)
+{
+    PlotBoard();
+    auto* offset = panel->findChild<QLineEdit*>(QStringLiteral("1047"));
+    auto* page = panel->findChild<QLineEdit*>(QStringLiteral("1048"));
+    offset->setText(QStringLiteral("999999999999"));
+    page->setText(QStringLiteral("2048"));
+    ItemClick(1053);
+    EXPECT_EQ(offset->text(), QStringLiteral("0"));
+    uint32_t width = 0;
+    Control()->get_PageWidth(&width);
+    EXPECT_EQ(width, 2048u);
+    EXPECT_EQ(page->text(), QStringLiteral("2048"));
+
+    vlt::MessageBoxRecorder boxes;
+    page->setText(QStringLiteral("many"));
+    ItemClick(1053);
+    EXPECT_EQ(boxes.Count(), 1u);
+    Control()->get_PageWidth(&width);
+    EXPECT_EQ(width, 2048u);
+}
+
+TEST_F(ScopePanelTest, SampleLimitMovesAPageBeyondItToTheStart)
+{
+    PlotBoard();
+    Control()->put_PageWidth(1024);
+    ASSERT_EQ(Control()->put_StartSample(4096), S_OK);
+    panel->ApplySampleLimit(2048);
+    uint64_t start = 1;
+    Control()->get_StartSample(&start);
+    EXPECT_EQ(start, 0u);
+}
+
+TEST(PlotSrcStateTest, ChannelCountAndSampleTypeOfEachKind)
+{
+    State file;
+    file.type = CFormView_Scope::kFileSource;
+    EXPECT_EQ(file.GetChannelCount(), 1u);
+    EXPECT_EQ(file.GetSampleVarType(), VT_UI1);
+    file.info.size = sizeof(file.info);
+    file.info.channelCount = 2;
+    file.info.bytesPerSample = 4;
+    file.info.isSigned = 1;
+    EXPECT_EQ(file.GetChannelCount(), 2u);
+    EXPECT_EQ(file.GetSampleVarType(), VT_I4);
+    file.info.isSigned = 0;
+    EXPECT_EQ(file.GetSampleVarType(), VT_UI4);
+    file.info.bytesPerSample = 3;
+    EXPECT_EQ(file.GetSampleVarType(), VT_UI1);
+    file.forcedChannels = 3;
+    file.forcedType = VT_I2;
+    EXPECT_EQ(file.GetChannelCount(), 3u);
+    EXPECT_EQ(file.GetSampleVarType(), VT_I2);
+    State board;
+    board.type = CFormView_Scope::kBoardSource;
+    EXPECT_EQ(board.GetChannelCount(), 4u);
+    EXPECT_EQ(State().GetChannelCount(), 1u);
+}
+
+} // namespace
