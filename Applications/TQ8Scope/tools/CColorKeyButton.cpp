@@ -29,7 +29,6 @@ void CColorKeyButton::SetLineColor(const QColor& color)
 
 void CColorKeyButton::paintEvent(QPaintEvent*)
 {
-    ++m_repaints;
     QPainter painter(this);
     painter.fillRect(rect(), m_fill);
     painter.setPen(QPen(m_line, 3, Qt::SolidLine, Qt::FlatCap));

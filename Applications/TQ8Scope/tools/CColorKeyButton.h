@@ -14,7 +14,6 @@ public:
     void SetLineColor(const QColor& color);
     QColor FillColor() const { return m_fill; }
     QColor LineColor() const { return m_line; }
-    int Repaints() const { return m_repaints; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -22,5 +21,4 @@ protected:
 private:
     QColor m_fill;
     QColor m_line;
-    int m_repaints = 0;
 };
