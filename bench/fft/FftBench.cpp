@@ -157,3 +157,55 @@ BENCHMARK(BM_TransformOurs)->RangeMultiplier(2)->Range(256, 65536);
 BENCHMARK(BM_TransformFftw)->RangeMultiplier(2)->Range(256, 65536);
 BENCHMARK(BM_SpectrumOurs)->RangeMultiplier(2)->Range(256, 65536);
 BENCHMARK(BM_SpectrumFftw)->RangeMultiplier(2)->Range(256, 65536);
+
+namespace {
+// The steps around the transform, one by one, on the spectrum of the samples.
+std::vector<double> SpectrumOf(int n)
+{
+    const auto x = Samples16(n);
+    CFFT fft;
+    fft.ProcessSamples<int16_t>(nullptr, x.data(), n, 14, 250.0, nullptr);
+    return std::vector<double>(fft.GetPower(), fft.GetPower() + n / 2);
+}
+
+void BM_StepDbBytes(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const auto power = SpectrumOf(n);
+    std::vector<uint8_t> trace(static_cast<size_t>(n / 2));
+    CFFT fft;
+    for (auto _ : state) {
+        fft.ToDbBytes(trace.data(), power.data(), n);
+        benchmark::DoNotOptimize(trace[1]);
+    }
+    SetItems(state, n);
+}
+
+void BM_StepAnalysis(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const auto power = SpectrumOf(n);
+    for (auto _ : state) {
+        FftAnalysis analysis;
+        AnalyzeSpectrum(n, power.data(), &analysis, 250.0, 0.0);
+        benchmark::DoNotOptimize(analysis.noise);
+    }
+    SetItems(state, n);
+}
+
+void BM_StepPeaks(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const auto power = SpectrumOf(n);
+    std::vector<FftPeak> peaks(64);
+    for (auto _ : state) {
+        FindSpectrumPeaks(power.data(), n, peaks.data(), 64);
+        benchmark::DoNotOptimize(peaks[0].level);
+    }
+    SetItems(state, n);
+}
+} // namespace
+
+BENCHMARK(BM_StepDbBytes)->Arg(65536);
+BENCHMARK(BM_StepAnalysis)->Arg(65536);
+BENCHMARK(BM_StepPeaks)->Arg(65536);

@@ -34,6 +34,54 @@ bool IsWeightedWindow(int32_t type)
     return type == CFFT::kWindowHann || type == CFFT::kWindowHamming || type == CFFT::kWindowBlackmanHarris;
 }
 
+// Sum, minimum and maximum of n samples taken every step elements; false
+// for a sample that is not a finite number. Integers up to 32 bits are
+// summed exactly in 64 bits, which is what the sum in doubles gives too
+// (it stays below 2^53), only faster.
+template <class T>
+bool BlockStatistics(const T* samples, size_t n, size_t step, double& sum, double& low, double& high)
+{
+    if constexpr (std::is_integral_v<T> && sizeof(T) <= 4) {
+        using Sum = std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>;
+        Sum total = 0;
+        T lo = samples[0];
+        T hi = lo;
+        if (step == 1) {
+            for (size_t i = 0; i < n; ++i) {
+                const T v = samples[i];
+                total += v;
+                lo = v < lo ? v : lo;
+                hi = v > hi ? v : hi;
+            }
+        } else {
+            for (size_t i = 0, at = 0; i < n; ++i, at += step) {
+                const T v = samples[at];
+                total += v;
+                lo = v < lo ? v : lo;
+                hi = v > hi ? v : hi;
+            }
+        }
+        sum = static_cast<double>(total);
+        low = static_cast<double>(lo);
+        high = static_cast<double>(hi);
+        return true;
+    } else {
+        low = static_cast<double>(samples[0]);
+        high = low;
+        for (size_t i = 0, at = 0; i < n; ++i, at += step) {
+            const double v = static_cast<double>(samples[at]);
+            if constexpr (std::is_floating_point_v<T>) {
+                if (!std::isfinite(v))
+                    return false;
+            }
+            sum += v;
+            low = v < low ? v : low;
+            high = v > high ? v : high;
+        }
+        return true;
+    }
+}
+
 } // namespace
 
 CFFT::CFFT() = default;
@@ -111,18 +159,10 @@ int CFFT::ProcessSamples(uint8_t* trace, const T* samples, int n, int adcBits, d
     // it was.
     const size_t step = static_cast<size_t>(stride);
     double sum = 0.0;
-    double low = static_cast<double>(samples[0]);
-    double high = low;
-    for (size_t i = 0, at = 0; i < static_cast<size_t>(n); ++i, at += step) {
-        const double v = static_cast<double>(samples[at]);
-        if constexpr (std::is_floating_point_v<T>) {
-            if (!std::isfinite(v))
-                return -1;
-        }
-        sum += v;
-        low = v < low ? v : low;
-        high = v > high ? v : high;
-    }
+    double low = 0.0;
+    double high = 0.0;
+    if (!BlockStatistics(samples, static_cast<size_t>(n), step, sum, low, high))
+        return -1;
     if (PrepareBuffers(n) != 0)
         return -1;
     m_adcBits = adcBits;
@@ -133,8 +173,13 @@ int CFFT::ProcessSamples(uint8_t* trace, const T* samples, int n, int adcBits, d
         metrics->meanSample = mean;
     }
     double* in = m_input.data();
-    for (size_t i = 0, at = 0; i < static_cast<size_t>(n); ++i, at += step)
-        in[i] = static_cast<double>(samples[at]) - mean;
+    if (step == 1) {
+        for (size_t i = 0; i < static_cast<size_t>(n); ++i)
+            in[i] = static_cast<double>(samples[i]) - mean;
+    } else {
+        for (size_t i = 0, at = 0; i < static_cast<size_t>(n); ++i, at += step)
+            in[i] = static_cast<double>(samples[at]) - mean;
+    }
     Transform();
     FinishSpectrum(trace, rate, metrics);
     return 0;
@@ -199,11 +244,7 @@ void CFFT::ToDbBytes(uint8_t* trace, const double* power, int n)
 {
     if (!trace || !power)
         return;
-    for (int k = 0; k < n / 2; ++k) {
-        const double x = power[k] > 1.0 ? power[k] : 1.0;
-        const double db = 10.0 * std::log10(x);
-        trace[k] = db >= 255.0 ? uint8_t{255} : static_cast<uint8_t>(db);
-    }
+    PowerToDbBytes(power, n / 2, trace);
 }
 
 int CFFT::AccumulateAverage(uint8_t* trace, int n, double* sum, int count, double rate, FftMetrics* metrics)

@@ -6,11 +6,20 @@
 
 #include "CAdcCalDlg.h"
 #include "CDevStatsDlg.h"
+#include "CFreqDomainDlg.h"
+#include "CFreqDomainDocHost.h"
 #include "CMainDoc.h"
 
 void RegisterDocumentToolWindows()
 {
     CMainDoc::ToolWindowFactories& factories = CMainDoc::Factories();
+    factories.freqDomain = [](CMainDoc& doc, QWidget* parent) -> IFreqDomainWindow* {
+        try {
+            return new CFreqDomainDlg(parent, std::make_unique<CFreqDomainDocHost>(doc));
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    };
     factories.driverStatistics = [](CMainDoc& doc, QWidget* parent) -> QWidget* {
         // The document owns the window; a null result is its failure message.
         try {

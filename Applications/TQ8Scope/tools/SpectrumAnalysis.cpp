@@ -1,6 +1,10 @@
 #include "SpectrumAnalysis.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <limits>
 #include <cmath>
 
 namespace {
@@ -37,17 +41,34 @@ struct BinLayout {
     }
 };
 
+// The largest value of power[lo .. hi), in four independent lanes (a
+// maximum does not depend on the order it is taken in); 0 for none.
+double LargestPower(const double* power, int lo, int hi)
+{
+    double m[4] = {0.0, 0.0, 0.0, 0.0};
+    int k = lo;
+    for (; k + 4 <= hi; k += 4)
+        for (int j = 0; j < 4; ++j)
+            m[j] = power[k + j] > m[j] ? power[k + j] : m[j];
+    for (; k < hi; ++k)
+        m[0] = power[k] > m[0] ? power[k] : m[0];
+    return std::max(std::max(m[0], m[1]), std::max(m[2], m[3]));
+}
+
+// The first bin of lo .. hi-1 holding the value, or -1.
+int FirstBinOf(const double* power, int lo, int hi, double value)
+{
+    for (int k = lo; k < hi; ++k)
+        if (power[k] == value)
+            return k;
+    return -1;
+}
+
+// The lowest bin of the largest power above 0 (bin 0 when there is none).
 int FindFundamental(const double* power, int half)
 {
-    int bin = 0;
-    double best = 0.0;
-    for (int k = kFirstAnalysedBin; k < half; ++k) {
-        if (power[k] > best) {
-            best = power[k];
-            bin = k;
-        }
-    }
-    return bin;
+    const double best = LargestPower(power, kFirstAnalysedBin, half);
+    return best > 0.0 ? FirstBinOf(power, kFirstAnalysedBin, half, best) : 0;
 }
 
 // Harmonics above the Nyquist frequency fold back into the first zone.
@@ -66,24 +87,20 @@ BinLayout MakeLayout(int n, int fundamental)
     return layout;
 }
 
+// The largest bin outside the signal span (lowest of equals; 0 for none).
 int FindSpur(const double* power, int half, const BinLayout& layout)
 {
     const int f = layout.fundamental;
     const int span = layout.span;
-    int k = f < span + kFirstAnalysedBin ? f + span : kFirstAnalysedBin;
-    int bin = 0;
-    double best = 0.0;
-    for (; k < half; ++k) {
-        if (k > f - span && k < f + span) {
-            k = f + span - 1;
-            continue;
-        }
-        if (power[k] > best) {
-            best = power[k];
-            bin = k;
-        }
-    }
-    return bin;
+    const int start = f < span + kFirstAnalysedBin ? f + span : kFirstAnalysedBin;
+    // Below the span: start .. f-span; above it: f+span .. half-1.
+    const int lowEnd = std::clamp(f - span + 1, start, std::max(start, half));
+    const int highStart = std::max(start, f + span);
+    const double best = std::max(LargestPower(power, start, lowEnd), LargestPower(power, highStart, half));
+    if (!(best > 0.0))
+        return 0;
+    const int low = FirstBinOf(power, start, lowEnd, best);
+    return low >= 0 ? low : FirstBinOf(power, highStart, half, best);
 }
 
 double SpurPower(const double* power, int half, int spur)
@@ -115,12 +132,125 @@ bool IsExcluded(int k, const BinLayout& layout, int width, int half)
     return (k >= low && k < lowEnd) || (k >= high && k < highEnd);
 }
 
+// Every bin where a role may begin, in rising order, ending with half.
+std::array<int, 7> RoleBoundaries(const BinLayout& layout, int half)
+{
+    const int f = layout.fundamental;
+    std::array<int, 7> b = {f - layout.span + 1,
+                            f + layout.span,
+                            layout.harmonic2 - kHarmonicHalfWidth + 1,
+                            layout.harmonic2 + kHarmonicHalfWidth,
+                            layout.harmonic3 - kHarmonicHalfWidth + 1,
+                            layout.harmonic3 + kHarmonicHalfWidth,
+                            half};
+    for (int& v : b)
+        v = std::clamp(v, kFirstAnalysedBin, half);
+    std::sort(b.begin(), b.end());
+    return b;
+}
+
+// Bins lo .. hi-1, all of one role.
+void SumRun(const double* power, int lo, int hi, BinRole role, FftAnalysis& a)
+{
+    double total = a.total;
+    switch (role) {
+    case BinRole::Signal:
+        for (int k = lo; k < hi; ++k) {
+            a.signal += power[k];
+            a.moment += k * power[k];
+            total += power[k];
+        }
+        break;
+    case BinRole::Harmonic2:
+        for (int k = lo; k < hi; ++k) {
+            a.harmonic2 += power[k];
+            total += power[k];
+        }
+        break;
+    case BinRole::Harmonic3:
+        for (int k = lo; k < hi; ++k) {
+            a.harmonic3 += power[k];
+            total += power[k];
+        }
+        break;
+    case BinRole::Noise: {
+        double noise = a.noise;
+        for (int k = lo; k < hi; ++k) {
+            noise += power[k];
+            total += power[k];
+        }
+        a.noise = noise;
+        a.noiseBins += hi - lo;
+        break;
+    }
+    }
+    a.total = total;
+}
+
 double Db(double ratio)
 {
     return 10.0 * std::log10(ratio);
 }
 
+// The byte of a power by its top bits: binary exponent e (2^e <= x <
+// 2^(e+1)) and the first kFraction bits of the mantissa. A bucket spans
+// 0.024 dB, so it holds at most one whole-decibel threshold: the byte is the
+// bucket's first plus one once x reaches that threshold. The thresholds are
+// found with the logarithm itself, so the bytes are those it gives; a bucket
+// without one has NaN, which nothing reaches, not even infinity.
+struct DbByteTable {
+    static constexpr int kExponents = 86; // 2^85 is above 10^25.5: 255
+    static constexpr int kFraction = 7;
+    static constexpr int kBuckets = kExponents << kFraction;
+    uint8_t base[kBuckets];
+    double threshold[kBuckets];
+
+    static double Db(double x) { return 10.0 * std::log10(x); }
+    static int ByteOf(double x)
+    {
+        const double db = Db(x);
+        return db >= 255.0 ? 255 : static_cast<int>(db);
+    }
+    // The smallest double of lo .. hi (bit patterns) whose byte is above b.
+    static uint64_t FirstAbove(uint64_t lo, uint64_t hi, int b)
+    {
+        while (lo < hi) {
+            const uint64_t mid = lo + (hi - lo) / 2;
+            if (ByteOf(std::bit_cast<double>(mid)) > b)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        return lo;
+    }
+    DbByteTable()
+    {
+        const uint64_t one = std::bit_cast<uint64_t>(1.0);
+        const uint64_t width = uint64_t(1) << (52 - kFraction);
+        for (int i = 0; i < kBuckets; ++i) {
+            const uint64_t first = one + uint64_t(i) * width;
+            const uint64_t last = first + width - 1;
+            const int b = ByteOf(std::bit_cast<double>(first));
+            base[i] = static_cast<uint8_t>(b);
+            threshold[i] = ByteOf(std::bit_cast<double>(last)) > b ? std::bit_cast<double>(FirstAbove(first, last, b))
+                                                                   : std::numeric_limits<double>::quiet_NaN();
+        }
+    }
+};
+
 } // namespace
+
+void PowerToDbBytes(const double* power, int count, uint8_t* trace)
+{
+    static const DbByteTable table;
+    constexpr uint64_t kOne = std::bit_cast<uint64_t>(1.0) >> (52 - DbByteTable::kFraction);
+    for (int k = 0; k < count; ++k) {
+        const double x = power[k] > 1.0 ? power[k] : 1.0; // NaN too
+        const uint64_t bucket = (std::bit_cast<uint64_t>(x) >> (52 - DbByteTable::kFraction)) - kOne;
+        const size_t i = std::min<uint64_t>(bucket, DbByteTable::kBuckets - 1);
+        trace[k] = static_cast<uint8_t>(table.base[i] + (x >= table.threshold[i]));
+    }
+}
 
 int GetSignalBinSpan(int n)
 {
@@ -176,25 +306,15 @@ int AnalyzeSpectrum(int n, const double* power, FftAnalysis* out, double rate, d
     FftAnalysis a;
     a.spur = SpurPower(power, half, spur);
     a.total = power[0] + power[1] + power[2] + power[3];
-    for (int k = kFirstAnalysedBin; k < half; ++k) {
-        const double p = power[k];
-        switch (layout.RoleOf(k)) {
-        case BinRole::Signal:
-            a.signal += p;
-            a.moment += k * p;
-            break;
-        case BinRole::Harmonic2:
-            a.harmonic2 += p;
-            break;
-        case BinRole::Harmonic3:
-            a.harmonic3 += p;
-            break;
-        case BinRole::Noise:
-            a.noise += p;
-            a.noiseBins += 1.0;
-            break;
-        }
-        a.total += p;
+    // Bin by bin in rising order, as the sums have always been formed, but
+    // a run of bins of one role at a time.
+    const std::array<int, 7> starts = RoleBoundaries(layout, half);
+    int k = kFirstAnalysedBin;
+    for (int next : starts) {
+        if (next <= k)
+            continue;
+        SumRun(power, k, next, layout.RoleOf(k), a);
+        k = next;
     }
     // Without signal power there is no centre to speak of.
     a.fundamentalFraction = a.signal > 0.0 ? a.moment / (a.signal * n) : 0.0;
@@ -248,11 +368,12 @@ void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count)
     // behind the equal ones and pushes the smallest out of a full list.
     int filled = 0;
     const auto higher = [](const FftPeak& a, const FftPeak& b) { return a.level > b.level; };
+    // Once the list is full, a bin must beat its last entry: that test comes
+    // first, since it almost always fails and so is cheap to predict.
+    double floor = -std::numeric_limits<double>::infinity();
     for (int c = 9; c + 1 < half; ++c) {
         const double level = power[c];
-        if (!(level > power[c - 1] && level > power[c + 1]))
-            continue;
-        if (filled == count && !(level > peaks[count - 1].level))
+        if (!(level > floor) || !(level > power[c - 1] && level > power[c + 1]))
             continue;
         const FftPeak candidate{c, level, 0.0};
         const int pos = static_cast<int>(std::upper_bound(peaks, peaks + filled, candidate, higher) - peaks);
@@ -260,6 +381,8 @@ void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count)
         std::copy_backward(peaks + pos, peaks + last, peaks + last + 1);
         peaks[pos] = candidate;
         filled = last + 1;
+        if (filled == count)
+            floor = peaks[count - 1].level;
     }
     bool first = true;
     for (int i = 0; i < count; ++i) {

@@ -36,3 +36,7 @@ void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count);
 
 // Turns the band powers of a peak list into dBFS and bins into frequencies.
 void ConvertPeaksToDbfs(FftPeak* peaks, int count, int n, int adcBits, double rate);
+
+// Whole decibels of count bin powers, 10 log10(max(power, 1)) truncated and
+// capped at 255, exactly as the logarithm gives them.
+void PowerToDbBytes(const double* power, int count, uint8_t* trace);

@@ -441,3 +441,26 @@ TEST(SpectrumAnalysis, PeakListMatchesASortOfAllLocalMaxima)
         EXPECT_EQ(std::adjacent_find(bins.begin(), bins.end()), bins.end());
     }
 }
+
+TEST(SpectrumAnalysis, DecibelBytesAreTheTruncatedLogarithm)
+{
+    auto reference = [](double p) {
+        const double db = 10.0 * std::log10(p > 1.0 ? p : 1.0);
+        return db >= 255.0 ? 255 : static_cast<int>(db);
+    };
+    std::vector<double> power;
+    std::mt19937_64 gen(11);
+    std::uniform_real_distribution<double> exponent(-3.0, 27.0);
+    for (int i = 0; i < 200000; ++i)
+        power.push_back(std::pow(10.0, exponent(gen)));
+    // Either side of every whole decibel, where a table could be off by one.
+    for (int b = 1; b <= 256; ++b) {
+        const double x = std::pow(10.0, b / 10.0);
+        for (double y = std::nextafter(x, 0.0), i = 0; i < 6; ++i, y = std::nextafter(y, 1e300))
+            power.push_back(y);
+    }
+    std::vector<uint8_t> trace(power.size());
+    PowerToDbBytes(power.data(), static_cast<int>(power.size()), trace.data());
+    for (size_t i = 0; i < power.size(); ++i)
+        ASSERT_EQ(trace[i], reference(power[i])) << power[i];
+}
