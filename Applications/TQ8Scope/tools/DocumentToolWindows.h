@@ -1,4 +1,5 @@
 #pragma once
-// Registers how a board document makes its driver-statistics window and
-// runs its ADC calibration dialog. Called once at program start-up.
+// Registers how a board document makes its driver-statistics and firmware
+// upload windows and runs its ADC calibration dialog. Called once at
+// program start-up.
 void RegisterDocumentToolWindows();
