@@ -74,12 +74,13 @@ CMainDoc::CMainDoc(CMainApp* app, CDeviceManagerTQ8* devices, TQ8_HANDLE device,
 
 CMainDoc::~CMainDoc()
 {
+    // An upload window still open would call back into a document that is
+    // gone; it goes first, as its upload still uses the board.
+    delete m_firmwareUpload.data();
     ReleaseDevice();
     SaveDocOptions();
     m_freqDomain.reset();
     delete m_driverStats.data();
-    // An upload window still open would call back into a document that is gone.
-    delete m_firmwareUpload.data();
 }
 
 void CMainDoc::AttachDevice()

@@ -106,6 +106,17 @@ std::wstring CDevStatsDlg::LastRefreshText(const std::tm& localTime)
 
 bool CDevStatsDlg::Refresh()
 {
+    // A tick that arrives while the error box is open must not query again.
+    if (m_refreshing)
+        return false;
+    m_refreshing = true;
+    const bool ok = QueryAndShow();
+    m_refreshing = false;
+    return ok;
+}
+
+bool CDevStatsDlg::QueryAndShow()
+{
     // Cleared before the query, so one check asks for one reset.
     const bool reset = m_resetCounters->isChecked();
     if (reset)

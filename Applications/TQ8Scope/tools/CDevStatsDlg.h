@@ -33,7 +33,8 @@ public:
 
     // Queries the counters (with a reset when the box asks for one, which
     // clears the box first) and shows them. On failure auto-refresh goes
-    // off before the error box is shown. True on success.
+    // off before the error box is shown. True on success; false also when
+    // called again while a refresh (and its error box) is still under way.
     bool Refresh();
     void OnTimer(unsigned id);
     bool IsAutoRefreshing() const { return m_timers.IsActive(kRefreshTimer); }
@@ -45,12 +46,14 @@ public slots:
 
 private:
     void BuildControls();
+    bool QueryAndShow();
     void ShowStats();
     void OnAutoRefreshToggled(bool on);
     void OnKeepOnTopToggled(bool on);
 
     TQ8_HANDLE m_device;
     TQ8_DRIVER_STATS m_stats{};
+    bool m_refreshing = false;
     vlt::TimerSet m_timers;
     std::array<QLabel*, kFieldCount> m_values{};
     QLabel* m_lastRefresh = nullptr;

@@ -8,6 +8,7 @@
 #include "CDevStatsDlg.h"
 #include "CFreqDomainDlg.h"
 #include "CFreqDomainDocHost.h"
+#include "CFirmwareUploadDlg.h"
 #include "CMainDoc.h"
 
 void RegisterDocumentToolWindows()
@@ -24,6 +25,16 @@ void RegisterDocumentToolWindows()
         // The document owns the window; a null result is its failure message.
         try {
             return new CDevStatsDlg(parent, doc.GetDeviceHandle());
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    };
+    factories.firmwareUpload = [](CMainDoc& doc, const std::wstring& path, QWidget* parent) -> QWidget* {
+        // The window deletes itself when it closes and then tells the document.
+        try {
+            auto* window = new CFirmwareUploadDlg(&doc, doc.GetDeviceHandle(), path, parent);
+            window->Initialise();
+            return window;
         } catch (const std::bad_alloc&) {
             return nullptr;
         }

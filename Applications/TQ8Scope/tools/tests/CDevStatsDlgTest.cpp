@@ -177,6 +177,31 @@ TEST_F(DevStatsTest, FailingAutoRefreshStopsTheTimerAfterOneBox)
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("TQ3300 Driver Statistics"));
 }
 
+TEST_F(DevStatsTest, TickWhileTheErrorBoxIsOpenQueriesNothing)
+{
+    CMainDoc& doc = NewDoc();
+    CDevStatsDlg dlg(nullptr, doc.GetDeviceHandle());
+    Box(dlg, "autoRefresh")->setChecked(true);
+    ASSERT_EQ(TQ8Sim_InjectResult("GetDriverStatsTQ8", TQ8_ERR_GENERAL, 2), TQ8_OK);
+    int shown = 0;
+    vlt::MessageBoxHandler previous = vlt::SetMessageBoxHandler([&](const vlt::MessageBoxRequest&) {
+        // A tick, and a press of the button, delivered by the box's own loop.
+        if (++shown == 1) {
+            dlg.OnTimer(CDevStatsDlg::kRefreshTimer);
+            EXPECT_FALSE(dlg.Refresh());
+        }
+        return IDOK;
+    });
+    dlg.OnTimer(CDevStatsDlg::kRefreshTimer);
+    vlt::SetMessageBoxHandler(previous);
+    EXPECT_EQ(shown, 1);
+    // The second injected failure was never reached by a query.
+    TQ8_DRIVER_STATS s{};
+    s.size = sizeof s;
+    EXPECT_EQ(GetDriverStatsTQ8(doc.GetDeviceHandle(), &s, 0), TQ8_ERR_GENERAL);
+    EXPECT_TRUE(dlg.Refresh());
+}
+
 TEST_F(DevStatsTest, RunningTimerShowsOneErrorBox)
 {
     CMainDoc& doc = NewDoc();
