@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "ClockGenRate.h"
 #include "TQ8_64.h"
 
 namespace tq8 {
@@ -205,6 +206,17 @@ int32_t CBoardRegisters::ReadClockGen(int cg, uint32_t reg, Placement at, uint8_
         return TQ8_ERR_INVALID_ARG;
     value = m_clockGenBytes[static_cast<size_t>(cg)][at.first * 4 + at.second];
     return TQ8_OK;
+}
+
+double CBoardRegisters::ClockGenOutputMHz(int cg, int divider) const
+{
+    const auto& bytes = m_clockGenBytes[cg == 0 ? 0 : 1];
+    return tq8::ClockGenOutputMHz(
+        [&bytes](uint32_t address) -> uint8_t {
+            const auto at = ClockGenPlacement(address);
+            return at ? bytes[at->first * 4 + at->second] : 0;
+        },
+        divider);
 }
 
 int32_t CBoardRegisters::WriteClockGen(int cg, uint32_t reg, uint8_t mask, uint8_t value, Placement at)

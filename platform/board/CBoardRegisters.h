@@ -64,6 +64,8 @@ public:
     int32_t WriteAdc(int adc, uint32_t reg, uint32_t mask, uint16_t value, Placement at);
     int32_t ReadClockGen(int cg, uint32_t reg, Placement at, uint8_t& value) const;
     int32_t WriteClockGen(int cg, uint32_t reg, uint8_t mask, uint8_t value, Placement at);
+    // The rate of an output divider of clock generator cg from its image.
+    double ClockGenOutputMHz(int cg, int divider) const;
 
     int32_t RawRead(int bar, uint32_t reg, const CBoardSettings& settings, const LiveStatus& live, uint32_t& value);
     int32_t RawWrite(int bar, uint32_t reg, uint32_t value, CBoardSettings& settings);

@@ -25,4 +25,9 @@ void CClockGenChip::Write(uint32_t word)
     }
 }
 
+double CClockGenChip::OutputMHz(int divider) const
+{
+    return ClockGenOutputMHz([this](uint32_t address) { return Active(address); }, divider);
+}
+
 } // namespace tq8

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "ClockGenRate.h"
+
 namespace tq8 {
 
 class CClockGenChip {
@@ -22,6 +24,8 @@ public:
     uint8_t Staged(uint32_t address) const { return address < kRegisters ? m_staged[address] : 0; }
     uint8_t Active(uint32_t address) const { return address < kRegisters ? m_active[address] : 0; }
     uint32_t Updates() const { return m_updates; }
+    // The rate of an output divider from the active registers.
+    double OutputMHz(int divider) const;
     const std::vector<uint32_t>& Trace() const { return m_trace; }
 
 private:

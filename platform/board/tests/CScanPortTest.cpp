@@ -1,0 +1,65 @@
+#include "CScanPort.h"
+
+#include <gtest/gtest.h>
+
+using tq8::CScanPort;
+
+namespace {
+
+// One clock with the lines given; returns TDO as seen before the edge.
+bool Clock(CScanPort& port, bool tms, bool tdi = false)
+{
+    const uint32_t lines = (tms ? CScanPort::kTms : 0) | (tdi ? CScanPort::kTdi : 0);
+    port.Write(lines);
+    const bool tdo = (port.Read(0) & CScanPort::kTdo) != 0;
+    port.Write(lines | CScanPort::kTck);
+    return tdo;
+}
+
+void LoadInstruction(CScanPort& port, uint32_t instruction)
+{
+    for (bool tms : {false, true, true, false, false}) // idle, select DR, select IR, capture, shift
+        Clock(port, tms);
+    for (uint32_t i = 0; i < CScanPort::kInstructionBits; ++i)
+        Clock(port, i + 1 == CScanPort::kInstructionBits, ((instruction >> i) & 1) != 0);
+    Clock(port, true);  // update
+    Clock(port, false); // idle
+}
+
+} // namespace
+
+TEST(CScanPort, TheIdentificationCodeShiftsOutLeastSignificantFirst)
+{
+    CScanPort port(0x33000209);
+    for (bool tms : {false, true, false, false}) // idle, select DR, capture, shift
+        Clock(port, tms);
+    EXPECT_EQ(port.CurrentState(), CScanPort::State::ShiftDr);
+    uint32_t id = 0;
+    for (int i = 0; i < 32; ++i)
+        id |= uint32_t{Clock(port, i == 31)} << i;
+    EXPECT_EQ(id, 0x33000209u);
+    EXPECT_EQ(port.CurrentState(), CScanPort::State::Exit1Dr);
+}
+
+TEST(CScanPort, FiveClocksWithModeSelectHighReset)
+{
+    CScanPort port(1);
+    LoadInstruction(port, CScanPort::kBypassInstruction);
+    EXPECT_EQ(port.Instruction(), CScanPort::kBypassInstruction);
+    for (int i = 0; i < 5; ++i)
+        Clock(port, true);
+    EXPECT_EQ(port.CurrentState(), CScanPort::State::Reset);
+    EXPECT_EQ(port.Instruction(), CScanPort::kIdCodeInstruction);
+}
+
+TEST(CScanPort, TheConfigurationRegisterKeepsEveryBit)
+{
+    CScanPort port(1);
+    LoadInstruction(port, CScanPort::kConfigInstruction);
+    for (bool tms : {true, false, false})
+        Clock(port, tms);
+    const std::vector<bool> sent = {true, false, true, true, false, false, true, false, true};
+    for (size_t i = 0; i < sent.size(); ++i)
+        Clock(port, i + 1 == sent.size(), sent[i]);
+    EXPECT_EQ(port.ConfigBits(), sent);
+}
