@@ -2,15 +2,22 @@
 // 64 and 200 loopback clients, next to a minimal blocking echo over the same
 // framing: the ratio is the host's own overhead (parsing, dispatch, threads).
 // p99_us is over every call of every client; lost counts calls whose reply
-// did not come or was not the expected one (the client then reconnects).
+// did not come or was not the expected one (the client then reconnects);
+// cpu_us is the CPU time of the whole process per call, which the machine's
+// other load disturbs less than the rate. A table of the ratios ends the run.
 #include <algorithm>
+#include <array>
 #include <arpa/inet.h>
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <map>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <numeric>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -158,7 +165,17 @@ struct RunLatencies {
     std::mutex mutex;
     std::vector<double> values;
     int finished = 0;
+    std::atomic<bool> started{false};
+    double startCpuUs = 0;
 };
+
+// CPU time of the whole process (clients and server), in microseconds.
+double ProcessCpuUs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
 
 RunLatencies& Latencies()
 {
@@ -188,7 +205,13 @@ void RunCalls(benchmark::State& state, uint16_t port, bool connectFirst, const s
     std::vector<double> latencies;
     latencies.reserve(1 << 16);
     int64_t lost = 0;
+    RunLatencies& all = Latencies();
+    bool first = true;
     for (auto _ : state) {
+        // The first client in the timed loop starts the CPU count.
+        if (first && !all.started.exchange(true))
+            all.startCpuUs = ProcessCpuUs();
+        first = false;
         const auto start = std::chrono::steady_clock::now();
         if (!Call(fd, kPing, reply) || reply != expected) {
             ++lost;
@@ -207,15 +230,19 @@ void RunCalls(benchmark::State& state, uint16_t port, bool connectFirst, const s
     state.counters["calls/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["lost"] = static_cast<double>(lost);
     // Counters are summed over the clients: only the last one reports.
-    RunLatencies& all = Latencies();
     std::lock_guard hold(all.mutex);
     all.values.insert(all.values.end(), latencies.begin(), latencies.end());
     const bool last = ++all.finished == state.threads();
     state.counters["p50_us"] = last ? Percentile(all.values, 0.50) : 0.0;
     state.counters["p99_us"] = last ? Percentile(all.values, 0.99) : 0.0;
+    // Process CPU per call: what serving a call costs, whatever else the
+    // machine runs at the time.
+    const double calls = static_cast<double>(state.iterations()) * state.threads();
+    state.counters["cpu_us"] = last ? (ProcessCpuUs() - all.startCpuUs) / calls : 0.0;
     if (last) {
         all.values.clear();
         all.finished = 0;
+        all.started = false;
     }
 }
 
@@ -231,15 +258,106 @@ void BM_BareEcho(benchmark::State& state)
 
 } // namespace
 
-// Host and echo side by side for each client count, so that both of a pair
-// meet the same load of the machine.
-BENCHMARK(BM_HostPing)->Threads(1)->UseRealTime();
-BENCHMARK(BM_BareEcho)->Threads(1)->UseRealTime();
-BENCHMARK(BM_HostPing)->Threads(8)->UseRealTime();
-BENCHMARK(BM_BareEcho)->Threads(8)->UseRealTime();
-BENCHMARK(BM_HostPing)->Threads(64)->UseRealTime();
-BENCHMARK(BM_BareEcho)->Threads(64)->UseRealTime();
-BENCHMARK(BM_HostPing)->Threads(200)->UseRealTime();
-BENCHMARK(BM_BareEcho)->Threads(200)->UseRealTime();
+// Each client count several times, host and echo runs in random order
+// (see main), so that a change of the machine's load meets both alike. The
+// console shows the aggregates: calls/s by its median, p99 also by its worst
+// repetition (max), lost by its sum over the repetitions.
+constexpr int kRepetitions = 5;
 
-BENCHMARK_MAIN();
+double Max(const std::vector<double>& values)
+{
+    return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+}
+
+double Sum(const std::vector<double>& values)
+{
+    return std::accumulate(values.begin(), values.end(), 0.0);
+}
+
+void Configure(benchmark::internal::Benchmark* bench)
+{
+    bench->UseRealTime()->Repetitions(kRepetitions)->DisplayAggregatesOnly(true);
+    bench->ComputeStatistics("max", Max)->ComputeStatistics("sum", Sum);
+}
+
+BENCHMARK(BM_HostPing)->Threads(1)->Apply(Configure);
+BENCHMARK(BM_BareEcho)->Threads(1)->Apply(Configure);
+BENCHMARK(BM_HostPing)->Threads(8)->Apply(Configure);
+BENCHMARK(BM_BareEcho)->Threads(8)->Apply(Configure);
+BENCHMARK(BM_HostPing)->Threads(64)->Apply(Configure);
+BENCHMARK(BM_BareEcho)->Threads(64)->Apply(Configure);
+BENCHMARK(BM_HostPing)->Threads(200)->Apply(Configure);
+BENCHMARK(BM_BareEcho)->Threads(200)->Apply(Configure);
+
+namespace {
+
+// The console output, then a table of host against echo per client count.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Color : OO_None) {}
+
+    void ReportRuns(const std::vector<Run>& reports) override
+    {
+        ConsoleReporter::ReportRuns(reports);
+        for (const Run& run : reports) {
+            if (run.run_type != Run::RT_Aggregate)
+                continue;
+            Side& side = m_rows[run.threads][run.run_name.function_name == "BM_HostPing" ? 0 : 1];
+            if (run.aggregate_name == "median")
+                side.callsPerSecond = Value(run, "calls/s");
+            else if (run.aggregate_name == "max")
+                side.p99 = Value(run, "p99_us");
+            else if (run.aggregate_name == "sum")
+                side.lost = Value(run, "lost");
+        }
+    }
+
+    void Finalize() override
+    {
+        std::ostream& out = GetOutputStream();
+        out << "\nclients  host calls/s  echo calls/s  ratio  p99 host/echo us (worst run)  lost host/echo\n";
+        char line[160];
+        for (const auto& [clients, row] : m_rows) {
+            const double ratio = row[1].callsPerSecond > 0 ? row[0].callsPerSecond / row[1].callsPerSecond : 0.0;
+            std::snprintf(line, sizeof line, "%7lld  %12.1fk  %12.1fk  %4.0f %%  %12.0f / %-12.0f  %.0f / %.0f\n",
+                          static_cast<long long>(clients), row[0].callsPerSecond / 1e3, row[1].callsPerSecond / 1e3,
+                          ratio * 100, row[0].p99, row[1].p99, row[0].lost, row[1].lost);
+            out << line;
+        }
+        ConsoleReporter::Finalize();
+    }
+
+private:
+    struct Side {
+        double callsPerSecond = 0;
+        double p99 = 0;
+        double lost = 0;
+    };
+
+    static double Value(const Run& run, const char* name)
+    {
+        const auto found = run.counters.find(name);
+        return found == run.counters.end() ? 0.0 : found->second.value;
+    }
+
+    std::map<int64_t, std::array<Side, 2>> m_rows;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Interleaving on by default; a later flag on the command line overrides it.
+    static char interleave[] = "--benchmark_enable_random_interleaving=true";
+    std::vector<char*> args(argv, argv + argc);
+    args.insert(args.begin() + 1, interleave);
+    int count = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
+        return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

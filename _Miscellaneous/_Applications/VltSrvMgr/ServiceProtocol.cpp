@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/uio.h>
 
 #include <libxml/parser.h>
 
@@ -205,6 +206,37 @@ int32_t ReceiveMessage(int socket, char* buffer, const ServiceHostOptions* optio
     return rc;
 }
 
+// The parts one after the other, as one stream; consumes the iovecs.
+int32_t SendParts(int socket, iovec* parts, size_t partCount)
+{
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = partCount;
+    while (message.msg_iovlen > 0) {
+        const ssize_t n = sendmsg(socket, &message, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            RecordSocketFailure();
+            return kSvcSocketError;
+        }
+        if (n == 0)
+            return kSvcClientDisconnected;
+        // Skips what went out; a part sent in part keeps its rest.
+        size_t sent = static_cast<size_t>(n);
+        while (message.msg_iovlen > 0 && sent >= message.msg_iov->iov_len) {
+            sent -= message.msg_iov->iov_len;
+            ++message.msg_iov;
+            --message.msg_iovlen;
+        }
+        if (message.msg_iovlen > 0) {
+            message.msg_iov->iov_base = static_cast<char*>(message.msg_iov->iov_base) + sent;
+            message.msg_iov->iov_len -= sent;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int32_t SendAll(int socket, const char* data, size_t count, int flags)
@@ -247,11 +279,11 @@ int32_t SendFramedMessage(int socket, const char* text, size_t count)
 {
     if (count > 0x7FFFFFFFu)
         return kSvcOutOfBounds;
-    const uint32_t prefix = htonl(static_cast<uint32_t>(count));
-    // MSG_MORE: the prefix leaves with the text, not as a tiny segment of its
-    // own that Nagle's algorithm would then hold the text back behind.
-    int32_t rc = SendAll(socket, reinterpret_cast<const char*>(&prefix), sizeof prefix, MSG_MORE);
-    return rc != 0 ? rc : SendAll(socket, text, count, 0);
+    uint32_t prefix = htonl(static_cast<uint32_t>(count));
+    // Prefix and text in one call: one segment for a short message, and one
+    // system call per message instead of two.
+    iovec parts[2] = {{&prefix, sizeof prefix}, {const_cast<char*>(text), count}};
+    return SendParts(socket, parts, count > 0 ? 2 : 1);
 }
 
 int32_t SendFramedMessage(int socket, const std::string& text)

@@ -125,6 +125,36 @@ TEST_F(SocketPair, SendResponseSendsTheFrameByteForByte)
     EXPECT_EQ(got, kReplySuccess);
 }
 
+TEST_F(SocketPair, MessageLongerThanTheSocketBufferIsSentWhole)
+{
+    const int small = 4096;
+    setsockopt(fds[0], SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    std::string text(1 << 20, 'x');
+    for (size_t i = 0; i < text.size(); i += 997)
+        text[i] = static_cast<char>('a' + i % 26);
+    int32_t rc = -1;
+    std::thread writer([&] { rc = SendFramedMessage(fds[0], text); });
+    std::string got;
+    const bool read = ReadFrame(fds[1], got);
+    writer.join();
+    EXPECT_EQ(rc, 0);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(got, text);
+}
+
+TEST_F(SocketPair, EmptyMessageIsItsPrefixAlone)
+{
+    ASSERT_EQ(SendFramedMessage(fds[0], "", 0), 0);
+    EXPECT_EQ(Pending(), Prefix(0));
+}
+
+TEST_F(SocketPair, SendToAClosedPeerFails)
+{
+    close(fds[1]);
+    fds[1] = -1;
+    EXPECT_EQ(SendFramedMessage(fds[0], std::string("<a/>")), kSvcSocketError);
+}
+
 TEST_F(SocketPair, LongMessageArrivesInPieces)
 {
     std::string text = "<VltServiceRequest><Call method=\"Echo\"><Parameters><Text>";
