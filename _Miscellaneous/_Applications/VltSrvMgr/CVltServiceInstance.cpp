@@ -51,7 +51,6 @@ CVltServiceInstance::CVltServiceInstance(CVltServiceMgr* manager, std::shared_pt
 CVltServiceInstance::~CVltServiceInstance()
 {
     ReleaseInstances();
-    FreeMessageParser(m_receive.parser);
 }
 
 void CVltServiceInstance::ReleaseInstances()
