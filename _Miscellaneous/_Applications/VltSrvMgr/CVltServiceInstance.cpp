@@ -51,6 +51,7 @@ CVltServiceInstance::CVltServiceInstance(CVltServiceMgr* manager, std::shared_pt
 CVltServiceInstance::~CVltServiceInstance()
 {
     ReleaseInstances();
+    FreeMessageParser(m_receive.parser);
 }
 
 void CVltServiceInstance::ReleaseInstances()

@@ -10,8 +10,6 @@
 #include <sys/uio.h>
 
 #include <libxml/parser.h>
-#include <libxml/parserInternals.h>
-#include <libxml/xmlIO.h>
 
 #include "NumberParse.h"
 #include "ServiceErrors.h"
@@ -41,20 +39,15 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NO
 // that many messages with ever new names cannot grow it without end.
 constexpr size_t kParserDictLimit = 4096;
 
-void DropGrownParser(xmlParserCtxtPtr& ctxt)
-{
-    if (ctxt && static_cast<size_t>(xmlDictSize(ctxt->dict)) > kParserDictLimit) {
-        xmlFreeParserCtxt(ctxt);
-        ctxt = nullptr;
-    }
-}
-
 // Starts a message: the first piece is the push parser's initial chunk. A
 // kept parser is reset instead of created anew (creation takes a lock
 // shared by the whole process).
 bool StartParser(xmlParserCtxtPtr& ctxt, const char* piece, size_t count)
 {
-    DropGrownParser(ctxt);
+    if (ctxt && static_cast<size_t>(xmlDictSize(ctxt->dict)) > kParserDictLimit) {
+        xmlFreeParserCtxt(ctxt);
+        ctxt = nullptr;
+    }
     if (ctxt && xmlCtxtResetPush(ctxt, piece, static_cast<int>(count), nullptr, nullptr) != 0) {
         xmlFreeParserCtxt(ctxt);
         ctxt = nullptr;
@@ -64,41 +57,6 @@ bool StartParser(xmlParserCtxtPtr& ctxt, const char* piece, size_t count)
     if (ctxt)
         xmlCtxtUseOptions(ctxt, kParseOptions);
     return ctxt != nullptr;
-}
-
-// A message that came whole with its length is parsed where it lies, with
-// no copy into a buffer of the parser's own; only where the two parsers judge
-// alike: without an XML declaration (no switch of encoding) and without a NUL
-// byte (which would end this parser's input early).
-bool CanParseWhole(std::string_view text)
-{
-    return !text.empty() && text[0] == '<' && text.substr(0, 5) != "<?xml"
-        && std::memchr(text.data(), 0, text.size()) == nullptr;
-}
-
-int32_t ParseWhole(std::string_view text, xmlParserCtxtPtr& ctxt, xmlDocPtr& doc)
-{
-    DropGrownParser(ctxt);
-    if (!ctxt)
-        ctxt = xmlNewParserCtxt();
-    if (!ctxt)
-        return kSvcXmlError;
-    xmlCtxtReset(ctxt);
-    xmlCtxtUseOptions(ctxt, kParseOptions);
-    xmlParserInputBufferPtr input =
-        xmlParserInputBufferCreateStatic(text.data(), static_cast<int>(text.size()), XML_CHAR_ENCODING_NONE);
-    xmlParserInputPtr stream = input ? xmlNewIOInputStream(ctxt, input, XML_CHAR_ENCODING_NONE) : nullptr;
-    if (!stream) {
-        xmlFreeParserInputBuffer(input);
-        return kSvcXmlError;
-    }
-    if (inputPush(ctxt, stream) < 0)
-        return kSvcXmlError;
-    xmlParseDocument(ctxt);
-    const bool wellFormed = ctxt->wellFormed != 0;
-    doc = ctxt->myDoc;
-    ctxt->myDoc = nullptr;
-    return wellFormed && doc ? 0 : kSvcMalformedXml;
 }
 
 void DropDocument(xmlParserCtxtPtr ctxt)
@@ -238,11 +196,8 @@ int32_t ReceiveMessage(int socket, char* buffer, const ServiceHostOptions* optio
         return kSvcMalformedXml;
     }
     const size_t initial = std::min<size_t>(length, state.pending.size() - sizeof prefix);
-    const std::string_view received = std::string_view(state.pending).substr(sizeof prefix, initial);
-    if (initial == length && CanParseWhole(received))
-        rc = ParseWhole(received, state.wholeParser, doc);
-    else
-        rc = ReceiveBody(socket, buffer, length, received, doc, state.parser, timeoutMs);
+    rc = ReceiveBody(socket, buffer, length, std::string_view(state.pending).substr(sizeof prefix, initial), doc,
+                     state.parser, timeoutMs);
     // Erased in place: the buffer keeps its room for the next message.
     if (rc == 0 || rc == kSvcMalformedXml)
         state.pending.erase(0, sizeof prefix + initial);
@@ -366,13 +321,9 @@ int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions*
                              xmlDocPtr& doc, uint32_t& length)
 {
     MessageReceiveState state;
-    return ReceiveMessage(socket, buffer, options, doc, length, state, false);
-}
-
-MessageReceiveState::~MessageReceiveState()
-{
-    FreeMessageParser(parser);
-    FreeMessageParser(wholeParser);
+    const int32_t rc = ReceiveMessage(socket, buffer, options, doc, length, state, false);
+    FreeMessageParser(state.parser);
+    return rc;
 }
 
 void FreeMessageParser(xmlParserCtxtPtr& parser)

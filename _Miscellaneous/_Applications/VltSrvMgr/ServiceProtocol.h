@@ -42,24 +42,17 @@ int32_t SendResponse(int socket, bool success, const char* errorText);
 // be null (no limit below 2^31, no time-outs).
 int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions* options,
                              xmlDocPtr& doc, uint32_t& length);
-// What a connection keeps from one message to the next: the parsers (null
-// at first; they are freed with the state), and the receive time-out it last
-// gave the socket (-1: unknown), so that a conversation sets it once and not
-// twice per message. Whoever else changes the socket's time-out sets
-// receiveTimeoutMs back to -1.
+// What a connection keeps from one message to the next: the parser (null at
+// first), and the receive time-out it last gave the socket (-1: unknown), so
+// that a conversation sets it once and not twice per message. Whoever else
+// changes the socket's time-out sets receiveTimeoutMs back to -1.
 struct MessageReceiveState {
-    MessageReceiveState() = default;
-    MessageReceiveState(const MessageReceiveState&) = delete;
-    MessageReceiveState& operator=(const MessageReceiveState&) = delete;
-    ~MessageReceiveState();
-
-    xmlParserCtxtPtr parser = nullptr;      // for a message that arrives in pieces
-    xmlParserCtxtPtr wholeParser = nullptr; // for one that came whole with its length
+    xmlParserCtxtPtr parser = nullptr;
     int32_t receiveTimeoutMs = -1;
     std::string pending; // bytes received past the last message
 };
-// The same with the state kept by the caller. This one reads ahead: a
-// message usually arrives with one receive, and is then parsed where it lies.
+// The same with the state kept by the caller (free it with FreeMessageParser).
+// This one reads ahead: a message usually arrives with one receive.
 int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions* options,
                              xmlDocPtr& doc, uint32_t& length, MessageReceiveState& state);
 void FreeMessageParser(xmlParserCtxtPtr& parser);
