@@ -262,7 +262,8 @@ void BM_BareEcho(benchmark::State& state)
 // (see main), so that a change of the machine's load meets both alike. The
 // console shows the aggregates: calls/s by its median, p99 also by its worst
 // repetition (max), lost by its sum over the repetitions.
-constexpr int kRepetitions = 5;
+constexpr int kRepetitions = 12;
+constexpr double kSecondsPerRepetition = 0.25;
 
 double Max(const std::vector<double>& values)
 {
@@ -276,7 +277,7 @@ double Sum(const std::vector<double>& values)
 
 void Configure(benchmark::internal::Benchmark* bench)
 {
-    bench->UseRealTime()->Repetitions(kRepetitions)->DisplayAggregatesOnly(true);
+    bench->UseRealTime()->MinTime(kSecondsPerRepetition)->Repetitions(kRepetitions)->DisplayAggregatesOnly(true);
     bench->ComputeStatistics("max", Max)->ComputeStatistics("sum", Sum);
 }
 

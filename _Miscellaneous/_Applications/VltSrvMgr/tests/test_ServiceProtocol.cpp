@@ -339,6 +339,30 @@ TEST_F(SocketPair, ExternalEntitiesAreNotLoaded)
     EXPECT_EQ(value.find("TOPSECRET"), std::string::npos);
 }
 
+// A kept parser takes messages of some kilobytes, deeply nested, as well as
+// short ones, one after the other.
+TEST_F(SocketPair, KeptParserTakesLongNestedMessages)
+{
+    ServiceHostOptions options;
+    MessageReceiveState state;
+    for (int depth : {1, 97, 200, 255, 1}) {
+        SCOPED_TRACE(depth);
+        std::string text;
+        for (int i = 0; i < depth; ++i)
+            text += "<a>";
+        for (int i = 0; i < depth; ++i)
+            text += "</a>";
+        ASSERT_TRUE(WriteAll(fds[0], Frame(text) + Frame(kPing)));
+        for (int message = 0; message < 2; ++message) {
+            xmlDocPtr parsed = nullptr;
+            uint32_t length = 0;
+            EXPECT_EQ(ReceiveFramedMessage(fds[1], buffer, &options, parsed, length, state), 0);
+            xmlFreeDoc(parsed);
+        }
+    }
+    FreeMessageParser(state.parser);
+}
+
 TEST(CallParameters, TextAndNumbers)
 {
     const std::string text = "<VltServiceRequest><Call method=\"M\"><Parameters><A>hello</A><Empty/><Zero>0</Zero>"
