@@ -519,11 +519,6 @@ HRESULT CScopeCtrl::AutoSetScaling()
         minValue = Saturated(int64_t(minValue) - 4);
         maxValue = Saturated(int64_t(maxValue) + 4);
     }
-    m_minSampleValue = minValue;
-    m_maxSampleValue = maxValue;
-    RecalcScale();
-    NotifyChanged(ScopeDispId::MinSampleValue);
-    NotifyChanged(ScopeDispId::MaxSampleValue);
-    Redraw();
+    StoreValueRange(minValue, maxValue);
     return S_OK;
 }
