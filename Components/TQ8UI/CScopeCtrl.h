@@ -406,6 +406,8 @@ public:
     void OnLButtonUp();
     void OnCreate(); // the window has just been made
     const QPoint& LastMousePoint() const { return m_lastMouse; }
+    // Where a trigger mark's image was last drawn (mark 0 or 1).
+    const QRect& TrigMarkImageRect(int mark) const { return m_trigMarks[mark == 0 ? 0 : 1].imageRect; }
 
     // Context menu at a client point, and its commands.
     void ShowContextMenu(const QPoint& point);
