@@ -110,6 +110,8 @@ bool CScopeCtrl::HitTestPlottedPoint(uint32_t chanId, uint64_t column, const QPo
     const uint64_t end = std::min<uint64_t>({saturating::Add(column, 2), chan->points.filled, chan->points.points.size()});
     for (uint64_t i = saturating::Sub(column, 1); i < end; ++i) {
         const PlottedPoint& pt = chan->points.points[size_t(i)];
+        if (pt.value.vt == VT_EMPTY)
+            continue; // a sample that was not a number has no point
         if (int64_t(p.x()) >= int64_t(pt.x) - kHitHalf && int64_t(p.x()) < int64_t(pt.x) + kHitHalf
             && int64_t(p.y()) >= int64_t(pt.y) - kHitHalf && int64_t(p.y()) < int64_t(pt.y) + kHitHalf) {
             hit->channel = chanId;
