@@ -1213,7 +1213,9 @@ HRESULT CScopeCtrl::InPlaceActivate(QWidget* parent)
 
 HRESULT CScopeCtrl::InPlaceDeactivate()
 {
+    // A drag or a press does not outlive the window that saw it.
     StopEdgeTimer();
+    m_flags &= ~(ButtonDown | Dragging | MouseTracking);
     m_tipWindow.reset();
     delete m_wnd.data();
     m_scrollBar.clear();
