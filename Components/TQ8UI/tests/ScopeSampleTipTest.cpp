@@ -119,19 +119,8 @@ TEST_F(ScopeSampleTip, SeveralSourcesAndInterleavedChannelsNameTheirSample)
     EXPECT_EQ(Format(CComVariant(uint8_t(1)), 0), L"Typed: 01");
 }
 
-struct TipLabels : IScopeTQ8CustomLabelProvider, vlt::CComObjectRoot {
+struct TipLabels : NoLabels {
     std::wstring label;
-    HRESULT InternalQueryInterface(const IID& riid, void** ppv)
-    {
-        if (vlt::QiEntry<IUnknown, IScopeTQ8CustomLabelProvider>(this, riid, ppv)
-            || vlt::QiEntry<IScopeTQ8CustomLabelProvider>(this, riid, ppv))
-            return S_OK;
-        return E_NOINTERFACE;
-    }
-    HRESULT GetXAxisLabel(uint64_t, BSTR*) override { return E_NOTIMPL; }
-    HRESULT GetYAxisLabel(double, BSTR*) override { return E_NOTIMPL; }
-    HRESULT GetXSelLabel(uint64_t, BSTR*) override { return E_NOTIMPL; }
-    HRESULT GetXSelSpanLabel(uint64_t, uint64_t, BSTR*) override { return E_NOTIMPL; }
     HRESULT GetSampleTipLabel(uint32_t chanId, uint64_t sample, VARIANT value, BSTR* out) override
     {
         if (label.empty())
