@@ -116,13 +116,6 @@ TEST_F(ScopeContextMenu, OutToMaximumShowsAsMuchAsItCanFromTheStart)
     EXPECT_EQ(Start(), 0u);
 }
 
-TEST_F(ScopeContextMenu, OutToMaximumWithoutDataShowsTheMaximumPage)
-{
-    scope->put_ContextMenuEnabled(VARIANT_TRUE);
-    Choose(ID_ZOOM_OUT_TO_MAXIMUM);
-    EXPECT_EQ(Page(), 32768u);
-}
-
 TEST_F(ScopeContextMenu, ToSelectionZooms)
 {
     AddFake(20000);
@@ -144,18 +137,6 @@ TEST_F(ScopeContextMenu, AChannelItemTogglesItsVisibility)
     Choose(ID_CHANNEL_FIRST + 1);
     scope->get_ChannelVisibility(1, &visible);
     EXPECT_EQ(visible, 1);
-}
-
-TEST_F(ScopeContextMenu, RefreshRedrawsAndTheLegendDoesNothing)
-{
-    AddFake(1000);
-    scope->put_ContextMenuEnabled(VARIANT_TRUE);
-    const int before = ctrl()->InvalidateCount();
-    Choose(ID_REFRESH_CONTENT);
-    EXPECT_GT(ctrl()->InvalidateCount(), before);
-    auto sink = Listen();
-    ctrl()->OnContextMenuCommand(ID_LEGEND);
-    EXPECT_TRUE(sink->changed.empty());
 }
 
 } // namespace

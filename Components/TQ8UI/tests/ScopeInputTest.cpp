@@ -63,15 +63,6 @@ TEST_F(ScopeInput, TheWheelWithControlZoomsTheValuesAboutTheirCentre)
     EXPECT_EQ(Range(), std::make_pair(centre - half, centre + half));
 }
 
-TEST_F(ScopeInput, TheWheelDoesNothingOutsideThePlotOrWithoutSources)
-{
-    Wheel(-120, Qt::NoModifier, InPlot(10, 10));
-    EXPECT_EQ(Page(), 8192u);
-    AddFake(100000);
-    Wheel(-120, Qt::NoModifier, QPoint(1, 1));
-    EXPECT_EQ(Page(), 8192u);
-}
-
 TEST_F(ScopeInput, ARightDragPansWithTheDragCursor)
 {
     AddFake(10000);
@@ -111,15 +102,6 @@ TEST_F(ScopeInput, ADragKeepsTheWindowsOwnCursor)
     EXPECT_EQ(wnd()->cursor().shape(), Qt::CrossCursor);
 }
 
-TEST_F(ScopeInput, ARightPressOutsideThePlotStartsNoDrag)
-{
-    AddFake(10000);
-    RightPress(QPoint(1, 1));
-    EXPECT_FALSE(ctrl()->HasFlag(CScopeCtrl::ButtonDown));
-    RightMove(InPlot(50, 50));
-    EXPECT_FALSE(ctrl()->HasFlag(CScopeCtrl::Dragging));
-}
-
 TEST_F(ScopeInput, KeysScrollThroughTheScrollBar)
 {
     AddFake(1000);
@@ -140,15 +122,6 @@ TEST_F(ScopeInput, KeysScrollThroughTheScrollBar)
     QTest::keyClick(wnd(), Qt::Key_Left, Qt::ControlModifier);
     EXPECT_EQ(Start(), 0u);
     EXPECT_EQ(ctrl()->ScrollBar()->value(), 0);
-}
-
-TEST_F(ScopeInput, KeysWithoutAScrollBarAreNotTheControls)
-{
-    AddFake(1000);
-    EXPECT_FALSE(ctrl()->HasFlag(CScopeCtrl::ScrollBarInUse));
-    EXPECT_FALSE(ctrl()->OnKeyDown(VK_NEXT, 0));
-    EXPECT_FALSE(ctrl()->OnKeyDown(VK_UP, 0));
-    EXPECT_TRUE(ctrl()->OnKeyDown(VK_LEFT, 0)); // the selection's
 }
 
 TEST_F(ScopeInput, TheWindowsCreationMakesThePendingScrollBarAndTheTipWindow)

@@ -321,15 +321,6 @@ TEST_F(ScopeScroll, TheBarsActionsAreItsRequests)
     EXPECT_EQ(Start(), 0u);
 }
 
-TEST_F(ScopeScroll, RequestsFromAnotherBarAreLeftAlone)
-{
-    AddFake(1000);
-    scope->put_PageWidth(64);
-    QScrollBar other;
-    EXPECT_FALSE(ctrl()->OnHScroll(SB_BOTTOM, &other));
-    EXPECT_EQ(Start(), 0u);
-}
-
 TEST_F(ScopeScroll, FewerThanEightSamplesScrollNowhere)
 {
     AddFake(5);

@@ -1,7 +1,6 @@
 // Sample-value tips: finding the point under the pointer, the tip's text in
 // each radix, the label provider, and points of an earlier paint.
 #include "CComBSTR.h"
-#include "CSampleTipWindow.h"
 #include "ScopeOnScreen.h"
 #include "ToolTip.h"
 
@@ -57,17 +56,6 @@ protected:
 
     vlt::ToolTipRecorder tips;
 };
-
-TEST_F(ScopeSampleTip, ThePaintRegistersThePlotAsTheTool)
-{
-    AddTyped<uint8_t>({1, 2, 3}, 1);
-    Paint();
-    const CSampleTipWindow* tip = ctrl()->SampleTipWindow();
-    ASSERT_TRUE(tip->HasTool());
-    EXPECT_EQ(tip->Text(), L"Sample value");
-    EXPECT_EQ(tip->ToolRect(), ctrl()->PlotRect());
-    EXPECT_TRUE(ctrl()->HasFlag(CScopeCtrl::TipToolAdded));
-}
 
 TEST_F(ScopeSampleTip, HoveringAPointShowsItsValue)
 {

@@ -88,15 +88,6 @@ TEST_F(ScopeSelection, AClickRightOfTheDataSelectsTheLastSample)
     EXPECT_EQ(Get(), Selection(19, 19));
 }
 
-TEST_F(ScopeSelection, ClicksNeedSelectionToBeAllowed)
-{
-    AddFake(1000);
-    scope->put_AllowDataSelection(VARIANT_FALSE);
-    Click(50);
-    EXPECT_EQ(Get(), Selection(kAll, kAll));
-    EXPECT_TRUE(events->selections.empty());
-}
-
 TEST_F(ScopeSelection, AClickOutsideThePlotClearsTheSelection)
 {
     AddFake(1000);
