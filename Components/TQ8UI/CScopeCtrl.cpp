@@ -1,5 +1,6 @@
 #include "CScopeCtrl.h"
 
+#include "CSampleTipWindow.h"
 #include "CScopeWnd.h"
 #include "ChanSrcCreate.h"
 #include "GdiDraw.h"
@@ -8,6 +9,7 @@
 #include "OleColor.h"
 #include "ScopeDispatch.h"
 #include "ScopeImages.h"
+#include "TimerSet.h"
 
 #include <QPainter>
 #include <QScrollBar>
@@ -401,6 +403,7 @@ HRESULT CScopeCtrl::put_StartSample(uint64_t v)
     if (v != 0 && v >= MaxSampleCount())
         return E_FAIL;
     m_startSample = v;
+    UpdateScrollBar(false);
     Redraw();
     NotifyChanged(ScopeDispId::StartSample);
     return S_OK;
@@ -415,6 +418,7 @@ HRESULT CScopeCtrl::put_PageWidth(uint32_t v)
         return S_OK;
     m_pageWidth = v;
     RecomputeXScale();
+    UpdateScrollBar(true);
     NotifyChanged(ScopeDispId::PageWidth);
     Redraw();
     return S_OK;
@@ -1115,14 +1119,6 @@ HRESULT CScopeCtrl::FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSi
     return hr;
 }
 
-// Part of the navigation code: nothing to bring in line yet.
-void CScopeCtrl::UpdateScrollBar(bool) {}
-
-// Selection and scaling come with the drawing and input code.
-HRESULT CScopeCtrl::SetSelection(uint64_t, uint64_t) { return E_NOTIMPL; }
-HRESULT CScopeCtrl::GetSelection(uint64_t*, uint64_t*) { return E_NOTIMPL; }
-HRESULT CScopeCtrl::ZoomToSelection() { return E_NOTIMPL; }
-
 // ---- persistence ----
 
 HRESULT CScopeCtrl::GetClassID(CLSID* pClassID)
@@ -1210,14 +1206,17 @@ HRESULT CScopeCtrl::InPlaceActivate(QWidget* parent)
     if (WindowExists())
         return S_OK;
     m_wnd = new CScopeWnd(this, parent);
-    if (HasFlag(ScrollBarPending))
-        CreateScrollBar(true);
+    OnCreate();
     m_wnd->show();
     return S_OK;
 }
 
 HRESULT CScopeCtrl::InPlaceDeactivate()
 {
+    // A drag or a press does not outlive the window that saw it.
+    StopEdgeTimer();
+    m_flags &= ~(ButtonDown | Dragging | MouseTracking);
+    m_tipWindow.reset();
     delete m_wnd.data();
     m_scrollBar.clear();
     return S_OK;
@@ -1235,30 +1234,6 @@ HRESULT CScopeCtrl::SetObjectRects(int32_t x, int32_t y, int32_t width, int32_t 
 }
 
 void CScopeCtrl::OnWindowPaint(QWidget* wnd) { OnDraw(wnd, PixRect::FromQRect(wnd->rect())); }
-
-HRESULT CScopeCtrl::CreateScrollBar(bool)
-{
-    if (WindowExists()) {
-        if (!m_scrollBar)
-            m_scrollBar = new QScrollBar(Qt::Horizontal, m_wnd.data());
-        m_scrollBar->show();
-        m_flags &= ~ScrollBarPending;
-    } else {
-        m_flags |= ScrollBarPending;
-    }
-    m_flags |= ScrollBarInUse;
-    Redraw();
-    return S_OK;
-}
-
-void CScopeCtrl::DestroyScrollBar()
-{
-    delete m_scrollBar.data();
-    if (HasFlag(ScrollBarInUse)) {
-        m_flags &= ~(ScrollBarInUse | ScrollBarPending);
-        Redraw();
-    }
-}
 
 void CScopeCtrl::ReleaseDrawingResources()
 {

@@ -14,12 +14,14 @@
 #include "PixRect.h"
 #include "SafeArray.h"
 #include "ScopePropertyMap.h"
+#include "ScrollBarRange.h"
 #include "SourceFetch.h"
 #include "TQ8UI.h"
 #include "TracePlot.h"
 #include "TrigMarkSettings.h"
 
 #include <QBrush>
+#include <QCursor>
 #include <QFont>
 #include <QImage>
 #include <QPen>
@@ -28,14 +30,20 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+class CSampleTipWindow;
 class CScopeWnd;
+class QMenu;
 class QPaintDevice;
 class QPainter;
 class QScrollBar;
+namespace vlt {
+class TimerSet;
+}
 
 class CScopeCtrl : public IScopeTQ8,
                    public IPersistStreamInit,
@@ -366,6 +374,61 @@ public:
     void DestroyScrollBar();
     // Brings the scroll bar in line with the sources, StartSample and PageWidth.
     void UpdateScrollBar(bool setRange);
+    QScrollBar* ScrollBar() const;
+    // What the scroll bar was last set to, in its own units.
+    const ScrollBarRange& ScrollBarSettings() const { return m_scrollRange; }
+
+    // Moving and scaling the view. x and y are pixels from the plot area's
+    // left and top edges; a negative one zooms about no anchor (x) or the
+    // centre of the value range (y).
+    void ZoomHorizontal(double factor, int32_t x);
+    void ZoomVertical(double factor, int32_t y);
+    // One step of grab-and-drag panning to a client point; keys as the mouse
+    // message's key state (scopeinput::MK_...).
+    void DragPanTo(uint32_t keys, const QPoint& point);
+    // A request of the scroll bar (scopeinput::SB_...); false when it comes
+    // from a scroll bar that is not the control's.
+    bool OnHScroll(int code, QScrollBar* sender);
+    // The control's timers (the edge timer of drag panning is id 1).
+    vlt::TimerSet& Timers();
+
+    // Input, as the window forwards it: client points, key state as above,
+    // keys as scopeinput::VK_... Each returns whether it handled the input.
+    bool OnSetCursor();
+    void OnMouseMove(uint32_t keys, const QPoint& point);
+    bool OnTimer(unsigned id);
+    bool OnKeyDown(int key, uint32_t keys);
+    void OnMouseLeave();
+    void OnMouseWheel(uint32_t keys, int delta, const QPoint& point);
+    void OnRButtonDown(uint32_t keys, const QPoint& point);
+    void OnRButtonUp(uint32_t keys, const QPoint& point);
+    void OnLButtonDown(uint32_t keys, const QPoint& point);
+    void OnLButtonUp();
+    void OnCreate(); // the window has just been made
+    const QPoint& LastMousePoint() const { return m_lastMouse; }
+    // Where a trigger mark's image was last drawn (mark 0 or 1).
+    const QRect& TrigMarkImageRect(int mark) const { return m_trigMarks[mark == 0 ? 0 : 1].imageRect; }
+
+    // Context menu at a client point, and its commands.
+    void ShowContextMenu(const QPoint& point);
+    void BuildChannelMenu(QMenu& popup);
+    void OnContextMenuCommand(int command);
+
+    // Sample-value tips.
+    struct TipHit {
+        uint32_t channel = kNone;
+        uint64_t sample = kNoSample;
+        int32_t x = 0; // plot-buffer pixels
+        int32_t y = 0;
+        CComVariant value;
+    };
+    bool FindTipSample(const QPoint& point, TipHit* hit);
+    bool HitTestPlottedPoint(uint32_t chanId, uint64_t column, const QPoint& plotPoint, TipHit* hit);
+    void UpdateSampleTip();
+    HRESULT FormatSampleTipText(uint32_t chanId, const VARIANT& value, std::wstring* text);
+    CSampleTipWindow* SampleTipWindow() const { return m_tipWindow.get(); }
+    uint32_t TipChannel() const { return m_tipChannel; }
+    uint64_t TipSample() const { return m_tipSample; }
     void OnWindowPaint(QWidget* wnd); // the window's paint handler
 
     // The paint: the whole picture into the back buffer when the layout is
@@ -436,9 +499,25 @@ private:
     bool InsidePage(uint64_t sample) const;
     HRESULT DrawSelectionEdges(QPainter& dc, uint64_t low, uint64_t high);
     HRESULT DrawSelectionLabels(QPainter& dc, uint64_t low, uint64_t high);
-    // Registers the sample-tip tool for a new plot rectangle; the tip window
-    // comes with the navigation code.
-    void UpdateSampleTipTool() {}
+    // Registers the sample-tip tool for a new plot rectangle.
+    void UpdateSampleTipTool();
+    bool InPlot(const QPoint& point) const;
+    uint64_t SampleAtClientX(int32_t x) const;
+    uint64_t ClampToSamples(uint64_t sample) const;
+    bool ExtendSelectionByKey(int key, uint32_t keys);
+    void ScrollByKey(int key);
+    // Stores both ends of the value range, then notifies and redraws.
+    void StoreValueRange(int32_t minValue, int32_t maxValue);
+    void UpdateEdgeTimer(int32_t x);
+    void StopEdgeTimer();
+    void BeginDrag();
+    void EndDrag();
+    void TrackTip(const QPoint& point);
+    HRESULT SampleTipText(std::wstring* text);
+    void SetScrollBarPosition(uint64_t start);
+    void SetScrollBarRange(bool setRange);
+    void SetBarValue(int32_t position);
+    void OnScrollBarAction(int action);
     // Pen, brush and point cache of the channels the page's chunks are drawn for.
     bool PrepareChannels(const PageSource& page, PlotRequest& req, bool drawMarkers, bool recordPoints);
     bool PrepareChannel(CLocalChanState& chan, bool drawMarkers, bool recordPoints);
@@ -509,6 +588,8 @@ private:
     TQ8ScrollBar m_scrollBarMode = ScrollbarAuto;
     QPointer<QScrollBar> m_scrollBar;
     double m_scrollScale = 1.0;
+    ScrollBarRange m_scrollRange;
+    int m_scrollSignalDepth = 0; // inside a signal of the scroll bar
     PixRect m_scrollBarRect;
     uint64_t m_startSample = 0;
     uint32_t m_maxPageWidth = 32768;
@@ -530,6 +611,9 @@ private:
     uint64_t m_selStart = kNoSample;
     uint64_t m_selEnd = kNoSample;
     QPoint m_lastMouse;
+    std::optional<QCursor> m_savedCursor; // none: the window had no cursor of its own
+    std::unique_ptr<vlt::TimerSet> m_timers;
+    std::unique_ptr<CSampleTipWindow> m_tipWindow;
     uint32_t m_tipsChannelId = kNone;
     uint32_t m_tipChannel = kNone;
     uint64_t m_tipSample = kNoSample;

@@ -67,10 +67,11 @@ HRESULT CScopeCtrl::OnDraw(QPaintDevice* target, const PixRect& b)
     t.setClipRect(b.ToQRect());
     const PixRect oldPlot = m_plotRect;
     RecalcLayout(&m_backBuffer, b);
-    if (!(m_plotRect == oldPlot)) {
+    // Also a tip window made after the plot got its place needs the tool.
+    if (!(m_plotRect == oldPlot) || !HasFlag(TipToolAdded))
         UpdateSampleTipTool();
+    if (!(m_plotRect == oldPlot))
         ReleasePlotBuffer();
-    }
     HRESULT hr = S_OK;
     {
         QPainter back(&m_backBuffer);
@@ -519,11 +520,6 @@ HRESULT CScopeCtrl::AutoSetScaling()
         minValue = Saturated(int64_t(minValue) - 4);
         maxValue = Saturated(int64_t(maxValue) + 4);
     }
-    m_minSampleValue = minValue;
-    m_maxSampleValue = maxValue;
-    RecalcScale();
-    NotifyChanged(ScopeDispId::MinSampleValue);
-    NotifyChanged(ScopeDispId::MaxSampleValue);
-    Redraw();
+    StoreValueRange(minValue, maxValue);
     return S_OK;
 }

@@ -14,6 +14,9 @@ HRESULT CScopeCtrl::PlotAllSources(QPainter& dc)
     const QPen pen = dc.pen();
     const QBrush brush = dc.brush();
     int failed = 0, succeeded = 0;
+    // The tips see only the points of this paint, also of a source that fails now.
+    for (auto it = m_sourceTable.Channels().begin(); it != m_sourceTable.Channels().end(); ++it)
+        m_sourceTable.Channel(it->first)->points.filled = 0;
     // By the id after the last one drawn: a source may go while it is asked for data.
     const auto& sources = m_sourceTable.Sources();
     auto it = sources.begin();

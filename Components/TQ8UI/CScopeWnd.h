@@ -1,5 +1,6 @@
 #pragma once
-// The plot control's window. The control does the painting.
+// The plot control's window. The control does the painting and handles the
+// input; the window translates Qt's events into the control's codes.
 #include <QWidget>
 
 class CScopeCtrl;
@@ -10,8 +11,19 @@ public:
     // Paint events handled so far.
     int PaintCount() const { return m_paintCount; }
 
+    // The key state of a mouse message from Qt's buttons and modifiers.
+    static uint32_t KeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    // The control's key code of a Qt key; 0 for keys the control has no use for.
+    static int VirtualKey(int qtKey);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     CScopeCtrl* m_ctrl;

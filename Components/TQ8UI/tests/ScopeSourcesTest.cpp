@@ -14,20 +14,7 @@ using Events = std::vector<std::pair<DISPID, uint32_t>>;
 
 using ScopeSources = ScopeWithSources;
 
-struct LabelProvider : IScopeTQ8CustomLabelProvider, vlt::CComObjectRoot {
-    HRESULT InternalQueryInterface(const IID& riid, void** ppv)
-    {
-        if (vlt::QiEntry<IUnknown, IScopeTQ8CustomLabelProvider>(this, riid, ppv)
-            || vlt::QiEntry<IScopeTQ8CustomLabelProvider>(this, riid, ppv))
-            return S_OK;
-        return E_NOINTERFACE;
-    }
-    HRESULT GetXAxisLabel(uint64_t, BSTR*) override { return E_NOTIMPL; }
-    HRESULT GetYAxisLabel(double, BSTR*) override { return E_NOTIMPL; }
-    HRESULT GetXSelLabel(uint64_t, BSTR*) override { return E_NOTIMPL; }
-    HRESULT GetXSelSpanLabel(uint64_t, uint64_t, BSTR*) override { return E_NOTIMPL; }
-    HRESULT GetSampleTipLabel(uint32_t, uint64_t, VARIANT, BSTR*) override { return E_NOTIMPL; }
-};
+using LabelProvider = NoLabels;
 
 TEST_F(ScopeSources, IdsFollowTheOrderOfAdditionAndABoardSourceKeepsFour)
 {

@@ -105,3 +105,11 @@ void Disconnect(IScopeTQ8* scope, const IID& riid, uint32_t cookie)
     cpc->FindConnectionPoint(riid, &cp);
     EXPECT_EQ(cp->Unadvise(cookie), S_OK);
 }
+
+HRESULT NoLabels::InternalQueryInterface(const IID& riid, void** ppv)
+{
+    if (vlt::QiEntry<IUnknown, IScopeTQ8CustomLabelProvider>(this, riid, ppv)
+        || vlt::QiEntry<IScopeTQ8CustomLabelProvider>(this, riid, ppv))
+        return S_OK;
+    return E_NOINTERFACE;
+}

@@ -47,6 +47,16 @@ struct EventSink2 : _IScopeTQ8Events2, vlt::CComObjectRoot {
     HRESULT OnSourceDataError(uint32_t srcId, BSTR reason) override;
 };
 
+// A label provider that has no labels; tests override what they need.
+struct NoLabels : IScopeTQ8CustomLabelProvider, vlt::CComObjectRoot {
+    HRESULT InternalQueryInterface(const IID& riid, void** ppv);
+    HRESULT GetXAxisLabel(uint64_t, BSTR*) override { return E_NOTIMPL; }
+    HRESULT GetYAxisLabel(double, BSTR*) override { return E_NOTIMPL; }
+    HRESULT GetXSelLabel(uint64_t, BSTR*) override { return E_NOTIMPL; }
+    HRESULT GetXSelSpanLabel(uint64_t, uint64_t, BSTR*) override { return E_NOTIMPL; }
+    HRESULT GetSampleTipLabel(uint32_t, uint64_t, VARIANT, BSTR*) override { return E_NOTIMPL; }
+};
+
 template <class T>
 CComPtr<T> MakeSink()
 {
