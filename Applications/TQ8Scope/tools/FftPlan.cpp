@@ -75,6 +75,10 @@ FFT_KERNEL void Radix4Stage(double* re, double* im, int m, int q, const double* 
 {
     const double* __restrict w1r = tw;
     const double* __restrict w1i = tw + q;
+    const double* __restrict w2r = tw + 2 * q;
+    const double* __restrict w2i = tw + 3 * q;
+    const double* __restrict w3r = tw + 4 * q;
+    const double* __restrict w3i = tw + 5 * q;
     for (int g = 0; g < m; g += 4 * q) {
         double* __restrict r0 = re + g;
         double* __restrict r1 = r0 + q;
@@ -88,8 +92,8 @@ FFT_KERNEL void Radix4Stage(double* re, double* im, int m, int q, const double* 
 #pragma GCC ivdep
         for (int j = 0; j < q; ++j) {
             const double ar = w1r[j], ai = w1i[j];
-            const double br = ar * ar - ai * ai, bi = 2.0 * ar * ai;     // w^2j
-            const double cr = ar * br - ai * bi, ci = ar * bi + ai * br; // w^3j
+            const double br = w2r[j], bi = w2i[j]; // w^2j
+            const double cr = w3r[j], ci = w3i[j]; // w^3j
             const double t0r = r0[j] + r2[j], t0i = i0[j] + i2[j];
             const double t1r = r0[j] - r2[j], t1i = i0[j] - i2[j];
             const double t2r = r1[j] + r3[j], t2i = i1[j] + i3[j];
