@@ -192,6 +192,9 @@ void CFreqDomainController::OnSourceAdded(uint32_t srcId)
     CComPtr<IScopeTQ8ChannelSource> source;
     if (!main || FAILED(main->GetChannelSource(srcId, &source)) || !source)
         return;
+    // A source announced again replaces its channels rather than doubling them.
+    if (std::any_of(m_channels.begin(), m_channels.end(), [srcId](const auto& c) { return c->srcId == srcId; }))
+        RemoveSourceChannels(srcId);
     m_withChannels = true;
     uint32_t firstId = 0;
     main->GetFirstChannelIdForSource(srcId, &firstId);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -90,6 +91,12 @@ CFreqDomainDlg::~CFreqDomainDlg()
 
 void CFreqDomainDlg::BuildControls()
 {
+    // The tabs sit on a panel that holds the figures and reaches down to the
+    // plot's bottom edge.
+    m_tabPanel = new QFrame(this);
+    m_tabPanel->setObjectName(QStringLiteral("tabPanel"));
+    m_tabPanel->setFrameShape(QFrame::StyledPanel);
+    m_tabPanel->setGeometry(8, 31, 334, kHeight - 81);
     m_tabs = new QTabBar(this);
     m_tabs->setObjectName(QStringLiteral("tabs"));
     m_tabs->setGeometry(8, 8, 300, 24);
@@ -300,7 +307,7 @@ void CFreqDomainDlg::ShowLayout(bool withChannels)
     m_layoutShown = true;
     m_withChannels = withChannels;
     m_noSources->setVisible(!withChannels);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_tabMenu, m_hide, m_resetScale, m_tabs}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{m_tabMenu, m_hide, m_resetScale, m_tabs, m_tabPanel}) {
         w->setVisible(withChannels);
         w->setEnabled(withChannels);
     }
@@ -396,5 +403,5 @@ void CFreqDomainDlg::resizeEvent(QResizeEvent* event)
     if (m_plotWidget)
         ResizeControlBy(m_plotWidget, dx, dy);
     ResizeControlBy(m_peaks, 0, dy);
-    ResizeControlBy(m_tabs, 0, dy);
+    ResizeControlBy(m_tabPanel, 0, dy);
 }

@@ -17,6 +17,7 @@
 class CColorKeyButton;
 class IFreqDomainHost;
 class QCheckBox;
+class QFrame;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -84,6 +85,7 @@ private:
     CFreqDomainController m_controller;
     QSize m_lastSize;
     QTabBar* m_tabs = nullptr;
+    QFrame* m_tabPanel = nullptr; // the tab control's page area
     QPushButton* m_tabMenu = nullptr;
     QWidget* m_frame = nullptr; // where the plot goes
     QWidget* m_plotWidget = nullptr;

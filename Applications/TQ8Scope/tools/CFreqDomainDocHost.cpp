@@ -9,7 +9,7 @@
 IScopeTQ8* CFreqDomainDocHost::GetMainPlot()
 {
     IScopePanel* panel = m_doc.GetScopeFormView();
-    return panel ? panel->GetScopeControl() : nullptr;
+    return panel ? panel->GetControl() : nullptr;
 }
 
 TQ8_HANDLE CFreqDomainDocHost::GetSourceBoardHandle(uint32_t srcId)

@@ -76,6 +76,10 @@ FFT_KERNEL void Radix4Stage(double* re, double* im, int m, int q, const double* 
 {
     const double* __restrict w1r = tw;
     const double* __restrict w1i = tw + q;
+    const double* __restrict w2r = tw + 2 * q;
+    const double* __restrict w2i = tw + 3 * q;
+    const double* __restrict w3r = tw + 4 * q;
+    const double* __restrict w3i = tw + 5 * q;
     for (int g = 0; g < m; g += 4 * q) {
         double* __restrict r0 = re + g;
         double* __restrict r1 = r0 + q;
@@ -89,8 +93,8 @@ FFT_KERNEL void Radix4Stage(double* re, double* im, int m, int q, const double* 
 #pragma GCC ivdep
         for (int j = 0; j < q; ++j) {
             const double ar = w1r[j], ai = w1i[j];
-            const double br = ar * ar - ai * ai, bi = 2.0 * ar * ai;     // w^2j
-            const double cr = ar * br - ai * bi, ci = ar * bi + ai * br; // w^3j
+            const double br = w2r[j], bi = w2i[j]; // w^2j
+            const double cr = w3r[j], ci = w3i[j]; // w^3j
             const double t0r = r0[j] + r2[j], t0i = i0[j] + i2[j];
             const double t1r = r0[j] - r2[j], t1i = i0[j] - i2[j];
             const double t2r = r1[j] + r3[j], t2i = i1[j] + i3[j];
@@ -211,32 +215,52 @@ FFT_KERNEL void LoadRadix4(const double* __restrict x, const double* __restrict 
     const double* __restrict w2i = tw + 3 * q;
     const double* __restrict w3r = tw + 4 * q;
     const double* __restrict w3i = tw + 5 * q;
+    const double* __restrict x1 = x + 2 * q;
+    const double* __restrict x2 = x + 4 * q;
+    const double* __restrict x3 = x + 6 * q;
+    const double* __restrict v0 = Weighted ? w : nullptr;
+    const double* __restrict v1 = Weighted ? w + 2 * q : nullptr;
+    const double* __restrict v2 = Weighted ? w + 4 * q : nullptr;
+    const double* __restrict v3 = Weighted ? w + 6 * q : nullptr;
+    double* __restrict re1 = re + q;
+    double* __restrict re2 = re + 2 * q;
+    double* __restrict re3 = re + 3 * q;
+    double* __restrict im1 = im + q;
+    double* __restrict im2 = im + 2 * q;
+    double* __restrict im3 = im + 3 * q;
+    // Plain scalars per quarter row, so that the vectoriser sees four
+    // interleaved pairs of streams; the quarter rows never overlap.
+#pragma GCC ivdep
     for (int j = 0; j < q; ++j) {
-        double a[4][2];
-        for (int k = 0; k < 4; ++k) {
-            const int at = 2 * (j + k * q);
-            a[k][0] = x[at];
-            a[k][1] = x[at + 1];
-            if constexpr (Weighted) {
-                a[k][0] *= w[at];
-                a[k][1] *= w[at + 1];
-            }
+        double a0r = x[2 * j], a0i = x[2 * j + 1];
+        double a1r = x1[2 * j], a1i = x1[2 * j + 1];
+        double a2r = x2[2 * j], a2i = x2[2 * j + 1];
+        double a3r = x3[2 * j], a3i = x3[2 * j + 1];
+        if constexpr (Weighted) {
+            a0r *= v0[2 * j];
+            a0i *= v0[2 * j + 1];
+            a1r *= v1[2 * j];
+            a1i *= v1[2 * j + 1];
+            a2r *= v2[2 * j];
+            a2i *= v2[2 * j + 1];
+            a3r *= v3[2 * j];
+            a3i *= v3[2 * j + 1];
         }
-        const double t0r = a[0][0] + a[2][0], t0i = a[0][1] + a[2][1];
-        const double t1r = a[0][0] - a[2][0], t1i = a[0][1] - a[2][1];
-        const double t2r = a[1][0] + a[3][0], t2i = a[1][1] + a[3][1];
-        const double t3r = a[1][1] - a[3][1], t3i = a[3][0] - a[1][0];
+        const double t0r = a0r + a2r, t0i = a0i + a2i;
+        const double t1r = a0r - a2r, t1i = a0i - a2i;
+        const double t2r = a1r + a3r, t2i = a1i + a3i;
+        const double t3r = a1i - a3i, t3i = a3r - a1r;
         re[j] = t0r + t2r;
         im[j] = t0i + t2i;
         const double y2r = t0r - t2r, y2i = t0i - t2i;
-        re[j + q] = y2r * w2r[j] - y2i * w2i[j];
-        im[j + q] = y2r * w2i[j] + y2i * w2r[j];
+        re1[j] = y2r * w2r[j] - y2i * w2i[j];
+        im1[j] = y2r * w2i[j] + y2i * w2r[j];
         const double y1r = t1r + t3r, y1i = t1i + t3i;
-        re[j + 2 * q] = y1r * w1r[j] - y1i * w1i[j];
-        im[j + 2 * q] = y1r * w1i[j] + y1i * w1r[j];
+        re2[j] = y1r * w1r[j] - y1i * w1i[j];
+        im2[j] = y1r * w1i[j] + y1i * w1r[j];
         const double y3r = t1r - t3r, y3i = t1i - t3i;
-        re[j + 3 * q] = y3r * w3r[j] - y3i * w3i[j];
-        im[j + 3 * q] = y3r * w3i[j] + y3i * w3r[j];
+        re3[j] = y3r * w3r[j] - y3i * w3i[j];
+        im3[j] = y3r * w3i[j] + y3i * w3r[j];
     }
 }
 

@@ -349,3 +349,13 @@ TEST_F(FreqDomainControllerTest, OptionsAreLoadedCheckedAndSaved)
     host.options.GetItemInt(L"fft_opts_peaksort", sort, 0);
     EXPECT_EQ(sort, 1);
 }
+
+TEST_F(FreqDomainControllerTest, SourceAnnouncedTwiceKeepsOneSetOfChannels)
+{
+    AddSource(1, L"File", {100, 200}, 100.0);
+    controller.OnSourceAdded(1);
+    controller.OnSourceAdded(1);
+    EXPECT_EQ(controller.ChannelCount(), 2u);
+    EXPECT_EQ(controller.Tabs().size(), 2u);
+    EXPECT_EQ(own.traces.size(), 2u);
+}

@@ -183,7 +183,7 @@ TEST_F(FreqDomainDlgTest, ResizingMovesAndGrowsTheControls)
     EXPECT_EQ(window->minimumSize(), start);
     auto rect = [&](const char* name) { return window->findChild<QWidget*>(name)->geometry(); };
     const QRect close = rect("close"), restart = rect("restartAveraging"), options = rect("options");
-    const QRect reset = rect("resetScale"), peaks = rect("peakList"), tabs = rect("tabs"), hide = rect("hideChannel");
+    const QRect reset = rect("resetScale"), peaks = rect("peakList"), tabs = rect("tabPanel"), hide = rect("hideChannel");
     const QRect plot = window->PlotWidget()->geometry();
     window->resize(start + QSize(120, 60));
     EXPECT_EQ(rect("close"), close.translated(120, 60));
@@ -192,7 +192,8 @@ TEST_F(FreqDomainDlgTest, ResizingMovesAndGrowsTheControls)
     EXPECT_EQ(rect("hideChannel"), hide.translated(0, 60));
     EXPECT_EQ(rect("resetScale"), reset.translated(120, 0));
     EXPECT_EQ(rect("peakList").size(), peaks.size() + QSize(0, 60));
-    EXPECT_EQ(rect("tabs").size(), tabs.size() + QSize(0, 60));
+    EXPECT_EQ(rect("tabPanel").size(), tabs.size() + QSize(0, 60));
+    EXPECT_EQ(window->Tabs()->height(), 24);
     EXPECT_EQ(window->PlotWidget()->geometry(), plot.adjusted(0, 0, 120, 60));
     window->resize(start - QSize(200, 100)); // not below the size it was made with
     EXPECT_EQ(window->size(), start);
@@ -304,7 +305,7 @@ public:
     void ApplySampleLimit(uint32_t) override {}
     void OnOpenFileForPlotting() override {}
     void AddFileSource(const std::wstring&) override {}
-    IScopeTQ8* GetScopeControl() const override { return m_plot; }
+    IScopeTQ8* GetControl() const override { return m_plot; }
 
 private:
     IScopeTQ8* m_plot;
