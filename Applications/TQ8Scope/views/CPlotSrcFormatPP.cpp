@@ -70,19 +70,24 @@ bool CPlotSrcFormatPP::OnApply()
     const auto channels = uint32_t(m_channels->currentIndex() + 1);
     m_panel->GetControl()->RemoveChannelSource(m_srcId);
     if (AddFile(path, type, channels)) {
-        FollowSource(path);
+        FollowSource(path, type, channels);
         return CPropertyPage::OnApply();
     }
     // The plot must not lose the file: it goes back as it was.
     vlt::ShowMessageBox(L"Failed to plot the data file " + path + L" in the chosen format.", MB_ICONERROR, this);
     if (AddFile(path, previousType, previousChannels))
-        FollowSource(path);
+        FollowSource(path, previousType, previousChannels);
     return false;
 }
 
-void CPlotSrcFormatPP::FollowSource(const std::wstring& path)
+void CPlotSrcFormatPP::FollowSource(const std::wstring& path, VARTYPE type, uint32_t channels)
 {
     for (const auto& [id, state] : m_panel->Sources())
         if (state.type == CFormView_Scope::kFileSource && state.path == path)
             m_srcId = id;
+    // The panel then reports the format the file is plotted in.
+    if (CFormView_Scope::CPlotSrcState* state = m_panel->FindSourceState(m_srcId)) {
+        state->forcedType = type;
+        state->forcedChannels = channels;
+    }
 }

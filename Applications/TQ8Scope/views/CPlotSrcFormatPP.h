@@ -32,7 +32,7 @@ protected:
 
 private:
     // The newest source of the file: its id changes with every re-add.
-    void FollowSource(const std::wstring& path);
+    void FollowSource(const std::wstring& path, VARTYPE type, uint32_t channels);
 
     CFormView_Scope* m_panel = nullptr;
     uint32_t m_srcId = 0xFFFFFFFF;
