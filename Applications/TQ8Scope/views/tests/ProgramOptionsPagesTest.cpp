@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "COpts_ControllerPP.h"
+#include "CommandIds.h"
 #include "COpts_PlotPP.h"
 #include "COpts_RecPP.h"
 #include "COpts_WsPP.h"
@@ -167,6 +168,25 @@ TEST_F(ProgramOptionsTest, WithoutWorkspaceParametersTheTransferFieldIsDisabled)
         true);
     EXPECT_FALSE(ws.modified);
     EXPECT_EQ(boxes.Count(), 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ProgramOptionsTest, MainFrameCommandsFollowTheRegistration)
+{
+    Start(0);
+    CMainFrame* frame = app->GetMainFrame();
+    RegisterMainFrameSheets();
+    frame->UpdateCommandUI();
+    EXPECT_TRUE(frame->CommandAction(cmd::kProgramOptions)->isEnabled());
+    EXPECT_TRUE(frame->CommandAction(cmd::kRecordedDataDetails)->isEnabled());
+    CMainFrame::ProgramOptionsPages() = nullptr;
+    CMainFrame::RecordedDataDetailsCommand() = nullptr;
+    frame->UpdateCommandUI();
+    EXPECT_FALSE(frame->CommandAction(cmd::kProgramOptions)->isEnabled());
+    EXPECT_FALSE(frame->OnCommand(cmd::kRecordedDataDetails));
 }
 
 } // namespace
