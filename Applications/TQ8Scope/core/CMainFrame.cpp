@@ -305,11 +305,12 @@ void CMainFrame::UpdateCommandUI()
     enable(cmd::kAppAbout, true);
     enable(cmd::kAppExit, true);
     // Their windows are not built yet (connect dialog, recording window,
-    // details pages, option pages, help), and the document
+    // help), and the document
     // area has no tab groups.
     enable(cmd::kSyncManager, IsHub6SoftwareInstalled() && SyncManagerWindowFactory());
-    for (unsigned id : {cmd::kNewRemoteDevice, cmd::kRecord, cmd::kRecordedDataDetails,
-                        cmd::kProgramOptions, cmd::kHelpFinder, cmd::kNewHorzTabGroup, cmd::kNewVertTabGroup,
+    enable(cmd::kProgramOptions, bool(ProgramOptionsPages()));
+    enable(cmd::kRecordedDataDetails, bool(RecordedDataDetailsCommand()));
+    for (unsigned id : {cmd::kNewRemoteDevice, cmd::kRecord, cmd::kHelpFinder, cmd::kNewHorzTabGroup, cmd::kNewVertTabGroup,
                         cmd::kMoveToNextTabGroup, cmd::kMoveToPrevTabGroup})
         enable(id, false);
     if (QAction* a = CommandAction(cmd::kViewToolbar)) {
@@ -394,6 +395,8 @@ bool CMainFrame::OnCommand(unsigned id)
     case cmd::kSaveWorkspaceAs: m_app.OnFileSaveWorkspaceAs(); return true;
     case cmd::kUserFirmwareGenerator: OnUserFirmwareGenerator(); return true;
     case cmd::kSyncManager: return ShowSyncManagerWindow(false, 0);
+    case cmd::kProgramOptions: OnProgramOptions(); return true;
+    case cmd::kRecordedDataDetails: RecordedDataDetailsCommand()(this); return true;
     case cmd::kAppAbout: m_app.OnAppAbout(); return true;
     case cmd::kAppExit: close(); return true;
     case cmd::kViewToolbar:
@@ -705,6 +708,27 @@ int CMainFrame::RunOptionsSheet(CVltPropertySheet& sheet)
     int result = sheet.exec();
     m_optionsPage = sheet.GetOkPageIndex();
     return result;
+}
+
+CMainFrame::OptionsPagesFactory& CMainFrame::ProgramOptionsPages()
+{
+    static OptionsPagesFactory factory;
+    return factory;
+}
+
+std::function<void(QWidget*)>& CMainFrame::RecordedDataDetailsCommand()
+{
+    static std::function<void(QWidget*)> command;
+    return command;
+}
+
+void CMainFrame::OnProgramOptions()
+{
+    if (!ProgramOptionsPages())
+        return;
+    CVltPropertySheet sheet(QStringLiteral("Program Options"), this, 0);
+    ProgramOptionsPages()(sheet, m_app);
+    RunOptionsSheet(sheet);
 }
 
 void CMainFrame::OnUserFirmwareGenerator()

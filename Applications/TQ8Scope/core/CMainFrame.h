@@ -7,6 +7,7 @@
 // data, its tool windows, the Hardware menu) are shown only while a board
 // document is active, and are enabled, checked and served by that document.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -88,6 +89,13 @@ public:
     // The program-options sheet opens on the page left with OK last time.
     int RunOptionsSheet(CVltPropertySheet& sheet);
     int GetOptionsPage() const { return m_optionsPage; }
+    // The pages of the program options and the recorded-data details
+    // command; set once at program start-up, the commands are disabled
+    // without them.
+    using OptionsPagesFactory = std::function<void(CVltPropertySheet& sheet, CMainApp& app)>;
+    static OptionsPagesFactory& ProgramOptionsPages();
+    static std::function<void(QWidget* owner)>& RecordedDataDetailsCommand();
+    void OnProgramOptions();
 
     // The main window's modal state, for a modeless window that must block
     // it while it exists (the firmware upload): the menu bar, the toolbars,

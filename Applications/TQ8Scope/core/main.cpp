@@ -7,6 +7,7 @@
 #include "CNewWorkspaceDlg.h"
 #include "CSyncMgrDlg.h"
 #include "DocumentToolWindows.h"
+#include "MainFrameSheets.h"
 #include "TextConv.h"
 
 int main(int argc, char* argv[])
@@ -17,6 +18,7 @@ int main(int argc, char* argv[])
     CNewWorkspaceDlg::Register();
     UseBrowseForFileInEditBrowseControls();
     CSyncMgrDlg::RegisterWithMainFrame();
+    RegisterMainFrameSheets();
     int exitCode = 1;
     {
         CMainApp app;

@@ -7,6 +7,7 @@
 #include "CForm_DcOffset.h"
 #include "CForm_Timestamps.h"
 #include "CForm_Trig.h"
+#include "CForm_Troubleshooting.h"
 #include "CFormView_Scope.h"
 #include "CMainDoc.h"
 #include "CPlotGoToDlg.h"
@@ -78,5 +79,6 @@ void RegisterBoardWindowForms()
     RegisterPage<CForm_Trig>(2);
     RegisterPage<CForm_DcOffset>(3);
     RegisterPage<CForm_Timestamps>(5);
+    RegisterPage<CForm_Troubleshooting>(12);
     RegisterPage<CFormView_Scope>(13);
 }

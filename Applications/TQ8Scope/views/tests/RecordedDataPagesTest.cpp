@@ -1,0 +1,194 @@
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+
+#include "CPlotSrcFormatPP.h"
+#include "CRecDataCtxAdvPP.h"
+#include "CRecDataCtxStdPP.h"
+#include "RecordedDataTexts.h"
+#include "ScopeTestSupport.h"
+#include "TextConv.h"
+
+namespace {
+
+using form_test::FormDoc;
+
+class RecordedDataPagesTest : public scope_test::ScopeTest {
+protected:
+    void SetUp() override
+    {
+        ScopeTest::SetUp();
+        const char* base = std::getenv("VLT_TEST_TMP");
+        m_dir = std::filesystem::path(base ? base : "/tmp") / ("recdata_pages_" + std::to_string(getpid()));
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override
+    {
+        ScopeTest::TearDown();
+        std::filesystem::remove_all(m_dir);
+    }
+    // A finished recording of the board with a header and notes.
+    std::wstring Record(TQ8_HANDLE device)
+    {
+        const std::string path = (m_dir / "rec.rd8").string();
+        TQ8_FILE_WRITE_PARAMS fw{};
+        fw.Fwp_ss = sizeof fw;
+        fw.Fwp_flags = TQ8_FWP_FLAG_DEFAULT;
+        fw.Fwp_path1 = path.c_str();
+        fw.Fwp_opNotes = "Probe 3";
+        fw.Fwp_hdrskp = 256;
+        TQ8_REC_SESSION_PARAMS rp{};
+        rp.Rsp_ss = sizeof rp;
+        rp.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST;
+        rp.Rsp_acqSamples = 65536;
+        rp.Rsp_samplesToRecord = 20000;
+        rp.Rsp_fileWrite = &fw;
+        TQ8_REC_SESSION session = nullptr;
+        EXPECT_EQ(CreateRecordingSessionTQ8(device, &rp, &session), TQ8_OK);
+        EXPECT_EQ(ArmRecordingSessionTQ8(session), TQ8_OK);
+        // Only a guard against a hang.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        for (;;) {
+            TQ8_REC_SESSION_PROGRESS p{};
+            p.Rpr_ss = sizeof p;
+            EXPECT_EQ(GetRecordingSessionProgressTQ8(session, &p, 0), TQ8_OK);
+            FreeMemoryTQ8(p.Rpr_errorText);
+            if (p.Rpr_status != TQ8_REC_STATUS_RUNNING || std::chrono::steady_clock::now() > end)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_EQ(DeleteRecordingSessionTQ8(session), TQ8_OK);
+        return vlt::Utf8ToWide(path);
+    }
+    static uint64_t Size(const std::wstring& path) { return std::filesystem::file_size(vlt::WideToUtf8(path)); }
+
+    std::filesystem::path m_dir;
+};
+
+// Re-adding in the chosen format fails once.
+class FailingFormatPage : public CPlotSrcFormatPP {
+protected:
+    bool AddFile(const std::wstring& path, VARTYPE type, uint32_t channels) override
+    {
+        if (failures-- > 0)
+            return false;
+        return CPlotSrcFormatPP::AddFile(path, type, channels);
+    }
+
+public:
+    int failures = 1;
+};
+
+TEST_F(RecordedDataPagesTest, GeneralAndAdvancedDescribeARecording)
+{
+    FormDoc& doc = NewDoc();
+    const std::wstring path = Record(doc.GetDeviceHandle());
+    CRecDataCtxStdPP general;
+    ASSERT_TRUE(general.LoadFromFile(path));
+    general.Activate();
+    EXPECT_EQ(general.GetDataLength(), Size(path) - 256);
+    EXPECT_EQ(general.Value("headerBytes"), QStringLiteral("256"));
+    EXPECT_TRUE(general.Value("dataLength").startsWith(QString::number(Size(path) - 256) + QStringLiteral(" samples")));
+    EXPECT_TRUE(general.Value("board").endsWith(QStringLiteral(" (SN:%1)").arg(general.GetInfo().serialNumber)));
+    EXPECT_EQ(general.Value("rate"), QString::fromStdWString(FormatRecordedRate(general.GetInfo().samplingRateMHz)));
+    EXPECT_EQ(general.findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("Probe 3"));
+
+    CRecDataCtxAdvPP advanced;
+    ASSERT_TRUE(advanced.OpenContextFile(path));
+    advanced.Activate();
+    QTreeWidget* list = advanced.ElementList();
+    ASSERT_GT(list->topLevelItemCount(), 3);
+    TQ8_VRDC_HANDLE vrdc = nullptr;
+    ASSERT_EQ(OpenVrdcFileWTQ8(nullptr, &vrdc, path.c_str(), 10), 0);
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const std::wstring name = list->topLevelItem(i)->text(0).toStdWString();
+        wchar_t* value = nullptr;
+        ASSERT_EQ(GetVrdcItemWTQ8(vrdc, name.c_str(), &value), 0) << vlt::WideToUtf8(name);
+        EXPECT_EQ(list->topLevelItem(i)->text(1).toStdWString(), value ? std::wstring(value) : std::wstring());
+        FreeMemoryTQ8(value);
+    }
+    CloseVrdcFileTQ8(vrdc);
+    EXPECT_FALSE(advanced.OpenContextFile(path + L".missing"));
+    EXPECT_TRUE(advanced.IsOpen());
+}
+
+TEST_F(RecordedDataPagesTest, HeaderLargerThanTheFileGivesNoDataLength)
+{
+    FormDoc& doc = NewDoc();
+    const std::wstring path = Record(doc.GetDeviceHandle());
+    std::filesystem::resize_file(vlt::WideToUtf8(path), 100);
+    CRecDataCtxStdPP general;
+    ASSERT_TRUE(general.LoadFromFile(path));
+    general.Activate();
+    EXPECT_EQ(general.GetDataLength(), 0u);
+    EXPECT_EQ(general.Value("dataLength"), QStringLiteral("<Unknown>"));
+}
+
+TEST_F(RecordedDataPagesTest, BoardMemoryRecordWithUnterminatedName)
+{
+    TQ8_RECORDED_DATA_INFO info{};
+    info.size = sizeof info;
+    std::memset(info.boardName, 'A', sizeof info.boardName);
+    info.channelNumber = 0xFFFFFFFF;
+    info.channelCount = 4;
+    info.bytesPerSample = 2;
+    info.bitsPerSample = 12;
+    CRecDataCtxStdPP general;
+    ASSERT_TRUE(general.SetRecordedDataInfo(info));
+    general.Activate();
+    EXPECT_EQ(general.findChild<QLabel*>(QStringLiteral("sourceFileLabel"))->text(), QStringLiteral("Source: "));
+    EXPECT_EQ(general.Value("sourceFile"), QStringLiteral("Board RAM or data snapshot"));
+    EXPECT_TRUE(general.findChild<QLabel*>(QStringLiteral("dataLength"))->isHidden());
+    EXPECT_EQ(general.Value("board"), QString(16, QLatin1Char('A')));
+    EXPECT_EQ(general.Value("channel"), QStringLiteral("Multi-channel"));
+    EXPECT_EQ(general.Value("sampleSize"), QStringLiteral("2 bytes (12 bits)"));
+    EXPECT_EQ(general.Value("segment"), QStringLiteral("Non-segmented"));
+    EXPECT_EQ(general.Value("sampleFormat"), QStringLiteral("Unsigned"));
+    EXPECT_EQ(general.Value("rate"), QStringLiteral("<Unspecified>"));
+}
+
+TEST_F(RecordedDataPagesTest, DisplayFormatReplotsTheFileAndKeepsItWhenThatFails)
+{
+    FormDoc& doc = NewDoc();
+    const std::wstring path = Record(doc.GetDeviceHandle());
+    Build(doc);
+    ASSERT_TRUE(panel->AddFileSource(path, CFormView_Scope::kAutomaticType, 0));
+    auto fileSource = [&]() -> std::pair<uint32_t, const CFormView_Scope::CPlotSrcState*> {
+        for (const auto& [id, state] : panel->Sources())
+            if (state.type == CFormView_Scope::kFileSource)
+                return {id, &state};
+        return {CFormView_Scope::kNoSource, nullptr};
+    };
+    auto [id, state] = fileSource();
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->GetSampleVarType(), VT_UI1);
+
+    FailingFormatPage page;
+    ASSERT_TRUE(page.AttachSource(panel, id));
+    EXPECT_EQ(page.SampleFormatCombo()->currentIndex(), 0);
+    page.SampleSizeCombo()->setCurrentIndex(1);
+    page.SampleFormatCombo()->setCurrentIndex(1);
+    page.ChannelCountCombo()->setCurrentIndex(3);
+    EXPECT_FALSE(page.OnApply());
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.LastText().find(path), std::wstring::npos);
+    std::tie(id, state) = fileSource();
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->GetSampleVarType(), VT_UI1);
+    EXPECT_EQ(panel->Sources().size(), 1u);
+
+    EXPECT_TRUE(page.OnApply());
+    std::tie(id, state) = fileSource();
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->GetSampleVarType(), VT_I2);
+    EXPECT_EQ(state->GetChannelCount(), 4u);
+    EXPECT_EQ(panel->Sources().size(), 1u);
+}
+
+} // namespace
