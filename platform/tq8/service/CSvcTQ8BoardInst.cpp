@@ -2,7 +2,10 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
+#include "Base64.h"
+#include "CPeerHangupWatch.h"
 #include "BoardWire.h"
 #include "NumberParse.h"
 #include "ServiceCallDispatch.h"
@@ -16,8 +19,11 @@ using Handler = int32_t (CSvcTQ8BoardInst::*)(int, xmlDocPtr);
 
 // In the order of the wire table, which the table below is built from.
 constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHandlers = {
-    &CSvcTQ8BoardInst::OnList,
-    &CSvcTQ8BoardInst::OnOpen,
+    &CSvcTQ8BoardInst::OnList,     &CSvcTQ8BoardInst::OnOpen,    &CSvcTQ8BoardInst::OnDesc,
+    &CSvcTQ8BoardInst::OnSettings, &CSvcTQ8BoardInst::OnCenter,  &CSvcTQ8BoardInst::OnAcquire,
+    &CSvcTQ8BoardInst::OnMode,     &CSvcTQ8BoardInst::OnState,   &CSvcTQ8BoardInst::OnTrigger,
+    &CSvcTQ8BoardInst::OnRead,     &CSvcTQ8BoardInst::OnSyncClocks, &CSvcTQ8BoardInst::OnCalibrate,
+    &CSvcTQ8BoardInst::OnStats,    &CSvcTQ8BoardInst::OnEeprom,
 };
 
 const ServiceMethodTable<CSvcTQ8BoardInst>& MethodTable()
@@ -38,10 +44,50 @@ int32_t ReplyData(int socket, const std::string& items)
     return rc == 0 ? 1 : kSvcSocketError;
 }
 
-bool GetUIntParameter(xmlDocPtr request, const char* name, uint32_t& value)
+template <class T>
+bool GetNumberParameter(xmlDocPtr request, const char* name, T& value)
 {
     std::string text;
     return GetCallParameter(request, name, text) == 0 && vlt::ParseNumberExact(text, value);
+}
+
+bool GetUIntParameter(xmlDocPtr request, const char* name, uint32_t& value)
+{
+    return GetNumberParameter(request, name, value);
+}
+
+template <class T>
+void Append(std::string& items, const char* name, T value)
+{
+    XmlAppendElement(items, name, std::to_string(value));
+}
+
+void AppendData(std::string& items, const char* name, const void* data, size_t bytes)
+{
+    std::string text;
+    vlt::Base64Encode(static_cast<const uint8_t*>(data), bytes, text);
+    XmlAppendElement(items, name, text);
+}
+
+int32_t ReplyResult(int socket, int32_t rc)
+{
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    return ReplyData(socket, items);
+}
+
+// The text parameter decoded; false when missing or not base64.
+bool GetTextParameter(xmlDocPtr request, std::string& text)
+{
+    std::string coded;
+    if (GetCallParameter(request, tq8wire::kText, coded) != 0)
+        return false;
+    text.resize(vlt::Base64MaxDecoded(coded.size()));
+    size_t written = 0;
+    if (!vlt::Base64Decode(coded, reinterpret_cast<uint8_t*>(text.data()), text.size(), written))
+        return false;
+    text.resize(written);
+    return true;
 }
 
 } // namespace
@@ -114,5 +160,181 @@ int32_t CSvcTQ8BoardInst::OnOpen(int socket, xmlDocPtr request)
     std::string items;
     XmlAppendElement(items, tq8wire::kResult, std::to_string(rc));
     XmlAppendElement(items, tq8wire::kSerial, std::to_string(opened));
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::ReplySettings(int socket, int32_t rc)
+{
+    char* text = nullptr;
+    if (rc == TQ8_OK || rc == TQ8_ERR_CANCELLED)
+        SaveSettingsToStringXmlATQ8(m_handle, 0, &text);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    if (text)
+        AppendData(items, tq8wire::kText, text, std::char_traits<char>::length(text));
+    FreeMemoryTQ8(text);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnDesc(int socket, xmlDocPtr)
+{
+    uint32_t packages = 0;
+    for (int32_t n = 0; n < 16; ++n)
+        if (IsFixedLogicPackagePresentTQ8(m_handle, n) == TQ8_OK)
+            packages |= 1u << n;
+    std::string flags;
+    for (int32_t c = 0; c < 4; ++c)
+        flags += (c ? "," : "") + std::to_string(GetInputChannelFlagsTQ8(m_handle, c));
+    uint16_t fpgaType = 0;
+    uint32_t ram = 0;
+    uint64_t driver = 0, firmware = 0;
+    int32_t rc = GetEepromDataTQ8(m_handle, TQ8_EEPROM_WORD_FPGA_TYPE, &fpgaType, 1);
+    if (rc == TQ8_OK)
+        rc = GetSampleRamSizeTQ8(m_handle, &ram);
+    if (rc == TQ8_OK)
+        rc = GetDriverVersionTQ8(m_handle, &driver);
+    if (rc == TQ8_OK)
+        rc = GetPciFirmwareVersionTQ8(m_handle, &firmware);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    Append(items, "Virtual", IsDeviceVirtualTQ8(m_handle));
+    Append(items, "Revision", GetBoardRevisionTQ8(m_handle));
+    Append(items, "Features", GetBoardFeaturesTQ8(m_handle));
+    Append(items, "Packages", packages);
+    XmlAppendElement(items, "Flags", flags);
+    Append(items, "MasterSlave", GetMasterSlaveConfigurationTQ8(m_handle, 1));
+    Append(items, "Sync", GetSyncConfigurationTQ8(m_handle, 1));
+    Append(items, "ExtTrigger", GetExtTriggerConfigurationTQ8(m_handle, 1));
+    Append(items, "InputFilter", GetInputChannelConfigurationTQ8(m_handle, 1));
+    Append(items, "ZabFpga", GetZabFpgaTypeTQ8(m_handle));
+    Append(items, "FpgaType", fpgaType);
+    Append(items, "RamSize", ram);
+    Append(items, "DriverVersion", driver);
+    Append(items, "FirmwareVersion", firmware);
+    Append(items, "TsOverflow", GetTimestampOverflowFlagTQ8(m_handle) != TQ8_ERR_TS_OVERFLOW_UNSUPPORTED ? 1 : 0);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnSettings(int socket, xmlDocPtr request)
+{
+    std::string text;
+    int32_t rc = TQ8_OK;
+    if (GetTextParameter(request, text))
+        rc = LoadSettingsFromStringXmlATQ8(m_handle, 0, text.c_str());
+    else if (XPathFindNode(request, "/VltServiceRequest/Call/Parameters/Text"))
+        return kSvcMalformedRequest;
+    return ReplySettings(socket, rc);
+}
+
+int32_t CSvcTQ8BoardInst::OnCenter(int socket, xmlDocPtr request)
+{
+    int32_t channel = 0, target = 0;
+    if (!GetNumberParameter(request, "Channel", channel) || !GetNumberParameter(request, "Target", target))
+        return kSvcMalformedRequest;
+    return ReplySettings(socket, CenterSignalTQ8(m_handle, channel, target));
+}
+
+int32_t CSvcTQ8BoardInst::OnAcquire(int socket, xmlDocPtr request)
+{
+    uint32_t target = 0, start = 0, count = 0;
+    if (!GetUIntParameter(request, "Target", target) || !GetUIntParameter(request, "Start", start)
+        || !GetUIntParameter(request, tq8wire::kCount, count) || target > 2)
+        return kSvcMalformedRequest;
+    int32_t rc = TQ8_OK;
+    {
+        // A client that vanishes while the board waits for its trigger:
+        // disconnecting the handle ends the acquisition, so the connection
+        // ends and nothing stays open on its behalf.
+        const TQ8_HANDLE handle = m_handle;
+        CPeerHangupWatch watch(socket, [handle] { DisconnectFromDeviceTQ8(handle); });
+        rc = target == 0   ? AcquireToBoardRamTQ8(m_handle, start, count, 0, 0)
+             : target == 1 ? AcquireToZabTQ8(m_handle, count, 0, 0, 0)
+                           : TransferSampleRamToZabTQ8(m_handle, start, count, 0, 0);
+    }
+    return ReplyResult(socket, rc);
+}
+
+int32_t CSvcTQ8BoardInst::OnMode(int socket, xmlDocPtr request)
+{
+    int32_t mode = 0;
+    if (!GetNumberParameter(request, "Mode", mode))
+        return kSvcMalformedRequest;
+    return ReplyResult(socket, SetOperatingModeTQ8(m_handle, mode));
+}
+
+int32_t CSvcTQ8BoardInst::OnState(int socket, xmlDocPtr)
+{
+    std::string items;
+    Append(items, tq8wire::kResult, IsHandleValidTQ8(m_handle) ? TQ8_OK : TQ8_ERR_INVALID_HANDLE);
+    Append(items, "Mode", GetOperatingModeTQ8(m_handle, 0));
+    Append(items, "Idle", InIdleModeTQ8(m_handle));
+    Append(items, "Complete", GetSamplesCompleteFlagTQ8(m_handle));
+    Append(items, "FifoFull", GetFifoFullFlagTQ8(m_handle));
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnTrigger(int socket, xmlDocPtr)
+{
+    return ReplyResult(socket, IssueSoftwareTriggerTQ8(m_handle));
+}
+
+int32_t CSvcTQ8BoardInst::OnRead(int socket, xmlDocPtr request)
+{
+    uint32_t first = 0, count = 0;
+    if (!GetUIntParameter(request, "First", first) || !GetUIntParameter(request, tq8wire::kCount, count)
+        || count == 0 || count > tq8wire::kReadChunkBytes)
+        return kSvcMalformedRequest;
+    std::vector<uint8_t> samples(count);
+    const int32_t rc = ReadSampleRamBufTQ8(m_handle, first, count, samples.data(), 0);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    if (rc == TQ8_OK)
+        AppendData(items, tq8wire::kData, samples.data(), samples.size());
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnSyncClocks(int socket, xmlDocPtr request)
+{
+    uint32_t reset = 0;
+    if (!GetUIntParameter(request, "Reset", reset))
+        return kSvcMalformedRequest;
+    return ReplyResult(socket, SyncFirmwareToAdcClockTQ8(m_handle, reset != 0 ? 1 : 0));
+}
+
+int32_t CSvcTQ8BoardInst::OnCalibrate(int socket, xmlDocPtr request)
+{
+    int32_t adc = 0;
+    if (!GetNumberParameter(request, "Adc", adc))
+        return kSvcMalformedRequest;
+    return ReplyResult(socket, CalibrateAdcTQ8(m_handle, adc));
+}
+
+int32_t CSvcTQ8BoardInst::OnStats(int socket, xmlDocPtr request)
+{
+    uint32_t reset = 0;
+    if (!GetUIntParameter(request, "Reset", reset))
+        return kSvcMalformedRequest;
+    TQ8_DRIVER_STATS stats{};
+    stats.size = sizeof stats;
+    const int32_t rc = GetDriverStatsTQ8(m_handle, &stats, reset != 0 ? 1 : 0);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    if (rc == TQ8_OK)
+        AppendData(items, tq8wire::kData, &stats, sizeof stats);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnEeprom(int socket, xmlDocPtr request)
+{
+    uint32_t first = 0, count = 0;
+    if (!GetUIntParameter(request, "First", first) || !GetUIntParameter(request, tq8wire::kCount, count) || count == 0
+        || count > TQ8_EEPROM_WORDS)
+        return kSvcMalformedRequest;
+    std::vector<uint16_t> words(count);
+    const int32_t rc = GetEepromDataTQ8(m_handle, first, words.data(), count);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    if (rc == TQ8_OK)
+        AppendData(items, tq8wire::kData, words.data(), words.size() * sizeof(uint16_t));
     return ReplyData(socket, items);
 }

@@ -17,9 +17,23 @@ public:
 
     int32_t OnList(int socket, xmlDocPtr request);
     int32_t OnOpen(int socket, xmlDocPtr request);
+    int32_t OnDesc(int socket, xmlDocPtr request);
+    int32_t OnSettings(int socket, xmlDocPtr request);
+    int32_t OnCenter(int socket, xmlDocPtr request);
+    int32_t OnAcquire(int socket, xmlDocPtr request);
+    int32_t OnMode(int socket, xmlDocPtr request);
+    int32_t OnState(int socket, xmlDocPtr request);
+    int32_t OnTrigger(int socket, xmlDocPtr request);
+    int32_t OnRead(int socket, xmlDocPtr request);
+    int32_t OnSyncClocks(int socket, xmlDocPtr request);
+    int32_t OnCalibrate(int socket, xmlDocPtr request);
+    int32_t OnStats(int socket, xmlDocPtr request);
+    int32_t OnEeprom(int socket, xmlDocPtr request);
 
 private:
     ~CSvcTQ8BoardInst();
+    // Result and, on success, the board's settings text.
+    int32_t ReplySettings(int socket, int32_t rc);
 
     TQ8_HANDLE m_handle = nullptr;
 };

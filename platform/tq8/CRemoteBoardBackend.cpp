@@ -1,0 +1,435 @@
+#include "CRemoteBoardBackend.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <tuple>
+
+#include "Base64.h"
+#include "NumberParse.h"
+#include "ServiceRequestRoutines.h"
+#include "SettingsXml.h"
+
+namespace tq8 {
+
+namespace {
+
+using Method = tq8wire::Method;
+
+template <class T>
+bool ReturnNumber(xmlDocPtr reply, const char* item, T& value)
+{
+    std::string text;
+    return GetServiceReturnString(reply, item, text) == 0 && vlt::ParseNumberExact(text, value);
+}
+
+// Decodes the base64 item into exactly `bytes` bytes at dst.
+bool ReturnData(xmlDocPtr reply, const char* item, void* dst, size_t bytes)
+{
+    std::string text;
+    size_t written = 0;
+    return GetServiceReturnString(reply, item, text) == 0 && vlt::Base64MaxDecoded(text.size()) <= bytes + 2
+        && vlt::Base64Decode(text, static_cast<uint8_t*>(dst), bytes, written) && written == bytes;
+}
+
+bool ReturnText(xmlDocPtr reply, const char* item, std::string& out)
+{
+    std::string text;
+    if (GetServiceReturnString(reply, item, text) != 0)
+        return false;
+    out.resize(vlt::Base64MaxDecoded(text.size()));
+    size_t written = 0;
+    if (!vlt::Base64Decode(text, reinterpret_cast<uint8_t*>(out.data()), out.size(), written))
+        return false;
+    out.resize(written);
+    return true;
+}
+
+bool ReturnFlags(xmlDocPtr reply, std::array<uint32_t, 4>& flags)
+{
+    std::string text;
+    if (GetServiceReturnString(reply, "Flags", text) != 0)
+        return false;
+    std::string_view rest(text);
+    for (uint32_t& f : flags) {
+        const size_t end = rest.find(',');
+        if (!vlt::ParseNumberExact(rest.substr(0, end), f))
+            return false;
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    }
+    return rest.empty();
+}
+
+bool ReadDesc(xmlDocPtr reply, BoardDescription& d, uint32_t serial)
+{
+    uint32_t overflow = 0;
+    d.kind = BoardKind::Local;
+    d.serial = serial;
+    return ReturnNumber(reply, "Revision", d.revision) && ReturnNumber(reply, "Features", d.features)
+        && ReturnNumber(reply, "Packages", d.packages) && ReturnFlags(reply, d.channelFlags)
+        && ReturnNumber(reply, "MasterSlave", d.masterSlave) && ReturnNumber(reply, "Sync", d.syncConfig)
+        && ReturnNumber(reply, "ExtTrigger", d.extTriggerConfig)
+        && ReturnNumber(reply, "InputFilter", d.inputFilterConfig) && ReturnNumber(reply, "ZabFpga", d.zabFpgaType)
+        && ReturnNumber(reply, "FpgaType", d.fpgaType) && ReturnNumber(reply, "RamSize", d.ramSize)
+        && ReturnNumber(reply, "DriverVersion", d.driverVersion)
+        && ReturnNumber(reply, "FirmwareVersion", d.firmwareVersion) && ReturnNumber(reply, "TsOverflow", overflow)
+        && overflow <= 1 && (d.timestampOverflowFlag = overflow == 1, true);
+}
+
+using BoardKey = std::tuple<std::wstring, uint16_t, uint32_t, bool>;
+
+BoardKey KeyOf(const RemoteTarget& t)
+{
+    return {t.server, t.port, t.serial, t.isVirtual};
+}
+
+std::mutex g_boardsMutex;
+std::map<BoardKey, std::weak_ptr<CRemoteBoardBackend>> g_boards;
+
+int32_t Result(xmlDocPtr reply)
+{
+    int32_t rc = 0;
+    return GetServiceReturnInt(reply, tq8wire::kResult, rc) == 0 ? rc : TQ8_ERR_BAD_REPLY;
+}
+
+} // namespace
+
+CRemoteBoardBackend::CRemoteBoardBackend(RemoteTarget target, BoardDescription desc)
+    : m_target(std::move(target)), m_desc(std::move(desc)), m_settings(m_desc)
+{
+}
+
+int32_t CRemoteBoardBackend::ForLink(const std::shared_ptr<CRemoteLink>& link,
+                                     std::shared_ptr<CRemoteBoardBackend>& out)
+{
+    {
+        std::lock_guard lock(g_boardsMutex);
+        auto found = g_boards.find(KeyOf(link->Target()));
+        if (found != g_boards.end() && (out = found->second.lock())) {
+            out->AddLink(link);
+            return TQ8_OK;
+        }
+    }
+    CAutoXmlDoc reply;
+    int32_t rc = link->Call(Method::Desc, {}, reply);
+    if (rc == TQ8_OK)
+        rc = Result(reply);
+    BoardDescription desc;
+    if (rc == TQ8_OK && !ReadDesc(reply, desc, link->Target().serial))
+        rc = TQ8_ERR_BAD_REPLY;
+    if (rc != TQ8_OK)
+        return rc;
+    if (link->Target().isVirtual)
+        desc.kind = BoardKind::Virtual;
+    auto board = std::make_shared<CRemoteBoardBackend>(link->Target(), desc);
+    board->AddLink(link);
+    rc = link->Call(Method::Settings, {}, reply);
+    if (rc == TQ8_OK)
+        rc = board->TakeSettings(reply);
+    if (rc != TQ8_OK)
+        return rc;
+    std::lock_guard lock(g_boardsMutex);
+    auto& slot = g_boards[KeyOf(link->Target())];
+    if (auto other = slot.lock()) { // another thread was quicker
+        other->AddLink(link);
+        out = other;
+    } else {
+        slot = board;
+        out = board;
+    }
+    return TQ8_OK;
+}
+
+void CRemoteBoardBackend::AddLink(const std::shared_ptr<CRemoteLink>& link)
+{
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_links, [](const std::weak_ptr<CRemoteLink>& l) { return l.expired(); });
+    m_links.push_back(link);
+}
+
+std::shared_ptr<CRemoteLink> CRemoteBoardBackend::Link() const
+{
+    const CConnection* current = CConnectionScope::Current();
+    if (current && current->backend.get() == this && current->link)
+        return current->link;
+    std::lock_guard lock(m_mutex);
+    for (const auto& weak : m_links)
+        if (auto link = weak.lock())
+            return link;
+    return nullptr;
+}
+
+int32_t CRemoteBoardBackend::TakeSettings(xmlDocPtr reply)
+{
+    const int32_t rc = Result(reply);
+    std::string text;
+    if (!ReturnText(reply, tq8wire::kText, text))
+        return rc != TQ8_OK ? rc : TQ8_ERR_BAD_REPLY;
+    std::lock_guard lock(m_mutex);
+    CBoardSettings taken = m_settings;
+    if (SettingsFromXml(text, m_settings, taken) != TQ8_OK)
+        return rc != TQ8_OK ? rc : TQ8_ERR_BAD_REPLY;
+    m_settings = taken;
+    return rc;
+}
+
+int32_t CRemoteBoardBackend::Push(const CBoardSettings& settings)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    const std::string xml = SettingsToXmlElement(settings);
+    std::string text;
+    vlt::Base64Encode(reinterpret_cast<const uint8_t*>(xml.data()), xml.size(), text);
+    CAutoXmlDoc reply;
+    const int32_t rc = link->Call(Method::Settings, {text}, reply);
+    return rc == TQ8_OK ? TakeSettings(reply) : rc;
+}
+
+CBoardSettings CRemoteBoardBackend::Settings() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings;
+}
+
+double CRemoteBoardBackend::Get(SettingId id) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings.Get(id);
+}
+
+// Each setter checks and realigns on a copy first, as the board would, so
+// that a refused value costs no round trip.
+int32_t CRemoteBoardBackend::Set(SettingId id, double value)
+{
+    CBoardSettings s = Settings();
+    const int32_t rc = s.Set(id, value);
+    return rc == TQ8_OK ? Push(s) : rc;
+}
+
+int32_t CRemoteBoardBackend::SetExtDividers(int32_t d1, int32_t d2)
+{
+    CBoardSettings s = Settings();
+    const int32_t rc = s.SetExtDividers(d1, d2);
+    return rc == TQ8_OK ? Push(s) : rc;
+}
+
+int32_t CRemoteBoardBackend::SetMemoryRegion(uint32_t count, uint32_t start)
+{
+    CBoardSettings s = Settings();
+    const int32_t rc = s.SetMemoryRegion(count, start);
+    return rc == TQ8_OK ? Push(s) : rc;
+}
+
+int32_t CRemoteBoardBackend::SetProcessingParam(uint16_t index, uint16_t value)
+{
+    CBoardSettings s = Settings();
+    const int32_t rc = s.SetProcessingParam(index, value);
+    return rc == TQ8_OK ? Push(s) : rc;
+}
+
+int32_t CRemoteBoardBackend::LoadFir(FirBank bank, const int16_t* taps, size_t count)
+{
+    CBoardSettings s = Settings();
+    const int32_t rc = s.LoadFir(bank, taps, count);
+    return rc == TQ8_OK ? Push(s) : rc;
+}
+
+int32_t CRemoteBoardBackend::ApplySettings(const CBoardSettings& settings)
+{
+    CBoardSettings s = Settings();
+    const int32_t rc = s.CopyFrom(settings);
+    return rc == TQ8_OK ? Push(s) : rc;
+}
+
+void CRemoteBoardBackend::SetDefaults()
+{
+    CBoardSettings s = Settings();
+    s.SetDefaults();
+    Push(s);
+}
+
+int32_t CRemoteBoardBackend::RewriteSettings()
+{
+    return Push(Settings());
+}
+
+int32_t CRemoteBoardBackend::CenterSignal(int channel, int target)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    CAutoXmlDoc reply;
+    const int32_t rc = link->Call(Method::Center, {std::to_string(channel), std::to_string(target)}, reply);
+    return rc == TQ8_OK ? TakeSettings(reply) : rc;
+}
+
+int32_t CRemoteBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t count, const std::atomic<bool>* closed)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    const int32_t rc = link->CallForResult(
+        Method::Acquire, {std::to_string(static_cast<int>(target)), std::to_string(start), std::to_string(count)},
+        CRemoteLink::kAcquireTimeoutMs);
+    // Disconnecting the handle closed its connection under the call.
+    return closed && *closed ? TQ8_ERR_CANCELLED : rc;
+}
+
+int32_t CRemoteBoardBackend::SetMode(int mode)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    if (mode == TQ8_MODE_STANDBY)
+        link->AsyncRead().Cancel([&link] { link->Abort(); });
+    if (mode == TQ8_MODE_STANDBY && link->Busy()) {
+        // The handle's connection is blocked in a call (an acquisition on
+        // another thread): standby goes over a connection of its own.
+        CRemoteLink side(link->Target());
+        const int32_t rc = side.Open();
+        return rc == TQ8_OK ? side.CallForResult(Method::Mode, {std::to_string(mode)}) : rc;
+    }
+    return link->CallForResult(Method::Mode, {std::to_string(mode)});
+}
+
+int32_t CRemoteBoardBackend::State(const char* item, int32_t fallback) const
+{
+    auto link = Link();
+    CAutoXmlDoc reply;
+    int32_t value = fallback;
+    if (link && link->Call(Method::State, {}, reply) == TQ8_OK && Result(reply) == TQ8_OK)
+        GetServiceReturnInt(reply, item, value);
+    return value;
+}
+
+int CRemoteBoardBackend::Mode() const
+{
+    return State("Mode", TQ8_MODE_STANDBY);
+}
+
+bool CRemoteBoardBackend::IsIdle() const
+{
+    return State("Idle", 0) != 0;
+}
+
+bool CRemoteBoardBackend::SamplesComplete() const
+{
+    return State("Complete", 0) != 0;
+}
+
+bool CRemoteBoardBackend::FifoFull() const
+{
+    return State("FifoFull", 0) != 0;
+}
+
+void CRemoteBoardBackend::SoftwareTrigger()
+{
+    if (auto link = Link())
+        link->CallForResult(Method::Trigger, {});
+}
+
+int32_t CRemoteBoardBackend::SyncClocks(bool resetClockModules)
+{
+    auto link = Link();
+    return link ? link->CallForResult(Method::SyncClocks, {resetClockModules ? "1" : "0"}) : TQ8_ERR_CONNECTION_LOST;
+}
+
+int32_t CRemoteBoardBackend::CalibrateAdc(int adc)
+{
+    auto link = Link();
+    return link ? link->CallForResult(Method::Calibrate, {std::to_string(adc)}) : TQ8_ERR_CONNECTION_LOST;
+}
+
+DriverCounters CRemoteBoardBackend::ReadDriverStats(bool reset)
+{
+    DriverCounters counters;
+    auto link = Link();
+    CAutoXmlDoc reply;
+    TQ8_DRIVER_STATS stats{};
+    if (!link || link->Call(Method::Stats, {reset ? "1" : "0"}, reply) != TQ8_OK || Result(reply) != TQ8_OK
+        || !ReturnData(reply, tq8wire::kData, &stats, sizeof stats))
+        return counters;
+    counters.interrupts = stats.interrupts;
+    counters.dmaCompleted = stats.dmaTransfersCompleted;
+    counters.dmaStarted = stats.dmaTransfersStarted;
+    counters.acquisitionsStarted = stats.acquisitionsStarted;
+    counters.acquisitionsCompleted = stats.acquisitionsCompleted;
+    counters.clockModuleResets = stats.clockModuleResets;
+    counters.bytesTransferred = stats.bytesTransferred;
+    return counters;
+}
+
+int32_t CRemoteBoardBackend::ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    CAutoXmlDoc reply;
+    int32_t rc = link->Call(Method::Eeprom, {std::to_string(first), std::to_string(count)}, reply);
+    if (rc == TQ8_OK)
+        rc = Result(reply);
+    if (rc == TQ8_OK && !ReturnData(reply, tq8wire::kData, words, size_t(count) * sizeof(uint16_t)))
+        rc = TQ8_ERR_BAD_REPLY;
+    return rc;
+}
+
+int32_t CRemoteBoardBackend::ReadChunks(CRemoteLink& link, uint32_t first, uint32_t count, uint8_t* dst,
+                                        CRemoteAsyncRead* async)
+{
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t n = std::min(count - done, tq8wire::kReadChunkBytes);
+        CAutoXmlDoc reply;
+        int32_t rc = link.Call(Method::Read, {std::to_string(first + done), std::to_string(n)}, reply);
+        if (rc == TQ8_OK)
+            rc = Result(reply);
+        if (rc != TQ8_OK)
+            return rc;
+        auto write = [&] { return ReturnData(reply, tq8wire::kData, dst + done, n); };
+        bool written = true;
+        if (async) {
+            if (!async->Deliver([&] { return written = write(); }) && written)
+                return TQ8_ERR_CANCELLED;
+        } else {
+            written = write();
+        }
+        if (!written)
+            return TQ8_ERR_BAD_REPLY;
+        done += n;
+    }
+    return TQ8_OK;
+}
+
+int32_t CRemoteBoardBackend::ReadRam(uint32_t first, uint32_t count, uint8_t* dst)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    if (dst == nullptr || count == 0)
+        return TQ8_ERR_INVALID_ARG;
+    return ReadChunks(*link, first, count, dst, nullptr);
+}
+
+int32_t CRemoteBoardBackend::StartReadRam(uint32_t first, uint32_t count, uint8_t* dst)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    if (dst == nullptr || count == 0)
+        return TQ8_ERR_INVALID_ARG;
+    // The link outlives the read: closing it cancels the read and waits
+    // for its thread.
+    CRemoteLink* raw = link.get();
+    return link->AsyncRead().Start(
+        [raw, first, count, dst](CRemoteAsyncRead& async) { return ReadChunks(*raw, first, count, dst, &async); });
+}
+
+int32_t CRemoteBoardBackend::WaitTransfer(uint32_t timeoutMs)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_OK;
+    return link->AsyncRead().Wait(timeoutMs, [&link] { link->Abort(); });
+}
+
+} // namespace tq8

@@ -1,0 +1,24 @@
+#pragma once
+// A service host on loopback for the remote-board tests: the file service
+// over one served root, and the board service plug-in on its own port.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CVltServiceMgr;
+
+class RemoteTestHost {
+public:
+    explicit RemoteTestHost(const std::string& root, uint16_t port = 0);
+    ~RemoteTestHost();
+    RemoteTestHost(const RemoteTestHost&) = delete;
+    RemoteTestHost& operator=(const RemoteTestHost&) = delete;
+
+    bool Started() const { return m_started; }
+    uint16_t Port() const { return m_port; }
+
+private:
+    std::unique_ptr<CVltServiceMgr> m_manager;
+    uint16_t m_port = 0;
+    bool m_started = false;
+};
