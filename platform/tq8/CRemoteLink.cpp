@@ -1,5 +1,6 @@
 #include "CRemoteLink.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <stdexcept>
@@ -61,6 +62,14 @@ std::string CallText(tq8wire::Method method, const std::vector<std::string>& val
 int PollTimeout(uint32_t ms)
 {
     return ms > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int>(ms);
+}
+
+// Between calls nothing may arrive: a hang-up, or bytes no call asked for,
+// mean the connection is to be made anew.
+bool IdleAndOpen(int fd)
+{
+    pollfd check{fd, POLLIN | POLLRDHUP, 0};
+    return poll(&check, 1, 0) == 0;
 }
 
 } // namespace
@@ -177,6 +186,8 @@ int32_t CRemoteLink::Exchange(const char* request, size_t length, CAutoXmlDoc& r
     std::lock_guard lock(m_mutex);
     if (m_closed)
         return TQ8_ERR_CONNECTION_LOST;
+    if (m_socket >= 0 && !IdleAndOpen(m_socket))
+        DropLocked();
     if (m_socket < 0) {
         const int32_t rc = ConnectLocked(m_opened);
         if (rc != TQ8_OK)
@@ -214,10 +225,11 @@ int32_t CRemoteLink::ReceiveReply(CAutoXmlDoc& reply, uint32_t timeoutMs)
     if (ready < 0 || m_closed)
         return TQ8_ERR_CONNECTION_LOST;
     // The server is not trusted either: the host's own cap, checked before
-    // anything is allocated, and a bounded wait within the message.
+    // anything is allocated, and the call's deadline for every silence
+    // within the message.
     ServiceHostOptions limits;
     limits.idleTimeoutMs = PollTimeout(timeoutMs);
-    limits.messageTimeoutMs = static_cast<int32_t>(kCallTimeoutMs);
+    limits.messageTimeoutMs = PollTimeout(std::min(timeoutMs, kCallTimeoutMs));
     char buffer[kReceiveBufferSize];
     xmlDocPtr doc = nullptr;
     uint32_t length = 0;
