@@ -9,6 +9,7 @@
 #include "NumberParse.h"
 #include "ServiceRequestRoutines.h"
 #include "SettingsXml.h"
+#include "XmlRoutines.h"
 
 namespace tq8 {
 
@@ -23,13 +24,18 @@ bool ReturnNumber(xmlDocPtr reply, const char* item, T& value)
     return GetServiceReturnString(reply, item, text) == 0 && vlt::ParseNumberExact(text, value);
 }
 
-// Decodes the base64 item into exactly `bytes` bytes at dst.
+// Decodes the base64 item into exactly `bytes` bytes at dst, straight from
+// the parsed text (sample chunks are large).
 bool ReturnData(xmlDocPtr reply, const char* item, void* dst, size_t bytes)
 {
-    std::string text;
+    const std::string path = std::string("/VltServiceResponse/ReturnData/") + item;
+    xmlNodePtr node = XPathFindNode(reply, path.c_str());
+    if (!node || !node->children || node->children != node->last || node->children->type != XML_TEXT_NODE
+        || !node->children->content)
+        return false;
+    const std::string_view text(reinterpret_cast<const char*>(node->children->content));
     size_t written = 0;
-    return GetServiceReturnString(reply, item, text) == 0 && vlt::Base64MaxDecoded(text.size()) <= bytes + 2
-        && vlt::Base64Decode(text, static_cast<uint8_t*>(dst), bytes, written) && written == bytes;
+    return vlt::Base64Decode(text, static_cast<uint8_t*>(dst), bytes, written) && written == bytes;
 }
 
 bool ReturnText(xmlDocPtr reply, const char* item, std::string& out)

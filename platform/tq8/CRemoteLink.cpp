@@ -1,6 +1,7 @@
 #include "CRemoteLink.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <poll.h>
 #include <stdexcept>
@@ -8,13 +9,14 @@
 #include <unistd.h>
 
 #include "ServiceClientSocket.h"
-#include "ServiceErrors.h"
 #include "ServiceHostOptions.h"
 #include "ServiceProtocol.h"
 #include "ServiceRequestRoutines.h"
 #include "TQ8_64.h"
 #include "TextConv.h"
 #include "XmlRoutines.h"
+
+#include <libxml/parser.h>
 
 namespace tq8 {
 
@@ -216,29 +218,45 @@ int32_t CRemoteLink::ExchangeLocked(const char* request, size_t length, CAutoXml
 int32_t CRemoteLink::ReceiveReply(CAutoXmlDoc& reply, uint32_t timeoutMs)
 {
     const int fd = m_socket;
-    pollfd wait{fd, POLLIN, 0};
-    int ready = 0;
-    while ((ready = poll(&wait, 1, PollTimeout(timeoutMs))) < 0 && errno == EINTR) {
+    uint32_t prefix = 0;
+    int32_t rc = ReceiveWithin(fd, reinterpret_cast<char*>(&prefix), sizeof prefix, timeoutMs);
+    if (rc != TQ8_OK)
+        return rc;
+    // The server is not trusted either: a length over the host's own cap is
+    // refused before anything is allocated.
+    const uint32_t length = ntohl(prefix);
+    if (length == 0 || length > ServiceHostOptions{}.maxMessageBytes)
+        return TQ8_ERR_BAD_REPLY;
+    m_receive.resize(length);
+    rc = ReceiveWithin(fd, m_receive.data(), length, std::min(timeoutMs, kCallTimeoutMs));
+    if (rc != TQ8_OK)
+        return rc;
+    // No network access, no DTD loading, no entity substitution.
+    reply.Attach(xmlReadMemory(m_receive.data(), static_cast<int>(length), nullptr, nullptr,
+                               XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    return reply.IsEmpty() ? TQ8_ERR_BAD_REPLY : TQ8_OK;
+}
+
+int32_t CRemoteLink::ReceiveWithin(int fd, char* buffer, size_t count, uint32_t timeoutMs)
+{
+    while (count > 0) {
+        const ssize_t n = recv(fd, buffer, count, MSG_DONTWAIT);
+        if (n > 0) {
+            buffer += n;
+            count -= static_cast<size_t>(n);
+            continue;
+        }
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) || m_closed)
+            return TQ8_ERR_CONNECTION_LOST;
+        // Every silence within the reply is bounded by the call's deadline.
+        pollfd wait{fd, POLLIN, 0};
+        const int ready = poll(&wait, 1, PollTimeout(timeoutMs));
+        if (ready == 0)
+            return TQ8_ERR_TIMEOUT;
+        if (ready < 0 && errno != EINTR)
+            return TQ8_ERR_CONNECTION_LOST;
     }
-    if (ready == 0)
-        return TQ8_ERR_TIMEOUT;
-    if (ready < 0 || m_closed)
-        return TQ8_ERR_CONNECTION_LOST;
-    // The server is not trusted either: the host's own cap, checked before
-    // anything is allocated, and the call's deadline for every silence
-    // within the message.
-    ServiceHostOptions limits;
-    limits.idleTimeoutMs = PollTimeout(timeoutMs);
-    limits.messageTimeoutMs = PollTimeout(std::min(timeoutMs, kCallTimeoutMs));
-    char buffer[kReceiveBufferSize];
-    xmlDocPtr doc = nullptr;
-    uint32_t length = 0;
-    const int32_t rc = ReceiveFramedMessage(fd, buffer, &limits, doc, length);
-    reply.Attach(doc);
-    if (rc == 0)
-        return TQ8_OK;
-    reply.Free();
-    return rc == kSvcMalformedXml || rc == kSvcXmlError ? TQ8_ERR_BAD_REPLY : TQ8_ERR_CONNECTION_LOST;
+    return TQ8_OK;
 }
 
 bool CRemoteLink::Busy()

@@ -61,6 +61,8 @@ private:
     int32_t ConnectLocked(bool openBoard);
     int32_t ExchangeLocked(const char* request, size_t length, CAutoXmlDoc& reply, uint32_t timeoutMs);
     int32_t ReceiveReply(CAutoXmlDoc& reply, uint32_t timeoutMs);
+    // 0, TQ8_ERR_TIMEOUT after a silence of timeoutMs, or the lost connection.
+    int32_t ReceiveWithin(int fd, char* buffer, size_t count, uint32_t timeoutMs);
     int32_t OpenBoardLocked();
     void DropLocked();
 
@@ -70,6 +72,7 @@ private:
     std::atomic<bool> m_closed{false};
     bool m_opened = false;
     CRemoteAsyncRead m_async;
+    std::string m_receive; // kept: replies of sample chunks are large
 };
 
 } // namespace tq8

@@ -284,13 +284,16 @@ int32_t CSvcTQ8BoardInst::OnRead(int socket, xmlDocPtr request)
     if (!GetUIntParameter(request, "First", first) || !GetUIntParameter(request, tq8wire::kCount, count)
         || count == 0 || count > tq8wire::kReadChunkBytes)
         return kSvcMalformedRequest;
-    std::vector<uint8_t> samples(count);
-    const int32_t rc = ReadSampleRamBufTQ8(m_handle, first, count, samples.data(), 0);
-    std::string items;
-    Append(items, tq8wire::kResult, rc);
-    if (rc == TQ8_OK)
-        AppendData(items, tq8wire::kData, samples.data(), samples.size());
-    return ReplyData(socket, items);
+    m_samples.resize(count);
+    const int32_t rc = ReadSampleRamBufTQ8(m_handle, first, count, m_samples.data(), 0);
+    if (rc != TQ8_OK)
+        return ReplyResult(socket, rc);
+    // Built in place: a chunk is megabytes, so it is not copied about.
+    vlt::Base64Encode(m_samples.data(), m_samples.size(), m_encoded);
+    m_reply.assign("<VltServiceResponse><ReturnData>");
+    Append(m_reply, tq8wire::kResult, rc);
+    m_reply.append("<Data>").append(m_encoded).append("</Data></ReturnData></VltServiceResponse>");
+    return SendFramedMessage(socket, m_reply) == 0 ? 1 : kSvcSocketError;
 }
 
 int32_t CSvcTQ8BoardInst::OnSyncClocks(int socket, xmlDocPtr request)

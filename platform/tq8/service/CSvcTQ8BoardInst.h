@@ -2,6 +2,8 @@
 // One client connection of the board service: the board handle it owns on
 // this computer's device library, released when the connection ends.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "IVltServiceInstance.h"
 #include "TQ8_64.h"
@@ -36,4 +38,8 @@ private:
     int32_t ReplySettings(int socket, int32_t rc);
 
     TQ8_HANDLE m_handle = nullptr;
+    // Kept from one read to the next: sample chunks are large.
+    std::vector<uint8_t> m_samples;
+    std::string m_encoded;
+    std::string m_reply;
 };

@@ -82,7 +82,7 @@ TEST_F(RemoteReplyFaultTest, WrongLengthsAreRefusedWithoutReadingOn)
 {
     // Over the host's own limit: refused before anything is allocated.
     EXPECT_EQ(CountWith(Prefix(0x7FFFFFF0u) + "<Vlt"), TQ8_ERR_BAD_REPLY);
-    EXPECT_EQ(CountWith(Prefix(0x80000010u) + "<Vlt"), TQ8_ERR_CONNECTION_LOST);
+    EXPECT_EQ(CountWith(Prefix(0x80000010u) + "<Vlt"), TQ8_ERR_BAD_REPLY);
     EXPECT_EQ(CountWith(Prefix(0)), TQ8_ERR_BAD_REPLY);
     // Shorter than its length says, then the server closes.
     EXPECT_EQ(CountWith(Prefix(200) + "<VltServiceResponse>"), TQ8_ERR_CONNECTION_LOST);
