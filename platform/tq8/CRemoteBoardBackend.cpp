@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "Base64.h"
+#include "CBoardRegisters.h"
 #include "NumberParse.h"
 #include "ServiceRequestRoutines.h"
 #include "SettingsXml.h"
@@ -436,6 +437,171 @@ int32_t CRemoteBoardBackend::WaitTransfer(uint32_t timeoutMs)
     if (!link)
         return TQ8_OK;
     return link->AsyncRead().Wait(timeoutMs, [&link] { link->Abort(); });
+}
+
+int32_t CRemoteBoardBackend::WriteEeprom(uint32_t first, const uint16_t* words, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        if (int32_t rc = Register(tq8wire::RegisterOp::EepromWrite, {first + i, words[i]}); rc != TQ8_OK)
+            return rc;
+    return TQ8_OK;
+}
+
+int32_t CRemoteBoardBackend::Register(tq8wire::RegisterOp op, std::vector<uint32_t> args, uint32_t* value)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    args.resize(6, 0);
+    std::vector<std::string> values{std::to_string(static_cast<int>(op))};
+    for (uint32_t a : args)
+        values.push_back(std::to_string(a));
+    CAutoXmlDoc reply;
+    int32_t rc = link->Call(Method::Register, values, reply);
+    if (rc != TQ8_OK)
+        return rc;
+    uint32_t read = 0;
+    if (!ReturnNumber(reply, "Value", read))
+        return TQ8_ERR_BAD_REPLY;
+    rc = TakeSettings(reply);
+    if (value && rc == TQ8_OK)
+        *value = read;
+    return rc;
+}
+
+int32_t CRemoteBoardBackend::ReadDeviceReg(uint32_t reg, uint32_t& value)
+{
+    return Register(tq8wire::RegisterOp::DeviceRead, {reg}, &value);
+}
+
+int32_t CRemoteBoardBackend::WriteDeviceReg(uint32_t reg, uint32_t mask, uint32_t value)
+{
+    return Register(tq8wire::RegisterOp::DeviceWrite, {reg, mask, value});
+}
+
+int32_t CRemoteBoardBackend::WriteAdcReg(int adc, uint32_t reg, uint32_t mask, uint16_t value, Placement at)
+{
+    return Register(tq8wire::RegisterOp::AdcWrite,
+                    {static_cast<uint32_t>(adc), reg, mask, value, at.first, at.second});
+}
+
+int32_t CRemoteBoardBackend::ReadClockGenReg(int cg, uint32_t reg, Placement at, uint8_t& value)
+{
+    uint32_t read = 0;
+    const int32_t rc =
+        Register(tq8wire::RegisterOp::ClockRead, {static_cast<uint32_t>(cg), reg, at.first, at.second}, &read);
+    if (rc == TQ8_OK)
+        value = static_cast<uint8_t>(read);
+    return rc;
+}
+
+int32_t CRemoteBoardBackend::WriteClockGenReg(int cg, uint32_t reg, uint8_t mask, uint8_t value, Placement at)
+{
+    return Register(tq8wire::RegisterOp::ClockWrite,
+                    {static_cast<uint32_t>(cg), reg, mask, value, at.first, at.second});
+}
+
+int32_t CRemoteBoardBackend::RawRegRead(int bar, uint32_t reg, uint32_t& value)
+{
+    return Register(tq8wire::RegisterOp::RawRead, {static_cast<uint32_t>(bar), reg}, &value);
+}
+
+int32_t CRemoteBoardBackend::RawRegWrite(int bar, uint32_t reg, uint32_t value)
+{
+    return Register(tq8wire::RegisterOp::RawWrite, {static_cast<uint32_t>(bar), reg, value});
+}
+
+int32_t CRemoteBoardBackend::SetAdcOffsetAdjust(int channel, int value)
+{
+    return Register(tq8wire::RegisterOp::AdcOffset, {static_cast<uint32_t>(channel), static_cast<uint32_t>(value)});
+}
+
+int32_t CRemoteBoardBackend::SetExtTriggerDelay(uint32_t taps)
+{
+    return Register(tq8wire::RegisterOp::TriggerDelay, {taps});
+}
+
+int32_t CRemoteBoardBackend::ReadRegisterSet(int set, uint32_t* words)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    const uint32_t count = CBoardRegisters::SetWords(set);
+    if (count == 0)
+        return TQ8_ERR_INVALID_ARG;
+    CAutoXmlDoc reply;
+    int32_t rc = link->Call(Method::RegisterSet, {std::to_string(set)}, reply);
+    if (rc == TQ8_OK)
+        rc = Result(reply);
+    if (rc == TQ8_OK && !ReturnData(reply, tq8wire::kData, words, count * sizeof(uint32_t)))
+        rc = TQ8_ERR_BAD_REPLY;
+    return rc;
+}
+
+int32_t CRemoteBoardBackend::TimestampInfo(const char* item) const
+{
+    auto link = Link();
+    CAutoXmlDoc reply;
+    int32_t value = 0;
+    if (link && link->Call(Method::Timestamps, {"0", "0", "0"}, reply) == TQ8_OK && Result(reply) == TQ8_OK)
+        GetServiceReturnInt(reply, item, value);
+    return value;
+}
+
+uint32_t CRemoteBoardBackend::TimestampDepth() const
+{
+    return static_cast<uint32_t>(std::max(TimestampInfo("Depth"), 0));
+}
+
+uint32_t CRemoteBoardBackend::TimestampsAvailable() const
+{
+    return static_cast<uint32_t>(std::max(TimestampInfo("Available"), 0));
+}
+
+bool CRemoteBoardBackend::TimestampOverflow() const
+{
+    return TimestampInfo("Overflow") != 0;
+}
+
+int32_t CRemoteBoardBackend::ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    if (count)
+        *count = 0;
+    const uint32_t limit = std::min<uint32_t>(max, tq8wire::kReadChunkBytes / sizeof(uint64_t));
+    CAutoXmlDoc reply;
+    int32_t rc = link->Call(Method::Timestamps,
+                            {std::to_string(static_cast<int>(tq8wire::TimestampOp::Read)), std::to_string(limit),
+                             evenAfterOverflow ? "1" : "0"},
+                            reply);
+    if (rc == TQ8_OK)
+        rc = Result(reply);
+    uint32_t got = 0;
+    if (rc == TQ8_OK && (!ReturnNumber(reply, tq8wire::kCount, got) || got > limit
+                         || (got > 0 && !ReturnData(reply, tq8wire::kData, dst, got * sizeof(uint64_t)))))
+        rc = TQ8_ERR_BAD_REPLY;
+    if (rc == TQ8_OK && count)
+        *count = got;
+    return rc;
+}
+
+int32_t CRemoteBoardBackend::ResetTimestamps(tq8wire::TimestampOp op)
+{
+    auto link = Link();
+    return link ? link->CallForResult(Method::Timestamps, {std::to_string(static_cast<int>(op)), "0", "0"})
+                : TQ8_ERR_CONNECTION_LOST;
+}
+
+void CRemoteBoardBackend::ResetTimestampFifo()
+{
+    ResetTimestamps(tq8wire::TimestampOp::ResetFifo);
+}
+
+void CRemoteBoardBackend::ResetTimestampCounter()
+{
+    ResetTimestamps(tq8wire::TimestampOp::ResetCounter);
 }
 
 } // namespace tq8

@@ -33,7 +33,7 @@ public:
     uint32_t ServerPort() const override { return m_target.port; }
 
     int32_t ReadEeprom(uint32_t first, uint16_t* words, uint32_t count) const override;
-    int32_t WriteEeprom(uint32_t, const uint16_t*, uint32_t) override { return TQ8_ERR_NOT_SUPPORTED; }
+    int32_t WriteEeprom(uint32_t first, const uint16_t* words, uint32_t count) override;
     int32_t RefreshRegisterCache(bool) override { return 0; }
 
     int32_t Set(SettingId id, double value) override;
@@ -71,26 +71,24 @@ public:
     int32_t WaitTransfer(uint32_t timeoutMs) override;
     uint32_t RamSize() const override { return m_desc.ramSize; }
 
-    uint32_t TimestampDepth() const override { return 0; }
-    uint32_t TimestampsAvailable() const override { return 0; }
-    bool TimestampOverflow() const override { return false; }
-    int32_t ReadTimestamps(uint64_t*, uint32_t, uint32_t*, bool) override { return TQ8_ERR_NOT_SUPPORTED; }
-    void ResetTimestampFifo() override {}
-    void ResetTimestampCounter() override {}
+    uint32_t TimestampDepth() const override;
+    uint32_t TimestampsAvailable() const override;
+    bool TimestampOverflow() const override;
+    int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow) override;
+    void ResetTimestampFifo() override;
+    void ResetTimestampCounter() override;
 
-    int32_t ReadRegisterSet(int, uint32_t*) override { return TQ8_ERR_NOT_SUPPORTED; }
-    int32_t ReadDeviceReg(uint32_t, uint32_t&) override { return TQ8_ERR_NOT_SUPPORTED; }
-    int32_t WriteDeviceReg(uint32_t, uint32_t, uint32_t) override { return TQ8_ERR_NOT_SUPPORTED; }
-    int32_t WriteAdcReg(int, uint32_t, uint32_t, uint16_t, Placement) override { return TQ8_ERR_NOT_SUPPORTED; }
-    int32_t ReadClockGenReg(int, uint32_t, Placement, uint8_t&) override { return TQ8_ERR_NOT_SUPPORTED; }
-    int32_t WriteClockGenReg(int, uint32_t, uint8_t, uint8_t, Placement) override
-    {
-        return TQ8_ERR_NOT_SUPPORTED;
-    }
-    int32_t RawRegRead(int, uint32_t, uint32_t&) override { return TQ8_ERR_NOT_SUPPORTED; }
-    int32_t RawRegWrite(int, uint32_t, uint32_t) override { return TQ8_ERR_NOT_SUPPORTED; }
-    int32_t SetAdcOffsetAdjust(int, int) override { return TQ8_ERR_NOT_SUPPORTED; }
-    int32_t SetExtTriggerDelay(uint32_t) override { return TQ8_ERR_NOT_SUPPORTED; }
+    int32_t ReadRegisterSet(int set, uint32_t* words) override;
+    int32_t ReadDeviceReg(uint32_t reg, uint32_t& value) override;
+    int32_t WriteDeviceReg(uint32_t reg, uint32_t mask, uint32_t value) override;
+    int32_t WriteAdcReg(int adc, uint32_t reg, uint32_t mask, uint16_t value, Placement at) override;
+    int32_t ReadClockGenReg(int cg, uint32_t reg, Placement at, uint8_t& value) override;
+    int32_t WriteClockGenReg(int cg, uint32_t reg, uint8_t mask, uint8_t value, Placement at) override;
+    int32_t RawRegRead(int bar, uint32_t reg, uint32_t& value) override;
+    int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) override;
+    int32_t SetAdcOffsetAdjust(int channel, int value) override;
+    int32_t SetExtTriggerDelay(uint32_t taps) override;
+    // The firmware lives on the server: uploads are refused for remote boards.
     CFirmwareState* Firmware() override { return nullptr; }
 
     CRemoteBoardBackend(RemoteTarget target, BoardDescription desc);
@@ -102,6 +100,10 @@ private:
     int32_t Push(const CBoardSettings& settings);
     int32_t TakeSettings(xmlDocPtr reply);
     int32_t State(const char* item, int32_t fallback) const;
+    // A register operation (arguments as the wire table says); value of a read.
+    int32_t Register(tq8wire::RegisterOp op, std::vector<uint32_t> args, uint32_t* value = nullptr);
+    int32_t TimestampInfo(const char* item) const;
+    int32_t ResetTimestamps(tq8wire::TimestampOp op);
     static int32_t ReadChunks(CRemoteLink& link, uint32_t first, uint32_t count, uint8_t* dst, CRemoteAsyncRead* async);
 
     RemoteTarget m_target;

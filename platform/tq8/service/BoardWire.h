@@ -25,8 +25,30 @@ enum class Method {
     Calibrate,
     Stats,
     Eeprom,
+    Register,
+    RegisterSet,
+    Timestamps,
     Count
 };
+
+// Operations of the Register call: A..F are the library call's arguments in
+// order (placements as logical index and byte or sub-index).
+enum class RegisterOp {
+    DeviceRead,   // reg -> Value
+    DeviceWrite,  // reg, mask, value
+    RawRead,      // bar, reg -> Value
+    RawWrite,     // bar, reg, value
+    AdcWrite,     // adc, reg, mask, value, logIdx, subIdx
+    ClockRead,    // cg, reg, logIdx, byteIdx -> Value
+    ClockWrite,   // cg, reg, mask, value, logIdx, byteIdx
+    AdcOffset,    // channel, value
+    TriggerDelay, // taps
+    EepromWrite,  // word, value
+    Count
+};
+
+// Operations of the Timestamps call.
+enum class TimestampOp { Info, Read, ResetFifo, ResetCounter, Count };
 
 struct MethodRow {
     Method method;
@@ -60,6 +82,11 @@ inline constexpr MethodRow kMethods[] = {
     {Method::Calibrate, "TQ8_CALIBRATE", "Adc", "Result"},
     {Method::Stats, "TQ8_STATS", "Reset", "Result;Data"},
     {Method::Eeprom, "TQ8_EEPROM", "First;Count", "Result;Data"},
+    // Writes answer with the board's settings too: registers mirror them.
+    {Method::Register, "TQ8_REG", "Op;A;B;C;D;E;F", "Result;Value;Text"},
+    {Method::RegisterSet, "TQ8_REGSET", "Set", "Result;Data"},
+    // Read: Max values, Flags bit 0 even after an overflow.
+    {Method::Timestamps, "TQ8_TS", "Op;Max;Flags", "Result;Depth;Available;Overflow;Count;Data"},
 };
 static_assert(std::size(kMethods) == static_cast<size_t>(Method::Count), "one row per method");
 

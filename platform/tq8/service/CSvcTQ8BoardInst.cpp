@@ -23,7 +23,8 @@ constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHand
     &CSvcTQ8BoardInst::OnSettings, &CSvcTQ8BoardInst::OnCenter,  &CSvcTQ8BoardInst::OnAcquire,
     &CSvcTQ8BoardInst::OnMode,     &CSvcTQ8BoardInst::OnState,   &CSvcTQ8BoardInst::OnTrigger,
     &CSvcTQ8BoardInst::OnRead,     &CSvcTQ8BoardInst::OnSyncClocks, &CSvcTQ8BoardInst::OnCalibrate,
-    &CSvcTQ8BoardInst::OnStats,    &CSvcTQ8BoardInst::OnEeprom,
+    &CSvcTQ8BoardInst::OnStats,    &CSvcTQ8BoardInst::OnEeprom,  &CSvcTQ8BoardInst::OnRegister,
+    &CSvcTQ8BoardInst::OnRegisterSet, &CSvcTQ8BoardInst::OnTimestamps,
 };
 
 const ServiceMethodTable<CSvcTQ8BoardInst>& MethodTable()
@@ -163,13 +164,14 @@ int32_t CSvcTQ8BoardInst::OnOpen(int socket, xmlDocPtr request)
     return ReplyData(socket, items);
 }
 
-int32_t CSvcTQ8BoardInst::ReplySettings(int socket, int32_t rc)
+int32_t CSvcTQ8BoardInst::ReplySettings(int socket, int32_t rc, const std::string& more)
 {
     char* text = nullptr;
     if (rc == TQ8_OK || rc == TQ8_ERR_CANCELLED)
         SaveSettingsToStringXmlATQ8(m_handle, 0, &text);
     std::string items;
     Append(items, tq8wire::kResult, rc);
+    items += more;
     if (text)
         AppendData(items, tq8wire::kText, text, std::char_traits<char>::length(text));
     FreeMemoryTQ8(text);
@@ -340,4 +342,100 @@ int32_t CSvcTQ8BoardInst::OnEeprom(int socket, xmlDocPtr request)
     if (rc == TQ8_OK)
         AppendData(items, tq8wire::kData, words.data(), words.size() * sizeof(uint16_t));
     return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::RunRegisterOp(tq8wire::RegisterOp op, const uint32_t* a, uint32_t& value)
+{
+    using Op = tq8wire::RegisterOp;
+    const TQ8_HANDLE h = m_handle;
+    const auto i = [a](int n) { return static_cast<int32_t>(a[n]); };
+    uint8_t byte = 0;
+    int32_t rc = TQ8_ERR_INVALID_ARG;
+    switch (op) {
+    case Op::DeviceRead: return ReadDeviceRegTQ8(h, a[0], &value, 0, 0);
+    case Op::DeviceWrite: return WriteDeviceRegTQ8(h, a[0], a[1], a[2], 0, 0, 0);
+    case Op::RawRead: return _RawRegReadTQ8(h, i(0), a[1], &value);
+    case Op::RawWrite: return _RawRegWriteTQ8(h, i(0), a[1], a[2]);
+    case Op::AdcWrite:
+        return a[3] > 0xFFFFu ? TQ8_ERR_INVALID_ARG
+                              : WriteAdcRegTQ8(h, i(0), a[1], a[2], static_cast<uint16_t>(a[3]), a[4], a[5], 0, 0);
+    case Op::ClockRead:
+        rc = ReadClockGenRegTQ8(h, i(0), a[1], a[2], a[3], &byte, 0);
+        value = byte;
+        return rc;
+    case Op::ClockWrite:
+        return a[3] > 0xFFu ? TQ8_ERR_INVALID_ARG
+                            : WriteClockGenRegTQ8(h, i(0), a[1], a[2], static_cast<uint8_t>(a[3]), a[4], a[5], 0, 0, 0);
+    case Op::AdcOffset: return _SetAdcChanOffsetAdjTQ8(h, i(0), i(1));
+    case Op::TriggerDelay: return WriteRegExternalTriggerClockIDelay(h, a[0]);
+    case Op::EepromWrite:
+        return a[1] > 0xFFFFu ? TQ8_ERR_INVALID_ARG : InternWriteConfigEepromTQ8(h, a[0], static_cast<uint16_t>(a[1]));
+    case Op::Count: break;
+    }
+    return rc;
+}
+
+int32_t CSvcTQ8BoardInst::OnRegister(int socket, xmlDocPtr request)
+{
+    uint32_t op = 0;
+    uint32_t a[6] = {};
+    const char* names[6] = {"A", "B", "C", "D", "E", "F"};
+    if (!GetUIntParameter(request, "Op", op) || op >= static_cast<uint32_t>(tq8wire::RegisterOp::Count))
+        return kSvcMalformedRequest;
+    // Signed arguments travel as their two's complement.
+    for (int n = 0; n < 6; ++n)
+        if (!GetUIntParameter(request, names[n], a[n]))
+            return kSvcMalformedRequest;
+    uint32_t value = 0;
+    const int32_t rc = RunRegisterOp(static_cast<tq8wire::RegisterOp>(op), a, value);
+    std::string more;
+    Append(more, "Value", value);
+    return ReplySettings(socket, rc, more);
+}
+
+int32_t CSvcTQ8BoardInst::OnRegisterSet(int socket, xmlDocPtr request)
+{
+    int32_t set = 0;
+    if (!GetNumberParameter(request, "Set", set))
+        return kSvcMalformedRequest;
+    const uint32_t* words = nullptr;
+    const int32_t rc = GetRegSetTQ8(m_handle, set, &words);
+    const size_t count = set == 0 ? TQ8_REGSET_DEVICE_WORDS : set <= 2 ? TQ8_REGSET_CLOCKGEN_WORDS : TQ8_REGSET_ADC_WORDS;
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    if (rc == TQ8_OK)
+        AppendData(items, tq8wire::kData, words, count * sizeof(uint32_t));
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnTimestamps(int socket, xmlDocPtr request)
+{
+    using Op = tq8wire::TimestampOp;
+    uint32_t op = 0, max = 0, flags = 0;
+    if (!GetUIntParameter(request, "Op", op) || !GetUIntParameter(request, "Max", max)
+        || !GetUIntParameter(request, "Flags", flags) || op >= static_cast<uint32_t>(Op::Count)
+        || max > tq8wire::kReadChunkBytes / sizeof(uint64_t))
+        return kSvcMalformedRequest;
+    std::string items;
+    int32_t rc = TQ8_OK;
+    std::vector<uint64_t> values(max);
+    uint32_t count = 0;
+    if (op == static_cast<uint32_t>(Op::Info)) {
+        uint32_t depth = 0;
+        rc = GetTimestampFifoDepthTQ8(m_handle, &depth);
+        Append(items, "Depth", depth);
+        Append(items, "Available", GetTimestampAvailabilityTQ8(m_handle));
+        Append(items, "Overflow", GetTimestampOverflowFlagTQ8(m_handle) == 1 ? 1 : 0);
+    } else if (op == static_cast<uint32_t>(Op::Read)) {
+        rc = ReadTimestampDataTQ8(m_handle, values.data(), max, &count, flags & 1u, 0, nullptr);
+        Append(items, tq8wire::kCount, count);
+        if (rc == TQ8_OK)
+            AppendData(items, tq8wire::kData, values.data(), count * sizeof(uint64_t));
+    } else {
+        rc = op == static_cast<uint32_t>(Op::ResetFifo) ? ResetTimestampFifoTQ8(m_handle)
+                                                        : ResetTimestampCounterTQ8(m_handle);
+    }
+    std::string reply;
+    Append(reply, tq8wire::kResult, rc);
+    return ReplyData(socket, reply + items);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "IVltServiceInstance.h"
+#include "BoardWire.h"
 #include "TQ8_64.h"
 
 class CSvcTQ8BoardInst final : public IVltServiceInstance {
@@ -31,11 +32,16 @@ public:
     int32_t OnCalibrate(int socket, xmlDocPtr request);
     int32_t OnStats(int socket, xmlDocPtr request);
     int32_t OnEeprom(int socket, xmlDocPtr request);
+    int32_t OnRegister(int socket, xmlDocPtr request);
+    int32_t OnRegisterSet(int socket, xmlDocPtr request);
+    int32_t OnTimestamps(int socket, xmlDocPtr request);
 
 private:
     ~CSvcTQ8BoardInst();
     // Result and, on success, the board's settings text.
-    int32_t ReplySettings(int socket, int32_t rc);
+    int32_t ReplySettings(int socket, int32_t rc, const std::string& more = {});
+    // The register operation; value for the reads.
+    int32_t RunRegisterOp(tq8wire::RegisterOp op, const uint32_t* a, uint32_t& value);
 
     TQ8_HANDLE m_handle = nullptr;
     // Kept from one read to the next: sample chunks are large.

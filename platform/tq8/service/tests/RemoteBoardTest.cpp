@@ -357,6 +357,48 @@ TEST_F(RemoteBoardTest, ServerHandlesAreReleasedWhenClientsDisconnect)
     EXPECT_TRUE(ServerHandlesBecome(kBoardA, 0));
 }
 
+TEST_F(RemoteBoardTest, RegistersTimeStampsAndEepromReachTheServersBoard)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    TQ8_HANDLE local = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&local, kBoardA), TQ8_OK);
+    // Device register 4 holds trigger level A: the settings copy follows.
+    ASSERT_EQ(WriteDeviceRegTQ8(h, 4, 0xFF, 77, 0, 0, 0), TQ8_OK);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 77);
+    EXPECT_EQ(GetTriggerLevelATQ8(local, 1), 77);
+    uint32_t value = 0;
+    ASSERT_EQ(ReadDeviceRegTQ8(h, 4, &value, 2, 0), TQ8_OK);
+    EXPECT_EQ(value & 0xFF, 77u);
+    const uint32_t* remoteWords = nullptr;
+    const uint32_t* localWords = nullptr;
+    ASSERT_EQ(GetRegSetTQ8(h, 1, &remoteWords), TQ8_OK);
+    ASSERT_EQ(GetRegSetTQ8(local, 1, &localWords), TQ8_OK);
+    EXPECT_EQ(std::memcmp(remoteWords, localWords, TQ8_REGSET_CLOCKGEN_WORDS * 4), 0);
+    EXPECT_EQ(WriteDeviceRegTQ8(h, 11, 1, 1, 0, 0, 0), TQ8_ERR_INVALID_ARG); // read-only, as locally
+
+    uint16_t word = 0;
+    ASSERT_EQ(InternWriteConfigEepromTQ8(h, 0x47, 0x1234), TQ8_OK);
+    ASSERT_EQ(InternReadConfigEepromTQ8(local, 0x47, &word), TQ8_OK);
+    EXPECT_EQ(word, 0x1234);
+
+    uint32_t depth = 0, localDepth = 0;
+    ASSERT_EQ(GetTimestampFifoDepthTQ8(h, &depth), TQ8_OK);
+    ASSERT_EQ(GetTimestampFifoDepthTQ8(local, &localDepth), TQ8_OK);
+    EXPECT_EQ(depth, localDepth);
+    ASSERT_EQ(SetTimestampModeTQ8(h, 2), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 65536, 0, 0), TQ8_OK);
+    const int32_t waiting = GetTimestampAvailabilityTQ8(h);
+    EXPECT_EQ(waiting, GetTimestampAvailabilityTQ8(local));
+    std::vector<uint64_t> stamps(16);
+    uint32_t count = 99;
+    ASSERT_EQ(ReadTimestampDataTQ8(h, stamps.data(), 16, &count, 0, 0, nullptr), TQ8_OK);
+    EXPECT_EQ(count, static_cast<uint32_t>(std::min(waiting, 16)));
+    EXPECT_EQ(ResetTimestampFifoTQ8(h), TQ8_OK);
+    EXPECT_EQ(GetTimestampAvailabilityTQ8(local), 0);
+    DisconnectFromDeviceTQ8(local);
+}
+
 // The server in a process of its own, killed in the middle of a call.
 TEST_F(RemoteBoardTest, AKilledServerGivesTheLostConnectionCodeQuickly)
 {
