@@ -42,14 +42,7 @@ bool ReturnData(xmlDocPtr reply, const char* item, void* dst, size_t bytes)
 bool ReturnText(xmlDocPtr reply, const char* item, std::string& out)
 {
     std::string text;
-    if (GetServiceReturnString(reply, item, text) != 0)
-        return false;
-    out.resize(vlt::Base64MaxDecoded(text.size()));
-    size_t written = 0;
-    if (!vlt::Base64Decode(text, reinterpret_cast<uint8_t*>(out.data()), out.size(), written))
-        return false;
-    out.resize(written);
-    return true;
+    return GetServiceReturnString(reply, item, text) == 0 && tq8wire::DecodeText(text, out);
 }
 
 bool ReturnFlags(xmlDocPtr reply, std::array<uint32_t, 4>& flags)
@@ -207,46 +200,42 @@ double CRemoteBoardBackend::Get(SettingId id) const
 
 // Each setter checks and realigns on a copy first, as the board would, so
 // that a refused value costs no round trip.
-int32_t CRemoteBoardBackend::Set(SettingId id, double value)
+template <class F>
+int32_t CRemoteBoardBackend::Change(F&& change)
 {
     CBoardSettings s = Settings();
-    const int32_t rc = s.Set(id, value);
+    const int32_t rc = change(s);
     return rc == TQ8_OK ? Push(s) : rc;
+}
+
+int32_t CRemoteBoardBackend::Set(SettingId id, double value)
+{
+    return Change([&](CBoardSettings& s) { return s.Set(id, value); });
 }
 
 int32_t CRemoteBoardBackend::SetExtDividers(int32_t d1, int32_t d2)
 {
-    CBoardSettings s = Settings();
-    const int32_t rc = s.SetExtDividers(d1, d2);
-    return rc == TQ8_OK ? Push(s) : rc;
+    return Change([&](CBoardSettings& s) { return s.SetExtDividers(d1, d2); });
 }
 
 int32_t CRemoteBoardBackend::SetMemoryRegion(uint32_t count, uint32_t start)
 {
-    CBoardSettings s = Settings();
-    const int32_t rc = s.SetMemoryRegion(count, start);
-    return rc == TQ8_OK ? Push(s) : rc;
+    return Change([&](CBoardSettings& s) { return s.SetMemoryRegion(count, start); });
 }
 
 int32_t CRemoteBoardBackend::SetProcessingParam(uint16_t index, uint16_t value)
 {
-    CBoardSettings s = Settings();
-    const int32_t rc = s.SetProcessingParam(index, value);
-    return rc == TQ8_OK ? Push(s) : rc;
+    return Change([&](CBoardSettings& s) { return s.SetProcessingParam(index, value); });
 }
 
 int32_t CRemoteBoardBackend::LoadFir(FirBank bank, const int16_t* taps, size_t count)
 {
-    CBoardSettings s = Settings();
-    const int32_t rc = s.LoadFir(bank, taps, count);
-    return rc == TQ8_OK ? Push(s) : rc;
+    return Change([&](CBoardSettings& s) { return s.LoadFir(bank, taps, count); });
 }
 
 int32_t CRemoteBoardBackend::ApplySettings(const CBoardSettings& settings)
 {
-    CBoardSettings s = Settings();
-    const int32_t rc = s.CopyFrom(settings);
-    return rc == TQ8_OK ? Push(s) : rc;
+    return Change([&](CBoardSettings& s) { return s.CopyFrom(settings); });
 }
 
 void CRemoteBoardBackend::SetDefaults()

@@ -96,6 +96,9 @@ public:
 private:
     // The calling handle's connection, else the first one still open.
     std::shared_ptr<CRemoteLink> Link() const;
+    // change(copy of the settings) -> code; a changed copy is sent.
+    template <class F>
+    int32_t Change(F&& change);
     // Sends the settings; the server's answer becomes the copy.
     int32_t Push(const CBoardSettings& settings);
     int32_t TakeSettings(xmlDocPtr reply);

@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <string>
 #include <string_view>
+
+#include "Base64.h"
 
 namespace tq8wire {
 
@@ -125,6 +128,17 @@ constexpr bool Lists(const char* items, std::string_view name)
         rest.remove_prefix(end + 1);
     }
     return false;
+}
+
+// A text item (settings) from its base64; false when it is not base64.
+inline bool DecodeText(std::string_view coded, std::string& text)
+{
+    text.resize(vlt::Base64MaxDecoded(coded.size()));
+    size_t written = 0;
+    if (!vlt::Base64Decode(coded, reinterpret_cast<uint8_t*>(text.data()), text.size(), written))
+        return false;
+    text.resize(written);
+    return true;
 }
 
 } // namespace tq8wire

@@ -81,14 +81,7 @@ int32_t ReplyResult(int socket, int32_t rc)
 bool GetTextParameter(xmlDocPtr request, std::string& text)
 {
     std::string coded;
-    if (GetCallParameter(request, tq8wire::kText, coded) != 0)
-        return false;
-    text.resize(vlt::Base64MaxDecoded(coded.size()));
-    size_t written = 0;
-    if (!vlt::Base64Decode(coded, reinterpret_cast<uint8_t*>(text.data()), text.size(), written))
-        return false;
-    text.resize(written);
-    return true;
+    return GetCallParameter(request, tq8wire::kText, coded) == 0 && tq8wire::DecodeText(coded, text);
 }
 
 } // namespace

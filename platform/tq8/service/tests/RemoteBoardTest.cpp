@@ -94,23 +94,11 @@ protected:
         EXPECT_EQ(DisconnectFromDeviceTQ8(h), TQ8_OK);
         std::erase(m_handles, h);
     }
-    // Handles the server holds on a local board (this probe excluded).
-    static int32_t ServerHandles(uint32_t serial)
-    {
-        TQ8_HANDLE h = nullptr;
-        if (ConnectToDeviceTQ8(&h, serial) != TQ8_OK)
-            return -1;
-        TQ8_DRIVER_STATS stats{};
-        stats.size = sizeof stats;
-        const int32_t rc = GetDriverStatsTQ8(h, &stats, 0);
-        DisconnectFromDeviceTQ8(h);
-        return rc == TQ8_OK ? stats.activeConnections - 1 : rc;
-    }
     static bool ServerHandlesBecome(uint32_t serial, int32_t count)
     {
-        for (int i = 0; i < 500 && ServerHandles(serial) != count; ++i)
+        for (int i = 0; i < 500 && RemoteTestHost::OpenHandles(serial) != count; ++i)
             usleep(10000);
-        return ServerHandles(serial) == count;
+        return RemoteTestHost::OpenHandles(serial) == count;
     }
     static void WaitForMode(TQ8_HANDLE h, int32_t mode)
     {

@@ -4,6 +4,7 @@
 #include "CVltServiceMgr.h"
 #include "ServiceErrors.h"
 #include "ServiceHostOptions.h"
+#include "TQ8_64.h"
 #include "TestSupport.h"
 
 RemoteTestHost::RemoteTestHost(const std::string& root, uint16_t port)
@@ -22,4 +23,16 @@ RemoteTestHost::RemoteTestHost(const std::string& root, uint16_t port)
 RemoteTestHost::~RemoteTestHost()
 {
     m_manager->UnloadAll();
+}
+
+int32_t RemoteTestHost::OpenHandles(uint32_t serial)
+{
+    TQ8_HANDLE h = nullptr;
+    if (ConnectToDeviceTQ8(&h, serial) != TQ8_OK)
+        return -1;
+    TQ8_DRIVER_STATS stats{};
+    stats.size = sizeof stats;
+    const int32_t rc = GetDriverStatsTQ8(h, &stats, 0);
+    DisconnectFromDeviceTQ8(h);
+    return rc == TQ8_OK ? stats.activeConnections - 1 : rc;
 }

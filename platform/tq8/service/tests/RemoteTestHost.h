@@ -15,6 +15,9 @@ public:
     RemoteTestHost& operator=(const RemoteTestHost&) = delete;
 
     bool Started() const { return m_started; }
+    // Handles open on a local board of this process besides the probe's own
+    // (the server's, when client and server share the process).
+    static int32_t OpenHandles(uint32_t serial);
     uint16_t Port() const { return m_port; }
 
 private:
