@@ -41,6 +41,9 @@ int32_t CreateRecordingSessionTQ8(TQ8_HANDLE h, const TQ8_REC_SESSION_PARAMS* pa
         if (session == nullptr)
             return TQ8_ERR_INVALID_ARG;
         *session = nullptr;
+        // A remote board's recording is to be written on its server, not here.
+        if (connection->backend->IsRemote())
+            return TQ8_ERR_NOT_SUPPORTED;
         RecordingPlan plan;
         int32_t rc = CopyRecordingParams(params, plan);
         if (rc == TQ8_OK)

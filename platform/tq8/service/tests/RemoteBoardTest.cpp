@@ -222,6 +222,41 @@ TEST_F(RemoteBoardTest, StandbyFromTheUiHandleEndsAnAcquisitionOnTheDuplicate)
     EXPECT_TRUE(InIdleModeTQ8(ui));
 }
 
+TEST_F(RemoteBoardTest, StandbyOnTheHandleBlockedInACallTakesAConnectionOfItsOwn)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(SetTriggerSourceTQ8(h, 4), TQ8_OK);
+    int32_t rc = 1;
+    std::thread t([&] { rc = AcquireToBoardRamTQ8(h, 0, 1048576, 0, 0); });
+    TQ8_HANDLE probe = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&probe, kBoardA), TQ8_OK);
+    WaitForMode(probe, TQ8_MODE_RAM_ACQ);
+    const auto start = Clock::now();
+    EXPECT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_STANDBY), TQ8_OK);
+    t.join();
+    EXPECT_LT(MsSince(start), 2000);
+    EXPECT_EQ(rc, TQ8_ERR_CANCELLED);
+    DisconnectFromDeviceTQ8(probe);
+}
+
+TEST_F(RemoteBoardTest, RecordingSessionsAreNotRecordedOnTheClient)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    TQ8_FILE_WRITE_PARAMS files{};
+    files.Fwp_ss = sizeof files;
+    const std::string path = m_root + "/x.rd8";
+    files.Fwp_path1 = path.c_str();
+    TQ8_REC_SESSION_PARAMS params{};
+    params.Rsp_ss = sizeof params;
+    params.Rsp_fileWrite = &files;
+    TQ8_REC_SESSION session = nullptr;
+    EXPECT_EQ(CreateRecordingSessionTQ8(h, &params, &session), TQ8_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(session, nullptr);
+    EXPECT_FALSE(fs::exists(path));
+}
+
 TEST_F(RemoteBoardTest, DisconnectingAHandleBlockedInACallReturnsAtOnce)
 {
     TQ8_HANDLE ui = Remote(kBoardA);
