@@ -6,6 +6,7 @@
 
 #include "AtomicFile.h"
 #include "CRemoteLink.h"
+#include "CRemoteRecordings.h"
 #include "CSimClock.h"
 #include "TQ8_64.h"
 
@@ -55,8 +56,10 @@ bool CTQ8Library::Disconnect(uint64_t handle)
         return false;
     connection->closed = true;
     connection->backend->WakeWaiters();
-    if (connection->link)
+    if (connection->link) {
         connection->link->Close(); // a call blocked on it returns at once
+        CRemoteRecordings::Instance().ForgetOwnedBy(handle);
+    }
     for (const auto& session : m_recordings.RemoveOwnedBy(handle))
         session->Stop();
     m_memory.FreeAllOf(handle);

@@ -31,6 +31,8 @@ enum class Method {
     Register,
     RegisterSet,
     Timestamps,
+    RecCreate,
+    Rec,
     Count
 };
 
@@ -49,6 +51,9 @@ enum class RegisterOp {
     EepromWrite,  // word, value
     Count
 };
+
+// Operations of the Rec call on a recording session of the connection.
+enum class RecOp { Arm, Progress, Snapshot, Abort, OutFlags, Delete, Count };
 
 // Operations of the Timestamps call.
 enum class TimestampOp { Info, Read, ResetFifo, ResetCounter, Count };
@@ -90,6 +95,14 @@ inline constexpr MethodRow kMethods[] = {
     {Method::RegisterSet, "TQ8_REGSET", "Set", "Result;Data"},
     // Read: Max values, Flags bit 0 even after an overflow.
     {Method::Timestamps, "TQ8_TS", "Op;Max;Flags", "Result;Depth;Available;Overflow;Count;Data"},
+    // A recording written on the server. Paths in the client's drive-letter
+    // form, empty for none; a path outside the served folders is refused.
+    {Method::RecCreate, "TQ8_REC_CREATE",
+     "Flags;ToRecord;Acq;Transfer;SnapSamples;SnapCount;SnapMs;FwFlags;HdrSkip;MaxSeg;ChanSel;"
+     "Path1;Path2;Path3;Path4;Notes;TsPath",
+     "Result;Session"},
+    {Method::Rec, "TQ8_REC", "Op;Session;Max",
+     "Result;Status;Elapsed;Recorded;ToRecord;Counter;Error;Text;Samples;Data;Flags"},
 };
 static_assert(std::size(kMethods) == static_cast<size_t>(Method::Count), "one row per method");
 

@@ -6,6 +6,8 @@
 
 #include "Base64.h"
 #include "CPeerHangupWatch.h"
+#include "ClientPaths.h"
+#include "TextConv.h"
 #include "BoardWire.h"
 #include "NumberParse.h"
 #include "ServiceCallDispatch.h"
@@ -24,7 +26,8 @@ constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHand
     &CSvcTQ8BoardInst::OnMode,     &CSvcTQ8BoardInst::OnState,   &CSvcTQ8BoardInst::OnTrigger,
     &CSvcTQ8BoardInst::OnRead,     &CSvcTQ8BoardInst::OnSyncClocks, &CSvcTQ8BoardInst::OnCalibrate,
     &CSvcTQ8BoardInst::OnStats,    &CSvcTQ8BoardInst::OnEeprom,  &CSvcTQ8BoardInst::OnRegister,
-    &CSvcTQ8BoardInst::OnRegisterSet, &CSvcTQ8BoardInst::OnTimestamps,
+    &CSvcTQ8BoardInst::OnRegisterSet, &CSvcTQ8BoardInst::OnTimestamps, &CSvcTQ8BoardInst::OnRecCreate,
+    &CSvcTQ8BoardInst::OnRec,
 };
 
 const ServiceMethodTable<CSvcTQ8BoardInst>& MethodTable()
@@ -88,6 +91,8 @@ bool GetTextParameter(xmlDocPtr request, std::string& text)
 
 CSvcTQ8BoardInst::~CSvcTQ8BoardInst()
 {
+    for (const auto& [id, session] : m_sessions)
+        DeleteRecordingSessionTQ8(session);
     if (m_handle)
         DisconnectFromDeviceTQ8(m_handle);
 }
@@ -427,6 +432,131 @@ int32_t CSvcTQ8BoardInst::OnTimestamps(int socket, xmlDocPtr request)
     } else {
         rc = op == static_cast<uint32_t>(Op::ResetFifo) ? ResetTimestampFifoTQ8(m_handle)
                                                         : ResetTimestampCounterTQ8(m_handle);
+    }
+    std::string reply;
+    Append(reply, tq8wire::kResult, rc);
+    return ReplyData(socket, reply + items);
+}
+
+namespace {
+
+// The client's path confined to the served folders; false when it leaves
+// them. An empty text is no path.
+bool ServedPath(xmlDocPtr request, const char* name, std::string& local, bool& given)
+{
+    std::string text;
+    if (GetCallParameter(request, name, text) != 0)
+        return false;
+    given = !text.empty();
+    return !given || vlt::ConfineClientPath(vlt::DefaultServedRoots(), text, true, local);
+}
+
+} // namespace
+
+int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
+{
+    TQ8_REC_SESSION_PARAMS params{};
+    TQ8_FILE_WRITE_PARAMS files{};
+    params.Rsp_ss = sizeof params;
+    files.Fwp_ss = sizeof files;
+    if (!GetUIntParameter(request, "Flags", params.Rsp_flags)
+        || !GetNumberParameter(request, "ToRecord", params.Rsp_samplesToRecord)
+        || !GetUIntParameter(request, "Acq", params.Rsp_acqSamples)
+        || !GetUIntParameter(request, "Transfer", params.Rsp_transferSamples)
+        || !GetUIntParameter(request, "SnapSamples", params.Rsp_snapshotSamples)
+        || !GetUIntParameter(request, "SnapCount", params.Rsp_snapshotIntervalCount)
+        || !GetUIntParameter(request, "SnapMs", params.Rsp_snapshotIntervalMs)
+        || !GetUIntParameter(request, "FwFlags", files.Fwp_flags) || !GetUIntParameter(request, "HdrSkip", files.Fwp_hdrskp)
+        || !GetNumberParameter(request, "MaxSeg", files.Fwp_maxseg)
+        || !GetNumberParameter(request, "ChanSel", files.Fwp_chanSel))
+        return kSvcMalformedRequest;
+    std::string paths[5], notes;
+    bool given[5] = {};
+    const char* names[5] = {"Path1", "Path2", "Path3", "Path4", "TsPath"};
+    const char** fields[5] = {&files.Fwp_path1, &files.Fwp_path2, &files.Fwp_path3, &files.Fwp_path4,
+                              &files.Fwp_tsPath};
+    int32_t rc = TQ8_OK;
+    for (int i = 0; i < 5; ++i) {
+        if (!ServedPath(request, names[i], paths[i], given[i])) {
+            // Not one file is written for a request with a path outside.
+            rc = TQ8_ERR_PATH_NOT_SERVED;
+            break;
+        }
+        *fields[i] = given[i] ? paths[i].c_str() : nullptr;
+    }
+    if (GetCallParameter(request, "Notes", notes) != 0)
+        return kSvcMalformedRequest;
+    files.Fwp_opNotes = notes.empty() ? nullptr : notes.c_str();
+    params.Rsp_fileWrite = &files;
+    TQ8_REC_SESSION session = nullptr;
+    if (rc == TQ8_OK)
+        rc = CreateRecordingSessionTQ8(m_handle, &params, &session);
+    uint32_t id = 0;
+    if (rc == TQ8_OK) {
+        id = m_nextSession++;
+        m_sessions[id] = session;
+    }
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    Append(items, "Session", id);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnRec(int socket, xmlDocPtr request)
+{
+    using Op = tq8wire::RecOp;
+    uint32_t op = 0, id = 0, max = 0;
+    if (!GetUIntParameter(request, "Op", op) || !GetUIntParameter(request, "Session", id)
+        || !GetUIntParameter(request, "Max", max) || op >= static_cast<uint32_t>(Op::Count)
+        || max > tq8wire::kReadChunkBytes)
+        return kSvcMalformedRequest;
+    const auto found = m_sessions.find(id);
+    if (found == m_sessions.end())
+        return ReplyResult(socket, TQ8_ERR_INVALID_HANDLE);
+    const TQ8_REC_SESSION session = found->second;
+    std::string items;
+    int32_t rc = TQ8_OK;
+    switch (static_cast<Op>(op)) {
+    case Op::Arm: rc = ArmRecordingSessionTQ8(session); break;
+    case Op::Abort: rc = AbortRecordingSessionTQ8(session); break;
+    case Op::Delete:
+        rc = DeleteRecordingSessionTQ8(session);
+        m_sessions.erase(found);
+        break;
+    case Op::OutFlags: {
+        uint32_t flags = 0;
+        rc = GetRecordingSessionOutFlagsTQ8(session, &flags);
+        Append(items, "Flags", flags);
+        break;
+    }
+    case Op::Snapshot: {
+        std::vector<uint8_t> buffer(max);
+        uint32_t samples = 0, counter = 0;
+        rc = GetRecordingSnapshotTQ8(session, max ? buffer.data() : nullptr, max, &samples, &counter);
+        Append(items, "Samples", samples);
+        Append(items, "Counter", counter);
+        if (rc == TQ8_OK && samples > 0)
+            AppendData(items, tq8wire::kData, buffer.data(), samples);
+        break;
+    }
+    case Op::Progress: {
+        TQ8_REC_SESSION_PROGRESS p{};
+        p.Rpr_ss = sizeof p;
+        rc = GetRecordingSessionProgressTQ8(session, &p, 0);
+        Append(items, "Status", p.Rpr_status);
+        Append(items, "Elapsed", p.Rpr_elapsedMs);
+        Append(items, "Recorded", p.Rpr_samplesRecorded);
+        Append(items, "ToRecord", p.Rpr_samplesToRecord);
+        Append(items, "Counter", p.Rpr_snapshotCounter);
+        Append(items, "Error", p.Rpr_errorCode);
+        if (p.Rpr_errorText) {
+            const std::string text = vlt::WideToUtf8(p.Rpr_errorText);
+            AppendData(items, tq8wire::kText, text.data(), text.size());
+        }
+        FreeMemoryTQ8(p.Rpr_errorText);
+        break;
+    }
+    case Op::Count: break;
     }
     std::string reply;
     Append(reply, tq8wire::kResult, rc);

@@ -2,6 +2,7 @@
 // One client connection of the board service: the board handle it owns on
 // this computer's device library, released when the connection ends.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ public:
     int32_t OnRegister(int socket, xmlDocPtr request);
     int32_t OnRegisterSet(int socket, xmlDocPtr request);
     int32_t OnTimestamps(int socket, xmlDocPtr request);
+    int32_t OnRecCreate(int socket, xmlDocPtr request);
+    int32_t OnRec(int socket, xmlDocPtr request);
 
 private:
     ~CSvcTQ8BoardInst();
@@ -44,6 +47,9 @@ private:
     int32_t RunRegisterOp(tq8wire::RegisterOp op, const uint32_t* a, uint32_t& value);
 
     TQ8_HANDLE m_handle = nullptr;
+    // Recording sessions created through this connection, by wire id.
+    std::map<uint32_t, TQ8_REC_SESSION> m_sessions;
+    uint32_t m_nextSession = 1;
     // Kept from one read to the next: sample chunks are large.
     std::vector<uint8_t> m_samples;
     std::string m_encoded;

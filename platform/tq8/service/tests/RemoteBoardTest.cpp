@@ -240,21 +240,52 @@ TEST_F(RemoteBoardTest, StandbyOnTheHandleBlockedInACallTakesAConnectionOfItsOwn
     DisconnectFromDeviceTQ8(probe);
 }
 
-TEST_F(RemoteBoardTest, RecordingSessionsAreNotRecordedOnTheClient)
+TEST_F(RemoteBoardTest, RecordingsAreWrittenOnTheServerInsideItsServedFolders)
 {
+    setenv("HOME", m_root.c_str(), 1); // the board service serves the home folder
+    fs::create_directories(m_root + "/rec");
     TQ8_HANDLE h = Remote(kBoardA);
     ASSERT_NE(h, nullptr);
     TQ8_FILE_WRITE_PARAMS files{};
     files.Fwp_ss = sizeof files;
-    const std::string path = m_root + "/x.rd8";
-    files.Fwp_path1 = path.c_str();
+    files.Fwp_flags = TQ8_FWP_FLAG_DEFAULT;
+    files.Fwp_path1 = "C:\\rec\\x.rd8";
     TQ8_REC_SESSION_PARAMS params{};
     params.Rsp_ss = sizeof params;
+    params.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST;
+    params.Rsp_acqSamples = 65536;
+    params.Rsp_samplesToRecord = 4 * 65536;
     params.Rsp_fileWrite = &files;
     TQ8_REC_SESSION session = nullptr;
-    EXPECT_EQ(CreateRecordingSessionTQ8(h, &params, &session), TQ8_ERR_NOT_SUPPORTED);
-    EXPECT_EQ(session, nullptr);
-    EXPECT_FALSE(fs::exists(path));
+    ASSERT_EQ(CreateRecordingSessionTQ8(h, &params, &session), TQ8_OK);
+    ASSERT_EQ(ArmRecordingSessionTQ8(session), TQ8_OK);
+    TQ8_REC_SESSION_PROGRESS progress{};
+    for (int i = 0; i < 500; ++i) {
+        progress = TQ8_REC_SESSION_PROGRESS{};
+        progress.Rpr_ss = sizeof progress;
+        ASSERT_EQ(GetRecordingSessionProgressTQ8(session, &progress, 0), TQ8_OK);
+        FreeMemoryTQ8(progress.Rpr_errorText);
+        if (progress.Rpr_status >= TQ8_REC_STATUS_COMPLETED)
+            break;
+        usleep(10000);
+    }
+    EXPECT_EQ(progress.Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(progress.Rpr_samplesRecorded, 4u * 65536u);
+    uint32_t flags = 99;
+    EXPECT_EQ(GetRecordingSessionOutFlagsTQ8(session, &flags), TQ8_OK);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(session), TQ8_OK);
+    EXPECT_EQ(ArmRecordingSessionTQ8(session), TQ8_ERR_INVALID_HANDLE);
+    EXPECT_EQ(fs::file_size(m_root + "/rec/x.rd8"), 4u * 65536u);
+    EXPECT_TRUE(fs::exists(m_root + "/rec/x.rd8.vrdc"));
+
+    // Outside the served folders: refused, and nothing written anywhere.
+    const std::string outside = m_root + "/../outside-" + std::to_string(getpid()) + ".rd8";
+    for (const char* path : {"C:\\..\\escape.rd8", "Q:\\x.rd8", outside.c_str()}) {
+        files.Fwp_path1 = path;
+        EXPECT_EQ(CreateRecordingSessionTQ8(h, &params, &session), TQ8_ERR_PATH_NOT_SERVED) << path;
+    }
+    EXPECT_FALSE(fs::exists(outside));
+    EXPECT_FALSE(fs::exists(fs::path(m_root).parent_path() / "escape.rd8"));
 }
 
 TEST_F(RemoteBoardTest, DisconnectingAHandleBlockedInACallReturnsAtOnce)
