@@ -203,6 +203,21 @@ TEST_F(RemoteBoardTest, SettersRealignOnTheServerAndCachedGettersStayLocal)
     DisconnectFromDeviceTQ8(local);
 }
 
+TEST_F(RemoteBoardTest, SettingsFilesStayOnTheClient)
+{
+    TQ8_HANDLE h = Remote(kBoardB);
+    ASSERT_NE(h, nullptr);
+    const std::wstring path = fs::path(m_root + "/client.tq8set").wstring();
+    ASSERT_EQ(SetTriggerLevelBTQ8(h, 201), TQ8_OK);
+    ASSERT_EQ(SaveSettingsToFileXmlWTQ8(h, 0, path.c_str(), nullptr), TQ8_OK);
+    ASSERT_EQ(SetTriggerLevelBTQ8(h, 5), TQ8_OK);
+    ASSERT_EQ(LoadSettingsFromFileXmlWTQ8(h, 0, path.c_str()), TQ8_OK);
+    TQ8_HANDLE local = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&local, kBoardB), TQ8_OK);
+    EXPECT_EQ(GetTriggerLevelBTQ8(local, 1), 201); // the text went to the board
+    DisconnectFromDeviceTQ8(local);
+}
+
 TEST_F(RemoteBoardTest, StandbyFromTheUiHandleEndsAnAcquisitionOnTheDuplicate)
 {
     TQ8_HANDLE ui = Remote(kBoardA);
