@@ -107,6 +107,16 @@ protected:
         ASSERT_EQ(GetOperatingModeTQ8(h, 0), mode);
     }
 
+    // An acquisition on worker that waits for a trigger that never comes,
+    // under way (seen through watch) when this returns.
+    static std::thread BlockedAcquisition(TQ8_HANDLE worker, TQ8_HANDLE watch, int32_t& rc)
+    {
+        EXPECT_EQ(SetTriggerSourceTQ8(worker, 4), TQ8_OK); // external
+        std::thread t([worker, &rc] { rc = AcquireToBoardRamTQ8(worker, 0, 1048576, 0, 0); });
+        WaitForMode(watch, TQ8_MODE_RAM_ACQ);
+        return t;
+    }
+
     std::string m_root;
     std::unique_ptr<RemoteTestHost> m_host;
     std::vector<TQ8_HANDLE> m_handles;
@@ -225,10 +235,8 @@ TEST_F(RemoteBoardTest, StandbyFromTheUiHandleEndsAnAcquisitionOnTheDuplicate)
     TQ8_HANDLE worker = Duplicate(ui);
     ASSERT_NE(worker, nullptr);
     EXPECT_EQ(IsDeviceRemoteTQ8(worker), 1);
-    ASSERT_EQ(SetTriggerSourceTQ8(ui, 4), TQ8_OK); // external: never comes
     int32_t rc = 1;
-    std::thread t([&] { rc = AcquireToBoardRamTQ8(worker, 0, 1048576, 0, 0); });
-    WaitForMode(ui, TQ8_MODE_RAM_ACQ);
+    std::thread t = BlockedAcquisition(worker, ui, rc);
     const auto start = Clock::now();
     ASSERT_EQ(SetOperatingModeTQ8(ui, TQ8_MODE_STANDBY), TQ8_OK);
     t.join();
@@ -241,12 +249,10 @@ TEST_F(RemoteBoardTest, StandbyOnTheHandleBlockedInACallTakesAConnectionOfItsOwn
 {
     TQ8_HANDLE h = Remote(kBoardA);
     ASSERT_NE(h, nullptr);
-    ASSERT_EQ(SetTriggerSourceTQ8(h, 4), TQ8_OK);
-    int32_t rc = 1;
-    std::thread t([&] { rc = AcquireToBoardRamTQ8(h, 0, 1048576, 0, 0); });
     TQ8_HANDLE probe = nullptr;
     ASSERT_EQ(ConnectToDeviceTQ8(&probe, kBoardA), TQ8_OK);
-    WaitForMode(probe, TQ8_MODE_RAM_ACQ);
+    int32_t rc = 1;
+    std::thread t = BlockedAcquisition(h, probe, rc);
     const auto start = Clock::now();
     EXPECT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_STANDBY), TQ8_OK);
     t.join();
@@ -308,10 +314,8 @@ TEST_F(RemoteBoardTest, DisconnectingAHandleBlockedInACallReturnsAtOnce)
     TQ8_HANDLE ui = Remote(kBoardA);
     ASSERT_NE(ui, nullptr);
     TQ8_HANDLE worker = Duplicate(ui);
-    ASSERT_EQ(SetTriggerSourceTQ8(ui, 4), TQ8_OK);
     int32_t rc = 1;
-    std::thread t([&] { rc = AcquireToBoardRamTQ8(worker, 0, 1048576, 0, 0); });
-    WaitForMode(ui, TQ8_MODE_RAM_ACQ);
+    std::thread t = BlockedAcquisition(worker, ui, rc);
     const auto start = Clock::now();
     Disconnect(worker);
     t.join();
@@ -497,10 +501,8 @@ TEST_F(RemoteBoardTest, AKilledServerGivesTheLostConnectionCodeQuickly)
     ASSERT_EQ(ConnectToRemoteDeviceWTQ8(&ui, 5001, &conn), TQ8_OK);
     m_handles.push_back(ui);
     TQ8_HANDLE worker = Duplicate(ui);
-    ASSERT_EQ(SetTriggerSourceTQ8(ui, 4), TQ8_OK);
     int32_t rc = 1;
-    std::thread t([&] { rc = AcquireToBoardRamTQ8(worker, 0, 1048576, 0, 0); });
-    WaitForMode(ui, TQ8_MODE_RAM_ACQ);
+    std::thread t = BlockedAcquisition(worker, ui, rc);
     const auto start = Clock::now();
     kill(pid, SIGKILL);
     t.join();
