@@ -1,16 +1,10 @@
 #include "CHub6RemoteLink.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
 #include "Hub6Wire.h"
+#include "ServiceClientSocket.h"
 #include "ServiceErrors.h"
 #include "ServiceHostOptions.h"
 #include "ServiceProtocol.h"
@@ -27,33 +21,6 @@ ServiceHostOptions ReplyLimits()
     limits.idleTimeoutMs = kHub6ReplyTimeoutMs;
     limits.messageTimeoutMs = kHub6ReplyTimeoutMs;
     return limits;
-}
-
-// A connected socket within the reply time-out, or -1.
-int ConnectWithin(const addrinfo* address, int timeoutMs)
-{
-    const int fd = socket(address->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
-        return -1;
-    int rc = connect(fd, address->ai_addr, address->ai_addrlen);
-    if (rc != 0 && errno == EINPROGRESS) {
-        pollfd wait{fd, POLLOUT, 0};
-        int soError = 0;
-        socklen_t size = sizeof soError;
-        rc = poll(&wait, 1, timeoutMs) == 1 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &size) == 0
-                && soError == 0
-            ? 0
-            : -1;
-    }
-    if (rc != 0) {
-        close(fd);
-        return -1;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    const int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    SetSocketTimeouts(fd, kHub6ReplyTimeoutMs, kHub6ReplyTimeoutMs);
-    return fd;
 }
 
 } // namespace
@@ -83,18 +50,7 @@ bool CHub6RemoteLink::Open(const std::wstring& server, uint16_t port, std::wstri
     m_server = server;
     m_port = port;
     const std::wstring where = L"Could not connect to HUB3300-6 server " + Where();
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    if (server.empty() || getaddrinfo(vlt::WideToUtf8(server).c_str(), service.c_str(), &hints, &found) != 0) {
-        error = where;
-        return false;
-    }
-    for (const addrinfo* a = found; a && m_socket < 0; a = a->ai_next)
-        m_socket = ConnectWithin(a, kHub6ReplyTimeoutMs);
-    freeaddrinfo(found);
+    m_socket = ConnectServiceSocket(vlt::WideToUtf8(server), port, kHub6ReplyTimeoutMs);
     if (m_socket < 0) {
         error = where;
         return false;

@@ -26,6 +26,7 @@ int32_t AcquireOn(const char* function, TQ8_HANDLE h, AcqTarget target, uint32_t
         if (!connection)
             return TQ8_ERR_INVALID_HANDLE;
         IBoardBackend& b = *connection->backend;
+        CConnectionScope scope(connection.get());
         return IsRecording(b) ? TQ8_ERR_BUSY : b.Acquire(target, start, count, &connection->closed);
     });
 }

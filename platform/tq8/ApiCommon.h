@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 
+#include "CConnectionScope.h"
 #include "CTQ8Library.h"
 #include "TQ8_64.h"
 
@@ -49,6 +50,7 @@ int32_t WithBoard(const char* function, TQ8_HANDLE h, F&& body) noexcept
         auto connection = Lib().Find(HandleId(h));
         if (!connection)
             return TQ8_ERR_INVALID_HANDLE;
+        CConnectionScope scope(connection.get());
         return body(*connection->backend);
     });
 }
@@ -71,7 +73,10 @@ T ValueOf(TQ8_HANDLE h, T fallback, F&& body) noexcept
 {
     try {
         auto connection = Lib().Find(HandleId(h));
-        return connection ? static_cast<T>(body(*connection->backend)) : fallback;
+        if (!connection)
+            return fallback;
+        CConnectionScope scope(connection.get());
+        return static_cast<T>(body(*connection->backend));
     } catch (...) {
         return fallback;
     }

@@ -2,6 +2,7 @@
 #include <cerrno>
 
 #include "ApiCommon.h"
+#include "RemoteConnect.h"
 
 using namespace tq8;
 
@@ -39,41 +40,6 @@ int32_t ConnectToVirtualDeviceTQ8(TQ8_HANDLE* handle, uint32_t serial, uint32_t 
     });
 }
 
-// Remote boards come with the network transport; until then they are refused.
-int32_t ConnectToRemoteDeviceWTQ8(TQ8_HANDLE* handle, uint32_t serial, const TQ8_REMOTE_CONN_INFO* conn)
-{
-    (void)serial;
-    return Guard(__func__, [&]() -> int32_t {
-        if (handle == nullptr || conn == nullptr || conn->size != sizeof(TQ8_REMOTE_CONN_INFO))
-            return TQ8_ERR_INVALID_ARG;
-        return TQ8_ERR_NOT_SUPPORTED;
-    });
-}
-
-int32_t ConnectToRemoteVirtualDeviceWTQ8(TQ8_HANDLE* handle, uint32_t serial, uint32_t flags,
-                                         const TQ8_REMOTE_CONN_INFO* conn)
-{
-    (void)serial;
-    (void)flags;
-    return Guard(__func__, [&]() -> int32_t {
-        if (handle == nullptr || conn == nullptr || conn->size != sizeof(TQ8_REMOTE_CONN_INFO))
-            return TQ8_ERR_INVALID_ARG;
-        return TQ8_ERR_NOT_SUPPORTED;
-    });
-}
-
-int32_t GetRemoteDeviceCountWTQ8(const wchar_t* server, uint16_t port, uint32_t** serials)
-{
-    (void)port;
-    return Guard(__func__, [&]() -> int32_t {
-        if (serials != nullptr)
-            *serials = nullptr;
-        if (server == nullptr || *server == L'\0')
-            return TQ8_ERR_INVALID_ARG;
-        return TQ8_ERR_NOT_SUPPORTED;
-    });
-}
-
 int32_t DisconnectFromDeviceTQ8(TQ8_HANDLE handle)
 {
     return Guard(__func__, [&] { return Lib().Disconnect(HandleId(handle)) ? TQ8_OK : TQ8_ERR_INVALID_HANDLE; });
@@ -87,6 +53,14 @@ int32_t DuplicateHandleTQ8(TQ8_HANDLE handle, TQ8_HANDLE* duplicate)
         auto connection = Lib().Find(HandleId(handle));
         if (!connection)
             return TQ8_ERR_INVALID_HANDLE;
+        // A remote handle gets a connection of its own, so that a call
+        // blocked on one handle does not block the other.
+        if (connection->link) {
+            uint64_t id = 0;
+            const int32_t rc = DuplicateRemote(*connection, id);
+            *duplicate = rc == TQ8_OK ? ToHandle(id) : nullptr;
+            return rc;
+        }
         *duplicate = ToHandle(Lib().Connect(connection->backend));
         return TQ8_OK;
     });

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ApiCommon.h"
+#include "CRemoteRecordings.h"
 
 using namespace tq8;
 
@@ -41,6 +42,14 @@ int32_t CreateRecordingSessionTQ8(TQ8_HANDLE h, const TQ8_REC_SESSION_PARAMS* pa
         if (session == nullptr)
             return TQ8_ERR_INVALID_ARG;
         *session = nullptr;
+        // A remote board's recording runs and writes on its server.
+        if (connection->link) {
+            uint64_t id = 0;
+            const int32_t rc = CRemoteRecordings::Instance().Create(*connection, HandleId(h), params, id);
+            if (rc == TQ8_OK)
+                *session = ToSession(id);
+            return rc;
+        }
         RecordingPlan plan;
         int32_t rc = CopyRecordingParams(params, plan);
         if (rc == TQ8_OK)
@@ -60,12 +69,18 @@ int32_t CreateRecordingSessionTQ8(TQ8_HANDLE h, const TQ8_REC_SESSION_PARAMS* pa
 
 int32_t ArmRecordingSessionTQ8(TQ8_REC_SESSION s)
 {
+    if (CRemoteRecordings::IsRemote(SessionId(s)))
+        return Guard(__func__, [&] { return CRemoteRecordings::Instance().Arm(SessionId(s)); });
     return WithSession(__func__, s, [](CRecordingSession& session) { return session.Arm(); });
 }
 
 int32_t GetRecordingSnapshotTQ8(TQ8_REC_SESSION s, uint8_t* buffer, uint32_t maxSamples, uint32_t* samples,
                                 uint32_t* counter)
 {
+    if (CRemoteRecordings::IsRemote(SessionId(s)))
+        return Guard(__func__, [&] {
+            return CRemoteRecordings::Instance().Snapshot(SessionId(s), buffer, maxSamples, samples, counter);
+        });
     return WithSession(__func__, s, [&](CRecordingSession& session) -> int32_t {
         if (buffer == nullptr && maxSamples != 0)
             return TQ8_ERR_INVALID_ARG;
@@ -81,6 +96,8 @@ int32_t GetRecordingSnapshotTQ8(TQ8_REC_SESSION s, uint8_t* buffer, uint32_t max
 
 int32_t GetRecordingSessionProgressTQ8(TQ8_REC_SESSION s, TQ8_REC_SESSION_PROGRESS* progress, uint32_t)
 {
+    if (CRemoteRecordings::IsRemote(SessionId(s)))
+        return Guard(__func__, [&] { return CRemoteRecordings::Instance().Progress(SessionId(s), progress); });
     return WithSession(__func__, s, [&](CRecordingSession& session) -> int32_t {
         if (progress == nullptr || progress->Rpr_ss < sizeof(TQ8_REC_SESSION_PROGRESS))
             return TQ8_ERR_INVALID_ARG;
@@ -106,6 +123,8 @@ int32_t GetRecordingSessionProgressTQ8(TQ8_REC_SESSION s, TQ8_REC_SESSION_PROGRE
 
 int32_t AbortRecordingSessionTQ8(TQ8_REC_SESSION s)
 {
+    if (CRemoteRecordings::IsRemote(SessionId(s)))
+        return Guard(__func__, [&] { return CRemoteRecordings::Instance().Abort(SessionId(s)); });
     return WithSession(__func__, s, [](CRecordingSession& session) {
         session.Stop();
         return TQ8_OK;
@@ -114,6 +133,8 @@ int32_t AbortRecordingSessionTQ8(TQ8_REC_SESSION s)
 
 int32_t GetRecordingSessionOutFlagsTQ8(TQ8_REC_SESSION s, uint32_t* flags)
 {
+    if (CRemoteRecordings::IsRemote(SessionId(s)))
+        return Guard(__func__, [&] { return CRemoteRecordings::Instance().OutFlags(SessionId(s), flags); });
     return WithSession(__func__, s, [&](CRecordingSession& session) -> int32_t {
         if (flags == nullptr)
             return TQ8_ERR_INVALID_ARG;
@@ -124,6 +145,8 @@ int32_t GetRecordingSessionOutFlagsTQ8(TQ8_REC_SESSION s, uint32_t* flags)
 
 int32_t DeleteRecordingSessionTQ8(TQ8_REC_SESSION s)
 {
+    if (CRemoteRecordings::IsRemote(SessionId(s)))
+        return Guard(__func__, [&] { return CRemoteRecordings::Instance().Delete(SessionId(s)); });
     return Guard(__func__, [&]() -> int32_t {
         auto session = Lib().Recordings().Remove(SessionId(s));
         if (!session)

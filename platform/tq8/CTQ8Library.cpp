@@ -5,6 +5,8 @@
 #include <string>
 
 #include "AtomicFile.h"
+#include "CRemoteLink.h"
+#include "CRemoteRecordings.h"
 #include "CSimClock.h"
 #include "TQ8_64.h"
 
@@ -39,10 +41,11 @@ void CTQ8Library::LoadEnvironmentConfig()
                      path);
 }
 
-uint64_t CTQ8Library::Connect(std::shared_ptr<IBoardBackend> backend)
+uint64_t CTQ8Library::Connect(std::shared_ptr<IBoardBackend> backend, std::shared_ptr<CRemoteLink> link)
 {
     auto connection = std::make_shared<CConnection>();
     connection->backend = std::move(backend);
+    connection->link = std::move(link);
     return m_handles.Add(std::move(connection));
 }
 
@@ -53,6 +56,10 @@ bool CTQ8Library::Disconnect(uint64_t handle)
         return false;
     connection->closed = true;
     connection->backend->WakeWaiters();
+    if (connection->link) {
+        connection->link->Close(); // a call blocked on it returns at once
+        CRemoteRecordings::Instance().ForgetOwnedBy(handle);
+    }
     for (const auto& session : m_recordings.RemoveOwnedBy(handle))
         session->Stop();
     m_memory.FreeAllOf(handle);

@@ -30,7 +30,8 @@ public:
     CContextFileTable& ContextFiles() { return m_contextFiles; }
     CReportedValues& Reported() { return m_reported; }
 
-    uint64_t Connect(std::shared_ptr<IBoardBackend> backend);
+    // link: a remote handle's own connection to the server.
+    uint64_t Connect(std::shared_ptr<IBoardBackend> backend, std::shared_ptr<CRemoteLink> link = nullptr);
     std::shared_ptr<CConnection> Find(uint64_t handle) const { return m_handles.Find(handle); }
     // Also ends and frees the recording sessions created through the handle.
     bool Disconnect(uint64_t handle);

@@ -40,6 +40,11 @@ constexpr Entry kTexts[] = {
     {TQ8_ERR_FW_WRONG_FPGA, L"The firmware package holds a ZAB FPGA image for another FPGA type than this board's"},
     {TQ8_ERR_FW_VERIFY_MISMATCH, L"The firmware image in the verify file does not match the loaded firmware"},
     {TQ8_ERR_EEPROM_INVALID, L"Configuration EEPROM validation failed"},
+    {TQ8_ERR_SERVER_UNREACHABLE, L"Could not connect to the board service of the server"},
+    {TQ8_ERR_CONNECTION_LOST, L"Connection to the server lost"},
+    {TQ8_ERR_BAD_REPLY, L"The server's reply is malformed or too large"},
+    {TQ8_ERR_SERVER_REFUSED, L"The server refused the request"},
+    {TQ8_ERR_PATH_NOT_SERVED, L"The path is outside the folders the server shares"},
 };
 } // namespace
 

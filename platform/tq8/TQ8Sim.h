@@ -113,6 +113,9 @@ TQ8_API int32_t TQ8Sim_ReportRamSize(uint32_t serial, uint32_t positions);
 TQ8_API int32_t TQ8Sim_ReportActiveChannels(uint32_t serial, int32_t selection);
 TQ8_API int32_t TQ8Sim_ReportMaxSampleCount(uint32_t serial, uint32_t maxSamples);
 
+/* Messages the library has sent to remote servers since it was loaded. */
+TQ8_API uint64_t TQ8Sim_RemoteMessagesSent(void);
+
 /* The next `calls` calls of the named library function (e.g.
  * "AcquireToBoardRamTQ8") return `code` without doing anything.
  * calls 0 removes the injection. */

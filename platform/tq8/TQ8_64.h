@@ -68,6 +68,12 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_ERR_FW_WRONG_FPGA (-582)
 #define TQ8_ERR_FW_VERIFY_MISMATCH (-583)
 #define TQ8_ERR_EEPROM_INVALID (-593)
+/* Remote boards. */
+#define TQ8_ERR_SERVER_UNREACHABLE (-600) /* no board service answered at that server and port */
+#define TQ8_ERR_CONNECTION_LOST (-601)
+#define TQ8_ERR_BAD_REPLY (-602)          /* malformed, or longer than the service host's limit */
+#define TQ8_ERR_SERVER_REFUSED (-603)     /* the service host answered with an error */
+#define TQ8_ERR_PATH_NOT_SERVED (-604)    /* outside the folders the server shares */
 
 /* ---- Enumerations -------------------------------------------------------- */
 /* Operating modes. */
@@ -207,6 +213,17 @@ TQ8_API int32_t IsDeviceRemoteTQ8(TQ8_HANDLE handle);
 TQ8_API int32_t IsDeviceVirtualTQ8(TQ8_HANDLE handle);
 /* Local and virtual boards: *server = NULL, *port = 0. */
 TQ8_API int32_t GetHostServerInfoWTQ8(TQ8_HANDLE handle, wchar_t** server, uint32_t* port);
+/* Sends a VltServiceRequest text (length bytes, no declaration needed) on a
+ * remote board's connection, where the sub-services of the connect record
+ * take the calls the board service does not know. *reply gets the parsed
+ * reply (an xmlDocPtr) to free with FreeServiceResponseTQ8. flags 0.
+ * Local and virtual boards: TQ8_ERR_NOT_SUPPORTED. A time-out gives
+ * TQ8_ERR_TIMEOUT and closes the connection; the next call connects again. */
+TQ8_API int32_t SendServiceRequestTQ8(TQ8_HANDLE handle, const char* request, uint32_t length, void** reply,
+                                      uint32_t timeoutMs, uint32_t flags);
+/* NULL is fine; a pointer the library did not hand out, or one already
+ * freed, is refused (TQ8_ERR_INVALID_ARG). */
+TQ8_API int32_t FreeServiceResponseTQ8(void* reply);
 
 /* ---- 2. Board info, identity and names ----------------------------------- */
 TQ8_API int32_t GetSerialNumberTQ8(TQ8_HANDLE handle, uint32_t* serial);

@@ -1,12 +1,14 @@
 #pragma once
 // The one road by which the scope application hands a service request to a
-// board's computer and gets the parsed reply back. The device library's
-// connection of a remote board plugs in here; tests plug in a loopback one.
+// board's computer and gets the parsed reply back: over the device
+// library's connection of a remote board.
 #include <cstdint>
 #include <functional>
 #include <string>
 
 #include <libxml/tree.h>
+
+#include "TQ8_64.h"
 
 class CAutoFreeServiceResponse;
 
@@ -16,6 +18,9 @@ using ServiceRequestSender = std::function<int32_t(const char*, uint32_t, xmlDoc
 
 // Releases a reply that a sender handed out.
 void FreeServiceResponse(xmlDocPtr reply);
+
+// Requests on the connection of the remote board behind the handle.
+ServiceRequestSender DeviceServiceSender(TQ8_HANDLE handle);
 
 // Sends the text; the reply ends up in the holder (which frees any reply
 // it held first). -2 without a sender.

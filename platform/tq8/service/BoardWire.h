@@ -1,14 +1,62 @@
 #pragma once
 // What the board service and the library's remote boards say to each other
 // over the service host's framing: one table of call methods with their
-// parameters and return items. The service builds its dispatch from it.
+// parameters and return items. The service builds its dispatch from it and
+// the library builds its requests from it.
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <string>
+#include <string_view>
+
+#include "Base64.h"
 
 namespace tq8wire {
 
-enum class Method { List, Open, Count };
+enum class Method {
+    List,
+    Open,
+    Desc,
+    Settings,
+    Center,
+    Acquire,
+    Mode,
+    State,
+    Trigger,
+    Read,
+    SyncClocks,
+    Calibrate,
+    Stats,
+    Eeprom,
+    Register,
+    RegisterSet,
+    Timestamps,
+    RecCreate,
+    Rec,
+    Count
+};
+
+// Operations of the Register call: A..F are the library call's arguments in
+// order (placements as logical index and byte or sub-index).
+enum class RegisterOp {
+    DeviceRead,   // reg -> Value
+    DeviceWrite,  // reg, mask, value
+    RawRead,      // bar, reg -> Value
+    RawWrite,     // bar, reg, value
+    AdcWrite,     // adc, reg, mask, value, logIdx, subIdx
+    ClockRead,    // cg, reg, logIdx, byteIdx -> Value
+    ClockWrite,   // cg, reg, mask, value, logIdx, byteIdx
+    AdcOffset,    // channel, value
+    TriggerDelay, // taps
+    EepromWrite,  // word, value
+    Count
+};
+
+// Operations of the Rec call on a recording session of the connection.
+enum class RecOp { Arm, Progress, Snapshot, Abort, OutFlags, Delete, Count };
+
+// Operations of the Timestamps call.
+enum class TimestampOp { Info, Read, ResetFifo, ResetCounter, Count };
 
 struct MethodRow {
     Method method;
@@ -20,21 +68,90 @@ struct MethodRow {
 // List: this computer's local boards. Open: binds the connection to a board
 // (Virtual 1 creates or opens that virtual board; otherwise Serial is a
 // serial or a 1-based ordinal, a serial winning) and answers Result.
+// Every other call works on the connection's board; Result is a code of the
+// device library. Binary data (Data, Text) is base64: settings texts are
+// the library's settings element, sample data raw bytes, EEPROM words and
+// driver counters little-endian.
 inline constexpr MethodRow kMethods[] = {
     {Method::List, "TQ8_LIST", "", "Count;Device"},
     {Method::Open, "TQ8_OPEN", "Serial;Virtual", "Result;Serial"},
+    {Method::Desc, "TQ8_DESC", "",
+     "Result;Virtual;Revision;Features;Packages;Flags;MasterSlave;Sync;ExtTrigger;InputFilter;ZabFpga;FpgaType;"
+     "RamSize;DriverVersion;FirmwareVersion;TsOverflow"},
+    // Text, when given, is applied first; the board's settings come back.
+    {Method::Settings, "TQ8_SETTINGS", "Text", "Result;Text"},
+    {Method::Center, "TQ8_CENTER", "Channel;Target", "Result;Text"},
+    {Method::Acquire, "TQ8_ACQUIRE", "Target;Start;Count", "Result"},
+    {Method::Mode, "TQ8_MODE", "Mode", "Result"},
+    {Method::State, "TQ8_STATE", "", "Result;Mode;Idle;Complete;FifoFull"},
+    {Method::Trigger, "TQ8_TRIGGER", "", "Result"},
+    {Method::Read, "TQ8_READ", "First;Count", "Result;Data"},
+    {Method::SyncClocks, "TQ8_SYNC", "Reset", "Result"},
+    {Method::Calibrate, "TQ8_CALIBRATE", "Adc", "Result"},
+    {Method::Stats, "TQ8_STATS", "Reset", "Result;Data"},
+    {Method::Eeprom, "TQ8_EEPROM", "First;Count", "Result;Data"},
+    // Writes answer with the board's settings too: registers mirror them.
+    {Method::Register, "TQ8_REG", "Op;A;B;C;D;E;F", "Result;Value;Text"},
+    {Method::RegisterSet, "TQ8_REGSET", "Set", "Result;Data"},
+    // Read: Max values, Flags bit 0 even after an overflow.
+    {Method::Timestamps, "TQ8_TS", "Op;Max;Flags", "Result;Depth;Available;Overflow;Count;Data"},
+    // A recording written on the server. Paths in the client's drive-letter
+    // form, empty for none; a path outside the served folders is refused.
+    {Method::RecCreate, "TQ8_REC_CREATE",
+     "Flags;ToRecord;Acq;Transfer;SnapSamples;SnapCount;SnapMs;FwFlags;HdrSkip;MaxSeg;ChanSel;"
+     "Path1;Path2;Path3;Path4;Notes;TsPath",
+     "Result;Session"},
+    {Method::Rec, "TQ8_REC", "Op;Session;Max",
+     "Result;Status;Elapsed;Recorded;ToRecord;Counter;Error;Text;Samples;Data;Flags"},
 };
 static_assert(std::size(kMethods) == static_cast<size_t>(Method::Count), "one row per method");
 
+constexpr const MethodRow& Row(Method m)
+{
+    return kMethods[static_cast<size_t>(m)];
+}
+
 constexpr const char* Name(Method m)
 {
-    return kMethods[static_cast<size_t>(m)].name;
+    return Row(m).name;
 }
+
+// Sample bytes of one read call: far below the host's message limit once
+// in base64.
+inline constexpr uint32_t kReadChunkBytes = 1u << 20;
 
 inline constexpr char kSerial[] = "Serial";
 inline constexpr char kVirtual[] = "Virtual";
 inline constexpr char kResult[] = "Result";
 inline constexpr char kCount[] = "Count";
 inline constexpr char kDevice[] = "Device";
+inline constexpr char kText[] = "Text";
+inline constexpr char kData[] = "Data";
+
+// True when name is one of the row's ";"-separated items.
+constexpr bool Lists(const char* items, std::string_view name)
+{
+    std::string_view rest(items);
+    while (!rest.empty()) {
+        const size_t end = rest.find(';');
+        if (rest.substr(0, end) == name)
+            return true;
+        if (end == std::string_view::npos)
+            break;
+        rest.remove_prefix(end + 1);
+    }
+    return false;
+}
+
+// A text item (settings) from its base64; false when it is not base64.
+inline bool DecodeText(std::string_view coded, std::string& text)
+{
+    text.resize(vlt::Base64MaxDecoded(coded.size()));
+    size_t written = 0;
+    if (!vlt::Base64Decode(coded, reinterpret_cast<uint8_t*>(text.data()), text.size(), written))
+        return false;
+    text.resize(written);
+    return true;
+}
 
 } // namespace tq8wire

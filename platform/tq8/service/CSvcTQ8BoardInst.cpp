@@ -2,7 +2,12 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
+#include "Base64.h"
+#include "CPeerHangupWatch.h"
+#include "ClientPaths.h"
+#include "TextConv.h"
 #include "BoardWire.h"
 #include "NumberParse.h"
 #include "ServiceCallDispatch.h"
@@ -16,8 +21,13 @@ using Handler = int32_t (CSvcTQ8BoardInst::*)(int, xmlDocPtr);
 
 // In the order of the wire table, which the table below is built from.
 constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHandlers = {
-    &CSvcTQ8BoardInst::OnList,
-    &CSvcTQ8BoardInst::OnOpen,
+    &CSvcTQ8BoardInst::OnList,     &CSvcTQ8BoardInst::OnOpen,    &CSvcTQ8BoardInst::OnDesc,
+    &CSvcTQ8BoardInst::OnSettings, &CSvcTQ8BoardInst::OnCenter,  &CSvcTQ8BoardInst::OnAcquire,
+    &CSvcTQ8BoardInst::OnMode,     &CSvcTQ8BoardInst::OnState,   &CSvcTQ8BoardInst::OnTrigger,
+    &CSvcTQ8BoardInst::OnRead,     &CSvcTQ8BoardInst::OnSyncClocks, &CSvcTQ8BoardInst::OnCalibrate,
+    &CSvcTQ8BoardInst::OnStats,    &CSvcTQ8BoardInst::OnEeprom,  &CSvcTQ8BoardInst::OnRegister,
+    &CSvcTQ8BoardInst::OnRegisterSet, &CSvcTQ8BoardInst::OnTimestamps, &CSvcTQ8BoardInst::OnRecCreate,
+    &CSvcTQ8BoardInst::OnRec,
 };
 
 const ServiceMethodTable<CSvcTQ8BoardInst>& MethodTable()
@@ -38,16 +48,51 @@ int32_t ReplyData(int socket, const std::string& items)
     return rc == 0 ? 1 : kSvcSocketError;
 }
 
-bool GetUIntParameter(xmlDocPtr request, const char* name, uint32_t& value)
+template <class T>
+bool GetNumberParameter(xmlDocPtr request, const char* name, T& value)
 {
     std::string text;
     return GetCallParameter(request, name, text) == 0 && vlt::ParseNumberExact(text, value);
+}
+
+bool GetUIntParameter(xmlDocPtr request, const char* name, uint32_t& value)
+{
+    return GetNumberParameter(request, name, value);
+}
+
+template <class T>
+void Append(std::string& items, const char* name, T value)
+{
+    XmlAppendElement(items, name, std::to_string(value));
+}
+
+void AppendData(std::string& items, const char* name, const void* data, size_t bytes)
+{
+    std::string text;
+    vlt::Base64Encode(static_cast<const uint8_t*>(data), bytes, text);
+    XmlAppendElement(items, name, text);
+}
+
+int32_t ReplyResult(int socket, int32_t rc)
+{
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    return ReplyData(socket, items);
+}
+
+// The text parameter decoded; false when missing or not base64.
+bool GetTextParameter(xmlDocPtr request, std::string& text)
+{
+    std::string coded;
+    return GetCallParameter(request, tq8wire::kText, coded) == 0 && tq8wire::DecodeText(coded, text);
 }
 
 } // namespace
 
 CSvcTQ8BoardInst::~CSvcTQ8BoardInst()
 {
+    for (const auto& [id, session] : m_sessions)
+        DeleteRecordingSessionTQ8(session);
     if (m_handle)
         DisconnectFromDeviceTQ8(m_handle);
 }
@@ -115,4 +160,405 @@ int32_t CSvcTQ8BoardInst::OnOpen(int socket, xmlDocPtr request)
     XmlAppendElement(items, tq8wire::kResult, std::to_string(rc));
     XmlAppendElement(items, tq8wire::kSerial, std::to_string(opened));
     return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::ReplySettings(int socket, int32_t rc, const std::string& more)
+{
+    char* text = nullptr;
+    if (rc == TQ8_OK || rc == TQ8_ERR_CANCELLED)
+        SaveSettingsToStringXmlATQ8(m_handle, 0, &text);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    items += more;
+    if (text)
+        AppendData(items, tq8wire::kText, text, std::char_traits<char>::length(text));
+    FreeMemoryTQ8(text);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnDesc(int socket, xmlDocPtr)
+{
+    uint32_t packages = 0;
+    for (int32_t n = 0; n < 16; ++n)
+        if (IsFixedLogicPackagePresentTQ8(m_handle, n) == TQ8_OK)
+            packages |= 1u << n;
+    std::string flags;
+    for (int32_t c = 0; c < 4; ++c)
+        flags += (c ? "," : "") + std::to_string(GetInputChannelFlagsTQ8(m_handle, c));
+    uint16_t fpgaType = 0;
+    uint32_t ram = 0;
+    uint64_t driver = 0, firmware = 0;
+    int32_t rc = GetEepromDataTQ8(m_handle, TQ8_EEPROM_WORD_FPGA_TYPE, &fpgaType, 1);
+    if (rc == TQ8_OK)
+        rc = GetSampleRamSizeTQ8(m_handle, &ram);
+    if (rc == TQ8_OK)
+        rc = GetDriverVersionTQ8(m_handle, &driver);
+    if (rc == TQ8_OK)
+        rc = GetPciFirmwareVersionTQ8(m_handle, &firmware);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    Append(items, "Virtual", IsDeviceVirtualTQ8(m_handle));
+    Append(items, "Revision", GetBoardRevisionTQ8(m_handle));
+    Append(items, "Features", GetBoardFeaturesTQ8(m_handle));
+    Append(items, "Packages", packages);
+    XmlAppendElement(items, "Flags", flags);
+    Append(items, "MasterSlave", GetMasterSlaveConfigurationTQ8(m_handle, 1));
+    Append(items, "Sync", GetSyncConfigurationTQ8(m_handle, 1));
+    Append(items, "ExtTrigger", GetExtTriggerConfigurationTQ8(m_handle, 1));
+    Append(items, "InputFilter", GetInputChannelConfigurationTQ8(m_handle, 1));
+    Append(items, "ZabFpga", GetZabFpgaTypeTQ8(m_handle));
+    Append(items, "FpgaType", fpgaType);
+    Append(items, "RamSize", ram);
+    Append(items, "DriverVersion", driver);
+    Append(items, "FirmwareVersion", firmware);
+    Append(items, "TsOverflow", GetTimestampOverflowFlagTQ8(m_handle) != TQ8_ERR_TS_OVERFLOW_UNSUPPORTED ? 1 : 0);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnSettings(int socket, xmlDocPtr request)
+{
+    std::string text;
+    int32_t rc = TQ8_OK;
+    if (GetTextParameter(request, text))
+        rc = LoadSettingsFromStringXmlATQ8(m_handle, 0, text.c_str());
+    else if (XPathFindNode(request, "/VltServiceRequest/Call/Parameters/Text"))
+        return kSvcMalformedRequest;
+    return ReplySettings(socket, rc);
+}
+
+int32_t CSvcTQ8BoardInst::OnCenter(int socket, xmlDocPtr request)
+{
+    int32_t channel = 0, target = 0;
+    if (!GetNumberParameter(request, "Channel", channel) || !GetNumberParameter(request, "Target", target))
+        return kSvcMalformedRequest;
+    return ReplySettings(socket, CenterSignalTQ8(m_handle, channel, target));
+}
+
+int32_t CSvcTQ8BoardInst::OnAcquire(int socket, xmlDocPtr request)
+{
+    uint32_t target = 0, start = 0, count = 0;
+    if (!GetUIntParameter(request, "Target", target) || !GetUIntParameter(request, "Start", start)
+        || !GetUIntParameter(request, tq8wire::kCount, count) || target > 2)
+        return kSvcMalformedRequest;
+    int32_t rc = TQ8_OK;
+    {
+        // A client that vanishes while the board waits for its trigger:
+        // disconnecting the handle ends the acquisition, so the connection
+        // ends and nothing stays open on its behalf.
+        const TQ8_HANDLE handle = m_handle;
+        CPeerHangupWatch watch(socket, [handle] { DisconnectFromDeviceTQ8(handle); });
+        rc = target == 0   ? AcquireToBoardRamTQ8(m_handle, start, count, 0, 0)
+             : target == 1 ? AcquireToZabTQ8(m_handle, count, 0, 0, 0)
+                           : TransferSampleRamToZabTQ8(m_handle, start, count, 0, 0);
+    }
+    return ReplyResult(socket, rc);
+}
+
+int32_t CSvcTQ8BoardInst::OnMode(int socket, xmlDocPtr request)
+{
+    int32_t mode = 0;
+    if (!GetNumberParameter(request, "Mode", mode))
+        return kSvcMalformedRequest;
+    return ReplyResult(socket, SetOperatingModeTQ8(m_handle, mode));
+}
+
+int32_t CSvcTQ8BoardInst::OnState(int socket, xmlDocPtr)
+{
+    std::string items;
+    Append(items, tq8wire::kResult, IsHandleValidTQ8(m_handle) ? TQ8_OK : TQ8_ERR_INVALID_HANDLE);
+    Append(items, "Mode", GetOperatingModeTQ8(m_handle, 0));
+    Append(items, "Idle", InIdleModeTQ8(m_handle));
+    Append(items, "Complete", GetSamplesCompleteFlagTQ8(m_handle));
+    Append(items, "FifoFull", GetFifoFullFlagTQ8(m_handle));
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnTrigger(int socket, xmlDocPtr)
+{
+    return ReplyResult(socket, IssueSoftwareTriggerTQ8(m_handle));
+}
+
+int32_t CSvcTQ8BoardInst::OnRead(int socket, xmlDocPtr request)
+{
+    uint32_t first = 0, count = 0;
+    if (!GetUIntParameter(request, "First", first) || !GetUIntParameter(request, tq8wire::kCount, count)
+        || count == 0 || count > tq8wire::kReadChunkBytes)
+        return kSvcMalformedRequest;
+    m_samples.resize(count);
+    const int32_t rc = ReadSampleRamBufTQ8(m_handle, first, count, m_samples.data(), 0);
+    if (rc != TQ8_OK)
+        return ReplyResult(socket, rc);
+    // Built in place: a chunk is megabytes, so it is not copied about.
+    vlt::Base64Encode(m_samples.data(), m_samples.size(), m_encoded);
+    m_reply.assign("<VltServiceResponse><ReturnData>");
+    Append(m_reply, tq8wire::kResult, rc);
+    m_reply.append("<Data>").append(m_encoded).append("</Data></ReturnData></VltServiceResponse>");
+    return SendFramedMessage(socket, m_reply) == 0 ? 1 : kSvcSocketError;
+}
+
+int32_t CSvcTQ8BoardInst::OnSyncClocks(int socket, xmlDocPtr request)
+{
+    uint32_t reset = 0;
+    if (!GetUIntParameter(request, "Reset", reset))
+        return kSvcMalformedRequest;
+    return ReplyResult(socket, SyncFirmwareToAdcClockTQ8(m_handle, reset != 0 ? 1 : 0));
+}
+
+int32_t CSvcTQ8BoardInst::OnCalibrate(int socket, xmlDocPtr request)
+{
+    int32_t adc = 0;
+    if (!GetNumberParameter(request, "Adc", adc))
+        return kSvcMalformedRequest;
+    return ReplyResult(socket, CalibrateAdcTQ8(m_handle, adc));
+}
+
+int32_t CSvcTQ8BoardInst::OnStats(int socket, xmlDocPtr request)
+{
+    uint32_t reset = 0;
+    if (!GetUIntParameter(request, "Reset", reset))
+        return kSvcMalformedRequest;
+    TQ8_DRIVER_STATS stats{};
+    stats.size = sizeof stats;
+    const int32_t rc = GetDriverStatsTQ8(m_handle, &stats, reset != 0 ? 1 : 0);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    if (rc == TQ8_OK)
+        AppendData(items, tq8wire::kData, &stats, sizeof stats);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnEeprom(int socket, xmlDocPtr request)
+{
+    uint32_t first = 0, count = 0;
+    if (!GetUIntParameter(request, "First", first) || !GetUIntParameter(request, tq8wire::kCount, count) || count == 0
+        || count > TQ8_EEPROM_WORDS)
+        return kSvcMalformedRequest;
+    std::vector<uint16_t> words(count);
+    const int32_t rc = GetEepromDataTQ8(m_handle, first, words.data(), count);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    if (rc == TQ8_OK)
+        AppendData(items, tq8wire::kData, words.data(), words.size() * sizeof(uint16_t));
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::RunRegisterOp(tq8wire::RegisterOp op, const uint32_t* a, uint32_t& value)
+{
+    using Op = tq8wire::RegisterOp;
+    const TQ8_HANDLE h = m_handle;
+    const auto i = [a](int n) { return static_cast<int32_t>(a[n]); };
+    uint8_t byte = 0;
+    int32_t rc = TQ8_ERR_INVALID_ARG;
+    switch (op) {
+    case Op::DeviceRead: return ReadDeviceRegTQ8(h, a[0], &value, 0, 0);
+    case Op::DeviceWrite: return WriteDeviceRegTQ8(h, a[0], a[1], a[2], 0, 0, 0);
+    case Op::RawRead: return _RawRegReadTQ8(h, i(0), a[1], &value);
+    case Op::RawWrite: return _RawRegWriteTQ8(h, i(0), a[1], a[2]);
+    case Op::AdcWrite:
+        return a[3] > 0xFFFFu ? TQ8_ERR_INVALID_ARG
+                              : WriteAdcRegTQ8(h, i(0), a[1], a[2], static_cast<uint16_t>(a[3]), a[4], a[5], 0, 0);
+    case Op::ClockRead:
+        rc = ReadClockGenRegTQ8(h, i(0), a[1], a[2], a[3], &byte, 0);
+        value = byte;
+        return rc;
+    case Op::ClockWrite:
+        return a[3] > 0xFFu ? TQ8_ERR_INVALID_ARG
+                            : WriteClockGenRegTQ8(h, i(0), a[1], a[2], static_cast<uint8_t>(a[3]), a[4], a[5], 0, 0, 0);
+    case Op::AdcOffset: return _SetAdcChanOffsetAdjTQ8(h, i(0), i(1));
+    case Op::TriggerDelay: return WriteRegExternalTriggerClockIDelay(h, a[0]);
+    case Op::EepromWrite:
+        return a[1] > 0xFFFFu ? TQ8_ERR_INVALID_ARG : InternWriteConfigEepromTQ8(h, a[0], static_cast<uint16_t>(a[1]));
+    case Op::Count: break;
+    }
+    return rc;
+}
+
+int32_t CSvcTQ8BoardInst::OnRegister(int socket, xmlDocPtr request)
+{
+    uint32_t op = 0;
+    uint32_t a[6] = {};
+    const char* names[6] = {"A", "B", "C", "D", "E", "F"};
+    if (!GetUIntParameter(request, "Op", op) || op >= static_cast<uint32_t>(tq8wire::RegisterOp::Count))
+        return kSvcMalformedRequest;
+    // Signed arguments travel as their two's complement.
+    for (int n = 0; n < 6; ++n)
+        if (!GetUIntParameter(request, names[n], a[n]))
+            return kSvcMalformedRequest;
+    uint32_t value = 0;
+    const int32_t rc = RunRegisterOp(static_cast<tq8wire::RegisterOp>(op), a, value);
+    std::string more;
+    Append(more, "Value", value);
+    return ReplySettings(socket, rc, more);
+}
+
+int32_t CSvcTQ8BoardInst::OnRegisterSet(int socket, xmlDocPtr request)
+{
+    int32_t set = 0;
+    if (!GetNumberParameter(request, "Set", set))
+        return kSvcMalformedRequest;
+    const uint32_t* words = nullptr;
+    const int32_t rc = GetRegSetTQ8(m_handle, set, &words);
+    const size_t count = set == 0 ? TQ8_REGSET_DEVICE_WORDS : set <= 2 ? TQ8_REGSET_CLOCKGEN_WORDS : TQ8_REGSET_ADC_WORDS;
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    if (rc == TQ8_OK)
+        AppendData(items, tq8wire::kData, words, count * sizeof(uint32_t));
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnTimestamps(int socket, xmlDocPtr request)
+{
+    using Op = tq8wire::TimestampOp;
+    uint32_t op = 0, max = 0, flags = 0;
+    if (!GetUIntParameter(request, "Op", op) || !GetUIntParameter(request, "Max", max)
+        || !GetUIntParameter(request, "Flags", flags) || op >= static_cast<uint32_t>(Op::Count)
+        || max > tq8wire::kReadChunkBytes / sizeof(uint64_t))
+        return kSvcMalformedRequest;
+    std::string items;
+    int32_t rc = TQ8_OK;
+    std::vector<uint64_t> values(max);
+    uint32_t count = 0;
+    if (op == static_cast<uint32_t>(Op::Info)) {
+        uint32_t depth = 0;
+        rc = GetTimestampFifoDepthTQ8(m_handle, &depth);
+        Append(items, "Depth", depth);
+        Append(items, "Available", GetTimestampAvailabilityTQ8(m_handle));
+        Append(items, "Overflow", GetTimestampOverflowFlagTQ8(m_handle) == 1 ? 1 : 0);
+    } else if (op == static_cast<uint32_t>(Op::Read)) {
+        rc = ReadTimestampDataTQ8(m_handle, values.data(), max, &count, flags & 1u, 0, nullptr);
+        Append(items, tq8wire::kCount, count);
+        if (rc == TQ8_OK)
+            AppendData(items, tq8wire::kData, values.data(), count * sizeof(uint64_t));
+    } else {
+        rc = op == static_cast<uint32_t>(Op::ResetFifo) ? ResetTimestampFifoTQ8(m_handle)
+                                                        : ResetTimestampCounterTQ8(m_handle);
+    }
+    std::string reply;
+    Append(reply, tq8wire::kResult, rc);
+    return ReplyData(socket, reply + items);
+}
+
+namespace {
+
+// The client's path confined to the served folders; false when it leaves
+// them. An empty text is no path.
+bool ServedPath(xmlDocPtr request, const char* name, std::string& local, bool& given)
+{
+    std::string text;
+    if (GetCallParameter(request, name, text) != 0)
+        return false;
+    given = !text.empty();
+    return !given || vlt::ConfineClientPath(vlt::DefaultServedRoots(), text, true, local);
+}
+
+} // namespace
+
+int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
+{
+    TQ8_REC_SESSION_PARAMS params{};
+    TQ8_FILE_WRITE_PARAMS files{};
+    params.Rsp_ss = sizeof params;
+    files.Fwp_ss = sizeof files;
+    if (!GetUIntParameter(request, "Flags", params.Rsp_flags)
+        || !GetNumberParameter(request, "ToRecord", params.Rsp_samplesToRecord)
+        || !GetUIntParameter(request, "Acq", params.Rsp_acqSamples)
+        || !GetUIntParameter(request, "Transfer", params.Rsp_transferSamples)
+        || !GetUIntParameter(request, "SnapSamples", params.Rsp_snapshotSamples)
+        || !GetUIntParameter(request, "SnapCount", params.Rsp_snapshotIntervalCount)
+        || !GetUIntParameter(request, "SnapMs", params.Rsp_snapshotIntervalMs)
+        || !GetUIntParameter(request, "FwFlags", files.Fwp_flags) || !GetUIntParameter(request, "HdrSkip", files.Fwp_hdrskp)
+        || !GetNumberParameter(request, "MaxSeg", files.Fwp_maxseg)
+        || !GetNumberParameter(request, "ChanSel", files.Fwp_chanSel))
+        return kSvcMalformedRequest;
+    std::string paths[5], notes;
+    bool given[5] = {};
+    const char* names[5] = {"Path1", "Path2", "Path3", "Path4", "TsPath"};
+    const char** fields[5] = {&files.Fwp_path1, &files.Fwp_path2, &files.Fwp_path3, &files.Fwp_path4,
+                              &files.Fwp_tsPath};
+    int32_t rc = TQ8_OK;
+    for (int i = 0; i < 5; ++i) {
+        if (!ServedPath(request, names[i], paths[i], given[i])) {
+            // Not one file is written for a request with a path outside.
+            rc = TQ8_ERR_PATH_NOT_SERVED;
+            break;
+        }
+        *fields[i] = given[i] ? paths[i].c_str() : nullptr;
+    }
+    if (GetCallParameter(request, "Notes", notes) != 0)
+        return kSvcMalformedRequest;
+    files.Fwp_opNotes = notes.empty() ? nullptr : notes.c_str();
+    params.Rsp_fileWrite = &files;
+    TQ8_REC_SESSION session = nullptr;
+    if (rc == TQ8_OK)
+        rc = CreateRecordingSessionTQ8(m_handle, &params, &session);
+    uint32_t id = 0;
+    if (rc == TQ8_OK) {
+        id = m_nextSession++;
+        m_sessions[id] = session;
+    }
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    Append(items, "Session", id);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnRec(int socket, xmlDocPtr request)
+{
+    using Op = tq8wire::RecOp;
+    uint32_t op = 0, id = 0, max = 0;
+    if (!GetUIntParameter(request, "Op", op) || !GetUIntParameter(request, "Session", id)
+        || !GetUIntParameter(request, "Max", max) || op >= static_cast<uint32_t>(Op::Count)
+        || max > tq8wire::kReadChunkBytes)
+        return kSvcMalformedRequest;
+    const auto found = m_sessions.find(id);
+    if (found == m_sessions.end())
+        return ReplyResult(socket, TQ8_ERR_INVALID_HANDLE);
+    const TQ8_REC_SESSION session = found->second;
+    std::string items;
+    int32_t rc = TQ8_OK;
+    switch (static_cast<Op>(op)) {
+    case Op::Arm: rc = ArmRecordingSessionTQ8(session); break;
+    case Op::Abort: rc = AbortRecordingSessionTQ8(session); break;
+    case Op::Delete:
+        rc = DeleteRecordingSessionTQ8(session);
+        m_sessions.erase(found);
+        break;
+    case Op::OutFlags: {
+        uint32_t flags = 0;
+        rc = GetRecordingSessionOutFlagsTQ8(session, &flags);
+        Append(items, "Flags", flags);
+        break;
+    }
+    case Op::Snapshot: {
+        std::vector<uint8_t> buffer(max);
+        uint32_t samples = 0, counter = 0;
+        rc = GetRecordingSnapshotTQ8(session, max ? buffer.data() : nullptr, max, &samples, &counter);
+        Append(items, "Samples", samples);
+        Append(items, "Counter", counter);
+        if (rc == TQ8_OK && samples > 0)
+            AppendData(items, tq8wire::kData, buffer.data(), samples);
+        break;
+    }
+    case Op::Progress: {
+        TQ8_REC_SESSION_PROGRESS p{};
+        p.Rpr_ss = sizeof p;
+        rc = GetRecordingSessionProgressTQ8(session, &p, 0);
+        Append(items, "Status", p.Rpr_status);
+        Append(items, "Elapsed", p.Rpr_elapsedMs);
+        Append(items, "Recorded", p.Rpr_samplesRecorded);
+        Append(items, "ToRecord", p.Rpr_samplesToRecord);
+        Append(items, "Counter", p.Rpr_snapshotCounter);
+        Append(items, "Error", p.Rpr_errorCode);
+        if (p.Rpr_errorText) {
+            const std::string text = vlt::WideToUtf8(p.Rpr_errorText);
+            AppendData(items, tq8wire::kText, text.data(), text.size());
+        }
+        FreeMemoryTQ8(p.Rpr_errorText);
+        break;
+    }
+    case Op::Count: break;
+    }
+    std::string reply;
+    Append(reply, tq8wire::kResult, rc);
+    return ReplyData(socket, reply + items);
 }

@@ -2,8 +2,12 @@
 // One client connection of the board service: the board handle it owns on
 // this computer's device library, released when the connection ends.
 #include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "IVltServiceInstance.h"
+#include "BoardWire.h"
 #include "TQ8_64.h"
 
 class CSvcTQ8BoardInst final : public IVltServiceInstance {
@@ -17,9 +21,37 @@ public:
 
     int32_t OnList(int socket, xmlDocPtr request);
     int32_t OnOpen(int socket, xmlDocPtr request);
+    int32_t OnDesc(int socket, xmlDocPtr request);
+    int32_t OnSettings(int socket, xmlDocPtr request);
+    int32_t OnCenter(int socket, xmlDocPtr request);
+    int32_t OnAcquire(int socket, xmlDocPtr request);
+    int32_t OnMode(int socket, xmlDocPtr request);
+    int32_t OnState(int socket, xmlDocPtr request);
+    int32_t OnTrigger(int socket, xmlDocPtr request);
+    int32_t OnRead(int socket, xmlDocPtr request);
+    int32_t OnSyncClocks(int socket, xmlDocPtr request);
+    int32_t OnCalibrate(int socket, xmlDocPtr request);
+    int32_t OnStats(int socket, xmlDocPtr request);
+    int32_t OnEeprom(int socket, xmlDocPtr request);
+    int32_t OnRegister(int socket, xmlDocPtr request);
+    int32_t OnRegisterSet(int socket, xmlDocPtr request);
+    int32_t OnTimestamps(int socket, xmlDocPtr request);
+    int32_t OnRecCreate(int socket, xmlDocPtr request);
+    int32_t OnRec(int socket, xmlDocPtr request);
 
 private:
     ~CSvcTQ8BoardInst();
+    // Result and, on success, the board's settings text.
+    int32_t ReplySettings(int socket, int32_t rc, const std::string& more = {});
+    // The register operation; value for the reads.
+    int32_t RunRegisterOp(tq8wire::RegisterOp op, const uint32_t* a, uint32_t& value);
 
     TQ8_HANDLE m_handle = nullptr;
+    // Recording sessions created through this connection, by wire id.
+    std::map<uint32_t, TQ8_REC_SESSION> m_sessions;
+    uint32_t m_nextSession = 1;
+    // Kept from one read to the next: sample chunks are large.
+    std::vector<uint8_t> m_samples;
+    std::string m_encoded;
+    std::string m_reply;
 };

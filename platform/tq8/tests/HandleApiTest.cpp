@@ -114,7 +114,7 @@ TEST_F(ApiTest, FreeMemoryRefusesWhatItNeverGave)
 TEST_F(ApiTest, EveryCodeCallersShowHasAText)
 {
     for (int32_t code : {-1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -527, -529, -530, -532, -533, -535, -541, -543,
-                         -544, -551, -552, -554, -572, -593}) {
+                         -544, -551, -552, -554, -572, -593, -600, -601, -602, -603, -604}) {
         wchar_t* text = nullptr;
         ASSERT_EQ(GetErrorTextWTQ8(code, &text, 0, nullptr), TQ8_OK) << code;
         ASSERT_NE(text, nullptr);
@@ -127,16 +127,19 @@ TEST_F(ApiTest, EveryCodeCallersShowHasAText)
     EXPECT_EQ(GetErrorTextWTQ8(-10, nullptr, 0, nullptr), TQ8_ERR_INVALID_ARG);
 }
 
-TEST_F(ApiTest, RemoteBoardsAreRefusedClearly)
+TEST_F(ApiTest, RemoteConnectRecordsAreChecked)
 {
     TQ8_REMOTE_CONN_INFO conn{};
-    conn.size = sizeof conn;
+    conn.size = sizeof conn - 8;
     conn.port = 3494;
     conn.server = L"localhost";
     TQ8_HANDLE h = nullptr;
-    EXPECT_EQ(ConnectToRemoteDeviceWTQ8(&h, 5, &conn), TQ8_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(ConnectToRemoteDeviceWTQ8(&h, 5, &conn), TQ8_ERR_INVALID_ARG);
+    conn.size = sizeof conn;
+    conn.server = nullptr;
+    EXPECT_EQ(ConnectToRemoteVirtualDeviceWTQ8(&h, 5, 1, &conn), TQ8_ERR_INVALID_ARG);
     EXPECT_EQ(h, nullptr);
     uint32_t* serials = reinterpret_cast<uint32_t*>(1);
-    EXPECT_LT(GetRemoteDeviceCountWTQ8(L"localhost", 3494, &serials), 0);
+    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"", 3494, &serials), TQ8_ERR_INVALID_ARG);
     EXPECT_EQ(serials, nullptr);
 }

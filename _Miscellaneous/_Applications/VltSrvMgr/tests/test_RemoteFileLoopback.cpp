@@ -1,14 +1,15 @@
 // The scope application's remote file requests against a real service host
-// on loopback, through the test transport.
+// on loopback, over the device library's connection of a remote board.
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "BuiltInHost.h"
-#include "CLoopbackServiceTransport.h"
 #include "CRemoteFileRequests.h"
+#include "RemoteTestHost.h"
+#include "ServiceRequestTransport.h"
+#include "TQ8_64.h"
 #include "TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -27,22 +28,28 @@ protected:
         fs::create_directories(base + "/outside");
         setenv("HOME", root.c_str(), 1);
         unsetenv("XDG_DOCUMENTS_DIR");
-        host = std::make_unique<BuiltInHost>(std::vector<std::string>{root}, 0);
+        host = std::make_unique<RemoteTestHost>(root);
         ASSERT_TRUE(host->Started());
-        transport = std::make_unique<CLoopbackServiceTransport>(host->Port());
-        ASSERT_TRUE(transport->Connected());
-        requests = std::make_unique<CRemoteFileRequests>(transport->Sender());
+        TQ8_REMOTE_CONN_INFO conn{};
+        conn.size = sizeof conn;
+        conn.port = host->Port();
+        conn.server = L"127.0.0.1";
+        conn.clientName = L"TQ3300 Scope";
+        conn.subServices = L"FileServerWindows;PowerDownWindows";
+        ASSERT_EQ(ConnectToRemoteVirtualDeviceWTQ8(&board, 31, 1, &conn), TQ8_OK);
+        requests = std::make_unique<CRemoteFileRequests>(DeviceServiceSender(board));
     }
     void TearDown() override
     {
         requests.reset();
-        transport.reset();
+        if (board)
+            DisconnectFromDeviceTQ8(board);
         host.reset();
     }
 
     std::string base, root;
-    std::unique_ptr<BuiltInHost> host;
-    std::unique_ptr<CLoopbackServiceTransport> transport;
+    std::unique_ptr<RemoteTestHost> host;
+    TQ8_HANDLE board = nullptr;
     std::unique_ptr<CRemoteFileRequests> requests;
 };
 

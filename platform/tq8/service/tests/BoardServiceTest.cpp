@@ -6,6 +6,7 @@
 #include "BoardWire.h"
 #include "CVltServiceMgr.h"
 #include "ServiceHostOptions.h"
+#include "RemoteTestHost.h"
 #include "ServiceProtocol.h"
 #include "TQ8Sim.h"
 #include "TQ8_64.h"
@@ -55,18 +56,7 @@ protected:
         EXPECT_TRUE(srvtest::ReadFrame(fd, reply));
         return reply;
     }
-    // Open handles of a local board, this test's own probe excluded.
-    int32_t OpenHandles(uint32_t serial)
-    {
-        TQ8_HANDLE h = nullptr;
-        if (ConnectToDeviceTQ8(&h, serial) != TQ8_OK)
-            return -1;
-        TQ8_DRIVER_STATS stats{};
-        stats.size = sizeof stats;
-        const int32_t rc = GetDriverStatsTQ8(h, &stats, 0);
-        DisconnectFromDeviceTQ8(h);
-        return rc == TQ8_OK ? stats.activeConnections - 1 : rc;
-    }
+    static int32_t OpenHandles(uint32_t serial) { return RemoteTestHost::OpenHandles(serial); }
 
     std::unique_ptr<CVltServiceMgr> m_manager;
     uint16_t m_port = 0;

@@ -1,0 +1,78 @@
+#pragma once
+// One handle's TCP connection to the board service of a server. Calls are
+// serialised by a mutex and each has a deadline. The protocol has no request
+// ids, so a call that times out or fails closes the connection, and the next
+// call connects and opens the board again: a late reply is never taken for
+// the answer to a later request.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "CAutoXmlDoc.h"
+#include "CRemoteAsyncRead.h"
+#include "RemoteTarget.h"
+#include "service/BoardWire.h"
+
+namespace tq8 {
+
+class CRemoteLink {
+public:
+    static constexpr int kConnectTimeoutMs = 3000;
+    static constexpr uint32_t kCallTimeoutMs = 30000;
+    // A blocking acquisition waits for its trigger; standby ends it sooner.
+    static constexpr uint32_t kAcquireTimeoutMs = 3600u * 1000u;
+
+    explicit CRemoteLink(RemoteTarget target);
+    ~CRemoteLink();
+    CRemoteLink(const CRemoteLink&) = delete;
+    CRemoteLink& operator=(const CRemoteLink&) = delete;
+
+    // Connects and opens the board; 0 or a library code.
+    int32_t Open();
+    // Connects without opening a board (listing the server's boards).
+    int32_t Connect();
+    const RemoteTarget& Target() const { return m_target; }
+
+    // A board-service call, its parameters in the order of the wire table
+    // (trailing ones may be left out); the parsed reply in reply.
+    int32_t Call(tq8wire::Method method, const std::vector<std::string>& values, CAutoXmlDoc& reply,
+                 uint32_t timeoutMs = kCallTimeoutMs);
+    // A call whose reply carries a Result: that code.
+    int32_t CallForResult(tq8wire::Method method, const std::vector<std::string>& values,
+                          uint32_t timeoutMs = kCallTimeoutMs);
+    // Any request text on this connection; the reply as the host sent it.
+    int32_t Exchange(const char* request, size_t length, CAutoXmlDoc& reply, uint32_t timeoutMs);
+
+    // True while another thread is in a call on this link.
+    bool Busy();
+    // Ends a call in progress at once; the link reconnects at its next call.
+    void Abort();
+    // For good: a blocked call returns at once, later calls fail.
+    void Close();
+
+    CRemoteAsyncRead& AsyncRead() { return m_async; }
+
+    // Messages sent by every link of the process (for tests).
+    static uint64_t MessagesSent();
+
+private:
+    int32_t ConnectLocked(bool openBoard);
+    int32_t ExchangeLocked(const char* request, size_t length, CAutoXmlDoc& reply, uint32_t timeoutMs);
+    int32_t ReceiveReply(CAutoXmlDoc& reply, uint32_t timeoutMs);
+    // 0, TQ8_ERR_TIMEOUT after a silence of timeoutMs, or the lost connection.
+    int32_t ReceiveWithin(int fd, char* buffer, size_t count, uint32_t timeoutMs);
+    int32_t OpenBoardLocked();
+    void DropLocked();
+
+    RemoteTarget m_target;
+    std::mutex m_mutex;
+    std::atomic<int> m_socket{-1};
+    std::atomic<bool> m_closed{false};
+    bool m_opened = false;
+    CRemoteAsyncRead m_async;
+    std::string m_receive; // kept: replies of sample chunks are large
+};
+
+} // namespace tq8

@@ -1,0 +1,513 @@
+// Remote boards through a real service host on loopback with the board
+// service plug-in loaded: the library is client and (through the plug-in)
+// server in one process, so the server's own handles can be counted.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include <libxml/tree.h>
+
+#include "RemoteTestHost.h"
+#include "TQ8Sim.h"
+#include "TQ8_64.h"
+#include "TestSupport.h"
+#include "XmlRoutines.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr uint32_t kBoardA = 4101;
+constexpr uint32_t kBoardB = 4102;
+
+long long MsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+class RemoteBoardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TQ8Sim_Reset();
+        for (uint32_t serial : {kBoardA, kBoardB}) {
+            TQ8SIM_BOARD_DESC desc;
+            TQ8Sim_DefaultBoardDesc(&desc, serial);
+            ASSERT_EQ(TQ8Sim_AddLocalBoard(&desc), TQ8_OK);
+        }
+        m_root = srvtest::ScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_root);
+        fs::create_directories(m_root);
+        m_host = std::make_unique<RemoteTestHost>(m_root);
+        ASSERT_TRUE(m_host->Started());
+    }
+    void TearDown() override
+    {
+        for (TQ8_HANDLE h : m_handles)
+            DisconnectFromDeviceTQ8(h);
+        m_host.reset();
+        TQ8Sim_Reset();
+    }
+
+    TQ8_REMOTE_CONN_INFO Record(const wchar_t* server = L"127.0.0.1") const
+    {
+        TQ8_REMOTE_CONN_INFO conn{};
+        conn.size = sizeof conn;
+        conn.port = m_host->Port();
+        conn.server = server;
+        conn.clientName = L"TQ3300 Scope";
+        conn.subServices = L"FileServerWindows;PowerDownWindows";
+        return conn;
+    }
+    TQ8_HANDLE Remote(uint32_t serial, bool isVirtual = false)
+    {
+        const TQ8_REMOTE_CONN_INFO conn = Record();
+        TQ8_HANDLE h = nullptr;
+        const int32_t rc = isVirtual ? ConnectToRemoteVirtualDeviceWTQ8(&h, serial, 1, &conn)
+                                     : ConnectToRemoteDeviceWTQ8(&h, serial, &conn);
+        EXPECT_EQ(rc, TQ8_OK);
+        if (h)
+            m_handles.push_back(h);
+        return h;
+    }
+    TQ8_HANDLE Duplicate(TQ8_HANDLE h)
+    {
+        TQ8_HANDLE d = nullptr;
+        EXPECT_EQ(DuplicateHandleTQ8(h, &d), TQ8_OK);
+        if (d)
+            m_handles.push_back(d);
+        return d;
+    }
+    void Disconnect(TQ8_HANDLE h)
+    {
+        EXPECT_EQ(DisconnectFromDeviceTQ8(h), TQ8_OK);
+        std::erase(m_handles, h);
+    }
+    static bool ServerHandlesBecome(uint32_t serial, int32_t count)
+    {
+        for (int i = 0; i < 500 && RemoteTestHost::OpenHandles(serial) != count; ++i)
+            usleep(10000);
+        return RemoteTestHost::OpenHandles(serial) == count;
+    }
+    static void WaitForMode(TQ8_HANDLE h, int32_t mode)
+    {
+        for (int i = 0; i < 500 && GetOperatingModeTQ8(h, 0) != mode; ++i)
+            usleep(10000);
+        ASSERT_EQ(GetOperatingModeTQ8(h, 0), mode);
+    }
+
+    // An acquisition on worker that waits for a trigger that never comes,
+    // under way (seen through watch) when this returns.
+    static std::thread BlockedAcquisition(TQ8_HANDLE worker, TQ8_HANDLE watch, int32_t& rc)
+    {
+        EXPECT_EQ(SetTriggerSourceTQ8(worker, 4), TQ8_OK); // external
+        std::thread t([worker, &rc] { rc = AcquireToBoardRamTQ8(worker, 0, 1048576, 0, 0); });
+        WaitForMode(watch, TQ8_MODE_RAM_ACQ);
+        return t;
+    }
+
+    std::string m_root;
+    std::unique_ptr<RemoteTestHost> m_host;
+    std::vector<TQ8_HANDLE> m_handles;
+};
+
+uint32_t Serial(TQ8_HANDLE h)
+{
+    uint32_t serial = 0;
+    EXPECT_EQ(GetSerialNumberTQ8(h, &serial), TQ8_OK);
+    return serial;
+}
+
+} // namespace
+
+TEST_F(RemoteBoardTest, ConnectsVirtualAndLocalBoardsBySerialAndOrdinal)
+{
+    TQ8_HANDLE v = Remote(77, true);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(IsDeviceRemoteTQ8(v), 1);
+    EXPECT_EQ(IsDeviceVirtualTQ8(v), 1);
+    EXPECT_EQ(Serial(v), 77u);
+    TQ8_HANDLE bySerial = Remote(kBoardB);
+    ASSERT_NE(bySerial, nullptr);
+    EXPECT_EQ(Serial(bySerial), kBoardB);
+    EXPECT_EQ(IsDeviceVirtualTQ8(bySerial), 0);
+    TQ8_HANDLE byOrdinal = Remote(1);
+    ASSERT_NE(byOrdinal, nullptr);
+    EXPECT_EQ(Serial(byOrdinal), kBoardA);
+
+    wchar_t* server = nullptr;
+    uint32_t port = 0;
+    ASSERT_EQ(GetHostServerInfoWTQ8(byOrdinal, &server, &port), TQ8_OK);
+    EXPECT_STREQ(server, L"127.0.0.1");
+    EXPECT_EQ(port, m_host->Port());
+    FreeMemoryTQ8(server);
+
+    const TQ8_REMOTE_CONN_INFO conn = Record();
+    TQ8_HANDLE none = nullptr;
+    EXPECT_EQ(ConnectToRemoteDeviceWTQ8(&none, 9999, &conn), TQ8_ERR_DEVICE_NOT_FOUND);
+    EXPECT_EQ(none, nullptr);
+}
+
+TEST_F(RemoteBoardTest, CountsTheServersBoardsWithAndWithoutTheList)
+{
+    uint32_t* serials = nullptr;
+    ASSERT_EQ(GetRemoteDeviceCountWTQ8(L"127.0.0.1", m_host->Port(), &serials), 2);
+    ASSERT_NE(serials, nullptr);
+    EXPECT_EQ(serials[0], kBoardA);
+    EXPECT_EQ(serials[1], kBoardB);
+    EXPECT_EQ(FreeMemoryTQ8(serials), TQ8_OK);
+    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"127.0.0.1", m_host->Port(), nullptr), 2);
+    EXPECT_TRUE(ServerHandlesBecome(kBoardA, 0));
+}
+
+TEST_F(RemoteBoardTest, AnUnknownServerOrAClosedPortIsUnreachable)
+{
+    const TQ8_REMOTE_CONN_INFO bad = Record(L"no-such-host.invalid");
+    TQ8_HANDLE h = nullptr;
+    EXPECT_EQ(ConnectToRemoteDeviceWTQ8(&h, kBoardA, &bad), TQ8_ERR_SERVER_UNREACHABLE);
+    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"no-such-host.invalid", 3494, nullptr), TQ8_ERR_SERVER_UNREACHABLE);
+    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"127.0.0.1", srvtest::FreePort(), nullptr), TQ8_ERR_SERVER_UNREACHABLE);
+    EXPECT_EQ(h, nullptr);
+}
+
+TEST_F(RemoteBoardTest, SettersRealignOnTheServerAndCachedGettersStayLocal)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(SetInternalAdcClockRateTQ8(h, 1000.4), TQ8_OK);
+    ASSERT_EQ(SetTriggerLevelATQ8(h, 99), TQ8_OK);
+    EXPECT_EQ(SetInternalAdcClockRateTQ8(h, 100.0), TQ8_ERR_RATE_TOO_LOW);
+
+    const uint64_t sent = TQ8Sim_RemoteMessagesSent();
+    double rate = 0;
+    ASSERT_EQ(GetInternalAdcClockRateTQ8(h, &rate, 1), TQ8_OK);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 99);
+    EXPECT_EQ(TQ8Sim_RemoteMessagesSent(), sent);
+
+    // The board on the server has what the copy shows.
+    TQ8_HANDLE local = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&local, kBoardA), TQ8_OK);
+    double there = 0;
+    ASSERT_EQ(GetInternalAdcClockRateTQ8(local, &there, 1), TQ8_OK);
+    EXPECT_EQ(rate, there);
+    EXPECT_EQ(rate, 1000.0);
+    EXPECT_EQ(GetTriggerLevelATQ8(local, 1), 99);
+
+    char* text = nullptr;
+    ASSERT_EQ(SaveSettingsToStringXmlATQ8(local, 0, &text), TQ8_OK);
+    ASSERT_EQ(SetTriggerLevelATQ8(h, 12), TQ8_OK);
+    ASSERT_EQ(LoadSettingsFromStringXmlATQ8(h, 0, text), TQ8_OK);
+    EXPECT_EQ(GetTriggerLevelATQ8(local, 1), 99);
+    FreeMemoryTQ8(text);
+    DisconnectFromDeviceTQ8(local);
+}
+
+TEST_F(RemoteBoardTest, SettingsFilesStayOnTheClient)
+{
+    TQ8_HANDLE h = Remote(kBoardB);
+    ASSERT_NE(h, nullptr);
+    const std::wstring path = fs::path(m_root + "/client.tq8set").wstring();
+    ASSERT_EQ(SetTriggerLevelBTQ8(h, 201), TQ8_OK);
+    ASSERT_EQ(SaveSettingsToFileXmlWTQ8(h, 0, path.c_str(), nullptr), TQ8_OK);
+    ASSERT_EQ(SetTriggerLevelBTQ8(h, 5), TQ8_OK);
+    ASSERT_EQ(LoadSettingsFromFileXmlWTQ8(h, 0, path.c_str()), TQ8_OK);
+    TQ8_HANDLE local = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&local, kBoardB), TQ8_OK);
+    EXPECT_EQ(GetTriggerLevelBTQ8(local, 1), 201); // the text went to the board
+    DisconnectFromDeviceTQ8(local);
+}
+
+TEST_F(RemoteBoardTest, StandbyFromTheUiHandleEndsAnAcquisitionOnTheDuplicate)
+{
+    TQ8_HANDLE ui = Remote(kBoardA);
+    ASSERT_NE(ui, nullptr);
+    TQ8_HANDLE worker = Duplicate(ui);
+    ASSERT_NE(worker, nullptr);
+    EXPECT_EQ(IsDeviceRemoteTQ8(worker), 1);
+    int32_t rc = 1;
+    std::thread t = BlockedAcquisition(worker, ui, rc);
+    const auto start = Clock::now();
+    ASSERT_EQ(SetOperatingModeTQ8(ui, TQ8_MODE_STANDBY), TQ8_OK);
+    t.join();
+    EXPECT_LT(MsSince(start), 2000);
+    EXPECT_EQ(rc, TQ8_ERR_CANCELLED);
+    EXPECT_TRUE(InIdleModeTQ8(ui));
+}
+
+TEST_F(RemoteBoardTest, StandbyOnTheHandleBlockedInACallTakesAConnectionOfItsOwn)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    TQ8_HANDLE probe = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&probe, kBoardA), TQ8_OK);
+    int32_t rc = 1;
+    std::thread t = BlockedAcquisition(h, probe, rc);
+    const auto start = Clock::now();
+    EXPECT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_STANDBY), TQ8_OK);
+    t.join();
+    EXPECT_LT(MsSince(start), 2000);
+    EXPECT_EQ(rc, TQ8_ERR_CANCELLED);
+    DisconnectFromDeviceTQ8(probe);
+}
+
+TEST_F(RemoteBoardTest, RecordingsAreWrittenOnTheServerInsideItsServedFolders)
+{
+    setenv("HOME", m_root.c_str(), 1); // the board service serves the home folder
+    fs::create_directories(m_root + "/rec");
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    TQ8_FILE_WRITE_PARAMS files{};
+    files.Fwp_ss = sizeof files;
+    files.Fwp_flags = TQ8_FWP_FLAG_DEFAULT;
+    files.Fwp_path1 = "C:\\rec\\x.rd8";
+    TQ8_REC_SESSION_PARAMS params{};
+    params.Rsp_ss = sizeof params;
+    params.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST;
+    params.Rsp_acqSamples = 65536;
+    params.Rsp_samplesToRecord = 4 * 65536;
+    params.Rsp_fileWrite = &files;
+    TQ8_REC_SESSION session = nullptr;
+    ASSERT_EQ(CreateRecordingSessionTQ8(h, &params, &session), TQ8_OK);
+    ASSERT_EQ(ArmRecordingSessionTQ8(session), TQ8_OK);
+    TQ8_REC_SESSION_PROGRESS progress{};
+    for (int i = 0; i < 500; ++i) {
+        progress = TQ8_REC_SESSION_PROGRESS{};
+        progress.Rpr_ss = sizeof progress;
+        ASSERT_EQ(GetRecordingSessionProgressTQ8(session, &progress, 0), TQ8_OK);
+        FreeMemoryTQ8(progress.Rpr_errorText);
+        if (progress.Rpr_status >= TQ8_REC_STATUS_COMPLETED)
+            break;
+        usleep(10000);
+    }
+    EXPECT_EQ(progress.Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(progress.Rpr_samplesRecorded, 4u * 65536u);
+    uint32_t flags = 99;
+    EXPECT_EQ(GetRecordingSessionOutFlagsTQ8(session, &flags), TQ8_OK);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(session), TQ8_OK);
+    EXPECT_EQ(ArmRecordingSessionTQ8(session), TQ8_ERR_INVALID_HANDLE);
+    EXPECT_EQ(fs::file_size(m_root + "/rec/x.rd8"), 4u * 65536u);
+    EXPECT_TRUE(fs::exists(m_root + "/rec/x.rd8.vrdc"));
+
+    // Outside the served folders: refused, and nothing written anywhere.
+    const std::string outside = m_root + "/../outside-" + std::to_string(getpid()) + ".rd8";
+    for (const char* path : {"C:\\..\\escape.rd8", "Q:\\x.rd8", outside.c_str()}) {
+        files.Fwp_path1 = path;
+        EXPECT_EQ(CreateRecordingSessionTQ8(h, &params, &session), TQ8_ERR_PATH_NOT_SERVED) << path;
+    }
+    EXPECT_FALSE(fs::exists(outside));
+    EXPECT_FALSE(fs::exists(fs::path(m_root).parent_path() / "escape.rd8"));
+}
+
+TEST_F(RemoteBoardTest, DisconnectingAHandleBlockedInACallReturnsAtOnce)
+{
+    TQ8_HANDLE ui = Remote(kBoardA);
+    ASSERT_NE(ui, nullptr);
+    TQ8_HANDLE worker = Duplicate(ui);
+    int32_t rc = 1;
+    std::thread t = BlockedAcquisition(worker, ui, rc);
+    const auto start = Clock::now();
+    Disconnect(worker);
+    t.join();
+    EXPECT_LT(MsSince(start), 2000);
+    EXPECT_EQ(rc, TQ8_ERR_CANCELLED);
+    // The server ends its side of the acquisition and releases that handle.
+    EXPECT_TRUE(ServerHandlesBecome(kBoardA, 1));
+    WaitForMode(ui, TQ8_MODE_STANDBY);
+}
+
+TEST_F(RemoteBoardTest, ReadsSampleMemoryInChunksSynchronouslyAndAsynchronously)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    constexpr uint32_t kBytes = 3 * 1048576 + 4096; // several chunks, the last one short
+    ASSERT_EQ(SetActiveMemoryRegionTQ8(h, kBytes, 0), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, kBytes, 0, 0), TQ8_OK);
+    std::vector<uint8_t> expected(kBytes), sync(kBytes), async(kBytes);
+    TQ8_HANDLE local = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&local, kBoardA), TQ8_OK);
+    ASSERT_EQ(ReadSampleRamBufTQ8(local, 0, kBytes, expected.data(), 0), TQ8_OK);
+    DisconnectFromDeviceTQ8(local);
+
+    ASSERT_EQ(ReadSampleRamBufTQ8(h, 0, kBytes, sync.data(), 0), TQ8_OK);
+    EXPECT_EQ(sync, expected);
+    ASSERT_EQ(ReadSampleRamBufTQ8(h, 0, kBytes, async.data(), 1), TQ8_OK);
+    EXPECT_EQ(WaitForTransferCompleteTQ8(h, 30000), TQ8_OK);
+    EXPECT_EQ(async, expected);
+    EXPECT_EQ(WaitForTransferCompleteTQ8(h, 0), TQ8_OK); // nothing pending
+
+    uint8_t* dma = nullptr;
+    ASSERT_EQ(AllocateDmaBufferTQ8(h, 65536, &dma), TQ8_OK);
+    ASSERT_EQ(ReadSampleRamFastTQ8(h, 4096, 65536, dma, 0), TQ8_OK);
+    EXPECT_EQ(std::memcmp(dma, expected.data() + 4096, 65536), 0);
+    FreeDmaBufferTQ8(h, dma);
+}
+
+TEST_F(RemoteBoardTest, AnAsyncReadThatTimesOutWritesNothingAfterTheWait)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    constexpr uint32_t kBytes = 64u << 20;
+    std::vector<uint8_t> buffer(kBytes, 0xA5);
+    ASSERT_EQ(ReadSampleRamBufTQ8(h, 0, kBytes, buffer.data(), 1), TQ8_OK);
+    ASSERT_EQ(WaitForTransferCompleteTQ8(h, 1), TQ8_ERR_TIMEOUT);
+    const std::vector<uint8_t> after = buffer;
+    usleep(200000);
+    EXPECT_EQ(buffer, after);
+    // The handle goes on working over a new connection.
+    EXPECT_EQ(SetTriggerLevelATQ8(h, 40), TQ8_OK);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 40);
+}
+
+TEST_F(RemoteBoardTest, ServiceRequestsReachTheFileServiceOnTheBoardsConnection)
+{
+    fs::create_directories(m_root + "/rec");
+    srvtest::WriteTextFile(m_root + "/rec/a.rd8", "12345");
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    const std::string request = "<VltServiceRequest><Call method=\"FSW32_REMOTE_ENUM_FILES\"><Parameters>"
+                                "<Directory>C:\\rec</Directory></Parameters></Call></VltServiceRequest>";
+    void* reply = nullptr;
+    ASSERT_EQ(SendServiceRequestTQ8(h, request.data(), static_cast<uint32_t>(request.size()), &reply, 20000, 0),
+              TQ8_OK);
+    ASSERT_NE(reply, nullptr);
+    std::string count;
+    EXPECT_EQ(XPathGetString(static_cast<xmlDocPtr>(reply), "/VltServiceResponse/ReturnData/FileCount", count), 0);
+    EXPECT_EQ(count, "1");
+    EXPECT_EQ(FreeServiceResponseTQ8(reply), TQ8_OK);
+    EXPECT_EQ(FreeServiceResponseTQ8(reply), TQ8_ERR_INVALID_ARG); // not twice
+    int unknown = 0;
+    EXPECT_EQ(FreeServiceResponseTQ8(&unknown), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(FreeServiceResponseTQ8(nullptr), TQ8_OK);
+
+    TQ8_HANDLE virtualLocal = nullptr;
+    ASSERT_EQ(ConnectToVirtualDeviceTQ8(&virtualLocal, 5, 1), TQ8_OK);
+    EXPECT_EQ(SendServiceRequestTQ8(virtualLocal, request.data(), static_cast<uint32_t>(request.size()), &reply,
+                                    3000, 0),
+              TQ8_ERR_NOT_SUPPORTED);
+    EXPECT_EQ(reply, nullptr);
+    DisconnectFromDeviceTQ8(virtualLocal);
+}
+
+TEST_F(RemoteBoardTest, ARequestThatTimesOutLeavesNoReplyForTheNextCall)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(SetTriggerSourceTQ8(h, 4), TQ8_OK);
+    // An acquisition that waits for a trigger that never comes.
+    const std::string slow = "<VltServiceRequest><Call method=\"TQ8_ACQUIRE\"><Parameters><Target>0</Target>"
+                             "<Start>0</Start><Count>65536</Count></Parameters></Call></VltServiceRequest>";
+    void* reply = nullptr;
+    EXPECT_EQ(SendServiceRequestTQ8(h, slow.data(), static_cast<uint32_t>(slow.size()), &reply, 200, 0),
+              TQ8_ERR_TIMEOUT);
+    EXPECT_EQ(reply, nullptr);
+    // The late reply (a Result) is never taken for this call's answer.
+    ASSERT_EQ(SetTriggerLevelATQ8(h, 17), TQ8_OK);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 17);
+    EXPECT_TRUE(ServerHandlesBecome(kBoardA, 1));
+}
+
+TEST_F(RemoteBoardTest, ServerHandlesAreReleasedWhenClientsDisconnect)
+{
+    TQ8_HANDLE a = Remote(kBoardA);
+    TQ8_HANDLE b = Remote(kBoardA);
+    TQ8_HANDLE d = Duplicate(a);
+    ASSERT_TRUE(a && b && d);
+    EXPECT_TRUE(ServerHandlesBecome(kBoardA, 3));
+    Disconnect(d);
+    Disconnect(a);
+    Disconnect(b);
+    EXPECT_TRUE(ServerHandlesBecome(kBoardA, 0));
+}
+
+TEST_F(RemoteBoardTest, RegistersTimeStampsAndEepromReachTheServersBoard)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    TQ8_HANDLE local = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&local, kBoardA), TQ8_OK);
+    // Device register 4 holds trigger level A: the settings copy follows.
+    ASSERT_EQ(WriteDeviceRegTQ8(h, 4, 0xFF, 77, 0, 0, 0), TQ8_OK);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 77);
+    EXPECT_EQ(GetTriggerLevelATQ8(local, 1), 77);
+    uint32_t value = 0;
+    ASSERT_EQ(ReadDeviceRegTQ8(h, 4, &value, 2, 0), TQ8_OK);
+    EXPECT_EQ(value & 0xFF, 77u);
+    const uint32_t* remoteWords = nullptr;
+    const uint32_t* localWords = nullptr;
+    ASSERT_EQ(GetRegSetTQ8(h, 1, &remoteWords), TQ8_OK);
+    ASSERT_EQ(GetRegSetTQ8(local, 1, &localWords), TQ8_OK);
+    EXPECT_EQ(std::memcmp(remoteWords, localWords, TQ8_REGSET_CLOCKGEN_WORDS * 4), 0);
+    EXPECT_EQ(WriteDeviceRegTQ8(h, 11, 1, 1, 0, 0, 0), TQ8_ERR_INVALID_ARG); // read-only, as locally
+
+    uint16_t word = 0;
+    ASSERT_EQ(InternWriteConfigEepromTQ8(h, 0x47, 0x1234), TQ8_OK);
+    ASSERT_EQ(InternReadConfigEepromTQ8(local, 0x47, &word), TQ8_OK);
+    EXPECT_EQ(word, 0x1234);
+
+    uint32_t depth = 0, localDepth = 0;
+    ASSERT_EQ(GetTimestampFifoDepthTQ8(h, &depth), TQ8_OK);
+    ASSERT_EQ(GetTimestampFifoDepthTQ8(local, &localDepth), TQ8_OK);
+    EXPECT_EQ(depth, localDepth);
+    ASSERT_EQ(SetTimestampModeTQ8(h, 2), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 65536, 0, 0), TQ8_OK);
+    const int32_t waiting = GetTimestampAvailabilityTQ8(h);
+    EXPECT_EQ(waiting, GetTimestampAvailabilityTQ8(local));
+    std::vector<uint64_t> stamps(16);
+    uint32_t count = 99;
+    ASSERT_EQ(ReadTimestampDataTQ8(h, stamps.data(), 16, &count, 0, 0, nullptr), TQ8_OK);
+    EXPECT_EQ(count, static_cast<uint32_t>(std::min(waiting, 16)));
+    EXPECT_EQ(ResetTimestampFifoTQ8(h), TQ8_OK);
+    EXPECT_EQ(GetTimestampAvailabilityTQ8(local), 0);
+    DisconnectFromDeviceTQ8(local);
+}
+
+// The server in a process of its own, killed in the middle of a call.
+TEST_F(RemoteBoardTest, AKilledServerGivesTheLostConnectionCodeQuickly)
+{
+    const uint16_t port = srvtest::FreePort();
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::string portText = std::to_string(port);
+    const std::string serialText = std::to_string(5001);
+    char* argv[] = {const_cast<char*>(TQ8_TEST_HOST), portText.data(), m_root.data(), const_cast<char*>(serialText.c_str()),
+                    nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, TQ8_TEST_HOST, &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    char ready[6] = {};
+    ASSERT_EQ(read(out[0], ready, 5), 5);
+    close(out[0]);
+    ASSERT_STREQ(ready, "ready");
+
+    TQ8_REMOTE_CONN_INFO conn = Record();
+    conn.port = port;
+    TQ8_HANDLE ui = nullptr;
+    ASSERT_EQ(ConnectToRemoteDeviceWTQ8(&ui, 5001, &conn), TQ8_OK);
+    m_handles.push_back(ui);
+    TQ8_HANDLE worker = Duplicate(ui);
+    int32_t rc = 1;
+    std::thread t = BlockedAcquisition(worker, ui, rc);
+    const auto start = Clock::now();
+    kill(pid, SIGKILL);
+    t.join();
+    waitpid(pid, nullptr, 0);
+    EXPECT_EQ(rc, TQ8_ERR_CONNECTION_LOST);
+    EXPECT_EQ(SetTriggerLevelATQ8(ui, 3), TQ8_ERR_CONNECTION_LOST);
+    EXPECT_LT(MsSince(start), 3000);
+}

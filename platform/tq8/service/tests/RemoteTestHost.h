@@ -1,0 +1,27 @@
+#pragma once
+// A service host on loopback for the remote-board tests: the file service
+// over one served root, and the board service plug-in on its own port.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CVltServiceMgr;
+
+class RemoteTestHost {
+public:
+    explicit RemoteTestHost(const std::string& root, uint16_t port = 0);
+    ~RemoteTestHost();
+    RemoteTestHost(const RemoteTestHost&) = delete;
+    RemoteTestHost& operator=(const RemoteTestHost&) = delete;
+
+    bool Started() const { return m_started; }
+    // Handles open on a local board of this process besides the probe's own
+    // (the server's, when client and server share the process).
+    static int32_t OpenHandles(uint32_t serial);
+    uint16_t Port() const { return m_port; }
+
+private:
+    std::unique_ptr<CVltServiceMgr> m_manager;
+    uint16_t m_port = 0;
+    bool m_started = false;
+};
