@@ -2,52 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
-#include "CComBSTR.h"
-#include "CComVariant.h"
-#include "CMainApp.h"
 #include "CMainDoc.h"
-#include "FileNames.h"
-#include "CMainFrame.h"
-#include "CPersistentOpts.h"
-#include "CScopeView.h"
-#include "CommandIds.h"
-#include "DialogItems.h"
-#include "ErrorBeep.h"
-#include "FileDialog.h"
-#include "MessageBox.h"
 #include "OleColor.h"
 #include "SafeArray.h"
 
 namespace {
 
-constexpr int kOffsetId = 1047;
-constexpr int kPageSizeId = 1048;
-constexpr int kMinId = 1049;
-constexpr int kMaxId = 1050;
-constexpr int kApplyId = 1053;
-constexpr int kSetDefaultsId = 1054;
-constexpr int kAutoSetId = 1055;
-constexpr int kClearAllId = 1056;
-constexpr int kAddId = 1057;
-constexpr int kZoomId = 1058;
-constexpr int kListId = 1059;
-constexpr int kRemoveId = 1060;
-constexpr int kGoToId = 1087;
-constexpr int kSyncId = 1154;
-constexpr int kSourceInfoId = 1279;
 constexpr int kColorColumn = 2;
 constexpr int kChannelIdRole = Qt::UserRole;
 

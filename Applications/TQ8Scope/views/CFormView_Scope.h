@@ -8,15 +8,16 @@
 #include <map>
 #include <string>
 
+#include <QPointer>
 #include <QSize>
 
 #include "CComPtr.h"
+#include "CScopeView.h"
 #include "CSettingFormView.h"
 #include "IScopePanel.h"
 #include "TQ8UI.h"
 #include "TQ8_64.h"
 
-class CScopeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 struct SAFEARRAY;
@@ -28,6 +29,24 @@ public:
     static constexpr uint32_t kNoSource = 0xFFFFFFFF;
     enum SourceType : int32_t { kNoType = 0, kFileSource = 1, kBoardSource = 2, kSnapshotSource = 3 };
     static constexpr VARTYPE kAutomaticType = 13;
+    // The page's controls.
+    enum ItemId : int {
+        kOffsetId = 1047,
+        kPageSizeId = 1048,
+        kMinId = 1049,
+        kMaxId = 1050,
+        kApplyId = 1053,
+        kSetDefaultsId = 1054,
+        kAutoSetId = 1055,
+        kClearAllId = 1056,
+        kAddId = 1057,
+        kZoomId = 1058,
+        kListId = 1059,
+        kRemoveId = 1060,
+        kGoToId = 1087,
+        kSyncId = 1154,
+        kSourceInfoId = 1279,
+    };
     // The DISPID that stands for all four plot parameters.
     static constexpr DISPID kAllPlotParameters = -1;
 
@@ -187,7 +206,7 @@ private:
     XLabelProvider m_xLabelProvider;
     uint32_t m_cookies[3] = {0, 0, 0};
     CComPtr<IScopeTQ8> m_control;
-    CScopeView* m_scopeView = nullptr;
+    QPointer<CScopeView> m_scopeView;
     std::map<uint32_t, CPlotSrcState> m_sources;
     int32_t m_plotAxisX = -1;
     int32_t m_plotAxisY = -1;

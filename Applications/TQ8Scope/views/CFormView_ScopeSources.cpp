@@ -5,9 +5,8 @@
 
 #include "CComBSTR.h"
 #include "CMainDoc.h"
-#include "FileNames.h"
-#include "CScopeView.h"
 #include "FileDialog.h"
+#include "FileNames.h"
 #include "MessageBox.h"
 #include "SafeArray.h"
 

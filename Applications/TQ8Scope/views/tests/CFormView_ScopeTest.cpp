@@ -1,8 +1,12 @@
+#include <fstream>
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "CComBSTR.h"
+#include "FileDialog.h"
+#include "TextConv.h"
 #include "ScopeTestSupport.h"
 
 namespace {
@@ -318,6 +322,77 @@ TEST(PlotSrcStateTest, ChannelCountAndSampleTypeOfEachKind)
     board.type = CFormView_Scope::kBoardSource;
     EXPECT_EQ(board.GetChannelCount(), 4u);
     EXPECT_EQ(State().GetChannelCount(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+class ScopeFileTest : public ScopePanelTest {
+protected:
+    void SetUp() override
+    {
+        ScopePanelTest::SetUp();
+        const char* base = std::getenv("VLT_TEST_TMP");
+        m_files = std::filesystem::path(base ? base : "/tmp") / ("scope_files_" + std::to_string(getpid()));
+        std::filesystem::create_directories(m_files);
+    }
+    void TearDown() override
+    {
+        ScopePanelTest::TearDown();
+        std::filesystem::remove_all(m_files);
+    }
+    std::wstring WriteSamples(const std::string& name, size_t bytes)
+    {
+        const std::filesystem::path path = m_files / name;
+        std::ofstream(path, std::ios::binary) << std::string(bytes, '\x60');
+        return vlt::Utf8ToWide(path.string());
+    }
+    std::filesystem::path m_files;
+};
+
+TEST_F(ScopeFileTest, FileBesideTheBoardIsAMixedPlot)
+{
+    const std::wstring path = WriteSamples("trace.rd8", 4096);
+    panel->AddFileSource(path);
+    ASSERT_EQ(panel->Sources().size(), 1u);
+    const auto& [id, state] = *panel->Sources().begin();
+    EXPECT_EQ(state.type, CFormView_Scope::kFileSource);
+    EXPECT_EQ(state.path, path);
+    EXPECT_EQ(Column(0), QStringList{"File: trace.rd8"});
+    EXPECT_EQ(Column(1), QStringList{"Single"});
+    EXPECT_EQ(Caption(), L"Data Source: File: trace.rd8");
+    EXPECT_EQ(TotalSamples(id), 4096u);
+    PlotBoard();
+    EXPECT_EQ(Caption(), L"Mixed data sources");
+    // Forced format: two channels of 16-bit samples.
+    EXPECT_TRUE(panel->AddFileSource(path, VT_UI2, 2));
+    EXPECT_EQ(panel->Sources().size(), 3u);
+}
+
+TEST_F(ScopeFileTest, FileThatCannotBePlottedIsNamedInABox)
+{
+    vlt::MessageBoxRecorder boxes;
+    const std::wstring missing = vlt::Utf8ToWide((m_files / "gone.rd8").string());
+    panel->AddFileSource(missing);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.LastText().find(missing), std::wstring::npos);
+    EXPECT_TRUE(panel->Sources().empty());
+
+    // The open dialog's choice goes the same way.
+    const std::wstring path = WriteSamples("picked.rd8", 512);
+    vlt::FileDialogRequest asked;
+    auto previous = vlt::SetFileDialogHandler([&](const vlt::FileDialogRequest& r) -> std::optional<std::wstring> {
+        asked = r;
+        return path;
+    });
+    panel->OnOpenFileForPlotting();
+    vlt::SetFileDialogHandler(previous);
+    EXPECT_EQ(asked.title, L"Open File for Plotting");
+    EXPECT_EQ(asked.defaultExt, L"rd8");
+    EXPECT_EQ(asked.filter, L"8-bit Sample Files (*.rd8)|*.rd8|All Files (*.*)|*.*||");
+    EXPECT_EQ(panel->Sources().size(), 1u);
+    EXPECT_EQ(boxes.Count(), 1u);
 }
 
 } // namespace
