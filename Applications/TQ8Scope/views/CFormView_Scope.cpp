@@ -204,12 +204,27 @@ void CFormView_Scope::OnInitialUpdate()
 {
     CSettingFormView::OnInitialUpdate();
     GetDocument().SetScopeFormView(this);
-    if (m_list->headerItem()->text(0).isEmpty()) {
+    if (m_list->headerItem()->text(0) != QStringLiteral("Source")) {
         m_list->setHeaderLabels({QStringLiteral("Source"), QStringLiteral("Channel"), QStringLiteral("Color")});
-        const int w = std::max(0, m_list->viewport()->width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-        m_list->setColumnWidth(0, int(w * 0.4));
-        m_list->setColumnWidth(1, int(w * 0.3));
-        m_list->setColumnWidth(2, int(w * 0.3));
+        SizeListColumns();
+    }
+}
+
+void CFormView_Scope::SizeListColumns()
+{
+    const int w = std::max(0, m_list->viewport()->width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    m_list->setColumnWidth(0, int(w * 0.4));
+    m_list->setColumnWidth(1, int(w * 0.3));
+    m_list->setColumnWidth(2, int(w * 0.3));
+}
+
+void CFormView_Scope::showEvent(QShowEvent* event)
+{
+    CSettingFormView::showEvent(event);
+    // The page has its real size only once it is shown.
+    if (!m_columnsSized) {
+        m_columnsSized = true;
+        SizeListColumns();
     }
 }
 

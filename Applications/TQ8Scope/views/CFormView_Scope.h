@@ -144,6 +144,9 @@ public:
     // The plot caption for the current sources.
     std::wstring BuildCaption() const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     // The control's call-backs; their counts are the panel's, which the
     // control never outlives as a sink (every advise is revoked first).
@@ -185,6 +188,7 @@ private:
     };
 
     void CreateControls();
+    void SizeListColumns();
     void ConnectToControl();
     void Disconnect();
     void Advise(const IID& iid, IUnknown* sink, uint32_t& cookie);
@@ -224,4 +228,5 @@ private:
     int32_t m_maxSample = 65536;
     CPlotSrcState* m_pending = nullptr;
     bool m_addingRows = false;
+    bool m_columnsSized = false;
 };

@@ -139,6 +139,8 @@ TEST_F(ScopePanelTest, UncheckingARowHidesOnlyItsChannel)
 {
     PlotBoard();
     QTreeWidget* list = panel->GetSourceList();
+    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Source"));
+    EXPECT_EQ(list->headerItem()->text(2), QStringLiteral("Color"));
     // Rows the panel inserted leave every channel shown.
     for (uint32_t ch = 0; ch < 4; ++ch) {
         VARIANT_BOOL shown = VARIANT_FALSE;
