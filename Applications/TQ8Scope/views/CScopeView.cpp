@@ -68,6 +68,8 @@ bool CScopeView::CreateControl()
         return false;
     m_site = window;
     window->setObjectName(QString::number(kControlId));
+    // Whoever focuses the view gives the keys to the plot.
+    setFocusProxy(window);
     inplace->SetObjectRects(0, 0, width(), height());
     window->show();
     return SUCCEEDED(m_unknown.QueryInterface(&m_control)) && m_control;
