@@ -398,3 +398,49 @@ TEST_F(ScopeFileTest, FileThatCannotBePlottedIsNamedInABox)
 }
 
 } // namespace
+
+namespace {
+
+// A context file beside the data file, as a recording leaves it.
+void WriteContext(const std::wstring& dataPath, uint32_t channels, uint32_t bytes, uint32_t isSigned,
+                  uint32_t header)
+{
+    std::ofstream(vlt::WideToUtf8(dataPath) + ".vrdc")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VltRecordedDataContext version=\"1\">\n"
+        << "  <ChannelCount>" << channels << "</ChannelCount>\n  <BytesPerSample>" << bytes
+        << "</BytesPerSample>\n  <Signed>" << isSigned << "</Signed>\n  <HeaderBytes>" << header
+        << "</HeaderBytes>\n  <OperatorNotes>bench run</OperatorNotes>\n</VltRecordedDataContext>\n";
+}
+
+TEST_F(ScopeFileTest, FourByteSamplesArePlottedAsThirtyTwoBitValues)
+{
+    const std::wstring path = WriteSamples("wide.rd8", 16 + 8 * 4 * 2);
+    WriteContext(path, 2, 4, 1, 16);
+    ASSERT_TRUE(panel->AddFileSource(path, CFormView_Scope::kAutomaticType, 0));
+    ASSERT_EQ(panel->Sources().size(), 1u);
+    const auto& [id, state] = *panel->Sources().begin();
+    EXPECT_TRUE(state.HasInfo());
+    EXPECT_EQ(state.description, L"bench run");
+    VARTYPE vt = 0;
+    Source(id)->GetChannelSampleType(0, &vt);
+    EXPECT_EQ(vt, VT_I4);
+    EXPECT_EQ(TotalSamples(id), 8u);
+    EXPECT_EQ(Column(1), (QStringList{"Channel 1", "Channel 2"}));
+    const TQ8_RECORDED_DATA_INFO* info = nullptr;
+    ASSERT_TRUE(panel->GetSourceDataInfo(id, &info));
+    EXPECT_EQ(info->headerBytes, 16u);
+    // The file's own information names the labels' source.
+    EXPECT_EQ(panel->GetLabelSourceId(), id);
+}
+
+TEST_F(ScopeFileTest, FileWithoutContextHasNoInformation)
+{
+    const std::wstring path = WriteSamples("bare.rd8", 64);
+    State state;
+    EXPECT_FALSE(state.InitFromFile(path));
+    EXPECT_FALSE(state.HasInfo());
+    EXPECT_EQ(state.GetSampleVarType(), VT_UI1);
+    EXPECT_EQ(state.GetChannelCount(), 1u);
+}
+
+} // namespace
