@@ -137,9 +137,9 @@ void CScopeView::paintEvent(QPaintEvent*)
 
 void CScopeView::resizeEvent(QResizeEvent* event)
 {
+    // A minimised window keeps its children's sizes here, so every resize
+    // is a real one.
     QWidget::resizeEvent(event);
-    if (isMinimized() || window()->isMinimized())
-        return;
     CComPtr<IOleInPlaceObject> inplace;
     if (m_site && m_unknown && SUCCEEDED(m_unknown.QueryInterface(&inplace)))
         inplace->SetObjectRects(0, 0, event->size().width(), event->size().height());
