@@ -136,6 +136,37 @@ void CFormView_Scope::CreateControls()
     for (const auto& [id, text] : listButtons)
         grid->addWidget(AddItem(new QPushButton(QString::fromUtf8(text), this), id), 2, column++);
 
+    grid->addWidget(CreateParameters(), 0, 4, 3, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(1, 1);
+
+    ConnectControls();
+}
+
+void CFormView_Scope::ConnectControls()
+{
+    connect(ItemAs<QPushButton>(kApplyId), &QPushButton::clicked, this, &CFormView_Scope::OnApply);
+    connect(ItemAs<QPushButton>(kZoomId), &QPushButton::clicked, this, &CFormView_Scope::OnZoomToSelection);
+    connect(ItemAs<QPushButton>(kGoToId), &QPushButton::clicked, this, &CFormView_Scope::OnGoTo);
+    connect(ItemAs<QPushButton>(kSetDefaultsId), &QPushButton::clicked, this, &CFormView_Scope::OnSetDefaults);
+    connect(ItemAs<QPushButton>(kAutoSetId), &QPushButton::clicked, this, &CFormView_Scope::OnAutoSet);
+    connect(ItemAs<QPushButton>(kClearAllId), &QPushButton::clicked, this, &CFormView_Scope::OnClearAll);
+    connect(ItemAs<QPushButton>(kAddId), &QPushButton::clicked, this, &CFormView_Scope::OnAdd);
+    connect(ItemAs<QPushButton>(kRemoveId), &QPushButton::clicked, this, &CFormView_Scope::OnRemoveSelected);
+    connect(ItemAs<QPushButton>(kSourceInfoId), &QPushButton::clicked, this, &CFormView_Scope::OnSourceInfo);
+    connect(m_list, &QTreeWidget::itemChanged, this, &CFormView_Scope::OnListItemChanged);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CFormView_Scope::OnListSelectionChanged);
+    connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        const uint32_t id = SourceOfChannel(item->data(0, kChannelIdRole).toUInt());
+        if (id != kNoSource)
+            ShowSourceDetails(id);
+    });
+    for (int id : {kZoomId, kGoToId, kRemoveId, kSourceInfoId})
+        Item(id)->setEnabled(false);
+}
+
+QGroupBox* CFormView_Scope::CreateParameters()
+{
     auto* params = new QGroupBox(QStringLiteral("Plotting parameters"), this);
     auto* form = new QGridLayout(params);
     auto* horizontal = new QGroupBox(QStringLiteral(" Horizontal scaling "), params);
@@ -159,13 +190,15 @@ void CFormView_Scope::CreateControls()
                                                        {kGoToId, "Go To..."},
                                                        {kSetDefaultsId, "Set Defaults"},
                                                        {kAutoSetId, "Auto Set"}};
-    column = 0;
+    // "Apply" under the edits, the others two by two on the right.
+    int place = -1;
     for (const auto& [id, text] : plotButtons) {
         auto* button = AddItem(new QPushButton(QString::fromUtf8(text), params), id);
-        if (id == kApplyId)
+        if (place < 0)
             form->addWidget(button, 1, 0);
         else
-            form->addWidget(button, 2 + column / 2, column % 2 + 2), ++column;
+            form->addWidget(button, 2 + place / 2, 2 + place % 2);
+        ++place;
     }
     auto* sync = AddItem(new QCheckBox(QStringLiteral("Synchronize plot parameters to controller device"), params), kSyncId);
     // The synchronisation to a controller is not offered yet.
@@ -176,28 +209,7 @@ void CFormView_Scope::CreateControls()
                                params),
                     5, 1, 1, 3);
     form->addWidget(new QLabel(QStringLiteral("Hold Ctrl while panning/zooming affects vertical"), params), 6, 1, 1, 3);
-    grid->addWidget(params, 0, 4, 3, 1);
-    grid->setColumnStretch(0, 1);
-    grid->setRowStretch(1, 1);
-
-    connect(ItemAs<QPushButton>(kApplyId), &QPushButton::clicked, this, &CFormView_Scope::OnApply);
-    connect(ItemAs<QPushButton>(kZoomId), &QPushButton::clicked, this, &CFormView_Scope::OnZoomToSelection);
-    connect(ItemAs<QPushButton>(kGoToId), &QPushButton::clicked, this, &CFormView_Scope::OnGoTo);
-    connect(ItemAs<QPushButton>(kSetDefaultsId), &QPushButton::clicked, this, &CFormView_Scope::OnSetDefaults);
-    connect(ItemAs<QPushButton>(kAutoSetId), &QPushButton::clicked, this, &CFormView_Scope::OnAutoSet);
-    connect(ItemAs<QPushButton>(kClearAllId), &QPushButton::clicked, this, &CFormView_Scope::OnClearAll);
-    connect(ItemAs<QPushButton>(kAddId), &QPushButton::clicked, this, &CFormView_Scope::OnAdd);
-    connect(ItemAs<QPushButton>(kRemoveId), &QPushButton::clicked, this, &CFormView_Scope::OnRemoveSelected);
-    connect(ItemAs<QPushButton>(kSourceInfoId), &QPushButton::clicked, this, &CFormView_Scope::OnSourceInfo);
-    connect(m_list, &QTreeWidget::itemChanged, this, &CFormView_Scope::OnListItemChanged);
-    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CFormView_Scope::OnListSelectionChanged);
-    connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        const uint32_t id = SourceOfChannel(item->data(0, kChannelIdRole).toUInt());
-        if (id != kNoSource)
-            ShowSourceDetails(id);
-    });
-    for (int id : {kZoomId, kGoToId, kRemoveId, kSourceInfoId})
-        Item(id)->setEnabled(false);
+    return params;
 }
 
 void CFormView_Scope::OnInitialUpdate()

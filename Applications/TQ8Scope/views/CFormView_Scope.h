@@ -18,6 +18,7 @@
 #include "TQ8UI.h"
 #include "TQ8_64.h"
 
+class QGroupBox;
 class QTreeWidget;
 class QTreeWidgetItem;
 struct SAFEARRAY;
@@ -188,6 +189,8 @@ private:
     };
 
     void CreateControls();
+    QGroupBox* CreateParameters();
+    void ConnectControls();
     void SizeListColumns();
     void ConnectToControl();
     void Disconnect();
