@@ -105,8 +105,10 @@ public:
     bool AddFileSource(const std::wstring& path, VARTYPE sampleType, uint32_t channels);
     uint32_t FindBoardSourceId(TQ8_HANDLE device) const;
     CPlotSrcState* FindSourceState(uint32_t id);
-    bool GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INFO** info);
-    TQ8_HANDLE GetSourceBoardHandle(uint32_t id) const;
+    // A board or snapshot source's record is refreshed from the board first.
+    bool GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INFO** info) const override;
+    TQ8_HANDLE GetSourceBoardHandle(uint32_t id) const override;
+    IScopeTQ8* GetScopeControl() const override { return m_control.p; }
     void InitBoardSourceInfo(CPlotSrcState& state) const;
     uint32_t GetSelectedSourceId() const;
     void ShowSourceDetails(uint32_t id);

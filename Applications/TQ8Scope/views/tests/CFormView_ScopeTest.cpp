@@ -121,6 +121,7 @@ TEST_F(ScopePanelTest, SameBoardTwiceKeepsItsSourceAndOtherChannelsReplaceIt)
     ASSERT_NE(first, CFormView_Scope::kNoSource);
     EXPECT_TRUE(events.recordKnownWhenAdded);
     EXPECT_EQ(panel->Sources().at(first).type, CFormView_Scope::kBoardSource);
+    EXPECT_EQ(static_cast<IScopePanel*>(panel)->GetSourceBoardHandle(first), doc->GetDeviceHandle());
     EXPECT_EQ(PlotBoard(), first);
     EXPECT_EQ(events.added.size(), 1u);
     EXPECT_EQ(Column(1), (QStringList{"Channel 1", "Channel 2", "Channel 3", "Channel 4"}));
@@ -426,9 +427,13 @@ TEST_F(ScopeFileTest, FourByteSamplesArePlottedAsThirtyTwoBitValues)
     EXPECT_EQ(vt, VT_I4);
     EXPECT_EQ(TotalSamples(id), 8u);
     EXPECT_EQ(Column(1), (QStringList{"Channel 1", "Channel 2"}));
+    // The spectrum window asks through the document's panel interface.
+    const IScopePanel* asked = panel;
     const TQ8_RECORDED_DATA_INFO* info = nullptr;
-    ASSERT_TRUE(panel->GetSourceDataInfo(id, &info));
+    ASSERT_TRUE(asked->GetSourceDataInfo(id, &info));
     EXPECT_EQ(info->headerBytes, 16u);
+    EXPECT_EQ(asked->GetScopeControl(), Control());
+    EXPECT_EQ(asked->GetSourceBoardHandle(id), nullptr);
     // The file's own information names the labels' source.
     EXPECT_EQ(panel->GetLabelSourceId(), id);
 }
