@@ -2,52 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
 
-#include "CComBSTR.h"
-#include "CComVariant.h"
-#include "CMainApp.h"
 #include "CMainDoc.h"
-#include "FileNames.h"
-#include "CMainFrame.h"
-#include "CPersistentOpts.h"
-#include "CScopeView.h"
-#include "CommandIds.h"
-#include "DialogItems.h"
-#include "ErrorBeep.h"
-#include "FileDialog.h"
-#include "MessageBox.h"
 #include "OleColor.h"
 #include "SafeArray.h"
 
 namespace {
 
-constexpr int kOffsetId = 1047;
-constexpr int kPageSizeId = 1048;
-constexpr int kMinId = 1049;
-constexpr int kMaxId = 1050;
-constexpr int kApplyId = 1053;
-constexpr int kSetDefaultsId = 1054;
-constexpr int kAutoSetId = 1055;
-constexpr int kClearAllId = 1056;
-constexpr int kAddId = 1057;
-constexpr int kZoomId = 1058;
-constexpr int kListId = 1059;
-constexpr int kRemoveId = 1060;
-constexpr int kGoToId = 1087;
-constexpr int kSyncId = 1154;
-constexpr int kSourceInfoId = 1279;
 constexpr int kColorColumn = 2;
 constexpr int kChannelIdRole = Qt::UserRole;
 
@@ -164,6 +136,37 @@ void CFormView_Scope::CreateControls()
     for (const auto& [id, text] : listButtons)
         grid->addWidget(AddItem(new QPushButton(QString::fromUtf8(text), this), id), 2, column++);
 
+    grid->addWidget(CreateParameters(), 0, 4, 3, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(1, 1);
+
+    ConnectControls();
+}
+
+void CFormView_Scope::ConnectControls()
+{
+    connect(ItemAs<QPushButton>(kApplyId), &QPushButton::clicked, this, &CFormView_Scope::OnApply);
+    connect(ItemAs<QPushButton>(kZoomId), &QPushButton::clicked, this, &CFormView_Scope::OnZoomToSelection);
+    connect(ItemAs<QPushButton>(kGoToId), &QPushButton::clicked, this, &CFormView_Scope::OnGoTo);
+    connect(ItemAs<QPushButton>(kSetDefaultsId), &QPushButton::clicked, this, &CFormView_Scope::OnSetDefaults);
+    connect(ItemAs<QPushButton>(kAutoSetId), &QPushButton::clicked, this, &CFormView_Scope::OnAutoSet);
+    connect(ItemAs<QPushButton>(kClearAllId), &QPushButton::clicked, this, &CFormView_Scope::OnClearAll);
+    connect(ItemAs<QPushButton>(kAddId), &QPushButton::clicked, this, &CFormView_Scope::OnAdd);
+    connect(ItemAs<QPushButton>(kRemoveId), &QPushButton::clicked, this, &CFormView_Scope::OnRemoveSelected);
+    connect(ItemAs<QPushButton>(kSourceInfoId), &QPushButton::clicked, this, &CFormView_Scope::OnSourceInfo);
+    connect(m_list, &QTreeWidget::itemChanged, this, &CFormView_Scope::OnListItemChanged);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CFormView_Scope::OnListSelectionChanged);
+    connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        const uint32_t id = SourceOfChannel(item->data(0, kChannelIdRole).toUInt());
+        if (id != kNoSource)
+            ShowSourceDetails(id);
+    });
+    for (int id : {kZoomId, kGoToId, kRemoveId, kSourceInfoId})
+        Item(id)->setEnabled(false);
+}
+
+QGroupBox* CFormView_Scope::CreateParameters()
+{
     auto* params = new QGroupBox(QStringLiteral("Plotting parameters"), this);
     auto* form = new QGridLayout(params);
     auto* horizontal = new QGroupBox(QStringLiteral(" Horizontal scaling "), params);
@@ -187,13 +190,15 @@ void CFormView_Scope::CreateControls()
                                                        {kGoToId, "Go To..."},
                                                        {kSetDefaultsId, "Set Defaults"},
                                                        {kAutoSetId, "Auto Set"}};
-    column = 0;
+    // "Apply" under the edits, the others two by two on the right.
+    int place = -1;
     for (const auto& [id, text] : plotButtons) {
         auto* button = AddItem(new QPushButton(QString::fromUtf8(text), params), id);
-        if (id == kApplyId)
+        if (place < 0)
             form->addWidget(button, 1, 0);
         else
-            form->addWidget(button, 2 + column / 2, column % 2 + 2), ++column;
+            form->addWidget(button, 2 + place / 2, 2 + place % 2);
+        ++place;
     }
     auto* sync = AddItem(new QCheckBox(QStringLiteral("Synchronize plot parameters to controller device"), params), kSyncId);
     // The synchronisation to a controller is not offered yet.
@@ -204,40 +209,34 @@ void CFormView_Scope::CreateControls()
                                params),
                     5, 1, 1, 3);
     form->addWidget(new QLabel(QStringLiteral("Hold Ctrl while panning/zooming affects vertical"), params), 6, 1, 1, 3);
-    grid->addWidget(params, 0, 4, 3, 1);
-    grid->setColumnStretch(0, 1);
-    grid->setRowStretch(1, 1);
-
-    connect(ItemAs<QPushButton>(kApplyId), &QPushButton::clicked, this, &CFormView_Scope::OnApply);
-    connect(ItemAs<QPushButton>(kZoomId), &QPushButton::clicked, this, &CFormView_Scope::OnZoomToSelection);
-    connect(ItemAs<QPushButton>(kGoToId), &QPushButton::clicked, this, &CFormView_Scope::OnGoTo);
-    connect(ItemAs<QPushButton>(kSetDefaultsId), &QPushButton::clicked, this, &CFormView_Scope::OnSetDefaults);
-    connect(ItemAs<QPushButton>(kAutoSetId), &QPushButton::clicked, this, &CFormView_Scope::OnAutoSet);
-    connect(ItemAs<QPushButton>(kClearAllId), &QPushButton::clicked, this, &CFormView_Scope::OnClearAll);
-    connect(ItemAs<QPushButton>(kAddId), &QPushButton::clicked, this, &CFormView_Scope::OnAdd);
-    connect(ItemAs<QPushButton>(kRemoveId), &QPushButton::clicked, this, &CFormView_Scope::OnRemoveSelected);
-    connect(ItemAs<QPushButton>(kSourceInfoId), &QPushButton::clicked, this, &CFormView_Scope::OnSourceInfo);
-    connect(m_list, &QTreeWidget::itemChanged, this, &CFormView_Scope::OnListItemChanged);
-    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CFormView_Scope::OnListSelectionChanged);
-    connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-        const uint32_t id = SourceOfChannel(item->data(0, kChannelIdRole).toUInt());
-        if (id != kNoSource)
-            ShowSourceDetails(id);
-    });
-    for (int id : {kZoomId, kGoToId, kRemoveId, kSourceInfoId})
-        Item(id)->setEnabled(false);
+    return params;
 }
 
 void CFormView_Scope::OnInitialUpdate()
 {
     CSettingFormView::OnInitialUpdate();
     GetDocument().SetScopeFormView(this);
-    if (m_list->headerItem()->text(0).isEmpty()) {
+    if (m_list->headerItem()->text(0) != QStringLiteral("Source")) {
         m_list->setHeaderLabels({QStringLiteral("Source"), QStringLiteral("Channel"), QStringLiteral("Color")});
-        const int w = std::max(0, m_list->viewport()->width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-        m_list->setColumnWidth(0, int(w * 0.4));
-        m_list->setColumnWidth(1, int(w * 0.3));
-        m_list->setColumnWidth(2, int(w * 0.3));
+        SizeListColumns();
+    }
+}
+
+void CFormView_Scope::SizeListColumns()
+{
+    const int w = std::max(0, m_list->viewport()->width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    m_list->setColumnWidth(0, int(w * 0.4));
+    m_list->setColumnWidth(1, int(w * 0.3));
+    m_list->setColumnWidth(2, int(w * 0.3));
+}
+
+void CFormView_Scope::showEvent(QShowEvent* event)
+{
+    CSettingFormView::showEvent(event);
+    // The page has its real size only once it is shown.
+    if (!m_columnsSized) {
+        m_columnsSized = true;
+        SizeListColumns();
     }
 }
 

@@ -8,15 +8,17 @@
 #include <map>
 #include <string>
 
+#include <QPointer>
 #include <QSize>
 
 #include "CComPtr.h"
+#include "CScopeView.h"
 #include "CSettingFormView.h"
 #include "IScopePanel.h"
 #include "TQ8UI.h"
 #include "TQ8_64.h"
 
-class CScopeView;
+class QGroupBox;
 class QTreeWidget;
 class QTreeWidgetItem;
 struct SAFEARRAY;
@@ -28,6 +30,24 @@ public:
     static constexpr uint32_t kNoSource = 0xFFFFFFFF;
     enum SourceType : int32_t { kNoType = 0, kFileSource = 1, kBoardSource = 2, kSnapshotSource = 3 };
     static constexpr VARTYPE kAutomaticType = 13;
+    // The page's controls.
+    enum ItemId : int {
+        kOffsetId = 1047,
+        kPageSizeId = 1048,
+        kMinId = 1049,
+        kMaxId = 1050,
+        kApplyId = 1053,
+        kSetDefaultsId = 1054,
+        kAutoSetId = 1055,
+        kClearAllId = 1056,
+        kAddId = 1057,
+        kZoomId = 1058,
+        kListId = 1059,
+        kRemoveId = 1060,
+        kGoToId = 1087,
+        kSyncId = 1154,
+        kSourceInfoId = 1279,
+    };
     // The DISPID that stands for all four plot parameters.
     static constexpr DISPID kAllPlotParameters = -1;
 
@@ -85,8 +105,10 @@ public:
     bool AddFileSource(const std::wstring& path, VARTYPE sampleType, uint32_t channels);
     uint32_t FindBoardSourceId(TQ8_HANDLE device) const;
     CPlotSrcState* FindSourceState(uint32_t id);
-    bool GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INFO** info);
-    TQ8_HANDLE GetSourceBoardHandle(uint32_t id) const;
+    // A board or snapshot source's record is refreshed from the board first.
+    bool GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INFO** info) const override;
+    TQ8_HANDLE GetSourceBoardHandle(uint32_t id) const override;
+    IScopeTQ8* GetScopeControl() const override { return m_control.p; }
     void InitBoardSourceInfo(CPlotSrcState& state) const;
     uint32_t GetSelectedSourceId() const;
     void ShowSourceDetails(uint32_t id);
@@ -124,6 +146,9 @@ public:
 
     // The plot caption for the current sources.
     std::wstring BuildCaption() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     // The control's call-backs; their counts are the panel's, which the
@@ -166,6 +191,9 @@ private:
     };
 
     void CreateControls();
+    QGroupBox* CreateParameters();
+    void ConnectControls();
+    void SizeListColumns();
     void ConnectToControl();
     void Disconnect();
     void Advise(const IID& iid, IUnknown* sink, uint32_t& cookie);
@@ -187,7 +215,7 @@ private:
     XLabelProvider m_xLabelProvider;
     uint32_t m_cookies[3] = {0, 0, 0};
     CComPtr<IScopeTQ8> m_control;
-    CScopeView* m_scopeView = nullptr;
+    QPointer<CScopeView> m_scopeView;
     std::map<uint32_t, CPlotSrcState> m_sources;
     int32_t m_plotAxisX = -1;
     int32_t m_plotAxisY = -1;
@@ -205,4 +233,5 @@ private:
     int32_t m_maxSample = 65536;
     CPlotSrcState* m_pending = nullptr;
     bool m_addingRows = false;
+    bool m_columnsSized = false;
 };

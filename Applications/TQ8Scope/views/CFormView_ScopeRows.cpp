@@ -9,11 +9,10 @@
 
 #include "CComBSTR.h"
 #include "CMainApp.h"
-#include "CMainFrame.h"
 #include "CMainDoc.h"
-#include "FileNames.h"
+#include "CMainFrame.h"
 #include "CPersistentOpts.h"
-#include "CScopeView.h"
+#include "FileNames.h"
 #include "CommandIds.h"
 #include "DialogItems.h"
 #include "ErrorBox.h"
@@ -23,14 +22,6 @@
 
 namespace {
 
-constexpr int kOffsetId = 1047;
-constexpr int kPageSizeId = 1048;
-constexpr int kMinId = 1049;
-constexpr int kMaxId = 1050;
-constexpr int kZoomId = 1058;
-constexpr int kRemoveId = 1060;
-constexpr int kGoToId = 1087;
-constexpr int kSourceInfoId = 1279;
 constexpr int kChannelIdRole = Qt::UserRole;
 
 std::wstring SourceName(IScopeTQ8ChannelSource* source)
@@ -323,22 +314,15 @@ void CFormView_Scope::ReadPlotParameters(DISPID id)
     if (!m_control)
         return;
     const bool all = id == kAllPlotParameters;
-    if (all || id == ScopeDispId::StartSample) {
-        if (SUCCEEDED(m_control->get_StartSample(&m_plotOffset)))
-            ItemAs<QLineEdit>(kOffsetId)->setText(QString::number(m_plotOffset));
-    }
-    if (all || id == ScopeDispId::PageWidth) {
-        if (SUCCEEDED(m_control->get_PageWidth(&m_pageSize)))
-            ItemAs<QLineEdit>(kPageSizeId)->setText(QString::number(m_pageSize));
-    }
-    if (all || id == ScopeDispId::MinSampleValue) {
-        if (SUCCEEDED(m_control->get_MinSampleValue(&m_minSample)))
-            ItemAs<QLineEdit>(kMinId)->setText(QString::number(m_minSample));
-    }
-    if (all || id == ScopeDispId::MaxSampleValue) {
-        if (SUCCEEDED(m_control->get_MaxSampleValue(&m_maxSample)))
-            ItemAs<QLineEdit>(kMaxId)->setText(QString::number(m_maxSample));
-    }
+    // A property that cannot be read leaves its edit as it is.
+    const auto read = [&](DISPID dispid, auto getter, auto& value, int item) {
+        if ((all || id == dispid) && SUCCEEDED((m_control.p->*getter)(&value)))
+            ItemAs<QLineEdit>(item)->setText(QString::number(value));
+    };
+    read(ScopeDispId::StartSample, &IScopeTQ8::get_StartSample, m_plotOffset, kOffsetId);
+    read(ScopeDispId::PageWidth, &IScopeTQ8::get_PageWidth, m_pageSize, kPageSizeId);
+    read(ScopeDispId::MinSampleValue, &IScopeTQ8::get_MinSampleValue, m_minSample, kMinId);
+    read(ScopeDispId::MaxSampleValue, &IScopeTQ8::get_MaxSampleValue, m_maxSample, kMaxId);
 }
 
 void CFormView_Scope::OnSelectionChange(uint64_t start, uint64_t end)

@@ -5,9 +5,8 @@
 
 #include "CComBSTR.h"
 #include "CMainDoc.h"
-#include "FileNames.h"
-#include "CScopeView.h"
 #include "FileDialog.h"
+#include "FileNames.h"
 #include "MessageBox.h"
 #include "SafeArray.h"
 
@@ -277,9 +276,11 @@ CFormView_Scope::CPlotSrcState* CFormView_Scope::FindSourceState(uint32_t id)
     return it == m_sources.end() ? nullptr : &it->second;
 }
 
-bool CFormView_Scope::GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INFO** info)
+bool CFormView_Scope::GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INFO** info) const
 {
-    CPlotSrcState* state = FindSourceState(id);
+    // Reading a board's record refreshes what the panel keeps of it; the
+    // sources themselves do not change.
+    CPlotSrcState* state = const_cast<CFormView_Scope*>(this)->FindSourceState(id);
     if (!state)
         return false;
     if ((state->type == kBoardSource || state->type == kSnapshotSource) && state->device)

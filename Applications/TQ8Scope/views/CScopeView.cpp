@@ -68,6 +68,8 @@ bool CScopeView::CreateControl()
         return false;
     m_site = window;
     window->setObjectName(QString::number(kControlId));
+    // Whoever focuses the view gives the keys to the plot.
+    setFocusProxy(window);
     inplace->SetObjectRects(0, 0, width(), height());
     window->show();
     return SUCCEEDED(m_unknown.QueryInterface(&m_control)) && m_control;
@@ -135,9 +137,9 @@ void CScopeView::paintEvent(QPaintEvent*)
 
 void CScopeView::resizeEvent(QResizeEvent* event)
 {
+    // A minimised window keeps its children's sizes here, so every resize
+    // is a real one.
     QWidget::resizeEvent(event);
-    if (isMinimized() || window()->isMinimized())
-        return;
     CComPtr<IOleInPlaceObject> inplace;
     if (m_site && m_unknown && SUCCEEDED(m_unknown.QueryInterface(&inplace)))
         inplace->SetObjectRects(0, 0, event->size().width(), event->size().height());

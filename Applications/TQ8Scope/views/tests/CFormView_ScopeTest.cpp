@@ -1,8 +1,12 @@
+#include <fstream>
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "CComBSTR.h"
+#include "FileDialog.h"
+#include "TextConv.h"
 #include "ScopeTestSupport.h"
 
 namespace {
@@ -117,6 +121,7 @@ TEST_F(ScopePanelTest, SameBoardTwiceKeepsItsSourceAndOtherChannelsReplaceIt)
     ASSERT_NE(first, CFormView_Scope::kNoSource);
     EXPECT_TRUE(events.recordKnownWhenAdded);
     EXPECT_EQ(panel->Sources().at(first).type, CFormView_Scope::kBoardSource);
+    EXPECT_EQ(static_cast<IScopePanel*>(panel)->GetSourceBoardHandle(first), doc->GetDeviceHandle());
     EXPECT_EQ(PlotBoard(), first);
     EXPECT_EQ(events.added.size(), 1u);
     EXPECT_EQ(Column(1), (QStringList{"Channel 1", "Channel 2", "Channel 3", "Channel 4"}));
@@ -135,6 +140,8 @@ TEST_F(ScopePanelTest, UncheckingARowHidesOnlyItsChannel)
 {
     PlotBoard();
     QTreeWidget* list = panel->GetSourceList();
+    EXPECT_EQ(list->headerItem()->text(0), QStringLiteral("Source"));
+    EXPECT_EQ(list->headerItem()->text(2), QStringLiteral("Color"));
     // Rows the panel inserted leave every channel shown.
     for (uint32_t ch = 0; ch < 4; ++ch) {
         VARIANT_BOOL shown = VARIANT_FALSE;
@@ -318,6 +325,127 @@ TEST(PlotSrcStateTest, ChannelCountAndSampleTypeOfEachKind)
     board.type = CFormView_Scope::kBoardSource;
     EXPECT_EQ(board.GetChannelCount(), 4u);
     EXPECT_EQ(State().GetChannelCount(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+class ScopeFileTest : public ScopePanelTest {
+protected:
+    void SetUp() override
+    {
+        ScopePanelTest::SetUp();
+        const char* base = std::getenv("VLT_TEST_TMP");
+        m_files = std::filesystem::path(base ? base : "/tmp") / ("scope_files_" + std::to_string(getpid()));
+        std::filesystem::create_directories(m_files);
+    }
+    void TearDown() override
+    {
+        ScopePanelTest::TearDown();
+        std::filesystem::remove_all(m_files);
+    }
+    std::wstring WriteSamples(const std::string& name, size_t bytes)
+    {
+        const std::filesystem::path path = m_files / name;
+        std::ofstream(path, std::ios::binary) << std::string(bytes, '\x60');
+        return vlt::Utf8ToWide(path.string());
+    }
+    std::filesystem::path m_files;
+};
+
+TEST_F(ScopeFileTest, FileBesideTheBoardIsAMixedPlot)
+{
+    const std::wstring path = WriteSamples("trace.rd8", 4096);
+    panel->AddFileSource(path);
+    ASSERT_EQ(panel->Sources().size(), 1u);
+    const auto& [id, state] = *panel->Sources().begin();
+    EXPECT_EQ(state.type, CFormView_Scope::kFileSource);
+    EXPECT_EQ(state.path, path);
+    EXPECT_EQ(Column(0), QStringList{"File: trace.rd8"});
+    EXPECT_EQ(Column(1), QStringList{"Single"});
+    EXPECT_EQ(Caption(), L"Data Source: File: trace.rd8");
+    EXPECT_EQ(TotalSamples(id), 4096u);
+    PlotBoard();
+    EXPECT_EQ(Caption(), L"Mixed data sources");
+    // Forced format: two channels of 16-bit samples.
+    EXPECT_TRUE(panel->AddFileSource(path, VT_UI2, 2));
+    EXPECT_EQ(panel->Sources().size(), 3u);
+}
+
+TEST_F(ScopeFileTest, FileThatCannotBePlottedIsNamedInABox)
+{
+    vlt::MessageBoxRecorder boxes;
+    const std::wstring missing = vlt::Utf8ToWide((m_files / "gone.rd8").string());
+    panel->AddFileSource(missing);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.LastText().find(missing), std::wstring::npos);
+    EXPECT_TRUE(panel->Sources().empty());
+
+    // The open dialog's choice goes the same way.
+    const std::wstring path = WriteSamples("picked.rd8", 512);
+    vlt::FileDialogRequest asked;
+    auto previous = vlt::SetFileDialogHandler([&](const vlt::FileDialogRequest& r) -> std::optional<std::wstring> {
+        asked = r;
+        return path;
+    });
+    panel->OnOpenFileForPlotting();
+    vlt::SetFileDialogHandler(previous);
+    EXPECT_EQ(asked.title, L"Open File for Plotting");
+    EXPECT_EQ(asked.defaultExt, L"rd8");
+    EXPECT_EQ(asked.filter, L"8-bit Sample Files (*.rd8)|*.rd8|All Files (*.*)|*.*||");
+    EXPECT_EQ(panel->Sources().size(), 1u);
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// A context file beside the data file, as a recording leaves it.
+void WriteContext(const std::wstring& dataPath, uint32_t channels, uint32_t bytes, uint32_t isSigned,
+                  uint32_t header)
+{
+    std::ofstream(vlt::WideToUtf8(dataPath) + ".vrdc")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VltRecordedDataContext version=\"1\">\n"
+        << "  <ChannelCount>" << channels << "</ChannelCount>\n  <BytesPerSample>" << bytes
+        << "</BytesPerSample>\n  <Signed>" << isSigned << "</Signed>\n  <HeaderBytes>" << header
+        << "</HeaderBytes>\n  <OperatorNotes>bench run</OperatorNotes>\n</VltRecordedDataContext>\n";
+}
+
+TEST_F(ScopeFileTest, FourByteSamplesArePlottedAsThirtyTwoBitValues)
+{
+    const std::wstring path = WriteSamples("wide.rd8", 16 + 8 * 4 * 2);
+    WriteContext(path, 2, 4, 1, 16);
+    ASSERT_TRUE(panel->AddFileSource(path, CFormView_Scope::kAutomaticType, 0));
+    ASSERT_EQ(panel->Sources().size(), 1u);
+    const auto& [id, state] = *panel->Sources().begin();
+    EXPECT_TRUE(state.HasInfo());
+    EXPECT_EQ(state.description, L"bench run");
+    VARTYPE vt = 0;
+    Source(id)->GetChannelSampleType(0, &vt);
+    EXPECT_EQ(vt, VT_I4);
+    EXPECT_EQ(TotalSamples(id), 8u);
+    EXPECT_EQ(Column(1), (QStringList{"Channel 1", "Channel 2"}));
+    // The spectrum window asks through the document's panel interface.
+    const IScopePanel* asked = panel;
+    const TQ8_RECORDED_DATA_INFO* info = nullptr;
+    ASSERT_TRUE(asked->GetSourceDataInfo(id, &info));
+    EXPECT_EQ(info->headerBytes, 16u);
+    EXPECT_EQ(asked->GetScopeControl(), Control());
+    EXPECT_EQ(asked->GetSourceBoardHandle(id), nullptr);
+    // The file's own information names the labels' source.
+    EXPECT_EQ(panel->GetLabelSourceId(), id);
+}
+
+TEST_F(ScopeFileTest, FileWithoutContextHasNoInformation)
+{
+    const std::wstring path = WriteSamples("bare.rd8", 64);
+    State state;
+    EXPECT_FALSE(state.InitFromFile(path));
+    EXPECT_FALSE(state.HasInfo());
+    EXPECT_EQ(state.GetSampleVarType(), VT_UI1);
+    EXPECT_EQ(state.GetChannelCount(), 1u);
 }
 
 } // namespace

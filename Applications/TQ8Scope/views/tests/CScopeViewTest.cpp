@@ -180,3 +180,21 @@ TEST_F(ScopeTest, HasChannelSourcesOnlyWhilePlotted)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ScopeTest, MinimisedWindowKeepsTheControlAtTheViewSize)
+{
+    form_test::FormDoc& doc = NewDoc();
+    Build(doc);
+    host->showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->GetControlWindow()->geometry(), QRect(0, 0, 900, 300));
+    // A layout change while minimised is still there after the restore.
+    view->resize(700, 280);
+    host->showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->GetControlWindow()->geometry(), QRect(0, 0, 700, 280));
+}
+
+} // namespace

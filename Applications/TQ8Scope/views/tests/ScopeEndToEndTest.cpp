@@ -96,9 +96,9 @@ TEST_F(ScopeEndToEndTest, AcquiredVirtualBoardShowsItsTrace)
                 ++traced;
     EXPECT_GT(traced, plot.width());
 
-    // Ctrl+G opens the go-to window and closes it again.
-    EXPECT_TRUE(app->GetMainFrame()->OnCommand(cmd::kGoToSample));
-    ASSERT_NE(frames[0]->GetGoToWindow(), nullptr);
+    // "Go To..." opens the go-to window, and Ctrl+G closes it again.
+    panel->findChild<QPushButton*>(QStringLiteral("1087"))->click();
+    ASSERT_TRUE(doc_test::PumpUntil([&] { return frames[0]->GetGoToWindow() != nullptr; }));
     EXPECT_TRUE(frames[0]->GetGoToWindow()->isVisible());
     EXPECT_TRUE(app->GetMainFrame()->OnCommand(cmd::kGoToSample));
     EXPECT_FALSE(frames[0]->GetGoToWindow()->isVisible());
