@@ -31,10 +31,10 @@ public:
 
     // The main plot's control, without a reference of the caller's; null
     // while the plot does not exist.
-    virtual IScopeTQ8* GetControl() const { return nullptr; }
+    virtual IScopeTQ8* GetScopeControl() const { return nullptr; }
     // The board behind a source: the snapshot source's is the document's
     // board; null for files, buffers and unknown ids.
     virtual TQ8_HANDLE GetSourceBoardHandle(uint32_t /*srcId*/) const { return nullptr; }
     // The recorded-data information of a source; false when it has none.
-    virtual bool GetSourceDataInfo(uint32_t /*srcId*/, const TQ8_RECORDED_DATA_INFO** /*info*/) { return false; }
+    virtual bool GetSourceDataInfo(uint32_t /*srcId*/, const TQ8_RECORDED_DATA_INFO** /*info*/) const { return false; }
 };

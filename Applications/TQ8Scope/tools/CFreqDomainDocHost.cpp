@@ -9,7 +9,7 @@
 IScopeTQ8* CFreqDomainDocHost::GetMainPlot()
 {
     IScopePanel* panel = m_doc.GetScopeFormView();
-    return panel ? panel->GetControl() : nullptr;
+    return panel ? panel->GetScopeControl() : nullptr;
 }
 
 TQ8_HANDLE CFreqDomainDocHost::GetSourceBoardHandle(uint32_t srcId)

@@ -16,7 +16,7 @@
 #include "CommandIds.h"
 #include "DialogItems.h"
 #include "ErrorBox.h"
-#include "ErrorBeep.h"
+#include "MainFrameSheets.h"
 #include "FormControls.h"
 #include "MessageBox.h"
 
@@ -301,10 +301,9 @@ void CFormView_Scope::OnSourceInfo()
         ShowSourceDetails(id);
 }
 
-void CFormView_Scope::ShowSourceDetails(uint32_t)
+void CFormView_Scope::ShowSourceDetails(uint32_t id)
 {
-    // No recorded-data details page exists yet: a sheet without pages.
-    vlt::ErrorBeep();
+    ShowPlotSourceDetails(*this, id);
 }
 
 // ---- Events -----------------------------------------------------------------------------

@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include <QPushButton>
+#include <QTabWidget>
+
 #include "BrowseForFile.h"
 #include "CFormView_Scope.h"
 #include "CMainFrame.h"
@@ -13,6 +16,7 @@
 #include "CRecDataCtxAdvPP.h"
 #include "CRecDataCtxStdPP.h"
 #include "CVltPropertySheet.h"
+#include "ErrorBeep.h"
 #include "MessageBox.h"
 
 namespace {
@@ -55,31 +59,53 @@ void ShowRecordedDataDetails(QWidget* owner)
 
 void ShowPlotSourceDetails(CFormView_Scope& panel, uint32_t srcId)
 {
+    // One remembered page for every panel's sheet, for the life of the program.
+    static int rememberedPage = 0;
     const CFormView_Scope::CPlotSrcState* state = panel.FindSourceState(srcId);
-    if (!state)
-        return;
+    const bool isFile = state && state->type == CFormView_Scope::kFileSource;
     CVltPropertySheet sheet(QString::fromWCharArray(kRecordedDataDetailsTitle), &panel, 0);
     sheet.HideApplyButton();
-    auto* general = new CRecDataCtxStdPP;
-    const bool isFile = state->type == CFormView_Scope::kFileSource;
-    if (isFile)
-        general->LoadFromFile(state->path);
-    else
-        general->SetRecordedDataInfo(state->info);
-    AddPage(sheet, general);
-    if (isFile) {
-        auto* advanced = new CRecDataCtxAdvPP;
-        if (advanced->OpenContextFile(state->path))
-            AddPage(sheet, advanced);
-        else
-            delete advanced;
-        auto* format = new CPlotSrcFormatPP;
-        if (format->AttachSource(&panel, srcId))
-            AddPage(sheet, format);
-        else
-            delete format;
+    const TQ8_RECORDED_DATA_INFO* info = nullptr;
+    if (panel.GetSourceDataInfo(srcId, &info) && info) {
+        if (isFile) {
+            auto* general = new CRecDataCtxStdPP;
+            if (general->LoadFromFile(state->path)) {
+                AddPage(sheet, general);
+                auto* advanced = new CRecDataCtxAdvPP;
+                if (advanced->OpenContextFile(state->path))
+                    AddPage(sheet, advanced);
+                else
+                    delete advanced;
+            } else {
+                delete general;
+            }
+        }
+        if (sheet.Tabs()->count() == 0) {
+            auto* general = new CRecDataCtxStdPP;
+            if (general->SetRecordedDataInfo(*info))
+                AddPage(sheet, general);
+            else
+                delete general;
+        }
     }
+    if (isFile) {
+        auto* format = new CPlotSrcFormatPP;
+        if (format->AttachSource(&panel, srcId)) {
+            if (sheet.Tabs()->count() > 0 && sheet.ApplyButton())
+                sheet.ApplyButton()->setVisible(true);
+            AddPage(sheet, format);
+        } else {
+            delete format;
+        }
+    }
+    const int pages = sheet.Tabs()->count();
+    if (pages == 0) {
+        vlt::ErrorBeep();
+        return;
+    }
+    sheet.SetActivePage(rememberedPage < pages ? rememberedPage : 0);
     sheet.exec();
+    rememberedPage = sheet.GetOkPageIndex();
 }
 
 void RegisterMainFrameSheets()

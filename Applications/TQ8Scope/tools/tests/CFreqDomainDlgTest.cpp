@@ -305,7 +305,7 @@ public:
     void ApplySampleLimit(uint32_t) override {}
     void OnOpenFileForPlotting() override {}
     void AddFileSource(const std::wstring&) override {}
-    IScopeTQ8* GetControl() const override { return m_plot; }
+    IScopeTQ8* GetScopeControl() const override { return m_plot; }
 
 private:
     IScopeTQ8* m_plot;

@@ -1,10 +1,14 @@
 #include <fstream>
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QTabWidget>
+#include <QTimer>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "CComBSTR.h"
+#include "CVltPropertySheet.h"
 #include "FileDialog.h"
 #include "TextConv.h"
 #include "ScopeTestSupport.h"
@@ -257,15 +261,28 @@ TEST_F(ScopePanelTest, SourceDataErrorBox)
     doc->StopAcquisition();
 }
 
-TEST_F(ScopePanelTest, SourceInfoWithNothingToShowBeeps)
+TEST_F(ScopePanelTest, SourceInfoOfABoardShowsItsGeneralPageOnly)
 {
     PlotBoard();
     panel->GetSourceList()->clearSelection();
     panel->GetSourceList()->topLevelItem(0)->setSelected(true);
     ASSERT_TRUE(panel->findChild<QPushButton*>(QStringLiteral("1279"))->isEnabled());
+    QStringList tabs;
+    QString title;
+    QTimer::singleShot(0, [&] {
+        auto* sheet = qobject_cast<CVltPropertySheet*>(QApplication::activeModalWidget());
+        if (!sheet)
+            return;
+        title = sheet->windowTitle();
+        for (int i = 0; i < sheet->Tabs()->count(); ++i)
+            tabs << sheet->Tabs()->tabText(i);
+        sheet->reject();
+    });
     const int before = beeps;
     ItemClick(1279);
-    EXPECT_EQ(beeps, before + 1);
+    EXPECT_EQ(beeps, before);
+    EXPECT_EQ(title, QStringLiteral("Veltrane Recorded Data Details"));
+    EXPECT_EQ(tabs, QStringList{QStringLiteral("General")});
 }
 
 TEST_F(ScopePanelTest, ApplyReadsARefusedPropertyBack)
