@@ -1,0 +1,150 @@
+#include "CDmaEngine.h"
+
+#include "CInterruptLine.h"
+#include "CSimClock.h"
+
+namespace tq8 {
+
+namespace {
+// Pacing sleeps only once the schedule runs this far ahead.
+constexpr auto kLeastSleep = std::chrono::milliseconds(1);
+} // namespace
+
+CDmaEngine::CDmaEngine(CInterruptLine& line, Mover mover) : m_line(line), m_mover(std::move(mover))
+{
+    m_thread = std::thread([this] { Run(); });
+}
+
+CDmaEngine::~CDmaEngine()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_cv.notify_all();
+    m_thread.join();
+}
+
+uint32_t CDmaEngine::Read(uint32_t index, uint32_t stored)
+{
+    if (index * 4 != kStart)
+        return stored;
+    std::lock_guard lock(m_mutex);
+    m_reported = m_status;
+    return m_status;
+}
+
+void CDmaEngine::Write(uint32_t index, uint32_t value)
+{
+    std::unique_lock lock(m_mutex);
+    switch (index * 4) {
+    case kReset:
+        // The transfer in flight is dropped, and once the reset has landed
+        // no byte moves any more: its target may be freed next.
+        if ((value & 1) != 0) {
+            ++m_generation;
+            m_job.reset();
+            m_cv.wait(lock, [this] { return !m_moving; });
+        }
+        break;
+    case kStart:
+        if ((value & 1) != 0) {
+            m_job = Job{m_busAddress, m_length * kUnit, m_generation};
+            m_cv.notify_all();
+        }
+        break;
+    case kBusAddress:
+        m_busAddress = value;
+        break;
+    case kLength:
+        m_length = value;
+        break;
+    case kAcknowledge:
+        if ((value & 1) != 0) {
+            m_status &= ~m_reported;
+            m_reported = 0;
+            UpdateLineLocked();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void CDmaEngine::Raise(uint32_t bits)
+{
+    std::lock_guard lock(m_mutex);
+    m_status |= bits;
+    UpdateLineLocked();
+}
+
+uint32_t CDmaEngine::Status() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_status;
+}
+
+bool CDmaEngine::Busy() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_job.has_value() || m_active;
+}
+
+uint64_t CDmaEngine::Transfers() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_transfers;
+}
+
+void CDmaEngine::UpdateLineLocked()
+{
+    if (m_status != 0)
+        m_line.Assert();
+    else
+        m_line.Deassert();
+}
+
+void CDmaEngine::Pace(uint32_t bytes)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (m_schedule < now)
+        m_schedule = now;
+    m_schedule += CSimClock::ToWall(bytes / kBytesPerSecond);
+    if (m_schedule - now >= kLeastSleep)
+        std::this_thread::sleep_until(m_schedule);
+}
+
+void CDmaEngine::Run()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_cv.wait(lock, [this] { return m_stop || m_job.has_value(); });
+        if (m_stop)
+            return;
+        const Job job = *m_job;
+        m_job.reset();
+        m_active = true;
+        lock.unlock();
+        Pace(job.bytes);
+        lock.lock();
+        // A reset while it waited: the transfer never happens.
+        if (job.generation != m_generation || m_stop) {
+            m_active = m_job.has_value();
+            continue;
+        }
+        m_moving = true;
+        lock.unlock();
+        m_mover(job.busAddress, job.bytes);
+        lock.lock();
+        m_moving = false;
+        m_active = m_job.has_value();
+        m_cv.notify_all();
+        if (job.generation != m_generation)
+            continue;
+        ++m_transfers;
+        m_status |= kDmaComplete;
+        UpdateLineLocked();
+    }
+}
+
+} // namespace tq8
