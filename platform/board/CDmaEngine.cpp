@@ -31,6 +31,7 @@ uint32_t CDmaEngine::Read(uint32_t index, uint32_t stored)
         return stored;
     std::lock_guard lock(m_mutex);
     m_reported = m_status;
+    m_fresh = 0;
     return m_status;
 }
 
@@ -61,7 +62,8 @@ void CDmaEngine::Write(uint32_t index, uint32_t value)
         break;
     case kAcknowledge:
         if ((value & 1) != 0) {
-            m_status &= ~m_reported;
+            // A bit raised again after the read stays for the next one.
+            m_status &= ~(m_reported & ~m_fresh);
             m_reported = 0;
             UpdateLineLocked();
         }
@@ -75,6 +77,7 @@ void CDmaEngine::Raise(uint32_t bits)
 {
     std::lock_guard lock(m_mutex);
     m_status |= bits;
+    m_fresh |= bits;
     UpdateLineLocked();
 }
 
@@ -143,6 +146,7 @@ void CDmaEngine::Run()
             continue;
         ++m_transfers;
         m_status |= kDmaComplete;
+        m_fresh |= kDmaComplete;
         UpdateLineLocked();
     }
 }

@@ -70,7 +70,8 @@ private:
     uint32_t m_busAddress = 0;
     uint32_t m_length = 0;
     uint32_t m_status = 0;
-    uint32_t m_reported = 0;
+    uint32_t m_reported = 0; // seen by the last status read
+    uint32_t m_fresh = 0;    // raised since then
     uint64_t m_generation = 0;
     uint64_t m_transfers = 0;
     std::optional<Job> m_job;

@@ -531,6 +531,13 @@ int32_t CSimBoard::WaitTransfer(uint32_t timeoutMs)
     return TQ8_ERR_TIMEOUT;
 }
 
+void CSimBoard::QueueTimestamps(const uint64_t* values, uint32_t count)
+{
+    std::lock_guard lock(m_mutex);
+    for (uint32_t i = 0; i < count; ++i)
+        m_fifo.Push(values[i]);
+}
+
 uint32_t CSimBoard::TimestampsAvailable() const
 {
     std::lock_guard lock(m_mutex);

@@ -113,6 +113,8 @@ public:
     void SetSignal(int channel, const ChannelSignal& signal);
     ChannelSignal Signal(int channel) const;
     void SetSeed(uint64_t seed);
+    // Entries into the time-stamp FIFO, as the trigger logic would queue them.
+    void QueueTimestamps(const uint64_t* values, uint32_t count);
 
 private:
     using Clock = CSimClock::Clock;
