@@ -90,7 +90,7 @@ uint32_t CDmaEngine::Status() const
 bool CDmaEngine::Busy() const
 {
     std::lock_guard lock(m_mutex);
-    return m_job.has_value() || m_active;
+    return m_job.has_value() || (m_active && m_activeGeneration == m_generation);
 }
 
 uint64_t CDmaEngine::Transfers() const
@@ -127,6 +127,7 @@ void CDmaEngine::Run()
         const Job job = *m_job;
         m_job.reset();
         m_active = true;
+        m_activeGeneration = job.generation;
         lock.unlock();
         Pace(job.bytes);
         lock.lock();

@@ -77,6 +77,7 @@ private:
     std::optional<Job> m_job;
     bool m_moving = false; // bytes on the bus
     bool m_active = false; // a job taken and not finished
+    uint64_t m_activeGeneration = 0;
     bool m_stop = false;
     std::chrono::steady_clock::time_point m_schedule{};
     std::thread m_thread;

@@ -180,9 +180,12 @@ void CSimCard::SwitchMode(uint32_t mode)
 
 void CSimCard::Acquire(uint32_t mode)
 {
+    // The converters run on what clock generator 0 was programmed to give.
     const double rate = m_control.ClockGen(0).OutputMHz(0);
-    if (rate > 0)
+    if (rate > 0) {
+        m_board.Set(SettingId::AdcClockSource, 0);
         m_board.Set(SettingId::InternalAdcClockRate, rate);
+    }
     const auto start = static_cast<uint32_t>(m_board.Get(SettingId::MemoryRegionStart));
     const auto count = static_cast<uint32_t>(m_board.Get(SettingId::MemoryRegionCount));
     const int32_t rc = m_board.Acquire(TargetOf(mode), start, count);
