@@ -60,6 +60,7 @@ private:
     };
 
     void Run();
+    void WaitForJob(std::unique_lock<std::mutex>& lock);
     void Pace(uint32_t bytes);
     void UpdateLineLocked();
 
