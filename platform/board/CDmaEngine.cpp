@@ -46,6 +46,7 @@ void CDmaEngine::Write(uint32_t index, uint32_t value)
         if ((value & 1) != 0) {
             ++m_generation;
             m_job.reset();
+            m_cv.notify_all();
             m_cv.wait(lock, [this] { return !m_moving; });
         }
         break;
@@ -108,14 +109,15 @@ void CDmaEngine::UpdateLineLocked()
         m_line.Deassert();
 }
 
-void CDmaEngine::Pace(uint32_t bytes)
+// Waits out the bus time of the bytes; a reset or the end cuts it short.
+void CDmaEngine::Pace(std::unique_lock<std::mutex>& lock, const Job& job)
 {
     const auto now = std::chrono::steady_clock::now();
     if (m_schedule < now)
         m_schedule = now;
-    m_schedule += CSimClock::ToWall(bytes / kBytesPerSecond);
+    m_schedule += CSimClock::ToWall(job.bytes / kBytesPerSecond);
     if (m_schedule - now >= kLeastSleep)
-        std::this_thread::sleep_until(m_schedule);
+        m_cv.wait_until(lock, m_schedule, [&] { return m_stop || job.generation != m_generation; });
 }
 
 void CDmaEngine::WaitForJob(std::unique_lock<std::mutex>& lock)
@@ -142,9 +144,7 @@ void CDmaEngine::Run()
         m_job.reset();
         m_active = true;
         m_activeGeneration = job.generation;
-        lock.unlock();
-        Pace(job.bytes);
-        lock.lock();
+        Pace(lock, job);
         // A reset while it waited: the transfer never happens.
         if (job.generation != m_generation || m_stop) {
             m_active = m_job.has_value();

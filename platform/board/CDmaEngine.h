@@ -61,7 +61,7 @@ private:
 
     void Run();
     void WaitForJob(std::unique_lock<std::mutex>& lock);
-    void Pace(uint32_t bytes);
+    void Pace(std::unique_lock<std::mutex>& lock, const Job& job);
     void UpdateLineLocked();
 
     CInterruptLine& m_line;
