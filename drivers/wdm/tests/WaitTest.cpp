@@ -119,11 +119,13 @@ TEST_F(WaitTest, ADmaInterruptWhileIdleCompletesNothing)
 {
     const uint32_t before = Ext(m_slot)->stats.dmaCompleteInterrupts.load();
     m_bus->Card(m_slot).Dma().Raise(tq8::CDmaEngine::kDmaComplete);
-    while (Ext(m_slot)->stats.dmaCompleteInterrupts.load() == before)
+    // Claimed and acknowledged, and its DPC has run.
+    while (m_bus->Card(m_slot).Dma().Status() != 0)
         std::this_thread::yield();
     KeFlushQueuedDpcs();
+    EXPECT_EQ(Ext(m_slot)->stats.dmaCompleteInterrupts.load(), before + 1);
     EXPECT_EQ(State(), 0u);
-    EXPECT_EQ(m_bus->Card(m_slot).Dma().Status(), 0u);
+    EXPECT_FALSE(Pending());
 }
 
 TEST_F(WaitTest, AnAcquisitionEndsWithItsInterruptAndBackInModeOne)
