@@ -21,6 +21,7 @@ constexpr uint32_t kEngineBusAddress = 0x08;
 constexpr uint32_t kEngineBurst = 0x0C;
 constexpr uint32_t kEngineLength = 0x10;
 constexpr uint32_t kDmaUnit = 128;
+constexpr uint32_t kDmaCompleteBit = 1u << 8;
 constexpr uint32_t kChunkBytes = 65536;
 constexpr uint32_t kWindowGrain = 16384;
 constexpr uint32_t kMaxReadCount = 33529344;
@@ -110,6 +111,9 @@ void ProgramEngine(TQ8_DEVICE_EXTENSION* ext, uint64_t busAddress, uint32_t byte
     ext->stats.dmaTransfersStarted.fetch_add(1);
     ext->dmaBytesInFlight = bytes;
     StopDmaEngine(ext);
+    // A completion of an earlier transfer that the DPC has not seen yet
+    // must not end this one.
+    ext->interruptBits.fetch_and(~kDmaCompleteBit);
     WriteDmaRegister(ext, kEngineBurst, 32);
     WriteDmaRegister(ext, kEngineLength, bytes / kDmaUnit);
     WriteDmaRegister(ext, kEngineBusAddress, static_cast<uint32_t>(busAddress));

@@ -1,6 +1,6 @@
 #pragma once
 // The card's bus-master DMA engine behind memory window 0 (byte offsets:
-// 0x00 reset, write 1 then 0; 0x04 start, write 1, and read: the interrupt
+// 0x00 reset, write 1 then 0 (drops the transfer in flight); 0x04 start, write 1, and read: the interrupt
 // status, bit 8 DMA complete, bit 9 samples complete; 0x08 bus address;
 // 0x0C burst setting; 0x10 length in units of 128 bytes; 0x48 acknowledge).
 // A started transfer runs on the engine's own thread, paced at the engine's
