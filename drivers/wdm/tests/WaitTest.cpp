@@ -39,21 +39,23 @@ protected:
 
     bool Pending()
     {
+        TQ8_DEVICE_EXTENSION* ext = Ext(m_slot);
         KIRQL irql;
-        KeAcquireSpinLock(&Ext(m_slot)->spinLock, &irql);
-        const bool pending = Ext(m_slot)->pendingIrp != nullptr;
-        KeReleaseSpinLock(&Ext(m_slot)->spinLock, irql);
+        KeAcquireSpinLock(&ext->spinLock, &irql);
+        const bool pending = ext->pendingIrp != nullptr;
+        KeReleaseSpinLock(&ext->spinLock, irql);
         return pending;
     }
 
     // An operation that only the test ends.
     void Hold(uint32_t state)
     {
+        TQ8_DEVICE_EXTENSION* ext = Ext(m_slot);
         KIRQL irql;
-        KeAcquireSpinLock(&Ext(m_slot)->spinLock, &irql);
-        Ext(m_slot)->operationState = state;
-        Ext(m_slot)->operationFile = nullptr;
-        KeReleaseSpinLock(&Ext(m_slot)->spinLock, irql);
+        KeAcquireSpinLock(&ext->spinLock, &irql);
+        ext->operationState = state;
+        ext->operationFile = nullptr;
+        KeReleaseSpinLock(&ext->spinLock, irql);
     }
 
     uint32_t State() { return Ext(m_slot)->operationState.load(); }
