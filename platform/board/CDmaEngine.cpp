@@ -8,7 +8,7 @@ namespace tq8 {
 namespace {
 // Pacing sleeps only once the schedule runs this far ahead.
 constexpr auto kLeastSleep = std::chrono::milliseconds(1);
-constexpr auto kLookBeforeSleep = std::chrono::microseconds(50);
+constexpr auto kLookBeforeSleep = std::chrono::microseconds(200);
 } // namespace
 
 CDmaEngine::CDmaEngine(CInterruptLine& line, Mover mover) : m_line(line), m_mover(std::move(mover))
