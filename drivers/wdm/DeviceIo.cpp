@@ -186,11 +186,7 @@ Irp* TakePendingRequestOf(TQ8_DEVICE_EXTENSION* ext, FileObject* file)
     Irp* irp = ext->pendingIrp;
     if (irp == nullptr || IoGetCurrentIrpStackLocation(irp)->fileObject != file)
         return nullptr;
-    // A cancel routine already under way completes the request itself.
-    if (IoSetCancelRoutine(irp, nullptr) == nullptr)
-        return nullptr;
-    ext->pendingIrp = nullptr;
-    return irp;
+    return TakePendingRequest(ext, nullptr);
 }
 
 void CleanupFileObject(TQ8_DEVICE_EXTENSION* ext, FileObject* file)
@@ -213,10 +209,12 @@ void CleanupFileObject(TQ8_DEVICE_EXTENSION* ext, FileObject* file)
     }
     // The handle's own request and what its operation held go with it.
     Irp* cancelled = TakePendingRequestOf(ext, file);
-    ReleaseOperationOf(ext, file);
+    Irp* waiter = ReleaseOperationOf(ext, file);
     KeReleaseSpinLock(&ext->spinLock, irql);
     if (cancelled != nullptr)
         CompleteHeldRequest(ext, cancelled, STATUS_CANCELLED);
+    if (waiter != nullptr)
+        CompleteHeldRequest(ext, waiter, STATUS_CANCELLED);
     FreeDmaBuffersOfOwner(ext, last ? nullptr : file);
     ExReleaseFastMutex(&ext->deviceMutex);
 }

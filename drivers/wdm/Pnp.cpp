@@ -91,16 +91,17 @@ void ReleaseDmaResources(TQ8_DEVICE_EXTENSION* ext)
     ext->dmaAdapter = nullptr;
 }
 
+// The interrupt goes first: its service reads window 0.
 void ReleaseHardwareResources(TQ8_DEVICE_EXTENSION* ext)
 {
+    if (ext->interrupt != nullptr)
+        IoDisconnectInterrupt(ext->interrupt);
+    ext->interrupt = nullptr;
     for (TQ8_MEMORY_WINDOW& w : ext->windows) {
         if (w.address != nullptr)
             MmUnmapIoSpace(const_cast<uint32_t*>(w.address), w.length);
         w = {};
     }
-    if (ext->interrupt != nullptr)
-        IoDisconnectInterrupt(ext->interrupt);
-    ext->interrupt = nullptr;
 }
 
 NTSTATUS ClaimResources(DeviceObject* device, const CmResourceList* resources)

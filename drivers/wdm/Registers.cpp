@@ -2,6 +2,8 @@
 // and converter resets and the board initialisation.
 #include <cstring>
 
+#include "CMutexHolder.h"
+#include "CSpinLockHolder.h"
 #include "TQ8Driver.h"
 
 using namespace kern;
@@ -54,29 +56,6 @@ bool IsAdcRegister(uint32_t chipRegister)
             return true;
     return false;
 }
-
-class CSpinLockHolder {
-public:
-    explicit CSpinLockHolder(TQ8_DEVICE_EXTENSION* ext) : m_ext(ext) { KeAcquireSpinLock(&ext->spinLock, &m_irql); }
-    ~CSpinLockHolder() { KeReleaseSpinLock(&m_ext->spinLock, m_irql); }
-    CSpinLockHolder(const CSpinLockHolder&) = delete;
-    CSpinLockHolder& operator=(const CSpinLockHolder&) = delete;
-
-private:
-    TQ8_DEVICE_EXTENSION* m_ext;
-    KIRQL m_irql = 0;
-};
-
-class CMutexHolder {
-public:
-    explicit CMutexHolder(TQ8_DEVICE_EXTENSION* ext) : m_ext(ext) { ExAcquireFastMutex(&ext->deviceMutex); }
-    ~CMutexHolder() { ExReleaseFastMutex(&m_ext->deviceMutex); }
-    CMutexHolder(const CMutexHolder&) = delete;
-    CMutexHolder& operator=(const CMutexHolder&) = delete;
-
-private:
-    TQ8_DEVICE_EXTENSION* m_ext;
-};
 
 uint32_t U32At(const TQ8_IOCTL& r, uint32_t offset)
 {

@@ -51,13 +51,40 @@ struct TQ8_STATS_COUNTERS {
     std::atomic<uint64_t> bytesMoved{0};
 };
 
+namespace kern {
+class CUserProcess;
+}
+
+// Read flags of a sample-RAM read (the request's flags without bits 16-23).
+enum : uint32_t {
+    TQ8_READ_BACK_TO_MODE_1 = 1u << 21,
+    TQ8_READ_NO_WAIT = 1u << 30,
+    TQ8_READ_SPLIT = 1u << 31,
+};
+
 struct TQ8_SAMPLE_READ_CONTEXT {
-    std::array<uint8_t*, 4> buffers{};
+    std::array<uint8_t*, 4> buffers{}; // system addresses, advanced as data lands
     std::array<kern::Mdl*, 4> mdls{};
+    std::array<uint32_t, 4> room{};   // bytes each buffer may still take
     uint32_t factor = 0;
     uint32_t skip = 0;
     uint32_t remaining = 0;
     uint32_t flags = 0;
+    bool toBoard = false; // mode 9: the caller's buffer 0 goes to sample RAM
+    // The start of a frame that the chunk ended inside.
+    std::array<uint8_t, 4> carry{};
+    uint32_t carried = 0;
+};
+
+// One DMA common buffer handed out and mapped into its process.
+struct TQ8_DMA_BUFFER_ENTRY {
+    kern::ListEntry link;
+    uint64_t busAddress;
+    uint64_t userAddress;
+    void* kernelAddress;
+    kern::FileObject* owner;
+    kern::CUserProcess* process;
+    uint32_t size;
 };
 
 // Placed in the device object's zero-filled extension at AddDevice and never
@@ -84,15 +111,20 @@ struct TQ8_DEVICE_EXTENSION {
     kern::FastMutex deviceMutex;
     kern::SpinLock spinLock;
     kern::ListEntry dmaBuffers;
-    uint32_t dmaBytesInFlight = 0;
+    std::atomic<uint32_t> dmaBytesInFlight{0};
+    uint64_t transferBusAddress = 0; // target of a transfer into a mapped buffer
     uint64_t utilityBusAddress = 0;
     void* utilityBuffer = nullptr;
     TQ8_SAMPLE_READ_CONTEXT ramRead;
-    uint32_t operationState = TQ8_STATE_IDLE;
+    // Read by the interrupt service without the lock.
+    std::atomic<uint32_t> operationState{TQ8_STATE_IDLE};
+    // Interrupt status bits seen by the service and not yet handled by the DPC.
+    std::atomic<uint32_t> interruptBits{0};
     kern::Irp* pendingIrp = nullptr;
     kern::FileObject* operationFile = nullptr;
     kern::KTimer timeoutTimer;
     kern::Dpc timeoutDpc;
+    int64_t timeoutDue = 0; // interrupt time at which an armed wait times out
     kern::FileObject* scanPortOwner = nullptr;
     void* scanBuffer = nullptr;
     uint32_t scanBufferSize = 0;
@@ -216,6 +248,14 @@ kern::NTSTATUS IoctlReadSampleRam(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request)
 kern::NTSTATUS IoctlReadTimestamps(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);
 // Stops the board's DMA engine.
 void StopDmaEngine(TQ8_DEVICE_EXTENSION* ext);
+// DMA engine registers of window 0 (byte offsets).
+void WriteDmaRegister(TQ8_DEVICE_EXTENSION* ext, uint32_t offset, uint32_t value);
+uint32_t ReadDmaRegister(TQ8_DEVICE_EXTENSION* ext, uint32_t offset);
+// Sample-RAM read chunks; called with the spin lock held. ProcessRamChunk
+// returns true when the read has finished (buffers released).
+void StartRamChunk(TQ8_DEVICE_EXTENSION* ext);
+bool ProcessRamChunk(TQ8_DEVICE_EXTENSION* ext);
+void ReleaseUserBuffers(TQ8_DEVICE_EXTENSION* ext);
 // Frees the DMA buffers of one file object, or every one with nullptr.
 void FreeDmaBuffersOfOwner(TQ8_DEVICE_EXTENSION* ext, kern::FileObject* owner);
 
@@ -227,12 +267,22 @@ kern::NTSTATUS IoctlWaitComplete(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& request);
 // Ends the active operation; called with the spin lock held. The pending
 // request is handed to the caller in *request when it asks, else completed.
 void AbortActiveOperation(TQ8_DEVICE_EXTENSION* ext, bool timedOut, kern::Irp** request);
+void CancelPendingIrp(kern::DeviceObject* device, kern::Irp* irp);
+// Sets the cancel routine and marks the request pending; false when it was
+// cancelled already (it is then not pending and the caller completes it).
+bool PendRequest(kern::Irp* irp);
+// Takes the pending request for completion (spin lock held) and disarms the
+// time-out; nullptr when none is, or its cancel routine already runs (it
+// completes the request then). *cancelTimer tells to cancel the timer once
+// the lock is released.
+kern::Irp* TakePendingRequest(TQ8_DEVICE_EXTENSION* ext, bool* cancelTimer);
 // Takes the pending request when it belongs to the file object (under the
 // spin lock); nullptr when none does, or its cancel routine already runs.
 kern::Irp* TakePendingRequestOf(TQ8_DEVICE_EXTENSION* ext, kern::FileObject* file);
-// Releases what the operation of the file object held (state word, locked
-// buffers); called with the spin lock held.
-void ReleaseOperationOf(TQ8_DEVICE_EXTENSION* ext, kern::FileObject* file);
+// Ends the operation the file object started (engine stopped, buffers
+// released, state word 0); called with the spin lock held. Returns the
+// request that waited for it, to be completed with STATUS_CANCELLED.
+kern::Irp* ReleaseOperationOf(TQ8_DEVICE_EXTENSION* ext, kern::FileObject* file);
 
 // The driver's message table, for the loader: "%1 : %2" under 0x60070001-3.
 extern "C" TQ8_DRIVER_EXPORT const kern::MessageTableEntry* DriverMessageTable(size_t* count);

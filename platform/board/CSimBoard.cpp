@@ -462,6 +462,13 @@ int32_t CSimBoard::ReadRam(uint32_t first, uint32_t count, uint8_t* dst)
     return TQ8_OK;
 }
 
+int32_t CSimBoard::WriteRam(uint32_t first, const uint8_t* src, uint32_t count)
+{
+    if (count == 0)
+        return TQ8_OK;
+    return src != nullptr && m_ram.Write(first, src, count) ? TQ8_OK : TQ8_ERR_OUT_OF_BOUNDS;
+}
+
 int32_t CSimBoard::StartReadRam(uint32_t first, uint32_t count, uint8_t* dst)
 {
     // As with the board's DMA engine, the data lands in the caller's buffer
@@ -522,6 +529,13 @@ int32_t CSimBoard::WaitTransfer(uint32_t timeoutMs)
         return TQ8_OK;
     }
     return TQ8_ERR_TIMEOUT;
+}
+
+void CSimBoard::QueueTimestamps(const uint64_t* values, uint32_t count)
+{
+    std::lock_guard lock(m_mutex);
+    for (uint32_t i = 0; i < count; ++i)
+        m_fifo.Push(values[i]);
 }
 
 uint32_t CSimBoard::TimestampsAvailable() const

@@ -74,6 +74,8 @@ public:
 
     // Sample memory and transfers.
     int32_t ReadRam(uint32_t first, uint32_t count, uint8_t* dst);
+    // Host data into sample memory (the card's mode 9).
+    int32_t WriteRam(uint32_t first, const uint8_t* src, uint32_t count);
     int32_t StartReadRam(uint32_t first, uint32_t count, uint8_t* dst);
     int32_t StartPciAcquisition(uint32_t bytes, uint8_t* dst);
     int32_t WaitTransfer(uint32_t timeoutMs);
@@ -111,6 +113,8 @@ public:
     void SetSignal(int channel, const ChannelSignal& signal);
     ChannelSignal Signal(int channel) const;
     void SetSeed(uint64_t seed);
+    // Entries into the time-stamp FIFO, as the trigger logic would queue them.
+    void QueueTimestamps(const uint64_t* values, uint32_t count);
 
 private:
     using Clock = CSimClock::Clock;

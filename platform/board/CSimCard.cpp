@@ -1,6 +1,11 @@
 #include "CSimCard.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+
+#include "ClockGenRate.h"
+#include "TQ8_64.h"
 
 namespace tq8 {
 
@@ -11,6 +16,32 @@ uint32_t VariantOf(const CSimBoard& board)
     uint16_t variant = 0;
     board.ReadEeprom(kEepromVariantWord, &variant, 1);
     return variant;
+}
+
+constexpr uint32_t kReadStartRegister = 2;
+constexpr uint32_t kConverterControl = 6;
+constexpr uint32_t kModeRegister = 11;
+constexpr uint32_t kTimestampHigh = 14;
+constexpr uint32_t kTimestampLow = 15;
+constexpr uint32_t kBusyBits = 0x6;
+constexpr uint32_t kDeviceRegisters = 14; // 0..13 carry settings
+
+// Sample positions per read-window unit: 1 for the one-SDRAM channel codes.
+uint32_t UnitFactor(uint32_t code)
+{
+    switch (code) {
+    case 2: case 3: case 8: case 9: case 10: case 11: return 1;
+    default: return 2;
+    }
+}
+
+bool StartsAcquisition(uint32_t mode) { return mode == 2 || mode == 3 || mode == 5 || mode == 6 || mode == 8; }
+
+AcqTarget TargetOf(uint32_t mode)
+{
+    if (mode == 5 || mode == 6)
+        return AcqTarget::Zab;
+    return mode == 8 ? AcqTarget::RamToZab : AcqTarget::Ram;
 }
 
 } // namespace
@@ -24,11 +55,31 @@ uint32_t CSimCard::Identification(const BoardDescription& desc)
 
 CSimCard::CSimCard(const BoardDescription& desc, const std::vector<uint32_t>& windowLengths)
     : m_board(desc), m_control(m_board, VariantOf(m_board), [this] { return Now(); }),
-      m_eeprom(m_board, [this] { return Now(); }), m_scanPort(Identification(desc))
+      m_eeprom(m_board, [this] { return Now(); }), m_scanPort(Identification(desc)),
+      m_dma(m_interrupt, [this](uint64_t busAddress, uint32_t bytes) { MoveDma(busAddress, bytes); })
 {
     for (uint32_t length : windowLengths)
         m_windows.push_back(std::make_unique<CRegisterWindow>(length));
     AttachModels();
+}
+
+CSimCard::~CSimCard()
+{
+    // Ends a running acquisition, and with it the thread.
+    m_board.SetMode(TQ8_MODE_STANDBY);
+    JoinAcquisition();
+}
+
+void CSimCard::JoinAcquisition()
+{
+    if (m_acquisition.joinable())
+        m_acquisition.join();
+}
+
+void CSimCard::WaitForAcquisition()
+{
+    while (m_acquiring.load())
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 
 int64_t CSimCard::Now() const
@@ -41,15 +92,18 @@ int64_t CSimCard::Now() const
 
 void CSimCard::AttachModels()
 {
+    if (!m_windows.empty())
+        m_windows[0]->SetHooks([this](uint32_t index, uint32_t stored) { return m_dma.Read(index, stored); },
+                               [this](uint32_t index, uint32_t value) { m_dma.Write(index, value); });
     if (m_windows.size() > kControlWindow)
         m_windows[kControlWindow]->SetHooks(
             [this](uint32_t index, uint32_t stored) {
                 std::lock_guard lock(m_lock);
-                return m_control.Read(index, stored);
+                return ReadControl(index, stored);
             },
             [this](uint32_t index, uint32_t value) {
                 std::lock_guard lock(m_lock);
-                m_control.Write(index, value);
+                WriteControl(index, value);
             });
     if (m_windows.size() <= kSerialWindow)
         return;
@@ -71,6 +125,98 @@ void CSimCard::AttachModels()
             else if (index == 1)
                 m_scanPort.Write(value);
         });
+}
+
+uint32_t CSimCard::ReadControl(uint32_t index, uint32_t stored)
+{
+    if (index == kTimestampHigh) {
+        uint32_t n = 0;
+        m_timestampLatch = 0;
+        m_board.ReadTimestamps(&m_timestampLatch, 1, &n, true);
+        return static_cast<uint32_t>(m_timestampLatch >> 32);
+    }
+    if (index == kTimestampLow)
+        return static_cast<uint32_t>(m_timestampLatch);
+    uint32_t value = m_control.Read(index, stored);
+    if (index == CControlRegisters::kStatusRegister) {
+        const bool streaming = m_mode.load() == TQ8_MODE_PCI_BUFFERED_ACQ && m_dma.Busy();
+        if (m_acquiring.load() || streaming)
+            value |= kBusyBits;
+    }
+    return value;
+}
+
+void CSimCard::WriteControl(uint32_t index, uint32_t value)
+{
+    m_control.Write(index, value);
+    if (index == kConverterControl)
+        m_channelCode = (value >> 12) & 0xF;
+    if (index == kReadStartRegister)
+        m_readPosition = uint64_t{value & 0x3FFFFFF} * 16 * UnitFactor(m_channelCode.load());
+    if (index == kModeRegister)
+        SwitchMode(value & 0xF);
+    else if (index < kDeviceRegisters)
+        m_board.WriteDeviceReg(index, 0xFFFFFFFFu, value); // settings the codec can take
+}
+
+void CSimCard::SwitchMode(uint32_t mode)
+{
+    const uint32_t before = m_mode.exchange(mode);
+    if (mode == before)
+        return;
+    if (mode <= TQ8_MODE_STANDBY) {
+        m_board.SetMode(TQ8_MODE_STANDBY); // ends a running acquisition
+        return;
+    }
+    if (before != TQ8_MODE_STANDBY || !StartsAcquisition(mode)) {
+        m_board.SetMode(static_cast<int>(mode));
+        return;
+    }
+    // The previous acquisition has ended: its mode went back to 1.
+    JoinAcquisition();
+    m_acquiring = true;
+    m_acquisition = std::thread([this, mode] { Acquire(mode); });
+}
+
+void CSimCard::Acquire(uint32_t mode)
+{
+    // The converters run on what clock generator 0 was programmed to give.
+    const double rate = m_control.ClockGen(0).OutputMHz(0);
+    if (rate > 0) {
+        m_board.Set(SettingId::AdcClockSource, 0);
+        m_board.Set(SettingId::InternalAdcClockRate, rate);
+    }
+    const auto start = static_cast<uint32_t>(m_board.Get(SettingId::MemoryRegionStart));
+    const auto count = static_cast<uint32_t>(m_board.Get(SettingId::MemoryRegionCount));
+    const int32_t rc = m_board.Acquire(TargetOf(mode), start, count);
+    m_acquiring = false;
+    // A cancelled acquisition (back to mode 1) raises nothing.
+    if (rc != TQ8_ERR_CANCELLED)
+        m_dma.Raise(CDmaEngine::kSamplesComplete);
+}
+
+void CSimCard::MoveDma(uint64_t busAddress, uint32_t bytes)
+{
+    uint8_t* host = m_busAccess ? m_busAccess(busAddress, bytes) : nullptr;
+    if (host == nullptr)
+        return;
+    const uint32_t mode = m_mode.load();
+    if (mode == TQ8_MODE_PCI_BUFFERED_ACQ) {
+        if (m_board.StartPciAcquisition(bytes, host) != TQ8_OK)
+            std::memset(host, 0, bytes);
+        return;
+    }
+    const uint64_t position = m_readPosition.fetch_add(bytes);
+    const uint64_t size = m_board.RamSize();
+    const uint32_t inside = position >= size ? 0 : static_cast<uint32_t>(std::min<uint64_t>(bytes, size - position));
+    if (mode == TQ8_MODE_PCI_WRITE_TO_RAM) {
+        m_board.WriteRam(static_cast<uint32_t>(position), host, inside);
+        return;
+    }
+    // Beyond the memory the engine reads zeros.
+    if (inside > 0)
+        m_board.Ram().Read(static_cast<uint32_t>(position), host, inside);
+    std::memset(host + inside, 0, bytes - inside);
 }
 
 std::vector<CControlRegisters::Access> CSimCard::ControlTrace() const

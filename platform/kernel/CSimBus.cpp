@@ -135,6 +135,7 @@ size_t CSimBus::Plug(const CardSpec& spec)
     s->index = m_slots.size();
     s->card = std::make_unique<tq8::CSimCard>(spec.desc, spec.windowLengths);
     s->card->SetTimeSource([] { return KeQueryInterruptTime(); });
+    s->card->SetBusAccess([](uint64_t address, size_t bytes) { return SimPhysicalAccess(address, bytes); });
     KernelString number;
     RtlIntegerToUnicodeString(static_cast<uint32_t>(s->index), 10, &number);
     KernelString name = u"\\Device\\SimPci" + number;

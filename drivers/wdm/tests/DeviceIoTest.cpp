@@ -237,7 +237,7 @@ TEST_F(DeviceIoTest, StateDcmFlagAndDelay)
 
 TEST_F(DeviceIoTest, CodesNotHandledHereGoDownToTheBus)
 {
-    const uint32_t codes[] = {IOCTL_TQ8_START_DMA_XFER, IOCTL_TQ8_WAIT_COMPLETE, Tq8IoctlCode(0x900), 0x12345678};
+    const uint32_t codes[] = {Tq8IoctlCode(0x805), Tq8IoctlCode(0x900), 0x12345678};
     for (uint32_t code : codes) {
         uint8_t record[64] = {};
         EXPECT_EQ(Ioctl(m_handle, code, record, 64, record, 64), STATUS_INVALID_DEVICE_REQUEST);
