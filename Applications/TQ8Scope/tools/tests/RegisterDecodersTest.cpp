@@ -1,0 +1,338 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "AdcRegDecoder.h"
+#include "CRegisterLines.h"
+#include "ClockGenRegDecoder.h"
+#include "ClockGenValueTexts.h"
+#include "DeviceRegDecoder.h"
+#include "RegisterPlacement.h"
+
+namespace {
+
+constexpr uint32_t kGrey = 0x00808080;
+constexpr uint32_t kGreyValue = 0x80808080;
+
+// The lines directly below a line, as text.
+std::vector<std::wstring> Children(const CRegisterLines& lines, int parent)
+{
+    std::vector<std::wstring> out;
+    for (const auto& line : lines.Lines())
+        if (line.parent == parent)
+            out.push_back(line.text);
+    return out;
+}
+
+int Find(const CRegisterLines& lines, const std::wstring& prefix)
+{
+    const auto& all = lines.Lines();
+    for (size_t i = 0; i < all.size(); ++i)
+        if (all[i].text.compare(0, prefix.size(), prefix) == 0)
+            return static_cast<int>(i);
+    ADD_FAILURE() << "no line starting with the prefix";
+    return 0;
+}
+
+const CRegisterLines::Line& LineOf(const CRegisterLines& lines, const std::wstring& prefix)
+{
+    return lines.Lines()[static_cast<size_t>(Find(lines, prefix))];
+}
+
+struct AdcImage {
+    std::array<uint32_t, TQ8_REGSET_ADC_WORDS> words{};
+    void Set(int logical, int half, uint16_t value)
+    {
+        words[logical] = (words[logical] & ~(0xFFFFu << (16 * half))) | (uint32_t(value) << (16 * half));
+    }
+};
+
+CRegisterLines DecodeAdc(const AdcImage& image)
+{
+    CRegisterLines lines(kGrey);
+    DecodeAdcRegisters(lines, lines.AddGroup(L"ADC1 Registers"), image.words.data());
+    return lines;
+}
+
+CRegisterLines DecodeClockGen(const std::array<uint32_t, TQ8_REGSET_CLOCKGEN_WORDS>& words, int generator)
+{
+    CRegisterLines lines(kGrey);
+    DecodeClockGenRegisters(lines, lines.AddGroup(L"Clock Generation Registers"), words.data(), generator);
+    return lines;
+}
+
+std::array<uint32_t, TQ8_REGSET_CLOCKGEN_WORDS> ClockGenWith(uint32_t address, uint8_t value)
+{
+    std::array<uint32_t, TQ8_REGSET_CLOCKGEN_WORDS> words{};
+    RegPlacement at;
+    EXPECT_TRUE(FindClockGenPlacement(address, at));
+    words[at.logical] |= uint32_t(value) << (8 * at.sub);
+    return words;
+}
+
+} // namespace
+
+TEST(RegisterLines, NumbersColoursAndExport)
+{
+    CRegisterLines lines(0x00A0B0C0);
+    const int group = lines.AddGroup(L"G");
+    const int header = lines.AddLine(L"H", group);
+    const int grey = lines.AddLine(L"unused", header, 1);
+    const int red = lines.AddLine(L"unused **", header, 1);
+    const int green = lines.AddStatusLine(L"on", header, 1);
+    const int off = lines.AddStatusLine(L"off", header, -1);
+    const int plain = lines.AddStatusLine(L"plain", header, 0);
+    lines.AddUnnumberedLine(L"Failed to get", lines.AddGroup(L"G2"));
+    const auto& l = lines.Lines();
+    EXPECT_EQ(l[group].value, 1u);
+    EXPECT_EQ(l[header].value, 2u);
+    EXPECT_EQ(l[grey].value, 0x80A0B0C0u);
+    EXPECT_FALSE(l[grey].scrollIntoView);
+    EXPECT_EQ(l[red].value, CRegisterLines::kRed);
+    EXPECT_TRUE(l[red].scrollIntoView);
+    EXPECT_EQ(l[green].value, CRegisterLines::kGreen);
+    EXPECT_EQ(l[off].value, CRegisterLines::kRed);
+    EXPECT_FALSE(l[off].scrollIntoView);
+    EXPECT_EQ(l[plain].value, 3u);
+    EXPECT_EQ(l.back().value, 0u);
+    EXPECT_EQ(lines.ExportText(), "G\r\n   H\r\n      unused\r\n      unused **\r\n      on\r\n      off\r\n"
+                                  "      plain\r\nG2\r\n   Failed to get\r\n");
+    lines.Clear();
+    EXPECT_EQ(lines.Lines().size(), 0u);
+    EXPECT_EQ(lines.Lines()[lines.AddGroup(L"again")].value, 1u);
+}
+
+TEST(RegisterLines, ExportIsUtf8)
+{
+    CRegisterLines lines(0);
+    lines.AddGroup(L"\u00b5s");
+    EXPECT_EQ(lines.ExportText(), "\xC2\xB5s\r\n");
+}
+
+TEST(AdcDecoder, FullGroupOfAStartImage)
+{
+    AdcImage image;
+    image.Set(0, 0, 0x7FFF);
+    image.Set(0, 1, 0xB2FF);
+    image.Set(1, 0, 0x007F);
+    image.Set(1, 1, 0x807F);
+    image.Set(2, 0, 0x03FF);
+    image.Set(3, 0, 0x007F);
+    image.Set(3, 1, 0x807F);
+    image.Set(4, 0, 0x00FF);
+    image.Set(4, 1, 0x007F);
+    const CRegisterLines lines = DecodeAdc(image);
+    const std::vector<std::wstring> headers = Children(lines, 0);
+    const std::vector<std::wstring> expectedHeaders = {
+        L"Register 0 (0x7FFF, Calibration) L0.0",
+        L"Register 1 (0xB2FF, Configuration) L0.1",
+        L"Register 2 (0x007F, I-Channel Offset) L1.0",
+        L"Register 3 (0x807F, I-Channel Full-Scale Voltage Adjust) L1.1",
+        L"Register 9 (0x03FF, Extended Configuration) L2.0",
+        L"Register A (0x007F, Q-Channel Offset) L3.0",
+        L"Register B (0x807F, Q-Channel Full-Scale Voltage Adjust) L3.1",
+        L"Register E (0x00FF, Sampling Clock Phase Fine Adjust) L4.0",
+        L"Register F (0x007F, Sample Clock Phase Intermediate and Coarse Adjust) L4.1"};
+    EXPECT_EQ(headers, expectedHeaders);
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 0 ")),
+              (std::vector<std::wstring>{L"---                  : 0x00007FFF [UNUSED]",
+                                         L"cal                  : 0x00000000 (Calibration enable)"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 1 ")),
+              (std::vector<std::wstring>{L"---                  : 0x000000FF [UNUSED]",
+                                         L"oed                  : 0x00000000 (Output edge/demux ctrl)",
+                                         L"ov                   : 0x00000001 (Output voltage)",
+                                         L"nde                  : 0x00000000 (DDR enable)",
+                                         L"dcp                  : 0x00000000 (DDR clock phase)",
+                                         L"dcs                  : 0x00000001 (Duty cycle stabilizer)",
+                                         L"nsd                  : 0x00000001 (2nd DCLK output)",
+                                         L"---                  : 0x00000002 [UNUSED] **"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 3 ")),
+              (std::vector<std::wstring>{L"---                  : 0x0000007F [UNUSED]",
+                                         L"Adjust               : 0x00000100 (Full-scale adjust)"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 9 ")),
+              (std::vector<std::wstring>{L"---                  : 0x000003FF [UNUSED]",
+                                         L"dlf                  : 0x00000000 (DES low frequency)",
+                                         L"---                  : 0x00000000 [UNUSED]",
+                                         L"input_sel            : 0x00000000 (Input select)",
+                                         L"den                  : 0x00000000 (DES enable)",
+                                         L"rtd                  : 0x00000000 (Resistor trim disable)",
+                                         L"tpo                  : 0x00000000 (Test pattern output)"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register F ")),
+              (std::vector<std::wstring>{L"---                  : 0x0000007F [UNUSED]",
+                                         L"ipa                  : 0x00000000 (Intermediate phase adjust)",
+                                         L"cpa                  : 0x00000000 (Coarse phase adjust)",
+                                         L"ps                   : 0x00000000 (Polarity select)"}));
+    EXPECT_EQ(LineOf(lines, L"---                  : 0x00007FFF").value, kGreyValue);
+    EXPECT_EQ(LineOf(lines, L"---                  : 0x00000002 [UNUSED] **").value, CRegisterLines::kRed);
+}
+
+TEST(AdcDecoder, CalibrationRegisterCases)
+{
+    AdcImage image;
+    image.Set(0, 0, 0xFFFF);
+    EXPECT_EQ(Children(DecodeAdc(image), 1)[1], L"cal                  : 0x00000001 (Calibration enable)****");
+    image.Set(0, 0, 0x0000);
+    const CRegisterLines zero = DecodeAdc(image);
+    const CRegisterLines::Line& unused = zero.Lines()[2];
+    EXPECT_EQ(unused.text, L"---                  : 0x00000000 [UNUSED] **");
+    EXPECT_EQ(unused.value, CRegisterLines::kRed);
+    EXPECT_TRUE(unused.scrollIntoView);
+}
+
+TEST(DeviceDecoder, FieldsWithTheLibrarysValues)
+{
+    std::array<uint32_t, TQ8_REGSET_DEVICE_WORDS> words{};
+    words[0] = 0x2000;
+    words[5] = (3u << 19) | (1u << 30) | (1u << 8);
+    words[12] = 0x10;
+    words[14] = 1;
+    words[15] = 2;
+    DeviceRegValues values{};
+    values[kSegmentSize] = 8192;
+    values[kTriggerMode] = 999; // outside the list
+    CRegisterLines lines(kGrey);
+    DecodeDeviceRegisters(lines, lines.AddGroup(L"Device Registers"), words.data(), values);
+
+    EXPECT_EQ(Children(lines, 0).size(), 16u);
+    EXPECT_EQ(Children(lines, 0)[14], L"Register 0E (0x00000001, Timestamp MSB; read-only)");
+    EXPECT_EQ(Children(lines, 0)[15], L"Register 0E (0x00000002, Timestamp LSB; read-only)");
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 00")),
+              std::vector<std::wstring>{L"seg_size   : 0x00002000 (Segment size: 8192)"});
+    EXPECT_EQ(LineOf(lines, L"clk_div_emu").text, L"clk_div_emu : 0x00000003 (Post ADC clock div: 8)");
+    EXPECT_EQ(LineOf(lines, L"rst_ext_trig_delay").text,
+              L"rst_ext_trig_delay : 0x00000001 (Reset external trigger delay)");
+    EXPECT_EQ(LineOf(lines, L"sync_out").text, L"sync_out   : 0x00000000");
+    EXPECT_EQ(LineOf(lines, L"trig_mode").text, L"trig_mode  : 0x00000000 (Trigger mode: <Unknown>)");
+    EXPECT_EQ(LineOf(lines, L"cg1_pd").value, CRegisterLines::kGreen);
+    EXPECT_EQ(LineOf(lines, L"cg2_pu").value, CRegisterLines::kRed);
+    EXPECT_EQ(LineOf(lines, L"iq1_pd").value, CRegisterLines::kGreen);
+    EXPECT_EQ(LineOf(lines, L"zab_dcm_reset").text, L"zab_dcm_reset : 0x00000000 (ZAB DCM Reset))");
+
+    const int reg0C = Find(lines, L"Register 0C");
+    EXPECT_EQ(Children(lines, reg0C), std::vector<std::wstring>{L"---        : 0x00000010 [UNUSED] **"});
+    EXPECT_EQ(lines.Lines()[reg0C + 1].value, CRegisterLines::kRed);
+
+    const std::wstring stamp = L"64-bit timestamp value: 0x0000000100000002 (4294967298)";
+    EXPECT_EQ(Children(lines, Find(lines, L"ts_msb")), std::vector<std::wstring>{stamp});
+    EXPECT_EQ(Children(lines, Find(lines, L"ts_lsb")), std::vector<std::wstring>{stamp});
+    EXPECT_EQ(lines.Depth(Find(lines, L"64-bit")), 3);
+}
+
+TEST(DeviceDecoder, SignedSegmentSizeAndMarkedPlainFields)
+{
+    std::array<uint32_t, TQ8_REGSET_DEVICE_WORDS> words{};
+    words[6] = (1u << 5) | (1u << 7) | 1u;
+    DeviceRegValues values{};
+    values[kSegmentSize] = static_cast<uint32_t>(-5);
+    CRegisterLines lines(kGrey);
+    DecodeDeviceRegisters(lines, lines.AddGroup(L"Device Registers"), words.data(), values);
+    EXPECT_EQ(LineOf(lines, L"seg_size").text, L"seg_size   : 0x00000000 (Segment size: -5)");
+    EXPECT_EQ(LineOf(lines, L"fifo_test").text, L"fifo_test  : 0x00000001 (FIFO test) **");
+    EXPECT_LT(LineOf(lines, L"fifo_test").value, CRegisterLines::kColourFlag); // plain lines stay uncoloured
+    EXPECT_EQ(LineOf(lines, L"adc_cal_done_rst").text, L"adc_cal_done_rst : 0x00000001 **");
+    EXPECT_EQ(LineOf(lines, L"adc_cal_done_rst").value, CRegisterLines::kRed);
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 06"))[0], L"---        : 0x00000001 [UNUSED] **");
+}
+
+TEST(ClockGenDecoder, SerialPortMirrors)
+{
+    const CRegisterLines both = DecodeClockGen(ClockGenWith(0x000, 0x18), 0);
+    EXPECT_EQ(Children(both, 0)[0], L"Register 000 (0x18, Serial Control Port Cfg) L00.0");
+    EXPECT_EQ(both.ExportText().find("****"), std::string::npos);
+    const CRegisterLines one = DecodeClockGen(ClockGenWith(0x000, 0x08), 0);
+    EXPECT_EQ(LineOf(one, L"LongInstructionM").text,
+              L"LongInstructionM     : 0x00000000 (Long Instruction) ****");
+    EXPECT_EQ(one.ExportText().find("****"), one.ExportText().rfind("****"));
+
+    const CRegisterLines reset = DecodeClockGen(ClockGenWith(0x000, 0x04), 0);
+    EXPECT_EQ(LineOf(reset, L"SoftReset ").text, L"SoftReset            : 0x00000001 (Soft Reset) **");
+    EXPECT_EQ(LineOf(reset, L"SoftResetM").text, L"SoftResetM           : 0x00000000 (Soft Reset) ****");
+    const CRegisterLines mirrored = DecodeClockGen(ClockGenWith(0x000, 0x24), 0);
+    EXPECT_EQ(LineOf(mirrored, L"SoftResetM").text, L"SoftResetM           : 0x00000001 (Soft Reset)");
+}
+
+TEST(ClockGenDecoder, StatusPinPllAndVcoDivider)
+{
+    for (uint8_t code : {0, 7, 31})
+        EXPECT_EQ(LineOf(DecodeClockGen(ClockGenWith(0x017, uint8_t(code << 2)), 0), L"StatusPinCtrl").text,
+                  L"StatusPinCtrl        : 0x" + std::wstring(code == 0 ? L"00000000" : code == 7 ? L"00000007"
+                                                                                                   : L"0000001F") +
+                      L" (STATUS Pin Control: LVL: Ground (DC))");
+    EXPECT_STREQ(StatusPinControlToText(63), L"LVL: LD pin comparator output; active low");
+    EXPECT_STREQ(StatusPinControlToText(64), L"<Unknown>");
+
+    const CRegisterLines normal = DecodeClockGen(ClockGenWith(0x010, 2), 0);
+    EXPECT_EQ(LineOf(normal, L"PLL_PowerDown").text,
+              L"PLL_PowerDown        : 0x00000002 (PLL Power-Down: Normal operation)");
+    EXPECT_EQ(LineOf(normal, L"PLL_PowerDown").value, CRegisterLines::kGreen);
+    for (uint8_t v : {1, 3})
+        EXPECT_EQ(LineOf(DecodeClockGen(ClockGenWith(0x010, v), 0), L"PLL_PowerDown").value, CRegisterLines::kRed);
+
+    EXPECT_EQ(LineOf(DecodeClockGen(ClockGenWith(0x1E0, 0), 0), L"VCO_Divider").text,
+              L"VCO_Divider          : 0x00000000 (VCO Divider: 2)");
+    EXPECT_EQ(LineOf(DecodeClockGen(ClockGenWith(0x1E0, 5), 0), L"VCO_Divider").text,
+              L"VCO_Divider          : 0x00000005 (VCO Divider: 7)");
+}
+
+TEST(ClockGenDecoder, OutputAssignmentsPerGenerator)
+{
+    const auto words = ClockGenWith(0x0F1, 0x01);
+    const CRegisterLines first = DecodeClockGen(words, 0);
+    EXPECT_EQ(LineOf(first, L"Register 0F1").text, L"Register 0F1 (0x01, OUT1 = Slave 1) L09.1");
+    EXPECT_EQ(LineOf(first, L"Out1PowerDown").text,
+              L"Out1PowerDown        : 0x00000001 (OUT1 Power-Down: Power-down (1))[Slave #1 clock]");
+    EXPECT_EQ(LineOf(first, L"Out1PowerDown").value, CRegisterLines::kRed);
+    EXPECT_EQ(LineOf(first, L"Out2PowerDown").text,
+              L"Out2PowerDown        : 0x00000000 (OUT2 Power-Down: Normal operation)[Internal clock]");
+    EXPECT_EQ(LineOf(first, L"Out2PowerDown").value, CRegisterLines::kGreen);
+    const CRegisterLines second = DecodeClockGen(words, 1);
+    EXPECT_EQ(LineOf(second, L"Register 0F1").text, L"Register 0F1 (0x01, OUT1 = ADC 2) L09.1");
+    EXPECT_EQ(LineOf(second, L"Out1PowerDown").text,
+              L"Out1PowerDown        : 0x00000001 (OUT1 Power-Down: Power-down (1))");
+    EXPECT_EQ(LineOf(second, L"Register 0F5").text, L"Register 0F5 (0x00, OUT5 = ADC reset) L10.1");
+}
+
+TEST(ClockGenDecoder, UnusedBitMarkedRedAndFamiliesNumbered)
+{
+    const CRegisterLines lines = DecodeClockGen(ClockGenWith(0x01F, 0x80), 0);
+    const int header = Find(lines, L"Register 01F (0x80, PLL Readback) L04.3");
+    const CRegisterLines::Line& last = lines.Lines()[static_cast<size_t>(header) + 8];
+    EXPECT_EQ(last.text, L"---                  : 0x00000001 [UNUSED] **");
+    EXPECT_EQ(last.value, CRegisterLines::kRed);
+    EXPECT_TRUE(last.scrollIntoView);
+    EXPECT_EQ(LineOf(lines, L"Out9DelayFunction").text, L"Out9DelayFunction    : 0x00000000 (OUT9 Delay Fraction)");
+    EXPECT_EQ(LineOf(lines, L"Div2NoSync").text, L"Div2NoSync           : 0x00000000 (Divider 2 Nosync)");
+    EXPECT_EQ(LineOf(lines, L"LowCyclesDiv43_2").text,
+              L"LowCyclesDiv43_2     : 0x00000000 (Low Cycles Divider 4.2)");
+    EXPECT_EQ(LineOf(lines, L"Div3Nosync").text, L"Div3Nosync           : 0x00000000 (Divider 3 Nosync)");
+}
+
+// Every register header names the placement the I/O window uses.
+TEST(RegisterPlacement, ClockGenHeadersAgreeWithTheMap)
+{
+    const CRegisterLines lines = DecodeClockGen({}, 0);
+    const std::vector<std::wstring> headers = Children(lines, 0);
+    ASSERT_EQ(headers.size(), 62u); // every register of the placement map
+    for (const std::wstring& header : headers) {
+        unsigned address = 0, logical = 0, sub = 0;
+        ASSERT_EQ(std::swscanf(header.c_str(), L"Register %x", &address), 1);
+        ASSERT_EQ(std::swscanf(header.c_str() + header.rfind(L" L"), L" L%u.%u", &logical, &sub), 2);
+        RegPlacement at;
+        ASSERT_TRUE(FindClockGenPlacement(address, at));
+        EXPECT_EQ(at.logical, logical);
+        EXPECT_EQ(at.sub, sub);
+    }
+    RegPlacement at;
+    EXPECT_TRUE(FindClockGenPlacement(0x230, at));
+    EXPECT_EQ(at.logical, 19u);
+    EXPECT_EQ(at.sub, 2u);
+    for (uint32_t bad : {0x001u, 0x005u, 0x0ACu, 0x0F6u, 0x1A3u, 0x231u, 0xFFFFFFFFu})
+        EXPECT_FALSE(FindClockGenPlacement(bad, at));
+    EXPECT_TRUE(FindAdcPlacement(15, at));
+    EXPECT_EQ(at.logical, 4u);
+    EXPECT_EQ(at.sub, 1u);
+    EXPECT_FALSE(FindAdcPlacement(4, at));
+}
