@@ -94,10 +94,6 @@ void DecodeAdcRegisters(CRegisterLines& lines, int group, const uint32_t* words)
 void AddAdcRegisters(CRegisterLines& lines, TQ8_HANDLE device, int adc)
 {
     const int group = lines.AddGroup(FormatWide(L"ADC%d Registers", adc + 1));
-    const uint32_t* words = nullptr;
-    if (GetRegSetTQ8(device, 3 + adc, &words) != TQ8_OK || !words) {
-        lines.AddUnnumberedLine(L"Failed to get", group);
-        return;
-    }
-    DecodeAdcRegisters(lines, group, words);
+    if (const uint32_t* words = FetchRegisterSet(lines, group, device, 3 + adc))
+        DecodeAdcRegisters(lines, group, words);
 }

@@ -333,10 +333,6 @@ void DecodeClockGenRegisters(CRegisterLines& lines, int group, const uint32_t* w
 void AddClockGenRegisters(CRegisterLines& lines, TQ8_HANDLE device, int generator)
 {
     const int group = lines.AddGroup(FormatWide(L"Clock Generation Registers %d", generator + 1));
-    const uint32_t* words = nullptr;
-    if (GetRegSetTQ8(device, 1 + generator, &words) != TQ8_OK || !words) {
-        lines.AddUnnumberedLine(L"Failed to get", group);
-        return;
-    }
-    DecodeClockGenRegisters(lines, group, words, generator);
+    if (const uint32_t* words = FetchRegisterSet(lines, group, device, 1 + generator))
+        DecodeClockGenRegisters(lines, group, words, generator);
 }

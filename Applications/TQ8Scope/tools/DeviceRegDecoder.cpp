@@ -237,10 +237,6 @@ void DecodeDeviceRegisters(CRegisterLines& lines, int group, const uint32_t* wor
 void AddDeviceRegisters(CRegisterLines& lines, TQ8_HANDLE device)
 {
     const int group = lines.AddGroup(L"Device Registers");
-    const uint32_t* words = nullptr;
-    if (GetRegSetTQ8(device, 0, &words) != TQ8_OK || !words) {
-        lines.AddUnnumberedLine(L"Failed to get", group);
-        return;
-    }
-    DecodeDeviceRegisters(lines, group, words, ReadDeviceRegValues(device));
+    if (const uint32_t* words = FetchRegisterSet(lines, group, device, 0))
+        DecodeDeviceRegisters(lines, group, words, ReadDeviceRegValues(device));
 }

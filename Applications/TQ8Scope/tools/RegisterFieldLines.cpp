@@ -71,6 +71,16 @@ int StatusState(const RegField& field, uint32_t bits)
 
 } // namespace
 
+const uint32_t* FetchRegisterSet(CRegisterLines& lines, int group, TQ8_HANDLE device, int32_t set)
+{
+    const uint32_t* words = nullptr;
+    if (GetRegSetTQ8(device, set, &words) != TQ8_OK || !words) {
+        lines.AddUnnumberedLine(L"Failed to get", group);
+        return nullptr;
+    }
+    return words;
+}
+
 uint32_t FieldBits(uint32_t reg, unsigned lo, unsigned hi)
 {
     const unsigned width = hi - lo + 1;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "CRegisterLines.h"
+#include "TQ8_64.h"
 
 using RegValueTextFn = const wchar_t* (*)(int32_t);
 
@@ -53,6 +54,9 @@ struct FieldContext {
 inline constexpr wchar_t kUnusedName[] = L"---";
 inline constexpr wchar_t kUnusedText[] = L"[UNUSED]";
 
+// The library's words of a register set, or null after adding "Failed to
+// get" under the group.
+const uint32_t* FetchRegisterSet(CRegisterLines& lines, int group, TQ8_HANDLE device, int32_t set);
 uint32_t FieldBits(uint32_t reg, unsigned lo, unsigned hi);
 // printf-style formatting into a wide string (short texts only).
 std::wstring FormatWide(const wchar_t* format, ...);
