@@ -10,7 +10,10 @@
 #include "ClockGenRegDecoder.h"
 #include "ClockGenValueTexts.h"
 #include "DeviceRegDecoder.h"
+#include "RegisterCacheDecode.h"
+#include "RegisterFieldLines.h"
 #include "RegisterPlacement.h"
+#include "TQ8Sim.h"
 
 namespace {
 
@@ -335,4 +338,81 @@ TEST(RegisterPlacement, ClockGenHeadersAgreeWithTheMap)
     EXPECT_EQ(at.logical, 4u);
     EXPECT_EQ(at.sub, 1u);
     EXPECT_FALSE(FindAdcPlacement(4, at));
+}
+
+TEST(ClockGenDecoder, FamiliesAndLastRegistersWordForWord)
+{
+    std::array<uint32_t, TQ8_REGSET_CLOCKGEN_WORDS> words{};
+    words[5] = 0x000000C1;   // 0A0: bypass and unused bits 6-7 (field bits 1-7: 0x60)
+    words[9] = 0x00000012;   // 0F0: invert, LVPECL 0
+    words[11] = 0x00000001;  // 140: OUT6 powered down
+    words[12] = 0x00030021;  // 190 = 0x21, 192 = 0x03
+    words[19] = 0x00020514;  // 1E0 = 0x14, 1E1 = 0x05, 230 = 0x02
+    const CRegisterLines lines = DecodeClockGen(words, 0);
+    using W = std::vector<std::wstring>;
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 0A0 (0xC1, OUT6 Delay Bypass) L05.0")),
+              (W{L"Out6DelayBypass      : 0x00000001 (OUT6 Delay Bypass)",
+                 L"---                  : 0x00000060 [UNUSED] **"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 0A1 (0x00, OUT6 Delay Full-Scale) L05.1")),
+              (W{L"Out6RampCurrent      : 0x00000000 (OUT6 Ramp Current)",
+                 L"Out6RampCaps         : 0x00000000 (OUT6 Ramp Capacitors)",
+                 L"---                  : 0x00000000 [UNUSED]"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 0F0 (0x12, OUT0 = Slave 2) L09.0")),
+              (W{L"Out0PowerDown        : 0x00000002 (OUT0 Power-Down: Power-down (2))",
+                 L"Out0LvpeclDiffVolt   : 0x00000000 (OUT0 LVPECL Diff. Voltage)",
+                 L"Out0Invert           : 0x00000001 (OUT0 Invert)", L"---                  : 0x00000000 [UNUSED]"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 140 (0x01, OUT6 CMOS Out. Pol.) L11.0")),
+              (W{L"Out6PowerDown        : 0x00000001 (OUT6 Power-Down)",
+                 L"Out6LvdsOutCurrent   : 0x00000000 (OUT6 LVDS Output Current)",
+                 L"Out6SelectLvdsCmos   : 0x00000000 (OUT6 Select LVDS/CMOS)",
+                 L"Out6CmosB            : 0x00000000 (OUT6 CMOS B)",
+                 L"Out6LvdsCmosOutPol   : 0x00000000 (OUT6 LVDS/CMOS Output Polarity)",
+                 L"Out6CmosOutPol       : 0x00000000 (OUT6 CMOS Output Polarity)"}));
+    EXPECT_EQ(LineOf(lines, L"Out6PowerDown").value, CRegisterLines::kRed);
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 190 (0x21, Divider 0 1/3) L12.0")),
+              (W{L"Div0HighCycles       : 0x00000001 (Divider 0 High Cycles)",
+                 L"Div0LowCycles        : 0x00000002 (Divider 0 Low Cycles)"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 192 (0x03, Divider 0 3/3) L12.2")),
+              (W{L"Div0Dccoff           : 0x00000001 (Divider 0 DCCOFF)",
+                 L"Div0DirectToOutput   : 0x00000001 (Divider 0 Direct to Output)",
+                 L"---                  : 0x00000000 [UNUSED]"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 1E0 (0x14, VCO Divider) L19.0")),
+              (W{L"VCO_Divider          : 0x00000004 (VCO Divider: 6)", L"---                  : 0x00000002 [UNUSED] **"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 1E1 (0x05, Input CLKs) L19.1")),
+              (W{L"BypassVcoDivider     : 0x00000001 (Bypass VCO Divider)",
+                 L"SelectVcoOrClock     : 0x00000000 (Select VCO or CLK)",
+                 L"PowerDownVcoClock    : 0x00000001 (Power-Down VCO and CLK)",
+                 L"PowerDownVcoClkInt   : 0x00000000 (Power-Down VCO Clock Interface)",
+                 L"PowerDownClkInSel    : 0x00000000 (Power-Down Clock Input Selection)",
+                 L"---                  : 0x00000000 [UNUSED]"}));
+    EXPECT_EQ(Children(lines, Find(lines, L"Register 230 (0x02, Power Down and Sync) L19.2")),
+              (W{L"SoftSync             : 0x00000000 (Soft Sync)", L"PdDistribRef         : 0x00000001 (Power-Down Dist. Ref.)",
+                 L"PowerDownSync        : 0x00000000 (Power-Down Sync)", L"---                  : 0x00000000 [UNUSED]"}));
+    EXPECT_EQ(LineOf(lines, L"PdDistribRef").value, CRegisterLines::kRed);
+    EXPECT_EQ(LineOf(lines, L"PowerDownSync").value, CRegisterLines::kGreen);
+}
+
+// The simulator's start image: each group decodes every register of its set.
+TEST(RegisterCache, SimulatorStartImageHasEveryRegister)
+{
+    TQ8Sim_Reset();
+    TQ8_HANDLE h = nullptr;
+    ASSERT_EQ(ConnectToVirtualDeviceTQ8(&h, 1601, 0), TQ8_OK);
+    CRegisterLines lines(kGrey);
+    BuildRegisterCacheLines(lines, h);
+    const uint32_t* cg = nullptr;
+    ASSERT_EQ(GetRegSetTQ8(h, 1, &cg), TQ8_OK);
+    std::vector<int> groups;
+    for (size_t i = 0; i < lines.Lines().size(); ++i)
+        if (lines.Lines()[i].parent == CRegisterLines::kNone)
+            groups.push_back(int(i));
+    ASSERT_EQ(groups.size(), 5u);
+    EXPECT_EQ(Children(lines, groups[0]).size(), 16u);
+    EXPECT_EQ(Children(lines, groups[1]).size(), 62u);
+    EXPECT_EQ(Children(lines, groups[2]).size(), 62u);
+    EXPECT_EQ(Children(lines, groups[3]).size(), 9u);
+    EXPECT_EQ(Children(lines, groups[4]).size(), 9u);
+    EXPECT_EQ(Children(lines, groups[1])[2], FormatWide(L"Register 010 (0x%02X, PFD, Charge Pump) L01.0", cg[1] & 0xFF));
+    DisconnectFromDeviceTQ8(h);
+    TQ8Sim_Reset();
 }
