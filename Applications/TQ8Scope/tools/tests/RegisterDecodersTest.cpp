@@ -416,3 +416,67 @@ TEST(RegisterCache, SimulatorStartImageHasEveryRegister)
     DisconnectFromDeviceTQ8(h);
     TQ8Sim_Reset();
 }
+
+// The simulator's start image, registers 00 to 05 of the device group as the
+// tables and the library's settings word them.
+TEST(RegisterCache, SimulatorStartImageOfTheFirstDeviceRegisters)
+{
+    TQ8Sim_Reset();
+    TQ8_HANDLE h = nullptr;
+    ASSERT_EQ(ConnectToVirtualDeviceTQ8(&h, 1601, 0), TQ8_OK);
+    CRegisterLines lines(kGrey);
+    BuildRegisterCacheLines(lines, h);
+    const std::string dump = lines.ExportText();
+    const std::string expected =
+        "Device Registers\r\n"
+        "   Register 00 (0x00000000, Segment Size)\r\n"
+        "      seg_size   : 0x00000000 (Segment size: 0)\r\n"
+        "   Register 01 (0x00000100, Sample Count)\r\n"
+        "      burst_count : 0x00000100 (Sample count: 1048576)\r\n"
+        "      ---        : 0x00000000 [UNUSED]\r\n"
+        "      partial_size : 0x00000000 (Partial burst size)\r\n"
+        "      ---        : 0x00000000 [UNUSED]\r\n"
+        "      free_run   : 0x00000000 (Free run?)\r\n"
+        "   Register 02 (0x00000000, Start Sample)\r\n"
+        "      start_addr : 0x00000000 (Starting sample: 0)\r\n"
+        "      ---        : 0x00000000 [UNUSED]\r\n"
+        "   Register 03 (0x00000000, Delay/Pretrigger Samples)\r\n"
+        "      trig_delay : 0x00000000 (Trigger delay samples: 0)\r\n"
+        "      pre_trig_samps : 0x00000000 (Pre-trigger samples: 0)\r\n"
+        "   Register 04 (0x00008080, Trigger Settings)\r\n"
+        "      trig_level_a : 0x00000080 (Trigger level A: 128)\r\n"
+        "      trig_level_b : 0x00000080 (Trigger level B: 128)\r\n"
+        "      trig_mode  : 0x00000000 (Trigger mode: Post-Trigger)\r\n"
+        "      trig_dir_a : 0x00000000 (Trigger A Dir: Positive)\r\n"
+        "      trig_dir_b : 0x00000000 (Trigger B Dir: Positive)\r\n"
+        "      trig_dir_ext : 0x00000000 (Ext Trigger Dir: Positive)\r\n"
+        "      soft_trig  : 0x00000000 (Software Trigger)\r\n"
+        "      ---        : 0x00000000 [UNUSED]\r\n"
+        "      trig_src   : 0x00000000 (Trigger source: Internal Ch. 1)\r\n"
+        "      ---        : 0x00000000 [UNUSED]\r\n"
+        "   Register 05 (0x00000308, Trigger/Clock Settings)\r\n"
+        "      dcm_sel    : 0x00000000 (DCM select)\r\n"
+        "      dcm_sel_90deg : 0x00000000 (DCM select 90deg)\r\n"
+        "      phase_det_sel : 0x00000000 (Phase detect select)\r\n"
+        "      auto_dcm_rst_en : 0x00000001 (Auto-DCM-Reset Enable)\r\n"
+        "      phase_det_pol : 0x00000000 (Phase detect polarity)\r\n"
+        "      ---        : 0x00000000 [UNUSED]\r\n"
+        "      cg1_pd     : 0x00000001 (CG1 power up)\r\n"
+        "      cg2_pu     : 0x00000001 (CG2 power up)\r\n"
+        "      ---        : 0x00000000 [UNUSED]\r\n"
+        "      clk_src    : 0x00000000 (Clock source: Internal)\r\n"
+        "      clk_div_emu : 0x00000000 (Post ADC clock div: 1)\r\n"
+        "      dcmrst1    : 0x00000000 (DCM reset 1)\r\n"
+        "      dcmrst2    : 0x00000000 (DCM reset 2)\r\n"
+        "      dcmrst3    : 0x00000000 (DCM reset 3)\r\n"
+        "      dcmrst4    : 0x00000000 (DCM reset 4)\r\n"
+        "      sync_out   : 0x00000000\r\n"
+        "      adc_int_en : 0x00000000 (ADC interleave enable)\r\n"
+        "      rst_ext_trig_delay : 0x00000000 (Reset external trigger delay)\r\n"
+        "      ext_trig_delay : 0x00000000 (external trigger delay)\r\n";
+    EXPECT_EQ(dump.substr(0, expected.size()), expected);
+    const std::string next = "   Register 06 (0x00000000, Board Settings)\r\n";
+    EXPECT_EQ(dump.compare(expected.size(), next.size(), next), 0);
+    DisconnectFromDeviceTQ8(h);
+    TQ8Sim_Reset();
+}
