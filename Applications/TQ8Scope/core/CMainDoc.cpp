@@ -77,6 +77,8 @@ CMainDoc::~CMainDoc()
     // An upload window still open would call back into a document that is
     // gone; it goes first, as its upload still uses the board.
     delete m_firmwareUpload.data();
+    delete m_registerCache.data();
+    delete m_serialDeviceIo.data();
     ReleaseDevice();
     SaveDocOptions();
     m_freqDomain.reset();
@@ -1386,21 +1388,37 @@ void CMainDoc::OnFrequencyDomain()
         m_freqDomain->UpdateSpectra(-1);
 }
 
-void CMainDoc::OnDriverStatistics()
+void CMainDoc::ToggleOrCreateToolWindow(QPointer<QWidget>& window, const ToolWindowFactory& factory,
+                                        const wchar_t* failureText)
 {
-    if (!m_driverStats) {
-        if (!Factories().driverStatistics)
+    if (!window) {
+        if (!factory)
             return;
-        std::unique_ptr<QWidget> window(Factories().driverStatistics(*this, MainFrame()));
-        if (!window) {
-            ShowBox(L"Failed to create Driver Statisics window", MB_ICONERROR);
+        std::unique_ptr<QWidget> made(factory(*this, MainFrame()));
+        if (!made) {
+            ShowBox(failureText, MB_ICONERROR);
             return;
         }
-        m_driverStats = window.release();
-        CentreOn(m_driverStats.data(), MainFrame());
-        m_driverStats->hide();
+        window = made.release();
+        CentreOn(window.data(), MainFrame());
+        window->hide();
     }
-    ToggleToolWindow(m_driverStats.data());
+    ToggleToolWindow(window.data());
+}
+
+void CMainDoc::OnDriverStatistics()
+{
+    ToggleOrCreateToolWindow(m_driverStats, Factories().driverStatistics, L"Failed to create Driver Statisics window");
+}
+
+void CMainDoc::OnViewRegisterCache()
+{
+    ToggleOrCreateToolWindow(m_registerCache, Factories().registerCache, L"Failed to create Register Cache window");
+}
+
+void CMainDoc::OnSerialDeviceRegisterIo()
+{
+    ToggleOrCreateToolWindow(m_serialDeviceIo, Factories().serialDeviceIo, L"Failed to create SD Register IO window");
 }
 
 void CMainDoc::OnUploadFirmware()

@@ -122,6 +122,9 @@ public:
     struct ToolWindowFactories {
         std::function<IFreqDomainWindow*(CMainDoc&, QWidget* parent)> freqDomain;
         std::function<QWidget*(CMainDoc&, QWidget* parent)> driverStatistics;
+        // The troubleshooting page's register windows.
+        std::function<QWidget*(CMainDoc&, QWidget* parent)> registerCache;
+        std::function<QWidget*(CMainDoc&, QWidget* parent)> serialDeviceIo;
         // The upload window calls OnFirmwareUploadDlgClosed when it goes away.
         std::function<QWidget*(CMainDoc&, const std::wstring& path, QWidget* parent)> firmwareUpload;
         // Modal dialogs: save board memory, and ADC calibration with the
@@ -134,6 +137,13 @@ public:
     void OnDriverStatistics();
     IFreqDomainWindow* GetFreqDomainWindow() const { return m_freqDomain.get(); }
     QWidget* GetDriverStatisticsWindow() const { return m_driverStats.data(); }
+    // "View Register Cache..." and "CG/ADC/DAC Register IO...": the first
+    // call makes the window, centres and shows it; later calls restore it
+    // when minimised, show it when hidden and hide it when shown.
+    void OnViewRegisterCache();
+    void OnSerialDeviceRegisterIo();
+    QWidget* GetRegisterCacheWindow() const { return m_registerCache.data(); }
+    QWidget* GetSerialDeviceIoWindow() const { return m_serialDeviceIo.data(); }
     void OnUploadFirmware();
     bool StartFirmwareUpload(const std::wstring& path, bool fromCommandLine);
     void OnFirmwareUploadDlgClosed();
@@ -322,6 +332,9 @@ private:
     CMainFrame* MainFrame() const;
     size_t CountDocuments() const;
     bool ToggleToolWindow(QWidget* window);
+    using ToolWindowFactory = std::function<QWidget*(CMainDoc&, QWidget* parent)>;
+    void ToggleOrCreateToolWindow(QPointer<QWidget>& window, const ToolWindowFactory& factory,
+                                  const wchar_t* failureText);
     void ShowAcquisitionStarted();
     int ShowBox(const std::wstring& text, unsigned style);
     void ShowAcquisitionError(int32_t code);
@@ -354,6 +367,8 @@ private:
     IActionForm* m_actionForm = nullptr;
     std::unique_ptr<IFreqDomainWindow> m_freqDomain;
     QPointer<QWidget> m_driverStats; // a child of the main frame, which may go first
+    QPointer<QWidget> m_registerCache;
+    QPointer<QWidget> m_serialDeviceIo;
     QPointer<QWidget> m_firmwareUpload;
     bool m_uploadModal = false; // the main frame is modal for the upload window
     ChannelArbiter m_arbiter{*this};

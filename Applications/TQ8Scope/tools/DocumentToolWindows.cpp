@@ -10,6 +10,8 @@
 #include "CFreqDomainDocHost.h"
 #include "CFirmwareUploadDlg.h"
 #include "CMainDoc.h"
+#include "CRegCacheDlg.h"
+#include "CSdRegIoDlg.h"
 
 void RegisterDocumentToolWindows()
 {
@@ -25,6 +27,20 @@ void RegisterDocumentToolWindows()
         // The document owns the window; a null result is its failure message.
         try {
             return new CDevStatsDlg(parent, doc.GetDeviceHandle());
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    };
+    factories.registerCache = [](CMainDoc& doc, QWidget* parent) -> QWidget* {
+        try {
+            return new CRegCacheDlg(parent, doc.GetDeviceHandle());
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    };
+    factories.serialDeviceIo = [](CMainDoc& doc, QWidget* parent) -> QWidget* {
+        try {
+            return new CSdRegIoDlg(parent, doc.GetDeviceHandle());
         } catch (const std::bad_alloc&) {
             return nullptr;
         }
