@@ -290,31 +290,66 @@ int32_t CSimBoard::Play(std::unique_lock<std::mutex>& lock, Run& run)
     }
     const Clock::time_point begin = Clock::now() + CSimClock::ToWall(kOverheadSeconds);
     const uint64_t chunkFrames = std::max<uint64_t>(1, kChunkBytes / static_cast<uint64_t>(run.channels));
-    std::vector<uint8_t> chunk;
+    std::vector<uint8_t> chunk, next;
     for (uint64_t done = 0; done < run.frames;) {
-        uint64_t n = std::min(chunkFrames, run.frames - done);
-        Clock::time_point due = begin + CSimClock::ToWall(static_cast<double>(done + n) / rate);
+        const uint64_t n = std::min(chunkFrames, run.frames - done);
+        // Memory acquisitions render two chunks at a time, the second on the
+        // worker thread.
+        const uint64_t n2 = run.target == AcqTarget::Ram ? std::min(chunkFrames, run.frames - done - n) : 0;
+        Clock::time_point due = begin + CSimClock::ToWall(static_cast<double>(done + n + n2) / rate);
         if (m_cv.wait_until(lock, due, cancelled))
             return TQ8_ERR_CANCELLED;
         lock.unlock();
-        if (run.target != AcqTarget::Zab) {
-            chunk.resize(static_cast<size_t>(n) * static_cast<size_t>(run.channels));
-            uint32_t position = run.start + static_cast<uint32_t>(done * static_cast<uint64_t>(run.channels));
-            if (run.target == AcqTarget::Ram) {
-                run.generator.Render(run.setup, done, static_cast<uint32_t>(n), chunk.data(), run.rng);
-                m_ram.Write(position, chunk.data(), static_cast<uint32_t>(chunk.size()));
-            } else {
-                m_ram.Read(position, chunk.data(), static_cast<uint32_t>(chunk.size()));
-            }
-        }
+        if (run.target == AcqTarget::Ram)
+            RenderToRam(run, done, n, n2, chunk, next);
+        else if (run.target == AcqTarget::RamToZab)
+            ReadRamChunk(run, done, n, chunk);
         lock.lock();
         if (cancelled())
             return TQ8_ERR_CANCELLED;
         if (run.target != AcqTarget::RamToZab)
-            PushTimestamps(run, done, done + n);
-        done += n;
+            PushTimestamps(run, done, done + n + n2);
+        done += n + n2;
     }
     return TQ8_OK;
+}
+
+uint32_t CSimBoard::ChunkPosition(const Run& run, uint64_t frame)
+{
+    return run.start + static_cast<uint32_t>(frame * static_cast<uint64_t>(run.channels));
+}
+
+void CSimBoard::ReadRamChunk(const Run& run, uint64_t frame, uint64_t frames, std::vector<uint8_t>& chunk)
+{
+    chunk.resize(static_cast<size_t>(frames) * static_cast<size_t>(run.channels));
+    m_ram.Read(ChunkPosition(run, frame), chunk.data(), static_cast<uint32_t>(chunk.size()));
+}
+
+void CSimBoard::RenderToRam(Run& run, uint64_t frame, uint64_t n, uint64_t n2, std::vector<uint8_t>& chunk,
+                            std::vector<uint8_t>& next)
+{
+    const auto channels = static_cast<size_t>(run.channels);
+    chunk.resize(static_cast<size_t>(n) * channels);
+    next.resize(static_cast<size_t>(n2) * channels);
+    // Render takes one draw from the generator per call, so the second
+    // chunk starts from the state after one draw: the samples are those of
+    // two calls in a row.
+    SimRng second = run.rng;
+    second.Next();
+    const auto renderNext = [&] {
+        run.generator.Render(run.setup, frame + n, static_cast<uint32_t>(n2), next.data(), second);
+    };
+    const bool parallel = n2 != 0 && m_renderWorker.Start(renderNext);
+    run.generator.Render(run.setup, frame, static_cast<uint32_t>(n), chunk.data(), run.rng);
+    m_ram.Write(ChunkPosition(run, frame), chunk.data(), static_cast<uint32_t>(chunk.size()));
+    if (n2 == 0)
+        return;
+    if (parallel)
+        m_renderWorker.Wait();
+    else
+        renderNext();
+    m_ram.Write(ChunkPosition(run, frame + n), next.data(), static_cast<uint32_t>(next.size()));
+    run.rng = second;
 }
 
 void CSimBoard::PushTimestamps(const Run& run, uint64_t fromFrame, uint64_t toFrame)

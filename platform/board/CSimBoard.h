@@ -10,12 +10,14 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "BoardDescription.h"
 #include "CBoardRegisters.h"
 #include "CBoardSettings.h"
 #include "CDriverStats.h"
 #include "CFirmwareState.h"
+#include "CRenderWorker.h"
 #include "CSampleRam.h"
 #include "CSignalGenerator.h"
 #include "CTimestampFifo.h"
@@ -120,6 +122,11 @@ private:
     bool Cancelled(const Run& run) const;
     int32_t WaitForTrigger(std::unique_lock<std::mutex>& lock, const Run& run, bool needed);
     int32_t Play(std::unique_lock<std::mutex>& lock, Run& run);
+    static uint32_t ChunkPosition(const Run& run, uint64_t frame);
+    // Renders n frames from frame on, and n2 after them, into memory.
+    void RenderToRam(Run& run, uint64_t frame, uint64_t n, uint64_t n2, std::vector<uint8_t>& chunk,
+                     std::vector<uint8_t>& next);
+    void ReadRamChunk(const Run& run, uint64_t frame, uint64_t frames, std::vector<uint8_t>& chunk);
     void PushTimestamps(const Run& run, uint64_t fromFrame, uint64_t toFrame);
     void StandbyLocked();
     // Lands a RAM read whose transfer time has passed in the caller's buffer.
@@ -134,6 +141,7 @@ private:
     EepromImage m_eeprom;
     CBoardSettings m_settings;
     CSignalGenerator m_generator;
+    CRenderWorker m_renderWorker; // used by the acquiring thread only
     CSampleRam m_ram;
     CTimestampFifo m_fifo;
     uint32_t m_fifoDepth;

@@ -6,6 +6,7 @@
 
 #include "AtomicFile.h"
 #include "CSegmentedFileWriter.h"
+#include "CTransferQueue.h"
 #include "ChannelSelection.h"
 #include "ErrorTexts.h"
 #include "RecordedDataInfo.h"
@@ -50,9 +51,8 @@ int32_t CRecordingSession::Arm()
         return rc;
     m_channels = static_cast<uint32_t>(ChannelCount(settings.GetInt(SettingId::ActiveChannels)));
     m_acqSamples = FramesOf(m_plan.acqSamples, m_channels);
-    m_transferSamples = m_plan.transferSamples == 0 ? m_acqSamples
-                                                     : std::clamp(FramesOf(m_plan.transferSamples, m_channels),
-                                                                  m_channels, m_acqSamples);
+    const uint32_t transfer = m_plan.transferSamples != 0 ? m_plan.transferSamples : kDefaultTransferBytes;
+    m_transferSamples = std::clamp(FramesOf(transfer, m_channels), m_channels, m_acqSamples);
     m_snapshotSize = m_plan.snapshots ? std::max(FramesOf(m_plan.snapshotSamples, m_channels), m_channels) : 0;
     m_tail.clear();
     m_tail.reserve(m_snapshotSize);
@@ -162,20 +162,60 @@ void CRecordingSession::Run() noexcept
 
 int32_t CRecordingSession::Record(CSegmentedFileWriter& writer, std::wstring& text)
 {
-    const uint64_t limit = m_plan.samplesToRecord;
-    std::vector<uint8_t> buffer(m_transferSamples);
+    // The board side fills blocks while this thread writes the ones before.
+    CTransferQueue queue(kQueueSlots, m_transferSamples);
+    int32_t produced = TQ8_OK;
+    std::wstring producedText;
+    std::thread producer([&] {
+        try {
+            produced = Produce(queue, producedText);
+        } catch (const std::bad_alloc&) {
+            produced = TQ8_ERR_NO_MEMORY;
+            producedText = ErrorText(TQ8_ERR_NO_MEMORY);
+        }
+        queue.Close();
+    });
+    int32_t rc = Drain(queue, writer, text);
+    queue.Cancel();
+    producer.join();
+    if (rc != TQ8_OK)
+        return rc;
+    text = std::move(producedText);
+    return produced;
+}
+
+int32_t CRecordingSession::Drain(CTransferQueue& queue, CSegmentedFileWriter& writer, std::wstring& text)
+{
+    const uint8_t* data = nullptr;
+    size_t bytes = 0;
     uint64_t recorded = 0;
-    while (!m_stop && (limit == 0 || recorded < limit)) {
+    while (queue.BeginDrain(data, bytes)) {
+        if (!writer.Write(data, bytes)) {
+            text = writer.ErrorText();
+            return TQ8_ERR_FILE_WRITE;
+        }
+        recorded += bytes;
+        Publish(data, bytes, recorded);
+        queue.EndDrain();
+    }
+    return TQ8_OK;
+}
+
+int32_t CRecordingSession::Produce(CTransferQueue& queue, std::wstring& text)
+{
+    const uint64_t limit = m_plan.samplesToRecord;
+    uint64_t produced = 0;
+    while (!m_stop && (limit == 0 || produced < limit)) {
         uint32_t block = m_acqSamples;
-        if (limit != 0 && limit - recorded < block) {
+        if (limit != 0 && limit - produced < block) {
             // The last acquisition: whole frames, of which only the samples
             // up to the limit are kept.
-            const uint64_t rest = limit - recorded;
+            const uint64_t rest = limit - produced;
             block = static_cast<uint32_t>((rest + m_channels - 1) / m_channels * m_channels);
         }
         int32_t rc = m_board->AcquireInEpoch(AcqTarget::Ram, 0, block, m_epoch);
         if (rc == TQ8_ERR_CANCELLED)
-            break; // standby or abort: the recording ends with what it has
+            return Interrupted(produced, text);
         if (rc != TQ8_OK) {
             text = CodeText(L"Acquisition failed: ", rc);
             return rc;
@@ -183,21 +223,33 @@ int32_t CRecordingSession::Record(CSegmentedFileWriter& writer, std::wstring& te
         NoteTimestamps();
         for (uint32_t offset = 0; offset < block; offset += m_transferSamples) {
             const uint32_t n = std::min(m_transferSamples, block - offset);
-            rc = m_board->ReadRam(offset, n, buffer.data());
+            uint8_t* slot = queue.BeginFill();
+            if (slot == nullptr)
+                return TQ8_OK; // the file side has stopped and says why
+            rc = m_board->ReadRam(offset, n, slot);
             if (rc != TQ8_OK) {
                 text = CodeText(L"Transfer from board memory failed: ", rc);
                 return rc;
             }
-            const size_t keep = limit == 0 ? n : static_cast<size_t>(std::min<uint64_t>(n, limit - recorded));
-            if (!writer.Write(buffer.data(), keep)) {
-                text = writer.ErrorText();
-                return TQ8_ERR_FILE_WRITE;
-            }
-            recorded += keep;
-            Publish(buffer.data(), keep, recorded);
+            const size_t keep = limit == 0 ? n : static_cast<size_t>(std::min<uint64_t>(n, limit - produced));
+            queue.EndFill(keep);
+            produced += keep;
         }
     }
     return TQ8_OK;
+}
+
+int32_t CRecordingSession::Interrupted(uint64_t produced, std::wstring& text) const
+{
+    // An abort, or standby before a limit was set, ends the recording with
+    // what it has; a standby that cuts a recording short of its limit does
+    // not complete it.
+    const uint64_t limit = m_plan.samplesToRecord;
+    if (m_stop || limit == 0 || produced >= limit)
+        return TQ8_OK;
+    text = L"Recording ended by standby after " + std::to_wstring(produced) + L" of " + std::to_wstring(limit)
+           + L" samples.";
+    return TQ8_ERR_CANCELLED;
 }
 
 int32_t CRecordingSession::WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text,

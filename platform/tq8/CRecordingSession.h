@@ -3,10 +3,12 @@
 // the library, from arming until the sample limit, an abort, a standby on any
 // handle of the board, or a failure. Each acquisition of Rsp_acqSamples goes
 // to board memory and is moved to the host in transfers of
-// Rsp_transferSamples (0: the whole acquisition); the simulated board has no
-// separate streaming path, so both recording kinds (0x51, 0x52) take this
-// road. Progress and snapshot queries come from other threads: what they read
-// is guarded by one mutex, which the recording thread holds only to publish.
+// Rsp_transferSamples; the simulated board has no separate streaming path,
+// so both recording kinds (0x51, 0x52) take this road. A second thread does
+// the board's side (acquire, transfer) while the session's thread writes,
+// with a few blocks in between. Progress and snapshot queries come from
+// other threads: what they read is guarded by one mutex, which the
+// recording thread holds only to publish.
 // Times are the board's (simulated) time.
 #include <atomic>
 #include <cstdint>
@@ -24,6 +26,7 @@
 namespace tq8 {
 
 class CSegmentedFileWriter;
+class CTransferQueue;
 
 class CRecordingSession {
 public:
@@ -63,9 +66,19 @@ public:
 
 private:
     using Clock = CSimClock::Clock;
+    // Blocks in flight between board and files, and the transfer size
+    // when the caller leaves it to the library.
+    static constexpr size_t kQueueSlots = 4;
+    static constexpr uint32_t kDefaultTransferBytes = 4u << 20;
 
     void Run() noexcept;
     int32_t Record(CSegmentedFileWriter& writer, std::wstring& text);
+    // The board side: acquisitions moved to the queue in transfers.
+    int32_t Produce(CTransferQueue& queue, std::wstring& text);
+    // The file side: writes the queue's blocks as they come.
+    int32_t Drain(CTransferQueue& queue, CSegmentedFileWriter& writer, std::wstring& text);
+    // The result of an acquisition cancelled by standby or an abort.
+    int32_t Interrupted(uint64_t produced, std::wstring& text) const;
     // final: with the end time and result, else as the recording starts.
     int32_t WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text, bool final);
     void NoteTimestamps();

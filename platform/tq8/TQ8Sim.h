@@ -84,7 +84,8 @@ TQ8_API int32_t TQ8Sim_LoadConfigString(const char* xml);
 TQ8_API void TQ8Sim_Reset(void);
 
 /* Simulated time runs this many times slower than wall-clock time
- * (0.001 makes a 1 s acquisition take 1 ms). 0 < factor <= 1000. */
+ * (0.001 makes a 1 s acquisition take 1 ms). 0 <= factor <= 1000; 0: as
+ * fast as possible (nothing waits for simulated time). */
 TQ8_API int32_t TQ8Sim_SetTimeFactor(double factor);
 TQ8_API double TQ8Sim_GetTimeFactor(void);
 

@@ -466,7 +466,10 @@ TQ8_API int32_t InitRecordedDataInfoTQ8(TQ8_HANDLE handle, TQ8_RECORDED_DATA_INF
  * limit), on AbortRecordingSessionTQ8, on standby from any handle of the
  * board, on a failure, and when the handle it was created with is
  * disconnected (the session is then freed too). Its files are then complete
- * and flushed. While it records, the board takes no other acquisition
+ * and flushed. A standby that ends a session short of a non-zero
+ * Rsp_samplesToRecord fails it with TQ8_ERR_CANCELLED and a text telling
+ * how many samples were recorded. Rsp_transferSamples 0 moves 4 MiB (or the
+ * whole acquisition when smaller) per transfer. While it records, the board takes no other acquisition
  * (TQ8_ERR_BUSY) and InIdleModeTQ8 is 0. */
 typedef struct TQ8_REC_SESSION_TAG* TQ8_REC_SESSION;
 
