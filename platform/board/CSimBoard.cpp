@@ -571,6 +571,22 @@ bool CSimBoard::TimestampOverflow() const
     return m_fifo.Overflowed();
 }
 
+uint64_t CSimBoard::TimestampsDropped() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_fifo.Dropped();
+}
+
+bool CSimBoard::SetTimestampDepth(uint32_t depth)
+{
+    if (depth == 0)
+        return false;
+    std::lock_guard lock(m_mutex);
+    m_fifoDepth = depth;
+    m_fifo = CTimestampFifo(depth);
+    return true;
+}
+
 int32_t CSimBoard::ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow)
 {
     if (dst == nullptr || count == nullptr || max == 0)

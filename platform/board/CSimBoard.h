@@ -86,6 +86,7 @@ public:
     uint32_t TimestampDepth() const { return m_fifoDepth; }
     uint32_t TimestampsAvailable() const;
     bool TimestampOverflow() const;
+    uint64_t TimestampsDropped() const;
     int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow);
     void ResetTimestampFifo();
     void ResetTimestampCounter();
@@ -113,6 +114,8 @@ public:
     void SetSignal(int channel, const ChannelSignal& signal);
     ChannelSignal Signal(int channel) const;
     void SetSeed(uint64_t seed);
+    // Depth of the time-stamp FIFO (1 or more); empties it.
+    bool SetTimestampDepth(uint32_t depth);
 
 private:
     using Clock = CSimClock::Clock;

@@ -137,6 +137,13 @@ int32_t TQ8Sim_GetSignal(uint32_t serial, int32_t channel, TQ8SIM_SIGNAL* signal
     });
 }
 
+int32_t TQ8Sim_SetTimestampFifoDepth(uint32_t serial, uint32_t depth)
+{
+    return WithModel(serial, [&](CSimBoard& board) {
+        return board.SetTimestampDepth(depth) ? TQ8_OK : TQ8_ERR_INVALID_ARG;
+    });
+}
+
 int32_t TQ8Sim_SetSeed(uint32_t serial, uint64_t seed)
 {
     return WithModel(serial, [&](CSimBoard& board) {

@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "AtomicFile.h"
-#include "CSegmentedFileWriter.h"
+#include "CSampleFileWriter.h"
 #include "CTransferQueue.h"
 #include "ChannelSelection.h"
 #include "ErrorTexts.h"
@@ -111,6 +111,9 @@ CRecordingSession::Progress CRecordingSession::GetProgress() const
     p.snapshotCounter = m_snapshotCounter;
     p.errorCode = m_errorCode;
     p.errorText = m_errorText;
+    p.liveFlags = (m_timestampOverflow ? TQ8_REC_LIVE_TS_OVERFLOW : 0u) | (m_timestampsSeen ? 0u : TQ8_REC_LIVE_NO_TS);
+    p.timestampsDropped = m_timestampsDropped;
+    p.ringFillPermille = m_ringFill;
     return p;
 }
 
@@ -132,10 +135,9 @@ uint32_t CRecordingSession::OutFlags() const
 void CRecordingSession::Run() noexcept
 {
     try {
-        uint64_t segment = m_plan.maxSegmentBytes;
-        if (segment != 0)
-            segment = m_plan.headerBytes + (segment - m_plan.headerBytes) / m_channels * m_channels;
-        CSegmentedFileWriter writer(m_plan.path, m_plan.headerBytes, segment);
+        const int format = ChannelCount(m_plan.chanSel);
+        const bool assume = m_plan.Has(TQ8_FWP_ASSUME_FORMAT) && format > 0;
+        CSampleFileWriter writer(m_plan, assume ? static_cast<uint32_t>(format) : m_channels);
         std::wstring text;
         int32_t code = TQ8_ERR_FILE_WRITE;
         m_startTime = ContextTimeNow();
@@ -160,7 +162,7 @@ void CRecordingSession::Run() noexcept
     }
 }
 
-int32_t CRecordingSession::Record(CSegmentedFileWriter& writer, std::wstring& text)
+int32_t CRecordingSession::Record(CSampleFileWriter& writer, std::wstring& text)
 {
     // The board side fills blocks while this thread writes the ones before.
     CTransferQueue queue(kQueueSlots, m_transferSamples);
@@ -178,13 +180,15 @@ int32_t CRecordingSession::Record(CSegmentedFileWriter& writer, std::wstring& te
     int32_t rc = Drain(queue, writer, text);
     queue.Cancel();
     producer.join();
+    if (rc == TQ8_OK && !WriteTimestamps(writer, text))
+        rc = TQ8_ERR_FILE_WRITE;
     if (rc != TQ8_OK)
         return rc;
     text = std::move(producedText);
     return produced;
 }
 
-int32_t CRecordingSession::Drain(CTransferQueue& queue, CSegmentedFileWriter& writer, std::wstring& text)
+int32_t CRecordingSession::Drain(CTransferQueue& queue, CSampleFileWriter& writer, std::wstring& text)
 {
     const uint8_t* data = nullptr;
     size_t bytes = 0;
@@ -197,6 +201,10 @@ int32_t CRecordingSession::Drain(CTransferQueue& queue, CSegmentedFileWriter& wr
         recorded += bytes;
         Publish(data, bytes, recorded);
         queue.EndDrain();
+        if (!WriteTimestamps(writer, text))
+            return TQ8_ERR_FILE_WRITE;
+        std::lock_guard lock(m_mutex);
+        m_ringFill = queue.FillPermille();
     }
     return TQ8_OK;
 }
@@ -220,7 +228,10 @@ int32_t CRecordingSession::Produce(CTransferQueue& queue, std::wstring& text)
             text = CodeText(L"Acquisition failed: ", rc);
             return rc;
         }
-        NoteTimestamps();
+        if (NoteTimestamps() && m_plan.Has(TQ8_FWP_FAIL_ON_TS_OVERFLOW)) {
+            text = L"The time-stamp FIFO overflowed after " + std::to_wstring(produced + block) + L" samples.";
+            return TQ8_ERR_TS_FIFO_OVERFLOW;
+        }
         for (uint32_t offset = 0; offset < block; offset += m_transferSamples) {
             const uint32_t n = std::min(m_transferSamples, block - offset);
             uint8_t* slot = queue.BeginFill();
@@ -252,33 +263,30 @@ int32_t CRecordingSession::Interrupted(uint64_t produced, std::wstring& text) co
     return TQ8_ERR_CANCELLED;
 }
 
-int32_t CRecordingSession::WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text,
+int32_t CRecordingSession::WriteContext(const CSampleFileWriter& writer, int32_t code, std::wstring& text,
                                         bool final)
 {
     if (!m_plan.WantsContextFile())
         return code;
     RecordingContext c;
     FillRecordedDataInfo(m_board->Desc(), *m_settings, c.info);
-    c.info.headerBytes = m_plan.headerBytes;
     c.selection = m_settings->GetInt(SettingId::ActiveChannels);
-    if ((m_plan.fileFlags & kFwpAssumeFormat) != 0 && ChannelCount(m_plan.chanSel) > 0)
-        c.selection = m_plan.chanSel;
+    DescribeOutput(m_plan, c);
     c.flags = m_plan.flags;
-    c.fileFlags = m_plan.fileFlags;
     c.acqSamples = m_acqSamples;
     c.startTime = m_startTime;
     if (final) {
         c.endTime = ContextTimeNow();
         c.result = code != TQ8_OK ? "failed" : "completed";
     }
-    c.notes = m_plan.notes;
     c.files = writer.Files();
+    c.timestampFiles = writer.TimestampFiles();
     {
         std::lock_guard lock(m_mutex);
         c.samplesRecorded = m_recorded;
         c.elapsedMs = ElapsedMs(Clock::now());
     }
-    const std::string path = ContextFilePath(m_plan.path);
+    const std::string path = ContextFilePath(writer.MainPath());
     std::string reason;
     if (vlt::AtomicWriteFile(path, RecordingContextXml(c), &reason) || code != TQ8_OK)
         return code;
@@ -286,13 +294,42 @@ int32_t CRecordingSession::WriteContext(const CSegmentedFileWriter& writer, int3
     return TQ8_ERR_FILE_WRITE;
 }
 
-void CRecordingSession::NoteTimestamps()
+bool CRecordingSession::NoteTimestamps()
 {
-    const bool seen = m_board->TimestampsAvailable() != 0;
+    const uint32_t available = m_board->TimestampsAvailable();
     const bool overflow = m_board->Desc().timestampOverflowFlag && m_board->TimestampOverflow();
+    const uint64_t dropped = m_board->TimestampsDropped();
+    TimestampBatch batch{{}, overflow};
+    if (m_plan.WantsTimestamps() && available != 0) {
+        batch.values.resize(available);
+        uint32_t count = 0;
+        if (m_board->ReadTimestamps(batch.values.data(), available, &count, true) != TQ8_OK)
+            count = 0;
+        batch.values.resize(count);
+    }
     std::lock_guard lock(m_mutex);
-    m_timestampsSeen = m_timestampsSeen || seen || overflow;
+    m_timestampsSeen = m_timestampsSeen || available != 0 || overflow;
     m_timestampOverflow = m_timestampOverflow || overflow;
+    m_timestampsDropped += dropped;
+    if (m_plan.WantsTimestamps() && (!batch.values.empty() || overflow))
+        m_pendingTimestamps.push_back(std::move(batch));
+    return overflow;
+}
+
+bool CRecordingSession::WriteTimestamps(CSampleFileWriter& writer, std::wstring& text)
+{
+    std::vector<TimestampBatch> batches;
+    {
+        std::lock_guard lock(m_mutex);
+        batches.swap(m_pendingTimestamps);
+    }
+    for (const TimestampBatch& b : batches) {
+        if (!writer.WriteTimestamps(b.values.data(), b.values.size(), b.overflowBefore)) {
+            text = writer.ErrorText();
+            return false;
+        }
+    }
+    return true;
 }
 
 void CRecordingSession::KeepTail(const uint8_t* data, size_t bytes)

@@ -25,7 +25,7 @@
 
 namespace tq8 {
 
-class CSegmentedFileWriter;
+class CSampleFileWriter;
 class CTransferQueue;
 
 class CRecordingSession {
@@ -41,6 +41,10 @@ public:
         uint32_t snapshotCounter = 0;
         int32_t errorCode = 0;
         std::wstring errorText;
+        uint32_t liveFlags = 0; // TQ8_REC_LIVE_*
+        uint64_t samplesLost = 0;
+        uint64_t timestampsDropped = 0;
+        uint32_t ringFillPermille = 0;
     };
 
     CRecordingSession(std::shared_ptr<IBoardBackend> board, uint64_t owner, RecordingPlan plan);
@@ -72,16 +76,19 @@ private:
     static constexpr uint32_t kDefaultTransferBytes = 4u << 20;
 
     void Run() noexcept;
-    int32_t Record(CSegmentedFileWriter& writer, std::wstring& text);
+    int32_t Record(CSampleFileWriter& writer, std::wstring& text);
     // The board side: acquisitions moved to the queue in transfers.
     int32_t Produce(CTransferQueue& queue, std::wstring& text);
     // The file side: writes the queue's blocks as they come.
-    int32_t Drain(CTransferQueue& queue, CSegmentedFileWriter& writer, std::wstring& text);
+    int32_t Drain(CTransferQueue& queue, CSampleFileWriter& writer, std::wstring& text);
     // The result of an acquisition cancelled by standby or an abort.
     int32_t Interrupted(uint64_t produced, std::wstring& text) const;
     // final: with the end time and result, else as the recording starts.
-    int32_t WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text, bool final);
-    void NoteTimestamps();
+    int32_t WriteContext(const CSampleFileWriter& writer, int32_t code, std::wstring& text, bool final);
+    // Takes the acquisition's time-stamps; true when the FIFO overflowed.
+    bool NoteTimestamps();
+    // Hands the time-stamps taken so far to the files.
+    bool WriteTimestamps(CSampleFileWriter& writer, std::wstring& text);
     void Publish(const uint8_t* data, size_t bytes, uint64_t recorded);
     void KeepTail(const uint8_t* data, size_t bytes);
     bool SnapshotDue();
@@ -120,6 +127,13 @@ private:
     std::wstring m_errorText;
     bool m_timestampsSeen = false;
     bool m_timestampOverflow = false;
+    uint64_t m_timestampsDropped = 0;
+    uint32_t m_ringFill = 0;
+    struct TimestampBatch {
+        std::vector<uint64_t> values;
+        bool overflowBefore;
+    };
+    std::vector<TimestampBatch> m_pendingTimestamps;
 };
 
 } // namespace tq8

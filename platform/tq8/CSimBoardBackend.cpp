@@ -80,6 +80,8 @@ uint32_t CSimBoardBackend::RamSize() const { return m_board->RamSize(); }
 uint32_t CSimBoardBackend::TimestampDepth() const { return m_board->TimestampDepth(); }
 uint32_t CSimBoardBackend::TimestampsAvailable() const { return m_board->TimestampsAvailable(); }
 bool CSimBoardBackend::TimestampOverflow() const { return m_board->TimestampOverflow(); }
+
+uint64_t CSimBoardBackend::TimestampsDropped() const { return m_board->TimestampsDropped(); }
 int32_t CSimBoardBackend::ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow)
 {
     return m_board->ReadTimestamps(dst, max, count, evenAfterOverflow);

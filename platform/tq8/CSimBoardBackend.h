@@ -60,6 +60,7 @@ public:
     uint32_t TimestampDepth() const override;
     uint32_t TimestampsAvailable() const override;
     bool TimestampOverflow() const override;
+    uint64_t TimestampsDropped() const override;
     int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow) override;
     void ResetTimestampFifo() override;
     void ResetTimestampCounter() override;

@@ -69,6 +69,8 @@ public:
     virtual uint32_t TimestampDepth() const = 0;
     virtual uint32_t TimestampsAvailable() const = 0;
     virtual bool TimestampOverflow() const = 0;
+    // Entries the FIFO lost since its last reset; 0 where nobody counts.
+    virtual uint64_t TimestampsDropped() const { return 0; }
     virtual int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow) = 0;
     virtual void ResetTimestampFifo() = 0;
     virtual void ResetTimestampCounter() = 0;

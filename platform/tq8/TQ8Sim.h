@@ -94,6 +94,9 @@ TQ8_API double TQ8Sim_GetTimeFactor(void);
 TQ8_API int32_t TQ8Sim_SetSignal(uint32_t serial, int32_t channel, const TQ8SIM_SIGNAL* signal);
 TQ8_API int32_t TQ8Sim_GetSignal(uint32_t serial, int32_t channel, TQ8SIM_SIGNAL* signal);
 TQ8_API int32_t TQ8Sim_SetSeed(uint32_t serial, uint64_t seed);
+/* Entries the board's time-stamp FIFO holds (default 2048, at least 1); the
+ * FIFO is emptied. Entries beyond it are dropped and set its overflow flag. */
+TQ8_API int32_t TQ8Sim_SetTimestampFifoDepth(uint32_t serial, uint32_t depth);
 /* Overwrites words of a board's configuration EEPROM image; nothing is
  * recomputed, so a test can break the image (ValidateConfigEepromTQ8) and
  * repair it by writing the words back. */

@@ -349,10 +349,16 @@ TEST_F(RecordingTest, BadRecordsAreRefused)
         fw.Fwp_flags = TQ8_FWP_FLAG_DEFAULT | unknown;
         EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG) << unknown;
     }
-    for (uint32_t unsupported : {0x1u, 0x4u, 0x40u, 0x80u, 0x400u}) {
-        fw.Fwp_flags = TQ8_FWP_FLAG_DEFAULT | unsupported;
-        EXPECT_EQ(refused(rp, fw), TQ8_ERR_NOT_SUPPORTED) << unsupported;
+    for (uint32_t text : {TQ8_FWP_TEXT, TQ8_FWP_HEX}) {
+        fw.Fwp_flags = TQ8_FWP_FLAG_DEFAULT | text;
+        fw.Fwp_maxseg = 1 << 20; // spanning is for binary files only
+        EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG) << text;
     }
+    fw = m_fw;
+    fw.Fwp_flags |= TQ8_FWP_ASSUME_FORMAT;
+    fw.Fwp_chanSel = 9;
+    EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG);
+    fw = m_fw;
     rp = m_rp;
     rp.Rsp_fileWrite = nullptr;
     s = nullptr;
