@@ -239,4 +239,18 @@ void CSignalGenerator::Render(const RenderSetup& setup, uint64_t firstFrame, uin
     }
 }
 
+void CSignalGenerator::RenderCounting(int selection, uint64_t firstFrame, uint32_t frames, uint8_t* dst)
+{
+    const int count = ChannelCount(selection);
+    std::array<uint8_t, 4> lead{};
+    for (int k = 0; k < count; ++k)
+        lead[static_cast<size_t>(k)] = static_cast<uint8_t>(64 * PhysicalChannel(selection, k));
+    const auto stride = static_cast<size_t>(count);
+    for (uint32_t f = 0; f < frames; ++f) {
+        const auto n = static_cast<uint8_t>(firstFrame + f);
+        for (size_t k = 0; k < stride; ++k)
+            dst[f * stride + k] = static_cast<uint8_t>(n + lead[k]);
+    }
+}
+
 } // namespace tq8

@@ -43,6 +43,7 @@ bool IsAcquisitionMode(int mode)
 
 struct CSimBoard::Run {
     AcqTarget target;
+    std::optional<uint64_t> patternFrame; // first frame of the counting pattern
     uint32_t start;
     uint64_t frames;
     int channels;
@@ -243,7 +244,8 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
     SimRng rng(m_seed ^ (++m_runCount * 0x9E3779B97F4A7C15ull));
     bool needsSoftTrigger = false;
     RenderSetup setup = MakeSetup(s, needsSoftTrigger, rng);
-    Run run{target, start, count / static_cast<uint32_t>(channels), channels, setup, rng, m_generator,
+    const std::optional<uint64_t> pattern = m_countingPattern ? std::optional<uint64_t>(m_patternFrames) : std::nullopt;
+    Run run{target, pattern, start, count / static_cast<uint32_t>(channels), channels, setup, rng, m_generator,
             s.GetInt(SettingId::TimestampMode), 0, m_standbyEpoch, closed};
     m_busy = true;
     m_samplesComplete = false;
@@ -262,6 +264,8 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
     m_busy = false;
     m_mode = TQ8_MODE_STANDBY;
     m_samplesComplete = rc == TQ8_OK;
+    if (m_samplesComplete && run.patternFrame && m_countingPattern)
+        m_patternFrames += run.frames;
     if (m_samplesComplete)
         m_stats.CountAcquisitionComplete();
     m_cv.notify_all();
@@ -336,11 +340,16 @@ void CSimBoard::RenderToRam(Run& run, uint64_t frame, uint64_t n, uint64_t n2, s
     // two calls in a row.
     SimRng second = run.rng;
     second.Next();
-    const auto renderNext = [&] {
-        run.generator.Render(run.setup, frame + n, static_cast<uint32_t>(n2), next.data(), second);
+    const auto render = [&run](uint64_t from, uint64_t frames, uint8_t* dst, SimRng& rng) {
+        if (run.patternFrame)
+            CSignalGenerator::RenderCounting(run.setup.selection, *run.patternFrame + from,
+                                             static_cast<uint32_t>(frames), dst);
+        else
+            run.generator.Render(run.setup, from, static_cast<uint32_t>(frames), dst, rng);
     };
+    const auto renderNext = [&] { render(frame + n, n2, next.data(), second); };
     const bool parallel = n2 != 0 && m_renderWorker.Start(renderNext);
-    run.generator.Render(run.setup, frame, static_cast<uint32_t>(n), chunk.data(), run.rng);
+    render(frame, n, chunk.data(), run.rng);
     m_ram.Write(ChunkPosition(run, frame), chunk.data(), static_cast<uint32_t>(chunk.size()));
     if (n2 == 0)
         return;
@@ -575,6 +584,13 @@ uint64_t CSimBoard::TimestampsDropped() const
 {
     std::lock_guard lock(m_mutex);
     return m_fifo.Dropped();
+}
+
+void CSimBoard::SetCountingPattern(bool on)
+{
+    std::lock_guard lock(m_mutex);
+    m_countingPattern = on;
+    m_patternFrames = 0;
 }
 
 bool CSimBoard::SetTimestampDepth(uint32_t depth)

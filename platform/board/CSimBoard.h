@@ -114,6 +114,9 @@ public:
     void SetSignal(int channel, const ChannelSignal& signal);
     ChannelSignal Signal(int channel) const;
     void SetSeed(uint64_t seed);
+    // The counting pattern (CSignalGenerator::RenderCounting) in place of
+    // the signals; frames count on over acquisitions from 0 at the switch.
+    void SetCountingPattern(bool on);
     // Depth of the time-stamp FIFO (1 or more); empties it.
     bool SetTimestampDepth(uint32_t depth);
 
@@ -169,7 +172,9 @@ private:
     std::array<uint32_t, 2> m_adcCalibrations{};
     CBoardRegisters m_registers;
     CFirmwareState m_firmware;
-    bool m_dcmResetPending = false; // a clock changed since the last reset
+    bool m_dcmResetPending = false;
+    bool m_countingPattern = false;
+    uint64_t m_patternFrames = 0; // frames of the pattern acquired so far // a clock changed since the last reset
 };
 
 } // namespace tq8

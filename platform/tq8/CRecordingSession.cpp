@@ -11,6 +11,7 @@
 #include "ErrorTexts.h"
 #include "RecordedDataInfo.h"
 #include "RecordingContextFile.h"
+#include "RecordingSimSettings.h"
 #include "TextConv.h"
 
 namespace tq8 {
@@ -52,7 +53,13 @@ int32_t CRecordingSession::Arm()
     m_channels = static_cast<uint32_t>(ChannelCount(settings.GetInt(SettingId::ActiveChannels)));
     m_acqSamples = FramesOf(m_plan.acqSamples, m_channels);
     const uint32_t transfer = m_plan.transferSamples != 0 ? m_plan.transferSamples : kDefaultTransferBytes;
-    m_transferSamples = std::clamp(FramesOf(transfer, m_channels), m_channels, m_acqSamples);
+    const RecordingSimSettings sim = RecordingSimSettings::Get();
+    // The ring holds at least two transfers, so board and files overlap.
+    const uint64_t ringTransfer = std::max<uint64_t>(sim.ringBytes / kMinQueueSlots, m_channels);
+    m_transferSamples = std::clamp(FramesOf(std::min<uint64_t>(transfer, ringTransfer), m_channels), m_channels,
+                                   m_acqSamples);
+    m_queueSlots = static_cast<size_t>(std::max<uint64_t>(kMinQueueSlots, sim.ringBytes / m_transferSamples));
+    m_realTime = sim.realTime;
     m_snapshotSize = m_plan.snapshots ? std::max(FramesOf(m_plan.snapshotSamples, m_channels), m_channels) : 0;
     m_tail.clear();
     m_tail.reserve(m_snapshotSize);
@@ -113,6 +120,9 @@ CRecordingSession::Progress CRecordingSession::GetProgress() const
     p.errorText = m_errorText;
     p.liveFlags = (m_timestampOverflow ? TQ8_REC_LIVE_TS_OVERFLOW : 0u) | (m_timestampsSeen ? 0u : TQ8_REC_LIVE_NO_TS);
     p.timestampsDropped = m_timestampsDropped;
+    p.samplesLost = m_samplesLost;
+    if (m_samplesLost != 0)
+        p.liveFlags |= TQ8_REC_LIVE_DATA_LOST;
     p.ringFillPermille = m_ringFill;
     return p;
 }
@@ -165,7 +175,7 @@ void CRecordingSession::Run() noexcept
 int32_t CRecordingSession::Record(CSampleFileWriter& writer, std::wstring& text)
 {
     // The board side fills blocks while this thread writes the ones before.
-    CTransferQueue queue(kQueueSlots, m_transferSamples);
+    CTransferQueue queue(m_queueSlots, m_transferSamples);
     int32_t produced = TQ8_OK;
     std::wstring producedText;
     std::thread producer([&] {
@@ -234,7 +244,9 @@ int32_t CRecordingSession::Produce(CTransferQueue& queue, std::wstring& text)
         }
         for (uint32_t offset = 0; offset < block; offset += m_transferSamples) {
             const uint32_t n = std::min(m_transferSamples, block - offset);
-            uint8_t* slot = queue.BeginFill();
+            uint8_t* slot = m_realTime ? queue.TryBeginFill() : queue.BeginFill();
+            if (slot == nullptr && !queue.Cancelled())
+                return Lost(produced, block - offset, text);
             if (slot == nullptr)
                 return TQ8_OK; // the file side has stopped and says why
             rc = m_board->ReadRam(offset, n, slot);
@@ -248,6 +260,19 @@ int32_t CRecordingSession::Produce(CTransferQueue& queue, std::wstring& text)
         }
     }
     return TQ8_OK;
+}
+
+int32_t CRecordingSession::Lost(uint64_t produced, uint64_t lost, std::wstring& text)
+{
+    // The ring was full while the board streamed on: everything before is
+    // in the files, nothing after.
+    {
+        std::lock_guard lock(m_mutex);
+        m_samplesLost += lost;
+    }
+    text = L"Sample data was lost: the files hold the " + std::to_wstring(produced)
+           + L" samples recorded before the loss.";
+    return TQ8_ERR_SAMPLES_LOST;
 }
 
 int32_t CRecordingSession::Interrupted(uint64_t produced, std::wstring& text) const

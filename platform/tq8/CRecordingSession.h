@@ -72,7 +72,7 @@ private:
     using Clock = CSimClock::Clock;
     // Blocks in flight between board and files, and the transfer size
     // when the caller leaves it to the library.
-    static constexpr size_t kQueueSlots = 4;
+    static constexpr size_t kMinQueueSlots = 2;
     static constexpr uint32_t kDefaultTransferBytes = 4u << 20;
 
     void Run() noexcept;
@@ -83,6 +83,8 @@ private:
     int32_t Drain(CTransferQueue& queue, CSampleFileWriter& writer, std::wstring& text);
     // The result of an acquisition cancelled by standby or an abort.
     int32_t Interrupted(uint64_t produced, std::wstring& text) const;
+    // Ends the board side when a full ring loses samples (real-time mode).
+    int32_t Lost(uint64_t produced, uint64_t lost, std::wstring& text);
     // final: with the end time and result, else as the recording starts.
     int32_t WriteContext(const CSampleFileWriter& writer, int32_t code, std::wstring& text, bool final);
     // Takes the acquisition's time-stamps; true when the FIFO overflowed.
@@ -104,6 +106,8 @@ private:
     uint32_t m_channels = 1;
     uint32_t m_acqSamples = 0;
     uint32_t m_transferSamples = 0;
+    size_t m_queueSlots = kMinQueueSlots;
+    bool m_realTime = false;
     uint64_t m_epoch = 0;
     size_t m_snapshotSize = 0;
     std::vector<uint8_t> m_tail;
@@ -128,6 +132,7 @@ private:
     bool m_timestampsSeen = false;
     bool m_timestampOverflow = false;
     uint64_t m_timestampsDropped = 0;
+    uint64_t m_samplesLost = 0;
     uint32_t m_ringFill = 0;
     struct TimestampBatch {
         std::vector<uint64_t> values;

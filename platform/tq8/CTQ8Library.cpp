@@ -6,6 +6,7 @@
 
 #include "AtomicFile.h"
 #include "CSimClock.h"
+#include "RecordingSimSettings.h"
 #include "TQ8_64.h"
 
 namespace tq8 {
@@ -97,6 +98,7 @@ void CTQ8Library::Reset()
     m_injector.Clear();
     m_reported.Clear();
     CSimClock::SetFactor(1.0);
+    RecordingSimSettings::Set(RecordingSimSettings{});
 }
 
 } // namespace tq8

@@ -16,6 +16,20 @@ uint8_t* CTransferQueue::BeginFill()
     return m_slots[(m_head + m_count) % m_slots.size()].data();
 }
 
+uint8_t* CTransferQueue::TryBeginFill()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_cancelled || m_count == m_slots.size())
+        return nullptr;
+    return m_slots[(m_head + m_count) % m_slots.size()].data();
+}
+
+bool CTransferQueue::Cancelled() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cancelled;
+}
+
 void CTransferQueue::EndFill(size_t bytes)
 {
     {

@@ -20,6 +20,10 @@ public:
 
     // Producer: a free buffer of SlotBytes(), nullptr once cancelled.
     uint8_t* BeginFill();
+    // The same without waiting: nullptr when every buffer is taken (or
+    // cancelled, see Cancelled).
+    uint8_t* TryBeginFill();
+    bool Cancelled() const;
     void EndFill(size_t bytes);
     // No more blocks will come.
     void Close();

@@ -64,6 +64,7 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_ERR_SOURCE_UNREADABLE (-554)
 #define TQ8_ERR_TS_OVERFLOW_UNSUPPORTED (-572)
 #define TQ8_ERR_TS_FIFO_OVERFLOW (-573) /* a recording with TQ8_FWP_FAIL_ON_TS_OVERFLOW */
+#define TQ8_ERR_SAMPLES_LOST (-574)     /* a recording lost sample data */
 #define TQ8_ERR_FW_PACKAGE_DAMAGED (-580)
 #define TQ8_ERR_FW_ENTRY_TOO_LARGE (-581)
 #define TQ8_ERR_FW_WRONG_FPGA (-582)
