@@ -54,6 +54,7 @@ struct CSimBoard::Run {
     uint64_t counterAtStart;
     uint64_t epoch;
     const std::atomic<bool>* closed;
+    uint8_t* host; // streaming: the samples go here, not to memory
 };
 
 CSimBoard::CSimBoard(const BoardDescription& desc)
@@ -222,8 +223,10 @@ bool CSimBoard::Cancelled(const Run& run) const
 }
 
 int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std::optional<uint64_t> epoch,
-                           const std::atomic<bool>* closed)
+                           const std::atomic<bool>* closed, uint8_t* host)
 {
+    if (host != nullptr && target != AcqTarget::Ram)
+        return TQ8_ERR_INVALID_ARG;
     if (count == 0)
         return TQ8_ERR_INVALID_ARG;
     if (target != AcqTarget::Ram && (m_desc.features & TQ8_FEATURE_ZAB) == 0)
@@ -246,7 +249,7 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
     RenderSetup setup = MakeSetup(s, needsSoftTrigger, rng);
     const std::optional<uint64_t> pattern = m_countingPattern ? std::optional<uint64_t>(m_patternFrames) : std::nullopt;
     Run run{target, pattern, start, count / static_cast<uint32_t>(channels), channels, setup, rng, m_generator,
-            s.GetInt(SettingId::TimestampMode), 0, m_standbyEpoch, closed};
+            s.GetInt(SettingId::TimestampMode), 0, m_standbyEpoch, closed, host};
     m_busy = true;
     m_samplesComplete = false;
     m_stats.CountAcquisitionStart();
@@ -333,8 +336,19 @@ void CSimBoard::RenderToRam(Run& run, uint64_t frame, uint64_t n, uint64_t n2, s
                             std::vector<uint8_t>& next)
 {
     const auto channels = static_cast<size_t>(run.channels);
-    chunk.resize(static_cast<size_t>(n) * channels);
-    next.resize(static_cast<size_t>(n2) * channels);
+    // Streaming to the host renders into its buffer; memory acquisitions
+    // render into chunks that then go to memory.
+    uint8_t* first = nullptr;
+    uint8_t* after = nullptr;
+    if (run.host != nullptr) {
+        first = run.host + static_cast<size_t>(frame) * channels;
+        after = first + static_cast<size_t>(n) * channels;
+    } else {
+        chunk.resize(static_cast<size_t>(n) * channels);
+        next.resize(static_cast<size_t>(n2) * channels);
+        first = chunk.data();
+        after = next.data();
+    }
     // Render takes one draw from the generator per call, so the second
     // chunk starts from the state after one draw: the samples are those of
     // two calls in a row.
@@ -347,17 +361,19 @@ void CSimBoard::RenderToRam(Run& run, uint64_t frame, uint64_t n, uint64_t n2, s
         else
             run.generator.Render(run.setup, from, static_cast<uint32_t>(frames), dst, rng);
     };
-    const auto renderNext = [&] { render(frame + n, n2, next.data(), second); };
+    const auto renderNext = [&] { render(frame + n, n2, after, second); };
     const bool parallel = n2 != 0 && m_renderWorker.Start(renderNext);
-    render(frame, n, chunk.data(), run.rng);
-    m_ram.Write(ChunkPosition(run, frame), chunk.data(), static_cast<uint32_t>(chunk.size()));
+    render(frame, n, first, run.rng);
+    if (run.host == nullptr)
+        m_ram.Write(ChunkPosition(run, frame), chunk.data(), static_cast<uint32_t>(chunk.size()));
     if (n2 == 0)
         return;
     if (parallel)
         m_renderWorker.Wait();
     else
         renderNext();
-    m_ram.Write(ChunkPosition(run, frame + n), next.data(), static_cast<uint32_t>(next.size()));
+    if (run.host == nullptr)
+        m_ram.Write(ChunkPosition(run, frame + n), next.data(), static_cast<uint32_t>(next.size()));
     run.rng = second;
 }
 

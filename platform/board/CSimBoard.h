@@ -54,8 +54,11 @@ public:
     // caller that loops over acquisitions cannot miss a standby between two.
     // closed is the calling handle's flag: once set (then WakeWaiters), the
     // acquisition ends with TQ8_ERR_CANCELLED, as on standby.
+    // host: streaming, the samples go to this buffer of count bytes instead
+    // of memory (which they pass through as a ring).
     int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count,
-                    std::optional<uint64_t> epoch = std::nullopt, const std::atomic<bool>* closed = nullptr);
+                    std::optional<uint64_t> epoch = std::nullopt, const std::atomic<bool>* closed = nullptr,
+                    uint8_t* host = nullptr);
     void WakeWaiters();
     uint64_t StandbyEpoch() const;
     int32_t SetMode(int mode);

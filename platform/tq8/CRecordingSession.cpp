@@ -223,6 +223,11 @@ int32_t CRecordingSession::Produce(CTransferQueue& queue, std::wstring& text)
 {
     const uint64_t limit = m_plan.samplesToRecord;
     uint64_t produced = 0;
+    if ((m_plan.flags & ~TQ8_RSP_FLAG_SNAPSHOTS) == TQ8_RSP_FLAGS_TO_HOST) {
+        int32_t rc = Stream(queue, produced, text);
+        if (rc != TQ8_ERR_NOT_SUPPORTED)
+            return rc;
+    }
     while (!m_stop && (limit == 0 || produced < limit)) {
         uint32_t block = m_acqSamples;
         if (limit != 0 && limit - produced < block) {
@@ -258,6 +263,38 @@ int32_t CRecordingSession::Produce(CTransferQueue& queue, std::wstring& text)
             queue.EndFill(keep);
             produced += keep;
         }
+    }
+    return TQ8_OK;
+}
+
+int32_t CRecordingSession::Stream(CTransferQueue& queue, uint64_t& produced, std::wstring& text)
+{
+    // Transfers stream straight into the blocks; the board's memory is the
+    // ring they pass through.
+    const uint64_t limit = m_plan.samplesToRecord;
+    while (!m_stop && (limit == 0 || produced < limit)) {
+        uint32_t n = m_transferSamples;
+        if (limit != 0 && limit - produced < n)
+            n = static_cast<uint32_t>((limit - produced + m_channels - 1) / m_channels * m_channels);
+        uint8_t* slot = m_realTime ? queue.TryBeginFill() : queue.BeginFill();
+        if (slot == nullptr)
+            return queue.Cancelled() ? TQ8_OK : Lost(produced, n, text);
+        int32_t rc = m_board->StreamInEpoch(n, m_epoch, slot);
+        if (rc == TQ8_ERR_NOT_SUPPORTED && produced == 0)
+            return rc; // the caller takes the way through memory
+        if (rc == TQ8_ERR_CANCELLED)
+            return Interrupted(produced, text);
+        if (rc != TQ8_OK) {
+            text = CodeText(L"Acquisition failed: ", rc);
+            return rc;
+        }
+        if (NoteTimestamps() && m_plan.Has(TQ8_FWP_FAIL_ON_TS_OVERFLOW)) {
+            text = L"The time-stamp FIFO overflowed after " + std::to_wstring(produced + n) + L" samples.";
+            return TQ8_ERR_TS_FIFO_OVERFLOW;
+        }
+        const size_t keep = limit == 0 ? n : static_cast<size_t>(std::min<uint64_t>(n, limit - produced));
+        queue.EndFill(keep);
+        produced += keep;
     }
     return TQ8_OK;
 }

@@ -83,6 +83,9 @@ private:
     int32_t Drain(CTransferQueue& queue, CSampleFileWriter& writer, std::wstring& text);
     // The result of an acquisition cancelled by standby or an abort.
     int32_t Interrupted(uint64_t produced, std::wstring& text) const;
+    // The board side of a board that streams to the host (TQ8_ERR_NOT_SUPPORTED
+    // when it cannot).
+    int32_t Stream(CTransferQueue& queue, uint64_t& produced, std::wstring& text);
     // Ends the board side when a full ring loses samples (real-time mode).
     int32_t Lost(uint64_t produced, uint64_t lost, std::wstring& text);
     // final: with the end time and result, else as the recording starts.

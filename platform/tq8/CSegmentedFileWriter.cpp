@@ -175,6 +175,14 @@ bool CSegmentedFileWriter::Put(const uint8_t* data, size_t bytes)
 {
     if (!m_direct)
         return WriteAll(data, bytes);
+    if (m_staged == 0 && reinterpret_cast<uintptr_t>(data) % kAlign == 0 && bytes >= kAlign) {
+        // Aligned already: straight from the caller's buffer.
+        const size_t aligned = bytes / kAlign * kAlign;
+        if (!WriteAll(data, aligned))
+            return false;
+        data += aligned;
+        bytes -= aligned;
+    }
     while (bytes != 0) {
         const size_t n = std::min(bytes, kStageBytes - m_staged);
         std::memcpy(m_stage.get() + m_staged, data, n);

@@ -52,6 +52,10 @@ int32_t CSimBoardBackend::AcquireInEpoch(AcqTarget target, uint32_t start, uint3
 {
     return m_board->Acquire(target, start, count, epoch);
 }
+int32_t CSimBoardBackend::StreamInEpoch(uint32_t count, uint64_t epoch, uint8_t* dst)
+{
+    return m_board->Acquire(AcqTarget::Ram, 0, count, epoch, nullptr, dst);
+}
 int32_t CSimBoardBackend::SetMode(int mode) { return m_board->SetMode(mode); }
 int CSimBoardBackend::Mode() const { return m_board->Mode(); }
 void CSimBoardBackend::SoftwareTrigger() { m_board->SoftwareTrigger(); }

@@ -41,6 +41,7 @@ public:
     void WakeWaiters() override;
     uint64_t StandbyEpoch() const override;
     int32_t AcquireInEpoch(AcqTarget target, uint32_t start, uint32_t count, uint64_t epoch) override;
+    int32_t StreamInEpoch(uint32_t count, uint64_t epoch, uint8_t* dst) override;
     int32_t SetMode(int mode) override;
     int Mode() const override;
     void SoftwareTrigger() override;

@@ -1,10 +1,26 @@
 #include "CTransferQueue.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
 namespace tq8 {
 
-CTransferQueue::CTransferQueue(size_t slots, size_t slotBytes)
-    : m_slotBytes(slotBytes), m_slots(slots, std::vector<uint8_t>(slotBytes)), m_sizes(slots, 0)
+void CTransferQueue::AlignedFree::operator()(uint8_t* p) const
 {
+    std::free(p);
+}
+
+CTransferQueue::CTransferQueue(size_t slots, size_t slotBytes) : m_slotBytes(slotBytes), m_sizes(slots, 0)
+{
+    constexpr size_t kPage = 4096;
+    const size_t rounded = (std::max<size_t>(slotBytes, 1) + kPage - 1) / kPage * kPage;
+    for (size_t i = 0; i < slots; ++i) {
+        void* p = nullptr;
+        if (::posix_memalign(&p, kPage, rounded) != 0)
+            throw std::bad_alloc();
+        m_slots.emplace_back(static_cast<uint8_t*>(p));
+    }
 }
 
 uint8_t* CTransferQueue::BeginFill()
@@ -13,7 +29,7 @@ uint8_t* CTransferQueue::BeginFill()
     m_spaceCv.wait(lock, [&] { return m_cancelled || m_count < m_slots.size(); });
     if (m_cancelled)
         return nullptr;
-    return m_slots[(m_head + m_count) % m_slots.size()].data();
+    return m_slots[(m_head + m_count) % m_slots.size()].get();
 }
 
 uint8_t* CTransferQueue::TryBeginFill()
@@ -21,7 +37,7 @@ uint8_t* CTransferQueue::TryBeginFill()
     std::lock_guard lock(m_mutex);
     if (m_cancelled || m_count == m_slots.size())
         return nullptr;
-    return m_slots[(m_head + m_count) % m_slots.size()].data();
+    return m_slots[(m_head + m_count) % m_slots.size()].get();
 }
 
 bool CTransferQueue::Cancelled() const
@@ -57,7 +73,7 @@ bool CTransferQueue::BeginDrain(const uint8_t*& data, size_t& bytes)
     m_dataCv.wait(lock, [&] { return m_cancelled || m_closed || m_count != 0; });
     if (m_cancelled || m_count == 0)
         return false;
-    data = m_slots[m_head].data();
+    data = m_slots[m_head].get();
     bytes = m_sizes[m_head];
     return true;
 }

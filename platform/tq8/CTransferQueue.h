@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -43,7 +44,11 @@ private:
     std::condition_variable m_spaceCv;
     std::condition_variable m_dataCv;
     const size_t m_slotBytes;
-    std::vector<std::vector<uint8_t>> m_slots;
+    struct AlignedFree {
+        void operator()(uint8_t* p) const;
+    };
+    // Page-aligned, so direct I/O can write them as they are.
+    std::vector<std::unique_ptr<uint8_t, AlignedFree>> m_slots;
     std::vector<size_t> m_sizes;
     size_t m_head = 0;  // next to drain
     size_t m_count = 0; // filled, including one being drained
