@@ -1,12 +1,14 @@
 #pragma once
 // One recording session: a board's samples streamed to files by a thread of
 // the library, from arming until the sample limit, an abort, a standby on any
-// handle of the board, or a failure. Each acquisition of Rsp_acqSamples goes
-// to board memory and is moved to the host in transfers of
-// Rsp_transferSamples; the simulated board has no separate streaming path,
-// so both recording kinds (0x51, 0x52) take this road. A second thread does
-// the board's side (acquire, transfer) while the session's thread writes,
-// with a few blocks in between. Progress and snapshot queries come from
+// handle of the board, or a failure. Kind 0x51 streams transfers of
+// Rsp_transferSamples through the board's memory as a ring straight to the
+// host; kind 0x52 (and boards that cannot stream) acquires Rsp_acqSamples
+// to board memory and moves them in transfers. A second thread does the
+// board's side while the session's thread writes, the ring's blocks
+// (RecordingSimSettings) in between: a full ring makes the board wait, or
+// in real-time mode loses samples and fails the session.
+// Progress and snapshot queries come from
 // other threads: what they read is guarded by one mutex, which the
 // recording thread holds only to publish.
 // Times are the board's (simulated) time.
