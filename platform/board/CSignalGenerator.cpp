@@ -1,11 +1,14 @@
 #include "CSignalGenerator.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <numbers>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "ChannelSelection.h"
 
@@ -139,29 +142,52 @@ TQ8_VECTOR_CLONES void RenderBlock(const ChannelPlan& p, double fromTrigger, uin
     }
 }
 
-static_assert(std::endian::native == std::endian::little, "frames are packed as little-endian words");
+#if defined(__SSE2__)
+// Byte unpacking interleaves 16 frames per step.
+uint32_t InterleaveWide(const std::array<std::array<uint8_t, kBlock>, 4>& blocks, int count, uint32_t n,
+                        uint8_t* dst)
+{
+    const auto load = [&](size_t k, uint32_t i) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[k].data() + i));
+    };
+    const auto store = [&](uint32_t at, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + at), v); };
+    uint32_t i = 0;
+    if (count == 2) {
+        for (; i + 16 <= n; i += 16) {
+            const __m128i a = load(0, i), b = load(1, i);
+            store(2 * i, _mm_unpacklo_epi8(a, b));
+            store(2 * i + 16, _mm_unpackhi_epi8(a, b));
+        }
+    } else if (count == 4) {
+        for (; i + 16 <= n; i += 16) {
+            const __m128i a = load(0, i), b = load(1, i), c = load(2, i), d = load(3, i);
+            const __m128i abLo = _mm_unpacklo_epi8(a, b), abHi = _mm_unpackhi_epi8(a, b);
+            const __m128i cdLo = _mm_unpacklo_epi8(c, d), cdHi = _mm_unpackhi_epi8(c, d);
+            store(4 * i, _mm_unpacklo_epi16(abLo, cdLo));
+            store(4 * i + 16, _mm_unpackhi_epi16(abLo, cdLo));
+            store(4 * i + 32, _mm_unpacklo_epi16(abHi, cdHi));
+            store(4 * i + 48, _mm_unpackhi_epi16(abHi, cdHi));
+        }
+    }
+    return i;
+}
+#else
+uint32_t InterleaveWide(const std::array<std::array<uint8_t, kBlock>, 4>&, int, uint32_t, uint8_t*)
+{
+    return 0;
+}
+#endif
 
-TQ8_VECTOR_CLONES void Interleave(const std::array<std::array<uint8_t, kBlock>, 4>& blocks, int count, uint32_t n,
-                                  uint8_t* dst)
+void Interleave(const std::array<std::array<uint8_t, kBlock>, 4>& blocks, int count, uint32_t n, uint8_t* dst)
 {
     if (count == 1) {
         std::copy_n(blocks[0].data(), n, dst);
-    } else if (count == 2) {
-        for (uint32_t i = 0; i < n; ++i) {
-            dst[2 * i] = blocks[0][i];
-            dst[2 * i + 1] = blocks[1][i];
-        }
-    } else if (count == 4) {
-        for (uint32_t i = 0; i < n; ++i) {
-            const uint32_t frame = blocks[0][i] | blocks[1][i] << 8 | blocks[2][i] << 16
-                                   | static_cast<uint32_t>(blocks[3][i]) << 24;
-            std::memcpy(dst + 4 * i, &frame, 4); // bytes in channel order on little-endian hosts
-        }
-    } else {
-        for (uint32_t i = 0; i < n; ++i)
-            for (size_t k = 0; k < static_cast<size_t>(count); ++k)
-                dst[i * static_cast<uint32_t>(count) + k] = blocks[k][i];
+        return;
     }
+    const auto stride = static_cast<uint32_t>(count);
+    for (uint32_t i = InterleaveWide(blocks, count, n, dst); i < n; ++i)
+        for (uint32_t k = 0; k < stride; ++k)
+            dst[i * stride + k] = blocks[k][i];
 }
 } // namespace
 
@@ -211,6 +237,20 @@ void CSignalGenerator::Render(const RenderSetup& setup, uint64_t firstFrame, uin
         }
         Interleave(blocks, count, n, dst + static_cast<size_t>(done) * stride);
         done += n;
+    }
+}
+
+void CSignalGenerator::RenderCounting(int selection, uint64_t firstFrame, uint32_t frames, uint8_t* dst)
+{
+    const int count = ChannelCount(selection);
+    std::array<uint8_t, 4> lead{};
+    for (int k = 0; k < count; ++k)
+        lead[static_cast<size_t>(k)] = static_cast<uint8_t>(64 * PhysicalChannel(selection, k));
+    const auto stride = static_cast<size_t>(count);
+    for (uint32_t f = 0; f < frames; ++f) {
+        const auto n = static_cast<uint8_t>(firstFrame + f);
+        for (size_t k = 0; k < stride; ++k)
+            dst[f * stride + k] = static_cast<uint8_t>(n + lead[k]);
     }
 }
 

@@ -43,6 +43,10 @@ public:
     // and one draw from rng per call.
     void Render(const RenderSetup& setup, uint64_t firstFrame, uint32_t frames, uint8_t* dst, SimRng& rng) const;
 
+    // The counting test pattern in place of the signal: sample of frame n
+    // on physical channel c is (n + 64 c) mod 256.
+    static void RenderCounting(int selection, uint64_t firstFrame, uint32_t frames, uint8_t* dst);
+
 private:
     double HarmonicAmplitude(int channel) const;
 

@@ -43,6 +43,7 @@ bool IsAcquisitionMode(int mode)
 
 struct CSimBoard::Run {
     AcqTarget target;
+    std::optional<uint64_t> patternFrame; // first frame of the counting pattern
     uint32_t start;
     uint64_t frames;
     int channels;
@@ -53,6 +54,7 @@ struct CSimBoard::Run {
     uint64_t counterAtStart;
     uint64_t epoch;
     const std::atomic<bool>* closed;
+    uint8_t* host; // streaming: the samples go here, not to memory
 };
 
 CSimBoard::CSimBoard(const BoardDescription& desc)
@@ -221,8 +223,10 @@ bool CSimBoard::Cancelled(const Run& run) const
 }
 
 int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std::optional<uint64_t> epoch,
-                           const std::atomic<bool>* closed)
+                           const std::atomic<bool>* closed, uint8_t* host)
 {
+    if (host != nullptr && target != AcqTarget::Ram)
+        return TQ8_ERR_INVALID_ARG;
     if (count == 0)
         return TQ8_ERR_INVALID_ARG;
     if (target != AcqTarget::Ram && (m_desc.features & TQ8_FEATURE_ZAB) == 0)
@@ -243,8 +247,9 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
     SimRng rng(m_seed ^ (++m_runCount * 0x9E3779B97F4A7C15ull));
     bool needsSoftTrigger = false;
     RenderSetup setup = MakeSetup(s, needsSoftTrigger, rng);
-    Run run{target, start, count / static_cast<uint32_t>(channels), channels, setup, rng, m_generator,
-            s.GetInt(SettingId::TimestampMode), 0, m_standbyEpoch, closed};
+    const std::optional<uint64_t> pattern = m_countingPattern ? std::optional<uint64_t>(m_patternFrames) : std::nullopt;
+    Run run{target, pattern, start, count / static_cast<uint32_t>(channels), channels, setup, rng, m_generator,
+            s.GetInt(SettingId::TimestampMode), 0, m_standbyEpoch, closed, host};
     m_busy = true;
     m_samplesComplete = false;
     m_stats.CountAcquisitionStart();
@@ -262,6 +267,8 @@ int32_t CSimBoard::Acquire(AcqTarget target, uint32_t start, uint32_t count, std
     m_busy = false;
     m_mode = TQ8_MODE_STANDBY;
     m_samplesComplete = rc == TQ8_OK;
+    if (m_samplesComplete && run.patternFrame && m_countingPattern)
+        m_patternFrames += run.frames;
     if (m_samplesComplete)
         m_stats.CountAcquisitionComplete();
     m_cv.notify_all();
@@ -290,31 +297,84 @@ int32_t CSimBoard::Play(std::unique_lock<std::mutex>& lock, Run& run)
     }
     const Clock::time_point begin = Clock::now() + CSimClock::ToWall(kOverheadSeconds);
     const uint64_t chunkFrames = std::max<uint64_t>(1, kChunkBytes / static_cast<uint64_t>(run.channels));
-    std::vector<uint8_t> chunk;
+    std::vector<uint8_t> chunk, next;
     for (uint64_t done = 0; done < run.frames;) {
-        uint64_t n = std::min(chunkFrames, run.frames - done);
-        Clock::time_point due = begin + CSimClock::ToWall(static_cast<double>(done + n) / rate);
+        const uint64_t n = std::min(chunkFrames, run.frames - done);
+        // Memory acquisitions render two chunks at a time, the second on the
+        // worker thread.
+        const uint64_t n2 = run.target == AcqTarget::Ram ? std::min(chunkFrames, run.frames - done - n) : 0;
+        Clock::time_point due = begin + CSimClock::ToWall(static_cast<double>(done + n + n2) / rate);
         if (m_cv.wait_until(lock, due, cancelled))
             return TQ8_ERR_CANCELLED;
         lock.unlock();
-        if (run.target != AcqTarget::Zab) {
-            chunk.resize(static_cast<size_t>(n) * static_cast<size_t>(run.channels));
-            uint32_t position = run.start + static_cast<uint32_t>(done * static_cast<uint64_t>(run.channels));
-            if (run.target == AcqTarget::Ram) {
-                run.generator.Render(run.setup, done, static_cast<uint32_t>(n), chunk.data(), run.rng);
-                m_ram.Write(position, chunk.data(), static_cast<uint32_t>(chunk.size()));
-            } else {
-                m_ram.Read(position, chunk.data(), static_cast<uint32_t>(chunk.size()));
-            }
-        }
+        if (run.target == AcqTarget::Ram)
+            RenderToRam(run, done, n, n2, chunk, next);
+        else if (run.target == AcqTarget::RamToZab)
+            ReadRamChunk(run, done, n, chunk);
         lock.lock();
         if (cancelled())
             return TQ8_ERR_CANCELLED;
         if (run.target != AcqTarget::RamToZab)
-            PushTimestamps(run, done, done + n);
-        done += n;
+            PushTimestamps(run, done, done + n + n2);
+        done += n + n2;
     }
     return TQ8_OK;
+}
+
+uint32_t CSimBoard::ChunkPosition(const Run& run, uint64_t frame)
+{
+    return run.start + static_cast<uint32_t>(frame * static_cast<uint64_t>(run.channels));
+}
+
+void CSimBoard::ReadRamChunk(const Run& run, uint64_t frame, uint64_t frames, std::vector<uint8_t>& chunk)
+{
+    chunk.resize(static_cast<size_t>(frames) * static_cast<size_t>(run.channels));
+    m_ram.Read(ChunkPosition(run, frame), chunk.data(), static_cast<uint32_t>(chunk.size()));
+}
+
+void CSimBoard::RenderToRam(Run& run, uint64_t frame, uint64_t n, uint64_t n2, std::vector<uint8_t>& chunk,
+                            std::vector<uint8_t>& next)
+{
+    const auto channels = static_cast<size_t>(run.channels);
+    // Streaming to the host renders into its buffer; memory acquisitions
+    // render into chunks that then go to memory.
+    uint8_t* first = nullptr;
+    uint8_t* after = nullptr;
+    if (run.host != nullptr) {
+        first = run.host + static_cast<size_t>(frame) * channels;
+        after = first + static_cast<size_t>(n) * channels;
+    } else {
+        chunk.resize(static_cast<size_t>(n) * channels);
+        next.resize(static_cast<size_t>(n2) * channels);
+        first = chunk.data();
+        after = next.data();
+    }
+    // Render takes one draw from the generator per call, so the second
+    // chunk starts from the state after one draw: the samples are those of
+    // two calls in a row.
+    SimRng second = run.rng;
+    second.Next();
+    const auto render = [&run](uint64_t from, uint64_t frames, uint8_t* dst, SimRng& rng) {
+        if (run.patternFrame)
+            CSignalGenerator::RenderCounting(run.setup.selection, *run.patternFrame + from,
+                                             static_cast<uint32_t>(frames), dst);
+        else
+            run.generator.Render(run.setup, from, static_cast<uint32_t>(frames), dst, rng);
+    };
+    const auto renderNext = [&] { render(frame + n, n2, after, second); };
+    const bool parallel = n2 != 0 && m_renderWorker.Start(renderNext);
+    render(frame, n, first, run.rng);
+    if (run.host == nullptr)
+        m_ram.Write(ChunkPosition(run, frame), chunk.data(), static_cast<uint32_t>(chunk.size()));
+    if (n2 == 0)
+        return;
+    if (parallel)
+        m_renderWorker.Wait();
+    else
+        renderNext();
+    if (run.host == nullptr)
+        m_ram.Write(ChunkPosition(run, frame + n), next.data(), static_cast<uint32_t>(next.size()));
+    run.rng = second;
 }
 
 void CSimBoard::PushTimestamps(const Run& run, uint64_t fromFrame, uint64_t toFrame)
@@ -548,6 +608,29 @@ bool CSimBoard::TimestampOverflow() const
 {
     std::lock_guard lock(m_mutex);
     return m_fifo.Overflowed();
+}
+
+uint64_t CSimBoard::TimestampsDropped() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_fifo.Dropped();
+}
+
+void CSimBoard::SetCountingPattern(bool on)
+{
+    std::lock_guard lock(m_mutex);
+    m_countingPattern = on;
+    m_patternFrames = 0;
+}
+
+bool CSimBoard::SetTimestampDepth(uint32_t depth)
+{
+    if (depth == 0)
+        return false;
+    std::lock_guard lock(m_mutex);
+    m_fifoDepth = depth;
+    m_fifo = CTimestampFifo(depth);
+    return true;
 }
 
 int32_t CSimBoard::ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow)

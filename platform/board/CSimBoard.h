@@ -10,12 +10,14 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "BoardDescription.h"
 #include "CBoardRegisters.h"
 #include "CBoardSettings.h"
 #include "CDriverStats.h"
 #include "CFirmwareState.h"
+#include "CRenderWorker.h"
 #include "CSampleRam.h"
 #include "CSignalGenerator.h"
 #include "CTimestampFifo.h"
@@ -52,8 +54,11 @@ public:
     // caller that loops over acquisitions cannot miss a standby between two.
     // closed is the calling handle's flag: once set (then WakeWaiters), the
     // acquisition ends with TQ8_ERR_CANCELLED, as on standby.
+    // host: streaming, the samples go to this buffer of count bytes instead
+    // of memory (which they pass through as a ring).
     int32_t Acquire(AcqTarget target, uint32_t start, uint32_t count,
-                    std::optional<uint64_t> epoch = std::nullopt, const std::atomic<bool>* closed = nullptr);
+                    std::optional<uint64_t> epoch = std::nullopt, const std::atomic<bool>* closed = nullptr,
+                    uint8_t* host = nullptr);
     void WakeWaiters();
     uint64_t StandbyEpoch() const;
     int32_t SetMode(int mode);
@@ -86,6 +91,7 @@ public:
     uint32_t TimestampDepth() const { return m_fifoDepth; }
     uint32_t TimestampsAvailable() const;
     bool TimestampOverflow() const;
+    uint64_t TimestampsDropped() const;
     int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow);
     void ResetTimestampFifo();
     void ResetTimestampCounter();
@@ -115,6 +121,11 @@ public:
     void SetSeed(uint64_t seed);
     // Entries into the time-stamp FIFO, as the trigger logic would queue them.
     void QueueTimestamps(const uint64_t* values, uint32_t count);
+    // The counting pattern (CSignalGenerator::RenderCounting) in place of
+    // the signals; frames count on over acquisitions from 0 at the switch.
+    void SetCountingPattern(bool on);
+    // Depth of the time-stamp FIFO (1 or more); empties it.
+    bool SetTimestampDepth(uint32_t depth);
 
 private:
     using Clock = CSimClock::Clock;
@@ -124,6 +135,11 @@ private:
     bool Cancelled(const Run& run) const;
     int32_t WaitForTrigger(std::unique_lock<std::mutex>& lock, const Run& run, bool needed);
     int32_t Play(std::unique_lock<std::mutex>& lock, Run& run);
+    static uint32_t ChunkPosition(const Run& run, uint64_t frame);
+    // Renders n frames from frame on, and n2 after them, into memory.
+    void RenderToRam(Run& run, uint64_t frame, uint64_t n, uint64_t n2, std::vector<uint8_t>& chunk,
+                     std::vector<uint8_t>& next);
+    void ReadRamChunk(const Run& run, uint64_t frame, uint64_t frames, std::vector<uint8_t>& chunk);
     void PushTimestamps(const Run& run, uint64_t fromFrame, uint64_t toFrame);
     void StandbyLocked();
     // Lands a RAM read whose transfer time has passed in the caller's buffer.
@@ -138,6 +154,7 @@ private:
     EepromImage m_eeprom;
     CBoardSettings m_settings;
     CSignalGenerator m_generator;
+    CRenderWorker m_renderWorker; // used by the acquiring thread only
     CSampleRam m_ram;
     CTimestampFifo m_fifo;
     uint32_t m_fifoDepth;
@@ -162,7 +179,9 @@ private:
     std::array<uint32_t, 2> m_adcCalibrations{};
     CBoardRegisters m_registers;
     CFirmwareState m_firmware;
-    bool m_dcmResetPending = false; // a clock changed since the last reset
+    bool m_dcmResetPending = false;
+    bool m_countingPattern = false;
+    uint64_t m_patternFrames = 0; // frames of the pattern acquired so far // a clock changed since the last reset
 };
 
 } // namespace tq8

@@ -1,5 +1,6 @@
 #include "CSimClock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -7,11 +8,12 @@ namespace tq8 {
 
 namespace {
 std::atomic<double> g_factor{1.0};
+constexpr double kFastest = 1e-6;
 }
 
 bool CSimClock::SetFactor(double factor)
 {
-    if (!(factor > 0.0) || factor > 1000.0)
+    if (!(factor >= 0.0) || factor > 1000.0)
         return false;
     g_factor.store(factor);
     return true;
@@ -34,7 +36,9 @@ CSimClock::Clock::duration CSimClock::ToWall(double simSeconds)
 
 double CSimClock::ToSim(Clock::duration wall)
 {
-    return std::chrono::duration<double>(wall).count() / Factor();
+    // At factor 0 nothing waits: simulated time then runs as fast as the
+    // smallest factor lets it, so waits for it are over at once too.
+    return std::chrono::duration<double>(wall).count() / std::max(Factor(), kFastest);
 }
 
 } // namespace tq8

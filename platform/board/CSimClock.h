@@ -9,7 +9,8 @@ class CSimClock {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Refuses factors outside (0, 1000]; returns whether it was applied.
+    // Refuses factors outside [0, 1000]; returns whether it was applied.
+    // 0: as fast as possible, nothing waits.
     static bool SetFactor(double factor);
     static double Factor();
     // Wall-clock time that the given simulated duration takes.

@@ -6,6 +6,7 @@ void CTimestampFifo::Push(uint64_t value)
 {
     if (m_entries.size() >= m_depth) {
         m_overflow = true;
+        ++m_dropped;
         return;
     }
     m_entries.push_back(value);
@@ -25,6 +26,7 @@ void CTimestampFifo::Reset()
 {
     m_entries.clear();
     m_overflow = false;
+    m_dropped = 0;
 }
 
 } // namespace tq8

@@ -16,6 +16,8 @@ public:
     void Push(uint64_t value);
     uint32_t Available() const { return static_cast<uint32_t>(m_entries.size()); }
     bool Overflowed() const { return m_overflow; }
+    // Entries lost to a full FIFO since the last reset.
+    uint64_t Dropped() const { return m_dropped; }
     // Moves up to max entries to dst; returns how many.
     uint32_t Pop(uint64_t* dst, uint32_t max);
     void Reset();
@@ -24,6 +26,7 @@ private:
     uint32_t m_depth;
     std::deque<uint64_t> m_entries;
     bool m_overflow = false;
+    uint64_t m_dropped = 0;
 };
 
 } // namespace tq8

@@ -101,6 +101,10 @@ int32_t GetRecordingSessionProgressTQ8(TQ8_REC_SESSION s, TQ8_REC_SESSION_PROGRE
     return WithSession(__func__, s, [&](CRecordingSession& session) -> int32_t {
         if (progress == nullptr || progress->Rpr_ss < sizeof(TQ8_REC_SESSION_PROGRESS))
             return TQ8_ERR_INVALID_ARG;
+        // Our additions only for a caller whose record has room for them.
+        const uint32_t size = progress->Rpr_ss >= sizeof(TQ8_REC_SESSION_PROGRESS_EX)
+                                  ? sizeof(TQ8_REC_SESSION_PROGRESS_EX)
+                                  : sizeof(TQ8_REC_SESSION_PROGRESS);
         const CRecordingSession::Progress p = session.GetProgress();
         wchar_t* text = nullptr;
         if (!p.errorText.empty()) {
@@ -108,8 +112,15 @@ int32_t GetRecordingSessionProgressTQ8(TQ8_REC_SESSION s, TQ8_REC_SESSION_PROGRE
             if (text == nullptr)
                 return TQ8_ERR_NO_MEMORY;
         }
-        std::memset(progress, 0, sizeof *progress);
-        progress->Rpr_ss = sizeof *progress;
+        std::memset(progress, 0, size);
+        progress->Rpr_ss = size;
+        progress->Rpr_liveFlags = p.liveFlags;
+        progress->Rpr_samplesLost = p.samplesLost;
+        if (size == sizeof(TQ8_REC_SESSION_PROGRESS_EX)) {
+            auto* ex = reinterpret_cast<TQ8_REC_SESSION_PROGRESS_EX*>(progress);
+            ex->Rpr_timestampsDropped = p.timestampsDropped;
+            ex->Rpr_ringFillPermille = p.ringFillPermille;
+        }
         progress->Rpr_status = p.status;
         progress->Rpr_elapsedMs = p.elapsedMs;
         progress->Rpr_samplesRecorded = p.samplesRecorded;

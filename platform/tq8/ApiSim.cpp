@@ -4,6 +4,7 @@
 #include "ApiCommon.h"
 #include "AtomicFile.h"
 #include "CSimClock.h"
+#include "RecordingSimSettings.h"
 #include "TQ8Sim.h"
 
 using namespace tq8;
@@ -134,6 +135,32 @@ int32_t TQ8Sim_GetSignal(uint32_t serial, int32_t channel, TQ8SIM_SIGNAL* signal
         ChannelSignal s = board.Signal(channel);
         *signal = TQ8SIM_SIGNAL{sizeof *signal, 0, s.frequencyMHz, s.amplitude, s.noise, s.offset, s.harmonicsDbc};
         return TQ8_OK;
+    });
+}
+
+int32_t TQ8Sim_SetRecordingStream(uint64_t ringBytes, int32_t realTime)
+{
+    return Guard("TQ8Sim", [&]() -> int32_t {
+        RecordingSimSettings settings;
+        settings.ringBytes = ringBytes == 0 ? RecordingSimSettings::kDefaultRingBytes : ringBytes;
+        settings.realTime = realTime != 0;
+        RecordingSimSettings::Set(settings);
+        return TQ8_OK;
+    });
+}
+
+int32_t TQ8Sim_SetCountingPattern(uint32_t serial, int32_t on)
+{
+    return WithModel(serial, [&](CSimBoard& board) {
+        board.SetCountingPattern(on != 0);
+        return TQ8_OK;
+    });
+}
+
+int32_t TQ8Sim_SetTimestampFifoDepth(uint32_t serial, uint32_t depth)
+{
+    return WithModel(serial, [&](CSimBoard& board) {
+        return board.SetTimestampDepth(depth) ? TQ8_OK : TQ8_ERR_INVALID_ARG;
     });
 }
 

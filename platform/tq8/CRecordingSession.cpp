@@ -5,11 +5,13 @@
 #include <system_error>
 
 #include "AtomicFile.h"
-#include "CSegmentedFileWriter.h"
+#include "CSampleFileWriter.h"
+#include "CTransferQueue.h"
 #include "ChannelSelection.h"
 #include "ErrorTexts.h"
 #include "RecordedDataInfo.h"
 #include "RecordingContextFile.h"
+#include "RecordingSimSettings.h"
 #include "TextConv.h"
 
 namespace tq8 {
@@ -50,9 +52,14 @@ int32_t CRecordingSession::Arm()
         return rc;
     m_channels = static_cast<uint32_t>(ChannelCount(settings.GetInt(SettingId::ActiveChannels)));
     m_acqSamples = FramesOf(m_plan.acqSamples, m_channels);
-    m_transferSamples = m_plan.transferSamples == 0 ? m_acqSamples
-                                                     : std::clamp(FramesOf(m_plan.transferSamples, m_channels),
-                                                                  m_channels, m_acqSamples);
+    const uint32_t transfer = m_plan.transferSamples != 0 ? m_plan.transferSamples : kDefaultTransferBytes;
+    const RecordingSimSettings sim = RecordingSimSettings::Get();
+    // The ring holds at least two transfers, so board and files overlap.
+    const uint64_t ringTransfer = std::max<uint64_t>(sim.ringBytes / kMinQueueSlots, m_channels);
+    m_transferSamples = std::clamp(FramesOf(std::min<uint64_t>(transfer, ringTransfer), m_channels), m_channels,
+                                   m_acqSamples);
+    m_queueSlots = static_cast<size_t>(std::max<uint64_t>(kMinQueueSlots, sim.ringBytes / m_transferSamples));
+    m_realTime = sim.realTime;
     m_snapshotSize = m_plan.snapshots ? std::max(FramesOf(m_plan.snapshotSamples, m_channels), m_channels) : 0;
     m_tail.clear();
     m_tail.reserve(m_snapshotSize);
@@ -111,6 +118,12 @@ CRecordingSession::Progress CRecordingSession::GetProgress() const
     p.snapshotCounter = m_snapshotCounter;
     p.errorCode = m_errorCode;
     p.errorText = m_errorText;
+    p.liveFlags = (m_timestampOverflow ? TQ8_REC_LIVE_TS_OVERFLOW : 0u) | (m_timestampsSeen ? 0u : TQ8_REC_LIVE_NO_TS);
+    p.timestampsDropped = m_timestampsDropped;
+    p.samplesLost = m_samplesLost;
+    if (m_samplesLost != 0)
+        p.liveFlags |= TQ8_REC_LIVE_DATA_LOST;
+    p.ringFillPermille = m_ringFill;
     return p;
 }
 
@@ -132,10 +145,9 @@ uint32_t CRecordingSession::OutFlags() const
 void CRecordingSession::Run() noexcept
 {
     try {
-        uint64_t segment = m_plan.maxSegmentBytes;
-        if (segment != 0)
-            segment = m_plan.headerBytes + (segment - m_plan.headerBytes) / m_channels * m_channels;
-        CSegmentedFileWriter writer(m_plan.path, m_plan.headerBytes, segment);
+        const int format = ChannelCount(m_plan.chanSel);
+        const bool assume = m_plan.Has(TQ8_FWP_ASSUME_FORMAT) && format > 0;
+        CSampleFileWriter writer(m_plan, assume ? static_cast<uint32_t>(format) : m_channels);
         std::wstring text;
         int32_t code = TQ8_ERR_FILE_WRITE;
         m_startTime = ContextTimeNow();
@@ -160,73 +172,183 @@ void CRecordingSession::Run() noexcept
     }
 }
 
-int32_t CRecordingSession::Record(CSegmentedFileWriter& writer, std::wstring& text)
+int32_t CRecordingSession::Record(CSampleFileWriter& writer, std::wstring& text)
+{
+    // The board side fills blocks while this thread writes the ones before.
+    CTransferQueue queue(m_queueSlots, m_transferSamples);
+    int32_t produced = TQ8_OK;
+    std::wstring producedText;
+    std::thread producer([&] {
+        try {
+            produced = Produce(queue, producedText);
+        } catch (const std::bad_alloc&) {
+            produced = TQ8_ERR_NO_MEMORY;
+            producedText = ErrorText(TQ8_ERR_NO_MEMORY);
+        }
+        queue.Close();
+    });
+    int32_t rc = Drain(queue, writer, text);
+    queue.Cancel();
+    producer.join();
+    if (rc == TQ8_OK && !WriteTimestamps(writer, text))
+        rc = TQ8_ERR_FILE_WRITE;
+    if (rc != TQ8_OK)
+        return rc;
+    text = std::move(producedText);
+    return produced;
+}
+
+int32_t CRecordingSession::Drain(CTransferQueue& queue, CSampleFileWriter& writer, std::wstring& text)
+{
+    const uint8_t* data = nullptr;
+    size_t bytes = 0;
+    uint64_t recorded = 0;
+    while (queue.BeginDrain(data, bytes)) {
+        if (!writer.Write(data, bytes)) {
+            text = writer.ErrorText();
+            return TQ8_ERR_FILE_WRITE;
+        }
+        recorded += bytes;
+        Publish(data, bytes, recorded);
+        queue.EndDrain();
+        if (!WriteTimestamps(writer, text))
+            return TQ8_ERR_FILE_WRITE;
+        std::lock_guard lock(m_mutex);
+        m_ringFill = queue.FillPermille();
+    }
+    return TQ8_OK;
+}
+
+int32_t CRecordingSession::Produce(CTransferQueue& queue, std::wstring& text)
 {
     const uint64_t limit = m_plan.samplesToRecord;
-    std::vector<uint8_t> buffer(m_transferSamples);
-    uint64_t recorded = 0;
-    while (!m_stop && (limit == 0 || recorded < limit)) {
+    uint64_t produced = 0;
+    if ((m_plan.flags & ~TQ8_RSP_FLAG_SNAPSHOTS) == TQ8_RSP_FLAGS_TO_HOST) {
+        int32_t rc = Stream(queue, produced, text);
+        if (rc != TQ8_ERR_NOT_SUPPORTED)
+            return rc;
+    }
+    while (!m_stop && (limit == 0 || produced < limit)) {
         uint32_t block = m_acqSamples;
-        if (limit != 0 && limit - recorded < block) {
+        if (limit != 0 && limit - produced < block) {
             // The last acquisition: whole frames, of which only the samples
             // up to the limit are kept.
-            const uint64_t rest = limit - recorded;
+            const uint64_t rest = limit - produced;
             block = static_cast<uint32_t>((rest + m_channels - 1) / m_channels * m_channels);
         }
         int32_t rc = m_board->AcquireInEpoch(AcqTarget::Ram, 0, block, m_epoch);
         if (rc == TQ8_ERR_CANCELLED)
-            break; // standby or abort: the recording ends with what it has
+            return Interrupted(produced, text);
         if (rc != TQ8_OK) {
             text = CodeText(L"Acquisition failed: ", rc);
             return rc;
         }
-        NoteTimestamps();
+        if (NoteTimestamps() && m_plan.Has(TQ8_FWP_FAIL_ON_TS_OVERFLOW)) {
+            text = L"The time-stamp FIFO overflowed after " + std::to_wstring(produced + block) + L" samples.";
+            return TQ8_ERR_TS_FIFO_OVERFLOW;
+        }
         for (uint32_t offset = 0; offset < block; offset += m_transferSamples) {
             const uint32_t n = std::min(m_transferSamples, block - offset);
-            rc = m_board->ReadRam(offset, n, buffer.data());
+            uint8_t* slot = m_realTime ? queue.TryBeginFill() : queue.BeginFill();
+            if (slot == nullptr && !queue.Cancelled())
+                return Lost(produced, block - offset, text);
+            if (slot == nullptr)
+                return TQ8_OK; // the file side has stopped and says why
+            rc = m_board->ReadRam(offset, n, slot);
             if (rc != TQ8_OK) {
                 text = CodeText(L"Transfer from board memory failed: ", rc);
                 return rc;
             }
-            const size_t keep = limit == 0 ? n : static_cast<size_t>(std::min<uint64_t>(n, limit - recorded));
-            if (!writer.Write(buffer.data(), keep)) {
-                text = writer.ErrorText();
-                return TQ8_ERR_FILE_WRITE;
-            }
-            recorded += keep;
-            Publish(buffer.data(), keep, recorded);
+            const size_t keep = limit == 0 ? n : static_cast<size_t>(std::min<uint64_t>(n, limit - produced));
+            queue.EndFill(keep);
+            produced += keep;
         }
     }
     return TQ8_OK;
 }
 
-int32_t CRecordingSession::WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text,
+int32_t CRecordingSession::Stream(CTransferQueue& queue, uint64_t& produced, std::wstring& text)
+{
+    // Transfers stream straight into the blocks; the board's memory is the
+    // ring they pass through.
+    const uint64_t limit = m_plan.samplesToRecord;
+    while (!m_stop && (limit == 0 || produced < limit)) {
+        uint32_t n = m_transferSamples;
+        if (limit != 0 && limit - produced < n)
+            n = static_cast<uint32_t>((limit - produced + m_channels - 1) / m_channels * m_channels);
+        uint8_t* slot = m_realTime ? queue.TryBeginFill() : queue.BeginFill();
+        if (slot == nullptr)
+            return queue.Cancelled() ? TQ8_OK : Lost(produced, n, text);
+        int32_t rc = m_board->StreamInEpoch(n, m_epoch, slot);
+        if (rc == TQ8_ERR_NOT_SUPPORTED && produced == 0)
+            return rc; // the caller takes the way through memory
+        if (rc == TQ8_ERR_CANCELLED)
+            return Interrupted(produced, text);
+        if (rc != TQ8_OK) {
+            text = CodeText(L"Acquisition failed: ", rc);
+            return rc;
+        }
+        if (NoteTimestamps() && m_plan.Has(TQ8_FWP_FAIL_ON_TS_OVERFLOW)) {
+            text = L"The time-stamp FIFO overflowed after " + std::to_wstring(produced + n) + L" samples.";
+            return TQ8_ERR_TS_FIFO_OVERFLOW;
+        }
+        const size_t keep = limit == 0 ? n : static_cast<size_t>(std::min<uint64_t>(n, limit - produced));
+        queue.EndFill(keep);
+        produced += keep;
+    }
+    return TQ8_OK;
+}
+
+int32_t CRecordingSession::Lost(uint64_t produced, uint64_t lost, std::wstring& text)
+{
+    // The ring was full while the board streamed on: everything before is
+    // in the files, nothing after.
+    {
+        std::lock_guard lock(m_mutex);
+        m_samplesLost += lost;
+    }
+    text = L"Sample data was lost: the files hold the " + std::to_wstring(produced)
+           + L" samples recorded before the loss.";
+    return TQ8_ERR_SAMPLES_LOST;
+}
+
+int32_t CRecordingSession::Interrupted(uint64_t produced, std::wstring& text) const
+{
+    // An abort, or standby before a limit was set, ends the recording with
+    // what it has; a standby that cuts a recording short of its limit does
+    // not complete it.
+    const uint64_t limit = m_plan.samplesToRecord;
+    if (m_stop || limit == 0 || produced >= limit)
+        return TQ8_OK;
+    text = L"Recording ended by standby after " + std::to_wstring(produced) + L" of " + std::to_wstring(limit)
+           + L" samples.";
+    return TQ8_ERR_CANCELLED;
+}
+
+int32_t CRecordingSession::WriteContext(const CSampleFileWriter& writer, int32_t code, std::wstring& text,
                                         bool final)
 {
     if (!m_plan.WantsContextFile())
         return code;
     RecordingContext c;
     FillRecordedDataInfo(m_board->Desc(), *m_settings, c.info);
-    c.info.headerBytes = m_plan.headerBytes;
     c.selection = m_settings->GetInt(SettingId::ActiveChannels);
-    if ((m_plan.fileFlags & kFwpAssumeFormat) != 0 && ChannelCount(m_plan.chanSel) > 0)
-        c.selection = m_plan.chanSel;
+    DescribeOutput(m_plan, c);
     c.flags = m_plan.flags;
-    c.fileFlags = m_plan.fileFlags;
     c.acqSamples = m_acqSamples;
     c.startTime = m_startTime;
     if (final) {
         c.endTime = ContextTimeNow();
         c.result = code != TQ8_OK ? "failed" : "completed";
     }
-    c.notes = m_plan.notes;
     c.files = writer.Files();
+    c.timestampFiles = writer.TimestampFiles();
     {
         std::lock_guard lock(m_mutex);
         c.samplesRecorded = m_recorded;
         c.elapsedMs = ElapsedMs(Clock::now());
     }
-    const std::string path = ContextFilePath(m_plan.path);
+    const std::string path = ContextFilePath(writer.MainPath());
     std::string reason;
     if (vlt::AtomicWriteFile(path, RecordingContextXml(c), &reason) || code != TQ8_OK)
         return code;
@@ -234,13 +356,42 @@ int32_t CRecordingSession::WriteContext(const CSegmentedFileWriter& writer, int3
     return TQ8_ERR_FILE_WRITE;
 }
 
-void CRecordingSession::NoteTimestamps()
+bool CRecordingSession::NoteTimestamps()
 {
-    const bool seen = m_board->TimestampsAvailable() != 0;
+    const uint32_t available = m_board->TimestampsAvailable();
     const bool overflow = m_board->Desc().timestampOverflowFlag && m_board->TimestampOverflow();
+    const uint64_t dropped = m_board->TimestampsDropped();
+    TimestampBatch batch{{}, overflow};
+    if (m_plan.WantsTimestamps() && available != 0) {
+        batch.values.resize(available);
+        uint32_t count = 0;
+        if (m_board->ReadTimestamps(batch.values.data(), available, &count, true) != TQ8_OK)
+            count = 0;
+        batch.values.resize(count);
+    }
     std::lock_guard lock(m_mutex);
-    m_timestampsSeen = m_timestampsSeen || seen || overflow;
+    m_timestampsSeen = m_timestampsSeen || available != 0 || overflow;
     m_timestampOverflow = m_timestampOverflow || overflow;
+    m_timestampsDropped += dropped;
+    if (m_plan.WantsTimestamps() && (!batch.values.empty() || overflow))
+        m_pendingTimestamps.push_back(std::move(batch));
+    return overflow;
+}
+
+bool CRecordingSession::WriteTimestamps(CSampleFileWriter& writer, std::wstring& text)
+{
+    std::vector<TimestampBatch> batches;
+    {
+        std::lock_guard lock(m_mutex);
+        batches.swap(m_pendingTimestamps);
+    }
+    for (const TimestampBatch& b : batches) {
+        if (!writer.WriteTimestamps(b.values.data(), b.values.size(), b.overflowBefore)) {
+            text = writer.ErrorText();
+            return false;
+        }
+    }
+    return true;
 }
 
 void CRecordingSession::KeepTail(const uint8_t* data, size_t bytes)

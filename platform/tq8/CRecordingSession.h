@@ -1,12 +1,16 @@
 #pragma once
 // One recording session: a board's samples streamed to files by a thread of
 // the library, from arming until the sample limit, an abort, a standby on any
-// handle of the board, or a failure. Each acquisition of Rsp_acqSamples goes
-// to board memory and is moved to the host in transfers of
-// Rsp_transferSamples (0: the whole acquisition); the simulated board has no
-// separate streaming path, so both recording kinds (0x51, 0x52) take this
-// road. Progress and snapshot queries come from other threads: what they read
-// is guarded by one mutex, which the recording thread holds only to publish.
+// handle of the board, or a failure. Kind 0x51 streams transfers of
+// Rsp_transferSamples through the board's memory as a ring straight to the
+// host; kind 0x52 (and boards that cannot stream) acquires Rsp_acqSamples
+// to board memory and moves them in transfers. A second thread does the
+// board's side while the session's thread writes, the ring's blocks
+// (RecordingSimSettings) in between: a full ring makes the board wait, or
+// in real-time mode loses samples and fails the session.
+// Progress and snapshot queries come from
+// other threads: what they read is guarded by one mutex, which the
+// recording thread holds only to publish.
 // Times are the board's (simulated) time.
 #include <atomic>
 #include <cstdint>
@@ -23,7 +27,8 @@
 
 namespace tq8 {
 
-class CSegmentedFileWriter;
+class CSampleFileWriter;
+class CTransferQueue;
 
 class CRecordingSession {
 public:
@@ -38,6 +43,10 @@ public:
         uint32_t snapshotCounter = 0;
         int32_t errorCode = 0;
         std::wstring errorText;
+        uint32_t liveFlags = 0; // TQ8_REC_LIVE_*
+        uint64_t samplesLost = 0;
+        uint64_t timestampsDropped = 0;
+        uint32_t ringFillPermille = 0;
     };
 
     CRecordingSession(std::shared_ptr<IBoardBackend> board, uint64_t owner, RecordingPlan plan);
@@ -63,12 +72,30 @@ public:
 
 private:
     using Clock = CSimClock::Clock;
+    // Blocks in flight between board and files, and the transfer size
+    // when the caller leaves it to the library.
+    static constexpr size_t kMinQueueSlots = 2;
+    static constexpr uint32_t kDefaultTransferBytes = 4u << 20;
 
     void Run() noexcept;
-    int32_t Record(CSegmentedFileWriter& writer, std::wstring& text);
+    int32_t Record(CSampleFileWriter& writer, std::wstring& text);
+    // The board side: acquisitions moved to the queue in transfers.
+    int32_t Produce(CTransferQueue& queue, std::wstring& text);
+    // The file side: writes the queue's blocks as they come.
+    int32_t Drain(CTransferQueue& queue, CSampleFileWriter& writer, std::wstring& text);
+    // The result of an acquisition cancelled by standby or an abort.
+    int32_t Interrupted(uint64_t produced, std::wstring& text) const;
+    // The board side of a board that streams to the host (TQ8_ERR_NOT_SUPPORTED
+    // when it cannot).
+    int32_t Stream(CTransferQueue& queue, uint64_t& produced, std::wstring& text);
+    // Ends the board side when a full ring loses samples (real-time mode).
+    int32_t Lost(uint64_t produced, uint64_t lost, std::wstring& text);
     // final: with the end time and result, else as the recording starts.
-    int32_t WriteContext(const CSegmentedFileWriter& writer, int32_t code, std::wstring& text, bool final);
-    void NoteTimestamps();
+    int32_t WriteContext(const CSampleFileWriter& writer, int32_t code, std::wstring& text, bool final);
+    // Takes the acquisition's time-stamps; true when the FIFO overflowed.
+    bool NoteTimestamps();
+    // Hands the time-stamps taken so far to the files.
+    bool WriteTimestamps(CSampleFileWriter& writer, std::wstring& text);
     void Publish(const uint8_t* data, size_t bytes, uint64_t recorded);
     void KeepTail(const uint8_t* data, size_t bytes);
     bool SnapshotDue();
@@ -84,6 +111,8 @@ private:
     uint32_t m_channels = 1;
     uint32_t m_acqSamples = 0;
     uint32_t m_transferSamples = 0;
+    size_t m_queueSlots = kMinQueueSlots;
+    bool m_realTime = false;
     uint64_t m_epoch = 0;
     size_t m_snapshotSize = 0;
     std::vector<uint8_t> m_tail;
@@ -107,6 +136,14 @@ private:
     std::wstring m_errorText;
     bool m_timestampsSeen = false;
     bool m_timestampOverflow = false;
+    uint64_t m_timestampsDropped = 0;
+    uint64_t m_samplesLost = 0;
+    uint32_t m_ringFill = 0;
+    struct TimestampBatch {
+        std::vector<uint64_t> values;
+        bool overflowBefore;
+    };
+    std::vector<TimestampBatch> m_pendingTimestamps;
 };
 
 } // namespace tq8

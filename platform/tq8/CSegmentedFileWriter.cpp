@@ -1,18 +1,33 @@
 #include "CSegmentedFileWriter.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <system_error>
 
 #include "TextConv.h"
 
 namespace tq8 {
 
+void CSegmentedFileWriter::AlignedFree::operator()(uint8_t* p) const
+{
+    std::free(p);
+}
+
 CSegmentedFileWriter::CSegmentedFileWriter(std::string path, uint32_t headerBytes, uint64_t segmentBytes)
-    : m_path(std::move(path)), m_headerBytes(headerBytes), m_segmentBytes(segmentBytes)
+    : CSegmentedFileWriter(std::move(path), headerBytes, segmentBytes, Options{})
+{
+}
+
+CSegmentedFileWriter::CSegmentedFileWriter(std::string path, uint32_t headerBytes, uint64_t segmentBytes,
+                                           Options options)
+    : m_path(std::move(path)), m_headerBytes(headerBytes), m_segmentBytes(segmentBytes), m_options(options)
 {
 }
 
@@ -35,11 +50,6 @@ std::string CSegmentedFileWriter::SegmentPath(const std::string& path, uint32_t 
     return stem + number + ext;
 }
 
-uint64_t CSegmentedFileWriter::Capacity() const
-{
-    return m_segmentBytes == 0 ? UINT64_MAX : m_segmentBytes - m_headerBytes;
-}
-
 bool CSegmentedFileWriter::Fail(const char* what, const std::string& file, int error)
 {
     m_error = vlt::Utf8ToWide(std::string(what) + " \"" + file + "\": " + std::generic_category().message(error));
@@ -51,17 +61,66 @@ bool CSegmentedFileWriter::Open()
     return OpenFile(true);
 }
 
+bool CSegmentedFileWriter::OpenDirect(const std::string& path, int mode)
+{
+    m_fd = ::open(path.c_str(), mode | O_DIRECT, 0666);
+    if (m_fd < 0)
+        return false;
+    if (!m_stage) {
+        void* p = nullptr;
+        if (::posix_memalign(&p, kAlign, kStageBytes) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+            return false;
+        }
+        m_stage.reset(static_cast<uint8_t*>(p));
+    }
+    m_direct = true;
+    return true;
+}
+
 bool CSegmentedFileWriter::OpenFile(bool first)
 {
     const std::string path = SegmentPath(m_path, static_cast<uint32_t>(m_files.size()) + 1);
-    const int mode = O_WRONLY | O_CREAT | O_CLOEXEC | (first ? O_TRUNC : O_EXCL);
-    m_fd = ::open(path.c_str(), mode, 0666);
+    const int mode = O_WRONLY | O_CREAT | O_CLOEXEC
+                     | (m_options.append ? 0 : first ? O_TRUNC : O_EXCL);
+    m_direct = false;
+    m_staged = 0;
+    // File systems that refuse O_DIRECT get plain writes.
+    if (!m_options.direct || !OpenDirect(path, mode))
+        m_fd = ::open(path.c_str(), mode, 0666);
     if (m_fd < 0)
         return Fail("Cannot create file", path, errno);
     m_files.push_back(FileInfo{path, 0});
-    // The header area: a hole that reads as zeros.
-    if (m_headerBytes != 0 && ::lseek(m_fd, static_cast<off_t>(m_headerBytes), SEEK_SET) < 0)
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
         return Fail("Cannot write file", path, errno);
+    if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode))
+        return Fail("Cannot write file", path, EISDIR);
+    m_fileBytes = static_cast<uint64_t>(st.st_size);
+    if (m_fileBytes != 0) {
+        // Appending: the header is the file's already; direct writes would
+        // start unaligned.
+        if (m_direct && !EndDirect())
+            return false;
+        if (::lseek(m_fd, 0, SEEK_END) < 0)
+            return Fail("Cannot write file", path, errno);
+        return true;
+    }
+    if (m_direct) {
+        // Written as zeros, so every direct write stays aligned.
+        static const uint8_t zeros[4096] = {};
+        for (uint32_t left = m_headerBytes; left != 0;) {
+            const uint32_t n = std::min<uint32_t>(left, sizeof zeros);
+            if (!Put(zeros, n))
+                return false;
+            left -= n;
+        }
+    } else if (m_headerBytes != 0 && ::lseek(m_fd, static_cast<off_t>(m_headerBytes), SEEK_SET) < 0) {
+        // A hole that reads as zeros.
+        return Fail("Cannot write file", path, errno);
+    }
+    m_fileBytes = m_headerBytes;
     return true;
 }
 
@@ -71,11 +130,67 @@ bool CSegmentedFileWriter::WriteAll(const uint8_t* data, size_t bytes)
         const ssize_t n = ::write(m_fd, data, bytes);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && errno == EINVAL && m_direct) {
+            // Refused only now: the rest goes the plain way.
+            if (!EndDirect())
+                return false;
+            continue;
+        }
         if (n <= 0)
             return Fail("Cannot write file", m_files.back().path, n < 0 ? errno : EIO);
         data += n;
         bytes -= static_cast<size_t>(n);
-        m_files.back().dataBytes += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+bool CSegmentedFileWriter::EndDirect()
+{
+    m_direct = false;
+    const int fl = ::fcntl(m_fd, F_GETFL);
+    if (fl < 0 || ::fcntl(m_fd, F_SETFL, fl & ~O_DIRECT) < 0)
+        return Fail("Cannot write file", m_files.back().path, errno);
+    return true;
+}
+
+bool CSegmentedFileWriter::FlushStage(bool all)
+{
+    const size_t aligned = m_staged / kAlign * kAlign;
+    if (!WriteAll(m_stage.get(), aligned))
+        return false;
+    std::memmove(m_stage.get(), m_stage.get() + aligned, m_staged - aligned);
+    m_staged -= aligned;
+    if (!all || m_staged == 0)
+        return true;
+    // The unaligned tail goes the plain way.
+    if (m_direct && !EndDirect())
+        return false;
+    const bool ok = WriteAll(m_stage.get(), m_staged);
+    m_staged = 0;
+    return ok;
+}
+
+// Bytes into the open file, through the stage while writing directly.
+bool CSegmentedFileWriter::Put(const uint8_t* data, size_t bytes)
+{
+    if (!m_direct)
+        return WriteAll(data, bytes);
+    if (m_staged == 0 && reinterpret_cast<uintptr_t>(data) % kAlign == 0 && bytes >= kAlign) {
+        // Aligned already: straight from the caller's buffer.
+        const size_t aligned = bytes / kAlign * kAlign;
+        if (!WriteAll(data, aligned))
+            return false;
+        data += aligned;
+        bytes -= aligned;
+    }
+    while (bytes != 0) {
+        const size_t n = std::min(bytes, kStageBytes - m_staged);
+        std::memcpy(m_stage.get() + m_staged, data, n);
+        m_staged += n;
+        data += n;
+        bytes -= n;
+        if (m_staged == kStageBytes && !FlushStage(false))
+            return false;
     }
     return true;
 }
@@ -85,15 +200,18 @@ bool CSegmentedFileWriter::Write(const uint8_t* data, size_t bytes)
     if (m_fd < 0)
         return m_error.empty() ? Fail("Cannot write file", m_path, EBADF) : false;
     while (bytes != 0) {
-        uint64_t room = Capacity() - m_files.back().dataBytes;
+        uint64_t room = m_segmentBytes == 0 ? UINT64_MAX
+                        : m_fileBytes < m_segmentBytes ? m_segmentBytes - m_fileBytes : 0;
         if (room == 0) {
             if (!Close() || !OpenFile(false))
                 return false;
-            room = Capacity();
+            continue;
         }
         const size_t n = room < bytes ? static_cast<size_t>(room) : bytes;
-        if (!WriteAll(data, n))
+        if (!Put(data, n))
             return false;
+        m_fileBytes += n;
+        m_files.back().dataBytes += n;
         data += n;
         bytes -= n;
     }
@@ -104,12 +222,20 @@ bool CSegmentedFileWriter::Close()
 {
     if (m_fd < 0)
         return true;
+    bool ok = m_staged == 0 || FlushStage(true);
+    return CloseFile() && ok;
+}
+
+bool CSegmentedFileWriter::CloseFile()
+{
     const int fd = m_fd;
     m_fd = -1;
     const std::string& path = m_files.back().path;
     bool ok = true;
     // A header beyond the last byte written must still be part of the file.
-    if (m_headerBytes != 0 && m_files.back().dataBytes == 0 && ::ftruncate(fd, m_headerBytes) != 0)
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) < m_fileBytes
+        && ::ftruncate(fd, static_cast<off_t>(m_fileBytes)) != 0 && ok)
         ok = Fail("Cannot write file", path, errno);
     // Devices and pipes cannot be synced; that is not a lost write.
     if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS && ok)

@@ -1,14 +1,17 @@
 #pragma once
 // Writes one stream of bytes to a data file, or to a series of segment files
-// of a fixed size. Every file starts with a header area of zeros that the
-// caller's application may fill later. The first file is the path itself and
-// replaces an existing file (its name is the caller's choice); segment
-// files 2, 3, ... are named "<stem>_0002<ext>" and so on beside it and are
-// never put over an existing file: a name that is taken fails the write.
-// Data handed to Write is in the kernel when Write returns and on disk when
-// Close returns, so an ended recording loses nothing it reported as written.
+// of a fixed size. A file that starts empty starts with a header area of
+// zeros that the caller's application may fill later. The first file is the
+// path itself and replaces an existing file (its name is the caller's
+// choice), or is continued when appending; segment files 2, 3, ... are named
+// "<stem>_0002<ext>" and so on beside it and, unless appending, are never
+// put over an existing file: a name that is taken fails the write.
+// Data handed to Write is in the kernel when Write returns (with direct I/O
+// all but the last unaligned piece) and on disk when Close returns, so an
+// ended recording loses nothing it reported as written.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,8 +19,16 @@ namespace tq8 {
 
 class CSegmentedFileWriter {
 public:
+    struct Options {
+        bool append = false;
+        // O_DIRECT with aligned buffers where the file system takes it;
+        // plain writes where it does not.
+        bool direct = false;
+    };
+
     // segmentBytes: the size of a whole file, header included; 0: one file.
     CSegmentedFileWriter(std::string path, uint32_t headerBytes, uint64_t segmentBytes);
+    CSegmentedFileWriter(std::string path, uint32_t headerBytes, uint64_t segmentBytes, Options options);
     ~CSegmentedFileWriter();
     CSegmentedFileWriter(const CSegmentedFileWriter&) = delete;
     CSegmentedFileWriter& operator=(const CSegmentedFileWriter&) = delete;
@@ -33,22 +44,37 @@ public:
 
     struct FileInfo {
         std::string path;
-        uint64_t dataBytes;
+        uint64_t dataBytes; // written by this writer
     };
     const std::vector<FileInfo>& Files() const { return m_files; }
     // Names the file and gives the system's reason.
     const std::wstring& ErrorText() const { return m_error; }
 
 private:
+    struct AlignedFree {
+        void operator()(uint8_t* p) const;
+    };
+    static constexpr size_t kAlign = 4096;
+    static constexpr size_t kStageBytes = 1u << 20;
+
     bool OpenFile(bool first);
+    bool OpenDirect(const std::string& path, int mode);
     bool WriteAll(const uint8_t* data, size_t bytes);
+    bool Put(const uint8_t* data, size_t bytes);
+    bool FlushStage(bool all);
+    bool EndDirect();
+    bool CloseFile();
     bool Fail(const char* what, const std::string& file, int error);
-    uint64_t Capacity() const;
 
     const std::string m_path;
     const uint32_t m_headerBytes;
     const uint64_t m_segmentBytes;
+    const Options m_options;
     int m_fd = -1;
+    bool m_direct = false;    // the open file takes O_DIRECT writes
+    uint64_t m_fileBytes = 0; // in the open file, header included
+    std::unique_ptr<uint8_t, AlignedFree> m_stage;
+    size_t m_staged = 0;
     std::vector<FileInfo> m_files;
     std::wstring m_error;
 };

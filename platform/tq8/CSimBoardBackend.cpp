@@ -52,6 +52,10 @@ int32_t CSimBoardBackend::AcquireInEpoch(AcqTarget target, uint32_t start, uint3
 {
     return m_board->Acquire(target, start, count, epoch);
 }
+int32_t CSimBoardBackend::StreamInEpoch(uint32_t count, uint64_t epoch, uint8_t* dst)
+{
+    return m_board->Acquire(AcqTarget::Ram, 0, count, epoch, nullptr, dst);
+}
 int32_t CSimBoardBackend::SetMode(int mode) { return m_board->SetMode(mode); }
 int CSimBoardBackend::Mode() const { return m_board->Mode(); }
 void CSimBoardBackend::SoftwareTrigger() { m_board->SoftwareTrigger(); }
@@ -80,6 +84,8 @@ uint32_t CSimBoardBackend::RamSize() const { return m_board->RamSize(); }
 uint32_t CSimBoardBackend::TimestampDepth() const { return m_board->TimestampDepth(); }
 uint32_t CSimBoardBackend::TimestampsAvailable() const { return m_board->TimestampsAvailable(); }
 bool CSimBoardBackend::TimestampOverflow() const { return m_board->TimestampOverflow(); }
+
+uint64_t CSimBoardBackend::TimestampsDropped() const { return m_board->TimestampsDropped(); }
 int32_t CSimBoardBackend::ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow)
 {
     return m_board->ReadTimestamps(dst, max, count, evenAfterOverflow);

@@ -41,6 +41,7 @@ public:
     void WakeWaiters() override;
     uint64_t StandbyEpoch() const override;
     int32_t AcquireInEpoch(AcqTarget target, uint32_t start, uint32_t count, uint64_t epoch) override;
+    int32_t StreamInEpoch(uint32_t count, uint64_t epoch, uint8_t* dst) override;
     int32_t SetMode(int mode) override;
     int Mode() const override;
     void SoftwareTrigger() override;
@@ -60,6 +61,7 @@ public:
     uint32_t TimestampDepth() const override;
     uint32_t TimestampsAvailable() const override;
     bool TimestampOverflow() const override;
+    uint64_t TimestampsDropped() const override;
     int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow) override;
     void ResetTimestampFifo() override;
     void ResetTimestampCounter() override;

@@ -8,6 +8,7 @@
 #include "CRemoteLink.h"
 #include "CRemoteRecordings.h"
 #include "CSimClock.h"
+#include "RecordingSimSettings.h"
 #include "TQ8_64.h"
 
 namespace tq8 {
@@ -104,6 +105,7 @@ void CTQ8Library::Reset()
     m_injector.Clear();
     m_reported.Clear();
     CSimClock::SetFactor(1.0);
+    RecordingSimSettings::Set(RecordingSimSettings{});
 }
 
 } // namespace tq8

@@ -9,6 +9,7 @@
 #include "BoardDescription.h"
 #include "CBoardSettings.h"
 #include "CSimBoard.h"
+#include "TQ8_64.h"
 
 namespace tq8 {
 
@@ -48,6 +49,10 @@ public:
     // before it starts (see CSimBoard::Acquire).
     virtual uint64_t StandbyEpoch() const = 0;
     virtual int32_t AcquireInEpoch(AcqTarget target, uint32_t start, uint32_t count, uint64_t epoch) = 0;
+    // Streams count samples straight to dst (a recording of boards that
+    // stream through their memory as a ring); TQ8_ERR_NOT_SUPPORTED where
+    // the board cannot, and the caller acquires to memory and reads instead.
+    virtual int32_t StreamInEpoch(uint32_t, uint64_t, uint8_t*) { return TQ8_ERR_NOT_SUPPORTED; }
     virtual int32_t SetMode(int mode) = 0;
     virtual int Mode() const = 0;
     virtual void SoftwareTrigger() = 0;
@@ -69,6 +74,8 @@ public:
     virtual uint32_t TimestampDepth() const = 0;
     virtual uint32_t TimestampsAvailable() const = 0;
     virtual bool TimestampOverflow() const = 0;
+    // Entries the FIFO lost since its last reset; 0 where nobody counts.
+    virtual uint64_t TimestampsDropped() const { return 0; }
     virtual int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t* count, bool evenAfterOverflow) = 0;
     virtual void ResetTimestampFifo() = 0;
     virtual void ResetTimestampCounter() = 0;

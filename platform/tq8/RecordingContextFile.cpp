@@ -9,6 +9,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include "ChannelSelection.h"
 #include "NumberParse.h"
 
 namespace tq8 {
@@ -79,6 +80,20 @@ void Item(std::string& out, const char* name, T value)
 std::string ContextFilePath(const std::string& dataPath)
 {
     return dataPath + ".vrdc";
+}
+
+void DescribeOutput(const FileWritePlan& plan, RecordingContext& c)
+{
+    c.info.headerBytes = plan.headerBytes;
+    c.info.isSigned = plan.Has(TQ8_FWP_SIGNED) ? 1 : 0;
+    const int count = ChannelCount(plan.chanSel);
+    if (plan.Has(TQ8_FWP_ASSUME_FORMAT) && count > 0) {
+        c.selection = plan.chanSel;
+        c.info.channelCount = static_cast<uint32_t>(count);
+        c.info.channelNumber = count == 1 ? static_cast<uint32_t>(PhysicalChannel(plan.chanSel, 0) + 1) : 0xFFFFFFFFu;
+    }
+    c.fileFlags = plan.fileFlags;
+    c.notes = plan.notes;
 }
 
 std::string ContextTimeNow()

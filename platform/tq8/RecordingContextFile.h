@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "CSegmentedFileWriter.h"
+#include "FileWritePlan.h"
 #include "TQ8_64.h"
 
 namespace tq8 {
@@ -57,6 +58,9 @@ struct RecordingContext {
 using ContextItems = std::vector<std::pair<std::string, std::string>>;
 
 std::string ContextFilePath(const std::string& dataPath);
+// The parts of the context that the file-write record decides: header,
+// signed samples, the data format (with TQ8_FWP_ASSUME_FORMAT), flags, notes.
+void DescribeOutput(const FileWritePlan& plan, RecordingContext& context);
 std::string RecordingContextXml(const RecordingContext& context);
 // The current time as the context file writes it.
 std::string ContextTimeNow();

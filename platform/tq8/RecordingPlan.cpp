@@ -4,42 +4,6 @@
 
 namespace tq8 {
 
-std::string LocalPath(std::string path)
-{
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
-    return path;
-}
-
-namespace {
-std::string Text(const char* p)
-{
-    return p != nullptr ? std::string(p) : std::string();
-}
-
-int32_t CopyFileWrite(const TQ8_FILE_WRITE_PARAMS* fw, RecordingPlan& out)
-{
-    if (fw == nullptr || fw->Fwp_ss != sizeof(TQ8_FILE_WRITE_PARAMS))
-        return TQ8_ERR_INVALID_ARG;
-    if (fw->Fwp_path1 == nullptr || *fw->Fwp_path1 == '\0')
-        return TQ8_ERR_INVALID_ARG;
-    if ((fw->Fwp_flags & ~kFwpKnownFlags) != 0)
-        return TQ8_ERR_INVALID_ARG;
-    if ((fw->Fwp_flags & ~kFwpSupportedFlags) != 0)
-        return TQ8_ERR_NOT_SUPPORTED;
-    out.path = LocalPath(fw->Fwp_path1);
-    out.otherPaths = {LocalPath(Text(fw->Fwp_path2)), LocalPath(Text(fw->Fwp_path3)), LocalPath(Text(fw->Fwp_path4))};
-    out.fileFlags = fw->Fwp_flags;
-    out.headerBytes = fw->Fwp_hdrskp;
-    out.maxSegmentBytes = fw->Fwp_maxseg;
-    out.chanSel = fw->Fwp_chanSel;
-    out.notes = Text(fw->Fwp_opNotes);
-    out.timestampPath = LocalPath(Text(fw->Fwp_tsPath));
-    return TQ8_OK;
-}
-} // namespace
-
 int32_t CopyRecordingParams(const TQ8_REC_SESSION_PARAMS* params, RecordingPlan& out)
 {
     if (params == nullptr || params->Rsp_ss != sizeof(TQ8_REC_SESSION_PARAMS))
@@ -61,7 +25,7 @@ int32_t CopyRecordingParams(const TQ8_REC_SESSION_PARAMS* params, RecordingPlan&
         plan.snapshotIntervalCount = params->Rsp_snapshotIntervalCount;
         plan.snapshotIntervalMs = params->Rsp_snapshotIntervalMs;
     }
-    int32_t rc = CopyFileWrite(params->Rsp_fileWrite, plan);
+    int32_t rc = CopyFileWriteParams(params->Rsp_fileWrite, plan);
     if (rc != TQ8_OK)
         return rc;
     out = std::move(plan);

@@ -13,10 +13,44 @@
 extern "C" {
 #endif
 
-/* Flag bits of Fwp_flags named by the applications; the others are the
- * library's. */
-#define TQ8_FWP_FLAG_DEFAULT 0x100u
-#define TQ8_FWP_FLAG_NAMED_STREAMS 0x200u /* acquisition details in named streams */
+/* Flag bits of Fwp_flags. Output formats:
+ * - binary (default): the samples as the board holds them, one byte each,
+ *   interleaved by frame (all channels of one instant, in channel order).
+ * - text (0x4): one line per frame ending in CR LF, the frame's samples as
+ *   decimal numbers separated by one blank ("128 127 130 126").
+ * - hexadecimal (0x20, text implied): as text, each sample as two
+ *   upper-case hexadecimal digits ("80 7F 82 7E").
+ * - signed (0x80): offset binary becomes two's complement (code - 128); text
+ *   then shows -128..127, hexadecimal the two's complement byte.
+ * - deinterleave (0x40): sample k of each frame goes to Fwp_path(k+1), one
+ *   file per channel of the format; a NULL or empty path drops that channel.
+ * Header skip (Fwp_hdrskp) zero bytes start a file only when it starts
+ * empty (also when appending). Spanning (Fwp_maxseg, binary only): each
+ * file holds at most that many bytes, its header included, and whole
+ * frames; the next ones are "<stem>_0002<ext>", "<stem>_0003<ext>", ...
+ * beside the first.
+ * Time-stamp files, named from Fwp_tsPath when given, else from Fwp_path1
+ * with its extension replaced ("rec.rd8" -> "rec.tq8ts", a trailing
+ * ".tq8ts" or ".tq8ts.txt" of Fwp_tsPath is dropped first): ".tq8ts" holds
+ * little-endian u64 counter values, no header; ".tq8ts.txt" one decimal
+ * value per CR LF line. With 0x1000, where the FIFO overflowed (entries
+ * were lost), the binary file holds TQ8_TS_OVERFLOW_MARKER and the text
+ * file the line "OVERFLOW". */
+#define TQ8_FWP_APPEND 0x1u
+#define TQ8_FWP_TEXT 0x4u
+#define TQ8_FWP_BUFFERED_IO 0x8u       /* binary files without O_DIRECT */
+#define TQ8_FWP_ASSUME_FORMAT 0x10u    /* frames of Fwp_chanSel, not the board's channels */
+#define TQ8_FWP_HEX 0x20u
+#define TQ8_FWP_DEINTERLEAVE 0x40u
+#define TQ8_FWP_SIGNED 0x80u
+#define TQ8_FWP_FLAG_DEFAULT 0x100u       /* context file "<Fwp_path1>.vrdc" */
+#define TQ8_FWP_FLAG_NAMED_STREAMS 0x200u /* taken as 0x100: no named streams here */
+#define TQ8_FWP_TS_BINARY 0x400u
+#define TQ8_FWP_TS_TEXT 0x800u
+#define TQ8_FWP_TS_MARKER 0x1000u
+#define TQ8_FWP_FAIL_ON_TS_OVERFLOW 0x2000u /* recordings only */
+
+#define TQ8_TS_OVERFLOW_MARKER 0xFFFFFFFFFFFFFFFFull
 
 /* File-write record (104 bytes). */
 typedef struct TQ8_FILE_WRITE_PARAMS {
@@ -74,14 +108,28 @@ typedef struct TQ8_REC_SESSION_PROGRESS {
     uint32_t Rpr_ss;            /* 56, set by the caller */
     uint32_t Rpr_status;        /* TQ8_REC_STATUS_* */
     uint32_t Rpr_elapsedMs;
-    uint32_t Rpr_reserved0;
+    uint32_t Rpr_liveFlags;     /* TQ8_REC_LIVE_*, so far */
     uint64_t Rpr_samplesRecorded;
     uint64_t Rpr_samplesToRecord; /* 0: no limit */
-    uint64_t Rpr_reserved1;
+    uint64_t Rpr_samplesLost;
     uint32_t Rpr_snapshotCounter; /* changes with every new snapshot */
     int32_t Rpr_errorCode;      /* of a failed session */
     wchar_t* Rpr_errorText;     /* of a failed session or NULL; free with FreeMemoryTQ8 */
 } TQ8_REC_SESSION_PROGRESS;
+
+/* Live flags of the progress record. */
+#define TQ8_REC_LIVE_TS_OVERFLOW 0x1u /* the time-stamp FIFO has overflowed */
+#define TQ8_REC_LIVE_NO_TS 0x2u       /* no time-stamp has come */
+#define TQ8_REC_LIVE_DATA_LOST 0x4u   /* sample data was lost */
+
+/* The progress record with the library's own additions: a caller that sets
+ * Rpr_ss to 72 gets these too, one that sets 56 exactly the record above. */
+typedef struct TQ8_REC_SESSION_PROGRESS_EX {
+    TQ8_REC_SESSION_PROGRESS base;
+    uint64_t Rpr_timestampsDropped; /* entries the full FIFO lost */
+    uint32_t Rpr_ringFillPermille;  /* blocks waiting for the files, in thousandths */
+    uint32_t Rpr_reserved2;
+} TQ8_REC_SESSION_PROGRESS_EX;
 
 #ifdef __cplusplus
 static_assert(sizeof(void*) == 8, "TQ8_64 records assume 64-bit pointers");
@@ -122,10 +170,15 @@ static_assert(sizeof(TQ8_REC_SESSION_PROGRESS) == 56, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_status) == 4, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_elapsedMs) == 8, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_samplesRecorded) == 16, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_liveFlags) == 12, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_samplesToRecord) == 24, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_samplesLost) == 32, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_snapshotCounter) == 40, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_errorCode) == 44, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_errorText) == 48, "record layout");
+static_assert(sizeof(TQ8_REC_SESSION_PROGRESS_EX) == 72, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS_EX, Rpr_timestampsDropped) == 56, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS_EX, Rpr_ringFillPermille) == 64, "record layout");
 #endif
 
 #ifdef __cplusplus

@@ -84,7 +84,8 @@ TQ8_API int32_t TQ8Sim_LoadConfigString(const char* xml);
 TQ8_API void TQ8Sim_Reset(void);
 
 /* Simulated time runs this many times slower than wall-clock time
- * (0.001 makes a 1 s acquisition take 1 ms). 0 < factor <= 1000. */
+ * (0.001 makes a 1 s acquisition take 1 ms). 0 <= factor <= 1000; 0: as
+ * fast as possible (nothing waits for simulated time). */
 TQ8_API int32_t TQ8Sim_SetTimeFactor(double factor);
 TQ8_API double TQ8Sim_GetTimeFactor(void);
 
@@ -93,6 +94,20 @@ TQ8_API double TQ8Sim_GetTimeFactor(void);
 TQ8_API int32_t TQ8Sim_SetSignal(uint32_t serial, int32_t channel, const TQ8SIM_SIGNAL* signal);
 TQ8_API int32_t TQ8Sim_GetSignal(uint32_t serial, int32_t channel, TQ8SIM_SIGNAL* signal);
 TQ8_API int32_t TQ8Sim_SetSeed(uint32_t serial, uint64_t seed);
+/* How boards stream to recordings: ringBytes of board memory between board
+ * and files (0: the default, 16 MiB; at least two transfers), and on a full
+ * ring either the board waits (realTime 0, the default: nothing is lost) or
+ * loses samples (realTime nonzero), which fails the session with
+ * TQ8_ERR_SAMPLES_LOST. Back to the defaults with TQ8Sim_Reset. */
+TQ8_API int32_t TQ8Sim_SetRecordingStream(uint64_t ringBytes, int32_t realTime);
+/* The counting test pattern in place of the signals (on nonzero): in
+ * memory acquisitions, the sample of frame n on physical channel c (0..3) is
+ * (n + 64 c) mod 256, where n counts the frames acquired since the pattern
+ * was switched on, over acquisitions; switching restarts n at 0. */
+TQ8_API int32_t TQ8Sim_SetCountingPattern(uint32_t serial, int32_t on);
+/* Entries the board's time-stamp FIFO holds (default 2048, at least 1); the
+ * FIFO is emptied. Entries beyond it are dropped and set its overflow flag. */
+TQ8_API int32_t TQ8Sim_SetTimestampFifoDepth(uint32_t serial, uint32_t depth);
 /* Overwrites words of a board's configuration EEPROM image; nothing is
  * recomputed, so a test can break the image (ValidateConfigEepromTQ8) and
  * repair it by writing the words back. */

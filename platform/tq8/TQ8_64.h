@@ -63,6 +63,8 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_ERR_FILE_WRITE (-552)
 #define TQ8_ERR_SOURCE_UNREADABLE (-554)
 #define TQ8_ERR_TS_OVERFLOW_UNSUPPORTED (-572)
+#define TQ8_ERR_TS_FIFO_OVERFLOW (-573) /* a recording with TQ8_FWP_FAIL_ON_TS_OVERFLOW */
+#define TQ8_ERR_SAMPLES_LOST (-574)     /* a recording lost sample data */
 #define TQ8_ERR_FW_PACKAGE_DAMAGED (-580)
 #define TQ8_ERR_FW_ENTRY_TOO_LARGE (-581)
 #define TQ8_ERR_FW_WRONG_FPGA (-582)
@@ -185,6 +187,18 @@ static_assert(offsetof(TQ8_RECORDED_DATA_INFO, headerBytes) == 68, "record layou
 static_assert(offsetof(TQ8_RECORDED_DATA_INFO, triggerOffset) == 80, "record layout");
 static_assert(offsetof(TQ8_RECORDED_DATA_INFO, preTrigger) == 84, "record layout");
 #endif
+
+/* Progress call-back of a file write (Fwp_progressCb, context
+ * Fwp_progressCtx): the handle, the context, the 1-based number of the data
+ * file being written, two reserved 0, the samples written so far, a reserved
+ * 0 and the samples to write (never 0). Called on the writing thread after
+ * each piece of at most 256 KiB (well within 100 ms) and once at the end
+ * with done equal to total. A return of TQ8_ERR_CANCELLED (-10) stops the
+ * write: what was written is closed and flushed and the call returns -10;
+ * other values continue. */
+typedef int32_t (*TQ8_FILE_PROGRESS_CALLBACK)(TQ8_HANDLE handle, void* context, uint32_t fileNumber,
+                                              uint32_t reserved0, uint32_t reserved1, uint64_t done,
+                                              uint64_t reserved2, uint64_t total);
 
 /* Records of the recording and file-writing calls. */
 #include "TQ8RecordTypes.h"
@@ -460,6 +474,23 @@ TQ8_API int32_t WaitForTransferCompleteTQ8(TQ8_HANDLE handle, uint32_t timeoutMs
 TQ8_API int32_t AllocateDmaBufferTQ8(TQ8_HANDLE handle, uint32_t bytes, uint8_t** buffer);
 TQ8_API int32_t FreeDmaBufferTQ8(TQ8_HANDLE handle, uint8_t* buffer);
 TQ8_API int32_t InitRecordedDataInfoTQ8(TQ8_HANDLE handle, TQ8_RECORDED_DATA_INFO* info);
+/* Save count samples to the files of a file-write record (formats with the
+ * TQ8_FWP_* flags): from board memory at start (Buf), the same through a DMA
+ * buffer of the handle used in pieces of bufferBytes (Fast), or from the
+ * caller's buffer (_DumpRawData). The data format is the board's active
+ * channels, or Fwp_chanSel with TQ8_FWP_ASSUME_FORMAT. Time-stamp files get
+ * what the board's FIFO holds. Blocks until done; the record's progress
+ * call-back can cancel (TQ8_ERR_CANCELLED, the files then hold what was
+ * written, flushed). A count of 0 or a malformed record:
+ * TQ8_ERR_INVALID_ARG before any call-back; a file that cannot be written:
+ * TQ8_ERR_FILE_WRITE. Paths are of this computer; a backslash separates
+ * folders. */
+TQ8_API int32_t ReadSampleRamFileBufTQ8(TQ8_HANDLE handle, uint32_t start, uint32_t count,
+                                        const TQ8_FILE_WRITE_PARAMS* fwp);
+TQ8_API int32_t ReadSampleRamFileFastTQ8(TQ8_HANDLE handle, uint32_t start, uint32_t count, uint8_t* dmaBuffer,
+                                         uint32_t bufferBytes, const TQ8_FILE_WRITE_PARAMS* fwp);
+TQ8_API int32_t _DumpRawDataTQ8(TQ8_HANDLE handle, const uint8_t* buffer, uint32_t count,
+                                const TQ8_FILE_WRITE_PARAMS* fwp);
 
 /* ---- 12. Recording sessions ------------------------------------------------------ */
 /* A recording session streams one board's samples to the files of its
@@ -467,23 +498,20 @@ TQ8_API int32_t InitRecordedDataInfoTQ8(TQ8_HANDLE handle, TQ8_RECORDED_DATA_INF
  * valid session. Like a handle it is a tagged id: a deleted or made-up
  * session gives TQ8_ERR_INVALID_HANDLE.
  *
- * Data files hold the raw interleaved 8-bit samples after Fwp_hdrskp bytes
- * of zeros. With Fwp_maxseg the data goes on in segment files of at most
- * that many bytes (header included, whole frames of the active channels):
- * "<stem>_0002<ext>", "<stem>_0003<ext>", ... beside Fwp_path1. Fwp_path1
- * itself is replaced when it exists; a segment file never is: a taken name
- * fails the session. With Fwp_flags 0x100 or 0x200 a context file
- * "<Fwp_path1>.vrdc" (UTF-8 XML) describes the recording and lists its
- * files. Fwp_path2..4, Fwp_chanSel (except with 0x10, as the context file's
- * channel selection), Fwp_tsPath and the progress call-back are not used.
- * The file options 0x1, 0x4, 0x20, 0x40, 0x80, 0x400, 0x800, 0x1000 and
- * 0x2000 are not written by this library: TQ8_ERR_NOT_SUPPORTED.
+ * The files are written as the file-write record says (TQ8_FWP_* flags).
+ * Fwp_path1 itself is replaced when it exists (unless appending); a segment
+ * file never is: a taken name fails the session. With Fwp_flags 0x100 or
+ * 0x200 a context file "<first data file>.vrdc" (UTF-8 XML) describes the
+ * recording and lists its files. The progress call-back is not used.
  *
  * A session ends when Rsp_samplesToRecord samples are written (0: no
  * limit), on AbortRecordingSessionTQ8, on standby from any handle of the
  * board, on a failure, and when the handle it was created with is
  * disconnected (the session is then freed too). Its files are then complete
- * and flushed. While it records, the board takes no other acquisition
+ * and flushed. A standby that ends a session short of a non-zero
+ * Rsp_samplesToRecord fails it with TQ8_ERR_CANCELLED and a text telling
+ * how many samples were recorded. Rsp_transferSamples 0 moves 4 MiB (or the
+ * whole acquisition when smaller) per transfer. While it records, the board takes no other acquisition
  * (TQ8_ERR_BUSY) and InIdleModeTQ8 is 0. */
 typedef struct TQ8_REC_SESSION_TAG* TQ8_REC_SESSION;
 

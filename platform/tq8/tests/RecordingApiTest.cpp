@@ -166,26 +166,33 @@ TEST_F(RecordingTest, AbortEndsAnUnlimitedRecordingWithCompleteFiles)
     EXPECT_EQ(ReadFile(m_path), Generated(h, 9, blocks));
 }
 
-TEST_F(RecordingTest, StandbyOnAnotherHandleEndsTheRecording)
+TEST_F(RecordingTest, StandbyOnAnotherHandleFailsARecordingShortOfItsTarget)
 {
     TQ8_HANDLE h = Virtual(kSerial);
     TQ8_HANDLE other = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(h, &other), TQ8_OK);
     ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
+    m_rp.Rsp_samplesToRecord = 1ull << 40;
     TQ8_REC_SESSION s = Create(h);
     ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
     ASSERT_TRUE(WaitFor(s, [](const TQ8_REC_SESSION_PROGRESS& p) { return p.Rpr_samplesRecorded > 0; }));
-    ASSERT_EQ(SetOperatingModeTQ8(other, TQ8_MODE_STANDBY), TQ8_OK);
+    std::thread standby([&] { EXPECT_EQ(SetOperatingModeTQ8(other, TQ8_MODE_STANDBY), TQ8_OK); });
+    standby.join();
     ASSERT_TRUE(WaitForEnd(s));
-    const TQ8_REC_SESSION_PROGRESS p = Progress(s);
-    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    TQ8_REC_SESSION_PROGRESS p{};
+    const std::wstring text = ErrorTextOf(s, p);
+    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_FAILED);
+    EXPECT_EQ(p.Rpr_errorCode, TQ8_ERR_CANCELLED);
+    EXPECT_NE(text.find(L"after " + std::to_wstring(p.Rpr_samplesRecorded) + L" of"), std::wstring::npos) << text;
+    // Whatever was recorded is in the files, flushed.
     EXPECT_EQ(std::filesystem::file_size(m_path), p.Rpr_samplesRecorded);
-    EXPECT_NE(ReadText(m_path + ".vrdc").find("<SamplesRecorded>" + std::to_string(p.Rpr_samplesRecorded)),
-              std::string::npos);
+    const std::string ctx = ReadText(m_path + ".vrdc");
+    EXPECT_NE(ctx.find("<SamplesRecorded>" + std::to_string(p.Rpr_samplesRecorded)), std::string::npos) << ctx;
+    EXPECT_NE(ctx.find("<Result>failed</Result>"), std::string::npos) << ctx;
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, StandbyWaitingForATriggerEndsTheRecording)
+TEST_F(RecordingTest, StandbyEndsARecordingWithoutTargetAsCompleted)
 {
     TQ8_HANDLE h = Virtual(kSerial);
     ASSERT_EQ(SetTriggerSourceTQ8(h, 4), TQ8_OK); // external: never comes
@@ -342,10 +349,16 @@ TEST_F(RecordingTest, BadRecordsAreRefused)
         fw.Fwp_flags = TQ8_FWP_FLAG_DEFAULT | unknown;
         EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG) << unknown;
     }
-    for (uint32_t unsupported : {0x1u, 0x4u, 0x40u, 0x80u, 0x400u}) {
-        fw.Fwp_flags = TQ8_FWP_FLAG_DEFAULT | unsupported;
-        EXPECT_EQ(refused(rp, fw), TQ8_ERR_NOT_SUPPORTED) << unsupported;
+    for (uint32_t text : {TQ8_FWP_TEXT, TQ8_FWP_HEX}) {
+        fw.Fwp_flags = TQ8_FWP_FLAG_DEFAULT | text;
+        fw.Fwp_maxseg = 1 << 20; // spanning is for binary files only
+        EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG) << text;
     }
+    fw = m_fw;
+    fw.Fwp_flags |= TQ8_FWP_ASSUME_FORMAT;
+    fw.Fwp_chanSel = 9;
+    EXPECT_EQ(refused(rp, fw), TQ8_ERR_INVALID_ARG);
+    fw = m_fw;
     rp = m_rp;
     rp.Rsp_fileWrite = nullptr;
     s = nullptr;

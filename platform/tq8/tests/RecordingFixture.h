@@ -56,6 +56,16 @@ protected:
         return s;
     }
 
+    // A whole session with the records as set, which must complete.
+    void RecordToEnd(TQ8_HANDLE h)
+    {
+        TQ8_REC_SESSION s = Create(h);
+        ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+        ASSERT_TRUE(WaitForEnd(s));
+        EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_COMPLETED);
+        EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    }
+
     static TQ8_REC_SESSION_PROGRESS Progress(TQ8_REC_SESSION s)
     {
         TQ8_REC_SESSION_PROGRESS p{};

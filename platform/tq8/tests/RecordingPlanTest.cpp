@@ -69,8 +69,9 @@ TEST(RecordingPlan, RefusalLeavesTheOutputAlone)
     Records r;
     RecordingPlan plan;
     plan.path = "before";
-    r.fw.Fwp_flags = 0x40; // deinterleaving is not written
-    EXPECT_EQ(CopyRecordingParams(&r.rp, plan), TQ8_ERR_NOT_SUPPORTED);
+    r.fw.Fwp_flags = TQ8_FWP_TEXT;
+    r.fw.Fwp_maxseg = 4096; // text cannot span files
+    EXPECT_EQ(CopyRecordingParams(&r.rp, plan), TQ8_ERR_INVALID_ARG);
     EXPECT_EQ(plan.path, "before");
 }
 

@@ -151,8 +151,10 @@ TEST_F(ApiTest, ReportedValuesStandInForTheBoardsOwn)
 
 TEST_F(ApiTest, TimeFactorIsChecked)
 {
-    EXPECT_EQ(TQ8Sim_SetTimeFactor(0.0), TQ8_ERR_INVALID_ARG);
     EXPECT_EQ(TQ8Sim_SetTimeFactor(-1.0), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(TQ8Sim_SetTimeFactor(1000.5), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(TQ8Sim_SetTimeFactor(0.0), TQ8_OK); // as fast as possible
+    EXPECT_EQ(TQ8Sim_GetTimeFactor(), 0.0);
     EXPECT_EQ(TQ8Sim_SetTimeFactor(0.5), TQ8_OK);
     EXPECT_EQ(TQ8Sim_GetTimeFactor(), 0.5);
 }

@@ -1,0 +1,69 @@
+#pragma once
+// Writes interleaved 8-bit samples as a file-write record asks (the formats
+// are described with the TQ8_FWP_* flags): binary, text or hexadecimal,
+// signed, deinterleaved into a file per channel, spanned over segment files,
+// appended or replacing; and the time-stamp files beside them. Used by
+// recordings and by the board-memory and buffer saves.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CSegmentedFileWriter.h"
+#include "FileWritePlan.h"
+
+namespace tq8 {
+
+class CSampleFileWriter {
+public:
+    // channels: samples per frame of the data handed to Write.
+    CSampleFileWriter(const FileWritePlan& plan, uint32_t channels);
+    ~CSampleFileWriter();
+    CSampleFileWriter(const CSampleFileWriter&) = delete;
+    CSampleFileWriter& operator=(const CSampleFileWriter&) = delete;
+
+    // Creates the files. A false return (here and below) leaves ErrorText set.
+    bool Open();
+    // Samples in frame order; a frame may be split between two calls.
+    bool Write(const uint8_t* data, size_t bytes);
+    // Counter values; overflowBefore: the FIFO lost entries before them.
+    bool WriteTimestamps(const uint64_t* values, size_t count, bool overflowBefore);
+    // Flushes every file to disk; safe to call more than once.
+    bool Close();
+
+    // The data files in order (channel by channel, segment by segment).
+    std::vector<CSegmentedFileWriter::FileInfo> Files() const;
+    const std::vector<std::string>& TimestampFiles() const { return m_timestampPaths; }
+    // The first data file: the context file goes beside it.
+    const std::string& MainPath() const;
+    const std::wstring& ErrorText() const { return m_error; }
+
+    // The time-stamp file names of a plan ("rec.rd8" -> "rec.tq8ts").
+    static std::string TimestampStem(const FileWritePlan& plan);
+
+private:
+    struct Stream {
+        std::unique_ptr<CSegmentedFileWriter> file;
+        uint32_t channel = 0; // deinterleaved: the frame position it takes
+        uint32_t column = 0;  // text: place in the current line
+    };
+
+    bool Fail(const std::wstring& text);
+    bool WriteStream(Stream& stream, const uint8_t* data, size_t bytes);
+    void FormatText(Stream& stream, const uint8_t* data, size_t bytes);
+
+    const FileWritePlan m_plan;
+    const uint32_t m_channels;
+    const bool m_split;
+    const uint8_t m_xor;
+    std::vector<Stream> m_streams;
+    std::vector<std::unique_ptr<CSegmentedFileWriter>> m_timestampFiles; // binary, then text
+    std::vector<bool> m_timestampText;
+    std::vector<std::string> m_timestampPaths;
+    uint64_t m_frameOffset = 0; // samples written, modulo the frame
+    std::vector<uint8_t> m_scratch;
+    std::string m_text;
+    std::wstring m_error;
+};
+
+} // namespace tq8

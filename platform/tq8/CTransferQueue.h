@@ -1,0 +1,59 @@
+#pragma once
+// The blocks between a recording's board side and its file side: a fixed
+// number of buffers handed round from one producer thread to one consumer
+// thread, so that the board's work (generating, moving samples) and the
+// file writes overlap. A full queue makes the producer wait; the consumer
+// cancels it to stop the producer, and the producer closes it when done.
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace tq8 {
+
+class CTransferQueue {
+public:
+    CTransferQueue(size_t slots, size_t slotBytes);
+
+    size_t SlotBytes() const { return m_slotBytes; }
+
+    // Producer: a free buffer of SlotBytes(), nullptr once cancelled.
+    uint8_t* BeginFill();
+    // The same without waiting: nullptr when every buffer is taken (or
+    // cancelled, see Cancelled).
+    uint8_t* TryBeginFill();
+    bool Cancelled() const;
+    void EndFill(size_t bytes);
+    // No more blocks will come.
+    void Close();
+
+    // Consumer: the oldest filled block; false once the queue is closed and
+    // empty, or cancelled.
+    bool BeginDrain(const uint8_t*& data, size_t& bytes);
+    void EndDrain();
+    // Wakes and stops the producer; blocks not yet drained are dropped.
+    void Cancel();
+
+    // Filled blocks waiting, in thousandths of the queue.
+    uint32_t FillPermille() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_spaceCv;
+    std::condition_variable m_dataCv;
+    const size_t m_slotBytes;
+    struct AlignedFree {
+        void operator()(uint8_t* p) const;
+    };
+    // Page-aligned, so direct I/O can write them as they are.
+    std::vector<std::unique_ptr<uint8_t, AlignedFree>> m_slots;
+    std::vector<size_t> m_sizes;
+    size_t m_head = 0;  // next to drain
+    size_t m_count = 0; // filled, including one being drained
+    bool m_closed = false;
+    bool m_cancelled = false;
+};
+
+} // namespace tq8

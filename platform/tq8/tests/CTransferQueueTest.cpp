@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "CTransferQueue.h"
+
+using tq8::CTransferQueue;
+
+TEST(TransferQueue, BlocksArriveInOrderThroughFewSlots)
+{
+    CTransferQueue queue(2, 8);
+    constexpr int kBlocks = 1000;
+    std::thread producer([&] {
+        for (int i = 0; i < kBlocks; ++i) {
+            uint8_t* slot = queue.BeginFill();
+            ASSERT_NE(slot, nullptr);
+            std::memset(slot, i & 0xFF, 8);
+            queue.EndFill(1 + i % 8);
+        }
+        queue.Close();
+    });
+    const uint8_t* data = nullptr;
+    size_t bytes = 0;
+    int seen = 0;
+    while (queue.BeginDrain(data, bytes)) {
+        EXPECT_EQ(bytes, static_cast<size_t>(1 + seen % 8));
+        EXPECT_EQ(data[0], seen & 0xFF);
+        EXPECT_LE(queue.FillPermille(), 1000u);
+        queue.EndDrain();
+        ++seen;
+    }
+    producer.join();
+    EXPECT_EQ(seen, kBlocks);
+    EXPECT_EQ(queue.FillPermille(), 0u);
+}
+
+TEST(TransferQueue, CancelReleasesAWaitingProducer)
+{
+    CTransferQueue queue(1, 4);
+    ASSERT_NE(queue.BeginFill(), nullptr);
+    queue.EndFill(4);
+    EXPECT_EQ(queue.FillPermille(), 1000u);
+    uint8_t* second = reinterpret_cast<uint8_t*>(&queue);
+    std::thread producer([&] { second = queue.BeginFill(); }); // the queue is full: waits
+    queue.Cancel();
+    producer.join();
+    EXPECT_EQ(second, nullptr);
+    const uint8_t* data = nullptr;
+    size_t bytes = 0;
+    EXPECT_FALSE(queue.BeginDrain(data, bytes));
+}
+
+TEST(TransferQueue, ClosedQueueHandsOutWhatIsLeft)
+{
+    CTransferQueue queue(3, 4);
+    queue.BeginFill()[0] = 7;
+    queue.EndFill(1);
+    queue.Close();
+    const uint8_t* data = nullptr;
+    size_t bytes = 0;
+    ASSERT_TRUE(queue.BeginDrain(data, bytes));
+    EXPECT_EQ(data[0], 7);
+    queue.EndDrain();
+    EXPECT_FALSE(queue.BeginDrain(data, bytes));
+}
