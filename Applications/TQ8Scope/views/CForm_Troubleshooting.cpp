@@ -220,10 +220,12 @@ QWidget* CForm_Troubleshooting::CreateCommandGroup()
     auto* resync = add(1402, "Resync CG outputs Now");
     auto* resetDcms = add(1087, "Reset DCMs Now");
     auto* syncAdcs = add(1427, "Synchronize ADCs Now");
-    // The register windows are not part of this build: disabled, as the
+    // A register window whose maker is not registered stays disabled, as the
     // board window does with a missing tool.
-    add(1359, "CG/ADC/DAC Register IO...")->setEnabled(false);
-    add(1067, "View Register Cache...")->setEnabled(false);
+    auto* registerIo = add(1359, "CG/ADC/DAC Register IO...");
+    auto* registerCache = add(1067, "View Register Cache...");
+    registerIo->setEnabled(bool(CMainDoc::Factories().serialDeviceIo));
+    registerCache->setEnabled(bool(CMainDoc::Factories().registerCache));
     auto* greeting = add(1397, "-_-_-_-_-");
     column->addStretch(1);
 
@@ -236,6 +238,8 @@ QWidget* CForm_Troubleshooting::CreateCommandGroup()
             GetDocument().ReadSampleRam();
     });
     connect(newVirtual, &QPushButton::clicked, this, &CForm_Troubleshooting::OnNewVirtualDevice);
+    connect(registerIo, &QPushButton::clicked, this, [this] { GetDocument().OnSerialDeviceRegisterIo(); });
+    connect(registerCache, &QPushButton::clicked, this, [this] { GetDocument().OnViewRegisterCache(); });
     connect(resync, &QPushButton::clicked, this, [this] {
         if (CheckResult(ResyncClockOutputsTQ8(GetDeviceHandle()), L"Failed to resynch CG clock outputs: ", true))
             ShowStatus(L"CG outputs synchronized");

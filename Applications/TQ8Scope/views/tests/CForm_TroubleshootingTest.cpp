@@ -240,4 +240,29 @@ TEST_F(TroubleshootingFormTest, OffsetAdjustmentStopConditionAndGreeting)
     EXPECT_FALSE(form.Item(1067)->isEnabled());
 }
 
+TEST_F(TroubleshootingFormTest, RegisterWindowButtonsFollowTheirMakersAndToggleTheWindows)
+{
+    CMainDoc::ToolWindowFactories saved = CMainDoc::Factories();
+    int made = 0;
+    auto maker = [&made](CMainDoc&, QWidget* parent) -> QWidget* {
+        ++made;
+        return new QWidget(parent, Qt::Window);
+    };
+    CMainDoc::Factories().registerCache = maker;
+    CMainDoc::Factories().serialDeviceIo = maker;
+    FormDoc& doc = NewDoc();
+    CForm_Troubleshooting& form = NewForm(doc);
+    ASSERT_TRUE(form.Item(1067)->isEnabled());
+    ASSERT_TRUE(form.Item(1359)->isEnabled());
+    Click(form, 1067);
+    ASSERT_NE(doc.GetRegisterCacheWindow(), nullptr);
+    EXPECT_TRUE(doc.GetRegisterCacheWindow()->isVisible());
+    Click(form, 1067);
+    EXPECT_FALSE(doc.GetRegisterCacheWindow()->isVisible());
+    Click(form, 1359);
+    ASSERT_NE(doc.GetSerialDeviceIoWindow(), nullptr);
+    EXPECT_EQ(made, 2);
+    CMainDoc::Factories() = saved;
+}
+
 } // namespace
