@@ -4,10 +4,11 @@
 // thread, so that the board's work (generating, moving samples) and the
 // file writes overlap. A full queue makes the producer wait; the consumer
 // cancels it to stop the producer, and the producer closes it when done.
+// The blocks are one mapping, handed on to the next queue of the same size
+// when this one ends.
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -44,11 +45,17 @@ private:
     std::condition_variable m_spaceCv;
     std::condition_variable m_dataCv;
     const size_t m_slotBytes;
-    struct AlignedFree {
-        void operator()(uint8_t* p) const;
+    struct Mapping {
+        void* base = nullptr;
+        size_t bytes = 0;
+        Mapping() = default;
+        Mapping(const Mapping&) = delete;
+        Mapping& operator=(const Mapping&) = delete;
+        ~Mapping();
     };
+    Mapping m_mapping;
     // Page-aligned, so direct I/O can write them as they are.
-    std::vector<std::unique_ptr<uint8_t, AlignedFree>> m_slots;
+    std::vector<uint8_t*> m_slots;
     std::vector<size_t> m_sizes;
     size_t m_head = 0;  // next to drain
     size_t m_count = 0; // filled, including one being drained

@@ -65,3 +65,25 @@ TEST(TransferQueue, ClosedQueueHandsOutWhatIsLeft)
     queue.EndDrain();
     EXPECT_FALSE(queue.BeginDrain(data, bytes));
 }
+
+TEST(TransferQueue, QueuesOfOneSizeNeverShareBlocks)
+{
+    // The blocks of an ended queue are handed on to one later queue only.
+    { CTransferQueue ended(2, 4096); }
+    CTransferQueue first(2, 4096);
+    CTransferQueue second(2, 4096);
+    uint8_t* a = first.BeginFill();
+    uint8_t* b = second.BeginFill();
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    std::memset(a, 0x11, 4096);
+    std::memset(b, 0x22, 4096);
+    first.EndFill(4096);
+    second.EndFill(4096);
+    const uint8_t* data = nullptr;
+    size_t bytes = 0;
+    ASSERT_TRUE(first.BeginDrain(data, bytes));
+    EXPECT_EQ(data[4095], 0x11);
+    ASSERT_TRUE(second.BeginDrain(data, bytes));
+    EXPECT_EQ(data[0], 0x22);
+}
