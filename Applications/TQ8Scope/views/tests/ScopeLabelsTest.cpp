@@ -2,12 +2,16 @@
 #include <QLineEdit>
 
 #include "CDeviceManagerTQ8.h"
+#include "CMainApp.h"
+#include "CPersistentOpts.h"
 #include "ValueFormat.h"
 #include "ScopeTestSupport.h"
 
 namespace {
 
 using form_test::FormDoc;
+
+constexpr int32_t kSingleChannel = 5;
 
 // Scope panels with their plots for several boards, for the labels and the
 // controller synchronisation.
@@ -22,22 +26,26 @@ protected:
     {
         hosts.clear();
         ScopeTest::TearDown();
+        app.reset();
     }
-    Board NewBoard()
+    Board NewBoard(CMainApp* options = nullptr)
     {
-        FormDoc& doc = NewDoc();
+        if (options)
+            docs.push_back(std::make_unique<FormDoc>(options, devices.get(), devices->ConnectVirtualDevice(),
+                                                     docstate::kLimitPlotData));
+        FormDoc& boardDoc = options ? *docs.back() : NewDoc();
         auto host = std::make_unique<QWidget>();
         host->resize(900, 640);
-        auto* boardPanel = new CFormView_Scope(doc, host.get());
+        auto* boardPanel = new CFormView_Scope(boardDoc, host.get());
         boardPanel->OnInitialUpdate();
-        auto* boardView = new CScopeView(doc, host.get());
+        auto* boardView = new CScopeView(boardDoc, host.get());
         boardView->setGeometry(0, 0, 900, 300);
         boardPanel->setGeometry(0, 300, 900, 340);
         host->show();
         boardView->Create();
-        doc_test::PumpUntil([&] { return doc.GetScopeView() == boardView && boardPanel->GetControl(); });
+        doc_test::PumpUntil([&] { return boardDoc.GetScopeView() == boardView && boardPanel->GetControl(); });
         hosts.push_back(std::move(host));
-        return {&doc, boardPanel, boardView};
+        return {&boardDoc, boardPanel, boardView};
     }
     void Control(Board& controlled, Board& controller)
     {
@@ -67,6 +75,8 @@ protected:
     }
 
     std::vector<std::unique_ptr<QWidget>> hosts;
+    // Outlives the documents that use its options.
+    std::unique_ptr<CMainApp> app;
 };
 
 TEST_F(ScopeLabelsTest, TimeLabelsFollowTheSamplingRateAndTrigger)
@@ -74,7 +84,7 @@ TEST_F(ScopeLabelsTest, TimeLabelsFollowTheSamplingRateAndTrigger)
     Board board = NewBoard();
     const TQ8_HANDLE device = board.doc->GetDeviceHandle();
     ASSERT_EQ(SetInternalAdcClockRateTQ8(device, 500.0), 0);
-    ASSERT_EQ(SetActiveChannelsTQ8(device, 1), 0);
+    ASSERT_EQ(SetActiveChannelsTQ8(device, kSingleChannel), 0);
     board.doc->UpdateAllViews(dochint::kClock);
     ASSERT_EQ(board.panel->GetLabelInfo().samplingRateMHz, 500.0);
     std::wstring text;
@@ -91,6 +101,7 @@ TEST_F(ScopeLabelsTest, TimeLabelsFollowTheSamplingRateAndTrigger)
     ASSERT_TRUE(SampleIndexToTime(0, board.panel->GetLabelInfo(), t));
     EXPECT_LT(t, 0);
     EXPECT_EQ(text, L"Pre-Trigger: " + FormatTime(t, kFormatMicroSign, 1.0));
+    EXPECT_NE(text.find(L"-1.02\u00b5s"), std::wstring::npos) << text;
     ASSERT_TRUE(board.panel->XAxisLabel(1, text));
     EXPECT_EQ(text.find(L"Pre-Trigger"), std::wstring::npos);
 }
@@ -112,6 +123,38 @@ TEST_F(ScopeLabelsTest, VoltLabelsAndTheirCodes)
     EXPECT_EQ(tip.substr(0, 4), L"4660");
 }
 
+
+TEST_F(ScopeLabelsTest, HexCodesForWholeValuesAndChannelPrefixWithTwoSources)
+{
+    app = std::make_unique<CMainApp>();
+    app->GetPersistentOpts().SetItemInt(L"PlotAxisY", 1);
+    app->GetPersistentOpts().SetItemInt(L"PlotHexAdcVal", 1);
+    app->GetPersistentOpts().SetItemInt(L"PlotSampTips", 2);
+    Board board = NewBoard(app.get());
+    ASSERT_EQ(SetActiveChannelsTQ8(board.doc->GetDeviceHandle(), kSingleChannel), 0);
+    board.doc->UpdateAllViews(dochint::kPlotOptions);
+    std::wstring text;
+    ASSERT_TRUE(board.panel->YAxisLabel(128.0, text));
+    EXPECT_EQ(text, L"0x80");
+    EXPECT_FALSE(board.panel->YAxisLabel(127.5, text));
+    board.panel->AddBoardSource(board.doc->GetDeviceHandle(), board.doc);
+    ASSERT_EQ(board.panel->GetTotalChannelCount(), 1u);
+    uint32_t first = 0;
+    ASSERT_TRUE(SUCCEEDED(board.panel->GetControl()->GetFirstChannelIdForSource(board.panel->Sources().begin()->first,
+                                                                                &first)));
+    ASSERT_TRUE(board.panel->SampleTipLabel(first, Sample(VT_UI1, 0x80), text));
+    EXPECT_EQ(text, L"0x80");
+    Board other = NewBoard(app.get());
+    ASSERT_EQ(SetActiveChannelsTQ8(other.doc->GetDeviceHandle(), kSingleChannel), 0);
+    uint32_t otherId = 0;
+    ASSERT_TRUE(board.panel->AddBoardSource(other.doc->GetDeviceHandle(), other.doc, &otherId));
+    ASSERT_EQ(board.panel->GetTotalChannelCount(), 2u);
+    ASSERT_TRUE(SUCCEEDED(board.panel->GetControl()->GetFirstChannelIdForSource(otherId, &first)));
+    ASSERT_TRUE(board.panel->SampleTipLabel(first, Sample(VT_UI1, 0x80), text));
+    EXPECT_EQ(text, L"Ch. 1: 0x80");
+    // The board's own source describes the labels, whatever came later.
+    EXPECT_EQ(board.panel->ChooseLabelSource(), board.panel->FindBoardSourceId(board.doc->GetDeviceHandle()));
+}
 
 TEST_F(ScopeLabelsTest, PageWidthReachesOnlyCheckedControlledBoards)
 {
