@@ -36,7 +36,7 @@ CForm_Status::~CForm_Status() = default;
 
 QSize CForm_Status::GetTemplateSize()
 {
-    return {620, 260};
+    return {820, 260};
 }
 
 QString CForm_Status::SystemArchitectureText(const QString& cpu)
@@ -74,6 +74,8 @@ QWidget* CForm_Status::CreateFlagGroup()
     for (const auto& flag : flags) {
         auto* label = new QLabel(QString::fromLatin1(flag.caption), group);
         auto* value = AddItem(new QLabel(QStringLiteral("---"), group), flag.id);
+        // Room for the longest text, so that a refresh never clips it.
+        value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("N/A (Update firmware)")));
         grid->addWidget(label, row, 0);
         grid->addWidget(value, row++, 1);
         if (flag.id == 1033) {
