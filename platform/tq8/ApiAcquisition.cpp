@@ -58,12 +58,12 @@ int32_t SetOperatingModeTQ8(TQ8_HANDLE h, int32_t mode)
 
 int32_t GetSamplesCompleteFlagTQ8(TQ8_HANDLE h)
 {
-    return ValueOf<int32_t>(h, 0, [](IBoardBackend& b) { return b.SamplesComplete() ? 1 : 0; });
+    return WithBoard(__func__, h, [](IBoardBackend& b) -> int32_t { return b.SamplesComplete() ? 1 : 0; });
 }
 
 int32_t GetFifoFullFlagTQ8(TQ8_HANDLE h)
 {
-    return ValueOf<int32_t>(h, 0, [](IBoardBackend& b) { return b.FifoFull() ? 1 : 0; });
+    return WithBoard(__func__, h, [](IBoardBackend& b) -> int32_t { return b.FifoFull() ? 1 : 0; });
 }
 
 int32_t SetPowerupDefaultsTQ8(TQ8_HANDLE h)

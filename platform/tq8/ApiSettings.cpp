@@ -164,7 +164,7 @@ int32_t ResyncClockOutputsTQ8(TQ8_HANDLE h)
 
 int32_t GetPllLockStatusTQ8(TQ8_HANDLE h)
 {
-    return ValueOf<int32_t>(h, 0, [](IBoardBackend& b) { return b.Settings().PllLocked() ? 1 : 0; });
+    return WithBoard(__func__, h, [](IBoardBackend& b) -> int32_t { return b.Settings().PllLocked() ? 1 : 0; });
 }
 
 // ---- Data, channels, memory region, digital I/O

@@ -51,8 +51,11 @@ constexpr int kMasterClock = 11;
 constexpr int kSyncDevice = 12;
 constexpr int kPlotOptions = 13;
 constexpr int kDeviceList = 14;
+constexpr int kPlotParameters = 15;
 constexpr int kBeforeWorkspaceSave = 16;
 constexpr int kAfterWorkspaceLoad = 17;
+// Object: non-null when the board's FPGA processing is enabled.
+constexpr int kFpgaProcessing = 18;
 } // namespace dochint
 
 namespace docstate {

@@ -5,9 +5,17 @@
 #include "CForm_Clocks.h"
 #include "CForm_Data.h"
 #include "CForm_DcOffset.h"
+#include "CForm_FLPC2_Dec.h"
+#include "CForm_FLPC4_FFT.h"
+#include "CForm_FLPC5_FIR1.h"
+#include "CForm_FLPC6_FIR2.h"
+#include "CForm_FPGAProc.h"
+#include "CForm_Remote.h"
+#include "CForm_Status.h"
 #include "CForm_Timestamps.h"
 #include "CForm_Trig.h"
 #include "CForm_Troubleshooting.h"
+#include "CForm_ZAB.h"
 #include "CFormView_Scope.h"
 #include "CMainDoc.h"
 #include "CPlotGoToDlg.h"
@@ -78,7 +86,15 @@ void RegisterBoardWindowForms()
     RegisterPage<CForm_Clocks>(1);
     RegisterPage<CForm_Trig>(2);
     RegisterPage<CForm_DcOffset>(3);
+    RegisterPage<CForm_Status>(4);
     RegisterPage<CForm_Timestamps>(5);
+    RegisterPage<CForm_ZAB>(6);
+    RegisterPage<CForm_FPGAProc>(7);
+    RegisterPage<CForm_FLPC2_Dec>(8);
+    RegisterPage<CForm_FLPC4_FFT>(9);
+    RegisterPage<CForm_FLPC5_FIR1>(10);
+    RegisterPage<CForm_FLPC6_FIR2>(11);
     RegisterPage<CForm_Troubleshooting>(12);
     RegisterPage<CFormView_Scope>(13);
+    RegisterPage<CForm_Remote>(14);
 }

@@ -103,6 +103,7 @@ CFormView_Scope::CFormView_Scope(CMainDoc& doc, QWidget* parent) : CSettingFormV
     m_xPropertyNotify.self = this;
     m_xScopeEvents.self = this;
     m_xScopeEvents2.self = this;
+    m_xLabelProvider.self = this;
     CreateControls();
 }
 
@@ -154,6 +155,7 @@ void CFormView_Scope::ConnectControls()
     connect(ItemAs<QPushButton>(kAddId), &QPushButton::clicked, this, &CFormView_Scope::OnAdd);
     connect(ItemAs<QPushButton>(kRemoveId), &QPushButton::clicked, this, &CFormView_Scope::OnRemoveSelected);
     connect(ItemAs<QPushButton>(kSourceInfoId), &QPushButton::clicked, this, &CFormView_Scope::OnSourceInfo);
+    connect(ItemAs<QCheckBox>(kSyncId), &QCheckBox::clicked, this, &CFormView_Scope::OnSyncClicked);
     connect(m_list, &QTreeWidget::itemChanged, this, &CFormView_Scope::OnListItemChanged);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CFormView_Scope::OnListSelectionChanged);
     connect(m_list, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
@@ -201,7 +203,7 @@ QGroupBox* CFormView_Scope::CreateParameters()
         ++place;
     }
     auto* sync = AddItem(new QCheckBox(QStringLiteral("Synchronize plot parameters to controller device"), params), kSyncId);
-    // The synchronisation to a controller is not offered yet.
+    // Offered only while the board is controlled.
     sync->setEnabled(false);
     form->addWidget(sync, 4, 0, 1, 4);
     form->addWidget(new QLabel(QStringLiteral("Mouse:"), params), 5, 0);
@@ -216,6 +218,7 @@ void CFormView_Scope::OnInitialUpdate()
 {
     CSettingFormView::OnInitialUpdate();
     GetDocument().SetScopeFormView(this);
+    OnControllerChanged();
     if (m_list->headerItem()->text(0) != QStringLiteral("Source")) {
         m_list->setHeaderLabels({QStringLiteral("Source"), QStringLiteral("Channel"), QStringLiteral("Color")});
         SizeListColumns();
@@ -240,9 +243,13 @@ void CFormView_Scope::showEvent(QShowEvent* event)
     }
 }
 
-void CFormView_Scope::OnDocumentUpdate(IDocView*, int hint, void*)
+void CFormView_Scope::OnDocumentUpdate(IDocView*, int hint, void* object)
 {
     switch (hint) {
+    case dochint::kControllerRole: OnControllerChanged(); break;
+    case dochint::kPlotParameters: SyncFromController(DISPID(reinterpret_cast<intptr_t>(object))); break;
+    case dochint::kBeforeWorkspaceSave: StorePlotState(); break;
+    case dochint::kAfterWorkspaceLoad: RestorePlotState(); break;
     case dochint::kScopeViewReady: ConnectToControl(); break;
     case dochint::kTriggerMode:
     case dochint::kBoardSettings:

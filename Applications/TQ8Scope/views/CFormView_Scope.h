@@ -144,6 +144,24 @@ public:
     uint32_t ChooseLabelSource() const;
     void UpdateLabelSource();
 
+    // The label texts; false when the panel leaves the label to the plot.
+    bool XAxisLabel(uint64_t x, std::wstring& text) const;
+    bool XSelLabel(uint64_t x, std::wstring& text) const;
+    bool XSelSpanLabel(uint64_t x1, uint64_t x2, std::wstring& text) const;
+    bool YAxisLabel(double y, std::wstring& text) const;
+    bool SampleTipLabel(uint32_t channelId, const VARIANT& value, std::wstring& text) const;
+    const TQ8_RECORDED_DATA_INFO& GetLabelInfo() const { return m_labelInfo; }
+    uint32_t GetTotalChannelCount() const;
+
+    // ---- Controller synchronisation and workspace state
+    // Each board this one controls, at any depth, gets the change once.
+    void PropagatePlotParameter(DISPID id);
+    void SyncFromController(DISPID id);
+    void OnControllerChanged();
+    void OnSyncClicked();
+    void StorePlotState();
+    void RestorePlotState();
+
     // The plot caption for the current sources.
     std::wstring BuildCaption() const;
 
@@ -177,17 +195,18 @@ private:
         uint32_t Release() override { return 1; }
         HRESULT OnSourceDataError(uint32_t id, BSTR reason) override;
     };
-    // Until the label texts are built every method declines, and the plot
-    // draws its own labels.
+    // Each method declines (E_NOTIMPL) when the panel has no text, and the
+    // plot draws its own label.
     struct XLabelProvider : IScopeTQ8CustomLabelProvider {
+        CFormView_Scope* self = nullptr;
         HRESULT QueryInterface(const IID& iid, void** ppv) override;
         uint32_t AddRef() override { return 2; }
         uint32_t Release() override { return 1; }
-        HRESULT GetXAxisLabel(uint64_t, BSTR*) override { return E_NOTIMPL; }
-        HRESULT GetYAxisLabel(double, BSTR*) override { return E_NOTIMPL; }
-        HRESULT GetXSelLabel(uint64_t, BSTR*) override { return E_NOTIMPL; }
-        HRESULT GetXSelSpanLabel(uint64_t, uint64_t, BSTR*) override { return E_NOTIMPL; }
-        HRESULT GetSampleTipLabel(uint32_t, uint64_t, VARIANT, BSTR*) override { return E_NOTIMPL; }
+        HRESULT GetXAxisLabel(uint64_t x, BSTR* label) override;
+        HRESULT GetYAxisLabel(double y, BSTR* label) override;
+        HRESULT GetXSelLabel(uint64_t x, BSTR* label) override;
+        HRESULT GetXSelSpanLabel(uint64_t x1, uint64_t x2, BSTR* label) override;
+        HRESULT GetSampleTipLabel(uint32_t channelId, uint64_t sample, VARIANT value, BSTR* label) override;
     };
 
     void CreateControls();

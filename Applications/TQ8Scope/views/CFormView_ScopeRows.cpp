@@ -314,14 +314,20 @@ void CFormView_Scope::ReadPlotParameters(DISPID id)
         return;
     const bool all = id == kAllPlotParameters;
     // A property that cannot be read leaves its edit as it is.
+    const bool controller = GetDocument().IsController();
     const auto read = [&](DISPID dispid, auto getter, auto& value, int item) {
-        if ((all || id == dispid) && SUCCEEDED((m_control.p->*getter)(&value)))
-            ItemAs<QLineEdit>(item)->setText(QString::number(value));
+        if (!(all || id == dispid) || FAILED((m_control.p->*getter)(&value)))
+            return;
+        ItemAs<QLineEdit>(item)->setText(QString::number(value));
+        if (controller && !all)
+            PropagatePlotParameter(dispid);
     };
     read(ScopeDispId::StartSample, &IScopeTQ8::get_StartSample, m_plotOffset, kOffsetId);
     read(ScopeDispId::PageWidth, &IScopeTQ8::get_PageWidth, m_pageSize, kPageSizeId);
     read(ScopeDispId::MinSampleValue, &IScopeTQ8::get_MinSampleValue, m_minSample, kMinId);
     read(ScopeDispId::MaxSampleValue, &IScopeTQ8::get_MaxSampleValue, m_maxSample, kMaxId);
+    if (all && controller)
+        PropagatePlotParameter(kAllPlotParameters);
 }
 
 void CFormView_Scope::OnSelectionChange(uint64_t start, uint64_t end)

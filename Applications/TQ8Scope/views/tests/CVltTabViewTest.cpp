@@ -142,7 +142,9 @@ TEST_F(TabViewTest, BoardWindowTakesTheRegisteredForms)
         QStringList tabs;
         for (int i = 0; i < panel->count(); ++i)
             tabs << panel->tabText(i);
-        EXPECT_EQ(tabs, (QStringList{"Data", "Sampling Rate", "Trigger", "DC Offset", "Timestamps", "Data Plotting"}));
+        // A virtual board has every feature and processing block.
+        EXPECT_EQ(tabs, (QStringList{"Data", "Sampling Rate", "Trigger", "DC Offset", "Status", "Timestamps", "ZAB",
+                                     "FPGA Proc", "Decimation", "FFT", "FIR1", "FIR2", "Data Plotting"}));
         EXPECT_EQ(doc.GetActionForm(), dynamic_cast<IActionForm*>(frame.GetActionForm()));
         EXPECT_EQ(frame.GetBottomRowHeight(), CForm_Action::GetTemplateSize().height());
 

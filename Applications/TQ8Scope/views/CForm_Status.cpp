@@ -1,0 +1,202 @@
+#include "CForm_Status.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSysInfo>
+
+#include "CMainDoc.h"
+#include "EnumTexts.h"
+#include "ErrorBox.h"
+
+namespace {
+
+constexpr uint32_t kDeviceClassName = 8069;
+constexpr uint32_t kVersionFlags = 64;
+const QString kUnknown = QStringLiteral("<Unknown>");
+
+// A flag read fails with a negative code; it is then neither set nor clear.
+QString FlagText(int32_t result, const char* set, const char* clear)
+{
+    if (result < 0)
+        return kUnknown;
+    return QString::fromLatin1(result != 0 ? set : clear);
+}
+
+} // namespace
+
+CForm_Status::CForm_Status(CMainDoc& doc, QWidget* parent) : CSettingFormView(kTemplateId, doc, parent)
+{
+    CreateControls();
+}
+
+CForm_Status::~CForm_Status() = default;
+
+QSize CForm_Status::GetTemplateSize()
+{
+    return {820, 260};
+}
+
+QString CForm_Status::SystemArchitectureText(const QString& cpu)
+{
+    if (cpu == QLatin1String("x86_64"))
+        return QStringLiteral("64-bit (x64)");
+    if (cpu == QLatin1String("ia64"))
+        return QStringLiteral("64-bit (Itanium)");
+    if (cpu == QLatin1String("i386"))
+        return QStringLiteral("32-bit (x86)");
+    return QStringLiteral("Unknown");
+}
+
+void CForm_Status::CreateControls()
+{
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(CreateFlagGroup(), 0, 0);
+    layout->addWidget(CreateVersionGroup(), 0, 1);
+    layout->addWidget(CreateConfigGroup(), 0, 2);
+    layout->setRowStretch(1, 1);
+}
+
+QWidget* CForm_Status::CreateFlagGroup()
+{
+    auto* group = new QGroupBox(QStringLiteral("TQ3300 status flags"), this);
+    auto* grid = new QGridLayout(group);
+    const struct {
+        const char* caption;
+        int id;
+    } flags[] = {{"PLL lock status:", 1048},
+                 {"RAM FIFO:", 1035},
+                 {"Timestamp FIFO:", 1049},
+                 {"Samples complete flag:", 1033}};
+    int row = 0;
+    for (const auto& flag : flags) {
+        auto* label = new QLabel(QString::fromLatin1(flag.caption), group);
+        auto* value = AddItem(new QLabel(QStringLiteral("---"), group), flag.id);
+        // Room for the longest text, so that a refresh never clips it.
+        value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("N/A (Update firmware)")));
+        grid->addWidget(label, row, 0);
+        grid->addWidget(value, row++, 1);
+        if (flag.id == 1033) {
+            label->setEnabled(false);
+            value->setEnabled(false);
+        }
+    }
+    auto* refresh = AddItem(new QPushButton(QStringLiteral("Refresh Status Flags"), group), 1025);
+    grid->addWidget(refresh, row, 0, 1, 2);
+    connect(refresh, &QPushButton::clicked, this, &CForm_Status::OnRefreshFlags);
+    return group;
+}
+
+QLineEdit* CForm_Status::AddField(QWidget* group, int row, const char* caption, int id)
+{
+    auto* grid = static_cast<QGridLayout*>(group->layout());
+    auto* field = AddItem(new QLineEdit(group), id);
+    field->setReadOnly(true);
+    grid->addWidget(new QLabel(QString::fromLatin1(caption), group), row, 0);
+    grid->addWidget(field, row, 1);
+    return field;
+}
+
+QWidget* CForm_Status::CreateVersionGroup()
+{
+    auto* group = new QGroupBox(QStringLiteral("Version information"), this);
+    auto* grid = new QGridLayout(group);
+    AddField(group, 0, "System FPGA:", 1037);
+    auto* zabLabel = AddItem(new QLabel(QStringLiteral("ZAB/User:"), group), 1250);
+    auto* zab = AddItem(new QLineEdit(group), 1046);
+    zab->setReadOnly(true);
+    grid->addWidget(zabLabel, 1, 0);
+    grid->addWidget(zab, 1, 1);
+    zabLabel->hide();
+    zab->hide();
+    AddField(group, 2, "Hardware:", 1038);
+    AddField(group, 3, "Driver:", 1039);
+    AddField(group, 4, "Library:", 1040);
+    AddField(group, 5, "Software release:", 1041);
+    return group;
+}
+
+QWidget* CForm_Status::CreateConfigGroup()
+{
+    auto* group = new QGroupBox(QStringLiteral("Hardware configuration"), this);
+    new QGridLayout(group);
+    AddField(group, 0, "Process arch.:", 1042);
+    AddField(group, 1, "System arch.:", 1043);
+    AddField(group, 2, "Device class:", 1045);
+    AddField(group, 3, "ZAB present?", 1044);
+    AddField(group, 4, "External trigger:", 1407);
+    AddField(group, 5, "Input filter:", 1431);
+    return group;
+}
+
+void CForm_Status::OnInitialUpdate()
+{
+    CSettingFormView::OnInitialUpdate();
+    ShowVersion(1037, TQ8_VERSION_SYSTEM_FPGA);
+    ShowVersion(1038, TQ8_VERSION_HARDWARE);
+    ShowVersion(1039, TQ8_VERSION_DRIVER);
+    ShowVersion(1040, TQ8_VERSION_LIBRARY);
+    ShowVersion(1041, TQ8_VERSION_SOFTWARE_RELEASE);
+    ShowConfiguration();
+}
+
+void CForm_Status::OnDocumentUpdate(IDocView*, int, void*) {}
+
+void CForm_Status::ShowVersion(int id, int32_t item)
+{
+    wchar_t* text = nullptr;
+    GetVersionTextWTQ8(GetDeviceHandle(), item, &text, kVersionFlags);
+    ItemAs<QLineEdit>(id)->setText(text ? QString::fromWCharArray(text) : kUnknown);
+    if (text)
+        FreeMemoryTQ8(text);
+}
+
+uint32_t CForm_Status::Features()
+{
+    if (IsDeviceVirtualTQ8(GetDeviceHandle()) != 0)
+        return kAllFeatures;
+    return GetBoardFeaturesTQ8(GetDeviceHandle());
+}
+
+void CForm_Status::ShowConfiguration()
+{
+    const TQ8_HANDLE device = GetDeviceHandle();
+    ItemAs<QLineEdit>(1042)->setText(QStringLiteral("64-bit"));
+    ItemAs<QLineEdit>(1043)->setText(SystemArchitectureText(QSysInfo::currentCpuArchitecture()));
+    std::wstring name;
+    if (GetBoardNameString(device, name, kDeviceClassName) == 0)
+        ItemAs<QLineEdit>(1045)->setText(ToQt(name));
+    QString zab = QStringLiteral("No");
+    if (Features() & TQ8_FEATURE_ZAB) {
+        zab = QStringLiteral("Yes (%1)").arg(QString::fromWCharArray(ZabFpgaTypeToText(GetZabFpgaTypeTQ8(device))));
+        Item(1250)->show();
+        Item(1046)->show();
+        ShowVersion(1046, TQ8_VERSION_ZAB_FPGA);
+    }
+    ItemAs<QLineEdit>(1044)->setText(zab);
+    ItemAs<QLineEdit>(1407)->setText(QString::fromWCharArray(ExtTriggerConfigToText(GetExtTriggerConfigurationTQ8(device, 1))));
+    ItemAs<QLineEdit>(1431)->setText(QString::fromWCharArray(InputChannelConfigToText(GetInputChannelConfigurationTQ8(device, 0))));
+}
+
+QString CForm_Status::TimestampFifoText()
+{
+    const int32_t overflow = GetTimestampOverflowFlagTQ8(GetDeviceHandle());
+    if (overflow == kNoOverflowSupport)
+        return QStringLiteral("N/A (Update firmware)");
+    if (overflow < 0)
+        return kUnknown;
+    if (overflow >= 1)
+        return QStringLiteral("** Full **");
+    return FlagText(GetTimestampAvailabilityTQ8(GetDeviceHandle()), "Not empty", "Empty");
+}
+
+void CForm_Status::OnRefreshFlags()
+{
+    const TQ8_HANDLE device = GetDeviceHandle();
+    ItemAs<QLabel>(1048)->setText(FlagText(GetPllLockStatusTQ8(device), "Locked", "** Unlocked **"));
+    ItemAs<QLabel>(1035)->setText(FlagText(GetFifoFullFlagTQ8(device), "** Full **", "Not full"));
+    ItemAs<QLabel>(1049)->setText(TimestampFifoText());
+    ItemAs<QLabel>(1033)->setText(FlagText(GetSamplesCompleteFlagTQ8(device), "Set", "Clear"));
+}

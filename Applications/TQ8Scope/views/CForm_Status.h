@@ -1,0 +1,40 @@
+#pragma once
+// The "Status" page: the board's status flags (read on request only), its
+// version texts and its hardware configuration. Read-only; ignores hints.
+#include <QSize>
+#include <QString>
+
+#include "CSettingFormView.h"
+
+class QLabel;
+class QLineEdit;
+
+class CForm_Status : public CSettingFormView {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 108;
+    static constexpr uint32_t kAllFeatures = 0xFFFF;
+    static constexpr int32_t kNoOverflowSupport = -572;
+
+    explicit CForm_Status(CMainDoc& doc, QWidget* parent = nullptr);
+    ~CForm_Status() override;
+
+    static QSize GetTemplateSize();
+    // The system's architecture as the page names it.
+    static QString SystemArchitectureText(const QString& cpuArchitecture);
+
+    void OnInitialUpdate() override;
+    void OnDocumentUpdate(IDocView* sender, int hint, void* object) override;
+    void OnRefreshFlags();
+
+private:
+    void CreateControls();
+    QWidget* CreateFlagGroup();
+    QWidget* CreateVersionGroup();
+    QWidget* CreateConfigGroup();
+    QLineEdit* AddField(QWidget* group, int row, const char* caption, int id);
+    void ShowVersion(int id, int32_t item);
+    void ShowConfiguration();
+    uint32_t Features();
+    QString TimestampFifoText();
+};

@@ -1,0 +1,234 @@
+#include <fstream>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "CForm_FLPC2_Dec.h"
+#include "CForm_FLPC4_FFT.h"
+#include "CForm_FLPC5_FIR1.h"
+#include "CForm_FLPC6_FIR2.h"
+#include "CForm_FPGAProc.h"
+#include "CVltEditBrowseCtrl.h"
+#include "FormTestSupport.h"
+
+namespace {
+
+using form_test::FormDoc;
+
+class ProcessingFormsTest : public form_test::FormTest {
+protected:
+    template <class Form>
+    Form& NewForm(FormDoc& doc)
+    {
+        auto& form = Show(new Form(doc));
+        form.OnInitialUpdate();
+        return form;
+    }
+    template <class Form>
+    Form& Extra(FormDoc& doc)
+    {
+        auto* form = new Form(doc, window.get());
+        form->OnInitialUpdate();
+        return *form;
+    }
+    std::wstring WriteFile(const std::string& name, const std::string& text)
+    {
+        const auto path = std::filesystem::temp_directory_path() / ("proc_" + std::to_string(getpid()) + name);
+        std::ofstream(path) << text;
+        m_files.push_back(path);
+        return path.wstring();
+    }
+    static std::string Values(int count, const char* value)
+    {
+        std::string text;
+        for (int i = 0; i < count; ++i)
+            text += std::string(value) + "\n";
+        return text;
+    }
+    static void SetPath(CSettingFormView& form, int id, const std::wstring& path)
+    {
+        form.ItemAs<CVltEditBrowseCtrl>(id)->SetText(path);
+    }
+    void TearDown() override
+    {
+        for (const auto& path : m_files)
+            std::filesystem::remove(path);
+        FormTest::TearDown();
+    }
+
+private:
+    std::vector<std::filesystem::path> m_files;
+};
+
+TEST_F(ProcessingFormsTest, ShortCoefficientFileIsPaddedAndSaysSo)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_FLPC5_FIR1>(doc);
+    auto* upload = form.ItemAs<QPushButton>(1420);
+    EXPECT_FALSE(upload->isEnabled());
+    SetPath(form, 1424, WriteFile("ten.txt", Values(10, "0.5")));
+    EXPECT_TRUE(upload->isEnabled());
+    upload->click();
+    EXPECT_EQ(doc.LastText(), L"Uploaded 129 filter coefficients (10 coefficients from file + zero padding)");
+    SetPath(form, 1424, WriteFile("many.txt", Values(200, "0.5")));
+    upload->click();
+    EXPECT_EQ(doc.LastText(), L"Uploaded 129 filter coefficients");
+    EXPECT_FALSE(doc.IsModified());
+}
+
+TEST_F(ProcessingFormsTest, TwoChannelFilterUploadsEachChannel)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_FLPC6_FIR2>(doc);
+    SetPath(form, 1425, WriteFile("ch2.txt", Values(65, "1")));
+    EXPECT_FALSE(form.ItemAs<QPushButton>(1420)->isEnabled());
+    form.ItemAs<QPushButton>(1426)->click();
+    EXPECT_EQ(doc.LastText(), L"Uploaded 65 Ch. 2 filter coefficients");
+    TQ8Sim_InjectResult("FLPC6_LoadCoefficientsCh2TQ8", -5, 1);
+    form.ItemAs<QPushButton>(1426)->click();
+    EXPECT_EQ(boxes.LastText(),
+              form_test::BoxText(-5, L"Failed to upload Ch. 2 filter coefficients: ", doc.GetDeviceHandle()));
+}
+
+TEST_F(ProcessingFormsTest, EmptyPathOnlyBeeps)
+{
+    auto& form = NewForm<CForm_FLPC5_FIR1>(NewDoc());
+    SetPath(form, 1424, L"   ");
+    form.ItemAs<QPushButton>(1420)->click();
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(ProcessingFormsTest, ValuesAreClampedToSixteenBits)
+{
+    const std::wstring fractions = WriteFile("frac.txt", "1.0 -1.0 -2.0 0.5");
+    std::vector<int16_t> params;
+    ASSERT_TRUE(CProcessingForm::ReadParams(fractions, 0, false, params));
+    EXPECT_EQ(params, (std::vector<int16_t>{32767, -32768, -32768, 16384}));
+    const std::wstring native = WriteFile("native.txt", "70000 -70000 -5 32767");
+    ASSERT_TRUE(CProcessingForm::ReadParams(native, 0, true, params));
+    EXPECT_EQ(params, (std::vector<int16_t>{32767, -32768, -5, 32767}));
+}
+
+TEST_F(ProcessingFormsTest, FormatTextFollowsTheNativeBox)
+{
+    auto& form = NewForm<CForm_FLPC5_FIR1>(NewDoc());
+    auto* text = form.ItemAs<QLabel>(1422);
+    EXPECT_EQ(text->text(), QStringLiteral("Element format: Floating-point, normalized data [-1,1]"));
+    form.ItemAs<QCheckBox>(1421)->click();
+    EXPECT_EQ(text->text(), QStringLiteral("Element format: Signed 16-bit value: [-1,1)"));
+}
+
+TEST_F(ProcessingFormsTest, FftSizesComeFromTheLimitsOrTheFallback)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_FLPC4_FFT>(doc);
+    auto* sizes = form.ItemAs<QComboBox>(1112);
+    uint32_t minSize = 0;
+    uint32_t maxSize = 0;
+    ASSERT_EQ(FLPC4_GetFftSizeLimitsTQ8(doc.GetDeviceHandle(), &minSize, &maxSize), 0);
+    ASSERT_GT(sizes->count(), 1);
+    EXPECT_EQ(sizes->itemData(0).toUInt(), minSize);
+    EXPECT_EQ(sizes->itemData(sizes->count() - 1).toUInt(), maxSize);
+    EXPECT_EQ(sizes->currentIndex(), -1);
+    TQ8Sim_InjectResult("FLPC4_GetFftSizeLimitsTQ8", -5, 1);
+    auto& fallback = Extra<CForm_FLPC4_FFT>(doc);
+    auto* fallbackSizes = fallback.ItemAs<QComboBox>(1112);
+    ASSERT_EQ(fallbackSizes->count(), 2);
+    EXPECT_EQ(fallbackSizes->itemText(0), QStringLiteral("1024"));
+    EXPECT_EQ(fallbackSizes->itemText(1), QStringLiteral("2048"));
+    EXPECT_EQ(CForm_FLPC4_FFT::WindowLimit(1u << 20), 65536u);
+    EXPECT_EQ(CForm_FLPC4_FFT::WindowLimit(4096), 4096u);
+}
+
+TEST_F(ProcessingFormsTest, WindowUploadStopsAtTheFirstFailure)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_FLPC4_FFT>(doc);
+    SetPath(form, 1419, WriteFile("win.txt", Values(300, "0.25")));
+    form.ItemAs<QPushButton>(1420)->click();
+    EXPECT_EQ(doc.texts.at(doc.texts.size() - 2), L"Uploading window data (300 points)...");
+    EXPECT_EQ(doc.LastText(), L"Uploaded window data (300 points)...");
+    TQ8Sim_InjectResult("SetBoardProcessingParamTQ8", -5, 1);
+    form.ItemAs<QPushButton>(1420)->click();
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(doc.LastText(), L"Uploading window data (300 points)...");
+}
+
+TEST_F(ProcessingFormsTest, NoDecimationIsIndexZero)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_FLPC2_Dec>(doc);
+    auto* factor = form.ItemAs<QComboBox>(1414);
+    EXPECT_EQ(factor->count(), 14);
+    EXPECT_EQ(factor->itemText(13), QStringLiteral("8192"));
+    Choose(factor, 0);
+    EXPECT_EQ(doc.LastText(), L"Decimation factor updated");
+    TQ8Sim_InjectResult("FLPC2_SetDecimationFactorTQ8", -5, 1);
+    Choose(factor, 3);
+    EXPECT_EQ(factor->currentIndex(), -1);
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_F(ProcessingFormsTest, NcoIsReappliedOnClockChangeUntilItFails)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_FLPC2_Dec>(doc);
+    auto* nco = form.ItemAs<QLineEdit>(1415);
+    Enter(nco, "12.5");
+    Focus(form.ItemAs<QComboBox>(1414));
+    EXPECT_EQ(doc.CountTexts(L"Editing NCO frequency. Press ENTER to apply changes"), 1u);
+    EXPECT_EQ(doc.LastText(), L"NCO frequency updated");
+    EXPECT_EQ(form.GetLastNcoFrequency(), 12.5);
+    TQ8Sim_InjectResult("FLPC2_SetNcoFrequencyTQ8", -5, 1);
+    doc.UpdateAllViews(dochint::kClock);
+    EXPECT_EQ(boxes.LastText(),
+              form_test::BoxText(-5, L"Failed to auto-update NCO frequency: ", doc.GetDeviceHandle()));
+    EXPECT_LT(form.GetLastNcoFrequency(), 0);
+    TQ8Sim_InjectResult("FLPC2_SetNcoFrequencyTQ8", -5, 1);
+    doc.UpdateAllViews(dochint::kClock);
+    EXPECT_EQ(boxes.Count(), 1u);
+    TQ8Sim_ClearInjections();
+}
+
+TEST_F(ProcessingFormsTest, NcoRefusesNonFiniteValues)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_FLPC2_Dec>(doc);
+    for (const char* text : {"nan", "inf", "", "x"}) {
+        Enter(form.ItemAs<QLineEdit>(1415), text);
+        Focus(form.ItemAs<QComboBox>(1414));
+        if (*text) {
+            EXPECT_EQ(boxes.LastText(), L"Please enter a valid NCO frequency") << text;
+        }
+    }
+    EXPECT_LT(form.GetLastNcoFrequency(), 0);
+}
+
+TEST_F(ProcessingFormsTest, EnableIsMirroredOnEveryProcessingPage)
+{
+    FormDoc& doc = NewDoc();
+    auto& fft = NewForm<CForm_FLPC4_FFT>(doc);
+    auto& dec = Extra<CForm_FLPC2_Dec>(doc);
+    auto& fir1 = Extra<CForm_FLPC5_FIR1>(doc);
+    auto& fir2 = Extra<CForm_FLPC6_FIR2>(doc);
+    auto& proc = Extra<CForm_FPGAProc>(doc);
+    SetBoardProcessingEnableTQ8(doc.GetDeviceHandle(), 0);
+    doc.UpdateAllViews(dochint::kBoardSettings);
+    fft.EnableBox()->click();
+    EXPECT_EQ(doc.LastText(), L"FFT enable updated");
+    for (CProcessingForm* form : {static_cast<CProcessingForm*>(&dec), static_cast<CProcessingForm*>(&fir1),
+                                  static_cast<CProcessingForm*>(&fir2)})
+        EXPECT_TRUE(form->EnableBox()->isChecked());
+    auto* procBox = proc.ItemAs<QCheckBox>(CForm_FPGAProc::kEnableId);
+    EXPECT_TRUE(procBox->isChecked());
+    procBox->click();
+    EXPECT_FALSE(fft.EnableBox()->isChecked());
+    EXPECT_FALSE(dec.EnableBox()->isChecked());
+    EXPECT_FALSE(doc.IsModified());
+}
+
+} // namespace

@@ -1,0 +1,202 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "CForm_FPGAProc.h"
+#include "CForm_Remote.h"
+#include "CForm_Status.h"
+#include "CForm_ZAB.h"
+#include "EnumTexts.h"
+#include "FormTestSupport.h"
+
+namespace {
+
+using form_test::FormDoc;
+
+class StatusPagesTest : public form_test::FormTest {
+protected:
+    template <class Form>
+    Form& NewForm(FormDoc& doc)
+    {
+        auto& form = Show(new Form(doc));
+        form.OnInitialUpdate();
+        return form;
+    }
+    static QString Text(CSettingFormView& form, int id)
+    {
+        if (auto* label = form.ItemAs<QLabel>(id))
+            return label->text();
+        return form.ItemAs<QLineEdit>(id)->text();
+    }
+    static void Click(CSettingFormView& form, int id) { form.ItemAs<QAbstractButton>(id)->click(); }
+    FormDoc& BoardWithoutZab()
+    {
+        return NewLocalDoc(kSerial + 7, [](TQ8SIM_BOARD_DESC& desc) { desc.features &= ~TQ8_FEATURE_ZAB; });
+    }
+};
+
+TEST_F(StatusPagesTest, FlagsShowDashesUntilRefreshAndThenTheirStates)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_Status>(doc);
+    for (int id : {1048, 1035, 1049, 1033})
+        EXPECT_EQ(Text(form, id), QStringLiteral("---"));
+    Click(form, 1025);
+    EXPECT_EQ(Text(form, 1048), GetPllLockStatusTQ8(doc.GetDeviceHandle()) ? QStringLiteral("Locked")
+                                                                           : QStringLiteral("** Unlocked **"));
+    EXPECT_EQ(Text(form, 1035), QStringLiteral("Not full"));
+    EXPECT_FALSE(form.Item(1033)->isEnabled());
+}
+
+TEST_F(StatusPagesTest, EachFailedFlagReadShowsUnknown)
+{
+    auto& form = NewForm<CForm_Status>(NewDoc());
+    for (const char* fn : {"GetPllLockStatusTQ8", "GetFifoFullFlagTQ8", "GetTimestampOverflowFlagTQ8",
+                           "GetSamplesCompleteFlagTQ8"})
+        TQ8Sim_InjectResult(fn, -5, 1);
+    Click(form, 1025);
+    for (int id : {1048, 1035, 1049, 1033})
+        EXPECT_EQ(Text(form, id), QStringLiteral("<Unknown>")) << id;
+    TQ8Sim_InjectResult("GetTimestampAvailabilityTQ8", -5, 1);
+    Click(form, 1025);
+    EXPECT_EQ(Text(form, 1049), QStringLiteral("<Unknown>"));
+    Click(form, 1025);
+    EXPECT_NE(Text(form, 1048), QStringLiteral("<Unknown>"));
+}
+
+TEST_F(StatusPagesTest, OldFirmwareHasNoTimestampOverflowFlag)
+{
+    auto& form = NewForm<CForm_Status>(NewDoc());
+    TQ8Sim_InjectResult("GetTimestampOverflowFlagTQ8", CForm_Status::kNoOverflowSupport, 1);
+    Click(form, 1025);
+    EXPECT_EQ(Text(form, 1049), QStringLiteral("N/A (Update firmware)"));
+    TQ8Sim_InjectResult("GetTimestampOverflowFlagTQ8", 1, 1);
+    Click(form, 1025);
+    EXPECT_EQ(Text(form, 1049), QStringLiteral("** Full **"));
+}
+
+TEST_F(StatusPagesTest, VirtualBoardHasEveryFeatureAndShowsItsZabLine)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_Status>(doc);
+    const QString type = QString::fromWCharArray(ZabFpgaTypeToText(GetZabFpgaTypeTQ8(doc.GetDeviceHandle())));
+    EXPECT_EQ(Text(form, 1044), QStringLiteral("Yes (%1)").arg(type));
+    EXPECT_FALSE(form.Item(1046)->isHidden());
+    EXPECT_FALSE(Text(form, 1046).isEmpty());
+    EXPECT_EQ(Text(form, 1042), QStringLiteral("64-bit"));
+    EXPECT_FALSE(Text(form, 1045).isEmpty());
+    std::wstring name;
+    GetBoardNameString(doc.GetDeviceHandle(), name, 8069);
+    EXPECT_EQ(Text(form, 1045), QString::fromStdWString(name));
+}
+
+TEST_F(StatusPagesTest, BoardWithoutZabShowsNoAndNoZabLine)
+{
+    auto& form = NewForm<CForm_Status>(BoardWithoutZab());
+    EXPECT_EQ(Text(form, 1044), QStringLiteral("No"));
+    EXPECT_TRUE(form.Item(1046)->isHidden());
+    EXPECT_TRUE(form.Item(1250)->isHidden());
+}
+
+TEST_F(StatusPagesTest, MissingVersionTextIsUnknown)
+{
+    FormDoc& doc = NewDoc();
+    TQ8Sim_InjectResult("GetVersionTextWTQ8", -5, 1);
+    auto& form = NewForm<CForm_Status>(doc);
+    EXPECT_EQ(Text(form, 1037), QStringLiteral("<Unknown>"));
+    EXPECT_NE(Text(form, 1038), QStringLiteral("<Unknown>"));
+}
+
+TEST_F(StatusPagesTest, SystemArchitectureTexts)
+{
+    EXPECT_EQ(CForm_Status::SystemArchitectureText(QStringLiteral("x86_64")), QStringLiteral("64-bit (x64)"));
+    EXPECT_EQ(CForm_Status::SystemArchitectureText(QStringLiteral("ia64")), QStringLiteral("64-bit (Itanium)"));
+    EXPECT_EQ(CForm_Status::SystemArchitectureText(QStringLiteral("i386")), QStringLiteral("32-bit (x86)"));
+    EXPECT_EQ(CForm_Status::SystemArchitectureText(QStringLiteral("arm64")), QStringLiteral("Unknown"));
+}
+
+TEST_F(StatusPagesTest, ZabCombosFollowTheBoardAndApply)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_ZAB>(doc);
+    auto* number = form.ItemAs<QComboBox>(1150);
+    EXPECT_EQ(number->count(), 8);
+    EXPECT_EQ(number->itemText(0), QStringLiteral("0 (ZAB disabled)"));
+    Choose(number, 3);
+    EXPECT_EQ(GetZabBoardNumberTQ8(doc.GetDeviceHandle(), 1), 3);
+    EXPECT_EQ(doc.LastText(), L"ZAB board number setting updated");
+    EXPECT_TRUE(doc.IsModified());
+    SetZabClockTQ8(doc.GetDeviceHandle(), 2);
+    doc.UpdateAllViews(dochint::kBoardSettings);
+    EXPECT_EQ(form.ItemAs<QComboBox>(1152)->currentIndex(), 2);
+    TQ8Sim_InjectResult("SetZabConfigurationTQ8", -5, 1);
+    Choose(form.ItemAs<QComboBox>(1151), 1);
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(form.ItemAs<QComboBox>(1151)->currentIndex(), GetZabConfigurationTQ8(doc.GetDeviceHandle(), 1));
+}
+
+TEST_F(StatusPagesTest, LocalBoardHasNoRemoteServer)
+{
+    auto& form = NewForm<CForm_Remote>(NewDoc());
+    EXPECT_EQ(Text(form, 1324), QStringLiteral("---"));
+    EXPECT_EQ(Text(form, 1325), QStringLiteral("(Local device)"));
+}
+
+TEST_F(StatusPagesTest, FailedServerQueryKeepsDashes)
+{
+    FormDoc& doc = NewDoc();
+    TQ8Sim_InjectResult("GetHostServerInfoWTQ8", -5, 1);
+    auto& form = NewForm<CForm_Remote>(doc);
+    EXPECT_EQ(Text(form, 1324), QStringLiteral("---"));
+    EXPECT_EQ(Text(form, 1325), QStringLiteral("---"));
+}
+
+TEST_F(StatusPagesTest, ParameterWriteRefusesValuesAbove65535)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_FPGAProc>(doc);
+    form.ItemAs<QLineEdit>(1098)->setText(QStringLiteral("3"));
+    form.ItemAs<QLineEdit>(1100)->setText(QStringLiteral("65536"));
+    TQ8Sim_InjectResult("SetBoardProcessingParamTQ8", -5, 1);
+    Click(form, 1088);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"Register value is too large. Please enter a number between 0 and 65535");
+    form.ItemAs<QLineEdit>(1098)->setText(QStringLiteral("65536"));
+    Click(form, 1088);
+    EXPECT_EQ(boxes.LastText(), L"Register index is too large. Please enter a number between 0 and 65535");
+    form.ItemAs<QLineEdit>(1098)->setText(QStringLiteral("3"));
+    form.ItemAs<QLineEdit>(1100)->setText(QStringLiteral("65535"));
+    Click(form, 1088);
+    // The injected failure is still waiting: the refused writes never called.
+    EXPECT_EQ(boxes.LastText(), form_test::BoxText(-5, L"Failed to write FPGA processing parameter: ",
+                                                    doc.GetDeviceHandle()));
+    Click(form, 1088);
+    EXPECT_EQ(doc.LastText(), L"FPGA processing parameter updated");
+    EXPECT_FALSE(doc.IsModified());
+}
+
+TEST_F(StatusPagesTest, EnableReachesOtherViewsAndFailureRestoresTheBox)
+{
+    FormDoc& doc = NewDoc();
+    auto& form = NewForm<CForm_FPGAProc>(doc);
+    auto* other = new CForm_FPGAProc(doc, window.get());
+    other->OnInitialUpdate();
+    auto* box = form.ItemAs<QCheckBox>(CForm_FPGAProc::kEnableId);
+    auto* otherBox = other->ItemAs<QCheckBox>(CForm_FPGAProc::kEnableId);
+    const bool before = box->isChecked();
+    box->click();
+    EXPECT_EQ(otherBox->isChecked(), !before);
+    EXPECT_EQ(GetBoardProcessingEnableTQ8(doc.GetDeviceHandle(), 1) != 0, !before);
+    EXPECT_EQ(doc.LastText(), L"FPGA processing enable updated");
+    box->click();
+    EXPECT_EQ(otherBox->isChecked(), before);
+    TQ8Sim_InjectResult("SetBoardProcessingEnableTQ8", -5, 1);
+    box->click();
+    EXPECT_EQ(box->isChecked(), before);
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_FALSE(doc.IsModified());
+}
+
+} // namespace
