@@ -22,6 +22,7 @@ int main(int argc, char* argv[])
     CSyncMgrDlg::RegisterWithMainFrame();
     RegisterMainFrameSheets();
     RegisterRemoteDeviceCommand();
+    CSyncMgrDlg::ConnectRemoteCommand() = ConnectRemoteSyncDevices;
     CDeviceSelDlg::Register();
     int exitCode = 1;
     {

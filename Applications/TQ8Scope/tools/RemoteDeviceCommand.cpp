@@ -1,9 +1,10 @@
 #include "RemoteDeviceCommand.h"
 
-#include "CConnectRemoteDeviceDlg.h"
+#include "CConnectRemoteSyncDeviceDlg.h"
 #include "CDeviceManagerTQ8.h"
 #include "CMainApp.h"
 #include "CMainFrame.h"
+#include "CVltHub6Mgr.h"
 
 namespace {
 
@@ -39,6 +40,25 @@ void ConnectRemoteBoards(QWidget* owner, CMainApp& app)
     dlg.AddServerToRecentList();
     for (TQ8_HANDLE handle : connected)
         app.OpenDeviceDocument(handle, kRemoteDocFlags);
+}
+
+std::vector<int32_t> ConnectRemoteSyncDevices(QWidget* owner, CVltHub6Mgr& manager)
+{
+    std::vector<int32_t> ids;
+    CConnectRemoteSyncDeviceDlg dlg(owner, L"Recent Sync Servers");
+    if (dlg.exec() != QDialog::Accepted)
+        return ids;
+    const wchar_t* server = dlg.GetServer().c_str();
+    if (dlg.GetAllDevices()) {
+        manager.ConnectServerDevices(server, dlg.GetPort(), ids, true);
+    } else {
+        const uint32_t serial = dlg.GetVirtual() ? 0 : static_cast<uint32_t>(dlg.GetBoardNumber());
+        if (int32_t id = manager.ConnectRemote(server, dlg.GetPort(), serial, dlg.GetVirtual()))
+            ids.push_back(id);
+    }
+    if (!ids.empty())
+        dlg.AddServerToRecentList();
+    return ids;
 }
 
 void RegisterRemoteDeviceCommand()
