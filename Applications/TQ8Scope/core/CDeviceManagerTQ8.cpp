@@ -4,7 +4,6 @@
 #include <sys/socket.h>
 #include <sys/types.h>
 
-#include "CDeviceSelStandInDlg.h"
 #include "ErrorBox.h"
 #include "IDeviceManagerHost.h"
 #include "MessageBox.h"
@@ -471,19 +470,26 @@ bool CDeviceManagerTQ8::SelectDevices(HandleList& list, int kind, uint32_t flags
         return true;
     if (!m_interactive)
         return false;
-    CDeviceSelStandInDlg dlg(this, nullptr, kind, flags);
-    for (TQ8_HANDLE handle : exclude)
-        dlg.ExcludeDevice(handle);
-    for (TQ8_HANDLE handle : preselect)
-        dlg.SetDeviceSelected(handle, true);
-    if (prompt && *prompt)
-        dlg.SetPrompt(prompt);
-    if (fileName && *fileName)
-        dlg.SetFileName(fileName);
-    if (dlg.exec() != QDialog::Accepted || dlg.GetSelection().empty())
+    if (!SelectionDialogFactory())
         return false;
-    list.assign(dlg.GetSelection().begin(), dlg.GetSelection().end());
+    SelectionRequest request;
+    request.kind = kind;
+    request.flags = flags;
+    request.prompt = prompt ? prompt : L"";
+    request.exclude = exclude;
+    request.preselect = preselect;
+    request.fileName = fileName ? fileName : L"";
+    HandleList chosen;
+    if (!SelectionDialogFactory()(*this, request, chosen) || chosen.empty())
+        return false;
+    list = std::move(chosen);
     return true;
+}
+
+CDeviceManagerTQ8::SelectionDialog& CDeviceManagerTQ8::SelectionDialogFactory()
+{
+    static SelectionDialog dialog;
+    return dialog;
 }
 
 bool CDeviceManagerTQ8::ReleaseDevice(TQ8_HANDLE handle)

@@ -4,6 +4,7 @@
 // is, its controller and the boards it controls) and the master/slave map,
 // hands free boards to new documents and disconnects boards. UI thread only.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -108,6 +109,19 @@ public:
     bool SelectDevices(HandleList& list, int kind, uint32_t flags, const wchar_t* prompt = nullptr,
                        const HandleSet& exclude = {}, const HandleSet& preselect = {},
                        const wchar_t* fileName = nullptr);
+    // The dialog SelectDevices asks with (set at program start-up; without
+    // it nothing is chosen): true and the chosen handles, ascending, on OK.
+    struct SelectionRequest {
+        int kind = kAllDevices;
+        uint32_t flags = 0;
+        std::wstring prompt;
+        HandleSet exclude;
+        HandleSet preselect;
+        std::wstring fileName;
+    };
+    using SelectionDialog = std::function<bool(CDeviceManagerTQ8& devices, const SelectionRequest& request,
+                                               HandleList& chosen)>;
+    static SelectionDialog& SelectionDialogFactory();
     bool ReleaseDevice(TQ8_HANDLE handle);
     void CloseAllDevices();
 

@@ -304,13 +304,14 @@ void CMainFrame::UpdateCommandUI()
     enable(cmd::kUserFirmwareGenerator, true);
     enable(cmd::kAppAbout, true);
     enable(cmd::kAppExit, true);
-    // Their windows are not built yet (connect dialog, recording window,
+    // Their windows are not built yet (recording window,
     // help), and the document
     // area has no tab groups.
     enable(cmd::kSyncManager, IsHub6SoftwareInstalled() && SyncManagerWindowFactory());
     enable(cmd::kProgramOptions, bool(ProgramOptionsPages()));
     enable(cmd::kRecordedDataDetails, bool(RecordedDataDetailsCommand()));
-    for (unsigned id : {cmd::kNewRemoteDevice, cmd::kRecord, cmd::kHelpFinder, cmd::kNewHorzTabGroup, cmd::kNewVertTabGroup,
+    enable(cmd::kNewRemoteDevice, bool(NewRemoteDeviceCommand()));
+    for (unsigned id : {cmd::kRecord, cmd::kHelpFinder, cmd::kNewHorzTabGroup, cmd::kNewVertTabGroup,
                         cmd::kMoveToNextTabGroup, cmd::kMoveToPrevTabGroup})
         enable(id, false);
     if (QAction* a = CommandAction(cmd::kViewToolbar)) {
@@ -397,6 +398,7 @@ bool CMainFrame::OnCommand(unsigned id)
     case cmd::kSyncManager: return ShowSyncManagerWindow(false, 0);
     case cmd::kProgramOptions: OnProgramOptions(); return true;
     case cmd::kRecordedDataDetails: RecordedDataDetailsCommand()(this); return true;
+    case cmd::kNewRemoteDevice: NewRemoteDeviceCommand()(this, m_app); return true;
     case cmd::kAppAbout: m_app.OnAppAbout(); return true;
     case cmd::kAppExit: close(); return true;
     case cmd::kViewToolbar:
@@ -719,6 +721,12 @@ CMainFrame::OptionsPagesFactory& CMainFrame::ProgramOptionsPages()
 std::function<void(QWidget*)>& CMainFrame::RecordedDataDetailsCommand()
 {
     static std::function<void(QWidget*)> command;
+    return command;
+}
+
+std::function<void(QWidget*, CMainApp&)>& CMainFrame::NewRemoteDeviceCommand()
+{
+    static std::function<void(QWidget*, CMainApp&)> command;
     return command;
 }
 

@@ -95,6 +95,8 @@ public:
     using OptionsPagesFactory = std::function<void(CVltPropertySheet& sheet, CMainApp& app)>;
     static OptionsPagesFactory& ProgramOptionsPages();
     static std::function<void(QWidget* owner)>& RecordedDataDetailsCommand();
+    // "New Remote TQ3300 Device...": asks for the server and connects its boards.
+    static std::function<void(QWidget* owner, CMainApp& app)>& NewRemoteDeviceCommand();
     void OnProgramOptions();
 
     // The main window's modal state, for a modeless window that must block

@@ -4,10 +4,12 @@
 #include "BoardWindowForms.h"
 #include "BrowseForFile.h"
 #include "CMainApp.h"
+#include "CDeviceSelDlg.h"
 #include "CNewWorkspaceDlg.h"
 #include "CSyncMgrDlg.h"
 #include "DocumentToolWindows.h"
 #include "MainFrameSheets.h"
+#include "RemoteDeviceCommand.h"
 #include "TextConv.h"
 
 int main(int argc, char* argv[])
@@ -19,6 +21,9 @@ int main(int argc, char* argv[])
     UseBrowseForFileInEditBrowseControls();
     CSyncMgrDlg::RegisterWithMainFrame();
     RegisterMainFrameSheets();
+    RegisterRemoteDeviceCommand();
+    CSyncMgrDlg::ConnectRemoteCommand() = ConnectRemoteSyncDevices;
+    CDeviceSelDlg::Register();
     int exitCode = 1;
     {
         CMainApp app;

@@ -100,8 +100,8 @@ void CSyncMgrDlg::BuildControls()
     m_connectRemote = Button(this, "connectRemote", QStringLiteral("Connect to &Remote HUB3300-6 Device..."));
     m_connectLocal = Button(this, "connectAllLocal", QStringLiteral("Connect to All &Local HUB3300-6 Devices"));
     m_addVirtual = Button(this, "addVirtual", QStringLiteral("Add &Virtual HUB3300-6 Device Now"));
-    // Its dialog, the remote connect tool, is not built yet.
-    m_connectRemote->setEnabled(false);
+    m_connectRemote->setEnabled(bool(ConnectRemoteCommand()));
+    connect(m_connectRemote, &QPushButton::clicked, this, &CSyncMgrDlg::OnConnectRemote);
     connect(m_disconnect, &QPushButton::clicked, this, &CSyncMgrDlg::OnDisconnect);
     connect(m_resetAll, &QPushButton::clicked, this, &CSyncMgrDlg::OnResetAllOutputs);
     connect(m_connectLocal, &QPushButton::clicked, this, &CSyncMgrDlg::OnConnectAllLocal);
@@ -340,6 +340,20 @@ void CSyncMgrDlg::OnConnectAllLocal()
     }
     vlt::ShowMessageBox(L"Connected to " + std::to_wstring(connected) + L" local device" + (connected == 1 ? L"" : L"s"),
                         MB_ICONINFORMATION, this);
+}
+
+CSyncMgrDlg::ConnectRemoteFn& CSyncMgrDlg::ConnectRemoteCommand()
+{
+    static ConnectRemoteFn command;
+    return command;
+}
+
+void CSyncMgrDlg::OnConnectRemote()
+{
+    if (!ConnectRemoteCommand())
+        return;
+    for (int32_t id : ConnectRemoteCommand()(this, m_manager))
+        AddRow(id);
 }
 
 void CSyncMgrDlg::OnAddVirtual()

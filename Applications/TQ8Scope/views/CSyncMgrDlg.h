@@ -8,7 +8,9 @@
 // Escape only hide it.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include <QDialog>
 
@@ -30,6 +32,11 @@ public:
     CSyncMgrDlg(QWidget* parent, CVltHub6Mgr& manager);
     // Lets the main frame make this window. Called once at program start-up.
     static void RegisterWithMainFrame();
+    // "Connect to Remote HUB3300-6 Device...": asks for the server, connects
+    // and gives the new instance ids; set once at program start-up, the
+    // button is disabled without it.
+    using ConnectRemoteFn = std::function<std::vector<int32_t>(QWidget* owner, CVltHub6Mgr& manager)>;
+    static ConnectRemoteFn& ConnectRemoteCommand();
 
     // ---- ISyncManagerWindow
     QWidget* GetWidget() override { return this; }
@@ -41,6 +48,7 @@ public:
 
     // The actions of the buttons and output lists (n: 0 to 5).
     void OnConnectAllLocal();
+    void OnConnectRemote();
     void OnAddVirtual();
     void OnDisconnect();
     void OnResetAllOutputs();

@@ -347,31 +347,45 @@ TEST_F(CDeviceManagerTQ8Test, WithoutTheUserTheFirstFreeBoardIsTaken)
 
 TEST_F(CDeviceManagerTQ8Test, SelectDevicesAsksTheUser)
 {
-    devmgr_test::EnsureQtApp();
     ConnectThree();
     devices.SetInteractive(true);
     HandleList chosen;
-    devmgr_test::DialogAnswer acceptFirst([](QDialog* d) { d->accept(); });
-    ASSERT_TRUE(devices.SelectDevices(chosen, CDeviceManagerTQ8::kAllDevices, CDeviceManagerTQ8::kSelSingle,
-                                      L"Pick one", {}, {standalone}));
-    EXPECT_EQ(chosen, HandleList{standalone});
+    // Without a dialog nothing can be chosen.
+    EXPECT_FALSE(devices.SelectDevices(chosen, CDeviceManagerTQ8::kAllDevices, 0));
 
-    {
-        devmgr_test::DialogAnswer cancel([](QDialog* d) { d->reject(); });
-        EXPECT_FALSE(devices.SelectDevices(chosen, CDeviceManagerTQ8::kAllDevices, 0));
-    }
+    int asked = 0;
+    CDeviceManagerTQ8::SelectionRequest seen;
+    HandleList answer;
+    CDeviceManagerTQ8::SelectionDialogFactory() = [&](CDeviceManagerTQ8&, const CDeviceManagerTQ8::SelectionRequest& r,
+                                                       HandleList& out) {
+        ++asked;
+        seen = r;
+        out = answer;
+        return !answer.empty();
+    };
+    answer = {standalone};
+    ASSERT_TRUE(devices.SelectDevices(chosen, CDeviceManagerTQ8::kAllDevices, CDeviceManagerTQ8::kSelSingle,
+                                      L"Pick one", {master}, {standalone}, L"/x/a.tq8set"));
+    EXPECT_EQ(chosen, HandleList{standalone});
+    EXPECT_EQ(seen.prompt, L"Pick one");
+    EXPECT_EQ(seen.fileName, L"/x/a.tq8set");
+    EXPECT_EQ(seen.flags, CDeviceManagerTQ8::kSelSingle);
+    EXPECT_EQ(seen.exclude, CDeviceManagerTQ8::HandleSet{master});
+    EXPECT_EQ(seen.preselect, CDeviceManagerTQ8::HandleSet{standalone});
+
+    answer.clear();
+    EXPECT_FALSE(devices.SelectDevices(chosen, CDeviceManagerTQ8::kAllDevices, 0));
 
     // One candidate is taken without asking unless asked to ask always.
+    asked = 0;
     EXPECT_TRUE(devices.SelectDevices(chosen, CDeviceManagerTQ8::kAllDevices, 0, nullptr, {master, slave}));
     EXPECT_EQ(chosen, HandleList{standalone});
-    bool asked = false;
-    devmgr_test::DialogAnswer acceptAlways([&](QDialog* d) {
-        asked = true;
-        d->accept();
-    });
+    EXPECT_EQ(asked, 0);
+    answer = {standalone};
     EXPECT_TRUE(devices.SelectDevices(chosen, CDeviceManagerTQ8::kAllDevices, CDeviceManagerTQ8::kSelAlwaysAsk,
                                       nullptr, {master, slave}));
-    EXPECT_TRUE(asked);
+    EXPECT_EQ(asked, 1);
+    CDeviceManagerTQ8::SelectionDialogFactory() = nullptr;
 }
 
 TEST_F(CDeviceManagerTQ8Test, ReleasingKeepsLocalBoardsAndDropsRemoteOnes)

@@ -333,13 +333,10 @@ TEST_F(MainDocTest, CopySettingsFromTheChosenBoard)
     other.SetStartSample(128);
     other.SetSampleCount(65536);
     devices->SetInteractive(true);
-    devmgr_test::DialogAnswer pick([&](QDialog* dlg) {
-        auto* list = dlg->findChild<QTreeWidget*>();
-        ASSERT_NE(list, nullptr);
+    devmgr_test::SelectionAnswer pick([&](const CDeviceManagerTQ8::HandleList& candidates) {
         // This board is not offered.
-        ASSERT_EQ(list->topLevelItemCount(), 1);
-        list->topLevelItem(0)->setSelected(true);
-        dlg->accept();
+        EXPECT_EQ(candidates, CDeviceManagerTQ8::HandleList{other.GetDeviceHandle()});
+        return candidates;
     });
     doc.OnCopySettingsFrom();
     EXPECT_EQ(GetTriggerModeTQ8(doc.GetDeviceHandle(), 1), 1);
@@ -357,13 +354,9 @@ TEST_F(MainDocTest, CopySettingsToTheSelectedBoards)
     ASSERT_EQ(SetSegmentSizeTQ8(doc.GetDeviceHandle(), 4096), 0);
     devices->SetInteractive(true);
     {
-        devmgr_test::DialogAnswer pick([&](QDialog* dlg) {
-            auto* list = dlg->findChild<QTreeWidget*>();
-            ASSERT_NE(list, nullptr);
-            ASSERT_EQ(list->topLevelItemCount(), 2);
-            list->clearSelection();
-            list->topLevelItem(1)->setSelected(true);
-            dlg->accept();
+        devmgr_test::SelectionAnswer pick([&](const CDeviceManagerTQ8::HandleList& candidates) {
+            EXPECT_EQ(candidates.size(), 2u);
+            return candidates.size() == 2 ? CDeviceManagerTQ8::HandleList{candidates[1]} : candidates;
         });
         doc.CopySettingsToDevices(false);
     }
@@ -373,7 +366,9 @@ TEST_F(MainDocTest, CopySettingsToTheSelectedBoards)
     EXPECT_EQ(third.CountTexts(L"Hardware settings copied"), 1u);
     // A cancelled choice copies nothing.
     {
-        devmgr_test::DialogAnswer cancel([](QDialog* dlg) { dlg->reject(); });
+        devmgr_test::SelectionAnswer cancel([](const CDeviceManagerTQ8::HandleList&) {
+            return CDeviceManagerTQ8::HandleList{};
+        });
         doc.CopySettingsToDevices(false);
     }
     EXPECT_EQ(GetTriggerModeTQ8(second.GetDeviceHandle(), 1), 0);

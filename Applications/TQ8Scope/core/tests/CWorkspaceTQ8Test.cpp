@@ -306,12 +306,7 @@ TEST_F(WorkspaceTest, CommandLineFirmwareGoesToOneBoardAfterTheOther)
         return windows.back().get();
     };
     Ws().SetInteractive(true);
-    devmgr_test::DialogAnswer all([](QDialog* dlg) {
-        auto* list = dlg->findChild<QTreeWidget*>();
-        ASSERT_NE(list, nullptr);
-        list->selectAll();
-        dlg->accept();
-    });
+    devmgr_test::SelectionAnswer all([](const CDeviceManagerTQ8::HandleList& candidates) { return candidates; });
     ASSERT_TRUE(app->StartUp({vlt::Utf8ToWide(file)}));
     ASSERT_TRUE(doc_test::PumpUntil([&] { return opened.size() == 1; }));
     CMainFrame* frame = app->GetMainFrame();

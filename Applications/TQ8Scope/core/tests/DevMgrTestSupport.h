@@ -113,6 +113,31 @@ private:
     QTimer m_timer;
 };
 
+// Answers the device selection while it lives: the choice is made from the
+// candidates (kind and exclusions applied); an empty choice cancels.
+class SelectionAnswer {
+public:
+    using HandleList = CDeviceManagerTQ8::HandleList;
+    explicit SelectionAnswer(std::function<HandleList(const HandleList& candidates)> choose)
+        : m_previous(CDeviceManagerTQ8::SelectionDialogFactory())
+    {
+        CDeviceManagerTQ8::SelectionDialogFactory() = [choose](CDeviceManagerTQ8& devices,
+                                                               const CDeviceManagerTQ8::SelectionRequest& request,
+                                                               HandleList& chosen) {
+            HandleList candidates;
+            devices.GetDevices(candidates, request.kind, request.exclude);
+            chosen = choose(candidates);
+            return !chosen.empty();
+        };
+    }
+    ~SelectionAnswer() { CDeviceManagerTQ8::SelectionDialogFactory() = m_previous; }
+    SelectionAnswer(const SelectionAnswer&) = delete;
+    SelectionAnswer& operator=(const SelectionAnswer&) = delete;
+
+private:
+    CDeviceManagerTQ8::SelectionDialog m_previous;
+};
+
 inline std::string BoardXml(uint32_t serial, int masterSlave)
 {
     return "<Board serial=\"" + std::to_string(serial) + "\" masterSlave=\"" + std::to_string(masterSlave) + "\"/>";

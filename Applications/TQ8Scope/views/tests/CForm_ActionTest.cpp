@@ -100,22 +100,25 @@ TEST_F(ActionFormTest, ControllerIsChosenFromTheOtherBoards)
     FormDoc& doc = NewDoc();
     CForm_Action& form = NewForm(doc);
     devices->SetInteractive(true);
-    QString prompt;
+    std::wstring prompt;
     int rows = 0;
-    QTimer::singleShot(0, [&] {
-        QWidget* dlg = QApplication::activeModalWidget();
-        ASSERT_NE(dlg, nullptr);
-        for (QLabel* label : dlg->findChildren<QLabel*>())
-            prompt += label->text();
-        auto* list = dlg->findChild<QTreeWidget*>();
-        rows = list->topLevelItemCount();
-        list->clearSelection();
-        list->topLevelItem(rows - 1)->setSelected(true);
-        qobject_cast<QDialog*>(dlg)->accept();
-    });
+    const auto previous = CDeviceManagerTQ8::SelectionDialogFactory();
+    CDeviceManagerTQ8::SelectionDialogFactory() = [&](CDeviceManagerTQ8& devs,
+                                                       const CDeviceManagerTQ8::SelectionRequest& request,
+                                                       CDeviceManagerTQ8::HandleList& chosen) {
+        prompt = request.prompt;
+        CDeviceManagerTQ8::HandleList candidates;
+        devs.GetDevices(candidates, request.kind, request.exclude);
+        rows = int(candidates.size()) + ((request.flags & CDeviceManagerTQ8::kSelNoDeviceRow) ? 1 : 0);
+        if (candidates.empty())
+            return false;
+        chosen = {candidates.back()};
+        return true;
+    };
     emit Link(form, 1378)->linkActivated(QStringLiteral("0"));
-    EXPECT_TRUE(prompt.contains(QStringLiteral("Please select a controller for this device. When a controller acquires "
-                                               "data, all controlled devices will also acquire.")));
+    CDeviceManagerTQ8::SelectionDialogFactory() = previous;
+    EXPECT_EQ(prompt, L"Please select a controller for this device. When a controller acquires data, all controlled "
+                      L"devices will also acquire.");
     // "<No device>" and the one other board.
     EXPECT_EQ(rows, 2);
     EXPECT_EQ(devices->GetController(doc.GetDeviceHandle()), candidate.GetDeviceHandle());

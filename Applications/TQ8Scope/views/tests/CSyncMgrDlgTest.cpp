@@ -342,3 +342,18 @@ TEST_F(SyncMgrDlgTest, HardwareSettingsOpensTheDevicesPage)
     EXPECT_EQ(hub6.syncCount(6000), 1u);
     EXPECT_EQ(std::count(a.hints.begin(), a.hints.end(), dochint::kClock), 1);
 }
+
+TEST_F(SyncMgrDlgTest, RemoteConnectAddsTheRowsOfTheConnectedDevices)
+{
+    int calls = 0;
+    CSyncMgrDlg::ConnectRemoteCommand() = [&](QWidget*, CVltHub6Mgr& manager) {
+        ++calls;
+        return std::vector<int32_t>{manager.AddVirtual(0)};
+    };
+    Open();
+    EXPECT_TRUE(Find("connectRemote")->isEnabled());
+    Click("connectRemote");
+    CSyncMgrDlg::ConnectRemoteCommand() = nullptr;
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(List()->topLevelItemCount(), 1);
+}

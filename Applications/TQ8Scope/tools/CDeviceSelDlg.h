@@ -1,7 +1,6 @@
 #pragma once
-// Stand-in for the device selection dialog (CDeviceSelDlg) until that is
-// built: a plain list of the candidate boards that takes the same arguments
-// and gives the same result.
+// Asks to which of the connected boards an action applies: lists the
+// candidates with their kind and hands back the ones picked.
 #include <cstdint>
 #include <set>
 #include <string>
@@ -15,11 +14,11 @@ class QDialogButtonBox;
 class QLabel;
 class QTreeWidget;
 
-class CDeviceSelStandInDlg : public QDialog {
+class CDeviceSelDlg : public QDialog {
 public:
     // kind: CDeviceManagerTQ8::GetDevices kind; flags: 0x1 single selection,
     // 0x4 a "<No device>" row (handle value 0).
-    CDeviceSelStandInDlg(CDeviceManagerTQ8* devices, QWidget* parent, int kind, uint32_t flags);
+    CDeviceSelDlg(CDeviceManagerTQ8* devices, QWidget* parent, int kind, uint32_t flags);
 
     void ExcludeDevice(TQ8_HANDLE handle);
     void SetDeviceSelected(TQ8_HANDLE handle, bool selected);
@@ -33,11 +32,19 @@ public:
     // The boards chosen at OK, ascending by handle value.
     const std::set<TQ8_HANDLE>& GetSelection() const { return m_selection; }
 
+    // Makes this the device manager's selection dialog; once at start-up.
+    static void Register();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     // Fills the list; false when the manager listed no board.
     bool Populate();
     void AddRow(const QString& device, const QString& type, TQ8_HANDLE handle);
     void UpdateOkButton();
+    void SelectPreselected();
+    void FitColumns();
 
     CDeviceManagerTQ8* m_devices;
     int m_kind;

@@ -1,9 +1,14 @@
+#include <functional>
+
+#include <QApplication>
 #include <QLabel>
+#include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
-#include "CDeviceSelStandInDlg.h"
+#include "CDeviceSelDlg.h"
 #include "DevMgrTestSupport.h"
 #include "ErrorBeep.h"
 
@@ -15,7 +20,7 @@ QTreeWidget* ListOf(QDialog* d)
     return d->findChild<QTreeWidget*>();
 }
 
-class CDeviceSelStandInDlgTest : public ::testing::Test {
+class CDeviceSelDlgTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -45,9 +50,9 @@ protected:
 
 } // namespace
 
-TEST_F(CDeviceSelStandInDlgTest, NoCandidateEndsAtOnceWithCancel)
+TEST_F(CDeviceSelDlgTest, NoCandidateEndsAtOnceWithCancel)
 {
-    CDeviceSelStandInDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, CDeviceManagerTQ8::kSelNoDeviceRow);
+    CDeviceSelDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, CDeviceManagerTQ8::kSelNoDeviceRow);
     bool shown = false;
     devmgr_test::DialogAnswer answer([&](QDialog* d) {
         shown = true;
@@ -60,10 +65,10 @@ TEST_F(CDeviceSelStandInDlgTest, NoCandidateEndsAtOnceWithCancel)
     QApplication::processEvents();
 }
 
-TEST_F(CDeviceSelStandInDlgTest, RowsAndTheNoDeviceChoice)
+TEST_F(CDeviceSelDlgTest, RowsAndTheNoDeviceChoice)
 {
     ConnectBoards(2);
-    CDeviceSelStandInDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, CDeviceManagerTQ8::kSelNoDeviceRow);
+    CDeviceSelDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, CDeviceManagerTQ8::kSelNoDeviceRow);
     QStringList rows;
     devmgr_test::DialogAnswer answer([&](QDialog* d) {
         QTreeWidget* list = ListOf(d);
@@ -80,10 +85,10 @@ TEST_F(CDeviceSelStandInDlgTest, RowsAndTheNoDeviceChoice)
     EXPECT_EQ(dlg.GetSelection(), std::set<TQ8_HANDLE>{nullptr});
 }
 
-TEST_F(CDeviceSelStandInDlgTest, SingleSelectionKeepsOnePreselectedRow)
+TEST_F(CDeviceSelDlgTest, SingleSelectionKeepsOnePreselectedRow)
 {
     ConnectBoards(3);
-    CDeviceSelStandInDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, CDeviceManagerTQ8::kSelSingle);
+    CDeviceSelDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, CDeviceManagerTQ8::kSelSingle);
     for (TQ8_HANDLE h : boards)
         dlg.SetDeviceSelected(h, true);
     int selected = -1;
@@ -96,10 +101,10 @@ TEST_F(CDeviceSelStandInDlgTest, SingleSelectionKeepsOnePreselectedRow)
     EXPECT_EQ(dlg.GetSelection().size(), 1u);
 }
 
-TEST_F(CDeviceSelStandInDlgTest, ExclusionPreselectionPromptAndFile)
+TEST_F(CDeviceSelDlgTest, ExclusionPreselectionPromptAndFile)
 {
     ConnectBoards(3);
-    CDeviceSelStandInDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, 0);
+    CDeviceSelDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, 0);
     dlg.ExcludeDevice(boards[0]);
     dlg.ExcludeDevice(nullptr);
     dlg.SetDeviceSelected(boards[1], true);
@@ -127,14 +132,60 @@ TEST_F(CDeviceSelStandInDlgTest, ExclusionPreselectionPromptAndFile)
     EXPECT_EQ(dlg.GetSelection(), std::set<TQ8_HANDLE>{boards[2]});
 }
 
-TEST_F(CDeviceSelStandInDlgTest, NothingSelectedDisablesOkAndCancels)
+TEST_F(CDeviceSelDlgTest, NothingSelectedDisablesOkAndCancels)
 {
     ConnectBoards(2);
-    CDeviceSelStandInDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, 0);
+    CDeviceSelDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, 0);
     devmgr_test::DialogAnswer answer([&](QDialog* d) {
         ListOf(d)->clearSelection();
         d->accept();
     });
     EXPECT_EQ(dlg.exec(), QDialog::Rejected);
     EXPECT_TRUE(dlg.GetSelection().empty());
+}
+
+TEST_F(CDeviceSelDlgTest, OkFollowsTheSelection)
+{
+    ConnectBoards(2);
+    CDeviceSelDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, 0);
+    bool enabledAfterClear = true;
+    bool enabledAfterPick = false;
+    devmgr_test::DialogAnswer answer([&](QDialog* d) {
+        QPushButton* ok = nullptr;
+        for (QPushButton* b : d->findChildren<QPushButton*>())
+            if (b->text() == "OK")
+                ok = b;
+        ListOf(d)->clearSelection();
+        enabledAfterClear = ok->isEnabled();
+        ListOf(d)->topLevelItem(1)->setSelected(true);
+        enabledAfterPick = ok->isEnabled();
+        d->accept();
+    });
+    ASSERT_EQ(dlg.exec(), QDialog::Accepted);
+    EXPECT_FALSE(enabledAfterClear);
+    EXPECT_TRUE(enabledAfterPick);
+    EXPECT_EQ(dlg.GetSelection(), std::set<TQ8_HANDLE>{boards[1]});
+}
+
+TEST_F(CDeviceSelDlgTest, DeviceManagerAsksThroughTheRegisteredDialog)
+{
+    ConnectBoards(3);
+    devices.SetInteractive(true);
+    const auto previous = CDeviceManagerTQ8::SelectionDialogFactory();
+    CDeviceSelDlg::Register();
+    QString title;
+    int rows = 0;
+    devmgr_test::DialogAnswer answer([&](QDialog* d) {
+        title = d->windowTitle();
+        rows = ListOf(d)->topLevelItemCount();
+        ListOf(d)->selectAll();
+        d->accept();
+    });
+    CDeviceManagerTQ8::HandleList chosen;
+    const bool ok = devices.SelectDevices(chosen, CDeviceManagerTQ8::kAllDevices, 0, nullptr, {boards[1]});
+    CDeviceManagerTQ8::SelectionDialogFactory() = previous;
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(title, "TQ3300 Device Selection");
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(chosen, (CDeviceManagerTQ8::HandleList{boards[0], boards[2]}));
 }

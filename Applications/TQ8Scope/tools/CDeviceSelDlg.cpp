@@ -1,5 +1,8 @@
-#include "CDeviceSelStandInDlg.h"
+#include "CDeviceSelDlg.h"
 
+#include <algorithm>
+
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -39,7 +42,7 @@ QString TypeText(TQ8_HANDLE handle)
 
 } // namespace
 
-CDeviceSelStandInDlg::CDeviceSelStandInDlg(CDeviceManagerTQ8* devices, QWidget* parent, int kind, uint32_t flags)
+CDeviceSelDlg::CDeviceSelDlg(CDeviceManagerTQ8* devices, QWidget* parent, int kind, uint32_t flags)
     : QDialog(parent), m_devices(devices), m_kind(kind), m_flags(flags)
 {
     setWindowTitle(QStringLiteral("TQ3300 Device Selection"));
@@ -49,10 +52,14 @@ CDeviceSelStandInDlg::CDeviceSelStandInDlg(CDeviceManagerTQ8* devices, QWidget* 
     m_list->setHeaderLabels({QStringLiteral("Device"), QStringLiteral("Type")});
     m_list->setRootIsDecorated(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setUniformRowHeights(true);
+    m_list->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_list->header()->setStretchLastSection(false);
     m_list->setSelectionMode((flags & CDeviceManagerTQ8::kSelSingle) ? QAbstractItemView::SingleSelection
                                                                      : QAbstractItemView::ExtendedSelection);
     m_fileLabel = new QLabel(QStringLiteral("File:"), this);
     m_fileName = new QLabel(this);
+    m_fileName->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_fileLabel->hide();
     m_fileName->hide();
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -69,13 +76,13 @@ CDeviceSelStandInDlg::CDeviceSelStandInDlg(CDeviceManagerTQ8* devices, QWidget* 
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateOkButton(); });
 }
 
-void CDeviceSelStandInDlg::ExcludeDevice(TQ8_HANDLE handle)
+void CDeviceSelDlg::ExcludeDevice(TQ8_HANDLE handle)
 {
     if (handle)
         m_exclude.insert(handle);
 }
 
-void CDeviceSelStandInDlg::SetDeviceSelected(TQ8_HANDLE handle, bool selected)
+void CDeviceSelDlg::SetDeviceSelected(TQ8_HANDLE handle, bool selected)
 {
     if (selected)
         m_preselect.insert(handle);
@@ -83,13 +90,13 @@ void CDeviceSelStandInDlg::SetDeviceSelected(TQ8_HANDLE handle, bool selected)
         m_preselect.erase(handle);
 }
 
-void CDeviceSelStandInDlg::SetPrompt(const std::wstring& text)
+void CDeviceSelDlg::SetPrompt(const std::wstring& text)
 {
     if (!text.empty())
         m_prompt->setText(ToQString(text));
 }
 
-void CDeviceSelStandInDlg::SetFileName(const std::wstring& text)
+void CDeviceSelDlg::SetFileName(const std::wstring& text)
 {
     if (text.empty())
         return;
@@ -98,13 +105,13 @@ void CDeviceSelStandInDlg::SetFileName(const std::wstring& text)
     m_fileName->show();
 }
 
-void CDeviceSelStandInDlg::AddRow(const QString& device, const QString& type, TQ8_HANDLE handle)
+void CDeviceSelDlg::AddRow(const QString& device, const QString& type, TQ8_HANDLE handle)
 {
     auto* item = new QTreeWidgetItem(m_list, {device, type});
     item->setData(0, Qt::UserRole, HandleData(handle));
 }
 
-bool CDeviceSelStandInDlg::Populate()
+bool CDeviceSelDlg::Populate()
 {
     m_list->clear();
     if (m_flags & CDeviceManagerTQ8::kSelNoDeviceRow)
@@ -114,25 +121,48 @@ bool CDeviceSelStandInDlg::Populate()
         m_devices->GetDevices(boards, m_kind, m_exclude);
     for (TQ8_HANDLE handle : boards)
         AddRow(QStringLiteral("TQ3300 #%1").arg(m_devices->GetSerialNumber(handle)), TypeText(handle), handle);
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = m_list->topLevelItem(i);
-        if (m_preselect.count(HandleOf(item)))
-            item->setSelected(true);
-        if (m_list->selectionMode() == QAbstractItemView::SingleSelection && item->isSelected())
-            break;
-    }
+    SelectPreselected();
     if (m_preselect.empty() && m_list->topLevelItemCount() > 0)
         m_list->topLevelItem(0)->setSelected(true);
     UpdateOkButton();
     return !boards.empty();
 }
 
-void CDeviceSelStandInDlg::UpdateOkButton()
+void CDeviceSelDlg::SelectPreselected()
+{
+    // Setting items selected bypasses the list's mode: keep single selection to one row.
+    const bool single = m_list->selectionMode() == QAbstractItemView::SingleSelection;
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = m_list->topLevelItem(i);
+        if (!m_preselect.count(HandleOf(item)))
+            continue;
+        item->setSelected(true);
+        if (m_list->currentItem() == nullptr || single)
+            m_list->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+        if (single)
+            break;
+    }
+}
+
+void CDeviceSelDlg::FitColumns()
+{
+    const int width = std::max(0, m_list->viewport()->width() / 2 - 16);
+    m_list->setColumnWidth(0, width);
+    m_list->setColumnWidth(1, width);
+}
+
+void CDeviceSelDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    FitColumns();
+}
+
+void CDeviceSelDlg::UpdateOkButton()
 {
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(!m_list->selectedItems().isEmpty());
 }
 
-int CDeviceSelStandInDlg::exec()
+int CDeviceSelDlg::exec()
 {
     m_selection.clear();
     if (!Populate()) {
@@ -143,7 +173,7 @@ int CDeviceSelStandInDlg::exec()
     return QDialog::exec();
 }
 
-void CDeviceSelStandInDlg::accept()
+void CDeviceSelDlg::accept()
 {
     m_selection.clear();
     for (const QTreeWidgetItem* item : m_list->selectedItems())
@@ -153,4 +183,23 @@ void CDeviceSelStandInDlg::accept()
         return;
     }
     QDialog::accept();
+}
+
+void CDeviceSelDlg::Register()
+{
+    CDeviceManagerTQ8::SelectionDialogFactory() = [](CDeviceManagerTQ8& devices,
+                                                      const CDeviceManagerTQ8::SelectionRequest& request,
+                                                      CDeviceManagerTQ8::HandleList& chosen) {
+        CDeviceSelDlg dlg(&devices, QApplication::activeWindow(), request.kind, request.flags);
+        for (TQ8_HANDLE handle : request.exclude)
+            dlg.ExcludeDevice(handle);
+        for (TQ8_HANDLE handle : request.preselect)
+            dlg.SetDeviceSelected(handle, true);
+        dlg.SetPrompt(request.prompt);
+        dlg.SetFileName(request.fileName);
+        if (dlg.exec() == QDialog::Rejected || dlg.GetSelection().empty())
+            return false;
+        chosen.assign(dlg.GetSelection().begin(), dlg.GetSelection().end());
+        return true;
+    };
 }

@@ -1,0 +1,78 @@
+#include "RemoteConnectTexts.h"
+
+#include "DialogItems.h"
+
+namespace remote_connect {
+
+namespace {
+
+bool IsBlank(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
+std::wstring Trim(const std::wstring& text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+bool IsDecimal(const std::wstring& text)
+{
+    if (text.empty())
+        return false;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+BoardNumberResult ParseBoardNumber(const std::wstring& text, uint32_t& number)
+{
+    std::wstring rest = Trim(text);
+    if (rest.empty())
+        return BoardNumberResult::Empty;
+    rest = Trim(rest.substr(0, rest.find(L':')));
+    uint32_t value = 0;
+    if (!IsDecimal(rest) || !ParseDlgUInt32(rest, value))
+        return BoardNumberResult::Invalid;
+    number = value;
+    return BoardNumberResult::Ok;
+}
+
+bool ParsePort(const std::wstring& text, uint16_t& port)
+{
+    const std::wstring trimmed = Trim(text);
+    uint32_t value = 0;
+    if (!IsDecimal(trimmed) || !ParseDlgUInt32(trimmed, value) || value < kMinPort || value > kMaxPort)
+        return false;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
+std::wstring DeviceItemText(size_t position, uint32_t serial)
+{
+    return std::to_wstring(position) + L" : SN:" + std::to_wstring(serial);
+}
+
+std::wstring ServerTestMessage(size_t count, const std::wstring& kindName)
+{
+    if (count == 0)
+        return L"Server is running but has no " + kindName + L" devices";
+    return L"Server has " + std::to_wstring(count) + L" " + kindName + L" device" + (count == 1 ? L"" : L"s");
+}
+
+bool IsServerAddressStorable(const std::wstring& server)
+{
+    return server.find(L'|') == std::wstring::npos;
+}
+
+} // namespace remote_connect
