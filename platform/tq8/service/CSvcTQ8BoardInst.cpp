@@ -27,7 +27,7 @@ constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHand
     &CSvcTQ8BoardInst::OnRead,     &CSvcTQ8BoardInst::OnSyncClocks, &CSvcTQ8BoardInst::OnCalibrate,
     &CSvcTQ8BoardInst::OnStats,    &CSvcTQ8BoardInst::OnEeprom,  &CSvcTQ8BoardInst::OnRegister,
     &CSvcTQ8BoardInst::OnRegisterSet, &CSvcTQ8BoardInst::OnTimestamps, &CSvcTQ8BoardInst::OnRecCreate,
-    &CSvcTQ8BoardInst::OnRec,
+    &CSvcTQ8BoardInst::OnRec,      &CSvcTQ8BoardInst::OnSaveStart, &CSvcTQ8BoardInst::OnSaveStep,
 };
 
 const ServiceMethodTable<CSvcTQ8BoardInst>& MethodTable()
@@ -91,6 +91,7 @@ bool GetTextParameter(xmlDocPtr request, std::string& text)
 
 CSvcTQ8BoardInst::~CSvcTQ8BoardInst()
 {
+    m_save.reset();
     for (const auto& [id, session] : m_sessions)
         DeleteRecordingSessionTQ8(session);
     if (m_handle)
@@ -442,13 +443,34 @@ namespace {
 
 // The client's path confined to the served folders; false when it leaves
 // them. An empty text is no path.
-bool ServedPath(xmlDocPtr request, const char* name, std::string& local, bool& given)
+bool ServedPath(xmlDocPtr request, const char* name, std::string& local)
 {
     std::string text;
     if (GetCallParameter(request, name, text) != 0)
         return false;
-    given = !text.empty();
-    return !given || vlt::ConfineClientPath(vlt::DefaultServedRoots(), text, true, local);
+    return text.empty() || vlt::ConfineClientPath(vlt::DefaultServedRoots(), text, true, local);
+}
+
+// The file-write items of a recording or a save into files (paths and
+// notes kept there): TQ8_OK, TQ8_ERR_PATH_NOT_SERVED, or malformed.
+int32_t ReadFileWrite(xmlDocPtr request, CBoardSaveJob::Files& files)
+{
+    TQ8_FILE_WRITE_PARAMS& p = files.params;
+    p.Fwp_ss = sizeof p;
+    if (!GetUIntParameter(request, "FwFlags", p.Fwp_flags) || !GetUIntParameter(request, "HdrSkip", p.Fwp_hdrskp)
+        || !GetNumberParameter(request, "MaxSeg", p.Fwp_maxseg) || !GetNumberParameter(request, "ChanSel", p.Fwp_chanSel)
+        || GetCallParameter(request, "Notes", files.notes) != 0)
+        return kSvcMalformedRequest;
+    const char* names[5] = {"Path1", "Path2", "Path3", "Path4", "TsPath"};
+    const char** fields[5] = {&p.Fwp_path1, &p.Fwp_path2, &p.Fwp_path3, &p.Fwp_path4, &p.Fwp_tsPath};
+    for (int i = 0; i < 5; ++i) {
+        // Not one file is written for a request with a path outside.
+        if (!ServedPath(request, names[i], files.paths[i]))
+            return TQ8_ERR_PATH_NOT_SERVED;
+        *fields[i] = files.paths[i].empty() ? nullptr : files.paths[i].c_str();
+    }
+    p.Fwp_opNotes = files.notes.empty() ? nullptr : files.notes.c_str();
+    return TQ8_OK;
 }
 
 } // namespace
@@ -456,38 +478,20 @@ bool ServedPath(xmlDocPtr request, const char* name, std::string& local, bool& g
 int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
 {
     TQ8_REC_SESSION_PARAMS params{};
-    TQ8_FILE_WRITE_PARAMS files{};
     params.Rsp_ss = sizeof params;
-    files.Fwp_ss = sizeof files;
     if (!GetUIntParameter(request, "Flags", params.Rsp_flags)
         || !GetNumberParameter(request, "ToRecord", params.Rsp_samplesToRecord)
         || !GetUIntParameter(request, "Acq", params.Rsp_acqSamples)
         || !GetUIntParameter(request, "Transfer", params.Rsp_transferSamples)
         || !GetUIntParameter(request, "SnapSamples", params.Rsp_snapshotSamples)
         || !GetUIntParameter(request, "SnapCount", params.Rsp_snapshotIntervalCount)
-        || !GetUIntParameter(request, "SnapMs", params.Rsp_snapshotIntervalMs)
-        || !GetUIntParameter(request, "FwFlags", files.Fwp_flags) || !GetUIntParameter(request, "HdrSkip", files.Fwp_hdrskp)
-        || !GetNumberParameter(request, "MaxSeg", files.Fwp_maxseg)
-        || !GetNumberParameter(request, "ChanSel", files.Fwp_chanSel))
+        || !GetUIntParameter(request, "SnapMs", params.Rsp_snapshotIntervalMs))
         return kSvcMalformedRequest;
-    std::string paths[5], notes;
-    bool given[5] = {};
-    const char* names[5] = {"Path1", "Path2", "Path3", "Path4", "TsPath"};
-    const char** fields[5] = {&files.Fwp_path1, &files.Fwp_path2, &files.Fwp_path3, &files.Fwp_path4,
-                              &files.Fwp_tsPath};
-    int32_t rc = TQ8_OK;
-    for (int i = 0; i < 5; ++i) {
-        if (!ServedPath(request, names[i], paths[i], given[i])) {
-            // Not one file is written for a request with a path outside.
-            rc = TQ8_ERR_PATH_NOT_SERVED;
-            break;
-        }
-        *fields[i] = given[i] ? paths[i].c_str() : nullptr;
-    }
-    if (GetCallParameter(request, "Notes", notes) != 0)
-        return kSvcMalformedRequest;
-    files.Fwp_opNotes = notes.empty() ? nullptr : notes.c_str();
-    params.Rsp_fileWrite = &files;
+    CBoardSaveJob::Files files;
+    int32_t rc = ReadFileWrite(request, files);
+    if (rc == kSvcMalformedRequest)
+        return rc;
+    params.Rsp_fileWrite = &files.params;
     TQ8_REC_SESSION session = nullptr;
     if (rc == TQ8_OK)
         rc = CreateRecordingSessionTQ8(m_handle, &params, &session);
@@ -499,6 +503,48 @@ int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
     std::string items;
     Append(items, tq8wire::kResult, rc);
     Append(items, "Session", id);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnSaveStart(int socket, xmlDocPtr request)
+{
+    uint32_t source = 0, start = 0, count = 0;
+    if (!GetUIntParameter(request, "Source", source) || !GetUIntParameter(request, "Start", start)
+        || !GetUIntParameter(request, tq8wire::kCount, count) || source > 1)
+        return kSvcMalformedRequest;
+    CBoardSaveJob::Files files;
+    int32_t rc = ReadFileWrite(request, files);
+    if (rc == kSvcMalformedRequest)
+        return rc;
+    // One save at a time: a new start ends one the client left behind.
+    m_save.reset();
+    if (rc == TQ8_OK) {
+        auto job = std::make_unique<CBoardSaveJob>(m_handle, std::move(files), source == 1, start, count);
+        rc = job->Prepare();
+        if (rc == TQ8_OK)
+            m_save = std::move(job);
+    }
+    return ReplyResult(socket, rc);
+}
+
+int32_t CSvcTQ8BoardInst::OnSaveStep(int socket, xmlDocPtr request)
+{
+    uint32_t cancel = 0;
+    std::string coded, data;
+    if (!GetUIntParameter(request, "Cancel", cancel) || GetCallParameter(request, tq8wire::kData, coded) != 0
+        || coded.size() > (tq8wire::kReadChunkBytes + 2) / 3 * 4 || !tq8wire::DecodeText(coded, data))
+        return kSvcMalformedRequest;
+    if (!m_save)
+        return ReplyResult(socket, TQ8_ERR_WRONG_MODE);
+    CBoardSaveJob::StepResult step;
+    if (!m_save->Step(cancel != 0, data, step))
+        return kSvcMalformedRequest;
+    if (step.finished)
+        m_save.reset();
+    std::string items;
+    Append(items, tq8wire::kResult, step.result);
+    Append(items, "Finished", step.finished ? 1 : 0);
+    Append(items, "Done", step.done);
     return ReplyData(socket, items);
 }
 

@@ -3,11 +3,13 @@
 // this computer's device library, released when the connection ends.
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "IVltServiceInstance.h"
 #include "BoardWire.h"
+#include "CBoardSaveJob.h"
 #include "TQ8_64.h"
 
 class CSvcTQ8BoardInst final : public IVltServiceInstance {
@@ -38,6 +40,8 @@ public:
     int32_t OnTimestamps(int socket, xmlDocPtr request);
     int32_t OnRecCreate(int socket, xmlDocPtr request);
     int32_t OnRec(int socket, xmlDocPtr request);
+    int32_t OnSaveStart(int socket, xmlDocPtr request);
+    int32_t OnSaveStep(int socket, xmlDocPtr request);
 
 private:
     ~CSvcTQ8BoardInst();
@@ -50,6 +54,8 @@ private:
     // Recording sessions created through this connection, by wire id.
     std::map<uint32_t, TQ8_REC_SESSION> m_sessions;
     uint32_t m_nextSession = 1;
+    // The save in progress, ended with the connection.
+    std::unique_ptr<CBoardSaveJob> m_save;
     // Kept from one read to the next: sample chunks are large.
     std::vector<uint8_t> m_samples;
     std::string m_encoded;
