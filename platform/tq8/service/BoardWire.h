@@ -35,6 +35,8 @@ enum class Method {
     Rec,
     SaveStart,
     SaveStep,
+    PciAcquire,
+    PciRead,
     Count
 };
 
@@ -112,6 +114,10 @@ inline constexpr MethodRow kMethods[] = {
     // Acknowledges the last Done (or cancels) and waits for the next piece
     // written; Result is the save's code once Finished is 1.
     {Method::SaveStep, "TQ8_SAVE_STEP", "Cancel;Data", "Result;Finished;Done"},
+    // Freshly acquired samples into a DMA buffer the server holds for the
+    // connection; PciRead fetches them from it in chunks.
+    {Method::PciAcquire, "TQ8_PCI_ACQ", "Count", "Result"},
+    {Method::PciRead, "TQ8_PCI_READ", "First;Count", "Result;Data"},
 };
 static_assert(std::size(kMethods) == static_cast<size_t>(Method::Count), "one row per method");
 

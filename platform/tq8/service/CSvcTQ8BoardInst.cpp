@@ -28,6 +28,7 @@ constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHand
     &CSvcTQ8BoardInst::OnStats,    &CSvcTQ8BoardInst::OnEeprom,  &CSvcTQ8BoardInst::OnRegister,
     &CSvcTQ8BoardInst::OnRegisterSet, &CSvcTQ8BoardInst::OnTimestamps, &CSvcTQ8BoardInst::OnRecCreate,
     &CSvcTQ8BoardInst::OnRec,      &CSvcTQ8BoardInst::OnSaveStart, &CSvcTQ8BoardInst::OnSaveStep,
+    &CSvcTQ8BoardInst::OnPciAcquire, &CSvcTQ8BoardInst::OnPciRead,
 };
 
 const ServiceMethodTable<CSvcTQ8BoardInst>& MethodTable()
@@ -92,6 +93,7 @@ bool GetTextParameter(xmlDocPtr request, std::string& text)
 CSvcTQ8BoardInst::~CSvcTQ8BoardInst()
 {
     m_save.reset();
+    FreePciBuffer();
     for (const auto& [id, session] : m_sessions)
         DeleteRecordingSessionTQ8(session);
     if (m_handle)
@@ -289,12 +291,54 @@ int32_t CSvcTQ8BoardInst::OnRead(int socket, xmlDocPtr request)
     const int32_t rc = ReadSampleRamBufTQ8(m_handle, first, count, m_samples.data(), 0);
     if (rc != TQ8_OK)
         return ReplyResult(socket, rc);
+    return SendSamples(socket, m_samples.data(), m_samples.size());
+}
+
+int32_t CSvcTQ8BoardInst::SendSamples(int socket, const uint8_t* data, size_t bytes)
+{
     // Built in place: a chunk is megabytes, so it is not copied about.
-    vlt::Base64Encode(m_samples.data(), m_samples.size(), m_encoded);
+    vlt::Base64Encode(data, bytes, m_encoded);
     m_reply.assign("<VltServiceResponse><ReturnData>");
-    Append(m_reply, tq8wire::kResult, rc);
+    Append(m_reply, tq8wire::kResult, TQ8_OK);
     m_reply.append("<Data>").append(m_encoded).append("</Data></ReturnData></VltServiceResponse>");
     return SendFramedMessage(socket, m_reply) == 0 ? 1 : kSvcSocketError;
+}
+
+void CSvcTQ8BoardInst::FreePciBuffer()
+{
+    if (m_pciBuffer)
+        FreeDmaBufferTQ8(m_handle, m_pciBuffer);
+    m_pciBuffer = nullptr;
+    m_pciBytes = 0;
+}
+
+int32_t CSvcTQ8BoardInst::OnPciAcquire(int socket, xmlDocPtr request)
+{
+    uint32_t count = 0;
+    if (!GetUIntParameter(request, tq8wire::kCount, count) || count == 0)
+        return kSvcMalformedRequest;
+    FreePciBuffer();
+    int32_t rc = AllocateDmaBufferTQ8(m_handle, count, &m_pciBuffer);
+    if (rc == TQ8_OK) {
+        // As for the other acquisitions: a vanished client ends it.
+        const TQ8_HANDLE handle = m_handle;
+        CPeerHangupWatch watch(socket, [handle] { DisconnectFromDeviceTQ8(handle); });
+        rc = GetPciAcquisitionDataFastTQ8(m_handle, count, m_pciBuffer, 0);
+    }
+    if (rc == TQ8_OK)
+        m_pciBytes = count;
+    return ReplyResult(socket, rc);
+}
+
+int32_t CSvcTQ8BoardInst::OnPciRead(int socket, xmlDocPtr request)
+{
+    uint32_t first = 0, count = 0;
+    if (!GetUIntParameter(request, "First", first) || !GetUIntParameter(request, tq8wire::kCount, count)
+        || count == 0 || count > tq8wire::kReadChunkBytes)
+        return kSvcMalformedRequest;
+    if (static_cast<uint64_t>(first) + count > m_pciBytes)
+        return ReplyResult(socket, TQ8_ERR_OUT_OF_BOUNDS);
+    return SendSamples(socket, m_pciBuffer + first, count);
 }
 
 int32_t CSvcTQ8BoardInst::OnSyncClocks(int socket, xmlDocPtr request)

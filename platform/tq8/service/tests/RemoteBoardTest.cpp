@@ -637,3 +637,29 @@ TEST_F(RemoteBoardTest, DumpsTravelInChunksAndTheCallBackCancelsThem)
     EXPECT_EQ(fs::file_size(m_root + "/again.rd8"), 4096u);
     EXPECT_EQ(_DumpRawDataTQ8(h, nullptr, 4096, &files), TQ8_ERR_INVALID_ARG);
 }
+
+TEST_F(RemoteBoardTest, FreshPciAcquisitionsFillTheClientsDmaBufferInChunks)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    constexpr uint32_t kBytes = 2 * 1048576 + 4096; // several chunks, the last one short
+    uint8_t* dma = nullptr;
+    ASSERT_EQ(AllocateDmaBufferTQ8(h, kBytes, &dma), TQ8_OK);
+    EXPECT_EQ(GetPciAcquisitionDataFastTQ8(h, kBytes, dma, 1), TQ8_ERR_WRONG_MODE);
+    ASSERT_EQ(SetActiveMemoryRegionTQ8(h, 0, 0), TQ8_OK);
+    ASSERT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_PCI_BUFFERED_ACQ), TQ8_OK);
+    auto changed = [dma](uint32_t from, uint32_t to) {
+        return std::count_if(dma + from, dma + to, [](uint8_t v) { return v != 1; });
+    };
+    for (int async : {0, 1}) {
+        std::fill(dma, dma + kBytes, uint8_t{1});
+        ASSERT_EQ(GetPciAcquisitionDataFastTQ8(h, kBytes, dma, async), TQ8_OK) << async;
+        EXPECT_EQ(WaitForTransferCompleteTQ8(h, 30000), TQ8_OK);
+        EXPECT_GT(changed(0, 65536), 60000) << async;
+        EXPECT_GT(changed(kBytes - 4096, kBytes), 3500) << async;
+    }
+    std::vector<uint8_t> plain(4096);
+    EXPECT_EQ(GetPciAcquisitionDataFastTQ8(h, 4096, plain.data(), 0), TQ8_ERR_DMA_BUFFER);
+    EXPECT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_STANDBY), TQ8_OK);
+    FreeDmaBufferTQ8(h, dma);
+}
