@@ -337,6 +337,26 @@ int32_t CRemoteBoardBackend::CalibrateAdc(int adc)
     return link ? link->CallForResult(Method::Calibrate, {std::to_string(adc)}) : TQ8_ERR_CONNECTION_LOST;
 }
 
+int32_t CRemoteBoardBackend::JtagIdCodes(std::string& text)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    CAutoXmlDoc reply;
+    int32_t rc = link->Call(Method::Jtag, {}, reply);
+    if (rc == TQ8_OK)
+        rc = Result(reply);
+    if (rc != TQ8_OK || ReturnText(reply, tq8wire::kText, text))
+        return rc;
+    // An empty item is an empty text (no scan chain); missing or not base64: malformed.
+    std::string raw;
+    const xmlNodePtr node = XPathFindNode(reply, "/VltServiceResponse/ReturnData/Text");
+    if (node == nullptr || (XmlNodeGetText(node, raw) && !raw.empty()))
+        return TQ8_ERR_BAD_REPLY;
+    text.clear();
+    return TQ8_OK;
+}
+
 DriverCounters CRemoteBoardBackend::ReadDriverStats(bool reset)
 {
     DriverCounters counters;

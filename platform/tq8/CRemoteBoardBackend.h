@@ -7,6 +7,7 @@
 // server's answer.
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "CConnectionScope.h"
@@ -90,6 +91,8 @@ public:
     int32_t SetExtTriggerDelay(uint32_t taps) override;
     // The firmware lives on the server: uploads are refused for remote boards.
     CFirmwareState* Firmware() override { return nullptr; }
+    // The server's board's JTAG identification codes.
+    int32_t JtagIdCodes(std::string& text);
 
     CRemoteBoardBackend(RemoteTarget target, BoardDescription desc);
 

@@ -37,6 +37,7 @@ enum class Method {
     SaveStep,
     PciAcquire,
     PciRead,
+    Jtag,
     Count
 };
 
@@ -118,6 +119,8 @@ inline constexpr MethodRow kMethods[] = {
     // connection; PciRead fetches them from it in chunks.
     {Method::PciAcquire, "TQ8_PCI_ACQ", "Count", "Result"},
     {Method::PciRead, "TQ8_PCI_READ", "First;Count", "Result;Data"},
+    // The board's JTAG identification codes as the library's text.
+    {Method::Jtag, "TQ8_JTAG", "", "Result;Text"},
 };
 static_assert(std::size(kMethods) == static_cast<size_t>(Method::Count), "one row per method");
 

@@ -28,7 +28,7 @@ constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHand
     &CSvcTQ8BoardInst::OnStats,    &CSvcTQ8BoardInst::OnEeprom,  &CSvcTQ8BoardInst::OnRegister,
     &CSvcTQ8BoardInst::OnRegisterSet, &CSvcTQ8BoardInst::OnTimestamps, &CSvcTQ8BoardInst::OnRecCreate,
     &CSvcTQ8BoardInst::OnRec,      &CSvcTQ8BoardInst::OnSaveStart, &CSvcTQ8BoardInst::OnSaveStep,
-    &CSvcTQ8BoardInst::OnPciAcquire, &CSvcTQ8BoardInst::OnPciRead,
+    &CSvcTQ8BoardInst::OnPciAcquire, &CSvcTQ8BoardInst::OnPciRead,   &CSvcTQ8BoardInst::OnJtag,
 };
 
 const ServiceMethodTable<CSvcTQ8BoardInst>& MethodTable()
@@ -339,6 +339,19 @@ int32_t CSvcTQ8BoardInst::OnPciRead(int socket, xmlDocPtr request)
     if (static_cast<uint64_t>(first) + count > m_pciBytes)
         return ReplyResult(socket, TQ8_ERR_OUT_OF_BOUNDS);
     return SendSamples(socket, m_pciBuffer + first, count);
+}
+
+int32_t CSvcTQ8BoardInst::OnJtag(int socket, xmlDocPtr)
+{
+    char* text = nullptr;
+    const int32_t rc = GetJtagIdCodesATQ8(m_handle, &text);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    // Present, empty, when the scan chain cannot be reached.
+    if (rc == TQ8_OK)
+        AppendData(items, tq8wire::kText, text, text ? std::char_traits<char>::length(text) : 0);
+    FreeMemoryTQ8(text);
+    return ReplyData(socket, items);
 }
 
 int32_t CSvcTQ8BoardInst::OnSyncClocks(int socket, xmlDocPtr request)

@@ -44,6 +44,7 @@ public:
     int32_t OnSaveStep(int socket, xmlDocPtr request);
     int32_t OnPciAcquire(int socket, xmlDocPtr request);
     int32_t OnPciRead(int socket, xmlDocPtr request);
+    int32_t OnJtag(int socket, xmlDocPtr request);
 
 private:
     ~CSvcTQ8BoardInst();

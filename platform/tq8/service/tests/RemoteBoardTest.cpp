@@ -663,3 +663,26 @@ TEST_F(RemoteBoardTest, FreshPciAcquisitionsFillTheClientsDmaBufferInChunks)
     EXPECT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_STANDBY), TQ8_OK);
     FreeDmaBufferTQ8(h, dma);
 }
+
+TEST_F(RemoteBoardTest, JtagCodesComeFromTheServersBoardAndFirmwareUploadIsRefused)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    TQ8_HANDLE local = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&local, kBoardA), TQ8_OK);
+    for (int32_t jumper : {1, 0}) {
+        ASSERT_EQ(TQ8Sim_SetJtagJumper(kBoardA, jumper), TQ8_OK);
+        char* expected = nullptr;
+        char* remote = nullptr;
+        ASSERT_EQ(GetJtagIdCodesATQ8(local, &expected), TQ8_OK);
+        ASSERT_EQ(GetJtagIdCodesATQ8(h, &remote), TQ8_OK) << jumper;
+        EXPECT_STREQ(remote, expected);
+        EXPECT_EQ(jumper == 1, std::strlen(remote) > 0);
+        FreeMemoryTQ8(remote);
+        FreeMemoryTQ8(expected);
+    }
+    DisconnectFromDeviceTQ8(local);
+    EXPECT_EQ(GetJtagIdCodesATQ8(h, nullptr), TQ8_ERR_INVALID_ARG);
+    uint32_t out = 0;
+    EXPECT_EQ(UploadFirmwareWTQ8(h, L"/nonexistent.tq8fw", 0, &out, nullptr, nullptr), TQ8_ERR_NOT_SUPPORTED);
+}
