@@ -3,6 +3,7 @@
 
 #include "ApiCommon.h"
 #include "CFirmwareUpload.h"
+#include "CRemoteBoardBackend.h"
 #include "TextConv.h"
 
 using namespace tq8;
@@ -78,6 +79,14 @@ int32_t GetJtagIdCodesATQ8(TQ8_HANDLE h, char** text)
     return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
         if (text == nullptr)
             return TQ8_ERR_INVALID_ARG;
+        if (b.IsRemote()) {
+            std::string codes;
+            const int32_t rc = static_cast<CRemoteBoardBackend&>(b).JtagIdCodes(codes);
+            if (rc != TQ8_OK)
+                return rc;
+            *text = Lib().Memory().CopyNarrow(codes);
+            return *text != nullptr ? TQ8_OK : TQ8_ERR_NO_MEMORY;
+        }
         CFirmwareState* state = b.Firmware();
         if (state == nullptr)
             return TQ8_ERR_NOT_SUPPORTED;

@@ -6,6 +6,7 @@
 
 #include "ApiCommon.h"
 #include "AtomicFile.h"
+#include "CRemoteSave.h"
 #include "CSampleFileWriter.h"
 #include "ChannelSelection.h"
 #include "RecordedDataInfo.h"
@@ -25,6 +26,8 @@ struct Save {
     IBoardBackend& board;
     FileWritePlan plan;
     uint64_t total;
+    // Remote boards: the handle's connection (the files are the server's).
+    std::shared_ptr<CRemoteLink> link;
 };
 
 uint32_t FormatChannels(const Save& save)
@@ -106,7 +109,8 @@ template <class F>
 int32_t WithSave(const char* function, TQ8_HANDLE h, const TQ8_FILE_WRITE_PARAMS* fwp, uint64_t total, F&& body)
 {
     return WithBoard(function, h, [&](IBoardBackend& b) -> int32_t {
-        Save save{h, b, {}, total};
+        const auto connection = Lib().Find(HandleId(h));
+        Save save{h, b, {}, total, connection ? connection->link : nullptr};
         int32_t rc = CopyFileWriteParams(fwp, save.plan);
         if (rc != TQ8_OK)
             return rc;
@@ -134,6 +138,8 @@ extern "C" {
 int32_t ReadSampleRamFileBufTQ8(TQ8_HANDLE h, uint32_t start, uint32_t count, const TQ8_FILE_WRITE_PARAMS* fwp)
 {
     return WithSave(__func__, h, fwp, count, [&](Save& save) -> int32_t {
+        if (save.link)
+            return CRemoteSave(*save.link, h, save.plan, *fwp).FromBoard(start, count);
         if (!InMemory(save.board, start, count))
             return TQ8_ERR_OUT_OF_BOUNDS;
         if (IsRecording(save.board))
@@ -149,6 +155,9 @@ int32_t ReadSampleRamFileFastTQ8(TQ8_HANDLE h, uint32_t start, uint32_t count, u
     return WithSave(__func__, h, fwp, count, [&](Save& save) -> int32_t {
         if (bufferBytes == 0 || !Lib().Memory().Owns(dmaBuffer, HandleId(h), bufferBytes))
             return TQ8_ERR_DMA_BUFFER;
+        // The DMA buffer is client memory: the server reads board memory itself.
+        if (save.link)
+            return CRemoteSave(*save.link, h, save.plan, *fwp).FromBoard(start, count);
         if (!InMemory(save.board, start, count))
             return TQ8_ERR_OUT_OF_BOUNDS;
         if (IsRecording(save.board))
@@ -162,6 +171,8 @@ int32_t _DumpRawDataTQ8(TQ8_HANDLE h, const uint8_t* buffer, uint32_t count, con
     return WithSave(__func__, h, fwp, count, [&](Save& save) -> int32_t {
         if (buffer == nullptr)
             return TQ8_ERR_INVALID_ARG;
+        if (save.link)
+            return CRemoteSave(*save.link, h, save.plan, *fwp).FromData(buffer, count);
         std::vector<uint8_t> piece(std::min<size_t>(kPieceBytes, count));
         const Source source = [buffer](uint64_t offset, uint32_t bytes, uint8_t* dst) {
             std::copy_n(buffer + offset, bytes, dst);

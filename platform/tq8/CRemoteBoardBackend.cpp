@@ -337,6 +337,26 @@ int32_t CRemoteBoardBackend::CalibrateAdc(int adc)
     return link ? link->CallForResult(Method::Calibrate, {std::to_string(adc)}) : TQ8_ERR_CONNECTION_LOST;
 }
 
+int32_t CRemoteBoardBackend::JtagIdCodes(std::string& text)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    CAutoXmlDoc reply;
+    int32_t rc = link->Call(Method::Jtag, {}, reply);
+    if (rc == TQ8_OK)
+        rc = Result(reply);
+    if (rc != TQ8_OK || ReturnText(reply, tq8wire::kText, text))
+        return rc;
+    // An empty item is an empty text (no scan chain); missing or not base64: malformed.
+    std::string raw;
+    const xmlNodePtr node = XPathFindNode(reply, "/VltServiceResponse/ReturnData/Text");
+    if (node == nullptr || (XmlNodeGetText(node, raw) && !raw.empty()))
+        return TQ8_ERR_BAD_REPLY;
+    text.clear();
+    return TQ8_OK;
+}
+
 DriverCounters CRemoteBoardBackend::ReadDriverStats(bool reset)
 {
     DriverCounters counters;
@@ -370,13 +390,13 @@ int32_t CRemoteBoardBackend::ReadEeprom(uint32_t first, uint16_t* words, uint32_
     return rc;
 }
 
-int32_t CRemoteBoardBackend::ReadChunks(CRemoteLink& link, uint32_t first, uint32_t count, uint8_t* dst,
-                                        CRemoteAsyncRead* async)
+int32_t CRemoteBoardBackend::ReadChunks(CRemoteLink& link, Method method, uint32_t first, uint32_t count,
+                                        uint8_t* dst, CRemoteAsyncRead* async)
 {
     for (uint32_t done = 0; done < count;) {
         const uint32_t n = std::min(count - done, tq8wire::kReadChunkBytes);
         CAutoXmlDoc reply;
-        int32_t rc = link.Call(Method::Read, {std::to_string(first + done), std::to_string(n)}, reply);
+        int32_t rc = link.Call(method, {std::to_string(first + done), std::to_string(n)}, reply);
         if (rc == TQ8_OK)
             rc = Result(reply);
         if (rc != TQ8_OK)
@@ -403,7 +423,7 @@ int32_t CRemoteBoardBackend::ReadRam(uint32_t first, uint32_t count, uint8_t* ds
         return TQ8_ERR_CONNECTION_LOST;
     if (dst == nullptr || count == 0)
         return TQ8_ERR_INVALID_ARG;
-    return ReadChunks(*link, first, count, dst, nullptr);
+    return ReadChunks(*link, Method::Read, first, count, dst, nullptr);
 }
 
 int32_t CRemoteBoardBackend::StartReadRam(uint32_t first, uint32_t count, uint8_t* dst)
@@ -417,7 +437,28 @@ int32_t CRemoteBoardBackend::StartReadRam(uint32_t first, uint32_t count, uint8_
     // for its thread.
     CRemoteLink* raw = link.get();
     return link->AsyncRead().Start(
-        [raw, first, count, dst](CRemoteAsyncRead& async) { return ReadChunks(*raw, first, count, dst, &async); });
+        [raw, first, count, dst](CRemoteAsyncRead& async) {
+            return ReadChunks(*raw, Method::Read, first, count, dst, &async);
+        });
+}
+
+int32_t CRemoteBoardBackend::StartPciAcquisition(uint32_t bytes, uint8_t* dst)
+{
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    if (dst == nullptr || bytes == 0)
+        return TQ8_ERR_INVALID_ARG;
+    // Refused at once, as on this computer, rather than at the wait.
+    if (Mode() != TQ8_MODE_PCI_BUFFERED_ACQ)
+        return TQ8_ERR_WRONG_MODE;
+    // Acquired into the server's buffer, then fetched as a memory read is.
+    CRemoteLink* raw = link.get();
+    return link->AsyncRead().Start([raw, bytes, dst](CRemoteAsyncRead& async) {
+        const int32_t rc =
+            raw->CallForResult(Method::PciAcquire, {std::to_string(bytes)}, CRemoteLink::kAcquireTimeoutMs);
+        return rc == TQ8_OK ? ReadChunks(*raw, Method::PciRead, 0, bytes, dst, &async) : rc;
+    });
 }
 
 int32_t CRemoteBoardBackend::WaitTransfer(uint32_t timeoutMs)

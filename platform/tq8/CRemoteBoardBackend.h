@@ -7,6 +7,7 @@
 // server's answer.
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "CConnectionScope.h"
@@ -67,7 +68,7 @@ public:
 
     int32_t ReadRam(uint32_t first, uint32_t count, uint8_t* dst) override;
     int32_t StartReadRam(uint32_t first, uint32_t count, uint8_t* dst) override;
-    int32_t StartPciAcquisition(uint32_t, uint8_t*) override { return TQ8_ERR_NOT_SUPPORTED; }
+    int32_t StartPciAcquisition(uint32_t bytes, uint8_t* dst) override;
     int32_t WaitTransfer(uint32_t timeoutMs) override;
     uint32_t RamSize() const override { return m_desc.ramSize; }
 
@@ -90,6 +91,8 @@ public:
     int32_t SetExtTriggerDelay(uint32_t taps) override;
     // The firmware lives on the server: uploads are refused for remote boards.
     CFirmwareState* Firmware() override { return nullptr; }
+    // The server's board's JTAG identification codes.
+    int32_t JtagIdCodes(std::string& text);
 
     CRemoteBoardBackend(RemoteTarget target, BoardDescription desc);
 
@@ -107,7 +110,8 @@ private:
     int32_t Register(tq8wire::RegisterOp op, std::vector<uint32_t> args, uint32_t* value = nullptr);
     int32_t TimestampInfo(const char* item) const;
     int32_t ResetTimestamps(tq8wire::TimestampOp op);
-    static int32_t ReadChunks(CRemoteLink& link, uint32_t first, uint32_t count, uint8_t* dst, CRemoteAsyncRead* async);
+    static int32_t ReadChunks(CRemoteLink& link, tq8wire::Method method, uint32_t first, uint32_t count, uint8_t* dst,
+                              CRemoteAsyncRead* async);
 
     RemoteTarget m_target;
     BoardDescription m_desc;

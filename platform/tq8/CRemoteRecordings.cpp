@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "CRemoteLink.h"
+#include "CRemoteSave.h"
 #include "CTQ8Library.h"
 #include "NumberParse.h"
 #include "ServiceRequestRoutines.h"
@@ -14,11 +15,6 @@ namespace {
 
 using Method = tq8wire::Method;
 using Op = tq8wire::RecOp;
-
-std::string Text(const char* text)
-{
-    return text ? text : "";
-}
 
 template <class T>
 std::string Number(T value)
@@ -58,15 +54,14 @@ int32_t CRemoteRecordings::Create(const CConnection& connection, uint64_t handle
         || params->Rsp_fileWrite->Fwp_ss != sizeof(TQ8_FILE_WRITE_PARAMS))
         return TQ8_ERR_INVALID_ARG;
     const TQ8_REC_SESSION_PARAMS& p = *params;
-    const TQ8_FILE_WRITE_PARAMS& f = *p.Rsp_fileWrite;
+    std::vector<std::string> values{Number(p.Rsp_flags),           Number(p.Rsp_samplesToRecord),
+                                    Number(p.Rsp_acqSamples),      Number(p.Rsp_transferSamples),
+                                    Number(p.Rsp_snapshotSamples), Number(p.Rsp_snapshotIntervalCount),
+                                    Number(p.Rsp_snapshotIntervalMs)};
+    for (std::string& v : RemoteFileWriteValues(*p.Rsp_fileWrite))
+        values.push_back(std::move(v));
     CAutoXmlDoc reply;
-    int32_t rc = connection.link->Call(
-        Method::RecCreate,
-        {Number(p.Rsp_flags), Number(p.Rsp_samplesToRecord), Number(p.Rsp_acqSamples), Number(p.Rsp_transferSamples),
-         Number(p.Rsp_snapshotSamples), Number(p.Rsp_snapshotIntervalCount), Number(p.Rsp_snapshotIntervalMs),
-         Number(f.Fwp_flags), Number(f.Fwp_hdrskp), Number(f.Fwp_maxseg), Number(f.Fwp_chanSel), Text(f.Fwp_path1),
-         Text(f.Fwp_path2), Text(f.Fwp_path3), Text(f.Fwp_path4), Text(f.Fwp_opNotes), Text(f.Fwp_tsPath)},
-        reply);
+    int32_t rc = connection.link->Call(Method::RecCreate, values, reply);
     int32_t result = 0;
     uint32_t serverId = 0;
     if (rc == TQ8_OK)

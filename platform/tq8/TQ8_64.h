@@ -484,7 +484,9 @@ TQ8_API int32_t InitRecordedDataInfoTQ8(TQ8_HANDLE handle, TQ8_RECORDED_DATA_INF
  * written, flushed). A count of 0 or a malformed record:
  * TQ8_ERR_INVALID_ARG before any call-back; a file that cannot be written:
  * TQ8_ERR_FILE_WRITE. Paths are of this computer; a backslash separates
- * folders. */
+ * folders. Remote boards write on their server: paths in the drive-letter
+ * form of its served folders (others: TQ8_ERR_PATH_NOT_SERVED, nothing
+ * written); the call-back runs here as each piece is written there. */
 TQ8_API int32_t ReadSampleRamFileBufTQ8(TQ8_HANDLE handle, uint32_t start, uint32_t count,
                                         const TQ8_FILE_WRITE_PARAMS* fwp);
 TQ8_API int32_t ReadSampleRamFileFastTQ8(TQ8_HANDLE handle, uint32_t start, uint32_t count, uint8_t* dmaBuffer,
@@ -698,7 +700,8 @@ TQ8_API int32_t UploadFirmwareWTQ8(TQ8_HANDLE handle, const wchar_t* path, uint3
                                    TQ8_FW_PROGRESS_CALLBACK callback, void* context);
 /* The identification codes of the board's JTAG scan chain as "0x%08X" texts
  * separated by blanks (free with FreeMemoryTQ8); an empty text when the
- * scan chain cannot be reached (jumper JP1 not set). */
+ * scan chain cannot be reached (jumper JP1 not set). Remote boards: their
+ * server's board. */
 TQ8_API int32_t GetJtagIdCodesATQ8(TQ8_HANDLE handle, char** text);
 
 /* ---- 14. ADC calibration and driver statistics ------------------------------------- */

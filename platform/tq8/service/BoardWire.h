@@ -33,6 +33,11 @@ enum class Method {
     Timestamps,
     RecCreate,
     Rec,
+    SaveStart,
+    SaveStep,
+    PciAcquire,
+    PciRead,
+    Jtag,
     Count
 };
 
@@ -103,6 +108,19 @@ inline constexpr MethodRow kMethods[] = {
      "Result;Session"},
     {Method::Rec, "TQ8_REC", "Op;Session;Max",
      "Result;Status;Elapsed;Recorded;ToRecord;Counter;Error;Text;Samples;Data;Flags"},
+    // A save to files on the server (paths as for a recording): Source 0 is
+    // board memory from Start, 1 the Count bytes the steps carry in Data.
+    {Method::SaveStart, "TQ8_SAVE_START",
+     "Source;Start;Count;FwFlags;HdrSkip;MaxSeg;ChanSel;Path1;Path2;Path3;Path4;Notes;TsPath", "Result"},
+    // Acknowledges the last Done (or cancels) and waits for the next piece
+    // written; Result is the save's code once Finished is 1.
+    {Method::SaveStep, "TQ8_SAVE_STEP", "Cancel;Data", "Result;Finished;Done"},
+    // Freshly acquired samples into a DMA buffer the server holds for the
+    // connection; PciRead fetches them from it in chunks.
+    {Method::PciAcquire, "TQ8_PCI_ACQ", "Count", "Result"},
+    {Method::PciRead, "TQ8_PCI_READ", "First;Count", "Result;Data"},
+    // The board's JTAG identification codes as the library's text.
+    {Method::Jtag, "TQ8_JTAG", "", "Result;Text"},
 };
 static_assert(std::size(kMethods) == static_cast<size_t>(Method::Count), "one row per method");
 

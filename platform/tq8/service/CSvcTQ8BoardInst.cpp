@@ -27,7 +27,8 @@ constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHand
     &CSvcTQ8BoardInst::OnRead,     &CSvcTQ8BoardInst::OnSyncClocks, &CSvcTQ8BoardInst::OnCalibrate,
     &CSvcTQ8BoardInst::OnStats,    &CSvcTQ8BoardInst::OnEeprom,  &CSvcTQ8BoardInst::OnRegister,
     &CSvcTQ8BoardInst::OnRegisterSet, &CSvcTQ8BoardInst::OnTimestamps, &CSvcTQ8BoardInst::OnRecCreate,
-    &CSvcTQ8BoardInst::OnRec,
+    &CSvcTQ8BoardInst::OnRec,      &CSvcTQ8BoardInst::OnSaveStart, &CSvcTQ8BoardInst::OnSaveStep,
+    &CSvcTQ8BoardInst::OnPciAcquire, &CSvcTQ8BoardInst::OnPciRead,   &CSvcTQ8BoardInst::OnJtag,
 };
 
 const ServiceMethodTable<CSvcTQ8BoardInst>& MethodTable()
@@ -91,6 +92,8 @@ bool GetTextParameter(xmlDocPtr request, std::string& text)
 
 CSvcTQ8BoardInst::~CSvcTQ8BoardInst()
 {
+    m_save.reset();
+    FreePciBuffer();
     for (const auto& [id, session] : m_sessions)
         DeleteRecordingSessionTQ8(session);
     if (m_handle)
@@ -288,12 +291,67 @@ int32_t CSvcTQ8BoardInst::OnRead(int socket, xmlDocPtr request)
     const int32_t rc = ReadSampleRamBufTQ8(m_handle, first, count, m_samples.data(), 0);
     if (rc != TQ8_OK)
         return ReplyResult(socket, rc);
+    return SendSamples(socket, m_samples.data(), m_samples.size());
+}
+
+int32_t CSvcTQ8BoardInst::SendSamples(int socket, const uint8_t* data, size_t bytes)
+{
     // Built in place: a chunk is megabytes, so it is not copied about.
-    vlt::Base64Encode(m_samples.data(), m_samples.size(), m_encoded);
+    vlt::Base64Encode(data, bytes, m_encoded);
     m_reply.assign("<VltServiceResponse><ReturnData>");
-    Append(m_reply, tq8wire::kResult, rc);
+    Append(m_reply, tq8wire::kResult, TQ8_OK);
     m_reply.append("<Data>").append(m_encoded).append("</Data></ReturnData></VltServiceResponse>");
     return SendFramedMessage(socket, m_reply) == 0 ? 1 : kSvcSocketError;
+}
+
+void CSvcTQ8BoardInst::FreePciBuffer()
+{
+    if (m_pciBuffer)
+        FreeDmaBufferTQ8(m_handle, m_pciBuffer);
+    m_pciBuffer = nullptr;
+    m_pciBytes = 0;
+}
+
+int32_t CSvcTQ8BoardInst::OnPciAcquire(int socket, xmlDocPtr request)
+{
+    uint32_t count = 0;
+    if (!GetUIntParameter(request, tq8wire::kCount, count) || count == 0)
+        return kSvcMalformedRequest;
+    FreePciBuffer();
+    int32_t rc = AllocateDmaBufferTQ8(m_handle, count, &m_pciBuffer);
+    if (rc == TQ8_OK) {
+        // As for the other acquisitions: a vanished client ends it.
+        const TQ8_HANDLE handle = m_handle;
+        CPeerHangupWatch watch(socket, [handle] { DisconnectFromDeviceTQ8(handle); });
+        rc = GetPciAcquisitionDataFastTQ8(m_handle, count, m_pciBuffer, 0);
+    }
+    if (rc == TQ8_OK)
+        m_pciBytes = count;
+    return ReplyResult(socket, rc);
+}
+
+int32_t CSvcTQ8BoardInst::OnPciRead(int socket, xmlDocPtr request)
+{
+    uint32_t first = 0, count = 0;
+    if (!GetUIntParameter(request, "First", first) || !GetUIntParameter(request, tq8wire::kCount, count)
+        || count == 0 || count > tq8wire::kReadChunkBytes)
+        return kSvcMalformedRequest;
+    if (static_cast<uint64_t>(first) + count > m_pciBytes)
+        return ReplyResult(socket, TQ8_ERR_OUT_OF_BOUNDS);
+    return SendSamples(socket, m_pciBuffer + first, count);
+}
+
+int32_t CSvcTQ8BoardInst::OnJtag(int socket, xmlDocPtr)
+{
+    char* text = nullptr;
+    const int32_t rc = GetJtagIdCodesATQ8(m_handle, &text);
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    // Present, empty, when the scan chain cannot be reached.
+    if (rc == TQ8_OK)
+        AppendData(items, tq8wire::kText, text, text ? std::char_traits<char>::length(text) : 0);
+    FreeMemoryTQ8(text);
+    return ReplyData(socket, items);
 }
 
 int32_t CSvcTQ8BoardInst::OnSyncClocks(int socket, xmlDocPtr request)
@@ -442,13 +500,34 @@ namespace {
 
 // The client's path confined to the served folders; false when it leaves
 // them. An empty text is no path.
-bool ServedPath(xmlDocPtr request, const char* name, std::string& local, bool& given)
+bool ServedPath(xmlDocPtr request, const char* name, std::string& local)
 {
     std::string text;
     if (GetCallParameter(request, name, text) != 0)
         return false;
-    given = !text.empty();
-    return !given || vlt::ConfineClientPath(vlt::DefaultServedRoots(), text, true, local);
+    return text.empty() || vlt::ConfineClientPath(vlt::DefaultServedRoots(), text, true, local);
+}
+
+// The file-write items of a recording or a save into files (paths and
+// notes kept there): TQ8_OK, TQ8_ERR_PATH_NOT_SERVED, or malformed.
+int32_t ReadFileWrite(xmlDocPtr request, CBoardSaveJob::Files& files)
+{
+    TQ8_FILE_WRITE_PARAMS& p = files.params;
+    p.Fwp_ss = sizeof p;
+    if (!GetUIntParameter(request, "FwFlags", p.Fwp_flags) || !GetUIntParameter(request, "HdrSkip", p.Fwp_hdrskp)
+        || !GetNumberParameter(request, "MaxSeg", p.Fwp_maxseg) || !GetNumberParameter(request, "ChanSel", p.Fwp_chanSel)
+        || GetCallParameter(request, "Notes", files.notes) != 0)
+        return kSvcMalformedRequest;
+    const char* names[5] = {"Path1", "Path2", "Path3", "Path4", "TsPath"};
+    const char** fields[5] = {&p.Fwp_path1, &p.Fwp_path2, &p.Fwp_path3, &p.Fwp_path4, &p.Fwp_tsPath};
+    for (int i = 0; i < 5; ++i) {
+        // Not one file is written for a request with a path outside.
+        if (!ServedPath(request, names[i], files.paths[i]))
+            return TQ8_ERR_PATH_NOT_SERVED;
+        *fields[i] = files.paths[i].empty() ? nullptr : files.paths[i].c_str();
+    }
+    p.Fwp_opNotes = files.notes.empty() ? nullptr : files.notes.c_str();
+    return TQ8_OK;
 }
 
 } // namespace
@@ -456,38 +535,20 @@ bool ServedPath(xmlDocPtr request, const char* name, std::string& local, bool& g
 int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
 {
     TQ8_REC_SESSION_PARAMS params{};
-    TQ8_FILE_WRITE_PARAMS files{};
     params.Rsp_ss = sizeof params;
-    files.Fwp_ss = sizeof files;
     if (!GetUIntParameter(request, "Flags", params.Rsp_flags)
         || !GetNumberParameter(request, "ToRecord", params.Rsp_samplesToRecord)
         || !GetUIntParameter(request, "Acq", params.Rsp_acqSamples)
         || !GetUIntParameter(request, "Transfer", params.Rsp_transferSamples)
         || !GetUIntParameter(request, "SnapSamples", params.Rsp_snapshotSamples)
         || !GetUIntParameter(request, "SnapCount", params.Rsp_snapshotIntervalCount)
-        || !GetUIntParameter(request, "SnapMs", params.Rsp_snapshotIntervalMs)
-        || !GetUIntParameter(request, "FwFlags", files.Fwp_flags) || !GetUIntParameter(request, "HdrSkip", files.Fwp_hdrskp)
-        || !GetNumberParameter(request, "MaxSeg", files.Fwp_maxseg)
-        || !GetNumberParameter(request, "ChanSel", files.Fwp_chanSel))
+        || !GetUIntParameter(request, "SnapMs", params.Rsp_snapshotIntervalMs))
         return kSvcMalformedRequest;
-    std::string paths[5], notes;
-    bool given[5] = {};
-    const char* names[5] = {"Path1", "Path2", "Path3", "Path4", "TsPath"};
-    const char** fields[5] = {&files.Fwp_path1, &files.Fwp_path2, &files.Fwp_path3, &files.Fwp_path4,
-                              &files.Fwp_tsPath};
-    int32_t rc = TQ8_OK;
-    for (int i = 0; i < 5; ++i) {
-        if (!ServedPath(request, names[i], paths[i], given[i])) {
-            // Not one file is written for a request with a path outside.
-            rc = TQ8_ERR_PATH_NOT_SERVED;
-            break;
-        }
-        *fields[i] = given[i] ? paths[i].c_str() : nullptr;
-    }
-    if (GetCallParameter(request, "Notes", notes) != 0)
-        return kSvcMalformedRequest;
-    files.Fwp_opNotes = notes.empty() ? nullptr : notes.c_str();
-    params.Rsp_fileWrite = &files;
+    CBoardSaveJob::Files files;
+    int32_t rc = ReadFileWrite(request, files);
+    if (rc == kSvcMalformedRequest)
+        return rc;
+    params.Rsp_fileWrite = &files.params;
     TQ8_REC_SESSION session = nullptr;
     if (rc == TQ8_OK)
         rc = CreateRecordingSessionTQ8(m_handle, &params, &session);
@@ -499,6 +560,48 @@ int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
     std::string items;
     Append(items, tq8wire::kResult, rc);
     Append(items, "Session", id);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnSaveStart(int socket, xmlDocPtr request)
+{
+    uint32_t source = 0, start = 0, count = 0;
+    if (!GetUIntParameter(request, "Source", source) || !GetUIntParameter(request, "Start", start)
+        || !GetUIntParameter(request, tq8wire::kCount, count) || source > 1)
+        return kSvcMalformedRequest;
+    CBoardSaveJob::Files files;
+    int32_t rc = ReadFileWrite(request, files);
+    if (rc == kSvcMalformedRequest)
+        return rc;
+    // One save at a time: a new start ends one the client left behind.
+    m_save.reset();
+    if (rc == TQ8_OK) {
+        auto job = std::make_unique<CBoardSaveJob>(m_handle, std::move(files), source == 1, start, count);
+        rc = job->Prepare();
+        if (rc == TQ8_OK)
+            m_save = std::move(job);
+    }
+    return ReplyResult(socket, rc);
+}
+
+int32_t CSvcTQ8BoardInst::OnSaveStep(int socket, xmlDocPtr request)
+{
+    uint32_t cancel = 0;
+    std::string coded, data;
+    if (!GetUIntParameter(request, "Cancel", cancel) || GetCallParameter(request, tq8wire::kData, coded) != 0
+        || coded.size() > (tq8wire::kReadChunkBytes + 2) / 3 * 4 || !tq8wire::DecodeText(coded, data))
+        return kSvcMalformedRequest;
+    if (!m_save)
+        return ReplyResult(socket, TQ8_ERR_WRONG_MODE);
+    CBoardSaveJob::StepResult step;
+    if (!m_save->Step(cancel != 0, data, step))
+        return kSvcMalformedRequest;
+    if (step.finished)
+        m_save.reset();
+    std::string items;
+    Append(items, tq8wire::kResult, step.result);
+    Append(items, "Finished", step.finished ? 1 : 0);
+    Append(items, "Done", step.done);
     return ReplyData(socket, items);
 }
 

@@ -3,11 +3,13 @@
 // this computer's device library, released when the connection ends.
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "IVltServiceInstance.h"
 #include "BoardWire.h"
+#include "CBoardSaveJob.h"
 #include "TQ8_64.h"
 
 class CSvcTQ8BoardInst final : public IVltServiceInstance {
@@ -38,18 +40,31 @@ public:
     int32_t OnTimestamps(int socket, xmlDocPtr request);
     int32_t OnRecCreate(int socket, xmlDocPtr request);
     int32_t OnRec(int socket, xmlDocPtr request);
+    int32_t OnSaveStart(int socket, xmlDocPtr request);
+    int32_t OnSaveStep(int socket, xmlDocPtr request);
+    int32_t OnPciAcquire(int socket, xmlDocPtr request);
+    int32_t OnPciRead(int socket, xmlDocPtr request);
+    int32_t OnJtag(int socket, xmlDocPtr request);
 
 private:
     ~CSvcTQ8BoardInst();
     // Result and, on success, the board's settings text.
     int32_t ReplySettings(int socket, int32_t rc, const std::string& more = {});
     // The register operation; value for the reads.
+    // The Result 0 reply with the sample bytes.
+    int32_t SendSamples(int socket, const uint8_t* data, size_t bytes);
+    void FreePciBuffer();
     int32_t RunRegisterOp(tq8wire::RegisterOp op, const uint32_t* a, uint32_t& value);
 
     TQ8_HANDLE m_handle = nullptr;
     // Recording sessions created through this connection, by wire id.
     std::map<uint32_t, TQ8_REC_SESSION> m_sessions;
     uint32_t m_nextSession = 1;
+    // The save in progress, ended with the connection.
+    std::unique_ptr<CBoardSaveJob> m_save;
+    // The last fresh acquisition, until the next or the connection's end.
+    uint8_t* m_pciBuffer = nullptr;
+    uint32_t m_pciBytes = 0;
     // Kept from one read to the next: sample chunks are large.
     std::vector<uint8_t> m_samples;
     std::string m_encoded;

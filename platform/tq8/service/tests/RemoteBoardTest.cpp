@@ -3,6 +3,7 @@
 // server in one process, so the server's own handles can be counted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -510,4 +511,178 @@ TEST_F(RemoteBoardTest, AKilledServerGivesTheLostConnectionCodeQuickly)
     EXPECT_EQ(rc, TQ8_ERR_CONNECTION_LOST);
     EXPECT_EQ(SetTriggerLevelATQ8(ui, 3), TQ8_ERR_CONNECTION_LOST);
     EXPECT_LT(MsSince(start), 3000);
+}
+
+namespace {
+
+// Progress seen by a save's call-back; cancels at the call numbered cancelAt.
+struct SaveProgress {
+    std::vector<uint64_t> done;
+    std::thread::id thread;
+    size_t cancelAt = 0;
+    static int32_t Callback(TQ8_HANDLE, void* context, uint32_t file, uint32_t, uint32_t, uint64_t done, uint32_t,
+                            uint64_t total)
+    {
+        auto& p = *static_cast<SaveProgress*>(context);
+        p.thread = std::this_thread::get_id();
+        EXPECT_EQ(file, 1u);
+        EXPECT_GT(total, 0u);
+        p.done.push_back(done);
+        return p.done.size() == p.cancelAt ? TQ8_ERR_CANCELLED : TQ8_OK;
+    }
+};
+
+TQ8_FILE_WRITE_PARAMS SaveRecord(const char* path, SaveProgress& progress, uint32_t flags = 0)
+{
+    TQ8_FILE_WRITE_PARAMS files{};
+    files.Fwp_ss = sizeof files;
+    files.Fwp_flags = flags;
+    files.Fwp_path1 = path;
+    files.Fwp_progressCb = reinterpret_cast<void*>(&SaveProgress::Callback);
+    files.Fwp_progressCtx = &progress;
+    return files;
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path)
+{
+    std::vector<uint8_t> bytes(fs::exists(path) ? fs::file_size(path) : 0);
+    FILE* f = fopen(path.c_str(), "rb");
+    if (f) {
+        EXPECT_EQ(fread(bytes.data(), 1, bytes.size(), f), bytes.size());
+        fclose(f);
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(RemoteBoardTest, BoardMemorySavesAreWrittenOnTheServerWithProgressOnTheClient)
+{
+    setenv("HOME", m_root.c_str(), 1);
+    fs::create_directories(m_root + "/save");
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    constexpr uint32_t kBytes = 2 * 1048576 + 4096;
+    ASSERT_EQ(SetActiveMemoryRegionTQ8(h, kBytes, 0), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, kBytes, 0, 0), TQ8_OK);
+    std::vector<uint8_t> expected(kBytes);
+    ASSERT_EQ(ReadSampleRamBufTQ8(h, 0, kBytes, expected.data(), 0), TQ8_OK);
+
+    SaveProgress buf;
+    TQ8_FILE_WRITE_PARAMS files = SaveRecord("C:\\save\\buf.rd8", buf, TQ8_FWP_FLAG_DEFAULT);
+    ASSERT_EQ(ReadSampleRamFileBufTQ8(h, 0, kBytes, &files), TQ8_OK);
+    EXPECT_EQ(FileBytes(m_root + "/save/buf.rd8"), expected);
+    EXPECT_TRUE(fs::exists(m_root + "/save/buf.rd8.vrdc"));
+    ASSERT_GT(buf.done.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(buf.done.begin(), buf.done.end()));
+    EXPECT_EQ(buf.done.back(), kBytes);
+    EXPECT_EQ(buf.thread, std::this_thread::get_id());
+
+    uint8_t* dma = nullptr;
+    ASSERT_EQ(AllocateDmaBufferTQ8(h, 65536, &dma), TQ8_OK);
+    SaveProgress fast;
+    files = SaveRecord("C:\\save\\fast.rd8", fast);
+    ASSERT_EQ(ReadSampleRamFileFastTQ8(h, 4096, 65536, dma, 65536, &files), TQ8_OK);
+    EXPECT_EQ(FileBytes(m_root + "/save/fast.rd8"),
+              std::vector<uint8_t>(expected.begin() + 4096, expected.begin() + 4096 + 65536));
+    std::vector<uint8_t> other(65536);
+    EXPECT_EQ(ReadSampleRamFileFastTQ8(h, 0, 65536, other.data(), 65536, &files), TQ8_ERR_DMA_BUFFER);
+    FreeDmaBufferTQ8(h, dma);
+    EXPECT_EQ(ReadSampleRamFileBufTQ8(h, 0, 0, &files), TQ8_ERR_INVALID_ARG);
+
+    // Outside the served folders: refused before any call-back, nothing written.
+    const std::string outside = m_root + "/../outside-save-" + std::to_string(getpid()) + ".rd8";
+    for (const char* path : {"C:\\..\\escape.rd8", "Q:\\x.rd8", outside.c_str()}) {
+        SaveProgress refused;
+        files = SaveRecord(path, refused);
+        EXPECT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &files), TQ8_ERR_PATH_NOT_SERVED) << path;
+        EXPECT_TRUE(refused.done.empty());
+    }
+    EXPECT_FALSE(fs::exists(outside));
+    EXPECT_FALSE(fs::exists(fs::path(m_root).parent_path() / "escape.rd8"));
+}
+
+TEST_F(RemoteBoardTest, DumpsTravelInChunksAndTheCallBackCancelsThem)
+{
+    setenv("HOME", m_root.c_str(), 1);
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    constexpr uint32_t kBytes = 3 * 1048576 + 100; // several chunks, the last one short
+    std::vector<uint8_t> data(kBytes);
+    for (uint32_t i = 0; i < kBytes; ++i)
+        data[i] = static_cast<uint8_t>(i * 7 + (i >> 12));
+
+    SaveProgress whole;
+    TQ8_FILE_WRITE_PARAMS files = SaveRecord("C:\\dump.rd8", whole);
+    ASSERT_EQ(_DumpRawDataTQ8(h, data.data(), kBytes, &files), TQ8_OK);
+    EXPECT_EQ(FileBytes(m_root + "/dump.rd8"), data);
+    ASSERT_FALSE(whole.done.empty());
+    EXPECT_EQ(whole.done.back(), kBytes);
+
+    // Cancelled at the second call-back: no piece after it is written, and
+    // what was written is there.
+    SaveProgress cancelled;
+    cancelled.cancelAt = 2;
+    files = SaveRecord("C:\\cancelled.rd8", cancelled);
+    EXPECT_EQ(_DumpRawDataTQ8(h, data.data(), kBytes, &files), TQ8_ERR_CANCELLED);
+    ASSERT_EQ(cancelled.done.size(), 2u);
+    const std::vector<uint8_t> written = FileBytes(m_root + "/cancelled.rd8");
+    EXPECT_EQ(written.size(), cancelled.done[1]);
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), data.begin()));
+
+    // The connection goes on: the next save works.
+    SaveProgress again;
+    files = SaveRecord("C:\\again.rd8", again);
+    EXPECT_EQ(_DumpRawDataTQ8(h, data.data(), 4096, &files), TQ8_OK);
+    EXPECT_EQ(fs::file_size(m_root + "/again.rd8"), 4096u);
+    EXPECT_EQ(_DumpRawDataTQ8(h, nullptr, 4096, &files), TQ8_ERR_INVALID_ARG);
+}
+
+TEST_F(RemoteBoardTest, FreshPciAcquisitionsFillTheClientsDmaBufferInChunks)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    constexpr uint32_t kBytes = 2 * 1048576 + 4096; // several chunks, the last one short
+    uint8_t* dma = nullptr;
+    ASSERT_EQ(AllocateDmaBufferTQ8(h, kBytes, &dma), TQ8_OK);
+    EXPECT_EQ(GetPciAcquisitionDataFastTQ8(h, kBytes, dma, 1), TQ8_ERR_WRONG_MODE);
+    ASSERT_EQ(SetActiveMemoryRegionTQ8(h, 0, 0), TQ8_OK);
+    ASSERT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_PCI_BUFFERED_ACQ), TQ8_OK);
+    auto changed = [dma](uint32_t from, uint32_t to) {
+        return std::count_if(dma + from, dma + to, [](uint8_t v) { return v != 1; });
+    };
+    for (int async : {0, 1}) {
+        std::fill(dma, dma + kBytes, uint8_t{1});
+        ASSERT_EQ(GetPciAcquisitionDataFastTQ8(h, kBytes, dma, async), TQ8_OK) << async;
+        EXPECT_EQ(WaitForTransferCompleteTQ8(h, 30000), TQ8_OK);
+        EXPECT_GT(changed(0, 65536), 60000) << async;
+        EXPECT_GT(changed(kBytes - 4096, kBytes), 3500) << async;
+    }
+    std::vector<uint8_t> plain(4096);
+    EXPECT_EQ(GetPciAcquisitionDataFastTQ8(h, 4096, plain.data(), 0), TQ8_ERR_DMA_BUFFER);
+    EXPECT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_STANDBY), TQ8_OK);
+    FreeDmaBufferTQ8(h, dma);
+}
+
+TEST_F(RemoteBoardTest, JtagCodesComeFromTheServersBoardAndFirmwareUploadIsRefused)
+{
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    TQ8_HANDLE local = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&local, kBoardA), TQ8_OK);
+    for (int32_t jumper : {1, 0}) {
+        ASSERT_EQ(TQ8Sim_SetJtagJumper(kBoardA, jumper), TQ8_OK);
+        char* expected = nullptr;
+        char* remote = nullptr;
+        ASSERT_EQ(GetJtagIdCodesATQ8(local, &expected), TQ8_OK);
+        ASSERT_EQ(GetJtagIdCodesATQ8(h, &remote), TQ8_OK) << jumper;
+        EXPECT_STREQ(remote, expected);
+        EXPECT_EQ(jumper == 1, std::strlen(remote) > 0);
+        FreeMemoryTQ8(remote);
+        FreeMemoryTQ8(expected);
+    }
+    DisconnectFromDeviceTQ8(local);
+    EXPECT_EQ(GetJtagIdCodesATQ8(h, nullptr), TQ8_ERR_INVALID_ARG);
+    uint32_t out = 0;
+    EXPECT_EQ(UploadFirmwareWTQ8(h, L"/nonexistent.tq8fw", 0, &out, nullptr, nullptr), TQ8_ERR_NOT_SUPPORTED);
 }
