@@ -6,20 +6,23 @@
 #include <string>
 #include <string_view>
 
+#include "TQ8RecordTypes.h"
+
 class DstFileOptsRules {
 public:
-    static constexpr uint32_t kAppend = 0x1;
-    static constexpr uint32_t kText = 0x4;
-    static constexpr uint32_t kNoUnbuffered = 0x8;
-    static constexpr uint32_t kAssumeFormat = 0x10;
-    static constexpr uint32_t kHex = 0x20;
-    static constexpr uint32_t kDeinterleave = 0x40;
-    static constexpr uint32_t kSigned = 0x80;
-    static constexpr uint32_t kContextFile = 0x100;
-    static constexpr uint32_t kTsFile = 0x400;
-    static constexpr uint32_t kTsText = 0x800;
-    static constexpr uint32_t kTsMarker = 0x1000;
-    static constexpr uint32_t kTsAbort = 0x2000;
+    // The file-write record's flags, under the dialog's names.
+    static constexpr uint32_t kAppend = TQ8_FWP_APPEND;
+    static constexpr uint32_t kText = TQ8_FWP_TEXT;
+    static constexpr uint32_t kNoUnbuffered = TQ8_FWP_BUFFERED_IO;
+    static constexpr uint32_t kAssumeFormat = TQ8_FWP_ASSUME_FORMAT;
+    static constexpr uint32_t kHex = TQ8_FWP_HEX;
+    static constexpr uint32_t kDeinterleave = TQ8_FWP_DEINTERLEAVE;
+    static constexpr uint32_t kSigned = TQ8_FWP_SIGNED;
+    static constexpr uint32_t kContextFile = TQ8_FWP_FLAG_DEFAULT;
+    static constexpr uint32_t kTsFile = TQ8_FWP_TS_BINARY;
+    static constexpr uint32_t kTsText = TQ8_FWP_TS_TEXT;
+    static constexpr uint32_t kTsMarker = TQ8_FWP_TS_MARKER;
+    static constexpr uint32_t kTsAbort = TQ8_FWP_FAIL_ON_TS_OVERFLOW;
 
     // Which groups of controls are enabled.
     struct Enabling {

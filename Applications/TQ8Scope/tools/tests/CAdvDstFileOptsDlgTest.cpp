@@ -1,6 +1,7 @@
 #include "CAdvDstFileOptsDlg.h"
 #include "CDestFileOpts.h"
 #include "CVltEditBrowseCtrl.h"
+#include "DocToolsFixture.h"
 #include "DstFileOptsRules.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
@@ -19,17 +20,7 @@ namespace {
 
 using R = DstFileOptsRules;
 
-void EnsureApp()
-{
-    if (QApplication::instance())
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "tq8scope_tools_tests";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-}
+using doc_tools_test::EnsureApp;
 
 template <class W>
 W* Find(QDialog& dlg, const char* name)
