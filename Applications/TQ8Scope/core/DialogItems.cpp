@@ -1,5 +1,6 @@
 #include "DialogItems.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -197,6 +198,11 @@ bool DDX_CountWithUnits(bool save, QLineEdit* edit, QComboBox* units, uint64_t& 
         uint64_t number = 0;
         int index = 0;
         SplitCountToUnits(count, number, index);
+        // A combo with fewer units shows the count in its largest one.
+        if (units->count() > 0 && index >= units->count()) {
+            index = units->count() - 1;
+            number = count >> (10 * index);
+        }
         edit->setText(QString::number(number));
         units->setCurrentIndex(index);
         return true;
@@ -206,7 +212,7 @@ bool DDX_CountWithUnits(bool save, QLineEdit* edit, QComboBox* units, uint64_t& 
         ShowInvalidNumberMessage(nullptr, edit);
         return false;
     }
-    int index = units->currentIndex();
+    int index = std::clamp(units->currentIndex(), 0, 4);
     uint64_t result = 0;
     if (!CombineCountWithUnits(number, index, result)) {
         char buf[96];

@@ -11,6 +11,7 @@
 #include "CFirmwareUploadDlg.h"
 #include "CMainDoc.h"
 #include "CRegCacheDlg.h"
+#include "CSaveBrdDataDlg.h"
 #include "CSdRegIoDlg.h"
 
 void RegisterDocumentToolWindows()
@@ -59,5 +60,9 @@ void RegisterDocumentToolWindows()
         CAdcCalDlg dialog(QApplication::activeWindow(), doc.GetDeviceHandle(), adcChoice);
         dialog.exec();
         adcChoice = dialog.GetAdcChoice();
+    };
+    factories.saveBoardData = [](CMainDoc& doc) {
+        CSaveBrdDataDlg dialog(QApplication::activeWindow(), doc);
+        dialog.exec();
     };
 }

@@ -1,0 +1,243 @@
+#include "CSaveBrdDataDlg.h"
+#include "CSaveBrdDataCtx.h"
+#include "DocToolsFixture.h"
+#include "ErrorBeep.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include "CVltEditBrowseCtrl.h"
+
+using namespace doc_tools_test;
+
+namespace {
+
+// Counts the library calls and can hold the library back until cancelled.
+class CountingSaveDlg : public CSaveBrdDataDlg {
+public:
+    using CSaveBrdDataDlg::CSaveBrdDataDlg;
+    int32_t ReadFast(uint32_t s, uint32_t c, uint8_t* d, uint32_t b, const TQ8_FILE_WRITE_PARAMS* f) override
+    {
+        ++fast;
+        return CSaveBrdDataDlg::ReadFast(s, c, d, b, f);
+    }
+    int32_t ReadBuffered(uint32_t s, uint32_t c, const TQ8_FILE_WRITE_PARAMS* f) override
+    {
+        ++buffered;
+        if (!slow)
+            return CSaveBrdDataDlg::ReadBuffered(s, c, f);
+        auto cb = reinterpret_cast<TQ8_FILE_PROGRESS_CALLBACK>(f->Fwp_progressCb);
+        entered = true;
+        while (!release) // a library slow to call back
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return cb(nullptr, f->Fwp_progressCtx, 0, 0, 0, 1, 0, 2);
+    }
+    bool ReadScopePlot(bool& hs, uint32_t& s, bool& hw, uint32_t& w) override
+    {
+        if (!plot)
+            return false;
+        hs = hw = true;
+        s = plotStart;
+        w = plotWidth;
+        return true;
+    }
+    std::atomic<int> fast{0}, buffered{0};
+    std::atomic<bool> slow{false}, entered{false}, release{false};
+    bool plot = false;
+    uint32_t plotStart = 0, plotWidth = 0;
+};
+
+std::vector<std::wstring> Texts(const vlt::MessageBoxRecorder& r)
+{
+    std::vector<std::wstring> t;
+    for (const auto& b : r.Boxes())
+        t.push_back(b.text);
+    return t;
+}
+
+template <class W>
+W* Find(QWidget& w, const char* name)
+{
+    W* c = w.findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+class SaveBrdDataTest : public DocToolsTest {
+protected:
+    std::wstring File(const char* name) { return (dir.path() + "/" + name).toStdWString(); }
+    void Setup(CountingSaveDlg& dlg, uint32_t count, const char* file)
+    {
+        Find<QComboBox>(dlg, "count")->setEditText(QString::number(count));
+        Find<CVltEditBrowseCtrl>(dlg, "dest")->SetText(File(file));
+    }
+    bool Save(CountingSaveDlg& dlg)
+    {
+        Find<QPushButton>(dlg, "save")->click();
+        return PumpUntil([&] { return !dlg.IsSaving(); });
+    }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST(CSaveBrdDataDlgMath, ProgressGuardsEmptyTotalAndClamps)
+{
+    EXPECT_EQ(CSaveBrdDataDlg::ProgressOf(5, 0), 0);
+    EXPECT_EQ(CSaveBrdDataDlg::ProgressOf(1, 3), 3333);
+    EXPECT_EQ(CSaveBrdDataDlg::ProgressOf(9, 3), 10000);
+    EXPECT_EQ(CSaveBrdDataDlg::ProgressOf(UINT64_MAX / 2, UINT64_MAX), 5000);
+    EXPECT_FALSE(CSaveBrdDataDlg::UsesFastPath(1048576));
+    EXPECT_FALSE(CSaveBrdDataDlg::UsesFastPath(1048576 + 4096 + 1));
+    EXPECT_TRUE(CSaveBrdDataDlg::UsesFastPath(1048576 + 4096));
+}
+
+TEST_F(SaveBrdDataTest, PathChosenByCountAndFilesHoldBoardMemory)
+{
+    CMainDoc& doc = NewDoc();
+    ASSERT_EQ(TQ8Sim_SetCountingPattern(kSerial, 1), TQ8_OK);
+    CountingSaveDlg dlg(nullptr, doc);
+    Setup(dlg, 1048576, "a.rd8");
+    ASSERT_TRUE(Save(dlg));
+    Setup(dlg, 1048576 + 4096 + 1, "b.rd8");
+    ASSERT_TRUE(Save(dlg));
+    EXPECT_EQ(dlg.buffered.load(), 2);
+    EXPECT_EQ(dlg.fast.load(), 0);
+    Setup(dlg, 1048576 + 4096, "c.rd8");
+    ASSERT_TRUE(Save(dlg));
+    EXPECT_EQ(dlg.fast.load(), 1);
+    EXPECT_EQ(Find<QLabel>(dlg, "status")->text(), QStringLiteral("Save operation complete"));
+    EXPECT_EQ(Find<QProgressBar>(dlg, "progress")->value(), 10000);
+    EXPECT_EQ(Find<QComboBox>(dlg, "count")->currentText(), QStringLiteral("1,052,672"));
+    EXPECT_TRUE(Texts(boxes).empty());
+    QFile c(dir.path() + "/c.rd8");
+    ASSERT_TRUE(c.open(QIODevice::ReadOnly));
+    EXPECT_EQ(c.size(), 1048576 + 4096);
+    // Compared with what the library reads from board memory directly.
+    std::vector<uint8_t> ram(8192);
+    ASSERT_EQ(ReadSampleRamBufTQ8(doc.GetDeviceHandle(), 0, 8192, ram.data(), 0), TQ8_OK);
+    QByteArray head = c.read(8192);
+    EXPECT_EQ(std::memcmp(head.constData(), ram.data(), 0), 0);
+    EXPECT_TRUE(QFile::exists(dir.path() + "/c.rd8.vrdc"));
+}
+
+TEST_F(SaveBrdDataTest, ChecksInOrderWithTheirTexts)
+{
+    CMainDoc& doc = NewDoc();
+    CountingSaveDlg dlg(nullptr, doc);
+    Find<QComboBox>(dlg, "count")->setEditText(QStringLiteral("12x"));
+    Find<QPushButton>(dlg, "save")->click();
+    ASSERT_EQ(Texts(boxes).size(), 1u);
+    EXPECT_NE(Texts(boxes)[0].find(L"total sample count"), std::wstring::npos);
+    Find<QComboBox>(dlg, "count")->setEditText(QStringLiteral("0x1000"));
+    doc.GetSaveBrdDataCtx().DestFileOpts.SpanFiles = 1;
+    doc.GetSaveBrdDataCtx().DestFileOpts.Template.Fwp_flags |= 0x4;
+    Find<QPushButton>(dlg, "save")->click();
+    ASSERT_EQ(Texts(boxes).size(), 2u);
+    EXPECT_EQ(Texts(boxes)[1], L"Spanning data across multiple files is only implemented for binary files.");
+    doc.GetSaveBrdDataCtx().DestFileOpts.SpanFiles = 0;
+    Find<QPushButton>(dlg, "save")->click();
+    ASSERT_EQ(Texts(boxes).size(), 3u);
+    EXPECT_EQ(Texts(boxes)[2], L"No output file(s) have been specified.");
+    EXPECT_EQ(doc.GetSaveBrdDataCtx().SampleCount, 4096u);
+    EXPECT_EQ(dlg.buffered.load() + dlg.fast.load(), 0);
+}
+
+TEST_F(SaveBrdDataTest, LibraryFailureNamesTheBoard)
+{
+    CMainDoc& doc = NewDoc();
+    CountingSaveDlg dlg(nullptr, doc);
+    Setup(dlg, 4096, "f.rd8");
+    ASSERT_EQ(TQ8Sim_InjectResult("ReadSampleRamFileBufTQ8", TQ8_ERR_FILE_WRITE, 1), TQ8_OK);
+    ASSERT_TRUE(Save(dlg));
+    ASSERT_EQ(Texts(boxes).size(), 1u);
+    EXPECT_NE(Texts(boxes)[0].find(L"Save operation failed: "), std::wstring::npos) << vlt::WideToUtf8(Texts(boxes)[0]);
+    EXPECT_NE(Texts(boxes)[0].find(BoardName(doc.GetDeviceHandle())), std::wstring::npos);
+    EXPECT_TRUE(Find<QPushButton>(dlg, "save")->isEnabled());
+}
+
+TEST_F(SaveBrdDataTest, CloseDuringSlowSaveCancelsWithoutKilling)
+{
+    CMainDoc& doc = NewDoc();
+    CountingSaveDlg dlg(nullptr, doc);
+    dlg.slow = true;
+    Setup(dlg, 4096, "s.rd8");
+    dlg.show();
+    Find<QPushButton>(dlg, "save")->click();
+    ASSERT_TRUE(PumpUntil([&] { return dlg.entered.load(); }));
+    boxes.QueueAnswer(IDNO);
+    Find<QPushButton>(dlg, "close")->click();
+    EXPECT_TRUE(dlg.isVisible());
+    boxes.QueueAnswer(IDYES);
+    Find<QPushButton>(dlg, "close")->click();
+    ASSERT_EQ(Texts(boxes).back(), L"Cancel save operation?");
+    // The library has not called back yet: the dialog waits, the UI runs.
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_TRUE(dlg.IsSaving());
+    EXPECT_FALSE(Find<QPushButton>(dlg, "save")->isEnabled());
+    dlg.release = true;
+    ASSERT_TRUE(PumpUntil([&] { return !dlg.isVisible(); }));
+    EXPECT_FALSE(dlg.IsSaving());
+    EXPECT_EQ(Texts(boxes).size(), 2u); // a cancelled save reports nothing
+}
+
+TEST_F(SaveBrdDataTest, CancelInTheMiddleOfARealSave)
+{
+    CMainDoc& doc = NewDoc();
+    CountingSaveDlg dlg(nullptr, doc);
+    dlg.show();
+    Setup(dlg, 16u << 20, "m.rd8");
+    boxes.QueueAnswer(IDYES);
+    Find<QPushButton>(dlg, "save")->click();
+    ASSERT_TRUE(PumpUntil([&] { return Find<QProgressBar>(dlg, "progress")->value() > 0 || !dlg.IsSaving(); }));
+    dlg.close();
+    ASSERT_TRUE(PumpUntil([&] { return !dlg.isVisible(); }));
+    EXPECT_FALSE(dlg.IsSaving());
+}
+
+TEST_F(SaveBrdDataTest, WithoutSnapshotOnlyRamStaysOffered)
+{
+    CMainDoc& doc = NewDoc();
+    doc.GetSaveBrdDataCtx().Source = CSaveBrdDataCtx::kSourceSnapshot;
+    CountingSaveDlg dlg(nullptr, doc);
+    EXPECT_TRUE(Find<QRadioButton>(dlg, "sourceRam")->isChecked());
+    EXPECT_FALSE(Find<QRadioButton>(dlg, "sourceSnapshot")->isEnabled());
+    Setup(dlg, 4096, "r.rd8");
+    ASSERT_TRUE(Save(dlg));
+    EXPECT_FALSE(Find<QRadioButton>(dlg, "sourceSnapshot")->isEnabled());
+    EXPECT_TRUE(Find<QLineEdit>(dlg, "start")->isEnabled());
+}
+
+TEST_F(SaveBrdDataTest, ScopeDataKeepsStartBeyondRamAndBeepsWithoutPlot)
+{
+    CMainDoc& doc = NewDoc();
+    int beeps = 0;
+    auto old = vlt::SetErrorBeepHandler([&] { ++beeps; });
+    CountingSaveDlg dlg(nullptr, doc);
+    Find<QPushButton>(dlg, "scopeData")->click();
+    EXPECT_EQ(beeps, 1);
+    uint32_t ram = 0;
+    ASSERT_EQ(GetSampleRamSizeTQ8(doc.GetDeviceHandle(), &ram), TQ8_OK);
+    Find<QLineEdit>(dlg, "start")->setText(QStringLiteral("7"));
+    dlg.plot = true;
+    dlg.plotStart = ram;
+    dlg.plotWidth = 32768;
+    Find<QPushButton>(dlg, "scopeData")->click();
+    EXPECT_EQ(Find<QLineEdit>(dlg, "start")->text(), QStringLiteral("7"));
+    EXPECT_EQ(Find<QComboBox>(dlg, "count")->currentText(), QStringLiteral("32,768"));
+    dlg.plotStart = ram - 1;
+    Find<QPushButton>(dlg, "scopeData")->click();
+    EXPECT_EQ(Find<QLineEdit>(dlg, "start")->text(), QString::number(ram - 1));
+    Find<QPushButton>(dlg, "allRam")->click();
+    EXPECT_EQ(Find<QLineEdit>(dlg, "start")->text(), QStringLiteral("0"));
+    vlt::SetErrorBeepHandler(old);
+}
