@@ -19,6 +19,8 @@
 #include "CAdvDstFileOptsDlg.h"
 #include "CMainDoc.h"
 #include "CSaveBrdDataCtx.h"
+#include "IScopePanel.h"
+#include "TQ8UI.h"
 #include "CVltEditBrowseCtrl.h"
 #include "DialogItems.h"
 #include "DstFileOptsRules.h"
@@ -214,10 +216,17 @@ void CSaveBrdDataDlg::OnAllRam()
     m_count->setEditText(Q(FormatWithThousandsSeparator(size)));
 }
 
-bool CSaveBrdDataDlg::ReadScopePlot(bool&, uint32_t&, bool&, uint32_t&)
+bool CSaveBrdDataDlg::ReadScopePlot(bool& haveStart, uint32_t& start, bool& haveWidth, uint32_t& width)
 {
-    // The board windows do not hand out their plot control yet.
-    return false;
+    IScopePanel* panel = m_doc.GetScopeFormView();
+    IScopeTQ8* plot = panel ? panel->GetScopeControl() : nullptr;
+    if (!plot)
+        return false;
+    uint64_t first = 0;
+    haveStart = SUCCEEDED(plot->get_StartSample(&first)) && first <= UINT32_MAX;
+    start = haveStart ? static_cast<uint32_t>(first) : 0;
+    haveWidth = SUCCEEDED(plot->get_PageWidth(&width));
+    return true;
 }
 
 void CSaveBrdDataDlg::OnScopeData()
