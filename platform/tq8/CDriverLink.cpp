@@ -174,12 +174,31 @@ int32_t CDriverLink::WaitRead(uint32_t timeoutMs)
 
 int32_t CDriverLink::Acquire()
 {
-    int32_t rc = SetMode(TQ8_MODE_RAM_ACQ);
-    if (rc != TQ8_OK)
-        return rc;
+    const int32_t rc = StartAcquisition();
+    return rc == TQ8_OK ? WaitAcquisition() : rc;
+}
+
+uint32_t CDriverLink::FinishedAcquisitions()
+{
+    wdm::TQ8_DRIVER_STATS stats{};
+    return Stats(false, stats) == TQ8_OK ? stats.samplesCompleteInterrupts : 0;
+}
+
+int32_t CDriverLink::StartAcquisition()
+{
+    m_finishedBefore = FinishedAcquisitions();
+    return SetMode(TQ8_MODE_RAM_ACQ);
+}
+
+int32_t CDriverLink::WaitAcquisition()
+{
     wdm::TQ8_WAIT_REQUEST request{sizeof request, kWaitForAcquisition, 0, 0};
-    rc = Control(wdm::IOCTL_TQ8_WAIT_COMPLETE, &request, sizeof request, nullptr, 0);
-    return rc == TQ8_ERR_CANCELLED ? CancelledOrRemoved() : rc;
+    const int32_t rc = Control(wdm::IOCTL_TQ8_WAIT_COMPLETE, &request, sizeof request, nullptr, 0);
+    if (rc == TQ8_ERR_CANCELLED)
+        return CancelledOrRemoved();
+    if (rc == TQ8_OK && FinishedAcquisitions() == m_finishedBefore)
+        return IsRemoved() ? TQ8_ERR_DEVICE_REMOVED : TQ8_ERR_CANCELLED;
+    return rc;
 }
 
 int32_t CDriverLink::SoftwareTrigger()

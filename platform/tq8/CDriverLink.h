@@ -69,17 +69,24 @@ public:
     // A blocking acquisition into board memory: the acquisition mode, then
     // a wait for its end. Standby from any handle ends it: TQ8_ERR_CANCELLED.
     int32_t Acquire();
+    // The two halves of Acquire. A standby that lands between them finds no
+    // waiter to cancel and the driver's wait then succeeds at once: the
+    // board's count of finished acquisitions tells the two apart.
+    int32_t StartAcquisition();
+    int32_t WaitAcquisition();
     // Register 4 bit 23.
     int32_t SoftwareTrigger();
 
 private:
     int32_t CancelledOrRemoved();
+    uint32_t FinishedAcquisitions();
 
     kern::CUserProcess& m_process;
     kern::CUserProcess::Handle m_handle = kern::CUserProcess::kInvalidHandle;
     wdm::TQ8_DRIVER_INFO m_info{};
     std::atomic<bool> m_removed{false};
     std::wstring m_lastText;
+    uint32_t m_finishedBefore = 0;
 };
 
 } // namespace tq8

@@ -143,3 +143,24 @@ TEST_F(LocalReadTest, ARemovalDuringABlockingAcquisitionEndsItWithTheRemovedCode
     link.Close();
     EXPECT_FALSE(m_bus->IsPlugged(m_slot));
 }
+
+TEST_F(LocalReadTest, AStandbyBeforeTheWaitStillCancelsTheAcquisition)
+{
+    tq8::CSimClock::SetFactor(1000.0);
+    CDriverLink acquirer(*m_process), other(*m_process);
+    ASSERT_EQ(acquirer.Open(CDriverLink::Boards()[0]), TQ8_OK);
+    ASSERT_EQ(other.Open(CDriverLink::Boards()[0]), TQ8_OK);
+    ASSERT_EQ(acquirer.StartAcquisition(), TQ8_OK);
+    ASSERT_EQ(other.SetMode(TQ8_MODE_STANDBY), TQ8_OK);
+    EXPECT_EQ(acquirer.WaitAcquisition(), TQ8_ERR_CANCELLED);
+}
+
+TEST_F(LocalReadTest, AFinishedAcquisitionSucceeds)
+{
+    tq8::CSimClock::SetFactor(0.0);
+    CDriverLink link(*m_process);
+    ASSERT_EQ(link.Open(CDriverLink::Boards()[0]), TQ8_OK);
+    ASSERT_EQ(link.StartAcquisition(), TQ8_OK);
+    ASSERT_EQ(link.SoftwareTrigger(), TQ8_OK);
+    EXPECT_EQ(WhileClockRuns([&] { return link.WaitAcquisition(); }), TQ8_OK);
+}
