@@ -15,6 +15,8 @@ constexpr int32_t kWaitForRead = 2;
 constexpr int32_t kWaitForAcquisition = 3;
 constexpr uint32_t kTriggerRegister = 4;
 constexpr uint32_t kSoftwareTrigger = 1u << 23;
+constexpr uint32_t kTimestampsEvenAfterOverflow = 1;
+constexpr uint32_t kTimestampsOverflowed = 1u << 25;
 } // namespace
 
 std::vector<kern::KernelString> CDriverLink::Boards() { return kern::IoGetDeviceInterfaces(wdm::GUID_DEVINTERFACE_TQ8); }
@@ -170,6 +172,35 @@ int32_t CDriverLink::WaitRead(uint32_t timeoutMs)
     if (rc == TQ8_ERR_TIMEOUT)
         SetMode(TQ8_MODE_STANDBY);
     return rc == TQ8_ERR_CANCELLED ? CancelledOrRemoved() : rc;
+}
+
+int32_t CDriverLink::ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t& count, bool evenAfterOverflow,
+                                    bool* overflowed)
+{
+    wdm::TQ8_TIMESTAMP_REQUEST request{};
+    request.recordSize = sizeof request;
+    request.count = max;
+    request.flags = evenAfterOverflow ? kTimestampsEvenAfterOverflow : 0u;
+    request.buffer = reinterpret_cast<uint64_t>(dst);
+    const int32_t rc = Control(wdm::IOCTL_TQ8_READ_TIMESTAMPS, request);
+    count = rc == TQ8_OK ? request.count : 0;
+    if (overflowed != nullptr)
+        *overflowed = rc == TQ8_OK && (request.flags & kTimestampsOverflowed) != 0;
+    return rc;
+}
+
+int32_t CDriverLink::AllocDmaBuffer(uint32_t bytes, uint8_t*& view)
+{
+    wdm::TQ8_DMA_BUFFER_REQUEST request{sizeof request, bytes, 0};
+    const int32_t rc = Control(wdm::IOCTL_TQ8_ALLOC_DMA_BUFFER, request);
+    view = rc == TQ8_OK ? reinterpret_cast<uint8_t*>(request.userAddress) : nullptr;
+    return rc;
+}
+
+int32_t CDriverLink::FreeDmaBuffer(uint8_t* view)
+{
+    wdm::TQ8_DMA_BUFFER_REQUEST request{sizeof request, 0, reinterpret_cast<uint64_t>(view)};
+    return Control(wdm::IOCTL_TQ8_FREE_DMA_BUFFER, &request, sizeof request, nullptr, 0);
 }
 
 int32_t CDriverLink::Acquire()

@@ -66,6 +66,13 @@ public:
     // first returns the board to mode 1, which ends the read.
     int32_t WaitRead(uint32_t timeoutMs);
 
+    // Up to max time-stamps into dst; *count says how many came. An
+    // overflowed FIFO gives nothing unless evenAfterOverflow.
+    int32_t ReadTimestamps(uint64_t* dst, uint32_t max, uint32_t& count, bool evenAfterOverflow,
+                           bool* overflowed = nullptr);
+    // A DMA buffer mapped into the process: its address there, or nullptr.
+    int32_t AllocDmaBuffer(uint32_t bytes, uint8_t*& view);
+    int32_t FreeDmaBuffer(uint8_t* view);
     // A blocking acquisition into board memory: the acquisition mode, then
     // a wait for its end. Standby from any handle ends it: TQ8_ERR_CANCELLED.
     int32_t Acquire();

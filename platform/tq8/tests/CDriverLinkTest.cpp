@@ -2,6 +2,7 @@
 #include "LocalBoardFixture.h"
 #include "TQ8_64.h"
 
+#include <algorithm>
 #include <vector>
 
 using tq8::CDriverLink;
@@ -91,4 +92,38 @@ TEST_F(LocalBoardTest, AfterASurpriseRemovalEveryCallSaysRemoved)
     // The handle still closes normally, and the removal follows.
     link.Close();
     EXPECT_FALSE(m_bus->IsPlugged(slot));
+}
+
+TEST_F(LocalBoardTest, TimestampsComeInTheOrderQueued)
+{
+    size_t slot = Arrive(2001);
+    CDriverLink link(*m_process);
+    ASSERT_EQ(link.Open(CDriverLink::Boards()[0]), TQ8_OK);
+    const uint64_t queued[] = {5, 9, 1u << 20};
+    m_bus->Card(slot).Board().QueueTimestamps(queued, 3);
+    uint64_t out[8] = {};
+    uint32_t count = 0;
+    bool overflowed = true;
+    ASSERT_EQ(link.ReadTimestamps(out, 8, count, false, &overflowed), TQ8_OK);
+    ASSERT_EQ(count, 3u);
+    EXPECT_FALSE(overflowed);
+    EXPECT_TRUE(std::equal(queued, queued + 3, out));
+    EXPECT_EQ(link.ReadTimestamps(out, 0, count, false), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(count, 0u);
+}
+
+TEST_F(LocalBoardTest, DmaBuffersAreViewsGivenBackOnFreeOrClose)
+{
+    Arrive(2001);
+    CDriverLink link(*m_process);
+    ASSERT_EQ(link.Open(CDriverLink::Boards()[0]), TQ8_OK);
+    uint8_t* kept = nullptr;
+    uint8_t* freed = nullptr;
+    ASSERT_EQ(link.AllocDmaBuffer(4096, kept), TQ8_OK);
+    ASSERT_EQ(link.AllocDmaBuffer(4096, freed), TQ8_OK);
+    ASSERT_NE(kept, nullptr);
+    kept[4095] = 1; // the whole view is the process's to write
+    EXPECT_EQ(link.FreeDmaBuffer(freed), TQ8_OK);
+    EXPECT_EQ(link.FreeDmaBuffer(freed), TQ8_ERR_DMA_BUFFER);
+    // The kept one goes with the handle (the fixture checks the common buffers).
 }
