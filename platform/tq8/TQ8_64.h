@@ -77,6 +77,10 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_ERR_SERVER_REFUSED (-603)     /* the service host answered with an error */
 #define TQ8_ERR_PATH_NOT_SERVED (-604)    /* outside the folders the server shares */
 
+/* Local boards: failures of the board driver. */
+#define TQ8_ERR_DRIVER_FAILURE (-610) /* a driver status the library has no meaning for */
+#define TQ8_ERR_DEVICE_REMOVED (-611) /* the board was removed or stopped while open */
+
 /* ---- Enumerations -------------------------------------------------------- */
 /* Operating modes. */
 #define TQ8_MODE_POWER_DOWN 0
