@@ -30,11 +30,11 @@ public:
         size_t count = 0;
         const kern::MessageTableEntry* table = DriverMessageTable(&count);
         m_bus = std::make_unique<kern::CSimBus>(kern::DriverImage{u"vlt_tq8_64", DriverEntry, {table, count}});
-        kern::CardSpec spec;
-        spec.desc.kind = tq8::BoardKind::Local;
-        spec.desc.serial = 77;
+        kern::CardSpec card;
+        card.desc.kind = tq8::BoardKind::Local;
+        card.desc.serial = 77;
         size_t slot = 0;
-        m_bus->Arrive(spec, &slot);
+        m_bus->Arrive(card, &slot);
         for (uint32_t i = 0; i < kTotal; ++i)
             m_source[i] = static_cast<uint8_t>(i * 2654435761u >> 24);
         m_bus->Card(slot).Board().WriteRam(0, m_source.data(), kTotal);

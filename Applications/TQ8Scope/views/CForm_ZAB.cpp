@@ -49,7 +49,7 @@ void CForm_ZAB::CreateControls()
     QStringList numbers{QStringLiteral("0 (ZAB disabled)")};
     for (int n = 1; n <= 7; ++n)
         numbers << QString::number(n);
-    const ComboSpec specs[] = {
+    const ComboSpec entries[] = {
         {1150, "ZAB board number:", &kBoardNumber, numbers},
         {1151, "ZAB configuration:", &kConfiguration,
          {QStringLiteral("64-bit"), QStringLiteral("32-bit (lower)"), QStringLiteral("32-bit (upper)")}},
@@ -58,12 +58,12 @@ void CForm_ZAB::CreateControls()
           QStringLiteral("125MHz (Transfer)")}},
     };
     int row = 0;
-    for (const ComboSpec& spec : specs) {
-        auto* combo = AddItem(new QComboBox(group), spec.id);
-        combo->addItems(spec.items);
-        grid->addWidget(new QLabel(QString::fromLatin1(spec.caption), group), row, 0);
+    for (const ComboSpec& entry : entries) {
+        auto* combo = AddItem(new QComboBox(group), entry.id);
+        combo->addItems(entry.items);
+        grid->addWidget(new QLabel(QString::fromLatin1(entry.caption), group), row, 0);
         grid->addWidget(combo, row++, 1);
-        const CSettingFormView::ChoiceSetting* setting = spec.setting;
+        const CSettingFormView::ChoiceSetting* setting = entry.setting;
         connect(combo, &QComboBox::activated, this, [this, combo, setting] { ApplyComboSetting(combo, *setting); });
     }
 }

@@ -34,10 +34,10 @@ protected:
 
     static kern::CardSpec Card(uint32_t serial)
     {
-        kern::CardSpec spec;
-        spec.desc.kind = tq8::BoardKind::Local;
-        spec.desc.serial = serial;
-        return spec;
+        kern::CardSpec card;
+        card.desc.kind = tq8::BoardKind::Local;
+        card.desc.serial = serial;
+        return card;
     }
 
     size_t Arrive(uint32_t serial)

@@ -63,9 +63,9 @@ protected:
         docs.push_back(std::make_unique<CMainDoc>(nullptr, devices.get(), h, docstate::kLimitPlotData));
         return *docs.back();
     }
-    std::wstring Package(const std::string& name, const PackageSpec& spec = {})
+    std::wstring Package(const std::string& name, const PackageSpec& contents = {})
     {
-        return upload_test::WritePackage(m_dir, name, spec);
+        return upload_test::WritePackage(m_dir, name, contents);
     }
     CFirmwareUploadDlg* Open(CMainDoc& doc, const std::wstring& path)
     {

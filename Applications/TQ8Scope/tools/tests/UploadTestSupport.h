@@ -34,14 +34,14 @@ struct PackageSpec {
     uint32_t custom = 0;
 };
 
-inline std::wstring WritePackage(const std::string& dir, const std::string& name, const PackageSpec& spec)
+inline std::wstring WritePackage(const std::string& dir, const std::string& name, const PackageSpec& contents)
 {
     CFwContextTQ8 context;
-    context.m_versionPkg = spec.version;
-    context.m_custEnumPkg = spec.custom;
-    context.m_fwFlags = spec.flags;
+    context.m_versionPkg = contents.version;
+    context.m_custEnumPkg = contents.custom;
+    context.m_fwFlags = contents.flags;
     FwPackagePairs pairs{{dir + "/" + name + ".xml", "context_v2.xml"}};
-    for (const auto& [id, files] : spec.chunks) {
+    for (const auto& [id, files] : contents.chunks) {
         CFwContextTQ8::CFirmwareChunk& chunk = context.m_chunks[id];
         chunk.m_version = 0x01020000 + static_cast<uint32_t>(id);
         for (const auto& [file, bytes] : files) {
