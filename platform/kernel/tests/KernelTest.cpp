@@ -138,17 +138,26 @@ TEST_F(KernelTest, VirtualTimeRunsTimersWaitsAndPolls)
     // A wait with a time-out ends when other work moves the clock on.
     KEvent never;
     KeInitializeEvent(&never, EventType::Synchronization, false);
-    std::thread mover([] {
-        for (int i = 0; i < 2000; ++i)
+    // The mover runs until the wait has ended: one that finished before the
+    // wait began would leave the clock standing.
+    std::atomic<bool> waited{false};
+    std::thread mover([&waited] {
+        while (!waited.load())
             KeStallExecutionProcessor(1000);
     });
     const int64_t halfSecond = 5'000'000;
     EXPECT_EQ(KeWaitForSingleObject(&never, &halfSecond), STATUS_TIMEOUT);
+    waited = true;
     mover.join();
 
     // Register accesses advance the tick count, so a poll on it ends.
     int64_t start = 0, now = 0;
     KeQueryTickCount(&start);
+    do { // poll up to the next tick, so the count below starts on its edge
+        SimCountRegisterAccess();
+        KeQueryTickCount(&now);
+    } while (now == start);
+    start = now;
     for (int i = 0; i < 20000; ++i)
         SimCountRegisterAccess();
     KeQueryTickCount(&now);
