@@ -5,6 +5,7 @@
 #include "BrowseForFile.h"
 #include "CMainApp.h"
 #include "CDeviceSelDlg.h"
+#include "CFileDialog_Remote.h"
 #include "CNewWorkspaceDlg.h"
 #include "CSyncMgrDlg.h"
 #include "DocumentToolWindows.h"
@@ -24,6 +25,7 @@ int main(int argc, char* argv[])
     RegisterRemoteDeviceCommand();
     CSyncMgrDlg::ConnectRemoteCommand() = ConnectRemoteSyncDevices;
     CDeviceSelDlg::Register();
+    CFileDialog_Remote::Register();
     int exitCode = 1;
     {
         CMainApp app;

@@ -45,10 +45,14 @@ bool MatchFrom(const std::wstring& name, size_t n, const std::wstring& pattern, 
     return n == name.size();
 }
 
+// Shortcut files pass every filter: ".lnk", and ".desktop" links here.
 bool IsShortcutName(const std::wstring& name)
 {
     const size_t dot = name.rfind(L'.');
-    return dot != std::wstring::npos && MatchFrom(name.substr(dot), 0, L".lnk", 0);
+    if (dot == std::wstring::npos)
+        return false;
+    const std::wstring ext = name.substr(dot);
+    return MatchFrom(ext, 0, L".lnk", 0) || MatchFrom(ext, 0, L".desktop", 0);
 }
 
 } // namespace

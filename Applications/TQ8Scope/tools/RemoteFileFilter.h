@@ -19,8 +19,8 @@ public:
     // The one-based filter index as the first selection, else 0.
     int InitialIndex(int filterIndex) const;
 
-    // Nothing selected (-1), a ".lnk" name, an entry without patterns or a
-    // matching pattern.
+    // Nothing selected (-1), a ".lnk" or ".desktop" name, an entry without
+    // patterns or a matching pattern.
     bool Matches(const std::wstring& name, int selected) const;
     // "*" and "?" wildcards, letter case ignored; "*.*" matches every name.
     static bool MatchPattern(const std::wstring& name, const std::wstring& pattern);

@@ -23,6 +23,14 @@ public:
     // Items 1..k of the look-in list, each followed by "\".
     static std::wstring LookInPath(const std::vector<std::wstring>& items, size_t k);
 
+    // The folder, "\" and the name; a folder that ends in a separator gets
+    // no second one.
+    static std::wstring Join(const std::wstring& folder, const std::wstring& name);
+    // Letter case and trailing separators ignored.
+    static bool SameFolder(const std::wstring& a, const std::wstring& b);
+    // Neither from a drive ("C:") nor from the top ("\").
+    static bool IsRelative(const std::wstring& path);
+
 private:
     std::vector<std::wstring> m_folders;
 };

@@ -43,6 +43,7 @@ TEST(RemoteFileFilter, ParsesPairsAndMatches)
     EXPECT_TRUE(filter.Matches(L"b.xml", 0));
     EXPECT_FALSE(filter.Matches(L"c.dat", 0));
     EXPECT_TRUE(filter.Matches(L"link.LNK", 0));
+    EXPECT_TRUE(filter.Matches(L"app.desktop", 0));
     EXPECT_TRUE(filter.Matches(L"c.dat", -1));
     EXPECT_TRUE(filter.Matches(L"c.dat", 2));
     EXPECT_TRUE(filter.Matches(L"noext", 1));
@@ -58,4 +59,16 @@ TEST(RemoteFileFilter, Wildcards)
     EXPECT_TRUE(RemoteFileFilter::MatchPattern(L"", L"*"));
     EXPECT_FALSE(RemoteFileFilter::MatchPattern(L"a", L""));
     EXPECT_TRUE(RemoteFileFilter::MatchPattern(L"a.b.c", L"*.c"));
+}
+
+TEST(RemoteFolderHistory, JoinCompareAndRelativePaths)
+{
+    EXPECT_EQ(RemoteFolderHistory::Join(L"C:\\", L"a"), L"C:\\a");
+    EXPECT_EQ(RemoteFolderHistory::Join(L"C:\\Data", L"a"), L"C:\\Data\\a");
+    EXPECT_TRUE(RemoteFolderHistory::SameFolder(L"c:\\data\\", L"C:\\Data"));
+    EXPECT_FALSE(RemoteFolderHistory::SameFolder(L"C:\\Data2", L"C:\\Data"));
+    EXPECT_TRUE(RemoteFolderHistory::SameFolder(L"", L""));
+    EXPECT_TRUE(RemoteFolderHistory::IsRelative(L"sub\\file.dat"));
+    EXPECT_FALSE(RemoteFolderHistory::IsRelative(L"D:\\file.dat"));
+    EXPECT_FALSE(RemoteFolderHistory::IsRelative(L"\\file.dat"));
 }

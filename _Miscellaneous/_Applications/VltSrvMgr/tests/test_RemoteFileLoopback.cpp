@@ -30,13 +30,7 @@ protected:
         unsetenv("XDG_DOCUMENTS_DIR");
         host = std::make_unique<RemoteTestHost>(root);
         ASSERT_TRUE(host->Started());
-        TQ8_REMOTE_CONN_INFO conn{};
-        conn.size = sizeof conn;
-        conn.port = host->Port();
-        conn.server = L"127.0.0.1";
-        conn.clientName = L"TQ3300 Scope";
-        conn.subServices = L"FileServerWindows;PowerDownWindows";
-        ASSERT_EQ(ConnectToRemoteVirtualDeviceWTQ8(&board, 31, 1, &conn), TQ8_OK);
+        ASSERT_EQ(host->ConnectVirtualBoard(31, &board), TQ8_OK);
         requests = std::make_unique<CRemoteFileRequests>(DeviceServiceSender(board));
     }
     void TearDown() override

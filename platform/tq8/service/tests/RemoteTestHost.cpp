@@ -25,6 +25,17 @@ RemoteTestHost::~RemoteTestHost()
     m_manager->UnloadAll();
 }
 
+int32_t RemoteTestHost::ConnectVirtualBoard(uint32_t serial, TQ8_HANDLE* handle) const
+{
+    TQ8_REMOTE_CONN_INFO conn{};
+    conn.size = sizeof conn;
+    conn.port = m_port;
+    conn.server = L"127.0.0.1";
+    conn.clientName = L"TQ3300 Scope";
+    conn.subServices = L"FileServerWindows;PowerDownWindows";
+    return ConnectToRemoteVirtualDeviceWTQ8(handle, serial, 1, &conn);
+}
+
 int32_t RemoteTestHost::OpenHandles(uint32_t serial)
 {
     TQ8_HANDLE h = nullptr;

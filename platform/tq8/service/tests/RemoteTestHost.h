@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "TQ8_64.h"
+
 class CVltServiceMgr;
 
 class RemoteTestHost {
@@ -19,6 +21,9 @@ public:
     // (the server's, when client and server share the process).
     static int32_t OpenHandles(uint32_t serial);
     uint16_t Port() const { return m_port; }
+    // A remote virtual board on this host, connected as the scope
+    // application connects (its client name and file and power services).
+    int32_t ConnectVirtualBoard(uint32_t serial, TQ8_HANDLE* handle) const;
 
 private:
     std::unique_ptr<CVltServiceMgr> m_manager;
