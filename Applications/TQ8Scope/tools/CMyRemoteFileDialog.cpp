@@ -19,6 +19,7 @@
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -36,6 +37,8 @@
 namespace {
 
 constexpr int kEntryRole = Qt::UserRole;
+constexpr int kIndentRole = Qt::UserRole + 1;
+constexpr int kIndentPixels = 10;
 constexpr uint32_t kFolderDesktop = 16;
 constexpr uint32_t kFolderDocuments = 5;
 // 100 ns ticks between 1601-01-01 and 1970-01-01.
@@ -126,6 +129,19 @@ uint64_t FileTimeNow()
     return kEpochDifference + static_cast<uint64_t>(since1970.count() / 100);
 }
 
+// The look-in list's drop-down shows each level indented under the one
+// above it; the closed box shows the plain name.
+class LookInDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem indented(option);
+        indented.rect.setLeft(option.rect.left() + index.data(kIndentRole).toInt() * kIndentPixels);
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+};
+
 QStandardItem* Cell(const std::wstring& text, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter)
 {
     auto* item = new QStandardItem(Q(text));
@@ -150,6 +166,7 @@ CMyRemoteFileDialog::CMyRemoteFileDialog(QWidget* parent, bool open, TQ8_HANDLE 
     m_placesBar->setFixedWidth(96);
     m_lookIn = new QComboBox(this);
     m_lookIn->setObjectName(QStringLiteral("lookIn"));
+    m_lookIn->setItemDelegate(new LookInDelegate(m_lookIn));
     m_model = new QStandardItemModel(0, 4, this);
     m_model->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Type"),
                                         QStringLiteral("Date Modified")});
@@ -323,7 +340,8 @@ std::wstring CMyRemoteFileDialog::FirstFolder()
     if (!m_settings.folder.empty())
         return m_settings.folder;
     std::wstring path;
-    if (m_requests.GetRemoteSpecialFolder(kFolderDocuments, path) || m_requests.GetRemoteSpecialFolder(kFolderDesktop, path))
+    if (m_requests.GetRemoteSpecialFolder(kFolderDocuments, path)
+        || m_requests.GetRemoteSpecialFolder(kFolderDesktop, path))
         return path;
     return L"C:\\";
 }
@@ -443,10 +461,9 @@ void CMyRemoteFileDialog::RebuildLookIn()
     m_lookIn->addItem(CachedIcon(QStringLiteral("user-desktop"), QStyle::SP_DesktopIcon),
                       QStringLiteral("Remote Computer"));
     const QIcon folder = CachedIcon(QStringLiteral("folder-open"), QStyle::SP_DirOpenIcon);
-    int indent = 1;
     for (const std::wstring& part : RemoteFolderHistory::LookInItems(m_folder)) {
-        m_lookIn->addItem(folder, QString(indent * 3, QLatin1Char(' ')) + Q(part), Q(part));
-        ++indent;
+        m_lookIn->addItem(folder, Q(part), Q(part));
+        m_lookIn->setItemData(m_lookIn->count() - 1, m_lookIn->count() - 1, kIndentRole);
     }
     m_lookInCurrent = m_lookIn->count() - 1;
     m_lookIn->setCurrentIndex(m_lookInCurrent);
@@ -496,7 +513,8 @@ void CMyRemoteFileDialog::OnPlaceSelected()
     if (selected.isEmpty())
         return;
     const int number = selected.front()->data(kEntryRole).toInt();
-    auto place = std::find_if(m_places.begin(), m_places.end(), [number](const Place& p) { return p.number == number; });
+    auto place = std::find_if(m_places.begin(), m_places.end(),
+                              [number](const Place& p) { return p.number == number; });
     if (place == m_places.end()) {
         vlt::ErrorBeep();
         return;

@@ -10,8 +10,12 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
@@ -106,7 +110,8 @@ protected:
     void Select(const QString& name)
     {
         const QModelIndex index = Model()->index(RowOf(name), 0);
-        View()->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        View()->selectionModel()->setCurrentIndex(index,
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     void Key(Qt::Key key)
     {
@@ -335,7 +340,8 @@ TEST_F(RemoteFileDialogTest, DeleteAsksFirst)
     EXPECT_TRUE(fs::exists(docs / "run.dat"));
     boxes.QueueAnswer(IDYES);
     Key(Qt::Key_Delete);
-    EXPECT_EQ(boxes.LastText(), L"Are you sure you want to permanently delete 'run.dat'?\n\nThis operation cannot be undone.");
+    EXPECT_EQ(boxes.LastText(),
+              L"Are you sure you want to permanently delete 'run.dat'?\n\nThis operation cannot be undone.");
     EXPECT_FALSE(fs::exists(docs / "run.dat"));
     EXPECT_EQ(RowOf(QStringLiteral("run.dat")), -1);
     View()->clearSelection();
@@ -429,4 +435,52 @@ TEST_F(RemoteFileDialogTest, FileDialogRemoteChoosesTheDialogByTheBoard)
     EXPECT_EQ(system.size(), 2u);
     BoardFileDialogFactory() = nullptr;
     vlt::SetFileDialogHandler(previous);
+}
+
+TEST_F(RemoteFileDialogTest, ViewMenuHotPlacesAndResizing)
+{
+    Open(true);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    EXPECT_EQ(dlg->GetView(), CMyRemoteFileDialog::kList);
+    QStringList offered;
+    bool listChecked = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) {
+            offered << action->text();
+            if (action->text() == QStringLiteral("List"))
+                listChecked = action->isChecked();
+        }
+        menu->setActiveAction(menu->actions().at(2));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mouseClick(dlg->findChild<QToolButton*>("viewMenu"), Qt::LeftButton);
+    EXPECT_EQ(offered, (QStringList{"Icons", "List", "Details"}));
+    EXPECT_TRUE(listChecked);
+    EXPECT_EQ(dlg->GetView(), CMyRemoteFileDialog::kDetails);
+    EXPECT_TRUE(dlg->findChild<QTreeView*>("fileDetails")->isVisible());
+
+    auto* places = dlg->findChild<CMyHotListControl*>("places");
+    const QRect second = places->visualItemRect(places->item(1));
+    const QPointF at(second.center());
+    QMouseEvent move(QEvent::MouseMove, at, places->viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(places->viewport(), &move);
+    EXPECT_EQ(places->HotItem(), 1);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(places, &leave);
+    EXPECT_EQ(places->HotItem(), -1);
+
+    // The start size is the smallest; growing the window grows the list
+    // and moves the buttons with the corner.
+    EXPECT_EQ(dlg->minimumSize(), dlg->size());
+    auto* list = dlg->findChild<QTreeView*>("fileDetails");
+    auto* ok = dlg->findChild<QPushButton*>("ok");
+    const QSize listBefore = list->size();
+    const QPoint okBefore = ok->pos();
+    dlg->resize(dlg->size() + QSize(120, 80));
+    QApplication::processEvents();
+    EXPECT_EQ(list->size(), listBefore + QSize(120, 80));
+    EXPECT_EQ(ok->pos(), okBefore + QPoint(120, 80));
 }
