@@ -328,6 +328,7 @@ TEST_F(RemoteFileDialogTest, RenameByLabelEditWithTheNameRules)
 
 TEST_F(RemoteFileDialogTest, DeleteAsksFirst)
 {
+    settings.filter = L"All Files (*.*)|*.*|Text (*.txt)|*.txt||";
     Open(true);
     Select(QStringLiteral("sub"));
     Key(Qt::Key_Delete);
@@ -344,6 +345,12 @@ TEST_F(RemoteFileDialogTest, DeleteAsksFirst)
               L"Are you sure you want to permanently delete 'run.dat'?\n\nThis operation cannot be undone.");
     EXPECT_FALSE(fs::exists(docs / "run.dat"));
     EXPECT_EQ(RowOf(QStringLiteral("run.dat")), -1);
+    // Rows made again from the listing leave the deleted file out.
+    auto* types = dlg->findChild<QComboBox*>("fileType");
+    types->setCurrentIndex(1);
+    types->setCurrentIndex(0);
+    EXPECT_EQ(RowOf(QStringLiteral("run.dat")), -1);
+    EXPECT_NE(RowOf(QStringLiteral("notes.txt")), -1);
     View()->clearSelection();
     Key(Qt::Key_Delete);
     EXPECT_EQ(beeps, 1);
