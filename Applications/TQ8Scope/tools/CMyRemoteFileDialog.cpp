@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -29,6 +28,7 @@
 #include "ErrorBox.h"
 #include "MessageBox.h"
 #include "RemoteEntryOrder.h"
+#include "RemoteFileIcons.h"
 #include "RemoteFileRow.h"
 #include "RemoteFileTexts.h"
 #include "RemoteFileTypes.h"
@@ -57,69 +57,6 @@ std::wstring W(const QString& text)
 std::wstring Trimmed(const std::wstring& text)
 {
     return W(Q(text).trimmed());
-}
-
-// Icons for the whole process: a theme icon, else the style's own.
-QIcon CachedIcon(const QString& themeName, QStyle::StandardPixmap fallback)
-{
-    static QHash<QString, QIcon> cache;
-    const QString key = themeName + QLatin1Char('#') + QString::number(fallback);
-    auto it = cache.find(key);
-    if (it != cache.end())
-        return *it;
-    QIcon icon = themeName.isEmpty() ? QIcon() : QIcon::fromTheme(themeName);
-    if (icon.isNull())
-        icon = QApplication::style()->standardIcon(fallback);
-    return *cache.insert(key, icon);
-}
-
-QIcon DriveIcon(uint32_t driveType)
-{
-    switch (driveType) {
-    case 2: return CachedIcon(QStringLiteral("drive-removable-media"), QStyle::SP_DriveFDIcon);
-    case 4: return CachedIcon(QStringLiteral("folder-remote"), QStyle::SP_DriveNetIcon);
-    case 5: return CachedIcon(QStringLiteral("drive-optical"), QStyle::SP_DriveCDIcon);
-    default: return CachedIcon(QStringLiteral("drive-harddisk"), QStyle::SP_DriveHDIcon);
-    }
-}
-
-// The base image with the shortcut arrow in its lower left corner.
-QIcon WithShortcutArrow(const QIcon& base, const QString& key)
-{
-    static QHash<QString, QIcon> cache;
-    auto it = cache.find(key);
-    if (it != cache.end())
-        return *it;
-    QIcon out;
-    for (int size : {16, 32}) {
-        QPixmap pixmap = base.pixmap(size, size);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const int s = size / 2;
-        const QRect box(0, size - s, s, s);
-        painter.fillRect(box, Qt::white);
-        painter.setPen(QPen(Qt::black, 1));
-        painter.drawRect(box.adjusted(0, 0, -1, -1));
-        painter.setPen(QPen(QColor(0, 0, 160), std::max(1, size / 16)));
-        painter.drawLine(box.left() + s / 4, box.bottom() - s / 4, box.right() - s / 4, box.top() + s / 4);
-        painter.drawLine(box.right() - s / 4, box.top() + s / 4, box.right() - s / 4, box.top() + s / 2);
-        painter.drawLine(box.right() - s / 4, box.top() + s / 4, box.right() - s / 2, box.top() + s / 4);
-        out.addPixmap(pixmap);
-    }
-    return *cache.insert(key, out);
-}
-
-QIcon RowIcon(const RemoteFileRow& row)
-{
-    QIcon icon;
-    switch (row.image) {
-    case RemoteFileRow::Image::Folder: icon = CachedIcon(QStringLiteral("folder"), QStyle::SP_DirIcon); break;
-    case RemoteFileRow::Image::Drive: icon = DriveIcon(row.driveType); break;
-    case RemoteFileRow::Image::Type: icon = CachedIcon(Q(row.iconName), QStyle::SP_FileIcon); break;
-    }
-    if (!row.shortcut)
-        return icon;
-    return WithShortcutArrow(icon, Q(row.iconName) + QString::number(static_cast<int>(row.image)));
 }
 
 uint64_t FileTimeNow()
@@ -318,7 +255,7 @@ void CMyRemoteFileDialog::AddPlaces()
         if (!m_requests.GetRemoteSpecialFolder(place.folder, path))
             continue;
         m_places.push_back({place.number, place.label, path});
-        auto* item = new QListWidgetItem(CachedIcon(QString::fromLatin1(place.icon), place.fallback), Q(place.label));
+        auto* item = new QListWidgetItem(RemoteFileIcons::Named(QString::fromLatin1(place.icon), place.fallback), Q(place.label));
         item->setData(kEntryRole, place.number);
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignBottom);
         m_placesBar->addItem(item);
@@ -427,7 +364,7 @@ QList<QStandardItem*> CMyRemoteFileDialog::MakeRow(size_t entryIndex) const
     const CRemoteFileEntry& entry = m_entries[entryIndex];
     const RemoteFileRow row = AtComputerLevel() ? RemoteFileRow::ForDrive(entry)
                                                 : RemoteFileRow::ForFile(entry, RemoteFileTypes::Instance());
-    auto* name = new QStandardItem(RowIcon(row), Q(row.name));
+    auto* name = new QStandardItem(RemoteFileIcons::ForRow(row), Q(row.name));
     name->setData(static_cast<qulonglong>(entryIndex), kEntryRole);
     name->setEditable(!AtComputerLevel());
     return {name, Cell(row.size, Qt::AlignRight | Qt::AlignVCenter), Cell(row.type), Cell(row.date)};
@@ -458,9 +395,9 @@ void CMyRemoteFileDialog::RebuildLookIn()
 {
     m_lookIn->setUpdatesEnabled(false);
     m_lookIn->clear();
-    m_lookIn->addItem(CachedIcon(QStringLiteral("user-desktop"), QStyle::SP_DesktopIcon),
+    m_lookIn->addItem(RemoteFileIcons::Named(QStringLiteral("user-desktop"), QStyle::SP_DesktopIcon),
                       QStringLiteral("Remote Computer"));
-    const QIcon folder = CachedIcon(QStringLiteral("folder-open"), QStyle::SP_DirOpenIcon);
+    const QIcon folder = RemoteFileIcons::Named(QStringLiteral("folder-open"), QStyle::SP_DirOpenIcon);
     for (const std::wstring& part : RemoteFolderHistory::LookInItems(m_folder)) {
         m_lookIn->addItem(folder, Q(part), Q(part));
         m_lookIn->setItemData(m_lookIn->count() - 1, m_lookIn->count() - 1, kIndentRole);
