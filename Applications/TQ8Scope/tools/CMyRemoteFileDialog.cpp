@@ -255,7 +255,8 @@ void CMyRemoteFileDialog::AddPlaces()
         if (!m_requests.GetRemoteSpecialFolder(place.folder, path))
             continue;
         m_places.push_back({place.number, place.label, path});
-        auto* item = new QListWidgetItem(RemoteFileIcons::Named(QString::fromLatin1(place.icon), place.fallback), Q(place.label));
+        const QIcon icon = RemoteFileIcons::Named(QString::fromLatin1(place.icon), place.fallback);
+        auto* item = new QListWidgetItem(icon, Q(place.label));
         item->setData(kEntryRole, place.number);
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignBottom);
         m_placesBar->addItem(item);
@@ -375,13 +376,11 @@ void CMyRemoteFileDialog::UpdateNavigationState()
     m_back->setEnabled(m_history.CanGoBack());
     m_up->setEnabled(RemoteFolderHistory::CanGoUp(m_folder));
     m_suppressPlaceNavigation = true;
+    // The bar's rows are the places in their order.
     int match = -1;
-    for (int row = 0; row < m_placesBar->count(); ++row) {
-        const int number = m_placesBar->item(row)->data(kEntryRole).toInt();
-        for (const Place& place : m_places) {
-            if (place.number == number && match < 0 && RemoteFolderHistory::SameFolder(place.path, m_folder))
-                match = row;
-        }
+    for (size_t i = 0; i < m_places.size() && match < 0; ++i) {
+        if (RemoteFolderHistory::SameFolder(m_places[i].path, m_folder))
+            match = static_cast<int>(i);
     }
     if (match >= 0)
         m_placesBar->setCurrentRow(match);
@@ -456,7 +455,9 @@ void CMyRemoteFileDialog::OnPlaceSelected()
         vlt::ErrorBeep();
         return;
     }
-    NavigateTo(place->path, true, false);
+    // A place that cannot be shown gives its highlight back.
+    if (!NavigateTo(place->path, true, false))
+        UpdateNavigationState();
 }
 
 void CMyRemoteFileDialog::ShowViewMenu()
