@@ -6,6 +6,7 @@
 #include "CMainApp.h"
 #include "CDeviceSelDlg.h"
 #include "CNewWorkspaceDlg.h"
+#include "CRecordDlg.h"
 #include "CSyncMgrDlg.h"
 #include "DocumentToolWindows.h"
 #include "MainFrameSheets.h"
@@ -20,6 +21,7 @@ int main(int argc, char* argv[])
     CNewWorkspaceDlg::Register();
     UseBrowseForFileInEditBrowseControls();
     CSyncMgrDlg::RegisterWithMainFrame();
+    CRecordDlg::RegisterWithMainFrame();
     RegisterMainFrameSheets();
     RegisterRemoteDeviceCommand();
     CSyncMgrDlg::ConnectRemoteCommand() = ConnectRemoteSyncDevices;
