@@ -213,6 +213,13 @@ TEST_F(RecordBoardsTest, CompletionNotesAndUserStop)
     Select({0, 2});
     ASSERT_TRUE(controller->Start());
     controller->Stop();
+    // The sessions are gone: a poll now has no progress to take.
+    host.states.clear();
+    manager.GetDeviceParams(handles[0]).RecordedSamples = 77;
+    controller->Tick();
+    EXPECT_TRUE(host.states.empty());
+    EXPECT_EQ(controller->GetAmountRecorded(), 77u);
+    EXPECT_EQ(Bits(0) & CRecordController::kStateFinished, 0u);
     manager.GetDeviceParams(handles[0]).RecParams.OutFlags = 0;
     manager.GetDeviceParams(handles[2]).RecParams.OutFlags = 0;
     boxes.Clear();
