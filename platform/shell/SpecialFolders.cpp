@@ -76,14 +76,26 @@ std::string UserFolder(const char* variable, const char* fallback)
 
 std::string UserApplications()
 {
-    std::string data = AbsoluteVariable("XDG_DATA_HOME");
-    const std::string home = Home();
-    if (data.empty() && !home.empty())
-        data = home + "/.local/share";
+    const std::string data = UserDataHome();
     return data.empty() ? data : data + "/applications";
 }
 
 } // namespace
+
+std::string UserDataHome()
+{
+    std::string data = AbsoluteVariable("XDG_DATA_HOME");
+    const std::string home = Home();
+    if (data.empty() && !home.empty())
+        data = home + "/.local/share";
+    return data;
+}
+
+std::string UserDataFolder()
+{
+    const std::string data = UserDataHome();
+    return data.empty() ? data : data + "/Veltrane";
+}
 
 std::string UserConfigHome()
 {

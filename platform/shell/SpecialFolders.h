@@ -33,6 +33,12 @@ bool GetSpecialFolderPath(int32_t folder, std::string& path);
 // ~/.config; empty without a home directory.
 std::string UserConfigHome();
 
+// The user's data folder: $XDG_DATA_HOME when absolute, else
+// ~/.local/share; empty without a home directory.
+std::string UserDataHome();
+// Where the programs keep the user's own files: UserDataHome()/Veltrane.
+std::string UserDataFolder();
+
 // A system-wide path ("/etc/environment") under VLT_SYSTEM_ROOT, or itself.
 std::string SystemRootPath(const std::string& absolutePath);
 

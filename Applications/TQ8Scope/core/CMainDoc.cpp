@@ -91,9 +91,13 @@ void CMainDoc::AttachDevice()
     if (m_devices && m_device)
         m_devices->SetDocument(m_device, this);
     UpdateTitle();
-    if (m_app && m_device)
-        if (CRecParamsManager* recParams = m_app->GetWorkspace().GetRecParamsManager())
+    if (m_app && m_device) {
+        CMainFrame* frame = MainFrame();
+        if (IRecordingWindow* window = frame ? frame->GetRecordingWindow() : nullptr)
+            window->AddDevice(m_device);
+        else if (CRecParamsManager* recParams = m_app->GetWorkspace().GetRecParamsManager())
             recParams->AddDevice(m_device);
+    }
     if (m_device && !(m_app && m_app->IsUnsafeMode()) && InIdleModeTQ8(m_device) != 0 && ValidateEeprom(true))
         ShowStatusText(L"Configuration EEPROM validated", kStatusMs);
 }
@@ -646,9 +650,13 @@ void CMainDoc::CloseDocument()
         SetOperatingModeTQ8(m_device, kStandby);
     // Sent, so that the main frame's loop has dropped this document before it goes.
     SetContinuousMode(false, false, false);
-    if (m_app && m_device)
-        if (CRecParamsManager* recParams = m_app->GetWorkspace().GetRecParamsManager())
+    if (m_app && m_device) {
+        CMainFrame* frame = MainFrame();
+        if (IRecordingWindow* window = frame ? frame->GetRecordingWindow() : nullptr)
+            window->RemoveDevice(m_device);
+        else if (CRecParamsManager* recParams = m_app->GetWorkspace().GetRecParamsManager())
             recParams->RemoveDevice(m_device);
+    }
     ReleaseDevice();
 }
 

@@ -118,6 +118,7 @@ CMainFrame::~CMainFrame()
 {
     m_closed = true;
     m_mdi->disconnect(this);
+    DestroyRecordingWindow();
     CloseAllDocumentFrames();
 }
 
@@ -304,14 +305,13 @@ void CMainFrame::UpdateCommandUI()
     enable(cmd::kUserFirmwareGenerator, true);
     enable(cmd::kAppAbout, true);
     enable(cmd::kAppExit, true);
-    // Their windows are not built yet (recording window,
-    // help), and the document
-    // area has no tab groups.
+    // Help is not built yet, and the document area has no tab groups.
     enable(cmd::kSyncManager, IsHub6SoftwareInstalled() && SyncManagerWindowFactory());
     enable(cmd::kProgramOptions, bool(ProgramOptionsPages()));
     enable(cmd::kRecordedDataDetails, bool(RecordedDataDetailsCommand()));
     enable(cmd::kNewRemoteDevice, bool(NewRemoteDeviceCommand()));
-    for (unsigned id : {cmd::kRecord, cmd::kHelpFinder, cmd::kNewHorzTabGroup, cmd::kNewVertTabGroup,
+    enable(cmd::kRecord, bool(RecordingWindowFactory()) && ws.GetRecParamsManager());
+    for (unsigned id : {cmd::kHelpFinder, cmd::kNewHorzTabGroup, cmd::kNewVertTabGroup,
                         cmd::kMoveToNextTabGroup, cmd::kMoveToPrevTabGroup})
         enable(id, false);
     if (QAction* a = CommandAction(cmd::kViewToolbar)) {
@@ -396,6 +396,7 @@ bool CMainFrame::OnCommand(unsigned id)
     case cmd::kSaveWorkspaceAs: m_app.OnFileSaveWorkspaceAs(); return true;
     case cmd::kUserFirmwareGenerator: OnUserFirmwareGenerator(); return true;
     case cmd::kSyncManager: return ShowSyncManagerWindow(false, 0);
+    case cmd::kRecord: return ShowRecordingWindow(false);
     case cmd::kProgramOptions: OnProgramOptions(); return true;
     case cmd::kRecordedDataDetails: RecordedDataDetailsCommand()(this); return true;
     case cmd::kNewRemoteDevice: NewRemoteDeviceCommand()(this, m_app); return true;
@@ -535,18 +536,66 @@ void CMainFrame::CloseAllDocumentFrames()
     }
 }
 
-bool CMainFrame::CloseRecordingWindow(bool)
+IRecordingWindow::Factory& CMainFrame::RecordingWindowFactory()
 {
+    static IRecordingWindow::Factory factory;
+    return factory;
+}
+
+void CMainFrame::DestroyRecordingWindow()
+{
+    // Its destructor stores the recording settings.
+    delete m_recordWidget.data();
+    m_recordWindow = nullptr;
+}
+
+bool CMainFrame::CloseRecordingWindow(bool loading)
+{
+    IRecordingWindow* window = GetRecordingWindow();
+    if (!window)
+        return true;
+    if (window->IsRecording()) {
+        std::wstring text = loading ? L"Loading" : L"Creating";
+        text += L" a new workspace will stop the current recording. Continue with the new workspace?";
+        if (vlt::ShowMessageBox(text, MB_YESNO | MB_ICONQUESTION, this) != IDYES)
+            return false;
+        window->StopRecording();
+    }
+    DestroyRecordingWindow();
     return true;
 }
 
-bool CMainFrame::ShowRecordingWindow(bool)
+bool CMainFrame::ShowRecordingWindow(bool forceShow)
 {
-    return false;
+    if (!m_recordWidget) {
+        m_recordWindow = nullptr;
+        CRecParamsManager* manager = m_app.GetWorkspace().GetRecParamsManager();
+        const IRecordingWindow::Factory& factory = RecordingWindowFactory();
+        IRecordingWindow* window = manager && factory ? factory(this, *manager, &m_app.GetPersistentOpts()) : nullptr;
+        if (!window || !window->GetWidget()) {
+            vlt::ShowMessageBox(L"Failed to create Recording TQ3300 Data window", MB_ICONERROR, this);
+            return false;
+        }
+        m_recordWindow = window;
+        m_recordWidget = window->GetWidget();
+        m_recordWidget->setWindowFlag(Qt::Window);
+        m_recordWidget->adjustSize();
+        m_recordWidget->move(geometry().center() - m_recordWidget->rect().center());
+    }
+    QWidget* w = m_recordWidget;
+    if (w->isMinimized())
+        w->showNormal();
+    else if (forceShow || w->isHidden())
+        w->show();
+    else
+        w->hide();
+    return true;
 }
 
 void CMainFrame::StopRecording()
 {
+    if (ShowRecordingWindow(true))
+        m_recordWindow->StopRecording();
 }
 
 ISyncManagerWindow::Factory& CMainFrame::SyncManagerWindowFactory()
@@ -754,10 +803,21 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (IRecordingWindow* window = GetRecordingWindow(); window && window->IsRecording()
+        && vlt::ShowMessageBox(L"Closing the application will terminate the current recording. Are you sure you "
+                               L"would like to quit?",
+                               MB_YESNOCANCEL | MB_ICONQUESTION, this) != IDYES) {
+        event->ignore();
+        return;
+    }
     if (!m_app.SaveModifiedWorkspace()) {
         event->ignore();
         return;
     }
+    // Ends the recording, and stores the window's settings before the options are written.
+    if (IRecordingWindow* window = GetRecordingWindow())
+        window->StopRecording();
+    DestroyRecordingWindow();
     IWorkspaceTQ8& ws = m_app.GetWorkspace();
     const bool interactive = ws.IsInteractive();
     ws.SetInteractive(false);

@@ -18,6 +18,7 @@
 #include <QPointer>
 
 #include "AppMessages.h"
+#include "IRecordingWindow.h"
 #include "ISyncManagerWindow.h"
 #include "TQ8_64.h"
 
@@ -65,12 +66,18 @@ public:
     // Command-line file kind by extension: 0 none, 1 settings, 2 firmware, 3 sample data.
     static int CommandLineFileKind(const std::wstring& path);
 
-    // The recording window is not built yet: nothing records.
+    // Before a new or loaded workspace: while a recording runs, the user
+    // may refuse (false); otherwise the recording ends and the window goes.
     bool CloseRecordingWindow(bool loading);
-    // The recording window is not built yet: these do nothing, and the
-    // Show call returns false.
+    // Creates the window on first use (false, after a box, when it cannot
+    // be made); then restores it when minimised, shows it when forced or
+    // hidden, hides it otherwise.
     bool ShowRecordingWindow(bool forceShow);
+    // Shows the window and ends its recording.
     void StopRecording();
+    IRecordingWindow* GetRecordingWindow() const { return m_recordWidget ? m_recordWindow : nullptr; }
+    // How the window is made; set once at program start-up.
+    static IRecordingWindow::Factory& RecordingWindowFactory();
     // Creates the window on first use (false, after a box, when it cannot
     // be made); then restores it when minimised, shows it (and focuses it
     // with showAndFocus) when hidden or asked to, hides it otherwise; a
@@ -156,6 +163,10 @@ private:
     int m_cmdLineKind = 0;
     std::set<TQ8_HANDLE> m_cmdLineDevices;
     int m_optionsPage = 0;
+    void DestroyRecordingWindow();
+
+    IRecordingWindow* m_recordWindow = nullptr;
+    QPointer<QWidget> m_recordWidget;
     ISyncManagerWindow* m_syncWindow = nullptr;
     QPointer<QWidget> m_syncWidget; // tells when the window has gone
     bool m_closed = false;

@@ -960,6 +960,13 @@ void CWorkspaceTQ8::UpdateDocumentViews(CMainDoc* doc, int hint)
         doc->NotifyRelationsChanged();
 }
 
+void CWorkspaceTQ8::RefreshRecordingWindow()
+{
+    CMainFrame* frame = m_app.GetMainFrame();
+    if (IRecordingWindow* window = frame ? frame->GetRecordingWindow() : nullptr)
+        window->RefreshDeviceNames();
+}
+
 void CWorkspaceTQ8::NotifyAllDocuments(int type)
 {
     m_app.NotifyAllDocuments(nullptr, type, nullptr);

@@ -85,7 +85,7 @@ public:
     void UpdateDocumentViews(CMainDoc* doc, int hint) override;
     void NotifyAllDocuments(int type) override;
     void SetWorkspaceModified() override { m_modified = true; }
-    void RefreshRecordingWindow() override {}
+    void RefreshRecordingWindow() override;
     uint32_t GetAppFlags() override;
 
 protected:

@@ -7,6 +7,7 @@
 #include "CDeviceSelDlg.h"
 #include "CFileDialog_Remote.h"
 #include "CNewWorkspaceDlg.h"
+#include "CRecordDlg.h"
 #include "CSyncMgrDlg.h"
 #include "DocumentToolWindows.h"
 #include "MainFrameSheets.h"
@@ -21,6 +22,7 @@ int main(int argc, char* argv[])
     CNewWorkspaceDlg::Register();
     UseBrowseForFileInEditBrowseControls();
     CSyncMgrDlg::RegisterWithMainFrame();
+    CRecordDlg::RegisterWithMainFrame();
     RegisterMainFrameSheets();
     RegisterRemoteDeviceCommand();
     CSyncMgrDlg::ConnectRemoteCommand() = ConnectRemoteSyncDevices;

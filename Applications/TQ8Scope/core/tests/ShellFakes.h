@@ -114,10 +114,12 @@ public:
     void ReleaseDevice(TQ8_HANDLE) override {}
     void SetDocument(TQ8_HANDLE d, IBoardDocument* doc) override { docs[d] = doc; }
     CVltHub6Mgr* GetSyncManager() override { return syncManager; }
+    CRecParamsManager* GetRecParamsManager() override { return recParams; }
 
     CMainApp& m_app;
     std::vector<TQ8_HANDLE> boards;
     std::vector<TQ8_HANDLE> selection;
+    CRecParamsManager* recParams = nullptr;
     std::map<TQ8_HANDLE, bool> remote; // present = remote
     std::map<TQ8_HANDLE, IBoardDocument*> docs;
     std::wstring lastPrompt;

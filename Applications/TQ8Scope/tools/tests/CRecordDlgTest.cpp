@@ -1,0 +1,218 @@
+// The recording window's widgets on simulated boards.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "CPersistentOpts.h"
+#include "CRecSsOptionsDlg.h"
+#include "CRecordDlg.h"
+#include "CVltEditBrowseCtrl.h"
+#include "PersistentOptsKeys.h"
+#include "RecordTestSupport.h"
+
+namespace {
+
+class RecordDlgTest : public rec_test::RecordBoardsTest {
+protected:
+    void SetUp() override
+    {
+        RecordBoardsTest::SetUp();
+        if (IsSkipped())
+            return;
+        dlg = std::make_unique<CRecordDlg>(nullptr, manager, &options, CMultiModeLog((dir / "log.txt").string()));
+        dlg->Controller().DefaultDir = controller->DefaultDir;
+        list = dlg->findChild<QTreeWidget*>(QStringLiteral("deviceList"));
+        ASSERT_NE(list, nullptr);
+    }
+    void TearDown() override
+    {
+        if (dlg)
+            dlg->StopRecording();
+        dlg.reset();
+        RecordBoardsTest::TearDown();
+    }
+    template <class W>
+    W* Child(const char* name)
+    {
+        return dlg->findChild<W*>(QString::fromLatin1(name));
+    }
+    QTreeWidgetItem* Row(int i) { return list->topLevelItem(i); }
+    QString State(int i) { return Row(i)->text(2); }
+
+    CPersistentOpts options;
+    std::unique_ptr<CRecordDlg> dlg;
+    QTreeWidget* list = nullptr;
+};
+
+} // namespace
+
+TEST_F(RecordDlgTest, SettingsAreLoadedAndStored)
+{
+    dlg.reset();
+    options.SetItemUInt(opts::kRpmFlags, 5);
+    options.SetItemInt(opts::kRpmRecDurType, 2);
+    options.SetItemU64(opts::kRpmDurMs, 1234);
+    options.SetItem(opts::kDefaultRecFilesDir, L"/data/rec");
+    dlg = std::make_unique<CRecordDlg>(nullptr, manager, &options);
+    EXPECT_EQ(manager.Flags, 5u);
+    EXPECT_EQ(manager.RecDurType, 2);
+    EXPECT_EQ(manager.DurMs, 1234u);
+    EXPECT_EQ(Child<CVltEditBrowseCtrl>("defaultDir")->GetText(), L"/data/rec");
+    EXPECT_TRUE(Child<QCheckBox>("keepOthers")->isChecked());
+    manager.AcqSamples = 4096;
+    Child<CVltEditBrowseCtrl>("defaultDir")->SetText(L"/other");
+    dlg.reset();
+    uint32_t acq = 0;
+    std::wstring folder;
+    EXPECT_TRUE(options.GetItemUInt(opts::kRpmAcqSamps, acq, 0));
+    EXPECT_EQ(acq, 4096u);
+    EXPECT_TRUE(options.GetItemString(opts::kDefaultRecFilesDir, folder));
+    EXPECT_EQ(folder, L"/other");
+}
+
+TEST_F(RecordDlgTest, ListChecksSelectionAndDestination)
+{
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    EXPECT_EQ(Row(0)->text(0), QString::fromStdWString(Name(0)));
+    EXPECT_EQ(Row(0)->text(1), QStringLiteral("board500001.rd8"));
+    EXPECT_EQ(dlg->GetSelectedDevice(), handles[0]);
+    // Checking a slave checks its master.
+    Row(0)->setCheckState(0, Qt::Unchecked);
+    Row(1)->setCheckState(0, Qt::Unchecked);
+    EXPECT_EQ(Bits(0) & 1, 0u);
+    Row(1)->setCheckState(0, Qt::Checked);
+    EXPECT_EQ(Row(0)->checkState(0), Qt::Checked);
+    EXPECT_EQ(Bits(0) & 1, 1u);
+
+    list->setCurrentItem(Row(2));
+    EXPECT_EQ(dlg->GetSelectedDevice(), handles[2]);
+    EXPECT_EQ(Child<QLabel>("selectedDevice")->text(),
+              QString::fromStdWString(L"Currently selected device: " + Name(2)));
+    Child<CVltEditBrowseCtrl>("destination")->SetText(L"/data/run/x.rd8");
+    EXPECT_EQ(manager.GetDeviceParams(handles[2]).RecParams.DestFileOpts.Pathname1, L"/data/run/x.rd8");
+    EXPECT_EQ(Row(2)->text(1), QStringLiteral("...x.rd8"));
+
+    dlg->RemoveDevice(handles[2]);
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(manager.FindDeviceParams(handles[2]), nullptr);
+    EXPECT_EQ(dlg->GetSelectedDevice(), nullptr);
+    EXPECT_EQ(Child<QLabel>("selectedDevice")->text(),
+              QStringLiteral("Please select a device above to edit destination file details"));
+    dlg->AddDevice(handles[2]);
+    EXPECT_EQ(list->topLevelItemCount(), 3);
+}
+
+TEST_F(RecordDlgTest, RecordingControlsAndPollingWhileHidden)
+{
+    Row(1)->setCheckState(0, Qt::Unchecked);
+    Row(0)->setCheckState(0, Qt::Unchecked);
+    Child<QRadioButton>("durInfinite")->setChecked(true);
+    auto* button = Child<QPushButton>("beginStop");
+    dlg->show();
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(dlg->IsRecording()) << boxes.LastText();
+    EXPECT_EQ(button->text(), QStringLiteral("Stop &Recording"));
+    EXPECT_FALSE(Child<QRadioButton>("durSamples")->isEnabled());
+    EXPECT_TRUE(Child<QCheckBox>("snapshots")->isEnabled());
+    EXPECT_EQ(Child<QProgressBar>("progress")->maximum(), 0); // the marquee
+    EXPECT_EQ(Child<QLabel>("elapsed")->text(), QStringLiteral("---"));
+    EXPECT_EQ(dlg->GetLastStatusText(), L"Recording armed");
+    // A check cannot change while recording.
+    Row(0)->setCheckState(0, Qt::Checked);
+    EXPECT_EQ(Row(0)->checkState(0), Qt::Unchecked);
+
+    QTest::keyClick(dlg.get(), Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_TRUE(dlg->IsRecording());
+    ASSERT_TRUE(doc_tools_test::PumpUntil([&] { return State(2).startsWith(QStringLiteral("REC: ")); }));
+    // No share of a target (a live note may follow after "; ").
+    EXPECT_FALSE(State(2).section(QLatin1Char(';'), 0, 0).contains(QLatin1Char('%'))) << State(2).toStdString();
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_FALSE(dlg->IsRecording());
+    EXPECT_FALSE(dlg->IsTickTimerActive());
+    EXPECT_EQ(button->text(), QStringLiteral("Begin &Recording"));
+    EXPECT_TRUE(Child<QRadioButton>("durSamples")->isEnabled());
+    EXPECT_EQ(Child<QProgressBar>("progress")->maximum(), 10000);
+}
+
+TEST_F(RecordDlgTest, BoxDuringTheTickKeepsThePollOut)
+{
+    // Both boards fail; the others may go on, so each gets its own box.
+    for (int i : {0, 2}) {
+        const uint32_t serial = 500001u + uint32_t(i);
+        ASSERT_EQ(SetTimestampModeTQ8(handles[size_t(i)], 1), TQ8_OK);
+        ASSERT_EQ(SetTriggerModeTQ8(handles[size_t(i)], 1), TQ8_OK);
+        ASSERT_EQ(SetSegmentSizeTQ8(handles[size_t(i)], 16), TQ8_OK);
+        ASSERT_EQ(TQ8Sim_SetTimestampFifoDepth(serial, 100), TQ8_OK);
+        manager.GetDeviceParams(handles[size_t(i)]).RecParams.DestFileOpts.Template.Fwp_flags |=
+            TQ8_FWP_FAIL_ON_TS_OVERFLOW;
+    }
+    Select({0, 2});
+    Child<QCheckBox>("keepOthers")->setChecked(true);
+    Child<QRadioButton>("durInfinite")->setChecked(true);
+    int open = 0, deepest = 0, shown = 0;
+    vlt::MessageBoxHandler previous = vlt::SetMessageBoxHandler([&](const vlt::MessageBoxRequest&) {
+        ++shown;
+        deepest = std::max(deepest, ++open);
+        // The box stays open over several timer periods.
+        QTest::qWait(3 * CRecordDlg::kTickMs);
+        --open;
+        return IDOK;
+    });
+    dlg->OnBeginStop();
+    ASSERT_TRUE(dlg->IsRecording());
+    const bool ended = doc_tools_test::PumpUntil([&] { return !dlg->IsRecording() && open == 0; });
+    vlt::SetMessageBoxHandler(previous);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(shown, 2);
+}
+
+TEST_F(RecordDlgTest, MultipleModeRepeatsThroughQueuedSteps)
+{
+    Select({2});
+    Child<QRadioButton>("durSamples")->setChecked(true);
+    Child<QLineEdit>("durCount")->setText(QStringLiteral("64"));
+    Child<QComboBox>("durUnits")->setCurrentIndex(1);
+    Child<QCheckBox>("multipleMode")->setChecked(true);
+    Child<QLineEdit>("repetitions")->setText(QStringLiteral("2"));
+    dlg->OnBeginStop();
+    ASSERT_TRUE(doc_tools_test::PumpUntil([&] {
+        return !dlg->IsRecording() && dlg->Controller().GetAttempts() == 0
+               && Child<QLineEdit>("attempts")->text() == QStringLiteral("2");
+    }));
+    EXPECT_EQ(Child<QLineEdit>("passes")->text(), QStringLiteral("2"));
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_TRUE(std::filesystem::exists(dir / "log.txt"));
+
+    Child<QLineEdit>("repetitions")->setText(QStringLiteral("x"));
+    dlg->OnBeginStop();
+    EXPECT_EQ(boxes.LastText().rfind(L"Please enter a valid Multimode repetition.", 0), 0u);
+}
+
+TEST_F(RecordDlgTest, SnapshotOptions)
+{
+    CRecSsOptionsDlg ss(nullptr, manager);
+    auto* samples = ss.findChild<QLineEdit*>(QStringLiteral("snapshotSamples"));
+    auto* freq = ss.findChild<QLineEdit*>(QStringLiteral("snapshotFreqMs"));
+    EXPECT_EQ(samples->text(), QStringLiteral("8192"));
+    samples->setText(QStringLiteral("-1"));
+    ss.accept();
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(manager.SnapshotSamples, 8192u);
+    samples->setText(QStringLiteral("4096"));
+    freq->setText(QStringLiteral("250"));
+    ss.accept();
+    EXPECT_EQ(ss.result(), QDialog::Accepted);
+    EXPECT_EQ(manager.SnapshotSamples, 4096u);
+    EXPECT_EQ(manager.SnapshotFreqMs, 250u);
+}
