@@ -70,27 +70,40 @@ public:
         nextDue.store(next);
     }
 
+    // Runs the first queued DPC at dispatch level; the lock is let go meanwhile.
+    void RunFirstLocked(std::unique_lock<std::mutex>& lock)
+    {
+        Dpc* d = dpcs.front();
+        dpcs.pop_front();
+        d->queued = false;
+        // The DPC's owner may free it while it runs: take what is needed first.
+        DeferredRoutine routine = d->routine;
+        void* context = d->context;
+        void* a1 = d->argument1;
+        void* a2 = d->argument2;
+        lock.unlock();
+        KIRQL old = KeRaiseIrql(DISPATCH_LEVEL);
+        routine(d, context, a1, a2);
+        KeLowerIrql(old);
+        lock.lock();
+        CountDoneLocked();
+    }
+
+    // Wakes flushers only: the DPC thread needs no wake-up per DPC.
+    void CountDoneLocked()
+    {
+        ++done;
+        if (flushers > 0)
+            flushed.notify_all();
+    }
+
     void Run()
     {
         std::unique_lock lock(mutex);
         while (!stop) {
             FireDueTimersLocked();
             if (!dpcs.empty()) {
-                Dpc* d = dpcs.front();
-                dpcs.pop_front();
-                d->queued = false;
-                // The DPC's owner may free it while it runs: take what is needed first.
-                DeferredRoutine routine = d->routine;
-                void* context = d->context;
-                void* a1 = d->argument1;
-                void* a2 = d->argument2;
-                lock.unlock();
-                KIRQL old = KeRaiseIrql(DISPATCH_LEVEL);
-                routine(d, context, a1, a2);
-                KeLowerIrql(old);
-                lock.lock();
-                ++done;
-                cv.notify_all();
+                RunFirstLocked(lock);
                 continue;
             }
             if (!virtualMode.load() && nextDue.load() != kNoTimer)
@@ -126,6 +139,8 @@ public:
     std::deque<Dpc*> dpcs;
     uint64_t inserted = 0;
     uint64_t done = 0;
+    std::condition_variable flushed;
+    int flushers = 0;
     bool stop = false;
     std::thread thread;
     std::atomic<DelayHook> hook{nullptr};
@@ -137,6 +152,9 @@ CClockState& State()
     static CClockState state;
     return state;
 }
+
+// An interrupt service on this thread queued a DPC.
+thread_local bool t_interruptQueuedDpc = false;
 
 } // namespace
 
@@ -160,7 +178,11 @@ bool KeInsertQueueDpc(Dpc* dpc, void* argument1, void* argument2)
     s.dpcs.push_back(dpc);
     ++s.inserted;
     s.StartThreadLocked();
-    s.cv.notify_all();
+    // From an interrupt service the interrupted thread runs it next: no wake-up.
+    if (KeGetCurrentIrql() > DISPATCH_LEVEL)
+        t_interruptQueuedDpc = true;
+    else
+        s.cv.notify_all();
     return true;
 }
 
@@ -172,18 +194,36 @@ bool KeRemoveQueueDpc(Dpc* dpc)
         return false;
     s.dpcs.erase(std::find(s.dpcs.begin(), s.dpcs.end(), dpc));
     dpc->queued = false;
-    ++s.done;
-    s.cv.notify_all();
+    s.CountDoneLocked();
     return true;
+}
+
+void SimRunInterruptDpcs(KIRQL interrupted)
+{
+    if (!t_interruptQueuedDpc)
+        return;
+    t_interruptQueuedDpc = false;
+    CClockState& s = State();
+    std::unique_lock lock(s.mutex);
+    if (interrupted >= DISPATCH_LEVEL) {
+        s.cv.notify_all();
+        return;
+    }
+    // The DPC thread may have taken some already.
+    while (!s.dpcs.empty() && !s.stop)
+        s.RunFirstLocked(lock);
 }
 
 void KeFlushQueuedDpcs()
 {
     CClockState& s = State();
-    KernelCheck(std::this_thread::get_id() != s.thread.get_id(), "DPC queue flushed from a DPC");
+    KernelCheck(KeGetCurrentIrql() < DISPATCH_LEVEL && std::this_thread::get_id() != s.thread.get_id(),
+                "DPC queue flushed from a DPC");
     std::unique_lock lock(s.mutex);
     const uint64_t target = s.inserted;
-    s.cv.wait(lock, [&] { return s.done >= target; });
+    ++s.flushers;
+    s.flushed.wait(lock, [&] { return s.done >= target; });
+    --s.flushers;
 }
 
 void KeInitializeTimer(KTimer* timer)

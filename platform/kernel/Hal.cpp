@@ -353,6 +353,7 @@ NTSTATUS IoConnectInterrupt(KInterrupt** interrupt, KServiceRoutine service, voi
     k->source->Connect([k] {
         KIRQL old = KeRaiseIrql(k->irql);
         bool claimed = k->service(k, k->context);
+        SimRunInterruptDpcs(old);
         KeLowerIrql(old);
         return claimed;
     });
