@@ -7,7 +7,9 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <set>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "KernelCheck.h"
@@ -59,8 +61,7 @@ public:
                 it = timers.erase(it);
                 if (t->dpc != nullptr && !t->dpc->queued) {
                     t->dpc->queued = true;
-                    dpcs.push_back(t->dpc);
-                    ++inserted;
+                    QueueLocked(t->dpc);
                 }
             } else {
                 next = std::min(next, t->due);
@@ -70,12 +71,15 @@ public:
         nextDue.store(next);
     }
 
+    void QueueLocked(Dpc* d) { dpcs.push_back({d, ++inserted}); }
+
     // Runs the first queued DPC at dispatch level; the lock is let go meanwhile.
     void RunFirstLocked(std::unique_lock<std::mutex>& lock)
     {
-        Dpc* d = dpcs.front();
+        auto [d, ticket] = dpcs.front();
         dpcs.pop_front();
         d->queued = false;
+        running.insert(ticket);
         // The DPC's owner may free it while it runs: take what is needed first.
         DeferredRoutine routine = d->routine;
         void* context = d->context;
@@ -86,15 +90,21 @@ public:
         routine(d, context, a1, a2);
         KeLowerIrql(old);
         lock.lock();
-        CountDoneLocked();
+        running.erase(running.find(ticket));
+        WakeFlushersLocked();
     }
 
-    // Wakes flushers only: the DPC thread needs no wake-up per DPC.
-    void CountDoneLocked()
+    // The DPC thread needs no wake-up per DPC: only flushers get one.
+    void WakeFlushersLocked()
     {
-        ++done;
         if (flushers > 0)
             flushed.notify_all();
+    }
+
+    // DPCs run on more than one thread: a later one may end first.
+    bool DoneUpToLocked(uint64_t ticket) const
+    {
+        return (dpcs.empty() || dpcs.front().second > ticket) && (running.empty() || *running.begin() > ticket);
     }
 
     void Run()
@@ -136,9 +146,9 @@ public:
     std::atomic<int64_t> nextDue{kNoTimer};
     const Steady::time_point origin = Steady::now();
     std::vector<KTimer*> timers;
-    std::deque<Dpc*> dpcs;
+    std::deque<std::pair<Dpc*, uint64_t>> dpcs; // with the ticket of their queueing
+    std::multiset<uint64_t> running;
     uint64_t inserted = 0;
-    uint64_t done = 0;
     std::condition_variable flushed;
     int flushers = 0;
     bool stop = false;
@@ -175,8 +185,7 @@ bool KeInsertQueueDpc(Dpc* dpc, void* argument1, void* argument2)
     dpc->queued = true;
     dpc->argument1 = argument1;
     dpc->argument2 = argument2;
-    s.dpcs.push_back(dpc);
-    ++s.inserted;
+    s.QueueLocked(dpc);
     s.StartThreadLocked();
     // From an interrupt service the interrupted thread runs it next: no wake-up.
     if (KeGetCurrentIrql() > DISPATCH_LEVEL)
@@ -192,9 +201,9 @@ bool KeRemoveQueueDpc(Dpc* dpc)
     std::lock_guard lock(s.mutex);
     if (!dpc->queued)
         return false;
-    s.dpcs.erase(std::find(s.dpcs.begin(), s.dpcs.end(), dpc));
+    s.dpcs.erase(std::find_if(s.dpcs.begin(), s.dpcs.end(), [dpc](const auto& q) { return q.first == dpc; }));
     dpc->queued = false;
-    s.CountDoneLocked();
+    s.WakeFlushersLocked();
     return true;
 }
 
@@ -222,7 +231,7 @@ void KeFlushQueuedDpcs()
     std::unique_lock lock(s.mutex);
     const uint64_t target = s.inserted;
     ++s.flushers;
-    s.flushed.wait(lock, [&] { return s.done >= target; });
+    s.flushed.wait(lock, [&] { return s.DoneUpToLocked(target); });
     --s.flushers;
 }
 
