@@ -52,9 +52,10 @@ void KeStallExecutionProcessor(uint32_t microseconds);
 // Sleeps relative100ns. STATUS_SUCCESS.
 NTSTATUS KeDelayExecutionThread(int64_t relative100ns);
 
-// Kernel's own, after an interrupt service: runs the DPCs it queued at
-// dispatch level, unless the thread was interrupted at dispatch level or
-// above (then the DPC thread runs them).
+// Kernel's own, when the level drops from above dispatch level to
+// `interrupted`: runs the DPCs an interrupt service queued meanwhile at
+// dispatch level, unless `interrupted` is dispatch level (then the DPC
+// thread runs them).
 void SimRunInterruptDpcs(KIRQL interrupted);
 
 // Stand-in controls.

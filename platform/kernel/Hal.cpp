@@ -353,7 +353,6 @@ NTSTATUS IoConnectInterrupt(KInterrupt** interrupt, KServiceRoutine service, voi
     k->source->Connect([k] {
         KIRQL old = KeRaiseIrql(k->irql);
         bool claimed = k->service(k, k->context);
-        SimRunInterruptDpcs(old);
         KeLowerIrql(old);
         return claimed;
     });
