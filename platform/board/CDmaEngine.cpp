@@ -162,7 +162,12 @@ void CDmaEngine::Run()
         ++m_transfers;
         m_status |= kDmaComplete;
         m_fresh |= kDmaComplete;
-        UpdateLineLocked();
+        // The engine's thread takes its own interrupt: no hand-over to the
+        // line's thread per transfer.
+        m_line.AssertForCaller();
+        lock.unlock();
+        m_line.Serve();
+        lock.lock();
     }
 }
 

@@ -6,7 +6,8 @@
 // A started transfer runs on the engine's own thread, paced at the engine's
 // rate on the simulator's time factor; the card's mover copies the bytes.
 // The interrupt line is held while a status bit is set and dropped when the
-// bits that were read have all been acknowledged. Thread-safe.
+// bits that were read have all been acknowledged; a transfer's interrupt is
+// served on the engine's thread. Thread-safe.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>

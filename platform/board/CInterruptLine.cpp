@@ -6,12 +6,27 @@ CInterruptLine::~CInterruptLine() { Disconnect(); }
 
 void CInterruptLine::Assert()
 {
+    {
+        std::lock_guard lock(m_mutex);
+        AssertLocked();
+        // A call running elsewhere may end unclaimed: the thread looks again then.
+        m_wakeWhenServed = m_wakeWhenServed || m_serving;
+    }
+    m_cv.notify_all();
+}
+
+void CInterruptLine::AssertForCaller()
+{
     std::lock_guard lock(m_mutex);
+    AssertLocked();
+}
+
+void CInterruptLine::AssertLocked()
+{
     if (!m_asserted) {
         m_asserted = true;
         ++m_edges;
     }
-    m_cv.notify_all();
 }
 
 void CInterruptLine::Deassert()
@@ -24,6 +39,13 @@ bool CInterruptLine::IsAsserted() const
 {
     std::lock_guard lock(m_mutex);
     return m_asserted;
+}
+
+void CInterruptLine::Serve()
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_serving)
+        ServeLocked(lock);
 }
 
 void CInterruptLine::Connect(Service service)
@@ -45,7 +67,9 @@ void CInterruptLine::Disconnect()
     }
     m_cv.notify_all();
     m_thread.join();
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    m_wakeWhenServed = true;
+    m_cv.wait(lock, [this] { return !m_serving; });
     m_service = nullptr;
 }
 
@@ -61,22 +85,37 @@ uint64_t CInterruptLine::Unclaimed() const
     return m_unclaimed;
 }
 
-void CInterruptLine::Run()
+bool CInterruptLine::DueLocked() const { return !m_stop && m_asserted && m_edges != m_unclaimedEdge && !m_serving; }
+
+void CInterruptLine::ServeLocked(std::unique_lock<std::mutex>& lock)
 {
-    std::unique_lock lock(m_mutex);
-    uint64_t unclaimedEdge = ~uint64_t{0};
-    while (true) {
-        m_cv.wait(lock, [&] { return m_stop || (m_asserted && m_edges != unclaimedEdge); });
-        if (m_stop)
-            return;
+    while (DueLocked()) {
+        m_serving = true;
         const uint64_t edge = m_edges;
         lock.unlock();
         const bool claimed = m_service();
         lock.lock();
+        m_serving = false;
         if (!claimed) {
             ++m_unclaimed;
-            unclaimedEdge = edge;
+            m_unclaimedEdge = edge;
         }
+    }
+    // Only a waiter asks for the wake-up: none per interrupt.
+    if (m_wakeWhenServed) {
+        m_wakeWhenServed = false;
+        m_cv.notify_all();
+    }
+}
+
+void CInterruptLine::Run()
+{
+    std::unique_lock lock(m_mutex);
+    while (true) {
+        m_cv.wait(lock, [this] { return m_stop || DueLocked(); });
+        if (m_stop)
+            return;
+        ServeLocked(lock);
     }
 }
 

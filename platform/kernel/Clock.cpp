@@ -7,7 +7,9 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <set>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "KernelCheck.h"
@@ -59,8 +61,7 @@ public:
                 it = timers.erase(it);
                 if (t->dpc != nullptr && !t->dpc->queued) {
                     t->dpc->queued = true;
-                    dpcs.push_back(t->dpc);
-                    ++inserted;
+                    QueueLocked(t->dpc);
                 }
             } else {
                 next = std::min(next, t->due);
@@ -70,27 +71,49 @@ public:
         nextDue.store(next);
     }
 
+    void QueueLocked(Dpc* d) { dpcs.push_back({d, ++inserted}); }
+
+    // Runs the first queued DPC at dispatch level; the lock is let go meanwhile.
+    void RunFirstLocked(std::unique_lock<std::mutex>& lock)
+    {
+        auto [d, ticket] = dpcs.front();
+        dpcs.pop_front();
+        d->queued = false;
+        running.insert(ticket);
+        // The DPC's owner may free it while it runs: take what is needed first.
+        DeferredRoutine routine = d->routine;
+        void* context = d->context;
+        void* a1 = d->argument1;
+        void* a2 = d->argument2;
+        lock.unlock();
+        KIRQL old = KeRaiseIrql(DISPATCH_LEVEL);
+        routine(d, context, a1, a2);
+        KeLowerIrql(old);
+        lock.lock();
+        running.erase(running.find(ticket));
+        WakeFlushersLocked();
+    }
+
+    // The DPC thread needs no wake-up per DPC: only flushers get one.
+    void WakeFlushersLocked()
+    {
+        if (flushers > 0)
+            flushed.notify_all();
+    }
+
+    // DPCs run on more than one thread: a later one may end first.
+    bool DoneUpToLocked(uint64_t ticket) const
+    {
+        return (dpcs.empty() || dpcs.front().second > ticket) && (running.empty() || *running.begin() > ticket);
+    }
+
     void Run()
     {
         std::unique_lock lock(mutex);
         while (!stop) {
             FireDueTimersLocked();
             if (!dpcs.empty()) {
-                Dpc* d = dpcs.front();
-                dpcs.pop_front();
-                d->queued = false;
-                // The DPC's owner may free it while it runs: take what is needed first.
-                DeferredRoutine routine = d->routine;
-                void* context = d->context;
-                void* a1 = d->argument1;
-                void* a2 = d->argument2;
-                lock.unlock();
-                KIRQL old = KeRaiseIrql(DISPATCH_LEVEL);
-                routine(d, context, a1, a2);
-                KeLowerIrql(old);
-                lock.lock();
-                ++done;
-                cv.notify_all();
+                RunFirstLocked(lock);
                 continue;
             }
             if (!virtualMode.load() && nextDue.load() != kNoTimer)
@@ -123,9 +146,11 @@ public:
     std::atomic<int64_t> nextDue{kNoTimer};
     const Steady::time_point origin = Steady::now();
     std::vector<KTimer*> timers;
-    std::deque<Dpc*> dpcs;
+    std::deque<std::pair<Dpc*, uint64_t>> dpcs; // with the ticket of their queueing
+    std::multiset<uint64_t> running;
     uint64_t inserted = 0;
-    uint64_t done = 0;
+    std::condition_variable flushed;
+    int flushers = 0;
     bool stop = false;
     std::thread thread;
     std::atomic<DelayHook> hook{nullptr};
@@ -137,6 +162,9 @@ CClockState& State()
     static CClockState state;
     return state;
 }
+
+// An interrupt service on this thread queued a DPC.
+thread_local bool t_interruptQueuedDpc = false;
 
 } // namespace
 
@@ -157,10 +185,13 @@ bool KeInsertQueueDpc(Dpc* dpc, void* argument1, void* argument2)
     dpc->queued = true;
     dpc->argument1 = argument1;
     dpc->argument2 = argument2;
-    s.dpcs.push_back(dpc);
-    ++s.inserted;
+    s.QueueLocked(dpc);
     s.StartThreadLocked();
-    s.cv.notify_all();
+    // From an interrupt service the interrupted thread runs it next: no wake-up.
+    if (KeGetCurrentIrql() > DISPATCH_LEVEL)
+        t_interruptQueuedDpc = true;
+    else
+        s.cv.notify_all();
     return true;
 }
 
@@ -170,20 +201,38 @@ bool KeRemoveQueueDpc(Dpc* dpc)
     std::lock_guard lock(s.mutex);
     if (!dpc->queued)
         return false;
-    s.dpcs.erase(std::find(s.dpcs.begin(), s.dpcs.end(), dpc));
+    s.dpcs.erase(std::find_if(s.dpcs.begin(), s.dpcs.end(), [dpc](const auto& q) { return q.first == dpc; }));
     dpc->queued = false;
-    ++s.done;
-    s.cv.notify_all();
+    s.WakeFlushersLocked();
     return true;
+}
+
+void SimRunInterruptDpcs(KIRQL interrupted)
+{
+    if (!t_interruptQueuedDpc)
+        return;
+    t_interruptQueuedDpc = false;
+    CClockState& s = State();
+    std::unique_lock lock(s.mutex);
+    if (interrupted >= DISPATCH_LEVEL) {
+        s.cv.notify_all();
+        return;
+    }
+    // The DPC thread may have taken some already.
+    while (!s.dpcs.empty() && !s.stop)
+        s.RunFirstLocked(lock);
 }
 
 void KeFlushQueuedDpcs()
 {
     CClockState& s = State();
-    KernelCheck(std::this_thread::get_id() != s.thread.get_id(), "DPC queue flushed from a DPC");
+    KernelCheck(KeGetCurrentIrql() < DISPATCH_LEVEL && std::this_thread::get_id() != s.thread.get_id(),
+                "DPC queue flushed from a DPC");
     std::unique_lock lock(s.mutex);
     const uint64_t target = s.inserted;
-    s.cv.wait(lock, [&] { return s.done >= target; });
+    ++s.flushers;
+    s.flushed.wait(lock, [&] { return s.DoneUpToLocked(target); });
+    --s.flushers;
 }
 
 void KeInitializeTimer(KTimer* timer)

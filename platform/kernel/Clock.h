@@ -4,7 +4,9 @@
 // sleeps advance the clock without waiting, and every register access
 // advances it a little, so polling loops that wait on the tick count end;
 // in real mode they wait. Timers expire on this clock and queue their DPC,
-// which runs on the one DPC thread at dispatch level.
+// which runs on the one DPC thread at dispatch level. A DPC queued by an
+// interrupt service runs on the interrupted thread once the service returns,
+// as on the processor that took the interrupt.
 #include <cstdint>
 
 #include "KernelTypes.h"
@@ -49,6 +51,12 @@ uint32_t KeQueryTimeIncrement();
 void KeStallExecutionProcessor(uint32_t microseconds);
 // Sleeps relative100ns. STATUS_SUCCESS.
 NTSTATUS KeDelayExecutionThread(int64_t relative100ns);
+
+// Kernel's own, when the level drops from above dispatch level to
+// `interrupted`: runs the DPCs an interrupt service queued meanwhile at
+// dispatch level, unless `interrupted` is dispatch level (then the DPC
+// thread runs them).
+void SimRunInterruptDpcs(KIRQL interrupted);
 
 // Stand-in controls.
 void SimUseVirtualClock(bool on);

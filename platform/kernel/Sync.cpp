@@ -20,7 +20,14 @@ KIRQL KeRaiseIrql(KIRQL level)
     return old;
 }
 
-void KeLowerIrql(KIRQL level) { t_irql = level; }
+void KeLowerIrql(KIRQL level)
+{
+    const KIRQL from = t_irql;
+    t_irql = level;
+    // Leaving an interrupt service: the DPCs it queued come next.
+    if (from > DISPATCH_LEVEL && level <= DISPATCH_LEVEL)
+        SimRunInterruptDpcs(level);
+}
 
 void KeInitializeSpinLock(SpinLock* lock) { lock->owner = {}; }
 

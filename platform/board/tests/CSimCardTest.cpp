@@ -71,3 +71,41 @@ TEST(CSimCard, TheLineIsLevelHeld)
     line.Disconnect();
     EXPECT_FALSE(line.IsConnected());
 }
+
+TEST(CSimCard, ACallerServesItsOwnAssertionAndCallsNeverOverlap)
+{
+    CInterruptLine line;
+    std::atomic<int> calls{0};
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
+    std::atomic<std::thread::id> last{};
+    line.Connect([&] {
+        overlapped = overlapped || ++inside > 1;
+        last = std::this_thread::get_id();
+        ++calls;
+        line.Deassert();
+        --inside;
+        return true;
+    });
+    line.AssertForCaller();
+    line.Serve();
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_EQ(last.load(), std::this_thread::get_id());
+    // The line's thread and a serving caller take turns.
+    constexpr int kRounds = 2000;
+    std::thread other([&] {
+        for (int i = 0; i < kRounds; ++i)
+            line.Assert();
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        line.AssertForCaller();
+        line.Serve();
+    }
+    other.join();
+    // No assertion is left unserved.
+    while (line.IsAsserted())
+        std::this_thread::yield();
+    line.Disconnect();
+    EXPECT_FALSE(overlapped.load());
+    EXPECT_GT(calls.load(), 1);
+}

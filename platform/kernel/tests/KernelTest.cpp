@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -281,4 +282,80 @@ TEST_F(KernelTest, RegisterAccessReachesTheWindowUntilItIsDetached)
     SimDetachIoRange(0x200000000ull);
     EXPECT_EQ(READ_REGISTER_ULONG(regs), 0xFFFFFFFFu);
     MmUnmapIoSpace(const_cast<uint32_t*>(regs), 0x100);
+}
+
+// A DPC queued by an interrupt service runs on the interrupted thread before
+// the service call returns; interrupted at dispatch level, the DPC thread
+// runs it instead. A flush waits for a DPC still running on an interrupted
+// thread, though later ones have ended meanwhile.
+TEST_F(KernelTest, AnInterruptsDpcRunsWhereTheInterruptWasTaken)
+{
+    struct Source : IInterruptSource {
+        void Connect(std::function<bool()> s) override { service = std::move(s); }
+        void Disconnect() override { service = nullptr; }
+        std::function<bool()> service;
+    } source;
+    struct Ran {
+        Dpc dpc;
+        Dpc slow;
+        Dpc later;
+        std::atomic<Dpc*> next{nullptr};
+        std::atomic<int> count{0};
+        std::atomic<bool> slowRuns{false};
+        std::atomic<bool> release{false};
+        std::thread::id thread;
+        KIRQL irql = PASSIVE_LEVEL;
+    };
+    static Ran ran;
+    ran.next = &ran.dpc;
+    KeInitializeDpc(&ran.dpc, [](Dpc*, void*, void*, void*) {
+        ran.thread = std::this_thread::get_id();
+        ran.irql = KeGetCurrentIrql();
+        ++ran.count;
+    }, nullptr);
+    KeInitializeDpc(&ran.slow, [](Dpc*, void*, void*, void*) {
+        ran.slowRuns = true;
+        while (!ran.release.load())
+            std::this_thread::yield();
+    }, nullptr);
+    KeInitializeDpc(&ran.later, [](Dpc*, void*, void*, void*) { ++ran.count; }, nullptr);
+    SimAttachInterrupt(0x7E, &source);
+    KInterrupt* interrupt = nullptr;
+    ASSERT_EQ(IoConnectInterrupt(&interrupt, [](KInterrupt*, void*) { return KeInsertQueueDpc(ran.next, nullptr, nullptr); },
+                                 nullptr, 0x7E, DEVICE_LEVEL, DEVICE_LEVEL, InterruptMode::LevelSensitive, false, 1, false),
+              STATUS_SUCCESS);
+    EXPECT_TRUE(source.service());
+    EXPECT_EQ(ran.count.load(), 1);
+    EXPECT_EQ(ran.thread, std::this_thread::get_id());
+    EXPECT_EQ(ran.irql, DISPATCH_LEVEL);
+    EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+
+    const KIRQL old = KeRaiseIrql(DISPATCH_LEVEL);
+    EXPECT_TRUE(source.service());
+    KeLowerIrql(old);
+    KeFlushQueuedDpcs();
+    EXPECT_EQ(ran.count.load(), 2);
+    EXPECT_NE(ran.thread, std::this_thread::get_id());
+
+    ran.next = &ran.slow;
+    std::thread interrupted([&source] { source.service(); });
+    while (!ran.slowRuns.load())
+        std::this_thread::yield();
+    std::atomic<bool> flushed{false};
+    std::thread flusher([&flushed] {
+        KeFlushQueuedDpcs();
+        flushed = true;
+    });
+    // Queued once the flush has begun, and ended before the slow one.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    KeInsertQueueDpc(&ran.later, nullptr, nullptr);
+    while (ran.count.load() < 3)
+        std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(flushed.load());
+    ran.release = true;
+    flusher.join();
+    interrupted.join();
+    IoDisconnectInterrupt(interrupt);
+    SimDetachInterrupt(0x7E);
 }
