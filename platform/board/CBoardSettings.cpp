@@ -95,6 +95,7 @@ void CBoardSettings::SetDefaults()
     m_fir1.assign(kFir1Taps, 0);
     m_fir2Ch1.assign(kFir2Taps, 0);
     m_fir2Ch2.assign(kFir2Taps, 0);
+    m_params.clear();
     ClipRegion();
 }
 
@@ -238,7 +239,15 @@ int32_t CBoardSettings::SetProcessingParam(uint16_t index, uint16_t value)
 {
     m_values[Index(SettingId::ProcessingParamIndex)] = index;
     m_values[Index(SettingId::ProcessingParamValue)] = value;
+    if (index >= m_params.size())
+        m_params.resize(size_t(index) + 1, 0);
+    m_params[index] = value;
     return TQ8_OK;
+}
+
+uint16_t CBoardSettings::ProcessingParam(uint16_t index) const
+{
+    return index < m_params.size() ? m_params[index] : 0;
 }
 
 int32_t CBoardSettings::LoadFir(FirBank bank, const int16_t* taps, size_t count)
@@ -282,6 +291,7 @@ int32_t CBoardSettings::CopyFrom(const CBoardSettings& other)
     next.m_fir1 = other.m_fir1;
     next.m_fir2Ch1 = other.m_fir2Ch1;
     next.m_fir2Ch2 = other.m_fir2Ch2;
+    next.m_params = other.m_params;
     *this = std::move(next);
     return TQ8_OK;
 }

@@ -37,6 +37,8 @@ public:
     int32_t SetExtDividers(int32_t d1, int32_t d2);
     int32_t SetMemoryRegion(uint32_t count, uint32_t start);
     int32_t SetProcessingParam(uint16_t index, uint16_t value);
+    // The last value written to the parameter, 0 for one never written.
+    uint16_t ProcessingParam(uint16_t index) const;
     int32_t LoadFir(FirBank bank, const int16_t* taps, size_t count);
     const std::vector<int16_t>& Fir(FirBank bank) const;
 
@@ -64,6 +66,7 @@ private:
     std::vector<int16_t> m_fir1;
     std::vector<int16_t> m_fir2Ch1;
     std::vector<int16_t> m_fir2Ch2;
+    std::vector<uint16_t> m_params; // grown to the highest index written
 };
 
 } // namespace tq8

@@ -1,4 +1,5 @@
 // Simulator control.
+#include <algorithm>
 #include <string>
 
 #include "ApiCommon.h"
@@ -209,14 +210,42 @@ int32_t TQ8Sim_ReportMaxSampleCount(uint32_t serial, uint32_t maxSamples)
 
 int32_t TQ8Sim_InjectResult(const char* function, int32_t code, uint32_t calls)
 {
+    return TQ8Sim_InjectResultAfter(function, 0, code, calls);
+}
+
+int32_t TQ8Sim_InjectResultAfter(const char* function, uint32_t passing, int32_t code, uint32_t calls)
+{
     if (function == nullptr || *function == '\0')
         return TQ8_ERR_INVALID_ARG;
     try {
-        Lib().Injector().Inject(function, code, calls);
+        Lib().Injector().Inject(function, code, calls, passing);
         return TQ8_OK;
     } catch (...) {
         return TQ8_ERR_NO_MEMORY;
     }
+}
+
+int32_t TQ8Sim_GetProcessingParams(uint32_t serial, uint32_t first, uint16_t* values, uint32_t count)
+{
+    if ((values == nullptr && count > 0) || uint64_t(first) + count > 65536)
+        return TQ8_ERR_INVALID_ARG;
+    return WithModel(serial, [&](CSimBoard& board) {
+        const CBoardSettings settings = board.Settings();
+        for (uint32_t i = 0; i < count; ++i)
+            values[i] = settings.ProcessingParam(uint16_t(first + i));
+        return TQ8_OK;
+    });
+}
+
+int32_t TQ8Sim_GetFirCoefficients(uint32_t serial, int32_t bank, int16_t* taps, uint32_t count)
+{
+    if (taps == nullptr || bank < 0 || bank > 2 || count != (bank == 0 ? kFir1Taps : kFir2Taps))
+        return TQ8_ERR_INVALID_ARG;
+    return WithModel(serial, [&](CSimBoard& board) {
+        const std::vector<int16_t> fir = board.Settings().Fir(static_cast<FirBank>(bank));
+        std::copy(fir.begin(), fir.end(), taps);
+        return TQ8_OK;
+    });
 }
 
 void TQ8Sim_ClearInjections(void)

@@ -2,13 +2,13 @@
 
 namespace tq8 {
 
-void CFailureInjector::Inject(const std::string& function, int32_t code, uint32_t calls)
+void CFailureInjector::Inject(const std::string& function, int32_t code, uint32_t calls, uint32_t passing)
 {
     std::lock_guard lock(m_mutex);
     if (calls == 0)
         m_entries.erase(function);
     else
-        m_entries[function] = Entry{code, calls};
+        m_entries[function] = Entry{code, calls, passing};
 }
 
 bool CFailureInjector::Take(const char* function, int32_t& code)
@@ -19,6 +19,10 @@ bool CFailureInjector::Take(const char* function, int32_t& code)
     auto it = m_entries.find(function);
     if (it == m_entries.end())
         return false;
+    if (it->second.passing > 0) {
+        --it->second.passing;
+        return false;
+    }
     code = it->second.code;
     if (--it->second.remaining == 0)
         m_entries.erase(it);

@@ -10,8 +10,9 @@ namespace tq8 {
 
 class CFailureInjector {
 public:
-    // calls 0 removes the injection.
-    void Inject(const std::string& function, int32_t code, uint32_t calls);
+    // calls 0 removes the injection. The first `passing` calls still run,
+    // so that a sequence of calls can fail part of the way.
+    void Inject(const std::string& function, int32_t code, uint32_t calls, uint32_t passing = 0);
     // True and the code when the function is to fail on this call.
     bool Take(const char* function, int32_t& code);
     void Clear();
@@ -20,6 +21,7 @@ private:
     struct Entry {
         int32_t code;
         uint32_t remaining;
+        uint32_t passing;
     };
     std::mutex m_mutex;
     std::unordered_map<std::string, Entry> m_entries;

@@ -135,7 +135,17 @@ TQ8_API uint64_t TQ8Sim_RemoteMessagesSent(void);
  * "AcquireToBoardRamTQ8") return `code` without doing anything.
  * calls 0 removes the injection. */
 TQ8_API int32_t TQ8Sim_InjectResult(const char* function, int32_t code, uint32_t calls);
+/* The same after the next `passing` calls, which still run: a sequence of
+ * calls fails part of the way. */
+TQ8_API int32_t TQ8Sim_InjectResultAfter(const char* function, uint32_t passing, int32_t code, uint32_t calls);
 TQ8_API void TQ8Sim_ClearInjections(void);
+
+/* What the library has sent to a board's FPGA processing blocks: the last
+ * value written to each parameter index by SetBoardProcessingParamTQ8 (0 for
+ * one never written), and the coefficients of FIR bank 0 (FLPC5, 129), 1 or
+ * 2 (FLPC6 channel 1 or 2, 65 each); count must be the bank's size. */
+TQ8_API int32_t TQ8Sim_GetProcessingParams(uint32_t serial, uint32_t first, uint16_t* values, uint32_t count);
+TQ8_API int32_t TQ8Sim_GetFirCoefficients(uint32_t serial, int32_t bank, int16_t* taps, uint32_t count);
 
 /* Input-delay taps of a board as programmed through its registers: SDRAM1,
  * SDRAM2 and the external trigger. Any pointer may be NULL. */

@@ -137,6 +137,8 @@ void CAdvDstFileOptsDlg::BuildControls()
     auto* explain = new QLabel(QStringLiteral("For each output data file (X.rd8), the details are saved to an "
                                               "auxiliary text file (X.rd8.vrdc)."), this);
     explain->setWordWrap(true);
+    // The grid does not ask a wrapped label for its height: room for two lines.
+    explain->setMinimumHeight(2 * explain->fontMetrics().lineSpacing());
     grid->addWidget(explain, row++, 0, 1, 3);
     m_noteLabel = new QLabel(QStringLiteral("User-defined note:"), this);
     m_note = new QLineEdit(this);

@@ -311,7 +311,7 @@ void CSaveBrdDataDlg::RunWorker()
         }
     }
     m_result = result;
-    QMetaObject::invokeMethod(this, &CSaveBrdDataDlg::OnWorkerDone, Qt::QueuedConnection);
+    vlt::PostAppMessage(this, kMsgWorkerDone);
 }
 
 bool CSaveBrdDataDlg::UsesFastPath(uint32_t count)
@@ -355,7 +355,16 @@ int32_t CSaveBrdDataDlg::SaveCallback(TQ8_HANDLE, void* context, uint32_t, uint3
         return TQ8_ERR_CANCELLED;
     const int32_t value = ProgressOf(done, total);
     if (value != self->m_lastProgress.exchange(value))
-        QMetaObject::invokeMethod(self, [self, value] { self->OnProgress(value); }, Qt::QueuedConnection);
+        vlt::PostAppMessage(self, kMsgProgress, uintptr_t(value));
+    return 0;
+}
+
+intptr_t CSaveBrdDataDlg::OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t)
+{
+    if (msg == kMsgWorkerDone)
+        OnWorkerDone();
+    else if (msg == kMsgProgress)
+        OnProgress(int32_t(wParam));
     return 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include <QDialog>
 
+#include "AppMessages.h"
 #include "TQ8RecordTypes.h"
 #include "TQ8_64.h"
 
@@ -21,14 +22,19 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
-class CSaveBrdDataDlg : public QDialog {
+class CSaveBrdDataDlg : public QDialog, public vlt::IAppMessageTarget {
     Q_OBJECT
 public:
+    // Posted by the worker: its end, and a new progress (wParam, parts per ten thousand).
+    static constexpr unsigned kMsgWorkerDone = WM_APP + 10;
+    static constexpr unsigned kMsgProgress = WM_APP + 11;
+
     CSaveBrdDataDlg(QWidget* parent, CMainDoc& doc);
     ~CSaveBrdDataDlg() override;
 
     bool IsSaving() const { return m_worker.joinable(); }
     void reject() override;
+    intptr_t OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
 
     // What the worker calls in the device library; tests stand in for them.
     virtual int32_t DumpRawData(const uint8_t* buffer, uint32_t count, const TQ8_FILE_WRITE_PARAMS* fwp);

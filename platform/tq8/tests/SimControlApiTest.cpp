@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -114,6 +115,12 @@ TEST_F(ApiTest, InjectedFailuresLastForTheirCalls)
     TQ8_HANDLE d = nullptr;
     EXPECT_EQ(DuplicateHandleTQ8(h, &d), TQ8_ERR_NO_MEMORY);
     EXPECT_EQ(TQ8Sim_InjectResult(nullptr, -1, 1), TQ8_ERR_INVALID_ARG);
+    // Part of the way: two calls pass, one fails, then the injection is gone.
+    ASSERT_EQ(TQ8Sim_InjectResultAfter("SetBoardProcessingParamTQ8", 2, TQ8_ERR_TIMEOUT, 1), TQ8_OK);
+    EXPECT_EQ(SetBoardProcessingParamTQ8(h, 0, 1), TQ8_OK);
+    EXPECT_EQ(SetBoardProcessingParamTQ8(h, 1, 1), TQ8_OK);
+    EXPECT_EQ(SetBoardProcessingParamTQ8(h, 2, 1), TQ8_ERR_TIMEOUT);
+    EXPECT_EQ(SetBoardProcessingParamTQ8(h, 2, 1), TQ8_OK);
 }
 
 TEST_F(ApiTest, ReportedValuesStandInForTheBoardsOwn)
@@ -173,4 +180,28 @@ TEST_F(ApiTest, ProcessingNeedsItsPackage)
     EXPECT_EQ(FLPC4_SetFftSizeTQ8(v, 1024), TQ8_OK);
     EXPECT_EQ(FLPC6_LoadCoefficientsCh2TQ8(v, taps, 0), TQ8_OK);
     EXPECT_EQ(FLPC6_LoadCoefficientsCh2TQ8(v, nullptr, 0), TQ8_ERR_INVALID_ARG);
+}
+
+TEST_F(ApiTest, ProcessingValuesCanBeReadBack)
+{
+    TQ8_HANDLE v = Virtual();
+    int16_t taps[65];
+    for (int i = 0; i < 65; ++i)
+        taps[i] = int16_t(-i);
+    ASSERT_EQ(FLPC6_LoadCoefficientsCh2TQ8(v, taps, 0), TQ8_OK);
+    int16_t back[129] = {1};
+    ASSERT_EQ(TQ8Sim_GetFirCoefficients(1600, 2, back, 65), TQ8_OK);
+    EXPECT_TRUE(std::equal(taps, taps + 65, back));
+    ASSERT_EQ(TQ8Sim_GetFirCoefficients(1600, 0, back, 129), TQ8_OK);
+    EXPECT_EQ(std::count(back, back + 129, 0), 129); // untouched bank
+    EXPECT_EQ(TQ8Sim_GetFirCoefficients(1600, 1, back, 129), TQ8_ERR_INVALID_ARG);
+    ASSERT_EQ(SetBoardProcessingParamTQ8(v, 65535, 7), TQ8_OK);
+    ASSERT_EQ(SetBoardProcessingParamTQ8(v, 3, 9), TQ8_OK);
+    uint16_t params[4] = {1, 1, 1, 1};
+    ASSERT_EQ(TQ8Sim_GetProcessingParams(1600, 65532, params, 4), TQ8_OK);
+    EXPECT_EQ(params[3], 7);
+    EXPECT_EQ(params[0], 0);
+    ASSERT_EQ(TQ8Sim_GetProcessingParams(1600, 2, params, 2), TQ8_OK);
+    EXPECT_EQ(params[1], 9);
+    EXPECT_EQ(TQ8Sim_GetProcessingParams(1600, 65535, params, 2), TQ8_ERR_INVALID_ARG);
 }

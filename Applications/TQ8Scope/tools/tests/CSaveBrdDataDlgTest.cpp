@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include "CVltEditBrowseCtrl.h"
+#include "ScopeTestSupport.h"
 
 using namespace doc_tools_test;
 
@@ -31,9 +32,14 @@ public:
     int32_t ReadBuffered(uint32_t s, uint32_t c, const TQ8_FILE_WRITE_PARAMS* f) override
     {
         ++buffered;
+        auto cb = reinterpret_cast<TQ8_FILE_PROGRESS_CALLBACK>(f->Fwp_progressCb);
+        if (!steps.empty()) { // a library calling back with these done counts of a total of 4
+            for (uint64_t done : steps)
+                cb(nullptr, f->Fwp_progressCtx, 0, 0, 0, done, 0, 4);
+            return 0;
+        }
         if (!slow)
             return CSaveBrdDataDlg::ReadBuffered(s, c, f);
-        auto cb = reinterpret_cast<TQ8_FILE_PROGRESS_CALLBACK>(f->Fwp_progressCb);
         entered = true;
         while (!release) // a library slow to call back
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -48,10 +54,23 @@ public:
         w = plotWidth;
         return true;
     }
+    std::vector<uint64_t> steps;
     std::atomic<int> fast{0}, buffered{0};
     std::atomic<bool> slow{false}, entered{false}, release{false};
     bool plot = false;
     uint32_t plotStart = 0, plotWidth = 0;
+};
+
+// Counts the queued calls that reach an object: the worker's messages to the dialog.
+class PostCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            ++posts;
+        return false;
+    }
+    int posts = 0;
 };
 
 std::vector<std::wstring> Texts(const vlt::MessageBoxRecorder& r)
@@ -124,8 +143,26 @@ TEST_F(SaveBrdDataTest, PathChosenByCountAndFilesHoldBoardMemory)
     std::vector<uint8_t> ram(8192);
     ASSERT_EQ(ReadSampleRamBufTQ8(doc.GetDeviceHandle(), 0, 8192, ram.data(), 0), TQ8_OK);
     QByteArray head = c.read(8192);
-    EXPECT_EQ(std::memcmp(head.constData(), ram.data(), 0), 0);
+    ASSERT_EQ(head.size(), 8192);
+    EXPECT_EQ(std::memcmp(head.constData(), ram.data(), 8192), 0);
     EXPECT_TRUE(QFile::exists(dir.path() + "/c.rd8.vrdc"));
+}
+
+TEST_F(SaveBrdDataTest, ProgressIsPostedOnlyWhenItChanges)
+{
+    CMainDoc& doc = NewDoc();
+    CountingSaveDlg dlg(nullptr, doc);
+    // Progress 0, 0, 2500, 2500, 2500, 10000, 10000: two changes.
+    dlg.steps = {0, 0, 1, 1, 1, 4, 4};
+    PostCounter counter;
+    dlg.installEventFilter(&counter);
+    std::vector<int> shown;
+    QObject::connect(Find<QProgressBar>(dlg, "progress"), &QProgressBar::valueChanged,
+                     [&](int value) { shown.push_back(value); });
+    Setup(dlg, 4096, "p.rd8");
+    ASSERT_TRUE(Save(dlg));
+    EXPECT_EQ(counter.posts, 3); // the two changes and the worker's end
+    EXPECT_EQ(shown, (std::vector<int>{CSaveBrdDataDlg::ProgressOf(1, 4), 10000}));
 }
 
 TEST_F(SaveBrdDataTest, ChecksInOrderWithTheirTexts)
@@ -240,4 +277,46 @@ TEST_F(SaveBrdDataTest, ScopeDataKeepsStartBeyondRamAndBeepsWithoutPlot)
     Find<QPushButton>(dlg, "allRam")->click();
     EXPECT_EQ(Find<QLineEdit>(dlg, "start")->text(), QStringLiteral("0"));
     vlt::SetErrorBeepHandler(old);
+}
+
+namespace {
+
+class SaveScopeDataTest : public scope_test::ScopeTest {};
+
+} // namespace
+
+TEST_F(SaveScopeDataTest, ScopeDataReadsTheBoardWindowsPlot)
+{
+    form_test::FormDoc& doc = NewDoc();
+    Build(doc);
+    IScopeTQ8* plot = Control();
+    ASSERT_NE(plot, nullptr);
+    ASSERT_EQ(doc.GetScopeFormView()->GetScopeControl(), plot);
+    // A plotted file longer than the board's memory lets the plot start beyond it.
+    uint32_t serial = 0;
+    ASSERT_EQ(GetSerialNumberTQ8(doc.GetDeviceHandle(), &serial), TQ8_OK);
+    ASSERT_EQ(TQ8Sim_ReportRamSize(serial, 4096), TQ8_OK);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.rd8"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(16384, '\x60'));
+    file.close();
+    panel->AddFileSource(path.toStdWString());
+    ASSERT_EQ(plot->put_PageWidth(2048), S_OK);
+    ASSERT_EQ(plot->put_StartSample(8192), S_OK);
+
+    CSaveBrdDataDlg dlg(nullptr, doc);
+    auto* start = Find<QLineEdit>(dlg, "start");
+    start->setText(QStringLiteral("7"));
+    Find<QPushButton>(dlg, "scopeData")->click();
+    EXPECT_EQ(start->text(), QStringLiteral("7"));
+    EXPECT_EQ(Find<QComboBox>(dlg, "count")->currentText(), QStringLiteral("2,048"));
+    ASSERT_EQ(plot->put_StartSample(4095), S_OK);
+    ASSERT_EQ(plot->put_PageWidth(1000), S_OK);
+    Find<QPushButton>(dlg, "scopeData")->click();
+    EXPECT_EQ(start->text(), QStringLiteral("4095"));
+    EXPECT_EQ(Find<QComboBox>(dlg, "count")->currentText(), QStringLiteral("1,000"));
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(boxes.Count(), 0u);
 }

@@ -13,6 +13,19 @@ namespace {
 
 std::atomic<long> g_allocations{0};
 
+} // namespace
+
+// The thread checker keeps its own operator new and delete: with replacements
+// here, Qt's allocations would seem made by this program, and the checker's
+// suppressions for Qt's internal hand-overs would no longer apply. There the
+// count is left out.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kCounting = false;
+#else
+constexpr bool kCounting = true;
+
+namespace {
+
 void* Allocate(std::size_t size) noexcept
 {
     g_allocations.fetch_add(1, std::memory_order_relaxed);
@@ -76,9 +89,12 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept
 {
     std::free(p);
 }
+#endif
 
 TEST(CFFTAllocation, SameSizeTransformsAllocateNothing)
 {
+    if (!kCounting)
+        GTEST_SKIP() << "allocations are not counted under the thread checker";
     const int n = 4096;
     std::vector<int16_t> x(n);
     for (int i = 0; i < n; ++i)

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <fstream>
 
 #include <QCheckBox>
@@ -48,6 +49,25 @@ protected:
             text += std::string(value) + "\n";
         return text;
     }
+    static uint32_t Serial(const FormDoc& doc)
+    {
+        uint32_t serial = 0;
+        EXPECT_EQ(GetSerialNumberTQ8(doc.GetDeviceHandle(), &serial), 0);
+        return serial;
+    }
+    // The coefficients of a FIR bank (0: FIR1, 1 and 2: the two channels of FIR2) as the board has them.
+    static std::vector<int16_t> BoardTaps(const FormDoc& doc, int bank)
+    {
+        std::vector<int16_t> taps(bank == 0 ? 129 : 65, 1);
+        EXPECT_EQ(TQ8Sim_GetFirCoefficients(Serial(doc), bank, taps.data(), uint32_t(taps.size())), 0);
+        return taps;
+    }
+    static std::vector<uint16_t> BoardParams(const FormDoc& doc, uint32_t count)
+    {
+        std::vector<uint16_t> params(count, 1);
+        EXPECT_EQ(TQ8Sim_GetProcessingParams(Serial(doc), 0, params.data(), count), 0);
+        return params;
+    }
     static void SetPath(CSettingFormView& form, int id, const std::wstring& path)
     {
         form.ItemAs<CVltEditBrowseCtrl>(id)->SetText(path);
@@ -69,10 +89,14 @@ TEST_F(ProcessingFormsTest, ShortCoefficientFileIsPaddedAndSaysSo)
     auto& form = NewForm<CForm_FLPC5_FIR1>(doc);
     auto* upload = form.ItemAs<QPushButton>(1420);
     EXPECT_FALSE(upload->isEnabled());
-    SetPath(form, 1424, WriteFile("ten.txt", Values(10, "0.5")));
+    SetPath(form, 1424, WriteFile("ten.txt", "1.0 -1.0 -2.0 0.5 0.25\n" + Values(5, "0.5")));
     EXPECT_TRUE(upload->isEnabled());
     upload->click();
     EXPECT_EQ(doc.LastText(), L"Uploaded 129 filter coefficients (10 coefficients from file + zero padding)");
+    std::vector<int16_t> sent(129, 0);
+    const int16_t head[10] = {32767, -32768, -32768, 16384, 8192, 16384, 16384, 16384, 16384, 16384};
+    std::copy(std::begin(head), std::end(head), sent.begin());
+    EXPECT_EQ(BoardTaps(doc, 0), sent);
     SetPath(form, 1424, WriteFile("many.txt", Values(200, "0.5")));
     upload->click();
     EXPECT_EQ(doc.LastText(), L"Uploaded 129 filter coefficients");
@@ -87,6 +111,16 @@ TEST_F(ProcessingFormsTest, TwoChannelFilterUploadsEachChannel)
     EXPECT_FALSE(form.ItemAs<QPushButton>(1420)->isEnabled());
     form.ItemAs<QPushButton>(1426)->click();
     EXPECT_EQ(doc.LastText(), L"Uploaded 65 Ch. 2 filter coefficients");
+    EXPECT_EQ(BoardTaps(doc, 2), std::vector<int16_t>(65, 32767)); // 1.0
+    form.ItemAs<QCheckBox>(1421)->click();
+    SetPath(form, 1425, WriteFile("native.txt", "70000 -70000 -5"));
+    form.ItemAs<QPushButton>(1426)->click();
+    std::vector<int16_t> native(65, 0);
+    native[0] = 32767;
+    native[1] = -32768;
+    native[2] = -5;
+    EXPECT_EQ(BoardTaps(doc, 2), native);
+    EXPECT_EQ(BoardTaps(doc, 1), std::vector<int16_t>(65, 0));
     TQ8Sim_InjectResult("FLPC6_LoadCoefficientsCh2TQ8", -5, 1);
     form.ItemAs<QPushButton>(1426)->click();
     EXPECT_EQ(boxes.LastText(),
@@ -152,10 +186,22 @@ TEST_F(ProcessingFormsTest, WindowUploadStopsAtTheFirstFailure)
     form.ItemAs<QPushButton>(1420)->click();
     EXPECT_EQ(doc.texts.at(doc.texts.size() - 2), L"Uploading window data (300 points)...");
     EXPECT_EQ(doc.LastText(), L"Uploaded window data (300 points)...");
-    TQ8Sim_InjectResult("SetBoardProcessingParamTQ8", -5, 1);
+    EXPECT_EQ(BoardParams(doc, 301), [] {
+        std::vector<uint16_t> params(301, 8192);
+        params.back() = 0;
+        return params;
+    }());
+    // The 101st point fails: the 100 before it are the new ones, the rest keep the old.
+    SetPath(form, 1419, WriteFile("win2.txt", Values(300, "-0.5")));
+    TQ8Sim_InjectResultAfter("SetBoardProcessingParamTQ8", 100, -5, 1);
     form.ItemAs<QPushButton>(1420)->click();
     EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(),
+              form_test::BoxText(-5, L"Failed to write board processing parameter: ", doc.GetDeviceHandle()));
     EXPECT_EQ(doc.LastText(), L"Uploading window data (300 points)...");
+    const std::vector<uint16_t> after = BoardParams(doc, 300);
+    EXPECT_EQ(std::count(after.begin(), after.begin() + 100, uint16_t(-16384)), 100);
+    EXPECT_EQ(std::count(after.begin() + 100, after.end(), 8192), 200);
 }
 
 TEST_F(ProcessingFormsTest, NoDecimationIsIndexZero)

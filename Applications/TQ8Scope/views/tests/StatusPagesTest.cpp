@@ -10,6 +10,8 @@
 #include "CForm_ZAB.h"
 #include "EnumTexts.h"
 #include "FormTestSupport.h"
+#include "RemoteTestHost.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -142,6 +144,31 @@ TEST_F(StatusPagesTest, LocalBoardHasNoRemoteServer)
     auto& form = NewForm<CForm_Remote>(NewDoc());
     EXPECT_EQ(Text(form, 1324), QStringLiteral("---"));
     EXPECT_EQ(Text(form, 1325), QStringLiteral("(Local device)"));
+}
+
+TEST_F(StatusPagesTest, RemoteBoardsShowTheirServerAndPort)
+{
+    const std::string root = srvtest::ScratchDir("views-remote-page");
+    std::filesystem::create_directories(root);
+    RemoteTestHost host(root);
+    ASSERT_TRUE(host.Started());
+    TQ8SIM_BOARD_DESC desc{};
+    TQ8Sim_DefaultBoardDesc(&desc, kSerial + 9);
+    ASSERT_EQ(TQ8Sim_AddLocalBoard(&desc), TQ8_OK);
+    for (bool isVirtual : {false, true}) {
+        TQ8_HANDLE device = devices->ConnectRemoteDevice(L"127.0.0.1", host.Port(), isVirtual ? 0 : kSerial + 9,
+                                                         true, isVirtual);
+        ASSERT_NE(device, nullptr) << isVirtual;
+        ASSERT_EQ(IsDeviceRemoteTQ8(device), 1);
+        auto& form = NewForm<CForm_Remote>(NewDoc(device));
+        EXPECT_EQ(Text(form, 1324), QStringLiteral("127.0.0.1")) << isVirtual;
+        EXPECT_EQ(Text(form, 1325), QString::number(host.Port())) << isVirtual;
+    }
+    // Disconnected before the host goes.
+    window.reset();
+    docs.clear();
+    devices.reset();
+    std::filesystem::remove_all(root);
 }
 
 TEST_F(StatusPagesTest, FailedServerQueryKeepsDashes)
