@@ -133,12 +133,9 @@ TQ8_VECTOR_CLONES void RenderBlock(const ChannelPlan& p, double fromTrigger, uin
         // sin x (A + H (2 cos x + 3 - 4 sin^2 x)).
         float v = p.center + sv * (p.amplitude + p.harmonic * (2.0f * c[i] + 3.0f - 4.0f * sv * sv));
         v += p.noise * noise[i];
-        // Round half up, then clip to 0..255 without branches (truncation
-        // only differs from rounding down below zero, which clips anyway).
-        int32_t q = static_cast<int32_t>(v + 0.5f);
-        q &= ~(q >> 31);
-        q |= (255 - q) >> 31;
-        out[i] = static_cast<uint8_t>(q);
+        // Round half up, then clip to 0..255 (truncation only differs from
+        // rounding down below zero, which clips anyway).
+        out[i] = static_cast<uint8_t>(std::clamp(static_cast<int32_t>(v + 0.5f), 0, 255));
     }
 }
 
