@@ -74,7 +74,8 @@ TEST(TransferQueue, ClosedQueueHandsOutWhatIsLeft)
 
 TEST(TransferQueue, QueuesOfOneSizeNeverShareBlocks)
 {
-    // The blocks of an ended queue are handed on to one later queue only.
+    // The blocks of an ended queue are handed on to one later queue only;
+    // every block is page-aligned, as direct writes need.
     { CTransferQueue ended(2, 4096); }
     CTransferQueue first(2, 4096);
     CTransferQueue second(2, 4096);
@@ -82,6 +83,8 @@ TEST(TransferQueue, QueuesOfOneSizeNeverShareBlocks)
     uint8_t* b = second.BeginFill();
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 4096, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 4096, 0u);
     std::memset(a, 0x11, 4096);
     std::memset(b, 0x22, 4096);
     first.EndFill(4096);
