@@ -182,6 +182,8 @@ void BM_RawSequentialWrite(benchmark::State& state)
 // (here by the cheapest producer, a second thread setting its bytes) while
 // the blocks before it are written, through a ring of the recording's
 // default size and transfer blocks, with the same file flags and fsync.
+// These blocks are on ordinary pages; the recording's sit on huge pages
+// where the system has them, which makes each of its direct writes cheaper.
 void BM_RawRingWrite(benchmark::State& state)
 {
     const auto bytes = static_cast<size_t>(state.range(0));

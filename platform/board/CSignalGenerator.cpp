@@ -133,26 +133,37 @@ TQ8_VECTOR_CLONES void RenderBlock(const ChannelPlan& p, double fromTrigger, uin
         // sin x (A + H (2 cos x + 3 - 4 sin^2 x)).
         float v = p.center + sv * (p.amplitude + p.harmonic * (2.0f * c[i] + 3.0f - 4.0f * sv * sv));
         v += p.noise * noise[i];
-        // Round half up, then clip to 0..255 without branches (truncation
-        // only differs from rounding down below zero, which clips anyway).
-        int32_t q = static_cast<int32_t>(v + 0.5f);
-        q &= ~(q >> 31);
-        q |= (255 - q) >> 31;
-        out[i] = static_cast<uint8_t>(q);
+        // Round half up, then clip to 0..255 (truncation only differs from
+        // rounding down below zero, which clips anyway).
+        out[i] = static_cast<uint8_t>(std::clamp(static_cast<int32_t>(v + 0.5f), 0, 255));
     }
 }
 
 #if defined(__SSE2__)
+// Stores past the caches skip the read for ownership of each line: a block
+// that goes on to a file or another thread is not read back here.
+template <bool Stream> void Store(uint8_t* at, __m128i v)
+{
+    if constexpr (Stream)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(at), v);
+    else
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
+}
+
 // Byte unpacking interleaves 16 frames per step.
+template <bool Stream>
 uint32_t InterleaveWide(const std::array<std::array<uint8_t, kBlock>, 4>& blocks, int count, uint32_t n,
                         uint8_t* dst)
 {
     const auto load = [&](size_t k, uint32_t i) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[k].data() + i));
     };
-    const auto store = [&](uint32_t at, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + at), v); };
+    const auto store = [&](uint32_t at, __m128i v) { Store<Stream>(dst + at, v); };
     uint32_t i = 0;
-    if (count == 2) {
+    if (count == 1 && Stream) {
+        for (; i + 16 <= n; i += 16)
+            store(i, load(0, i));
+    } else if (count == 2) {
         for (; i + 16 <= n; i += 16) {
             const __m128i a = load(0, i), b = load(1, i);
             store(2 * i, _mm_unpacklo_epi8(a, b));
@@ -171,28 +182,46 @@ uint32_t InterleaveWide(const std::array<std::array<uint8_t, kBlock>, 4>& blocks
     }
     return i;
 }
+
+// Streaming needs 16-byte aligned destinations.
+uint32_t InterleaveWide(const std::array<std::array<uint8_t, kBlock>, 4>& blocks, int count, uint32_t n,
+                        uint8_t* dst, bool stream)
+{
+    if (stream && reinterpret_cast<uintptr_t>(dst) % 16 == 0)
+        return InterleaveWide<true>(blocks, count, n, dst);
+    return InterleaveWide<false>(blocks, count, n, dst);
+}
+
+void FenceStreamedStores()
+{
+    _mm_sfence();
+}
 #else
-uint32_t InterleaveWide(const std::array<std::array<uint8_t, kBlock>, 4>&, int, uint32_t, uint8_t*)
+uint32_t InterleaveWide(const std::array<std::array<uint8_t, kBlock>, 4>&, int, uint32_t, uint8_t*, bool)
 {
     return 0;
 }
+
+void FenceStreamedStores() {}
 #endif
 
-void Interleave(const std::array<std::array<uint8_t, kBlock>, 4>& blocks, int count, uint32_t n, uint8_t* dst)
+void Interleave(const std::array<std::array<uint8_t, kBlock>, 4>& blocks, int count, uint32_t n, uint8_t* dst,
+                bool stream)
 {
+    const uint32_t wide = InterleaveWide(blocks, count, n, dst, stream);
     if (count == 1) {
-        std::copy_n(blocks[0].data(), n, dst);
+        std::copy(blocks[0].data() + wide, blocks[0].data() + n, dst + wide);
         return;
     }
     const auto stride = static_cast<uint32_t>(count);
-    for (uint32_t i = InterleaveWide(blocks, count, n, dst); i < n; ++i)
+    for (uint32_t i = wide; i < n; ++i)
         for (uint32_t k = 0; k < stride; ++k)
             dst[i * stride + k] = blocks[k][i];
 }
 } // namespace
 
 void CSignalGenerator::Render(const RenderSetup& setup, uint64_t firstFrame, uint32_t frames, uint8_t* dst,
-                              SimRng& rng) const
+                              SimRng& rng, bool bypassCaches) const
 {
     const int count = ChannelCount(setup.selection);
     if (count == 0 || !(setup.rateMHz > 0.0))
@@ -235,9 +264,13 @@ void CSignalGenerator::Render(const RenderSetup& setup, uint64_t firstFrame, uin
             const float* draws = noise + NoiseOffset(frame * stride + k, key);
             RenderBlock(plans[k], fromTrigger, n, draws, blocks[k].data());
         }
-        Interleave(blocks, count, n, dst + static_cast<size_t>(done) * stride);
+        Interleave(blocks, count, n, dst + static_cast<size_t>(done) * stride, bypassCaches);
         done += n;
     }
+    // Streamed stores are weakly ordered: complete them before the caller
+    // hands the block on.
+    if (bypassCaches)
+        FenceStreamedStores();
 }
 
 void CSignalGenerator::RenderCounting(int selection, uint64_t firstFrame, uint32_t frames, uint8_t* dst)

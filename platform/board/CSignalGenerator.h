@@ -40,8 +40,11 @@ public:
 
     // Interleaved frames [firstFrame, firstFrame + frames) of the selection.
     // The noise of each sample depends on its frame, its place in the frame
-    // and one draw from rng per call.
-    void Render(const RenderSetup& setup, uint64_t firstFrame, uint32_t frames, uint8_t* dst, SimRng& rng) const;
+    // and one draw from rng per call. bypassCaches: dst goes on to another
+    // thread or a file and is not read here again, so it is written past
+    // the caches; the stores are complete when Render returns.
+    void Render(const RenderSetup& setup, uint64_t firstFrame, uint32_t frames, uint8_t* dst, SimRng& rng,
+                bool bypassCaches = false) const;
 
     // The counting test pattern in place of the signal: sample of frame n
     // on physical channel c is (n + 64 c) mod 256.

@@ -359,7 +359,7 @@ void CSimBoard::RenderToRam(Run& run, uint64_t frame, uint64_t n, uint64_t n2, s
             CSignalGenerator::RenderCounting(run.setup.selection, *run.patternFrame + from,
                                              static_cast<uint32_t>(frames), dst);
         else
-            run.generator.Render(run.setup, from, static_cast<uint32_t>(frames), dst, rng);
+            run.generator.Render(run.setup, from, static_cast<uint32_t>(frames), dst, rng, run.host != nullptr);
     };
     const auto renderNext = [&] { render(frame + n, n2, after, second); };
     const bool parallel = n2 != 0 && m_renderWorker.Start(renderNext);

@@ -145,25 +145,30 @@ uint32_t CRecordingSession::OutFlags() const
 void CRecordingSession::Run() noexcept
 {
     try {
-        const int format = ChannelCount(m_plan.chanSel);
-        const bool assume = m_plan.Has(TQ8_FWP_ASSUME_FORMAT) && format > 0;
-        CSampleFileWriter writer(m_plan, assume ? static_cast<uint32_t>(format) : m_channels);
-        std::wstring text;
-        int32_t code = TQ8_ERR_FILE_WRITE;
-        m_startTime = ContextTimeNow();
-        if (!writer.Open()) {
-            text = writer.ErrorText();
-        } else if ((code = WriteContext(writer, TQ8_OK, text, false)) != TQ8_OK) {
-            writer.Close();
-        } else {
-            code = Record(writer, text);
-            // Whatever was written is flushed, also after a failure.
-            if (!writer.Close() && code == TQ8_OK) {
-                code = TQ8_ERR_FILE_WRITE;
-                text = writer.ErrorText();
+        // The board side's thread starts before the files open and waits
+        // for them: on a busy machine a new thread may wait a scheduler tick
+        // before it first runs, and the opening hides that.
+        CTransferQueue queue(m_queueSlots, m_transferSamples);
+        BoardSide board;
+        board.thread = std::thread([&] {
+            try {
+                if (queue.WaitStarted())
+                    board.code = Produce(queue, board.text);
+            } catch (const std::bad_alloc&) {
+                board.code = TQ8_ERR_NO_MEMORY;
+                board.text = ErrorText(TQ8_ERR_NO_MEMORY);
             }
-            code = WriteContext(writer, code, text, true);
+            queue.Close();
+        });
+        std::wstring text;
+        int32_t code = TQ8_ERR_GENERAL;
+        try {
+            code = RecordToFiles(queue, board, text);
+        } catch (...) {
+            EndBoardSide(queue, board);
+            throw;
         }
+        EndBoardSide(queue, board);
         Finish(code, std::move(text));
     } catch (const std::bad_alloc&) {
         Finish(TQ8_ERR_NO_MEMORY, ErrorText(TQ8_ERR_NO_MEMORY));
@@ -172,30 +177,51 @@ void CRecordingSession::Run() noexcept
     }
 }
 
-int32_t CRecordingSession::Record(CSampleFileWriter& writer, std::wstring& text)
+int32_t CRecordingSession::RecordToFiles(CTransferQueue& queue, BoardSide& board, std::wstring& text)
+{
+    const int format = ChannelCount(m_plan.chanSel);
+    const bool assume = m_plan.Has(TQ8_FWP_ASSUME_FORMAT) && format > 0;
+    CSampleFileWriter writer(m_plan, assume ? static_cast<uint32_t>(format) : m_channels);
+    int32_t code = TQ8_ERR_FILE_WRITE;
+    m_startTime = ContextTimeNow();
+    if (!writer.Open()) {
+        text = writer.ErrorText();
+        return code;
+    }
+    if ((code = WriteContext(writer, TQ8_OK, text, false)) != TQ8_OK) {
+        writer.Close();
+        return code;
+    }
+    code = Record(queue, board, writer, text);
+    // Whatever was written is flushed, also after a failure.
+    if (!writer.Close() && code == TQ8_OK) {
+        code = TQ8_ERR_FILE_WRITE;
+        text = writer.ErrorText();
+    }
+    return WriteContext(writer, code, text, true);
+}
+
+void CRecordingSession::EndBoardSide(CTransferQueue& queue, BoardSide& board)
+{
+    if (!board.thread.joinable())
+        return;
+    queue.Cancel();
+    board.thread.join();
+}
+
+int32_t CRecordingSession::Record(CTransferQueue& queue, BoardSide& board, CSampleFileWriter& writer,
+                                  std::wstring& text)
 {
     // The board side fills blocks while this thread writes the ones before.
-    CTransferQueue queue(m_queueSlots, m_transferSamples);
-    int32_t produced = TQ8_OK;
-    std::wstring producedText;
-    std::thread producer([&] {
-        try {
-            produced = Produce(queue, producedText);
-        } catch (const std::bad_alloc&) {
-            produced = TQ8_ERR_NO_MEMORY;
-            producedText = ErrorText(TQ8_ERR_NO_MEMORY);
-        }
-        queue.Close();
-    });
+    queue.Start();
     int32_t rc = Drain(queue, writer, text);
-    queue.Cancel();
-    producer.join();
+    EndBoardSide(queue, board);
     if (rc == TQ8_OK && !WriteTimestamps(writer, text))
         rc = TQ8_ERR_FILE_WRITE;
     if (rc != TQ8_OK)
         return rc;
-    text = std::move(producedText);
-    return produced;
+    text = std::move(board.text);
+    return board.code;
 }
 
 int32_t CRecordingSession::Drain(CTransferQueue& queue, CSampleFileWriter& writer, std::wstring& text)

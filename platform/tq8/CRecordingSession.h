@@ -77,8 +77,18 @@ private:
     static constexpr size_t kMinQueueSlots = 2;
     static constexpr uint32_t kDefaultTransferBytes = 4u << 20;
 
+    // The thread that runs the board side, and how that side ended.
+    struct BoardSide {
+        std::thread thread;
+        int32_t code = TQ8_OK;
+        std::wstring text;
+    };
+
     void Run() noexcept;
-    int32_t Record(CSampleFileWriter& writer, std::wstring& text);
+    int32_t RecordToFiles(CTransferQueue& queue, BoardSide& board, std::wstring& text);
+    int32_t Record(CTransferQueue& queue, BoardSide& board, CSampleFileWriter& writer, std::wstring& text);
+    // Stops the board side (when it has not ended) and waits for it.
+    static void EndBoardSide(CTransferQueue& queue, BoardSide& board);
     // The board side: acquisitions moved to the queue in transfers.
     int32_t Produce(CTransferQueue& queue, std::wstring& text);
     // The file side: writes the queue's blocks as they come.

@@ -1,6 +1,7 @@
 #include "CTransferQueue.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include <sys/mman.h>
@@ -49,6 +50,28 @@ CSpareBlocks& Spare()
     static CSpareBlocks spare;
     return spare;
 }
+
+// Blocks on huge pages where the system has them: a direct write pins every
+// page of its buffer, and one huge page stands for 512 small ones. Aligned to
+// the huge page size, with the rest of the reservation given back.
+void* MapBlocks(size_t bytes)
+{
+    constexpr size_t kHugePage = 2u << 20;
+    const size_t reserved = bytes + kHugePage;
+    void* p = ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        return nullptr;
+    const auto start = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+    if (aligned != start)
+        ::munmap(p, aligned - start);
+    const size_t tail = start + reserved - (aligned + bytes);
+    if (tail != 0)
+        ::munmap(reinterpret_cast<void*>(aligned + bytes), tail);
+    auto* base = reinterpret_cast<void*>(aligned);
+    ::madvise(base, bytes, MADV_HUGEPAGE); // a hint: without huge pages the blocks work as they are
+    return base;
+}
 } // namespace
 
 CTransferQueue::Mapping::~Mapping()
@@ -64,12 +87,28 @@ CTransferQueue::CTransferQueue(size_t slots, size_t slotBytes) : m_slotBytes(slo
     m_mapping.bytes = rounded * slots;
     void* p = Spare().Take(m_mapping.bytes);
     if (p == nullptr)
-        p = ::mmap(nullptr, m_mapping.bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED)
+        p = MapBlocks(m_mapping.bytes);
+    if (p == nullptr)
         throw std::bad_alloc();
     m_mapping.base = p;
     for (size_t i = 0; i < slots; ++i)
         m_slots.push_back(static_cast<uint8_t*>(p) + i * rounded);
+}
+
+bool CTransferQueue::WaitStarted()
+{
+    std::unique_lock lock(m_mutex);
+    m_spaceCv.wait(lock, [&] { return m_cancelled || m_started; });
+    return !m_cancelled;
+}
+
+void CTransferQueue::Start()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_started = true;
+    }
+    m_spaceCv.notify_all();
 }
 
 uint8_t* CTransferQueue::BeginFill()

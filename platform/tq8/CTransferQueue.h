@@ -20,6 +20,12 @@ public:
 
     size_t SlotBytes() const { return m_slotBytes; }
 
+    // Producer: waits until the consumer starts the queue; false once
+    // cancelled instead.
+    bool WaitStarted();
+    // Consumer: ready for blocks.
+    void Start();
+
     // Producer: a free buffer of SlotBytes(), nullptr once cancelled.
     uint8_t* BeginFill();
     // The same without waiting: nullptr when every buffer is taken (or
@@ -59,6 +65,7 @@ private:
     std::vector<size_t> m_sizes;
     size_t m_head = 0;  // next to drain
     size_t m_count = 0; // filled, including one being drained
+    bool m_started = false;
     bool m_closed = false;
     bool m_cancelled = false;
 };

@@ -39,6 +39,12 @@ constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NO
 // that many messages with ever new names cannot grow it without end.
 constexpr size_t kParserDictLimit = 4096;
 
+// The push parser takes a new input buffer for every message, of twice the
+// thread's default buffer size (8 KiB unless changed). Messages are mostly a
+// few dozen bytes: a small start keeps that allocation in the allocator's
+// per-thread cache, and a longer message grows the buffer as it comes.
+constexpr int kPushBufferStart = 256;
+
 // Starts a message: the first piece is the push parser's initial chunk. A
 // kept parser is reset instead of created anew (creation takes a lock
 // shared by the whole process).
@@ -48,12 +54,17 @@ bool StartParser(xmlParserCtxtPtr& ctxt, const char* piece, size_t count)
         xmlFreeParserCtxt(ctxt);
         ctxt = nullptr;
     }
+    // Only for the buffer made here: whatever else this thread reads with
+    // libxml2 keeps its own default.
+    const int bufferSize = xmlDefaultBufferSize;
+    xmlDefaultBufferSize = kPushBufferStart;
     if (ctxt && xmlCtxtResetPush(ctxt, piece, static_cast<int>(count), nullptr, nullptr) != 0) {
         xmlFreeParserCtxt(ctxt);
         ctxt = nullptr;
     }
     if (!ctxt)
         ctxt = xmlCreatePushParserCtxt(nullptr, nullptr, piece, static_cast<int>(count), nullptr);
+    xmlDefaultBufferSize = bufferSize;
     if (ctxt)
         xmlCtxtUseOptions(ctxt, kParseOptions);
     return ctxt != nullptr;

@@ -13,6 +13,7 @@ TEST(TransferQueue, BlocksArriveInOrderThroughFewSlots)
     CTransferQueue queue(2, 8);
     constexpr int kBlocks = 1000;
     std::thread producer([&] {
+        ASSERT_TRUE(queue.WaitStarted());
         for (int i = 0; i < kBlocks; ++i) {
             uint8_t* slot = queue.BeginFill();
             ASSERT_NE(slot, nullptr);
@@ -24,6 +25,7 @@ TEST(TransferQueue, BlocksArriveInOrderThroughFewSlots)
     const uint8_t* data = nullptr;
     size_t bytes = 0;
     int seen = 0;
+    queue.Start();
     while (queue.BeginDrain(data, bytes)) {
         EXPECT_EQ(bytes, static_cast<size_t>(1 + seen % 8));
         EXPECT_EQ(data[0], seen & 0xFF);
@@ -44,9 +46,13 @@ TEST(TransferQueue, CancelReleasesAWaitingProducer)
     EXPECT_EQ(queue.FillPermille(), 1000u);
     uint8_t* second = reinterpret_cast<uint8_t*>(&queue);
     std::thread producer([&] { second = queue.BeginFill(); }); // the queue is full: waits
+    bool started = true;
+    std::thread early([&] { started = queue.WaitStarted(); }); // never started: waits
     queue.Cancel();
     producer.join();
+    early.join();
     EXPECT_EQ(second, nullptr);
+    EXPECT_FALSE(started);
     const uint8_t* data = nullptr;
     size_t bytes = 0;
     EXPECT_FALSE(queue.BeginDrain(data, bytes));
@@ -68,7 +74,8 @@ TEST(TransferQueue, ClosedQueueHandsOutWhatIsLeft)
 
 TEST(TransferQueue, QueuesOfOneSizeNeverShareBlocks)
 {
-    // The blocks of an ended queue are handed on to one later queue only.
+    // The blocks of an ended queue are handed on to one later queue only;
+    // every block is page-aligned, as direct writes need.
     { CTransferQueue ended(2, 4096); }
     CTransferQueue first(2, 4096);
     CTransferQueue second(2, 4096);
@@ -76,6 +83,8 @@ TEST(TransferQueue, QueuesOfOneSizeNeverShareBlocks)
     uint8_t* b = second.BeginFill();
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 4096, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 4096, 0u);
     std::memset(a, 0x11, 4096);
     std::memset(b, 0x22, 4096);
     first.EndFill(4096);

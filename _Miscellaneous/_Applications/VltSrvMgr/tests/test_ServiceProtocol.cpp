@@ -340,11 +340,13 @@ TEST_F(SocketPair, ExternalEntitiesAreNotLoaded)
 }
 
 // A kept parser takes messages of some kilobytes, deeply nested, as well as
-// short ones, one after the other.
+// short ones, one after the other; the thread's libxml2 defaults stay as
+// they were.
 TEST_F(SocketPair, KeptParserTakesLongNestedMessages)
 {
     ServiceHostOptions options;
     MessageReceiveState state;
+    const int bufferSize = xmlDefaultBufferSize;
     for (int depth : {1, 97, 200, 255, 1}) {
         SCOPED_TRACE(depth);
         std::string text;
@@ -361,6 +363,7 @@ TEST_F(SocketPair, KeptParserTakesLongNestedMessages)
         }
     }
     FreeMessageParser(state.parser);
+    EXPECT_EQ(xmlDefaultBufferSize, bufferSize);
 }
 
 TEST(CallParameters, TextAndNumbers)
