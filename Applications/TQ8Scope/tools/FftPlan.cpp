@@ -23,6 +23,42 @@ constexpr int kCacheBlock = 1024;
 constexpr int kMaxTileBits = 3;
 constexpr int kMaxTile = 1 << kMaxTileBits;
 
+// Four doubles; the baseline build splits them into two SSE registers.
+// The helpers are always inlined, so how a vector is passed never matters.
+#pragma GCC diagnostic ignored "-Wpsabi"
+typedef double V4 __attribute__((vector_size(32)));
+typedef long long V4i __attribute__((vector_size(32)));
+
+inline V4 Load4(const double* p)
+{
+    V4 v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void Store4(double* p, V4 v)
+{
+    __builtin_memcpy(p, &v, sizeof v);
+}
+
+inline V4 Reverse4(V4 v)
+{
+    return __builtin_shuffle(v, V4i{3, 2, 1, 0});
+}
+
+// Rows a..d become columns.
+inline void Transpose4(V4& a, V4& b, V4& c, V4& d)
+{
+    const V4 t0 = __builtin_shuffle(a, b, V4i{0, 4, 2, 6});
+    const V4 t1 = __builtin_shuffle(a, b, V4i{1, 5, 3, 7});
+    const V4 t2 = __builtin_shuffle(c, d, V4i{0, 4, 2, 6});
+    const V4 t3 = __builtin_shuffle(c, d, V4i{1, 5, 3, 7});
+    a = __builtin_shuffle(t0, t2, V4i{0, 1, 4, 5});
+    b = __builtin_shuffle(t1, t3, V4i{0, 1, 4, 5});
+    c = __builtin_shuffle(t0, t2, V4i{2, 3, 6, 7});
+    d = __builtin_shuffle(t1, t3, V4i{2, 3, 6, 7});
+}
+
 bool IsPowerOfTwo(int n)
 {
     return n > 0 && (n & (n - 1)) == 0;
@@ -147,7 +183,8 @@ FFT_KERNEL void SplitPowerBitReversed(const double* __restrict re, const double*
 {
     const double dc = re[0] + im[0];
     power[0] = dc * dc;
-    for (int h = 1; h < m; h *= 2) {
+    int h = 1;
+    for (; h < m && h < 4; h *= 2) {
         const int mirror = 3 * h - 1;
         for (int p = h; p < 2 * h; ++p) {
             const double ar = re[p], ai = im[p];
@@ -159,20 +196,41 @@ FFT_KERNEL void SplitPowerBitReversed(const double* __restrict re, const double*
             power[p] = xr * xr + xi * xi;
         }
     }
+    // Four at a time from here: the mirror side is read backwards.
+    const V4 half = {0.5, 0.5, 0.5, 0.5};
+    for (; h < m; h *= 2) {
+        const int mirror = 3 * h - 1;
+        for (int p = h; p < 2 * h; p += 4) {
+            const V4 ar = Load4(re + p), ai = Load4(im + p);
+            const V4 br = Reverse4(Load4(re + mirror - p - 3)), bi = Reverse4(Load4(im + mirror - p - 3));
+            const V4 cp = Load4(c + p), sp = Load4(s + p);
+            const V4 e = half * (ai + bi);
+            const V4 f = half * (ar - br);
+            const V4 xr = half * (ar + br) + cp * e - sp * f;
+            const V4 xi = half * (ai - bi) - sp * e - cp * f;
+            Store4(power + p, xr * xr + xi * xi);
+        }
+    }
 }
 
 // One 8 x 8 tile of the bit reversal, rows `stride` apart on both sides:
-// element [high][low] goes to [rev(low)][rev(high)].
+// element [high][low] goes to [rev(low)][rev(high)]. That is a plain
+// transpose of the source rows taken in reversed order, written to the
+// destination rows in reversed order, done as four 4 x 4 transposes.
 FFT_KERNEL void ReverseTile8(const double* __restrict src, double* __restrict dst, size_t stride)
 {
     constexpr int rev[kMaxTile] = {0, 4, 2, 6, 1, 5, 3, 7};
-    double buffer[kMaxTile][kMaxTile];
-    for (int high = 0; high < kMaxTile; ++high)
-        for (int low = 0; low < kMaxTile; ++low)
-            buffer[rev[low]][rev[high]] = src[static_cast<size_t>(high) * stride + static_cast<size_t>(low)];
-    for (int row = 0; row < kMaxTile; ++row)
-        for (int col = 0; col < kMaxTile; ++col)
-            dst[static_cast<size_t>(row) * stride + static_cast<size_t>(col)] = buffer[row][col];
+    for (int rowBlock = 0; rowBlock < 8; rowBlock += 4) {
+        for (int colBlock = 0; colBlock < 8; colBlock += 4) {
+            // Source rows rev(colBlock + c), elements rowBlock .. rowBlock + 3.
+            V4 v[4];
+            for (int c = 0; c < 4; ++c)
+                v[c] = Load4(src + static_cast<size_t>(rev[colBlock + c]) * stride + static_cast<size_t>(rowBlock));
+            Transpose4(v[0], v[1], v[2], v[3]);
+            for (int x = 0; x < 4; ++x)
+                Store4(dst + static_cast<size_t>(rev[rowBlock + x]) * stride + static_cast<size_t>(colBlock), v[x]);
+        }
+    }
 }
 
 // The first stage straight from the real input: point j of the complex
@@ -265,44 +323,51 @@ FFT_KERNEL void LoadRadix4(const double* __restrict x, const double* __restrict 
 }
 
 // The last two radix-4 stages (q = 4, then q = 1) on each group of 16
-// points, in registers: one pass over the data instead of two.
+// points, in registers: one pass over the data instead of two. The first
+// works on the four quarter rows as vectors; a transpose turns the second's
+// butterflies, which run along each row, into vector operations too, and a
+// second transpose puts the results back in row order.
 FFT_KERNEL void Radix4LastTwoStages(double* __restrict re, double* __restrict im, int m, const double* __restrict tw)
 {
+    const V4 w1r = Load4(tw), w1i = Load4(tw + 4);
+    const V4 w2r = Load4(tw + 8), w2i = Load4(tw + 12);
+    const V4 w3r = Load4(tw + 16), w3i = Load4(tw + 20);
     for (int g = 0; g < m; g += 16) {
-        double xr[16], xi[16];
         double* r = re + g;
         double* i = im + g;
-        for (int j = 0; j < 4; ++j) {
-            const double t0r = r[j] + r[j + 8], t0i = i[j] + i[j + 8];
-            const double t1r = r[j] - r[j + 8], t1i = i[j] - i[j + 8];
-            const double t2r = r[j + 4] + r[j + 12], t2i = i[j + 4] + i[j + 12];
-            const double t3r = i[j + 4] - i[j + 12], t3i = r[j + 12] - r[j + 4];
-            xr[j] = t0r + t2r;
-            xi[j] = t0i + t2i;
-            const double y2r = t0r - t2r, y2i = t0i - t2i;
-            xr[j + 4] = y2r * tw[8 + j] - y2i * tw[12 + j];
-            xi[j + 4] = y2r * tw[12 + j] + y2i * tw[8 + j];
-            const double y1r = t1r + t3r, y1i = t1i + t3i;
-            xr[j + 8] = y1r * tw[j] - y1i * tw[4 + j];
-            xi[j + 8] = y1r * tw[4 + j] + y1i * tw[j];
-            const double y3r = t1r - t3r, y3i = t1i - t3i;
-            xr[j + 12] = y3r * tw[16 + j] - y3i * tw[20 + j];
-            xi[j + 12] = y3r * tw[20 + j] + y3i * tw[16 + j];
-        }
-        for (int k = 0; k < 16; k += 4) {
-            const double t0r = xr[k] + xr[k + 2], t0i = xi[k] + xi[k + 2];
-            const double t1r = xr[k] - xr[k + 2], t1i = xi[k] - xi[k + 2];
-            const double t2r = xr[k + 1] + xr[k + 3], t2i = xi[k + 1] + xi[k + 3];
-            const double t3r = xi[k + 1] - xi[k + 3], t3i = xr[k + 3] - xr[k + 1];
-            r[k] = t0r + t2r;
-            i[k] = t0i + t2i;
-            r[k + 1] = t0r - t2r;
-            i[k + 1] = t0i - t2i;
-            r[k + 2] = t1r + t3r;
-            i[k + 2] = t1i + t3i;
-            r[k + 3] = t1r - t3r;
-            i[k + 3] = t1i - t3i;
-        }
+        const V4 a0r = Load4(r), a1r = Load4(r + 4), a2r = Load4(r + 8), a3r = Load4(r + 12);
+        const V4 a0i = Load4(i), a1i = Load4(i + 4), a2i = Load4(i + 8), a3i = Load4(i + 12);
+        const V4 t0r = a0r + a2r, t0i = a0i + a2i;
+        const V4 t1r = a0r - a2r, t1i = a0i - a2i;
+        const V4 t2r = a1r + a3r, t2i = a1i + a3i;
+        const V4 t3r = a1i - a3i, t3i = a3r - a1r;
+        V4 x0r = t0r + t2r, x0i = t0i + t2i;
+        const V4 y2r = t0r - t2r, y2i = t0i - t2i;
+        V4 x1r = y2r * w2r - y2i * w2i, x1i = y2r * w2i + y2i * w2r;
+        const V4 y1r = t1r + t3r, y1i = t1i + t3i;
+        V4 x2r = y1r * w1r - y1i * w1i, x2i = y1r * w1i + y1i * w1r;
+        const V4 y3r = t1r - t3r, y3i = t1i - t3i;
+        V4 x3r = y3r * w3r - y3i * w3i, x3i = y3r * w3i + y3i * w3r;
+        Transpose4(x0r, x1r, x2r, x3r);
+        Transpose4(x0i, x1i, x2i, x3i);
+        const V4 u0r = x0r + x2r, u0i = x0i + x2i;
+        const V4 u1r = x0r - x2r, u1i = x0i - x2i;
+        const V4 u2r = x1r + x3r, u2i = x1i + x3i;
+        const V4 u3r = x1i - x3i, u3i = x3r - x1r;
+        V4 o0r = u0r + u2r, o0i = u0i + u2i;
+        V4 o1r = u0r - u2r, o1i = u0i - u2i;
+        V4 o2r = u1r + u3r, o2i = u1i + u3i;
+        V4 o3r = u1r - u3r, o3i = u1i - u3i;
+        Transpose4(o0r, o1r, o2r, o3r);
+        Transpose4(o0i, o1i, o2i, o3i);
+        Store4(r, o0r);
+        Store4(r + 4, o1r);
+        Store4(r + 8, o2r);
+        Store4(r + 12, o3r);
+        Store4(i, o0i);
+        Store4(i + 4, o1i);
+        Store4(i + 8, o2i);
+        Store4(i + 12, o3i);
     }
 }
 
