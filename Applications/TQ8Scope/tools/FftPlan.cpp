@@ -1,20 +1,13 @@
 #include "FftPlan.h"
 
+#include "VectorClones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <new>
 #include <numbers>
 
 namespace {
-
-// The hot loops are built twice on x86-64: for the baseline and for AVX2
-// with FMA; the loader picks the version the processor can run.
-// Not under ThreadSanitizer: the loader runs clone resolvers before its runtime is up.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
-#define FFT_KERNEL __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define FFT_KERNEL
-#endif
 
 // Complex points per block of the cache-blocked stages: the block's real
 // and imaginary parts and its twiddles fit the first-level cache.
@@ -23,31 +16,8 @@ constexpr int kCacheBlock = 1024;
 constexpr int kMaxTileBits = 3;
 constexpr int kMaxTile = 1 << kMaxTileBits;
 
-// Four doubles; the baseline build splits them into two SSE registers.
-// The helpers are always inlined, so how a vector is passed never matters.
-#pragma GCC diagnostic ignored "-Wpsabi"
-typedef double V4 __attribute__((vector_size(32)));
-typedef long long V4i __attribute__((vector_size(32)));
-
-inline V4 Load4(const double* p)
-{
-    V4 v;
-    __builtin_memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void Store4(double* p, V4 v)
-{
-    __builtin_memcpy(p, &v, sizeof v);
-}
-
-inline V4 Reverse4(V4 v)
-{
-    return __builtin_shuffle(v, V4i{3, 2, 1, 0});
-}
-
 // Rows a..d become columns.
-inline void Transpose4(V4& a, V4& b, V4& c, V4& d)
+__attribute__((always_inline)) inline void Transpose4(V4& a, V4& b, V4& c, V4& d)
 {
     const V4 t0 = __builtin_shuffle(a, b, V4i{0, 4, 2, 6});
     const V4 t1 = __builtin_shuffle(a, b, V4i{1, 5, 3, 7});
