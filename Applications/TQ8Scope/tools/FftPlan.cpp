@@ -78,6 +78,7 @@ FFT_KERNEL void Radix2Stage(double* __restrict re, double* __restrict im, int ha
 
 // One radix-4 stage over groups of 4q points. The outputs of residue 1 and
 // 2 trade places so that the final order is plain bit reversal.
+template <bool Derived>
 FFT_KERNEL void Radix4Stage(double* re, double* im, int m, int q, const double* tw)
 {
     const double* __restrict w1r = tw;
@@ -99,8 +100,12 @@ FFT_KERNEL void Radix4Stage(double* re, double* im, int m, int q, const double* 
 #pragma GCC ivdep
         for (int j = 0; j < q; ++j) {
             const double ar = w1r[j], ai = w1i[j];
-            const double br = w2r[j], bi = w2i[j]; // w^2j
-            const double cr = w3r[j], ci = w3i[j]; // w^3j
+            // w^2j and w^3j: from the table, or from w^j where the table
+            // would not stay in the cache.
+            const double br = Derived ? ar * ar - ai * ai : w2r[j];
+            const double bi = Derived ? 2.0 * ar * ai : w2i[j];
+            const double cr = Derived ? ar * br - ai * bi : w3r[j];
+            const double ci = Derived ? ar * bi + ai * br : w3i[j];
             const double t0r = r0[j] + r2[j], t0i = i0[j] + i2[j];
             const double t1r = r0[j] - r2[j], t1i = i0[j] - i2[j];
             const double t2r = r1[j] + r3[j], t2i = i1[j] + i3[j];
@@ -430,8 +435,10 @@ void FftPlan::RunStage(const Stage& stage, double* re, double* im, int length) c
         Radix2Stage(re, im, length / 2, tw, tw + length / 2);
     else if (stage.quarter == 1)
         Radix4LastStage(re, im, length);
+    else if (4 * stage.quarter > kCacheBlock)
+        Radix4Stage<true>(re, im, length, stage.quarter, tw);
     else
-        Radix4Stage(re, im, length, stage.quarter, tw);
+        Radix4Stage<false>(re, im, length, stage.quarter, tw);
 }
 
 void FftPlan::ComplexForward(double* re, double* im) const
