@@ -244,10 +244,6 @@ FFT_KERNEL void LoadRadix4(const double* __restrict x, const double* __restrict 
     const int q = m / 4;
     const double* __restrict w1r = tw;
     const double* __restrict w1i = tw + q;
-    const double* __restrict w2r = tw + 2 * q;
-    const double* __restrict w2i = tw + 3 * q;
-    const double* __restrict w3r = tw + 4 * q;
-    const double* __restrict w3i = tw + 5 * q;
     const double* __restrict x1 = x + 2 * q;
     const double* __restrict x2 = x + 4 * q;
     const double* __restrict x3 = x + 6 * q;
@@ -286,14 +282,19 @@ FFT_KERNEL void LoadRadix4(const double* __restrict x, const double* __restrict 
         re[j] = t0r + t2r;
         im[j] = t0i + t2i;
         const double y2r = t0r - t2r, y2i = t0i - t2i;
-        re1[j] = y2r * w2r[j] - y2i * w2i[j];
-        im1[j] = y2r * w2i[j] + y2i * w2r[j];
+        // The first stage's groups span the array: its twiddles are squared
+        // rather than read from three tables.
+        const double ar = w1r[j], ai = w1i[j];
+        const double br = ar * ar - ai * ai, bi = 2.0 * ar * ai;
+        const double cr = ar * br - ai * bi, ci = ar * bi + ai * br;
+        re1[j] = y2r * br - y2i * bi;
+        im1[j] = y2r * bi + y2i * br;
         const double y1r = t1r + t3r, y1i = t1i + t3i;
-        re2[j] = y1r * w1r[j] - y1i * w1i[j];
-        im2[j] = y1r * w1i[j] + y1i * w1r[j];
+        re2[j] = y1r * ar - y1i * ai;
+        im2[j] = y1r * ai + y1i * ar;
         const double y3r = t1r - t3r, y3i = t1i - t3i;
-        re3[j] = y3r * w3r[j] - y3i * w3i[j];
-        im3[j] = y3r * w3i[j] + y3i * w3r[j];
+        re3[j] = y3r * cr - y3i * ci;
+        im3[j] = y3r * ci + y3i * cr;
     }
 }
 
