@@ -283,15 +283,18 @@ struct DbByteTable {
 
 } // namespace
 
-FFT_KERNEL void PowerToDbBytes(const double* power, int count, uint8_t* trace)
+FFT_KERNEL void PowerToDbBytes(const double* __restrict power, int count, uint8_t* __restrict trace)
 {
     static const DbByteTable table;
     constexpr uint64_t kOne = std::bit_cast<uint64_t>(1.0) >> (52 - DbByteTable::kFraction);
+    // Local pointers: the byte stores could otherwise alias the table.
+    const uint8_t* __restrict base = table.base;
+    const double* __restrict threshold = table.threshold;
     for (int k = 0; k < count; ++k) {
         const double x = power[k] > 1.0 ? power[k] : 1.0; // NaN too
         const uint64_t bucket = (std::bit_cast<uint64_t>(x) >> (52 - DbByteTable::kFraction)) - kOne;
-        const size_t i = std::min<uint64_t>(bucket, DbByteTable::kBuckets - 1);
-        trace[k] = static_cast<uint8_t>(table.base[i] + (x >= table.threshold[i]));
+        const size_t i = bucket < DbByteTable::kBuckets - 1 ? bucket : DbByteTable::kBuckets - 1;
+        trace[k] = static_cast<uint8_t>(base[i] + (x >= threshold[i]));
     }
 }
 
@@ -398,7 +401,7 @@ int MetricsFromAnalysis(const FftAnalysis& a, int n, double rate, FftMetrics& ou
     return 0;
 }
 
-void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count)
+FFT_KERNEL void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count)
 {
     if (!peaks || count <= 0)
         return;
@@ -413,10 +416,10 @@ void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count)
     // Once the list is full, a bin must beat its last entry: that test comes
     // first, since it almost always fails and so is cheap to predict.
     double floor = -std::numeric_limits<double>::infinity();
-    for (int c = 9; c + 1 < half; ++c) {
+    const auto consider = [&](int c) {
         const double level = power[c];
         if (!(level > floor) || !(level > power[c - 1] && level > power[c + 1]))
-            continue;
+            return;
         const FftPeak candidate{c, level, 0.0};
         const int pos = static_cast<int>(std::upper_bound(peaks, peaks + filled, candidate, higher) - peaks);
         const int last = filled < count ? filled : count - 1;
@@ -425,7 +428,21 @@ void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count)
         filled = last + 1;
         if (filled == count)
             floor = peaks[count - 1].level;
+    };
+    // Four bins are screened at once; the floor only rises, so a bin the
+    // screen drops would fail the full test as well.
+    int c = 9;
+    for (; c + 4 < half; c += 4) {
+        const V4 level = Load4(power + c);
+        const V4 bar = {floor, floor, floor, floor};
+        const V4i pass = (level > bar) & (level > Load4(power + c - 1)) & (level > Load4(power + c + 1));
+        if (!AnyLane(pass))
+            continue;
+        for (int j = 0; j < 4; ++j)
+            consider(c + j);
     }
+    for (; c + 1 < half; ++c)
+        consider(c);
     bool first = true;
     for (int i = 0; i < count; ++i) {
         if (peaks[i].bin == -1)

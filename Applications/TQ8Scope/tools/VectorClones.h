@@ -31,3 +31,11 @@ __attribute__((always_inline)) inline V4 Reverse4(V4 v)
 {
     return __builtin_shuffle(v, V4i{3, 2, 1, 0});
 }
+
+// Whether any lane of a comparison result is set, without taking each out.
+__attribute__((always_inline)) inline bool AnyLane(V4i mask)
+{
+    mask |= __builtin_shuffle(mask, V4i{2, 3, 0, 1});
+    mask |= __builtin_shuffle(mask, V4i{1, 0, 3, 2});
+    return mask[0] != 0;
+}
