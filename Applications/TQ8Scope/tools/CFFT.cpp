@@ -1,6 +1,7 @@
 #include "CFFT.h"
 
 #include "SpectrumAnalysis.h"
+#include "VectorClones.h"
 
 #include <cmath>
 #include <new>
@@ -39,7 +40,7 @@ bool IsWeightedWindow(int32_t type)
 // summed exactly in 64 bits, which is what the sum in doubles gives too
 // (it stays below 2^53), only faster.
 template <class T>
-bool BlockStatistics(const T* samples, size_t n, size_t step, double& sum, double& low, double& high)
+FFT_KERNEL bool BlockStatistics(const T* samples, size_t n, size_t step, double& sum, double& low, double& high)
 {
     if constexpr (std::is_integral_v<T> && sizeof(T) <= 4) {
         using Sum = std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>;
@@ -79,6 +80,18 @@ bool BlockStatistics(const T* samples, size_t n, size_t step, double& sum, doubl
             high = v > high ? v : high;
         }
         return true;
+    }
+}
+
+template <class T>
+FFT_KERNEL void RemoveMean(const T* __restrict samples, size_t n, size_t step, double mean, double* __restrict in)
+{
+    if (step == 1) {
+        for (size_t i = 0; i < n; ++i)
+            in[i] = static_cast<double>(samples[i]) - mean;
+    } else {
+        for (size_t i = 0, at = 0; i < n; ++i, at += step)
+            in[i] = static_cast<double>(samples[at]) - mean;
     }
 }
 
@@ -172,14 +185,7 @@ int CFFT::ProcessSamples(uint8_t* trace, const T* samples, int n, int adcBits, d
         metrics->maxSample = high;
         metrics->meanSample = mean;
     }
-    double* in = m_input.data();
-    if (step == 1) {
-        for (size_t i = 0; i < static_cast<size_t>(n); ++i)
-            in[i] = static_cast<double>(samples[i]) - mean;
-    } else {
-        for (size_t i = 0, at = 0; i < static_cast<size_t>(n); ++i, at += step)
-            in[i] = static_cast<double>(samples[at]) - mean;
-    }
+    RemoveMean(samples, static_cast<size_t>(n), step, mean, m_input.data());
     Transform();
     FinishSpectrum(trace, rate, metrics);
     return 0;
