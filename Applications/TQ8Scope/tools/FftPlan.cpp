@@ -195,17 +195,26 @@ FFT_KERNEL void SplitPowerBitReversed(const double* __restrict re, const double*
 FFT_KERNEL void ReverseTile8(const double* __restrict src, double* __restrict dst, size_t stride)
 {
     constexpr int rev[kMaxTile] = {0, 4, 2, 6, 1, 5, 3, 7};
-    for (int rowBlock = 0; rowBlock < 8; rowBlock += 4) {
-        for (int colBlock = 0; colBlock < 8; colBlock += 4) {
-            // Source rows rev(colBlock + c), elements rowBlock .. rowBlock + 3.
-            V4 v[4];
-            for (int c = 0; c < 4; ++c)
-                v[c] = Load4(src + static_cast<size_t>(rev[colBlock + c]) * stride + static_cast<size_t>(rowBlock));
-            Transpose4(v[0], v[1], v[2], v[3]);
-            for (int x = 0; x < 4; ++x)
-                Store4(dst + static_cast<size_t>(rev[rowBlock + x]) * stride + static_cast<size_t>(colBlock), v[x]);
-        }
+    // v[b][c]: source row rev(c), elements 4b .. 4b+3. All of the source is
+    // read before anything is written.
+    V4 v[2][kMaxTile];
+    for (int c = 0; c < kMaxTile; ++c) {
+        const double* row = src + static_cast<size_t>(rev[c]) * stride;
+        v[0][c] = Load4(row);
+        v[1][c] = Load4(row + 4);
     }
+    for (int b = 0; b < 2; ++b) {
+        Transpose4(v[b][0], v[b][1], v[b][2], v[b][3]);
+        Transpose4(v[b][4], v[b][5], v[b][6], v[b][7]);
+    }
+    // Now v[b][4h + x] holds elements 4b + x of source rows rev(4h) ..
+    // rev(4h + 3): destination row rev(4b + x), columns 4h .. 4h+3.
+    for (int b = 0; b < 2; ++b)
+        for (int x = 0; x < 4; ++x) {
+            double* row = dst + static_cast<size_t>(rev[4 * b + x]) * stride;
+            Store4(row, v[b][x]);
+            Store4(row + 4, v[b][4 + x]);
+        }
 }
 
 // The first stage straight from the real input: point j of the complex
