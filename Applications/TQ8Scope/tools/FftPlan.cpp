@@ -19,14 +19,14 @@ constexpr int kMaxTile = 1 << kMaxTileBits;
 // Rows a..d become columns.
 __attribute__((always_inline)) inline void Transpose4(V4& a, V4& b, V4& c, V4& d)
 {
-    const V4 t0 = __builtin_shuffle(a, b, V4i{0, 4, 2, 6});
-    const V4 t1 = __builtin_shuffle(a, b, V4i{1, 5, 3, 7});
-    const V4 t2 = __builtin_shuffle(c, d, V4i{0, 4, 2, 6});
-    const V4 t3 = __builtin_shuffle(c, d, V4i{1, 5, 3, 7});
-    a = __builtin_shuffle(t0, t2, V4i{0, 1, 4, 5});
-    b = __builtin_shuffle(t1, t3, V4i{0, 1, 4, 5});
-    c = __builtin_shuffle(t0, t2, V4i{2, 3, 6, 7});
-    d = __builtin_shuffle(t1, t3, V4i{2, 3, 6, 7});
+    const V4 t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);
+    const V4 t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);
+    const V4 t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);
+    const V4 t3 = __builtin_shufflevector(c, d, 1, 5, 3, 7);
+    a = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    b = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    c = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
 }
 
 bool IsPowerOfTwo(int n)
