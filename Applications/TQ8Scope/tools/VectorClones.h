@@ -10,9 +10,8 @@
 
 // Four doubles for the kernels written with vectors; the baseline build
 // splits them into two SSE registers. The helpers are always inlined, so
-// how a vector is returned never matters: the warning about it is off for
-// the files that include this (it is given where a helper is used).
-#pragma GCC diagnostic ignored "-Wpsabi"
+// how a vector is passed never matters (the files using them are built
+// without the ABI warning).
 typedef double V4 __attribute__((vector_size(32)));
 typedef long long V4i __attribute__((vector_size(32)));
 
@@ -23,20 +22,20 @@ __attribute__((always_inline)) inline V4 Load4(const double* p)
     return v;
 }
 
-__attribute__((always_inline)) inline void Store4(double* p, const V4& v)
+__attribute__((always_inline)) inline void Store4(double* p, V4 v)
 {
     __builtin_memcpy(p, &v, sizeof v);
 }
 
-__attribute__((always_inline)) inline V4 Reverse4(const V4& v)
+__attribute__((always_inline)) inline V4 Reverse4(V4 v)
 {
     return __builtin_shufflevector(v, v, 3, 2, 1, 0);
 }
 
 // Whether any lane of a comparison result is set, without taking each out.
-__attribute__((always_inline)) inline bool AnyLane(const V4i& mask)
+__attribute__((always_inline)) inline bool AnyLane(V4i mask)
 {
-    const V4i half = mask | __builtin_shufflevector(mask, mask, 2, 3, 0, 1);
-    const V4i all = half | __builtin_shufflevector(half, half, 1, 0, 3, 2);
-    return all[0] != 0;
+    mask |= __builtin_shufflevector(mask, mask, 2, 3, 0, 1);
+    mask |= __builtin_shufflevector(mask, mask, 1, 0, 3, 2);
+    return mask[0] != 0;
 }
