@@ -10,6 +10,10 @@
 
 namespace {
 
+// Doubles between the real and the imaginary parts of the transform: a
+// power-of-two distance would put their rows in the same cache sets.
+constexpr size_t kImaginaryGap = 32;
+
 bool IsSupportedSize(int n)
 {
     return n >= CFFT::kMinSize && n <= CFFT::kMaxSize && (n & (n - 1)) == 0;
@@ -110,7 +114,7 @@ int CFFT::PrepareBuffers(int n)
     FreeBuffers();
     try {
         m_input.assign(static_cast<size_t>(n), 0.0);
-        m_output.assign(static_cast<size_t>(n), 0.0);
+        m_output.assign(static_cast<size_t>(n) + kImaginaryGap, 0.0);
         m_weights.reserve(static_cast<size_t>(n));
     } catch (const std::bad_alloc&) {
         FreeBuffers();
@@ -224,7 +228,7 @@ int CFFT::Transform()
         m_callback(m_input.data(), m_size, m_callbackParameter);
     const int half = m_size / 2;
     double* re = m_output.data();
-    double* im = re + half;
+    double* im = re + half + kImaginaryGap;
     // Even points are the real parts, odd points the imaginary parts of the
     // half-size complex transform.
     m_plan.ForwardFromReal(m_input.data(), WindowWeights(), re, im);
