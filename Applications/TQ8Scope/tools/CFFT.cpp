@@ -1,6 +1,7 @@
 #include "CFFT.h"
 
 #include "SpectrumAnalysis.h"
+#include "VectorClones.h"
 
 #include <cmath>
 #include <new>
@@ -8,6 +9,10 @@
 #include <type_traits>
 
 namespace {
+
+// Doubles between the real and the imaginary parts of the transform: a
+// power-of-two distance would put their rows in the same cache sets.
+constexpr size_t kImaginaryGap = 32;
 
 bool IsSupportedSize(int n)
 {
@@ -39,7 +44,7 @@ bool IsWeightedWindow(int32_t type)
 // summed exactly in 64 bits, which is what the sum in doubles gives too
 // (it stays below 2^53), only faster.
 template <class T>
-bool BlockStatistics(const T* samples, size_t n, size_t step, double& sum, double& low, double& high)
+FFT_KERNEL bool BlockStatistics(const T* samples, size_t n, size_t step, double& sum, double& low, double& high)
 {
     if constexpr (std::is_integral_v<T> && sizeof(T) <= 4) {
         using Sum = std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>;
@@ -82,6 +87,18 @@ bool BlockStatistics(const T* samples, size_t n, size_t step, double& sum, doubl
     }
 }
 
+template <class T>
+FFT_KERNEL void RemoveMean(const T* __restrict samples, size_t n, size_t step, double mean, double* __restrict in)
+{
+    if (step == 1) {
+        for (size_t i = 0; i < n; ++i)
+            in[i] = static_cast<double>(samples[i]) - mean;
+    } else {
+        for (size_t i = 0, at = 0; i < n; ++i, at += step)
+            in[i] = static_cast<double>(samples[at]) - mean;
+    }
+}
+
 } // namespace
 
 CFFT::CFFT() = default;
@@ -97,7 +114,7 @@ int CFFT::PrepareBuffers(int n)
     FreeBuffers();
     try {
         m_input.assign(static_cast<size_t>(n), 0.0);
-        m_output.assign(static_cast<size_t>(n), 0.0);
+        m_output.assign(static_cast<size_t>(n) + kImaginaryGap, 0.0);
         m_weights.reserve(static_cast<size_t>(n));
     } catch (const std::bad_alloc&) {
         FreeBuffers();
@@ -172,14 +189,7 @@ int CFFT::ProcessSamples(uint8_t* trace, const T* samples, int n, int adcBits, d
         metrics->maxSample = high;
         metrics->meanSample = mean;
     }
-    double* in = m_input.data();
-    if (step == 1) {
-        for (size_t i = 0; i < static_cast<size_t>(n); ++i)
-            in[i] = static_cast<double>(samples[i]) - mean;
-    } else {
-        for (size_t i = 0, at = 0; i < static_cast<size_t>(n); ++i, at += step)
-            in[i] = static_cast<double>(samples[at]) - mean;
-    }
+    RemoveMean(samples, static_cast<size_t>(n), step, mean, m_input.data());
     Transform();
     FinishSpectrum(trace, rate, metrics);
     return 0;
@@ -218,7 +228,7 @@ int CFFT::Transform()
         m_callback(m_input.data(), m_size, m_callbackParameter);
     const int half = m_size / 2;
     double* re = m_output.data();
-    double* im = re + half;
+    double* im = re + half + kImaginaryGap;
     // Even points are the real parts, odd points the imaginary parts of the
     // half-size complex transform.
     m_plan.ForwardFromReal(m_input.data(), WindowWeights(), re, im);

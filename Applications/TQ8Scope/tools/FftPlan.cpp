@@ -1,5 +1,7 @@
 #include "FftPlan.h"
 
+#include "VectorClones.h"
+
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -7,21 +9,25 @@
 
 namespace {
 
-// The hot loops are built twice on x86-64: for the baseline and for AVX2
-// with FMA; the loader picks the version the processor can run.
-// Not under ThreadSanitizer: the loader runs clone resolvers before its runtime is up.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
-#define FFT_KERNEL __attribute__((target_clones("arch=x86-64-v3", "default")))
-#else
-#define FFT_KERNEL
-#endif
-
 // Complex points per block of the cache-blocked stages: the block's real
 // and imaginary parts and its twiddles fit the first-level cache.
 constexpr int kCacheBlock = 1024;
 
 constexpr int kMaxTileBits = 3;
 constexpr int kMaxTile = 1 << kMaxTileBits;
+
+// Rows a..d become columns.
+__attribute__((always_inline)) inline void Transpose4(V4& a, V4& b, V4& c, V4& d)
+{
+    const V4 t0 = __builtin_shufflevector(a, b, 0, 4, 2, 6);
+    const V4 t1 = __builtin_shufflevector(a, b, 1, 5, 3, 7);
+    const V4 t2 = __builtin_shufflevector(c, d, 0, 4, 2, 6);
+    const V4 t3 = __builtin_shufflevector(c, d, 1, 5, 3, 7);
+    a = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    b = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    c = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
 
 bool IsPowerOfTwo(int n)
 {
@@ -72,6 +78,7 @@ FFT_KERNEL void Radix2Stage(double* __restrict re, double* __restrict im, int ha
 
 // One radix-4 stage over groups of 4q points. The outputs of residue 1 and
 // 2 trade places so that the final order is plain bit reversal.
+template <bool Derived>
 FFT_KERNEL void Radix4Stage(double* re, double* im, int m, int q, const double* tw)
 {
     const double* __restrict w1r = tw;
@@ -93,8 +100,12 @@ FFT_KERNEL void Radix4Stage(double* re, double* im, int m, int q, const double* 
 #pragma GCC ivdep
         for (int j = 0; j < q; ++j) {
             const double ar = w1r[j], ai = w1i[j];
-            const double br = w2r[j], bi = w2i[j]; // w^2j
-            const double cr = w3r[j], ci = w3i[j]; // w^3j
+            // w^2j and w^3j: from the table, or from w^j where the table
+            // would not stay in the cache.
+            const double br = Derived ? ar * ar - ai * ai : w2r[j];
+            const double bi = Derived ? 2.0 * ar * ai : w2i[j];
+            const double cr = Derived ? ar * br - ai * bi : w3r[j];
+            const double ci = Derived ? ar * bi + ai * br : w3i[j];
             const double t0r = r0[j] + r2[j], t0i = i0[j] + i2[j];
             const double t1r = r0[j] - r2[j], t1i = i0[j] - i2[j];
             const double t2r = r1[j] + r3[j], t2i = i1[j] + i3[j];
@@ -147,7 +158,8 @@ FFT_KERNEL void SplitPowerBitReversed(const double* __restrict re, const double*
 {
     const double dc = re[0] + im[0];
     power[0] = dc * dc;
-    for (int h = 1; h < m; h *= 2) {
+    int h = 1;
+    for (; h < m && h < 4; h *= 2) {
         const int mirror = 3 * h - 1;
         for (int p = h; p < 2 * h; ++p) {
             const double ar = re[p], ai = im[p];
@@ -159,20 +171,50 @@ FFT_KERNEL void SplitPowerBitReversed(const double* __restrict re, const double*
             power[p] = xr * xr + xi * xi;
         }
     }
+    // Four at a time from here: the mirror side is read backwards.
+    const V4 half = {0.5, 0.5, 0.5, 0.5};
+    for (; h < m; h *= 2) {
+        const int mirror = 3 * h - 1;
+        for (int p = h; p < 2 * h; p += 4) {
+            const V4 ar = Load4(re + p), ai = Load4(im + p);
+            const V4 br = Reverse4(Load4(re + mirror - p - 3)), bi = Reverse4(Load4(im + mirror - p - 3));
+            const V4 cp = Load4(c + p), sp = Load4(s + p);
+            const V4 e = half * (ai + bi);
+            const V4 f = half * (ar - br);
+            const V4 xr = half * (ar + br) + cp * e - sp * f;
+            const V4 xi = half * (ai - bi) - sp * e - cp * f;
+            Store4(power + p, xr * xr + xi * xi);
+        }
+    }
 }
 
 // One 8 x 8 tile of the bit reversal, rows `stride` apart on both sides:
-// element [high][low] goes to [rev(low)][rev(high)].
+// element [high][low] goes to [rev(low)][rev(high)]. That is a plain
+// transpose of the source rows taken in reversed order, written to the
+// destination rows in reversed order, done as four 4 x 4 transposes.
 FFT_KERNEL void ReverseTile8(const double* __restrict src, double* __restrict dst, size_t stride)
 {
     constexpr int rev[kMaxTile] = {0, 4, 2, 6, 1, 5, 3, 7};
-    double buffer[kMaxTile][kMaxTile];
-    for (int high = 0; high < kMaxTile; ++high)
-        for (int low = 0; low < kMaxTile; ++low)
-            buffer[rev[low]][rev[high]] = src[static_cast<size_t>(high) * stride + static_cast<size_t>(low)];
-    for (int row = 0; row < kMaxTile; ++row)
-        for (int col = 0; col < kMaxTile; ++col)
-            dst[static_cast<size_t>(row) * stride + static_cast<size_t>(col)] = buffer[row][col];
+    // v[b][c]: source row rev(c), elements 4b .. 4b+3. All of the source is
+    // read before anything is written.
+    V4 v[2][kMaxTile];
+    for (int c = 0; c < kMaxTile; ++c) {
+        const double* row = src + static_cast<size_t>(rev[c]) * stride;
+        v[0][c] = Load4(row);
+        v[1][c] = Load4(row + 4);
+    }
+    for (int b = 0; b < 2; ++b) {
+        Transpose4(v[b][0], v[b][1], v[b][2], v[b][3]);
+        Transpose4(v[b][4], v[b][5], v[b][6], v[b][7]);
+    }
+    // Now v[b][4h + x] holds elements 4b + x of source rows rev(4h) ..
+    // rev(4h + 3): destination row rev(4b + x), columns 4h .. 4h+3.
+    for (int b = 0; b < 2; ++b)
+        for (int x = 0; x < 4; ++x) {
+            double* row = dst + static_cast<size_t>(rev[4 * b + x]) * stride;
+            Store4(row, v[b][x]);
+            Store4(row + 4, v[b][4 + x]);
+        }
 }
 
 // The first stage straight from the real input: point j of the complex
@@ -211,10 +253,6 @@ FFT_KERNEL void LoadRadix4(const double* __restrict x, const double* __restrict 
     const int q = m / 4;
     const double* __restrict w1r = tw;
     const double* __restrict w1i = tw + q;
-    const double* __restrict w2r = tw + 2 * q;
-    const double* __restrict w2i = tw + 3 * q;
-    const double* __restrict w3r = tw + 4 * q;
-    const double* __restrict w3i = tw + 5 * q;
     const double* __restrict x1 = x + 2 * q;
     const double* __restrict x2 = x + 4 * q;
     const double* __restrict x3 = x + 6 * q;
@@ -253,56 +291,68 @@ FFT_KERNEL void LoadRadix4(const double* __restrict x, const double* __restrict 
         re[j] = t0r + t2r;
         im[j] = t0i + t2i;
         const double y2r = t0r - t2r, y2i = t0i - t2i;
-        re1[j] = y2r * w2r[j] - y2i * w2i[j];
-        im1[j] = y2r * w2i[j] + y2i * w2r[j];
+        // The first stage's groups span the array: its twiddles are squared
+        // rather than read from three tables.
+        const double ar = w1r[j], ai = w1i[j];
+        const double br = ar * ar - ai * ai, bi = 2.0 * ar * ai;
+        const double cr = ar * br - ai * bi, ci = ar * bi + ai * br;
+        re1[j] = y2r * br - y2i * bi;
+        im1[j] = y2r * bi + y2i * br;
         const double y1r = t1r + t3r, y1i = t1i + t3i;
-        re2[j] = y1r * w1r[j] - y1i * w1i[j];
-        im2[j] = y1r * w1i[j] + y1i * w1r[j];
+        re2[j] = y1r * ar - y1i * ai;
+        im2[j] = y1r * ai + y1i * ar;
         const double y3r = t1r - t3r, y3i = t1i - t3i;
-        re3[j] = y3r * w3r[j] - y3i * w3i[j];
-        im3[j] = y3r * w3i[j] + y3i * w3r[j];
+        re3[j] = y3r * cr - y3i * ci;
+        im3[j] = y3r * ci + y3i * cr;
     }
 }
 
 // The last two radix-4 stages (q = 4, then q = 1) on each group of 16
-// points, in registers: one pass over the data instead of two.
+// points, in registers: one pass over the data instead of two. The first
+// works on the four quarter rows as vectors; a transpose turns the second's
+// butterflies, which run along each row, into vector operations too, and a
+// second transpose puts the results back in row order.
 FFT_KERNEL void Radix4LastTwoStages(double* __restrict re, double* __restrict im, int m, const double* __restrict tw)
 {
+    const V4 w1r = Load4(tw), w1i = Load4(tw + 4);
+    const V4 w2r = Load4(tw + 8), w2i = Load4(tw + 12);
+    const V4 w3r = Load4(tw + 16), w3i = Load4(tw + 20);
     for (int g = 0; g < m; g += 16) {
-        double xr[16], xi[16];
         double* r = re + g;
         double* i = im + g;
-        for (int j = 0; j < 4; ++j) {
-            const double t0r = r[j] + r[j + 8], t0i = i[j] + i[j + 8];
-            const double t1r = r[j] - r[j + 8], t1i = i[j] - i[j + 8];
-            const double t2r = r[j + 4] + r[j + 12], t2i = i[j + 4] + i[j + 12];
-            const double t3r = i[j + 4] - i[j + 12], t3i = r[j + 12] - r[j + 4];
-            xr[j] = t0r + t2r;
-            xi[j] = t0i + t2i;
-            const double y2r = t0r - t2r, y2i = t0i - t2i;
-            xr[j + 4] = y2r * tw[8 + j] - y2i * tw[12 + j];
-            xi[j + 4] = y2r * tw[12 + j] + y2i * tw[8 + j];
-            const double y1r = t1r + t3r, y1i = t1i + t3i;
-            xr[j + 8] = y1r * tw[j] - y1i * tw[4 + j];
-            xi[j + 8] = y1r * tw[4 + j] + y1i * tw[j];
-            const double y3r = t1r - t3r, y3i = t1i - t3i;
-            xr[j + 12] = y3r * tw[16 + j] - y3i * tw[20 + j];
-            xi[j + 12] = y3r * tw[20 + j] + y3i * tw[16 + j];
-        }
-        for (int k = 0; k < 16; k += 4) {
-            const double t0r = xr[k] + xr[k + 2], t0i = xi[k] + xi[k + 2];
-            const double t1r = xr[k] - xr[k + 2], t1i = xi[k] - xi[k + 2];
-            const double t2r = xr[k + 1] + xr[k + 3], t2i = xi[k + 1] + xi[k + 3];
-            const double t3r = xi[k + 1] - xi[k + 3], t3i = xr[k + 3] - xr[k + 1];
-            r[k] = t0r + t2r;
-            i[k] = t0i + t2i;
-            r[k + 1] = t0r - t2r;
-            i[k + 1] = t0i - t2i;
-            r[k + 2] = t1r + t3r;
-            i[k + 2] = t1i + t3i;
-            r[k + 3] = t1r - t3r;
-            i[k + 3] = t1i - t3i;
-        }
+        const V4 a0r = Load4(r), a1r = Load4(r + 4), a2r = Load4(r + 8), a3r = Load4(r + 12);
+        const V4 a0i = Load4(i), a1i = Load4(i + 4), a2i = Load4(i + 8), a3i = Load4(i + 12);
+        const V4 t0r = a0r + a2r, t0i = a0i + a2i;
+        const V4 t1r = a0r - a2r, t1i = a0i - a2i;
+        const V4 t2r = a1r + a3r, t2i = a1i + a3i;
+        const V4 t3r = a1i - a3i, t3i = a3r - a1r;
+        V4 x0r = t0r + t2r, x0i = t0i + t2i;
+        const V4 y2r = t0r - t2r, y2i = t0i - t2i;
+        V4 x1r = y2r * w2r - y2i * w2i, x1i = y2r * w2i + y2i * w2r;
+        const V4 y1r = t1r + t3r, y1i = t1i + t3i;
+        V4 x2r = y1r * w1r - y1i * w1i, x2i = y1r * w1i + y1i * w1r;
+        const V4 y3r = t1r - t3r, y3i = t1i - t3i;
+        V4 x3r = y3r * w3r - y3i * w3i, x3i = y3r * w3i + y3i * w3r;
+        Transpose4(x0r, x1r, x2r, x3r);
+        Transpose4(x0i, x1i, x2i, x3i);
+        const V4 u0r = x0r + x2r, u0i = x0i + x2i;
+        const V4 u1r = x0r - x2r, u1i = x0i - x2i;
+        const V4 u2r = x1r + x3r, u2i = x1i + x3i;
+        const V4 u3r = x1i - x3i, u3i = x3r - x1r;
+        V4 o0r = u0r + u2r, o0i = u0i + u2i;
+        V4 o1r = u0r - u2r, o1i = u0i - u2i;
+        V4 o2r = u1r + u3r, o2i = u1i + u3i;
+        V4 o3r = u1r - u3r, o3i = u1i - u3i;
+        Transpose4(o0r, o1r, o2r, o3r);
+        Transpose4(o0i, o1i, o2i, o3i);
+        Store4(r, o0r);
+        Store4(r + 4, o1r);
+        Store4(r + 8, o2r);
+        Store4(r + 12, o3r);
+        Store4(i, o0i);
+        Store4(i + 4, o1i);
+        Store4(i + 8, o2i);
+        Store4(i + 12, o3i);
     }
 }
 
@@ -395,8 +445,10 @@ void FftPlan::RunStage(const Stage& stage, double* re, double* im, int length) c
         Radix2Stage(re, im, length / 2, tw, tw + length / 2);
     else if (stage.quarter == 1)
         Radix4LastStage(re, im, length);
+    else if (4 * stage.quarter > kCacheBlock)
+        Radix4Stage<true>(re, im, length, stage.quarter, tw);
     else
-        Radix4Stage(re, im, length, stage.quarter, tw);
+        Radix4Stage<false>(re, im, length, stage.quarter, tw);
 }
 
 void FftPlan::ComplexForward(double* re, double* im) const

@@ -1,5 +1,7 @@
 #include "SpectrumAnalysis.h"
 
+#include "VectorClones.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -41,34 +43,78 @@ struct BinLayout {
     }
 };
 
-// The largest value of power[lo .. hi), in four independent lanes (a
-// maximum does not depend on the order it is taken in); 0 for none.
-double LargestPower(const double* power, int lo, int hi)
+// The largest value of power[lo .. hi), in independent lanes (a maximum
+// does not depend on the order it is taken in); 0 for none. A NaN is never
+// taken, as in a plain comparison.
+__attribute__((always_inline)) inline double LargestPower(const double* power, int lo, int hi)
 {
-    double m[4] = {0.0, 0.0, 0.0, 0.0};
+    V4 m0 = {}, m1 = {};
     int k = lo;
-    for (; k + 4 <= hi; k += 4)
-        for (int j = 0; j < 4; ++j)
-            m[j] = power[k + j] > m[j] ? power[k + j] : m[j];
+    for (; k + 8 <= hi; k += 8) {
+        const V4 a = Load4(power + k), b = Load4(power + k + 4);
+        m0 = a > m0 ? a : m0;
+        m1 = b > m1 ? b : m1;
+    }
+    m0 = m1 > m0 ? m1 : m0;
+    double best = 0.0;
+    for (int j = 0; j < 4; ++j)
+        best = m0[j] > best ? m0[j] : best;
     for (; k < hi; ++k)
-        m[0] = power[k] > m[0] ? power[k] : m[0];
-    return std::max(std::max(m[0], m[1]), std::max(m[2], m[3]));
+        best = power[k] > best ? power[k] : best;
+    return best;
 }
 
-// The first bin of lo .. hi-1 holding the value, or -1.
-int FirstBinOf(const double* power, int lo, int hi, double value)
+struct BinPower {
+    int bin = -1; // -1: no power above 0
+    double power = 0.0;
+};
+
+// The largest power above 0 in lo .. hi-1 and the lowest bin holding it,
+// in one pass: block by block, and the bin looked for in the first block
+// that reached the maximum.
+FFT_KERNEL BinPower LargestBin(const double* power, int lo, int hi)
 {
-    for (int k = lo; k < hi; ++k)
-        if (power[k] == value)
-            return k;
-    return -1;
+    constexpr int kBlock = 64;
+    BinPower best;
+    int from = -1;
+    for (int k = lo; k < hi; k += kBlock) {
+        const double m = LargestPower(power, k, std::min(k + kBlock, hi));
+        if (m > best.power) {
+            best.power = m;
+            from = k;
+        }
+    }
+    if (from < 0)
+        return best;
+    best.bin = from;
+    while (power[best.bin] != best.power)
+        ++best.bin;
+    return best;
+}
+
+// Sum of power[lo .. hi) in sixteen independent lanes, so that the adds
+// do not wait on each other; the rounding differs from a running sum only
+// in the last bits.
+FFT_KERNEL double SumPowers(const double* power, int lo, int hi)
+{
+    double lane[16] = {};
+    int k = lo;
+    for (; k + 16 <= hi; k += 16)
+        for (int j = 0; j < 16; ++j)
+            lane[j] += power[k + j];
+    for (; k < hi; ++k)
+        lane[0] += power[k];
+    for (int width = 8; width >= 1; width /= 2)
+        for (int j = 0; j < width; ++j)
+            lane[j] += lane[j + width];
+    return lane[0];
 }
 
 // The lowest bin of the largest power above 0 (bin 0 when there is none).
 int FindFundamental(const double* power, int half)
 {
-    const double best = LargestPower(power, kFirstAnalysedBin, half);
-    return best > 0.0 ? FirstBinOf(power, kFirstAnalysedBin, half, best) : 0;
+    const BinPower best = LargestBin(power, kFirstAnalysedBin, half);
+    return best.bin >= 0 ? best.bin : 0;
 }
 
 // Harmonics above the Nyquist frequency fold back into the first zone.
@@ -96,11 +142,11 @@ int FindSpur(const double* power, int half, const BinLayout& layout)
     // Below the span: start .. f-span; above it: f+span .. half-1.
     const int lowEnd = std::clamp(f - span + 1, start, std::max(start, half));
     const int highStart = std::max(start, f + span);
-    const double best = std::max(LargestPower(power, start, lowEnd), LargestPower(power, highStart, half));
-    if (!(best > 0.0))
-        return 0;
-    const int low = FirstBinOf(power, start, lowEnd, best);
-    return low >= 0 ? low : FirstBinOf(power, highStart, half, best);
+    const BinPower low = LargestBin(power, start, lowEnd);
+    const BinPower high = LargestBin(power, highStart, half);
+    if (low.bin >= 0 && !(high.power > low.power))
+        return low.bin;
+    return high.bin >= 0 ? high.bin : 0;
 }
 
 double SpurPower(const double* power, int half, int spur)
@@ -174,12 +220,9 @@ void SumRun(const double* power, int lo, int hi, BinRole role, FftAnalysis& a)
         }
         break;
     case BinRole::Noise: {
-        double noise = a.noise;
-        for (int k = lo; k < hi; ++k) {
-            noise += power[k];
-            total += power[k];
-        }
-        a.noise = noise;
+        const double sum = SumPowers(power, lo, hi);
+        a.noise += sum;
+        total += sum;
         a.noiseBins += hi - lo;
         break;
     }
@@ -240,15 +283,18 @@ struct DbByteTable {
 
 } // namespace
 
-void PowerToDbBytes(const double* power, int count, uint8_t* trace)
+FFT_KERNEL void PowerToDbBytes(const double* __restrict power, int count, uint8_t* __restrict trace)
 {
     static const DbByteTable table;
     constexpr uint64_t kOne = std::bit_cast<uint64_t>(1.0) >> (52 - DbByteTable::kFraction);
+    // Local pointers: the byte stores could otherwise alias the table.
+    const uint8_t* __restrict base = table.base;
+    const double* __restrict threshold = table.threshold;
     for (int k = 0; k < count; ++k) {
         const double x = power[k] > 1.0 ? power[k] : 1.0; // NaN too
         const uint64_t bucket = (std::bit_cast<uint64_t>(x) >> (52 - DbByteTable::kFraction)) - kOne;
-        const size_t i = std::min<uint64_t>(bucket, DbByteTable::kBuckets - 1);
-        trace[k] = static_cast<uint8_t>(table.base[i] + (x >= table.threshold[i]));
+        const size_t i = bucket < DbByteTable::kBuckets - 1 ? bucket : DbByteTable::kBuckets - 1;
+        trace[k] = static_cast<uint8_t>(base[i] + (x >= threshold[i]));
     }
 }
 
@@ -306,8 +352,7 @@ int AnalyzeSpectrum(int n, const double* power, FftAnalysis* out, double rate, d
     FftAnalysis a;
     a.spur = SpurPower(power, half, spur);
     a.total = power[0] + power[1] + power[2] + power[3];
-    // Bin by bin in rising order, as the sums have always been formed, but
-    // a run of bins of one role at a time.
+    // A run of bins of one role at a time, the runs in rising order.
     const std::array<int, 7> starts = RoleBoundaries(layout, half);
     int k = kFirstAnalysedBin;
     for (int next : starts) {
@@ -356,7 +401,7 @@ int MetricsFromAnalysis(const FftAnalysis& a, int n, double rate, FftMetrics& ou
     return 0;
 }
 
-void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count)
+FFT_KERNEL void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count)
 {
     if (!peaks || count <= 0)
         return;
@@ -371,10 +416,10 @@ void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count)
     // Once the list is full, a bin must beat its last entry: that test comes
     // first, since it almost always fails and so is cheap to predict.
     double floor = -std::numeric_limits<double>::infinity();
-    for (int c = 9; c + 1 < half; ++c) {
+    const auto consider = [&](int c) {
         const double level = power[c];
         if (!(level > floor) || !(level > power[c - 1] && level > power[c + 1]))
-            continue;
+            return;
         const FftPeak candidate{c, level, 0.0};
         const int pos = static_cast<int>(std::upper_bound(peaks, peaks + filled, candidate, higher) - peaks);
         const int last = filled < count ? filled : count - 1;
@@ -383,7 +428,21 @@ void FindSpectrumPeaks(const double* power, int n, FftPeak* peaks, int count)
         filled = last + 1;
         if (filled == count)
             floor = peaks[count - 1].level;
+    };
+    // Four bins are screened at once; the floor only rises, so a bin the
+    // screen drops would fail the full test as well.
+    int c = 9;
+    for (; c + 4 < half; c += 4) {
+        const V4 level = Load4(power + c);
+        const V4 bar = {floor, floor, floor, floor};
+        const V4i pass = (level > bar) & (level > Load4(power + c - 1)) & (level > Load4(power + c + 1));
+        if (!AnyLane(pass))
+            continue;
+        for (int j = 0; j < 4; ++j)
+            consider(c + j);
     }
+    for (; c + 1 < half; ++c)
+        consider(c);
     bool first = true;
     for (int i = 0; i < count; ++i) {
         if (peaks[i].bin == -1)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -178,9 +179,20 @@ TEST(SpectrumAnalysis, EqualLargestBinsPickTheLowerAndDcIsNeverTheFundamental)
     p[3] = 1e12;
     p[500] = 1e6;
     p[600] = 1e6;
+    p[1000] = std::numeric_limits<double>::quiet_NaN(); // never a maximum
     FftAnalysis a;
     ASSERT_EQ(0, AnalyzeSpectrum(4096, p.data(), &a, 1.0, 0.0));
     EXPECT_EQ(a.fundamentalBin, 500.0);
+
+    // Equal spurs below and above the fundamental, and equal bins inside one
+    // stretch: the lowest bin wins.
+    std::vector<double> q(2048, 1.0);
+    q[1000] = 1e6;
+    q[301] = q[302] = 500.0;
+    q[299] = 2.0;
+    q[1700] = 500.0;
+    ASSERT_EQ(0, AnalyzeSpectrum(4096, q.data(), &a, 1.0, 0.0));
+    EXPECT_DOUBLE_EQ(a.spur, SumBins(q, 298, 304));
 }
 
 TEST(SpectrumAnalysis, SizesAndArguments)
