@@ -215,10 +215,10 @@ uint32_t CDriverLink::FinishedAcquisitions()
     return Stats(false, stats) == TQ8_OK ? stats.samplesCompleteInterrupts : 0;
 }
 
-int32_t CDriverLink::StartAcquisition()
+int32_t CDriverLink::StartAcquisition(uint32_t mode)
 {
     m_finishedBefore = FinishedAcquisitions();
-    return SetMode(TQ8_MODE_RAM_ACQ);
+    return SetMode(mode);
 }
 
 int32_t CDriverLink::WaitAcquisition()
@@ -234,7 +234,8 @@ int32_t CDriverLink::WaitAcquisition()
 
 int32_t CDriverLink::SoftwareTrigger()
 {
-    return WriteRegister(0, kTriggerRegister, kSoftwareTrigger, kSoftwareTrigger);
+    const int32_t rc = WriteRegister(0, kTriggerRegister, kSoftwareTrigger, kSoftwareTrigger);
+    return rc == TQ8_OK ? WriteRegister(0, kTriggerRegister, kSoftwareTrigger, 0) : rc;
 }
 
 } // namespace tq8

@@ -11,6 +11,7 @@
 
 #include "CUserProcess.h"
 #include "DriverInterface.h"
+#include "TQ8_64.h"
 
 namespace tq8 {
 
@@ -79,9 +80,9 @@ public:
     // The two halves of Acquire. A standby that lands between them finds no
     // waiter to cancel and the driver's wait then succeeds at once: the
     // board's count of finished acquisitions tells the two apart.
-    int32_t StartAcquisition();
+    int32_t StartAcquisition(uint32_t mode = TQ8_MODE_RAM_ACQ);
     int32_t WaitAcquisition();
-    // Register 4 bit 23.
+    // Register 4 bit 23, set and cleared again: the card triggers on the edge.
     int32_t SoftwareTrigger();
 
 private:
