@@ -40,6 +40,8 @@ constexpr uint32_t kRegionRegisters[] = {1, 2};
 constexpr uint32_t kTimestampDepth = 2048;
 constexpr uint32_t kTimestampChunk = 256;
 constexpr int32_t kWaitForTransfer = 1;
+// The driver reads at most 2046 windows of 16 KiB at once.
+constexpr uint32_t kReadPiece = 1u << 24;
 constexpr auto kStopBound = std::chrono::seconds(1);
 constexpr uint32_t kFifoFullBit = 1u << 9;
 
@@ -103,6 +105,11 @@ CDriverBoardBackend::CDriverBoardBackend(std::shared_ptr<CLocalBus> bus, kern::K
 
 CDriverBoardBackend::~CDriverBoardBackend()
 {
+    if (m_pieceReader.joinable()) {
+        m_stopPieces = true;
+        m_link.Cancel();
+        m_pieceReader.join();
+    }
     if (m_streamView != nullptr)
         m_link.FreeDmaBuffer(m_streamView);
     m_link.Close();
@@ -319,12 +326,19 @@ int32_t CDriverBoardBackend::AcquireInEpoch(AcqTarget target, uint32_t start, ui
 
 int32_t CDriverBoardBackend::SetMode(int mode)
 {
-    if (mode < TQ8_MODE_POWER_DOWN || mode > TQ8_MODE_PCI_WRITE_TO_RAM)
+    // Mode 3 is the card's own.
+    if (mode < TQ8_MODE_POWER_DOWN || mode > TQ8_MODE_PCI_WRITE_TO_RAM || mode == 3)
         return TQ8_ERR_INVALID_ARG;
     if (mode > TQ8_MODE_STANDBY)
         return m_link.SetMode(static_cast<uint32_t>(mode));
     ++m_shared->standbys;
+    // A standby drops this handle's read: its pieces stop.
+    const bool pieces = m_pieceReader.joinable();
+    m_stopPieces = true;
     const int32_t rc = m_link.SetMode(static_cast<uint32_t>(mode));
+    if (pieces)
+        m_pieceReader.join();
+    m_readPending = false;
     if (rc == TQ8_OK)
         WaitUntilStopped();
     return rc;
@@ -407,24 +421,72 @@ DriverCounters CDriverBoardBackend::ReadDriverStats(bool reset)
     return c;
 }
 
+int32_t CDriverBoardBackend::ReadPieces(uint32_t first, uint32_t count, uint8_t* dst, const std::atomic<bool>* stop)
+{
+    for (uint32_t done = 0; done < count;) {
+        if (stop != nullptr && stop->load())
+            return TQ8_ERR_CANCELLED;
+        const uint32_t n = std::min(count - done, kReadPiece);
+        if (const int32_t rc = m_link.ReadSampleRam(first + done, n, dst + done, false); rc != TQ8_OK)
+            return rc;
+        done += n;
+    }
+    return TQ8_OK;
+}
+
 int32_t CDriverBoardBackend::ReadRam(uint32_t first, uint32_t count, uint8_t* dst)
 {
     if (dst == nullptr || count == 0)
         return TQ8_ERR_INVALID_ARG;
     if (uint64_t{first} + count > m_desc.ramSize)
         return TQ8_ERR_OUT_OF_BOUNDS;
-    return m_link.ReadSampleRam(first, count, dst, false);
+    return ReadPieces(first, count, dst, nullptr);
 }
 
 int32_t CDriverBoardBackend::StartReadRam(uint32_t first, uint32_t count, uint8_t* dst)
 {
-    if (dst == nullptr || count == 0)
+    if (count == 0)
+        return TQ8_OK;
+    if (dst == nullptr)
         return TQ8_ERR_INVALID_ARG;
     if (uint64_t{first} + count > m_desc.ramSize)
         return TQ8_ERR_OUT_OF_BOUNDS;
-    const int32_t rc = m_link.ReadSampleRam(first, count, dst, true);
-    m_readPending = rc == TQ8_OK;
-    return rc;
+    if (m_readPending || m_pieceReader.joinable())
+        return TQ8_ERR_BUSY;
+    if (count <= kReadPiece) {
+        const int32_t rc = m_link.ReadSampleRam(first, count, dst, true);
+        m_readPending = rc == TQ8_OK;
+        return rc;
+    }
+    m_stopPieces = false;
+    m_piecesFinished = false;
+    m_pieceReader = std::thread([this, first, count, dst] {
+        const int32_t rc = ReadPieces(first, count, dst, &m_stopPieces);
+        std::lock_guard lock(m_pieceMutex);
+        m_piecesResult = rc;
+        m_piecesFinished = true;
+        m_pieceDone.notify_all();
+    });
+    return TQ8_OK;
+}
+
+int32_t CDriverBoardBackend::WaitPieces(uint32_t timeoutMs)
+{
+    bool finished = false;
+    {
+        std::unique_lock lock(m_pieceMutex);
+        const auto done = [this] { return m_piecesFinished; };
+        if (timeoutMs == UINT32_MAX)
+            m_pieceDone.wait(lock, done);
+        finished = timeoutMs == UINT32_MAX || m_pieceDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
+    }
+    if (!finished) {
+        // Nothing may land in the caller's buffer once this returns.
+        m_stopPieces = true;
+        m_link.SetMode(TQ8_MODE_STANDBY);
+    }
+    m_pieceReader.join();
+    return finished ? m_piecesResult : TQ8_ERR_TIMEOUT;
 }
 
 int32_t CDriverBoardBackend::StartPciAcquisition(uint32_t bytes, uint8_t* dst)
@@ -468,11 +530,13 @@ int32_t CDriverBoardBackend::WaitStream(uint32_t timeoutMs)
 
 int32_t CDriverBoardBackend::WaitTransfer(uint32_t timeoutMs)
 {
+    if (m_pieceReader.joinable())
+        return WaitPieces(timeoutMs);
     if (m_streamDst != nullptr)
         return WaitStream(timeoutMs);
     if (!m_readPending)
         return m_link.IsRemoved() ? TQ8_ERR_DEVICE_REMOVED : TQ8_OK;
-    const int32_t rc = m_link.WaitRead(timeoutMs);
+    const int32_t rc = m_link.WaitRead(timeoutMs == UINT32_MAX ? 0 : timeoutMs);
     m_readPending = false;
     return rc;
 }
@@ -578,14 +642,16 @@ int32_t CDriverBoardBackend::WriteDeviceReg(uint32_t reg, uint32_t mask, uint32_
 
 int32_t CDriverBoardBackend::WriteAdcReg(int adc, uint32_t reg, uint32_t mask, uint16_t value, Placement at)
 {
-    if (adc != 0 && adc != 1)
+    const auto placement = AdcPlacement(reg);
+    if ((adc != 0 && adc != 1) || !placement || *placement != at)
         return TQ8_ERR_INVALID_ARG;
     return WriteChip(kKindAdc0 + static_cast<uint32_t>(adc), kAdcPort[adc], at, reg, mask, value);
 }
 
 int32_t CDriverBoardBackend::ReadClockGenReg(int cg, uint32_t reg, Placement at, uint8_t& value)
 {
-    if (cg != 0 && cg != 1)
+    const auto placement = ClockGenPlacement(reg);
+    if ((cg != 0 && cg != 1) || !placement || *placement != at)
         return TQ8_ERR_INVALID_ARG;
     wdm::TQ8_REG_READ_REQUEST q = ReadRequest(kKindClockGen0 + static_cast<uint32_t>(cg), kClockGenPort[cg], at.first,
                                               reg, false);
@@ -598,7 +664,8 @@ int32_t CDriverBoardBackend::ReadClockGenReg(int cg, uint32_t reg, Placement at,
 
 int32_t CDriverBoardBackend::WriteClockGenReg(int cg, uint32_t reg, uint8_t mask, uint8_t value, Placement at)
 {
-    if (cg != 0 && cg != 1)
+    const auto placement = ClockGenPlacement(reg);
+    if ((cg != 0 && cg != 1) || !placement || *placement != at)
         return TQ8_ERR_INVALID_ARG;
     return WriteChip(kKindClockGen0 + static_cast<uint32_t>(cg), kClockGenPort[cg], at, reg | kClockGenUpdate, mask,
                      value);

@@ -5,6 +5,8 @@
 // setters turn a change into masked register writes of the register codec
 // and clock-generator writes, getters answer from the copy.
 #include <atomic>
+#include <condition_variable>
+#include <thread>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -41,6 +43,7 @@ public:
 
     CDriverLink& Link() { return m_link; }
     std::shared_ptr<IBoardBackend> Reopen() override;
+    const void* BoardIdentity() const override { return m_shared.get(); }
 
     const BoardDescription& Desc() const override { return m_desc; }
     bool IsVirtual() const override { return false; }
@@ -114,6 +117,8 @@ private:
     int32_t WaitStream(uint32_t timeoutMs);
     uint32_t StatusWord() const;
     void WaitUntilStopped() const;
+    int32_t ReadPieces(uint32_t first, uint32_t count, uint8_t* dst, const std::atomic<bool>* stop);
+    int32_t WaitPieces(uint32_t timeoutMs);
     // Moves what the card's FIFO holds into the shared queue (its lock held).
     void DrainTimestampsLocked() const;
     int32_t ReadKind(uint32_t kind, uint32_t index, uint32_t group, uint32_t chipRegister, bool hardware,
@@ -128,6 +133,15 @@ private:
     BoardDescription m_desc;
     std::shared_ptr<LocalBoardShared> m_shared;
     std::atomic<bool> m_readPending{false};
+    // A read larger than the driver takes at once runs piece by piece on
+    // a thread of its own; a wait that times out stops it before the next
+    // piece and ends the running one.
+    std::thread m_pieceReader;
+    std::mutex m_pieceMutex;
+    std::condition_variable m_pieceDone;
+    bool m_piecesFinished = false;
+    int32_t m_piecesResult = 0;
+    std::atomic<bool> m_stopPieces{false};
     // Streaming goes into a DMA buffer of the driver's, copied out on the
     // wait: the caller's buffer is never the card's target.
     std::mutex m_streamMutex;

@@ -40,7 +40,7 @@ int32_t CDriverLink::Open(const kern::KernelString& link)
     int32_t rc = Control(wdm::IOCTL_TQ8_GET_DRIVER_INFO, nullptr, 0, &m_info, sizeof m_info);
     if (rc == TQ8_OK && m_info.serialNumber == 0) {
         rc = TQ8_ERR_EEPROM_INVALID;
-        m_lastText = L"The board's configuration EEPROM could not be read";
+        SetLastText(L"The board's configuration EEPROM could not be read");
     }
     if (rc != TQ8_OK)
         Close();
@@ -66,8 +66,20 @@ int32_t CDriverLink::Control(uint32_t code, const void* in, uint32_t inLength, v
     if (result.code == TQ8_ERR_DEVICE_REMOVED)
         m_removed = true;
     if (result.code != TQ8_OK)
-        m_lastText = std::move(result.text);
+        SetLastText(std::move(result.text));
     return result.code;
+}
+
+std::wstring CDriverLink::LastText() const
+{
+    std::lock_guard lock(m_textMutex);
+    return m_lastText;
+}
+
+void CDriverLink::SetLastText(std::wstring text)
+{
+    std::lock_guard lock(m_textMutex);
+    m_lastText = std::move(text);
 }
 
 void CDriverLink::Cancel()

@@ -6,6 +6,7 @@
 // TQ8_ERR_DEVICE_REMOVED without reaching the driver.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,7 @@ public:
     uint32_t Ordinal() const { return m_info.ordinal; }
     uint64_t DriverVersion() const { return m_info.driverVersion; }
     // The text of the last failure.
-    const std::wstring& LastText() const { return m_lastText; }
+    std::wstring LastText() const;
 
     int32_t Control(uint32_t code, const void* in, uint32_t inLength, void* out, uint32_t outLength,
                     uint32_t* returned = nullptr);
@@ -93,6 +94,11 @@ private:
     kern::CUserProcess::Handle m_handle = kern::CUserProcess::kInvalidHandle;
     wdm::TQ8_DRIVER_INFO m_info{};
     std::atomic<bool> m_removed{false};
+    void SetLastText(std::wstring text);
+
+    // Calls of one handle may come from several threads (a read running on
+    // while another thread ends it).
+    mutable std::mutex m_textMutex;
     std::wstring m_lastText;
     uint32_t m_finishedBefore = 0;
 };

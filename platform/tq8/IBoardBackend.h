@@ -21,6 +21,8 @@ public:
     // A backend of the same board for a duplicated handle, with its own way
     // to the board; nullptr where duplicates share this one.
     virtual std::shared_ptr<IBoardBackend> Reopen() { return nullptr; }
+    // The same for every backend of one board.
+    virtual const void* BoardIdentity() const { return this; }
 
     virtual const BoardDescription& Desc() const = 0;
     virtual bool IsVirtual() const = 0;

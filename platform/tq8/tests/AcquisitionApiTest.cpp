@@ -84,7 +84,7 @@ TEST_P(BoardApiTest, SoftwareTriggerFromTheUiHandleReachesTheWorker)
     EXPECT_EQ(AcquireToBoardRamTQ8(worker, 0, 65536, 0, 0), TQ8_OK);
 }
 
-TEST_F(ApiTest, AsyncReadThenWait)
+TEST_P(BoardApiTest, AsyncReadThenWait)
 {
     TQ8_HANDLE h = Board();
     EXPECT_EQ(WaitForTransferCompleteTQ8(h, 2500), TQ8_OK); // nothing pending
@@ -110,7 +110,7 @@ TEST_F(ApiTest, AsyncReadThenWait)
     EXPECT_TRUE(InIdleModeTQ8(h));
 }
 
-TEST_F(ApiTest, DmaBuffersBelongToTheirHandle)
+TEST_P(BoardApiTest, DmaBuffersBelongToTheirHandle)
 {
     TQ8_HANDLE h = Board();
     TQ8_HANDLE other = Board(1601);
@@ -128,7 +128,7 @@ TEST_F(ApiTest, DmaBuffersBelongToTheirHandle)
     EXPECT_EQ(FreeDmaBufferTQ8(h, dma), TQ8_ERR_DMA_BUFFER);
 }
 
-TEST_F(ApiTest, PciBufferedAcquisitionNeedsItsMode)
+TEST_P(BoardApiTest, PciBufferedAcquisitionNeedsItsMode)
 {
     TQ8_HANDLE h = Board();
     uint8_t* dma = nullptr;

@@ -411,7 +411,7 @@ TEST_P(BoardRecordingTest, ProgressNeedsItsSize)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, OneSessionPerBoard)
+TEST_P(BoardRecordingTest, OneSessionPerBoard)
 {
     TQ8_HANDLE h = Board(kSerial);
     TQ8_HANDLE other = nullptr;
@@ -436,7 +436,7 @@ TEST_F(RecordingTest, OneSessionPerBoard)
     EXPECT_EQ(DeleteRecordingSessionTQ8(t), TQ8_OK);
 }
 
-TEST_F(RecordingTest, BusyBoardTakesNoSessionAndRecordingBoardNoAcquisition)
+TEST_P(BoardRecordingTest, BusyBoardTakesNoSessionAndRecordingBoardNoAcquisition)
 {
     TQ8_HANDLE h = Board(kSerial);
     TQ8_HANDLE worker = nullptr;

@@ -164,7 +164,7 @@ TEST_P(BoardApiTest, RamBypassAndSyncPulseAreBoardBits)
     EXPECT_EQ(ReadDeviceRegTQ8(h, 16, &value, 3, 0), TQ8_ERR_OUT_OF_BOUNDS);
 }
 
-TEST_F(ApiTest, ClockGenRegistersAtEveryPlacement)
+TEST_P(BoardApiTest, ClockGenRegistersAtEveryPlacement)
 {
     TQ8_HANDLE h = Board();
     std::vector<std::array<uint32_t, 3>> placed; // register, logical index, byte
