@@ -174,7 +174,8 @@ int32_t CDriverLink::ReadSampleRam(uint32_t first, uint32_t bytes, uint8_t* dst,
     request.firstSample = first;
     request.count = bytes;
     request.buffers[0] = reinterpret_cast<uint64_t>(dst);
-    return Control(wdm::IOCTL_TQ8_READ_SAMPLE_RAM, &request, sizeof request, nullptr, 0);
+    const int32_t rc = Control(wdm::IOCTL_TQ8_READ_SAMPLE_RAM, &request, sizeof request, nullptr, 0);
+    return rc == TQ8_ERR_CANCELLED ? CancelledOrRemoved() : rc;
 }
 
 int32_t CDriverLink::WaitRead(uint32_t timeoutMs)
