@@ -199,7 +199,11 @@ NTSTATUS SurpriseRemoveDevice(DeviceObject* device, Irp*)
     ReleaseHardwareResources(ext);
     if (ext->deviceFlags & TQ8_FLAG_INTERFACE_ENABLED)
         IoSetDeviceInterfaceState(&ext->interfaceName, false);
+    // Late requests read the flags under the lock.
+    KIRQL irql;
+    KeAcquireSpinLock(&ext->spinLock, &irql);
     ext->deviceFlags &= ~TQ8_FLAG_INTERFACE_ENABLED;
+    KeReleaseSpinLock(&ext->spinLock, irql);
     SetPnpState(ext, TQ8_PNP_SURPRISE_REMOVED);
     return STATUS_SUCCESS;
 }

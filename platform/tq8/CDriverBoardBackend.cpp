@@ -42,6 +42,7 @@ constexpr uint32_t kTimestampChunk = 256;
 constexpr int32_t kWaitForTransfer = 1;
 // The driver reads at most 2046 windows of 16 KiB at once.
 constexpr uint32_t kReadPiece = 1u << 24;
+constexpr auto kPieceStopPoll = std::chrono::milliseconds(10);
 constexpr auto kStopBound = std::chrono::seconds(1);
 constexpr uint32_t kFifoFullBit = 1u << 9;
 
@@ -105,11 +106,8 @@ CDriverBoardBackend::CDriverBoardBackend(std::shared_ptr<CLocalBus> bus, kern::K
 
 CDriverBoardBackend::~CDriverBoardBackend()
 {
-    if (m_pieceReader.joinable()) {
-        m_stopPieces = true;
-        m_link.Cancel();
-        m_pieceReader.join();
-    }
+    if (m_pieceReader.joinable())
+        StopPieces();
     if (m_streamView != nullptr)
         m_link.FreeDmaBuffer(m_streamView);
     m_link.Close();
@@ -333,11 +331,9 @@ int32_t CDriverBoardBackend::SetMode(int mode)
         return m_link.SetMode(static_cast<uint32_t>(mode));
     ++m_shared->standbys;
     // A standby drops this handle's read: its pieces stop.
-    const bool pieces = m_pieceReader.joinable();
-    m_stopPieces = true;
+    if (m_pieceReader.joinable())
+        StopPieces();
     const int32_t rc = m_link.SetMode(static_cast<uint32_t>(mode));
-    if (pieces)
-        m_pieceReader.join();
     m_readPending = false;
     if (rc == TQ8_OK)
         WaitUntilStopped();
@@ -480,13 +476,27 @@ int32_t CDriverBoardBackend::WaitPieces(uint32_t timeoutMs)
             m_pieceDone.wait(lock, done);
         finished = timeoutMs == UINT32_MAX || m_pieceDone.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
     }
-    if (!finished) {
-        // Nothing may land in the caller's buffer once this returns.
-        m_stopPieces = true;
-        m_link.SetMode(TQ8_MODE_STANDBY);
-    }
-    m_pieceReader.join();
+    // Nothing may land in the caller's buffer once this returns.
+    if (!finished)
+        StopPieces();
+    else
+        m_pieceReader.join();
     return finished ? m_piecesResult : TQ8_ERR_TIMEOUT;
+}
+
+// A piece may start just after a switch to mode 1 has ended the one before:
+// the switch is repeated until the reader has seen the stop.
+void CDriverBoardBackend::StopPieces()
+{
+    m_stopPieces = true;
+    std::unique_lock lock(m_pieceMutex);
+    do {
+        lock.unlock();
+        m_link.SetMode(TQ8_MODE_STANDBY);
+        lock.lock();
+    } while (!m_pieceDone.wait_for(lock, kPieceStopPoll, [this] { return m_piecesFinished; }));
+    lock.unlock();
+    m_pieceReader.join();
 }
 
 int32_t CDriverBoardBackend::StartPciAcquisition(uint32_t bytes, uint8_t* dst)

@@ -119,6 +119,7 @@ private:
     void WaitUntilStopped() const;
     int32_t ReadPieces(uint32_t first, uint32_t count, uint8_t* dst, const std::atomic<bool>* stop);
     int32_t WaitPieces(uint32_t timeoutMs);
+    void StopPieces();
     // Moves what the card's FIFO holds into the shared queue (its lock held).
     void DrainTimestampsLocked() const;
     int32_t ReadKind(uint32_t kind, uint32_t index, uint32_t group, uint32_t chipRegister, bool hardware,
