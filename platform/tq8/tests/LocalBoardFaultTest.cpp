@@ -188,4 +188,27 @@ TEST_F(LocalFaultTest, DescriptionComesFromTheDriver)
     EXPECT_EQ(DisconnectFromDeviceTQ8(h), TQ8_OK);
 }
 
+TEST_F(LocalFaultTest, BoardWithoutAReadableIdentityIsRefusedOnConnect)
+{
+    // Serial words blank, and a sample memory of nothing: neither board may
+    // pass as one that clashes with another or holds no memory.
+    ASSERT_EQ(TQ8Sim_LoadConfigString("<TQ8Sim>"
+                                      "<Board serial=\"5001\"><Eeprom word=\"114\" value=\"0\"/>"
+                                      "<Eeprom word=\"115\" value=\"0\"/></Board>"
+                                      "<Board serial=\"5002\"><Eeprom word=\"78\" value=\"0\"/>"
+                                      "<Eeprom word=\"79\" value=\"0\"/></Board>"
+                                      "<Board serial=\"5003\"/>"
+                                      "</TQ8Sim>"),
+              TQ8_OK);
+    EXPECT_EQ(GetDeviceCountTQ8(), 3);
+    TQ8_HANDLE h = nullptr;
+    EXPECT_EQ(ConnectToDeviceTQ8(&h, 1), TQ8_ERR_EEPROM_INVALID);
+    EXPECT_EQ(ConnectToDeviceTQ8(&h, 2), TQ8_ERR_EEPROM_INVALID);
+    ASSERT_EQ(ConnectToDeviceTQ8(&h, 5003), TQ8_OK);
+    uint32_t serial = 0;
+    EXPECT_EQ(GetSerialNumberTQ8(h, &serial), TQ8_OK);
+    EXPECT_EQ(serial, 5003u);
+    EXPECT_EQ(DisconnectFromDeviceTQ8(h), TQ8_OK);
+}
+
 } // namespace
