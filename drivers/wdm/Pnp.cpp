@@ -60,7 +60,7 @@ NTSTATUS HandleThenForwardIrp(DeviceObject* device, Irp* irp, PnpHandler handler
 
 // Clears the started flag after ending the active operation, then waits
 // until no request is inside the dispatch, so nothing touches the windows
-// while they are released.
+// while they are released, and ends what a late request began.
 void StopAdmittingRequests(TQ8_DEVICE_EXTENSION* ext)
 {
     KIRQL irql;
@@ -75,6 +75,12 @@ void StopAdmittingRequests(TQ8_DEVICE_EXTENSION* ext)
             break;
         KeWaitForSingleObject(&ext->requestsLeft, nullptr);
     }
+    // A request that was past its started check when the flag went may
+    // have begun an operation since: it is ended too, or its request would
+    // wait for an interrupt that can no longer come.
+    KeAcquireSpinLock(&ext->spinLock, &irql);
+    AbortActiveOperation(ext, false, nullptr);
+    KeReleaseSpinLock(&ext->spinLock, irql);
 }
 
 void ReleaseDmaResources(TQ8_DEVICE_EXTENSION* ext)
@@ -193,7 +199,11 @@ NTSTATUS SurpriseRemoveDevice(DeviceObject* device, Irp*)
     ReleaseHardwareResources(ext);
     if (ext->deviceFlags & TQ8_FLAG_INTERFACE_ENABLED)
         IoSetDeviceInterfaceState(&ext->interfaceName, false);
+    // Late requests read the flags under the lock.
+    KIRQL irql;
+    KeAcquireSpinLock(&ext->spinLock, &irql);
     ext->deviceFlags &= ~TQ8_FLAG_INTERFACE_ENABLED;
+    KeReleaseSpinLock(&ext->spinLock, irql);
     SetPnpState(ext, TQ8_PNP_SURPRISE_REMOVED);
     return STATUS_SUCCESS;
 }

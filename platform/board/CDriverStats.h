@@ -16,6 +16,8 @@ struct DriverCounters {
     uint32_t acquisitionsCompleted = 0;
     uint32_t clockModuleResets = 0;
     uint64_t bytesTransferred = 0;
+    // Handles open on the board where a driver counts them; -1 elsewhere.
+    int32_t openHandles = -1;
 };
 
 class CDriverStats {

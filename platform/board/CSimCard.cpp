@@ -21,6 +21,8 @@ uint32_t VariantOf(const CSimBoard& board)
 constexpr uint32_t kReadStartRegister = 2;
 constexpr uint32_t kConverterControl = 6;
 constexpr uint32_t kModeRegister = 11;
+constexpr uint32_t kTriggerRegister = 4;
+constexpr uint32_t kSoftwareTrigger = 1u << 23;
 constexpr uint32_t kTimestampHigh = 14;
 constexpr uint32_t kTimestampLow = 15;
 constexpr uint32_t kBusyBits = 0x6;
@@ -153,6 +155,8 @@ void CSimCard::WriteControl(uint32_t index, uint32_t value)
         m_channelCode = (value >> 12) & 0xF;
     if (index == kReadStartRegister)
         m_readPosition = uint64_t{value & 0x3FFFFFF} * 16 * UnitFactor(m_channelCode.load());
+    if (index == kTriggerRegister && (value & kSoftwareTrigger) != 0)
+        m_board.SoftwareTrigger();
     if (index == kModeRegister)
         SwitchMode(value & 0xF);
     else if (index < kDeviceRegisters)
@@ -175,10 +179,12 @@ void CSimCard::SwitchMode(uint32_t mode)
     // The previous acquisition has ended: its mode went back to 1.
     JoinAcquisition();
     m_acquiring = true;
-    m_acquisition = std::thread([this, mode] { Acquire(mode); });
+    // A standby that lands before the thread reaches the board cancels it.
+    const uint64_t epoch = m_board.StandbyEpoch();
+    m_acquisition = std::thread([this, mode, epoch] { Acquire(mode, epoch); });
 }
 
-void CSimCard::Acquire(uint32_t mode)
+void CSimCard::Acquire(uint32_t mode, uint64_t epoch)
 {
     // The converters run on what clock generator 0 was programmed to give.
     const double rate = m_control.ClockGen(0).OutputMHz(0);
@@ -188,7 +194,7 @@ void CSimCard::Acquire(uint32_t mode)
     }
     const auto start = static_cast<uint32_t>(m_board.Get(SettingId::MemoryRegionStart));
     const auto count = static_cast<uint32_t>(m_board.Get(SettingId::MemoryRegionCount));
-    const int32_t rc = m_board.Acquire(TargetOf(mode), start, count);
+    const int32_t rc = m_board.Acquire(TargetOf(mode), start, count, epoch);
     m_acquiring = false;
     // A cancelled acquisition (back to mode 1) raises nothing.
     if (rc != TQ8_ERR_CANCELLED)

@@ -17,6 +17,7 @@
 // rate of clock generator 0, on the card's acquisition thread, and raises
 // the samples-complete interrupt when it ends; mode 4 streams rendered
 // samples through the DMA engine; mode 9 moves host memory into sample RAM.
+// Register 4 bit 23 written set is the software trigger.
 // While an acquisition runs, or the engine streams in mode 4, the status
 // register shows busy bits 1 and 2.
 #include <atomic>
@@ -88,7 +89,7 @@ private:
     uint32_t ReadControl(uint32_t index, uint32_t stored);
     void WriteControl(uint32_t index, uint32_t value);
     void SwitchMode(uint32_t mode);
-    void Acquire(uint32_t mode);
+    void Acquire(uint32_t mode, uint64_t epoch);
     void MoveDma(uint64_t busAddress, uint32_t bytes);
     void JoinAcquisition();
 

@@ -19,11 +19,12 @@ int32_t ConnectToDeviceTQ8(TQ8_HANDLE* handle, uint32_t n)
         if (handle == nullptr)
             return TQ8_ERR_INVALID_ARG;
         // A number equal to a known serial wins; otherwise it is an ordinal.
-        auto backend = Lib().Boards().LocalBySerial(n);
+        int32_t rc = TQ8_ERR_DEVICE_NOT_FOUND;
+        auto backend = Lib().Boards().LocalBySerial(n, &rc);
+        if (!backend && rc == TQ8_ERR_DEVICE_NOT_FOUND)
+            backend = Lib().Boards().LocalByOrdinal(n, &rc);
         if (!backend)
-            backend = Lib().Boards().LocalByOrdinal(n);
-        if (!backend)
-            return TQ8_ERR_DEVICE_NOT_FOUND;
+            return rc;
         *handle = ToHandle(Lib().Connect(std::move(backend)));
         return TQ8_OK;
     });
@@ -61,7 +62,12 @@ int32_t DuplicateHandleTQ8(TQ8_HANDLE handle, TQ8_HANDLE* duplicate)
             *duplicate = rc == TQ8_OK ? ToHandle(id) : nullptr;
             return rc;
         }
-        *duplicate = ToHandle(Lib().Connect(connection->backend));
+        // A local handle opens the board again, so that closing one handle
+        // ends only its own work.
+        auto backend = connection->backend->Reopen();
+        if (!backend)
+            backend = connection->backend;
+        *duplicate = ToHandle(Lib().Connect(std::move(backend)));
         return TQ8_OK;
     });
     // Callers report the system's last error when duplication fails.

@@ -23,7 +23,8 @@ int32_t GetDriverStatsTQ8(TQ8_HANDLE h, TQ8_DRIVER_STATS* stats, int32_t reset)
         if (stats == nullptr || stats->size < sizeof(TQ8_DRIVER_STATS))
             return TQ8_ERR_INVALID_ARG;
         const DriverCounters c = b.ReadDriverStats(reset != 0);
-        stats->activeConnections = static_cast<int32_t>(Lib().Handles().CountFor(&b));
+        stats->activeConnections =
+            c.openHandles >= 0 ? c.openHandles : static_cast<int32_t>(Lib().Handles().CountFor(&b));
         stats->interrupts = c.interrupts;
         stats->dmaTransfersCompleted = c.dmaCompleted;
         stats->dmaTransfersStarted = c.dmaStarted;

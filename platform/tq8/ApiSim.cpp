@@ -178,6 +178,11 @@ int32_t TQ8Sim_SetEepromWords(uint32_t serial, uint32_t firstWord, const uint16_
     return WithModel(serial, [&](CSimBoard& board) { return board.WriteEeprom(firstWord, words, count); });
 }
 
+int32_t TQ8Sim_SurpriseRemoveBoard(uint32_t serial)
+{
+    return Guard("TQ8Sim", [&] { return Lib().Boards().SurpriseRemoveLocal(serial); });
+}
+
 int32_t TQ8Sim_GetAdcCalibrationCount(uint32_t serial, int32_t adc, uint32_t* count)
 {
     if (count == nullptr || (adc != 0 && adc != 1))

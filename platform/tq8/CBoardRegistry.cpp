@@ -1,51 +1,103 @@
 #include "CBoardRegistry.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
 #include "CSimBoardBackend.h"
+#include "CUserProcess.h"
 
 namespace tq8 {
 
-CBoardRegistry::Entry CBoardRegistry::MakeEntry(const BoardDescription& desc)
+namespace {
+void Report(int32_t* rc, int32_t value)
 {
-    auto model = std::make_shared<CSimBoard>(desc);
-    // Local boards reach the model directly until they go through the driver.
-    return Entry{model, std::make_shared<CSimBoardBackend>(model)};
+    if (rc != nullptr)
+        *rc = value;
 }
+} // namespace
 
 bool CBoardRegistry::AddLocal(const BoardDescription& desc)
 {
     if (!IsPlausible(desc))
         return false;
     std::lock_guard lock(m_mutex);
-    for (const Entry& e : m_local)
-        if (e.model->Desc().serial == desc.serial)
+    if (std::find(m_declared.begin(), m_declared.end(), desc.serial) != m_declared.end())
+        return false;
+    if (!m_bus) {
+        std::string error;
+        m_bus = CLocalBus::Load(&error);
+        if (!m_bus) {
+            std::fprintf(stderr, "TQ8_64: the board driver cannot be loaded: %s\n", error.c_str());
             return false;
-    BoardDescription local = desc;
-    local.kind = BoardKind::Local;
-    m_local.push_back(MakeEntry(local));
+        }
+    }
+    if (m_bus->Arrive(desc) != TQ8_OK)
+        return false;
+    m_declared.push_back(desc.serial);
     return true;
 }
 
-size_t CBoardRegistry::LocalCount() const
+bool CBoardRegistry::IsDeclared(uint32_t serial) const
 {
     std::lock_guard lock(m_mutex);
-    return m_local.size();
+    return std::find(m_declared.begin(), m_declared.end(), serial) != m_declared.end();
 }
 
-std::shared_ptr<IBoardBackend> CBoardRegistry::LocalBySerial(uint32_t serial) const
+std::shared_ptr<CLocalBus> CBoardRegistry::Bus() const
 {
     std::lock_guard lock(m_mutex);
-    for (const Entry& e : m_local)
-        if (e.model->Desc().serial == serial)
-            return e.backend;
+    return m_bus;
+}
+
+size_t CBoardRegistry::LocalCount() const { return Bus() ? CDriverLink::Boards().size() : 0; }
+
+std::shared_ptr<LocalBoardShared> CBoardRegistry::SharedFor(const BoardDescription& desc)
+{
+    std::lock_guard lock(m_mutex);
+    auto& shared = m_shared[desc.serial];
+    if (!shared)
+        shared = std::make_shared<LocalBoardShared>(desc);
+    return shared;
+}
+
+std::shared_ptr<IBoardBackend> CBoardRegistry::OpenLocal(const std::shared_ptr<CLocalBus>& bus,
+                                                         const kern::KernelString& link, int32_t* rc)
+{
+    int32_t result = TQ8_OK;
+    auto backend = CDriverBoardBackend::Open(
+        bus, link, [this](const BoardDescription& desc) { return SharedFor(desc); }, &result);
+    Report(rc, result);
+    return backend;
+}
+
+std::shared_ptr<IBoardBackend> CBoardRegistry::LocalBySerial(uint32_t serial, int32_t* rc)
+{
+    Report(rc, TQ8_ERR_DEVICE_NOT_FOUND);
+    const auto bus = Bus();
+    if (!bus || serial == 0)
+        return nullptr;
+    // Each board's serial comes from its driver.
+    for (const kern::KernelString& link : CDriverLink::Boards()) {
+        CDriverLink probe(bus->Process());
+        if (probe.Open(link) == TQ8_OK && probe.Serial() == serial) {
+            probe.Close();
+            return OpenLocal(bus, link, rc);
+        }
+    }
     return nullptr;
 }
 
-std::shared_ptr<IBoardBackend> CBoardRegistry::LocalByOrdinal(uint32_t ordinal) const
+std::shared_ptr<IBoardBackend> CBoardRegistry::LocalByOrdinal(uint32_t ordinal, int32_t* rc)
 {
-    std::lock_guard lock(m_mutex);
-    if (ordinal == 0 || ordinal > m_local.size())
+    Report(rc, TQ8_ERR_DEVICE_NOT_FOUND);
+    const auto bus = Bus();
+    if (!bus || ordinal == 0)
         return nullptr;
-    return m_local[ordinal - 1].backend;
+    const auto links = CDriverLink::Boards();
+    if (ordinal > links.size())
+        return nullptr;
+    return OpenLocal(bus, links[ordinal - 1], rc);
 }
 
 std::shared_ptr<IBoardBackend> CBoardRegistry::Virtual(uint32_t serial)
@@ -56,26 +108,40 @@ std::shared_ptr<IBoardBackend> CBoardRegistry::Virtual(uint32_t serial)
         BoardDescription desc;
         desc.kind = BoardKind::Virtual;
         desc.serial = serial;
-        it = m_virtual.emplace(serial, MakeEntry(desc)).first;
+        auto model = std::make_shared<CSimBoard>(desc);
+        it = m_virtual.emplace(serial, Entry{model, std::make_shared<CSimBoardBackend>(model)}).first;
     }
     return it->second.backend;
 }
 
 std::shared_ptr<CSimBoard> CBoardRegistry::Model(uint32_t serial) const
 {
+    if (const auto bus = Bus())
+        if (auto model = bus->Model(serial))
+            return model;
     std::lock_guard lock(m_mutex);
-    for (const Entry& e : m_local)
-        if (e.model->Desc().serial == serial)
-            return e.model;
     auto it = m_virtual.find(serial);
     return it == m_virtual.end() ? nullptr : it->second.model;
 }
 
+int32_t CBoardRegistry::SurpriseRemoveLocal(uint32_t serial)
+{
+    const auto bus = Bus();
+    return bus ? bus->SurpriseRemove(serial) : TQ8_ERR_DEVICE_NOT_FOUND;
+}
+
 void CBoardRegistry::Clear()
 {
-    std::lock_guard lock(m_mutex);
-    m_local.clear();
-    m_virtual.clear();
+    std::shared_ptr<CLocalBus> bus;
+    {
+        std::lock_guard lock(m_mutex);
+        bus = std::move(m_bus);
+        m_declared.clear();
+        m_shared.clear();
+        m_virtual.clear();
+    }
+    // Outside the lock: removing the cards runs the driver.
+    bus.reset();
 }
 
 } // namespace tq8

@@ -40,7 +40,7 @@ int32_t CDriverLink::Open(const kern::KernelString& link)
     int32_t rc = Control(wdm::IOCTL_TQ8_GET_DRIVER_INFO, nullptr, 0, &m_info, sizeof m_info);
     if (rc == TQ8_OK && m_info.serialNumber == 0) {
         rc = TQ8_ERR_EEPROM_INVALID;
-        m_lastText = L"The board's configuration EEPROM could not be read";
+        SetLastText(L"The board's configuration EEPROM could not be read");
     }
     if (rc != TQ8_OK)
         Close();
@@ -66,8 +66,20 @@ int32_t CDriverLink::Control(uint32_t code, const void* in, uint32_t inLength, v
     if (result.code == TQ8_ERR_DEVICE_REMOVED)
         m_removed = true;
     if (result.code != TQ8_OK)
-        m_lastText = std::move(result.text);
+        SetLastText(std::move(result.text));
     return result.code;
+}
+
+std::wstring CDriverLink::LastText() const
+{
+    std::lock_guard lock(m_textMutex);
+    return m_lastText;
+}
+
+void CDriverLink::SetLastText(std::wstring text)
+{
+    std::lock_guard lock(m_textMutex);
+    m_lastText = std::move(text);
 }
 
 void CDriverLink::Cancel()
@@ -162,7 +174,8 @@ int32_t CDriverLink::ReadSampleRam(uint32_t first, uint32_t bytes, uint8_t* dst,
     request.firstSample = first;
     request.count = bytes;
     request.buffers[0] = reinterpret_cast<uint64_t>(dst);
-    return Control(wdm::IOCTL_TQ8_READ_SAMPLE_RAM, &request, sizeof request, nullptr, 0);
+    const int32_t rc = Control(wdm::IOCTL_TQ8_READ_SAMPLE_RAM, &request, sizeof request, nullptr, 0);
+    return rc == TQ8_ERR_CANCELLED ? CancelledOrRemoved() : rc;
 }
 
 int32_t CDriverLink::WaitRead(uint32_t timeoutMs)
@@ -215,10 +228,10 @@ uint32_t CDriverLink::FinishedAcquisitions()
     return Stats(false, stats) == TQ8_OK ? stats.samplesCompleteInterrupts : 0;
 }
 
-int32_t CDriverLink::StartAcquisition()
+int32_t CDriverLink::StartAcquisition(uint32_t mode)
 {
     m_finishedBefore = FinishedAcquisitions();
-    return SetMode(TQ8_MODE_RAM_ACQ);
+    return SetMode(mode);
 }
 
 int32_t CDriverLink::WaitAcquisition()
@@ -234,7 +247,8 @@ int32_t CDriverLink::WaitAcquisition()
 
 int32_t CDriverLink::SoftwareTrigger()
 {
-    return WriteRegister(0, kTriggerRegister, kSoftwareTrigger, kSoftwareTrigger);
+    const int32_t rc = WriteRegister(0, kTriggerRegister, kSoftwareTrigger, kSoftwareTrigger);
+    return rc == TQ8_OK ? WriteRegister(0, kTriggerRegister, kSoftwareTrigger, 0) : rc;
 }
 
 } // namespace tq8

@@ -6,11 +6,13 @@
 // TQ8_ERR_DEVICE_REMOVED without reaching the driver.
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "CUserProcess.h"
 #include "DriverInterface.h"
+#include "TQ8_64.h"
 
 namespace tq8 {
 
@@ -35,7 +37,7 @@ public:
     uint32_t Ordinal() const { return m_info.ordinal; }
     uint64_t DriverVersion() const { return m_info.driverVersion; }
     // The text of the last failure.
-    const std::wstring& LastText() const { return m_lastText; }
+    std::wstring LastText() const;
 
     int32_t Control(uint32_t code, const void* in, uint32_t inLength, void* out, uint32_t outLength,
                     uint32_t* returned = nullptr);
@@ -79,9 +81,9 @@ public:
     // The two halves of Acquire. A standby that lands between them finds no
     // waiter to cancel and the driver's wait then succeeds at once: the
     // board's count of finished acquisitions tells the two apart.
-    int32_t StartAcquisition();
+    int32_t StartAcquisition(uint32_t mode = TQ8_MODE_RAM_ACQ);
     int32_t WaitAcquisition();
-    // Register 4 bit 23.
+    // Register 4 bit 23, set and cleared again: the card triggers on the edge.
     int32_t SoftwareTrigger();
 
 private:
@@ -92,6 +94,11 @@ private:
     kern::CUserProcess::Handle m_handle = kern::CUserProcess::kInvalidHandle;
     wdm::TQ8_DRIVER_INFO m_info{};
     std::atomic<bool> m_removed{false};
+    void SetLastText(std::wstring text);
+
+    // Calls of one handle may come from several threads (a read running on
+    // while another thread ends it).
+    mutable std::mutex m_textMutex;
     std::wstring m_lastText;
     uint32_t m_finishedBefore = 0;
 };

@@ -35,7 +35,7 @@ size_t CHandleTable::CountFor(const IBoardBackend* backend) const
     std::shared_lock lock(m_mutex);
     size_t n = 0;
     for (const auto& [id, c] : m_table)
-        if (c->backend.get() == backend)
+        if (c->backend->BoardIdentity() == backend->BoardIdentity())
             ++n;
     return n;
 }

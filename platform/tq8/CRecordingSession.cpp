@@ -281,6 +281,9 @@ int32_t CRecordingSession::Produce(CTransferQueue& queue, std::wstring& text)
             if (slot == nullptr)
                 return TQ8_OK; // the file side has stopped and says why
             rc = m_board->ReadRam(offset, n, slot);
+            // Through the driver a standby also ends the block's read.
+            if (rc == TQ8_ERR_CANCELLED)
+                return Interrupted(produced, text);
             if (rc != TQ8_OK) {
                 text = CodeText(L"Transfer from board memory failed: ", rc);
                 return rc;

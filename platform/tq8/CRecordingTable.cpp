@@ -10,7 +10,7 @@ int32_t CRecordingTable::Add(std::shared_ptr<CRecordingSession> session, uint64_
 {
     std::lock_guard lock(m_mutex);
     for (const auto& [key, s] : m_table)
-        if (s->Board() == session->Board())
+        if (s->Board()->BoardIdentity() == session->Board()->BoardIdentity())
             return TQ8_ERR_BUSY;
     if (m_next >= (1ull << 48))
         throw std::length_error("session ids exhausted");
@@ -70,7 +70,7 @@ bool CRecordingTable::IsRecording(const IBoardBackend* board) const
 {
     std::lock_guard lock(m_mutex);
     for (const auto& [id, s] : m_table)
-        if (s->Board() == board && s->IsRunning())
+        if (s->Board()->BoardIdentity() == board->BoardIdentity() && s->IsRunning())
             return true;
     return false;
 }

@@ -74,14 +74,15 @@ int32_t CTQ8Library::ApplyConfig(const SimConfig& config)
         return TQ8_ERR_INVALID_ARG;
     for (size_t i = 0; i < config.boards.size(); ++i) {
         const uint32_t serial = config.boards[i].desc.serial;
-        if (!IsPlausible(config.boards[i].desc) || m_boards.LocalBySerial(serial))
+        if (!IsPlausible(config.boards[i].desc) || m_boards.IsDeclared(serial))
             return TQ8_ERR_INVALID_ARG;
         for (size_t j = 0; j < i; ++j)
             if (config.boards[j].desc.serial == serial)
                 return TQ8_ERR_INVALID_ARG;
     }
     for (const SimBoardEntry& b : config.boards) {
-        m_boards.AddLocal(b.desc);
+        if (!m_boards.AddLocal(b.desc))
+            return TQ8_ERR_DEVICE_NOT_FOUND;
         if (b.seed)
             m_boards.Model(b.desc.serial)->SetSeed(*b.seed);
     }

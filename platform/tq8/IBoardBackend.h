@@ -1,9 +1,10 @@
 #pragma once
 // What the library asks of a board, whatever reaches it: a board model in
-// this process (virtual boards, and local boards until they go through the
-// driver) or, later, the driver and a remote host.
+// this process (virtual boards), the board driver (local boards) or a
+// remote host.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "BoardDescription.h"
@@ -16,6 +17,12 @@ namespace tq8 {
 class IBoardBackend {
 public:
     virtual ~IBoardBackend() = default;
+
+    // A backend of the same board for a duplicated handle, with its own way
+    // to the board; nullptr where duplicates share this one.
+    virtual std::shared_ptr<IBoardBackend> Reopen() { return nullptr; }
+    // The same for every backend of one board.
+    virtual const void* BoardIdentity() const { return this; }
 
     virtual const BoardDescription& Desc() const = 0;
     virtual bool IsVirtual() const = 0;

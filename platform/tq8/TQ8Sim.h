@@ -112,6 +112,9 @@ TQ8_API int32_t TQ8Sim_SetTimestampFifoDepth(uint32_t serial, uint32_t depth);
  * recomputed, so a test can break the image (ValidateConfigEepromTQ8) and
  * repair it by writing the words back. */
 TQ8_API int32_t TQ8Sim_SetEepromWords(uint32_t serial, uint32_t firstWord, const uint16_t* words, uint32_t count);
+/* Pulls a local board's card out of the bus without warning; its open
+ * handles answer TQ8_ERR_DEVICE_REMOVED from then on. */
+TQ8_API int32_t TQ8Sim_SurpriseRemoveBoard(uint32_t serial);
 
 /* Calibrations of ADC chip adc (0 or 1) of a board since it was made. */
 TQ8_API int32_t TQ8Sim_GetAdcCalibrationCount(uint32_t serial, int32_t adc, uint32_t* count);

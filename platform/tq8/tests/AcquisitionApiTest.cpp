@@ -25,9 +25,9 @@ void WaitForMode(TQ8_HANDLE h, int mode)
 }
 } // namespace
 
-TEST_F(ApiTest, AcquisitionHoldsTheConfiguredTone)
+TEST_P(BoardApiTest, AcquisitionHoldsTheConfiguredTone)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     TQ8SIM_SIGNAL sig{sizeof(TQ8SIM_SIGNAL), 0, 75.0, 80.0, 1.0, 0.0, -50.0};
     ASSERT_EQ(TQ8Sim_SetSignal(1600, 1, &sig), TQ8_OK);
     ASSERT_EQ(SetActiveChannelsTQ8(h, 1), TQ8_OK); // Ch12, 2 samples a frame
@@ -44,11 +44,11 @@ TEST_F(ApiTest, AcquisitionHoldsTheConfiguredTone)
     EXPECT_TRUE(GetSamplesCompleteFlagTQ8(h));
 }
 
-TEST_F(ApiTest, StandbyOrDisconnectFromAnotherThreadCancelsAcquisition)
+TEST_P(BoardApiTest, StandbyOrDisconnectFromAnotherThreadCancelsAcquisition)
 {
     for (bool disconnect : {false, true}) {
         SCOPED_TRACE(disconnect ? "disconnect" : "standby");
-        TQ8_HANDLE ui = Virtual();
+        TQ8_HANDLE ui = Board();
         TQ8_HANDLE worker = nullptr;
         ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
         ASSERT_EQ(SetTriggerSourceTQ8(ui, 4), TQ8_OK); // external trigger: never comes
@@ -67,9 +67,9 @@ TEST_F(ApiTest, StandbyOrDisconnectFromAnotherThreadCancelsAcquisition)
     }
 }
 
-TEST_F(ApiTest, SoftwareTriggerFromTheUiHandleReachesTheWorker)
+TEST_P(BoardApiTest, SoftwareTriggerFromTheUiHandleReachesTheWorker)
 {
-    TQ8_HANDLE ui = Virtual();
+    TQ8_HANDLE ui = Board();
     TQ8_HANDLE worker = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
     ASSERT_EQ(SetTriggerLevelATQ8(ui, 255), TQ8_OK); // never crossed
@@ -84,9 +84,9 @@ TEST_F(ApiTest, SoftwareTriggerFromTheUiHandleReachesTheWorker)
     EXPECT_EQ(AcquireToBoardRamTQ8(worker, 0, 65536, 0, 0), TQ8_OK);
 }
 
-TEST_F(ApiTest, AsyncReadThenWait)
+TEST_P(BoardApiTest, AsyncReadThenWait)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     EXPECT_EQ(WaitForTransferCompleteTQ8(h, 2500), TQ8_OK); // nothing pending
     ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 20, 0, 0), TQ8_OK);
     std::vector<uint8_t> sync(1 << 20), async(1 << 20);
@@ -110,10 +110,10 @@ TEST_F(ApiTest, AsyncReadThenWait)
     EXPECT_TRUE(InIdleModeTQ8(h));
 }
 
-TEST_F(ApiTest, DmaBuffersBelongToTheirHandle)
+TEST_P(BoardApiTest, DmaBuffersBelongToTheirHandle)
 {
-    TQ8_HANDLE h = Virtual();
-    TQ8_HANDLE other = Virtual(1601);
+    TQ8_HANDLE h = Board();
+    TQ8_HANDLE other = Board(1601);
     uint8_t* dma = nullptr;
     ASSERT_EQ(AllocateDmaBufferTQ8(h, 1048576, &dma), TQ8_OK);
     ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1048576, 0, 0), TQ8_OK);
@@ -128,9 +128,9 @@ TEST_F(ApiTest, DmaBuffersBelongToTheirHandle)
     EXPECT_EQ(FreeDmaBufferTQ8(h, dma), TQ8_ERR_DMA_BUFFER);
 }
 
-TEST_F(ApiTest, PciBufferedAcquisitionNeedsItsMode)
+TEST_P(BoardApiTest, PciBufferedAcquisitionNeedsItsMode)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     uint8_t* dma = nullptr;
     ASSERT_EQ(AllocateDmaBufferTQ8(h, 65536, &dma), TQ8_OK);
     EXPECT_EQ(GetPciAcquisitionDataFastTQ8(h, 65536, dma, 1), TQ8_ERR_WRONG_MODE);
@@ -147,9 +147,9 @@ TEST_F(ApiTest, PciBufferedAcquisitionNeedsItsMode)
     EXPECT_EQ(SetOperatingModeTQ8(h, 3), TQ8_ERR_INVALID_ARG);
 }
 
-TEST_F(ApiTest, TimestampsOnlyFromAcquisitions)
+TEST_P(BoardApiTest, TimestampsOnlyFromAcquisitions)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     uint32_t depth = 0;
     ASSERT_EQ(GetTimestampFifoDepthTQ8(h, &depth), TQ8_OK);
     EXPECT_EQ(depth, 2048u);
@@ -168,7 +168,7 @@ TEST_F(ApiTest, TimestampsOnlyFromAcquisitions)
     EXPECT_EQ(n, 0u);
 }
 
-TEST_F(ApiTest, ZabNeedsTheFeature)
+TEST_P(BoardApiTest, ZabNeedsTheFeature)
 {
     TQ8SIM_BOARD_DESC d;
     TQ8Sim_DefaultBoardDesc(&d, 777);
@@ -177,14 +177,14 @@ TEST_F(ApiTest, ZabNeedsTheFeature)
     TQ8_HANDLE local = nullptr;
     ASSERT_EQ(ConnectToDeviceTQ8(&local, 777), TQ8_OK);
     EXPECT_EQ(AcquireToZabTQ8(local, 65536, 0, 0, 0), TQ8_ERR_NOT_SUPPORTED);
-    TQ8_HANDLE v = Virtual();
+    TQ8_HANDLE v = Board();
     EXPECT_EQ(AcquireToZabTQ8(v, 65536, 0, 0, 0), TQ8_OK);
     EXPECT_EQ(TransferSampleRamToZabTQ8(v, 0, 65536, 0, 0), TQ8_OK);
 }
 
-TEST_F(ApiTest, RecordedDataInfoFollowsSettings)
+TEST_P(BoardApiTest, RecordedDataInfoFollowsSettings)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     TQ8_RECORDED_DATA_INFO info{};
     EXPECT_EQ(InitRecordedDataInfoTQ8(h, &info), TQ8_ERR_INVALID_ARG); // size not set
     info.size = sizeof info;

@@ -28,7 +28,7 @@ uint32_t Calibrations(uint32_t serial, int32_t adc)
 
 TEST_F(ApiTest, FreshBoardCountsOnlyItsHandles)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     TQ8_DRIVER_STATS s = Query(h);
     EXPECT_EQ(s.size, 40u);
     EXPECT_EQ(s.activeConnections, 1);
@@ -41,12 +41,12 @@ TEST_F(ApiTest, FreshBoardCountsOnlyItsHandles)
     EXPECT_EQ(s.bytesTransferred, 0u);
 }
 
-TEST_F(ApiTest, ActiveConnectionsFollowTheBoardsHandles)
+TEST_P(BoardApiTest, ActiveConnectionsFollowTheBoardsHandles)
 {
-    TQ8_HANDLE h = Virtual(1600);
+    TQ8_HANDLE h = Board(1600);
     TQ8_HANDLE dup = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(h, &dup), TQ8_OK);
-    TQ8_HANDLE other = Virtual(1601);
+    TQ8_HANDLE other = Board(1601);
     EXPECT_EQ(Query(h).activeConnections, 2);
     EXPECT_EQ(Query(other).activeConnections, 1);
     ASSERT_EQ(DisconnectFromDeviceTQ8(dup), TQ8_OK);
@@ -55,7 +55,7 @@ TEST_F(ApiTest, ActiveConnectionsFollowTheBoardsHandles)
 
 TEST_F(ApiTest, AcquisitionAndReadAreCounted)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
     // Three chunks of the driver's 64 KiB buffer, the last one partial.
     const uint32_t bytes = 2 * 65536 + 100;
@@ -74,9 +74,9 @@ TEST_F(ApiTest, AcquisitionAndReadAreCounted)
     EXPECT_EQ(s.bytesTransferred, uint64_t{bytes});
 }
 
-TEST_F(ApiTest, CancelledAcquisitionIsStartedButNotCompleted)
+TEST_P(BoardApiTest, CancelledAcquisitionIsStartedButNotCompleted)
 {
-    TQ8_HANDLE ui = Virtual();
+    TQ8_HANDLE ui = Board();
     TQ8_HANDLE worker = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
     ASSERT_EQ(SetTriggerSourceTQ8(ui, 4), TQ8_OK); // external trigger: never comes
@@ -95,7 +95,7 @@ TEST_F(ApiTest, CancelledAcquisitionIsStartedButNotCompleted)
 
 TEST_F(ApiTest, PciBufferedTransferIsOneDmaTransfer)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     uint8_t* dma = nullptr;
     ASSERT_EQ(AllocateDmaBufferTQ8(h, 262144, &dma), TQ8_OK);
     ASSERT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_PCI_BUFFERED_ACQ), TQ8_OK);
@@ -109,7 +109,7 @@ TEST_F(ApiTest, PciBufferedTransferIsOneDmaTransfer)
 
 TEST_F(ApiTest, ResetReturnsTheCountsThenZeroesAllButTheHandles)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
     ASSERT_EQ(SyncFirmwareToAdcClockTQ8(h, 1), TQ8_OK);
     TQ8_DRIVER_STATS before = Query(h, 1);
@@ -127,9 +127,9 @@ TEST_F(ApiTest, ResetReturnsTheCountsThenZeroesAllButTheHandles)
     EXPECT_EQ(Query(h).acquisitionsCompleted, 1u);
 }
 
-TEST_F(ApiTest, DuplicateHandlesShareTheBoardsCounters)
+TEST_P(BoardApiTest, DuplicateHandlesShareTheBoardsCounters)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     TQ8_HANDLE dup = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(h, &dup), TQ8_OK);
     ASSERT_EQ(AcquireToBoardRamTQ8(dup, 0, 1 << 16, 0, 0), TQ8_OK);
@@ -138,9 +138,9 @@ TEST_F(ApiTest, DuplicateHandlesShareTheBoardsCounters)
     EXPECT_EQ(Query(h).acquisitionsCompleted, 0u);
 }
 
-TEST_F(ApiTest, StatsRecordMustCarryItsSize)
+TEST_P(BoardApiTest, StatsRecordMustCarryItsSize)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     TQ8_DRIVER_STATS s{};
     for (uint32_t size : {0u, 36u, 39u}) {
         s.size = size;
@@ -156,9 +156,9 @@ TEST_F(ApiTest, StatsRecordMustCarryItsSize)
     EXPECT_EQ(GetDriverStatsTQ8(nullptr, &s, 0), TQ8_ERR_INVALID_HANDLE);
 }
 
-TEST_F(ApiTest, RefusedStatsQueryDoesNotReset)
+TEST_P(BoardApiTest, RefusedStatsQueryDoesNotReset)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
     TQ8_DRIVER_STATS s{};
     s.size = 32;
@@ -171,7 +171,7 @@ TEST_F(ApiTest, RefusedStatsQueryDoesNotReset)
 
 TEST_F(ApiTest, CalibrationCountsPerAdc)
 {
-    TQ8_HANDLE h = Virtual(1600);
+    TQ8_HANDLE h = Board(1600);
     ASSERT_EQ(CalibrateAdcTQ8(h, 0), TQ8_OK);
     ASSERT_EQ(CalibrateAdcTQ8(h, 1), TQ8_OK);
     ASSERT_EQ(CalibrateAdcTQ8(h, 1), TQ8_OK);
@@ -179,9 +179,9 @@ TEST_F(ApiTest, CalibrationCountsPerAdc)
     EXPECT_EQ(Calibrations(1600, 1), 2u);
 }
 
-TEST_F(ApiTest, CalibrationRefusesOtherIndexes)
+TEST_P(BoardApiTest, CalibrationRefusesOtherIndexes)
 {
-    TQ8_HANDLE h = Virtual(1600);
+    TQ8_HANDLE h = Board(1600);
     for (int32_t adc : {-1, 2, 3, 1000})
         EXPECT_EQ(CalibrateAdcTQ8(h, adc), TQ8_ERR_INVALID_ARG) << adc;
     EXPECT_EQ(Calibrations(1600, 0), 0u);
@@ -194,7 +194,7 @@ TEST_F(ApiTest, CalibrationRefusesOtherIndexes)
 
 TEST_F(ApiTest, InjectedCalibrationFailureCalibratesNothing)
 {
-    TQ8_HANDLE h = Virtual(1600);
+    TQ8_HANDLE h = Board(1600);
     ASSERT_EQ(TQ8Sim_InjectResult("CalibrateAdcTQ8", TQ8_ERR_TIMEOUT, 1), TQ8_OK);
     EXPECT_EQ(CalibrateAdcTQ8(h, 0), TQ8_ERR_TIMEOUT);
     EXPECT_EQ(CalibrateAdcTQ8(h, 0), TQ8_OK);
@@ -203,7 +203,7 @@ TEST_F(ApiTest, InjectedCalibrationFailureCalibratesNothing)
 
 TEST_F(ApiTest, CalibrationWaitsForTheBoardToBeIdle)
 {
-    TQ8_HANDLE ui = Virtual(1600);
+    TQ8_HANDLE ui = Board(1600);
     TQ8_HANDLE worker = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
     ASSERT_EQ(SetTriggerSourceTQ8(ui, 4), TQ8_OK);
@@ -217,9 +217,9 @@ TEST_F(ApiTest, CalibrationWaitsForTheBoardToBeIdle)
     EXPECT_EQ(Calibrations(1600, 0), 1u);
 }
 
-TEST_F(ApiTest, ClockChangeBringsOneAutomaticResetUnlessOverridden)
+TEST_P(BoardApiTest, ClockChangeBringsOneAutomaticResetUnlessOverridden)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     ASSERT_EQ(SetInternalAdcClockRateTQ8(h, 1000.0), TQ8_OK);
     ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
     ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 16, 0, 0), TQ8_OK);
@@ -233,7 +233,7 @@ TEST_F(ApiTest, ClockChangeBringsOneAutomaticResetUnlessOverridden)
 TEST_F(ApiTest, CalibrationHoldsTheCalibrationBitMeanwhile)
 {
     TQ8Sim_SetTimeFactor(1.0); // 10 ms of calibration
-    TQ8_HANDLE ui = Virtual(1600);
+    TQ8_HANDLE ui = Board(1600);
     TQ8_HANDLE worker = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
     std::atomic<bool> done{false};

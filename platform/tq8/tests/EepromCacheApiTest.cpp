@@ -18,7 +18,7 @@ uint16_t ChecksumFor(const std::array<uint16_t, TQ8_EEPROM_WORDS>& words)
 }
 } // namespace
 
-TEST_F(ApiTest, FreshBoardsHaveAValidEeprom)
+TEST_P(BoardApiTest, FreshBoardsHaveAValidEeprom)
 {
     TQ8SIM_BOARD_DESC desc{};
     TQ8Sim_DefaultBoardDesc(&desc, 123456);
@@ -28,13 +28,13 @@ TEST_F(ApiTest, FreshBoardsHaveAValidEeprom)
     ASSERT_EQ(ConnectToDeviceTQ8(&local, 123456), TQ8_OK);
     EXPECT_EQ(ValidateConfigEepromTQ8(local), TQ8_OK);
     EXPECT_EQ(Image(local)[TQ8_EEPROM_WORD_FPGA_TYPE], 1);
-    EXPECT_EQ(ValidateConfigEepromTQ8(Virtual()), TQ8_OK);
+    EXPECT_EQ(ValidateConfigEepromTQ8(Board()), TQ8_OK);
     EXPECT_EQ(ValidateConfigEepromTQ8(nullptr), TQ8_ERR_INVALID_HANDLE);
 }
 
-TEST_F(ApiTest, CorruptEepromFailsAndRepairedPasses)
+TEST_P(BoardApiTest, CorruptEepromFailsAndRepairedPasses)
 {
-    TQ8_HANDLE h = Virtual(1600);
+    TQ8_HANDLE h = Board(1600);
     const auto original = Image(h);
     const uint16_t flipped = original[10] ^ 0x0100;
     ASSERT_EQ(TQ8Sim_SetEepromWords(1600, 10, &flipped, 1), TQ8_OK);
@@ -56,18 +56,18 @@ TEST_F(ApiTest, CorruptEepromFailsAndRepairedPasses)
     EXPECT_EQ(Image(h)[TQ8_EEPROM_WORD_FPGA_TYPE], 7);
 }
 
-TEST_F(ApiTest, ErasedEepromIsInvalidThoughItsSumIsRight)
+TEST_P(BoardApiTest, ErasedEepromIsInvalidThoughItsSumIsRight)
 {
-    TQ8_HANDLE h = Virtual(1600);
+    TQ8_HANDLE h = Board(1600);
     std::array<uint16_t, TQ8_EEPROM_WORDS> erased{};
     erased[127] = ChecksumFor(erased);
     ASSERT_EQ(TQ8Sim_SetEepromWords(1600, 0, erased.data(), TQ8_EEPROM_WORDS), TQ8_OK);
     EXPECT_EQ(ValidateConfigEepromTQ8(h), TQ8_ERR_EEPROM_INVALID);
 }
 
-TEST_F(ApiTest, EepromAndRegisterCacheHonourInjection)
+TEST_P(BoardApiTest, EepromAndRegisterCacheHonourInjection)
 {
-    TQ8_HANDLE h = Virtual(1600);
+    TQ8_HANDLE h = Board(1600);
     ASSERT_EQ(TQ8Sim_InjectResult("ValidateConfigEepromTQ8", TQ8_ERR_EEPROM_INVALID, 1), TQ8_OK);
     ASSERT_EQ(TQ8Sim_InjectResult("RefreshLocalRegisterCacheTQ8", -9, 1), TQ8_OK);
     EXPECT_EQ(ValidateConfigEepromTQ8(h), TQ8_ERR_EEPROM_INVALID);
@@ -76,9 +76,9 @@ TEST_F(ApiTest, EepromAndRegisterCacheHonourInjection)
     EXPECT_EQ(RefreshLocalRegisterCacheTQ8(h, 1), TQ8_OK);
 }
 
-TEST_F(ApiTest, RegisterCacheRefreshKeepsTheSettings)
+TEST_P(BoardApiTest, RegisterCacheRefreshKeepsTheSettings)
 {
-    TQ8_HANDLE h = Virtual(1600);
+    TQ8_HANDLE h = Board(1600);
     ASSERT_EQ(SetTriggerLevelATQ8(h, 77), TQ8_OK);
     ASSERT_EQ(SetActiveChannelsTQ8(h, 1), TQ8_OK);
     for (int32_t fromHardware : {1, 0}) {
@@ -87,14 +87,14 @@ TEST_F(ApiTest, RegisterCacheRefreshKeepsTheSettings)
         EXPECT_EQ(GetActiveChannelsTQ8(h, 1), 1);
     }
     EXPECT_EQ(RefreshLocalRegisterCacheTQ8(nullptr, 1), TQ8_ERR_INVALID_HANDLE);
-    TQ8_HANDLE gone = Virtual(1700);
+    TQ8_HANDLE gone = Board(1700);
     ASSERT_EQ(DisconnectFromDeviceTQ8(gone), TQ8_OK);
     EXPECT_EQ(RefreshLocalRegisterCacheTQ8(gone, 0), TQ8_ERR_INVALID_HANDLE);
 }
 
-TEST_F(ApiTest, DelayWriteThenTheFormsChecksumValidates)
+TEST_P(BoardApiTest, DelayWriteThenTheFormsChecksumValidates)
 {
-    TQ8_HANDLE h = Virtual(1600);
+    TQ8_HANDLE h = Board(1600);
     ASSERT_EQ(InternWriteConfigEepromTQ8(h, 61, 0x0203), TQ8_OK);
     uint16_t value = 0;
     ASSERT_EQ(InternReadConfigEepromTQ8(h, 61, &value), TQ8_OK);
@@ -120,7 +120,7 @@ TEST_F(ApiTest, DelayWriteThenTheFormsChecksumValidates)
     EXPECT_EQ(ValidateConfigEepromTQ8(h), TQ8_OK);
 }
 
-TEST_F(ApiTest, ConfiguredEepromWordsKeepTheImageValid)
+TEST_P(BoardApiTest, ConfiguredEepromWordsKeepTheImageValid)
 {
     ASSERT_EQ(TQ8Sim_LoadConfigString("<TQ8Sim><Board serial=\"4242\" fpgaType=\"0\"><Eeprom word=\"61\" "
                                       "value=\"0x1234\"/></Board></TQ8Sim>"),

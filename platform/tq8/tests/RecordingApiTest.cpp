@@ -24,9 +24,11 @@ std::wstring ErrorTextOf(TQ8_REC_SESSION s, TQ8_REC_SESSION_PROGRESS& p)
 }
 } // namespace
 
-TEST_F(RecordingTest, RecordsToTheLimitWhatTheBoardGenerates)
+TQ8_ON_BOTH_PATHS(BoardRecordingTest);
+
+TEST_P(BoardRecordingTest, RecordsToTheLimitWhatTheBoardGenerates)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     // Neither a whole number of acquisitions nor of four-channel frames.
     const uint64_t limit = 3 * 65536 + 1002;
     m_rp.Rsp_samplesToRecord = limit;
@@ -50,9 +52,9 @@ TEST_F(RecordingTest, RecordsToTheLimitWhatTheBoardGenerates)
     EXPECT_FALSE(std::filesystem::exists(SegmentName(m_dir, 2)));
 }
 
-TEST_F(RecordingTest, ContextFileDescribesTheRecording)
+TEST_P(BoardRecordingTest, ContextFileDescribesTheRecording)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(SetActiveChannelsTQ8(h, 1), TQ8_OK); // two channels
     const std::string notes = "Run <7> & \"fast\"";
     m_fw.Fwp_opNotes = notes.c_str();
@@ -79,9 +81,9 @@ TEST_F(RecordingTest, ContextFileDescribesTheRecording)
     EXPECT_EQ(std::count(data.begin(), data.begin() + 512, 0), 512);
 }
 
-TEST_F(RecordingTest, NoContextFileWithoutItsFlag)
+TEST_P(BoardRecordingTest, NoContextFileWithoutItsFlag)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     m_fw.Fwp_flags = 0;
     m_rp.Rsp_samplesToRecord = 4096;
     TQ8_REC_SESSION s = Create(h);
@@ -94,7 +96,7 @@ TEST_F(RecordingTest, NoContextFileWithoutItsFlag)
 
 TEST_F(RecordingTest, SegmentFilesEachHoldHeaderAndWholeFrames)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     m_fw.Fwp_hdrskp = 100;
     m_fw.Fwp_maxseg = 10002; // 9902 bytes of room: 9900 in whole frames
     m_rp.Rsp_flags = TQ8_RSP_FLAGS_VIA_BOARD;
@@ -122,9 +124,9 @@ TEST_F(RecordingTest, SegmentFilesEachHoldHeaderAndWholeFrames)
     EXPECT_NE(ctx.find(SegmentName(m_dir, 6)), std::string::npos) << ctx;
 }
 
-TEST_F(RecordingTest, SegmentFileNeverReplacesAnExistingFile)
+TEST_P(BoardRecordingTest, SegmentFileNeverReplacesAnExistingFile)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     const std::string taken = SegmentName(m_dir, 2);
     std::ofstream(taken) << "keep me";
     m_fw.Fwp_maxseg = 4096;
@@ -143,9 +145,9 @@ TEST_F(RecordingTest, SegmentFileNeverReplacesAnExistingFile)
     EXPECT_EQ(std::filesystem::file_size(m_path), 4096u); // the first file is complete
 }
 
-TEST_F(RecordingTest, AbortEndsAnUnlimitedRecordingWithCompleteFiles)
+TEST_P(BoardRecordingTest, AbortEndsAnUnlimitedRecordingWithCompleteFiles)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
     ASSERT_EQ(TQ8Sim_SetSeed(kSerial, 9), TQ8_OK);
     TQ8_REC_SESSION s = Create(h);
@@ -166,9 +168,9 @@ TEST_F(RecordingTest, AbortEndsAnUnlimitedRecordingWithCompleteFiles)
     EXPECT_EQ(ReadFile(m_path), Generated(h, 9, blocks));
 }
 
-TEST_F(RecordingTest, StandbyOnAnotherHandleFailsARecordingShortOfItsTarget)
+TEST_P(BoardRecordingTest, StandbyOnAnotherHandleFailsARecordingShortOfItsTarget)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     TQ8_HANDLE other = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(h, &other), TQ8_OK);
     ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
@@ -192,9 +194,9 @@ TEST_F(RecordingTest, StandbyOnAnotherHandleFailsARecordingShortOfItsTarget)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, StandbyEndsARecordingWithoutTargetAsCompleted)
+TEST_P(BoardRecordingTest, StandbyEndsARecordingWithoutTargetAsCompleted)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(SetTriggerSourceTQ8(h, 4), TQ8_OK); // external: never comes
     TQ8_REC_SESSION s = Create(h);
     ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
@@ -208,9 +210,9 @@ TEST_F(RecordingTest, StandbyEndsARecordingWithoutTargetAsCompleted)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, SnapshotHoldsTheNewestSamples)
+TEST_P(BoardRecordingTest, SnapshotHoldsTheNewestSamples)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     m_rp.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST | TQ8_RSP_FLAG_SNAPSHOTS;
     m_rp.Rsp_transferSamples = 16384;
     m_rp.Rsp_snapshotSamples = 4096;
@@ -245,9 +247,9 @@ TEST_F(RecordingTest, SnapshotHoldsTheNewestSamples)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, SnapshotsByTimeKeepComing)
+TEST_P(BoardRecordingTest, SnapshotsByTimeKeepComing)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     m_rp.Rsp_flags = TQ8_RSP_FLAGS_VIA_BOARD | TQ8_RSP_FLAG_SNAPSHOTS;
     m_rp.Rsp_snapshotSamples = 1024;
     m_rp.Rsp_snapshotIntervalMs = 1;
@@ -267,9 +269,9 @@ TEST_F(RecordingTest, SnapshotsByTimeKeepComing)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, WithoutSnapshotsTheSnapshotIsEmpty)
+TEST_P(BoardRecordingTest, WithoutSnapshotsTheSnapshotIsEmpty)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     m_rp.Rsp_samplesToRecord = 65536;
     TQ8_REC_SESSION s = Create(h);
     ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
@@ -282,9 +284,9 @@ TEST_F(RecordingTest, WithoutSnapshotsTheSnapshotIsEmpty)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, RecordsAreCopiedAtCreation)
+TEST_P(BoardRecordingTest, RecordsAreCopiedAtCreation)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     auto path = std::make_unique<std::string>(m_path);
     auto fw = std::make_unique<TQ8_FILE_WRITE_PARAMS>(m_fw);
     fw->Fwp_path1 = path->c_str();
@@ -304,9 +306,9 @@ TEST_F(RecordingTest, RecordsAreCopiedAtCreation)
     EXPECT_EQ(std::filesystem::file_size(m_path), 8192u);
 }
 
-TEST_F(RecordingTest, BadRecordsAreRefused)
+TEST_P(BoardRecordingTest, BadRecordsAreRefused)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     TQ8_REC_SESSION s = nullptr;
     const auto refused = [&](TQ8_REC_SESSION_PARAMS rp, TQ8_FILE_WRITE_PARAMS fw) {
         rp.Rsp_fileWrite = &fw;
@@ -371,9 +373,9 @@ TEST_F(RecordingTest, BadRecordsAreRefused)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, UnknownAndDeletedSessionsAreInvalid)
+TEST_P(BoardRecordingTest, UnknownAndDeletedSessionsAreInvalid)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     TQ8_REC_SESSION s = Create(h);
     ASSERT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
     const TQ8_REC_SESSION made = reinterpret_cast<TQ8_REC_SESSION>(h); // a device handle is not a session
@@ -391,9 +393,9 @@ TEST_F(RecordingTest, UnknownAndDeletedSessionsAreInvalid)
     }
 }
 
-TEST_F(RecordingTest, ProgressNeedsItsSize)
+TEST_P(BoardRecordingTest, ProgressNeedsItsSize)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     TQ8_REC_SESSION s = Create(h);
     TQ8_REC_SESSION_PROGRESS p{};
     p.Rpr_ss = 48;
@@ -409,12 +411,12 @@ TEST_F(RecordingTest, ProgressNeedsItsSize)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, OneSessionPerBoard)
+TEST_P(BoardRecordingTest, OneSessionPerBoard)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     TQ8_HANDLE other = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(h, &other), TQ8_OK);
-    TQ8_HANDLE second = Virtual(1700);
+    TQ8_HANDLE second = Board(1700);
     TQ8_REC_SESSION s = Create(h);
     TQ8_REC_SESSION t = nullptr;
     EXPECT_EQ(CreateRecordingSessionTQ8(other, &m_rp, &t), TQ8_ERR_BUSY);
@@ -434,9 +436,9 @@ TEST_F(RecordingTest, OneSessionPerBoard)
     EXPECT_EQ(DeleteRecordingSessionTQ8(t), TQ8_OK);
 }
 
-TEST_F(RecordingTest, BusyBoardTakesNoSessionAndRecordingBoardNoAcquisition)
+TEST_P(BoardRecordingTest, BusyBoardTakesNoSessionAndRecordingBoardNoAcquisition)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     TQ8_HANDLE worker = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(h, &worker), TQ8_OK);
     ASSERT_EQ(SetTriggerSourceTQ8(h, 4), TQ8_OK);
@@ -462,9 +464,9 @@ TEST_F(RecordingTest, BusyBoardTakesNoSessionAndRecordingBoardNoAcquisition)
     EXPECT_TRUE(InIdleModeTQ8(worker));
 }
 
-TEST_F(RecordingTest, MissingFolderFailsTheSessionNamingTheFile)
+TEST_P(BoardRecordingTest, MissingFolderFailsTheSessionNamingTheFile)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     const std::string path = (m_dir / "no such folder" / "rec.rd8").string();
     m_fw.Fwp_path1 = path.c_str();
     TQ8_REC_SESSION s = Create(h);
@@ -479,11 +481,11 @@ TEST_F(RecordingTest, MissingFolderFailsTheSessionNamingTheFile)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, FullDiskFailsTheSession)
+TEST_P(BoardRecordingTest, FullDiskFailsTheSession)
 {
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     m_fw.Fwp_path1 = "/dev/full";
     m_fw.Fwp_flags = 0;
     TQ8_REC_SESSION s = Create(h);
@@ -499,7 +501,7 @@ TEST_F(RecordingTest, FullDiskFailsTheSession)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, AcquisitionSizeMustFitBoardMemory)
+TEST_P(BoardRecordingTest, AcquisitionSizeMustFitBoardMemory)
 {
     TQ8SIM_BOARD_DESC desc{};
     TQ8Sim_DefaultBoardDesc(&desc, 4242);
@@ -528,9 +530,9 @@ TEST_F(RecordingTest, AcquisitionSizeMustFitBoardMemory)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, DeleteWhileRecordingJoinsTheThread)
+TEST_P(BoardRecordingTest, DeleteWhileRecordingJoinsTheThread)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
     m_rp.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST | TQ8_RSP_FLAG_SNAPSHOTS;
     m_rp.Rsp_snapshotSamples = 2048;
@@ -548,9 +550,9 @@ TEST_F(RecordingTest, DeleteWhileRecordingJoinsTheThread)
     EXPECT_EQ(std::filesystem::file_size(m_path) % 65536, 0u);
 }
 
-TEST_F(RecordingTest, DisconnectAndResetEndTheirSessions)
+TEST_P(BoardRecordingTest, DisconnectAndResetEndTheirSessions)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     TQ8_HANDLE keep = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(h, &keep), TQ8_OK);
     ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
@@ -566,9 +568,9 @@ TEST_F(RecordingTest, DisconnectAndResetEndTheirSessions)
     EXPECT_EQ(DeleteRecordingSessionTQ8(t), TQ8_ERR_INVALID_HANDLE);
 }
 
-TEST_F(RecordingTest, OutFlagsTellMissingAndOverflowingTimestamps)
+TEST_P(BoardRecordingTest, OutFlagsTellMissingAndOverflowingTimestamps)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     m_rp.Rsp_samplesToRecord = 2 * 65536;
     const auto record = [&]() {
         uint32_t flags = 0xFF;
@@ -590,9 +592,9 @@ TEST_F(RecordingTest, OutFlagsTellMissingAndOverflowingTimestamps)
     EXPECT_EQ(record(), TQ8_REC_OUT_TS_OVERFLOW);
 }
 
-TEST_F(RecordingTest, QueriesWhileRecordingAreSafe)
+TEST_P(BoardRecordingTest, QueriesWhileRecordingAreSafe)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(TQ8Sim_SetTimeFactor(1), TQ8_OK);
     m_rp.Rsp_flags = TQ8_RSP_FLAGS_VIA_BOARD | TQ8_RSP_FLAG_SNAPSHOTS;
     m_rp.Rsp_transferSamples = 8192;
@@ -623,9 +625,9 @@ TEST_F(RecordingTest, QueriesWhileRecordingAreSafe)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, InjectedResultsComeBack)
+TEST_P(BoardRecordingTest, InjectedResultsComeBack)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     const char* names[] = {"CreateRecordingSessionTQ8", "ArmRecordingSessionTQ8", "GetRecordingSnapshotTQ8",
                            "GetRecordingSessionProgressTQ8", "AbortRecordingSessionTQ8",
                            "GetRecordingSessionOutFlagsTQ8", "DeleteRecordingSessionTQ8"};

@@ -15,9 +15,9 @@ TQ8_REC_SESSION_PROGRESS_EX ProgressEx(TQ8_REC_SESSION s)
 }
 } // namespace
 
-TEST_F(RecordingTest, TimestampFilesHoldOnePerAcquisition)
+TEST_P(BoardRecordingTest, TimestampFilesHoldOnePerAcquisition)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(SetTimestampModeTQ8(h, 1), TQ8_OK);
     m_fw.Fwp_flags |= TQ8_FWP_TS_BINARY | TQ8_FWP_TS_TEXT;
     m_rp.Rsp_flags = TQ8_RSP_FLAGS_VIA_BOARD;
@@ -38,7 +38,7 @@ TEST_F(RecordingTest, TimestampFilesHoldOnePerAcquisition)
 
 TEST_F(RecordingTest, FifoOverflowShowsLiveAndFailsWhenAsked)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(SetTimestampModeTQ8(h, 1), TQ8_OK);
     ASSERT_EQ(SetTriggerModeTQ8(h, 1), TQ8_OK);
     ASSERT_EQ(SetSegmentSizeTQ8(h, 16), TQ8_OK); // 4096 segments an acquisition
@@ -72,9 +72,9 @@ TEST_F(RecordingTest, FifoOverflowShowsLiveAndFailsWhenAsked)
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_F(RecordingTest, TextRecordingWritesALinePerFrame)
+TEST_P(BoardRecordingTest, TextRecordingWritesALinePerFrame)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(SetActiveChannelsTQ8(h, 1), TQ8_OK); // two channels
     m_fw.Fwp_flags |= TQ8_FWP_TEXT;
     m_rp.Rsp_samplesToRecord = 1000;
@@ -87,9 +87,9 @@ TEST_F(RecordingTest, TextRecordingWritesALinePerFrame)
     EXPECT_EQ(ReadText(m_path), expected);
 }
 
-TEST_F(RecordingTest, DeinterleavedRecordingSplitsTheChannels)
+TEST_P(BoardRecordingTest, DeinterleavedRecordingSplitsTheChannels)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(SetActiveChannelsTQ8(h, 1), TQ8_OK);
     const std::string second = (m_dir / "rec2.rd8").string();
     m_fw.Fwp_path2 = second.c_str();
@@ -133,9 +133,9 @@ std::vector<uint8_t> Joined(const std::filesystem::path& dir, uint32_t header)
 }
 } // namespace
 
-TEST_F(RecordingTest, BothKindsRecordTheCountingPatternWithoutGapOrRepeat)
+TEST_P(BoardRecordingTest, BothKindsRecordTheCountingPatternWithoutGapOrRepeat)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     m_fw.Fwp_hdrskp = 16;
     m_fw.Fwp_maxseg = 16 + 40000;
     m_rp.Rsp_transferSamples = 12288;
@@ -150,9 +150,9 @@ TEST_F(RecordingTest, BothKindsRecordTheCountingPatternWithoutGapOrRepeat)
     }
 }
 
-TEST_F(RecordingTest, AbortedUnlimitedRecordingIsConsistent)
+TEST_P(BoardRecordingTest, AbortedUnlimitedRecordingIsConsistent)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(SetActiveChannelsTQ8(h, 1), TQ8_OK); // two channels
     ASSERT_EQ(TQ8Sim_SetCountingPattern(kSerial, 1), TQ8_OK);
     ASSERT_EQ(TQ8Sim_SetTimeFactor(1), TQ8_OK);
@@ -170,9 +170,9 @@ TEST_F(RecordingTest, AbortedUnlimitedRecordingIsConsistent)
     EXPECT_NE(ctx.find("<Result>completed</Result>"), std::string::npos) << ctx;
 }
 
-TEST_F(RecordingTest, RealTimeStreamingWithATinyRingLosesAndFails)
+TEST_P(BoardRecordingTest, RealTimeStreamingWithATinyRingLosesAndFails)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(TQ8Sim_SetCountingPattern(kSerial, 1), TQ8_OK);
     ASSERT_EQ(TQ8Sim_SetTimeFactor(0), TQ8_OK);
     ASSERT_EQ(TQ8Sim_SetRecordingStream(8192, 1), TQ8_OK);
@@ -200,9 +200,9 @@ TEST_F(RecordingTest, RealTimeStreamingWithATinyRingLosesAndFails)
     EXPECT_EQ(ReadText(m_path), expected);
 }
 
-TEST_F(RecordingTest, BackPressureWithATinyRingLosesNothing)
+TEST_P(BoardRecordingTest, BackPressureWithATinyRingLosesNothing)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     ASSERT_EQ(TQ8Sim_SetCountingPattern(kSerial, 1), TQ8_OK);
     ASSERT_EQ(TQ8Sim_SetTimeFactor(0), TQ8_OK);
     ASSERT_EQ(TQ8Sim_SetRecordingStream(8192, 0), TQ8_OK);

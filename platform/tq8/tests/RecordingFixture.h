@@ -127,3 +127,5 @@ protected:
     TQ8_FILE_WRITE_PARAMS m_fw{};
     TQ8_REC_SESSION_PARAMS m_rp{};
 };
+
+using BoardRecordingTest = OnBothPaths<RecordingTest>;

@@ -85,13 +85,13 @@ const std::vector<Mirror>& Mirrors()
 }
 } // namespace
 
-TEST_F(ApiTest, EachSetterChangesOnlyItsFieldAndTheFieldSetsItBack)
+TEST_P(BoardApiTest, EachSetterChangesOnlyItsFieldAndTheFieldSetsItBack)
 {
     for (const Mirror& m : Mirrors()) {
         SCOPED_TRACE(m.name);
         TQ8Sim_Reset();
         TQ8Sim_SetTimeFactor(0.001);
-        TQ8_HANDLE h = Virtual();
+        TQ8_HANDLE h = Board();
         const int64_t original = m.get(h);
         const Words before = Set(h, 0);
         ASSERT_EQ(m.set(h), TQ8_OK);
@@ -112,9 +112,9 @@ TEST_F(ApiTest, EachSetterChangesOnlyItsFieldAndTheFieldSetsItBack)
     }
 }
 
-TEST_F(ApiTest, RegisterSetsAreCopiesOfTheirLengthPerHandle)
+TEST_P(BoardApiTest, RegisterSetsAreCopiesOfTheirLengthPerHandle)
 {
-    TQ8_HANDLE a = Virtual();
+    TQ8_HANDLE a = Board();
     TQ8_HANDLE b = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(a, &b), TQ8_OK);
     const uint32_t* first = nullptr;
@@ -134,9 +134,9 @@ TEST_F(ApiTest, RegisterSetsAreCopiesOfTheirLengthPerHandle)
     EXPECT_EQ(Set(a, 2)[19], 0x100u);
 }
 
-TEST_F(ApiTest, RefusedFieldValueLeavesRegisterAndSettingAlone)
+TEST_P(BoardApiTest, RefusedFieldValueLeavesRegisterAndSettingAlone)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     const Words before = Set(h, 0);
     // Trigger source 7 and channel selection 15 do not exist.
     EXPECT_EQ(WriteDeviceRegTQ8(h, 4, 7u << 25, 7u << 25, 0, 0, 0), TQ8_ERR_INVALID_ARG);
@@ -149,9 +149,9 @@ TEST_F(ApiTest, RefusedFieldValueLeavesRegisterAndSettingAlone)
     EXPECT_EQ(GetTriggerSourceTQ8(h, 1), 0);
 }
 
-TEST_F(ApiTest, RamBypassAndSyncPulseAreBoardBits)
+TEST_P(BoardApiTest, RamBypassAndSyncPulseAreBoardBits)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     uint32_t value = 0;
     ASSERT_EQ(WriteDeviceRegTQ8(h, 6, 1, 0xFFFFFFFF, 0, 0, 0), TQ8_OK);
     ASSERT_EQ(ReadDeviceRegTQ8(h, 6, &value, 3, 0), TQ8_OK);
@@ -164,9 +164,9 @@ TEST_F(ApiTest, RamBypassAndSyncPulseAreBoardBits)
     EXPECT_EQ(ReadDeviceRegTQ8(h, 16, &value, 3, 0), TQ8_ERR_OUT_OF_BOUNDS);
 }
 
-TEST_F(ApiTest, ClockGenRegistersAtEveryPlacement)
+TEST_P(BoardApiTest, ClockGenRegistersAtEveryPlacement)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     std::vector<std::array<uint32_t, 3>> placed; // register, logical index, byte
     auto add = [&](uint32_t from, uint32_t to, uint32_t firstWord, uint32_t perWord) {
         for (uint32_t r = from; r <= to; ++r)
@@ -213,7 +213,7 @@ TEST_F(ApiTest, ClockGenRegistersAtEveryPlacement)
 
 TEST_F(ApiTest, AdcWritesLandAtTheirPlacement)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     const std::array<std::array<uint32_t, 3>, 9> placed = {
         {{0, 0, 0}, {1, 0, 1}, {2, 1, 0}, {3, 1, 1}, {9, 2, 0}, {10, 3, 0}, {11, 3, 1}, {14, 4, 0}, {15, 4, 1}}};
     for (int adc = 0; adc < 2; ++adc)
@@ -237,7 +237,7 @@ TEST_F(ApiTest, AdcWritesLandAtTheirPlacement)
 
 TEST_F(ApiTest, RawWindowsHaveTheirExtent)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     uint32_t value = 0;
     ASSERT_EQ(_RawRegWriteTQ8(h, 0, 16, 0x1234), TQ8_OK);
     ASSERT_EQ(_RawRegReadTQ8(h, 0, 16, &value), TQ8_OK);
@@ -264,7 +264,7 @@ TEST_F(ApiTest, RawWindowsHaveTheirExtent)
 
 TEST_F(ApiTest, SdramDelayProgrammingAsTheTroubleshootingFormDoesIt)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     // SDRAM1 three taps on register 8; SDRAM2 none through the secondary port.
     ASSERT_EQ(_RawRegWriteTQ8(h, 1, 8, 0x800), TQ8_OK);
     for (int i = 0; i < 3; ++i) {
@@ -287,9 +287,9 @@ TEST_F(ApiTest, SdramDelayProgrammingAsTheTroubleshootingFormDoesIt)
     EXPECT_EQ(WriteRegExternalTriggerClockIDelay(h, 64), TQ8_ERR_INVALID_ARG);
 }
 
-TEST_F(ApiTest, RefreshAfterASetterShowsTheNewValue)
+TEST_P(BoardApiTest, RefreshAfterASetterShowsTheNewValue)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     ASSERT_EQ(SetSegmentSizeTQ8(h, 2048), TQ8_OK);
     for (int fromHardware = 0; fromHardware < 2; ++fromHardware) {
         ASSERT_EQ(RefreshLocalRegisterCacheTQ8(h, fromHardware), TQ8_OK);
@@ -299,9 +299,9 @@ TEST_F(ApiTest, RefreshAfterASetterShowsTheNewValue)
     EXPECT_EQ(Set(h, 0)[11] & 0xF, static_cast<uint32_t>(TQ8_MODE_PCI_BUFFERED_ACQ));
 }
 
-TEST_F(ApiTest, RegisterCallsReachInjectedFailures)
+TEST_P(BoardApiTest, RegisterCallsReachInjectedFailures)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     for (const char* name : {"GetRegSetTQ8", "WriteAdcRegTQ8", "ReadClockGenRegTQ8", "WriteClockGenRegTQ8",
                              "ReadDeviceRegTQ8", "WriteDeviceRegTQ8", "_RawRegReadTQ8", "_RawRegWriteTQ8",
                              "_SetAdcChanOffsetAdjTQ8", "WriteRegExternalTriggerClockIDelay"}) {

@@ -41,9 +41,12 @@ protected:
 };
 } // namespace
 
-TEST_F(SaveTest, BoardMemoryIsSavedWithProgressToTheTotal)
+using BoardSaveTest = OnBothPaths<SaveTest>;
+TQ8_ON_BOTH_PATHS(BoardSaveTest);
+
+TEST_P(BoardSaveTest, BoardMemoryIsSavedWithProgressToTheTotal)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     const uint32_t count = (3u << 20) + 4096;
     const std::vector<uint8_t> expected = Acquired(h, count);
     Calls calls;
@@ -79,9 +82,9 @@ TEST_F(SaveTest, BoardMemoryIsSavedWithProgressToTheTotal)
     EXPECT_EQ(info.channelCount, 4u);
 }
 
-TEST_F(SaveTest, CancelStopsAtOnceAndKeepsWhatWasWritten)
+TEST_P(BoardSaveTest, CancelStopsAtOnceAndKeepsWhatWasWritten)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     const uint32_t count = 4u << 20;
     const std::vector<uint8_t> expected = Acquired(h, count);
     Calls calls;
@@ -94,9 +97,9 @@ TEST_F(SaveTest, CancelStopsAtOnceAndKeepsWhatWasWritten)
     EXPECT_TRUE(std::equal(written.begin(), written.end(), expected.begin()));
 }
 
-TEST_F(SaveTest, SnapshotBufferWithFormatAndDeinterleave)
+TEST_P(BoardSaveTest, SnapshotBufferWithFormatAndDeinterleave)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     const std::string second = (m_dir / "ch2.rd8").string();
     m_fw.Fwp_path2 = second.c_str();
     m_fw.Fwp_flags |= TQ8_FWP_ASSUME_FORMAT | TQ8_FWP_DEINTERLEAVE | TQ8_FWP_SIGNED;
@@ -113,9 +116,9 @@ TEST_F(SaveTest, SnapshotBufferWithFormatAndDeinterleave)
     EXPECT_EQ(info.isSigned, 1u);
 }
 
-TEST_F(SaveTest, BadRequestsAreRefusedBeforeAnyCallBack)
+TEST_P(BoardSaveTest, BadRequestsAreRefusedBeforeAnyCallBack)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     Calls calls;
     WithCallback(calls);
     const uint8_t buffer[4] = {};
@@ -137,9 +140,9 @@ TEST_F(SaveTest, BadRequestsAreRefusedBeforeAnyCallBack)
     EXPECT_TRUE(calls.done.empty());
 }
 
-TEST_F(SaveTest, WriteErrorsComeBackAsCodes)
+TEST_P(BoardSaveTest, WriteErrorsComeBackAsCodes)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     const uint8_t buffer[4] = {1, 2, 3, 4};
     const std::string folder = m_dir.string();
     m_fw.Fwp_path1 = folder.c_str();
@@ -161,9 +164,9 @@ TEST_F(SaveTest, WriteErrorsComeBackAsCodes)
     EXPECT_EQ(_DumpRawDataTQ8(h, buffer, 4, &m_fw), TQ8_ERR_FILE_WRITE);
 }
 
-TEST_F(SaveTest, BackslashesSeparateFolders)
+TEST_P(BoardSaveTest, BackslashesSeparateFolders)
 {
-    TQ8_HANDLE h = Virtual(kSerial);
+    TQ8_HANDLE h = Board(kSerial);
     std::filesystem::create_directories(m_dir / "sub");
     const std::string joined = m_dir.string() + "\\sub\\x.rd8";
     m_fw.Fwp_path1 = joined.c_str();

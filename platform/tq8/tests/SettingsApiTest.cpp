@@ -33,9 +33,11 @@ std::filesystem::path TempDir(const char* name)
 }
 } // namespace
 
-TEST_F(ApiTest, SettersClipOrRefuseAndGettersReadBack)
+TQ8_ON_BOTH_PATHS(BoardApiTest);
+
+TEST_P(BoardApiTest, SettersClipOrRefuseAndGettersReadBack)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     const IntCase cases[] = {
         CASE(TriggerSource, 4, TQ8_OK, 4),
         CASE(TriggerSource, 5, TQ8_ERR_INVALID_ARG, 4),
@@ -83,9 +85,9 @@ TEST_F(ApiTest, SettersClipOrRefuseAndGettersReadBack)
     EXPECT_EQ(GetPllLockStatusTQ8(h), 0); // disabled PLL does not lock
 }
 
-TEST_F(ApiTest, RatesAndDividers)
+TEST_P(BoardApiTest, RatesAndDividers)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     double mhz = 0;
     EXPECT_EQ(SetInternalAdcClockRateTQ8(h, 199.0), TQ8_ERR_RATE_TOO_LOW);
     EXPECT_EQ(SetInternalAdcClockRateTQ8(h, 1501.0), TQ8_ERR_RATE_TOO_HIGH);
@@ -109,9 +111,9 @@ TEST_F(ApiTest, RatesAndDividers)
     EXPECT_EQ(FLPC2_SetNcoFrequencyTQ8(h, 100), TQ8_OK);
 }
 
-TEST_F(ApiTest, MemoryRegionRealignsAndMaxFollowsSelection)
+TEST_P(BoardApiTest, MemoryRegionRealignsAndMaxFollowsSelection)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     uint32_t ram = 0, max = 0, count = 0, start = 0;
     ASSERT_EQ(GetSampleRamSizeTQ8(h, &ram), TQ8_OK);
     EXPECT_EQ(ram, 0x80000000u);
@@ -132,9 +134,9 @@ TEST_F(ApiTest, MemoryRegionRealignsAndMaxFollowsSelection)
     EXPECT_LT(GetPhysChanNumFromChanSelIdxTQ8(5, 1), 0);
 }
 
-TEST_F(ApiTest, SettingsStringIsOneElementWithoutDeclaration)
+TEST_P(BoardApiTest, SettingsStringIsOneElementWithoutDeclaration)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     char* text = nullptr;
     ASSERT_EQ(SaveSettingsToStringXmlATQ8(h, 1, &text), TQ8_OK);
     std::string s = text;
@@ -153,10 +155,10 @@ TEST_F(ApiTest, SettingsStringIsOneElementWithoutDeclaration)
     EXPECT_EQ(elements, 1);
 }
 
-TEST_F(ApiTest, SettingsStringMovesToAnotherBoard)
+TEST_P(BoardApiTest, SettingsStringMovesToAnotherBoard)
 {
-    TQ8_HANDLE a = Virtual(1600);
-    TQ8_HANDLE b = Virtual(1601);
+    TQ8_HANDLE a = Board(1600);
+    TQ8_HANDLE b = Board(1601);
     ASSERT_EQ(SetActiveChannelsTQ8(a, 9), TQ8_OK);
     ASSERT_EQ(SetInternalAdcClockRateTQ8(a, 777), TQ8_OK);
     ASSERT_EQ(SetTriggerLevelATQ8(a, 33), TQ8_OK);
@@ -180,9 +182,9 @@ TEST_F(ApiTest, SettingsStringMovesToAnotherBoard)
     EXPECT_EQ(GetStartSampleTQ8(b, 1), 256u);
 }
 
-TEST_F(ApiTest, BadSettingsTextLeavesTheBoardAlone)
+TEST_P(BoardApiTest, BadSettingsTextLeavesTheBoardAlone)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     ASSERT_EQ(SetTriggerLevelATQ8(h, 44), TQ8_OK);
     for (const char* bad : {"", "<Other/>", "<TQ8Settings><TriggerLevelA>12</TriggerLevelA><TriggerSource>9</TriggerSource></TQ8Settings>",
                             "<TQ8Settings><TriggerLevelA>-</TriggerLevelA></TQ8Settings>", "<TQ8Settings>",
@@ -198,12 +200,12 @@ TEST_F(ApiTest, BadSettingsTextLeavesTheBoardAlone)
     EXPECT_EQ(GetTriggerModeTQ8(h, 1), 1);
 }
 
-TEST_F(ApiTest, SettingsFileRoundTrip)
+TEST_P(BoardApiTest, SettingsFileRoundTrip)
 {
     std::filesystem::path file = TempDir("file") / "board v.tq8set";
     std::filesystem::remove(file);
-    TQ8_HANDLE a = Virtual(1600);
-    TQ8_HANDLE b = Virtual(1601);
+    TQ8_HANDLE a = Board(1600);
+    TQ8_HANDLE b = Board(1601);
     ASSERT_EQ(SetTriggerDelaySamplesTQ8(a, 999), TQ8_OK);
     ASSERT_EQ(SetZabClockTQ8(a, 1), TQ8_OK);
     std::wstring path = vlt::Utf8ToWide(file.string());
@@ -217,9 +219,9 @@ TEST_F(ApiTest, SettingsFileRoundTrip)
     EXPECT_EQ(SaveSettingsToFileXmlWTQ8(a, 2, noDir.c_str(), "UTF-8"), TQ8_ERR_FILE_WRITE);
 }
 
-TEST_F(ApiTest, SettingsFileThatIsNoPlainFileIsRefusedAtOnce)
+TEST_P(BoardApiTest, SettingsFileThatIsNoPlainFileIsRefusedAtOnce)
 {
-    TQ8_HANDLE h = Virtual();
+    TQ8_HANDLE h = Board();
     ASSERT_EQ(SetTriggerLevelATQ8(h, 44), TQ8_OK);
     const std::filesystem::path file = TempDir("bad") / "bad.tq8set";
     const std::wstring path = vlt::Utf8ToWide(file.string());
@@ -239,10 +241,10 @@ TEST_F(ApiTest, SettingsFileThatIsNoPlainFileIsRefusedAtOnce)
     EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 44);
 }
 
-TEST_F(ApiTest, CopyAndDefaults)
+TEST_P(BoardApiTest, CopyAndDefaults)
 {
-    TQ8_HANDLE a = Virtual(1600);
-    TQ8_HANDLE b = Virtual(1601);
+    TQ8_HANDLE a = Board(1600);
+    TQ8_HANDLE b = Board(1601);
     ASSERT_EQ(SetTimestampModeTQ8(a, 2), TQ8_OK);
     ASSERT_EQ(CopyHardwareSettingsTQ8(b, a), TQ8_OK);
     EXPECT_EQ(GetTimestampModeTQ8(b, 1), 2);
