@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -122,20 +123,25 @@ void BM_AcquireAndRead(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * bytes);
 }
 
-// Page-aligned blocks, as the recording's ring and direct I/O need them.
-struct AlignedBlock {
+// Blocks in one mapping on huge pages where the system has them, as the
+// recording's ring is, so the references pin pages as cheaply as it does.
+struct AlignedBlocks {
     std::unique_ptr<uint8_t, decltype(&std::free)> owner{nullptr, &std::free};
-    std::span<uint8_t> bytes;
+    std::vector<std::span<uint8_t>> blocks;
 };
 
-bool Allocate(AlignedBlock& block, size_t size)
+bool Allocate(AlignedBlocks& ring, size_t count, size_t size)
 {
+    constexpr size_t kHugePage = size_t(2) << 20;
+    const size_t total = (count * size + kHugePage - 1) / kHugePage * kHugePage;
     void* p = nullptr;
-    if (::posix_memalign(&p, 4096, size) != 0)
+    if (::posix_memalign(&p, kHugePage, total) != 0)
         return false;
-    block.owner.reset(static_cast<uint8_t*>(p));
-    block.bytes = std::span<uint8_t>(block.owner.get(), size);
-    std::fill(block.bytes.begin(), block.bytes.end(), 0x5A);
+    ::madvise(p, total, MADV_HUGEPAGE); // a hint only
+    ring.owner.reset(static_cast<uint8_t*>(p));
+    std::fill_n(ring.owner.get(), total, uint8_t(0x5A));
+    for (size_t k = 0; k < count; ++k)
+        ring.blocks.emplace_back(ring.owner.get() + k * size, size);
     return true;
 }
 
@@ -159,17 +165,18 @@ void BM_RawSequentialWrite(benchmark::State& state)
 {
     const auto bytes = static_cast<size_t>(state.range(0));
     const std::string path = (Folder() / "raw.bin").string();
-    AlignedBlock block;
-    if (!Allocate(block, kAcqSamples)) {
+    AlignedBlocks one;
+    if (!Allocate(one, 1, kAcqSamples)) {
         state.SkipWithError("no memory");
         return;
     }
+    const std::span<uint8_t> block = one.blocks[0];
     for (auto _ : state) {
         const int fd = OpenLikeRecording(path);
         bool ok = fd >= 0;
-        for (size_t done = 0; ok && done < bytes; done += block.bytes.size()) {
-            const size_t n = std::min(block.bytes.size(), bytes - done);
-            ok = ::write(fd, block.bytes.data(), n) == static_cast<ssize_t>(n);
+        for (size_t done = 0; ok && done < bytes; done += block.size()) {
+            const size_t n = std::min(block.size(), bytes - done);
+            ok = ::write(fd, block.data(), n) == static_cast<ssize_t>(n);
         }
         if (fd < 0 || !CloseLikeRecording(fd, ok))
             state.SkipWithError("write failed");
@@ -182,18 +189,16 @@ void BM_RawSequentialWrite(benchmark::State& state)
 // (here by the cheapest producer, a second thread setting its bytes) while
 // the blocks before it are written, through a ring of the recording's
 // default size and transfer blocks, with the same file flags and fsync.
-// These blocks are on ordinary pages; the recording's sit on huge pages
-// where the system has them, which makes each of its direct writes cheaper.
 void BM_RawRingWrite(benchmark::State& state)
 {
     const auto bytes = static_cast<size_t>(state.range(0));
     const std::string path = (Folder() / "ring.bin").string();
-    std::vector<AlignedBlock> ring(kRingBlocks);
-    for (AlignedBlock& b : ring)
-        if (!Allocate(b, kAcqSamples)) {
-            state.SkipWithError("no memory");
-            return;
-        }
+    AlignedBlocks owner;
+    if (!Allocate(owner, kRingBlocks, kAcqSamples)) {
+        state.SkipWithError("no memory");
+        return;
+    }
+    const std::vector<std::span<uint8_t>>& ring = owner.blocks;
     const size_t blocks = (bytes + kAcqSamples - 1) / kAcqSamples;
     for (auto _ : state) {
         std::mutex mutex;
@@ -209,7 +214,7 @@ void BM_RawRingWrite(benchmark::State& state)
                     if (failed)
                         return;
                 }
-                std::span<uint8_t> b = ring[k % ring.size()].bytes;
+                std::span<uint8_t> b = ring[k % ring.size()];
                 std::fill(b.begin(), b.end(), static_cast<uint8_t>(k));
                 {
                     std::lock_guard lock(mutex);
@@ -226,7 +231,7 @@ void BM_RawRingWrite(benchmark::State& state)
                 cv.wait(lock, [&] { return filled > k; });
             }
             const size_t n = std::min<size_t>(kAcqSamples, bytes - k * kAcqSamples);
-            ok = ::write(fd, ring[k % ring.size()].bytes.data(), n) == static_cast<ssize_t>(n);
+            ok = ::write(fd, ring[k % ring.size()].data(), n) == static_cast<ssize_t>(n);
             {
                 std::lock_guard lock(mutex);
                 ++written;
