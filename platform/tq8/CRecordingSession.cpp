@@ -118,7 +118,7 @@ CRecordingSession::Progress CRecordingSession::GetProgress() const
     p.snapshotCounter = m_snapshotCounter;
     p.errorCode = m_errorCode;
     p.errorText = m_errorText;
-    p.liveFlags = (m_timestampOverflow ? TQ8_REC_LIVE_TS_OVERFLOW : 0u) | (m_timestampsSeen ? 0u : TQ8_REC_LIVE_NO_TS);
+    p.liveFlags = (m_timestampOverflow ? TQ8_REC_LIVE_TS_OVERFLOW : 0u) | (MissesTimestamps() ? TQ8_REC_LIVE_NO_TS : 0u);
     p.timestampsDropped = m_timestampsDropped;
     p.samplesLost = m_samplesLost;
     if (m_samplesLost != 0)
@@ -139,7 +139,14 @@ uint32_t CRecordingSession::CopySnapshot(uint8_t* dst, uint32_t max, uint32_t& c
 uint32_t CRecordingSession::OutFlags() const
 {
     std::lock_guard lock(m_mutex);
-    return (m_timestampOverflow ? TQ8_REC_OUT_TS_OVERFLOW : 0u) | (m_timestampsSeen ? 0u : TQ8_REC_OUT_NO_TS);
+    return (m_timestampOverflow ? TQ8_REC_OUT_TS_OVERFLOW : 0u) | (MissesTimestamps() ? TQ8_REC_OUT_NO_TS : 0u);
+}
+
+// Missing time stamps matter only to a recording that asked for their files;
+// otherwise every recording without time-stamp mode would carry the note.
+bool CRecordingSession::MissesTimestamps() const
+{
+    return m_plan.WantsTimestamps() && !m_timestampsSeen;
 }
 
 void CRecordingSession::Run() noexcept

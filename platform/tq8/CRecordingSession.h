@@ -104,6 +104,7 @@ private:
     int32_t WriteContext(const CSampleFileWriter& writer, int32_t code, std::wstring& text, bool final);
     // Takes the acquisition's time-stamps; true when the FIFO overflowed.
     bool NoteTimestamps();
+    bool MissesTimestamps() const;
     // Hands the time-stamps taken so far to the files.
     bool WriteTimestamps(CSampleFileWriter& writer, std::wstring& text);
     void Publish(const uint8_t* data, size_t bytes, uint64_t recorded);

@@ -582,7 +582,9 @@ TEST_P(BoardRecordingTest, OutFlagsTellMissingAndOverflowingTimestamps)
         EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
         return flags;
     };
-    EXPECT_EQ(record(), TQ8_REC_OUT_NO_TS); // time stamps off
+    EXPECT_EQ(record(), 0u); // time stamps off and no time-stamp file asked for
+    m_fw.Fwp_flags |= TQ8_FWP_TS_BINARY;
+    EXPECT_EQ(record(), TQ8_REC_OUT_NO_TS); // asked for, but the board makes none
     ASSERT_EQ(SetTimestampModeTQ8(h, 1), TQ8_OK);
     EXPECT_EQ(record(), 0u); // one per acquisition
     ASSERT_EQ(SetTriggerModeTQ8(h, 1), TQ8_OK);
