@@ -28,11 +28,14 @@ std::wstring W(const QString& text)
     return text.toStdWString();
 }
 
-QComboBox* EditableList(QWidget* parent)
+// Wide enough for its longest usual entry: a host name, "1 : SN:12345".
+QComboBox* EditableList(QWidget* parent, int characters)
 {
     auto* box = new QComboBox(parent);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
+    box->setMinimumContentsLength(characters);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     return box;
 }
 
@@ -45,9 +48,9 @@ CConnectRemoteDeviceDlg::CConnectRemoteDeviceDlg(QWidget* parent, const std::wst
     m_intro->setWordWrap(true);
     m_serverLabel = new QLabel(this);
     m_portLabel = new QLabel(this);
-    m_serverBox = EditableList(this);
+    m_serverBox = EditableList(this, 24);
     m_serverBox->setObjectName(QStringLiteral("server"));
-    m_portBox = EditableList(this);
+    m_portBox = EditableList(this, 6);
     m_portBox->setObjectName(QStringLiteral("port"));
     m_serverLabel->setBuddy(m_serverBox);
     m_portLabel->setBuddy(m_portBox);
@@ -55,7 +58,7 @@ CConnectRemoteDeviceDlg::CConnectRemoteDeviceDlg(QWidget* parent, const std::wst
     m_allBox->setChecked(true);
     m_virtualBox = new QCheckBox(QStringLiteral("Connect to a single &virtual device"), this);
     m_boardLabel = new QLabel(QStringLiteral("Connect to board &number:"), this);
-    m_boardBox = EditableList(this);
+    m_boardBox = EditableList(this, 14);
     m_boardBox->setObjectName(QStringLiteral("boardNumber"));
     m_boardLabel->setBuddy(m_boardBox);
     m_testButton = new QPushButton(QStringLiteral("&Test Server"), this);
