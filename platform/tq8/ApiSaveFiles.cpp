@@ -79,6 +79,7 @@ int32_t Copy(Save& save, CSampleFileWriter& writer, const Source& source, uint8_
         if (!writer.Write(buffer, n))
             return TQ8_ERR_FILE_WRITE;
         done += n;
+        Lib().CallbackHold().Wait();
         if (save.plan.callback != nullptr
             && save.plan.callback(save.handle, save.plan.callbackContext, 1, 0, 0, done, 0, save.total)
                    == TQ8_ERR_CANCELLED)

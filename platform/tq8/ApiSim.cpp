@@ -183,6 +183,17 @@ int32_t TQ8Sim_SurpriseRemoveBoard(uint32_t serial)
     return Guard("TQ8Sim", [&] { return Lib().Boards().SurpriseRemoveLocal(serial); });
 }
 
+int32_t TQ8Sim_HoldFileWriteCallbacks(int32_t hold)
+{
+    Lib().CallbackHold().Set(hold != 0);
+    return TQ8_OK;
+}
+
+uint32_t TQ8Sim_HeldFileWriteCalls(void)
+{
+    return Lib().CallbackHold().Waiting();
+}
+
 int32_t TQ8Sim_GetAdcCalibrationCount(uint32_t serial, int32_t adc, uint32_t* count)
 {
     if (count == nullptr || (adc != 0 && adc != 1))

@@ -105,6 +105,7 @@ void CTQ8Library::Reset()
     m_contextFiles.Clear();
     m_injector.Clear();
     m_reported.Clear();
+    m_callbackHold.Set(false);
     CSimClock::SetFactor(1.0);
     RecordingSimSettings::Set(RecordingSimSettings{});
 }

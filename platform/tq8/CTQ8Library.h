@@ -1,6 +1,6 @@
 #pragma once
 // The library's process-wide state: boards, handles, handed-out memory,
-// injected failures and reported values. Local boards are declared once from
+// injected failures, reported values and the call-back hold. Local boards are declared once from
 // the configuration file named by TQ8_SIM_CONFIG, when the library is first
 // used.
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "CBoardRegistry.h"
+#include "CCallbackHold.h"
 #include "CContextFileTable.h"
 #include "CFailureInjector.h"
 #include "CHandleTable.h"
@@ -29,6 +30,7 @@ public:
     CRecordingTable& Recordings() { return m_recordings; }
     CContextFileTable& ContextFiles() { return m_contextFiles; }
     CReportedValues& Reported() { return m_reported; }
+    CCallbackHold& CallbackHold() { return m_callbackHold; }
 
     // link: a remote handle's own connection to the server.
     uint64_t Connect(std::shared_ptr<IBoardBackend> backend, std::shared_ptr<CRemoteLink> link = nullptr);
@@ -54,6 +56,7 @@ private:
     CRecordingTable m_recordings;
     CContextFileTable m_contextFiles;
     CReportedValues m_reported;
+    CCallbackHold m_callbackHold;
 };
 
 } // namespace tq8

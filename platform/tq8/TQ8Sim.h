@@ -115,6 +115,12 @@ TQ8_API int32_t TQ8Sim_SetEepromWords(uint32_t serial, uint32_t firstWord, const
 /* Pulls a local board's card out of the bus without warning; its open
  * handles answer TQ8_ERR_DEVICE_REMOVED from then on. */
 TQ8_API int32_t TQ8Sim_SurpriseRemoveBoard(uint32_t serial);
+/* While hold is nonzero, the file-write functions (ReadSampleRamFile*TQ8,
+ * _DumpRawDataTQ8) wait before each progress call-back until it is switched
+ * off or TQ8Sim_Reset: a library slow to call back. */
+TQ8_API int32_t TQ8Sim_HoldFileWriteCallbacks(int32_t hold);
+/* File-write calls waiting on that hold now. */
+TQ8_API uint32_t TQ8Sim_HeldFileWriteCalls(void);
 
 /* Calibrations of ADC chip adc (0 or 1) of a board since it was made. */
 TQ8_API int32_t TQ8Sim_GetAdcCalibrationCount(uint32_t serial, int32_t adc, uint32_t* count);
