@@ -159,8 +159,10 @@ void CSimCard::WriteControl(uint32_t index, uint32_t value)
         m_board.SoftwareTrigger();
     if (index == kModeRegister)
         SwitchMode(value & 0xF);
-    else if (index < kDeviceRegisters)
-        m_board.WriteDeviceReg(index, 0xFFFFFFFFu, value); // settings the codec can take
+    else if (index < kDeviceRegisters || index == kOffsetDacRegister)
+        // The model's own register file takes what the codec mirrors, the
+        // secondary device behind register 10, the delay lines and the DAC.
+        m_board.RawRegWrite(1, index, value);
 }
 
 void CSimCard::SwitchMode(uint32_t mode)

@@ -111,6 +111,11 @@ private:
     template <class Change>
     int32_t Update(Change&& change);
     int32_t WriteDifference(const CBoardSettings& before, const CBoardSettings& after, bool all);
+    // Centres one channel: onBoard follows what was written, result takes
+    // the offset found.
+    int32_t CenterChannel(int channel, int target, CBoardSettings& onBoard, CBoardSettings& result);
+    int32_t ProbeMean(double& mean);
+    int32_t WriteDcOffsets(const CBoardSettings& before, const CBoardSettings& after, bool all);
     int32_t WriteRate(double mhz);
     // A masked write of a chip register behind a serial port (kinds 1-4).
     int32_t WriteChip(uint32_t kind, uint32_t port, Placement at, uint32_t chipRegister, uint32_t mask, uint32_t value);
