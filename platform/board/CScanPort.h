@@ -4,7 +4,8 @@
 // data out of the chain (TDO)): the test-access-port state machine of a
 // chain of programmable parts, each with a six-bit instruction register,
 // its identification code, bypass, and a configuration data register that
-// keeps every bit shifted into it. Part 0 sits next to the data-out line.
+// keeps every bit shifted into it. The first part sits next to the
+// data-out line.
 // Not thread-safe: the card calls it under its own lock.
 #include <cstddef>
 #include <cstdint>
