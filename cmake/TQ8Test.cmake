@@ -3,7 +3,8 @@
 # Qt's offscreen platform so that no display is needed.
 function(tq8_add_test)
   cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBS" ${ARGN})
-  add_executable(${T_NAME} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/cmake/LeakSuppressions.cpp)
+  add_executable(${T_NAME} ${T_SOURCES} ${CMAKE_SOURCE_DIR}/cmake/LeakSuppressions.cpp
+    ${CMAKE_SOURCE_DIR}/cmake/TestDataHome.cpp)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   # Test support headers shared by every test program (BadFiles.h).
   target_include_directories(${T_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/cmake)

@@ -182,9 +182,12 @@ int32_t CBoardRegisters::WriteDevice(uint32_t reg, uint32_t mask, uint32_t value
     image[reg] = (image[reg] & ~mask) | (value & mask);
     if (int32_t rc = DecodeRegister(image, reg, settings); rc != TQ8_OK)
         return rc;
+    const uint32_t before = m_device[reg];
     m_device[reg] = image[reg];
     if (reg == 8)
         IdelayControl(0, value & mask);
+    if (reg == 5)
+        ExtTriggerDelayControl(before, image[reg]);
     return TQ8_OK;
 }
 
@@ -275,6 +278,8 @@ int32_t CBoardRegisters::RawWrite(int bar, uint32_t reg, uint32_t value, CBoardS
         if (reg < kDeviceRegSetWords)
             return WriteDevice(reg, 0xFFFFFFFFu, value, settings);
         m_bar1[reg] = value;
+        if (reg == kOffsetDacRegister)
+            DecodeOffsetDac(value, settings);
         if (reg == 17 || reg == 18)
             AdcPortWrite(reg == 17 ? 0 : 1, value);
         if (reg == 32 || reg == 48)
@@ -321,6 +326,17 @@ void CBoardRegisters::IdelayControl(int sdram, uint32_t control)
         taps = 0;
     else if ((control & 0x600) == 0x600 && taps < kMaxIdelayTaps)
         ++taps;
+}
+
+// Register 5: bit 30 set resets the external trigger's delay line, bit 31
+// set steps it by one tap.
+void CBoardRegisters::ExtTriggerDelayControl(uint32_t before, uint32_t after)
+{
+    const uint32_t rising = after & ~before;
+    if (rising & kExtTriggerDelayReset)
+        m_extTriggerDelay = 0;
+    else if ((rising & kExtTriggerDelayStep) && m_extTriggerDelay < kMaxIdelayTaps)
+        ++m_extTriggerDelay;
 }
 
 int32_t CBoardRegisters::SetAdcOffsetAdjust(int channel, int value)

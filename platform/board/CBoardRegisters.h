@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "DeviceRegisterCodec.h"
+#include "OffsetDac.h"
 
 namespace tq8 {
 
@@ -31,6 +32,8 @@ constexpr uint32_t kBar1Registers = 64;
 constexpr uint32_t kBar2Registers = 8;
 constexpr int kMaxAdcOffsetAdjust = 255;
 constexpr uint32_t kMaxIdelayTaps = 63;
+constexpr uint32_t kExtTriggerDelayReset = 1u << 30; // device register 5
+constexpr uint32_t kExtTriggerDelayStep = 1u << 31;
 
 using Placement = std::pair<uint32_t, uint32_t>; // logical index, byte or sub-index
 
@@ -86,6 +89,7 @@ private:
     void AdcPortWrite(int adc, uint32_t word);
     void ClockGenPortWrite(int cg, uint32_t word);
     void IdelayControl(int sdram, uint32_t control);
+    void ExtTriggerDelayControl(uint32_t before, uint32_t after);
 
     DeviceRegisterImage m_device{};
     std::array<std::array<uint8_t, kClockGenSetWords * 4>, 2> m_clockGenBytes{};

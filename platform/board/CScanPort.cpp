@@ -2,6 +2,16 @@
 
 namespace tq8 {
 
+CScanPort::CScanPort(const std::vector<uint32_t>& idCodes)
+{
+    for (uint32_t id : idCodes)
+    {
+        Part part;
+        part.idCode = id;
+        m_parts.push_back(part);
+    }
+}
+
 void CScanPort::Write(uint32_t lines)
 {
     const uint32_t before = m_lines;
@@ -13,41 +23,48 @@ void CScanPort::Write(uint32_t lines)
 uint32_t CScanPort::Read(uint32_t stored) const
 {
     bool out = false;
-    if (m_state == State::ShiftIr || (m_state == State::ShiftDr && m_instruction != kConfigInstruction))
-        out = (m_shift & 1) != 0;
+    if (!m_parts.empty()) {
+        const Part& last = m_parts.front();
+        if (m_state == State::ShiftIr || (m_state == State::ShiftDr && last.instruction != kConfigInstruction))
+            out = (last.shift & 1) != 0;
+    }
     return (stored & ~kTdo) | (out ? kTdo : 0);
 }
 
 void CScanPort::RisingEdge(bool tdi, bool tms)
 {
-    if (m_state == State::ShiftIr)
-        Shift(tdi, kInstructionBits);
-    else if (m_state == State::ShiftDr && m_instruction == kConfigInstruction)
-        m_configBits.push_back(tdi);
-    else if (m_state == State::ShiftDr)
-        Shift(tdi, m_instruction == kIdCodeInstruction ? 32 : 1);
+    if (m_state == State::ShiftIr || m_state == State::ShiftDr) {
+        bool carry = tdi;
+        for (auto part = m_parts.rbegin(); part != m_parts.rend(); ++part)
+            carry = Shift(*part, carry);
+    }
     m_state = Next(m_state, tms);
-    switch (m_state) {
-    case State::Reset:
-        m_instruction = kIdCodeInstruction;
-        break;
-    case State::CaptureIr:
-        m_shift = 0x01; // the fixed capture pattern
-        break;
-    case State::CaptureDr:
-        m_shift = m_instruction == kIdCodeInstruction ? m_idCode : 0;
-        break;
-    case State::UpdateIr:
-        m_instruction = static_cast<uint32_t>(m_shift) & ((1u << kInstructionBits) - 1);
-        break;
-    default:
-        break;
+    for (Part& part : m_parts) {
+        if (m_state == State::Reset)
+            part.instruction = kIdCodeInstruction;
+        else if (m_state == State::CaptureIr)
+            part.shift = 0x01; // the fixed capture pattern
+        else if (m_state == State::CaptureDr)
+            part.shift = part.instruction == kIdCodeInstruction ? part.idCode : 0;
+        else if (m_state == State::UpdateIr)
+            part.instruction = static_cast<uint32_t>(part.shift) & ((1u << kInstructionBits) - 1);
     }
 }
 
-void CScanPort::Shift(bool tdi, uint32_t length)
+bool CScanPort::Shift(Part& part, bool in) const
 {
-    m_shift = (m_shift >> 1) | (uint64_t{tdi ? 1u : 0u} << (length - 1));
+    if (m_state == State::ShiftDr && part.instruction == kConfigInstruction) {
+        part.configBits.push_back(in);
+        return false;
+    }
+    uint32_t length = 1;
+    if (m_state == State::ShiftIr)
+        length = kInstructionBits;
+    else if (part.instruction == kIdCodeInstruction)
+        length = 32;
+    const bool out = (part.shift & 1) != 0;
+    part.shift = (part.shift >> 1) | (uint64_t{in ? 1u : 0u} << (length - 1));
+    return out;
 }
 
 CScanPort::State CScanPort::Next(State s, bool tms)

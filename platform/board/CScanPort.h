@@ -1,11 +1,13 @@
 #pragma once
 // The four-wire boundary-scan port on window 2, byte offset 4 (bit 1 data
 // in to the chain (TDI), bit 2 mode select (TMS), bit 3 clock (TCK), bit 4
-// data out of the chain (TDO)): the test-access-port state machine of one
-// programmable part with a six-bit instruction register, the
-// identification code, bypass, and a configuration data register that
-// keeps every bit shifted into it. Not thread-safe: the card calls it
-// under its own lock.
+// data out of the chain (TDO)): the test-access-port state machine of a
+// chain of programmable parts, each with a six-bit instruction register,
+// its identification code, bypass, and a configuration data register that
+// keeps every bit shifted into it. The first part sits next to the
+// data-out line.
+// Not thread-safe: the card calls it under its own lock.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -27,27 +29,32 @@ public:
         SelectIr, CaptureIr, ShiftIr, Exit1Ir, PauseIr, Exit2Ir, UpdateIr,
     };
 
-    explicit CScanPort(uint32_t idCode) : m_idCode(idCode) {}
+    explicit CScanPort(const std::vector<uint32_t>& idCodes);
 
     void Write(uint32_t lines);
     uint32_t Read(uint32_t stored) const;
 
     State CurrentState() const { return m_state; }
-    uint32_t Instruction() const { return m_instruction; }
-    // Bits shifted into the configuration register, in the order received.
-    const std::vector<bool>& ConfigBits() const { return m_configBits; }
+    uint32_t Instruction(size_t part = 0) const { return m_parts.at(part).instruction; }
+    // Bits shifted into a part's configuration register, in the order received.
+    const std::vector<bool>& ConfigBits(size_t part = 0) const { return m_parts.at(part).configBits; }
 
 private:
+    struct Part {
+        uint32_t idCode = 0;
+        uint32_t instruction = kIdCodeInstruction;
+        uint64_t shift = 0;
+        std::vector<bool> configBits;
+    };
+
     void RisingEdge(bool tdi, bool tms);
-    void Shift(bool tdi, uint32_t length);
+    // Moves the bit through the part; returns the bit it passes on.
+    bool Shift(Part& part, bool in) const;
     static State Next(State s, bool tms);
 
-    uint32_t m_idCode;
     uint32_t m_lines = 0;
     State m_state = State::Reset;
-    uint32_t m_instruction = kIdCodeInstruction;
-    uint64_t m_shift = 0;
-    std::vector<bool> m_configBits;
+    std::vector<Part> m_parts;
 };
 
 } // namespace tq8

@@ -156,7 +156,7 @@ int32_t CSimBoard::CenterSignal(int channel, int target)
     for (int c = first; c <= last; ++c) {
         // Sixteen DC-offset steps move the signal by one code.
         double natural = 128.0 + m_desc.InherentOffset(c) + m_generator.Signal(c).offset;
-        double dc = 2048.0 + (target - natural) * 16.0;
+        double dc = 2048.0 + (target - natural) * kOffsetDacStepsPerCode;
         m_settings.Set(static_cast<SettingId>(static_cast<int>(SettingId::DcOffsetCh1) + c),
                        std::clamp(std::round(dc), 0.0, 4095.0));
     }
@@ -178,7 +178,7 @@ RenderSetup CSimBoard::MakeSetup(const CBoardSettings& s, bool& needsSoftTrigger
     for (int c = 0; c < 4; ++c) {
         double dcSteps = s.Get(static_cast<SettingId>(static_cast<int>(SettingId::DcOffsetCh1) + c)) - 2048.0;
         setup.center[static_cast<size_t>(c)] =
-            128.0 + m_desc.InherentOffset(c) + m_generator.Signal(c).offset + dcSteps / 16.0;
+            128.0 + m_desc.InherentOffset(c) + m_generator.Signal(c).offset + dcSteps / kOffsetDacStepsPerCode;
         setup.phaseAtTrigger[static_cast<size_t>(c)] = 2.0 * std::numbers::pi * phases.Uniform();
     }
     int source = s.GetInt(SettingId::TriggerSource);

@@ -5,17 +5,18 @@
 #include <cstring>
 
 #include "ClockGenRate.h"
+#include "ScanChain.h"
 #include "TQ8_64.h"
 
 namespace tq8 {
 
 namespace {
 
-uint32_t VariantOf(const CSimBoard& board)
+uint32_t EepromWord(const CSimBoard& board, uint32_t word)
 {
-    uint16_t variant = 0;
-    board.ReadEeprom(kEepromVariantWord, &variant, 1);
-    return variant;
+    uint16_t value = 0;
+    board.ReadEeprom(word, &value, 1);
+    return value;
 }
 
 constexpr uint32_t kReadStartRegister = 2;
@@ -56,8 +57,8 @@ uint32_t CSimCard::Identification(const BoardDescription& desc)
 }
 
 CSimCard::CSimCard(const BoardDescription& desc, const std::vector<uint32_t>& windowLengths)
-    : m_board(desc), m_control(m_board, VariantOf(m_board), [this] { return Now(); }),
-      m_eeprom(m_board, [this] { return Now(); }), m_scanPort(Identification(desc)),
+    : m_board(desc), m_control(m_board, EepromWord(m_board, kEepromVariantWord), [this] { return Now(); }),
+      m_eeprom(m_board, [this] { return Now(); }), m_scanPort(ScanChainIdCodes(EepromWord(m_board, kEepromFpgaTypeWord))),
       m_dma(m_interrupt, [this](uint64_t busAddress, uint32_t bytes) { MoveDma(busAddress, bytes); })
 {
     for (uint32_t length : windowLengths)
@@ -118,7 +119,11 @@ void CSimCard::AttachModels()
                 return id;
             if (index == 0)
                 return m_eeprom.Read(stored);
-            return index == 1 ? m_scanPort.Read(stored) : stored;
+            if (index != 1)
+                return stored;
+            // Without the jumper the chain is cut off from the port.
+            const uint32_t lines = m_scanPort.Read(stored);
+            return m_board.Firmware().JtagJumper() ? lines : lines & ~CScanPort::kTdo;
         },
         [this](uint32_t index, uint32_t value) {
             std::lock_guard lock(m_lock);
@@ -159,8 +164,10 @@ void CSimCard::WriteControl(uint32_t index, uint32_t value)
         m_board.SoftwareTrigger();
     if (index == kModeRegister)
         SwitchMode(value & 0xF);
-    else if (index < kDeviceRegisters)
-        m_board.WriteDeviceReg(index, 0xFFFFFFFFu, value); // settings the codec can take
+    else if (index < kDeviceRegisters || index == kOffsetDacRegister)
+        // The model's own register file takes what the codec mirrors, the
+        // secondary device behind register 10, the delay lines and the DAC.
+        m_board.RawRegWrite(1, index, value);
 }
 
 void CSimCard::SwitchMode(uint32_t mode)

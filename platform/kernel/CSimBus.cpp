@@ -40,7 +40,7 @@ private:
 struct CSimBus::Slot {
     size_t index = 0;
     bool plugged = false;
-    std::unique_ptr<tq8::CSimCard> card;
+    std::shared_ptr<tq8::CSimCard> card;
     DeviceObject* pdo = nullptr;
     CmResourceList raw;
     CmResourceList translated;
@@ -133,7 +133,7 @@ size_t CSimBus::Plug(const CardSpec& spec)
     std::lock_guard lock(m_mutex);
     auto s = std::make_unique<Slot>();
     s->index = m_slots.size();
-    s->card = std::make_unique<tq8::CSimCard>(spec.desc, spec.windowLengths);
+    s->card = std::make_shared<tq8::CSimCard>(spec.desc, spec.windowLengths);
     s->card->SetTimeSource([] { return KeQueryInterruptTime(); });
     s->card->SetBusAccess([](uint64_t address, size_t bytes) { return SimPhysicalAccess(address, bytes); });
     KernelString number;
@@ -288,6 +288,12 @@ bool CSimBus::IsPlugged(size_t slot) const
 }
 
 tq8::CSimCard& CSimBus::Card(size_t slot) { return *At(slot).card; }
+
+std::shared_ptr<tq8::CSimCard> CSimBus::SharedCard(size_t slot) const
+{
+    std::lock_guard lock(m_mutex);
+    return slot < m_slots.size() && m_slots[slot]->plugged ? m_slots[slot]->card : nullptr;
+}
 
 DeviceObject* CSimBus::PhysicalDevice(size_t slot) const { return At(slot).pdo; }
 

@@ -72,6 +72,9 @@ public:
 
     bool IsPlugged(size_t slot) const;
     tq8::CSimCard& Card(size_t slot);
+    // The card of a plugged slot, or nullptr, looked up under the bus's lock;
+    // it lives on while held, though its removal has ended.
+    std::shared_ptr<tq8::CSimCard> SharedCard(size_t slot) const;
     DeviceObject* PhysicalDevice(size_t slot) const;
     // The device attached above the physical one, or nullptr.
     DeviceObject* FunctionDevice(size_t slot) const;

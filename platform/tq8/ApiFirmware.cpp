@@ -4,35 +4,41 @@
 #include "ApiCommon.h"
 #include "CFirmwareUpload.h"
 #include "CRemoteBoardBackend.h"
+#include "ScanChain.h"
 #include "TextConv.h"
 
 using namespace tq8;
 
 namespace {
-constexpr uint32_t kSystemFpgaId = 0x02AD6093;             // XC5VLX50T
-constexpr uint32_t kPromIds[] = {0x05059093, 0x05058093}; // XCF32P, XCF16P
-constexpr uint32_t kZabFpgaIds[] = {0x02AD6093, 0x02ECE093}; // LX50T, SX95T
-
 uint32_t FpgaType(const IBoardBackend& b)
 {
     uint16_t type = 0xFFFF;
     return b.ReadEeprom(kEepromFpgaTypeWord, &type, 1) == TQ8_OK ? type : 0xFFFFu;
 }
 
-std::string ScanChain(uint32_t fpgaType)
+std::string ScanChainText(const std::vector<uint32_t>& ids)
 {
     std::string text;
-    auto add = [&](uint32_t id) {
+    for (uint32_t id : ids) {
         char code[16];
         std::snprintf(code, sizeof code, "0x%08X", id);
         text += (text.empty() ? "" : " ") + std::string(code);
-    };
-    add(kSystemFpgaId);
-    for (uint32_t id : kPromIds)
-        add(id);
-    if (fpgaType < 2)
-        add(kZabFpgaIds[fpgaType]);
+    }
     return text;
+}
+
+// Boards whose scan port the library reaches read the chain through it;
+// for the others the card's declaration says what the chain holds.
+int32_t ScanChainOf(IBoardBackend& b, std::vector<uint32_t>& ids)
+{
+    const int32_t rc = b.ReadScanChain(ids);
+    if (rc != TQ8_ERR_NOT_SUPPORTED)
+        return rc;
+    CFirmwareState* state = b.Firmware();
+    if (state == nullptr)
+        return TQ8_ERR_NOT_SUPPORTED;
+    ids = state->JtagJumper() ? ScanChainIdCodes(FpgaType(b)) : std::vector<uint32_t>{};
+    return TQ8_OK;
 }
 } // namespace
 
@@ -87,10 +93,10 @@ int32_t GetJtagIdCodesATQ8(TQ8_HANDLE h, char** text)
             *text = Lib().Memory().CopyNarrow(codes);
             return *text != nullptr ? TQ8_OK : TQ8_ERR_NO_MEMORY;
         }
-        CFirmwareState* state = b.Firmware();
-        if (state == nullptr)
-            return TQ8_ERR_NOT_SUPPORTED;
-        *text = Lib().Memory().CopyNarrow(state->JtagJumper() ? ScanChain(FpgaType(b)) : std::string());
+        std::vector<uint32_t> ids;
+        if (const int32_t rc = ScanChainOf(b, ids); rc != TQ8_OK)
+            return rc;
+        *text = Lib().Memory().CopyNarrow(ScanChainText(ids));
         return *text != nullptr ? TQ8_OK : TQ8_ERR_NO_MEMORY;
     });
 }

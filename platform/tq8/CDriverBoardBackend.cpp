@@ -3,12 +3,18 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <numeric>
+#include <vector>
 #include <cstring>
 #include <thread>
 
+#include "CScanPort.h"
 #include "ChannelSelection.h"
 #include "DeviceRegisterCodec.h"
 #include "LocalBoardDescription.h"
+#include "OffsetDac.h"
+#include "ScanChain.h"
 #include "TQ8_64.h"
 
 namespace tq8 {
@@ -45,6 +51,23 @@ constexpr uint32_t kReadPiece = 1u << 24;
 constexpr auto kPieceStopPoll = std::chrono::milliseconds(10);
 constexpr auto kStopBound = std::chrono::seconds(1);
 constexpr uint32_t kFifoFullBit = 1u << 9;
+constexpr uint32_t kTriggerClockRegister = 5;
+constexpr int kInputChannels = 4;
+constexpr int kSingleChannelSelection = 5; // Ch1; Ch2 to Ch4 follow
+constexpr int kExternalTrigger = 4;
+constexpr uint32_t kProbeSamples = 16384;
+constexpr int kCenterRounds = 4;
+// Scan-port control flags: one clock after setting the lines; only clocks,
+// as many as the lines field says. Shift flag: TMS high with the last bit.
+constexpr uint32_t kScanClockOnce = 1u << 0;
+constexpr uint32_t kScanClocks = 1u << 2;
+constexpr uint32_t kScanTmsAtEnd = 1u << 2;
+constexpr uint32_t kScanResetClocks = 5;
+
+SettingId DcOffsetOf(int channel)
+{
+    return static_cast<SettingId>(static_cast<int>(SettingId::DcOffsetCh1) + channel);
+}
 
 int AcquisitionMode(AcqTarget target)
 {
@@ -189,9 +212,26 @@ int32_t CDriverBoardBackend::WriteDifference(const CBoardSettings& before, const
         if (const int32_t rc = m_link.WriteRegister(kKindDevice, reg, mask, now[reg]); rc != TQ8_OK)
             return rc;
     }
+    if (const int32_t rc = WriteDcOffsets(before, after, all); rc != TQ8_OK)
+        return rc;
     const double rate = after.Get(SettingId::InternalAdcClockRate);
     if (all || rate != before.Get(SettingId::InternalAdcClockRate))
         return WriteRate(rate);
+    return TQ8_OK;
+}
+
+// The DAC's register is written as given; the driver keeps no copy of it.
+int32_t CDriverBoardBackend::WriteDcOffsets(const CBoardSettings& before, const CBoardSettings& after, bool all)
+{
+    for (int c = 0; c < kInputChannels; ++c) {
+        const SettingId id = DcOffsetOf(c);
+        if (!all && before.GetUInt(id) == after.GetUInt(id))
+            continue;
+        if (const int32_t rc = m_link.WriteRegister(kKindDevice, kOffsetDacRegister, 0xFFFFFFFFu,
+                                                    OffsetDacWord(c, after.GetUInt(id)));
+            rc != TQ8_OK)
+            return rc;
+    }
     return TQ8_OK;
 }
 
@@ -266,9 +306,80 @@ int32_t CDriverBoardBackend::RewriteSettings()
     return WriteDifference(m_shared->settings, m_shared->settings, true);
 }
 
-// Centring needs acquisitions of the inputs, which the card does not offer
-// on its own through the driver.
-int32_t CDriverBoardBackend::CenterSignal(int, int) { return TQ8_ERR_NOT_SUPPORTED; }
+// The library sees the inputs only through acquisitions: each channel is
+// acquired on its own, software-triggered, and its DC offset moved by the
+// distance of its mean from the target. Clipped samples pull a first
+// estimate short, hence a few rounds. The probes overwrite the start of
+// sample memory; their time-stamps are dropped.
+int32_t CDriverBoardBackend::CenterSignal(int channel, int target)
+{
+    const int inputs = m_desc.InputChannels();
+    if (channel < 0 || channel > inputs || target < 0 || target > 255)
+        return TQ8_ERR_INVALID_ARG;
+    if (!IsIdle())
+        return TQ8_ERR_BUSY;
+    std::lock_guard lock(m_shared->mutex);
+    DrainTimestampsLocked();
+    const size_t keptTimestamps = m_shared->timestamps.size();
+    CBoardSettings result = m_shared->settings;
+    CBoardSettings onBoard = result;
+    const int first = channel == 0 ? 0 : channel - 1;
+    const int last = channel == 0 ? inputs - 1 : channel - 1;
+    int32_t rc = TQ8_OK;
+    for (int c = first; c <= last && rc == TQ8_OK; ++c)
+        rc = CenterChannel(c, target, onBoard, result);
+    const int32_t back = WriteDifference(onBoard, result, false);
+    if (back == TQ8_OK)
+        m_shared->settings = result;
+    DrainTimestampsLocked();
+    m_shared->timestamps.resize(keptTimestamps);
+    return rc != TQ8_OK ? rc : back;
+}
+
+int32_t CDriverBoardBackend::CenterChannel(int channel, int target, CBoardSettings& onBoard, CBoardSettings& result)
+{
+    CBoardSettings probe = result;
+    probe.Set(SettingId::RouteToSdram2Enable, 0);
+    probe.Set(SettingId::ActiveChannels, kSingleChannelSelection + channel);
+    probe.Set(SettingId::TriggerSource, kExternalTrigger);
+    probe.Set(SettingId::TriggerMode, 0);
+    probe.Set(SettingId::AdcClockSource, 0);
+    probe.Set(SettingId::PreTriggerSamples, 0);
+    probe.Set(SettingId::TriggerDelaySamples, 0);
+    probe.Set(SettingId::BoardProcessingEnable, 0);
+    probe.SetMemoryRegion(kProbeSamples, 0);
+    const SettingId offset = DcOffsetOf(channel);
+    for (int round = 0; round < kCenterRounds; ++round) {
+        if (const int32_t rc = WriteDifference(onBoard, probe, false); rc != TQ8_OK)
+            return rc;
+        onBoard = probe;
+        double mean = 0;
+        if (const int32_t rc = ProbeMean(mean); rc != TQ8_OK)
+            return rc;
+        const double code = probe.Get(offset);
+        const double next = std::clamp(std::round(code + (target - mean) * kOffsetDacStepsPerCode), 0.0, 4095.0);
+        if (next == code)
+            break;
+        probe.Set(offset, next);
+        result.Set(offset, next);
+    }
+    return TQ8_OK;
+}
+
+// One acquisition of the probe settings on the board, and its mean code.
+int32_t CDriverBoardBackend::ProbeMean(double& mean)
+{
+    int32_t rc = m_link.StartAcquisition(TQ8_MODE_RAM_ACQ);
+    if (rc == TQ8_OK)
+        rc = m_link.SoftwareTrigger();
+    if (rc == TQ8_OK)
+        rc = m_link.WaitAcquisition();
+    std::vector<uint8_t> samples(kProbeSamples);
+    if (rc == TQ8_OK)
+        rc = ReadPieces(0, kProbeSamples, samples.data(), nullptr);
+    mean = std::accumulate(samples.begin(), samples.end(), 0.0) / kProbeSamples;
+    return rc;
+}
 
 int32_t CDriverBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t count,
                                      const std::atomic<bool>* closed)
@@ -716,8 +827,102 @@ CFirmwareState* CDriverBoardBackend::Firmware()
     return model ? &model->Firmware() : nullptr;
 }
 
-int32_t CDriverBoardBackend::SetAdcOffsetAdjust(int, int) { return TQ8_ERR_NOT_SUPPORTED; }
+// Even channels are the I side of their converter (register 2), odd ones
+// the Q side (register 10); sign and magnitude in bits 7 and 8-15.
+int32_t CDriverBoardBackend::ScanControl(uint32_t flags, uint32_t lines, uint32_t mask, uint32_t* result)
+{
+    wdm::TQ8_JTAG_CONTROL_REQUEST q{sizeof q, lines, mask, 0, flags};
+    const int32_t rc = m_link.Control(wdm::IOCTL_TQ8_JTAG_CONTROL, q);
+    if (result != nullptr)
+        *result = q.result;
+    return rc;
+}
 
-int32_t CDriverBoardBackend::SetExtTriggerDelay(uint32_t) { return TQ8_ERR_NOT_SUPPORTED; }
+int32_t CDriverBoardBackend::ScanStep(bool tms)
+{
+    return ScanControl(kScanClockOnce, tms ? CScanPort::kTms : 0, CScanPort::kTms);
+}
+
+// From any state to Test-Logic-Reset (every part then holds its
+// identification code), into Shift-DR, and the whole chain's length
+// captured with ones fed in behind the codes.
+int32_t CDriverBoardBackend::ScanResetAndShiftIds(std::vector<uint8_t>& captured)
+{
+    const uint32_t high = CScanPort::kTms | CScanPort::kTdi;
+    int32_t rc = ScanControl(0, high, high);
+    if (rc == TQ8_OK)
+        rc = ScanControl(kScanClocks, kScanResetClocks, 0);
+    for (bool tms : {false, true, false, false}) // idle, select DR, capture, shift
+        if (rc == TQ8_OK)
+            rc = ScanStep(tms);
+    const uint32_t bits = 32 * kMaxScanChainParts;
+    std::vector<uint8_t> q(sizeof(wdm::TQ8_JTAG_SHIFT_REQUEST) + bits / 8);
+    const wdm::TQ8_JTAG_SHIFT_REQUEST head{static_cast<uint32_t>(q.size()), wdm::TQ8_JTAG_SHIFT_IN | kScanTmsAtEnd,
+                                           bits};
+    std::memcpy(q.data(), &head, sizeof head);
+    if (rc == TQ8_OK)
+        rc = m_link.Control(wdm::IOCTL_TQ8_JTAG_SHIFT, q.data(), static_cast<uint32_t>(q.size()), q.data(),
+                            static_cast<uint32_t>(q.size()));
+    if (rc == TQ8_OK)
+        rc = ScanControl(kScanClocks, kScanResetClocks, 0);
+    captured.assign(q.begin() + sizeof head, q.end());
+    return rc;
+}
+
+// The captured bits come least significant first from the last byte
+// backwards; the codes end where the fed-in ones (or a cut-off chain's
+// zeros) begin: every identification code has bit 0 set.
+int32_t CDriverBoardBackend::ReadScanChain(std::vector<uint32_t>& ids)
+{
+    ids.clear();
+    uint32_t granted = 0;
+    if (const int32_t rc = ScanControl(wdm::TQ8_JTAG_CLAIM, 0, 0, &granted); rc != TQ8_OK)
+        return rc;
+    if (granted != 1)
+        return TQ8_ERR_BUSY;
+    std::vector<uint8_t> captured;
+    const int32_t rc = ScanResetAndShiftIds(captured);
+    const int32_t released = ScanControl(wdm::TQ8_JTAG_RELEASE, 0, 0);
+    if (rc != TQ8_OK || released != TQ8_OK)
+        return rc != TQ8_OK ? rc : released;
+    const size_t n = captured.size();
+    for (size_t part = 0; part < kMaxScanChainParts; ++part) {
+        uint32_t id = 0;
+        for (size_t k = 0; k < 32; ++k) {
+            const size_t bit = part * 32 + k;
+            id |= uint32_t{(captured[n - 1 - bit / 8] >> (bit % 8)) & 1u} << k;
+        }
+        if ((id & 1) == 0 || id == 0xFFFFFFFF)
+            break;
+        ids.push_back(id);
+    }
+    return TQ8_OK;
+}
+
+int32_t CDriverBoardBackend::SetAdcOffsetAdjust(int channel, int value)
+{
+    if (channel < 0 || channel >= kInputChannels || value < -kMaxAdcOffsetAdjust || value > kMaxAdcOffsetAdjust)
+        return TQ8_ERR_INVALID_ARG;
+    const int adc = channel / 2;
+    const uint32_t reg = channel % 2 == 0 ? 2 : 10;
+    const auto word = static_cast<uint16_t>((value < 0 ? 0x80u : 0u) | static_cast<uint32_t>(std::abs(value)) << 8);
+    return WriteAdcReg(adc, reg, 0xFF80, word, *AdcPlacement(reg));
+}
+
+// The delay line of the external trigger: a reset pulse, then one pulse per
+// tap, as masked writes of register 5.
+int32_t CDriverBoardBackend::SetExtTriggerDelay(uint32_t taps)
+{
+    if (taps > kMaxIdelayTaps)
+        return TQ8_ERR_INVALID_ARG;
+    const auto pulse = [this](uint32_t bit) {
+        const int32_t rc = m_link.WriteRegister(kKindDevice, kTriggerClockRegister, bit, bit);
+        return rc == TQ8_OK ? m_link.WriteRegister(kKindDevice, kTriggerClockRegister, bit, 0) : rc;
+    };
+    int32_t rc = pulse(kExtTriggerDelayReset);
+    for (uint32_t i = 0; i < taps && rc == TQ8_OK; ++i)
+        rc = pulse(kExtTriggerDelayStep);
+    return rc;
+}
 
 } // namespace tq8

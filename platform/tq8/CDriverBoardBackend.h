@@ -105,12 +105,22 @@ public:
     int32_t SetAdcOffsetAdjust(int channel, int value) override;
     int32_t SetExtTriggerDelay(uint32_t taps) override;
     CFirmwareState* Firmware() override;
+    int32_t ReadScanChain(std::vector<uint32_t>& ids) override;
 
 private:
     // Changes the typed copy with change and writes what differs.
     template <class Change>
     int32_t Update(Change&& change);
     int32_t WriteDifference(const CBoardSettings& before, const CBoardSettings& after, bool all);
+    // Centres one channel: onBoard follows what was written, result takes
+    // the offset found.
+    int32_t CenterChannel(int channel, int target, CBoardSettings& onBoard, CBoardSettings& result);
+    int32_t ProbeMean(double& mean);
+    // Scan-port requests of the driver: lines and clocks, and shifts.
+    int32_t ScanControl(uint32_t flags, uint32_t lines, uint32_t mask, uint32_t* result = nullptr);
+    int32_t ScanStep(bool tms);
+    int32_t ScanResetAndShiftIds(std::vector<uint8_t>& captured);
+    int32_t WriteDcOffsets(const CBoardSettings& before, const CBoardSettings& after, bool all);
     int32_t WriteRate(double mhz);
     // A masked write of a chip register behind a serial port (kinds 1-4).
     int32_t WriteChip(uint32_t kind, uint32_t port, Placement at, uint32_t chipRegister, uint32_t mask, uint32_t value);

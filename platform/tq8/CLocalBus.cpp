@@ -87,9 +87,10 @@ std::shared_ptr<CSimBoard> CLocalBus::Model(uint32_t serial)
 {
     std::lock_guard lock(m_mutex);
     const long slot = SlotOf(serial);
-    if (slot < 0)
-        return nullptr;
-    return std::shared_ptr<CSimBoard>(shared_from_this(), &m_bus->Card(static_cast<size_t>(slot)).Board());
+    // The card itself is held: a surprise removal ends when the last handle
+    // closes, on whatever thread, and must not take the model from a caller.
+    const auto card = slot < 0 ? nullptr : m_bus->SharedCard(static_cast<size_t>(slot));
+    return card ? std::shared_ptr<CSimBoard>(card, &card->Board()) : nullptr;
 }
 
 int32_t CLocalBus::SurpriseRemove(uint32_t serial)

@@ -28,7 +28,7 @@ class CUserProcess;
 
 namespace tq8 {
 
-class CLocalBus : public std::enable_shared_from_this<CLocalBus> {
+class CLocalBus {
 public:
     // Loads the driver named by TQ8_SIM_DRIVER (else the one built beside
     // the library); nullptr and a reason when it cannot be loaded.
@@ -40,7 +40,7 @@ public:
     kern::CUserProcess& Process() { return *m_process; }
     // Plugs and starts a card built from the declaration.
     int32_t Arrive(const BoardDescription& desc);
-    // The model behind a card still plugged; it keeps the bus alive.
+    // The model behind a card still plugged; it keeps the card alive.
     std::shared_ptr<CSimBoard> Model(uint32_t serial);
     // A surprise removal of the card; the removal ends with the last handle.
     int32_t SurpriseRemove(uint32_t serial);

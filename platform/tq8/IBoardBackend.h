@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "BoardDescription.h"
 #include "CBoardSettings.h"
@@ -98,6 +99,10 @@ public:
     virtual int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) = 0;
     virtual int32_t SetAdcOffsetAdjust(int channel, int value) = 0;
     virtual int32_t SetExtTriggerDelay(uint32_t taps) = 0;
+    // The identification codes of the card's boundary-scan chain, read
+    // through its scan port; TQ8_ERR_NOT_SUPPORTED where the library has no
+    // way to the port.
+    virtual int32_t ReadScanChain(std::vector<uint32_t>&) { return TQ8_ERR_NOT_SUPPORTED; }
     // The card's firmware; null where the library cannot reach it.
     virtual CFirmwareState* Firmware() = 0;
 };

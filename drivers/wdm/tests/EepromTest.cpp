@@ -1,4 +1,5 @@
 #include "DriverFixture.h"
+#include "ScanChain.h"
 
 using namespace kern;
 
@@ -138,7 +139,8 @@ TEST_F(EepromTest, AShiftTakesTheLastByteFirstAndCapturesInTheSameLayout)
     uint32_t returned = 0;
     ASSERT_EQ(Ioctl(m_handle, IOCTL_TQ8_JTAG_SHIFT, shift, 14, shift, 14, &returned), STATUS_SUCCESS);
     EXPECT_EQ(returned, 14u);
-    const uint32_t id = tq8::CSimCard::Identification(Card().desc);
+    // The part next to the data-out line answers first.
+    const uint32_t id = tq8::ScanChainIdCodes(Card().desc.fpgaType).front();
     EXPECT_EQ(shift[13], id & 0xFF);
     EXPECT_EQ(shift[12], (id >> 8) & 0xF);
 }

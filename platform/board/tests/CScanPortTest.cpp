@@ -30,7 +30,7 @@ void LoadInstruction(CScanPort& port, uint32_t instruction)
 
 TEST(CScanPort, TheIdentificationCodeShiftsOutLeastSignificantFirst)
 {
-    CScanPort port(0x33000209);
+    CScanPort port({0x33000209});
     for (bool tms : {false, true, false, false}) // idle, select DR, capture, shift
         Clock(port, tms);
     EXPECT_EQ(port.CurrentState(), CScanPort::State::ShiftDr);
@@ -43,7 +43,7 @@ TEST(CScanPort, TheIdentificationCodeShiftsOutLeastSignificantFirst)
 
 TEST(CScanPort, FiveClocksWithModeSelectHighReset)
 {
-    CScanPort port(1);
+    CScanPort port({1});
     LoadInstruction(port, CScanPort::kBypassInstruction);
     EXPECT_EQ(port.Instruction(), CScanPort::kBypassInstruction);
     for (int i = 0; i < 5; ++i)
@@ -54,7 +54,7 @@ TEST(CScanPort, FiveClocksWithModeSelectHighReset)
 
 TEST(CScanPort, TheConfigurationRegisterKeepsEveryBit)
 {
-    CScanPort port(1);
+    CScanPort port({1});
     LoadInstruction(port, CScanPort::kConfigInstruction);
     for (bool tms : {true, false, false})
         Clock(port, tms);
@@ -62,4 +62,16 @@ TEST(CScanPort, TheConfigurationRegisterKeepsEveryBit)
     for (size_t i = 0; i < sent.size(); ++i)
         Clock(port, i + 1 == sent.size(), sent[i]);
     EXPECT_EQ(port.ConfigBits(), sent);
+}
+
+TEST(CScanPort, AChainGivesItsCodesNearestPartFirstAndBypassesToTheConfiguredPart)
+{
+    const std::vector<uint32_t> codes = {0x11111111, 0x22222223, 0x33333335};
+    CScanPort port(codes);
+    for (bool tms : {false, true, false, false})
+        Clock(port, tms);
+    std::vector<uint32_t> read(codes.size());
+    for (uint32_t k = 0; k < 32 * codes.size(); ++k)
+        read[k / 32] |= uint32_t{Clock(port, k + 1 == 32 * codes.size())} << (k % 32);
+    EXPECT_EQ(read, codes);
 }

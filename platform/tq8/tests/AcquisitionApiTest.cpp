@@ -44,6 +44,37 @@ TEST_P(BoardApiTest, AcquisitionHoldsTheConfiguredTone)
     EXPECT_TRUE(GetSamplesCompleteFlagTQ8(h));
 }
 
+TEST_P(BoardApiTest, CentringMovesTheMeanToTheTargetAndKeepsTheSettings)
+{
+    TQ8_HANDLE h = Board();
+    // Far enough off centre that the first probe clips.
+    TQ8SIM_SIGNAL sig{sizeof(TQ8SIM_SIGNAL), 0, 10.0, 50.0, 0.0, 100.0, -300.0};
+    ASSERT_EQ(TQ8Sim_SetSignal(1600, 2, &sig), TQ8_OK);
+    ASSERT_EQ(SetActiveMemoryRegionTQ8(h, 65536, 4096), TQ8_OK);
+    ASSERT_EQ(SetTriggerSourceTQ8(h, 1), TQ8_OK);
+    ASSERT_EQ(CenterSignalTQ8(h, 3, 128), TQ8_OK);
+    EXPECT_LT(GetDcOffsetCh3TQ8(h, 1), 2048);
+    EXPECT_EQ(GetDcOffsetCh1TQ8(h, 1), 2048);
+    EXPECT_EQ(GetActiveChannelsTQ8(h, 1), 0);
+    EXPECT_EQ(GetTriggerSourceTQ8(h, 1), 1);
+    uint32_t count = 0, start = 0;
+    ASSERT_EQ(GetActiveMemoryRegionTQ8(h, &count, &start, 1), TQ8_OK);
+    EXPECT_EQ(count, 65536u);
+    EXPECT_EQ(start, 4096u);
+    EXPECT_EQ(CenterSignalTQ8(h, 5, 128), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(CenterSignalTQ8(h, 1, 256), TQ8_ERR_INVALID_ARG);
+
+    ASSERT_EQ(SetActiveChannelsTQ8(h, 7), TQ8_OK); // Ch3 only
+    ASSERT_EQ(SetTriggerSourceTQ8(h, 2), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 1 << 15, 0, 0), TQ8_OK);
+    std::vector<uint8_t> x(1 << 15);
+    ASSERT_EQ(ReadSampleRamBufTQ8(h, 0, 1 << 15, x.data(), 0), TQ8_OK);
+    double sum = 0;
+    for (uint8_t v : x)
+        sum += v;
+    EXPECT_NEAR(sum / static_cast<double>(x.size()), 128.0, 0.6);
+}
+
 TEST_P(BoardApiTest, StandbyOrDisconnectFromAnotherThreadCancelsAcquisition)
 {
     for (bool disconnect : {false, true}) {

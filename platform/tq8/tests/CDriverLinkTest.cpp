@@ -127,3 +127,18 @@ TEST_F(LocalBoardTest, DmaBuffersAreViewsGivenBackOnFreeOrClose)
     EXPECT_EQ(link.FreeDmaBuffer(freed), TQ8_ERR_DMA_BUFFER);
     // The kept one goes with the handle (the fixture checks the common buffers).
 }
+
+TEST_F(LocalBoardTest, ACardHeldForSimulatorControlOutlivesItsRemoval)
+{
+    const size_t slot = Arrive(2001);
+    CDriverLink link(*m_process);
+    ASSERT_EQ(link.Open(CDriverLink::Boards()[0]), TQ8_OK);
+    const auto card = m_bus->SharedCard(slot);
+    ASSERT_NE(card, nullptr);
+    EXPECT_TRUE(kern::NT_SUCCESS(m_bus->SurpriseRemove(slot)));
+    link.Close(); // the last handle: the removal ends and the card is unplugged
+    EXPECT_FALSE(m_bus->IsPlugged(slot));
+    EXPECT_EQ(m_bus->SharedCard(slot), nullptr);
+    card->Board().SetSignal(0, tq8::ChannelSignal{10, 50, 0, 3, -300});
+    EXPECT_EQ(card->Board().Signal(0).offset, 3);
+}

@@ -211,7 +211,7 @@ TEST_P(BoardApiTest, ClockGenRegistersAtEveryPlacement)
     EXPECT_EQ(read, static_cast<uint8_t>((0x230 * 7 + 1) | 1));
 }
 
-TEST_F(ApiTest, AdcWritesLandAtTheirPlacement)
+TEST_P(BoardApiTest, AdcWritesLandAtTheirPlacement)
 {
     TQ8_HANDLE h = Board();
     const std::array<std::array<uint32_t, 3>, 9> placed = {
@@ -262,7 +262,7 @@ TEST_F(ApiTest, RawWindowsHaveTheirExtent)
     EXPECT_EQ(value & 0xFF, 0xA5u);
 }
 
-TEST_F(ApiTest, SdramDelayProgrammingAsTheTroubleshootingFormDoesIt)
+TEST_P(BoardApiTest, SdramAndTriggerDelaysAsTheTroubleshootingFormSetsThem)
 {
     TQ8_HANDLE h = Board();
     // SDRAM1 three taps on register 8; SDRAM2 none through the secondary port.
