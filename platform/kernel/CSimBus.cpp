@@ -128,12 +128,12 @@ CSimBus::Slot& CSimBus::At(size_t slot) const
     return *m_slots[slot];
 }
 
-size_t CSimBus::Plug(const CardSpec& spec)
+size_t CSimBus::Plug(const CardSpec& wanted)
 {
     std::lock_guard lock(m_mutex);
     auto s = std::make_unique<Slot>();
     s->index = m_slots.size();
-    s->card = std::make_shared<tq8::CSimCard>(spec.desc, spec.windowLengths);
+    s->card = std::make_shared<tq8::CSimCard>(wanted.desc, wanted.windowLengths);
     s->card->SetTimeSource([] { return KeQueryInterruptTime(); });
     s->card->SetBusAccess([](uint64_t address, size_t bytes) { return SimPhysicalAccess(address, bytes); });
     KernelString number;
@@ -143,10 +143,10 @@ size_t CSimBus::Plug(const CardSpec& spec)
         KeBugCheck("bus: no physical device object for a card");
     static_cast<PdoExtension*>(s->pdo->deviceExtension)->slot = s.get();
     s->pdo->physical = true;
-    s->pdo->dmaCapable = spec.busMaster;
+    s->pdo->dmaCapable = wanted.busMaster;
     s->pdo->busSlot = s->index;
     s->pdo->flags &= ~DO_DEVICE_INITIALIZING;
-    if (spec.interrupt) {
+    if (wanted.interrupt) {
         s->vector = kFirstVector + static_cast<uint32_t>(s->index);
         s->interrupt = std::make_unique<CBusInterrupt>(s->card->Interrupt());
         SimAttachInterrupt(s->vector, s->interrupt.get());
@@ -182,10 +182,10 @@ NTSTATUS CSimBus::AddDevice(size_t slot)
 
 NTSTATUS CSimBus::Start(size_t slot) { return SendPnp(slot, IRP_MN_START_DEVICE); }
 
-NTSTATUS CSimBus::Arrive(const CardSpec& spec, size_t* slot)
+NTSTATUS CSimBus::Arrive(const CardSpec& wanted, size_t* slot)
 {
     std::lock_guard lock(m_mutex);
-    *slot = Plug(spec);
+    *slot = Plug(wanted);
     NTSTATUS status = AddDevice(*slot);
     return NT_SUCCESS(status) ? Start(*slot) : status;
 }

@@ -55,11 +55,11 @@ public:
     DriverObject* Driver() const { return m_driver; }
 
     // A new card and its physical device object; returns its slot.
-    size_t Plug(const CardSpec& spec);
+    size_t Plug(const CardSpec& wanted);
     NTSTATUS AddDevice(size_t slot);
     NTSTATUS Start(size_t slot);
     // Plug, AddDevice and start; the slot is returned in *slot.
-    NTSTATUS Arrive(const CardSpec& spec, size_t* slot);
+    NTSTATUS Arrive(const CardSpec& wanted, size_t* slot);
     // Query-stop, then stop, or cancel-stop when the query is refused.
     NTSTATUS Stop(size_t slot);
     // Refused with STATUS_DEVICE_BUSY while handles are open; query-remove,

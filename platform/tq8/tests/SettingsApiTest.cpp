@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,10 +25,14 @@ struct IntCase {
     IntCase{#Name, [](TQ8_HANDLE h, int32_t v) { return Set##Name##TQ8(h, v); },                                      \
             [](TQ8_HANDLE h) { return static_cast<int32_t>(Get##Name##TQ8(h, 1)); }, asked, rc, back}
 
+// One folder per test and board path: CTest runs the two paths of a test at once.
 std::filesystem::path TempDir(const char* name)
 {
     const char* base = std::getenv("VLT_TEST_TMP");
-    std::filesystem::path dir = std::filesystem::path(base ? base : "/tmp") / "tq8_api" / name;
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string own = std::string(test->test_suite_name()) + "." + test->name();
+    std::replace(own.begin(), own.end(), '/', '_');
+    std::filesystem::path dir = std::filesystem::path(base ? base : "/tmp") / "tq8_api" / own / name;
     std::filesystem::create_directories(dir);
     return dir;
 }
