@@ -1,7 +1,7 @@
 #pragma once
-// A second thread for a board's signal rendering: while the acquiring
-// thread renders one chunk, the worker renders the next. One job at a time;
-// the thread starts with the first job and ends with the object.
+// A helper thread for a board's signal rendering: while the acquiring
+// thread renders one chunk, each worker renders one of the next. One job at
+// a time; the thread starts with the first job and ends with the object.
 #include <condition_variable>
 #include <functional>
 #include <mutex>

@@ -1,6 +1,7 @@
 #include "CSimBoard.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -297,26 +298,26 @@ int32_t CSimBoard::Play(std::unique_lock<std::mutex>& lock, Run& run)
     }
     const Clock::time_point begin = Clock::now() + CSimClock::ToWall(kOverheadSeconds);
     const uint64_t chunkFrames = std::max<uint64_t>(1, kChunkBytes / static_cast<uint64_t>(run.channels));
-    std::vector<uint8_t> chunk, next;
+    std::vector<std::vector<uint8_t>> chunks;
+    std::vector<uint8_t> chunk;
+    // Memory acquisitions render several chunks at a time, side by side.
+    const uint64_t passFrames = run.target == AcqTarget::Ram ? chunkFrames * kChunksPerPass : chunkFrames;
     for (uint64_t done = 0; done < run.frames;) {
-        const uint64_t n = std::min(chunkFrames, run.frames - done);
-        // Memory acquisitions render two chunks at a time, the second on the
-        // worker thread.
-        const uint64_t n2 = run.target == AcqTarget::Ram ? std::min(chunkFrames, run.frames - done - n) : 0;
-        Clock::time_point due = begin + CSimClock::ToWall(static_cast<double>(done + n + n2) / rate);
+        const uint64_t n = std::min(passFrames, run.frames - done);
+        Clock::time_point due = begin + CSimClock::ToWall(static_cast<double>(done + n) / rate);
         if (m_cv.wait_until(lock, due, cancelled))
             return TQ8_ERR_CANCELLED;
         lock.unlock();
         if (run.target == AcqTarget::Ram)
-            RenderToRam(run, done, n, n2, chunk, next);
+            RenderToRam(run, done, n, chunkFrames, chunks);
         else if (run.target == AcqTarget::RamToZab)
             ReadRamChunk(run, done, n, chunk);
         lock.lock();
         if (cancelled())
             return TQ8_ERR_CANCELLED;
         if (run.target != AcqTarget::RamToZab)
-            PushTimestamps(run, done, done + n + n2);
-        done += n + n2;
+            PushTimestamps(run, done, done + n);
+        done += n;
     }
     return TQ8_OK;
 }
@@ -332,49 +333,47 @@ void CSimBoard::ReadRamChunk(const Run& run, uint64_t frame, uint64_t frames, st
     m_ram.Read(ChunkPosition(run, frame), chunk.data(), static_cast<uint32_t>(chunk.size()));
 }
 
-void CSimBoard::RenderToRam(Run& run, uint64_t frame, uint64_t n, uint64_t n2, std::vector<uint8_t>& chunk,
-                            std::vector<uint8_t>& next)
+void CSimBoard::RenderToRam(Run& run, uint64_t frame, uint64_t frames, uint64_t chunkFrames,
+                            std::vector<std::vector<uint8_t>>& chunks)
 {
     const auto channels = static_cast<size_t>(run.channels);
+    const size_t parts = static_cast<size_t>((frames + chunkFrames - 1) / chunkFrames);
+    // Render takes one draw from the generator per call, so chunk k starts
+    // from the state after k draws: the samples are those of the calls in a
+    // row, however many threads share them.
+    std::vector<SimRng> rngs(parts, run.rng);
+    for (size_t k = 1; k < parts; ++k) {
+        rngs[k] = rngs[k - 1];
+        rngs[k].Next();
+    }
+    const auto framesOf = [&](size_t k) { return std::min(chunkFrames, frames - k * chunkFrames); };
     // Streaming to the host renders into its buffer; memory acquisitions
     // render into chunks that then go to memory.
-    uint8_t* first = nullptr;
-    uint8_t* after = nullptr;
-    if (run.host != nullptr) {
-        first = run.host + static_cast<size_t>(frame) * channels;
-        after = first + static_cast<size_t>(n) * channels;
-    } else {
-        chunk.resize(static_cast<size_t>(n) * channels);
-        next.resize(static_cast<size_t>(n2) * channels);
-        first = chunk.data();
-        after = next.data();
-    }
-    // Render takes one draw from the generator per call, so the second
-    // chunk starts from the state after one draw: the samples are those of
-    // two calls in a row.
-    SimRng second = run.rng;
-    second.Next();
-    const auto render = [&run](uint64_t from, uint64_t frames, uint8_t* dst, SimRng& rng) {
+    chunks.resize(run.host != nullptr ? 0 : parts);
+    for (size_t k = 0; k < chunks.size(); ++k)
+        chunks[k].resize(static_cast<size_t>(framesOf(k)) * channels);
+    const auto render = [&](size_t k) {
+        const uint64_t from = frame + k * chunkFrames;
+        uint8_t* dst = run.host != nullptr ? run.host + static_cast<size_t>(from) * channels : chunks[k].data();
+        const auto n = static_cast<uint32_t>(framesOf(k));
         if (run.patternFrame)
-            CSignalGenerator::RenderCounting(run.setup.selection, *run.patternFrame + from,
-                                             static_cast<uint32_t>(frames), dst);
+            CSignalGenerator::RenderCounting(run.setup.selection, *run.patternFrame + from, n, dst);
         else
-            run.generator.Render(run.setup, from, static_cast<uint32_t>(frames), dst, rng, run.host != nullptr);
+            run.generator.Render(run.setup, from, n, dst, rngs[k], run.host != nullptr);
     };
-    const auto renderNext = [&] { render(frame + n, n2, after, second); };
-    const bool parallel = n2 != 0 && m_renderWorker.Start(renderNext);
-    render(frame, n, first, run.rng);
-    if (run.host == nullptr)
-        m_ram.Write(ChunkPosition(run, frame), chunk.data(), static_cast<uint32_t>(chunk.size()));
-    if (n2 == 0)
-        return;
-    if (parallel)
-        m_renderWorker.Wait();
-    else
-        renderNext();
-    if (run.host == nullptr)
-        m_ram.Write(ChunkPosition(run, frame + n), next.data(), static_cast<uint32_t>(next.size()));
-    run.rng = second;
+    std::array<bool, kChunksPerPass> parallel{};
+    for (size_t k = 1; k < parts; ++k)
+        parallel[k] = m_renderWorkers[k - 1].Start([&render, k] { render(k); });
+    for (size_t k = 0; k < parts; ++k) {
+        if (parallel[k])
+            m_renderWorkers[k - 1].Wait();
+        else
+            render(k);
+        if (run.host == nullptr)
+            m_ram.Write(ChunkPosition(run, frame + k * chunkFrames), chunks[k].data(),
+                        static_cast<uint32_t>(chunks[k].size()));
+    }
+    run.rng = rngs[parts - 1];
 }
 
 void CSimBoard::PushTimestamps(const Run& run, uint64_t fromFrame, uint64_t toFrame)

@@ -136,9 +136,10 @@ private:
     int32_t WaitForTrigger(std::unique_lock<std::mutex>& lock, const Run& run, bool needed);
     int32_t Play(std::unique_lock<std::mutex>& lock, Run& run);
     static uint32_t ChunkPosition(const Run& run, uint64_t frame);
-    // Renders n frames from frame on, and n2 after them, into memory.
-    void RenderToRam(Run& run, uint64_t frame, uint64_t n, uint64_t n2, std::vector<uint8_t>& chunk,
-                     std::vector<uint8_t>& next);
+    // Renders frames from frame on in chunks of chunkFrames, side by side
+    // on the render workers, into memory or the host's buffer.
+    void RenderToRam(Run& run, uint64_t frame, uint64_t frames, uint64_t chunkFrames,
+                     std::vector<std::vector<uint8_t>>& chunks);
     void ReadRamChunk(const Run& run, uint64_t frame, uint64_t frames, std::vector<uint8_t>& chunk);
     void PushTimestamps(const Run& run, uint64_t fromFrame, uint64_t toFrame);
     void StandbyLocked();
@@ -154,7 +155,10 @@ private:
     EepromImage m_eeprom;
     CBoardSettings m_settings;
     CSignalGenerator m_generator;
-    CRenderWorker m_renderWorker; // used by the acquiring thread only
+    // A memory acquisition renders this many chunks at once: one on the
+    // acquiring thread, the others on the workers.
+    static constexpr size_t kChunksPerPass = 4;
+    std::array<CRenderWorker, kChunksPerPass - 1> m_renderWorkers; // used by the acquiring thread only
     CSampleRam m_ram;
     CTimestampFifo m_fifo;
     uint32_t m_fifoDepth;

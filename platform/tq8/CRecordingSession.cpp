@@ -241,8 +241,12 @@ int32_t CRecordingSession::Drain(CTransferQueue& queue, CSampleFileWriter& write
             text = writer.ErrorText();
             return TQ8_ERR_FILE_WRITE;
         }
-        recorded += bytes;
-        Publish(data, bytes, recorded);
+        // Snapshot intervals count transfers, and a write may hold several.
+        for (size_t at = 0; at < bytes; at += queue.SlotBytes()) {
+            const size_t n = std::min(queue.SlotBytes(), bytes - at);
+            recorded += n;
+            Publish(data + at, n, recorded);
+        }
         queue.EndDrain();
         if (!WriteTimestamps(writer, text))
             return TQ8_ERR_FILE_WRITE;

@@ -36,8 +36,9 @@ public:
     // No more blocks will come.
     void Close();
 
-    // Consumer: the oldest filled block; false once the queue is closed and
-    // empty, or cancelled.
+    // Consumer: the oldest filled block, with the full blocks after it that
+    // continue it in memory; false once the queue is closed and empty, or
+    // cancelled. EndDrain frees them all.
     bool BeginDrain(const uint8_t*& data, size_t& bytes);
     void EndDrain();
     // Wakes and stops the producer; blocks not yet drained are dropped.
@@ -47,10 +48,13 @@ public:
     uint32_t FillPermille() const;
 
 private:
+    static size_t RoundToPage(size_t bytes);
+
     mutable std::mutex m_mutex;
     std::condition_variable m_spaceCv;
     std::condition_variable m_dataCv;
     const size_t m_slotBytes;
+    const size_t m_stride; // from one block to the next
     struct Mapping {
         void* base = nullptr;
         size_t bytes = 0;
@@ -64,7 +68,8 @@ private:
     std::vector<uint8_t*> m_slots;
     std::vector<size_t> m_sizes;
     size_t m_head = 0;  // next to drain
-    size_t m_count = 0; // filled, including one being drained
+    size_t m_count = 0; // filled, including those being drained
+    size_t m_draining = 0;
     bool m_started = false;
     bool m_closed = false;
     bool m_cancelled = false;

@@ -38,6 +38,31 @@ TEST(TransferQueue, BlocksArriveInOrderThroughFewSlots)
     EXPECT_EQ(queue.FillPermille(), 0u);
 }
 
+TEST(TransferQueue, FullBlocksNextInMemoryDrainTogether)
+{
+    // Up to a quarter of the queue at once, never across its end, and a
+    // short block only as the last.
+    CTransferQueue queue(8, 4096);
+    const size_t sizes[] = {4096, 4096, 4096, 100, 4096, 4096, 100, 4096, 4096, 4096};
+    const size_t expected[] = {8192, 4196, 8192, 100, 4096, 8192};
+    size_t filled = 0;
+    for (size_t want : expected) {
+        for (; filled < std::size(sizes) && queue.FillPermille() < 1000; ++filled) {
+            uint8_t* slot = queue.BeginFill();
+            ASSERT_NE(slot, nullptr);
+            std::memset(slot, static_cast<int>(filled), sizes[filled]);
+            queue.EndFill(sizes[filled]);
+        }
+        const uint8_t* data = nullptr;
+        size_t bytes = 0;
+        ASSERT_TRUE(queue.BeginDrain(data, bytes));
+        ASSERT_EQ(bytes, want);
+        for (size_t at = 0; at < bytes; at += 4096)
+            EXPECT_EQ(data[at], data[0] + at / 4096);
+        queue.EndDrain();
+    }
+}
+
 TEST(TransferQueue, CancelReleasesAWaitingProducer)
 {
     CTransferQueue queue(1, 4);
