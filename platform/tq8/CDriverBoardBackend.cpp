@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "CScanFirmwareTarget.h"
 #include "CScanPort.h"
 #include "ChannelSelection.h"
 #include "DeviceRegisterCodec.h"
@@ -817,14 +818,14 @@ int32_t CDriverBoardBackend::RawRegWrite(int bar, uint32_t reg, uint32_t value)
     return m_link.RawWrite(bar, static_cast<int32_t>(reg), value);
 }
 
-// The versions that run are the card's; the images go in through the
-// scan port (CFirmwareUpload).
-CFirmwareState* CDriverBoardBackend::Firmware()
+std::unique_ptr<IFirmwareTarget> CDriverBoardBackend::FirmwareTarget()
 {
-    if (m_link.IsRemoved())
-        return nullptr;
-    const auto model = m_bus->Model(m_desc.serial);
-    return model ? &model->Firmware() : nullptr;
+    return std::make_unique<CScanFirmwareTarget>(m_link, ScanChainIdCodes(m_desc.fpgaType).size());
+}
+
+int32_t CDriverBoardBackend::RunningFirmware(FirmwarePart part, std::optional<FirmwareVersion>& version)
+{
+    return CScanFirmwareTarget::Running(m_link, part, version);
 }
 
 // Even channels are the I side of their converter (register 2), odd ones

@@ -104,7 +104,9 @@ public:
     int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) override;
     int32_t SetAdcOffsetAdjust(int channel, int value) override;
     int32_t SetExtTriggerDelay(uint32_t taps) override;
-    CFirmwareState* Firmware() override;
+    CFirmwareState* Firmware() override { return nullptr; }
+    std::unique_ptr<IFirmwareTarget> FirmwareTarget() override;
+    int32_t RunningFirmware(FirmwarePart part, std::optional<FirmwareVersion>& version) override;
     int32_t ReadScanChain(std::vector<uint32_t>& ids) override;
 
 private:
