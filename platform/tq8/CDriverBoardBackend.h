@@ -118,10 +118,6 @@ private:
     // the offset found.
     int32_t CenterChannel(int channel, int target, CBoardSettings& onBoard, CBoardSettings& result);
     int32_t ProbeMean(double& mean);
-    // Scan-port requests of the driver: lines and clocks, and shifts.
-    int32_t ScanControl(uint32_t flags, uint32_t lines, uint32_t mask, uint32_t* result = nullptr);
-    int32_t ScanStep(bool tms);
-    int32_t ScanResetAndShiftIds(std::vector<uint8_t>& captured);
     int32_t WriteDcOffsets(const CBoardSettings& before, const CBoardSettings& after, bool all);
     int32_t WriteRate(double mhz);
     // A masked write of a chip register behind a serial port (kinds 1-4).

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CDriverLink.h"
+#include "CScanPortLink.h"
 #include "IFirmwareTarget.h"
 
 namespace tq8 {
@@ -16,9 +17,8 @@ class CScanFirmwareTarget : public IFirmwareTarget {
 public:
     // chainParts: how many parts the card's scan chain holds.
     CScanFirmwareTarget(CDriverLink& link, size_t chainParts);
-    // A pass that did not end leaves the port through a reset: a load cut
-    // off there leaves its part's version unknown.
-    ~CScanFirmwareTarget() override;
+    // A pass that did not end leaves the port through a reset (CScanPortLink):
+    // a load cut off there leaves its part's version unknown.
 
     int32_t Begin(FirmwarePart part, const ConfigImage& image, bool load) override;
     int32_t Piece(const std::string& bytes) override;
@@ -27,17 +27,11 @@ public:
     static int32_t Running(CDriverLink& link, FirmwarePart part, std::optional<FirmwareVersion>& version);
 
 private:
-    int32_t Control(uint32_t flags, uint32_t lines, uint32_t mask, uint32_t* result = nullptr);
-    int32_t Steps(std::initializer_list<bool> tms);
-    int32_t ResetPort();
     int32_t LoadInstruction(size_t prom, uint32_t instruction);
-    // Bits in shift order; captured gets what came out when not null.
-    int32_t Shift(const std::vector<bool>& bits, bool leave, std::vector<bool>* captured);
-    int32_t Finish();
 
     CDriverLink& m_link;
+    CScanPortLink m_port;
     size_t m_chainParts;
-    bool m_claimed = false;
     bool m_load = false;
     FirmwarePart m_part = FirmwarePart::System;
     ConfigImage m_image;
