@@ -282,6 +282,15 @@ TEST_P(FirmwareTest, JtagCodesAndTheJumper)
     EXPECT_STREQ(text, "");
     FreeMemoryTQ8(text);
     EXPECT_EQ(GetJtagIdCodesATQ8(m_h, nullptr), TQ8_ERR_INVALID_ARG);
+    if (!IsLocal())
+        return;
+    // A local board's PROMs are read back through the chain: without the
+    // jumper nothing comes out, though the images still go in.
+    uint32_t out = 0;
+    ASSERT_EQ(Upload(Package("load", kSystemTwoFiles), out), TQ8_OK);
+    EXPECT_EQ(Upload(Package("same", kSystemTwoFiles, 1), out), TQ8_ERR_FW_VERIFY_MISMATCH);
+    ASSERT_EQ(TQ8Sim_SetJtagJumper(kLocal, 1), TQ8_OK);
+    EXPECT_EQ(Upload(Package("same", kSystemTwoFiles, 1), out), TQ8_OK);
 }
 
 TEST_P(FirmwareTest, EveryFirmwareCallReachesInjectedFailures)
