@@ -62,6 +62,12 @@ void CFirmwareState::SetActivation(FirmwarePart part, FirmwareActivation activat
     m_parts[Index(part)].activation = activation;
 }
 
+FirmwareActivation CFirmwareState::Activation(FirmwarePart part) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_parts[Index(part)].activation;
+}
+
 void CFirmwareState::SetJtagJumper(bool set)
 {
     std::lock_guard lock(m_mutex);

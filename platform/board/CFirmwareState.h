@@ -39,6 +39,7 @@ public:
     void PowerCycle();
 
     void SetActivation(FirmwarePart part, FirmwareActivation activation);
+    FirmwareActivation Activation(FirmwarePart part) const;
     void SetJtagJumper(bool set);
     bool JtagJumper() const;
 

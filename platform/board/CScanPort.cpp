@@ -12,6 +12,12 @@ CScanPort::CScanPort(const std::vector<uint32_t>& idCodes)
     }
 }
 
+void CScanPort::SetConfigHooks(EraseHook erased, LoadedHook loaded)
+{
+    m_erased = std::move(erased);
+    m_loaded = std::move(loaded);
+}
+
 void CScanPort::Write(uint32_t lines)
 {
     const uint32_t before = m_lines;
@@ -25,7 +31,9 @@ uint32_t CScanPort::Read(uint32_t stored) const
     bool out = false;
     if (!m_parts.empty()) {
         const Part& last = m_parts.front();
-        if (m_state == State::ShiftIr || (m_state == State::ShiftDr && last.instruction != kConfigInstruction))
+        if (m_state == State::ShiftDr && last.instruction == kConfigReadInstruction)
+            out = last.readAt < last.configBits.size() && last.configBits[last.readAt];
+        else if (m_state == State::ShiftIr || (m_state == State::ShiftDr && last.instruction != kConfigInstruction))
             out = (last.shift & 1) != 0;
     }
     return (stored & ~kTdo) | (out ? kTdo : 0);
@@ -39,15 +47,33 @@ void CScanPort::RisingEdge(bool tdi, bool tms)
             carry = Shift(*part, carry);
     }
     m_state = Next(m_state, tms);
-    for (Part& part : m_parts) {
-        if (m_state == State::Reset)
-            part.instruction = kIdCodeInstruction;
-        else if (m_state == State::CaptureIr)
-            part.shift = 0x01; // the fixed capture pattern
-        else if (m_state == State::CaptureDr)
-            part.shift = part.instruction == kIdCodeInstruction ? part.idCode : 0;
-        else if (m_state == State::UpdateIr)
-            part.instruction = static_cast<uint32_t>(part.shift) & ((1u << kInstructionBits) - 1);
+    for (size_t i = 0; i < m_parts.size(); ++i)
+        Enter(m_parts[i], i);
+}
+
+// What a part does as the port enters a new state.
+void CScanPort::Enter(Part& part, size_t index)
+{
+    switch (m_state) {
+    case State::Reset: part.instruction = kIdCodeInstruction; break;
+    case State::CaptureIr: part.shift = 0x01; break; // the fixed capture pattern
+    case State::CaptureDr:
+        part.shift = part.instruction == kIdCodeInstruction ? part.idCode : 0;
+        part.readAt = 0;
+        break;
+    case State::UpdateIr:
+        part.instruction = static_cast<uint32_t>(part.shift) & ((1u << kInstructionBits) - 1);
+        if (part.instruction == kConfigInstruction) {
+            part.configBits.clear();
+            if (m_erased)
+                m_erased(index);
+        }
+        break;
+    case State::UpdateDr:
+        if (part.instruction == kConfigInstruction && m_loaded)
+            m_loaded(index, part.configBits);
+        break;
+    default: break;
     }
 }
 
@@ -57,6 +83,8 @@ bool CScanPort::Shift(Part& part, bool in) const
         part.configBits.push_back(in);
         return false;
     }
+    if (m_state == State::ShiftDr && part.instruction == kConfigReadInstruction)
+        return part.readAt < part.configBits.size() && part.configBits[part.readAt++];
     uint32_t length = 1;
     if (m_state == State::ShiftIr)
         length = kInstructionBits;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ClockGenRate.h"
+#include "ConfigImage.h"
 #include "ScanChain.h"
 #include "TQ8_64.h"
 
@@ -64,6 +65,36 @@ CSimCard::CSimCard(const BoardDescription& desc, const std::vector<uint32_t>& wi
     for (uint32_t length : windowLengths)
         m_windows.push_back(std::make_unique<CRegisterWindow>(length));
     AttachModels();
+    AttachPromHooks();
+}
+
+// A PROM's image runs once the scan that loaded it has ended, if it came
+// in whole; until then, and after a cut-off load, its version is unknown.
+void CSimCard::AttachPromHooks()
+{
+    m_scanPort.SetConfigHooks(
+        [this](size_t chainPart) {
+            if (const auto part = FirmwarePartOfProm(chainPart))
+                m_board.Firmware().BeginLoad(*part);
+        },
+        [this](size_t chainPart, const std::vector<bool>& bits) {
+            const auto part = FirmwarePartOfProm(chainPart);
+            auto image = ParseConfigImage(bits, kMaxScanChainParts);
+            if (part && image)
+                m_board.Firmware().EndLoad(*part, image->version, std::move(image->bytes));
+        });
+}
+
+uint32_t CSimCard::FirmwareStatus()
+{
+    uint32_t status = 0;
+    for (FirmwarePart part : {FirmwarePart::System, FirmwarePart::Zab}) {
+        const auto i = static_cast<uint32_t>(part);
+        status |= static_cast<uint32_t>(m_board.Firmware().Activation(part)) << (2 * i);
+        if (m_board.Firmware().Running(part))
+            status |= kFirmwareKnown << i;
+    }
+    return status;
 }
 
 CSimCard::~CSimCard()
@@ -117,6 +148,12 @@ void CSimCard::AttachModels()
             // The identification register is read-only.
             if (index == kIdentificationOffset / 4)
                 return id;
+            if (index == kFirmwareVersionOffset / 4 || index == kFirmwareVersionOffset / 4 + 1) {
+                const auto running = m_board.Firmware().Running(static_cast<FirmwarePart>(index - kFirmwareVersionOffset / 4));
+                return running ? running->version : 0u;
+            }
+            if (index == kFirmwareStatusOffset / 4)
+                return FirmwareStatus();
             if (index == 0)
                 return m_eeprom.Read(stored);
             if (index != 1)

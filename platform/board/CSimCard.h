@@ -42,6 +42,13 @@ namespace tq8 {
 class CSimCard {
 public:
     static constexpr uint32_t kIdentificationOffset = 16;
+    // Read-only, in the serial window: the versions that run (system FPGA,
+    // then ZAB FPGA; 0 while unknown), and a status word with each part's
+    // activation in two bits (system lowest) and kFirmwareKnown shifted by
+    // the part when its version is known.
+    static constexpr uint32_t kFirmwareVersionOffset = 20;
+    static constexpr uint32_t kFirmwareStatusOffset = 28;
+    static constexpr uint32_t kFirmwareKnown = 1u << 4;
     static constexpr size_t kControlWindow = 1;
     static constexpr size_t kSerialWindow = 2;
     using TimeSource = std::function<int64_t()>; // 100-ns units
@@ -86,6 +93,8 @@ public:
 private:
     int64_t Now() const;
     void AttachModels();
+    void AttachPromHooks();
+    uint32_t FirmwareStatus();
     uint32_t ReadControl(uint32_t index, uint32_t stored);
     void WriteControl(uint32_t index, uint32_t value);
     void SwitchMode(uint32_t mode);

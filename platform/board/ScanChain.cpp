@@ -16,4 +16,18 @@ std::vector<uint32_t> ScanChainIdCodes(uint32_t fpgaType)
     return ids;
 }
 
+size_t PromOf(FirmwarePart part)
+{
+    return part == FirmwarePart::System ? 1 : 2;
+}
+
+std::optional<FirmwarePart> FirmwarePartOfProm(size_t chainPart)
+{
+    if (chainPart == 1)
+        return FirmwarePart::System;
+    if (chainPart == 2)
+        return FirmwarePart::Zab;
+    return std::nullopt;
+}
+
 } // namespace tq8

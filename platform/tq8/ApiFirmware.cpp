@@ -67,15 +67,15 @@ int32_t UploadFirmwareWTQ8(TQ8_HANDLE h, const wchar_t* path, uint32_t flags, ui
         if (path == nullptr || outFlags == nullptr || flags != 0)
             return TQ8_ERR_INVALID_ARG;
         *outFlags = 0;
-        CFirmwareState* state = b.Firmware();
-        if (b.IsRemote() || state == nullptr)
+        std::unique_ptr<IFirmwareTarget> target = b.FirmwareTarget();
+        if (b.IsRemote() || target == nullptr)
             return TQ8_ERR_NOT_SUPPORTED;
         if (!b.IsIdle() || IsRecording(b))
             return TQ8_ERR_BUSY;
         CFirmwarePackage package;
         if (int32_t rc = package.Open(vlt::WideToUtf8(path)); rc != TQ8_OK)
             return rc;
-        CFirmwareUpload upload(*state, h, callback, context);
+        CFirmwareUpload upload(*target, h, callback, context);
         return upload.Run(package, FpgaType(b), *outFlags);
     });
 }

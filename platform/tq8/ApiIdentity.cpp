@@ -17,8 +17,8 @@ int32_t HandOut(std::wstring_view text, wchar_t** out)
 // The version a part runs, or "Unknown" after an upload failed part of the way.
 std::wstring FirmwareText(IBoardBackend& b, FirmwarePart part)
 {
-    const CFirmwareState* state = b.Firmware();
-    const auto running = state ? state->Running(part) : std::nullopt;
+    std::optional<FirmwareVersion> running;
+    b.RunningFirmware(part, running);
     return running ? VersionText(WidenVersion(running->version)) : std::wstring(L"Unknown");
 }
 
@@ -144,10 +144,10 @@ int32_t GetPciFirmwareVersionTQ8(TQ8_HANDLE handle, uint64_t* version)
         if (version == nullptr)
             return TQ8_ERR_INVALID_ARG;
         // The PCI interface is the system FPGA's; 0 while its version is unknown.
-        const CFirmwareState* state = b.Firmware();
-        const auto running = state ? state->Running(FirmwarePart::System) : std::nullopt;
+        std::optional<FirmwareVersion> running;
+        const int32_t rc = b.RunningFirmware(FirmwarePart::System, running);
         *version = running ? WidenVersion(running->version) : 0;
-        return TQ8_OK;
+        return rc;
     });
 }
 

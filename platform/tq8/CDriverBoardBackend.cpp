@@ -9,7 +9,8 @@
 #include <cstring>
 #include <thread>
 
-#include "CScanPort.h"
+#include "CScanFirmwareTarget.h"
+#include "CScanPortLink.h"
 #include "ChannelSelection.h"
 #include "DeviceRegisterCodec.h"
 #include "LocalBoardDescription.h"
@@ -57,12 +58,6 @@ constexpr int kSingleChannelSelection = 5; // Ch1; Ch2 to Ch4 follow
 constexpr int kExternalTrigger = 4;
 constexpr uint32_t kProbeSamples = 16384;
 constexpr int kCenterRounds = 4;
-// Scan-port control flags: one clock after setting the lines; only clocks,
-// as many as the lines field says. Shift flag: TMS high with the last bit.
-constexpr uint32_t kScanClockOnce = 1u << 0;
-constexpr uint32_t kScanClocks = 1u << 2;
-constexpr uint32_t kScanTmsAtEnd = 1u << 2;
-constexpr uint32_t kScanResetClocks = 5;
 
 SettingId DcOffsetOf(int channel)
 {
@@ -817,81 +812,39 @@ int32_t CDriverBoardBackend::RawRegWrite(int bar, uint32_t reg, uint32_t value)
     return m_link.RawWrite(bar, static_cast<int32_t>(reg), value);
 }
 
-// The versions that run are the card's; the images go in through the
-// scan port (CFirmwareUpload).
-CFirmwareState* CDriverBoardBackend::Firmware()
+std::unique_ptr<IFirmwareTarget> CDriverBoardBackend::FirmwareTarget()
 {
-    if (m_link.IsRemoved())
-        return nullptr;
-    const auto model = m_bus->Model(m_desc.serial);
-    return model ? &model->Firmware() : nullptr;
+    return std::make_unique<CScanFirmwareTarget>(m_link, ScanChainIdCodes(m_desc.fpgaType).size());
 }
 
-// Even channels are the I side of their converter (register 2), odd ones
-// the Q side (register 10); sign and magnitude in bits 7 and 8-15.
-int32_t CDriverBoardBackend::ScanControl(uint32_t flags, uint32_t lines, uint32_t mask, uint32_t* result)
+int32_t CDriverBoardBackend::RunningFirmware(FirmwarePart part, std::optional<FirmwareVersion>& version)
 {
-    wdm::TQ8_JTAG_CONTROL_REQUEST q{sizeof q, lines, mask, 0, flags};
-    const int32_t rc = m_link.Control(wdm::IOCTL_TQ8_JTAG_CONTROL, q);
-    if (result != nullptr)
-        *result = q.result;
-    return rc;
+    return CScanFirmwareTarget::Running(m_link, part, version);
 }
 
-int32_t CDriverBoardBackend::ScanStep(bool tms)
-{
-    return ScanControl(kScanClockOnce, tms ? CScanPort::kTms : 0, CScanPort::kTms);
-}
-
-// From any state to Test-Logic-Reset (every part then holds its
-// identification code), into Shift-DR, and the whole chain's length
-// captured with ones fed in behind the codes.
-int32_t CDriverBoardBackend::ScanResetAndShiftIds(std::vector<uint8_t>& captured)
-{
-    const uint32_t high = CScanPort::kTms | CScanPort::kTdi;
-    int32_t rc = ScanControl(0, high, high);
-    if (rc == TQ8_OK)
-        rc = ScanControl(kScanClocks, kScanResetClocks, 0);
-    for (bool tms : {false, true, false, false}) // idle, select DR, capture, shift
-        if (rc == TQ8_OK)
-            rc = ScanStep(tms);
-    const uint32_t bits = 32 * kMaxScanChainParts;
-    std::vector<uint8_t> q(sizeof(wdm::TQ8_JTAG_SHIFT_REQUEST) + bits / 8);
-    const wdm::TQ8_JTAG_SHIFT_REQUEST head{static_cast<uint32_t>(q.size()), wdm::TQ8_JTAG_SHIFT_IN | kScanTmsAtEnd,
-                                           bits};
-    std::memcpy(q.data(), &head, sizeof head);
-    if (rc == TQ8_OK)
-        rc = m_link.Control(wdm::IOCTL_TQ8_JTAG_SHIFT, q.data(), static_cast<uint32_t>(q.size()), q.data(),
-                            static_cast<uint32_t>(q.size()));
-    if (rc == TQ8_OK)
-        rc = ScanControl(kScanClocks, kScanResetClocks, 0);
-    captured.assign(q.begin() + sizeof head, q.end());
-    return rc;
-}
-
-// The captured bits come least significant first from the last byte
-// backwards; the codes end where the fed-in ones (or a cut-off chain's
+// From Test-Logic-Reset (every part then holds its identification code)
+// into Shift-DR, and the whole chain's length captured with ones fed in
+// behind the codes. The codes end where the ones (or a cut-off chain's
 // zeros) begin: every identification code has bit 0 set.
 int32_t CDriverBoardBackend::ReadScanChain(std::vector<uint32_t>& ids)
 {
     ids.clear();
-    uint32_t granted = 0;
-    if (const int32_t rc = ScanControl(wdm::TQ8_JTAG_CLAIM, 0, 0, &granted); rc != TQ8_OK)
+    CScanPortLink port(m_link);
+    if (const int32_t rc = port.Claim(); rc != TQ8_OK)
         return rc;
-    if (granted != 1)
-        return TQ8_ERR_BUSY;
-    std::vector<uint8_t> captured;
-    const int32_t rc = ScanResetAndShiftIds(captured);
-    const int32_t released = ScanControl(wdm::TQ8_JTAG_RELEASE, 0, 0);
+    std::vector<bool> captured;
+    int32_t rc = port.ResetPort();
+    if (rc == TQ8_OK)
+        rc = port.Steps({true, false, false}); // select DR, capture, shift
+    if (rc == TQ8_OK)
+        rc = port.Shift(std::vector<bool>(32 * kMaxScanChainParts, true), true, &captured);
+    const int32_t released = port.Release();
     if (rc != TQ8_OK || released != TQ8_OK)
         return rc != TQ8_OK ? rc : released;
-    const size_t n = captured.size();
     for (size_t part = 0; part < kMaxScanChainParts; ++part) {
         uint32_t id = 0;
-        for (size_t k = 0; k < 32; ++k) {
-            const size_t bit = part * 32 + k;
-            id |= uint32_t{(captured[n - 1 - bit / 8] >> (bit % 8)) & 1u} << k;
-        }
+        for (size_t k = 0; k < 32; ++k)
+            id |= uint32_t{captured[part * 32 + k] ? 1u : 0u} << k;
         if ((id & 1) == 0 || id == 0xFFFFFFFF)
             break;
         ids.push_back(id);
@@ -899,6 +852,8 @@ int32_t CDriverBoardBackend::ReadScanChain(std::vector<uint32_t>& ids)
     return TQ8_OK;
 }
 
+// Even channels are the I side of their converter (register 2), odd ones
+// the Q side (register 10); sign and magnitude in bits 7 and 8-15.
 int32_t CDriverBoardBackend::SetAdcOffsetAdjust(int channel, int value)
 {
     if (channel < 0 || channel >= kInputChannels || value < -kMaxAdcOffsetAdjust || value > kMaxAdcOffsetAdjust)

@@ -104,7 +104,9 @@ public:
     int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) override;
     int32_t SetAdcOffsetAdjust(int channel, int value) override;
     int32_t SetExtTriggerDelay(uint32_t taps) override;
-    CFirmwareState* Firmware() override;
+    CFirmwareState* Firmware() override { return nullptr; }
+    std::unique_ptr<IFirmwareTarget> FirmwareTarget() override;
+    int32_t RunningFirmware(FirmwarePart part, std::optional<FirmwareVersion>& version) override;
     int32_t ReadScanChain(std::vector<uint32_t>& ids) override;
 
 private:
@@ -116,10 +118,6 @@ private:
     // the offset found.
     int32_t CenterChannel(int channel, int target, CBoardSettings& onBoard, CBoardSettings& result);
     int32_t ProbeMean(double& mean);
-    // Scan-port requests of the driver: lines and clocks, and shifts.
-    int32_t ScanControl(uint32_t flags, uint32_t lines, uint32_t mask, uint32_t* result = nullptr);
-    int32_t ScanStep(bool tms);
-    int32_t ScanResetAndShiftIds(std::vector<uint8_t>& captured);
     int32_t WriteDcOffsets(const CBoardSettings& before, const CBoardSettings& after, bool all);
     int32_t WriteRate(double mhz);
     // A masked write of a chip register behind a serial port (kinds 1-4).

@@ -29,9 +29,9 @@ uint32_t FileCount(const std::vector<FirmwareImage>& images)
 }
 } // namespace
 
-CFirmwareUpload::CFirmwareUpload(CFirmwareState& state, TQ8_HANDLE handle, TQ8_FW_PROGRESS_CALLBACK callback,
+CFirmwareUpload::CFirmwareUpload(IFirmwareTarget& target, TQ8_HANDLE handle, TQ8_FW_PROGRESS_CALLBACK callback,
                                  void* context)
-    : m_state(state), m_handle(handle), m_callback(callback), m_context(context)
+    : m_target(target), m_handle(handle), m_callback(callback), m_context(context)
 {
 }
 
@@ -44,9 +44,13 @@ int32_t CFirmwareUpload::Run(const CFirmwarePackage& package, uint32_t fpgaType,
     m_fileCount = FileCount(images);
     if (package.IsVerify())
         return Verify(package, images, out);
-    const bool allMatch = std::all_of(images.begin(), images.end(), [&](const FirmwareImage& image) {
-        return m_state.ImageMatches(image.part, package.Joined(image));
-    });
+    bool allMatch = true;
+    for (const FirmwareImage& image : images) {
+        bool holds = false;
+        if (int32_t rc = Holds(image, package.Joined(image), holds); rc != TQ8_OK)
+            return rc;
+        allMatch = allMatch && holds;
+    }
     if (allMatch) {
         out = TQ8_FW_OUT_UP_TO_DATE;
         return TQ8_OK;
@@ -65,9 +69,17 @@ int32_t CFirmwareUpload::Verify(const CFirmwarePackage& package, const std::vect
 {
     bool match = true;
     for (const FirmwareImage& image : images) {
+        int32_t rc = m_target.Begin(image.part, ConfigImage{image.version, package.Joined(image)}, false);
         for (const std::string& name : image.files)
-            Stage(package.File(name), kReadBytesPerSecond, false);
-        match = match && m_state.ImageMatches(image.part, package.Joined(image));
+            if (rc == TQ8_OK)
+                rc = Stage(package.File(name), kReadBytesPerSecond, false);
+        bool holds = false;
+        FirmwareActivation unused{};
+        if (rc == TQ8_OK)
+            rc = m_target.End(holds, unused);
+        if (rc != TQ8_OK)
+            return rc;
+        match = match && holds;
     }
     if (!match)
         return TQ8_ERR_FW_VERIFY_MISMATCH;
@@ -78,23 +90,40 @@ int32_t CFirmwareUpload::Verify(const CFirmwarePackage& package, const std::vect
 int32_t CFirmwareUpload::Load(const CFirmwarePackage& package, const FirmwareImage& image, uint32_t& out)
 {
     const std::string joined = package.Joined(image);
-    if (m_state.ImageMatches(image.part, joined)) {
+    bool holds = false;
+    if (int32_t rc = Holds(image, joined, holds); rc != TQ8_OK)
+        return rc;
+    if (holds) {
         // Nothing to write for this part: its stages pass at once.
         for (const std::string& name : image.files)
             Stage(package.File(name), 0, false);
         return TQ8_OK;
     }
     // From here until the last file is in, the part's version is unknown.
-    m_state.BeginLoad(image.part);
+    int32_t rc = m_target.Begin(image.part, ConfigImage{image.version, joined}, true);
     for (const std::string& name : image.files)
-        if (int32_t rc = Stage(package.File(name), kProgramBytesPerSecond, true); rc != TQ8_OK)
-            return rc;
-    const FirmwareActivation activation = m_state.EndLoad(image.part, image.version, joined);
+        if (rc == TQ8_OK)
+            rc = Stage(package.File(name), kProgramBytesPerSecond, true);
+    FirmwareActivation activation = FirmwareActivation::Immediate;
+    if (rc == TQ8_OK)
+        rc = m_target.End(holds, activation);
+    if (rc != TQ8_OK)
+        return rc;
     if (activation == FirmwareActivation::ShutDown)
         out |= TQ8_FW_OUT_SHUT_DOWN;
     if (activation == FirmwareActivation::Restart)
         out |= TQ8_FW_OUT_RESTART;
     return TQ8_OK;
+}
+
+int32_t CFirmwareUpload::Holds(const FirmwareImage& image, const std::string& joined, bool& holds)
+{
+    holds = false;
+    FirmwareActivation unused{};
+    int32_t rc = m_target.Begin(image.part, ConfigImage{image.version, joined}, false);
+    if (rc == TQ8_OK)
+        rc = m_target.Piece(joined);
+    return rc == TQ8_OK ? m_target.End(holds, unused) : rc;
 }
 
 int32_t CFirmwareUpload::Stage(const std::string& bytes, double bytesPerSecond, bool writes)
@@ -107,8 +136,11 @@ int32_t CFirmwareUpload::Stage(const std::string& bytes, double bytesPerSecond, 
         return injected;
     for (uint32_t done = 0; done < range;) {
         const uint32_t piece = std::min(kPieceBytes, range - done);
-        if (bytesPerSecond > 0)
+        if (bytesPerSecond > 0) {
             Wait(piece / bytesPerSecond);
+            if (int32_t rc = m_target.Piece(bytes.substr(done, piece)); rc != TQ8_OK)
+                return rc;
+        }
         done += piece;
         Report(done, range, m_fileIndex, m_fileCount);
     }

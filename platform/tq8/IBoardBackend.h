@@ -5,12 +5,14 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "BoardDescription.h"
 #include "CBoardSettings.h"
 #include "CSimBoard.h"
+#include "CStateFirmwareTarget.h"
 #include "TQ8_64.h"
 
 namespace tq8 {
@@ -103,8 +105,22 @@ public:
     // through its scan port; TQ8_ERR_NOT_SUPPORTED where the library has no
     // way to the port.
     virtual int32_t ReadScanChain(std::vector<uint32_t>&) { return TQ8_ERR_NOT_SUPPORTED; }
-    // The card's firmware; null where the library cannot reach it.
+    // The card's firmware model where the library holds it (virtual boards).
     virtual CFirmwareState* Firmware() = 0;
+    // Where an upload goes; null where the library has no way to the card's
+    // firmware.
+    virtual std::unique_ptr<IFirmwareTarget> FirmwareTarget()
+    {
+        CFirmwareState* state = Firmware();
+        return state ? std::make_unique<CStateFirmwareTarget>(*state) : nullptr;
+    }
+    // The version a part runs: none while it is unknown.
+    virtual int32_t RunningFirmware(FirmwarePart part, std::optional<FirmwareVersion>& version)
+    {
+        const CFirmwareState* state = Firmware();
+        version = state ? state->Running(part) : std::nullopt;
+        return TQ8_OK;
+    }
 };
 
 } // namespace tq8

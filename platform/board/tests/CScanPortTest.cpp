@@ -75,3 +75,37 @@ TEST(CScanPort, AChainGivesItsCodesNearestPartFirstAndBypassesToTheConfiguredPar
         read[k / 32] |= uint32_t{Clock(port, k + 1 == 32 * codes.size())} << (k % 32);
     EXPECT_EQ(read, codes);
 }
+
+TEST(CScanPort, ALoadErasesTheMemoryAndTheReadInstructionShiftsItBack)
+{
+    CScanPort port({1});
+    std::vector<size_t> erased;
+    std::vector<std::vector<bool>> loaded;
+    port.SetConfigHooks([&](size_t part) { erased.push_back(part); },
+                        [&](size_t, const std::vector<bool>& bits) { loaded.push_back(bits); });
+    const std::vector<bool> sent = {true, true, false, true, false};
+    for (int pass = 0; pass < 2; ++pass) {
+        LoadInstruction(port, CScanPort::kConfigInstruction);
+        for (bool tms : {true, false, false})
+            Clock(port, tms);
+        for (size_t i = 0; i < sent.size(); ++i)
+            Clock(port, i + 1 == sent.size(), sent[i]);
+        Clock(port, true);  // update: the scan has ended
+        Clock(port, false); // idle
+    }
+    EXPECT_EQ(erased, (std::vector<size_t>{0, 0}));
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[1], sent); // the second load did not append to the first
+
+    LoadInstruction(port, CScanPort::kConfigReadInstruction);
+    for (bool tms : {true, false, false})
+        Clock(port, tms);
+    std::vector<bool> back;
+    for (size_t i = 0; i < sent.size() + 2; ++i)
+        back.push_back(Clock(port, false));
+    std::vector<bool> expected = sent;
+    expected.insert(expected.end(), {false, false}); // zeros past the end
+    EXPECT_EQ(back, expected);
+    EXPECT_EQ(port.ConfigBits(), sent);
+    EXPECT_EQ(loaded.size(), 2u); // reading loads nothing
+}

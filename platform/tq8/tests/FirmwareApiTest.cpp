@@ -37,12 +37,20 @@ void Record(TQ8_HANDLE, void* context, uint32_t position, uint32_t range, int32_
 
 using Chunks = std::map<int32_t, std::vector<std::pair<std::string, std::string>>>; // id: (name, bytes)
 
-class FirmwareTest : public ApiTest {
+// Local boards take the images through the driver's scan port, virtual
+// boards straight into their model.
+class FirmwareTest : public OnBothPaths<ApiTest> {
 protected:
     void SetUp() override
     {
         ApiTest::SetUp();
-        m_dir = MakeTestDir("fw");
+        m_dir = MakeTestDir(IsLocal() ? "fw-local" : "fw-virtual");
+        if (!IsLocal()) {
+            // The same ZAB FPGA type as the local board's declaration.
+            m_h = Virtual(kLocal);
+            ASSERT_EQ(InternWriteConfigEepromTQ8(m_h, 93, 1), TQ8_OK);
+            return;
+        }
         TQ8SIM_BOARD_DESC desc{};
         TQ8Sim_DefaultBoardDesc(&desc, kLocal);
         desc.fpgaType = 1;
@@ -94,7 +102,9 @@ protected:
 const Chunks kSystemTwoFiles = {{0, {{"sys1.bit", std::string(150000, 'a')}}}, {1, {{"sys2.bit", std::string(70000, 'b')}}}};
 } // namespace
 
-TEST_F(FirmwareTest, VersionRecordComesFromTheManifest)
+TQ8_ON_BOTH_PATHS(FirmwareTest);
+
+TEST_P(FirmwareTest, VersionRecordComesFromTheManifest)
 {
     const std::wstring path = Package("verify", kSystemTwoFiles, 1);
     TQ8_FW_VERSION_INFO info{};
@@ -109,7 +119,7 @@ TEST_F(FirmwareTest, VersionRecordComesFromTheManifest)
     EXPECT_EQ(QueryFirmwareVersionInfoWTQ8(L"/nonexistent/x.tq8fw", &info), TQ8_ERR_FILE_UNREADABLE);
 }
 
-TEST_F(FirmwareTest, TwoFileUploadReportsStagesProgressAndTheWait)
+TEST_P(FirmwareTest, TwoFileUploadReportsStagesProgressAndTheWait)
 {
     Recorder r;
     uint32_t out = 99;
@@ -141,7 +151,7 @@ TEST_F(FirmwareTest, TwoFileUploadReportsStagesProgressAndTheWait)
     EXPECT_EQ(out, static_cast<uint32_t>(TQ8_FW_OUT_UP_TO_DATE));
 }
 
-TEST_F(FirmwareTest, VerifyPackagesMatchOrFail)
+TEST_P(FirmwareTest, VerifyPackagesMatchOrFail)
 {
     uint32_t out = 0;
     ASSERT_EQ(Upload(Package("load", kSystemTwoFiles), out), TQ8_OK);
@@ -158,7 +168,7 @@ TEST_F(FirmwareTest, VerifyPackagesMatchOrFail)
     FreeMemoryTQ8(text);
 }
 
-TEST_F(FirmwareTest, RestartNeededShowsTheNewVersionAfterThePowerCycle)
+TEST_P(FirmwareTest, RestartNeededShowsTheNewVersionAfterThePowerCycle)
 {
     ASSERT_EQ(TQ8Sim_SetFirmwareActivation(kLocal, 1, 2), TQ8_OK);
     const std::wstring before = Version(TQ8_VERSION_ZAB_FPGA);
@@ -171,14 +181,14 @@ TEST_F(FirmwareTest, RestartNeededShowsTheNewVersionAfterThePowerCycle)
     EXPECT_EQ(TQ8Sim_SetFirmwareActivation(kLocal, 2, 0), TQ8_ERR_INVALID_ARG);
 }
 
-TEST_F(FirmwareTest, ZabChunkForTheOtherFpgaTypeIsRefused)
+TEST_P(FirmwareTest, ZabChunkForTheOtherFpgaTypeIsRefused)
 {
     uint32_t out = 0;
     EXPECT_EQ(Upload(Package("lx50", {{2, {{"zab.bit", "abc"}}}}), out), TQ8_ERR_FW_WRONG_FPGA);
     EXPECT_EQ(Upload(Package("unknown", {{6, {{"x.bit", "abc"}}}}), out), TQ8_ERR_MANIFEST_INVALID);
 }
 
-TEST_F(FirmwareTest, DamagedPackagesGiveTheirErrors)
+TEST_P(FirmwareTest, DamagedPackagesGiveTheirErrors)
 {
     uint32_t out = 0;
     const std::string good = vlt::WideToUtf8(Package("good", kSystemTwoFiles));
@@ -224,7 +234,7 @@ TEST_F(FirmwareTest, DamagedPackagesGiveTheirErrors)
     EXPECT_EQ(Upload(vlt::Utf8ToWide(m_dir + "/folder.tq8fw"), out), TQ8_ERR_FW_PACKAGE_DAMAGED);
 }
 
-TEST_F(FirmwareTest, FailurePartOfTheWayLeavesTheVersionUnknown)
+TEST_P(FirmwareTest, FailurePartOfTheWayLeavesTheVersionUnknown)
 {
     Recorder r;
     r.failAtFile = 2;
@@ -235,13 +245,21 @@ TEST_F(FirmwareTest, FailurePartOfTheWayLeavesTheVersionUnknown)
     uint64_t pci = 1;
     ASSERT_EQ(GetPciFirmwareVersionTQ8(m_h, &pci), TQ8_OK);
     EXPECT_EQ(pci, 0u);
+    // The cut-off upload let go of the scan port: another handle reaches it.
+    TQ8_HANDLE other = nullptr;
+    ASSERT_EQ(DuplicateHandleTQ8(m_h, &other), TQ8_OK);
+    char* codes = nullptr;
+    ASSERT_EQ(GetJtagIdCodesATQ8(other, &codes), TQ8_OK);
+    EXPECT_STRNE(codes, "");
+    FreeMemoryTQ8(codes);
+    EXPECT_EQ(DisconnectFromDeviceTQ8(other), TQ8_OK);
     // The same package again writes everything, and then reports it.
     ASSERT_EQ(Upload(path, out), TQ8_OK);
     EXPECT_EQ(out, 0u);
     EXPECT_EQ(Version(TQ8_VERSION_SYSTEM_FPGA), L"1.2.0.0");
 }
 
-TEST_F(FirmwareTest, XsvfGoesIntoTheUserFpga)
+TEST_P(FirmwareTest, XsvfGoesIntoTheUserFpga)
 {
     WriteTestFile(m_dir + "/user.xsvf", std::string(1000, 'u'));
     uint32_t out = 9;
@@ -253,7 +271,7 @@ TEST_F(FirmwareTest, XsvfGoesIntoTheUserFpga)
     EXPECT_EQ(out, static_cast<uint32_t>(TQ8_FW_OUT_UP_TO_DATE));
 }
 
-TEST_F(FirmwareTest, JtagCodesAndTheJumper)
+TEST_P(FirmwareTest, JtagCodesAndTheJumper)
 {
     char* text = nullptr;
     ASSERT_EQ(GetJtagIdCodesATQ8(m_h, &text), TQ8_OK);
@@ -264,9 +282,18 @@ TEST_F(FirmwareTest, JtagCodesAndTheJumper)
     EXPECT_STREQ(text, "");
     FreeMemoryTQ8(text);
     EXPECT_EQ(GetJtagIdCodesATQ8(m_h, nullptr), TQ8_ERR_INVALID_ARG);
+    if (!IsLocal())
+        return;
+    // A local board's PROMs are read back through the chain: without the
+    // jumper nothing comes out, though the images still go in.
+    uint32_t out = 0;
+    ASSERT_EQ(Upload(Package("load", kSystemTwoFiles), out), TQ8_OK);
+    EXPECT_EQ(Upload(Package("same", kSystemTwoFiles, 1), out), TQ8_ERR_FW_VERIFY_MISMATCH);
+    ASSERT_EQ(TQ8Sim_SetJtagJumper(kLocal, 1), TQ8_OK);
+    EXPECT_EQ(Upload(Package("same", kSystemTwoFiles, 1), out), TQ8_OK);
 }
 
-TEST_F(FirmwareTest, EveryFirmwareCallReachesInjectedFailures)
+TEST_P(FirmwareTest, EveryFirmwareCallReachesInjectedFailures)
 {
     const std::wstring path = Package("two", kSystemTwoFiles);
     for (const char* name : {"QueryFirmwareVersionInfoWTQ8", "UploadFirmwareWTQ8", "GetJtagIdCodesATQ8"})
@@ -281,7 +308,7 @@ TEST_F(FirmwareTest, EveryFirmwareCallReachesInjectedFailures)
     EXPECT_EQ(UploadFirmwareWTQ8(m_h, path.c_str(), 1, &out, nullptr, nullptr), TQ8_ERR_INVALID_ARG);
 }
 
-TEST_F(FirmwareTest, OtherHandlesQueryWhileAnUploadRuns)
+TEST_P(FirmwareTest, OtherHandlesQueryWhileAnUploadRuns)
 {
     TQ8_HANDLE other = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(m_h, &other), TQ8_OK);
