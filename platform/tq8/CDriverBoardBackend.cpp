@@ -395,6 +395,7 @@ int32_t CDriverBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t 
     int32_t rc = region.SetMemoryRegion(count, start);
     if (rc == TQ8_OK)
         rc = WriteDifference(s, region, false);
+    m_acquiring = true;
     if (rc == TQ8_OK && closed != nullptr && closed->load())
         rc = TQ8_ERR_CANCELLED;
     if (rc == TQ8_OK) {
@@ -402,8 +403,13 @@ int32_t CDriverBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t 
         rc = m_link.StartAcquisition(static_cast<uint32_t>(AcquisitionMode(target)));
     }
     lock.unlock();
+    // A close between the check above and the start has found no
+    // acquisition to end yet: end it here.
+    if (rc == TQ8_OK && closed != nullptr && closed->load())
+        m_link.SetMode(TQ8_MODE_STANDBY);
     if (rc == TQ8_OK)
         rc = m_link.WaitAcquisition();
+    m_acquiring = false;
     // A handle closed during the wait leaves the board idle for the others.
     if (rc == TQ8_ERR_CANCELLED && closed != nullptr && closed->load()) {
         m_link.SetMode(TQ8_MODE_STANDBY);
@@ -419,7 +425,14 @@ int32_t CDriverBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t 
     return rc;
 }
 
-void CDriverBoardBackend::WakeWaiters() { m_link.Cancel(); }
+void CDriverBoardBackend::WakeWaiters()
+{
+    m_link.Cancel();
+    // The wait may not be pending yet, and then nothing was cancelled: a
+    // standby ends the acquisition, and a later wait returns at once.
+    if (m_acquiring.load())
+        m_link.SetMode(TQ8_MODE_STANDBY);
+}
 
 int32_t CDriverBoardBackend::AcquireInEpoch(AcqTarget target, uint32_t start, uint32_t count, uint64_t epoch)
 {

@@ -142,6 +142,9 @@ private:
     BoardDescription m_desc;
     std::shared_ptr<LocalBoardShared> m_shared;
     std::atomic<bool> m_readPending{false};
+    // Set while this handle's blocking acquisition runs, so that closing the
+    // handle can end it: a cancel finds nothing before the wait is pending.
+    std::atomic<bool> m_acquiring{false};
     // A read larger than the driver takes at once runs piece by piece on
     // a thread of its own; a wait that times out stops it before the next
     // piece and ends the running one.
