@@ -137,6 +137,14 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
         return *form;
     }
+    // A form of the document, shown and initialised as its frame does.
+    template <class Form>
+    Form& NewForm(FormDoc& doc)
+    {
+        auto& form = Show(new Form(doc));
+        form.OnInitialUpdate();
+        return form;
+    }
     void Focus(QWidget* w)
     {
         w->setFocus(Qt::OtherFocusReason);

@@ -22,13 +22,6 @@ using form_test::FormDoc;
 class ProcessingFormsTest : public form_test::FormTest {
 protected:
     template <class Form>
-    Form& NewForm(FormDoc& doc)
-    {
-        auto& form = Show(new Form(doc));
-        form.OnInitialUpdate();
-        return form;
-    }
-    template <class Form>
     Form& Extra(FormDoc& doc)
     {
         auto* form = new Form(doc, window.get());

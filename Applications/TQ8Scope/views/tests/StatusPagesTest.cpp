@@ -19,13 +19,6 @@ using form_test::FormDoc;
 
 class StatusPagesTest : public form_test::FormTest {
 protected:
-    template <class Form>
-    Form& NewForm(FormDoc& doc)
-    {
-        auto& form = Show(new Form(doc));
-        form.OnInitialUpdate();
-        return form;
-    }
     static QString Text(CSettingFormView& form, int id)
     {
         if (auto* label = form.ItemAs<QLabel>(id))
