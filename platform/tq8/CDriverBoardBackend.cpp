@@ -397,6 +397,14 @@ int32_t CDriverBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t 
     int32_t rc = region.SetMemoryRegion(count, start);
     if (rc == TQ8_OK)
         rc = WriteDifference(s, region, false);
+    // A sample-RAM read leaves its read window in the region registers:
+    // those the difference skipped are written all the same.
+    DeviceRegisterImage held{}, wanted{};
+    EncodeSettings(s, held);
+    EncodeSettings(region, wanted);
+    for (uint32_t reg : kRegionRegisters)
+        if (rc == TQ8_OK && ((held[reg] ^ wanted[reg]) & MirroredBits(reg)) == 0)
+            rc = m_link.WriteRegister(kKindDevice, reg, MirroredBits(reg), wanted[reg]);
     m_acquiring = true;
     if (rc == TQ8_OK && closed != nullptr && closed->load())
         rc = TQ8_ERR_CANCELLED;
