@@ -7,6 +7,7 @@
 #include <numeric>
 #include <vector>
 #include <cstring>
+#include <limits>
 #include <thread>
 
 #include "CScanFirmwareTarget.h"
@@ -27,6 +28,7 @@ constexpr uint32_t kKindAdc0 = 3;
 constexpr uint32_t kClockGenPort[2] = {32, 48};
 constexpr uint32_t kAdcPort[2] = {17, 18};
 constexpr uint32_t kWholeGroup = 0xFFFFFFFF;
+constexpr uint32_t kRawWindows = 4;
 constexpr uint32_t kClockGenUpdate = 1u << 31;
 constexpr uint32_t kSourceHardware = 2;
 constexpr uint32_t kModeRegister = 11;
@@ -395,6 +397,14 @@ int32_t CDriverBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t 
     int32_t rc = region.SetMemoryRegion(count, start);
     if (rc == TQ8_OK)
         rc = WriteDifference(s, region, false);
+    // A sample-RAM read leaves its read window in the region registers:
+    // those the difference skipped are written all the same.
+    DeviceRegisterImage held{}, wanted{};
+    EncodeSettings(s, held);
+    EncodeSettings(region, wanted);
+    for (uint32_t reg : kRegionRegisters)
+        if (rc == TQ8_OK && ((held[reg] ^ wanted[reg]) & MirroredBits(reg)) == 0)
+            rc = m_link.WriteRegister(kKindDevice, reg, MirroredBits(reg), wanted[reg]);
     m_acquiring = true;
     if (rc == TQ8_OK && closed != nullptr && closed->load())
         rc = TQ8_ERR_CANCELLED;
@@ -815,14 +825,27 @@ int32_t CDriverBoardBackend::WriteChip(uint32_t kind, uint32_t port, Placement a
     return m_link.Control(wdm::IOCTL_TQ8_WRITE_REG, q);
 }
 
+// The same codes as on a simulated board: a window that cannot exist is a
+// bad argument, an index beyond its window (the driver refuses it as a value
+// out of range) is out of bounds.
+int32_t CDriverBoardBackend::RawAccess(int bar, uint32_t reg, const std::function<int32_t(int32_t)>& access)
+{
+    if (bar < 0 || bar >= static_cast<int>(kRawWindows))
+        return TQ8_ERR_INVALID_ARG;
+    if (reg > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
+        return TQ8_ERR_OUT_OF_BOUNDS;
+    const int32_t rc = access(static_cast<int32_t>(reg));
+    return rc == TQ8_ERR_INVALID_ARG ? TQ8_ERR_OUT_OF_BOUNDS : rc;
+}
+
 int32_t CDriverBoardBackend::RawRegRead(int bar, uint32_t reg, uint32_t& value)
 {
-    return m_link.RawRead(bar, static_cast<int32_t>(reg), value);
+    return RawAccess(bar, reg, [&](int32_t index) { return m_link.RawRead(bar, index, value); });
 }
 
 int32_t CDriverBoardBackend::RawRegWrite(int bar, uint32_t reg, uint32_t value)
 {
-    return m_link.RawWrite(bar, static_cast<int32_t>(reg), value);
+    return RawAccess(bar, reg, [&](int32_t index) { return m_link.RawWrite(bar, index, value); });
 }
 
 std::unique_ptr<IFirmwareTarget> CDriverBoardBackend::FirmwareTarget()

@@ -110,6 +110,7 @@ public:
     int32_t ReadScanChain(std::vector<uint32_t>& ids) override;
 
 private:
+    static int32_t RawAccess(int bar, uint32_t reg, const std::function<int32_t(int32_t)>& access);
     // Changes the typed copy with change and writes what differs.
     template <class Change>
     int32_t Update(Change&& change);

@@ -126,7 +126,8 @@ typedef struct TQ8_REC_SESSION_PROGRESS {
  * Rpr_ss to 72 gets these too, one that sets 56 exactly the record above. */
 typedef struct TQ8_REC_SESSION_PROGRESS_EX {
     TQ8_REC_SESSION_PROGRESS base;
-    uint64_t Rpr_timestampsDropped; /* entries the full FIFO lost */
+    uint64_t Rpr_timestampsDropped; /* entries the full FIFO lost; 0 on local boards, whose driver
+                                     * reports the overflow but no count */
     uint32_t Rpr_ringFillPermille;  /* blocks waiting for the files, in thousandths */
     uint32_t Rpr_reserved2;
 } TQ8_REC_SESSION_PROGRESS_EX;

@@ -94,7 +94,7 @@ TEST_P(BoardRecordingTest, NoContextFileWithoutItsFlag)
     EXPECT_FALSE(std::filesystem::exists(m_path + ".vrdc"));
 }
 
-TEST_F(RecordingTest, SegmentFilesEachHoldHeaderAndWholeFrames)
+TEST_P(BoardRecordingTest, SegmentFilesEachHoldHeaderAndWholeFrames)
 {
     TQ8_HANDLE h = Board(kSerial);
     m_fw.Fwp_hdrskp = 100;
