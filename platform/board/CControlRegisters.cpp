@@ -14,6 +14,7 @@ constexpr uint32_t kClockResetBit = 1u << 27;
 constexpr uint32_t kMemoryReadyBit = 1u << 4;
 constexpr uint32_t kOverflowBit = 1u << 8;
 constexpr uint32_t kEmptyBit = 1u << 20;
+constexpr uint16_t kCalibrationBit = 0x8000;
 constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
 } // namespace
@@ -51,7 +52,7 @@ void CControlRegisters::Write(uint32_t index, uint32_t value)
         break;
     case 17:
     case 18:
-        m_converters[index - 17].Write(value);
+        WriteConverter(index - 17, value);
         break;
     case 32:
         m_clockGens[0].Write(value);
@@ -62,6 +63,16 @@ void CControlRegisters::Write(uint32_t index, uint32_t value)
     default:
         break;
     }
+}
+
+// The chip trims when its calibration bit (register 0 bit 15) goes up.
+void CControlRegisters::WriteConverter(int chip, uint32_t value)
+{
+    CConverterChip& converter = m_converters[static_cast<size_t>(chip)];
+    const bool was = (converter.Register(0) & kCalibrationBit) != 0;
+    converter.Write(value);
+    if (!was && (converter.Register(0) & kCalibrationBit) != 0)
+        m_board.CountAdcCalibration(chip);
 }
 
 void CControlRegisters::Pulse(uint32_t before, uint32_t after, uint32_t bit, int64_t& lockedAt)

@@ -51,6 +51,7 @@ public:
     const CSecondarySerialDevice& Secondary() const { return m_secondary; }
 
 private:
+    void WriteConverter(int chip, uint32_t value);
     // A reset bit going from set to clear starts the wait for the lock.
     void Pulse(uint32_t before, uint32_t after, uint32_t bit, int64_t& lockedAt);
     bool Locked(int64_t lockedAt) const { return lockedAt <= m_now(); }

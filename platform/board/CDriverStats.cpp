@@ -11,7 +11,8 @@ void CDriverStats::CountRamRead(uint64_t bytes)
     m_dmaStarted.fetch_add(chunks);
     m_dmaCompleted.fetch_add(chunks);
     m_interrupts.fetch_add(chunks);
-    m_bytesTransferred.fetch_add(bytes);
+    // The engine moves whole units: a chunk's tail is rounded up.
+    m_bytesTransferred.fetch_add((bytes + kDmaUnit - 1) / kDmaUnit * kDmaUnit);
 }
 
 void CDriverStats::CountDmaTransfer(uint64_t bytes)

@@ -24,6 +24,8 @@ class CDriverStats {
 public:
     // Bytes move in DMA chunks of at most this size (the driver's utility buffer).
     static constexpr uint32_t kChunkBytes = 65536;
+    // The DMA engine's transfer unit.
+    static constexpr uint32_t kDmaUnit = 128;
 
     // A sample-memory read of `bytes`, moved in chunks; each chunk is one
     // DMA start, one completion and one interrupt.

@@ -16,7 +16,6 @@ constexpr double kOverheadSeconds = 50e-6;
 constexpr double kTransferBytesPerSecond = 800e6;
 constexpr double kCounterMHz = 125.0;
 constexpr uint32_t kChunkBytes = 1u << 18;
-constexpr double kCalibrationSeconds = 0.01;
 
 // Four 16-bit version parts as four 8-bit ones.
 uint32_t NarrowVersion(uint64_t version)
@@ -25,14 +24,6 @@ uint32_t NarrowVersion(uint64_t version)
     for (int i = 3; i >= 0; --i)
         narrow = (narrow << 8) | static_cast<uint32_t>((version >> (16 * i)) & 0xFF);
     return narrow;
-}
-
-// After these the clock modules must lock again: an automatic reset is due.
-bool ChangesAdcClock(SettingId id)
-{
-    return id == SettingId::AdcClockSource || id == SettingId::InternalAdcClockRate
-           || id == SettingId::InternalAdcClockReference || id == SettingId::ExternalClockRate
-           || id == SettingId::PostAdcClockDivider || id == SettingId::ActiveChannels;
 }
 
 bool IsAcquisitionMode(int mode)
@@ -427,6 +418,10 @@ int32_t CSimBoard::SetMode(int mode)
         return TQ8_ERR_BUSY;
     if (IsAcquisitionMode(mode))
         m_fifo.Reset();
+    // Streaming starts on the switch itself; the driver counts it as an
+    // acquisition, like those Acquire runs.
+    if (mode == TQ8_MODE_PCI_BUFFERED_ACQ && m_mode == TQ8_MODE_STANDBY)
+        m_stats.CountAcquisitionStart();
     m_mode = mode;
     return TQ8_OK;
 }
@@ -486,13 +481,21 @@ int32_t CSimBoard::CalibrateAdc(int adc)
     // acquisition meanwhile.
     m_busy = true;
     m_registers.SetCalibrating(adc, true);
-    const Clock::time_point done = Clock::now() + CSimClock::ToWall(kCalibrationSeconds);
+    const Clock::time_point done = Clock::now() + CSimClock::ToWall(kAdcCalibrationSeconds);
     m_cv.wait_until(lock, done, [&] { return Clock::now() >= done; });
     m_registers.SetCalibrating(adc, false);
     m_busy = false;
     ++m_adcCalibrations[static_cast<size_t>(adc)];
     m_cv.notify_all();
     return TQ8_OK;
+}
+
+void CSimBoard::CountAdcCalibration(int adc)
+{
+    if (adc < 0 || adc >= static_cast<int>(m_adcCalibrations.size()))
+        return;
+    std::lock_guard lock(m_mutex);
+    ++m_adcCalibrations[static_cast<size_t>(adc)];
 }
 
 uint32_t CSimBoard::AdcCalibrations(int adc) const

@@ -70,8 +70,12 @@ public:
     // resetClockModules: the clock modules are reset on the way (a counted reset).
     int32_t SyncClocks(bool resetClockModules);
 
+    // How long a converter chip trims once its calibration bit is set.
+    static constexpr double kAdcCalibrationSeconds = 0.01;
     // ADC calibration of converter chip 0 or 1; refused while the board works.
     int32_t CalibrateAdc(int adc);
+    // A calibration the chip ran on its own bit, set through its serial port.
+    void CountAdcCalibration(int adc);
     // Calibrations of a chip since the board was made (0 for an unknown chip).
     uint32_t AdcCalibrations(int adc) const;
     // The driver's counters of the card; reset after reading when asked.

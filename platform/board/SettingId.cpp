@@ -32,4 +32,21 @@ SettingId SettingFromName(std::string_view name)
     return SettingId::Count;
 }
 
+bool ChangesAdcClock(SettingId id)
+{
+    switch (id) {
+    case SettingId::ActiveChannels:
+    case SettingId::AdcClockSource:
+    case SettingId::InternalAdcClockRate:
+    case SettingId::InternalAdcClockReference:
+    case SettingId::ExternalClockRate:
+    case SettingId::ExtClockDivider1:
+    case SettingId::ExtClockDivider2:
+    case SettingId::PostAdcClockDivider:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace tq8

@@ -59,5 +59,8 @@ constexpr int kSettingCount = static_cast<int>(SettingId::Count);
 std::string_view SettingName(SettingId id);
 // SettingId::Count when the name is unknown.
 SettingId SettingFromName(std::string_view name);
+// Settings that change the converters' clock: the clock managers must lock
+// onto it again before the next acquisition.
+bool ChangesAdcClock(SettingId id);
 
 } // namespace tq8

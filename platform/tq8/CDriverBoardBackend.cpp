@@ -12,6 +12,8 @@
 
 #include "CScanFirmwareTarget.h"
 #include "CScanPortLink.h"
+#include "CSimBoard.h"
+#include "CSimClock.h"
 #include "ChannelSelection.h"
 #include "DeviceRegisterCodec.h"
 #include "LocalBoardDescription.h"
@@ -25,6 +27,8 @@ namespace {
 constexpr uint32_t kKindDevice = 0;
 constexpr uint32_t kKindClockGen0 = 1;
 constexpr uint32_t kKindAdc0 = 3;
+constexpr uint32_t kKindDriver = 6;
+constexpr uint32_t kCancelPendingReset = 1u << 8; // driver word 0
 constexpr uint32_t kClockGenPort[2] = {32, 48};
 constexpr uint32_t kAdcPort[2] = {17, 18};
 constexpr uint32_t kWholeGroup = 0xFFFFFFFF;
@@ -213,8 +217,31 @@ int32_t CDriverBoardBackend::WriteDifference(const CBoardSettings& before, const
         return rc;
     const double rate = after.Get(SettingId::InternalAdcClockRate);
     if (all || rate != before.Get(SettingId::InternalAdcClockRate))
-        return WriteRate(rate);
-    return TQ8_OK;
+        if (const int32_t rc = WriteRate(rate); rc != TQ8_OK)
+            return rc;
+    return WriteClockManagerReset(before, after, all);
+}
+
+// The driver resets the clock managers before the next acquisition once
+// told the clock changed, unless its override bit is set.
+int32_t CDriverBoardBackend::WriteClockManagerReset(const CBoardSettings& before, const CBoardSettings& after,
+                                                    bool all)
+{
+    const SettingId override = SettingId::AutoDcmResetOverride;
+    if (all || before.GetInt(override) != after.GetInt(override)) {
+        const uint32_t cancel = after.GetInt(override) != 0 ? kCancelPendingReset : 0u;
+        if (const int32_t rc = m_link.WriteRegister(kKindDriver, 0, kCancelPendingReset, cancel); rc != TQ8_OK)
+            return rc;
+    }
+    bool changed = false;
+    for (int i = 0; i < kSettingCount && !changed; ++i) {
+        const auto id = static_cast<SettingId>(i);
+        changed = ChangesAdcClock(id) && before.Get(id) != after.Get(id);
+    }
+    if (!changed)
+        return TQ8_OK;
+    const uint32_t pending = 1;
+    return m_link.Control(wdm::IOCTL_TQ8_SET_DCM_RESET_PENDING, &pending, sizeof pending, nullptr, 0);
 }
 
 // The DAC's register is written as given; the driver keeps no copy of it.
@@ -386,6 +413,8 @@ int32_t CDriverBoardBackend::Acquire(AcqTarget target, uint32_t start, uint32_t 
     if (target != AcqTarget::Ram && (m_desc.features & TQ8_FEATURE_ZAB) == 0)
         return TQ8_ERR_NOT_SUPPORTED;
     std::unique_lock lock(m_shared->mutex);
+    if (m_shared->calibrating)
+        return TQ8_ERR_BUSY;
     const CBoardSettings& s = m_shared->settings;
     const int sel = s.GetInt(SettingId::ActiveChannels);
     if (target != AcqTarget::Zab && uint64_t{start} + count > s.MaxSamples(sel))
@@ -515,18 +544,25 @@ int32_t CDriverBoardBackend::SyncClocks(bool resetClockModules)
     return m_link.Control(wdm::IOCTL_TQ8_RESET_DCMS, nullptr, 0, nullptr, 0);
 }
 
-// The converter's calibration bit (bit 15 of its register 0), set and
-// cleared again.
+// The converter's calibration bit (bit 15 of its register 0), held while
+// the chip trims and cleared again; the board takes no acquisition meanwhile.
 int32_t CDriverBoardBackend::CalibrateAdc(int adc)
 {
     if (adc != 0 && adc != 1)
         return TQ8_ERR_INVALID_ARG;
-    if (!IsIdle())
-        return TQ8_ERR_BUSY;
-    for (uint32_t value : {0x8000u, 0u})
-        if (const int32_t rc = WriteAdcReg(adc, 0, 0x8000, static_cast<uint16_t>(value), Placement{0, 0}); rc != TQ8_OK)
-            return rc;
-    return TQ8_OK;
+    {
+        std::lock_guard lock(m_shared->mutex);
+        if (m_shared->calibrating || !IsIdle())
+            return TQ8_ERR_BUSY;
+        m_shared->calibrating = true;
+    }
+    int32_t rc = WriteAdcReg(adc, 0, 0x8000, 0x8000, Placement{0, 0});
+    if (rc == TQ8_OK) {
+        std::this_thread::sleep_for(CSimClock::ToWall(CSimBoard::kAdcCalibrationSeconds));
+        rc = WriteAdcReg(adc, 0, 0x8000, 0, Placement{0, 0});
+    }
+    m_shared->calibrating = false;
+    return rc;
 }
 
 DriverCounters CDriverBoardBackend::ReadDriverStats(bool reset)

@@ -28,6 +28,7 @@ struct LocalBoardShared {
     // the driver cannot tell how many wait without reading them.
     std::deque<uint64_t> timestamps;
     std::atomic<uint64_t> standbys{0};
+    std::atomic<bool> calibrating{false}; // a converter chip trims
 };
 
 class CDriverBoardBackend final : public IBoardBackend {
@@ -119,6 +120,7 @@ private:
     // the offset found.
     int32_t CenterChannel(int channel, int target, CBoardSettings& onBoard, CBoardSettings& result);
     int32_t ProbeMean(double& mean);
+    int32_t WriteClockManagerReset(const CBoardSettings& before, const CBoardSettings& after, bool all);
     int32_t WriteDcOffsets(const CBoardSettings& before, const CBoardSettings& after, bool all);
     int32_t WriteRate(double mhz);
     // A masked write of a chip register behind a serial port (kinds 1-4).
