@@ -382,7 +382,9 @@ void CForm_Clocks::OnDividers()
         FillDividerList();
         return;
     }
-    FillPostAdcList();
+    // The dividers set the acquisition rate as much as the clock does: the
+    // other views and a master's slaves follow.
+    AfterClockChange();
     ShowDividers();
     ShowStatus(L"Clock dividers updated (div1:" + std::to_wstring(div1) + L", div2:" + std::to_wstring(div2) + L")");
     SetModified();

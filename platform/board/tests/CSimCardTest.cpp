@@ -48,11 +48,13 @@ TEST(CSimCard, TheLineIsLevelHeld)
     std::atomic<int> calls{0};
     std::atomic<bool> claim{true};
     line.Connect([&] {
-        ++calls;
-        // A claiming service that acknowledges drops the line.
-        if (claim)
+        // A claiming service that acknowledges drops the line. It decides
+        // once: the test changes claim as soon as it sees the call.
+        const bool claiming = claim.load();
+        if (claiming)
             line.Deassert();
-        return claim.load();
+        ++calls;
+        return claiming;
     });
     line.Assert();
     while (calls < 1)

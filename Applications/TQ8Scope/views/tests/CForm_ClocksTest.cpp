@@ -160,10 +160,13 @@ TEST_F(ClocksFormTest, DividerListFollowsTheExternalRate)
     EXPECT_EQ(list->currentIndex(), 3); // 2 x 2, held as 4 x 1
     EXPECT_EQ(list->itemData(3).toUInt(), clocksform::PackDividers(4, 1));
 
+    doc.hints.clear();
     Choose(list, 2);
     EXPECT_EQ(doc.LastText(), L"Clock dividers updated (div1:3, div2:1)");
     EXPECT_EQ(GetExtClockDivider1TQ8(device, 0), 3);
     EXPECT_EQ(form.ItemAs<QLabel>(1082)->text(), QStringLiteral("÷3 (÷3÷1)"));
+    EXPECT_EQ(doc.CountHints(dochint::kClock), 1u); // the acquisition rate changed
+    EXPECT_EQ(list->currentIndex(), 2);
 
     ASSERT_EQ(TQ8Sim_InjectResult("SetExtClockDividersTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
     Choose(list, 4);
