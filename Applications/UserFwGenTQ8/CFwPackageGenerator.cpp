@@ -28,9 +28,11 @@ bool FileExists(const std::wstring& path)
     return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
+// After the last '/' or backslash: a package reader takes a backslash for a
+// folder, and an entry name holds none.
 std::string LastComponent(const std::string& path)
 {
-    const size_t slash = path.find_last_of('/');
+    const size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

@@ -40,6 +40,24 @@ bool Resolve(const fs::path& path, fs::path& resolved)
     return !ec;
 }
 
+// Follows a last component that is a link, also one whose target does not
+// exist yet (which weakly_canonical leaves as it is): a file created through
+// it lands at the target.
+bool ResolveFollowingLinks(fs::path path, fs::path& resolved)
+{
+    constexpr int kMaxLinks = 40; // the system's own limit
+    for (int i = 0; i < kMaxLinks; ++i) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec)))
+            return Resolve(path, resolved);
+        const fs::path target = fs::read_symlink(path, ec);
+        if (ec)
+            return false;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return false;
+}
+
 bool IsInside(const fs::path& root, const fs::path& path)
 {
     const fs::path relative = path.lexically_relative(root);
@@ -111,7 +129,7 @@ bool StaysInsideRoot(const std::string& root, const std::string& localPath, bool
     const fs::path path = fs::path(localPath).lexically_normal();
     fs::path resolved;
     if (followLast || !path.has_parent_path() || path.filename().empty()) {
-        if (!Resolve(path, resolved))
+        if (!ResolveFollowingLinks(path, resolved))
             return false;
     } else {
         if (!Resolve(path.parent_path(), resolved))

@@ -24,9 +24,11 @@ bool EndsWith(const std::string& text, const std::string& tail)
     return true;
 }
 
+// A plain file name: no folder, and not one of the two folder names; dots
+// inside a name ("top..v2.bit") are the user's own.
 bool IsSafeName(const std::string& name)
 {
-    return !name.empty() && name.find_first_of("/\\") == std::string::npos && name.find("..") == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
 }
 
 struct ArchiveCloser {

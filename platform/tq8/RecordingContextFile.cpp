@@ -11,6 +11,7 @@
 
 #include "ChannelSelection.h"
 #include "NumberParse.h"
+#include "XmlRoutines.h"
 
 namespace tq8 {
 
@@ -144,8 +145,9 @@ std::string RecordingContextXml(const RecordingContext& c)
 
 bool ReadContextItems(const std::string& path, ContextItems& items, std::string& reason)
 {
+    // Through the one file reader: a FIFO or a device never blocks the caller.
     std::unique_ptr<xmlDoc, DocFree> doc(
-        xmlReadFile(path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+        XmlReadFile(path, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (!doc) {
         reason = "cannot read \"" + path + "\"";
         return false;

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
@@ -28,6 +29,14 @@ bool IsPrivateFolder(const std::string& path)
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
            (info.st_mode & 077) == 0;
+}
+
+// Room for "/vlt-single-" and the 24 hex digits of ServerName in a socket
+// address; a longer folder would leave the title unguarded.
+bool FitsSocketName(const char* folder)
+{
+    constexpr size_t kNameBytes = 12 + 24;
+    return std::strlen(folder) + kNameBytes < sizeof(sockaddr_un::sun_path);
 }
 
 std::string LockPath(const QString& serverName)
@@ -54,7 +63,7 @@ CSingleInstance::~CSingleInstance()
 QString CSingleInstance::RuntimeDir(std::string* error)
 {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-    if (xdg && xdg[0] == '/' && IsPrivateFolder(xdg))
+    if (xdg && xdg[0] == '/' && FitsSocketName(xdg) && IsPrivateFolder(xdg))
         return QString::fromStdString(xdg);
     const std::string fallback = "/tmp/vlt-runtime-" + std::to_string(::getuid());
     if (::mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) {

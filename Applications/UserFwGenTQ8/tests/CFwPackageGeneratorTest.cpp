@@ -343,6 +343,21 @@ TEST_F(PackageGeneratorTest, ModelForSecondFpgaType)
     EXPECT_EQ(pairs, expected);
 }
 
+TEST_F(PackageGeneratorTest, ArchiveNameHoldsNoBackslash)
+{
+    // A package reader takes a backslash for a folder, which no entry may hold.
+    WriteTestFile(m_env.Path("one/sub\\user32.xsvf"), "first bitstream");
+    m_s.m_fpgaType = kFpgaVirtex5LX50;
+    m_s.m_xcf32pPath = W("one/sub\\user32.xsvf");
+    vlt::MessageBoxRecorder boxes;
+    CFwContextTQ8 ctx;
+    FwPackagePairs pairs;
+    ASSERT_TRUE(Check(ctx, pairs));
+    EXPECT_EQ(ctx.m_chunks[2].m_files, std::vector<std::string>{"user32.xsvf"});
+    const FwPackagePairs expected{{m_env.Path("one/sub\\user32.xsvf"), "user32.xsvf"}};
+    EXPECT_EQ(pairs, expected);
+}
+
 TEST_F(PackageGeneratorTest, GeneratedPackageWithReadme)
 {
     SetTimesApart(0);

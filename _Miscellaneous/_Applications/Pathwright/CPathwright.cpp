@@ -122,6 +122,16 @@ std::string EnvironmentFilePath()
     return vlt::SystemRootPath("/etc/environment");
 }
 
+// The file the environment file's name leads to: a link stays a link and
+// the file it names gets the change.
+std::string EnvironmentFileTarget()
+{
+    const std::string path = EnvironmentFilePath();
+    std::error_code ec;
+    const fs::path target = fs::canonical(path, ec);
+    return ec ? path : target.string();
+}
+
 } // namespace
 
 CPathwright::CPathwright(std::ostream& out) : m_out(out)
@@ -278,7 +288,7 @@ bool CPathwright::SyncMirror(const std::string& value, const Mirror& mirror)
     if (!mirror.line && wanted.empty())
         return true;
     std::string error;
-    if (vlt::AtomicWriteFile(EnvironmentFilePath(), vlt::WithPathLine(mirror.text, Join(wanted, ':')), &error))
+    if (vlt::AtomicWriteFile(EnvironmentFileTarget(), vlt::WithPathLine(mirror.text, Join(wanted, ':')), &error))
         return true;
     m_out << "Failed to update the environment file: " << error << "\n";
     return false;

@@ -150,11 +150,15 @@ int32_t CVltServiceInstance::HandleConnect(xmlDocPtr doc)
 
 void CVltServiceInstance::AttachSubServices(const std::string& names)
 {
-    std::string rest = Trim(names);
-    while (!rest.empty()) {
-        const size_t cut = rest.find(';');
-        const std::string name = Trim(rest.substr(0, cut));
-        rest = cut == std::string::npos ? std::string() : rest.substr(cut + 1);
+    const std::string list = Trim(names);
+    // One pass over the list: a client's long list must not cost the square
+    // of its length (and hold up the host's shutdown meanwhile).
+    for (size_t start = 0; start < list.size();) {
+        size_t cut = list.find(';', start);
+        if (cut == std::string::npos)
+            cut = list.size();
+        const std::string name = Trim(list.substr(start, cut - start));
+        start = cut + 1;
         if (name.empty() || !m_manager)
             continue;
         IVltServiceInstance* instance = nullptr;

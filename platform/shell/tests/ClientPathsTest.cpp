@@ -75,6 +75,26 @@ TEST(ClientPaths, SymbolicLinkOutsideIsNotInside)
     EXPECT_EQ(local, root + "/in/x");
 }
 
+TEST(ClientPaths, DanglingLinkLeadingOutIsNotInside)
+{
+    const std::string dir = ShellScratchDir();
+    fs::create_directories(dir + "/root/sub");
+    // Their targets do not exist yet: a file created through them would lie outside.
+    fs::create_symlink(dir + "/outside/new.rd8", dir + "/root/gone.rd8");
+    fs::create_symlink("../../elsewhere.rd8", dir + "/root/sub/up.rd8");
+    fs::create_symlink("gone.rd8", dir + "/root/chain.rd8");
+    fs::create_symlink("sub/later.rd8", dir + "/root/stays.rd8");
+    const std::string root = dir + "/root";
+    EXPECT_FALSE(StaysInsideRoot(root, root + "/gone.rd8", true));
+    EXPECT_FALSE(StaysInsideRoot(root, root + "/sub/up.rd8", true));
+    EXPECT_FALSE(StaysInsideRoot(root, root + "/chain.rd8", true));
+    EXPECT_TRUE(StaysInsideRoot(root, root + "/stays.rd8", true));
+    // As entries they lie inside.
+    EXPECT_TRUE(StaysInsideRoot(root, root + "/gone.rd8", false));
+    std::string local;
+    EXPECT_FALSE(ConfineClientPath({root}, "C:\\gone.rd8", true, local));
+}
+
 TEST(ClientPaths, LocalBackToClient)
 {
     const std::string dir = ShellScratchDir();

@@ -508,6 +508,42 @@ bool ServedPath(xmlDocPtr request, const char* name, std::string& local)
     return text.empty() || vlt::ConfineClientPath(vlt::DefaultServedRoots(), text, true, local);
 }
 
+std::string WithoutExtension(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return hasExtension ? path.substr(0, dot) : path;
+}
+
+bool InsideServedFolders(const std::string& local)
+{
+    for (const std::string& root : vlt::DefaultServedRoots())
+        if (vlt::StaysInsideRoot(root, local, true))
+            return true;
+    return false;
+}
+
+// The library names the time-stamp files after the time-stamp path or the
+// first data path, without its extension; a link of such a name must not
+// lead out either. Every stem either rule could take is checked.
+bool TimestampFilesServed(const CBoardSaveJob::Files& files)
+{
+    if ((files.params.Fwp_flags & (TQ8_FWP_TS_BINARY | TQ8_FWP_TS_TEXT)) == 0)
+        return true;
+    for (const std::string& path : files.paths) {
+        if (path.empty())
+            continue;
+        // The path, without one extension, and without two (".tq8ts.txt").
+        const std::string once = WithoutExtension(path);
+        for (const std::string& stem : {path, once, WithoutExtension(once)})
+            for (const char* extension : {".tq8ts", ".tq8ts.txt"})
+                if (!InsideServedFolders(stem + extension))
+                    return false;
+    }
+    return true;
+}
+
 // The file-write items of a recording or a save into files (paths and
 // notes kept there): TQ8_OK, TQ8_ERR_PATH_NOT_SERVED, or malformed.
 int32_t ReadFileWrite(xmlDocPtr request, CBoardSaveJob::Files& files)
@@ -527,7 +563,7 @@ int32_t ReadFileWrite(xmlDocPtr request, CBoardSaveJob::Files& files)
         *fields[i] = files.paths[i].empty() ? nullptr : files.paths[i].c_str();
     }
     p.Fwp_opNotes = files.notes.empty() ? nullptr : files.notes.c_str();
-    return TQ8_OK;
+    return TimestampFilesServed(files) ? TQ8_OK : TQ8_ERR_PATH_NOT_SERVED;
 }
 
 } // namespace

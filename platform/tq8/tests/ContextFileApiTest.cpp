@@ -1,5 +1,11 @@
+#include <csignal>
 #include <cstring>
 #include <cwchar>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "RecordingFixture.h"
 #include "TextConv.h"
@@ -127,4 +133,33 @@ TEST_F(ContextFileTest, UnknownAndMissingAreRefused)
     EXPECT_EQ(EnumVrdcItemsWTQ8(made_up, &names, 0), TQ8_ERR_INVALID_HANDLE);
     EXPECT_EQ(EnumVrdcItemsWTQ8(nullptr, &names, 0), TQ8_ERR_INVALID_HANDLE);
     EXPECT_EQ(CloseVrdcFileTQ8(nullptr), TQ8_ERR_INVALID_HANDLE);
+}
+
+TEST_F(ContextFileTest, AContextFileThatIsAFifoIsRefusedUnread)
+{
+    std::ofstream(m_path, std::ios::binary) << "raw";
+    const std::string fifo = m_path + ".vrdc";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Whoever opens the FIFO for reading gets a valid context file from it.
+    std::thread writer([&fifo] {
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        const int fd = open(fifo.c_str(), O_WRONLY);
+        const std::string text = "<VltRecordedDataContext><ChannelCount>2</ChannelCount></VltRecordedDataContext>";
+        if (fd >= 0) {
+            [[maybe_unused]] const ssize_t n = write(fd, text.data(), text.size());
+            close(fd);
+        }
+    });
+    TQ8_RECORDED_DATA_INFO info{};
+    info.size = sizeof info;
+    const std::wstring path = vlt::Utf8ToWide(m_path);
+    EXPECT_EQ(GetRecordedDataInfoWTQ8(path.c_str(), &info, nullptr), TQ8_ERR_FILE_UNREADABLE);
+    // Lets a writer still waiting for a reader go.
+    const int release = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    writer.join();
+    if (release >= 0)
+        close(release);
 }

@@ -188,6 +188,12 @@ TEST_P(FirmwareTest, ZabChunkForTheOtherFpgaTypeIsRefused)
     EXPECT_EQ(Upload(Package("unknown", {{6, {{"x.bit", "abc"}}}}), out), TQ8_ERR_MANIFEST_INVALID);
 }
 
+TEST_P(FirmwareTest, FileNamesWithTwoDotsInsideAreTakenAsTheyAre)
+{
+    uint32_t out = 0;
+    EXPECT_EQ(Upload(Package("dots", {{4, {{"top..v2.bit", "abc"}}}, {5, {{"zab2...bit", "def"}}}}), out), TQ8_OK);
+}
+
 TEST_P(FirmwareTest, DamagedPackagesGiveTheirErrors)
 {
     uint32_t out = 0;

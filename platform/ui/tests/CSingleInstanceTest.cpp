@@ -170,6 +170,36 @@ TEST(CSingleInstance, SocketLivesInAFolderOnlyTheUserCanEnter)
     EXPECT_EQ(info.st_mode & 077, 0u);
 }
 
+TEST(CSingleInstance, RuntimeFolderTooLongForASocketStillGuards)
+{
+    App();
+    char base[] = "/tmp/vlt-long-XXXXXX";
+    ASSERT_NE(::mkdtemp(base), nullptr);
+    const std::string longDir = std::string(base) + "/" + std::string(100, 'r');
+    ASSERT_EQ(::mkdir(longDir.c_str(), 0700), 0);
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    const std::string saved = old ? old : "";
+    setenv("XDG_RUNTIME_DIR", longDir.c_str(), 1);
+    const std::wstring title = UniqueTitle("long");
+    bool firstClaimed = false;
+    bool secondClaimed = true;
+    std::string error;
+    {
+        CSingleInstance first(title);
+        firstClaimed = first.Claim();
+        error = first.LastError();
+        CSingleInstance second(title);
+        secondClaimed = second.Claim();
+    }
+    if (old)
+        setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+    else
+        unsetenv("XDG_RUNTIME_DIR");
+    QDir(QString::fromStdString(base)).removeRecursively();
+    EXPECT_TRUE(firstClaimed) << error;
+    EXPECT_FALSE(secondClaimed);
+}
+
 TEST(CSingleInstance, RaiseWaitsForAHolderThatIsStillStarting)
 {
     App();

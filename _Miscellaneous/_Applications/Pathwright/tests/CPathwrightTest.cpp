@@ -68,6 +68,19 @@ TEST_F(PathwrightTest, AddKeepsTheOtherEnvironmentLines)
     EXPECT_EQ(Run({"rel/dir"}).out, kReading + " To add: \"rel/dir\"\n" + kApplied);
 }
 
+TEST_F(PathwrightTest, EnvironmentFileThatIsALinkIsWrittenThroughIt)
+{
+    fs::create_directories(m_dir + "/root/real");
+    const std::string real = m_dir + "/root/real/environment";
+    std::ofstream(real, std::ios::binary) << "LANG=C\nPATH=\"/a\"\n";
+    fs::create_symlink("../real/environment", m_environment);
+    EXPECT_EQ(Run({"/b"}).result, 0);
+    EXPECT_TRUE(fs::is_symlink(m_environment));
+    std::string text;
+    vlt::ReadRegularFile(real, 1 << 20, text);
+    EXPECT_EQ(text, "LANG=C\nPATH=\"/a:/b\"\n");
+}
+
 TEST_F(PathwrightTest, RemoveTakesTheFirstMatchOnly)
 {
     SetStored("/a;/b;/a/;/c");

@@ -200,6 +200,20 @@ TEST_F(Conversation, SubServicesAttachInOrder)
     EXPECT_EQ(CTestServiceInstance::s_alive, 0);
 }
 
+TEST_F(Conversation, LongSubServiceListIsReadInOnePass)
+{
+    // As many names as a connect message within the size limit can carry;
+    // reading them must not cost time in the square of the list's length.
+    std::string names = "FileSvc;";
+    for (int i = 0; i < 4'000'000; ++i)
+        names += "x;";
+    names += "PowerSvc";
+    module = std::make_shared<CVltServiceModule>(nullptr, new CTestServiceClass("Own", 3494));
+    CVltServiceInstance connection(&manager, module, fds[1], ServiceHostOptions{});
+    connection.AttachSubServices(names);
+    EXPECT_EQ(connection.GetInstanceCount(), 2u);
+}
+
 TEST_F(Conversation, ServiceFailureGivesTheErrorReplyAndGoesOn)
 {
     Start();

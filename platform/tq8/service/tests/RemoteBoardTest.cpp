@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -308,6 +309,45 @@ TEST_F(RemoteBoardTest, RecordingsAreWrittenOnTheServerInsideItsServedFolders)
     }
     EXPECT_FALSE(fs::exists(outside));
     EXPECT_FALSE(fs::exists(fs::path(m_root).parent_path() / "escape.rd8"));
+}
+
+TEST_F(RemoteBoardTest, TimeStampFilesNamedByALinkOutOfTheServedFoldersAreRefused)
+{
+    setenv("HOME", (m_root + "/served").c_str(), 1);
+    fs::create_directories(m_root + "/served");
+    const std::string outside = m_root + "/outside.txt";
+    std::ofstream(outside) << "keep";
+    // The recording's own name is inside; the time-stamp file's name beside it leads out.
+    fs::create_symlink(outside, m_root + "/served/x.tq8ts");
+    fs::create_symlink(outside, m_root + "/served/y.tq8ts.txt");
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    TQ8_FILE_WRITE_PARAMS files{};
+    files.Fwp_ss = sizeof files;
+    TQ8_REC_SESSION_PARAMS params{};
+    params.Rsp_ss = sizeof params;
+    params.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST;
+    params.Rsp_acqSamples = 65536;
+    params.Rsp_samplesToRecord = 65536;
+    params.Rsp_fileWrite = &files;
+    struct Case {
+        uint32_t flags;
+        const char* path;
+        const char* timestamps;
+    };
+    for (const Case& c : {Case{TQ8_FWP_TS_BINARY, "C:\\x.rd8", nullptr}, Case{TQ8_FWP_TS_TEXT, "C:\\z.rd8", "C:\\y"},
+                          Case{TQ8_FWP_TS_BINARY, "C:\\z.rd8", "C:\\x.tq8ts"}}) {
+        files.Fwp_flags = c.flags;
+        files.Fwp_path1 = c.path;
+        files.Fwp_tsPath = c.timestamps;
+        TQ8_REC_SESSION session = nullptr;
+        EXPECT_EQ(CreateRecordingSessionTQ8(h, &params, &session), TQ8_ERR_PATH_NOT_SERVED) << c.path;
+        if (session)
+            DeleteRecordingSessionTQ8(session);
+    }
+    std::string kept;
+    std::ifstream(outside) >> kept;
+    EXPECT_EQ(kept, "keep");
 }
 
 TEST_F(RemoteBoardTest, DisconnectingAHandleBlockedInACallReturnsAtOnce)
