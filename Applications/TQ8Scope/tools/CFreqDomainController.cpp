@@ -291,8 +291,9 @@ bool CFreqDomainController::UpdateSpectra(int32_t srcId)
     if (!m_host.GetMainPlot())
         return false;
     if (static_cast<uint32_t>(FftSize()) != m_scaleSize) {
-        ResetPlotScaling();
+        // The plot asks for its frequency labels as it draws the new scale.
         m_scaleSize = static_cast<uint32_t>(FftSize());
+        ResetPlotScaling();
     }
     bool ok = true;
     for (size_t i = 0; i < m_channels.size();) {

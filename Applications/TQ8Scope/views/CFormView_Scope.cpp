@@ -277,6 +277,8 @@ void CFormView_Scope::ConnectToControl()
         m_control->SetCustomLabelProvider(&m_xLabelProvider);
         ReadPlotParameters(kAllPlotParameters);
         ApplyPlotOptions();
+        if (m_plotStatePending)
+            RestorePlotState();
     }
     UpdateGoToButton();
 }

@@ -253,4 +253,6 @@ private:
     CPlotSrcState* m_pending = nullptr;
     bool m_addingRows = false;
     bool m_columnsSized = false;
+    // A workspace was loaded before the plot control existed.
+    bool m_plotStatePending = false;
 };

@@ -119,6 +119,9 @@ void CFormView_Scope::RestorePlotState()
 {
     const CMainDocWsData& ws = GetDocument().GetWsData();
     ItemAs<QCheckBox>(kSyncId)->setChecked(ws.PlotSyncController != 0);
+    // The scope view makes its control after the documents of a workspace
+    // have opened; the values go to the control when it connects.
+    m_plotStatePending = !m_control;
     if (!m_control)
         return;
     m_control->put_StartSample(ws.PlotOffset);

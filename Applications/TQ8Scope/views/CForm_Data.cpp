@@ -375,6 +375,9 @@ void CForm_Data::OnDocumentUpdate(IDocView*, int hint, void* object)
         for (QWidget* w : {static_cast<QWidget*>(m_master), static_cast<QWidget*>(m_channels),
                            static_cast<QWidget*>(m_startSample), static_cast<QWidget*>(m_sampleCount)})
             w->setEnabled(object == nullptr);
+        // Only a slave chooses its master.
+        if (!object)
+            ShowMasterSlaveTexts();
         break;
     case dochint::kBoardSettings: Refresh(); break;
     case dochint::kAcquisitionRegion: {

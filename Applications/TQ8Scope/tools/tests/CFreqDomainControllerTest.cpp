@@ -359,3 +359,39 @@ TEST_F(FreqDomainControllerTest, SourceAnnouncedTwiceKeepsOneSetOfChannels)
     EXPECT_EQ(controller.Tabs().size(), 2u);
     EXPECT_EQ(own.traces.size(), 2u);
 }
+
+namespace {
+
+// Takes the right-hand frequency label as a real plot does: when it draws
+// again after a scale change.
+class LabelTakingPlot : public FakePlot {
+public:
+    HRESULT put_Redraw(VARIANT_BOOL v) override
+    {
+        BSTR text = nullptr;
+        if (v && provider && ints.count("PageWidth") &&
+            provider->GetXAxisLabel(uint64_t(ints["PageWidth"] - 1), &text) == S_OK) {
+            rightLabel = text;
+            SysFreeString(text);
+        }
+        return FakePlot::put_Redraw(v);
+    }
+    std::wstring rightLabel;
+};
+
+} // namespace
+
+TEST_F(FreqDomainControllerTest, NewSizeGivesTheRedrawnScaleItsFrequencies)
+{
+    LabelTakingPlot plot;
+    CFreqDomainController window{host};
+    window.AttachPlot(&plot);
+    AddSource(1, L"File", {100}, 100.0, 65536);
+    window.OnSourceAdded(1);
+    CFFTOptions o = window.Options();
+    o.fftSize = 65536;
+    window.ApplyOptions(o);
+    window.UpdateSpectra(-1);
+    EXPECT_EQ(plot.rightLabel, L"50.00 MHz");
+    window.Close();
+}

@@ -273,11 +273,19 @@ TEST_F(DataFormTest, SlaveChoosesItsMaster)
         EXPECT_EQ(slave.LastText(), L"Master selection updated");
         EXPECT_EQ(devices->GetMaster(slave.GetDeviceHandle()), index ? master.GetDeviceHandle() : nullptr);
     }
+    slave.UpdateAllViews(dochint::kAcquisitionState, &slave);
+    slave.UpdateAllViews(dochint::kAcquisitionState, nullptr);
+    EXPECT_TRUE(list->isEnabled());
 
     // A master picks none.
     CForm_Data& masterForm = NewForm(master);
     EXPECT_FALSE(masterForm.Item(1016)->isEnabled());
     EXPECT_FALSE(masterForm.Item(1045)->isEnabled());
+
+    // The end of an acquisition does not give it one.
+    master.UpdateAllViews(dochint::kAcquisitionState, &master);
+    master.UpdateAllViews(dochint::kAcquisitionState, nullptr);
+    EXPECT_FALSE(masterForm.Item(1016)->isEnabled());
 }
 
 TEST_F(DataFormTest, WorkspaceKeepsTheFieldsAndBusyBoardsLockThem)

@@ -1,5 +1,7 @@
 // The program on a virtual board, as a user starts it: after an acquisition
 // the board's trace is in the plot.
+#include <fstream>
+
 #include <QImage>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -103,6 +105,44 @@ TEST_F(ScopeEndToEndTest, AcquiredVirtualBoardShowsItsTrace)
     EXPECT_TRUE(app->GetMainFrame()->OnCommand(cmd::kGoToSample));
     EXPECT_FALSE(frames[0]->GetGoToWindow()->isVisible());
     EXPECT_EQ(boxes.Count(), 0u);
+    app->GetMainFrame()->close();
+    app->ShutDown();
+}
+
+TEST_F(ScopeEndToEndTest, WorkspaceGivesThePlotItsParameters)
+{
+    vlt::MessageBoxRecorder boxes;
+    const std::filesystem::path file = m_dir / "plot.tq8ws";
+    {
+        std::ofstream out(file);
+        out << "<?xml version=\"1.0\"?><TQ8Scope_Workspace><Devices><Device Sn=\"4711\" Virtual=\"1\" >"
+               "<DocState><plot_page_width>1024</plot_page_width><plot_min_samp_val>10</plot_min_samp_val>"
+               "<plot_max_samp_val>200</plot_max_samp_val></DocState></Device></Devices>"
+               "</TQ8Scope_Workspace>";
+    }
+    app = std::make_unique<CMainApp>();
+    app->SetProgramFolder(vlt::Utf8ToWide(m_dir.string()));
+    ASSERT_TRUE(app->StartUp({vlt::Utf8ToWide(file.string())}));
+    const std::vector<CChildFrame*> frames = app->GetMainFrame()->GetChildFrames();
+    ASSERT_EQ(frames.size(), 1u);
+    auto* view = qobject_cast<CScopeView*>(frames[0]->GetPlotView());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(doc_test::PumpUntil([view] { return view->GetControl() != nullptr; }));
+    doc_test::Drain();
+    IScopeTQ8* control = view->GetControl();
+    uint32_t width = 0;
+    int32_t low = 0, high = 0;
+    control->get_PageWidth(&width);
+    control->get_MinSampleValue(&low);
+    control->get_MaxSampleValue(&high);
+    EXPECT_EQ(width, 1024u);
+    EXPECT_EQ(low, 10);
+    EXPECT_EQ(high, 200);
+    // Nothing was changed, so nothing is to be saved.
+    auto* doc = dynamic_cast<CMainDoc*>(frames[0]->GetDocument());
+    ASSERT_NE(doc, nullptr);
+    doc->UpdateAllViews(dochint::kBeforeWorkspaceSave);
+    EXPECT_FALSE(app->GetWorkspace().IsModified());
     app->GetMainFrame()->close();
     app->ShutDown();
 }
