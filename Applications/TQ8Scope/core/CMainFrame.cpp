@@ -750,6 +750,9 @@ bool CMainFrame::PumpWaitingMessages()
     // Sleep until something arrives (a completion, a timer, input) rather
     // than spin a core while every board of the set is busy.
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    // And what those events posted: a completion's plot refresh paints later,
+    // and a paint after the next start finds the board busy and draws nothing.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
     return !m_closed && !QCoreApplication::closingDown();
 }
 

@@ -157,6 +157,13 @@ void CDeviceSelDlg::resizeEvent(QResizeEvent* event)
     FitColumns();
 }
 
+void CDeviceSelDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The first resize comes before the list is shown and knows its real width.
+    FitColumns();
+}
+
 void CDeviceSelDlg::UpdateOkButton()
 {
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(!m_list->selectedItems().isEmpty());

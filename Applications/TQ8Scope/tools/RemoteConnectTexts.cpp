@@ -1,6 +1,6 @@
 #include "RemoteConnectTexts.h"
 
-#include "DialogItems.h"
+#include "NumberParse.h"
 
 namespace remote_connect {
 
@@ -22,15 +22,18 @@ std::wstring Trim(const std::wstring& text)
     return text.substr(begin, end - begin);
 }
 
-bool IsDecimal(const std::wstring& text)
+// Digits only, read in base 10 also with leading zeros (no octal reading).
+bool ParseDecimal(const std::wstring& text, uint32_t& value)
 {
     if (text.empty())
         return false;
+    std::string digits;
     for (wchar_t c : text) {
         if (c < L'0' || c > L'9')
             return false;
+        digits += char(c);
     }
-    return true;
+    return vlt::ParseNumberExact(digits, value);
 }
 
 } // namespace
@@ -42,7 +45,7 @@ BoardNumberResult ParseBoardNumber(const std::wstring& text, uint32_t& number)
         return BoardNumberResult::Empty;
     rest = Trim(rest.substr(0, rest.find(L':')));
     uint32_t value = 0;
-    if (!IsDecimal(rest) || !ParseDlgUInt32(rest, value))
+    if (!ParseDecimal(rest, value))
         return BoardNumberResult::Invalid;
     number = value;
     return BoardNumberResult::Ok;
@@ -52,7 +55,7 @@ bool ParsePort(const std::wstring& text, uint16_t& port)
 {
     const std::wstring trimmed = Trim(text);
     uint32_t value = 0;
-    if (!IsDecimal(trimmed) || !ParseDlgUInt32(trimmed, value) || value < kMinPort || value > kMaxPort)
+    if (!ParseDecimal(trimmed, value) || value < kMinPort || value > kMaxPort)
         return false;
     port = static_cast<uint16_t>(value);
     return true;

@@ -136,6 +136,47 @@ TEST_F(ShellTest, BusyBoardsAreNotRestarted)
     EXPECT_EQ(b->starts, 0);
 }
 
+namespace {
+
+class PaintCounter : public QWidget {
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+} // namespace
+
+TEST_F(ShellTest, ContinuousLoopPaintsACompletedAcquisitionBeforeTheNextStart)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    PaintCounter plot;
+    plot.resize(64, 64);
+    plot.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&plot));
+    QCoreApplication::processEvents();
+    FakeDoc* a = docs[0];
+    a->flags = docstate::kContinuous;
+    int paintsBeforeSecondStart = -1;
+    a->onStart = [&](FakeDoc& self) {
+        if (self.starts == 1) {
+            plot.paints = 0;
+            // The completion refreshes the plot; its paint comes as a later event.
+            QMetaObject::invokeMethod(frame, [&plot] { plot.update(); }, Qt::QueuedConnection);
+            return;
+        }
+        // The board reads its memory only while idle: the paint must not wait for the next start.
+        paintsBeforeSecondStart = plot.paints;
+        vlt::PostAppMessage(frame, WM_APP, 0, reinterpret_cast<intptr_t>(&self));
+    };
+    vlt::SendAppMessage(frame, WM_APP, 1, reinterpret_cast<intptr_t>(a));
+    EXPECT_GE(paintsBeforeSecondStart, 1);
+}
+
 TEST_F(ShellTest, FirmwareFileForSeveralBoardsWarnsOnceAndSkipsRemoteBoards)
 {
     FakeWorkspace& ws = UseFakes();

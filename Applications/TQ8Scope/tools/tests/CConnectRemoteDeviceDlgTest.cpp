@@ -92,6 +92,21 @@ TEST(RemoteConnectTexts, BoardNumbers)
     EXPECT_EQ(n, 12345u);
 }
 
+TEST(RemoteConnectTexts, LeadingZerosAreStillDecimal)
+{
+    // A zero-padded serial or port is what the user typed, not an octal number.
+    uint32_t n = 0;
+    EXPECT_EQ(remote_connect::ParseBoardNumber(L"0123456", n), remote_connect::BoardNumberResult::Ok);
+    EXPECT_EQ(n, 123456u);
+    EXPECT_EQ(remote_connect::ParseBoardNumber(L"09", n), remote_connect::BoardNumberResult::Ok);
+    EXPECT_EQ(n, 9u);
+    uint16_t port = 0;
+    EXPECT_TRUE(remote_connect::ParsePort(L"02000", port));
+    EXPECT_EQ(port, 2000);
+    EXPECT_TRUE(remote_connect::ParsePort(L"03494", port));
+    EXPECT_EQ(port, 3494);
+}
+
 TEST(RemoteConnectTexts, PortRangeAndMessages)
 {
     uint16_t port = 0;

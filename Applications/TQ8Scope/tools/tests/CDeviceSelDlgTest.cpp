@@ -189,3 +189,23 @@ TEST_F(CDeviceSelDlgTest, DeviceManagerAsksThroughTheRegisteredDialog)
     EXPECT_EQ(rows, 2);
     EXPECT_EQ(chosen, (CDeviceManagerTQ8::HandleList{boards[0], boards[2]}));
 }
+
+TEST_F(CDeviceSelDlgTest, ColumnsShareTheShownListsWidth)
+{
+    ConnectBoards(1);
+    CDeviceSelDlg dlg(&devices, nullptr, CDeviceManagerTQ8::kAllDevices, 0);
+    int viewport = 0;
+    int device = 0;
+    int type = 0;
+    devmgr_test::DialogAnswer answer([&](QDialog* d) {
+        QTreeWidget* list = ListOf(d);
+        viewport = list->viewport()->width();
+        device = list->columnWidth(0);
+        type = list->columnWidth(1);
+        d->accept();
+    });
+    ASSERT_EQ(dlg.exec(), QDialog::Accepted);
+    // The widths come from the list as laid out, not from its size before the first show.
+    EXPECT_EQ(device, viewport / 2 - 16);
+    EXPECT_EQ(type, viewport / 2 - 16);
+}
