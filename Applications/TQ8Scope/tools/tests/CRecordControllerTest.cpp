@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ErrorBox.h"
 #include "RecordTestSupport.h"
 #include "RecordingTexts.h"
 
@@ -232,4 +233,21 @@ TEST_F(RecordBoardsTest, CompletionNotesAndUserStop)
     EXPECT_EQ(boxes.LastText(), L"Recording complete\n\nNotes:\n\n" + Name(2)
                                     + L":\n  - Timestamp FIFO overflowed at least once\n"
                                       L"  - No timestamps were generated\n");
+}
+
+TEST_F(RecordBoardsTest, SessionThatCannotBeAskedFailsTheBoard)
+{
+    Select({2});
+    Limit(1 << 20);
+    ASSERT_TRUE(controller->Start()) << boxes.LastText();
+    // As when the board's server has gone away.
+    ASSERT_EQ(TQ8Sim_InjectResult("GetRecordingSessionProgressTQ8", TQ8_ERR_CONNECTION_LOST, 100000), TQ8_OK);
+    ASSERT_TRUE(TickUntil([&] { return !controller->IsRecording(); }));
+    std::wstring lost;
+    GetErrorTextString(TQ8_ERR_CONNECTION_LOST, lost, handles[2]);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"A recording error occurred on " + Name(2, true) + L":\n\n" + lost);
+    EXPECT_EQ(host.states[handles[2]], L"ERROR: " + lost);
+    EXPECT_EQ(Bits(2) & 0x18, 0x18u);
+    EXPECT_EQ(docs[2]->GetRecordingSession(), nullptr);
 }
