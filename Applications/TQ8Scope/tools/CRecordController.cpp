@@ -282,11 +282,10 @@ void CRecordController::UpdateBoard(TQ8_HANDLE device)
     if (!session)
         return;
     const int32_t rc = GetRecordingSessionProgressTQ8(session, &progress, 0);
-    if (rc == TQ8_ERR_INVALID_HANDLE)
-        return;
     if (rc != TQ8_OK) {
-        // A session that cannot be asked (its server gone) has failed; it must not
-        // stay shown as recording. What it recorded so far is kept.
+        // A session that cannot be asked (its server gone or restarted, its board
+        // reset) has failed; it must not stay shown as recording. What it
+        // recorded so far is kept.
         auto last = m_live.find(device);
         live = last != m_live.end() ? last->second : TQ8_REC_SESSION_PROGRESS_EX{};
         progress.Rpr_status = TQ8_REC_STATUS_FAILED;
