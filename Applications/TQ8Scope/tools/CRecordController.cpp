@@ -278,8 +278,20 @@ void CRecordController::UpdateBoard(TQ8_HANDLE device)
     TQ8_REC_SESSION_PROGRESS& progress = live.base;
     progress.Rpr_ss = sizeof live;
     // A session already ended (a stop earlier in this tick) has no progress to show.
-    if (!doc || GetRecordingSessionProgressTQ8(doc->GetRecordingSession(), &progress, 0) != TQ8_OK)
+    const TQ8_REC_SESSION session = doc ? doc->GetRecordingSession() : nullptr;
+    if (!session)
         return;
+    const int32_t rc = GetRecordingSessionProgressTQ8(session, &progress, 0);
+    if (rc != TQ8_OK) {
+        // A session that cannot be asked (its server gone or restarted, its board
+        // reset) has failed; it must not stay shown as recording. What it
+        // recorded so far is kept.
+        auto last = m_live.find(device);
+        live = last != m_live.end() ? last->second : TQ8_REC_SESSION_PROGRESS_EX{};
+        progress.Rpr_status = TQ8_REC_STATUS_FAILED;
+        progress.Rpr_errorCode = rc;
+        progress.Rpr_errorText = nullptr;
+    }
     std::wstring errorText;
     if (progress.Rpr_errorText) {
         errorText = progress.Rpr_errorText;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ErrorBox.h"
 #include "RecordTestSupport.h"
 #include "RecordingTexts.h"
 
@@ -232,4 +233,26 @@ TEST_F(RecordBoardsTest, CompletionNotesAndUserStop)
     EXPECT_EQ(boxes.LastText(), L"Recording complete\n\nNotes:\n\n" + Name(2)
                                     + L":\n  - Timestamp FIFO overflowed at least once\n"
                                       L"  - No timestamps were generated\n");
+}
+
+TEST_F(RecordBoardsTest, SessionThatCannotBeAskedFailsTheBoard)
+{
+    Select({2});
+    Limit(1 << 20);
+    // As when the board's server has gone away, or come back without the session.
+    for (int32_t code : {TQ8_ERR_CONNECTION_LOST, TQ8_ERR_INVALID_HANDLE}) {
+        SCOPED_TRACE(code);
+        boxes.Clear();
+        ASSERT_TRUE(controller->Start()) << boxes.LastText();
+        ASSERT_EQ(TQ8Sim_InjectResult("GetRecordingSessionProgressTQ8", code, 100000), TQ8_OK);
+        ASSERT_TRUE(TickUntil([&] { return !controller->IsRecording(); }));
+        ASSERT_EQ(TQ8Sim_InjectResult("GetRecordingSessionProgressTQ8", code, 0), TQ8_OK);
+        std::wstring text;
+        GetErrorTextString(code, text, handles[2]);
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.LastText(), L"A recording error occurred on " + Name(2, true) + L":\n\n" + text);
+        EXPECT_EQ(host.states[handles[2]], L"ERROR: " + text);
+        EXPECT_EQ(Bits(2) & 0x18, 0x18u);
+        EXPECT_EQ(docs[2]->GetRecordingSession(), nullptr);
+    }
 }
