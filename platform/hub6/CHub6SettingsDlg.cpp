@@ -15,6 +15,7 @@ CHub6SettingsDlg::CHub6SettingsDlg(QWidget* parent, const QString& caption, doub
     m_clockRate->setRange(kHub6MinClockRate, kHub6MaxClockRate);
     m_clockRate->setSuffix(" MHz");
     m_clockRate->setValue(clockRate);
+    m_shownRate = m_clockRate->value();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -28,4 +29,9 @@ CHub6SettingsDlg::CHub6SettingsDlg(QWidget* parent, const QString& caption, doub
 double CHub6SettingsDlg::GetClockRate() const
 {
     return m_clockRate->value();
+}
+
+bool CHub6SettingsDlg::IsRateChanged() const
+{
+    return m_clockRate->value() != m_shownRate;
 }

@@ -9,7 +9,10 @@ public:
     CHub6SettingsDlg(QWidget* parent, const QString& caption, double clockRate);
 
     double GetClockRate() const;
+    // Whether the user changed the shown rate: it is rounded to the box's decimals.
+    bool IsRateChanged() const;
 
 private:
     QDoubleSpinBox* m_clockRate = nullptr;
+    double m_shownRate = 0.0;
 };

@@ -34,6 +34,6 @@ HRESULT CVltHUB6PropPage::ShowFrame(QWidget* owner, BSTR caption, int32_t x, int
     dlg.move(x, y);
     if (dlg.exec() != QDialog::Accepted)
         return S_FALSE;
-    const double chosen = dlg.GetClockRate();
-    return chosen == rate ? S_OK : m_device->SetDeviceClockRate(chosen);
+    // Left alone, a rate finer than the box shows stays as it is.
+    return dlg.IsRateChanged() ? m_device->SetDeviceClockRate(dlg.GetClockRate()) : S_OK;
 }

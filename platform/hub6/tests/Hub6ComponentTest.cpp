@@ -595,3 +595,24 @@ TEST_F(Hub6Component, PropertyPageSetsTheClockWhenApplied)
     EXPECT_EQ(Rate(unit), 2000.0);
     EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
 }
+
+TEST_F(Hub6Component, PropertyPageKeepsAFinerClockWhenLeftAlone)
+{
+    CComPtr<IVltHUB6> unit = Virtual(6000);
+    // Finer than the page shows; set through another route.
+    const double fine = 1234.5678;
+    ASSERT_EQ(unit->SetDeviceClockRate(fine), S_OK);
+    CComPtr<IVltPropertyPage> page;
+    ASSERT_EQ(CoCreateInstance(CLSID_VltHUB6PropPage, nullptr, CLSCTX_INPROC_SERVER, IVltPropertyPage::iid,
+                               reinterpret_cast<void**>(&page)),
+              S_OK);
+    IUnknown* objects[] = {unit.p};
+    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+    CComBSTR caption(L"HUB3300-6");
+    {
+        DialogAnswer answer([](QDialog* dlg) { dlg->accept(); });
+        EXPECT_EQ(page->ShowFrame(nullptr, caption, 0, 0, 0), S_OK);
+    }
+    EXPECT_EQ(Rate(unit), fine);
+    EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);
+}
