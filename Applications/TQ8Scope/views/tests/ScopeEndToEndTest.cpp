@@ -15,6 +15,7 @@
 #include "CMainApp.h"
 #include "CMainFrame.h"
 #include "CommandIds.h"
+#include "OleColor.h"
 #include "ScopeTestSupport.h"
 #include "TextConv.h"
 
@@ -71,18 +72,32 @@ protected:
             view->GetControl()->RefreshScope(); // the whole picture again, traces read or kept
         return view->GetControlWindow()->grab().toImage();
     }
+    // Pixels of the plot's middle, away from the labels, that match.
+    template <class Match>
+    static int Count(const QImage& image, Match match)
+    {
+        const QRect plot(image.width() / 8, image.height() / 8, image.width() * 3 / 4, image.height() * 3 / 4);
+        int count = 0;
+        for (int y = plot.top(); y <= plot.bottom(); ++y)
+            for (int x = plot.left(); x <= plot.right(); ++x)
+                count += match(image.pixel(x, y));
+        return count;
+    }
     // Pixels of the plot's middle that are not its background.
     static int Traced(const QImage& image)
     {
-        const QRect plot(image.width() / 8, image.height() / 8, image.width() * 3 / 4, image.height() * 3 / 4);
-        const QRgb background = qRgb(0x29, 0x31, 0x73);
-        int traced = 0;
-        for (int y = plot.top(); y <= plot.bottom(); ++y)
-            for (int x = plot.left(); x <= plot.right(); ++x)
-                traced += image.pixel(x, y) != background;
-        return traced;
+        return Count(image, [](QRgb pixel) { return pixel != qRgb(0x29, 0x31, 0x73); });
     }
     bool Busy() const { return doc->GetStateFlags() & docstate::kAcquiring; }
+    // Pixels in the colour of the plot's first channel.
+    int TracePixels(const QImage& image) const
+    {
+        OLE_COLOR colour = 0;
+        view->GetControl()->get_ChannelColor(0, &colour);
+        const QRgb trace = vlt::OleColorToQColor(colour).rgb();
+        return Count(image, [trace](QRgb pixel) { return pixel == trace; });
+    }
+    void Click(int id) { form->findChild<QPushButton*>(QString::number(id))->click(); }
 
     std::unique_ptr<CMainApp> app;
     std::filesystem::path m_dir;
@@ -173,6 +188,54 @@ TEST_F(ScopeEndToEndTest, WorkspaceGivesThePlotItsParameters)
     ASSERT_NE(doc, nullptr);
     doc->UpdateAllViews(dochint::kBeforeWorkspaceSave);
     EXPECT_FALSE(app->GetWorkspace().IsModified());
+    app->GetMainFrame()->close();
+    app->ShutDown();
+}
+
+TEST_F(ScopeEndToEndTest, ZoomOrScrollWhileAcquiringDrawsNothingUntilTheNextCompletion)
+{
+    vlt::MessageBoxRecorder boxes;
+    StartVirtual();
+    const TQ8_HANDLE device = doc->GetDeviceHandle();
+    ASSERT_EQ(SetActiveChannelsTQ8(device, 5), 0); // channel 1 alone
+    Click(1002);
+    ASSERT_TRUE(doc_test::PumpUntil([this] { return doc->GetAcquisitionCount() == 1 && doc->IsIdle(); }));
+    const QImage first = Grab();
+    ASSERT_GT(TracePixels(first), first.width() / 2);
+
+    // A trigger on channel 2, which is not acquired: the board waits for a software trigger.
+    ASSERT_EQ(SetTriggerSourceTQ8(device, 1), 0);
+    boxes.QueueAnswer(IDOK);
+    Click(1002);
+    EXPECT_EQ(boxes.Count(), 1u); // "... the acquisition will never trigger."
+    ASSERT_TRUE(Busy());
+    doc_test::Drain();
+    EXPECT_EQ(Grab(), first); // unchanged view: the last trace
+    uint64_t start = 0;
+    uint32_t width = 0;
+    IScopeTQ8* control = view->GetControl();
+    control->get_StartSample(&start);
+    control->get_PageWidth(&width);
+    ASSERT_EQ(control->put_StartSample(start + 100), S_OK); // scrolled
+    EXPECT_EQ(TracePixels(Grab()), 0);
+    ASSERT_EQ(control->put_PageWidth(width / 2), S_OK); // zoomed
+    EXPECT_EQ(TracePixels(Grab()), 0);
+    EXPECT_EQ(TracePixels(Grab(false)), 0);
+    EXPECT_TRUE(Busy());
+    EXPECT_EQ(doc->GetAcquisitionCount(), 0u); // started anew
+
+    Click(1153); // "Force Trigger"
+    ASSERT_TRUE(doc_test::PumpUntil([this] { return !Busy() && doc->IsIdle(); }));
+    doc_test::Drain();
+    const QImage next = Grab(false);
+    EXPECT_GT(TracePixels(next), next.width() / 2);
+    uint64_t nextStart = 0;
+    uint32_t nextWidth = 0;
+    control->get_StartSample(&nextStart);
+    control->get_PageWidth(&nextWidth);
+    EXPECT_EQ(nextStart, start + 100); // the new page
+    EXPECT_EQ(nextWidth, width / 2);
+    EXPECT_EQ(boxes.Count(), 1u);
     app->GetMainFrame()->close();
     app->ShutDown();
 }
