@@ -15,7 +15,8 @@ public:
 
     // Plots the board's memory; the source id, or -1 when nothing was added.
     virtual int32_t AddBoardSource(TQ8_HANDLE device, CMainDoc* doc) = 0;
-    virtual void RemoveBoardSource() = 0;
+    // Removes the board's source; whether there was one.
+    virtual bool RemoveBoardSource() = 0;
     // Shows samples (interleaved over channels) as the snapshot source.
     virtual bool ShowSnapshot(const uint8_t* samples, uint32_t count, int32_t channels, uint32_t flags,
                               TQ8_HANDLE device) = 0;

@@ -78,11 +78,10 @@ bool CFormView_Scope::AddBoardSource(TQ8_HANDLE device, CMainDoc* doc, uint32_t*
     return true;
 }
 
-void CFormView_Scope::RemoveBoardSource(TQ8_HANDLE device)
+bool CFormView_Scope::RemoveBoardSource(TQ8_HANDLE device)
 {
     const uint32_t id = FindBoardSourceId(device);
-    if (m_control && id != kNoSource)
-        m_control->RemoveChannelSource(id);
+    return m_control && id != kNoSource && SUCCEEDED(m_control->RemoveChannelSource(id));
 }
 
 void CFormView_Scope::InitBoardSourceInfo(CPlotSrcState& state) const

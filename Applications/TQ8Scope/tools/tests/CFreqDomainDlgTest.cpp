@@ -298,7 +298,7 @@ class PlotPanel : public IScopePanel {
 public:
     explicit PlotPanel(IScopeTQ8* plot) : m_plot(plot) {}
     int32_t AddBoardSource(TQ8_HANDLE, CMainDoc*) override { return -1; }
-    void RemoveBoardSource() override {}
+    bool RemoveBoardSource() override { return false; }
     bool ShowSnapshot(const uint8_t*, uint32_t, int32_t, uint32_t, TQ8_HANDLE) override { return false; }
     void RemoveSnapshotSource() override {}
     int32_t GetSnapshotSourceId() const override { return -1; }

@@ -13,10 +13,12 @@
 #include "CChildFrame.h"
 #include "CForm_Action.h"
 #include "CMainApp.h"
+#include "CRecParamsManager.h"
 #include "CMainFrame.h"
 #include "CommandIds.h"
 #include "OleColor.h"
 #include "ScopeTestSupport.h"
+#include "TQ8Sim.h"
 #include "TextConv.h"
 
 namespace {
@@ -236,6 +238,47 @@ TEST_F(ScopeEndToEndTest, ZoomOrScrollWhileAcquiringDrawsNothingUntilTheNextComp
     EXPECT_EQ(nextStart, start + 100); // the new page
     EXPECT_EQ(nextWidth, width / 2);
     EXPECT_EQ(boxes.Count(), 1u);
+    app->GetMainFrame()->close();
+    app->ShutDown();
+}
+
+TEST_F(ScopeEndToEndTest, ARecordingThatFailsToStartLeavesTheBoardInThePlot)
+{
+    vlt::MessageBoxRecorder boxes;
+    StartVirtual();
+    auto* panel = dynamic_cast<CFormView_Scope*>(doc->GetScopeFormView());
+    ASSERT_NE(panel, nullptr);
+    Click(1002);
+    ASSERT_TRUE(doc_test::PumpUntil([this] { return doc->GetAcquisitionCount() == 1 && doc->IsIdle(); }));
+    IScopeTQ8* control = view->GetControl();
+    ASSERT_EQ(control->put_StartSample(100), S_OK);
+    ASSERT_EQ(panel->Sources().size(), 1u);
+    const uint32_t id = panel->Sources().begin()->first;
+    const int rows = panel->GetSourceList()->topLevelItemCount();
+    const auto attachedAsBefore = [&] {
+        uint64_t start = 0;
+        control->get_StartSample(&start);
+        return panel->Sources().size() == 1 && panel->Sources().begin()->first == id &&
+               panel->GetSourceList()->topLevelItemCount() == rows && start == 100;
+    };
+
+    CRecParamsManager manager;
+    CRecParamsManager::CDevState& params = manager.GetDeviceParams(doc->GetDeviceHandle());
+    params.RecParams.RecDurType = CRecParams::kDurSamples;
+    params.RecParams.DurSamples = 1 << 20;
+    params.RecParams.AcqSamples = 65536;
+    params.RecParams.DestFileOpts.Pathname1 = L"rec.rd8";
+    ASSERT_TRUE(params.RecParams.BuildSessionParams(doc->GetDeviceHandle(), manager, params.SessionParams,
+                                                    vlt::Utf8ToWide(m_dir.string()).c_str()));
+    ASSERT_EQ(TQ8Sim_InjectResult("CreateRecordingSessionTQ8", TQ8_ERR_GENERAL, 1), 0);
+    EXPECT_FALSE(doc->CreateRecordingSession(manager, params));
+    EXPECT_TRUE(attachedAsBefore());
+    ASSERT_TRUE(doc->CreateRecordingSession(manager, params));
+    EXPECT_TRUE(panel->Sources().empty()); // a session takes the board from the plot
+    ASSERT_EQ(TQ8Sim_InjectResult("ArmRecordingSessionTQ8", TQ8_ERR_GENERAL, 1), 0);
+    EXPECT_FALSE(doc->ArmRecordingSession());
+    EXPECT_TRUE(attachedAsBefore());
+    EXPECT_EQ(boxes.Count(), 2u);
     app->GetMainFrame()->close();
     app->ShutDown();
 }
