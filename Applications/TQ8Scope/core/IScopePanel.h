@@ -8,6 +8,7 @@
 
 class CMainDoc;
 struct IScopeTQ8;
+struct IScopeTQ8ChannelArbiter;
 
 class IScopePanel {
 public:
@@ -36,6 +37,9 @@ public:
     // The board behind a source: the snapshot source's is the document's
     // board; null for files, buffers and unknown ids.
     virtual TQ8_HANDLE GetSourceBoardHandle(uint32_t /*srcId*/) const { return nullptr; }
+    // The arbiter the plot was given with a source: the board document's
+    // for a board's memory; null for files, snapshots and unknown ids.
+    virtual IScopeTQ8ChannelArbiter* GetSourceArbiter(uint32_t /*srcId*/) const { return nullptr; }
     // The recorded-data information of a source; false when it has none.
     virtual bool GetSourceDataInfo(uint32_t /*srcId*/, const TQ8_RECORDED_DATA_INFO** /*info*/) const { return false; }
 };

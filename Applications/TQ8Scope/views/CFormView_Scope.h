@@ -108,6 +108,7 @@ public:
     // A board or snapshot source's record is refreshed from the board first.
     bool GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INFO** info) const override;
     TQ8_HANDLE GetSourceBoardHandle(uint32_t id) const override;
+    IScopeTQ8ChannelArbiter* GetSourceArbiter(uint32_t id) const override;
     IScopeTQ8* GetScopeControl() const override { return m_control.p; }
     void InitBoardSourceInfo(CPlotSrcState& state) const;
     uint32_t GetSelectedSourceId() const;

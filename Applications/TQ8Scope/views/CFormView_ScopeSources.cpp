@@ -291,6 +291,17 @@ bool CFormView_Scope::GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INF
     return true;
 }
 
+IScopeTQ8ChannelArbiter* CFormView_Scope::GetSourceArbiter(uint32_t id) const
+{
+    // As AddBoardSource gives it to the plot, also while the source is being added.
+    const CPlotSrcState* state = m_pending;
+    if (!state) {
+        auto it = m_sources.find(id);
+        state = it == m_sources.end() ? nullptr : &it->second;
+    }
+    return state && state->type == kBoardSource && state->doc ? state->doc->GetChannelArbiter() : nullptr;
+}
+
 TQ8_HANDLE CFormView_Scope::GetSourceBoardHandle(uint32_t id) const
 {
     if (m_pending)
