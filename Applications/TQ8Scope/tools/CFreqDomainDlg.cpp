@@ -128,8 +128,9 @@ void CFreqDomainDlg::BuildControls()
     m_readFailure = new QLabel(this);
     m_readFailure->setObjectName(QStringLiteral("readFailure"));
     m_readFailure->setWordWrap(true);
+    m_readFailure->setAlignment(::Qt::AlignLeft | ::Qt::AlignTop);
     m_readFailure->setTextInteractionFlags(::Qt::TextSelectableByMouse);
-    m_readFailure->setGeometry(16, 40 + 13 * kRowHeight + 26, 320, 4 * kRowHeight);
+    m_readFailure->setGeometry(16, 40 + 13 * kRowHeight + 28, 320, 4 * kRowHeight);
     m_readFailure->hide();
 
     m_peakLabel = new QLabel(QStringLiteral("Peak frequencies"), this);
