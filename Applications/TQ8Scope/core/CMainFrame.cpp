@@ -16,6 +16,7 @@
 #include <QToolBar>
 
 #include "CChildFrame.h"
+#include "CFormView_WithEdit.h"
 #include "CMainApp.h"
 #include "CVltHub6Mgr.h"
 #include "CVltPropertySheet.h"
@@ -43,6 +44,15 @@ constexpr unsigned kDocumentCommands[] = {
     cmd::kCopySettingsFrom,   cmd::kCopySettingsToAll,      cmd::kCopySettingsToSelected,
     cmd::kRefreshFromDriver,  cmd::kRefreshFromHardware,    cmd::kUploadFirmware,       cmd::kGoToSample,
 };
+
+// The Edit menu's commands, served by the board window's focused form.
+constexpr unsigned kEditCommands[] = {CFormView_WithEdit::ID_EDIT_UNDO, CFormView_WithEdit::ID_EDIT_CUT,
+                                      CFormView_WithEdit::ID_EDIT_COPY, CFormView_WithEdit::ID_EDIT_PASTE};
+
+bool IsEditCommand(unsigned id)
+{
+    return std::find(std::begin(kEditCommands), std::end(kEditCommands), id) != std::end(kEditCommands);
+}
 
 bool IsDocumentCommand(unsigned id)
 {
@@ -177,6 +187,8 @@ void CMainFrame::CreateMenus()
     AddCommand(m_fileMenu, cmd::kAppExit, QStringLiteral("E&xit"));
     connect(m_fileMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateRecentFileMenu);
 
+    CreateEditMenu();
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     AddCommand(view, cmd::kViewToolbar, QStringLiteral("&Toolbar"))->setCheckable(true);
     AddCommand(view, cmd::kViewStatusBar, QStringLiteral("&Status Bar"))->setCheckable(true);
@@ -206,6 +218,19 @@ void CMainFrame::CreateMenus()
     AddCommand(help, cmd::kHelpFinder, QStringLiteral("&Help Topics"));
     help->addSeparator();
     AddCommand(help, cmd::kAppAbout, QStringLiteral("&About TQ3300 Scope Application..."));
+}
+
+void CMainFrame::CreateEditMenu()
+{
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->menuAction()->setVisible(false);
+    m_documentOnly.push_back(edit->menuAction());
+    AddDocumentCommand(edit, CFormView_WithEdit::ID_EDIT_UNDO, QStringLiteral("&Undo\tCtrl+Z"));
+    AddDocumentSeparator(edit);
+    AddDocumentCommand(edit, CFormView_WithEdit::ID_EDIT_CUT, QStringLiteral("Cu&t\tCtrl+X"));
+    AddDocumentCommand(edit, CFormView_WithEdit::ID_EDIT_COPY, QStringLiteral("&Copy\tCtrl+C"));
+    AddDocumentCommand(edit, CFormView_WithEdit::ID_EDIT_PASTE, QStringLiteral("&Paste\tCtrl+V"));
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
 }
 
 void CMainFrame::CreateHardwareMenu()
@@ -277,11 +302,17 @@ QAction* CMainFrame::CommandAction(unsigned id) const
     return it == m_actions.end() ? nullptr : it->second;
 }
 
-IBoardDocument* CMainFrame::GetActiveDocument() const
+CChildFrame* CMainFrame::GetActiveChildFrame() const
 {
     QMdiSubWindow* sub = m_mdi ? CurrentSubWindow(m_mdi) : nullptr;
     auto* child = sub ? qobject_cast<CChildFrame*>(sub->widget()) : nullptr;
-    return child && !child->IsDocumentClosed() ? child->GetDocument() : nullptr;
+    return child && !child->IsDocumentClosed() ? child : nullptr;
+}
+
+IBoardDocument* CMainFrame::GetActiveDocument() const
+{
+    CChildFrame* child = GetActiveChildFrame();
+    return child ? child->GetDocument() : nullptr;
 }
 
 void CMainFrame::UpdateCommandUI()
@@ -324,6 +355,13 @@ void CMainFrame::UpdateCommandUI()
     IBoardDocument* doc = GetActiveDocument();
     ShowDocumentMenus(doc != nullptr);
     UpdateDocumentCommands(doc);
+    CChildFrame* child = GetActiveChildFrame();
+    for (unsigned id : kEditCommands) {
+        bool on = false;
+        if (child)
+            child->GetEditCommandState(id, on);
+        enable(id, on);
+    }
 }
 
 void CMainFrame::ShowDocumentMenus(bool show)
@@ -381,6 +419,10 @@ bool CMainFrame::OnCommand(unsigned id)
     UpdateCommandUI();
     if (IsDocumentCommand(id) || IsRecentFileCommand(id))
         return OnDocumentCommand(id);
+    if (IsEditCommand(id)) {
+        CChildFrame* child = GetActiveChildFrame();
+        return child && child->OnEditCommand(id);
+    }
     QAction* action = CommandAction(id);
     if (action && !action->isEnabled())
         return false;

@@ -5,7 +5,8 @@
 //
 // Menus: the commands of the active board document (settings files, board
 // data, its tool windows, the Hardware menu) are shown only while a board
-// document is active, and are enabled, checked and served by that document.
+// document is active, and are enabled, checked and served by that document;
+// its Edit menu is served by the board window's focused form.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -57,6 +58,7 @@ public:
     // The document of the current board window (kept while another window
     // has the focus); none when there is none or its document has closed.
     IBoardDocument* GetActiveDocument() const;
+    CChildFrame* GetActiveChildFrame() const;
 
     // The file named on the command line: the boards are picked and served
     // one after another. false when the user cancels.
@@ -137,6 +139,7 @@ private:
     QAction* AddCommand(QMenu* menu, unsigned id, const QString& text);
     QAction* AddDocumentCommand(QMenu* menu, unsigned id, const QString& text);
     void AddDocumentSeparator(QMenu* menu);
+    void CreateEditMenu();
     void CreateHardwareMenu();
     void ShowDocumentMenus(bool show);
     void UpdateDocumentCommands(IBoardDocument* doc);

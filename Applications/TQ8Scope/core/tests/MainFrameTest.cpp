@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -13,6 +15,7 @@
 #include <QTimer>
 
 #include "CChildFrame.h"
+#include "CFormView_WithEdit.h"
 #include "CVltPropertySheet.h"
 #include "CommandIds.h"
 #include "ErrorBeep.h"
@@ -647,6 +650,119 @@ TEST_F(ShellTest, DocumentShortcutsReachTheActiveDocument)
     QTest::keyClick(frame, Qt::Key_O, Qt::ControlModifier);
     frame->LeaveModalState();
     EXPECT_EQ(doc->commands.size(), 1u);
+}
+
+// ---- The Edit menu -----------------------------------------------------------------
+
+namespace {
+
+// A setting page: an editing form with one field.
+class EditPage : public CFormView_WithEdit {
+public:
+    EditPage() : CFormView_WithEdit(106), field(new QLineEdit(this)) {}
+    QLineEdit* field;
+};
+
+// Puts the pane factories and the page table back as they were.
+struct PanesRestorer {
+    std::array<CChildFrame::PageEntry, CChildFrame::kPageCount> table = CChildFrame::PageTable();
+    CChildFrame::PaneFactories panes = CChildFrame::Panes();
+    ~PanesRestorer()
+    {
+        CChildFrame::PageTable() = table;
+        CChildFrame::Panes() = panes;
+    }
+};
+
+struct EditMenuState {
+    bool undo, cut, copy, paste;
+    bool operator==(const EditMenuState&) const = default;
+};
+
+// Opens the Edit menu and reads its items.
+EditMenuState OpenEditMenu(CMainFrame* frame, QMenu* edit)
+{
+    emit edit->aboutToShow();
+    auto on = [frame](unsigned id) { return frame->CommandAction(id)->isEnabled(); };
+    return {on(CFormView_WithEdit::ID_EDIT_UNDO), on(CFormView_WithEdit::ID_EDIT_CUT),
+            on(CFormView_WithEdit::ID_EDIT_COPY), on(CFormView_WithEdit::ID_EDIT_PASTE)};
+}
+
+} // namespace
+
+TEST_F(ShellTest, EditMenuServesTheFocusedFormOfTheBoardWindow)
+{
+    FakeWorkspace& ws = UseFakes();
+    PanesRestorer restore;
+    QLineEdit* actionField = nullptr;
+    EditPage* page = nullptr;
+    CChildFrame::Panes().controlPanel = [](QWidget* parent) { return new FakeControlPanel(parent); };
+    // The action form is a plain form: it serves no Edit command.
+    CChildFrame::Panes().actionForm = [&](IBoardDocument&, QWidget* parent) {
+        auto* form = new QWidget(parent);
+        actionField = new QLineEdit(form);
+        return form;
+    };
+    CChildFrame::PageTable()[0].create = [&](IBoardDocument&) { return page = new EditPage; };
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    QMenu* edit = TopMenu(frame, QStringLiteral("&Edit"));
+    ASSERT_NE(edit, nullptr);
+    OpenEditMenu(frame, edit);
+    EXPECT_FALSE(edit->menuAction()->isVisible()); // the menu without a document has none
+
+    ws.boards = {FakeHandle(0x10)};
+    ASSERT_NE(app->OpenDeviceDocument(FakeHandle(0x10), docstate::kLimitPlotData), nullptr);
+    docs.back()->pageMask = 1;
+    ASSERT_TRUE(frame->FindChildFrame(docs.back())->AddControlPages());
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(actionField, nullptr);
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    EXPECT_EQ(OpenEditMenu(frame, edit), (EditMenuState{false, false, false, false}));
+    EXPECT_TRUE(edit->menuAction()->isVisible());
+    const QList<QAction*> items = edit->actions();
+    ASSERT_EQ(items.size(), 5);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("&Undo"));
+    EXPECT_EQ(items[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2]->text(), QStringLiteral("Cu&t"));
+    EXPECT_EQ(items[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+    EXPECT_EQ(items[3]->text(), QStringLiteral("&Copy"));
+    EXPECT_EQ(items[3]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    EXPECT_EQ(items[4]->text(), QStringLiteral("&Paste"));
+    EXPECT_EQ(items[4]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
+
+    QGuiApplication::clipboard()->clear();
+    page->field->setText(QStringLiteral("1234"));
+    page->field->setFocus();
+    page->field->setSelection(0, 2);
+    EXPECT_EQ(OpenEditMenu(frame, edit), (EditMenuState{false, true, true, false}));
+    frame->CommandAction(CFormView_WithEdit::ID_EDIT_CUT)->trigger();
+    EXPECT_EQ(page->field->text(), QStringLiteral("34"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("12"));
+    EXPECT_EQ(OpenEditMenu(frame, edit), (EditMenuState{true, false, false, true}));
+    page->field->setCursorPosition(2);
+    frame->CommandAction(CFormView_WithEdit::ID_EDIT_PASTE)->trigger();
+    EXPECT_EQ(page->field->text(), QStringLiteral("3412"));
+    frame->CommandAction(CFormView_WithEdit::ID_EDIT_UNDO)->trigger();
+    EXPECT_EQ(page->field->text(), QStringLiteral("34"));
+    page->field->selectAll();
+    OpenEditMenu(frame, edit);
+    frame->CommandAction(CFormView_WithEdit::ID_EDIT_COPY)->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("34"));
+    page->field->setReadOnly(true);
+    EXPECT_EQ(OpenEditMenu(frame, edit), (EditMenuState{false, true, true, false}));
+    page->field->setReadOnly(false);
+
+    // The action form's field: the commands are disabled and do nothing.
+    actionField->setText(QStringLiteral("ab"));
+    actionField->setFocus();
+    actionField->selectAll();
+    EXPECT_EQ(OpenEditMenu(frame, edit), (EditMenuState{false, false, false, false}));
+    EXPECT_FALSE(frame->OnCommand(CFormView_WithEdit::ID_EDIT_PASTE));
+    EXPECT_FALSE(frame->OnCommand(CFormView_WithEdit::ID_EDIT_CUT));
+    EXPECT_EQ(actionField->text(), QStringLiteral("ab"));
 }
 
 // ---- Modal state -----------------------------------------------------------------
