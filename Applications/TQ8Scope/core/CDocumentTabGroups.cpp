@@ -53,6 +53,9 @@ QMdiArea* CDocumentTabGroups::AddGroup(int index)
     area->setViewMode(QMdiArea::TabbedView);
     area->setTabsClosable(true);
     area->setTabsMovable(true);
+    // A group narrower than its window scrolls, rather than widening the main window.
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     insertWidget(index, area);
     m_groups.insert(index, area);
     connect(area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* sub) {
@@ -60,7 +63,7 @@ QMdiArea* CDocumentTabGroups::AddGroup(int index)
             m_lastActive = sub;
         emit subWindowActivated(sub);
     });
-    if (QTabBar* bar = area->findChild<QTabBar*>())
+    if (QTabBar* bar = area->findChild<QTabBar*>(QString(), Qt::FindDirectChildrenOnly))
         bar->installEventFilter(this);
     return area;
 }
@@ -68,7 +71,7 @@ QMdiArea* CDocumentTabGroups::AddGroup(int index)
 QTabBar* CDocumentTabGroups::TabBar(int group) const
 {
     QMdiArea* area = m_groups.value(group);
-    return area ? area->findChild<QTabBar*>() : nullptr;
+    return area ? area->findChild<QTabBar*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 QMdiSubWindow* CDocumentTabGroups::AddSubWindow(QWidget* widget)
@@ -143,9 +146,11 @@ bool CDocumentTabGroups::NewGroup(bool vertical)
     QMdiSubWindow* sub = CurrentSubWindow();
     setOrientation(SplitFor(vertical));
     QMdiArea* area = AddGroup(GroupOf(sub) + 1);
-    MoveSubWindow(sub, area);
+    area->show();
     // The groups share the area evenly.
-    setSizes(QList<int>(GroupCount(), 1));
+    const int total = orientation() == Qt::Horizontal ? width() : height();
+    setSizes(QList<int>(GroupCount(), std::max(1, total / GroupCount())));
+    MoveSubWindow(sub, area);
     return true;
 }
 
@@ -161,7 +166,14 @@ bool CDocumentTabGroups::MoveToGroup(bool next)
 
 void CDocumentTabGroups::MoveSubWindow(QMdiSubWindow* sub, QMdiArea* to)
 {
-    sub->mdiArea()->removeSubWindow(sub);
+    QMdiArea* from = sub->mdiArea();
+    from->removeSubWindow(sub);
+    // The tab that comes to the front fills its group, as every tab does.
+    if (QMdiSubWindow* next = CurrentOf(from))
+        next->showMaximized();
+    // Maximised anew in its new group: a state kept from the old one
+    // would not be applied again.
+    sub->setWindowState(Qt::WindowNoState);
     to->addSubWindow(sub);
     sub->showMaximized();
     SetActiveSubWindow(sub);
