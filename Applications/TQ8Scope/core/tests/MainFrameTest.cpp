@@ -927,10 +927,13 @@ TEST_F(ShellTest, RightClickAndDropOnATabOfferTheGroupCommands)
     CMainFrame* frame = app->GetMainFrame();
     CDocumentTabGroups* tabs = frame->GetTabGroups();
     FakeDoc* a = docs[0];
-    a->commandStates = {{cmd::kCopySettingsToAll, {true, false}}};
+    FakeDoc* c = docs[2];
+    c->commandStates = {{cmd::kCopySettingsToAll, {true, false}}};
     QTabBar* bar = tabs->TabBar(0);
     ASSERT_NE(bar, nullptr);
     ASSERT_EQ(bar->count(), 3);
+    Activate(frame, frame->FindChildFrame(a));
+    bar->moveTab(2, 0); // c's tab first
     vlt::PopupMenuRecorder menus;
 
     // A right click on the first tab makes it active and offers its menu.
@@ -941,11 +944,11 @@ TEST_F(ShellTest, RightClickAndDropOnATabOfferTheGroupCommands)
     QTRY_COMPARE_WITH_TIMEOUT(menus.Count(), size_t(1), 10000);
     EXPECT_EQ(Ids(menus.Last()), (std::vector<int>{int(cmd::kNewHorzTabGroup), int(cmd::kNewVertTabGroup),
                                                    int(cmd::kCopySettingsToAll), int(cmd::kCopySettingsToSelected)}));
-    EXPECT_TRUE(menus.Last()[4].enabled);   // a serves "Copy Settings To All Other Devices"
+    EXPECT_TRUE(menus.Last()[4].enabled);   // c serves "Copy Settings To All Other Devices"
     EXPECT_FALSE(menus.Last()[5].enabled);  // but not the other
     ASSERT_EQ(tabs->GroupCount(), 2);
-    EXPECT_EQ(tabs->GroupOf(SubOf(frame, a)), 1);
-    EXPECT_EQ(frame->GetActiveDocument(), a);
+    EXPECT_EQ(tabs->GroupOf(SubOf(frame, c)), 1);
+    EXPECT_EQ(frame->GetActiveDocument(), c);
 
     // A tab of the first group dragged out of its row and dropped: the drop menu.
     menus.QueueChoice(int(cmd::kMoveToNextTabGroup));
@@ -958,7 +961,7 @@ TEST_F(ShellTest, RightClickAndDropOnATabOfferTheGroupCommands)
     QTRY_COMPARE_WITH_TIMEOUT(menus.Count(), size_t(2), 10000);
     EXPECT_EQ(Ids(menus.Last()), (std::vector<int>{int(cmd::kNewVertTabGroup), int(cmd::kMoveToNextTabGroup),
                                                    int(cmd::kTabMenuCancel)}));
-    EXPECT_EQ(Groups(frame), (std::vector<std::vector<IBoardDocument*>>{{docs[2]}, {a, docs[1]}}));
+    EXPECT_EQ(Groups(frame), (std::vector<std::vector<IBoardDocument*>>{{docs[1]}, {c, a}}));
     // A click that stays on the row is no drop.
     bar = tabs->TabBar(0);
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
