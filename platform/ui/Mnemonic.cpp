@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace {
 
@@ -44,9 +45,18 @@ public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Show)
-            if (auto* label = qobject_cast<QLabel*>(watched))
-                vlt::ApplyMnemonicRule(label);
+        if (event->type() != QEvent::Show)
+            return false;
+        if (auto* label = qobject_cast<QLabel*>(watched))
+            vlt::ApplyMnemonicRule(label);
+        // A window may set its texts as it is shown: its labels are seen
+        // again once the show is done.
+        if (auto* window = qobject_cast<QWidget*>(watched); window && window->isWindow())
+            QTimer::singleShot(0, window, [window] {
+                for (QLabel* label : window->findChildren<QLabel*>())
+                    if (label->isVisible())
+                        vlt::ApplyMnemonicRule(label);
+            });
         return false;
     }
 };

@@ -27,8 +27,9 @@ bool ShowsLiteralMnemonic(const QLabel* label);
 // Applies the rule to one label now.
 void ApplyMnemonicRule(QLabel* label);
 
-// Applies the rule to every label of the program as it is shown; called
-// once at start-up, later calls do nothing.
+// Applies the rule to every label of the program as it is shown, and to
+// the labels of a window again once it has been shown; called once at
+// start-up, later calls do nothing.
 void InstallMnemonicRule();
 
 } // namespace vlt

@@ -2,7 +2,8 @@
 // Checks that a window shows every text whole: each visible label, button,
 // check box, group box, tab, edit, combo box, list column and header is at
 // least as wide as its text at the window's font (mnemonic taken out), a
-// list header spans its list, and no label shows a literal mnemonic '&'.
+// list header spans its list, a tab strip without scroll buttons shows
+// every tab, and no label shows a literal mnemonic '&'.
 // A text a control elides on purpose passes when the control's tool tip
 // holds the whole text. Every failure names the window, the widget and the
 // text. Used by the programs' tests.

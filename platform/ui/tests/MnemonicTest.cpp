@@ -35,6 +35,15 @@ TEST(Mnemonic, LabelHandsItsMnemonicToTheNextTabStop)
     layout->addWidget(edit);
     dialog.show();
     EXPECT_EQ(label->buddy(), edit);
+    // A text set while the window shows is seen once the show is done.
+    QDialog later;
+    auto* lateLabel = new QLabel(QStringLiteral("Numeric value:"), &later);
+    auto* lateEdit = new QLineEdit(&later);
+    lateEdit->move(0, 30);
+    later.show();
+    lateLabel->setText(QStringLiteral("Ch. &2 DC offset"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(lateLabel->buddy(), lateEdit);
     EXPECT_FALSE(vlt::ShowsLiteralMnemonic(label));
     // Nothing in its window takes the focus: the text loses its mark.
     QDialog bare;
@@ -65,9 +74,11 @@ TEST(TextFitCheck, NamesEveryCutTextAndPassesWholeOnes)
     list->setColumnWidth(0, 30);
     auto* tabs = new QTabWidget(&dialog);
     tabs->setGeometry(10, 215, 120, 80);
+    tabs->tabBar()->setUsesScrollButtons(false);
     tabs->addTab(new QWidget, QStringLiteral("Data Plotting"));
     tabs->addTab(new QWidget, QStringLiteral("Troubleshooting"));
     dialog.show();
+    QCoreApplication::processEvents();
     literal->setText(QStringLiteral("&Value")); // after the rule saw it
 
     vlt::TextFitCheck check;
