@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QAbstractItemView>
-#include <QAbstractScrollArea>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -13,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTabBar>
@@ -54,9 +54,25 @@ int LongestLine(const QFontMetrics& fm, const QString& text)
 bool InScrollArea(const QWidget* widget)
 {
     for (const QWidget* w = widget->parentWidget(); w && !w->isWindow(); w = w->parentWidget())
-        if (qobject_cast<const QAbstractScrollArea*>(w))
+        if (qobject_cast<const QScrollArea*>(w))
             return true;
     return false;
+}
+
+// The ancestor that cuts off part of the widget, if any: a widget shows
+// only what lies inside each of its ancestors up to its window.
+const QWidget* CutBy(const QWidget* widget)
+{
+    if (InScrollArea(widget))
+        return nullptr;
+    QRect shown = widget->rect();
+    for (const QWidget* w = widget; !w->isWindow() && w->parentWidget(); w = w->parentWidget()) {
+        const QWidget* parent = w->parentWidget();
+        shown = shown.translated(w->pos()) & parent->rect();
+        if (shown.size() != widget->size())
+            return parent;
+    }
+    return nullptr;
 }
 
 bool IsPlainLabel(const QLabel* label)
@@ -272,9 +288,8 @@ void TextFitCheck::CheckWidget(QWidget* widget)
     } else {
         return;
     }
-    const QWidget* parent = widget->parentWidget();
-    if (parent && !widget->isWindow() && !InScrollArea(widget) && !parent->rect().contains(widget->geometry()))
-        Fail(widget, text, QStringLiteral("reaches outside its parent %1").arg(WidgetName(parent)));
+    if (const QWidget* cutter = CutBy(widget))
+        Fail(widget, text, QStringLiteral("is cut by %1").arg(WidgetName(cutter)));
 }
 
 } // namespace vlt

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "CChildFrame.h"
@@ -116,6 +117,7 @@ protected:
             ASSERT_NE(pages->AddPage(0, entry.caption, entry.create, *child->GetDocument()), -1);
             other->setWindowTitle(QString::fromWCharArray(entry.caption));
             other->show();
+            vlt::WindowWalker::Settle();
             walker.Visit(other.get());
         }
     }
@@ -161,6 +163,11 @@ TEST_F(EveryTextFits, ScopeApplicationUnsafe)
     app->GetPersistentOpts().SetItemInt(opts::kFftFlags, int32_t(CFFTOptions::kFlagPeakTracking));
     WalkProgram();
     EXPECT_TRUE(check.Checked().contains(QStringLiteral("TQ3300 Scope / Troubleshooting")));
+    // Every tab of the board window's control panel lies on its strip.
+    QTabBar* strip = frame->GetChildFrames()[0]->GetControlPanel()->tabBar();
+    ASSERT_EQ(strip->count(), 14);
+    for (int i = 0; i < strip->count(); ++i)
+        EXPECT_TRUE(strip->rect().contains(strip->tabRect(i))) << strip->tabText(i).toStdString();
 }
 
 } // namespace
