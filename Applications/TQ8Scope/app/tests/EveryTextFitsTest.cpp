@@ -36,6 +36,8 @@ namespace {
 QApplication& App()
 {
     static QApplication* app = [] {
+        if (!std::getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
         static int argc = 1;
         static char arg0[] = "tq8scope_app_tests";
         static char* argv[] = {arg0, nullptr};
