@@ -132,7 +132,7 @@ void WindowWalker::VisitAndClose(QWidget* window)
     if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isModal())
         dialog->done(QDialog::Rejected);
     else
-        window->hide();
+        window->close();
 }
 
 bool WindowWalker::eventFilter(QObject* watched, QEvent* event)

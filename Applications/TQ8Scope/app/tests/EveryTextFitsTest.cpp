@@ -29,6 +29,7 @@
 #include "TQ8Sim.h"
 #include "TextConv.h"
 #include "TextFitCheck.h"
+#include "UploadTestSupport.h"
 #include "WindowWalker.h"
 
 namespace {
@@ -69,7 +70,14 @@ protected:
         ASSERT_TRUE(RegisterServer(HUB6COM_LIBRARY_PATH));
 #endif
         RegisterProgramWindows();
-        m_files = vlt::SetFileDialogHandler([](const vlt::FileDialogRequest&) { return std::nullopt; });
+        // A firmware package is chosen where one is asked for, so that the
+        // upload window opens; every other file choice is cancelled.
+        const std::wstring package = upload_test::WritePackage(m_dir.string(), "fw", {});
+        m_files = vlt::SetFileDialogHandler([package](const vlt::FileDialogRequest& request) -> std::optional<std::wstring> {
+            if (request.open && request.filter.find(L"*.tq8fw") != std::wstring::npos)
+                return package;
+            return std::nullopt;
+        });
     }
     void TearDown() override
     {
