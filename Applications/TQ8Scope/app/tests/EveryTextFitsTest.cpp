@@ -28,24 +28,12 @@
 #include "ProgramWindows.h"
 #include "TQ8Sim.h"
 #include "TextConv.h"
+#include "TestApp.h"
 #include "TextFitCheck.h"
 #include "UploadTestSupport.h"
 #include "WindowWalker.h"
 
 namespace {
-
-QApplication& App()
-{
-    static QApplication* app = [] {
-        if (!std::getenv("QT_QPA_PLATFORM"))
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char arg0[] = "tq8scope_app_tests";
-        static char* argv[] = {arg0, nullptr};
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 bool RegisterServer(const char* path)
 {
