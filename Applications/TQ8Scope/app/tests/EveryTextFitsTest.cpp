@@ -11,9 +11,12 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenuBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QThread>
+#include <QTreeWidget>
 
 #include "CChildFrame.h"
 #include "CFFTOptions.h"
@@ -92,8 +95,17 @@ protected:
         auto* acquire = child->GetActionForm()->findChild<QAbstractButton*>(QStringLiteral("1002"));
         ASSERT_NE(acquire, nullptr);
         acquire->click();
-        for (int i = 0; i < 1000 && !child->GetDocument()->IsIdle(); ++i)
+        // Until the board is idle again and the plot lists its channels
+        // (a generous cap for a slow, loaded machine).
+        auto* sources = child->GetControlPanel()->findChild<QTreeWidget*>(QStringLiteral("1059"));
+        ASSERT_NE(sources, nullptr);
+        QElapsedTimer waited;
+        waited.start();
+        while ((!child->GetDocument()->IsIdle() || sources->topLevelItemCount() == 0) && waited.elapsed() < 120000) {
             vlt::WindowWalker::Settle();
+            QThread::msleep(5);
+        }
+        ASSERT_GT(sources->topLevelItemCount(), 0);
         vlt::WindowWalker::Settle();
     }
 
