@@ -73,7 +73,9 @@ protected:
     void TearDown() override
     {
         if (app) {
-            app->GetMainFrame()->close();
+            // The walk has modified the workspace: not saved, the window closes.
+            boxes.QueueAnswer(IDNO);
+            EXPECT_TRUE(app->GetMainFrame()->close());
             app->ShutDown();
         }
         vlt::SetFileDialogHandler(m_files);
