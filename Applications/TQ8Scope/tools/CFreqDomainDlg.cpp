@@ -156,6 +156,14 @@ void CFreqDomainDlg::BuildControls()
     m_colorKey->setObjectName(QStringLiteral("colorKey"));
     m_colorKey->setGeometry(16, 40 + 13 * kRowHeight + 6, 320, 14);
 
+    m_readFailure = new QLabel(this);
+    m_readFailure->setObjectName(QStringLiteral("readFailure"));
+    m_readFailure->setWordWrap(true);
+    m_readFailure->setAlignment(::Qt::AlignLeft | ::Qt::AlignTop);
+    m_readFailure->setTextInteractionFlags(::Qt::TextSelectableByMouse);
+    m_readFailure->setGeometry(16, 40 + 13 * kRowHeight + 28, 320, 4 * kRowHeight);
+    m_readFailure->hide();
+
     m_peakLabel = new QLabel(QStringLiteral("Peak frequencies"), this);
     m_peaks = new QTreeWidget(this);
     m_peaks->setObjectName(QStringLiteral("peakList"));
@@ -393,6 +401,8 @@ void CFreqDomainDlg::Render()
         const QSignalBlocker block(m_hide);
         m_hide->setChecked(d.hidden);
     }
+    m_readFailure->setText(ToQ(d.readFailure));
+    m_readFailure->setVisible(d.withChannels && !d.readFailure.empty());
     if (d.withChannels)
         m_colorKey->SetFillColor(vlt::OleColorToQColor(d.keyFill));
     m_colorKey->SetLineColor(vlt::OleColorToQColor(d.keyLine));
