@@ -11,17 +11,41 @@
 
 namespace {
 
-std::string ParseErrorText(const std::string& path, const xmlError& error)
-{
-    std::string text = "'" + path + "' is not well-formed XML";
-    if (error.message) {
-        std::string message = error.message;
+// libxml2's messages of one parse, collected by the parser's own structured
+// error handler: nothing goes to the process-wide handler, which prints.
+struct ParseMessages {
+    static constexpr size_t kMaxKept = 5;
+    std::vector<std::string> kept;
+    size_t errors = 0;
+
+    static void Collect(void* context, xmlErrorPtr error)
+    {
+        auto* parser = static_cast<xmlParserCtxtPtr>(context);
+        auto* self = parser ? static_cast<ParseMessages*>(parser->_private) : nullptr;
+        if (!self || !error || error->level < XML_ERR_ERROR)
+            return;
+        ++self->errors;
+        if (self->kept.size() == kMaxKept || !error->message)
+            return;
+        std::string message = error->message;
         while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
             message.pop_back();
-        text += " (line " + std::to_string(error.line) + ": " + message + ")";
+        self->kept.push_back("line " + std::to_string(error->line) + ": " + message);
     }
-    return text;
-}
+
+    std::string Text(const std::string& path) const
+    {
+        std::string text = "'" + path + "' is not well-formed XML";
+        if (kept.empty())
+            return text;
+        text += " (";
+        for (size_t i = 0; i < kept.size(); ++i)
+            text += (i ? "; " : "") + kept[i];
+        if (errors > kept.size())
+            text += "; " + std::to_string(errors - kept.size()) + " more";
+        return text + ")";
+    }
+};
 
 // Length of the valid UTF-8 sequence starting at text[pos], or 0 when the
 // bytes there do not form one.
@@ -246,10 +270,13 @@ xmlDocPtr XmlReadFile(const std::string& path, const char* encoding, int options
             *error = "Out of memory";
         return nullptr;
     }
+    ParseMessages messages;
+    parser->_private = &messages;
+    parser->sax->serror = ParseMessages::Collect;
     xmlDocPtr doc = xmlCtxtReadMemory(parser, data.data(), static_cast<int>(data.size()), path.c_str(), encoding,
                                       options);
     if (!doc && error)
-        *error = ParseErrorText(path, parser->lastError);
+        *error = messages.Text(path);
     xmlFreeParserCtxt(parser);
     return doc;
 }
