@@ -264,6 +264,17 @@ xmlDocPtr XmlReadFile(const std::string& path, const char* encoding, int options
     std::string data;
     if (!vlt::ReadWholeFile(path, data, error, std::min<uint64_t>(maxBytes, INT_MAX)))
         return nullptr;
+    return XmlReadMemory(data, path, encoding, options, error);
+}
+
+xmlDocPtr XmlReadMemory(std::string_view data, const std::string& path, const char* encoding, int options,
+                        std::string* error)
+{
+    if (data.size() > INT_MAX) {
+        if (error)
+            *error = "'" + path + "' is too large";
+        return nullptr;
+    }
     xmlParserCtxtPtr parser = xmlNewParserCtxt();
     if (!parser) {
         if (error)

@@ -5,6 +5,7 @@
 // attributes. All text is narrow (UTF-8), as libxml2 hands it out.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <libxml/tree.h>
@@ -19,6 +20,10 @@ constexpr uint64_t kXmlFileMaxBytes = uint64_t(16) << 20;
 // standard error, whatever the options.
 xmlDocPtr XmlReadFile(const std::string& path, const char* encoding, int options, std::string* error = nullptr,
                       uint64_t maxBytes = kXmlFileMaxBytes);
+// The parse of XmlReadFile for text already in memory; path only names it
+// in the reason.
+xmlDocPtr XmlReadMemory(std::string_view data, const std::string& path, const char* encoding, int options,
+                        std::string* error = nullptr);
 
 // Result codes of the XPath getters.
 constexpr int kXmlOk = 0;
