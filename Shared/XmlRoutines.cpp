@@ -4,6 +4,7 @@
 #include <climits>
 
 #include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 #include <libxml/xpath.h>
 
 #include "AtomicFile.h"
@@ -18,10 +19,20 @@ struct ParseMessages {
     std::vector<std::string> kept;
     size_t errors = 0;
 
+    // The parser's own handler: context is the parser.
     static void Collect(void* context, xmlErrorPtr error)
     {
         auto* parser = static_cast<xmlParserCtxtPtr>(context);
-        auto* self = parser ? static_cast<ParseMessages*>(parser->_private) : nullptr;
+        Add(parser ? static_cast<ParseMessages*>(parser->_private) : nullptr, error);
+    }
+
+    // This thread's handler during the parse, for what is raised without
+    // the parser (an encoding that cannot convert the input): context is
+    // this object.
+    static void CollectUnbound(void* context, xmlErrorPtr error) { Add(static_cast<ParseMessages*>(context), error); }
+
+    static void Add(ParseMessages* self, xmlErrorPtr error)
+    {
         if (!self || !error || error->level < XML_ERR_ERROR)
             return;
         ++self->errors;
@@ -45,6 +56,35 @@ struct ParseMessages {
             text += "; " + std::to_string(errors - kept.size()) + " more";
         return text + ")";
     }
+};
+
+void DropGenericMessage(void*, const char*, ...) {}
+
+// For one parse, this thread's libxml2 handlers collect into messages and
+// print nothing; the previous ones come back afterwards. libxml2 keeps
+// these handlers per thread, so other threads are not touched.
+class CParseErrorScope {
+public:
+    explicit CParseErrorScope(ParseMessages& messages)
+        : m_structured(xmlStructuredError), m_structuredContext(xmlStructuredErrorContext),
+          m_generic(xmlGenericError), m_genericContext(xmlGenericErrorContext)
+    {
+        xmlSetStructuredErrorFunc(&messages, ParseMessages::CollectUnbound);
+        xmlSetGenericErrorFunc(nullptr, DropGenericMessage);
+    }
+    ~CParseErrorScope()
+    {
+        xmlSetStructuredErrorFunc(m_structuredContext, m_structured);
+        xmlSetGenericErrorFunc(m_genericContext, m_generic);
+    }
+    CParseErrorScope(const CParseErrorScope&) = delete;
+    CParseErrorScope& operator=(const CParseErrorScope&) = delete;
+
+private:
+    xmlStructuredErrorFunc m_structured;
+    void* m_structuredContext;
+    xmlGenericErrorFunc m_generic;
+    void* m_genericContext;
 };
 
 // Length of the valid UTF-8 sequence starting at text[pos], or 0 when the
@@ -284,8 +324,11 @@ xmlDocPtr XmlReadMemory(std::string_view data, const std::string& path, const ch
     ParseMessages messages;
     parser->_private = &messages;
     parser->sax->serror = ParseMessages::Collect;
-    xmlDocPtr doc = xmlCtxtReadMemory(parser, data.data(), static_cast<int>(data.size()), path.c_str(), encoding,
-                                      options);
+    xmlDocPtr doc = nullptr;
+    {
+        CParseErrorScope scope(messages);
+        doc = xmlCtxtReadMemory(parser, data.data(), static_cast<int>(data.size()), path.c_str(), encoding, options);
+    }
     if (!doc && error)
         *error = messages.Text(path);
     xmlFreeParserCtxt(parser);
