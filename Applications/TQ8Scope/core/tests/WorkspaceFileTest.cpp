@@ -7,7 +7,6 @@
 #include <dlfcn.h>
 #include <fstream>
 #include <initializer_list>
-#include <regex>
 #include <sstream>
 
 #include "AtomicFile.h"
@@ -456,10 +455,15 @@ TEST_F(WorkspaceFileTest, AWorkspaceLoadedWithErrorsKeepsItsFile)
     AddBoard(7001);
     ASSERT_TRUE(app->StartUp({}));
     const std::string good = SaveText("good.tq8ws");
-    std::string bad = std::regex_replace(good, std::regex("<InternalAdcClockRate>[^<]*<"),
-                                         "<InternalAdcClockRate>123456789<");
-    bad = std::regex_replace(bad, std::regex("<ActiveChannels>[^<]*<"), "<ActiveChannels>77<");
-    ASSERT_NE(bad, good);
+    std::string bad = good;
+    const auto setValue = [&bad](const std::string& name, const std::string& value) {
+        const size_t at = bad.find("<" + name + ">");
+        ASSERT_NE(at, std::string::npos) << name;
+        const size_t from = at + name.size() + 2;
+        bad.replace(from, bad.find('<', from) - from, value);
+    };
+    setValue("InternalAdcClockRate", "123456789");
+    setValue("ActiveChannels", "77");
     ASSERT_TRUE(vlt::AtomicWriteFile(Path("old.tq8ws"), bad));
 
     ASSERT_TRUE(Ws().Load(WPath("old.tq8ws")));
