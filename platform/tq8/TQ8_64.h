@@ -86,6 +86,7 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_MODE_POWER_DOWN 0
 #define TQ8_MODE_STANDBY 1
 #define TQ8_MODE_RAM_ACQ 2
+#define TQ8_MODE_RESERVED 3 /* the card's own; the library refuses it */
 #define TQ8_MODE_PCI_BUFFERED_ACQ 4
 #define TQ8_MODE_ZAB_ACQ 5
 #define TQ8_MODE_ZAB_BUFFERED_ACQ 6
@@ -107,10 +108,7 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_FLPC_FIR1 5
 #define TQ8_FLPC_FIR2 6
 
-/* GetBoardNameWTQ8 flags. The name is "[Virtual ]TQ3300[-4][ #serial][ @server:port]".
- * Flag values callers use: 8 "TQ3300 #123456"; 156 display name
- * "Virtual TQ3300-4 #1600"; 96 file-name part "TQ3300_123456"; 152 plot
- * source name; 8069 device class. */
+/* GetBoardNameWTQ8 flags. The name is "[Virtual ]TQ3300[-4][ #serial][ @server:port]". */
 #define TQ8_NAME_CHANNEL_SUFFIX 0x4u /* "-4" on four-channel boards */
 #define TQ8_NAME_SERIAL 0x8u         /* " #123456" */
 #define TQ8_NAME_VIRTUAL 0x10u       /* "Virtual " before virtual boards */
@@ -118,6 +116,12 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_NAME_SERIAL_PLAIN 0x40u  /* "_123456" */
 #define TQ8_NAME_LOCATION 0x80u      /* " @server:port" on remote boards */
 #define TQ8_NAME_CLASS 0x1000u       /* device class description instead */
+/* The flag sets callers use. */
+#define TQ8_NAME_SET_SHORT TQ8_NAME_SERIAL /* 8: "TQ3300 #123456" */
+#define TQ8_NAME_SET_FILE (TQ8_NAME_FILE_SAFE | TQ8_NAME_SERIAL_PLAIN) /* 96: "TQ3300_123456" */
+#define TQ8_NAME_SET_PLOT_SOURCE (TQ8_NAME_LOCATION | TQ8_NAME_VIRTUAL | TQ8_NAME_SERIAL) /* 152 */
+#define TQ8_NAME_SET_DISPLAY (TQ8_NAME_SET_PLOT_SOURCE | TQ8_NAME_CHANNEL_SUFFIX) /* 156: "Virtual TQ3300-4 #1600" */
+#define TQ8_NAME_SET_DEVICE_CLASS 8069u /* 0x1F85: the device class description */
 
 /* GetVersionTextWTQ8 items. */
 #define TQ8_VERSION_HARDWARE 1

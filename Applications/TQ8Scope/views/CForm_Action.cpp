@@ -24,7 +24,6 @@
 namespace {
 
 constexpr unsigned kStatusMs = 2500;
-constexpr int32_t kStandby = 1;
 constexpr uint32_t kActivityRunning = 0x1;
 constexpr uint32_t kRateRunning = 0x2;
 constexpr uint32_t kSelectControllerFlags = CDeviceManagerTQ8::kSelSingle | CDeviceManagerTQ8::kSelAlwaysAsk |
@@ -96,7 +95,7 @@ void CForm_Action::CreateControls()
             frame->ShowRecordingWindow(false);
     });
     // Standby is best effort: its result is not reported.
-    connect(standby, &QPushButton::clicked, this, [this] { SetOperatingModeTQ8(m_device, kStandby); });
+    connect(standby, &QPushButton::clicked, this, [this] { SetOperatingModeTQ8(m_device, TQ8_MODE_STANDBY); });
     connect(trigger, &QPushButton::clicked, this, &CForm_Action::OnSoftwareTrigger);
     connect(m_forceTrigger, &QCheckBox::clicked, this, [this](bool on) { m_doc.SetAlwaysForceTrigger(on); });
     connect(m_controllerLink, &CSysLink::linkClicked, this, &CForm_Action::OnControllerLink);

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr uint32_t kDeviceClassName = 8069;
 constexpr uint32_t kVersionFlags = 64;
 const QString kUnknown = QStringLiteral("<Unknown>");
 // Pixels of a read-only field besides its text: frame, margins and cursor.
@@ -183,7 +182,7 @@ void CForm_Status::ShowConfiguration()
     ShowWholeText(ItemAs<QLineEdit>(1042), QStringLiteral("64-bit"));
     ShowWholeText(ItemAs<QLineEdit>(1043), SystemArchitectureText(QSysInfo::currentCpuArchitecture()));
     std::wstring name;
-    if (GetBoardNameString(device, name, kDeviceClassName) == 0) {
+    if (GetBoardNameString(device, name, TQ8_NAME_SET_DEVICE_CLASS) == 0) {
         // The library's description may be longer than any page is wide: it
         // is read from its start, and whole in its tool tip.
         ShowFromStart(ItemAs<QLineEdit>(1045), ToQt(name));

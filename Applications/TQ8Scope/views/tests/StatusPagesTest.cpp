@@ -83,7 +83,7 @@ TEST_F(StatusPagesTest, VirtualBoardHasEveryFeatureAndShowsItsZabLine)
     EXPECT_EQ(Text(form, 1042), QStringLiteral("64-bit"));
     EXPECT_FALSE(Text(form, 1045).isEmpty());
     std::wstring name;
-    GetBoardNameString(doc.GetDeviceHandle(), name, 8069);
+    GetBoardNameString(doc.GetDeviceHandle(), name, TQ8_NAME_SET_DEVICE_CLASS);
     EXPECT_EQ(Text(form, 1045), QString::fromStdWString(name));
 }
 
