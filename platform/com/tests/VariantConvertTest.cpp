@@ -25,8 +25,8 @@ struct LateBound : IDispatch, vlt::CComObjectRoot {
                    ? S_OK
                    : E_NOINTERFACE;
     }
-    HRESULT GetIDOfName(const wchar_t*, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, uint16_t, DISPPARAMS*, VARIANT*) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(const wchar_t* const*, uint32_t, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, uint32_t*) override { return E_NOTIMPL; }
 };
 
 template <class T>
