@@ -77,6 +77,7 @@ private:
     void ShowLayout(bool withChannels);
     void SyncTabs();
     void FillPeakList(const CFreqDomainController::Display& display);
+    void PlaceSpectrum(bool besidePeakList);
     void OnTabMenu();
     void OnPeakActivated();
     void OnHideToggled(bool hidden);

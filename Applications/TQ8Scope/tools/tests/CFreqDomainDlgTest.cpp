@@ -200,6 +200,36 @@ TEST_F(FreqDomainDlgTest, ResizingMovesAndGrowsTheControls)
     EXPECT_EQ(rect("close"), close);
 }
 
+TEST_F(FreqDomainDlgTest, SpectrumTakesThePeakListsRoomWhileItIsHidden)
+{
+    AddSource(1, 1);
+    auto window = NewWindow();
+    window->show();
+    QTreeWidget* peaks = window->PeakList();
+    CFFTOptions o = window->Controller().Options();
+    o.flags |= CFFTOptions::kFlagPeakTracking;
+    o.maxPeaks = 4;
+    window->Controller().ApplyOptions(o);
+    window->UpdateSpectra(-1);
+    ASSERT_FALSE(peaks->isHidden());
+    const QRect beside = window->PlotWidget()->geometry();
+    EXPECT_GT(beside.left(), peaks->geometry().right());
+    // The columns take the widest level, frequency and bin.
+    const char* widest[] = {"-100.000 dB", "1234.567 MHz", "65535"};
+    for (int column = 0; column < 3; ++column)
+        EXPECT_GT(peaks->columnWidth(column), peaks->fontMetrics().horizontalAdvance(QString::fromLatin1(widest[column])))
+            << column;
+
+    o.flags &= ~CFFTOptions::kFlagPeakTracking;
+    window->Controller().ApplyOptions(o);
+    window->UpdateSpectra(-1);
+    ASSERT_TRUE(peaks->isHidden());
+    const QRect alone = window->PlotWidget()->geometry();
+    EXPECT_EQ(alone.left(), peaks->x());
+    EXPECT_EQ(alone.right(), beside.right());
+    EXPECT_EQ(alone.height(), beside.height());
+}
+
 TEST_F(FreqDomainDlgTest, CloseOnlyHides)
 {
     auto window = NewWindow();
