@@ -82,9 +82,7 @@ CRemoteLink::~CRemoteLink()
 {
     Close();
     m_async.Cancel([] {});
-    const int fd = m_socket.exchange(-1);
-    if (fd >= 0)
-        close(fd);
+    DropSocket();
 }
 
 uint64_t CRemoteLink::MessagesSent()
@@ -110,7 +108,10 @@ int32_t CRemoteLink::ConnectLocked(bool openBoard)
     const int fd = ConnectServiceSocket(vlt::WideToUtf8(m_target.server), m_target.port, kConnectTimeoutMs);
     if (fd < 0)
         return TQ8_ERR_SERVER_UNREACHABLE;
-    m_socket = fd;
+    {
+        std::lock_guard socketLock(m_socketMutex);
+        m_socket = fd;
+    }
     const std::string hello = HelloText(m_target);
     CAutoXmlDoc reply;
     int32_t rc = ExchangeLocked(hello.data(), hello.size(), reply, kConnectTimeoutMs);
@@ -152,9 +153,15 @@ int32_t CRemoteLink::OpenBoardLocked()
 
 void CRemoteLink::DropLocked()
 {
-    const int fd = m_socket.exchange(-1);
-    if (fd >= 0)
-        close(fd);
+    DropSocket();
+}
+
+void CRemoteLink::DropSocket()
+{
+    std::lock_guard socketLock(m_socketMutex);
+    if (m_socket >= 0)
+        close(m_socket);
+    m_socket = -1;
 }
 
 int32_t CRemoteLink::Call(tq8wire::Method method, const std::vector<std::string>& values, CAutoXmlDoc& reply,
@@ -267,9 +274,9 @@ bool CRemoteLink::Busy()
 
 void CRemoteLink::Abort()
 {
-    const int fd = m_socket;
-    if (fd >= 0)
-        shutdown(fd, SHUT_RDWR);
+    std::lock_guard socketLock(m_socketMutex);
+    if (m_socket >= 0)
+        shutdown(m_socket, SHUT_RDWR);
 }
 
 void CRemoteLink::Close()

@@ -3,7 +3,8 @@
 // serialised by a mutex and each has a deadline. The protocol has no request
 // ids, so a call that times out or fails closes the connection, and the next
 // call connects and opens the board again: a late reply is never taken for
-// the answer to a later request.
+// the answer to a later request. Calls come from the handle's threads; Abort
+// and Close may come from any thread while a call is under way.
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -65,10 +66,16 @@ private:
     int32_t ReceiveWithin(int fd, char* buffer, size_t count, uint32_t timeoutMs);
     int32_t OpenBoardLocked();
     void DropLocked();
+    // Closes the socket the link owns, if any, under the socket lock.
+    void DropSocket();
 
     RemoteTarget m_target;
     std::mutex m_mutex;
-    std::atomic<int> m_socket{-1};
+    // The socket number is set and closed only under m_socketMutex (and,
+    // but for the destructor, m_mutex), so that Abort never shuts down a
+    // number that was closed and may already belong to another connection.
+    std::mutex m_socketMutex;
+    int m_socket = -1;
     std::atomic<bool> m_closed{false};
     bool m_opened = false;
     CRemoteAsyncRead m_async;
