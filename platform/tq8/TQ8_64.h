@@ -76,6 +76,8 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_ERR_BAD_REPLY (-602)          /* malformed, or longer than the service host's limit */
 #define TQ8_ERR_SERVER_REFUSED (-603)     /* the service host answered with an error */
 #define TQ8_ERR_PATH_NOT_SERVED (-604)    /* outside the folders the server shares */
+#define TQ8_ERR_TOO_MANY_BOARDS (-605)    /* the connection has opened as many boards as the server allows */
+#define TQ8_ERR_SETTINGS_NOT_RESTORED (-606) /* a lost connection came back, the board's settings did not */
 
 /* Local boards: failures of the board driver. */
 #define TQ8_ERR_DRIVER_FAILURE (-610) /* a driver status the library has no meaning for */

@@ -12,7 +12,9 @@
 #include "NumberParse.h"
 #include "ServiceCallDispatch.h"
 #include "ServiceErrors.h"
+#include "ServiceHostOptions.h"
 #include "ServiceProtocol.h"
+#include "TQ8Sim.h"
 #include "XmlRoutines.h"
 
 namespace {
@@ -92,12 +94,39 @@ bool GetTextParameter(xmlDocPtr request, std::string& text)
 
 CSvcTQ8BoardInst::~CSvcTQ8BoardInst()
 {
+    CloseBoard();
+}
+
+void CSvcTQ8BoardInst::CloseBoard()
+{
+    // In this order: the save and the DMA buffer use the handle.
     m_save.reset();
     FreePciBuffer();
     for (const auto& [id, session] : m_sessions)
         DeleteRecordingSessionTQ8(session);
+    m_sessions.clear();
     if (m_handle)
         DisconnectFromDeviceTQ8(m_handle);
+    m_handle = nullptr;
+    // A virtual board lives in this process only for its clients: the last
+    // one to go takes it along (busy while another connection holds it).
+    if (m_virtualSerial != 0)
+        TQ8Sim_ReleaseVirtualBoard(m_virtualSerial);
+    m_virtualSerial = 0;
+}
+
+bool CSvcTQ8BoardInst::MayOpen(uint32_t serial) const
+{
+    return m_opened.count(serial) != 0 || m_opened.size() < ServiceHostOptions::kMaxBoardsPerConnection;
+}
+
+int32_t CSvcTQ8BoardInst::CheckBoardBytes(uint64_t bytes) const
+{
+    uint32_t ram = 0;
+    const int32_t rc = GetSampleRamSizeTQ8(m_handle, &ram);
+    if (rc != TQ8_OK)
+        return rc;
+    return bytes <= ram ? TQ8_OK : TQ8_ERR_OUT_OF_BOUNDS;
 }
 
 void CSvcTQ8BoardInst::Release()
@@ -147,17 +176,24 @@ int32_t CSvcTQ8BoardInst::OnOpen(int socket, xmlDocPtr request)
         || isVirtual > 1)
         return kSvcMalformedRequest;
     TQ8_HANDLE h = nullptr;
-    int32_t rc = isVirtual ? ConnectToVirtualDeviceTQ8(&h, serial, 1) : ConnectToDeviceTQ8(&h, serial);
+    int32_t rc = isVirtual && !MayOpen(serial) ? TQ8_ERR_TOO_MANY_BOARDS
+                 : isVirtual                   ? ConnectToVirtualDeviceTQ8(&h, serial, 1)
+                                               : ConnectToDeviceTQ8(&h, serial);
     uint32_t opened = 0;
     if (rc == TQ8_OK)
         rc = GetSerialNumberTQ8(h, &opened);
+    if (rc == TQ8_OK && !MayOpen(opened))
+        rc = TQ8_ERR_TOO_MANY_BOARDS;
     if (rc == TQ8_OK) {
         // A connection serves one board: a second open replaces the first.
-        if (m_handle)
-            DisconnectFromDeviceTQ8(m_handle);
+        CloseBoard();
         m_handle = h;
+        m_virtualSerial = isVirtual ? opened : 0;
+        m_opened.insert(opened);
     } else if (h) {
         DisconnectFromDeviceTQ8(h);
+        if (isVirtual)
+            TQ8Sim_ReleaseVirtualBoard(serial);
     }
     std::string items;
     XmlAppendElement(items, tq8wire::kResult, std::to_string(rc));
@@ -314,19 +350,25 @@ void CSvcTQ8BoardInst::FreePciBuffer()
 
 int32_t CSvcTQ8BoardInst::OnPciAcquire(int socket, xmlDocPtr request)
 {
-    uint32_t count = 0;
-    if (!GetUIntParameter(request, tq8wire::kCount, count) || count == 0)
+    uint64_t count = 0;
+    if (!GetNumberParameter(request, tq8wire::kCount, count) || count == 0)
         return kSvcMalformedRequest;
+    int32_t rc = CheckBoardBytes(count);
+    // Refused now, as the acquisition would be, rather than after the buffer.
+    if (rc == TQ8_OK && GetOperatingModeTQ8(m_handle, 0) != TQ8_MODE_PCI_BUFFERED_ACQ)
+        rc = TQ8_ERR_WRONG_MODE;
+    if (rc != TQ8_OK)
+        return ReplyResult(socket, rc);
     FreePciBuffer();
-    int32_t rc = AllocateDmaBufferTQ8(m_handle, count, &m_pciBuffer);
+    rc = AllocateDmaBufferTQ8(m_handle, static_cast<uint32_t>(count), &m_pciBuffer);
     if (rc == TQ8_OK) {
         // As for the other acquisitions: a vanished client ends it.
         const TQ8_HANDLE handle = m_handle;
         CPeerHangupWatch watch(socket, [handle] { DisconnectFromDeviceTQ8(handle); });
-        rc = GetPciAcquisitionDataFastTQ8(m_handle, count, m_pciBuffer, 0);
+        rc = GetPciAcquisitionDataFastTQ8(m_handle, static_cast<uint32_t>(count), m_pciBuffer, 0);
     }
     if (rc == TQ8_OK)
-        m_pciBytes = count;
+        m_pciBytes = static_cast<uint32_t>(count);
     return ReplyResult(socket, rc);
 }
 
@@ -584,6 +626,9 @@ int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
     int32_t rc = ReadFileWrite(request, files);
     if (rc == kSvcMalformedRequest)
         return rc;
+    // The session keeps the last snapshot's samples.
+    if (rc == TQ8_OK)
+        rc = CheckBoardBytes(params.Rsp_snapshotSamples);
     params.Rsp_fileWrite = &files.params;
     TQ8_REC_SESSION session = nullptr;
     if (rc == TQ8_OK)
@@ -601,10 +646,15 @@ int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
 
 int32_t CSvcTQ8BoardInst::OnSaveStart(int socket, xmlDocPtr request)
 {
-    uint32_t source = 0, start = 0, count = 0;
+    uint32_t source = 0, start = 0;
+    uint64_t count = 0;
     if (!GetUIntParameter(request, "Source", source) || !GetUIntParameter(request, "Start", start)
-        || !GetUIntParameter(request, tq8wire::kCount, count) || source > 1)
+        || !GetNumberParameter(request, tq8wire::kCount, count) || source > 1)
         return kSvcMalformedRequest;
+    // A dump's data is held here until it is written: no more than the
+    // board's memory could have given.
+    if (const int32_t sized = CheckBoardBytes(count); sized != TQ8_OK)
+        return ReplyResult(socket, sized);
     CBoardSaveJob::Files files;
     int32_t rc = ReadFileWrite(request, files);
     if (rc == kSvcMalformedRequest)
@@ -612,7 +662,8 @@ int32_t CSvcTQ8BoardInst::OnSaveStart(int socket, xmlDocPtr request)
     // One save at a time: a new start ends one the client left behind.
     m_save.reset();
     if (rc == TQ8_OK) {
-        auto job = std::make_unique<CBoardSaveJob>(m_handle, std::move(files), source == 1, start, count);
+        auto job = std::make_unique<CBoardSaveJob>(m_handle, std::move(files), source == 1, start,
+                                                   static_cast<uint32_t>(count));
         rc = job->Prepare();
         if (rc == TQ8_OK)
             m_save = std::move(job);

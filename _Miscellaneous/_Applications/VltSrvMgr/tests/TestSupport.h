@@ -32,6 +32,8 @@ extern const char kDisconnect[];
 
 int CountOpenFds();
 int CountThreads();
+// The process's resident memory (VmRSS) in KiB, or -1.
+long ResidentKiB();
 // The thread count to come back to: taken after one thread has been started
 // and joined, since a sanitizer's runtime adds a helper thread of its own then.
 int ThreadBaseline();

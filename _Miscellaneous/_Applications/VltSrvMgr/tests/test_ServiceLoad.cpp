@@ -37,16 +37,6 @@ std::string Prefix(uint32_t length)
     return std::string(reinterpret_cast<const char*>(&be), 4);
 }
 
-long ResidentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
-}
-
 class Load : public ::testing::Test {
 protected:
     void StartHost()
