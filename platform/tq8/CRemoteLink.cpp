@@ -198,11 +198,37 @@ int32_t CRemoteLink::Exchange(const char* request, size_t length, CAutoXmlDoc& r
     if (m_socket >= 0 && !IdleAndOpen(m_socket))
         DropLocked();
     if (m_socket < 0) {
-        const int32_t rc = ConnectLocked(m_opened);
+        const bool reopen = m_opened;
+        int32_t rc = ConnectLocked(reopen);
         if (rc != TQ8_OK)
             return rc == TQ8_ERR_SERVER_UNREACHABLE ? TQ8_ERR_CONNECTION_LOST : rc;
+        // Never the server's defaults taken for the client's settings.
+        if (reopen && RestoreSettingsLocked() != TQ8_OK) {
+            DropLocked();
+            return TQ8_ERR_SETTINGS_NOT_RESTORED;
+        }
     }
     return ExchangeLocked(request, length, reply, timeoutMs);
+}
+
+void CRemoteLink::SetSettingsRestore(std::function<std::string()> settingsText,
+                                     std::function<int32_t(xmlDocPtr)> take)
+{
+    std::lock_guard lock(m_mutex);
+    m_settingsText = std::move(settingsText);
+    m_takeSettings = std::move(take);
+}
+
+int32_t CRemoteLink::RestoreSettingsLocked()
+{
+    if (!m_settingsText || !m_takeSettings)
+        return TQ8_OK;
+    const std::string text = CallText(tq8wire::Method::Settings, {m_settingsText()});
+    CAutoXmlDoc reply;
+    int32_t rc = ExchangeLocked(text.data(), text.size(), reply, kCallTimeoutMs);
+    if (rc == TQ8_OK && IsServiceErrorReply(reply))
+        rc = TQ8_ERR_SERVER_REFUSED;
+    return rc == TQ8_OK ? m_takeSettings(reply.Get()) : rc;
 }
 
 int32_t CRemoteLink::ExchangeLocked(const char* request, size_t length, CAutoXmlDoc& reply, uint32_t timeoutMs)

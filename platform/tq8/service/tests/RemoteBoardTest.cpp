@@ -471,6 +471,57 @@ TEST_F(RemoteBoardTest, ServerHandlesAreReleasedWhenClientsDisconnect)
     EXPECT_TRUE(ServerHandlesBecome(kBoardA, 0));
 }
 
+// The service host stopped and started again on its port while a client
+// holds a virtual board (which goes with the host's end of the connection):
+// the next call connects again and gives the new board the client's
+// settings first, or fails; never the defaults taken for the client's.
+TEST_F(RemoteBoardTest, AfterAHostRestartTheBoardHasTheClientsSettingsOrTheCallFails)
+{
+    constexpr uint32_t kVirtual = 4301;
+    TQ8_HANDLE h = Remote(kVirtual, true);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(SetTriggerLevelATQ8(h, 99), TQ8_OK);
+    const uint16_t port = m_host->Port();
+    auto restart = [&] {
+        m_host.reset();
+        TQ8SIM_SIGNAL signal{};
+        signal.size = sizeof signal;
+        EXPECT_EQ(TQ8Sim_GetSignal(kVirtual, 0, &signal), TQ8_ERR_DEVICE_NOT_FOUND); // the board is gone
+        m_host = std::make_unique<RemoteTestHost>(m_root, port);
+        ASSERT_TRUE(m_host->Started());
+    };
+    auto serverLevel = [] {
+        TQ8_HANDLE local = nullptr;
+        EXPECT_EQ(ConnectToVirtualDeviceTQ8(&local, kVirtual, 1), TQ8_OK);
+        const int32_t level = GetTriggerLevelATQ8(local, 1);
+        DisconnectFromDeviceTQ8(local);
+        return level;
+    };
+    uint32_t value = 0;
+    restart();
+    ASSERT_EQ(ReadDeviceRegTQ8(h, 0, &value, 0, 0), TQ8_OK);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 0), 99);
+    EXPECT_EQ(serverLevel(), 99);
+
+    // A server that cannot take them: the call fails and says why.
+    restart();
+    ASSERT_EQ(TQ8Sim_InjectResult("LoadSettingsFromStringXmlATQ8", TQ8_ERR_BAD_SETTINGS, 1), TQ8_OK);
+    EXPECT_EQ(ReadDeviceRegTQ8(h, 0, &value, 0, 0), TQ8_ERR_SETTINGS_NOT_RESTORED);
+    wchar_t* text = nullptr;
+    ASSERT_EQ(GetErrorTextWTQ8(TQ8_ERR_SETTINGS_NOT_RESTORED, &text, 0, h), TQ8_OK);
+    EXPECT_STREQ(text, L"Connection to the server was lost and the board's settings could not be restored");
+    FreeMemoryTQ8(text);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 0), 99);
+    // The next call tries again.
+    ASSERT_EQ(ReadDeviceRegTQ8(h, 0, &value, 0, 0), TQ8_OK);
+    EXPECT_EQ(serverLevel(), 99);
+
+    // A new handle of the board (an acquisition thread's) restores them too.
+    restart();
+    ASSERT_NE(Duplicate(h), nullptr);
+    EXPECT_EQ(serverLevel(), 99);
+}
+
 TEST_F(RemoteBoardTest, RegistersTimeStampsAndEepromReachTheServersBoard)
 {
     TQ8_HANDLE h = Remote(kBoardA);
