@@ -6,6 +6,7 @@
 
 #include "Base64.h"
 #include "CPeerHangupWatch.h"
+#include "CServedFolders.h"
 #include "ClientPaths.h"
 #include "TextConv.h"
 #include "BoardWire.h"
@@ -547,7 +548,7 @@ bool ServedPath(xmlDocPtr request, const char* name, std::string& local)
     std::string text;
     if (GetCallParameter(request, name, text) != 0)
         return false;
-    return text.empty() || vlt::ConfineClientPath(vlt::DefaultServedRoots(), text, true, local);
+    return text.empty() || vlt::ConfineClientPath(vlt::CServedFolders::Get(), text, true, local);
 }
 
 std::string WithoutExtension(const std::string& path)
@@ -560,7 +561,7 @@ std::string WithoutExtension(const std::string& path)
 
 bool InsideServedFolders(const std::string& local)
 {
-    for (const std::string& root : vlt::DefaultServedRoots())
+    for (const std::string& root : vlt::CServedFolders::Get())
         if (vlt::StaysInsideRoot(root, local, true))
             return true;
     return false;

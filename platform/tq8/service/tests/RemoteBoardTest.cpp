@@ -17,6 +17,7 @@
 
 #include <libxml/tree.h>
 
+#include "CServedFolders.h"
 #include "RemoteTestHost.h"
 #include "TQ8Sim.h"
 #include "TQ8_64.h"
@@ -691,6 +692,28 @@ TEST_F(RemoteBoardTest, BoardMemorySavesAreWrittenOnTheServerWithProgressOnTheCl
     }
     EXPECT_FALSE(fs::exists(outside));
     EXPECT_FALSE(fs::exists(fs::path(m_root).parent_path() / "escape.rd8"));
+}
+
+// With two served folders configured, D: is the second one.
+TEST_F(RemoteBoardTest, SavesGoToTheServedFolderOfTheirDrive)
+{
+    const std::string second = m_root + "-second";
+    fs::remove_all(second);
+    fs::create_directories(second);
+    vlt::CServedFolders::Set(std::vector<std::string>{m_root, second});
+    struct ResetServedFolders {
+        ~ResetServedFolders() { vlt::CServedFolders::Set(std::nullopt); }
+    } reset;
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(SetActiveMemoryRegionTQ8(h, 4096, 0), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 4096, 0, 0), TQ8_OK);
+    SaveProgress progress;
+    TQ8_FILE_WRITE_PARAMS files = SaveRecord("D:\\saved.rd8", progress);
+    ASSERT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &files), TQ8_OK);
+    EXPECT_EQ(FileBytes(second + "/saved.rd8").size(), 4096u);
+    files = SaveRecord("E:\\saved.rd8", progress);
+    EXPECT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &files), TQ8_ERR_PATH_NOT_SERVED);
 }
 
 TEST_F(RemoteBoardTest, DumpsTravelInChunksAndTheCallBackCancelsThem)
