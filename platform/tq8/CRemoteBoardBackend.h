@@ -90,7 +90,7 @@ public:
     int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) override;
     int32_t SetAdcOffsetAdjust(int channel, int value) override;
     int32_t SetExtTriggerDelay(uint32_t taps) override;
-    // The firmware lives on the server: uploads are refused for remote boards.
+    // The firmware lives on the server: uploads go there (CRemoteFirmwareUpload).
     CFirmwareState* Firmware() override { return nullptr; }
     // The server's board's JTAG identification codes.
     int32_t JtagIdCodes(std::string& text);

@@ -32,7 +32,12 @@ constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHand
     &CSvcTQ8BoardInst::OnRegisterSet, &CSvcTQ8BoardInst::OnTimestamps, &CSvcTQ8BoardInst::OnRecCreate,
     &CSvcTQ8BoardInst::OnRec,      &CSvcTQ8BoardInst::OnSaveStart, &CSvcTQ8BoardInst::OnSaveStep,
     &CSvcTQ8BoardInst::OnPciAcquire, &CSvcTQ8BoardInst::OnPciRead,   &CSvcTQ8BoardInst::OnJtag,
+    &CSvcTQ8BoardInst::OnFwBegin,  &CSvcTQ8BoardInst::OnFwData,  &CSvcTQ8BoardInst::OnFwUpload,
+    &CSvcTQ8BoardInst::OnFwStep,
 };
+
+// How long a firmware step waits for news before it answers without any.
+constexpr uint32_t kFirmwareStepWaitMs = 1000;
 
 const ServiceMethodTable<CSvcTQ8BoardInst>& MethodTable()
 {
@@ -100,7 +105,8 @@ CSvcTQ8BoardInst::~CSvcTQ8BoardInst()
 
 void CSvcTQ8BoardInst::CloseBoard()
 {
-    // In this order: the save and the DMA buffer use the handle.
+    // In this order: the upload, the save and the DMA buffer use the handle.
+    m_firmware.reset();
     m_save.reset();
     FreePciBuffer();
     for (const auto& [id, session] : m_sessions)
@@ -394,6 +400,53 @@ int32_t CSvcTQ8BoardInst::OnJtag(int socket, xmlDocPtr)
     if (rc == TQ8_OK)
         AppendData(items, tq8wire::kText, text, text ? std::char_traits<char>::length(text) : 0);
     FreeMemoryTQ8(text);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnFwBegin(int socket, xmlDocPtr request)
+{
+    uint64_t bytes = 0;
+    std::string name;
+    if (!GetNumberParameter(request, "Bytes", bytes) || GetCallParameter(request, "Name", name) != 0
+        || !CFirmwareUploadJob::IsPlainName(name))
+        return kSvcMalformedRequest;
+    if (m_firmware && m_firmware->Running())
+        return ReplyResult(socket, TQ8_ERR_BUSY);
+    m_firmware.reset();
+    auto job = std::make_unique<CFirmwareUploadJob>(m_handle);
+    const int32_t rc = job->Begin(bytes, name);
+    if (rc == TQ8_OK)
+        m_firmware = std::move(job);
+    return ReplyResult(socket, rc);
+}
+
+int32_t CSvcTQ8BoardInst::OnFwData(int socket, xmlDocPtr request)
+{
+    std::string coded, data;
+    if (GetCallParameter(request, tq8wire::kData, coded) != 0 || coded.size() > (tq8wire::kReadChunkBytes + 2) / 3 * 4
+        || !tq8wire::DecodeText(coded, data))
+        return kSvcMalformedRequest;
+    return ReplyResult(socket, m_firmware ? m_firmware->Append(data) : TQ8_ERR_WRONG_MODE);
+}
+
+int32_t CSvcTQ8BoardInst::OnFwUpload(int socket, xmlDocPtr)
+{
+    return ReplyResult(socket, m_firmware ? m_firmware->Start() : TQ8_ERR_WRONG_MODE);
+}
+
+int32_t CSvcTQ8BoardInst::OnFwStep(int socket, xmlDocPtr)
+{
+    if (!m_firmware || !m_firmware->Started())
+        return ReplyResult(socket, TQ8_ERR_WRONG_MODE);
+    CFirmwareUploadJob::StepResult step;
+    m_firmware->Step(kFirmwareStepWaitMs, step);
+    if (step.finished)
+        m_firmware.reset();
+    std::string items;
+    Append(items, tq8wire::kResult, step.result);
+    Append(items, "Finished", step.finished ? 1 : 0);
+    Append(items, "OutFlags", step.outFlags);
+    XmlAppendElement(items, "Events", tq8wire::EncodeEvents(step.events));
     return ReplyData(socket, items);
 }
 

@@ -14,6 +14,7 @@
 #include "IVltServiceInstance.h"
 #include "BoardWire.h"
 #include "CBoardSaveJob.h"
+#include "CFirmwareUploadJob.h"
 #include "TQ8_64.h"
 
 class CSvcTQ8BoardInst final : public IVltServiceInstance {
@@ -49,6 +50,10 @@ public:
     int32_t OnPciAcquire(int socket, xmlDocPtr request);
     int32_t OnPciRead(int socket, xmlDocPtr request);
     int32_t OnJtag(int socket, xmlDocPtr request);
+    int32_t OnFwBegin(int socket, xmlDocPtr request);
+    int32_t OnFwData(int socket, xmlDocPtr request);
+    int32_t OnFwUpload(int socket, xmlDocPtr request);
+    int32_t OnFwStep(int socket, xmlDocPtr request);
 
 private:
     ~CSvcTQ8BoardInst();
@@ -77,6 +82,9 @@ private:
     uint32_t m_nextSession = 1;
     // The save in progress, ended with the connection.
     std::unique_ptr<CBoardSaveJob> m_save;
+    // The firmware upload being sent or run; the connection's end waits for
+    // a running one.
+    std::unique_ptr<CFirmwareUploadJob> m_firmware;
     // The last fresh acquisition, until the next or the connection's end.
     uint8_t* m_pciBuffer = nullptr;
     uint32_t m_pciBytes = 0;

@@ -118,3 +118,32 @@ TEST_F(BoardServiceTest, AConnectionOpensNoMoreBoardsThanTheLimit)
     EXPECT_TRUE(Has(Call(next, Method::Open, Open(500 + kLimit, 1)), Result(TQ8_OK)));
     close(next);
 }
+
+TEST_F(BoardServiceTest, FirmwareFilesAreBoundedAndTakenOnlyInOrder)
+{
+    using tq8wire::Method;
+    const int fd = Client();
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(Has(Call(fd, Method::Open, Open(80, 1)), Result(TQ8_OK)));
+    EXPECT_TRUE(Has(Call(fd, Method::FwStep), Result(TQ8_ERR_WRONG_MODE)));
+    EXPECT_TRUE(Has(Call(fd, Method::FwUpload), Result(TQ8_ERR_WRONG_MODE)));
+    auto begin = [&](const std::string& bytes, const std::string& name) {
+        return Call(fd, Method::FwBegin, "<Bytes>" + bytes + "</Bytes><Name>" + name + "</Name>");
+    };
+    EXPECT_TRUE(Has(begin("1099511627776", "big.tq8fw"), Result(TQ8_ERR_OUT_OF_BOUNDS)));
+    for (const char* name : {"../up.tq8fw", "a/b.tq8fw", "..", ""})
+        EXPECT_TRUE(Has(begin("4", name), "error=\"true\"")) << name;
+    ASSERT_TRUE(Has(begin("4", "p.tq8fw"), Result(TQ8_OK)));
+    EXPECT_TRUE(Has(Call(fd, Method::FwData, "<Data>MTIzNDU=</Data>"), Result(TQ8_ERR_OUT_OF_BOUNDS))); // 5 bytes
+    EXPECT_TRUE(Has(Call(fd, Method::FwData, "<Data>MTI=</Data>"), Result(TQ8_OK)));
+    EXPECT_TRUE(Has(Call(fd, Method::FwUpload), Result(TQ8_ERR_WRONG_MODE))); // 2 of 4 bytes
+    EXPECT_TRUE(Has(Call(fd, Method::FwData, "<Data>MzQ=</Data>"), Result(TQ8_OK)));
+    ASSERT_TRUE(Has(Call(fd, Method::FwUpload), Result(TQ8_OK)));
+    // Four bytes are no package: the server's library says so at the end.
+    std::string step;
+    for (int i = 0; i < 100 && !Has(step, "<Finished>1</Finished>"); ++i)
+        step = Call(fd, Method::FwStep);
+    EXPECT_TRUE(Has(step, Result(TQ8_ERR_FW_PACKAGE_DAMAGED))) << step;
+    EXPECT_TRUE(Has(Call(fd, Method::FwStep), Result(TQ8_ERR_WRONG_MODE)));
+    close(fd);
+}

@@ -778,7 +778,7 @@ TEST_F(RemoteBoardTest, FreshPciAcquisitionsFillTheClientsDmaBufferInChunks)
     FreeDmaBufferTQ8(h, dma);
 }
 
-TEST_F(RemoteBoardTest, JtagCodesComeFromTheServersBoardAndFirmwareUploadIsRefused)
+TEST_F(RemoteBoardTest, JtagCodesComeFromTheServersBoardAndAFirmwareFileIsCheckedHere)
 {
     TQ8_HANDLE h = Remote(kBoardA);
     ASSERT_NE(h, nullptr);
@@ -798,5 +798,7 @@ TEST_F(RemoteBoardTest, JtagCodesComeFromTheServersBoardAndFirmwareUploadIsRefus
     DisconnectFromDeviceTQ8(local);
     EXPECT_EQ(GetJtagIdCodesATQ8(h, nullptr), TQ8_ERR_INVALID_ARG);
     uint32_t out = 0;
-    EXPECT_EQ(UploadFirmwareWTQ8(h, L"/nonexistent.tq8fw", 0, &out, nullptr, nullptr), TQ8_ERR_NOT_SUPPORTED);
+    const uint64_t sent = TQ8Sim_RemoteMessagesSent();
+    EXPECT_EQ(UploadFirmwareWTQ8(h, L"/nonexistent.tq8fw", 0, &out, nullptr, nullptr), TQ8_ERR_FILE_UNREADABLE);
+    EXPECT_EQ(TQ8Sim_RemoteMessagesSent(), sent);
 }
