@@ -89,6 +89,15 @@ int32_t ReplyResult(int socket, int32_t rc)
     return ReplyData(socket, items);
 }
 
+// The Data parameter decoded: at most one chunk; false when missing,
+// longer or not base64.
+bool GetChunkParameter(xmlDocPtr request, std::string& data)
+{
+    std::string coded;
+    return GetCallParameter(request, tq8wire::kData, coded) == 0
+        && coded.size() <= (tq8wire::kReadChunkBytes + 2) / 3 * 4 && tq8wire::DecodeText(coded, data);
+}
+
 // The text parameter decoded; false when missing or not base64.
 bool GetTextParameter(xmlDocPtr request, std::string& text)
 {
@@ -422,9 +431,8 @@ int32_t CSvcTQ8BoardInst::OnFwBegin(int socket, xmlDocPtr request)
 
 int32_t CSvcTQ8BoardInst::OnFwData(int socket, xmlDocPtr request)
 {
-    std::string coded, data;
-    if (GetCallParameter(request, tq8wire::kData, coded) != 0 || coded.size() > (tq8wire::kReadChunkBytes + 2) / 3 * 4
-        || !tq8wire::DecodeText(coded, data))
+    std::string data;
+    if (!GetChunkParameter(request, data))
         return kSvcMalformedRequest;
     return ReplyResult(socket, m_firmware ? m_firmware->Append(data) : TQ8_ERR_WRONG_MODE);
 }
@@ -728,9 +736,8 @@ int32_t CSvcTQ8BoardInst::OnSaveStart(int socket, xmlDocPtr request)
 int32_t CSvcTQ8BoardInst::OnSaveStep(int socket, xmlDocPtr request)
 {
     uint32_t cancel = 0;
-    std::string coded, data;
-    if (!GetUIntParameter(request, "Cancel", cancel) || GetCallParameter(request, tq8wire::kData, coded) != 0
-        || coded.size() > (tq8wire::kReadChunkBytes + 2) / 3 * 4 || !tq8wire::DecodeText(coded, data))
+    std::string data;
+    if (!GetUIntParameter(request, "Cancel", cancel) || !GetChunkParameter(request, data))
         return kSvcMalformedRequest;
     if (!m_save)
         return ReplyResult(socket, TQ8_ERR_WRONG_MODE);

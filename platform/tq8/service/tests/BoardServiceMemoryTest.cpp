@@ -1,12 +1,10 @@
 // A hostile client against the board service: sizes far beyond any board,
 // and a thousand connections each with a virtual board of its own. Every
-// operator new of the process is watched here, so this program is kept
-// apart from the other tests.
-#include <algorithm>
+// operator new of the process is watched here (AllocationWatch), so this
+// program is kept apart from the other tests.
 #include <atomic>
-#include <cstdlib>
-#include <new>
 
+#include "AllocationWatch.h"
 #include "BoardServiceFixture.h"
 
 namespace {
@@ -23,68 +21,16 @@ constexpr uint64_t kLimitBytes = 64ull << 20;
 constexpr long kLimitKiB = static_cast<long>(kLimitBytes >> 10);
 
 // While watched, every thread's requests are summed and the largest kept.
-std::atomic<bool> g_watching{false};
 std::atomic<uint64_t> g_requested{0};
 std::atomic<uint64_t> g_largest{0};
 
-void* Allocate(std::size_t size, std::size_t alignment = alignof(std::max_align_t))
+void Watch(std::size_t size)
 {
-    if (g_watching) {
-        g_requested += size;
-        uint64_t largest = g_largest;
-        while (size > largest && !g_largest.compare_exchange_weak(largest, size)) {
-        }
-    }
-    void* p = nullptr;
-    const std::size_t bytes = size ? size : 1;
-    if (alignment <= alignof(std::max_align_t))
-        p = std::malloc(bytes);
-    else if (posix_memalign(&p, alignment, bytes) != 0)
-        p = nullptr;
-    if (!p)
-        throw std::bad_alloc();
-    return p;
-}
-
-void* AllocateNoThrow(std::size_t size, std::size_t alignment = alignof(std::max_align_t)) noexcept
-{
-    try {
-        return Allocate(size, alignment);
-    } catch (...) {
-        return nullptr;
+    g_requested += size;
+    uint64_t largest = g_largest;
+    while (size > largest && !g_largest.compare_exchange_weak(largest, size)) {
     }
 }
-
-} // namespace
-
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void* operator new(std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
-void* operator new[](std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return AllocateNoThrow(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return AllocateNoThrow(size); }
-void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
-{
-    return AllocateNoThrow(size, std::size_t(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
-{
-    return AllocateNoThrow(size, std::size_t(a));
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-
-namespace {
 
 using board_service_test::BoardServiceTest;
 using board_service_test::Open;
@@ -116,7 +62,7 @@ TEST_F(HostileClient, DumpsAndAcquisitionBuffersBeyondTheBoardAreRefusedWithNoth
     const long residentBefore = srvtest::ResidentKiB();
     g_requested = 0;
     g_largest = 0;
-    g_watching = true;
+    allocwatch::SetHook(&Watch);
     // 2^40 bytes, and the largest count the library's calls can take, which
     // is still twice the board's memory.
     std::vector<std::string> replies;
@@ -125,7 +71,7 @@ TEST_F(HostileClient, DumpsAndAcquisitionBuffersBeyondTheBoardAreRefusedWithNoth
         replies.push_back(Call(fd, Method::SaveStart, SaveStart(0, count)));
         replies.push_back(Call(fd, Method::PciAcquire, Count(count)));
     }
-    g_watching = false;
+    allocwatch::SetHook(nullptr);
     for (const std::string& reply : replies)
         EXPECT_TRUE(Has(reply, Result(TQ8_ERR_OUT_OF_BOUNDS))) << reply;
     EXPECT_LT(g_largest.load(), kLimitBytes);
