@@ -381,6 +381,31 @@ int32_t CRemoteBoardBackend::JtagIdCodes(std::string& text)
     return TQ8_OK;
 }
 
+int32_t CRemoteBoardBackend::RunningFirmware(FirmwarePart part, std::optional<FirmwareVersion>& version)
+{
+    version.reset();
+    if (part != FirmwarePart::System)
+        return TQ8_OK;
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    CAutoXmlDoc reply;
+    int32_t rc = link->Call(Method::Desc, {}, reply);
+    if (rc == TQ8_OK)
+        rc = Result(reply);
+    uint64_t wide = 0;
+    if (rc == TQ8_OK && !ReturnNumber(reply, "FirmwareVersion", wide))
+        rc = TQ8_ERR_BAD_REPLY;
+    if (rc != TQ8_OK || wide == 0)
+        return rc;
+    // Each 16-bit part of the wide form carries one byte of the version.
+    uint32_t narrow = 0;
+    for (int i = 3; i >= 0; --i)
+        narrow = (narrow << 8) | static_cast<uint32_t>((wide >> (16 * i)) & 0xFF);
+    version = FirmwareVersion{narrow, 0};
+    return TQ8_OK;
+}
+
 DriverCounters CRemoteBoardBackend::ReadDriverStats(bool reset)
 {
     DriverCounters counters;

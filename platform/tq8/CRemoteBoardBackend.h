@@ -92,6 +92,9 @@ public:
     int32_t SetExtTriggerDelay(uint32_t taps) override;
     // The firmware lives on the server: uploads go there (CRemoteFirmwareUpload).
     CFirmwareState* Firmware() override { return nullptr; }
+    // The system FPGA's version as the server's board reports it now (its
+    // PCI firmware version); the server tells none of the ZAB FPGA.
+    int32_t RunningFirmware(FirmwarePart part, std::optional<FirmwareVersion>& version) override;
     // The server's board's JTAG identification codes.
     int32_t JtagIdCodes(std::string& text);
 
