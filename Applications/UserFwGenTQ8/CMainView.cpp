@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QUrl>
@@ -18,6 +20,7 @@
 #include "FwGenControls.h"
 #include "HardwareDetection.h"
 #include "InstallFolder.h"
+#include "PopupMenu.h"
 #include "TextConv.h"
 
 #ifndef USERFWGEN_LINK_URL
@@ -80,7 +83,7 @@ std::wstring W(const QString& text)
 } // namespace
 
 CMainView::CMainView(QWidget* parent)
-    : QWidget(parent)
+    : CFormView_WithEdit(IDD, parent)
 {
     CreateControls();
     LoadSaveSettings(false);
@@ -323,6 +326,25 @@ void CMainView::OnGenerate()
             FocusControl(generator.FocusAfterFailure().control, generator.FocusAfterFailure().selectAll);
     }
     QApplication::restoreOverrideCursor();
+}
+
+void CMainView::ShowEditMenu(const QPoint& globalPos)
+{
+    QMenu menu(this);
+    menu.setTitle(QStringLiteral("Edit"));
+    for (const auto& [id, text] : {std::pair{ID_EDIT_CUT, "Cu&t\tCtrl+X"}, std::pair{ID_EDIT_COPY, "&Copy\tCtrl+C"},
+                                   std::pair{ID_EDIT_PASTE, "&Paste\tCtrl+V"}}) {
+        bool enabled = false;
+        GetEditCommandState(id, enabled);
+        vlt::AddMenuCommand(menu, int(id), QString::fromLatin1(text))->setEnabled(enabled);
+    }
+    if (const int chosen = vlt::TrackPopupMenu(menu, globalPos))
+        OnEditCommand(unsigned(chosen));
+}
+
+void CMainView::contextMenuEvent(QContextMenuEvent* event)
+{
+    ShowEditMenu(event->globalPos());
 }
 
 void CMainView::OnLinkClick()

@@ -718,9 +718,15 @@ uint32_t CMainDoc::OperationOfDestination(int32_t destination)
 
 bool CMainDoc::StartAcquisitionThread()
 {
-    // A thread that has ended is replaced; a failed duplicate is reported
-    // here and leaves no flag set.
+    // A thread that has ended is replaced; a failure is reported here and
+    // leaves no flag set.
     const int32_t result = m_thread->Start(m_device);
+    if (result == CAcquisitionThread::kEventNotCreated || result == CAcquisitionThread::kThreadNotCreated) {
+        ShowSystemErrorBox(m_thread->GetLastError(), result == CAcquisitionThread::kEventNotCreated
+                                                         ? L"Failed to create event object: "
+                                                         : L"Failed to create acquisition thread: ");
+        return false;
+    }
     if (result != 0) {
         errno = m_thread->GetLastError();
         ShowAcquisitionError(result);
