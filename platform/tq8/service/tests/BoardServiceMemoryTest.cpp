@@ -9,14 +9,6 @@
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-// Freed blocks wait in the sanitizer's quarantine: resident memory says
-// nothing there, and its leak checker covers that build instead.
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 constexpr uint64_t kLimitBytes = 64ull << 20;
 constexpr long kLimitKiB = static_cast<long>(kLimitBytes >> 10);
 
@@ -76,7 +68,7 @@ TEST_F(HostileClient, DumpsAndAcquisitionBuffersBeyondTheBoardAreRefusedWithNoth
         EXPECT_TRUE(Has(reply, Result(TQ8_ERR_OUT_OF_BOUNDS))) << reply;
     EXPECT_LT(g_largest.load(), kLimitBytes);
     EXPECT_LT(g_requested.load(), kLimitBytes);
-    if (!kAddressSanitizer) {
+    if (!srvtest::kAddressSanitizer) {
         EXPECT_LT(srvtest::ResidentKiB() - residentBefore, kLimitKiB);
     }
     // The connection goes on, and a size the board can hold is taken.
@@ -116,7 +108,7 @@ TEST_F(HostileClient, AThousandConnectionsWithNewVirtualBoardsLeaveThreadsAndMem
     }
     EXPECT_EQ(srvtest::CountThreads(), threadsBefore);
     EXPECT_TRUE(VirtualBoardGoes(kFirstSerial + 999));
-    if (!kAddressSanitizer) {
+    if (!srvtest::kAddressSanitizer) {
         EXPECT_LT(srvtest::ResidentKiB() - residentBefore, kLimitKiB);
     }
 }
