@@ -29,6 +29,8 @@ public:
     void OnInitialUpdate();
     // Reads the provider file in the folder; nothing changes on failure.
     void ShowCustomLogicProvider(const std::wstring& installFolder);
+    // The provider line's row is there only while the line has a text.
+    void ShowProviderRow(bool show);
 
     void LoadSaveSettings(bool store);
     // true: controls to settings (false after a refused value, which has

@@ -13,6 +13,7 @@
 #include "CWorkspaceTQ8.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "Mnemonic.h"
 #include "PersistentOptsKeys.h"
 #include "RegistryStore.h"
 #include "TextConv.h"
@@ -86,7 +87,9 @@ void CMainApp::SetProgramFolder(const std::wstring& folder)
 bool CMainApp::StartUp(const std::vector<std::wstring>& args)
 {
     // Sockets, the component runtime and the text controls need no
-    // initialisation here; the window framework is Qt's.
+    // initialisation here; the window framework is Qt's, taught to read
+    // the mnemonics of the programs' texts.
+    vlt::InstallMnemonicRule();
     if (m_programFolder.empty())
         m_programFolder = vlt::Utf8ToWide(QCoreApplication::applicationDirPath().toStdString());
     vlt::SetMessageBoxCaption(kAppTitle);

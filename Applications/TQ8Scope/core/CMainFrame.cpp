@@ -31,6 +31,8 @@
 
 namespace {
 
+const QString kModifiedText = QStringLiteral("MODIFIED");
+
 QString Q(const std::wstring& text)
 {
     return QString::fromStdString(vlt::WideToUtf8(text));
@@ -268,7 +270,12 @@ void CMainFrame::CreateToolBar()
 void CMainFrame::CreateStatusBar()
 {
     m_messagePane = new QLabel(this);
-    m_modifiedIndicator = new QLabel(QStringLiteral("MODIFIED"), this);
+    // The indicator's pane keeps its width; the text is lit only while the
+    // workspace is modified, as the framework's indicators show nothing when off.
+    m_modifiedIndicator = new QLabel(this);
+    m_modifiedIndicator->setObjectName(QString::number(cmd::kIndicatorModified));
+    m_modifiedIndicator->setMinimumWidth(m_modifiedIndicator->fontMetrics().horizontalAdvance(kModifiedText) +
+                                         2 * m_modifiedIndicator->fontMetrics().averageCharWidth());
     statusBar()->addWidget(m_messagePane, 1);
     statusBar()->addPermanentWidget(m_modifiedIndicator);
     m_status = new vlt::TimedStatusText(m_messagePane, this);
@@ -347,7 +354,7 @@ void CMainFrame::UpdateCommandUI()
     }
     if (QAction* a = CommandAction(cmd::kViewStatusBar))
         a->setChecked(statusBar()->isVisible());
-    m_modifiedIndicator->setEnabled(ws.IsModified());
+    m_modifiedIndicator->setText(ws.IsModified() ? kModifiedText : QString());
     IBoardDocument* doc = GetActiveDocument();
     ShowDocumentMenus(doc != nullptr);
     UpdateDocumentCommands(doc);

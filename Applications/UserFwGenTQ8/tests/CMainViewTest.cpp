@@ -198,6 +198,27 @@ TEST_F(MainViewTest, ProviderWithOtherRootChangesNothing)
     EXPECT_FALSE(Get<QLineEdit>(view, IDC_CUST_ENUM)->isReadOnly());
 }
 
+TEST_F(MainViewTest, ProviderLineHasItsRowOnlyWithAText)
+{
+    // Without a provider the version row follows the enumeration row as the
+    // rows above follow each other: no blank band between them.
+    CMainView bare;
+    bare.OnInitialUpdate();
+    QWidget* enumEdit = Get<QLineEdit>(bare, IDC_CUST_ENUM);
+    const int rowStep = enumEdit->y() - bare.Control(IDC_XCF16P_PATH)->y();
+    EXPECT_EQ(bare.Control(IDC_FW_VERSION)->y() - enumEdit->y(), rowStep);
+    EXPECT_TRUE(Get<QLabel>(bare, IDC_PROVIDER)->isHidden());
+
+    SetProvider("<VltFpgaDev_TQ3300><GUID>g</GUID><CustomFwEnum>7</CustomFwEnum></VltFpgaDev_TQ3300>");
+    CMainView view;
+    view.OnInitialUpdate();
+    QLabel* provider = Get<QLabel>(view, IDC_PROVIDER);
+    EXPECT_FALSE(provider->isHidden());
+    EXPECT_GT(provider->y(), Get<QLineEdit>(view, IDC_CUST_ENUM)->geometry().bottom());
+    EXPECT_GT(view.Control(IDC_FW_VERSION)->y(), provider->geometry().bottom());
+    EXPECT_EQ(view.height() - bare.height(), view.Control(IDC_FW_VERSION)->y() - bare.Control(IDC_FW_VERSION)->y());
+}
+
 TEST_F(MainViewTest, GenerateWithoutOutputFocusesTheOutputEdit)
 {
     CMainFrame frame;

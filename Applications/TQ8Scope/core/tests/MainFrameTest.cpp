@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -1113,4 +1114,25 @@ TEST_F(ShellTest, ModalStateSparesTheWindowNamedAsException)
     frame->LeaveModalState();
     EXPECT_TRUE(upload->isEnabled());
     delete upload;
+}
+
+TEST_F(ShellTest, ModifiedIndicatorIsLitOnlyWhileTheWorkspaceIsModified)
+{
+    FakeWorkspace& ws = UseFakes();
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    auto* indicator = frame->statusBar()->findChild<QLabel*>(QString::number(cmd::kIndicatorModified));
+    ASSERT_NE(indicator, nullptr);
+    frame->UpdateCommandUI();
+    EXPECT_EQ(indicator->text(), QString());
+    const int width = indicator->minimumWidth();
+    EXPECT_GE(width, indicator->fontMetrics().horizontalAdvance(QStringLiteral("MODIFIED")));
+    ws.modified = true;
+    frame->UpdateCommandUI();
+    EXPECT_EQ(indicator->text(), QStringLiteral("MODIFIED"));
+    EXPECT_TRUE(indicator->isEnabled());
+    ws.modified = false;
+    frame->UpdateCommandUI();
+    EXPECT_EQ(indicator->text(), QString());
+    EXPECT_EQ(indicator->minimumWidth(), width); // the pane keeps its place
 }
