@@ -166,11 +166,16 @@ HRESULT CScopeCtrl::PutStock(DISPID id, T& member, T value)
 
 // ---- IDispatch ----
 
-HRESULT CScopeCtrl::GetIDOfName(const wchar_t* name, DISPID* pid) { return ScopePropertyIdOfName(name, pid); }
-
-HRESULT CScopeCtrl::Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult)
+HRESULT CScopeCtrl::GetIDsOfNames(const wchar_t* const* names, uint32_t count, DISPID* ids)
 {
-    return InvokeScopeProperty(this, id, flags, params, pResult);
+    return ScopeIdsOfNames(names, count, ids);
+}
+
+// No member describes its failures beyond the HRESULT: EXCEPINFO stays as given.
+HRESULT CScopeCtrl::Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult, EXCEPINFO*,
+                           uint32_t* puArgErr)
+{
+    return InvokeScopeMember(this, id, flags, params, pResult, puArgErr);
 }
 
 // ---- stock properties ----

@@ -218,6 +218,8 @@ public:
     // ---- Workspace state
     void WriteWorkspaceState(std::string& out) const;
     bool ReadWorkspaceState(xmlNode* deviceElement);
+    // What a workspace load read for the board.
+    void SetWorkspaceState(const CMainDocWsData& state) { m_wsData = state; }
 
     // ---- Settings files
     const std::wstring& GetSettingsPath() const { return m_settingsPath; }

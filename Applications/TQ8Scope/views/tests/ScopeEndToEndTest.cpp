@@ -164,7 +164,9 @@ TEST_F(ScopeEndToEndTest, WorkspaceGivesThePlotItsParameters)
         std::ofstream out(file);
         out << "<?xml version=\"1.0\"?><TQ8Scope_Workspace><Devices><Device Sn=\"4711\" Virtual=\"1\" >"
                "<DocState><plot_page_width>1024</plot_page_width><plot_min_samp_val>10</plot_min_samp_val>"
-               "<plot_max_samp_val>200</plot_max_samp_val></DocState></Device></Devices>"
+               "<plot_max_samp_val>200</plot_max_samp_val></DocState>"
+               "<LibSettings><TQ8Settings version=\"1\"><TriggerSource>0</TriggerSource></TQ8Settings></LibSettings>"
+               "</Device></Devices>"
                "</TQ8Scope_Workspace>";
     }
     app = std::make_unique<CMainApp>();
