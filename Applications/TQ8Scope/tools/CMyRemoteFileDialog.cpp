@@ -32,7 +32,7 @@
 #include "RemoteFileRow.h"
 #include "RemoteFileTexts.h"
 #include "RemoteFileTypes.h"
-#include "ServiceRequestTransport.h"
+#include "DeviceServiceSender.h"
 
 namespace {
 

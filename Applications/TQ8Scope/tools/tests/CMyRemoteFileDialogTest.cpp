@@ -26,7 +26,7 @@
 #include "ErrorBeep.h"
 #include "MessageBox.h"
 #include "RemoteTestHost.h"
-#include "ServiceRequestTransport.h"
+#include "DeviceServiceSender.h"
 #include "TestApp.h"
 
 namespace fs = std::filesystem;
