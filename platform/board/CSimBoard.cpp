@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ChannelSelection.h"
-#include "TQ8_64.h"
+#include "TQ8Codes.h"
 
 namespace tq8 {
 

@@ -7,7 +7,7 @@
 #include "ClockGenRate.h"
 #include "ConfigImage.h"
 #include "ScanChain.h"
-#include "TQ8_64.h"
+#include "TQ8Codes.h"
 
 namespace tq8 {
 
