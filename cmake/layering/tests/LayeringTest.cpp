@@ -29,31 +29,33 @@ size_t CountContaining(const std::vector<std::string>& lines, const std::string&
 
 } // namespace
 
-TEST(Layering, FoundationReachesNothingAbove)
-{
+// The build's own model of the tree.
+class Layering : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(model.Read(TQ8_LAYER_MODEL, error)) << error;
+    }
     CLayerModel model;
-    std::string error;
-    ASSERT_TRUE(model.Read(TQ8_LAYER_MODEL, error)) << error;
+};
+
+TEST_F(Layering, FoundationReachesNothingAbove)
+{
     const std::vector<std::string> edges = CLayerCheck(TQ8_SOURCE_DIR, model).UpwardEdges();
     EXPECT_TRUE(edges.empty()) << Joined(edges);
 }
 
-TEST(Layering, NoSourceInTwoLibraries)
+TEST_F(Layering, NoSourceInTwoLibraries)
 {
-    CLayerModel model;
-    std::string error;
-    ASSERT_TRUE(model.Read(TQ8_LAYER_MODEL, error)) << error;
     const std::vector<std::string> shared = CLayerCheck(TQ8_SOURCE_DIR, model).SourcesInTwoLibraries();
     EXPECT_TRUE(shared.empty()) << Joined(shared);
 }
 
-// The build's own model, with one upward edge of each kind put in: the check
+// One upward edge of each kind put into the tree's own model: the check
 // finds every one, so that a passing tree is no empty model passing.
-TEST(Layering, TheTreesModelFailsWithAnUpwardEdge)
+TEST_F(Layering, TheTreesModelFailsWithAnUpwardEdge)
 {
-    CLayerModel model;
-    std::string error;
-    ASSERT_TRUE(model.Read(TQ8_LAYER_MODEL, error)) << error;
     const LayerTarget* core = model.Find("tq8_core");
     const LayerTarget* scope = model.Find("tq8scope_core");
     ASSERT_NE(core, nullptr);
