@@ -1,7 +1,9 @@
 #include "CSampleFileWriter.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "CSampleTextFormat.h"
 #include "TextConv.h"
 
 namespace tq8 {
@@ -19,35 +21,14 @@ std::string WithoutExtension(const std::string& path)
     const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
     return hasExt ? path.substr(0, dot) : path;
 }
-
-void AppendSample(std::string& out, uint8_t code, bool hex, bool isSigned)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    if (hex) {
-        out += digits[code >> 4];
-        out += digits[code & 0xF];
-        return;
-    }
-    int value = isSigned ? static_cast<int>(static_cast<int8_t>(code)) : static_cast<int>(code);
-    if (value < 0) {
-        out += '-';
-        value = -value;
-    }
-    char buf[4];
-    int n = 0;
-    do {
-        buf[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (n != 0)
-        out += buf[--n];
-}
 } // namespace
 
 CSampleFileWriter::CSampleFileWriter(const FileWritePlan& plan, uint32_t channels)
     : m_plan(plan), m_channels(channels == 0 ? 1 : channels), m_split(plan.Has(TQ8_FWP_DEINTERLEAVE)),
       m_xor(plan.Has(TQ8_FWP_SIGNED) ? 0x80 : 0x00)
 {
+    if (m_plan.IsText())
+        m_format = std::make_unique<CSampleTextFormat>(m_plan.Has(TQ8_FWP_HEX), m_xor != 0, m_split ? 1 : m_channels);
 }
 
 CSampleFileWriter::~CSampleFileWriter()
@@ -93,7 +74,7 @@ bool CSampleFileWriter::Open()
     }
     CSegmentedFileWriter::Options options;
     options.append = m_plan.Has(TQ8_FWP_APPEND);
-    options.direct = !text && !m_plan.Has(TQ8_FWP_BUFFERED_IO);
+    options.direct = !m_plan.Has(TQ8_FWP_BUFFERED_IO);
     const uint32_t outputs = m_split ? std::min<uint32_t>(m_channels, 4) : 1;
     for (uint32_t k = 0; k < outputs; ++k) {
         const std::string& path = m_plan.PathOf(k);
@@ -125,30 +106,28 @@ bool CSampleFileWriter::Open()
     return true;
 }
 
-void CSampleFileWriter::FormatText(Stream& stream, const uint8_t* data, size_t bytes)
+// Formatted straight into the file's buffer, a piece at a time.
+bool CSampleFileWriter::WriteText(Stream& stream, const uint8_t* data, size_t bytes)
 {
-    const uint32_t perLine = m_split ? 1 : m_channels;
-    const bool hex = m_plan.Has(TQ8_FWP_HEX);
-    const bool isSigned = m_xor != 0;
-    m_text.clear();
-    m_text.reserve(bytes * 5);
-    for (size_t i = 0; i < bytes; ++i) {
-        if (stream.column != 0)
-            m_text += ' ';
-        AppendSample(m_text, static_cast<uint8_t>(data[i] ^ m_xor), hex, isSigned);
-        if (++stream.column == perLine) {
-            m_text += "\r\n";
-            stream.column = 0;
-        }
+    while (bytes != 0) {
+        const size_t n = std::min(bytes, kTextPieceSamples);
+        uint8_t* room = stream.file->Reserve(CSampleTextFormat::MaxBytes(n));
+        if (!room)
+            return false;
+        const size_t length = m_format->Format(data, n, reinterpret_cast<char*>(room), stream.column);
+        if (!stream.file->Commit(length))
+            return false;
+        data += n;
+        bytes -= n;
     }
+    return true;
 }
 
 bool CSampleFileWriter::WriteStream(Stream& stream, const uint8_t* data, size_t bytes)
 {
     bool ok = false;
-    if (m_plan.IsText()) {
-        FormatText(stream, data, bytes);
-        ok = stream.file->Write(reinterpret_cast<const uint8_t*>(m_text.data()), m_text.size());
+    if (m_format) {
+        ok = WriteText(stream, data, bytes);
     } else if (m_xor != 0) {
         m_scratch.resize(bytes);
         for (size_t i = 0; i < bytes; ++i)

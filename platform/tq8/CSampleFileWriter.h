@@ -14,6 +14,8 @@
 
 namespace tq8 {
 
+class CSampleTextFormat;
+
 class CSampleFileWriter {
 public:
     // channels: samples per frame of the data handed to Write.
@@ -42,6 +44,10 @@ public:
     static std::string TimestampStem(const FileWritePlan& plan);
 
 private:
+    // Samples formatted at a time: a small share of the file's buffer, so
+    // that buffer is nearly full before it is written.
+    static constexpr size_t kTextPieceSamples = 16u << 10;
+
     struct Stream {
         std::unique_ptr<CSegmentedFileWriter> file;
         uint32_t channel = 0; // deinterleaved: the frame position it takes
@@ -50,7 +56,7 @@ private:
 
     bool Fail(const std::wstring& text);
     bool WriteStream(Stream& stream, const uint8_t* data, size_t bytes);
-    void FormatText(Stream& stream, const uint8_t* data, size_t bytes);
+    bool WriteText(Stream& stream, const uint8_t* data, size_t bytes);
 
     const FileWritePlan m_plan;
     const uint32_t m_channels;
@@ -62,7 +68,7 @@ private:
     std::vector<std::string> m_timestampPaths;
     uint64_t m_frameOffset = 0; // samples written, modulo the frame
     std::vector<uint8_t> m_scratch;
-    std::string m_text;
+    std::unique_ptr<const CSampleTextFormat> m_format; // text and hexadecimal files
     std::wstring m_error;
 };
 

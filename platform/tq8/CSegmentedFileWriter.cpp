@@ -1,6 +1,7 @@
 #include "CSegmentedFileWriter.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,19 +62,27 @@ bool CSegmentedFileWriter::Open()
     return OpenFile(true);
 }
 
+// A stage is one huge page where the system has them: a direct write pins
+// every page of its buffer, and one huge page stands for 512 small ones.
+bool CSegmentedFileWriter::AllocateStage(std::unique_ptr<uint8_t, AlignedFree>& stage)
+{
+    void* p = nullptr;
+    if (!stage && ::posix_memalign(&p, kStageBytes, kStageBytes) == 0) {
+        ::madvise(p, kStageBytes, MADV_HUGEPAGE); // a hint only
+        stage.reset(static_cast<uint8_t*>(p));
+    }
+    return stage != nullptr;
+}
+
 bool CSegmentedFileWriter::OpenDirect(const std::string& path, int mode)
 {
     m_fd = ::open(path.c_str(), mode | O_DIRECT, 0666);
     if (m_fd < 0)
         return false;
-    if (!m_stage) {
-        void* p = nullptr;
-        if (::posix_memalign(&p, kAlign, kStageBytes) != 0) {
-            ::close(m_fd);
-            m_fd = -1;
-            return false;
-        }
-        m_stage.reset(static_cast<uint8_t*>(p));
+    if (!AllocateStage(m_stages[m_current])) {
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
     }
     m_direct = true;
     return true;
@@ -126,6 +135,8 @@ bool CSegmentedFileWriter::OpenFile(bool first)
 
 bool CSegmentedFileWriter::WriteAll(const uint8_t* data, size_t bytes)
 {
+    if (!WaitBehind())
+        return false;
     while (bytes != 0) {
         const ssize_t n = ::write(m_fd, data, bytes);
         if (n < 0 && errno == EINTR)
@@ -153,19 +164,45 @@ bool CSegmentedFileWriter::EndDirect()
     return true;
 }
 
+// The stage's whole blocks go to the thread, and the next stage, once its
+// own write is done, takes the unaligned tail.
+bool CSegmentedFileWriter::WriteBehind(size_t aligned)
+{
+    const size_t next = (m_current + 1) % kStages;
+    if (!WaitBehind(kBehind - 1))
+        return false;
+    if (!AllocateStage(m_stages[next]))
+        return Fail("Cannot write file", m_files.back().path, ENOMEM);
+    std::memcpy(m_stages[next].get(), Stage() + aligned, m_staged - aligned);
+    m_behind.Start(m_fd, Stage(), aligned);
+    m_current = next;
+    m_staged -= aligned;
+    return true;
+}
+
+bool CSegmentedFileWriter::WaitBehind(size_t left)
+{
+    if (m_behind.Queued() <= left)
+        return true;
+    const int error = m_behind.Wait(left);
+    return error == 0 || Fail("Cannot write file", m_files.back().path, error);
+}
+
 bool CSegmentedFileWriter::FlushStage(bool all)
 {
     const size_t aligned = m_staged / kAlign * kAlign;
-    if (!WriteAll(m_stage.get(), aligned))
+    if (!all && aligned != 0)
+        return WriteBehind(aligned);
+    if (!WriteAll(Stage(), aligned))
         return false;
-    std::memmove(m_stage.get(), m_stage.get() + aligned, m_staged - aligned);
+    std::memmove(Stage(), Stage() + aligned, m_staged - aligned);
     m_staged -= aligned;
     if (!all || m_staged == 0)
         return true;
     // The unaligned tail goes the plain way.
     if (m_direct && !EndDirect())
         return false;
-    const bool ok = WriteAll(m_stage.get(), m_staged);
+    const bool ok = WriteAll(Stage(), m_staged);
     m_staged = 0;
     return ok;
 }
@@ -173,8 +210,9 @@ bool CSegmentedFileWriter::FlushStage(bool all)
 // Bytes into the open file, through the stage while writing directly.
 bool CSegmentedFileWriter::Put(const uint8_t* data, size_t bytes)
 {
+    // A stage left by direct writes that ended goes first.
     if (!m_direct)
-        return WriteAll(data, bytes);
+        return (m_staged == 0 || FlushStage(true)) && WriteAll(data, bytes);
     if (m_staged == 0 && reinterpret_cast<uintptr_t>(data) % kAlign == 0 && bytes >= kAlign) {
         // Aligned already: straight from the caller's buffer.
         const size_t aligned = bytes / kAlign * kAlign;
@@ -185,7 +223,7 @@ bool CSegmentedFileWriter::Put(const uint8_t* data, size_t bytes)
     }
     while (bytes != 0) {
         const size_t n = std::min(bytes, kStageBytes - m_staged);
-        std::memcpy(m_stage.get() + m_staged, data, n);
+        std::memcpy(Stage() + m_staged, data, n);
         m_staged += n;
         data += n;
         bytes -= n;
@@ -218,11 +256,34 @@ bool CSegmentedFileWriter::Write(const uint8_t* data, size_t bytes)
     return true;
 }
 
+uint8_t* CSegmentedFileWriter::Reserve(size_t bytes)
+{
+    m_reservedInStage = m_fd >= 0 && m_direct && m_segmentBytes == 0 && bytes <= kMaxReserve;
+    if (!m_reservedInStage) {
+        if (m_scratch.size() < bytes)
+            m_scratch.resize(bytes);
+        return m_scratch.data();
+    }
+    if (kStageBytes - m_staged < bytes && !FlushStage(false))
+        return nullptr;
+    return Stage() + m_staged;
+}
+
+bool CSegmentedFileWriter::Commit(size_t bytes)
+{
+    if (!m_reservedInStage)
+        return Write(m_scratch.data(), bytes);
+    m_staged += bytes;
+    m_fileBytes += bytes;
+    m_files.back().dataBytes += bytes;
+    return m_staged < kStageBytes || FlushStage(false);
+}
+
 bool CSegmentedFileWriter::Close()
 {
     if (m_fd < 0)
         return true;
-    bool ok = m_staged == 0 || FlushStage(true);
+    const bool ok = WaitBehind() && (m_staged == 0 || FlushStage(true));
     return CloseFile() && ok;
 }
 

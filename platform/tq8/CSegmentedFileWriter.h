@@ -6,14 +6,19 @@
 // choice), or is continued when appending; segment files 2, 3, ... are named
 // "<stem>_0002<ext>" and so on beside it and, unless appending, are never
 // put over an existing file: a name that is taken fails the write.
-// Data handed to Write is in the kernel when Write returns (with direct I/O
-// all but the last unaligned piece) and on disk when Close returns, so an
-// ended recording loses nothing it reported as written.
+// Data handed to Write is in the kernel when Write returns, except with
+// direct I/O: there bytes that do not arrive in whole aligned blocks gather
+// in a stage, and a full stage is written by a thread of the writer while
+// the caller goes on. Everything is on disk when Close returns, so an ended
+// recording loses nothing it reported as written.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "CWriteBehind.h"
 
 namespace tq8 {
 
@@ -39,6 +44,12 @@ public:
     // Creates the first file. A false return leaves ErrorText set.
     bool Open();
     bool Write(const uint8_t* data, size_t bytes);
+    // For a caller that makes its bytes in place (text, say): room for
+    // `bytes`, of which Commit then writes the first ones, as Write would.
+    // Where it can, the room is the direct-I/O stage itself, so the bytes
+    // are not copied again. Null after a failure.
+    uint8_t* Reserve(size_t bytes);
+    bool Commit(size_t bytes);
     // Flushes the file to disk and closes it; safe to call more than once.
     bool Close();
 
@@ -55,13 +66,22 @@ private:
         void operator()(uint8_t* p) const;
     };
     static constexpr size_t kAlign = 4096;
-    static constexpr size_t kStageBytes = 1u << 20;
+    static constexpr size_t kStageBytes = 2u << 20; // a huge page
+    // A stage holds this much after its flush leaves an unaligned tail.
+    static constexpr size_t kMaxReserve = kStageBytes - kAlign;
+    // Full stages written behind at once; one more is filled meanwhile.
+    static constexpr size_t kBehind = 2;
+    static constexpr size_t kStages = kBehind + 1;
 
+    static bool AllocateStage(std::unique_ptr<uint8_t, AlignedFree>& stage);
+    uint8_t* Stage() const { return m_stages[m_current].get(); }
     bool OpenFile(bool first);
     bool OpenDirect(const std::string& path, int mode);
     bool WriteAll(const uint8_t* data, size_t bytes);
     bool Put(const uint8_t* data, size_t bytes);
     bool FlushStage(bool all);
+    bool WriteBehind(size_t aligned);
+    bool WaitBehind(size_t left = 0);
     bool EndDirect();
     bool CloseFile();
     bool Fail(const char* what, const std::string& file, int error);
@@ -73,10 +93,16 @@ private:
     int m_fd = -1;
     bool m_direct = false;    // the open file takes O_DIRECT writes
     uint64_t m_fileBytes = 0; // in the open file, header included
-    std::unique_ptr<uint8_t, AlignedFree> m_stage;
+    // Direct I/O: the stage being filled is the current one; the others are
+    // being written behind or free.
+    std::array<std::unique_ptr<uint8_t, AlignedFree>, kStages> m_stages;
+    size_t m_current = 0;
     size_t m_staged = 0;
+    std::vector<uint8_t> m_scratch; // Reserve's room outside the stage
+    bool m_reservedInStage = false;
     std::vector<FileInfo> m_files;
     std::wstring m_error;
+    CWriteBehind m_behind; // destroyed first: no write outlives the buffers
 };
 
 } // namespace tq8

@@ -24,22 +24,6 @@ std::string Trim(const std::string& text)
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-// The element /VltServiceRequest/<name>, found as that XPath would find it
-// (names exact, no namespace) but without an XPath context, whose creation
-// takes a lock shared by the whole process.
-xmlNodePtr FindRequestChild(xmlDocPtr doc, const char* name)
-{
-    xmlNodePtr root = xmlDocGetRootElement(doc);
-    if (!root || root->ns || std::strcmp(reinterpret_cast<const char*>(root->name), kRequestRoot) != 0)
-        return nullptr;
-    for (xmlNodePtr child = root->children; child; child = child->next) {
-        if (child->type == XML_ELEMENT_NODE && !child->ns
-            && std::strcmp(reinterpret_cast<const char*>(child->name), name) == 0)
-            return child;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 CVltServiceInstance::CVltServiceInstance(CVltServiceMgr* manager, std::shared_ptr<CVltServiceModule> serviceClass,
@@ -123,7 +107,7 @@ int32_t CVltServiceInstance::CheckRoot(xmlDocPtr doc) const
 
 int32_t CVltServiceInstance::HandleConnect(xmlDocPtr doc)
 {
-    xmlNodePtr connect = FindRequestChild(doc, "Connect");
+    xmlNodePtr connect = FindRequestNode(doc, {"Connect"});
     if (!connect)
         return kSvcMalformedRequest;
     std::string wanted;
@@ -132,12 +116,12 @@ int32_t CVltServiceInstance::HandleConnect(xmlDocPtr doc)
         if (!own || wanted != own->GetName())
             return kSvcOtherService;
     }
-    if (xmlNodePtr app = XPathFindNode(doc, "/VltServiceRequest/Connect/ClientApp")) {
+    if (xmlNodePtr app = FindRequestNode(doc, {"Connect", "ClientApp"})) {
         xmlChar* text = xmlNodeListGetString(doc, app->children, 1);
         m_clientApp = text ? reinterpret_cast<const char*>(text) : "";
         xmlFree(text);
     }
-    if (xmlNodePtr subs = XPathFindNode(doc, "/VltServiceRequest/Connect/SubServices")) {
+    if (xmlNodePtr subs = FindRequestNode(doc, {"Connect", "SubServices"})) {
         xmlChar* text = xmlNodeGetContent(subs);
         if (!text)
             return kSvcXmlError;
@@ -171,9 +155,9 @@ void CVltServiceInstance::AttachSubServices(const std::string& names)
 int32_t CVltServiceInstance::HandleControlRequest(xmlDocPtr doc, bool& ended)
 {
     ended = false;
-    if (FindRequestChild(doc, "Ping"))
+    if (FindRequestNode(doc, {"Ping"}))
         return SendFramedMessage(m_socket, kReplySuccess, sizeof kReplySuccess - 1);
-    if (FindRequestChild(doc, "Disconnect")) {
+    if (FindRequestNode(doc, {"Disconnect"})) {
         ended = true;
         return 0;
     }

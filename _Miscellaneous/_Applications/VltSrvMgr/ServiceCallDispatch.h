@@ -10,6 +10,7 @@
 #include <libxml/tree.h>
 
 #include "ServiceErrors.h"
+#include "ServiceProtocol.h"
 #include "XmlRoutines.h"
 
 template <class Instance>
@@ -23,7 +24,7 @@ int32_t DispatchServiceCall(Instance& instance, const ServiceMethodTable<Instanc
         return kSvcInvalidArgument;
     std::string method;
     int32_t rc = kSvcMalformedRequest;
-    if (XmlNodeGetAttribute(XPathFindNode(request, "/VltServiceRequest/Call"), "method", method) && !method.empty()) {
+    if (XmlNodeGetAttribute(FindRequestNode(request, {"Call"}), "method", method) && !method.empty()) {
         const auto found = table.find(method);
         if (found == table.end())
             return 0;

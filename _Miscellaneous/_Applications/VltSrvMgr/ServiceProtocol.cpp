@@ -55,16 +55,18 @@ bool StartParser(xmlParserCtxtPtr& ctxt, const char* piece, size_t count)
         ctxt = nullptr;
     }
     // Only for the buffer made here: whatever else this thread reads with
-    // libxml2 keeps its own default.
-    const int bufferSize = xmlDefaultBufferSize;
-    xmlDefaultBufferSize = kPushBufferStart;
+    // libxml2 keeps its own default. (The thread's setting is looked up once:
+    // each lookup goes through libxml2's per-thread state.)
+    int& defaultBufferSize = xmlDefaultBufferSize;
+    const int bufferSize = defaultBufferSize;
+    defaultBufferSize = kPushBufferStart;
     if (ctxt && xmlCtxtResetPush(ctxt, piece, static_cast<int>(count), nullptr, nullptr) != 0) {
         xmlFreeParserCtxt(ctxt);
         ctxt = nullptr;
     }
     if (!ctxt)
         ctxt = xmlCreatePushParserCtxt(nullptr, nullptr, piece, static_cast<int>(count), nullptr);
-    xmlDefaultBufferSize = bufferSize;
+    defaultBufferSize = bufferSize;
     if (ctxt)
         xmlCtxtUseOptions(ctxt, kParseOptions);
     return ctxt != nullptr;
@@ -150,10 +152,12 @@ int32_t ReceiveBody(int socket, char* buffer, uint32_t length, std::string_view 
     return wellFormed && doc ? 0 : kSvcMalformedXml;
 }
 
-// The length prefix into state.pending. readAhead: the first receive may
-// take more than the prefix (usually the whole message), and what it takes
-// past the message stays pending for the next one.
-int32_t ReceivePrefix(int socket, char* buffer, int32_t timeoutMs, bool readAhead, MessageReceiveState& state)
+// The length prefix and what came with it (ahead). readAhead: the first
+// receive may take more than the prefix, usually the whole message. A first
+// receive that holds the prefix is used where it lies, in buffer; otherwise
+// the bytes gather in state.pending, which ahead then shows.
+int32_t ReceivePrefix(int socket, char* buffer, int32_t timeoutMs, bool readAhead, MessageReceiveState& state,
+                      std::string_view& ahead)
 {
     while (state.pending.size() < 4) {
         const size_t want = readAhead ? kReceiveBufferSize : 4 - state.pending.size();
@@ -171,11 +175,16 @@ int32_t ReceivePrefix(int socket, char* buffer, int32_t timeoutMs, bool readAhea
                 return kSvcSocketError;
             }
             received = static_cast<size_t>(n);
+            if (received >= 4) {
+                ahead = std::string_view(buffer, received);
+                return 0;
+            }
         } else if ((rc = ReceiveMessagePiece(socket, buffer, want, received, timeoutMs)) != 0) {
             return rc;
         }
         state.pending.append(buffer, received);
     }
+    ahead = state.pending;
     return 0;
 }
 
@@ -190,11 +199,12 @@ int32_t ReceiveMessage(int socket, char* buffer, const ServiceHostOptions* optio
         state.receiveTimeoutMs = options->idleTimeoutMs;
     }
     const int32_t timeoutMs = options ? options->messageTimeoutMs : -1;
-    int32_t rc = ReceivePrefix(socket, buffer, timeoutMs, readAhead, state);
+    std::string_view ahead;
+    int32_t rc = ReceivePrefix(socket, buffer, timeoutMs, readAhead, state, ahead);
     if (rc != 0)
         return rc;
     uint32_t prefix = 0;
-    std::memcpy(&prefix, state.pending.data(), sizeof prefix);
+    std::memcpy(&prefix, ahead.data(), sizeof prefix);
     length = ntohl(prefix);
     // A broken frame ends the conversation: nothing read ahead is kept.
     if (length & kTopBit) {
@@ -206,15 +216,38 @@ int32_t ReceiveMessage(int socket, char* buffer, const ServiceHostOptions* optio
         state.pending.clear();
         return kSvcMalformedXml;
     }
-    const size_t initial = std::min<size_t>(length, state.pending.size() - sizeof prefix);
-    rc = ReceiveBody(socket, buffer, length, std::string_view(state.pending).substr(sizeof prefix, initial), doc,
-                     state.parser, timeoutMs);
-    // Erased in place: the buffer keeps its room for the next message.
-    if (rc == 0 || rc == kSvcMalformedXml)
-        state.pending.erase(0, sizeof prefix + initial);
-    else
+    const size_t initial = std::min<size_t>(length, ahead.size() - sizeof prefix);
+    // What came after this message in the buffer is kept before the body's
+    // receives reuse the buffer (there are none when anything came after).
+    const bool inBuffer = ahead.data() == buffer;
+    if (inBuffer)
+        state.pending.assign(ahead.substr(sizeof prefix + initial));
+    rc = ReceiveBody(socket, buffer, length, ahead.substr(sizeof prefix, initial), doc, state.parser, timeoutMs);
+    if (rc != 0 && rc != kSvcMalformedXml)
         state.pending.clear();
+    else if (!inBuffer)
+        state.pending.erase(0, sizeof prefix + initial); // in place: the string keeps its room
     return rc;
+}
+
+bool IsElementNamed(xmlNodePtr node, const char* name)
+{
+    return node->type == XML_ELEMENT_NODE && !node->ns && std::strcmp(reinterpret_cast<const char*>(node->name), name) == 0;
+}
+
+// Depth first, children in order: the first match is the first in document
+// order, as XPath gives it.
+xmlNodePtr FindPath(xmlNodePtr parent, const char* const* names, size_t count)
+{
+    for (xmlNodePtr child = parent->children; child; child = child->next) {
+        if (!IsElementNamed(child, names[0]))
+            continue;
+        if (count == 1)
+            return child;
+        if (xmlNodePtr found = FindPath(child, names + 1, count - 1))
+            return found;
+    }
+    return nullptr;
 }
 
 // The parts one after the other, as one stream; consumes the iovecs.
@@ -352,12 +385,19 @@ int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions*
     return ReceiveMessage(socket, buffer, options, doc, length, state, true);
 }
 
+xmlNodePtr FindRequestNode(xmlDocPtr doc, std::initializer_list<const char*> path)
+{
+    xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
+    if (!root || !IsElementNamed(root, kRequestRoot))
+        return nullptr;
+    return path.size() == 0 ? root : FindPath(root, path.begin(), path.size());
+}
+
 int32_t GetCallParameter(xmlDocPtr doc, const char* name, std::string& text)
 {
     if (!doc || !name)
         return kSvcInvalidArgument;
-    const std::string path = std::string("/VltServiceRequest/Call/Parameters/") + name;
-    xmlNodePtr node = XPathFindNode(doc, path.c_str());
+    xmlNodePtr node = FindRequestNode(doc, {"Call", "Parameters", name});
     if (!node)
         return kSvcMalformedRequest;
     xmlChar* content = xmlNodeGetContent(node);

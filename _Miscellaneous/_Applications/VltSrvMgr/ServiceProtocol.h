@@ -4,6 +4,7 @@
 // negative result code (ServiceErrors.h).
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include <libxml/parser.h>
@@ -56,6 +57,12 @@ struct MessageReceiveState {
 int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions* options,
                              xmlDocPtr& doc, uint32_t& length, MessageReceiveState& state);
 void FreeMessageParser(xmlParserCtxtPtr& parser);
+
+// The first element at /VltServiceRequest/<path...> in document order, as
+// that XPath finds it (names exact, no namespace), by walking the tree: no
+// XPath context to build and no expression to compile for every request.
+// An empty path gives the root element when it is a request.
+xmlNodePtr FindRequestNode(xmlDocPtr doc, std::initializer_list<const char*> path);
 
 // Text of /VltServiceRequest/Call/Parameters/<name>; -534 when missing.
 int32_t GetCallParameter(xmlDocPtr doc, const char* name, std::string& text);

@@ -4,12 +4,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "CSampleFileWriter.h"
 #include "ChannelSelection.h"
+#include "ReferenceSampleText.h"
 
 using namespace tq8;
 
@@ -80,6 +82,42 @@ TEST_F(SampleFileWriterTest, TextAndHexadecimalLines)
     m_plan.fileFlags = TQ8_FWP_TEXT | TQ8_FWP_HEX | TQ8_FWP_SIGNED;
     WriteAll(1, {0x00, 0xFF});
     EXPECT_EQ(Read(m_plan.path), "80\r\n7F\r\n");
+}
+
+// Files of several megabytes, so the text passes through every buffer of a
+// file written directly and behind the writer's back: the old formatter's
+// text after the header, in every style, direct or buffered, interleaved or
+// one file a channel.
+TEST_F(SampleFileWriterTest, LongTextFilesMatchTheOldFormatter)
+{
+    std::mt19937 random(108);
+    std::vector<uint8_t> data(2'000'000);
+    for (uint8_t& b : data)
+        b = static_cast<uint8_t>(random());
+    m_plan.headerBytes = 100;
+    const std::string header(100, '\0');
+    for (const uint32_t style : {TQ8_FWP_TEXT, TQ8_FWP_TEXT | TQ8_FWP_SIGNED, TQ8_FWP_HEX, TQ8_FWP_HEX | TQ8_FWP_SIGNED}) {
+        const bool hex = (style & TQ8_FWP_HEX) != 0;
+        const bool toSigned = (style & TQ8_FWP_SIGNED) != 0;
+        uint32_t column = 0;
+        const std::string expected = header + ReferenceText(data.data(), data.size(), hex, toSigned, 4, column);
+        for (const uint32_t io : {0u, TQ8_FWP_BUFFERED_IO}) {
+            m_plan.fileFlags = style | io;
+            WriteAll(4, data, 300'007);
+            EXPECT_TRUE(Read(m_plan.path) == expected) << style << " " << io;
+        }
+    }
+    m_plan.fileFlags = TQ8_FWP_TEXT | TQ8_FWP_DEINTERLEAVE;
+    m_plan.otherPaths[0] = Path("b.rd8");
+    WriteAll(2, data, 300'007);
+    for (uint32_t k = 0; k < 2; ++k) {
+        std::vector<uint8_t> channel;
+        for (size_t i = k; i < data.size(); i += 2)
+            channel.push_back(data[i]);
+        uint32_t column = 0;
+        EXPECT_TRUE(Read(m_plan.PathOf(k)) == header + ReferenceText(channel.data(), channel.size(), false, false, 1, column))
+            << k;
+    }
 }
 
 TEST_F(SampleFileWriterTest, DeinterleavesEveryFormat)

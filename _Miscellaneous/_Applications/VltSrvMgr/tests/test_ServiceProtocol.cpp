@@ -1,8 +1,10 @@
 #include <arpa/inet.h>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 #include <sys/socket.h>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 #include "CAutoXmlDoc.h"
@@ -10,6 +12,7 @@
 #include "ServiceHostOptions.h"
 #include "ServiceProtocol.h"
 #include "TestSupport.h"
+#include "XmlRoutines.h"
 
 using namespace srvtest;
 
@@ -393,4 +396,48 @@ TEST(CallParameters, TextAndNumbers)
     EXPECT_EQ(GetCallParameterInt(doc, "Missing", number), kSvcMalformedRequest);
     EXPECT_EQ(number, 5);
     EXPECT_EQ(GetCallParameterInt(nullptr, "Zero", number), kSvcInvalidArgument);
+}
+
+// The tree walk finds what the XPath of the same path finds: the first match
+// in document order, names exact, elements without a namespace only, never
+// below another element or inside an entity reference.
+TEST(CallParameters, RequestNodesAreWhatXPathFinds)
+{
+    const char* documents[] = {
+        "<VltServiceRequest><Call method=\"a\"/><Call method=\"b\"><Parameters><X>1</X></Parameters></Call>"
+        "<Call><Parameters><X>2</X><Y/></Parameters></Call></VltServiceRequest>",
+        "<VltServiceRequest xmlns=\"urn:x\"><Call/><Ping/></VltServiceRequest>",
+        "<VltServiceRequest xmlns:p=\"urn:p\"><p:Call/><Call method=\"c\"><p:Parameters/><Parameters/></Call>"
+        "</VltServiceRequest>",
+        "<vltservicerequest><Call/></vltservicerequest>",
+        "<VltServiceRequest><call/><Wrap><Call/><Ping/></Wrap><Disconnect/><Ping/></VltServiceRequest>",
+        "<!--c--><?pi x?><VltServiceRequest> <!--c--><Call>t<Parameters/><Parameters><Y>y</Y><X/></Parameters>"
+        "</Call></VltServiceRequest>",
+        "<!DOCTYPE VltServiceRequest [<!ENTITY e \"<Call method='e'><Parameters><X/></Parameters></Call>\">]>"
+        "<VltServiceRequest>&e;<Call method=\"real\"/></VltServiceRequest>",
+    };
+    const std::vector<std::vector<const char*>> paths = {
+        {}, {"Call"}, {"Call", "Parameters"}, {"Call", "Parameters", "X"}, {"Call", "Parameters", "Y"}, {"Ping"},
+        {"Disconnect"}};
+    int found = 0;
+    for (const char* text : documents) {
+        CAutoXmlDoc doc(xmlReadMemory(text, static_cast<int>(strlen(text)), nullptr, nullptr, XML_PARSE_NONET));
+        ASSERT_FALSE(doc.IsEmpty()) << text;
+        for (const std::vector<const char*>& path : paths) {
+            std::string xpath = "/VltServiceRequest";
+            for (const char* name : path)
+                xpath += std::string("/") + name;
+            xmlNodePtr walked = nullptr;
+            switch (path.size()) {
+            case 0: walked = FindRequestNode(doc, {}); break;
+            case 1: walked = FindRequestNode(doc, {path[0]}); break;
+            case 2: walked = FindRequestNode(doc, {path[0], path[1]}); break;
+            default: walked = FindRequestNode(doc, {path[0], path[1], path[2]}); break;
+            }
+            EXPECT_EQ(walked, XPathFindNode(doc, xpath.c_str())) << text << " " << xpath;
+            found += walked != nullptr;
+        }
+    }
+    EXPECT_EQ(found, 18); // most paths name something in some document
+    EXPECT_EQ(FindRequestNode(nullptr, {"Call"}), nullptr);
 }
