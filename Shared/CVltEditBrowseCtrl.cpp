@@ -2,7 +2,6 @@
 
 #include <cwctype>
 
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QToolButton>
@@ -178,11 +177,16 @@ void CVltEditBrowseCtrl::BrowseForFile()
         emit pathChosen();
 }
 
+// The open mode, title and device do not apply to a folder.
 void CVltEditBrowseCtrl::BrowseForFolder()
 {
-    const QString folder = QFileDialog::getExistingDirectory(parentWidget(), QString(), m_edit->text());
-    if (!folder.isEmpty()) {
-        m_edit->setText(folder);
+    vlt::FileDialogRequest request;
+    request.chooseFolder = true;
+    request.folder = GetText();
+    request.parent = parentWidget();
+    const std::optional<std::wstring> folder = vlt::ShowFileDialog(request);
+    if (folder && !folder->empty()) {
+        SetText(*folder);
         emit pathChosen();
     }
 }

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 #include <libxml/xpath.h>
 
 #include "AtomicFile.h"
@@ -11,17 +12,80 @@
 
 namespace {
 
-std::string ParseErrorText(const std::string& path, const xmlError& error)
-{
-    std::string text = "'" + path + "' is not well-formed XML";
-    if (error.message) {
-        std::string message = error.message;
+// libxml2's messages of one parse, collected by the parser's own structured
+// error handler: nothing goes to the process-wide handler, which prints.
+struct ParseMessages {
+    static constexpr size_t kMaxKept = 5;
+    std::vector<std::string> kept;
+    size_t errors = 0;
+
+    // The parser's own handler: context is the parser.
+    static void Collect(void* context, xmlErrorPtr error)
+    {
+        auto* parser = static_cast<xmlParserCtxtPtr>(context);
+        Add(parser ? static_cast<ParseMessages*>(parser->_private) : nullptr, error);
+    }
+
+    // This thread's handler during the parse, for what is raised without
+    // the parser (an encoding that cannot convert the input): context is
+    // this object.
+    static void CollectUnbound(void* context, xmlErrorPtr error) { Add(static_cast<ParseMessages*>(context), error); }
+
+    static void Add(ParseMessages* self, xmlErrorPtr error)
+    {
+        if (!self || !error || error->level < XML_ERR_ERROR)
+            return;
+        ++self->errors;
+        if (self->kept.size() == kMaxKept || !error->message)
+            return;
+        std::string message = error->message;
         while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
             message.pop_back();
-        text += " (line " + std::to_string(error.line) + ": " + message + ")";
+        self->kept.push_back("line " + std::to_string(error->line) + ": " + message);
     }
-    return text;
-}
+
+    std::string Text(const std::string& path) const
+    {
+        std::string text = "'" + path + "' is not well-formed XML";
+        if (kept.empty())
+            return text;
+        text += " (";
+        for (size_t i = 0; i < kept.size(); ++i)
+            text += (i ? "; " : "") + kept[i];
+        if (errors > kept.size())
+            text += "; " + std::to_string(errors - kept.size()) + " more";
+        return text + ")";
+    }
+};
+
+void DropGenericMessage(void*, const char*, ...) {}
+
+// For one parse, this thread's libxml2 handlers collect into messages and
+// print nothing; the previous ones come back afterwards. libxml2 keeps
+// these handlers per thread, so other threads are not touched.
+class CParseErrorScope {
+public:
+    explicit CParseErrorScope(ParseMessages& messages)
+        : m_structured(xmlStructuredError), m_structuredContext(xmlStructuredErrorContext),
+          m_generic(xmlGenericError), m_genericContext(xmlGenericErrorContext)
+    {
+        xmlSetStructuredErrorFunc(&messages, ParseMessages::CollectUnbound);
+        xmlSetGenericErrorFunc(nullptr, DropGenericMessage);
+    }
+    ~CParseErrorScope()
+    {
+        xmlSetStructuredErrorFunc(m_structuredContext, m_structured);
+        xmlSetGenericErrorFunc(m_genericContext, m_generic);
+    }
+    CParseErrorScope(const CParseErrorScope&) = delete;
+    CParseErrorScope& operator=(const CParseErrorScope&) = delete;
+
+private:
+    xmlStructuredErrorFunc m_structured;
+    void* m_structuredContext;
+    xmlGenericErrorFunc m_generic;
+    void* m_genericContext;
+};
 
 // Length of the valid UTF-8 sequence starting at text[pos], or 0 when the
 // bytes there do not form one.
@@ -240,16 +304,33 @@ xmlDocPtr XmlReadFile(const std::string& path, const char* encoding, int options
     std::string data;
     if (!vlt::ReadWholeFile(path, data, error, std::min<uint64_t>(maxBytes, INT_MAX)))
         return nullptr;
+    return XmlReadMemory(data, path, encoding, options, error);
+}
+
+xmlDocPtr XmlReadMemory(std::string_view data, const std::string& path, const char* encoding, int options,
+                        std::string* error)
+{
+    if (data.size() > INT_MAX) {
+        if (error)
+            *error = "'" + path + "' is too large";
+        return nullptr;
+    }
     xmlParserCtxtPtr parser = xmlNewParserCtxt();
     if (!parser) {
         if (error)
             *error = "Out of memory";
         return nullptr;
     }
-    xmlDocPtr doc = xmlCtxtReadMemory(parser, data.data(), static_cast<int>(data.size()), path.c_str(), encoding,
-                                      options);
+    ParseMessages messages;
+    parser->_private = &messages;
+    parser->sax->serror = ParseMessages::Collect;
+    xmlDocPtr doc = nullptr;
+    {
+        CParseErrorScope scope(messages);
+        doc = xmlCtxtReadMemory(parser, data.data(), static_cast<int>(data.size()), path.c_str(), encoding, options);
+    }
     if (!doc && error)
-        *error = ParseErrorText(path, parser->lastError);
+        *error = messages.Text(path);
     xmlFreeParserCtxt(parser);
     return doc;
 }

@@ -5,6 +5,7 @@
 // attributes. All text is narrow (UTF-8), as libxml2 hands it out.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <libxml/tree.h>
@@ -14,9 +15,15 @@ constexpr uint64_t kXmlFileMaxBytes = uint64_t(16) << 20;
 
 // Reads a file through the programs' one file reader (a FIFO, a device or a
 // file above maxBytes is refused at once) and parses it from memory. Null,
-// with the reason in error, when the file cannot be read or parsed.
+// with the reason in error, when the file cannot be read or parsed; the
+// parser's messages (line and reason) go into that reason, never to the
+// standard error, whatever the options.
 xmlDocPtr XmlReadFile(const std::string& path, const char* encoding, int options, std::string* error = nullptr,
                       uint64_t maxBytes = kXmlFileMaxBytes);
+// The parse of XmlReadFile for text already in memory; path only names it
+// in the reason.
+xmlDocPtr XmlReadMemory(std::string_view data, const std::string& path, const char* encoding, int options,
+                        std::string* error = nullptr);
 
 // Result codes of the XPath getters.
 constexpr int kXmlOk = 0;

@@ -92,6 +92,12 @@ bool CFwPackageGenerator::CheckOutput()
                             + L"' is one of the input files. Please specify another pathname.",
                         IDC_OUTPUT_PATH, true);
     std::error_code ec;
+    // Written over, a FIFO or a device would be replaced by the package.
+    const auto kind = std::filesystem::status(vlt::WideToUtf8(m_settings.m_fwpkgPath), ec).type();
+    if (!ec && kind != std::filesystem::file_type::regular && kind != std::filesystem::file_type::not_found)
+        return Fail(L"The output firmware package file '" + m_settings.m_fwpkgPath
+                        + L"' is not a regular file. Please specify another pathname.",
+                    IDC_OUTPUT_PATH, true);
     if (m_settings.m_ovrwrtPrompt && std::filesystem::exists(vlt::WideToUtf8(m_settings.m_fwpkgPath), ec)
         && vlt::ShowMessageBox(L"Specified output file already exists. Overwrite?", MB_YESNO | MB_ICONQUESTION)
             != IDYES)
@@ -192,10 +198,16 @@ bool CFwPackageGenerator::Generate()
         return false;
     }
     pairs.insert(pairs.begin(), {manifest, "context_v2.xml"});
-    result = WriteFirmwarePackage(vlt::WideToUtf8(m_settings.m_fwpkgPath), pairs);
+    std::string reason;
+    result = WriteFirmwarePackage(vlt::WideToUtf8(m_settings.m_fwpkgPath), pairs, &reason);
     std::remove(manifest.c_str());
     if (result != kFwOk) {
-        ShowDeviceErrorBox(result, L"Failed to write firmware package file: ");
+        // The library's text for the code, then the system's reason ("No
+        // space left on device") where there is one.
+        std::wstring text = DeviceErrorText(result, L"Failed to write firmware package file: ", nullptr);
+        if (!reason.empty())
+            text += L"\n\n" + vlt::Utf8ToWide(reason);
+        vlt::ShowMessageBox(text, MB_OK | MB_ICONERROR);
         return false;
     }
     vlt::ShowMessageBox(L"Firmware package created.\n\nThis firmware can be uploaded using the TQ3300 Scope "

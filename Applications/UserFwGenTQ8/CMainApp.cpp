@@ -8,6 +8,7 @@
 #include "CMainView.h"
 #include "CSingleInstance.h"
 #include "MessageBox.h"
+#include "Mnemonic.h"
 
 CMainApp::CMainApp() = default;
 
@@ -25,6 +26,7 @@ bool CMainApp::InitInstance()
     vlt::AppProfile::SetRegistryKey(L"Veltrane");
     vlt::AppProfile::SetProfileName(kGeneratorTitle);
     vlt::SetMessageBoxCaption(kGeneratorTitle);
+    vlt::InstallMnemonicRule();
 
     m_instance = std::make_unique<CSingleInstance>(kGeneratorTitle);
     if (!m_instance->Claim() && CSingleInstance::RaiseRunning(kGeneratorTitle))

@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QUrl>
@@ -18,6 +20,7 @@
 #include "FwGenControls.h"
 #include "HardwareDetection.h"
 #include "InstallFolder.h"
+#include "PopupMenu.h"
 #include "TextConv.h"
 
 #ifndef USERFWGEN_LINK_URL
@@ -29,6 +32,9 @@ namespace {
 constexpr int kFormWidth = 300;
 constexpr int kFormHeight = 293;
 constexpr uint32_t kReadOnlyCustomEnum = 1000;
+// The provider line's row: from its top to the version row below it.
+constexpr int kProviderRowTop = 140;
+constexpr int kProviderRowHeight = 22;
 
 // The form is laid out in dialog units: a quarter of the font's average
 // character width across, an eighth of its height down.
@@ -80,7 +86,7 @@ std::wstring W(const QString& text)
 } // namespace
 
 CMainView::CMainView(QWidget* parent)
-    : QWidget(parent)
+    : CFormView_WithEdit(IDD, parent)
 {
     CreateControls();
     LoadSaveSettings(false);
@@ -159,7 +165,7 @@ void CMainView::CreateControls()
     Place(group, 7, 65, 286, 167);
     group->lower();
     label(L"Note: Please ensure user-defined firmware filenames do not begin with 'erase_'.", 14, 79, 275);
-    m_provider = label(L"", 126, 140, 165);
+    m_provider = label(L"", 126, kProviderRowTop, 165);
     label(L"<- Provided by Veltrane", 195, 127, 95);
     m_link = new QLabel(this);
     m_link->setWordWrap(true);
@@ -181,6 +187,7 @@ void CMainView::CreateControls()
     m_controls[IDC_GENERATE] = generate;
     m_controls[IDC_PROVIDER] = m_provider;
     m_controls[IDC_LINK] = m_link;
+    ShowProviderRow(false);
 
     connect(m_fpgaType, &QComboBox::currentIndexChanged, this, [this] { OnFpgaTypeChange(); });
     connect(detect, &QPushButton::clicked, this, [this] { OnDetectFromHardware(); });
@@ -310,8 +317,29 @@ void CMainView::ShowCustomLogicProvider(const std::wstring& installFolder)
     if (provider.Load(vlt::WideToUtf8(installFolder) + "/" + CCustomLogicProviderTQ8::kFileName) != 0)
         return;
     m_provider->setText(QStringLiteral("Detected provider: ") + QString::fromStdString(provider.DisplayName()));
+    ShowProviderRow(true);
     m_custEnum->setText(QString::number(provider.m_customFwEnum));
     m_custEnum->setReadOnly(provider.m_customFwEnum >= kReadOnlyCustomEnum);
+}
+
+void CMainView::ShowProviderRow(bool show)
+{
+    if (show != m_provider->isHidden())
+        return;
+    // The rows below the provider line, the group around them and the form
+    // close up while it is empty, so that no blank band is left.
+    const int dy = show ? PxY(kProviderRowHeight) : -PxY(kProviderRowHeight);
+    const int top = PxY(kProviderRowTop);
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w == m_provider)
+            continue;
+        if (w->y() > top)
+            w->move(w->x(), w->y() + dy);
+        else if (qobject_cast<QGroupBox*>(w) && w->geometry().bottom() > top)
+            w->resize(w->width(), w->height() + dy);
+    }
+    m_provider->setVisible(show);
+    setFixedSize(width(), height() + dy);
 }
 
 void CMainView::OnGenerate()
@@ -323,6 +351,25 @@ void CMainView::OnGenerate()
             FocusControl(generator.FocusAfterFailure().control, generator.FocusAfterFailure().selectAll);
     }
     QApplication::restoreOverrideCursor();
+}
+
+void CMainView::ShowEditMenu(const QPoint& globalPos)
+{
+    QMenu menu(this);
+    menu.setTitle(QStringLiteral("Edit"));
+    for (const auto& [id, text] : {std::pair{ID_EDIT_CUT, "Cu&t\tCtrl+X"}, std::pair{ID_EDIT_COPY, "&Copy\tCtrl+C"},
+                                   std::pair{ID_EDIT_PASTE, "&Paste\tCtrl+V"}}) {
+        bool enabled = false;
+        GetEditCommandState(id, enabled);
+        vlt::AddMenuCommand(menu, int(id), QString::fromLatin1(text))->setEnabled(enabled);
+    }
+    if (const int chosen = vlt::TrackPopupMenu(menu, globalPos))
+        OnEditCommand(unsigned(chosen));
+}
+
+void CMainView::contextMenuEvent(QContextMenuEvent* event)
+{
+    ShowEditMenu(event->globalPos());
 }
 
 void CMainView::OnLinkClick()

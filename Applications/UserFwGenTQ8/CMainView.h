@@ -1,10 +1,11 @@
 #pragma once
 // The generator's one form: firmware files, identity and the Generate button.
+// A right click on the form opens the Edit menu, whose items act on the
+// edit field that has the focus.
 #include <map>
 #include <string>
 
-#include <QWidget>
-
+#include "CFormView_WithEdit.h"
 #include "CFwGenSettings.h"
 #include "FwGenFormExchange.h"
 
@@ -15,9 +16,11 @@ class QLineEdit;
 class QPushButton;
 class CVltEditBrowseCtrl;
 
-class CMainView : public QWidget {
+class CMainView : public CFormView_WithEdit {
     Q_OBJECT
 public:
+    static constexpr int IDD = 101;
+
     explicit CMainView(QWidget* parent = nullptr);
     ~CMainView() override; // stores the settings
 
@@ -26,6 +29,8 @@ public:
     void OnInitialUpdate();
     // Reads the provider file in the folder; nothing changes on failure.
     void ShowCustomLogicProvider(const std::wstring& installFolder);
+    // The provider line's row is there only while the line has a text.
+    void ShowProviderRow(bool show);
 
     void LoadSaveSettings(bool store);
     // true: controls to settings (false after a refused value, which has
@@ -37,9 +42,16 @@ public:
     void OnGenerate();
     void OnLinkClick();
 
+    // The Edit menu at a point on the screen: Cut, Copy and Paste, enabled
+    // as they can act on the focused edit field; the chosen one runs.
+    void ShowEditMenu(const QPoint& globalPos);
+
     // The control with a form id (see FwGenControls.h), or null.
     QWidget* Control(int id) const;
     const CFwGenSettings& Settings() const { return m_settings; }
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void CreateControls();

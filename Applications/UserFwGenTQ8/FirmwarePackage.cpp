@@ -56,10 +56,10 @@ uLong NameFlags(const std::string& name)
     return 0;
 }
 
-int AddEntry(zipFile zip, const std::string& source, const std::string& name)
+int AddEntry(zipFile zip, const std::string& source, const std::string& name, std::string* reason)
 {
     // A FIFO, a device or an oversized file is refused before the entry exists.
-    const int fd = vlt::OpenRegularFile(source, kMaxPackageSourceBytes);
+    const int fd = vlt::OpenRegularFile(source, kMaxPackageSourceBytes, nullptr, reason);
     if (fd < 0)
         return errno == EINVAL || errno == EFBIG ? kFwSourceUnreadable : kFwFailed;
     FdCloser closer{fd};
@@ -94,8 +94,10 @@ std::string PackageEntryName(const std::pair<std::string, std::string>& pair)
     return slash == std::string::npos ? pair.first : pair.first.substr(slash + 1);
 }
 
-int WriteFirmwarePackage(const std::string& path, const FwPackagePairs& pairs)
+int WriteFirmwarePackage(const std::string& path, const FwPackagePairs& pairs, std::string* reason)
 {
+    if (reason)
+        reason->clear();
     // Two entries with one name would leave a reader to pick one of them.
     if (!NamesAreValid(pairs))
         return kFwFailed;
@@ -106,13 +108,13 @@ int WriteFirmwarePackage(const std::string& path, const FwPackagePairs& pairs)
         return kFwFailed;
     int result = kFwOk;
     for (const auto& pair : pairs) {
-        result = AddEntry(zip, pair.first, PackageEntryName(pair));
+        result = AddEntry(zip, pair.first, PackageEntryName(pair), reason);
         if (result != kFwOk)
             break;
     }
     if (zipClose(zip, nullptr) != ZIP_OK && result == kFwOk)
         result = kFwFailed;
-    if (result == kFwOk && (mem.failed || !vlt::AtomicWriteFile(path, mem.bytes)))
+    if (result == kFwOk && (mem.failed || !vlt::AtomicWriteFile(path, mem.bytes, reason)))
         result = mem.failed ? kFwNoMemory : kFwFailed;
     return result;
 }

@@ -18,7 +18,9 @@ inline constexpr uint64_t kMaxPackageSourceBytes = uint64_t(64) << 20;
 // Returns 0, -1 (archive or source cannot be created or opened, a ZIP call
 // fails, two entries share a name), -5 (no memory) or -554 (a source cannot
 // be read: also one that is not a regular file or is above the limit).
-int WriteFirmwarePackage(const std::string& path, const FwPackagePairs& pairs);
+// reason, when given, gets the system's reason of a failure where there is
+// one ("No space left on device"), else stays empty.
+int WriteFirmwarePackage(const std::string& path, const FwPackagePairs& pairs, std::string* reason = nullptr);
 
 // The entry name a pair gets.
 std::string PackageEntryName(const std::pair<std::string, std::string>& pair);

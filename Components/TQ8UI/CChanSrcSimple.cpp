@@ -30,7 +30,7 @@ HRESULT CChanSrcSimple::SetChannelSourceBuffer(BSTR bstrName, VARIANT var, uint3
                                                VARIANT_BOOL bFreeWhenDone)
 {
     m_name.assign(vlt::BstrView(bstrName));
-    if (!(var.vt & VT_ARRAY) || !var.parray || SafeArrayGetDim(var.parray) != 1)
+    if (!(var.vt & VT_ARRAY) || (var.vt & VT_BYREF) || !var.parray || SafeArrayGetDim(var.parray) != 1)
         return E_INVALIDARG;
     const VARTYPE vt = var.vt & ~VT_ARRAY;
     const uint32_t size = vlt::SampleTypeSize(vt);

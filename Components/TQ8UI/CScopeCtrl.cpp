@@ -166,11 +166,16 @@ HRESULT CScopeCtrl::PutStock(DISPID id, T& member, T value)
 
 // ---- IDispatch ----
 
-HRESULT CScopeCtrl::GetIDOfName(const wchar_t* name, DISPID* pid) { return ScopePropertyIdOfName(name, pid); }
-
-HRESULT CScopeCtrl::Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult)
+HRESULT CScopeCtrl::GetIDsOfNames(const wchar_t* const* names, uint32_t count, DISPID* ids)
 {
-    return InvokeScopeProperty(this, id, flags, params, pResult);
+    return ScopeIdsOfNames(names, count, ids);
+}
+
+// No member describes its failures beyond the HRESULT: EXCEPINFO stays as given.
+HRESULT CScopeCtrl::Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult, EXCEPINFO*,
+                           uint32_t* puArgErr)
+{
+    return InvokeScopeMember(this, id, flags, params, pResult, puArgErr);
 }
 
 // ---- stock properties ----
@@ -810,6 +815,7 @@ HRESULT CScopeCtrl::SetChannelColor(uint32_t chanId, OLE_COLOR colour)
     if (chan && chan->colour != colour) {
         chan->colour = colour;
         chan->DropDrawingObjects();
+        ForgetKeptTraces(chanId);
     }
     if (HasFlag(SourcesPresent) && !IsChannelHidden(chanId))
         Redraw();
@@ -830,6 +836,7 @@ HRESULT CScopeCtrl::SetChannelVisibility(uint32_t chanId, bool hidden)
     if (chan->IsHidden() == hidden)
         return S_OK;
     chan->flags ^= CLocalChanState::Hidden;
+    ForgetKeptTraces(chanId);
     if (m_startSample < chan->totalSamples)
         Redraw();
     return S_OK;
@@ -937,6 +944,7 @@ HRESULT CScopeCtrl::RemoveChannelSource(uint32_t srcId)
     // Sinks still find the source and its channels while they hear of its removal.
     FireOnSourceRemoved(srcId);
     m_sourceTable.Remove(srcId);
+    m_keptTraces.Drop(srcId);
     UpdateScrollBar(true);
     Redraw();
     return S_OK;
@@ -946,7 +954,8 @@ HRESULT CScopeCtrl::RefreshChannelSource(uint32_t srcId)
 {
     if (srcId != kNone && !m_sourceTable.HasSource(srcId))
         return E_INVALIDARG;
-    if (m_sourceTable.Refresh(srcId) == 0)
+    // A drawing of other totals or types is not the source's last page any more.
+    if (m_sourceTable.Refresh(srcId, [this](uint32_t reshaped) { m_keptTraces.Forget(reshaped); }) == 0)
         return S_FALSE;
     UpdateScrollBar(true);
     FitPageWidthToSamples();
@@ -967,6 +976,7 @@ HRESULT CScopeCtrl::ResetScopeData()
         FireOnSourceRemoved(kNone);
     m_sourceTable.Clear();
     m_sampleBuffers.Clear();
+    m_keptTraces.Clear();
     m_flags &= ~SourcesPresent;
     put_StartSample(0);
     UpdateScrollBar(true);
@@ -1082,8 +1092,11 @@ HRESULT CScopeCtrl::SetCustomLabelProvider(IScopeTQ8CustomLabelProvider* p)
     return S_OK;
 }
 
-HRESULT CScopeCtrl::FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSink sink, bool reportFailure)
+HRESULT CScopeCtrl::FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSink sink, bool reportFailure,
+                                    bool* refused)
 {
+    if (refused)
+        *refused = false;
     // Held for the fetch: an arbiter or a sink may remove the source meanwhile.
     CComPtr<IScopeTQ8ChannelSource> source = m_sourceTable.Source(srcId);
     if (!source)
@@ -1101,6 +1114,11 @@ HRESULT CScopeCtrl::FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSi
     CComPtr<IScopeTQ8ChannelArbiter> arbiter;
     if (const CLocalChanState* first = m_sourceTable.Channel(page.firstChannelId))
         arbiter = first->arbiter;
+    if (!sourcefetch::MayReadSource(arbiter, srcId)) {
+        if (refused)
+            *refused = true;
+        return S_FALSE;
+    }
 
     const uint32_t chunk = std::min(m_pageWidth, chunkFrames);
     SAFEARRAY* array = nullptr;
@@ -1110,7 +1128,7 @@ HRESULT CScopeCtrl::FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSi
     VARIANT buffer;
     buffer.vt = VT_ARRAY | page.sampleType;
     buffer.parray = array;
-    hr = sourcefetch::ReadSourceChunks(source, arbiter, srcId, m_startSample, m_pageWidth, chunk, &buffer,
+    hr = sourcefetch::ReadSourceChunks(source, nullptr, srcId, m_startSample, m_pageWidth, chunk, &buffer,
                                        [&](const sourcefetch::Chunk& c) { return sink(page, c); });
     if (FAILED(hr) && reportFailure) {
         CComBSTR reason(sourcefetch::SourceFailureReason(source, srcId, hr));

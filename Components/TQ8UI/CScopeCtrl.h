@@ -7,6 +7,7 @@
 #include "CComPtr.h"
 #include "CComVariant.h"
 #include "CConnectionPoint.h"
+#include "CKeptTraces.h"
 #include "CLocalChanState.h"
 #include "CSampleBuffers.h"
 #include "CSourceTable.h"
@@ -87,8 +88,9 @@ public:
     HRESULT InternalQueryInterface(const IID& riid, void** ppv);
 
     // IDispatch
-    HRESULT GetIDOfName(const wchar_t* name, DISPID* pid) override;
-    HRESULT Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult) override;
+    HRESULT GetIDsOfNames(const wchar_t* const* names, uint32_t count, DISPID* ids) override;
+    HRESULT Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult, EXCEPINFO* pExcepInfo,
+                   uint32_t* puArgErr) override;
 
     // IScopeTQ8: stock properties
     HRESULT put_BackColor(OLE_COLOR clr) override;
@@ -286,8 +288,10 @@ public:
     // read is fired as OnSourceDataError and returned; E_INVALIDARG for a
     // source id the table does not hold, E_OUTOFMEMORY when the buffer cannot
     // be had.
-    // reportFailure false: a failed read is returned but not fired.
-    HRESULT FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSink sink, bool reportFailure = true);
+    // reportFailure false: a failed read is returned but not fired. refused,
+    // when given, tells whether the arbiter refused.
+    HRESULT FetchSourcePage(uint32_t srcId, uint32_t chunkFrames, PageSink sink, bool reportFailure = true,
+                            bool* refused = nullptr);
     HRESULT GetSampleBuffer(VARTYPE vt, uint64_t count, SAFEARRAY** out) { return m_sampleBuffers.Get(vt, count, out); }
     const CSourceTable& SourceTable() const { return m_sourceTable; }
     CLocalChanState* ChannelState(uint32_t chanId) { return m_sourceTable.Channel(chanId); }
@@ -350,9 +354,13 @@ public:
     QFont AxisQFont() const;
 
     // Traces: every source in ascending id into the plot buffer (S_OK; S_FALSE
-    // when some failed, E_FAIL when all did), and one source's page.
+    // when some failed, E_FAIL when all did), and one source's page, drawn
+    // through canvas, or through its kept layer and then onto dc when an
+    // arbiter guards it. A refused source is drawn from its kept layer while
+    // the view is that of the layer's drawing, else not at all.
     HRESULT PlotAllSources(QPainter& dc);
-    HRESULT PlotChannelSource(TraceCanvas& canvas, bool drawMarkers, uint32_t srcId);
+    HRESULT PlotChannelSource(QPainter& dc, TraceCanvas& canvas, bool drawMarkers, uint32_t srcId);
+    const CKeptTraces& KeptTraces() const { return m_keptTraces; }
 
     // Cached drawing objects, made on first use from the current colours and
     // styles; a put that changes a colour or style drops the ones made from it.
@@ -521,6 +529,10 @@ private:
     // Pen, brush and point cache of the channels the page's chunks are drawn for.
     bool PrepareChannels(const PageSource& page, PlotRequest& req, bool drawMarkers, bool recordPoints);
     bool PrepareChannel(CLocalChanState& chan, bool drawMarkers, bool recordPoints);
+    CKeptTraces::View CurrentView(bool drawMarkers, bool recordPoints) const;
+    void ForgetPlottedPoints(uint32_t srcId);
+    // The kept drawing of the channel's source no longer looks as the channel does.
+    void ForgetKeptTraces(uint32_t chanId);
 
     // Connection points, in the order the container offers them.
     vlt::CConnectionPoint m_cpPropNotify;
@@ -605,6 +617,7 @@ private:
     // Sources, channels, their ids and MaxSampleCount.
     CSourceTable m_sourceTable;
     CSampleBuffers m_sampleBuffers;
+    CKeptTraces m_keptTraces;
     SpanScratch m_spanScratch;
     std::vector<CLocalChanState*> m_plotChannels;
     std::map<uint32_t, OLE_COLOR> m_channelColors;

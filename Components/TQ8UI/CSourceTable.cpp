@@ -99,13 +99,17 @@ void CSourceTable::Remove(uint32_t srcId)
     std::erase_if(m_channels, [srcId](const auto& entry) { return entry.second.sourceId == srcId; });
 }
 
-size_t CSourceTable::Refresh(uint32_t srcId)
+size_t CSourceTable::Refresh(uint32_t srcId, FunctionRef<void(uint32_t)> reshaped)
 {
     size_t refreshed = 0;
     m_maxSampleCount = 0;
     for (auto& [id, chan] : m_channels) {
         if (srcId == kNone || chan.sourceId == srcId) {
+            const uint64_t total = chan.totalSamples;
+            const VARTYPE type = chan.sampleType;
             ReadCounts(chan);
+            if (chan.totalSamples != total || chan.sampleType != type)
+                reshaped(chan.sourceId);
             ++refreshed;
         }
         m_maxSampleCount = std::max(m_maxSampleCount, chan.totalSamples);

@@ -44,7 +44,8 @@ public:
     void Remove(uint32_t srcId);
     // Re-reads the totals and types of one source's channels (of all with
     // kNone) and recomputes MaxSampleCount; the number of channels refreshed.
-    size_t Refresh(uint32_t srcId);
+    // reshaped hears the source id of each channel whose total or type changed.
+    size_t Refresh(uint32_t srcId, FunctionRef<void(uint32_t)> reshaped);
     // Empties both tables and starts both ids again from 0.
     void Clear();
 

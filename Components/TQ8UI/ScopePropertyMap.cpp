@@ -83,13 +83,13 @@ size_t IndexOf(DISPID id)
 HRESULT GetProperty(IDispatch* obj, DISPID id, VARIANT* out)
 {
     DISPPARAMS none;
-    return obj->Invoke(id, DISPATCH_PROPERTYGET, &none, out);
+    return obj->Invoke(id, DISPATCH_PROPERTYGET, &none, out, nullptr, nullptr);
 }
 
 HRESULT PutProperty(IDispatch* obj, DISPID id, VARIANT& value)
 {
     DISPPARAMS args{&value, 1};
-    return obj->Invoke(id, DISPATCH_PROPERTYPUT, &args, nullptr);
+    return obj->Invoke(id, DISPATCH_PROPERTYPUT, &args, nullptr, nullptr, nullptr);
 }
 
 int32_t IntOf(const std::vector<CComVariant>& values, DISPID id)

@@ -329,4 +329,26 @@ constexpr DISPID ContextMenuEnabled = 50;
 constexpr DISPID SampleValueTipsEnabled = 51;
 constexpr DISPID SampleValueTipsChannelId = 52;
 constexpr DISPID SampleValueTipsRadix = 53;
+
+// methods
+constexpr DISPID ResetScopeData = 100;
+constexpr DISPID UseExampleData = 101;
+constexpr DISPID RefreshScope = 102;
+constexpr DISPID AddChannelSource = 103;
+constexpr DISPID RemoveChannelSource = 104;
+constexpr DISPID RefreshChannelSource = 105;
+constexpr DISPID SetSelection = 106;
+constexpr DISPID GetSelection = 107;
+constexpr DISPID ZoomToSelection = 108;
+constexpr DISPID GetChannelSource = 109;
+constexpr DISPID GetFirstChannelIdForSource = 110;
+constexpr DISPID GetSourceIdFromChanId = 111;
+constexpr DISPID AutoSetScaling = 112;
+constexpr DISPID AddChannelSource2 = 113;
+constexpr DISPID GetChannelSourceCount = 114;
+constexpr DISPID EnumChannelSourceIds = 115;
+constexpr DISPID SetCustomLabelProvider = 116;
+constexpr DISPID AddFileChannelSource = 200;
+constexpr DISPID AddBufferChannelSource = 201;
+constexpr DISPID AddTQ8ChannelSource = 202;
 } // namespace ScopeDispId

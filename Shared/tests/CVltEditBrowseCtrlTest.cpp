@@ -158,6 +158,36 @@ TEST_F(EditBrowseTest, OtherModesOpenNoFileDialog)
     EXPECT_FALSE(m_ctrl->Button()->isVisibleTo(&m_parent));
 }
 
+TEST_F(EditBrowseTest, FolderModeAsksForAFolderFromTheEditsText)
+{
+    DialogAnswer dialog(std::wstring(L"/data/records"));
+    QSignalSpy chosen(m_ctrl, &CVltEditBrowseCtrl::pathChosen);
+    m_ctrl->EnableFolderBrowseButton();
+    m_ctrl->SetOpenMode(0);
+    m_ctrl->SetDialogTitle(L"Ignored");
+    m_ctrl->SetText(L"/data/old");
+    Click();
+    ASSERT_EQ(dialog.m_requests.size(), 1u);
+    EXPECT_TRUE(dialog.m_requests[0].chooseFolder);
+    EXPECT_EQ(dialog.m_requests[0].folder, L"/data/old");
+    EXPECT_EQ(dialog.m_requests[0].title, L"");
+    EXPECT_EQ(dialog.m_requests[0].parent, &m_parent);
+    EXPECT_EQ(m_ctrl->GetText(), L"/data/records");
+    EXPECT_EQ(chosen.count(), 1);
+
+    // Cancelled: the edit keeps its folder.
+    DialogAnswer cancel(std::nullopt);
+    Click();
+    EXPECT_EQ(cancel.m_requests.size(), 1u);
+    EXPECT_EQ(m_ctrl->GetText(), L"/data/records");
+    EXPECT_EQ(chosen.count(), 1);
+    // File requests are never folder requests.
+    m_ctrl->EnableFileBrowseButton(L"txt");
+    Click();
+    ASSERT_EQ(cancel.m_requests.size(), 2u);
+    EXPECT_FALSE(cancel.m_requests[1].chooseFolder);
+}
+
 TEST_F(EditBrowseTest, WithoutParentNoFileDialog)
 {
     DialogAnswer dialog(std::wstring(L"/x"));

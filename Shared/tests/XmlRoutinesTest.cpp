@@ -286,3 +286,21 @@ TEST(XmlReadFile, ParsesPlainFilesAndRefusesTheRestAtOnce)
     }
     std::filesystem::remove_all(path);
 }
+
+// Every message of a parse goes into the reason, the parser's and those an
+// input encoding raises without it; none reaches the standard error, and
+// the thread's own handlers are back afterwards.
+TEST(XmlReadMemory, MessagesGoIntoTheReasonAndNothingIsPrinted)
+{
+    const std::string ucs4("\0\0\0<\0\0\0a\xff\xff\xff\xff", 12);
+    std::string error;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(XmlReadMemory(ucs4, "in.xml", nullptr, XML_PARSE_NONET, &error), nullptr);
+    const std::string conversion = error;
+    EXPECT_EQ(XmlReadMemory("<r>\n<a>&x;</a>\n<b></r>", "in.xml", nullptr, XML_PARSE_NONET, &error), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_NE(conversion.find("input conversion failed"), std::string::npos) << conversion;
+    EXPECT_EQ(error.rfind("'in.xml' is not well-formed XML (line 2: Entity 'x' not defined; line 3: ", 0), 0u)
+        << error;
+    EXPECT_EQ(xmlStructuredError, nullptr);
+}

@@ -21,7 +21,10 @@ constexpr uint32_t kEngineBusAddress = 0x08;
 constexpr uint32_t kEngineBurst = 0x0C;
 constexpr uint32_t kEngineLength = 0x10;
 constexpr uint32_t kDmaUnit = 128;
+constexpr uint32_t kInterruptStatus = 0x04;
+constexpr uint32_t kInterruptAcknowledge = 0x48;
 constexpr uint32_t kDmaCompleteBit = 1u << 8;
+constexpr uint32_t kSamplesCompleteBit = 1u << 9;
 constexpr uint32_t kChunkBytes = 65536;
 constexpr uint32_t kWindowGrain = 16384;
 constexpr uint32_t kMaxReadCount = 33529344;
@@ -106,14 +109,29 @@ NTSTATUS MapDmaBufferToUser(TQ8_DMA_BUFFER_ENTRY* e)
     return status;
 }
 
+// A completion that the interrupt service has not read yet belongs to the
+// transfer the reset just stopped: acknowledged here, it cannot be taken for
+// the next one (spin lock held, engine stopped).
+void DropStaleCompletion(TQ8_DEVICE_EXTENSION* ext)
+{
+    const uint32_t status = ReadDmaRegister(ext, kInterruptStatus);
+    if (status == 0xFFFFFFFFu || (status & kDmaCompleteBit) == 0)
+        return;
+    if ((status & kSamplesCompleteBit) != 0)
+        ext->stats.samplesCompleteInterrupts.fetch_add(1);
+    WriteDmaRegister(ext, kInterruptAcknowledge, 1);
+}
+
+// Every transfer and every chunk of a read gets a new tag once the engine is
+// stopped and its last completion dropped, so that a completion read before
+// can be told from this one's.
 void ProgramEngine(TQ8_DEVICE_EXTENSION* ext, uint64_t busAddress, uint32_t bytes)
 {
     ext->stats.dmaTransfersStarted.fetch_add(1);
     ext->dmaBytesInFlight = bytes;
     StopDmaEngine(ext);
-    // A completion of an earlier transfer that the DPC has not seen yet
-    // must not end this one.
-    ext->interruptBits.fetch_and(~kDmaCompleteBit);
+    DropStaleCompletion(ext);
+    ext->transferTag.fetch_add(1);
     WriteDmaRegister(ext, kEngineBurst, 32);
     WriteDmaRegister(ext, kEngineLength, bytes / kDmaUnit);
     WriteDmaRegister(ext, kEngineBusAddress, static_cast<uint32_t>(busAddress));

@@ -25,17 +25,26 @@ NTSTATUS EndStatus(TQ8_DEVICE_EXTENSION* ext)
     return IsAcquisitionComplete(ext) ? STATUS_SUCCESS : TQ8_STATUS_ACQUISITION_UNFINISHED;
 }
 
+// Takes the completion the service saw; true only when it belongs to the
+// transfer in flight now (spin lock held). One of a transfer that has
+// ended since, by an abort or a reset, is dropped.
+bool TakeCompletionOfActive(TQ8_DEVICE_EXTENSION* ext)
+{
+    const uint64_t seen = ext->completedTransfer.exchange(0);
+    return (seen & TQ8_COMPLETION_SEEN) != 0 && static_cast<uint32_t>(seen) == ext->transferTag.load();
+}
+
 // The DPC's work per state; true when the operation has ended.
-bool OperationEnded(TQ8_DEVICE_EXTENSION* ext, uint32_t bits, NTSTATUS* status)
+bool OperationEnded(TQ8_DEVICE_EXTENSION* ext, uint32_t bits, bool transferDone, NTSTATUS* status)
 {
     switch (ext->operationState.load()) {
     case TQ8_STATE_DMA_TRANSFER:
-        if ((bits & kDmaComplete) == 0)
+        if (!transferDone)
             return false;
         *status = EndStatus(ext);
         return true;
     case TQ8_STATE_SAMPLE_RAM_READ:
-        if ((bits & kDmaComplete) == 0 || !ProcessRamChunk(ext))
+        if (!transferDone || !ProcessRamChunk(ext))
             return false;
         *status = EndStatus(ext);
         return true;
@@ -108,7 +117,14 @@ bool InterruptService(KInterrupt*, void* context)
     ext->stats.interrupts.fetch_add(1);
     if (ext->windows[0].address == nullptr)
         return false;
-    const uint32_t status = ReadDmaRegister(ext, kInterruptStatus);
+    // The tag read before and after the status names the transfer the
+    // status belongs to; when one started in between, it is read again.
+    uint32_t tag = 0;
+    uint32_t status = 0;
+    do {
+        tag = ext->transferTag.load();
+        status = ReadDmaRegister(ext, kInterruptStatus);
+    } while (tag != ext->transferTag.load());
     // All ones: the card has gone from the bus.
     if (status == 0xFFFFFFFFu)
         return false;
@@ -126,7 +142,9 @@ bool InterruptService(KInterrupt*, void* context)
     }
     if (!claimed)
         return false;
-    ext->interruptBits.fetch_or(status & (kDmaComplete | kSamplesComplete));
+    if ((status & kDmaComplete) != 0)
+        ext->completedTransfer.store(TQ8_COMPLETION_SEEN | tag);
+    ext->interruptBits.fetch_or(status & kSamplesComplete);
     if (queue)
         KeInsertQueueDpc(&ext->self->dpc, nullptr, nullptr);
     WriteDmaRegister(ext, kInterruptAcknowledge, 1);
@@ -143,7 +161,7 @@ void InterruptDpc(Dpc*, void* context, void*, void*)
     {
         CSpinLockHolder lock(ext);
         const uint32_t bits = ext->interruptBits.exchange(0);
-        if (OperationEnded(ext, bits, &status)) {
+        if (OperationEnded(ext, bits, TakeCompletionOfActive(ext), &status)) {
             ext->operationState = TQ8_STATE_IDLE;
             ext->operationFile = nullptr;
             irp = TakePendingRequest(ext, &cancelTimer);

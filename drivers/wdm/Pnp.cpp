@@ -97,12 +97,20 @@ void ReleaseDmaResources(TQ8_DEVICE_EXTENSION* ext)
     ext->dmaAdapter = nullptr;
 }
 
-// The interrupt goes first: its service reads window 0.
-void ReleaseHardwareResources(TQ8_DEVICE_EXTENSION* ext)
+// Before anything the service routine or its DPC touches goes (the
+// windows, the utility buffer): the disconnect waits for a running service,
+// and the DPC it queued runs, or is taken off the queue, before this returns.
+void DisconnectInterrupt(TQ8_DEVICE_EXTENSION* ext)
 {
     if (ext->interrupt != nullptr)
         IoDisconnectInterrupt(ext->interrupt);
     ext->interrupt = nullptr;
+    KeRemoveQueueDpc(&ext->self->dpc);
+    KeFlushQueuedDpcs();
+}
+
+void UnmapWindows(TQ8_DEVICE_EXTENSION* ext)
+{
     for (TQ8_MEMORY_WINDOW& w : ext->windows) {
         if (w.address != nullptr)
             MmUnmapIoSpace(const_cast<uint32_t*>(w.address), w.length);
@@ -143,8 +151,9 @@ NTSTATUS StartDevice(DeviceObject* device, Irp* irp)
     TQ8_DEVICE_EXTENSION* ext = Extension(device);
     LogEvent(device, u"Starting device");
     // What a failed earlier start left.
+    DisconnectInterrupt(ext);
     ReleaseDmaResources(ext);
-    ReleaseHardwareResources(ext);
+    UnmapWindows(ext);
     NTSTATUS status = ClaimResources(device, IoGetCurrentIrpStackLocation(irp)->startDevice.allocatedResourcesTranslated);
     if (!NT_SUCCESS(status))
         return status;
@@ -186,8 +195,9 @@ NTSTATUS StopDevice(DeviceObject* device, Irp*)
     TQ8_DEVICE_EXTENSION* ext = Extension(device);
     LogEvent(device, u"Stopping device");
     StopAdmittingRequests(ext);
+    DisconnectInterrupt(ext);
     ReleaseDmaResources(ext);
-    ReleaseHardwareResources(ext);
+    UnmapWindows(ext);
     SetPnpState(ext, TQ8_PNP_STOPPED);
     return STATUS_SUCCESS;
 }
@@ -196,7 +206,8 @@ NTSTATUS SurpriseRemoveDevice(DeviceObject* device, Irp*)
 {
     TQ8_DEVICE_EXTENSION* ext = Extension(device);
     StopAdmittingRequests(ext);
-    ReleaseHardwareResources(ext);
+    DisconnectInterrupt(ext);
+    UnmapWindows(ext);
     if (ext->deviceFlags & TQ8_FLAG_INTERFACE_ENABLED)
         IoSetDeviceInterfaceState(&ext->interfaceName, false);
     // Late requests read the flags under the lock.
@@ -246,12 +257,14 @@ NTSTATUS RemoveDevice(DeviceObject* device, Irp* irp)
     if (ext->scanBuffer != nullptr)
         ExFreePoolWithTag(ext->scanBuffer, TQ8_POOL_TAG);
     ext->scanBuffer = nullptr;
+    DisconnectInterrupt(ext);
+    // The windows stay until the buffers are gone: freeing one stops a
+    // transfer into it.
     FreeDmaBuffersOfOwner(ext, nullptr);
     ReleaseDmaResources(ext);
-    ReleaseHardwareResources(ext);
+    UnmapWindows(ext);
     KeCancelTimer(&ext->timeoutTimer);
     KeRemoveQueueDpc(&ext->timeoutDpc);
-    KeRemoveQueueDpc(&device->dpc);
     KeFlushQueuedDpcs();
     if (lower != nullptr)
         IoDetachDevice(lower);

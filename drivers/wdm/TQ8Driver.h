@@ -14,6 +14,7 @@
 inline constexpr uint32_t TQ8_POOL_TAG = kern::PoolTag("TQ8!");
 inline constexpr uint32_t TQ8_MAX_WINDOWS = 4;
 inline constexpr uint32_t TQ8_UTILITY_BUFFER_BYTES = 64 * 1024;
+inline constexpr uint64_t TQ8_COMPLETION_SEEN = uint64_t{1} << 32;
 
 // PnP states.
 enum : int32_t {
@@ -112,13 +113,20 @@ struct TQ8_DEVICE_EXTENSION {
     kern::SpinLock spinLock;
     kern::ListEntry dmaBuffers;
     std::atomic<uint32_t> dmaBytesInFlight{0};
+    // Tag of the engine's job in flight, one more for every transfer and
+    // sample-RAM chunk it starts (under the spin lock); the interrupt
+    // service reads it with the status.
+    std::atomic<uint32_t> transferTag{0};
+    // A DMA completion the interrupt service saw, not yet taken by the DPC:
+    // TQ8_COMPLETION_SEEN with the tag the status was read under, or 0.
+    std::atomic<uint64_t> completedTransfer{0};
     uint64_t transferBusAddress = 0; // target of a transfer into a mapped buffer
     uint64_t utilityBusAddress = 0;
     void* utilityBuffer = nullptr;
     TQ8_SAMPLE_READ_CONTEXT ramRead;
     // Read by the interrupt service without the lock.
     std::atomic<uint32_t> operationState{TQ8_STATE_IDLE};
-    // Interrupt status bits seen by the service and not yet handled by the DPC.
+    // Samples-complete seen by the service and not yet handled by the DPC.
     std::atomic<uint32_t> interruptBits{0};
     kern::Irp* pendingIrp = nullptr;
     kern::FileObject* operationFile = nullptr;

@@ -26,6 +26,15 @@ uint32_t NarrowVersion(uint64_t version)
     return narrow;
 }
 
+// Whether the selection digitizes the physical channel: only those can trigger.
+bool Acquires(int sel, int physical)
+{
+    for (int i = 0; i < ChannelCount(sel); ++i)
+        if (PhysicalChannel(sel, i) == physical)
+            return true;
+    return false;
+}
+
 bool IsAcquisitionMode(int mode)
 {
     return mode == TQ8_MODE_RAM_ACQ || mode == TQ8_MODE_PCI_BUFFERED_ACQ || mode == TQ8_MODE_ZAB_ACQ
@@ -175,7 +184,7 @@ RenderSetup CSimBoard::MakeSetup(const CBoardSettings& s, bool& needsSoftTrigger
     }
     int source = s.GetInt(SettingId::TriggerSource);
     needsSoftTrigger = true;
-    if (source < m_desc.InputChannels()) {
+    if (source < m_desc.InputChannels() && Acquires(setup.selection, source)) {
         auto phase = m_generator.CrossingPhase(source, setup.center[static_cast<size_t>(source)],
                                                s.GetInt(SettingId::TriggerLevelA),
                                                s.GetInt(SettingId::TriggerDirectionA));

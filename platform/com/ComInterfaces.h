@@ -30,22 +30,43 @@ struct IClassFactory : IUnknown {
     virtual HRESULT LockServer(bool lock) = 0;
 };
 
-// Arguments are given in their natural order (first argument first).
+// Arguments are given last first: rgvarg[0] is the last argument. Of named
+// arguments only a put's value, named DISPID_PROPERTYPUT, is understood.
 struct DISPPARAMS {
     VARIANT* rgvarg = nullptr;
     uint32_t cArgs = 0;
+    DISPID* rgdispidNamedArgs = nullptr;
+    uint32_t cNamedArgs = 0;
 };
+
+constexpr DISPID DISPID_UNKNOWN = -1;
+constexpr DISPID DISPID_PROPERTYPUT = -3;
 
 constexpr uint16_t DISPATCH_METHOD = 1;
 constexpr uint16_t DISPATCH_PROPERTYGET = 2;
 constexpr uint16_t DISPATCH_PROPERTYPUT = 4;
 constexpr uint16_t DISPATCH_PROPERTYPUTREF = 8;
 
-// Late-bound access by DISPID; properties take and give variants of their exact type.
+// What an object tells about a failed late-bound call beyond its HRESULT.
+struct EXCEPINFO {
+    uint16_t wCode = 0;
+    BSTR bstrSource = nullptr;
+    BSTR bstrDescription = nullptr;
+    HRESULT scode = 0;
+};
+
+// Late-bound access by DISPID.
 struct IDispatch : IUnknown {
     static constexpr IID iid = vlt::MakeGuid("00020400-0000-0000-C000-000000000046");
-    virtual HRESULT GetIDOfName(const wchar_t* name, DISPID* pid) = 0;
-    virtual HRESULT Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult) = 0;
+    // names[0] is a member, the others name its parameters, whose ids are
+    // their positions; an unknown name gets DISPID_UNKNOWN and the call
+    // answers DISP_E_UNKNOWNNAME.
+    virtual HRESULT GetIDsOfNames(const wchar_t* const* names, uint32_t count, DISPID* ids) = 0;
+    // puArgErr (may be null) receives the rgvarg index of a refused argument.
+    virtual HRESULT Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult, EXCEPINFO* pExcepInfo,
+                           uint32_t* puArgErr) = 0;
+
+    HRESULT GetIDOfName(const wchar_t* name, DISPID* pid) { return GetIDsOfNames(&name, 1, pid); }
 };
 
 struct IStream : IUnknown {

@@ -15,13 +15,15 @@ HRESULT VariantClear(VARIANT* v)
 {
     if (!v)
         return E_INVALIDARG;
-    if (v->vt & VT_ARRAY) {
+    if (v->vt & VT_BYREF) {
+        // refers to the caller's storage: nothing to free
+    } else if (v->vt & VT_ARRAY) {
         HRESULT hr = SafeArrayDestroy(v->parray);
         if (FAILED(hr))
             return hr;
     } else if (v->vt == VT_BSTR) {
         SysFreeString(v->bstrVal);
-    } else if (v->vt == VT_UNKNOWN) {
+    } else if (v->vt == VT_UNKNOWN || v->vt == VT_DISPATCH) {
         if (v->punkVal)
             v->punkVal->Release();
     }
@@ -37,7 +39,9 @@ HRESULT VariantCopy(VARIANT* dst, const VARIANT* src)
         return S_OK;
     VARIANT tmp;
     tmp.vt = src->vt;
-    if (src->vt & VT_ARRAY) {
+    if (src->vt & VT_BYREF) {
+        tmp.byref = src->byref;
+    } else if (src->vt & VT_ARRAY) {
         HRESULT hr = SafeArrayCopy(src->parray, &tmp.parray);
         if (FAILED(hr))
             return hr;
@@ -47,7 +51,7 @@ HRESULT VariantCopy(VARIANT* dst, const VARIANT* src)
             return E_OUTOFMEMORY;
     } else {
         tmp.ullVal = src->ullVal;
-        if (src->vt == VT_UNKNOWN && tmp.punkVal)
+        if ((src->vt == VT_UNKNOWN || src->vt == VT_DISPATCH) && tmp.punkVal)
             tmp.punkVal->AddRef();
     }
     HRESULT hr = VariantClear(dst);
@@ -82,6 +86,23 @@ uint32_t SampleTypeSize(VARTYPE vt)
 }
 
 namespace {
+// Bytes of the value a reference of this type points to; 0 for none.
+size_t ValueSize(VARTYPE vt)
+{
+    if (vt & VT_ARRAY)
+        return sizeof(SAFEARRAY*);
+    switch (vt) {
+    case VT_BOOL: return sizeof(VARIANT_BOOL);
+    case VT_ERROR: return sizeof(HRESULT);
+    case VT_I8:
+    case VT_UI8: return sizeof(uint64_t);
+    case VT_BSTR: return sizeof(BSTR);
+    case VT_UNKNOWN:
+    case VT_DISPATCH: return sizeof(IUnknown*);
+    default: return SampleTypeSize(vt);
+    }
+}
+
 bool ArraysEqual(SAFEARRAY* a, SAFEARRAY* b)
 {
     if (!a || !b)
@@ -98,6 +119,8 @@ bool VariantEqual(const VARIANT& a, const VARIANT& b)
 {
     if (a.vt != b.vt)
         return false;
+    if (a.vt & VT_BYREF)
+        return a.byref == b.byref;
     if (a.vt & VT_ARRAY)
         return ArraysEqual(a.parray, b.parray);
     switch (a.vt) {
@@ -125,10 +148,31 @@ bool VariantEqual(const VARIANT& a, const VARIANT& b)
     case VT_BSTR:
         return BstrEqual(a.bstrVal, b.bstrVal);
     case VT_UNKNOWN:
+    case VT_DISPATCH:
         return a.punkVal == b.punkVal;
     default:
         return false;
     }
+}
+
+HRESULT VariantDeref(const VARIANT& v, VARIANT* view)
+{
+    if (!view)
+        return E_POINTER;
+    if (!(v.vt & VT_BYREF)) {
+        *view = v;
+        return S_OK;
+    }
+    if (!v.byref)
+        return E_POINTER;
+    const size_t size = ValueSize(v.vt & ~VT_BYREF);
+    if (size == 0)
+        return DISP_E_BADVARTYPE;
+    VARIANT out;
+    std::memcpy(&out.ullVal, v.byref, size); // every member of the union starts at the same address
+    out.vt = v.vt & ~VT_BYREF;
+    *view = out;
+    return S_OK;
 }
 
 } // namespace vlt

@@ -69,14 +69,14 @@ HRESULT CVltHUB6::InternalQueryInterface(const IID& riid, void** ppv)
     return E_NOINTERFACE;
 }
 
-HRESULT CVltHUB6::GetIDOfName(const wchar_t*, DISPID* pid)
+HRESULT CVltHUB6::GetIDsOfNames(const wchar_t* const*, uint32_t count, DISPID* ids)
 {
-    if (pid)
-        *pid = -1;
+    for (uint32_t i = 0; ids && i < count; ++i)
+        ids[i] = DISPID_UNKNOWN;
     return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT CVltHUB6::Invoke(DISPID, uint16_t, DISPPARAMS*, VARIANT*)
+HRESULT CVltHUB6::Invoke(DISPID, uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, uint32_t*)
 {
     return DISP_E_MEMBERNOTFOUND;
 }

@@ -17,8 +17,9 @@ public:
     HRESULT InternalQueryInterface(const IID& riid, void** ppv);
 
     // IDispatch
-    HRESULT GetIDOfName(const wchar_t* name, DISPID* pid) override;
-    HRESULT Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult) override;
+    HRESULT GetIDsOfNames(const wchar_t* const* names, uint32_t count, DISPID* ids) override;
+    HRESULT Invoke(DISPID id, uint16_t flags, DISPPARAMS* params, VARIANT* pResult, EXCEPINFO* pExcepInfo,
+                   uint32_t* puArgErr) override;
 
     // IVltHUB6
     HRESULT OpenLocal(uint32_t index) override;

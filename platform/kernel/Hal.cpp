@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -63,6 +64,9 @@ struct HalState {
 
     std::mutex probeMutex;
     std::vector<std::pair<uintptr_t, uintptr_t>> probeFaults;
+
+    std::atomic<RegisterReadHook> readHook{nullptr};
+    std::atomic<void*> readHookContext{nullptr};
 };
 
 HalState& Hal()
@@ -320,10 +324,24 @@ uint32_t READ_REGISTER_ULONG(volatile uint32_t* reg)
 {
     SimCountRegisterAccess();
     HalState& h = Hal();
-    std::shared_lock lock(h.ioMutex);
-    uint32_t offset = 0;
-    IIoWindow* window = WindowAt(h, PhysicalOf(h, reg), &offset);
-    return window != nullptr ? window->Read32(offset) : 0xFFFFFFFFu;
+    uint32_t value = 0xFFFFFFFFu;
+    {
+        std::shared_lock lock(h.ioMutex);
+        uint32_t offset = 0;
+        IIoWindow* window = WindowAt(h, PhysicalOf(h, reg), &offset);
+        if (window != nullptr)
+            value = window->Read32(offset);
+    }
+    if (RegisterReadHook hook = h.readHook.load())
+        hook(h.readHookContext.load(), reg, value);
+    return value;
+}
+
+void SimSetRegisterReadHook(RegisterReadHook hook, void* context)
+{
+    HalState& h = Hal();
+    h.readHookContext.store(context);
+    h.readHook.store(hook);
 }
 
 void WRITE_REGISTER_ULONG(volatile uint32_t* reg, uint32_t value)

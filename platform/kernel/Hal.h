@@ -48,6 +48,12 @@ void MmUnmapIoSpace(void* address, size_t length);
 uint32_t READ_REGISTER_ULONG(volatile uint32_t* reg);
 void WRITE_REGISTER_ULONG(volatile uint32_t* reg, uint32_t value);
 
+// Test seam: called on the reading thread after every register read, with
+// the mapped address and the value read, so that a test can act at a known
+// point between a read and what the reader does with it (nullptr: none).
+using RegisterReadHook = void (*)(void* context, volatile uint32_t* reg, uint32_t value);
+void SimSetRegisterReadHook(RegisterReadHook hook, void* context);
+
 struct KInterrupt;
 using KServiceRoutine = bool (*)(KInterrupt* interrupt, void* context);
 enum class InterruptMode { LevelSensitive, Latched };

@@ -18,7 +18,10 @@ public:
     CAtomicFileWriter& operator=(const CAtomicFileWriter&) = delete;
     ~CAtomicFileWriter();
 
-    // Creates the temporary file; the target is not touched yet.
+    // Creates the temporary file; the target is not touched yet. A target
+    // that exists and is not a regular file is refused ("not a regular
+    // file"). Temporary files of earlier writes of the target whose process
+    // has ended (killed midway) are removed first.
     bool Open(const std::string& path, std::string* error = nullptr);
     bool Write(std::string_view data, std::string* error = nullptr);
     // Flushes the data and renames it over the target (with the target's

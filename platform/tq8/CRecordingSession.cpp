@@ -199,7 +199,13 @@ int32_t CRecordingSession::RecordToFiles(CTransferQueue& queue, BoardSide& board
         writer.Close();
         return code;
     }
-    code = Record(queue, board, writer, text);
+    try {
+        code = Record(queue, board, writer, text);
+    } catch (const std::bad_alloc&) {
+        // Ended as a failure, which the context file then says.
+        code = TQ8_ERR_NO_MEMORY;
+        text = ErrorText(TQ8_ERR_NO_MEMORY);
+    }
     // Whatever was written is flushed, also after a failure.
     if (!writer.Close() && code == TQ8_OK) {
         code = TQ8_ERR_FILE_WRITE;
@@ -389,8 +395,11 @@ int32_t CRecordingSession::WriteContext(const CSampleFileWriter& writer, int32_t
         c.elapsedMs = ElapsedMs(Clock::now());
     }
     const std::string path = ContextFilePath(writer.MainPath());
+    const std::string xml = RecordingContextXml(c);
     std::string reason;
-    if (vlt::AtomicWriteFile(path, RecordingContextXml(c), &reason) || code != TQ8_OK)
+    // A recording that ended, above all one that failed on a full disk, must
+    // not stay marked as running.
+    if (vlt::AtomicWriteFile(path, xml, &reason) || (final && RewriteContextInPlace(path, xml)) || code != TQ8_OK)
         return code;
     text = vlt::Utf8ToWide("Cannot write file \"" + path + "\": " + reason);
     return TQ8_ERR_FILE_WRITE;

@@ -58,6 +58,10 @@ struct RecordingContext {
 using ContextItems = std::vector<std::pair<std::string, std::string>>;
 
 std::string ContextFilePath(const std::string& dataPath);
+// Rewrites an existing context file in its own place, for when its
+// replacement cannot be written (a full disk): the blocks it holds take the
+// final text, which is hardly longer. false when that fails too.
+bool RewriteContextInPlace(const std::string& path, const std::string& text);
 // The parts of the context that the file-write record decides: header,
 // signed samples, the data format (with TQ8_FWP_ASSUME_FORMAT), flags, notes.
 void DescribeOutput(const FileWritePlan& plan, RecordingContext& context);

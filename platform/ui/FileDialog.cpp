@@ -23,8 +23,20 @@ std::wstring FromQ(const QString& text)
     return Utf8ToWide(text.toStdString());
 }
 
+std::optional<std::wstring> RealFolderDialog(const FileDialogRequest& req)
+{
+    QFileDialog dlg(req.parent, ToQ(req.title), ToQ(req.folder));
+    dlg.setFileMode(QFileDialog::Directory);
+    dlg.setOption(QFileDialog::ShowDirsOnly, true);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return std::nullopt;
+    return FromQ(dlg.selectedFiles().front());
+}
+
 std::optional<std::wstring> RealDialog(const FileDialogRequest& req)
 {
+    if (req.chooseFolder)
+        return RealFolderDialog(req);
     QFileDialog dlg(req.parent, ToQ(req.title), ToQ(req.folder));
     dlg.setAcceptMode(req.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     dlg.setFileMode(req.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);

@@ -1,6 +1,6 @@
 #pragma once
-// Open and save dialogs. Every file dialog goes through ShowFileDialog, so
-// that a test can answer it and read how it was set up.
+// Open, save and folder dialogs. Every file dialog goes through
+// ShowFileDialog, so that a test can answer it and read how it was set up.
 #include <functional>
 #include <optional>
 #include <string>
@@ -21,6 +21,8 @@ struct FileDialogRequest {
     int filterIndex = 1;         // 1-based, as the framework counts
     bool overwritePrompt = false;
     bool pathMustExist = false;
+    // A folder is chosen instead of a file; only title, folder and parent count.
+    bool chooseFolder = false;
     QWidget* parent = nullptr;
 };
 

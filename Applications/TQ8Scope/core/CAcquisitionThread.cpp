@@ -2,10 +2,18 @@
 
 #include <cerrno>
 #include <chrono>
+#include <new>
+#include <system_error>
 
 #include "AppMessages.h"
 
 CAcquisitionThread::CAcquisitionThread(QObject* receiver) : m_receiver(receiver) {}
+
+CAcquisitionThread::Makers& CAcquisitionThread::Creation()
+{
+    static Makers makers;
+    return makers;
+}
 
 CAcquisitionThread::~CAcquisitionThread()
 {
@@ -18,17 +26,51 @@ int32_t CAcquisitionThread::Start(TQ8_HANDLE device)
         return 0;
     if (m_thread.joinable())
         m_thread.join();
+    if (!m_event && !MakeEvent())
+        return kEventNotCreated;
+    m_event->Reset();
     TQ8_HANDLE duplicate = nullptr;
     int32_t result = DuplicateHandleTQ8(device, &duplicate);
     if (result != 0) {
         m_lastError = errno;
         return result;
     }
-    m_event.Reset();
+    if (!MakeThread(duplicate)) {
+        DisconnectFromDeviceTQ8(duplicate);
+        return kThreadNotCreated;
+    }
+    return 0;
+}
+
+bool CAcquisitionThread::MakeEvent()
+{
+    try {
+        const Makers& makers = Creation();
+        m_event = makers.event ? makers.event() : std::make_unique<CAutoResetEvent>();
+    } catch (const std::system_error& e) {
+        m_lastError = e.code().value();
+    } catch (const std::bad_alloc&) {
+        m_lastError = ENOMEM;
+    }
+    return m_event != nullptr;
+}
+
+bool CAcquisitionThread::MakeThread(TQ8_HANDLE duplicate)
+{
     m_stop = false;
     m_alive = true;
-    m_thread = std::thread([this, duplicate] { Body(duplicate); });
-    return 0;
+    std::function<void()> body = [this, duplicate] { Body(duplicate); };
+    try {
+        const Makers& makers = Creation();
+        m_thread = makers.thread ? makers.thread(std::move(body)) : std::thread(std::move(body));
+        return true;
+    } catch (const std::system_error& e) {
+        m_lastError = e.code().value();
+    } catch (const std::bad_alloc&) {
+        m_lastError = ENOMEM;
+    }
+    m_alive = false;
+    return false;
 }
 
 void CAcquisitionThread::Run(const Request& request)
@@ -38,7 +80,8 @@ void CAcquisitionThread::Run(const Request& request)
         m_request = request;
     }
     m_requested = request.sequence;
-    m_event.Set();
+    if (m_event)
+        m_event->Set();
 }
 
 void CAcquisitionThread::Stop(TQ8_HANDLE device)
@@ -46,7 +89,7 @@ void CAcquisitionThread::Stop(TQ8_HANDLE device)
     if (!m_thread.joinable())
         return;
     m_stop = true;
-    m_event.Set();
+    m_event->Set();
     while (device && IsBusy() && m_alive.load()) {
         SetOperatingModeTQ8(device, TQ8_MODE_STANDBY);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -91,7 +134,7 @@ void CAcquisitionThread::Body(TQ8_HANDLE duplicate)
 {
     uint64_t lastRun = 0;
     for (;;) {
-        m_event.Wait();
+        m_event->Wait();
         if (m_stop.load())
             break;
         Request request;

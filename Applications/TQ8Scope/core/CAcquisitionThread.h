@@ -7,6 +7,8 @@
 // before the receiver goes.
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -31,6 +33,19 @@ public:
         bool forceTrigger = false;
     };
 
+    // Results of Start when the system refuses a part (errno in GetLastError).
+    static constexpr int32_t kEventNotCreated = 1;
+    static constexpr int32_t kThreadNotCreated = 2;
+
+    // How Start makes the event and the thread; a test replaces them to
+    // fail as the system does, by throwing std::system_error. Empty: the
+    // plain objects.
+    struct Makers {
+        std::function<std::unique_ptr<CAutoResetEvent>()> event;
+        std::function<std::thread(std::function<void()> body)> thread;
+    };
+    static Makers& Creation();
+
     // receiver takes vlt::IAppMessageTarget messages.
     explicit CAcquisitionThread(QObject* receiver);
     ~CAcquisitionThread();
@@ -38,7 +53,8 @@ public:
     CAcquisitionThread& operator=(const CAcquisitionThread&) = delete;
 
     // Makes sure a live thread waits for work: a thread that has ended is
-    // joined and replaced. 0, or the failure of DuplicateHandleTQ8.
+    // joined and replaced. 0; the failure of DuplicateHandleTQ8; or
+    // kEventNotCreated / kThreadNotCreated, leaving no thread.
     int32_t Start(TQ8_HANDLE device);
     // Hands the thread its next operation.
     void Run(const Request& request);
@@ -68,10 +84,12 @@ public:
 
 private:
     void Body(TQ8_HANDLE duplicate);
+    bool MakeEvent();
+    bool MakeThread(TQ8_HANDLE duplicate);
 
     QObject* m_receiver;
     std::thread m_thread;
-    CAutoResetEvent m_event;
+    std::unique_ptr<CAutoResetEvent> m_event; // made by the first Start
     std::mutex m_requestMutex;
     Request m_request;
     std::atomic<bool> m_stop{false};

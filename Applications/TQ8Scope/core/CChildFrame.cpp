@@ -1,5 +1,6 @@
 #include "CChildFrame.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFont>
 #include <QFrame>
@@ -7,6 +8,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "CFormView_WithEdit.h"
 #include "CMainApp.h"
 #include "CommandIds.h"
 #include "IBoardDocument.h"
@@ -186,6 +188,32 @@ void CChildFrame::OnGoToSample()
     m_goTo->show();
     m_goTo->raise();
     m_goTo->activateWindow();
+}
+
+CFormView_WithEdit* CChildFrame::EditCommandTarget() const
+{
+    if (m_closed)
+        return nullptr;
+    for (QWidget* pane : {m_plotPane, m_actionPane, static_cast<QWidget*>(m_controlPanel)})
+        if (auto* form = qobject_cast<CFormView_WithEdit*>(pane))
+            return form;
+    // Then the active view: the form that holds the focus, in this window.
+    for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget())
+        if (auto* form = qobject_cast<CFormView_WithEdit*>(w))
+            return isAncestorOf(form) ? form : nullptr;
+    return nullptr;
+}
+
+bool CChildFrame::GetEditCommandState(unsigned id, bool& enabled) const
+{
+    enabled = false;
+    return EditCommandTarget() && CFormView_WithEdit::GetEditCommandState(id, enabled);
+}
+
+bool CChildFrame::OnEditCommand(unsigned id)
+{
+    bool enabled = false;
+    return GetEditCommandState(id, enabled) && enabled && CFormView_WithEdit::OnEditCommand(id);
 }
 
 intptr_t CChildFrame::OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t)

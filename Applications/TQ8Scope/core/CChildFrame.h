@@ -14,6 +14,7 @@
 #include "AppMessages.h"
 #include "IControlPanel.h"
 
+class CFormView_WithEdit;
 class CMainApp;
 class IBoardDocument;
 class QSplitter;
@@ -84,6 +85,13 @@ public:
 
     intptr_t OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
 
+    // The Edit commands (Undo, Cut, Copy, Paste) are offered to the panes,
+    // row by row, and then to the form that holds the focus; the first
+    // editing form serves them. false when none does; enabled tells
+    // whether the command can act now.
+    bool GetEditCommandState(unsigned id, bool& enabled) const;
+    bool OnEditCommand(unsigned id);
+
     // "Go to Sample...": made on first use, then shown or hidden in turn.
     void OnGoToSample();
     bool CanGoToSample() const;
@@ -94,6 +102,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    CFormView_WithEdit* EditCommandTarget() const;
+
     CMainApp& m_app;
     std::unique_ptr<IBoardDocument> m_doc;
     QSplitter* m_outer = nullptr;

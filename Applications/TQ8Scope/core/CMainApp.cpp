@@ -13,6 +13,7 @@
 #include "CWorkspaceTQ8.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "Mnemonic.h"
 #include "PersistentOptsKeys.h"
 #include "RegistryStore.h"
 #include "TextConv.h"
@@ -86,7 +87,9 @@ void CMainApp::SetProgramFolder(const std::wstring& folder)
 bool CMainApp::StartUp(const std::vector<std::wstring>& args)
 {
     // Sockets, the component runtime and the text controls need no
-    // initialisation here; the window framework is Qt's.
+    // initialisation here; the window framework is Qt's, taught to read
+    // the mnemonics of the programs' texts.
+    vlt::InstallMnemonicRule();
     if (m_programFolder.empty())
         m_programFolder = vlt::Utf8ToWide(QCoreApplication::applicationDirPath().toStdString());
     vlt::SetMessageBoxCaption(kAppTitle);
@@ -303,7 +306,9 @@ void CMainApp::OnFileOpenWorkspace()
         m_mainFrame->setUpdatesEnabled(false);
     if (m_workspace->Load(*path)) {
         AfterWorkspaceLoad();
-        ShowStatus(L"Workspace data loaded from: " + *path);
+        // A load with errors has said so itself.
+        if (m_workspace->GetLoadedWithErrorsPath().empty())
+            ShowStatus(L"Workspace data loaded from: " + *path);
     }
     if (locked)
         m_mainFrame->setUpdatesEnabled(true);
@@ -315,6 +320,10 @@ bool CMainApp::OnFileSaveWorkspaceAs()
     req.open = false;
     req.defaultExt = L"tq8ws";
     req.fileName = L"TQ3300 Workspace";
+    // A workspace loaded with errors offers the file it came from.
+    const std::wstring loaded = m_workspace->GetLoadedWithErrorsPath();
+    if (!loaded.empty())
+        vlt::SplitStartPath(loaded, std::wstring(), req.folder, req.fileName);
     req.filter = kWorkspaceFilter;
     req.overwritePrompt = true;
     req.title = L"Save TQ3300 Workspace As";

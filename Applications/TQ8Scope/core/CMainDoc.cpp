@@ -729,9 +729,15 @@ uint32_t CMainDoc::OperationOfDestination(int32_t destination)
 
 bool CMainDoc::StartAcquisitionThread()
 {
-    // A thread that has ended is replaced; a failed duplicate is reported
-    // here and leaves no flag set.
+    // A thread that has ended is replaced; a failure is reported here and
+    // leaves no flag set.
     const int32_t result = m_thread->Start(m_device);
+    if (result == CAcquisitionThread::kEventNotCreated || result == CAcquisitionThread::kThreadNotCreated) {
+        ShowSystemErrorBox(m_thread->GetLastError(), result == CAcquisitionThread::kEventNotCreated
+                                                         ? L"Failed to create event object: "
+                                                         : L"Failed to create acquisition thread: ");
+        return false;
+    }
     if (result != 0) {
         errno = m_thread->GetLastError();
         ShowAcquisitionError(result);
@@ -1560,8 +1566,8 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
     // A refused check or a failed snapshot buffer stops the recording here.
     if (!ValidateAcquisitionSettings(CAcquisitionThread::kOpRecording) || !PrepareRecordingSnapshot(manager, params))
         return false;
-    if (m_scopePanel)
-        m_scopePanel->RemoveBoardSource();
+    // The plot gives up the board's source only for a session that exists, so
+    // that a refused one leaves the plot as it was; nothing paints in between.
     TQ8_REC_SESSION session = nullptr;
     const int32_t result = CreateRecordingSessionTQ8(m_device, &params.SessionParams, &session);
     if (result != 0) {
@@ -1569,7 +1575,25 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
         return false;
     }
     m_session = session;
+    if (m_scopePanel) {
+        IScopeTQ8* plot = m_scopePanel->GetScopeControl();
+        if (!plot || FAILED(plot->get_StartSample(&m_sessionPlotStart)))
+            m_sessionPlotStart = 0;
+        m_sessionTookSource = m_scopePanel->RemoveBoardSource();
+    }
     return true;
+}
+
+void CMainDoc::PutBackBoardSource()
+{
+    if (!m_sessionTookSource)
+        return;
+    m_sessionTookSource = false;
+    if (!m_scopePanel)
+        return;
+    m_scopePanel->AddBoardSource(m_device, this);
+    if (IScopeTQ8* plot = m_scopePanel->GetScopeControl())
+        plot->put_StartSample(m_sessionPlotStart);
 }
 
 bool CMainDoc::ArmRecordingSession()
@@ -1580,9 +1604,11 @@ bool CMainDoc::ArmRecordingSession()
     if (result != 0) {
         DeleteRecordingSessionTQ8(m_session);
         m_session = nullptr;
+        PutBackBoardSource();
         ShowDeviceErrorBox(result, L"Failed to arm recording thread: ", m_device);
         return false;
     }
+    m_sessionTookSource = false; // the recording has the board now
     m_flags |= docstate::kRecording;
     UpdateAllViews(dochint::kAcquisitionState, this);
     return true;
@@ -1598,6 +1624,7 @@ bool CMainDoc::EndRecordingSession(uint32_t* outFlags)
         DeleteRecordingSessionTQ8(m_session);
         m_session = nullptr;
     }
+    PutBackBoardSource(); // of a session that never armed
     if (m_flags & docstate::kRecording) {
         m_flags &= ~docstate::kRecording;
         UpdateAllViews(dochint::kAcquisitionState);

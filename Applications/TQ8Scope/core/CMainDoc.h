@@ -218,6 +218,8 @@ public:
     // ---- Workspace state
     void WriteWorkspaceState(std::string& out) const;
     bool ReadWorkspaceState(xmlNode* deviceElement);
+    // What a workspace load read for the board.
+    void SetWorkspaceState(const CMainDocWsData& state) { m_wsData = state; }
 
     // ---- Settings files
     const std::wstring& GetSettingsPath() const { return m_settingsPath; }
@@ -298,6 +300,8 @@ public:
     // outFlags may be null.
     bool EndRecordingSession(uint32_t* outFlags);
     void ShowRecordingSnapshot(CRecParamsManager& manager);
+    // The board's plot source back as it was before a session that never armed.
+    void PutBackBoardSource();
     TQ8_REC_SESSION GetRecordingSession() const { return m_session; }
     const uint8_t* GetSnapshotBuffer() const { return m_snapshot.get(); }
     uint32_t GetSnapshotBufferSize() const { return m_snapshotSize; }
@@ -384,6 +388,10 @@ private:
     ChannelArbiter m_arbiter{*this};
     uint32_t m_arbiterRefs = 1;
     TQ8_REC_SESSION m_session = nullptr;
+    // The session took the board's plot source, which a recording that does
+    // not start gives back, with the plot's start sample.
+    bool m_sessionTookSource = false;
+    uint64_t m_sessionPlotStart = 0;
     std::unique_ptr<uint8_t[]> m_snapshot;
     uint32_t m_snapshotSize = 0;
     uint32_t m_snapshotSamples = 0;

@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
-#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStyle>
@@ -16,6 +16,8 @@
 #include <QToolBar>
 
 #include "CChildFrame.h"
+#include "CDocumentTabGroups.h"
+#include "CFormView_WithEdit.h"
 #include "CMainApp.h"
 #include "CVltHub6Mgr.h"
 #include "CVltPropertySheet.h"
@@ -23,10 +25,13 @@
 #include "ErrorBeep.h"
 #include "FirmwareGeneratorLauncher.h"
 #include "MessageBox.h"
+#include "PopupMenu.h"
 #include "TextConv.h"
 #include "TimedStatusText.h"
 
 namespace {
+
+const QString kModifiedText = QStringLiteral("MODIFIED");
 
 QString Q(const std::wstring& text)
 {
@@ -44,6 +49,15 @@ constexpr unsigned kDocumentCommands[] = {
     cmd::kRefreshFromDriver,  cmd::kRefreshFromHardware,    cmd::kUploadFirmware,       cmd::kGoToSample,
 };
 
+// The Edit menu's commands, served by the board window's focused form.
+constexpr unsigned kEditCommands[] = {CFormView_WithEdit::ID_EDIT_UNDO, CFormView_WithEdit::ID_EDIT_CUT,
+                                      CFormView_WithEdit::ID_EDIT_COPY, CFormView_WithEdit::ID_EDIT_PASTE};
+
+bool IsEditCommand(unsigned id)
+{
+    return std::find(std::begin(kEditCommands), std::end(kEditCommands), id) != std::end(kEditCommands);
+}
+
 bool IsDocumentCommand(unsigned id)
 {
     return std::find(std::begin(kDocumentCommands), std::end(kDocumentCommands), id) != std::end(kDocumentCommands);
@@ -52,16 +66,6 @@ bool IsDocumentCommand(unsigned id)
 bool IsRecentFileCommand(unsigned id)
 {
     return id >= cmd::kFileMruFirst && id <= cmd::kFileMruLast;
-}
-
-// The board window the menus serve: the area's current window, else, while
-// the area is active without an active window, the one activated last.
-QMdiSubWindow* CurrentSubWindow(const QMdiArea* mdi)
-{
-    if (QMdiSubWindow* sub = mdi->currentSubWindow())
-        return sub;
-    const QList<QMdiSubWindow*> order = mdi->subWindowList(QMdiArea::ActivationHistoryOrder);
-    return order.isEmpty() ? nullptr : order.last();
 }
 
 // Asks the document for a command's state; a document that does not serve
@@ -93,16 +97,17 @@ const wchar_t* KindText(int kind)
 CMainFrame::CMainFrame(CMainApp& app) : m_app(app)
 {
     setWindowTitle(Q(kAppTitle));
-    m_mdi = new QMdiArea(this);
-    m_mdi->setViewMode(QMdiArea::TabbedView);
-    m_mdi->setTabsClosable(true);
-    m_mdi->setTabsMovable(true);
-    setCentralWidget(m_mdi);
+    m_tabs = new CDocumentTabGroups(this);
+    setCentralWidget(m_tabs);
     // The board document's menus follow the active window at once.
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
+    connect(m_tabs, &CDocumentTabGroups::subWindowActivated, this, [this] {
         if (!m_closed)
             UpdateCommandUI();
     });
+    connect(m_tabs, &CDocumentTabGroups::tabContextMenuRequested, this,
+            [this](const QPoint& at) { ShowTabContextMenu(at, TabMenuAllowedItems(), false); });
+    connect(m_tabs, &CDocumentTabGroups::tabDropped, this,
+            [this](const QPoint& at) { ShowTabContextMenu(at, TabMenuAllowedItems(), true); });
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
@@ -117,7 +122,7 @@ CMainFrame::CMainFrame(CMainApp& app) : m_app(app)
 CMainFrame::~CMainFrame()
 {
     m_closed = true;
-    m_mdi->disconnect(this);
+    m_tabs->disconnect(this);
     DestroyRecordingWindow();
     CloseAllDocumentFrames();
 }
@@ -177,6 +182,8 @@ void CMainFrame::CreateMenus()
     AddCommand(m_fileMenu, cmd::kAppExit, QStringLiteral("E&xit"));
     connect(m_fileMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateRecentFileMenu);
 
+    CreateEditMenu();
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     AddCommand(view, cmd::kViewToolbar, QStringLiteral("&Toolbar"))->setCheckable(true);
     AddCommand(view, cmd::kViewStatusBar, QStringLiteral("&Status Bar"))->setCheckable(true);
@@ -206,6 +213,19 @@ void CMainFrame::CreateMenus()
     AddCommand(help, cmd::kHelpFinder, QStringLiteral("&Help Topics"));
     help->addSeparator();
     AddCommand(help, cmd::kAppAbout, QStringLiteral("&About TQ3300 Scope Application..."));
+}
+
+void CMainFrame::CreateEditMenu()
+{
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->menuAction()->setVisible(false);
+    m_documentOnly.push_back(edit->menuAction());
+    AddDocumentCommand(edit, CFormView_WithEdit::ID_EDIT_UNDO, QStringLiteral("&Undo\tCtrl+Z"));
+    AddDocumentSeparator(edit);
+    AddDocumentCommand(edit, CFormView_WithEdit::ID_EDIT_CUT, QStringLiteral("Cu&t\tCtrl+X"));
+    AddDocumentCommand(edit, CFormView_WithEdit::ID_EDIT_COPY, QStringLiteral("&Copy\tCtrl+C"));
+    AddDocumentCommand(edit, CFormView_WithEdit::ID_EDIT_PASTE, QStringLiteral("&Paste\tCtrl+V"));
+    connect(edit, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
 }
 
 void CMainFrame::CreateHardwareMenu()
@@ -250,7 +270,12 @@ void CMainFrame::CreateToolBar()
 void CMainFrame::CreateStatusBar()
 {
     m_messagePane = new QLabel(this);
-    m_modifiedIndicator = new QLabel(QStringLiteral("MODIFIED"), this);
+    // The indicator's pane keeps its width; the text is lit only while the
+    // workspace is modified, as the framework's indicators show nothing when off.
+    m_modifiedIndicator = new QLabel(this);
+    m_modifiedIndicator->setObjectName(QString::number(cmd::kIndicatorModified));
+    m_modifiedIndicator->setMinimumWidth(m_modifiedIndicator->fontMetrics().horizontalAdvance(kModifiedText) +
+                                         2 * m_modifiedIndicator->fontMetrics().averageCharWidth());
     statusBar()->addWidget(m_messagePane, 1);
     statusBar()->addPermanentWidget(m_modifiedIndicator);
     m_status = new vlt::TimedStatusText(m_messagePane, this);
@@ -277,11 +302,17 @@ QAction* CMainFrame::CommandAction(unsigned id) const
     return it == m_actions.end() ? nullptr : it->second;
 }
 
+CChildFrame* CMainFrame::GetActiveChildFrame() const
+{
+    QMdiSubWindow* sub = m_tabs ? m_tabs->CurrentSubWindow() : nullptr;
+    auto* child = sub ? qobject_cast<CChildFrame*>(sub->widget()) : nullptr;
+    return child && !child->IsDocumentClosed() ? child : nullptr;
+}
+
 IBoardDocument* CMainFrame::GetActiveDocument() const
 {
-    QMdiSubWindow* sub = m_mdi ? CurrentSubWindow(m_mdi) : nullptr;
-    auto* child = sub ? qobject_cast<CChildFrame*>(sub->widget()) : nullptr;
-    return child && !child->IsDocumentClosed() ? child->GetDocument() : nullptr;
+    CChildFrame* child = GetActiveChildFrame();
+    return child ? child->GetDocument() : nullptr;
 }
 
 void CMainFrame::UpdateCommandUI()
@@ -297,7 +328,7 @@ void CMainFrame::UpdateCommandUI()
             a->setEnabled(on);
     };
     enable(cmd::kFileNew, m_app.CanNewLocalDevice());
-    enable(cmd::kFileClose, CurrentSubWindow(m_mdi) != nullptr);
+    enable(cmd::kFileClose, m_tabs->CurrentSubWindow() != nullptr);
     enable(cmd::kNewWorkspace, files);
     enable(cmd::kOpenWorkspace, files);
     enable(cmd::kSaveWorkspace, files);
@@ -305,25 +336,35 @@ void CMainFrame::UpdateCommandUI()
     enable(cmd::kUserFirmwareGenerator, true);
     enable(cmd::kAppAbout, true);
     enable(cmd::kAppExit, true);
-    // Help is not built yet, and the document area has no tab groups.
+    // New groups need a group that keeps a tab, so more than one document.
+    enable(cmd::kNewHorzTabGroup, m_tabs->CanCreateGroup(false));
+    enable(cmd::kNewVertTabGroup, m_tabs->CanCreateGroup(true));
+    enable(cmd::kMoveToNextTabGroup, m_tabs->CanMoveToGroup(true));
+    enable(cmd::kMoveToPrevTabGroup, m_tabs->CanMoveToGroup(false));
+    // No help content exists to show.
+    enable(cmd::kHelpFinder, false);
     enable(cmd::kSyncManager, IsHub6SoftwareInstalled() && SyncManagerWindowFactory());
     enable(cmd::kProgramOptions, bool(ProgramOptionsPages()));
     enable(cmd::kRecordedDataDetails, bool(RecordedDataDetailsCommand()));
     enable(cmd::kNewRemoteDevice, bool(NewRemoteDeviceCommand()));
     enable(cmd::kRecord, bool(RecordingWindowFactory()) && ws.GetRecParamsManager());
-    for (unsigned id : {cmd::kHelpFinder, cmd::kNewHorzTabGroup, cmd::kNewVertTabGroup,
-                        cmd::kMoveToNextTabGroup, cmd::kMoveToPrevTabGroup})
-        enable(id, false);
     if (QAction* a = CommandAction(cmd::kViewToolbar)) {
         const auto bars = findChildren<QToolBar*>();
         a->setChecked(!bars.isEmpty() && bars.front()->isVisible());
     }
     if (QAction* a = CommandAction(cmd::kViewStatusBar))
         a->setChecked(statusBar()->isVisible());
-    m_modifiedIndicator->setEnabled(ws.IsModified());
+    m_modifiedIndicator->setText(ws.IsModified() ? kModifiedText : QString());
     IBoardDocument* doc = GetActiveDocument();
     ShowDocumentMenus(doc != nullptr);
     UpdateDocumentCommands(doc);
+    CChildFrame* child = GetActiveChildFrame();
+    for (unsigned id : kEditCommands) {
+        bool on = false;
+        if (child)
+            child->GetEditCommandState(id, on);
+        enable(id, on);
+    }
 }
 
 void CMainFrame::ShowDocumentMenus(bool show)
@@ -381,13 +422,17 @@ bool CMainFrame::OnCommand(unsigned id)
     UpdateCommandUI();
     if (IsDocumentCommand(id) || IsRecentFileCommand(id))
         return OnDocumentCommand(id);
+    if (IsEditCommand(id)) {
+        CChildFrame* child = GetActiveChildFrame();
+        return child && child->OnEditCommand(id);
+    }
     QAction* action = CommandAction(id);
     if (action && !action->isEnabled())
         return false;
     switch (id) {
     case cmd::kFileNew: m_app.OnFileNewLocalDevice(); return true;
     case cmd::kFileClose:
-        if (QMdiSubWindow* sub = CurrentSubWindow(m_mdi))
+        if (QMdiSubWindow* sub = m_tabs->CurrentSubWindow())
             sub->close();
         return true;
     case cmd::kNewWorkspace: m_app.OnFileNewWorkspace(); return true;
@@ -407,9 +452,66 @@ bool CMainFrame::OnCommand(unsigned id)
             bar->setVisible(!bar->isVisible());
         return true;
     case cmd::kViewStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); return true;
+    case cmd::kNewHorzTabGroup: return m_tabs->NewGroup(false);
+    case cmd::kNewVertTabGroup: return m_tabs->NewGroup(true);
+    case cmd::kMoveToNextTabGroup: return m_tabs->MoveToGroup(true);
+    case cmd::kMoveToPrevTabGroup: return m_tabs->MoveToGroup(false);
     case cmd::kTabMenuCancel: return true;
     default: return false;
     }
+}
+
+uint32_t CMainFrame::TabMenuAllowedItems() const
+{
+    uint32_t allowed = 0;
+    if (m_tabs->CanCreateGroup(true))
+        allowed |= kTabNewVertGroup;
+    if (m_tabs->CanCreateGroup(false))
+        allowed |= kTabNewHorzGroup;
+    if (m_tabs->CanMoveToGroup(false))
+        allowed |= kTabMovePrev;
+    if (m_tabs->CanMoveToGroup(true))
+        allowed |= kTabMoveNext;
+    return allowed;
+}
+
+bool CMainFrame::ShowTabContextMenu(const QPoint& point, uint32_t allowedItems, bool tabDrop)
+{
+    UpdateCommandUI();
+    QMenu menu(this);
+    auto add = [&](unsigned id, const QString& text, bool enabled) {
+        vlt::AddMenuCommand(menu, int(id), text)->setEnabled(enabled);
+    };
+    auto addCommand = [&](unsigned id) {
+        const QAction* action = CommandAction(id);
+        add(id, action->text(), action->isEnabled());
+    };
+    const std::pair<unsigned, uint32_t> groupItems[] = {{cmd::kNewHorzTabGroup, kTabNewHorzGroup},
+                                                        {cmd::kNewVertTabGroup, kTabNewVertGroup},
+                                                        {cmd::kMoveToNextTabGroup, kTabMoveNext},
+                                                        {cmd::kMoveToPrevTabGroup, kTabMovePrev}};
+    for (const auto& [id, bit] : groupItems)
+        if (allowedItems & bit)
+            addCommand(id);
+    menu.addSeparator();
+    if (tabDrop) {
+        add(cmd::kTabMenuCancel, QStringLiteral("&Cancel"), true);
+    } else {
+        if (allowedItems & kTabToDocument)
+            add(cmd::kTabbedDocument, QStringLiteral("&Tabbed Document"), false);
+        // Copying settings needs another board.
+        if (GetDocuments().size() >= 2) {
+            menu.addSeparator();
+            addCommand(cmd::kCopySettingsToAll);
+            addCommand(cmd::kCopySettingsToSelected);
+        }
+    }
+    const QList<QAction*> items = menu.actions();
+    if (std::none_of(items.begin(), items.end(), [](const QAction* a) { return !a->isSeparator(); }))
+        return true; // nothing to offer
+    if (const int chosen = vlt::TrackPopupMenu(menu, point))
+        OnCommand(unsigned(chosen));
+    return true;
 }
 
 bool CMainFrame::OnDocumentCommand(unsigned id)
@@ -431,10 +533,10 @@ void CMainFrame::EnterModalState(const QWidget* except)
 {
     if (m_modalDepth++ > 0)
         return;
-    std::vector<QWidget*> parts{menuBar(), m_mdi};
+    std::vector<QWidget*> parts{menuBar(), m_tabs};
     for (QObject* child : children()) {
         auto* w = qobject_cast<QWidget*>(child);
-        if (!w || w == except || w == menuBar() || w == m_mdi)
+        if (!w || w == except || w == menuBar() || w == m_tabs)
             continue;
         // The toolbars, and the main window's own tool windows that are up.
         if (qobject_cast<QToolBar*>(w) || (w->isWindow() && w->isVisible()))
@@ -480,12 +582,10 @@ intptr_t CMainFrame::OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lPara
 CChildFrame* CMainFrame::CreateChildFrame(std::unique_ptr<IBoardDocument> doc)
 {
     auto* child = new CChildFrame(std::move(doc), m_app);
-    QMdiSubWindow* sub = m_mdi->addSubWindow(child);
+    // A new board window becomes the active one, with its document's menu.
+    QMdiSubWindow* sub = m_tabs->AddSubWindow(child);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(child->windowTitle());
-    sub->showMaximized();
-    // A new board window becomes the active one, with its document's menu.
-    m_mdi->setActiveSubWindow(sub);
     child->AddControlPages();
     return child;
 }
@@ -493,7 +593,7 @@ CChildFrame* CMainFrame::CreateChildFrame(std::unique_ptr<IBoardDocument> doc)
 std::vector<CChildFrame*> CMainFrame::GetChildFrames() const
 {
     std::vector<CChildFrame*> frames;
-    for (QMdiSubWindow* sub : m_mdi->subWindowList())
+    for (QMdiSubWindow* sub : m_tabs->SubWindows())
         if (auto* child = qobject_cast<CChildFrame*>(sub->widget()))
             frames.push_back(child);
     return frames;
@@ -526,9 +626,9 @@ CChildFrame* CMainFrame::FindChildFrame(const IBoardDocument* doc) const
 
 void CMainFrame::CloseAllDocumentFrames()
 {
-    if (!m_mdi)
+    if (!m_tabs)
         return;
-    for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
+    for (QMdiSubWindow* sub : m_tabs->SubWindows()) {
         if (auto* child = qobject_cast<CChildFrame*>(sub->widget()))
             child->CloseDocument();
         sub->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -5,7 +5,8 @@
 //
 // Menus: the commands of the active board document (settings files, board
 // data, its tool windows, the Hardware menu) are shown only while a board
-// document is active, and are enabled, checked and served by that document.
+// document is active, and are enabled, checked and served by that document;
+// its Edit menu is served by the board window's focused form.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -23,12 +24,12 @@
 #include "TQ8_64.h"
 
 class CChildFrame;
+class CDocumentTabGroups;
 class CMainApp;
 class CVltPropertySheet;
 class IBoardDocument;
 class QAction;
 class QLabel;
-class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 namespace vlt {
@@ -57,6 +58,7 @@ public:
     // The document of the current board window (kept while another window
     // has the focus); none when there is none or its document has closed.
     IBoardDocument* GetActiveDocument() const;
+    CChildFrame* GetActiveChildFrame() const;
 
     // The file named on the command line: the boards are picked and served
     // one after another. false when the user cancels.
@@ -118,6 +120,19 @@ public:
     void LeaveModalState();
     bool IsInModalState() const { return m_modalDepth > 0; }
 
+    // The tab menu's allowed items, as the document area gives them for
+    // the active tab.
+    static constexpr uint32_t kTabNewVertGroup = 0x1;
+    static constexpr uint32_t kTabNewHorzGroup = 0x2;
+    static constexpr uint32_t kTabMovePrev = 0x4;
+    static constexpr uint32_t kTabMoveNext = 0x8;
+    static constexpr uint32_t kTabToDocument = 0x10; // a docked window shown as a tab: none here
+    uint32_t TabMenuAllowedItems() const;
+    // The menu of a tab (a dropped tab's menu with tabDrop) at a point on
+    // the screen, with the items the bits allow; the chosen command runs.
+    bool ShowTabContextMenu(const QPoint& point, uint32_t allowedItems, bool tabDrop);
+    CDocumentTabGroups* GetTabGroups() const { return m_tabs; }
+
     // Commands by id; false for an id this window does not handle or that
     // is disabled. The board document's commands, and the recent settings
     // files (cmd::kFileMruFirst + index), go to the active document.
@@ -137,6 +152,7 @@ private:
     QAction* AddCommand(QMenu* menu, unsigned id, const QString& text);
     QAction* AddDocumentCommand(QMenu* menu, unsigned id, const QString& text);
     void AddDocumentSeparator(QMenu* menu);
+    void CreateEditMenu();
     void CreateHardwareMenu();
     void ShowDocumentMenus(bool show);
     void UpdateDocumentCommands(IBoardDocument* doc);
@@ -147,7 +163,7 @@ private:
     void OnUserFirmwareGenerator();
 
     CMainApp& m_app;
-    QMdiArea* m_mdi = nullptr;
+    CDocumentTabGroups* m_tabs = nullptr;
     QLabel* m_messagePane = nullptr;
     QLabel* m_modifiedIndicator = nullptr;
     vlt::TimedStatusText* m_status = nullptr;

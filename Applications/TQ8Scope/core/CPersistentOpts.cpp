@@ -55,10 +55,12 @@ bool IsElementName(const std::string& key)
     return true;
 }
 
-bool FileExists(const std::string& path)
+// Anything at the path counts: a folder or a FIFO there is a file that
+// cannot be read, not a missing one.
+bool PathExists(const std::string& path)
 {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(path.c_str(), &st) == 0 || errno != ENOENT;
 }
 
 std::wstring Format(const wchar_t* format, const std::wstring& arg)
@@ -92,13 +94,19 @@ bool CPersistentOpts::Load(const wchar_t* path)
     m_path = path ? path : L"";
     m_damaged = false;
     const std::string narrowPath = vlt::WideToUtf8(m_path);
-    if (!FileExists(narrowPath)) {
+    if (!PathExists(narrowPath)) {
         m_lastError = Format(L"Workspace options file not found: '%s'", m_path);
         return false;
     }
-    CAutoXmlDoc doc(XmlReadFile(narrowPath, "UTF-8", XML_PARSE_NONET));
+    std::string reason;
+    CAutoXmlDoc doc(XmlReadFile(narrowPath, "UTF-8", XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING,
+                                &reason));
     if (doc.IsEmpty()) {
+        // The reader's or the parser's reason: "not a regular file", too
+        // large, or the line and what is wrong there.
         m_lastError = L"Failed to load workspace options file";
+        if (!reason.empty())
+            m_lastError += L": " + vlt::Utf8ToWide(reason);
         m_damaged = true;
         return false;
     }

@@ -17,6 +17,7 @@
 #include "CMainDoc.h"
 #include "CMainFrame.h"
 #include "CRecParamsManager.h"
+#include "CWorkspaceFile.h"
 #include "EnumTexts.h"
 #include "ErrorBox.h"
 #include "MessageBox.h"
@@ -24,6 +25,7 @@
 #include "TextConv.h"
 #include "AtomicFile.h"
 #include "NumberParse.h"
+#include "RecParamsImp.h"
 #include "WorkspaceXml.h"
 #include "XmlRoutines.h"
 
@@ -32,7 +34,6 @@ namespace {
 constexpr wchar_t kInvalidFile[] = L"Invalid TQ3300 workspace file";
 constexpr unsigned kStatusTimeout = 2500;
 constexpr uint32_t kDefaultDocFlags = docstate::kLimitPlotData;
-constexpr char kRootName[] = "TQ8Scope_Workspace";
 
 CWorkspaceTQ8::NewWorkspaceDialog& DialogSlot()
 {
@@ -70,11 +71,6 @@ struct WaitCursor {
     WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
 };
-
-bool ReadSerialText(xmlNodePtr node, uint32_t& serial)
-{
-    return XmlNodeGetUInt32(node, serial);
-}
 
 } // namespace
 
@@ -271,6 +267,7 @@ void CWorkspaceTQ8::Close()
     // After the documents: each one leaves the manager as it closes.
     m_recParams.reset();
     m_path.clear();
+    m_loadedWithErrorsFrom.clear();
     if (CMainFrame* frame = m_app.GetMainFrame())
         frame->OnSyncDevicesChanged();
 }
@@ -285,6 +282,7 @@ bool CWorkspaceTQ8::Save(const std::wstring& path)
         return false;
     m_modified = false;
     m_path = target;
+    m_loadedWithErrorsFrom.clear();
     m_app.SetLastWorkspacePath(target);
     return true;
 }
@@ -473,11 +471,11 @@ bool CWorkspaceTQ8::Load(const std::wstring& path)
         return SetError(L"Failed to open workspace file: ");
     }
     ShowStatus(L"Parsing workspace data...");
+    // The whole file is read and checked before anything is replaced.
+    CWorkspaceFile records;
     std::string reason;
-    // The reason goes into the box; nothing is written to the terminal, and
-    // nothing is fetched from the network for a document type.
-    CAutoXmlDoc doc(XmlReadFile(file, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING, &reason));
-    if (doc.IsEmpty()) {
+    switch (records.ReadFile(file, reason)) {
+    case CWorkspaceFile::Result::Unreadable: {
         std::wstring text;
         FormatDeviceErrorText(text, kErrWorkspaceUnreadable, L"Failed to read workspace data: ", nullptr);
         if (!reason.empty())
@@ -485,22 +483,32 @@ bool CWorkspaceTQ8::Load(const std::wstring& path)
         vlt::ShowMessageBox(text, MB_ICONERROR, m_app.GetMainFrame());
         return SetError(L"Failed to read workspace data: ");
     }
-    xmlNodePtr root = xmlDocGetRootElement(doc);
-    if (!root || !wsxml::SameNameIgnoringCase(root->name, kRootName)) {
+    case CWorkspaceFile::Result::NotWorkspace:
         ShowDeviceErrorBox(kErrWorkspaceUnreadable, L"Invalid workspace file: ", nullptr);
         return SetError(L"Invalid workspace file: ");
+    case CWorkspaceFile::Result::Ok:
+        break;
     }
     if (!Create(0, std::wstring()))
         return false;
     SetError(nullptr);
-    if (!LoadDevices(doc, root) || !LoadMasterSlaveRelations(root) || !LoadControllerRelations(root))
+    m_loadErrors = false;
+    if (!LoadDevices(records) || !LoadMasterSlaveRelations(records) || !LoadControllerRelations(records))
         return false;
     SynchronizeMasters();
-    if (!LoadSyncDevices(doc, root) || !LoadRecordingParameters(doc, root))
+    if (!LoadSyncDevices(records) || !LoadRecordingParameters(records))
         return false;
     m_app.SetLastWorkspacePath(path);
-    m_path = path;
-    m_modified = false;
+    if (!m_loadErrors) {
+        m_path = path;
+        m_modified = false;
+        return true;
+    }
+    // What could not be applied would be missing from the file if it were
+    // saved over: the workspace keeps no file name, so a save asks for one.
+    m_loadedWithErrorsFrom = path;
+    m_modified = true;
+    ShowStatus((L"Workspace data loaded with errors from: " + path).c_str());
     return true;
 }
 
@@ -514,45 +522,41 @@ bool CWorkspaceTQ8::LoadAndNotify(const std::wstring& path)
     return true;
 }
 
-TQ8_HANDLE CWorkspaceTQ8::ConnectListedDevice(xmlNodePtr element, std::wstring& errors)
+TQ8_HANDLE CWorkspaceTQ8::ConnectListedDevice(const CWorkspaceFile::Device& entry, std::wstring& errors)
 {
-    uint32_t serial = 0;
-    if (!XmlGetAttrUInt32(element, "Sn", serial)) {
+    if (!entry.valid) {
         SetError(kInvalidFile);
         AddLine(errors, L"A device entry of the workspace file has no valid serial number");
         return nullptr;
     }
-    const bool isVirtual = xmlHasProp(element, BAD_CAST "Virtual") != nullptr;
-    const bool remote = xmlHasProp(element, BAD_CAST "Remote") != nullptr;
     TQ8_HANDLE device = nullptr;
-    if (remote) {
-        uint16_t port = 0;
-        std::string server;
-        if (!XmlGetAttrUInt16(element, "Port", port) || !XmlGetAttrString(element, "Server", server)) {
+    if (entry.remote) {
+        if (!entry.locationValid) {
             SetError(kInvalidFile);
-            AddLine(errors, L"The entry of remote TQ3300 device #" + SerialText(serial)
+            AddLine(errors, L"The entry of remote TQ3300 device #" + SerialText(entry.serial)
                                 + L" has no valid server or port");
             return nullptr;
         }
-        device = m_devices->ConnectRemoteDevice(vlt::Utf8ToWide(server).c_str(), port, serial, true, isVirtual);
-    } else if (isVirtual) {
-        device = m_devices->ConnectVirtualDevice(serial);
+        device = m_devices->ConnectRemoteDevice(vlt::Utf8ToWide(entry.server).c_str(), entry.port, entry.serial, true,
+                                                entry.isVirtual);
+    } else if (entry.isVirtual) {
+        device = m_devices->ConnectVirtualDevice(entry.serial);
     } else {
-        device = m_devices->ConnectLocalDevice(serial);
+        device = m_devices->ConnectLocalDevice(entry.serial);
     }
     if (!device)
         AddLine(errors, m_devices->GetLastErrorText());
     return device;
 }
 
-bool CWorkspaceTQ8::LoadDevices(xmlDocPtr doc, xmlNodePtr root)
+bool CWorkspaceTQ8::LoadDevices(const CWorkspaceFile& records)
 {
     ShowStatus(L"Loading device(s)...");
     std::wstring connectErrors;
     std::wstring settingsErrors;
     std::set<TQ8_HANDLE> loaded;
-    for (xmlNodePtr element : wsxml::ChildElements(wsxml::ChildElement(root, "Devices", false), "Device", false)) {
-        TQ8_HANDLE device = ConnectListedDevice(element, connectErrors);
+    for (const CWorkspaceFile::Device& entry : records.devices) {
+        TQ8_HANDLE device = ConnectListedDevice(entry, connectErrors);
         if (!device)
             continue;
         // A second entry of a board would give it a second document.
@@ -563,28 +567,24 @@ bool CWorkspaceTQ8::LoadDevices(xmlDocPtr doc, xmlNodePtr root)
         }
         loaded.insert(device);
 
-        xmlNodePtr settings = wsxml::FirstElementChild(wsxml::ChildElement(element, "LibSettings", true));
-        std::string text;
-        if (!settings) {
+        if (entry.settingsState == CWorkspaceFile::Settings::Missing) {
             SetError(kInvalidFile);
             AddLine(settingsErrors, BoardName(device) + L": the workspace file holds no settings for this device");
-        } else if (!wsxml::DumpElement(doc, settings, text)) {
+        } else if (entry.settingsState == CWorkspaceFile::Settings::Unserialisable) {
             SetError(L"Failed to allocate work buffer");
             AddLine(settingsErrors, BoardName(device) + L": Failed to allocate work buffer");
-        } else if (int32_t rc = LoadSettingsFromStringXmlATQ8(device, 0, text.c_str()); rc != TQ8_OK) {
+        } else if (int32_t rc = LoadSettingsFromStringXmlATQ8(device, 0, entry.settings.c_str()); rc != TQ8_OK) {
             std::wstring line;
             FormatDeviceErrorText(line, rc, nullptr, device);
             AddLine(settingsErrors, line);
         }
 
-        uint32_t flags = kDefaultDocFlags;
-        if (xmlNodePtr node = wsxml::ChildElement(element, "DocFlags", false))
-            XmlNodeGetUInt32(node, flags);
         // Only the flags a workspace keeps: a file cannot open a document
         // marked as acquiring or recording.
-        auto* document = dynamic_cast<CMainDoc*>(m_app.OpenDeviceDocument(device, flags & docstate::kHandOver));
-        if (document && !document->ReadWorkspaceState(element))
-            return false;
+        auto* document =
+            dynamic_cast<CMainDoc*>(m_app.OpenDeviceDocument(device, entry.docFlags & docstate::kHandOver));
+        if (document)
+            document->SetWorkspaceState(entry.state);
     }
     if (!connectErrors.empty()
         && vlt::ShowMessageBox(L"Failed to connect to one or more TQ3300 devices:\n\n" + connectErrors
@@ -595,19 +595,19 @@ bool CWorkspaceTQ8::LoadDevices(xmlDocPtr doc, xmlNodePtr root)
     if (!settingsErrors.empty())
         vlt::ShowMessageBox(L"An error occurred applying hardware settings to one or more devices:\n\n" + settingsErrors,
                             MB_OK | MB_ICONWARNING, m_app.GetMainFrame());
+    m_loadErrors = m_loadErrors || !connectErrors.empty() || !settingsErrors.empty();
     return true;
 }
 
 // false in stop when the stored configuration differs and the user lets
 // the load go on without the stored relations; false returned for Cancel.
-bool CWorkspaceTQ8::ConfigMatches(TQ8_HANDLE device, xmlNodePtr element, bool& stop)
+bool CWorkspaceTQ8::ConfigMatches(TQ8_HANDLE device, const CWorkspaceFile::Related& entry, bool& stop)
 {
-    std::string stored;
-    if (!XmlGetAttrString(element, "Cfg", stored))
+    if (!entry.cfg)
         return true;
     const int32_t current = GetMasterSlaveConfigurationTQ8(device, 1);
     int32_t storedValue = 0;
-    const bool known = vlt::ParseNumberPrefix(stored, storedValue);
+    const bool known = vlt::ParseNumberPrefix(*entry.cfg, storedValue);
     if (known && storedValue == current)
         return true;
     wchar_t text[1024];
@@ -621,35 +621,33 @@ bool CWorkspaceTQ8::ConfigMatches(TQ8_HANDLE device, xmlNodePtr element, bool& s
     if (vlt::ShowMessageBox(text, MB_OKCANCEL | MB_ICONWARNING, m_app.GetMainFrame()) != IDOK)
         return false;
     stop = true;
+    m_loadErrors = true;
     return true;
 }
 
-bool CWorkspaceTQ8::LoadMasterSlaveRelations(xmlNodePtr root)
+bool CWorkspaceTQ8::LoadMasterSlaveRelations(const CWorkspaceFile& records)
 {
     ShowStatus(L"Loading master/slave information...");
     std::map<TQ8_HANDLE, CDeviceManagerTQ8::HandleList> relations;
     bool stop = false;
-    xmlNodePtr section = wsxml::ChildElement(root, "DeviceMsRelations", false);
-    for (xmlNodePtr element : wsxml::ChildElements(section, "Master", false)) {
-        uint32_t serial = 0;
-        if (!XmlGetAttrUInt32(element, "Sn", serial))
+    for (const CWorkspaceFile::Master& entry : records.masters) {
+        if (!entry.valid)
             return InvalidFile();
-        TQ8_HANDLE master = serial ? m_devices->FindDeviceBySerial(serial) : nullptr;
-        if (serial && !master)
+        TQ8_HANDLE master = entry.serial ? m_devices->FindDeviceBySerial(entry.serial) : nullptr;
+        if (entry.serial && !master)
             continue;
-        if (master && (!ConfigMatches(master, element, stop)))
+        if (master && (!ConfigMatches(master, entry, stop)))
             return false;
         if (stop)
             return true;
         CDeviceManagerTQ8::HandleList& slaves = relations[master];
-        for (xmlNodePtr slaveElement : wsxml::ChildElements(element, "Slave", true)) {
-            uint32_t slaveSerial = 0;
-            if (!ReadSerialText(slaveElement, slaveSerial))
+        for (const CWorkspaceFile::Related& slaveEntry : entry.slaves) {
+            if (!slaveEntry.valid)
                 return InvalidFile();
-            TQ8_HANDLE slave = m_devices->FindDeviceBySerial(slaveSerial);
+            TQ8_HANDLE slave = m_devices->FindDeviceBySerial(slaveEntry.serial);
             if (!slave)
                 continue;
-            if (!ConfigMatches(slave, slaveElement, stop))
+            if (!ConfigMatches(slave, slaveEntry, stop))
                 return false;
             if (stop)
                 return true;
@@ -669,21 +667,18 @@ bool CWorkspaceTQ8::LoadMasterSlaveRelations(xmlNodePtr root)
     return true;
 }
 
-bool CWorkspaceTQ8::LoadControllerRelations(xmlNodePtr root)
+bool CWorkspaceTQ8::LoadControllerRelations(const CWorkspaceFile& records)
 {
     ShowStatus(L"Loading controlled device state...");
     std::vector<std::pair<TQ8_HANDLE, TQ8_HANDLE>> pairs; // controlled, controller
-    xmlNodePtr section = wsxml::ChildElement(root, "ControllerRelations", false);
-    for (xmlNodePtr element : wsxml::ChildElements(section, "Controller", false)) {
-        uint32_t serial = 0;
-        if (!XmlGetAttrUInt32(element, "Sn", serial))
+    for (const CWorkspaceFile::Controller& entry : records.controllers) {
+        if (!entry.valid)
             return InvalidFile();
-        TQ8_HANDLE controller = m_devices->FindDeviceBySerial(serial);
-        for (xmlNodePtr child : wsxml::ChildElements(element, "Controlled", true)) {
-            uint32_t controlledSerial = 0;
-            if (!ReadSerialText(child, controlledSerial))
+        TQ8_HANDLE controller = m_devices->FindDeviceBySerial(entry.serial);
+        for (const CWorkspaceFile::Related& child : entry.controlled) {
+            if (!child.valid)
                 return InvalidFile();
-            if (TQ8_HANDLE controlled = controller ? m_devices->FindDeviceBySerial(controlledSerial) : nullptr)
+            if (TQ8_HANDLE controlled = controller ? m_devices->FindDeviceBySerial(child.serial) : nullptr)
                 pairs.emplace_back(controlled, controller);
         }
     }
@@ -696,6 +691,7 @@ bool CWorkspaceTQ8::LoadControllerRelations(xmlNodePtr root)
     if (!refused.empty())
         vlt::ShowMessageBox(L"One or more controller relations of the workspace were not restored:\n\n" + refused,
                             MB_OK | MB_ICONWARNING, m_app.GetMainFrame());
+    m_loadErrors = m_loadErrors || !refused.empty();
     return true;
 }
 
@@ -741,36 +737,33 @@ void CWorkspaceTQ8::SynchronizeMasters()
                             MB_OK | MB_ICONERROR, m_app.GetMainFrame());
 }
 
-int32_t CWorkspaceTQ8::ConnectListedSyncDevice(xmlNodePtr element, std::wstring& errors)
+int32_t CWorkspaceTQ8::ConnectListedSyncDevice(const CWorkspaceFile::Device& entry, std::wstring& errors)
 {
-    uint32_t serial = 0;
-    if (!XmlGetAttrUInt32(element, "Sn", serial)) {
+    if (!entry.valid) {
         SetError(kInvalidFile);
         AddLine(errors, L"A sync device entry of the workspace file has no valid serial number");
         return 0;
     }
-    const bool isVirtual = xmlHasProp(element, BAD_CAST "Virtual") != nullptr;
     int32_t id = 0;
-    if (xmlHasProp(element, BAD_CAST "Remote")) {
-        uint16_t port = 0;
-        std::string server;
-        if (!XmlGetAttrUInt16(element, "Port", port) || !XmlGetAttrString(element, "Server", server)) {
+    if (entry.remote) {
+        if (!entry.locationValid) {
             SetError(kInvalidFile);
-            AddLine(errors, L"The entry of remote HUB3300-6 device #" + SerialText(serial)
+            AddLine(errors, L"The entry of remote HUB3300-6 device #" + SerialText(entry.serial)
                                 + L" has no valid server or port");
             return 0;
         }
-        id = m_syncDevices.ConnectRemote(vlt::Utf8ToWide(server).c_str(), port, serial, isVirtual);
-    } else if (isVirtual) {
-        id = m_syncDevices.AddVirtual(serial);
+        id = m_syncDevices.ConnectRemote(vlt::Utf8ToWide(entry.server).c_str(), entry.port, entry.serial,
+                                         entry.isVirtual);
+    } else if (entry.isVirtual) {
+        id = m_syncDevices.AddVirtual(entry.serial);
     } else {
-        id = m_syncDevices.FindInstanceBySerial(serial);
+        id = m_syncDevices.FindInstanceBySerial(entry.serial);
         if (!id) {
             m_syncDevices.ConnectAllLocal();
-            id = m_syncDevices.FindInstanceBySerial(serial);
+            id = m_syncDevices.FindInstanceBySerial(entry.serial);
             if (!id)
                 m_syncDevices.SetLastErrorText(
-                    (L"Local HUB3300-6 device #" + SerialText(serial) + L" is not connected").c_str());
+                    (L"Local HUB3300-6 device #" + SerialText(entry.serial) + L" is not connected").c_str());
         }
     }
     if (!id)
@@ -778,12 +771,12 @@ int32_t CWorkspaceTQ8::ConnectListedSyncDevice(xmlNodePtr element, std::wstring&
     return id;
 }
 
-bool CWorkspaceTQ8::LoadSyncDevices(xmlDocPtr doc, xmlNodePtr root)
+bool CWorkspaceTQ8::LoadSyncDevices(const CWorkspaceFile& records)
 {
-    xmlNodePtr section = wsxml::ChildElement(root, "SyncDevices", false);
     if (!IsHub6SoftwareInstalled()) {
-        if (!section)
+        if (!records.hasSyncSection)
             return true;
+        m_loadErrors = true;
         return vlt::ShowMessageBox(
                    L"The workspace being loaded contains information about HUB3300-6 devices. This system does not "
                    L"have HUB3300-6 product software installed so this information will be ignored.\n\nIf this "
@@ -796,17 +789,15 @@ bool CWorkspaceTQ8::LoadSyncDevices(xmlDocPtr doc, xmlNodePtr root)
     ShowStatus(L"Loading synchronization device(s)...");
     std::wstring connectErrors;
     std::wstring settingsErrors;
-    for (xmlNodePtr element : wsxml::ChildElements(section, "SyncDevice", false)) {
-        const int32_t id = ConnectListedSyncDevice(element, connectErrors);
+    for (const CWorkspaceFile::Device& entry : records.syncDevices) {
+        const int32_t id = ConnectListedSyncDevice(entry, connectErrors);
         if (!id)
             continue;
-        xmlNodePtr settings = wsxml::FirstElementChild(wsxml::ChildElement(element, "LibSettings", true));
-        std::string text;
-        if (!settings || !wsxml::DumpElement(doc, settings, text)) {
+        if (entry.settingsState != CWorkspaceFile::Settings::Present) {
             SetError(kInvalidFile);
             AddLine(settingsErrors, L"HUB3300-6 device #" + SerialText(m_syncDevices.GetInstanceSerial(id))
                                         + L": the workspace file holds no settings for this device");
-        } else if (!m_syncDevices.SetInstanceSettings(id, text)) {
+        } else if (!m_syncDevices.SetInstanceSettings(id, entry.settings)) {
             AddLine(settingsErrors, m_syncDevices.GetLastErrorText());
         }
     }
@@ -819,7 +810,8 @@ bool CWorkspaceTQ8::LoadSyncDevices(xmlDocPtr doc, xmlNodePtr root)
     if (!settingsErrors.empty())
         vlt::ShowMessageBox(L"An error occurred applying hardware settings to one or more devices:\n\n" + settingsErrors,
                             MB_OK | MB_ICONWARNING, m_app.GetMainFrame());
-    if (!LoadSyncRelations(root))
+    m_loadErrors = m_loadErrors || !connectErrors.empty() || !settingsErrors.empty();
+    if (!LoadSyncRelations(records))
         return false;
     ShowStatus(L"Synchronizing externally synchronized devices...");
     std::vector<int32_t> ids;
@@ -832,38 +824,33 @@ bool CWorkspaceTQ8::LoadSyncDevices(xmlDocPtr doc, xmlNodePtr root)
     return true;
 }
 
-bool CWorkspaceTQ8::LoadSyncRelations(xmlNodePtr root)
+bool CWorkspaceTQ8::LoadSyncRelations(const CWorkspaceFile& records)
 {
     ShowStatus(L"Loading synchronization device information...");
-    xmlNodePtr section = wsxml::ChildElement(root, "SyncDeviceRelations", false);
-    for (xmlNodePtr element : wsxml::ChildElements(section, "SyncRelation", false)) {
-        uint32_t serial = 0;
-        if (!XmlGetAttrUInt32(element, "Sn", serial))
+    for (const CWorkspaceFile::SyncRelation& entry : records.syncRelations) {
+        if (!entry.valid)
             return InvalidFile();
-        CVltHub6Mgr::CSyncInst* inst = m_syncDevices.FindInstance(m_syncDevices.FindInstanceBySerial(serial));
+        CVltHub6Mgr::CSyncInst* inst = m_syncDevices.FindInstance(m_syncDevices.FindInstanceBySerial(entry.serial));
         if (!inst)
             continue;
-        for (xmlNodePtr output : wsxml::ChildElements(element, "Output", true)) {
-            uint32_t index = 0;
-            uint32_t boardSerial = 0;
-            if (!XmlGetAttrUInt32(output, "Idx", index) || !ReadSerialText(output, boardSerial))
+        for (const CWorkspaceFile::SyncOutput& output : entry.outputs) {
+            if (!output.valid)
                 return InvalidFile();
-            if (index >= CVltHub6Mgr::kOutputCount)
+            if (output.index >= CVltHub6Mgr::kOutputCount)
                 continue;
-            if (TQ8_HANDLE board = m_devices->FindDeviceBySerial(boardSerial))
-                inst->SetOutputDevice(static_cast<int>(index), board);
+            if (TQ8_HANDLE board = m_devices->FindDeviceBySerial(output.serial))
+                inst->SetOutputDevice(static_cast<int>(output.index), board);
         }
     }
     return true;
 }
 
-bool CWorkspaceTQ8::LoadRecordingParameters(xmlDocPtr doc, xmlNodePtr root)
+bool CWorkspaceTQ8::LoadRecordingParameters(const CWorkspaceFile& records)
 {
     ShowStatus(L"Loading recording parameters...");
-    xmlNodePtr element = wsxml::FirstElementChild(wsxml::ChildElement(root, "RecordingParameters", false));
-    if (!element)
+    if (!records.hasRecordingParameters)
         return true;
-    if (m_recParams->ReadXml(doc, element))
+    if (ApplyRecParamsRecords(*m_recParams, records.recordingParameters))
         return true;
     vlt::ShowMessageBox(m_recParams->GetLastErrorText(), MB_ICONERROR, m_app.GetMainFrame());
     return SetError(m_recParams->GetLastErrorText().c_str());

@@ -8,9 +8,8 @@
 #include <memory>
 #include <string>
 
-#include <libxml/tree.h>
-
 #include "CDeviceManagerTQ8.h"
+#include "CWorkspaceFile.h"
 #include "CVltHub6Mgr.h"
 #include "IDeviceManagerHost.h"
 #include "IWorkspaceTQ8.h"
@@ -54,6 +53,7 @@ public:
     bool IsModified() const override { return m_modified; }
     void SetModified(bool modified) override { m_modified = modified; }
     std::wstring GetPath() const override { return m_path; }
+    std::wstring GetLoadedWithErrorsPath() const override { return m_loadedWithErrorsFrom; }
     bool SupportsFiles() const override { return true; }
     // Stores the text (none empties it) and returns false.
     bool SetError(const wchar_t* text);
@@ -106,17 +106,18 @@ private:
     bool WriteFile(const std::wstring& path, const std::string& text);
 
     bool LoadAndNotify(const std::wstring& path);
-    // Steps of a load; false ends it.
-    bool LoadDevices(xmlDocPtr doc, xmlNodePtr root);
-    bool LoadMasterSlaveRelations(xmlNodePtr root);
-    bool LoadControllerRelations(xmlNodePtr root);
+    // Steps of a load, applying what the file held; false ends it. A step
+    // whose errors the user let pass sets m_loadErrors.
+    bool LoadDevices(const CWorkspaceFile& records);
+    bool LoadMasterSlaveRelations(const CWorkspaceFile& records);
+    bool LoadControllerRelations(const CWorkspaceFile& records);
     void SynchronizeMasters();
-    bool LoadSyncDevices(xmlDocPtr doc, xmlNodePtr root);
-    bool LoadSyncRelations(xmlNodePtr root);
-    bool LoadRecordingParameters(xmlDocPtr doc, xmlNodePtr root);
-    TQ8_HANDLE ConnectListedDevice(xmlNodePtr element, std::wstring& errors);
-    int32_t ConnectListedSyncDevice(xmlNodePtr element, std::wstring& errors);
-    bool ConfigMatches(TQ8_HANDLE device, xmlNodePtr element, bool& stop);
+    bool LoadSyncDevices(const CWorkspaceFile& records);
+    bool LoadSyncRelations(const CWorkspaceFile& records);
+    bool LoadRecordingParameters(const CWorkspaceFile& records);
+    TQ8_HANDLE ConnectListedDevice(const CWorkspaceFile::Device& entry, std::wstring& errors);
+    int32_t ConnectListedSyncDevice(const CWorkspaceFile::Device& entry, std::wstring& errors);
+    bool ConfigMatches(TQ8_HANDLE device, const CWorkspaceFile::Related& entry, bool& stop);
     // Sets "Invalid TQ3300 workspace file", says so and returns false.
     bool InvalidFile();
 
@@ -128,4 +129,7 @@ private:
     bool m_modified = false;
     std::wstring m_path;
     std::wstring m_lastError;
+    bool m_loadErrors = false;
+    // The file a load with errors read (it keeps no file name then).
+    std::wstring m_loadedWithErrorsFrom;
 };

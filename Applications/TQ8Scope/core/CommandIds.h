@@ -6,6 +6,7 @@ constexpr unsigned kRecord = 32792;
 constexpr unsigned kRecordedDataDetails = 32802;
 constexpr unsigned kGoToSample = 32803;
 constexpr unsigned kApplyCommandLineFile = 32804;
+constexpr unsigned kTabbedDocument = 32805;
 constexpr unsigned kNewHorzTabGroup = 32806;
 constexpr unsigned kNewVertTabGroup = 32807;
 constexpr unsigned kMoveToNextTabGroup = 32808;

@@ -8,6 +8,7 @@
 
 class CMainDoc;
 struct IScopeTQ8;
+struct IScopeTQ8ChannelArbiter;
 
 class IScopePanel {
 public:
@@ -15,7 +16,8 @@ public:
 
     // Plots the board's memory; the source id, or -1 when nothing was added.
     virtual int32_t AddBoardSource(TQ8_HANDLE device, CMainDoc* doc) = 0;
-    virtual void RemoveBoardSource() = 0;
+    // Removes the board's source; whether there was one.
+    virtual bool RemoveBoardSource() = 0;
     // Shows samples (interleaved over channels) as the snapshot source.
     virtual bool ShowSnapshot(const uint8_t* samples, uint32_t count, int32_t channels, uint32_t flags,
                               TQ8_HANDLE device) = 0;
@@ -35,6 +37,9 @@ public:
     // The board behind a source: the snapshot source's is the document's
     // board; null for files, buffers and unknown ids.
     virtual TQ8_HANDLE GetSourceBoardHandle(uint32_t /*srcId*/) const { return nullptr; }
+    // The arbiter the plot was given with a source: the board document's
+    // for a board's memory; null for files, snapshots and unknown ids.
+    virtual IScopeTQ8ChannelArbiter* GetSourceArbiter(uint32_t /*srcId*/) const { return nullptr; }
     // The recorded-data information of a source; false when it has none.
     virtual bool GetSourceDataInfo(uint32_t /*srcId*/, const TQ8_RECORDED_DATA_INFO** /*info*/) const { return false; }
 };

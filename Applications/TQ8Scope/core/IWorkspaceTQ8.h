@@ -28,6 +28,10 @@ public:
     virtual bool IsModified() const = 0;
     virtual void SetModified(bool modified) = 0;
     virtual std::wstring GetPath() const = 0;
+    // The file of a load that met errors the user let pass: such a workspace
+    // has no path, and saving it offers this name instead of replacing the
+    // file. Empty otherwise.
+    virtual std::wstring GetLoadedWithErrorsPath() const { return {}; }
     // Whether this workspace can create, read and write workspace files.
     virtual bool SupportsFiles() const = 0;
 

@@ -33,38 +33,29 @@ bool IsDeviceParams(xmlNodePtr node)
     return node->type == XML_ELEMENT_NODE && xmlStrcasecmp(node->name, BAD_CAST "DeviceParams") == 0;
 }
 
-void ReadValues(CRecParamsManager& m, xmlDocPtr doc, xmlNodePtr element)
+// The value of a child element when it is there and a number of its type.
+template <class T, class Getter>
+void ReadValue(xmlDocPtr doc, xmlNodePtr element, const char* name, std::optional<T>& out, Getter get)
 {
-    XPathGetUInt32(doc, "Flags", m.Flags, element);
-    XPathGetInt32(doc, "RecType", m.RecType, element);
-    XPathGetInt32(doc, "RecDurType", m.RecDurType, element);
-    XPathGetUInt64(doc, "DurSamples", m.DurSamples, element);
-    XPathGetUInt64(doc, "DurMs", m.DurMs, element);
-    XPathGetUInt32(doc, "AcqSamples", m.AcqSamples, element);
-    XPathGetUInt32(doc, "SnapshotSamples", m.SnapshotSamples, element);
-    XPathGetUInt32(doc, "SnapshotFreqMs", m.SnapshotFreqMs, element);
-    XPathGetUInt32(doc, "TransferSamples", m.TransferSamples, element);
+    T value{};
+    if (get(doc, name, value, element) == kXmlOk)
+        out = value;
 }
 
-// false for an entry that makes the whole file invalid.
-bool ReadDeviceParams(CRecParamsManager& m, xmlDocPtr doc, xmlNodePtr node)
+template <class T>
+void SetIfRead(T& field, const std::optional<T>& value)
 {
-    uint32_t serial = 0;
-    if (!XmlGetAttrUInt32(node, "Sn", serial))
-        return false;
-    CDeviceManagerTQ8* devices = m.GetDeviceManager();
-    TQ8_HANDLE handle = devices ? devices->FindDeviceBySerial(serial) : nullptr;
-    if (!handle)
-        return true;
+    if (value)
+        field = *value;
+}
+
+RecParamsRecords::Device ReadDeviceParams(xmlDocPtr doc, xmlNodePtr node)
+{
+    RecParamsRecords::Device entry;
+    entry.valid = XmlGetAttrUInt32(node, "Sn", entry.serial);
     xmlNodePtr options = FirstElementChild(node);
-    if (!options)
-        return false;
-    // Read into a copy so that a bad entry leaves the board's options alone.
-    CDestFileOpts read = m.GetDeviceParams(handle).RecParams.DestFileOpts;
-    if (!read.ReadXml(doc, options))
-        return false;
-    m.GetDeviceParams(handle).RecParams.DestFileOpts = read;
-    return true;
+    entry.optionsValid = options && entry.options.ReadXml(doc, options);
+    return entry;
 }
 
 } // namespace
@@ -96,18 +87,56 @@ bool WriteRecParamsImp(const CRecParamsManager& m, std::string& out)
     return true;
 }
 
+RecParamsRecords ReadRecParamsRecords(xmlDocPtr doc, xmlNodePtr element)
+{
+    RecParamsRecords r;
+    if (!doc || !element)
+        return r;
+    ReadValue(doc, element, "Flags", r.flags, XPathGetUInt32);
+    ReadValue(doc, element, "RecType", r.recType, XPathGetInt32);
+    ReadValue(doc, element, "RecDurType", r.recDurType, XPathGetInt32);
+    ReadValue(doc, element, "DurSamples", r.durSamples, XPathGetUInt64);
+    ReadValue(doc, element, "DurMs", r.durMs, XPathGetUInt64);
+    ReadValue(doc, element, "AcqSamples", r.acqSamples, XPathGetUInt32);
+    ReadValue(doc, element, "SnapshotSamples", r.snapshotSamples, XPathGetUInt32);
+    ReadValue(doc, element, "SnapshotFreqMs", r.snapshotFreqMs, XPathGetUInt32);
+    ReadValue(doc, element, "TransferSamples", r.transferSamples, XPathGetUInt32);
+    for (xmlNodePtr node = element->children; node; node = node->next)
+        if (IsDeviceParams(node))
+            r.devices.push_back(ReadDeviceParams(doc, node));
+    return r;
+}
+
+bool ApplyRecParamsRecords(CRecParamsManager& m, const RecParamsRecords& r)
+{
+    SetIfRead(m.Flags, r.flags);
+    SetIfRead(m.RecType, r.recType);
+    SetIfRead(m.RecDurType, r.recDurType);
+    SetIfRead(m.DurSamples, r.durSamples);
+    SetIfRead(m.DurMs, r.durMs);
+    SetIfRead(m.AcqSamples, r.acqSamples);
+    SetIfRead(m.SnapshotSamples, r.snapshotSamples);
+    SetIfRead(m.SnapshotFreqMs, r.snapshotFreqMs);
+    SetIfRead(m.TransferSamples, r.transferSamples);
+    CDeviceManagerTQ8* devices = m.GetDeviceManager();
+    for (const RecParamsRecords::Device& entry : r.devices) {
+        TQ8_HANDLE handle = entry.valid && devices ? devices->FindDeviceBySerial(entry.serial) : nullptr;
+        // Boards that are not connected are skipped; their entries are only
+        // checked for a serial number.
+        if (entry.valid && !handle)
+            continue;
+        if (!entry.valid || !entry.optionsValid) {
+            m.SetLastErrorText(kInvalidWorkspace);
+            return false;
+        }
+        m.GetDeviceParams(handle).RecParams.DestFileOpts = entry.options;
+    }
+    return true;
+}
+
 bool ReadRecParamsImp(CRecParamsManager& m, xmlDocPtr doc, xmlNodePtr element)
 {
     if (!doc || !element)
         return false;
-    ReadValues(m, doc, element);
-    for (xmlNodePtr node = element->children; node; node = node->next) {
-        if (!IsDeviceParams(node))
-            continue;
-        if (!ReadDeviceParams(m, doc, node)) {
-            m.SetLastErrorText(kInvalidWorkspace);
-            return false;
-        }
-    }
-    return true;
+    return ApplyRecParamsRecords(m, ReadRecParamsRecords(doc, element));
 }

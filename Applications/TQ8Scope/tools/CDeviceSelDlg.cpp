@@ -12,6 +12,7 @@
 
 #include "CDeviceManagerTQ8.h"
 #include "ErrorBeep.h"
+#include "Mnemonic.h"
 #include "TextConv.h"
 
 namespace {
@@ -59,6 +60,7 @@ CDeviceSelDlg::CDeviceSelDlg(CDeviceManagerTQ8* devices, QWidget* parent, int ki
                                                                      : QAbstractItemView::ExtendedSelection);
     m_fileLabel = new QLabel(QStringLiteral("File:"), this);
     m_fileName = new QLabel(this);
+    vlt::SetNoPrefix(m_fileName);
     m_fileName->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_fileLabel->hide();
     m_fileName->hide();

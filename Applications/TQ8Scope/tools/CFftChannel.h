@@ -53,6 +53,7 @@ public:
     int32_t adcBits = 16;
     TQ8_HANDLE board = nullptr;
     uint64_t blockOffset = 0;
+    std::wstring readFailure; // why the last read failed; empty after a good one
     int preparedSize = 0;
     Result current;
     Result averaged;

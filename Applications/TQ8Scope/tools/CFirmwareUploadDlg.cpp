@@ -16,6 +16,7 @@
 #include "CWaitCursor.h"
 #include "ErrorBox.h"
 #include "MessageBox.h"
+#include "Mnemonic.h"
 #include "PowerCommand.h"
 #include "TextConv.h"
 
@@ -45,6 +46,7 @@ QLabel* AddRow(QGridLayout* grid, QWidget* parent, const QString& label, const c
     auto* value = new QLabel(parent);
     value->setObjectName(QString::fromLatin1(name));
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    vlt::SetNoPrefix(value); // names and versions shown as they are
     grid->addWidget(title, row, 0);
     grid->addWidget(value, row, 1);
     if (caption)

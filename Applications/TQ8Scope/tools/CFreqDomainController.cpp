@@ -311,7 +311,7 @@ bool CFreqDomainController::UpdateSpectra(int32_t srcId)
             ok = UpdateGroup(i, count) && ok;
             i += count;
         } else {
-            ok = UpdateSingle(channel) && ok;
+            ok = UpdateSingle(i) && ok;
             ++i;
         }
     }
@@ -323,7 +323,11 @@ bool CFreqDomainController::UpdateSpectra(int32_t srcId)
 bool CFreqDomainController::UpdateGroup(size_t first, size_t count)
 {
     CFftChannel& lead = *m_channels[first];
-    if (!PrepareChannel(lead, FftSize()) || !ReadBlock(lead, 0))
+    if (!PrepareChannel(lead, FftSize()))
+        return false;
+    const BlockRead read = ReadBlock(lead, 0);
+    NoteRead(first, count, read);
+    if (read != BlockRead::Done)
         return false;
     bool ok = true;
     const uint32_t samples = static_cast<uint32_t>(FftSize() / 2);
@@ -342,9 +346,14 @@ bool CFreqDomainController::UpdateGroup(size_t first, size_t count)
     return ok;
 }
 
-bool CFreqDomainController::UpdateSingle(CFftChannel& channel)
+bool CFreqDomainController::UpdateSingle(size_t index)
 {
-    if (!PrepareChannel(channel, FftSize()) || !ReadBlock(channel, channel.index) || !Transform(channel, 0, 1))
+    CFftChannel& channel = *m_channels[index];
+    if (!PrepareChannel(channel, FftSize()))
+        return false;
+    const BlockRead read = ReadBlock(channel, channel.index);
+    NoteRead(index, 1, read);
+    if (read != BlockRead::Done || !Transform(channel, 0, 1))
         return false;
     const uint32_t samples = static_cast<uint32_t>(FftSize() / 2);
     PlotResult(channel, false, samples);
@@ -390,29 +399,39 @@ uint64_t CFreqDomainController::FirstSample(IScopeTQ8* main) const
     }
 }
 
-bool CFreqDomainController::ReadBlock(const CFftChannel& channel, uint32_t readChannel)
+CFreqDomainController::BlockRead CFreqDomainController::ReadBlock(const CFftChannel& channel, uint32_t readChannel)
 {
     IScopeTQ8* main = m_host.GetMainPlot();
     const uint64_t n = static_cast<uint64_t>(FftSize());
     const uint64_t sampleSize = GetVarTypeSize(channel.sampleType);
     const uint64_t elements = n * channel.chanCount;
+    const auto failed = [&](HRESULT hr, const std::wstring& text = {}) {
+        m_readFailure = freqtext::ReadFailureText(channel.srcId, hr, text);
+        return BlockRead::Failed;
+    };
     uint64_t bytes = 0;
     if (!main || !BlockBytes(n, channel.chanCount, sampleSize, bytes))
-        return false;
+        return failed(E_OUTOFMEMORY);
     const size_t doubles = static_cast<size_t>((bytes + sizeof(double) - 1) / sizeof(double));
     try {
         if (m_block.size() < doubles)
             m_block.resize(doubles);
     } catch (const std::bad_alloc&) {
-        return false;
+        return failed(E_OUTOFMEMORY);
     }
 
     CComPtr<IScopeTQ8ChannelSource> source;
-    if (FAILED(main->GetChannelSource(channel.srcId, &source)) || !source)
-        return false;
+    HRESULT hr = main->GetChannelSource(channel.srcId, &source);
+    if (FAILED(hr) || !source)
+        return failed(FAILED(hr) ? hr : E_POINTER);
+    // The board's memory only between acquisitions, as the main plot reads
+    // it; a source may also guard its data itself.
+    if (IScopeTQ8ChannelArbiter* guard = m_host.GetSourceArbiter(channel.srcId))
+        if (guard->SafeToObtainChannelData(channel.srcId) != S_OK)
+            return BlockRead::Refused;
     CComPtr<IScopeTQ8ChannelArbiter> arbiter;
     if (SUCCEEDED(source->QueryInterface(&arbiter)) && arbiter && arbiter->SafeToObtainChannelData(channel.srcId) != S_OK)
-        return false;
+        return BlockRead::Refused;
 
     const uint64_t first = FirstSample(main);
     SAFEARRAY array;
@@ -424,14 +443,39 @@ bool CFreqDomainController::ReadBlock(const CFftChannel& channel, uint32_t readC
     data.vt = static_cast<VARTYPE>(VT_ARRAY | channel.sampleType);
     data.parray = &array;
     uint32_t copied = 0;
-    if (FAILED(source->GetChannelData(readChannel, first, static_cast<uint32_t>(n), &data, &copied)))
-        return false;
+    hr = source->GetChannelData(readChannel, first, static_cast<uint32_t>(n), &data, &copied);
+    if (FAILED(hr)) {
+        CComPtr<IChanSrcErrorInfo> info;
+        CComBSTR text;
+        if (SUCCEEDED(source->QueryInterface(&info)) && info)
+            info->GetChanSrcErrorInfo(&text);
+        return failed(hr, std::wstring(text.View()));
+    }
     const uint64_t frameBytes = channel.chanCount * sampleSize;
     const uint64_t filled = std::min<uint64_t>(copied, n) * frameBytes;
     // The end of the source: the rest of the block is silence.
     std::memset(reinterpret_cast<uint8_t*>(m_block.data()) + filled, 0, static_cast<size_t>(bytes - filled));
     m_lastOffset = first;
-    return true;
+    return BlockRead::Done;
+}
+
+void CFreqDomainController::NoteRead(size_t first, size_t count, BlockRead read)
+{
+    if (read == BlockRead::Refused)
+        return;
+    for (size_t i = first; i < first + count && i < m_channels.size(); ++i) {
+        CFftChannel& channel = *m_channels[i];
+        if (read == BlockRead::Done) {
+            channel.readFailure.clear();
+            continue;
+        }
+        // Not shown as if it were current: no spectrum, no figures, the reason instead.
+        channel.readFailure = m_readFailure;
+        RemoveTrace(channel.current);
+        channel.current.metrics = FftMetrics{};
+        std::fill(channel.current.peaks.begin(), channel.current.peaks.end(), FftPeak{});
+        channel.blockOffset = 0;
+    }
 }
 
 bool CFreqDomainController::BlockBytes(uint64_t n, uint64_t channels, uint64_t sampleSize, uint64_t& bytes)
@@ -710,6 +754,8 @@ CFreqDomainController::Display CFreqDomainController::GetDisplay() const
     d.meanSample = Printf(L"%0.3f", metrics.meanSample);
     d.minMax = freqtext::MinMaxText(metrics.minSample, metrics.maxSample, channel && IsSignedType(channel->sampleType));
     d.averaged = IntText(channel ? channel->averageCount : 0);
+    if (channel)
+        d.readFailure = channel->readFailure;
 
     if (result && d.peakList) {
         for (int entry : freqtext::SortedPeakRows(result->peaks, m_options.peakSort)) {

@@ -44,6 +44,7 @@ public:
         std::wstring rmsNoise, rmsTotal, meanSample, minMax, averaged;
         std::vector<PeakRow> peaks; // in sorted order
         int32_t peakSort = 0;
+        std::wstring readFailure;   // why the tab's channel could not be read last time
     };
 
     explicit CFreqDomainController(IFreqDomainHost& host);
@@ -65,8 +66,11 @@ public:
     void OnSourceAdded(uint32_t srcId);
     // Number of channels removed; kAllSources removes every channel.
     int RemoveSourceChannels(uint32_t srcId);
-    // One source, or all with -1. false when any channel failed; a failed
-    // channel keeps its previous trace and figures.
+    // One source, or all with -1. false when any channel failed. A channel
+    // whose source may not be read now (its arbiter refuses) keeps its
+    // spectrum; the next update after the acquisition reads it. A failed
+    // read clears the channel's current spectrum and figures and keeps the
+    // reason until a read succeeds; any other failure keeps the spectrum.
     bool UpdateSpectra(int32_t srcId);
     void OnPlotSelectionChanged();
     void ApplyOptions(const CFFTOptions& changed);
@@ -123,8 +127,13 @@ private:
 
     bool PrepareChannel(CFftChannel& channel, int n);
     bool UpdateGroup(size_t first, size_t count);
-    bool UpdateSingle(CFftChannel& channel);
-    bool ReadBlock(const CFftChannel& channel, uint32_t readChannel);
+    bool UpdateSingle(size_t index);
+    enum class BlockRead { Done, Refused, Failed };
+    // Failed leaves the reason in m_readFailure.
+    BlockRead ReadBlock(const CFftChannel& channel, uint32_t readChannel);
+    // After a read: the reason of a failed one shown, the spectra of the
+    // source's channels first..first+count cleared; cleared after a good one.
+    void NoteRead(size_t first, size_t count, BlockRead read);
     uint64_t FirstSample(IScopeTQ8* main) const;
     bool Transform(CFftChannel& channel, size_t start, int stride);
     bool AccumulateAverage(CFftChannel& channel);
@@ -142,6 +151,7 @@ private:
     std::vector<Tab> m_tabs;
     int m_currentTab = -1;
     std::vector<double> m_block; // raw samples, kept aligned for any type
+    std::wstring m_readFailure;  // of the last failed ReadBlock
     uint64_t m_lastOffset = 0;
     uint32_t m_scaleSize = 0;
     double m_displayRate = 0.0;

@@ -1,5 +1,7 @@
 #include "CFreqDomainDlg.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -11,6 +13,7 @@
 #include <QResizeEvent>
 #include <QShortcut>
 #include <QSizeGrip>
+#include <QStyle>
 #include <QTabBar>
 #include <QTreeWidget>
 
@@ -29,6 +32,13 @@
 namespace {
 constexpr int kWidth = 980;
 constexpr int kHeight = 540;
+// The peak list and the gap between it and the spectrum; the window grows
+// by what the list needs beyond its first width, so the spectrum keeps its.
+constexpr int kPeakListLeft = 350;
+constexpr int kPeakListWidth = 210;
+constexpr int kPeakListGap = 10;
+// The widest texts of the peak list's columns: a level, a frequency, a bin.
+const char* const kWidestPeakTexts[] = {"-100.000 dB", "1234.567 MHz", "65535"};
 constexpr int kRowHeight = 22;
 constexpr int kPlotId = 1109;
 
@@ -40,6 +50,25 @@ const wchar_t* const kFigureLabels[CFreqDomainDlg::kFigureCount] = {
 QString ToQ(const std::wstring& text)
 {
     return QString::fromStdWString(text);
+}
+
+// Each column as wide as its widest text and its header with the sort arrow.
+int FitPeakColumns(QTreeWidget* list)
+{
+    QStyle* style = list->style();
+    const int itemMargin = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+    const int headerMargin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list->header());
+    const int sortMark = style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, list->header());
+    int total = 0;
+    for (int column = 0; column < list->columnCount(); ++column) {
+        const int item = list->fontMetrics().horizontalAdvance(QString::fromLatin1(kWidestPeakTexts[column])) + itemMargin;
+        const int header = list->header()->fontMetrics().horizontalAdvance(list->headerItem()->text(column)) +
+                           3 * headerMargin + sortMark;
+        const int width = std::max(item, header);
+        list->setColumnWidth(column, width);
+        total += width;
+    }
+    return total + 2 * list->frameWidth() + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
 }
 
 // "Averaged:" takes the place of "Avg. sample value:", which it replaces.
@@ -74,6 +103,8 @@ CFreqDomainDlg::CFreqDomainDlg(QWidget* parent, std::unique_ptr<IFreqDomainHost>
     BuildControls();
     resize(kWidth, kHeight);
     m_lastSize = size();
+    // The controls follow when the window is shown.
+    resize(kWidth + m_peaks->width() - kPeakListWidth, kHeight);
     setMinimumSize(size());
     CreatePlot(plotFactory);
     ShowLayout(false);
@@ -125,16 +156,22 @@ void CFreqDomainDlg::BuildControls()
     m_colorKey->setObjectName(QStringLiteral("colorKey"));
     m_colorKey->setGeometry(16, 40 + 13 * kRowHeight + 6, 320, 14);
 
+    m_readFailure = new QLabel(this);
+    m_readFailure->setObjectName(QStringLiteral("readFailure"));
+    m_readFailure->setWordWrap(true);
+    m_readFailure->setAlignment(::Qt::AlignLeft | ::Qt::AlignTop);
+    m_readFailure->setTextInteractionFlags(::Qt::TextSelectableByMouse);
+    m_readFailure->setGeometry(16, 40 + 13 * kRowHeight + 28, 320, 4 * kRowHeight);
+    m_readFailure->hide();
+
     m_peakLabel = new QLabel(QStringLiteral("Peak frequencies"), this);
-    m_peakLabel->setGeometry(350, 8, 210, 20);
     m_peaks = new QTreeWidget(this);
     m_peaks->setObjectName(QStringLiteral("peakList"));
-    m_peaks->setGeometry(350, 30, 210, kHeight - 80);
     m_peaks->setColumnCount(3);
     m_peaks->setHeaderLabels({QStringLiteral("Power"), QStringLiteral("Freq"), QStringLiteral("Bin #")});
-    m_peaks->setColumnWidth(0, 80);
-    m_peaks->setColumnWidth(1, 64);
-    m_peaks->setColumnWidth(2, 57);
+    const int peaksWidth = std::max(kPeakListWidth, FitPeakColumns(m_peaks));
+    m_peaks->setGeometry(kPeakListLeft, 30, peaksWidth, kHeight - 80);
+    m_peakLabel->setGeometry(kPeakListLeft, 8, peaksWidth, 20);
     m_peaks->setRootIsDecorated(false);
     m_peaks->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_peaks->header()->setSectionsClickable(true);
@@ -146,7 +183,8 @@ void CFreqDomainDlg::BuildControls()
     connect(m_peaks, &QTreeWidget::itemActivated, this, &CFreqDomainDlg::OnPeakActivated);
 
     m_frame = new QWidget(this);
-    m_frame->setGeometry(570, 40, kWidth - 578, kHeight - 90);
+    m_frame->setGeometry(kPeakListLeft + kPeakListWidth + kPeakListGap, 40,
+                         kWidth - 8 - (kPeakListLeft + kPeakListWidth + kPeakListGap), kHeight - 90);
     m_frame->hide(); // the plot takes its place
 
     m_noSources = new QLabel(QStringLiteral("[This window will display the frequency domain of sources in the scope "
@@ -158,7 +196,7 @@ void CFreqDomainDlg::BuildControls()
 
     m_hide = new QCheckBox(QStringLiteral("Hide this channel in plot"), this);
     m_hide->setObjectName(QStringLiteral("hideChannel"));
-    m_hide->setGeometry(16, kHeight - 40, 170, 26);
+    m_hide->setGeometry(16, kHeight - 40, std::max(170, m_hide->sizeHint().width()), 26);
     connect(m_hide, &QCheckBox::toggled, this, &CFreqDomainDlg::OnHideToggled);
     m_restart = new QPushButton(QStringLiteral("Restart Averaging Now"), this);
     m_restart->setObjectName(QStringLiteral("restartAveraging"));
@@ -345,6 +383,7 @@ void CFreqDomainDlg::Render()
     m_peakLabel->setVisible(d.peakList);
     m_peaks->setVisible(d.peakList);
     m_peaks->setEnabled(d.peakList);
+    PlaceSpectrum(d.peakList);
 
     const std::array<const std::wstring*, kFigureCount> texts = {
         &d.fftSize, &d.rate, &d.fundamental, &d.snr, &d.sinad, &d.sfdr, &d.harmonic2, &d.harmonic3,
@@ -362,11 +401,27 @@ void CFreqDomainDlg::Render()
         const QSignalBlocker block(m_hide);
         m_hide->setChecked(d.hidden);
     }
+    m_readFailure->setText(ToQ(d.readFailure));
+    m_readFailure->setVisible(d.withChannels && !d.readFailure.empty());
     if (d.withChannels)
         m_colorKey->SetFillColor(vlt::OleColorToQColor(d.keyFill));
     m_colorKey->SetLineColor(vlt::OleColorToQColor(d.keyLine));
     if (d.peakList)
         FillPeakList(d);
+}
+
+void CFreqDomainDlg::PlaceSpectrum(bool besidePeakList)
+{
+    // The spectrum takes the peak list's room while the list is hidden; its
+    // right and bottom edges stay where the window's size put them.
+    const int left = besidePeakList ? m_peaks->geometry().right() + 1 + kPeakListGap : m_peaks->x();
+    for (QWidget* w : {m_frame, m_plotWidget}) {
+        if (!w)
+            continue;
+        QRect r = w->geometry();
+        r.setLeft(left);
+        w->setGeometry(r);
+    }
 }
 
 void CFreqDomainDlg::FillPeakList(const CFreqDomainController::Display& d)

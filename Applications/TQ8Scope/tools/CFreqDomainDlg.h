@@ -57,6 +57,8 @@ public:
     QTabBar* Tabs() const { return m_tabs; }
     QTreeWidget* PeakList() const { return m_peaks; }
     CColorKeyButton* ColorKey() const { return m_colorKey; }
+    // Why the tab's channel could not be read, under its figures.
+    QLabel* ReadFailure() const { return m_readFailure; }
     // The "&..." menu: one item per tab, numbered from 1 in its data.
     std::unique_ptr<QMenu> BuildTabMenu() const;
     void ChooseTab(int index);
@@ -77,6 +79,7 @@ private:
     void ShowLayout(bool withChannels);
     void SyncTabs();
     void FillPeakList(const CFreqDomainController::Display& display);
+    void PlaceSpectrum(bool besidePeakList);
     void OnTabMenu();
     void OnPeakActivated();
     void OnHideToggled(bool hidden);
@@ -95,6 +98,7 @@ private:
     QLabel* m_peakLabel = nullptr;
     QTreeWidget* m_peaks = nullptr;
     QLabel* m_noSources = nullptr;
+    QLabel* m_readFailure = nullptr;
     QCheckBox* m_hide = nullptr;
     QPushButton* m_restart = nullptr;
     QPushButton* m_options = nullptr;

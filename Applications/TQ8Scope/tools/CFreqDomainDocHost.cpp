@@ -18,6 +18,12 @@ TQ8_HANDLE CFreqDomainDocHost::GetSourceBoardHandle(uint32_t srcId)
     return panel ? panel->GetSourceBoardHandle(srcId) : nullptr;
 }
 
+IScopeTQ8ChannelArbiter* CFreqDomainDocHost::GetSourceArbiter(uint32_t srcId)
+{
+    IScopePanel* panel = m_doc.GetScopeFormView();
+    return panel ? panel->GetSourceArbiter(srcId) : nullptr;
+}
+
 bool CFreqDomainDocHost::GetSourceDataInfo(uint32_t srcId, TQ8_RECORDED_DATA_INFO& info)
 {
     IScopePanel* panel = m_doc.GetScopeFormView();

@@ -11,6 +11,7 @@ public:
 
     IScopeTQ8* GetMainPlot() override;
     TQ8_HANDLE GetSourceBoardHandle(uint32_t srcId) override;
+    IScopeTQ8ChannelArbiter* GetSourceArbiter(uint32_t srcId) override;
     bool GetSourceDataInfo(uint32_t srcId, TQ8_RECORDED_DATA_INFO& info) override;
     std::wstring GetDeviceDisplayName() override;
     CPersistentOpts* GetOptions() override;

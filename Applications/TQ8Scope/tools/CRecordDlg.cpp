@@ -33,6 +33,7 @@
 #include "ErrorBox.h"
 #include "IRecordingWindow.h"
 #include "MessageBox.h"
+#include "Mnemonic.h"
 #include "PersistentOptsKeys.h"
 #include "RecordingTexts.h"
 #include "TextConv.h"
@@ -197,6 +198,7 @@ QWidget* CRecordDlg::BuildDestinationGroup()
     auto* group = new QGroupBox(QStringLiteral("Destination"), this);
     auto* grid = new QGridLayout(group);
     m_selectedLabel = Named(new QLabel(group), "selectedDevice");
+    vlt::SetNoPrefix(m_selectedLabel);
     m_destLabel = new QLabel(QStringLiteral("&Destination file:"), group);
     m_dest = Named(new CVltEditBrowseCtrl(group), "destination");
     m_dest->EnableFileBrowseButton(L"rd8", kRd8Filter);

@@ -24,6 +24,16 @@ double SortKey(const FftPeak& peak, int32_t column)
 }
 } // namespace
 
+std::wstring ReadFailureText(uint32_t srcId, HRESULT hr, const std::wstring& sourceText)
+{
+    if (!sourceText.empty())
+        return sourceText;
+    wchar_t buffer[96];
+    std::swprintf(buffer, 96, L"Failed to obtain data for data source %u (HRESULT=0x%08X)", srcId,
+                  static_cast<uint32_t>(hr));
+    return buffer;
+}
+
 HRESULT AxisLabel(uint64_t x, uint32_t fftSize, double rateMHz, std::wstring& out)
 {
     if (fftSize == 0 || rateMHz == 0.0)

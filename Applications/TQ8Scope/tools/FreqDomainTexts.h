@@ -18,6 +18,9 @@ enum SortColumn : int32_t { kSortPower = 0, kSortFreq = 1, kSortBin = 2 };
 HRESULT AxisLabel(uint64_t x, uint32_t fftSize, double rateMHz, std::wstring& out);
 // "(Δ %0.2f MHz)" of the span x1 .. x2; E_NOTIMPL while rate or size is 0.
 HRESULT SpanLabel(uint64_t x1, uint64_t x2, uint32_t fftSize, double rateMHz, std::wstring& out);
+// Why a source's block could not be read: the source's own text when it
+// gives one, else the text the plot gives for a source that fails.
+std::wstring ReadFailureText(uint32_t srcId, HRESULT hr, const std::wstring& sourceText);
 // "%d, %d" for signed samples, "%u, %u" otherwise, each truncated.
 std::wstring MinMaxText(double minimum, double maximum, bool signedSamples);
 // The sort value after a click on a column header.

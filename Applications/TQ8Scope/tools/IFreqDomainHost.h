@@ -18,6 +18,10 @@ public:
     virtual IScopeTQ8* GetMainPlot() = 0;
     // The board behind a source of the main plot; null for files and buffers.
     virtual TQ8_HANDLE GetSourceBoardHandle(uint32_t srcId) = 0;
+    // The arbiter that guards a source's data: the board document's for the
+    // board's memory, which is not read while the board acquires or records;
+    // null for a source that may always be read.
+    virtual IScopeTQ8ChannelArbiter* GetSourceArbiter(uint32_t srcId) = 0;
     // The recorded-data information of a source, when it has one.
     virtual bool GetSourceDataInfo(uint32_t srcId, TQ8_RECORDED_DATA_INFO& info) = 0;
     virtual std::wstring GetDeviceDisplayName() = 0;

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -129,6 +130,11 @@ void CFormView_Scope::CreateControls()
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setItemDelegate(new ChannelColourDelegate(*this, m_list));
+    // The columns follow the names of the sources as rows come and go.
+    connect(m_list->model(), &QAbstractItemModel::rowsInserted, this, [this] {
+        if (m_columnsSized)
+            SizeListColumns();
+    });
     grid->addWidget(listLabel, 0, 0, 1, 4);
     grid->addWidget(m_list, 1, 0, 1, 4);
     const std::pair<int, const char*> listButtons[] = {
@@ -227,10 +233,28 @@ void CFormView_Scope::OnInitialUpdate()
 
 void CFormView_Scope::SizeListColumns()
 {
+    // Shares of the width; a column whose texts need more takes it from the
+    // others as far as their own texts allow.
+    constexpr double kShares[] = {0.4, 0.3, 0.3};
+    constexpr int kColumns = 3;
     const int w = std::max(0, m_list->viewport()->width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-    m_list->setColumnWidth(0, int(w * 0.4));
-    m_list->setColumnWidth(1, int(w * 0.3));
-    m_list->setColumnWidth(2, int(w * 0.3));
+    const QAbstractItemView* view = m_list;
+    int widths[kColumns];
+    int needs[kColumns];
+    int missing = 0;
+    for (int c = 0; c < kColumns; ++c) {
+        widths[c] = int(w * kShares[c]);
+        needs[c] = std::max(view->sizeHintForColumn(c), m_list->header()->sectionSizeHint(c));
+        missing += std::max(0, needs[c] - widths[c]);
+        widths[c] = std::max(widths[c], needs[c]);
+    }
+    for (int c = 0; c < kColumns && missing > 0; ++c) {
+        const int spare = std::min(missing, widths[c] - needs[c]);
+        widths[c] -= spare;
+        missing -= spare;
+    }
+    for (int c = 0; c < kColumns; ++c)
+        m_list->setColumnWidth(c, widths[c]);
 }
 
 void CFormView_Scope::showEvent(QShowEvent* event)

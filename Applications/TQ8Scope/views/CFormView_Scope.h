@@ -88,7 +88,7 @@ public:
 
     // ---- What the document asks (IScopePanel)
     int32_t AddBoardSource(TQ8_HANDLE device, CMainDoc* doc) override;
-    void RemoveBoardSource() override { RemoveBoardSource(GetDeviceHandle()); }
+    bool RemoveBoardSource() override { return RemoveBoardSource(GetDeviceHandle()); }
     bool ShowSnapshot(const uint8_t* samples, uint32_t count, int32_t channels, uint32_t flags,
                       TQ8_HANDLE device) override;
     void RemoveSnapshotSource() override;
@@ -100,7 +100,7 @@ public:
 
     // ---- Sources
     bool AddBoardSource(TQ8_HANDLE device, CMainDoc* doc, uint32_t* id);
-    void RemoveBoardSource(TQ8_HANDLE device);
+    bool RemoveBoardSource(TQ8_HANDLE device);
     // sampleType 13: from the file; channels 0: from the file.
     bool AddFileSource(const std::wstring& path, VARTYPE sampleType, uint32_t channels);
     uint32_t FindBoardSourceId(TQ8_HANDLE device) const;
@@ -108,6 +108,7 @@ public:
     // A board or snapshot source's record is refreshed from the board first.
     bool GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INFO** info) const override;
     TQ8_HANDLE GetSourceBoardHandle(uint32_t id) const override;
+    IScopeTQ8ChannelArbiter* GetSourceArbiter(uint32_t id) const override;
     IScopeTQ8* GetScopeControl() const override { return m_control.p; }
     void InitBoardSourceInfo(CPlotSrcState& state) const;
     uint32_t GetSelectedSourceId() const;

@@ -78,11 +78,10 @@ bool CFormView_Scope::AddBoardSource(TQ8_HANDLE device, CMainDoc* doc, uint32_t*
     return true;
 }
 
-void CFormView_Scope::RemoveBoardSource(TQ8_HANDLE device)
+bool CFormView_Scope::RemoveBoardSource(TQ8_HANDLE device)
 {
     const uint32_t id = FindBoardSourceId(device);
-    if (m_control && id != kNoSource)
-        m_control->RemoveChannelSource(id);
+    return m_control && id != kNoSource && SUCCEEDED(m_control->RemoveChannelSource(id));
 }
 
 void CFormView_Scope::InitBoardSourceInfo(CPlotSrcState& state) const
@@ -309,6 +308,17 @@ bool CFormView_Scope::GetSourceDataInfo(uint32_t id, const TQ8_RECORDED_DATA_INF
     if (info)
         *info = &state->info;
     return true;
+}
+
+IScopeTQ8ChannelArbiter* CFormView_Scope::GetSourceArbiter(uint32_t id) const
+{
+    // As AddBoardSource gives it to the plot, also while the source is being added.
+    const CPlotSrcState* state = m_pending;
+    if (!state) {
+        auto it = m_sources.find(id);
+        state = it == m_sources.end() ? nullptr : &it->second;
+    }
+    return state && state->type == kBoardSource && state->doc ? state->doc->GetChannelArbiter() : nullptr;
 }
 
 TQ8_HANDLE CFormView_Scope::GetSourceBoardHandle(uint32_t id) const

@@ -16,6 +16,8 @@ namespace {
 constexpr uint32_t kDeviceClassName = 8069;
 constexpr uint32_t kVersionFlags = 64;
 const QString kUnknown = QStringLiteral("<Unknown>");
+// Pixels of a read-only field besides its text: frame, margins and cursor.
+constexpr int kFieldPadding = 12;
 
 // A flag read fails with a negative code; it is then neither set nor clear.
 QString FlagText(int32_t result, const char* set, const char* clear)
@@ -57,6 +59,8 @@ void CForm_Status::CreateControls()
     layout->addWidget(CreateVersionGroup(), 0, 1);
     layout->addWidget(CreateConfigGroup(), 0, 2);
     layout->setRowStretch(1, 1);
+    // The configuration's texts are the long ones: that group takes the room.
+    layout->setColumnStretch(2, 1);
 }
 
 QWidget* CForm_Status::CreateFlagGroup()
@@ -131,6 +135,19 @@ QWidget* CForm_Status::CreateConfigGroup()
     return group;
 }
 
+void CForm_Status::ShowWholeText(QLineEdit* field, const QString& text)
+{
+    ShowFromStart(field, text);
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(text) + kFieldPadding);
+}
+
+void CForm_Status::ShowFromStart(QLineEdit* field, const QString& text)
+{
+    field->setText(text);
+    field->setCursorPosition(0);
+    field->setToolTip(QString());
+}
+
 void CForm_Status::OnInitialUpdate()
 {
     CSettingFormView::OnInitialUpdate();
@@ -159,7 +176,7 @@ void CForm_Status::ShowVersion(int id, int32_t item)
 {
     wchar_t* text = nullptr;
     GetVersionTextWTQ8(GetDeviceHandle(), item, &text, kVersionFlags);
-    ItemAs<QLineEdit>(id)->setText(text ? QString::fromWCharArray(text) : kUnknown);
+    ShowWholeText(ItemAs<QLineEdit>(id), text ? QString::fromWCharArray(text) : kUnknown);
     if (text)
         FreeMemoryTQ8(text);
 }
@@ -174,11 +191,15 @@ uint32_t CForm_Status::Features()
 void CForm_Status::ShowConfiguration()
 {
     const TQ8_HANDLE device = GetDeviceHandle();
-    ItemAs<QLineEdit>(1042)->setText(QStringLiteral("64-bit"));
-    ItemAs<QLineEdit>(1043)->setText(SystemArchitectureText(QSysInfo::currentCpuArchitecture()));
+    ShowWholeText(ItemAs<QLineEdit>(1042), QStringLiteral("64-bit"));
+    ShowWholeText(ItemAs<QLineEdit>(1043), SystemArchitectureText(QSysInfo::currentCpuArchitecture()));
     std::wstring name;
-    if (GetBoardNameString(device, name, kDeviceClassName) == 0)
-        ItemAs<QLineEdit>(1045)->setText(ToQt(name));
+    if (GetBoardNameString(device, name, kDeviceClassName) == 0) {
+        // The library's description may be longer than any page is wide: it
+        // is read from its start, and whole in its tool tip.
+        ShowFromStart(ItemAs<QLineEdit>(1045), ToQt(name));
+        ItemAs<QLineEdit>(1045)->setToolTip(ToQt(name));
+    }
     QString zab = QStringLiteral("No");
     if (Features() & TQ8_FEATURE_ZAB) {
         zab = QStringLiteral("Yes (%1)").arg(QString::fromWCharArray(ZabFpgaTypeToText(GetZabFpgaTypeTQ8(device))));
@@ -186,9 +207,9 @@ void CForm_Status::ShowConfiguration()
         Item(1046)->show();
         ShowVersion(1046, TQ8_VERSION_ZAB_FPGA);
     }
-    ItemAs<QLineEdit>(1044)->setText(zab);
-    ItemAs<QLineEdit>(1407)->setText(QString::fromWCharArray(ExtTriggerConfigToText(GetExtTriggerConfigurationTQ8(device, 1))));
-    ItemAs<QLineEdit>(1431)->setText(QString::fromWCharArray(InputChannelConfigToText(GetInputChannelConfigurationTQ8(device, 0))));
+    ShowWholeText(ItemAs<QLineEdit>(1044), zab);
+    ShowWholeText(ItemAs<QLineEdit>(1407), QString::fromWCharArray(ExtTriggerConfigToText(GetExtTriggerConfigurationTQ8(device, 1))));
+    ShowWholeText(ItemAs<QLineEdit>(1431), QString::fromWCharArray(InputChannelConfigToText(GetInputChannelConfigurationTQ8(device, 0))));
 }
 
 QString CForm_Status::TimestampFifoText()

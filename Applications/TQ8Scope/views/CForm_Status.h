@@ -35,6 +35,10 @@ private:
     QWidget* CreateConfigGroup();
     QLineEdit* AddField(QWidget* group, int row, const char* caption, int id);
     void ShowVersionsAndConfiguration();
+    // A read-only field shows its text from the start; ShowWholeText also
+    // makes it wide enough for all of it.
+    static void ShowWholeText(QLineEdit* field, const QString& text);
+    static void ShowFromStart(QLineEdit* field, const QString& text);
     void ShowVersion(int id, int32_t item);
     void ShowConfiguration();
     uint32_t Features();

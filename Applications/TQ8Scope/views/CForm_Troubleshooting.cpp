@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,9 @@
 #include "TextConv.h"
 
 namespace {
+
+// Letters of a register's name the register box shows without its list.
+constexpr int kRegisterNameLetters = 16;
 
 constexpr CSettingFormView::ChoiceSetting kDcmOverride{GetAutoDcmResetOverrideTQ8, SetAutoDcmResetOverrideTQ8,
                                                        L"Auto DCM reset override updated",
@@ -95,16 +99,20 @@ QSize CForm_Troubleshooting::GetTemplateSize()
 void CForm_Troubleshooting::CreateControls()
 {
     auto* layout = new QGridLayout(this);
+    // The warning has a row of its own, so that its width does not widen
+    // the columns of the groups below it.
+    auto* warning = new QHBoxLayout;
     auto* icon = new QLabel(this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(24, 24));
-    layout->addWidget(icon, 0, 0);
-    layout->addWidget(new QLabel(QStringLiteral("Warning: Items on this page are for troubleshooting only. "
-                                                "Improper usage may make the TQ3300 unstable."),
-                                 this),
-                      0, 1, 1, 3);
-    layout->addWidget(CreateRegisterGroup(), 1, 0, 1, 2);
-    layout->addWidget(CreateDelayGroup(), 1, 2);
-    layout->addWidget(CreateCommandGroup(), 1, 3);
+    warning->addWidget(icon);
+    warning->addWidget(new QLabel(QStringLiteral("Warning: Items on this page are for troubleshooting only. "
+                                                 "Improper usage may make the TQ3300 unstable."),
+                                  this),
+                       1, Qt::AlignCenter);
+    layout->addLayout(warning, 0, 0, 1, 3);
+    layout->addWidget(CreateRegisterGroup(), 1, 0);
+    layout->addWidget(CreateDelayGroup(), 1, 1);
+    layout->addWidget(CreateCommandGroup(), 1, 2);
     layout->setRowStretch(2, 1);
     AddDefaultButton(1029, QStringLiteral("UpdateNow"), m_register);
 }
@@ -118,6 +126,10 @@ QWidget* CForm_Troubleshooting::CreateRegisterGroup()
                      QStringLiteral("2 : Configuration registers")});
     m_register = AddItem(new QComboBox(group), 1098);
     m_register->setEditable(true);
+    // The longest register names need not widen the page: the drop-down
+    // list shows them whole.
+    m_register->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_register->setMinimumContentsLength(kRegisterNameLetters);
     auto* value = AddItem(new QLineEdit(group), 1100);
     auto* result = AddItem(new QLineEdit(group), 1099);
     result->setReadOnly(true);

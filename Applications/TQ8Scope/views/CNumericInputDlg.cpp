@@ -1,5 +1,7 @@
 #include "CNumericInputDlg.h"
 
+#include <algorithm>
+
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -10,6 +12,11 @@
 #include "ErrorBox.h"
 #include "FormControls.h"
 #include "MessageBox.h"
+
+namespace {
+// Pixels of the edit besides its text: frame, margins and cursor.
+constexpr int kEditPadding = 16;
+} // namespace
 
 CNumericInputDlg::CNumericInputDlg(QWidget* parent, uint32_t value, const std::wstring& label,
                                    const std::wstring& note, const std::wstring& caption)
@@ -62,6 +69,12 @@ void CNumericInputDlg::InitDialog()
         m_useDefault->setEnabled(true);
         m_useDefault->show();
     }
+    // Wide enough for every number the range takes, frame and margins besides.
+    const QFontMetrics fm = m_edit->fontMetrics();
+    int widest = 0;
+    for (uint32_t n : {m_minimum, m_maximum, m_value, m_default})
+        widest = std::max(widest, fm.horizontalAdvance(QString::number(n)));
+    m_edit->setMinimumWidth(widest + kEditPadding);
     m_edit->setText(QString::number(m_value));
     m_edit->selectAll();
     m_edit->setFocus();

@@ -3,9 +3,11 @@
 #include <QEvent>
 #include <QFrame>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTabBar>
 
 #include "AppMessages.h"
+#include "CCompactTabStyle.h"
 #include "DisableWindowTheme.h"
 #include "TextConv.h"
 
@@ -24,6 +26,12 @@ CVltTabView::CVltTabView(QWidget* parent) : QTabWidget(parent)
     // The tabs never take the keyboard focus.
     tabBar()->setFocusPolicy(Qt::NoFocus);
     (void)DisableWindowTheme(tabBar());
+    // Every page's tab is shown: compact tabs of the style chosen above, no
+    // scroll arrows.
+    auto* tabStyle = new CCompactTabStyle(tabBar()->style()->name());
+    tabStyle->setParent(this); // goes after the tab bar, its first child
+    tabBar()->setStyle(tabStyle);
+    tabBar()->setUsesScrollButtons(false);
     connect(this, &QTabWidget::currentChanged, this, &CVltTabView::OnCurrentChanged);
 }
 

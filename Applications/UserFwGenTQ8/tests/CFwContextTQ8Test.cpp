@@ -405,11 +405,11 @@ TEST_F(FwContextTest, IncompleteChunksFail)
                                    "</firmware_chunk></TQ8_Firmware>"), -551);
 }
 
-TEST_F(FwContextTest, ChunkIdReadFromItsStartAndLaterChunkReplaces)
+TEST_F(FwContextTest, LaterChunkOfTheSameIdReplaces)
 {
     CFwContextTQ8 ctx;
     ASSERT_EQ(LoadText(ctx, "<TQ8_Firmware><version_pkg>1</version_pkg>"
-                            "<firmware_chunk id=\"4 first\"><fwc_version>1</fwc_version>"
+                            "<firmware_chunk id=\"4\"><fwc_version>1</fwc_version>"
                             "<fwc_file_count>0</fwc_file_count></firmware_chunk>"
                             "<firmware_chunk id=\"4\"><fwc_version>2</fwc_version><fwc_flags>1</fwc_flags>"
                             "<fwc_cust_enum>9</fwc_cust_enum>"
@@ -464,3 +464,27 @@ TEST_F(FwContextTest, LoadClearsFirstAndKeepsWhatWasReadOnFailure)
 }
 
 } // namespace
+
+// A count or an id that is not a plain decimal number in range marks the
+// manifest as damaged: a count of -5 would upload nothing of its chunk.
+TEST_F(FwContextTest, MalformedCountsAndIdsAreRefused)
+{
+    const std::string head = "<TQ8_Firmware><version_pkg>1</version_pkg>";
+    const auto chunk = [](const std::string& id, const std::string& count) {
+        return "<firmware_chunk id=\"" + id + "\"><fwc_version>1</fwc_version><fwc_file_count>" + count
+            + "</fwc_file_count><fwc_file1>a</fwc_file1><fwc_file2>b</fwc_file2><fwc_file3>c</fwc_file3>"
+              "</firmware_chunk>";
+    };
+    CFwContextTQ8 ctx;
+    ASSERT_EQ(LoadText(ctx, head + "<auxfilecount>1</auxfilecount><auxfile1>x</auxfile1>" + chunk("2", "3")
+                                + "</TQ8_Firmware>"), 0);
+    EXPECT_EQ(ctx.m_chunks[2].m_files.size(), 3u);
+    for (const std::string bad : {"-5", "2abc", "", "18446744073709551616", " 3", "+3", "2147483648"}) {
+        if (bad != "-5") { // an id may be negative, a count may not
+            EXPECT_EQ(LoadText(ctx, head + chunk(bad, "1") + "</TQ8_Firmware>"), -551) << "id '" << bad << "'";
+        }
+        EXPECT_EQ(LoadText(ctx, head + chunk("2", bad) + "</TQ8_Firmware>"), -551) << "count '" << bad << "'";
+        EXPECT_EQ(LoadText(ctx, head + "<auxfilecount>" + bad + "</auxfilecount></TQ8_Firmware>"), -551)
+            << "aux count '" << bad << "'";
+    }
+}

@@ -8,6 +8,7 @@
 #include "BadFiles.h"
 #include "CFwPackageGenerator.h"
 #include "FwGenControls.h"
+#include "FullDisk.h"
 #include "FwGenTestEnv.h"
 #include "MessageBox.h"
 #include "TextConv.h"
@@ -399,8 +400,48 @@ TEST_F(PackageGeneratorTest, PackageWriteFailureIsReportedAndTempRemoved)
     EXPECT_FALSE(CFwPackageGenerator(m_s).Generate());
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText().rfind(L"Failed to write firmware package file: ", 0), 0u) << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_NE(boxes.LastText().find(L"No such file or directory"), std::wstring::npos);
     EXPECT_EQ(boxes.Boxes()[0].style, MB_OK | MB_ICONERROR);
     EXPECT_TRUE(fs::is_empty(m_env.Tmp()));
+}
+
+// The system's reason of a failed write reaches the user.
+TEST_F(PackageGeneratorTest, AFullDiskIsNamedInTheMessage)
+{
+    m_s.m_fpgaType = kFpgaVirtex5LX50;
+    fs::create_directories(m_env.Path("full"));
+    const auto text = fulldisk::Run(m_env.Path("full"), 1 << 20, 0, [this](const std::string& folder) {
+        m_s.m_fwpkgPath = vlt::Utf8ToWide(folder + "/out.tq8fw");
+        vlt::MessageBoxRecorder boxes;
+        const bool made = CFwPackageGenerator(m_s).Generate();
+        return std::string(made ? "made" : "") + vlt::WideToUtf8(boxes.LastText());
+    });
+    if (!text)
+        GTEST_SKIP() << "no full file system can be mounted here";
+    EXPECT_EQ(text->rfind("Failed to write firmware package file: The operation failed\n\nCannot write '", 0), 0u)
+        << *text;
+    EXPECT_NE(text->find("out.tq8fw': No space left on device"), std::string::npos) << *text;
+    EXPECT_TRUE(fs::is_empty(m_env.Tmp()));
+}
+
+// A FIFO, a device link or a folder named as the output is refused before
+// anything is written, and stays.
+TEST_F(PackageGeneratorTest, OutputThatIsNoPlainFileIsRefused)
+{
+    m_s.m_fpgaType = kFpgaVirtex5LX50;
+    for (badfiles::Kind kind : {badfiles::Kind::Fifo, badfiles::Kind::DevZero, badfiles::Kind::Folder}) {
+        SCOPED_TRACE(badfiles::Name(kind));
+        ASSERT_TRUE(badfiles::Make(kind, m_env.Path("out.tq8fw")));
+        vlt::MessageBoxRecorder boxes;
+        badfiles::HangGuard guard;
+        EXPECT_FALSE(CFwPackageGenerator(m_s).Generate());
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.LastText(), L"The output firmware package file '" + W("out.tq8fw")
+                                        + L"' is not a regular file. Please specify another pathname.");
+        EXPECT_FALSE(fs::is_regular_file(m_env.Path("out.tq8fw")));
+        EXPECT_TRUE(fs::is_empty(m_env.Tmp()));
+        fs::remove(m_env.Path("out.tq8fw"));
+    }
 }
 
 TEST_F(PackageGeneratorTest, ManifestWriteFailureIsReported)

@@ -5,7 +5,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -21,6 +23,7 @@
 #include "FwGenControls.h"
 #include "FwGenTestEnv.h"
 #include "MessageBox.h"
+#include "PopupMenu.h"
 #include "RegistryStore.h"
 #include "TQ8Sim.h"
 #include "TextConv.h"
@@ -195,6 +198,27 @@ TEST_F(MainViewTest, ProviderWithOtherRootChangesNothing)
     EXPECT_FALSE(Get<QLineEdit>(view, IDC_CUST_ENUM)->isReadOnly());
 }
 
+TEST_F(MainViewTest, ProviderLineHasItsRowOnlyWithAText)
+{
+    // Without a provider the version row follows the enumeration row as the
+    // rows above follow each other: no blank band between them.
+    CMainView bare;
+    bare.OnInitialUpdate();
+    QWidget* enumEdit = Get<QLineEdit>(bare, IDC_CUST_ENUM);
+    const int rowStep = enumEdit->y() - bare.Control(IDC_XCF16P_PATH)->y();
+    EXPECT_EQ(bare.Control(IDC_FW_VERSION)->y() - enumEdit->y(), rowStep);
+    EXPECT_TRUE(Get<QLabel>(bare, IDC_PROVIDER)->isHidden());
+
+    SetProvider("<VltFpgaDev_TQ3300><GUID>g</GUID><CustomFwEnum>7</CustomFwEnum></VltFpgaDev_TQ3300>");
+    CMainView view;
+    view.OnInitialUpdate();
+    QLabel* provider = Get<QLabel>(view, IDC_PROVIDER);
+    EXPECT_FALSE(provider->isHidden());
+    EXPECT_GT(provider->y(), Get<QLineEdit>(view, IDC_CUST_ENUM)->geometry().bottom());
+    EXPECT_GT(view.Control(IDC_FW_VERSION)->y(), provider->geometry().bottom());
+    EXPECT_EQ(view.height() - bare.height(), view.Control(IDC_FW_VERSION)->y() - bare.Control(IDC_FW_VERSION)->y());
+}
+
 TEST_F(MainViewTest, GenerateWithoutOutputFocusesTheOutputEdit)
 {
     CMainFrame frame;
@@ -255,6 +279,84 @@ TEST_F(MainViewTest, DetectionSelectsTheBoardsType)
     EXPECT_TRUE(view.Control(IDC_XCF16P_PATH)->isEnabled());
     ASSERT_EQ(boxes.Count(), 1u);
     TQ8Sim_Reset();
+}
+
+// A right click on a control that has no menu of its own, as the user makes it.
+void RightClick(QWidget* on)
+{
+    const QPoint pos = on->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, on->mapToGlobal(pos));
+    QApplication::sendEvent(on, &event);
+}
+
+bool ItemEnabled(const vlt::PopupMenuRecorder& menus, unsigned id)
+{
+    for (const vlt::MenuItemInfo& item : menus.Last())
+        if (item.id == int(id))
+            return item.enabled;
+    ADD_FAILURE() << "no item " << id;
+    return false;
+}
+
+TEST_F(MainViewTest, EditMenuActsOnTheFocusedEditField)
+{
+    CMainFrame frame;
+    CMainView& view = *frame.View();
+    EXPECT_EQ(view.GetTemplateId(), 101);
+    view.OnInitialUpdate();
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    auto* version = Get<QLineEdit>(view, IDC_FW_VERSION);
+    version->setText(QStringLiteral("1.2.3.4"));
+    version->setFocus();
+    version->setSelection(0, 3);
+    QGuiApplication::clipboard()->clear();
+
+    vlt::PopupMenuRecorder menus;
+    menus.QueueChoice(CFormView_WithEdit::ID_EDIT_CUT);
+    RightClick(view.Control(IDC_PROVIDER)); // a label: the form's menu
+    ASSERT_EQ(menus.Count(), 1u);
+    const std::vector<vlt::MenuItemInfo>& items = menus.Last();
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0].text, QStringLiteral("Cu&t\tCtrl+X"));
+    EXPECT_EQ(items[0].id, int(CFormView_WithEdit::ID_EDIT_CUT));
+    EXPECT_EQ(items[1].text, QStringLiteral("&Copy\tCtrl+C"));
+    EXPECT_EQ(items[1].id, int(CFormView_WithEdit::ID_EDIT_COPY));
+    EXPECT_EQ(items[2].text, QStringLiteral("&Paste\tCtrl+V"));
+    EXPECT_EQ(items[2].id, int(CFormView_WithEdit::ID_EDIT_PASTE));
+    EXPECT_TRUE(items[0].enabled);
+    EXPECT_TRUE(items[1].enabled);
+    EXPECT_FALSE(items[2].enabled); // nothing on the clipboard yet
+    EXPECT_EQ(version->text(), QStringLiteral(".3.4"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("1.2"));
+
+    // No selection left: only Paste; it puts the text back.
+    version->setCursorPosition(0);
+    menus.QueueChoice(CFormView_WithEdit::ID_EDIT_PASTE);
+    RightClick(&view);
+    EXPECT_FALSE(ItemEnabled(menus, CFormView_WithEdit::ID_EDIT_CUT));
+    EXPECT_FALSE(ItemEnabled(menus, CFormView_WithEdit::ID_EDIT_COPY));
+    EXPECT_TRUE(ItemEnabled(menus, CFormView_WithEdit::ID_EDIT_PASTE));
+    EXPECT_EQ(version->text(), QStringLiteral("1.2.3.4"));
+
+    // A read-only field takes nothing; a selection there can still be copied.
+    auto* custEnum = Get<QLineEdit>(view, IDC_CUST_ENUM);
+    custEnum->setReadOnly(true);
+    custEnum->setFocus();
+    custEnum->selectAll();
+    RightClick(&view);
+    EXPECT_TRUE(ItemEnabled(menus, CFormView_WithEdit::ID_EDIT_COPY));
+    EXPECT_FALSE(ItemEnabled(menus, CFormView_WithEdit::ID_EDIT_PASTE));
+
+    // The focus on a button: nothing can act, and a choice does nothing.
+    Get<QPushButton>(view, IDC_GENERATE)->setFocus();
+    menus.QueueChoice(CFormView_WithEdit::ID_EDIT_PASTE);
+    RightClick(&view);
+    for (const vlt::MenuItemInfo& item : menus.Last())
+        EXPECT_FALSE(item.enabled) << item.text.toStdString();
+    EXPECT_EQ(version->text(), QStringLiteral("1.2.3.4"));
+    EXPECT_EQ(menus.Count(), 4u);
 }
 
 TEST_F(MainViewTest, DetectionWithoutBoardsOnlyWarns)

@@ -185,6 +185,11 @@ TEST_F(BufferSource, BadInitialisationIsRefused)
               E_INVALIDARG);
     EXPECT_EQ(init->SetChannelSourceBuffer(name, ArrayVariant(array.get(), VT_UI1), 0, 0, VARIANT_FALSE),
               E_INVALIDARG);
+    SAFEARRAY* psa = array.get(); // a reference to an array is not the array
+    VARIANT reference;
+    reference.vt = VT_BYREF | VT_ARRAY | VT_UI1;
+    reference.pparray = &psa;
+    EXPECT_EQ(init->SetChannelSourceBuffer(name, reference, 0, 1, VARIANT_FALSE), E_INVALIDARG);
     // The name is taken even when the call then fails.
     CComBSTR got;
     ASSERT_EQ(src->GetChannelSourceName(&got), S_OK);

@@ -7,7 +7,7 @@ namespace {
 HRESULT Put(IScopeTQ8* s, DISPID id, CComVariant value)
 {
     DISPPARAMS args{&value, 1};
-    return s->Invoke(id, DISPATCH_PROPERTYPUT, &args, nullptr);
+    return s->Invoke(id, DISPATCH_PROPERTYPUT, &args, nullptr, nullptr, nullptr);
 }
 } // namespace
 
@@ -32,11 +32,12 @@ TEST(ScopeDispatch, RefusesWrongTypesCountsAndMembers)
     EXPECT_EQ(Put(s, 100, CComVariant()), DISP_E_MEMBERNOTFOUND); // a method
     DISPPARAMS none;
     CComVariant out;
-    EXPECT_EQ(s->Invoke(ScopeDispId::GridRows, DISPATCH_PROPERTYGET, nullptr, nullptr), E_POINTER);
-    EXPECT_EQ(s->Invoke(ScopeDispId::ChannelColor, DISPATCH_PROPERTYGET, &none, &out), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(s->Invoke(ScopeDispId::GridRows, DISPATCH_PROPERTYGET, nullptr, nullptr, nullptr, nullptr), E_POINTER);
+    EXPECT_EQ(s->Invoke(ScopeDispId::ChannelColor, DISPATCH_PROPERTYGET, &none, &out, nullptr, nullptr),
+              DISP_E_BADPARAMCOUNT);
     CComVariant chan(uint32_t(1));
     DISPPARAMS one{&chan, 1};
-    EXPECT_EQ(s->Invoke(ScopeDispId::ChannelColor, DISPATCH_PROPERTYGET, &one, &out), S_OK);
+    EXPECT_EQ(s->Invoke(ScopeDispId::ChannelColor, DISPATCH_PROPERTYGET, &one, &out, nullptr, nullptr), S_OK);
     EXPECT_EQ(out.vt, VT_UI4);
     EXPECT_EQ(out.ulVal, 0xFF0000u);
     // A font property given an object that is not a font.

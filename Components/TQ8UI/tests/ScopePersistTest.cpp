@@ -35,7 +35,7 @@ CComVariant GetProp(IScopeTQ8* scope, DISPID id)
 {
     CComVariant v;
     DISPPARAMS none;
-    EXPECT_EQ(scope->Invoke(id, DISPATCH_PROPERTYGET, &none, &v), S_OK) << id;
+    EXPECT_EQ(scope->Invoke(id, DISPATCH_PROPERTYGET, &none, &v, nullptr, nullptr), S_OK) << id;
     return v;
 }
 
@@ -300,7 +300,7 @@ TEST(ScopePersist, MapNamesAndTypes)
     EXPECT_EQ(map[50].id, ScopeDispId::AllowDataSelection);
     EXPECT_STREQ(map[56].name, L"SampleTipsChanId");
     for (size_t i = 0; i < n; ++i) {
-        const ScopeProperty* p = FindScopeProperty(map[i].id);
+        const ScopeMember* p = FindScopeProperty(map[i].id);
         ASSERT_NE(p, nullptr);
         EXPECT_FALSE(p->readOnly);
         EXPECT_FALSE(p->indexed);

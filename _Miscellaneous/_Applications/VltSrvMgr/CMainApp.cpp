@@ -15,6 +15,7 @@
 #include "CSingleInstance.h"
 #include "CVltServiceMgr.h"
 #include "MessageBox.h"
+#include "Mnemonic.h"
 #include "TextConv.h"
 
 CMainApp::Environment CMainApp::DefaultEnvironment()
@@ -59,6 +60,7 @@ bool CMainApp::InitInstance(const std::vector<std::string>& arguments)
     vlt::AppProfile::SetRegistryKey(L"Veltrane");
     vlt::AppProfile::SetProfileName(L"VltSrvMgr");
     vlt::SetMessageBoxCaption(L"VltSrvMgr");
+    vlt::InstallMnemonicRule();
     LoadOptions();
 
     m_doc = std::make_unique<CMainDoc>(m_options, m_environment.makeManager(m_options), m_environment.configPath);

@@ -363,3 +363,27 @@ TEST(DriverLibrary, LoadsAndLogsToItsFile)
                        "\\Driver\\vlt_tq8_64 : TQ8 driver unloading\n");
     EXPECT_TRUE(SimPoolOutstanding().empty());
 }
+
+// Stops against an interrupt raised at the same moment, with a read under
+// way: the service routine and its DPC are done before anything they touch
+// goes (the sanitizer build sees any use of freed memory).
+TEST_F(DriverTest, StopsAgainstAPendingInterruptLeaveNothingBehind)
+{
+    constexpr int kRounds = 10000;
+    const size_t slot = Arrive();
+    Handle h = Open(u"\\\\.\\TQ8_0");
+    std::vector<uint8_t> out(256 * 1024);
+    for (int i = 0; i < kRounds; ++i) {
+        TQ8_SAMPLE_RAM_REQUEST q{56, 7 | TQ8_READ_NO_WAIT, 0, static_cast<uint32_t>(out.size()), 0, 0,
+                                 {reinterpret_cast<uint64_t>(out.data())}};
+        ASSERT_EQ(Ioctl(h, IOCTL_TQ8_READ_SAMPLE_RAM, &q, sizeof q, nullptr, 0), STATUS_SUCCESS);
+        std::thread interrupt([&] { m_bus->Card(slot).Dma().Raise(tq8::CDmaEngine::kDmaComplete); });
+        ASSERT_EQ(m_bus->Stop(slot), STATUS_SUCCESS);
+        interrupt.join();
+        ASSERT_FALSE(m_bus->Card(slot).Interrupt().IsConnected());
+        ASSERT_EQ(Ext(slot)->utilityBuffer, nullptr);
+        ASSERT_EQ(Ext(slot)->operationState.load(), 0u);
+        ASSERT_EQ(m_bus->Start(slot), STATUS_SUCCESS);
+    }
+    m_process->Close(h);
+}

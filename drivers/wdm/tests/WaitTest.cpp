@@ -1,6 +1,8 @@
 // Waiting, completion by interrupt, cancel and time-out, and the race of
 // the three over one pending request.
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <future>
 #include <thread>
 
@@ -215,4 +217,55 @@ TEST_F(WaitTest, CompletionCancelAndTimeOutRaceForOneRequest)
     cancel.join();
     EXPECT_EQ(outcomes[0] + outcomes[1] + outcomes[2], kRuns);
     Hold(TQ8_STATE_IDLE);
+}
+
+// A transfer's completion that the interrupt service has read when the
+// transfer is ended and the next one starts (held there through the
+// kernel's register-read seam) never ends the next transfer: it ends with
+// its own interrupt, holding what the card wrote.
+TEST_F(WaitTest, ACompletionReadBeforeAResetNeverEndsTheNextTransfer)
+{
+    constexpr uint32_t kBytes = 65536;
+    const uint64_t first = Alloc(kBytes);
+    const uint64_t second = Alloc(kBytes);
+    ASSERT_NE(second, 0u);
+    auto* out = reinterpret_cast<uint8_t*>(second);
+    std::memset(out, 0xEE, kBytes);
+    ASSERT_EQ(SetMode(7), STATUS_SUCCESS);
+    struct Seam {
+        volatile uint32_t* status;
+        std::atomic<bool> armed{true};
+        std::promise<void> read;
+        std::shared_future<void> go;
+    } seam{Ext(m_slot)->windows[0].address + 1, {true}, {}, {}};
+    std::promise<void> go;
+    seam.go = go.get_future().share();
+    SimSetRegisterReadHook(
+        [](void* context, volatile uint32_t* reg, uint32_t value) {
+            auto* s = static_cast<Seam*>(context);
+            if (reg != s->status || (value & tq8::CDmaEngine::kDmaComplete) == 0 || !s->armed.exchange(false))
+                return;
+            s->read.set_value();
+            s->go.wait();
+        },
+        &seam);
+    TQ8_DMA_XFER_REQUEST q{24, kBytes, first, 1, 1};
+    ASSERT_EQ(Ioctl(m_handle, IOCTL_TQ8_START_DMA_XFER, q), STATUS_SUCCESS);
+    seam.read.get_future().wait();
+    // Ended by the switch to mode 1 before its DPC ran; the next one waits.
+    tq8::CSimClock::SetFactor(1000.0); // it takes a while on the bus
+    ASSERT_EQ(SetMode(1), STATUS_SUCCESS);
+    ASSERT_EQ(SetMode(7), STATUS_SUCCESS);
+    auto next = std::async(std::launch::async, [&] {
+        TQ8_DMA_XFER_REQUEST x{24, kBytes, second, 1, 0};
+        return Ioctl(m_handle, IOCTL_TQ8_START_DMA_XFER, x);
+    });
+    while (!Pending())
+        std::this_thread::yield();
+    go.set_value();
+    EXPECT_EQ(next.get(), STATUS_SUCCESS);
+    SimSetRegisterReadHook(nullptr, nullptr);
+    // The card reads on from where the first transfer ended.
+    EXPECT_TRUE(std::equal(out, out + kBytes, m_ram.begin() + kBytes));
+    EXPECT_EQ(State(), 0u);
 }

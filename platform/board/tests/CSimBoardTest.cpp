@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -97,6 +98,30 @@ TEST_F(CSimBoardTest, SoftwareTriggerReachesAWaitingAcquisition)
     board->SoftwareTrigger();
     acq.join();
     EXPECT_EQ(rc, TQ8_OK);
+}
+
+TEST_F(CSimBoardTest, OnlyAnAcquiredChannelTriggers)
+{
+    ASSERT_EQ(board->Set(SettingId::ActiveChannels, 5), TQ8_OK); // channel 1 alone
+    ASSERT_EQ(board->Set(SettingId::TriggerSource, 1), TQ8_OK);  // channel 2's signal crosses the level
+    std::atomic<bool> done{false};
+    int32_t rc = 1;
+    std::thread acq([&] {
+        rc = board->Acquire(AcqTarget::Ram, 0, 4096);
+        done = true;
+    });
+    while (board->Mode() != TQ8_MODE_RAM_ACQ && !done)
+        std::this_thread::yield();
+    // Triggered, these few samples would have been taken long before.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(done);
+    board->SoftwareTrigger();
+    acq.join();
+    EXPECT_EQ(rc, TQ8_OK);
+    EXPECT_TRUE(board->SamplesComplete());
+
+    ASSERT_EQ(board->Set(SettingId::ActiveChannels, 6), TQ8_OK); // channel 2 alone
+    EXPECT_EQ(board->Acquire(AcqTarget::Ram, 0, 4096), TQ8_OK);  // no software trigger needed
 }
 
 TEST_F(CSimBoardTest, TriggerIssuedBeforeArmingIsLatchedOnce)

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "AtomicFile.h"
@@ -166,4 +168,60 @@ TEST(AtomicFile, ReadingHoldsToTheLimit)
     EXPECT_FALSE(vlt::ReadWholeFile("/proc/self/status", data, &err, 16));
     EXPECT_EQ(data, "unchanged");
     EXPECT_NE(err.find("larger than 16 bytes"), std::string::npos) << err;
+}
+
+// A FIFO, a device or a folder where the file should go is refused before
+// anything is written, and stays what it was.
+TEST(AtomicFile, ATargetThatIsNoPlainFileIsRefusedAndKept)
+{
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/out.tq8fw";
+    for (badfiles::Kind kind : {badfiles::Kind::Fifo, badfiles::Kind::DevZero, badfiles::Kind::Folder}) {
+        ASSERT_TRUE(badfiles::Make(kind, path)) << badfiles::Name(kind);
+        struct stat before {};
+        ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+        std::string err;
+        EXPECT_FALSE(vlt::AtomicWriteFile(path, "data", &err)) << badfiles::Name(kind);
+        EXPECT_EQ(err, "Cannot write '" + path + "': not a regular file");
+        struct stat after {};
+        ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode) << badfiles::Name(kind);
+        EXPECT_EQ(CountEntries(dir), 1);
+        ::rmdir(path.c_str());
+        ::unlink(path.c_str());
+    }
+}
+
+// A save killed midway leaves its temporary file; the next save of the same
+// target removes it, but never one of a writer that still runs.
+TEST(AtomicFile, TheNextSaveRemovesWhatAKilledSaveLeft)
+{
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/DefWsOpts.xml";
+    ASSERT_TRUE(vlt::AtomicWriteFile(path, "before"));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        vlt::CAtomicFileWriter writer;
+        if (writer.Open(path) && writer.Write(std::string(100000, 'x')))
+            ::raise(SIGKILL);
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(CountEntries(dir), 2); // the target and the killed writer's piece
+    // A writer that runs (process 1 always does) keeps its file; so does
+    // another target's.
+    const std::string running = path + ".tmp1.abcdef";
+    const std::string other = dir + "/other.xml.tmp999999999.abcdef";
+    ASSERT_TRUE(vlt::AtomicWriteFile(running, "in use"));
+    ASSERT_TRUE(vlt::AtomicWriteFile(other, "not ours"));
+    ASSERT_TRUE(vlt::AtomicWriteFile(path, "after"));
+    std::string data;
+    ASSERT_TRUE(vlt::ReadWholeFile(path, data));
+    EXPECT_EQ(data, "after");
+    EXPECT_EQ(CountEntries(dir), 3);
+    EXPECT_EQ(::access(running.c_str(), F_OK), 0);
+    EXPECT_EQ(::access(other.c_str(), F_OK), 0);
 }

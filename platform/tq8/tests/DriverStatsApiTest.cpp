@@ -273,10 +273,12 @@ TEST_P(BoardApiTest, ClockChangeBringsOneAutomaticResetUnlessOverridden)
 
 TEST_P(CalibrationTest, CalibrationHoldsTheCalibrationBitMeanwhile)
 {
-    TQ8Sim_SetTimeFactor(1.0); // 10 ms of calibration
     TQ8_HANDLE ui = Connect();
     TQ8_HANDLE worker = nullptr;
     ASSERT_EQ(DuplicateHandleTQ8(ui, &worker), TQ8_OK);
+    // Half a second of calibration, so a loaded machine still lets the
+    // polling loop below see the bit while it is held.
+    TQ8Sim_SetTimeFactor(50.0);
     std::atomic<bool> done{false};
     std::thread t([&] {
         EXPECT_EQ(CalibrateAdcTQ8(worker, 1), TQ8_OK);

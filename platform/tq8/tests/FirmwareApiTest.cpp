@@ -251,6 +251,42 @@ TEST_P(FirmwareTest, DamagedPackagesGiveTheirErrors)
     EXPECT_EQ(Upload(vlt::Utf8ToWide(m_dir + "/folder.tq8fw"), out), TQ8_ERR_FW_PACKAGE_DAMAGED);
 }
 
+// A chunk id or file count that is not a plain decimal number in range is a
+// damaged manifest: the package is refused before a byte is uploaded.
+TEST_P(FirmwareTest, MalformedNumbersInTheManifestUploadNothing)
+{
+    uint32_t out = 0;
+    ASSERT_EQ(Upload(Package("load", kSystemTwoFiles), out), TQ8_OK);
+    const std::string manifest = ReadTestFile(m_dir + "/load.xml");
+    const auto damaged = [&](const std::string& from, const std::string& to) {
+        std::string text = manifest;
+        const size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+        WriteTestFile(m_dir + "/bad.xml", text);
+        const std::string path = m_dir + "/bad.tq8fw";
+        EXPECT_EQ(WriteFirmwarePackage(path, {{m_dir + "/bad.xml", "context_v2.xml"},
+                                              {m_dir + "/sys1.bit", "sys1.bit"},
+                                              {m_dir + "/sys2.bit", "sys2.bit"}}),
+                  kFwOk);
+        return vlt::Utf8ToWide(path);
+    };
+    for (const std::string bad : {"-5", "2abc", "", "18446744073709551616", " 3"}) {
+        for (const std::wstring& path : {damaged("<fwc_file_count>1<", "<fwc_file_count>" + bad + "<"),
+                                         damaged("id=\"1\"", "id=\"" + bad + "\"")}) {
+            Recorder r;
+            EXPECT_EQ(Upload(path, out, &r), TQ8_ERR_MANIFEST_INVALID) << "'" << bad << "'";
+            EXPECT_TRUE(r.events.empty());
+        }
+    }
+    wchar_t* text = nullptr;
+    ASSERT_EQ(GetErrorTextWTQ8(TQ8_ERR_MANIFEST_INVALID, &text, 0, m_h), TQ8_OK);
+    EXPECT_STREQ(text, L"The firmware package manifest is not valid");
+    FreeMemoryTQ8(text);
+    // Nothing was written: the loaded package still verifies.
+    EXPECT_EQ(Upload(Package("same", kSystemTwoFiles, 1), out), TQ8_OK);
+}
+
 TEST_P(FirmwareTest, FailurePartOfTheWayLeavesTheVersionUnknown)
 {
     Recorder r;

@@ -1,6 +1,7 @@
 #include <cstring>
 #include <memory>
 
+#include "FullDisk.h"
 #include "RecordingFixture.h"
 
 namespace {
@@ -651,4 +652,30 @@ TEST_P(BoardRecordingTest, InjectedResultsComeBack)
     // Each failed once; the session is still there and works.
     EXPECT_EQ(GetRecordingSessionProgressTQ8(s, &p, 0), TQ8_OK);
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+// A recording that fails when the disk fills up says so in its context file,
+// although no replacement file fits on the disk any more.
+TEST_F(RecordingTest, AFailureOnAFullDiskIsTheContextFilesResult)
+{
+    const auto outcome = fulldisk::Run(m_dir.string(), 2 << 20, 512 << 10, [this](const std::string& folder) {
+        TQ8_HANDLE h = Virtual(kSerial);
+        m_path = folder + "/rec.rd8";
+        m_fw.Fwp_path1 = m_path.c_str();
+        m_rp.Rsp_samplesToRecord = 8 << 20;
+        TQ8_REC_SESSION s = Create(h);
+        if (ArmRecordingSessionTQ8(s) != TQ8_OK || !WaitForEnd(s))
+            return std::string("not recorded");
+        const TQ8_REC_SESSION_PROGRESS p = Progress(s);
+        FreeMemoryTQ8(p.Rpr_errorText);
+        DeleteRecordingSessionTQ8(s);
+        return std::to_string(p.Rpr_status) + " " + std::to_string(p.Rpr_errorCode) + " " + ReadText(m_path + ".vrdc");
+    });
+    if (!outcome)
+        GTEST_SKIP() << "no full file system can be mounted here";
+    EXPECT_EQ(outcome->rfind(std::to_string(TQ8_REC_STATUS_FAILED) + " " + std::to_string(TQ8_ERR_FILE_WRITE) + " ", 0),
+              0u)
+        << *outcome;
+    EXPECT_NE(outcome->find("<Result>failed</Result>"), std::string::npos) << *outcome;
+    EXPECT_NE(outcome->find("<EndTime>20"), std::string::npos) << *outcome;
 }

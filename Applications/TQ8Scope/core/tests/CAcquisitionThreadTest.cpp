@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <system_error>
 #include <vector>
 
 #include <QObject>
@@ -143,6 +145,33 @@ TEST_F(AcquisitionThreadTest, FailedDuplicateLeavesNoThreadAndALaterStartWorks)
     thread.Run(Request(7));
     ASSERT_TRUE(doc_test::PumpUntil([&] { return receiver.completions.size() == 1; }));
     EXPECT_EQ(CAcquisitionThread::SequenceOf(receiver.completions[0].first), 7u);
+}
+
+TEST_F(AcquisitionThreadTest, RefusedEventOrThreadLeavesNoThreadAndALaterStartWorks)
+{
+    struct Restore {
+        ~Restore() { CAcquisitionThread::Creation() = {}; }
+    } restore;
+    CAcquisitionThread::Makers& makers = CAcquisitionThread::Creation();
+    makers.event = []() -> std::unique_ptr<CAutoResetEvent> {
+        throw std::system_error(ENOMEM, std::generic_category());
+    };
+    CAcquisitionThread thread(&receiver);
+    EXPECT_EQ(thread.Start(device), CAcquisitionThread::kEventNotCreated);
+    EXPECT_EQ(thread.GetLastError(), ENOMEM);
+    makers.event = nullptr;
+    makers.thread = [](std::function<void()>) -> std::thread {
+        throw std::system_error(EAGAIN, std::generic_category());
+    };
+    EXPECT_EQ(thread.Start(device), CAcquisitionThread::kThreadNotCreated);
+    EXPECT_EQ(thread.GetLastError(), EAGAIN);
+    EXPECT_FALSE(thread.IsRunning());
+    thread.Stop(device); // nothing to join
+    makers.thread = nullptr;
+    ASSERT_EQ(thread.Start(device), 0);
+    thread.Run(Request(4));
+    ASSERT_TRUE(doc_test::PumpUntil([&] { return receiver.completions.size() == 1; }));
+    EXPECT_EQ(CAcquisitionThread::SequenceOf(receiver.completions[0].first), 4u);
 }
 
 TEST_F(AcquisitionThreadTest, ASecondSignalForTheSameOperationRunsNothing)

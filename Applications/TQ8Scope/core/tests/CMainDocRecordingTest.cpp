@@ -127,6 +127,41 @@ TEST_F(MainDocRecordingTest, LibraryFailuresAreReportedAndLeaveNoSession)
     EXPECT_FALSE(doc.IsRecording());
 }
 
+TEST_F(MainDocRecordingTest, ARecordingThatDoesNotStartGivesThePlotItsBoardSourceBack)
+{
+    TestDoc& doc = NewDoc();
+    doc_test::FakeScopePanel panel;
+    doc.SetScopeFormView(&panel);
+    // A session the library refuses: the source is never taken.
+    ASSERT_EQ(TQ8Sim_InjectResult("CreateRecordingSessionTQ8", TQ8_ERR_GENERAL, 1), 0);
+    EXPECT_FALSE(doc.CreateRecordingSession(manager, Params(doc, 1 << 20)));
+    EXPECT_EQ(panel.boardRemovals, 0);
+    EXPECT_EQ(panel.boardSources, 0);
+    // Arming fails: the source comes back, once.
+    ASSERT_TRUE(doc.CreateRecordingSession(manager, Params(doc, 1 << 20)));
+    EXPECT_EQ(panel.boardRemovals, 1);
+    ASSERT_EQ(TQ8Sim_InjectResult("ArmRecordingSessionTQ8", TQ8_ERR_GENERAL, 1), 0);
+    EXPECT_FALSE(doc.ArmRecordingSession());
+    EXPECT_EQ(panel.boardSources, 1);
+    EXPECT_TRUE(doc.EndRecordingSession(nullptr));
+    EXPECT_EQ(panel.boardSources, 1);
+    // Ended before arming (the user cancelled, another board failed): back as well.
+    ASSERT_TRUE(doc.CreateRecordingSession(manager, Params(doc, 1 << 20)));
+    EXPECT_TRUE(doc.EndRecordingSession(nullptr));
+    EXPECT_EQ(panel.boardSources, 2);
+    // A board that had no source gets none.
+    panel.hasBoardSource = false;
+    ASSERT_TRUE(doc.CreateRecordingSession(manager, Params(doc, 1 << 20)));
+    EXPECT_TRUE(doc.EndRecordingSession(nullptr));
+    EXPECT_EQ(panel.boardSources, 2);
+    // A recording that ran leaves the plot without the board's source.
+    panel.hasBoardSource = true;
+    ASSERT_TRUE(doc.CreateRecordingSession(manager, Params(doc, 1 << 20)));
+    ASSERT_TRUE(doc.ArmRecordingSession());
+    EXPECT_TRUE(doc.EndRecordingSession(nullptr));
+    EXPECT_EQ(panel.boardSources, 2);
+}
+
 TEST_F(MainDocRecordingTest, RefusedSettingsCheckStopsTheRecording)
 {
     TestDoc& doc = NewDoc();

@@ -8,6 +8,7 @@
 
 #include <QTimer>
 
+#include "CAcquisitionThread.h"
 #include "CDeviceManagerTQ8.h"
 #include "CMainDoc.h"
 #include "MainDocFixture.h"
@@ -127,6 +128,44 @@ TEST_F(MainDocTest, FailedDuplicateIsReportedAndALaterStartWorks)
     EXPECT_EQ(doc.GetStateFlags(), docstate::kLimitPlotData);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText().rfind(L"An error occurred during acquisition: ", 0), 0u);
+    ASSERT_TRUE(doc.StartAcquisition(nullptr));
+    ASSERT_TRUE(WaitIdle(doc));
+    EXPECT_EQ(doc.CountTexts(L"Acquisition complete: "), 1u);
+}
+
+TEST_F(MainDocTest, RefusedThreadOrEventShowsTheSystemErrorAndStaysIdle)
+{
+    struct Restore {
+        ~Restore() { CAcquisitionThread::Creation() = {}; }
+    } restore;
+    CAcquisitionThread::Makers& makers = CAcquisitionThread::Creation();
+    makers.thread = [](std::function<void()>) -> std::thread {
+        throw std::system_error(EAGAIN, std::generic_category());
+    };
+    TestDoc& doc = NewDoc();
+    EXPECT_FALSE(doc.StartAcquisition(nullptr));
+    std::wstring expected;
+    FormatSystemErrorText(EAGAIN, expected, L"Failed to create acquisition thread: ");
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), expected);
+    EXPECT_NE(expected, L"Failed to create acquisition thread: ");
+    EXPECT_EQ(boxes.Boxes()[0].style & MB_ICONMASK, MB_ICONERROR);
+    EXPECT_TRUE(doc.IsIdle());
+    EXPECT_EQ(doc.GetStateFlags(), docstate::kLimitPlotData);
+    EXPECT_TRUE(doc.texts.empty());
+
+    TestDoc& other = NewDoc();
+    makers.thread = nullptr;
+    makers.event = []() -> std::unique_ptr<CAutoResetEvent> {
+        throw std::system_error(ENOMEM, std::generic_category());
+    };
+    EXPECT_FALSE(other.StartAcquisition(nullptr));
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.LastText().rfind(L"Failed to create event object: ", 0), 0u);
+    EXPECT_TRUE(other.IsIdle());
+
+    // Once the system gives it, the next start runs.
+    makers.event = nullptr;
     ASSERT_TRUE(doc.StartAcquisition(nullptr));
     ASSERT_TRUE(WaitIdle(doc));
     EXPECT_EQ(doc.CountTexts(L"Acquisition complete: "), 1u);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "AtomicFile.h"
+#include "BadFiles.h"
 #include "CPersistentOpts.h"
 #include "PersistentOptsKeys.h"
 #include "TextConv.h"
@@ -243,7 +244,34 @@ TEST(CPersistentOpts, RootIsCheckedWithoutRegardToCase)
 
     ASSERT_TRUE(vlt::AtomicWriteFile(path, "<TQ8_ScopeAppWsOpts><a>1</a>"));
     EXPECT_FALSE(wrong.Load(W(path).c_str()));
-    EXPECT_EQ(wrong.GetLastErrorText(), L"Failed to load workspace options file");
+    EXPECT_EQ(wrong.GetLastErrorText().rfind(L"Failed to load workspace options file: ", 0), 0u);
+}
+
+// What stands in place of the file is named in the user's message, and the
+// parser's line and reason too; nothing goes to the terminal.
+TEST(CPersistentOpts, UnreadableFileGivesTheReaderAndParserReasons)
+{
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/DefWsOpts.xml";
+    for (badfiles::Kind kind : badfiles::kAll) {
+        ASSERT_TRUE(badfiles::Make(kind, path)) << badfiles::Name(kind);
+        badfiles::HangGuard guard;
+        CPersistentOpts opts;
+        EXPECT_FALSE(opts.Load(W(path).c_str()));
+        EXPECT_TRUE(opts.IsDamaged()) << badfiles::Name(kind);
+        const std::string text = vlt::WideToUtf8(opts.GetLastErrorText());
+        const char* reason = kind == badfiles::Kind::Sparse ? "larger than" : "not a regular file";
+        EXPECT_NE(text.find(reason), std::string::npos) << badfiles::Name(kind) << ": " << text;
+        ::rmdir(path.c_str());
+        ::unlink(path.c_str());
+    }
+    ASSERT_TRUE(vlt::AtomicWriteFile(path, "<?xml version=\"1.0\"?>\n<TQ8_ScopeAppWsOpts>\n<a>1</b>\n"));
+    testing::internal::CaptureStderr();
+    CPersistentOpts opts;
+    EXPECT_FALSE(opts.Load(W(path).c_str()));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    const std::string text = vlt::WideToUtf8(opts.GetLastErrorText());
+    EXPECT_NE(text.find("line 3: Opening and ending tag mismatch: a line 3 and b"), std::string::npos) << text;
 }
 
 TEST(CPersistentOpts, DamagedFileIsSetAsideBeforeTheFirstSave)

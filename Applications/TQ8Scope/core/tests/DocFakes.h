@@ -35,7 +35,11 @@ public:
         ++boardSources;
         return boardSourceId;
     }
-    void RemoveBoardSource() override { ++boardRemovals; }
+    bool RemoveBoardSource() override
+    {
+        ++boardRemovals;
+        return hasBoardSource;
+    }
     bool ShowSnapshot(const uint8_t* samples, uint32_t count, int32_t channels, uint32_t, TQ8_HANDLE) override
     {
         snapshots.push_back({count, channels});
@@ -51,6 +55,7 @@ public:
     int32_t boardSourceId = 1;
     int32_t snapshotSourceId = 2;
     bool showSnapshotResult = true;
+    bool hasBoardSource = true;
     int boardSources = 0;
     int boardRemovals = 0;
     int snapshotRemovals = 0;

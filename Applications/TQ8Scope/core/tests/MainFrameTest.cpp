@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QTabBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -13,10 +17,13 @@
 #include <QTimer>
 
 #include "CChildFrame.h"
+#include "CDocumentTabGroups.h"
+#include "CFormView_WithEdit.h"
 #include "CVltPropertySheet.h"
 #include "CommandIds.h"
 #include "ErrorBeep.h"
 #include "MessageBox.h"
+#include "PopupMenu.h"
 #include "ShellFixture.h"
 #include "TimedStatusText.h"
 #include "TimerSet.h"
@@ -395,16 +402,16 @@ bool InMenu(QMenu* menu, QAction* action)
     return menu && action && menu->actions().contains(action);
 }
 
-QMdiArea* DocumentArea(CMainFrame* frame)
+QWidget* DocumentArea(CMainFrame* frame)
 {
-    return qobject_cast<QMdiArea*>(frame->centralWidget());
+    return frame->centralWidget();
 }
 
 void Activate(CMainFrame* frame, CChildFrame* child)
 {
     auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
     ASSERT_NE(sub, nullptr);
-    DocumentArea(frame)->setActiveSubWindow(sub);
+    frame->GetTabGroups()->SetActiveSubWindow(sub);
 }
 
 // The recent-file entries of the File menu, as it builds them when opened.
@@ -649,6 +656,362 @@ TEST_F(ShellTest, DocumentShortcutsReachTheActiveDocument)
     EXPECT_EQ(doc->commands.size(), 1u);
 }
 
+// ---- The Edit menu -----------------------------------------------------------------
+
+namespace {
+
+// A setting page: an editing form with one field.
+class EditPage : public CFormView_WithEdit {
+public:
+    EditPage() : CFormView_WithEdit(106), field(new QLineEdit(this)) {}
+    QLineEdit* field;
+};
+
+// Puts the pane factories and the page table back as they were.
+struct PanesRestorer {
+    std::array<CChildFrame::PageEntry, CChildFrame::kPageCount> table = CChildFrame::PageTable();
+    CChildFrame::PaneFactories panes = CChildFrame::Panes();
+    ~PanesRestorer()
+    {
+        CChildFrame::PageTable() = table;
+        CChildFrame::Panes() = panes;
+    }
+};
+
+struct EditMenuState {
+    bool undo, cut, copy, paste;
+    bool operator==(const EditMenuState&) const = default;
+};
+
+// Opens the Edit menu and reads its items.
+EditMenuState OpenEditMenu(CMainFrame* frame, QMenu* edit)
+{
+    emit edit->aboutToShow();
+    auto on = [frame](unsigned id) { return frame->CommandAction(id)->isEnabled(); };
+    return {on(CFormView_WithEdit::ID_EDIT_UNDO), on(CFormView_WithEdit::ID_EDIT_CUT),
+            on(CFormView_WithEdit::ID_EDIT_COPY), on(CFormView_WithEdit::ID_EDIT_PASTE)};
+}
+
+} // namespace
+
+TEST_F(ShellTest, EditMenuServesTheFocusedFormOfTheBoardWindow)
+{
+    FakeWorkspace& ws = UseFakes();
+    PanesRestorer restore;
+    QLineEdit* actionField = nullptr;
+    EditPage* page = nullptr;
+    CChildFrame::Panes().controlPanel = [](QWidget* parent) { return new FakeControlPanel(parent); };
+    // The action form is a plain form: it serves no Edit command.
+    CChildFrame::Panes().actionForm = [&](IBoardDocument&, QWidget* parent) {
+        auto* form = new QWidget(parent);
+        actionField = new QLineEdit(form);
+        return form;
+    };
+    CChildFrame::PageTable()[0].create = [&](IBoardDocument&) { return page = new EditPage; };
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    QMenu* edit = TopMenu(frame, QStringLiteral("&Edit"));
+    ASSERT_NE(edit, nullptr);
+    OpenEditMenu(frame, edit);
+    EXPECT_FALSE(edit->menuAction()->isVisible()); // the menu without a document has none
+
+    ws.boards = {FakeHandle(0x10)};
+    ASSERT_NE(app->OpenDeviceDocument(FakeHandle(0x10), docstate::kLimitPlotData), nullptr);
+    docs.back()->pageMask = 1;
+    ASSERT_TRUE(frame->FindChildFrame(docs.back())->AddControlPages());
+    ASSERT_NE(page, nullptr);
+    ASSERT_NE(actionField, nullptr);
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    EXPECT_EQ(OpenEditMenu(frame, edit), (EditMenuState{false, false, false, false}));
+    EXPECT_TRUE(edit->menuAction()->isVisible());
+    const QList<QAction*> items = edit->actions();
+    ASSERT_EQ(items.size(), 5);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("&Undo"));
+    EXPECT_EQ(items[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2]->text(), QStringLiteral("Cu&t"));
+    EXPECT_EQ(items[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+    EXPECT_EQ(items[3]->text(), QStringLiteral("&Copy"));
+    EXPECT_EQ(items[3]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    EXPECT_EQ(items[4]->text(), QStringLiteral("&Paste"));
+    EXPECT_EQ(items[4]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
+
+    QGuiApplication::clipboard()->clear();
+    page->field->setText(QStringLiteral("1234"));
+    page->field->setFocus();
+    page->field->setSelection(0, 2);
+    EXPECT_EQ(OpenEditMenu(frame, edit), (EditMenuState{false, true, true, false}));
+    frame->CommandAction(CFormView_WithEdit::ID_EDIT_CUT)->trigger();
+    EXPECT_EQ(page->field->text(), QStringLiteral("34"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("12"));
+    EXPECT_EQ(OpenEditMenu(frame, edit), (EditMenuState{true, false, false, true}));
+    page->field->setCursorPosition(2);
+    frame->CommandAction(CFormView_WithEdit::ID_EDIT_PASTE)->trigger();
+    EXPECT_EQ(page->field->text(), QStringLiteral("3412"));
+    frame->CommandAction(CFormView_WithEdit::ID_EDIT_UNDO)->trigger();
+    EXPECT_EQ(page->field->text(), QStringLiteral("34"));
+    page->field->selectAll();
+    OpenEditMenu(frame, edit);
+    frame->CommandAction(CFormView_WithEdit::ID_EDIT_COPY)->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("34"));
+    page->field->setReadOnly(true);
+    EXPECT_EQ(OpenEditMenu(frame, edit), (EditMenuState{false, true, true, false}));
+    page->field->setReadOnly(false);
+
+    // The action form's field: the commands are disabled and do nothing.
+    actionField->setText(QStringLiteral("ab"));
+    actionField->setFocus();
+    actionField->selectAll();
+    EXPECT_EQ(OpenEditMenu(frame, edit), (EditMenuState{false, false, false, false}));
+    EXPECT_FALSE(frame->OnCommand(CFormView_WithEdit::ID_EDIT_PASTE));
+    EXPECT_FALSE(frame->OnCommand(CFormView_WithEdit::ID_EDIT_CUT));
+    EXPECT_EQ(actionField->text(), QStringLiteral("ab"));
+}
+
+// ---- Tab groups ------------------------------------------------------------------
+
+namespace {
+
+QMdiSubWindow* SubOf(CMainFrame* frame, const IBoardDocument* doc)
+{
+    CChildFrame* child = frame->FindChildFrame(doc);
+    return child ? qobject_cast<QMdiSubWindow*>(child->parentWidget()) : nullptr;
+}
+
+// The documents of each group, in tab order.
+std::vector<std::vector<IBoardDocument*>> Groups(CMainFrame* frame)
+{
+    CDocumentTabGroups* tabs = frame->GetTabGroups();
+    std::vector<std::vector<IBoardDocument*>> groups(size_t(tabs->GroupCount()));
+    for (QMdiSubWindow* sub : tabs->SubWindows())
+        groups[size_t(tabs->GroupOf(sub))].push_back(qobject_cast<CChildFrame*>(sub->widget())->GetDocument());
+    return groups;
+}
+
+struct GroupCommands {
+    bool newHorz, newVert, next, prev;
+    bool operator==(const GroupCommands&) const = default;
+};
+
+GroupCommands WindowMenu(CMainFrame* frame)
+{
+    emit TopMenu(frame, QStringLiteral("&Window"))->aboutToShow();
+    frame->UpdateCommandUI();
+    auto on = [frame](unsigned id) { return frame->CommandAction(id)->isEnabled(); };
+    return {on(cmd::kNewHorzTabGroup), on(cmd::kNewVertTabGroup), on(cmd::kMoveToNextTabGroup),
+            on(cmd::kMoveToPrevTabGroup)};
+}
+
+std::vector<int> Ids(const std::vector<vlt::MenuItemInfo>& items)
+{
+    std::vector<int> ids;
+    for (const vlt::MenuItemInfo& item : items)
+        if (!item.separator)
+            ids.push_back(item.id);
+    return ids;
+}
+
+} // namespace
+
+TEST_F(ShellTest, TabGroupsThroughTheWindowMenu)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    // One document: nothing to split off.
+    EXPECT_EQ(WindowMenu(frame), (GroupCommands{false, false, false, false}));
+    EXPECT_FALSE(frame->OnCommand(cmd::kNewVertTabGroup));
+
+    ASSERT_NE(app->OpenDeviceDocument(FakeHandle(0x20), docstate::kLimitPlotData), nullptr);
+    ASSERT_NE(app->OpenDeviceDocument(FakeHandle(0x30), docstate::kLimitPlotData), nullptr);
+    FakeDoc* a = docs[0];
+    FakeDoc* b = docs[1];
+    FakeDoc* c = docs[2];
+    CDocumentTabGroups* tabs = frame->GetTabGroups();
+    EXPECT_EQ(frame->GetActiveDocument(), c);
+    EXPECT_EQ(WindowMenu(frame), (GroupCommands{true, true, false, false}));
+
+    // The active tab goes to a new group beside its own.
+    frame->CommandAction(cmd::kNewVertTabGroup)->trigger();
+    using Docs = std::vector<std::vector<IBoardDocument*>>;
+    EXPECT_EQ(Groups(frame), (Docs{{a, b}, {c}}));
+    EXPECT_EQ(tabs->orientation(), Qt::Horizontal);
+    EXPECT_EQ(frame->GetActiveDocument(), c);
+    // c's group keeps no other tab; the groups now lie side by side.
+    EXPECT_EQ(WindowMenu(frame), (GroupCommands{false, false, false, true}));
+
+    Activate(frame, frame->FindChildFrame(a));
+    EXPECT_EQ(WindowMenu(frame), (GroupCommands{false, true, true, false}));
+    frame->CommandAction(cmd::kMoveToNextTabGroup)->trigger();
+    EXPECT_EQ(Groups(frame), (Docs{{b}, {c, a}}));
+    EXPECT_EQ(frame->GetActiveDocument(), a);
+    EXPECT_EQ(WindowMenu(frame), (GroupCommands{false, true, false, true}));
+    frame->CommandAction(cmd::kMoveToPrevTabGroup)->trigger();
+    EXPECT_EQ(Groups(frame), (Docs{{b, a}, {c}}));
+    EXPECT_EQ(frame->GetActiveDocument(), a);
+
+    // Moving a group's last tab away closes the group; one group may split either way again.
+    Activate(frame, frame->FindChildFrame(c));
+    EXPECT_TRUE(frame->OnCommand(cmd::kMoveToPrevTabGroup));
+    EXPECT_EQ(Groups(frame), (Docs{{b, a, c}}));
+    EXPECT_EQ(WindowMenu(frame), (GroupCommands{true, true, false, false}));
+    frame->CommandAction(cmd::kNewHorzTabGroup)->trigger();
+    EXPECT_EQ(tabs->orientation(), Qt::Vertical);
+    EXPECT_EQ(Groups(frame), (Docs{{b, a}, {c}}));
+    for (FakeDoc* d : {a, b, c})
+        EXPECT_EQ(d->closed, 0);
+}
+
+TEST_F(ShellTest, TabMenuHoldsExactlyTheAllowedItems)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    vlt::PopupMenuRecorder menus;
+    const std::pair<uint32_t, int> groupItems[] = {{CMainFrame::kTabNewHorzGroup, int(cmd::kNewHorzTabGroup)},
+                                                   {CMainFrame::kTabNewVertGroup, int(cmd::kNewVertTabGroup)},
+                                                   {CMainFrame::kTabMoveNext, int(cmd::kMoveToNextTabGroup)},
+                                                   {CMainFrame::kTabMovePrev, int(cmd::kMoveToPrevTabGroup)}};
+    auto expected = [&](uint32_t bits, bool drop, bool copies) {
+        std::vector<int> ids;
+        for (const auto& [bit, id] : groupItems)
+            if (bits & bit)
+                ids.push_back(id);
+        if (drop)
+            ids.push_back(int(cmd::kTabMenuCancel));
+        if (!drop && (bits & CMainFrame::kTabToDocument))
+            ids.push_back(int(cmd::kTabbedDocument));
+        if (!drop && copies) {
+            ids.push_back(int(cmd::kCopySettingsToAll));
+            ids.push_back(int(cmd::kCopySettingsToSelected));
+        }
+        return ids;
+    };
+    for (bool copies : {false, true}) {
+        if (copies) {
+            ASSERT_NE(app->OpenDeviceDocument(FakeHandle(0x20), docstate::kLimitPlotData), nullptr);
+        }
+        for (uint32_t bits = 0; bits < 0x20; ++bits) {
+            for (bool drop : {false, true}) {
+                const std::vector<int> ids = expected(bits, drop, copies);
+                const size_t before = menus.Count();
+                EXPECT_TRUE(frame->ShowTabContextMenu(QPoint(5, 5), bits, drop));
+                // A menu with nothing to offer is not shown.
+                ASSERT_EQ(menus.Count(), before + (ids.empty() ? 0 : 1)) << bits;
+                if (!ids.empty()) {
+                    EXPECT_EQ(Ids(menus.Last()), ids) << "bits " << bits << " drop " << drop;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(menus.LastPosition(), QPoint(5, 5));
+    // Cancel does nothing; the texts are the menus' own.
+    menus.QueueChoice(int(cmd::kTabMenuCancel));
+    frame->ShowTabContextMenu(QPoint(), CMainFrame::kTabNewVertGroup | CMainFrame::kTabMovePrev, true);
+    const std::vector<vlt::MenuItemInfo>& items = menus.Last();
+    ASSERT_EQ(Ids(items), (std::vector<int>{int(cmd::kNewVertTabGroup), int(cmd::kMoveToPrevTabGroup),
+                                            int(cmd::kTabMenuCancel)}));
+    EXPECT_EQ(items[0].text, QStringLiteral("New Vertical Tab Group"));
+    EXPECT_EQ(items[1].text, QStringLiteral("Move to P&revious Tab Group"));
+    EXPECT_EQ(items.back().text, QStringLiteral("&Cancel"));
+    EXPECT_EQ(frame->GetTabGroups()->GroupCount(), 1);
+}
+
+TEST_F(ShellTest, RightClickAndDropOnATabOfferTheGroupCommands)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10), FakeHandle(0x20), FakeHandle(0x30)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    CDocumentTabGroups* tabs = frame->GetTabGroups();
+    FakeDoc* a = docs[0];
+    FakeDoc* c = docs[2];
+    c->commandStates = {{cmd::kCopySettingsToAll, {true, false}}};
+    QTabBar* bar = tabs->TabBar(0);
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->count(), 3);
+    Activate(frame, frame->FindChildFrame(a));
+    bar->moveTab(2, 0); // c's tab first
+    vlt::PopupMenuRecorder menus;
+
+    // A right click on the first tab makes it active and offers its menu.
+    menus.QueueChoice(int(cmd::kNewVertTabGroup));
+    const QPoint onTab = bar->tabRect(0).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, onTab, bar->mapToGlobal(onTab));
+    QApplication::sendEvent(bar, &click);
+    QTRY_COMPARE_WITH_TIMEOUT(menus.Count(), size_t(1), 10000);
+    EXPECT_EQ(Ids(menus.Last()), (std::vector<int>{int(cmd::kNewHorzTabGroup), int(cmd::kNewVertTabGroup),
+                                                   int(cmd::kCopySettingsToAll), int(cmd::kCopySettingsToSelected)}));
+    EXPECT_TRUE(menus.Last()[4].enabled);   // c serves "Copy Settings To All Other Devices"
+    EXPECT_FALSE(menus.Last()[5].enabled);  // but not the other
+    ASSERT_EQ(tabs->GroupCount(), 2);
+    EXPECT_EQ(tabs->GroupOf(SubOf(frame, c)), 1);
+    EXPECT_EQ(frame->GetActiveDocument(), c);
+
+    // A tab of the first group dragged out of its row and dropped: the drop menu.
+    menus.QueueChoice(int(cmd::kMoveToNextTabGroup));
+    bar = tabs->TabBar(0);
+    const QPoint start = bar->tabRect(0).center();
+    const QPoint drop(start.x(), bar->height() + 60);
+    QTest::mousePress(bar, Qt::LeftButton, {}, start);
+    QTest::mouseMove(bar, drop);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, drop);
+    QTRY_COMPARE_WITH_TIMEOUT(menus.Count(), size_t(2), 10000);
+    EXPECT_EQ(Ids(menus.Last()), (std::vector<int>{int(cmd::kNewVertTabGroup), int(cmd::kMoveToNextTabGroup),
+                                                   int(cmd::kTabMenuCancel)}));
+    EXPECT_EQ(Groups(frame), (std::vector<std::vector<IBoardDocument*>>{{docs[1]}, {c, a}}));
+    // A click that stays on the row is no drop.
+    bar = tabs->TabBar(0);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(menus.Count(), 2u);
+}
+
+TEST_F(ShellTest, ClosingADocumentInASecondGroupLeavesTheOthersWorking)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10), FakeHandle(0x20), FakeHandle(0x30)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    CDocumentTabGroups* tabs = frame->GetTabGroups();
+    FakeDoc* a = docs[0];
+    FakeDoc* b = docs[1];
+    FakeDoc* c = docs[2];
+    for (FakeDoc* d : {a, b, c})
+        d->commandStates = {{cmd::kSaveBoardData, {true, false}}};
+    ASSERT_TRUE(frame->OnCommand(cmd::kNewVertTabGroup)); // c
+    Activate(frame, frame->FindChildFrame(b));
+    ASSERT_TRUE(frame->OnCommand(cmd::kMoveToNextTabGroup));
+    ASSERT_EQ(Groups(frame), (std::vector<std::vector<IBoardDocument*>>{{a}, {c, b}}));
+
+    // b closes with its window's close button: its group keeps c.
+    ASSERT_TRUE(SubOf(frame, b)->close());
+    EXPECT_EQ(b->closed, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(frame->GetDocuments().size(), size_t(2), 10000);
+    EXPECT_EQ(Groups(frame), (std::vector<std::vector<IBoardDocument*>>{{a}, {c}}));
+    ASSERT_EQ(frame->GetActiveDocument(), c);
+    EXPECT_TRUE(frame->OnCommand(cmd::kSaveBoardData));
+    EXPECT_EQ(c->commands, std::vector<unsigned>{cmd::kSaveBoardData});
+
+    // c closes through the menu: its group goes, a serves the menus.
+    EXPECT_TRUE(frame->OnCommand(cmd::kFileClose));
+    EXPECT_EQ(c->closed, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(tabs->GroupCount(), 1, 10000);
+    EXPECT_EQ(frame->GetDocuments(), std::vector<IBoardDocument*>{a});
+    frame->UpdateCommandUI();
+    EXPECT_EQ(frame->GetActiveDocument(), a);
+    EXPECT_TRUE(frame->CommandAction(cmd::kSaveBoardData)->isEnabled());
+    frame->CommandAction(cmd::kSaveBoardData)->trigger();
+    EXPECT_EQ(a->commands, std::vector<unsigned>{cmd::kSaveBoardData});
+    EXPECT_EQ(a->closed, 0);
+    // The close of the last one still works.
+    EXPECT_TRUE(frame->OnCommand(cmd::kFileClose));
+    EXPECT_EQ(a->closed, 1);
+}
+
 // ---- Modal state -----------------------------------------------------------------
 
 TEST_F(ShellTest, ModalStateNestsAndBlocksTheMainWindowOnly)
@@ -753,4 +1116,25 @@ TEST_F(ShellTest, ModalStateSparesTheWindowNamedAsException)
     frame->LeaveModalState();
     EXPECT_TRUE(upload->isEnabled());
     delete upload;
+}
+
+TEST_F(ShellTest, ModifiedIndicatorIsLitOnlyWhileTheWorkspaceIsModified)
+{
+    FakeWorkspace& ws = UseFakes();
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    auto* indicator = frame->statusBar()->findChild<QLabel*>(QString::number(cmd::kIndicatorModified));
+    ASSERT_NE(indicator, nullptr);
+    frame->UpdateCommandUI();
+    EXPECT_EQ(indicator->text(), QString());
+    const int width = indicator->minimumWidth();
+    EXPECT_GE(width, indicator->fontMetrics().horizontalAdvance(QStringLiteral("MODIFIED")));
+    ws.modified = true;
+    frame->UpdateCommandUI();
+    EXPECT_EQ(indicator->text(), QStringLiteral("MODIFIED"));
+    EXPECT_TRUE(indicator->isEnabled());
+    ws.modified = false;
+    frame->UpdateCommandUI();
+    EXPECT_EQ(indicator->text(), QString());
+    EXPECT_EQ(indicator->minimumWidth(), width); // the pane keeps its place
 }

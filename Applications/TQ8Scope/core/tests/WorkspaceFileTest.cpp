@@ -16,6 +16,7 @@
 #include "CRecParamsManager.h"
 #include "CWorkspaceTQ8.h"
 #include "DocTestSupport.h"
+#include "FileDialog.h"
 #include "IDocView.h"
 #include "Hub6Sim.h"
 #include "Hub6TestHost.h"
@@ -444,6 +445,73 @@ TEST_F(WorkspaceFileTest, RemoteWorkspaceOpensEveryBoardOfTheServer)
     EXPECT_TRUE(Ws().IsRemoteDevice(Board(1702)));
     EXPECT_EQ(Board(1600), nullptr);
     EXPECT_NE(SaveText().find("Remote=\"1\" Server=\"lab-pc\" Port=\"3494\" >"), std::string::npos);
+}
+
+// A workspace whose settings could not be applied keeps the file it was
+// read from: it loads with a warning and without a file name, and saving it
+// at exit asks for a name instead of writing over that file.
+TEST_F(WorkspaceFileTest, AWorkspaceLoadedWithErrorsKeepsItsFile)
+{
+    AddBoard(7001);
+    ASSERT_TRUE(app->StartUp({}));
+    const std::string good = SaveText("good.tq8ws");
+    std::string bad = good;
+    const auto setValue = [&bad](const std::string& name, const std::string& value) {
+        const size_t at = bad.find("<" + name + ">");
+        ASSERT_NE(at, std::string::npos) << name;
+        const size_t from = at + name.size() + 2;
+        bad.replace(from, bad.find('<', from) - from, value);
+    };
+    setValue("InternalAdcClockRate", "123456789");
+    setValue("ActiveChannels", "77");
+    ASSERT_TRUE(vlt::AtomicWriteFile(Path("old.tq8ws"), bad));
+
+    ASSERT_TRUE(Ws().Load(WPath("old.tq8ws")));
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText().rfind(L"An error occurred applying hardware settings to one or more devices:", 0), 0u);
+    EXPECT_NE(boxes.LastText().find(L"Settings data is not valid for this device"), std::wstring::npos);
+    EXPECT_EQ(app->GetMainFrame()->GetStatusText(), L"Workspace data loaded with errors from: " + WPath("old.tq8ws"));
+    EXPECT_TRUE(Ws().IsModified());
+    EXPECT_EQ(Ws().GetPath(), L"");
+
+    std::vector<vlt::FileDialogRequest> dialogs;
+    auto previous = vlt::SetFileDialogHandler([&](const vlt::FileDialogRequest& r) {
+        dialogs.push_back(r);
+        return std::optional<std::wstring>(WPath("copy.tq8ws"));
+    });
+    boxes.QueueAnswer(IDYES);
+    EXPECT_TRUE(app->GetMainFrame()->close());
+    vlt::SetFileDialogHandler(previous);
+    EXPECT_EQ(boxes.LastText(), L"Workspace has been modified. Save now?");
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_FALSE(dialogs[0].open);
+    EXPECT_EQ(dialogs[0].folder, vlt::Utf8ToWide(Dir().Str()));
+    EXPECT_EQ(dialogs[0].fileName, L"old.tq8ws");
+    EXPECT_EQ(ReadFile(Path("old.tq8ws")), bad);
+    EXPECT_NE(ReadFile(Path("copy.tq8ws")).find("<Device Sn=\"7001\""), std::string::npos);
+}
+
+TEST_F(WorkspaceFileTest, AWorkspaceLoadedCleanlySavesInPlace)
+{
+    AddBoard(7001);
+    ASSERT_TRUE(app->StartUp({}));
+    SaveText("good.tq8ws");
+    ASSERT_TRUE(Ws().Load(WPath("good.tq8ws")));
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_FALSE(Ws().IsModified());
+    EXPECT_EQ(Ws().GetPath(), WPath("good.tq8ws"));
+    EXPECT_EQ(Ws().GetLoadedWithErrorsPath(), L"");
+    int dialogs = 0;
+    auto previous = vlt::SetFileDialogHandler([&](const vlt::FileDialogRequest&) {
+        ++dialogs;
+        return std::optional<std::wstring>();
+    });
+    std::filesystem::remove(Path("good.tq8ws"));
+    Ws().SetModified(true);
+    EXPECT_TRUE(app->OnFileSaveWorkspace());
+    vlt::SetFileDialogHandler(previous);
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_NE(ReadFile(Path("good.tq8ws")).find("<Device Sn=\"7001\""), std::string::npos);
 }
 
 // ---- Start ----------------------------------------------------------------------------

@@ -395,3 +395,61 @@ TEST_F(FreqDomainControllerTest, NewSizeGivesTheRedrawnScaleItsFrequencies)
     EXPECT_EQ(plot.rightLabel, L"50.00 MHz");
     window.Close();
 }
+
+TEST_F(FreqDomainControllerTest, TheBoardIsReadOnlyBetweenAcquisitions)
+{
+    FakeSource& board = AddSource(3, L"Board", {100, 300}, 250.0, 2 * kN);
+    FakeSource arbiter(L"Document", 1, VT_UI1); // the board document, as arbiter
+    host.arbiters[3] = &arbiter;
+    CFFTOptions o = controller.Options();
+    o.grabMode = CFFTOptions::kGrabFromSelection;
+    controller.ApplyOptions(o);
+    controller.OnSourceAdded(3);
+    ASSERT_EQ(board.reads, 1);
+    const double snr = controller.Channel(1).current.metrics.snr;
+
+    arbiter.arbiterAnswer = S_FALSE; // acquiring
+    main.selStart = 1000;
+    controller.OnPlotSelectionChanged();
+    EXPECT_EQ(board.reads, 1);
+    EXPECT_NE(own.FindTrace(L"Board - Ch. 2"), nullptr); // the last spectrum stays
+    EXPECT_EQ(controller.Channel(1).current.metrics.snr, snr);
+    EXPECT_TRUE(controller.GetDisplay().readFailure.empty());
+
+    arbiter.arbiterAnswer = S_OK; // the acquisition completed and asks for the update
+    EXPECT_TRUE(controller.UpdateSpectra(3));
+    EXPECT_EQ(board.reads, 2);
+    EXPECT_EQ(board.lastOffset, 1000u);
+}
+
+TEST_F(FreqDomainControllerTest, AFailedReadClearsTheSpectrumAndShowsWhy)
+{
+    FakeSource& board = AddSource(3, L"Board", {100, 300}, 250.0);
+    FakeSource& file = AddSource(5, L"File", {200}, 100.0);
+    controller.OnSourceAdded(3);
+    controller.OnSourceAdded(5);
+    const std::wstring snr = ShowTab(1).snr;
+    ASSERT_NE(snr, L"0.000 dB");
+
+    board.failWith = E_FAIL;
+    board.errorText = L"Synchronous data transfer failed: no board";
+    file.failWith = E_ABORT;
+    EXPECT_FALSE(controller.UpdateSpectra(-1));
+    for (int tab : {0, 1}) {
+        const auto d = ShowTab(tab);
+        EXPECT_EQ(d.readFailure, board.errorText);
+        EXPECT_EQ(d.snr, L"0.000 dB");
+        EXPECT_EQ(d.fftSize, L"0");
+    }
+    EXPECT_EQ(own.FindTrace(L"Board - Ch. 1"), nullptr);
+    EXPECT_EQ(own.FindTrace(L"Board - Ch. 2"), nullptr);
+    EXPECT_EQ(ShowTab(2).readFailure, L"Failed to obtain data for data source 5 (HRESULT=0x80004004)");
+
+    board.failWith = S_OK;
+    EXPECT_FALSE(controller.UpdateSpectra(-1)); // the file still fails
+    const auto back = ShowTab(1);
+    EXPECT_TRUE(back.readFailure.empty());
+    EXPECT_EQ(back.snr, snr);
+    EXPECT_NE(own.FindTrace(L"Board - Ch. 2"), nullptr);
+    EXPECT_FALSE(ShowTab(2).readFailure.empty());
+}

@@ -49,6 +49,7 @@ public:
     explicit LentHost(FakeHost& host) : m_host(host) {}
     IScopeTQ8* GetMainPlot() override { return m_host.GetMainPlot(); }
     TQ8_HANDLE GetSourceBoardHandle(uint32_t id) override { return m_host.GetSourceBoardHandle(id); }
+    IScopeTQ8ChannelArbiter* GetSourceArbiter(uint32_t id) override { return m_host.GetSourceArbiter(id); }
     bool GetSourceDataInfo(uint32_t id, TQ8_RECORDED_DATA_INFO& info) override { return m_host.GetSourceDataInfo(id, info); }
     std::wstring GetDeviceDisplayName() override { return m_host.GetDeviceDisplayName(); }
     CPersistentOpts* GetOptions() override { return m_host.GetOptions(); }
@@ -200,6 +201,36 @@ TEST_F(FreqDomainDlgTest, ResizingMovesAndGrowsTheControls)
     EXPECT_EQ(rect("close"), close);
 }
 
+TEST_F(FreqDomainDlgTest, SpectrumTakesThePeakListsRoomWhileItIsHidden)
+{
+    AddSource(1, 1);
+    auto window = NewWindow();
+    window->show();
+    QTreeWidget* peaks = window->PeakList();
+    CFFTOptions o = window->Controller().Options();
+    o.flags |= CFFTOptions::kFlagPeakTracking;
+    o.maxPeaks = 4;
+    window->Controller().ApplyOptions(o);
+    window->UpdateSpectra(-1);
+    ASSERT_FALSE(peaks->isHidden());
+    const QRect beside = window->PlotWidget()->geometry();
+    EXPECT_GT(beside.left(), peaks->geometry().right());
+    // The columns take the widest level, frequency and bin.
+    const char* widest[] = {"-100.000 dB", "1234.567 MHz", "65535"};
+    for (int column = 0; column < 3; ++column)
+        EXPECT_GT(peaks->columnWidth(column), peaks->fontMetrics().horizontalAdvance(QString::fromLatin1(widest[column])))
+            << column;
+
+    o.flags &= ~CFFTOptions::kFlagPeakTracking;
+    window->Controller().ApplyOptions(o);
+    window->UpdateSpectra(-1);
+    ASSERT_TRUE(peaks->isHidden());
+    const QRect alone = window->PlotWidget()->geometry();
+    EXPECT_EQ(alone.left(), peaks->x());
+    EXPECT_EQ(alone.right(), beside.right());
+    EXPECT_EQ(alone.height(), beside.height());
+}
+
 TEST_F(FreqDomainDlgTest, CloseOnlyHides)
 {
     auto window = NewWindow();
@@ -298,7 +329,7 @@ class PlotPanel : public IScopePanel {
 public:
     explicit PlotPanel(IScopeTQ8* plot) : m_plot(plot) {}
     int32_t AddBoardSource(TQ8_HANDLE, CMainDoc*) override { return -1; }
-    void RemoveBoardSource() override {}
+    bool RemoveBoardSource() override { return false; }
     bool ShowSnapshot(const uint8_t*, uint32_t, int32_t, uint32_t, TQ8_HANDLE) override { return false; }
     void RemoveSnapshotSource() override {}
     int32_t GetSnapshotSourceId() const override { return -1; }
@@ -340,4 +371,21 @@ TEST_F(FreqDomainCommandTest, CommandCreatesThenToggles)
     doc.OnChannelSourceRemoved(5);
     EXPECT_EQ(window->Tabs()->count(), 0);
     doc.SetScopeFormView(nullptr);
+}
+
+TEST_F(FreqDomainDlgTest, AFailedReadIsShownUnderTheFigures)
+{
+    AddSource(2, 1);
+    auto window = NewWindow();
+    QLabel* reason = window->ReadFailure();
+    EXPECT_TRUE(reason->isHidden());
+    sources.back()->failWith = E_FAIL;
+    window->UpdateSpectra(-1);
+    EXPECT_FALSE(reason->isHidden());
+    EXPECT_EQ(reason->text(), QStringLiteral("Failed to obtain data for data source 2 (HRESULT=0x80004005)"));
+    EXPECT_EQ(window->FigureValue(CFreqDomainDlg::kSnr)->text(), QStringLiteral("0.000 dB"));
+    sources.back()->failWith = S_OK;
+    window->UpdateSpectra(-1);
+    EXPECT_TRUE(reason->isHidden());
+    EXPECT_NE(window->FigureValue(CFreqDomainDlg::kSnr)->text(), QStringLiteral("0.000 dB"));
 }

@@ -16,8 +16,9 @@
 
 namespace fd_test {
 
-// Interleaved frames of one sample type; optionally its own arbiter.
-class FakeSource : public IScopeTQ8ChannelSource, public IScopeTQ8ChannelArbiter {
+// Interleaved frames of one sample type; optionally its own arbiter, and
+// failing reads with or without a text of its own.
+class FakeSource : public IScopeTQ8ChannelSource, public IScopeTQ8ChannelArbiter, public IChanSrcErrorInfo {
 public:
     FakeSource(std::wstring sourceName, uint32_t channelCount, VARTYPE type)
         : name(std::move(sourceName)), channels(channelCount), vt(type)
@@ -40,6 +41,8 @@ public:
             *ppv = static_cast<IScopeTQ8ChannelSource*>(this);
         else if (iid == IScopeTQ8ChannelArbiter::iid && offerArbiter)
             *ppv = static_cast<IScopeTQ8ChannelArbiter*>(this);
+        else if (iid == IChanSrcErrorInfo::iid && !errorText.empty())
+            *ppv = static_cast<IChanSrcErrorInfo*>(this);
         else {
             *ppv = nullptr;
             return E_NOINTERFACE;
@@ -80,6 +83,8 @@ public:
         ++reads;
         lastOffset = offset;
         *copied = 0;
+        if (FAILED(failWith))
+            return failWith;
         if (chan >= channels || psav->vt != (VT_ARRAY | vt) || !psav->parray)
             return E_INVALIDARG;
         const uint64_t frame = uint64_t(channels) * SampleTypeSize();
@@ -96,6 +101,11 @@ public:
     HRESULT ResizeSourceSampleCount(uint32_t) override { return E_NOTIMPL; }
     HRESULT SafeToObtainChannelData(uint32_t) override { return arbiterAnswer; }
     HRESULT OnScopeNeedsDataWhenAvailable(uint32_t) override { return S_OK; }
+    HRESULT GetChanSrcErrorInfo(BSTR* out) override
+    {
+        *out = SysAllocString(errorText.c_str());
+        return S_OK;
+    }
 
     std::wstring name;
     uint32_t channels;
@@ -103,6 +113,8 @@ public:
     std::vector<uint8_t> data;
     bool offerArbiter = false;
     HRESULT arbiterAnswer = S_OK;
+    HRESULT failWith = S_OK;
+    std::wstring errorText;
     int reads = 0;
     uint64_t lastOffset = 0;
     uint32_t refs = 1;
@@ -322,6 +334,11 @@ class FakeHost : public IFreqDomainHost {
 public:
     IScopeTQ8* GetMainPlot() override { return main; }
     TQ8_HANDLE GetSourceBoardHandle(uint32_t) override { return nullptr; }
+    IScopeTQ8ChannelArbiter* GetSourceArbiter(uint32_t srcId) override
+    {
+        auto it = arbiters.find(srcId);
+        return it == arbiters.end() ? nullptr : it->second;
+    }
     bool GetSourceDataInfo(uint32_t srcId, TQ8_RECORDED_DATA_INFO& info) override
     {
         auto it = infos.find(srcId);
@@ -347,6 +364,7 @@ public:
     }
 
     IScopeTQ8* main = nullptr;
+    std::map<uint32_t, IScopeTQ8ChannelArbiter*> arbiters;
     std::map<uint32_t, TQ8_RECORDED_DATA_INFO> infos;
     CPersistentOpts options;
     bool unsafe = false;

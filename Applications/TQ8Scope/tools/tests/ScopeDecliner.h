@@ -5,8 +5,8 @@
 
 class ScopeDecliner : public IScopeTQ8 {
 public:
-    HRESULT GetIDOfName(const wchar_t*, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, uint16_t, DISPPARAMS*, VARIANT*) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(const wchar_t* const*, uint32_t, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, uint16_t, DISPPARAMS*, VARIANT*, EXCEPINFO*, uint32_t*) override { return E_NOTIMPL; }
     HRESULT put_BackColor(OLE_COLOR) override { return E_NOTIMPL; }
     HRESULT get_BackColor(OLE_COLOR*) override { return E_NOTIMPL; }
     HRESULT put_BorderColor(OLE_COLOR) override { return E_NOTIMPL; }

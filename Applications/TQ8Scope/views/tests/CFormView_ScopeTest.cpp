@@ -238,6 +238,16 @@ TEST_F(ScopePanelTest, BoardAndSnapshotTogetherAreMixedSources)
     EXPECT_EQ(panel->GetSnapshotSourceId(), -1);
 }
 
+TEST_F(ScopePanelTest, OnlyTheBoardsMemoryIsGuardedByItsDocument)
+{
+    const uint32_t board = PlotBoard();
+    EXPECT_EQ(panel->GetSourceArbiter(board), doc->GetChannelArbiter());
+    EXPECT_EQ(panel->GetSourceArbiter(board + 1), nullptr);
+    panel->RemoveBoardSource();
+    ASSERT_TRUE(Snapshot(1024, 1));
+    EXPECT_EQ(panel->GetSourceArbiter(uint32_t(panel->GetSnapshotSourceId())), nullptr);
+}
+
 TEST_F(ScopePanelTest, SourceDataErrorBox)
 {
     vlt::MessageBoxRecorder boxes;

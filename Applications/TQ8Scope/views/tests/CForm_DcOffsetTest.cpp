@@ -7,6 +7,9 @@
 #include "CForm_DcOffset.h"
 #include "CNumericInputDlg.h"
 #include "FormTestSupport.h"
+#include "Mnemonic.h"
+#include "TextFitCheck.h"
+#include "WindowWalker.h"
 
 namespace {
 
@@ -144,6 +147,25 @@ TEST_F(DcOffsetFormTest, TypedValueDefaultsToMidScale)
     EXPECT_TRUE(labels.contains(QStringLiteral("[0, 4095]"))) << labels.join('|').toStdString();
     EXPECT_EQ(doc.LastText(), L"Updated channel 3 DC offset. (New value: 2,048)");
     EXPECT_EQ(GetDcOffsetCh3TQ8(doc.GetDeviceHandle(), 0), 2048);
+}
+
+} // namespace
+
+namespace {
+
+// The box of a channel's "..." button, as the user opens it: its label's
+// mnemonic shown as one, every text whole.
+TEST_F(DcOffsetFormTest, OffsetBoxShowsItsTextsWhole)
+{
+    vlt::InstallMnemonicRule();
+    FormDoc& doc = NewDoc();
+    CForm_DcOffset& form = NewForm(doc);
+    vlt::TextFitCheck check;
+    vlt::WindowWalker walker(check, &form);
+    form.ItemAs<QPushButton>(1093)->click();
+    vlt::WindowWalker::Settle();
+    EXPECT_EQ(check.Checked(), QStringList{QStringLiteral("Select DC Offset")});
+    EXPECT_EQ(check.Report(), QString()) << check.Report().toStdString();
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "CNumericInputDlg.h"
 #include "FormTestSupport.h"
+#include "Mnemonic.h"
+#include "TextFitCheck.h"
 
 namespace {
 
@@ -63,6 +65,28 @@ TEST_F(NumericInputTest, DefaultButtonOnlyWithADefault)
     QTest::mouseClick(Item<QPushButton>(dlg, 2), Qt::LeftButton);
     EXPECT_EQ(dlg.result(), QDialog::Rejected);
     EXPECT_EQ(dlg.GetValue(), 7u);
+}
+
+} // namespace
+
+namespace {
+
+// The DC offset form's box: its label's mnemonic shown as one, its edit wide
+// enough for the largest number of the range.
+TEST_F(NumericInputTest, LabelMnemonicAndWidestNumberFit)
+{
+    vlt::InstallMnemonicRule();
+    CNumericInputDlg dlg(nullptr, 2048, L"Ch. &2 DC offset", L"[0, 65535]", L"Select DC Offset");
+    dlg.SetRange(0, 65535);
+    dlg.SetDefault(2048);
+    dlg.show();
+    QCoreApplication::processEvents();
+    auto* label = Item<QLabel>(dlg, 1354);
+    EXPECT_EQ(label->buddy(), Item<QLineEdit>(dlg, 1355));
+    Item<QLineEdit>(dlg, 1355)->setText(QStringLiteral("65535"));
+    vlt::TextFitCheck check;
+    check.CheckWindow(&dlg);
+    EXPECT_EQ(check.Report(), QString()) << check.Report().toStdString();
 }
 
 } // namespace

@@ -1,17 +1,24 @@
 // The program on a virtual board, as a user starts it: after an acquisition
 // the board's trace is in the plot.
 #include <fstream>
+#include <random>
 
+#include <QCheckBox>
 #include <QImage>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "BoardWindowForms.h"
 #include "CChildFrame.h"
+#include "CForm_Action.h"
 #include "CMainApp.h"
+#include "CRecParamsManager.h"
 #include "CMainFrame.h"
 #include "CommandIds.h"
+#include "OleColor.h"
 #include "ScopeTestSupport.h"
+#include "TQ8Sim.h"
 #include "TextConv.h"
 
 namespace {
@@ -42,8 +49,64 @@ protected:
         std::filesystem::remove_all(m_dir);
     }
 
+    // Starts the program on one virtual board and waits for its plot.
+    void StartVirtual()
+    {
+        app = std::make_unique<CMainApp>();
+        app->SetProgramFolder(vlt::Utf8ToWide(m_dir.string()));
+        ASSERT_TRUE(app->StartUp({L"-virtual"}));
+        const std::vector<CChildFrame*> frames = app->GetMainFrame()->GetChildFrames();
+        ASSERT_EQ(frames.size(), 1u);
+        frame = frames[0];
+        view = qobject_cast<CScopeView*>(frame->GetPlotView());
+        ASSERT_NE(view, nullptr);
+        ASSERT_TRUE(doc_test::PumpUntil([this] { return view->GetControl() != nullptr; }));
+        doc = dynamic_cast<CMainDoc*>(frame->GetDocument());
+        ASSERT_NE(doc, nullptr);
+        form = frame->GetActionForm()->findChild<CForm_Action*>();
+        if (!form)
+            form = qobject_cast<CForm_Action*>(frame->GetActionForm());
+        ASSERT_NE(form, nullptr);
+    }
+    QImage Grab(bool repaint = true)
+    {
+        if (repaint)
+            view->GetControl()->RefreshScope(); // the whole picture again, traces read or kept
+        return view->GetControlWindow()->grab().toImage();
+    }
+    // Pixels of the plot's middle, away from the labels, that match.
+    template <class Match>
+    static int Count(const QImage& image, Match match)
+    {
+        const QRect plot(image.width() / 8, image.height() / 8, image.width() * 3 / 4, image.height() * 3 / 4);
+        int count = 0;
+        for (int y = plot.top(); y <= plot.bottom(); ++y)
+            for (int x = plot.left(); x <= plot.right(); ++x)
+                count += match(image.pixel(x, y));
+        return count;
+    }
+    // Pixels of the plot's middle that are not its background.
+    static int Traced(const QImage& image)
+    {
+        return Count(image, [](QRgb pixel) { return pixel != qRgb(0x29, 0x31, 0x73); });
+    }
+    bool Busy() const { return doc->GetStateFlags() & docstate::kAcquiring; }
+    // Pixels in the colour of the plot's first channel.
+    int TracePixels(const QImage& image) const
+    {
+        OLE_COLOR colour = 0;
+        view->GetControl()->get_ChannelColor(0, &colour);
+        const QRgb trace = vlt::OleColorToQColor(colour).rgb();
+        return Count(image, [trace](QRgb pixel) { return pixel == trace; });
+    }
+    void Click(int id) { form->findChild<QPushButton*>(QString::number(id))->click(); }
+
     std::unique_ptr<CMainApp> app;
     std::filesystem::path m_dir;
+    CChildFrame* frame = nullptr;
+    CScopeView* view = nullptr;
+    CMainDoc* doc = nullptr;
+    CForm_Action* form = nullptr;
 
 private:
     CChildFrame::PaneFactories m_panes;
@@ -53,15 +116,8 @@ private:
 TEST_F(ScopeEndToEndTest, AcquiredVirtualBoardShowsItsTrace)
 {
     vlt::MessageBoxRecorder boxes;
-    app = std::make_unique<CMainApp>();
-    app->SetProgramFolder(vlt::Utf8ToWide(m_dir.string()));
-    ASSERT_TRUE(app->StartUp({L"-virtual"}));
-    const std::vector<CChildFrame*> frames = app->GetMainFrame()->GetChildFrames();
-    ASSERT_EQ(frames.size(), 1u);
-    auto* view = qobject_cast<CScopeView*>(frames[0]->GetPlotView());
-    ASSERT_NE(view, nullptr);
-    ASSERT_TRUE(doc_test::PumpUntil([view] { return view->GetControl() != nullptr; }));
-    auto* doc = dynamic_cast<CMainDoc*>(frames[0]->GetDocument());
+    StartVirtual();
+    const std::vector<CChildFrame*> frames{frame};
     auto* panel = dynamic_cast<CFormView_Scope*>(doc->GetScopeFormView());
     ASSERT_NE(panel, nullptr);
 
@@ -86,17 +142,8 @@ TEST_F(ScopeEndToEndTest, AcquiredVirtualBoardShowsItsTrace)
     EXPECT_EQ(panel->GetSourceList()->topLevelItemCount(), int(boardChannels));
 
     // The plot area is not only the dark blue background.
-    const QImage image = view->GetControlWindow()->grab().toImage();
-    const QRect plot = control ? QRect(image.width() / 8, image.height() / 8, image.width() * 3 / 4,
-                                       image.height() * 3 / 4)
-                               : QRect();
-    const QRgb background = qRgb(0x29, 0x31, 0x73);
-    int traced = 0;
-    for (int y = plot.top(); y <= plot.bottom(); ++y)
-        for (int x = plot.left(); x <= plot.right(); ++x)
-            if (image.pixel(x, y) != background)
-                ++traced;
-    EXPECT_GT(traced, plot.width());
+    const QImage image = Grab(false);
+    EXPECT_GT(Traced(image), image.width() * 3 / 4);
 
     // "Go To..." opens the go-to window, and Ctrl+G closes it again.
     panel->findChild<QPushButton*>(QStringLiteral("1087"))->click();
@@ -117,7 +164,9 @@ TEST_F(ScopeEndToEndTest, WorkspaceGivesThePlotItsParameters)
         std::ofstream out(file);
         out << "<?xml version=\"1.0\"?><TQ8Scope_Workspace><Devices><Device Sn=\"4711\" Virtual=\"1\" >"
                "<DocState><plot_page_width>1024</plot_page_width><plot_min_samp_val>10</plot_min_samp_val>"
-               "<plot_max_samp_val>200</plot_max_samp_val></DocState></Device></Devices>"
+               "<plot_max_samp_val>200</plot_max_samp_val></DocState>"
+               "<LibSettings><TQ8Settings version=\"1\"><TriggerSource>0</TriggerSource></TQ8Settings></LibSettings>"
+               "</Device></Devices>"
                "</TQ8Scope_Workspace>";
     }
     app = std::make_unique<CMainApp>();
@@ -143,6 +192,175 @@ TEST_F(ScopeEndToEndTest, WorkspaceGivesThePlotItsParameters)
     ASSERT_NE(doc, nullptr);
     doc->UpdateAllViews(dochint::kBeforeWorkspaceSave);
     EXPECT_FALSE(app->GetWorkspace().IsModified());
+    app->GetMainFrame()->close();
+    app->ShutDown();
+}
+
+TEST_F(ScopeEndToEndTest, ZoomOrScrollWhileAcquiringDrawsNothingUntilTheNextCompletion)
+{
+    vlt::MessageBoxRecorder boxes;
+    StartVirtual();
+    const TQ8_HANDLE device = doc->GetDeviceHandle();
+    ASSERT_EQ(SetActiveChannelsTQ8(device, 5), 0); // channel 1 alone
+    Click(1002);
+    ASSERT_TRUE(doc_test::PumpUntil([this] { return doc->GetAcquisitionCount() == 1 && doc->IsIdle(); }));
+    const QImage first = Grab();
+    ASSERT_GT(TracePixels(first), first.width() / 2);
+
+    // A trigger on channel 2, which is not acquired: the board waits for a software trigger.
+    ASSERT_EQ(SetTriggerSourceTQ8(device, 1), 0);
+    boxes.QueueAnswer(IDOK);
+    Click(1002);
+    EXPECT_EQ(boxes.Count(), 1u); // "... the acquisition will never trigger."
+    ASSERT_TRUE(Busy());
+    doc_test::Drain();
+    EXPECT_EQ(Grab(), first); // unchanged view: the last trace
+    uint64_t start = 0;
+    uint32_t width = 0;
+    IScopeTQ8* control = view->GetControl();
+    control->get_StartSample(&start);
+    control->get_PageWidth(&width);
+    ASSERT_EQ(control->put_StartSample(start + 100), S_OK); // scrolled
+    EXPECT_EQ(TracePixels(Grab()), 0);
+    ASSERT_EQ(control->put_PageWidth(width / 2), S_OK); // zoomed
+    EXPECT_EQ(TracePixels(Grab()), 0);
+    EXPECT_EQ(TracePixels(Grab(false)), 0);
+    EXPECT_TRUE(Busy());
+    EXPECT_EQ(doc->GetAcquisitionCount(), 0u); // started anew
+
+    Click(1153); // "Force Trigger"
+    ASSERT_TRUE(doc_test::PumpUntil([this] { return !Busy() && doc->IsIdle(); }));
+    doc_test::Drain();
+    const QImage next = Grab(false);
+    EXPECT_GT(TracePixels(next), next.width() / 2);
+    uint64_t nextStart = 0;
+    uint32_t nextWidth = 0;
+    control->get_StartSample(&nextStart);
+    control->get_PageWidth(&nextWidth);
+    EXPECT_EQ(nextStart, start + 100); // the new page
+    EXPECT_EQ(nextWidth, width / 2);
+    EXPECT_EQ(boxes.Count(), 1u);
+    app->GetMainFrame()->close();
+    app->ShutDown();
+}
+
+TEST_F(ScopeEndToEndTest, ARecordingThatFailsToStartLeavesTheBoardInThePlot)
+{
+    vlt::MessageBoxRecorder boxes;
+    StartVirtual();
+    auto* panel = dynamic_cast<CFormView_Scope*>(doc->GetScopeFormView());
+    ASSERT_NE(panel, nullptr);
+    Click(1002);
+    ASSERT_TRUE(doc_test::PumpUntil([this] { return doc->GetAcquisitionCount() == 1 && doc->IsIdle(); }));
+    IScopeTQ8* control = view->GetControl();
+    ASSERT_EQ(control->put_StartSample(100), S_OK);
+    ASSERT_EQ(panel->Sources().size(), 1u);
+    const uint32_t id = panel->Sources().begin()->first;
+    const int rows = panel->GetSourceList()->topLevelItemCount();
+    const auto attachedAsBefore = [&] {
+        uint64_t start = 0;
+        control->get_StartSample(&start);
+        return panel->Sources().size() == 1 && panel->Sources().begin()->first == id &&
+               panel->GetSourceList()->topLevelItemCount() == rows && start == 100;
+    };
+
+    CRecParamsManager manager;
+    CRecParamsManager::CDevState& params = manager.GetDeviceParams(doc->GetDeviceHandle());
+    params.RecParams.RecDurType = CRecParams::kDurSamples;
+    params.RecParams.DurSamples = 1 << 20;
+    params.RecParams.AcqSamples = 65536;
+    params.RecParams.DestFileOpts.Pathname1 = L"rec.rd8";
+    ASSERT_TRUE(params.RecParams.BuildSessionParams(doc->GetDeviceHandle(), manager, params.SessionParams,
+                                                    vlt::Utf8ToWide(m_dir.string()).c_str()));
+    ASSERT_EQ(TQ8Sim_InjectResult("CreateRecordingSessionTQ8", TQ8_ERR_GENERAL, 1), 0);
+    EXPECT_FALSE(doc->CreateRecordingSession(manager, params));
+    EXPECT_TRUE(attachedAsBefore());
+    ASSERT_TRUE(doc->CreateRecordingSession(manager, params));
+    EXPECT_TRUE(panel->Sources().empty()); // a session takes the board from the plot
+    ASSERT_EQ(TQ8Sim_InjectResult("ArmRecordingSessionTQ8", TQ8_ERR_GENERAL, 1), 0);
+    EXPECT_FALSE(doc->ArmRecordingSession());
+    EXPECT_TRUE(attachedAsBefore());
+    EXPECT_EQ(boxes.Count(), 2u);
+    app->GetMainFrame()->close();
+    app->ShutDown();
+}
+
+// Delivers the document's queued calls itself (the acquisition thread's
+// completions among them), so that the test looks at the plot right after
+// each completion, before the next acquisition starts.
+class AfterCompletion : public QObject {
+public:
+    AfterCompletion(CMainDoc& doc, std::function<void()> onCompletion) : m_doc(doc), m_on(std::move(onCompletion)) {}
+    bool eventFilter(QObject* target, QEvent* event) override
+    {
+        if (event->type() != QEvent::MetaCall)
+            return false;
+        const uint32_t before = m_doc.GetAcquisitionCount();
+        target->event(event);
+        if (m_doc.GetAcquisitionCount() != before)
+            m_on();
+        return true;
+    }
+
+private:
+    CMainDoc& m_doc;
+    std::function<void()> m_on;
+};
+
+TEST_F(ScopeEndToEndTest, ContinuousModeKeepsTheLastTraceOnScreen)
+{
+    vlt::MessageBoxRecorder boxes;
+    StartVirtual();
+    QImage idle;            // the plot as drawn at the last completion, from board memory
+    int completions = 0;
+    int busyGrabs = 0;      // grabs while the board acquired, which cannot read it
+    int otherGrabs = 0;
+    int differing = 0;
+    AfterCompletion filter(*doc, [&] {
+        ++completions;
+        ASSERT_FALSE(Busy());
+        idle = Grab();
+        if (Traced(idle) <= idle.width())
+            ++differing;
+    });
+    doc->installEventFilter(&filter);
+
+    std::mt19937 random(49);
+    QTimer between;
+    between.setSingleShot(true);
+    between.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&between, &QTimer::timeout, [&] {
+        if (!idle.isNull()) {
+            const bool busy = Busy();
+            if (Grab() != idle)
+                ++differing;
+            ++(busy ? busyGrabs : otherGrabs);
+        }
+        if (completions >= 200 && busyGrabs >= 200)
+            doc->StopAcquisition();
+        else
+            between.start(std::uniform_int_distribution<int>(0, 3)(random));
+    });
+    QTimer failsafe; // a cap should the loop never end
+    failsafe.setSingleShot(true);
+    QObject::connect(&failsafe, &QTimer::timeout, [&] {
+        ADD_FAILURE() << "continuous mode did not end";
+        doc->StopAcquisition();
+    });
+
+    form->findChild<QCheckBox*>(QStringLiteral("1065"))->setChecked(true);
+    between.start(0);
+    failsafe.start(120000);
+    form->findChild<QPushButton*>(QStringLiteral("1002"))->click();
+    ASSERT_TRUE(doc_test::PumpUntil([this] { return doc->IsIdle(); }));
+    failsafe.stop();
+    between.stop();
+    doc->removeEventFilter(&filter);
+
+    EXPECT_GE(completions, 200);
+    EXPECT_GE(busyGrabs, 200);
+    EXPECT_EQ(differing, 0) << busyGrabs << " grabs while acquiring, " << otherGrabs << " others";
+    EXPECT_EQ(boxes.Count(), 0u);
     app->GetMainFrame()->close();
     app->ShutDown();
 }

@@ -150,6 +150,46 @@ TEST_F(FetchAllocations, ASteadyPaintPlotsItsTracesWithoutAllocating)
     }
 }
 
+TEST_F(FetchAllocations, ASteadyPaintOfAGuardedSourceAllocatesNothingWhetherReadOrKept)
+{
+    auto guarded = MakeFakeSource(2, 200000);
+    guarded->requests.reserve(64);
+    guarded->locksSeen.reserve(64);
+    auto arbiter = MakeArbiter();
+    arbiter->asked.reserve(64);
+    arbiter->needed.reserve(64);
+    Add(guarded, 0, arbiter);
+    AddBuffer(1, 200000); // drawn over the kept layer
+    ASSERT_EQ(scope->put_MaxPageWidth(150000), S_OK);
+    CScopeCtrl* ctrl = Impl(scope);
+    QImage image(808, 308, QImage::Format_RGB32);
+    QImage plot(800, 300, QImage::Format_RGB32);
+    QPainter painter(&plot);
+    for (uint32_t page : {150000u, 8u, 100u}) {
+        ASSERT_EQ(scope->put_PageWidth(page), S_OK);
+        arbiter->answer = S_OK;
+        ASSERT_EQ(ctrl->OnDraw(&image, {0, 0, 808, 308}), S_OK); // makes the layer
+        ctrl->PlotAllSources(painter);
+        {
+            Counting counting;
+            EXPECT_EQ(ctrl->PlotAllSources(painter), S_OK);
+            EXPECT_EQ(counting.Allocations(), 0u) << page << " read";
+        }
+        arbiter->answer = S_FALSE;
+        const size_t reads = guarded->requests.size();
+        {
+            Counting counting;
+            EXPECT_EQ(ctrl->PlotAllSources(painter), S_OK);
+            EXPECT_EQ(counting.Allocations(), 0u) << page << " kept";
+        }
+        EXPECT_EQ(guarded->requests.size(), reads);
+        EXPECT_TRUE(ctrl->KeptTraces().Holds(0));
+        guarded->requests.clear();
+        arbiter->asked.clear();
+        arbiter->needed.clear();
+    }
+}
+
 TEST_F(FetchAllocations, TheCountSeesAllocations)
 {
     Counting counting;

@@ -1,5 +1,8 @@
 #include "CMainView.h"
 
+#include <algorithm>
+
+#include <QEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -15,6 +18,9 @@ namespace {
 
 constexpr int kFormWidthDlu = 405;
 constexpr int kFormHeightDlu = 135;
+// The list's columns at least as the form has them; wider where a text needs it.
+constexpr int kColumnWidths[] = {125, 100, 250};
+constexpr int kColumnCount = 3;
 
 QString Text(const std::string& text)
 {
@@ -52,6 +58,7 @@ CMainView::CMainView(CMainDoc& doc, QWidget* parent)
     layout->setColumnStretch(1, 1);
     layout->setRowStretch(1, 1);
     connect(m_button, &QPushButton::clicked, this, [this] { m_doc.OnToggleServices(); });
+    m_list->viewport()->installEventFilter(this);
     connect(&m_doc, &CMainDoc::viewsUpdated, this, &CMainView::OnUpdate);
 }
 
@@ -73,13 +80,33 @@ void CMainView::OnInitialUpdate()
     m_initialised = true;
     m_address->setText(Text(m_doc.GetHostAddressText()));
     m_list->clear();
-    m_list->setColumnCount(3);
+    m_list->setColumnCount(kColumnCount);
     m_list->setHeaderLabels({QStringLiteral("Service"), QStringLiteral("Port"), QStringLiteral("Description")});
-    const int widths[] = {125, 100, 250};
-    for (int column = 0; column < 3; ++column) {
-        m_list->setColumnWidth(column, widths[column]);
+    for (int column = 0; column < kColumnCount; ++column)
         m_list->headerItem()->setTextAlignment(column, Qt::AlignLeft | Qt::AlignVCenter);
+    FitColumns();
+}
+
+void CMainView::FitColumns()
+{
+    const QAbstractItemView* view = m_list;
+    int used = 0;
+    for (int column = 0; column < kColumnCount; ++column) {
+        int width = std::max({kColumnWidths[column], view->sizeHintForColumn(column),
+                              m_list->header()->sectionSizeHint(column)});
+        // The last column reaches the list's right edge, so that the header spans the list.
+        if (column == kColumnCount - 1)
+            width = std::max(width, m_list->viewport()->width() - used);
+        m_list->setColumnWidth(column, width);
+        used += width;
     }
+}
+
+bool CMainView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        FitColumns();
+    return CFormView_WithEdit::eventFilter(watched, event);
 }
 
 void CMainView::FitFrameToForm()
@@ -110,7 +137,8 @@ void CMainView::FillServiceList()
         item->setText(1, Text(row.port));
         if (!row.description.empty())
             item->setText(2, Text(row.description));
-        for (int column = 0; column < 3; ++column)
+        for (int column = 0; column < kColumnCount; ++column)
             item->setToolTip(column, item->text(column));
     }
+    FitColumns();
 }

@@ -30,8 +30,14 @@ public:
     QLineEdit* AddressEdit() const { return m_address; }
     QTreeWidget* ServiceList() const { return m_list; }
 
+protected:
+    // The list's columns are fitted again whenever the list changes size.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void FitFrameToForm();
+    // Every column as wide as its texts, the last one up to the list's edge.
+    void FitColumns();
     void FillServiceList();
 
     CMainDoc& m_doc;

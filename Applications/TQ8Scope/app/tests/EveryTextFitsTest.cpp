@@ -1,0 +1,185 @@
+// Every text of the scope application shown whole: the board window with
+// every page of the page table, every command of the main frame's menus and
+// every window those open, found by walking what the program registers.
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QThread>
+#include <QTreeWidget>
+
+#include "CChildFrame.h"
+#include "CFFTOptions.h"
+#include "CMainApp.h"
+#include "CMainFrame.h"
+#include "CommandIds.h"
+#include "FileDialog.h"
+#include "IBoardDocument.h"
+#include "InprocServer.h"
+#include "MessageBox.h"
+#include "PersistentOptsKeys.h"
+#include "ProgramWindows.h"
+#include "TQ8Sim.h"
+#include "TextConv.h"
+#include "TestApp.h"
+#include "TextFitCheck.h"
+#include "UploadTestSupport.h"
+#include "WindowWalker.h"
+
+namespace {
+
+bool RegisterServer(const char* path)
+{
+    void* lib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    auto reg = lib ? reinterpret_cast<PfnDllRegisterServer>(dlsym(lib, "DllRegisterServer")) : nullptr;
+    return reg && reg() == S_OK;
+}
+
+class EveryTextFits : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        m_dir = std::filesystem::path(std::getenv("VLT_TEST_TMP") ? std::getenv("VLT_TEST_TMP") : "/tmp") /
+                ("textfit_" + std::to_string(getpid()));
+        std::filesystem::create_directories(m_dir);
+        setenv("VLT_REGISTRY_DIR", (m_dir / "registry").c_str(), 1);
+        TQ8Sim_Reset();
+        TQ8Sim_SetTimeFactor(0.001);
+        ASSERT_TRUE(RegisterServer(TQ8UI_LIBRARY_PATH));
+#ifdef HUB6COM_LIBRARY_PATH
+        ASSERT_TRUE(RegisterServer(HUB6COM_LIBRARY_PATH));
+#endif
+        RegisterProgramWindows();
+        // A firmware package is chosen where one is asked for, so that the
+        // upload window opens; every other file choice is cancelled.
+        const std::wstring package = upload_test::WritePackage(m_dir.string(), "fw", {});
+        m_files = vlt::SetFileDialogHandler([package](const vlt::FileDialogRequest& request) -> std::optional<std::wstring> {
+            if (request.open && request.filter.find(L"*.tq8fw") != std::wstring::npos)
+                return package;
+            return std::nullopt;
+        });
+    }
+    void TearDown() override
+    {
+        if (app) {
+            // The walk has modified the workspace: not saved, the window closes.
+            boxes.QueueAnswer(IDNO);
+            EXPECT_TRUE(app->GetMainFrame()->close());
+            app->ShutDown();
+        }
+        vlt::SetFileDialogHandler(m_files);
+        TQ8Sim_Reset();
+        unsetenv("VLT_REGISTRY_DIR");
+        std::filesystem::remove_all(m_dir);
+    }
+
+    // The program as a user starts it, one board window with data in its plot.
+    void Start(std::vector<std::wstring> args)
+    {
+        app = std::make_unique<CMainApp>();
+        app->SetProgramFolder(vlt::Utf8ToWide(m_dir.string()));
+        ASSERT_TRUE(app->StartUp(args));
+        frame = app->GetMainFrame();
+        ASSERT_EQ(frame->GetChildFrames().size(), 1u);
+        vlt::WindowWalker::Settle();
+        CChildFrame* child = frame->GetChildFrames()[0];
+        auto* acquire = child->GetActionForm()->findChild<QAbstractButton*>(QStringLiteral("1002"));
+        ASSERT_NE(acquire, nullptr);
+        acquire->click();
+        // Until the board is idle again and the plot lists its channels
+        // (a generous cap for a slow, loaded machine).
+        auto* sources = child->GetControlPanel()->findChild<QTreeWidget*>(QStringLiteral("1059"));
+        ASSERT_NE(sources, nullptr);
+        QElapsedTimer waited;
+        waited.start();
+        while ((!child->GetDocument()->IsIdle() || sources->topLevelItemCount() == 0) && waited.elapsed() < 120000) {
+            vlt::WindowWalker::Settle();
+            QThread::msleep(5);
+        }
+        ASSERT_GT(sources->topLevelItemCount(), 0);
+        vlt::WindowWalker::Settle();
+    }
+
+    // Every page of the page table: the board's own in its window, the
+    // others on a control panel of the same size.
+    void CheckOtherPages(vlt::WindowWalker& walker)
+    {
+        CChildFrame* child = frame->GetChildFrames()[0];
+        QTabWidget* panel = child->GetControlPanel();
+        std::set<QString> shown;
+        for (int i = 0; i < panel->count(); ++i)
+            shown.insert(panel->tabText(i));
+        for (const CChildFrame::PageEntry& entry : CChildFrame::PageTable()) {
+            if (!entry.create || shown.count(QString::fromWCharArray(entry.caption)))
+                continue;
+            std::unique_ptr<QTabWidget> other(CChildFrame::Panes().controlPanel(nullptr));
+            other->resize(panel->size());
+            auto* pages = dynamic_cast<IControlPanel*>(other.get());
+            ASSERT_NE(pages->AddPage(0, entry.caption, entry.create, *child->GetDocument()), -1);
+            other->setWindowTitle(QString::fromWCharArray(entry.caption));
+            other->show();
+            vlt::WindowWalker::Settle();
+            walker.Visit(other.get());
+        }
+    }
+
+    void WalkProgram()
+    {
+        vlt::WindowWalker walker(check, frame);
+        walker.Visit(frame);
+        CheckOtherPages(walker);
+        // Every command but those that end the board window or the program,
+        // or start another program.
+        const std::set<unsigned> leave = {cmd::kAppExit, cmd::kFileClose, cmd::kUserFirmwareGenerator};
+        walker.RunMenuCommands(
+            frame->menuBar(), [&](QAction* action) { return leave.count(action->data().toUInt()) != 0; },
+            [this] { frame->UpdateCommandUI(); },
+            [this](QAction* action) {
+                EXPECT_EQ(frame->GetChildFrames().size(), 1u) << action->text().toStdString();
+            });
+        vlt::WindowWalker::Settle();
+        EXPECT_EQ(check.Report(), QString()) << check.Report().toStdString();
+        EXPECT_GT(check.Checked().size(), 40) << check.Checked().join(QLatin1Char('\n')).toStdString();
+    }
+
+    std::unique_ptr<CMainApp> app;
+    CMainFrame* frame = nullptr;
+    vlt::TextFitCheck check;
+    std::filesystem::path m_dir;
+    vlt::FileDialogHandler m_files;
+    vlt::MessageBoxRecorder boxes;
+};
+
+TEST_F(EveryTextFits, ScopeApplication)
+{
+    ASSERT_NO_FATAL_FAILURE(Start({L"-virtual"}));
+    WalkProgram();
+}
+
+// The troubleshooting page and its register windows, and the spectrum
+// window with its peak list.
+TEST_F(EveryTextFits, ScopeApplicationUnsafe)
+{
+    ASSERT_NO_FATAL_FAILURE(Start({L"-virtual", L"-unsafe"}));
+    app->GetPersistentOpts().SetItemInt(opts::kFftFlags, int32_t(CFFTOptions::kFlagPeakTracking));
+    WalkProgram();
+    EXPECT_TRUE(check.Checked().contains(QStringLiteral("TQ3300 Scope / Troubleshooting")));
+    // Every tab of the board window's control panel lies on its strip.
+    QTabBar* strip = frame->GetChildFrames()[0]->GetControlPanel()->tabBar();
+    ASSERT_EQ(strip->count(), 14);
+    for (int i = 0; i < strip->count(); ++i)
+        EXPECT_TRUE(strip->rect().contains(strip->tabRect(i))) << strip->tabText(i).toStdString();
+}
+
+} // namespace
