@@ -18,3 +18,8 @@ function(tq8_add_test)
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
 endfunction()
+
+# Replaced global operator new and delete with a hook, for the test programs
+# that watch their allocations (each a program of its own).
+add_library(vlt_alloc_watch STATIC ${CMAKE_CURRENT_LIST_DIR}/AllocationWatch.cpp)
+target_include_directories(vlt_alloc_watch PUBLIC ${CMAKE_CURRENT_LIST_DIR})

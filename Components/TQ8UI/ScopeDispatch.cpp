@@ -2,6 +2,7 @@
 
 #include "CComPtr.h"
 #include "CComVariant.h"
+#include "ChanSrcCreate.h"
 #include "SafeArray.h"
 #include "VariantConvert.h"
 
@@ -433,6 +434,30 @@ HRESULT EnumIdsCall(IScopeTQ8* scope, const ScopeInvocation& how)
     });
 }
 
+// A late-bound caller frees its own arguments after the call, so a buffer
+// the source is to free on its own is handed over as a copy: the source
+// owns the copy once it is made, and the caller's array stays the caller's.
+HRESULT AddBufferCall(IScopeTQ8* scope, const ScopeInvocation& how)
+{
+    return Marshal<In<BSTR>, InVariant, In<uint32_t>, In<uint32_t>, In<VARIANT_BOOL>, Out<uint32_t>>(
+        how, [scope](BSTR name, VARIANT buffer, uint32_t channels, uint32_t total, VARIANT_BOOL freeIt,
+                     uint32_t* srcId) {
+            if (!freeIt || channels == 0)
+                return scope->AddBufferChannelSource(name, buffer, channels, total, freeIt, srcId);
+            CComVariant own;
+            HRESULT hr = own.Copy(&buffer);
+            if (FAILED(hr))
+                return hr;
+            CComPtr<IScopeTQ8ChannelSource> source;
+            hr = chansrc::CreateBufferSource(name, own, channels, total, VARIANT_TRUE, &source);
+            if (FAILED(hr))
+                return hr;
+            VARIANT taken; // the source frees it from here on
+            own.Detach(&taken);
+            return scope->AddChannelSource(source, srcId);
+        });
+}
+
 #define SCOPE_PROP(id, name) Property<&IScopeTQ8::get_##name, &IScopeTQ8::put_##name>(id, L"" #name)
 #define SCOPE_METHOD(name, params) Method<&IScopeTQ8::name>(ScopeDispId::name, L"" #name, params)
 
@@ -518,7 +543,8 @@ constexpr ScopeMember kMembers[] = {
     SCOPE_METHOD(AutoSetScaling, L""),
     SCOPE_METHOD(SetCustomLabelProvider, L"p"),
     SCOPE_METHOD(AddFileChannelSource, L"bstrPath,bstrName,vt,nChannels,skip_hdr_bytes,pSrcId"),
-    SCOPE_METHOD(AddBufferChannelSource, L"bstrName,varBuf,nChannels,totalSamples,bFreeWhenDone,pSrcId"),
+    {ScopeDispId::AddBufferChannelSource, L"AddBufferChannelSource", VT_EMPTY, false, false, true,
+     L"bstrName,varBuf,nChannels,totalSamples,bFreeWhenDone,pSrcId", &AddBufferCall},
     SCOPE_METHOD(AddTQ8ChannelSource, L"hBrd,total_samples,bstrName,pArbiter,pSrcId"),
 };
 

@@ -6,8 +6,9 @@
 // arguments are converted to their declared types; its out parameters come
 // as references (VT_BYREF) of their types, which the method writes through,
 // and a last out parameter that the caller leaves out comes back as the
-// result. Arguments are passed on as given: a buffer handed over with
-// bFreeWhenDone belongs to the source afterwards, as in the direct call.
+// result. Arguments are passed on as given, but for a buffer handed over
+// with bFreeWhenDone: the source gets a copy of its own, since the caller
+// frees its arguments after the call.
 #include "TQ8UI.h"
 
 #include <cstddef>

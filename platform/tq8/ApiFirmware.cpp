@@ -3,6 +3,7 @@
 
 #include "ApiCommon.h"
 #include "CFirmwareUpload.h"
+#include "CRemoteFirmwareUpload.h"
 #include "CRemoteBoardBackend.h"
 #include "ScanChain.h"
 #include "TextConv.h"
@@ -67,8 +68,14 @@ int32_t UploadFirmwareWTQ8(TQ8_HANDLE h, const wchar_t* path, uint32_t flags, ui
         if (path == nullptr || outFlags == nullptr || flags != 0)
             return TQ8_ERR_INVALID_ARG;
         *outFlags = 0;
+        if (b.IsRemote()) {
+            const auto connection = Lib().Find(HandleId(h));
+            if (!connection || !connection->link)
+                return TQ8_ERR_INVALID_HANDLE;
+            return CRemoteFirmwareUpload(*connection->link, h, callback, context).Run(vlt::WideToUtf8(path), *outFlags);
+        }
         std::unique_ptr<IFirmwareTarget> target = b.FirmwareTarget();
-        if (b.IsRemote() || target == nullptr)
+        if (target == nullptr)
             return TQ8_ERR_NOT_SUPPORTED;
         if (!b.IsIdle() || IsRecording(b))
             return TQ8_ERR_BUSY;

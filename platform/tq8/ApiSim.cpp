@@ -178,6 +178,11 @@ int32_t TQ8Sim_SetEepromWords(uint32_t serial, uint32_t firstWord, const uint16_
     return WithModel(serial, [&](CSimBoard& board) { return board.WriteEeprom(firstWord, words, count); });
 }
 
+int32_t TQ8Sim_ReleaseVirtualBoard(uint32_t serial)
+{
+    return Guard("TQ8Sim", [&] { return Lib().Boards().ReleaseVirtual(serial); });
+}
+
 int32_t TQ8Sim_SurpriseRemoveBoard(uint32_t serial)
 {
     return Guard("TQ8Sim", [&] { return Lib().Boards().SurpriseRemoveLocal(serial); });

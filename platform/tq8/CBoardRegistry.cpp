@@ -116,6 +116,25 @@ std::shared_ptr<IBoardBackend> CBoardRegistry::Virtual(uint32_t serial)
     return it->second.backend;
 }
 
+int32_t CBoardRegistry::ReleaseVirtual(uint32_t serial)
+{
+    Entry released;
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_virtual.find(serial);
+        if (it == m_virtual.end())
+            return TQ8_ERR_DEVICE_NOT_FOUND;
+        // Every holder's copy comes from this entry, taken under this lock
+        // or from another holder: one owner left means no handle has it.
+        if (it->second.backend.use_count() > 1)
+            return TQ8_ERR_BUSY;
+        released = std::move(it->second);
+        m_virtual.erase(it);
+    }
+    // Outside the lock: the board joins its threads as it goes.
+    return TQ8_OK;
+}
+
 std::shared_ptr<CSimBoard> CBoardRegistry::Model(uint32_t serial) const
 {
     if (const auto bus = Bus())

@@ -31,6 +31,10 @@ public:
     std::shared_ptr<IBoardBackend> LocalByOrdinal(uint32_t ordinal, int32_t* rc = nullptr);
     // Creates the virtual board on first use.
     std::shared_ptr<IBoardBackend> Virtual(uint32_t serial);
+    // Forgets a virtual board that nothing holds any more (its threads end
+    // and its memory goes); TQ8_ERR_BUSY while a handle or a call holds it,
+    // TQ8_ERR_DEVICE_NOT_FOUND when there is none.
+    int32_t ReleaseVirtual(uint32_t serial);
     // The board model behind a serial (local first, then virtual).
     std::shared_ptr<CSimBoard> Model(uint32_t serial) const;
     // Simulator control: pulls a local board's card out of the bus.

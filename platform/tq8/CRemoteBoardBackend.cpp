@@ -105,10 +105,18 @@ int32_t CRemoteBoardBackend::ForLink(const std::shared_ptr<CRemoteLink>& link,
     {
         std::lock_guard lock(g_boardsMutex);
         auto found = g_boards.find(KeyOf(link->Target()));
-        if (found != g_boards.end() && (out = found->second.lock())) {
-            out->AddLink(link);
-            return TQ8_OK;
-        }
+        if (found != g_boards.end())
+            out = found->second.lock();
+    }
+    if (out) {
+        // The board's copy holds: a server that has lost the settings since
+        // (restarted) must not run this connection's work on its defaults.
+        out->AddLink(link);
+        CAutoXmlDoc reply;
+        const int32_t rc = link->Call(Method::Settings, {SettingsItem(out->Settings())}, reply);
+        if (rc != TQ8_OK)
+            return rc;
+        return out->TakeSettings(reply) == TQ8_OK ? TQ8_OK : TQ8_ERR_SETTINGS_NOT_RESTORED;
     }
     CAutoXmlDoc reply;
     int32_t rc = link->Call(Method::Desc, {}, reply);
@@ -142,6 +150,17 @@ int32_t CRemoteBoardBackend::ForLink(const std::shared_ptr<CRemoteLink>& link,
 
 void CRemoteBoardBackend::AddLink(const std::shared_ptr<CRemoteLink>& link)
 {
+    // Weak: the board's handles own the links and the board.
+    const std::weak_ptr<CRemoteBoardBackend> weak = weak_from_this();
+    link->SetSettingsRestore(
+        [weak] {
+            const auto board = weak.lock();
+            return board ? SettingsItem(board->Settings()) : std::string();
+        },
+        [weak](xmlDocPtr reply) {
+            const auto board = weak.lock();
+            return board ? board->TakeSettings(reply) : TQ8_ERR_CONNECTION_LOST;
+        });
     std::lock_guard lock(m_mutex);
     std::erase_if(m_links, [](const std::weak_ptr<CRemoteLink>& l) { return l.expired(); });
     m_links.push_back(link);
@@ -178,12 +197,17 @@ int32_t CRemoteBoardBackend::Push(const CBoardSettings& settings)
     auto link = Link();
     if (!link)
         return TQ8_ERR_CONNECTION_LOST;
+    CAutoXmlDoc reply;
+    const int32_t rc = link->Call(Method::Settings, {SettingsItem(settings)}, reply);
+    return rc == TQ8_OK ? TakeSettings(reply) : rc;
+}
+
+std::string CRemoteBoardBackend::SettingsItem(const CBoardSettings& settings)
+{
     const std::string xml = SettingsToXmlElement(settings);
     std::string text;
     vlt::Base64Encode(reinterpret_cast<const uint8_t*>(xml.data()), xml.size(), text);
-    CAutoXmlDoc reply;
-    const int32_t rc = link->Call(Method::Settings, {text}, reply);
-    return rc == TQ8_OK ? TakeSettings(reply) : rc;
+    return text;
 }
 
 CBoardSettings CRemoteBoardBackend::Settings() const
@@ -354,6 +378,31 @@ int32_t CRemoteBoardBackend::JtagIdCodes(std::string& text)
     if (node == nullptr || (XmlNodeGetText(node, raw) && !raw.empty()))
         return TQ8_ERR_BAD_REPLY;
     text.clear();
+    return TQ8_OK;
+}
+
+int32_t CRemoteBoardBackend::RunningFirmware(FirmwarePart part, std::optional<FirmwareVersion>& version)
+{
+    version.reset();
+    if (part != FirmwarePart::System)
+        return TQ8_OK;
+    auto link = Link();
+    if (!link)
+        return TQ8_ERR_CONNECTION_LOST;
+    CAutoXmlDoc reply;
+    int32_t rc = link->Call(Method::Desc, {}, reply);
+    if (rc == TQ8_OK)
+        rc = Result(reply);
+    uint64_t wide = 0;
+    if (rc == TQ8_OK && !ReturnNumber(reply, "FirmwareVersion", wide))
+        rc = TQ8_ERR_BAD_REPLY;
+    if (rc != TQ8_OK || wide == 0)
+        return rc;
+    // Each 16-bit part of the wide form carries one byte of the version.
+    uint32_t narrow = 0;
+    for (int i = 3; i >= 0; --i)
+        narrow = (narrow << 8) | static_cast<uint32_t>((wide >> (16 * i)) & 0xFF);
+    version = FirmwareVersion{narrow, 0};
     return TQ8_OK;
 }
 

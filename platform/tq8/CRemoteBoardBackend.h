@@ -17,13 +17,14 @@
 
 namespace tq8 {
 
-class CRemoteBoardBackend final : public IBoardBackend {
+class CRemoteBoardBackend final : public IBoardBackend, public std::enable_shared_from_this<CRemoteBoardBackend> {
 public:
     // The board that link has opened: shared with the handles that reach it
     // already, else made from the server's description of it.
     static int32_t ForLink(const std::shared_ptr<CRemoteLink>& link, std::shared_ptr<CRemoteBoardBackend>& out);
 
-    // A further handle's connection.
+    // A further handle's connection; it restores this copy of the settings
+    // when it has to connect again.
     void AddLink(const std::shared_ptr<CRemoteLink>& link);
     const RemoteTarget& Target() const { return m_target; }
 
@@ -89,8 +90,11 @@ public:
     int32_t RawRegWrite(int bar, uint32_t reg, uint32_t value) override;
     int32_t SetAdcOffsetAdjust(int channel, int value) override;
     int32_t SetExtTriggerDelay(uint32_t taps) override;
-    // The firmware lives on the server: uploads are refused for remote boards.
+    // The firmware lives on the server: uploads go there (CRemoteFirmwareUpload).
     CFirmwareState* Firmware() override { return nullptr; }
+    // The system FPGA's version as the server's board reports it now (its
+    // PCI firmware version); the server tells none of the ZAB FPGA.
+    int32_t RunningFirmware(FirmwarePart part, std::optional<FirmwareVersion>& version) override;
     // The server's board's JTAG identification codes.
     int32_t JtagIdCodes(std::string& text);
 
@@ -104,6 +108,8 @@ private:
     int32_t Change(F&& change);
     // Sends the settings; the server's answer becomes the copy.
     int32_t Push(const CBoardSettings& settings);
+    // The settings as the Settings call's Text item.
+    static std::string SettingsItem(const CBoardSettings& settings);
     int32_t TakeSettings(xmlDocPtr reply);
     int32_t State(const char* item, int32_t fallback) const;
     // A register operation (arguments as the wire table says); value of a read.

@@ -82,9 +82,7 @@ CRemoteLink::~CRemoteLink()
 {
     Close();
     m_async.Cancel([] {});
-    const int fd = m_socket.exchange(-1);
-    if (fd >= 0)
-        close(fd);
+    DropSocket();
 }
 
 uint64_t CRemoteLink::MessagesSent()
@@ -110,7 +108,10 @@ int32_t CRemoteLink::ConnectLocked(bool openBoard)
     const int fd = ConnectServiceSocket(vlt::WideToUtf8(m_target.server), m_target.port, kConnectTimeoutMs);
     if (fd < 0)
         return TQ8_ERR_SERVER_UNREACHABLE;
-    m_socket = fd;
+    {
+        std::lock_guard socketLock(m_socketMutex);
+        m_socket = fd;
+    }
     const std::string hello = HelloText(m_target);
     CAutoXmlDoc reply;
     int32_t rc = ExchangeLocked(hello.data(), hello.size(), reply, kConnectTimeoutMs);
@@ -152,9 +153,15 @@ int32_t CRemoteLink::OpenBoardLocked()
 
 void CRemoteLink::DropLocked()
 {
-    const int fd = m_socket.exchange(-1);
-    if (fd >= 0)
-        close(fd);
+    DropSocket();
+}
+
+void CRemoteLink::DropSocket()
+{
+    std::lock_guard socketLock(m_socketMutex);
+    if (m_socket >= 0)
+        close(m_socket);
+    m_socket = -1;
 }
 
 int32_t CRemoteLink::Call(tq8wire::Method method, const std::vector<std::string>& values, CAutoXmlDoc& reply,
@@ -191,11 +198,37 @@ int32_t CRemoteLink::Exchange(const char* request, size_t length, CAutoXmlDoc& r
     if (m_socket >= 0 && !IdleAndOpen(m_socket))
         DropLocked();
     if (m_socket < 0) {
-        const int32_t rc = ConnectLocked(m_opened);
+        const bool reopen = m_opened;
+        int32_t rc = ConnectLocked(reopen);
         if (rc != TQ8_OK)
             return rc == TQ8_ERR_SERVER_UNREACHABLE ? TQ8_ERR_CONNECTION_LOST : rc;
+        // Never the server's defaults taken for the client's settings.
+        if (reopen && RestoreSettingsLocked() != TQ8_OK) {
+            DropLocked();
+            return TQ8_ERR_SETTINGS_NOT_RESTORED;
+        }
     }
     return ExchangeLocked(request, length, reply, timeoutMs);
+}
+
+void CRemoteLink::SetSettingsRestore(std::function<std::string()> settingsText,
+                                     std::function<int32_t(xmlDocPtr)> take)
+{
+    std::lock_guard lock(m_mutex);
+    m_settingsText = std::move(settingsText);
+    m_takeSettings = std::move(take);
+}
+
+int32_t CRemoteLink::RestoreSettingsLocked()
+{
+    if (!m_settingsText || !m_takeSettings)
+        return TQ8_OK;
+    const std::string text = CallText(tq8wire::Method::Settings, {m_settingsText()});
+    CAutoXmlDoc reply;
+    int32_t rc = ExchangeLocked(text.data(), text.size(), reply, kCallTimeoutMs);
+    if (rc == TQ8_OK && IsServiceErrorReply(reply))
+        rc = TQ8_ERR_SERVER_REFUSED;
+    return rc == TQ8_OK ? m_takeSettings(reply.Get()) : rc;
 }
 
 int32_t CRemoteLink::ExchangeLocked(const char* request, size_t length, CAutoXmlDoc& reply, uint32_t timeoutMs)
@@ -267,9 +300,9 @@ bool CRemoteLink::Busy()
 
 void CRemoteLink::Abort()
 {
-    const int fd = m_socket;
-    if (fd >= 0)
-        shutdown(fd, SHUT_RDWR);
+    std::lock_guard socketLock(m_socketMutex);
+    if (m_socket >= 0)
+        shutdown(m_socket, SHUT_RDWR);
 }
 
 void CRemoteLink::Close()

@@ -3,9 +3,11 @@
 // serialised by a mutex and each has a deadline. The protocol has no request
 // ids, so a call that times out or fails closes the connection, and the next
 // call connects and opens the board again: a late reply is never taken for
-// the answer to a later request.
+// the answer to a later request. Calls come from the handle's threads; Abort
+// and Close may come from any thread while a call is under way.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -45,6 +47,13 @@ public:
     // Any request text on this connection; the reply as the host sent it.
     int32_t Exchange(const char* request, size_t length, CAutoXmlDoc& reply, uint32_t timeoutMs);
 
+    // What a link that connected again sends before the call that found it
+    // closed: the board's settings (the Settings call's Text item), whose
+    // answer goes to take. A server that lost them (restarted, or let a
+    // virtual board go) so goes on with the client's, or the call fails with
+    // TQ8_ERR_SETTINGS_NOT_RESTORED. Both run under the link's lock.
+    void SetSettingsRestore(std::function<std::string()> settingsText, std::function<int32_t(xmlDocPtr)> take);
+
     // True while another thread is in a call on this link.
     bool Busy();
     // Ends a call in progress at once; the link reconnects at its next call.
@@ -64,13 +73,22 @@ private:
     // 0, TQ8_ERR_TIMEOUT after a silence of timeoutMs, or the lost connection.
     int32_t ReceiveWithin(int fd, char* buffer, size_t count, uint32_t timeoutMs);
     int32_t OpenBoardLocked();
+    int32_t RestoreSettingsLocked();
     void DropLocked();
+    // Closes the socket the link owns, if any, under the socket lock.
+    void DropSocket();
 
     RemoteTarget m_target;
     std::mutex m_mutex;
-    std::atomic<int> m_socket{-1};
+    // The socket number is set and closed only under m_socketMutex (and,
+    // but for the destructor, m_mutex), so that Abort never shuts down a
+    // number that was closed and may already belong to another connection.
+    std::mutex m_socketMutex;
+    int m_socket = -1;
     std::atomic<bool> m_closed{false};
     bool m_opened = false;
+    std::function<std::string()> m_settingsText;
+    std::function<int32_t(xmlDocPtr)> m_takeSettings;
     CRemoteAsyncRead m_async;
     std::string m_receive; // kept: replies of sample chunks are large
 };

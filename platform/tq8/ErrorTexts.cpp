@@ -47,6 +47,9 @@ constexpr Entry kTexts[] = {
     {TQ8_ERR_BAD_REPLY, L"The server's reply is malformed or too large"},
     {TQ8_ERR_SERVER_REFUSED, L"The server refused the request"},
     {TQ8_ERR_PATH_NOT_SERVED, L"The path is outside the folders the server shares"},
+    {TQ8_ERR_TOO_MANY_BOARDS, L"The connection has opened as many boards as the server allows"},
+    {TQ8_ERR_SETTINGS_NOT_RESTORED,
+     L"Connection to the server was lost and the board's settings could not be restored"},
     {TQ8_ERR_DRIVER_FAILURE, L"The board driver reported a failure"},
     {TQ8_ERR_DEVICE_REMOVED, L"The device was removed"},
 };

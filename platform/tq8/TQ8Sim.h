@@ -112,6 +112,12 @@ TQ8_API int32_t TQ8Sim_SetTimestampFifoDepth(uint32_t serial, uint32_t depth);
  * recomputed, so a test can break the image (ValidateConfigEepromTQ8) and
  * repair it by writing the words back. */
 TQ8_API int32_t TQ8Sim_SetEepromWords(uint32_t serial, uint32_t firstWord, const uint16_t* words, uint32_t count);
+/* Forgets a virtual board that no handle holds: its threads end and its
+ * memory is freed; a later connection creates it anew with its defaults.
+ * TQ8_ERR_BUSY while a handle holds it, TQ8_ERR_DEVICE_NOT_FOUND for a
+ * serial without a virtual board. The board service releases the virtual
+ * boards its clients opened this way. */
+TQ8_API int32_t TQ8Sim_ReleaseVirtualBoard(uint32_t serial);
 /* Pulls a local board's card out of the bus without warning; its open
  * handles answer TQ8_ERR_DEVICE_REMOVED from then on. */
 TQ8_API int32_t TQ8Sim_SurpriseRemoveBoard(uint32_t serial);

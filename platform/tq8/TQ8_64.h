@@ -76,6 +76,8 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_ERR_BAD_REPLY (-602)          /* malformed, or longer than the service host's limit */
 #define TQ8_ERR_SERVER_REFUSED (-603)     /* the service host answered with an error */
 #define TQ8_ERR_PATH_NOT_SERVED (-604)    /* outside the folders the server shares */
+#define TQ8_ERR_TOO_MANY_BOARDS (-605)    /* the connection has opened as many boards as the server allows */
+#define TQ8_ERR_SETTINGS_NOT_RESTORED (-606) /* a lost connection came back, the board's settings did not */
 
 /* Local boards: failures of the board driver. */
 #define TQ8_ERR_DRIVER_FAILURE (-610) /* a driver status the library has no meaning for */
@@ -700,7 +702,9 @@ TQ8_API int32_t QueryFirmwareVersionInfoWTQ8(const wchar_t* path, TQ8_FW_VERSION
  * cancelled. A verify package writes nothing: TQ8_FW_OUT_VERIFIED when the
  * board's images match it, else TQ8_ERR_FW_VERIFY_MISMATCH. A failure part
  * of the way leaves the part being written with an unknown version until a
- * later upload succeeds. Remote boards: TQ8_ERR_NOT_SUPPORTED. */
+ * later upload succeeds. Remote boards: the file is checked here (a damaged
+ * one is refused before anything is sent), then uploaded by the server to
+ * its board, with the call-backs called here as the server reports them. */
 TQ8_API int32_t UploadFirmwareWTQ8(TQ8_HANDLE handle, const wchar_t* path, uint32_t flags, uint32_t* outFlags,
                                    TQ8_FW_PROGRESS_CALLBACK callback, void* context);
 /* The identification codes of the board's JTAG scan chain as "0x%08X" texts

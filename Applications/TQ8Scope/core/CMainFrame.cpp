@@ -771,13 +771,7 @@ bool CMainFrame::ApplyCommandLineFile(const std::wstring& path)
                           path))
         return true;
     if (kind == 2) {
-        // Firmware cannot be uploaded to a board on another computer.
-        auto remote = std::remove_if(devices.begin(), devices.end(),
-                                     [&ws](TQ8_HANDLE d) { return ws.IsRemoteDevice(d); });
-        if (remote != devices.end()) {
-            devices.erase(remote, devices.end());
-            vlt::ShowMessageBox(L"Remote firmware uploading is not supported", MB_ICONERROR, this);
-        }
+        // Boards of another computer take it too: their server uploads it.
         if (devices.size() > 1)
             vlt::ShowMessageBox(L"Firmware will be uploaded to multiple devices. If you are prompted to reboot, only "
                                 L"select Yes for the last device so all firmware gets uploaded.",

@@ -471,3 +471,34 @@ TEST_F(ScopeMethodDispatch, MethodAndParameterNamesAreKnownWithoutRegardToCase)
     EXPECT_EQ(ids[0], DISPID_UNKNOWN);
     EXPECT_EQ(ids[1], DISPID_UNKNOWN);
 }
+
+TEST_F(ScopeMethodDispatch, ABufferHandedOverLateBoundIsTheSourcesOwnCopy)
+{
+    // The caller frees its arguments after the call, as late-bound callers
+    // do; the source that is to free its buffer must not share that array.
+    const std::vector<int16_t> samples = Samples<int16_t>(2 * 50);
+    CComVariant buffer;
+    buffer.vt = VT_ARRAY | VT_I2;
+    buffer.parray = MakeArray(samples);
+    CComVariant result;
+    {
+        CComVariant freeIt(true), total(uint32_t(50)), channels(uint32_t(2)), name(std::wstring_view(L"Late"));
+        std::vector<VARIANT> rgvarg{freeIt, total, channels, buffer, name};
+        DISPPARAMS params{rgvarg.data(), static_cast<uint32_t>(rgvarg.size())};
+        ASSERT_EQ(scope->Invoke(ScopeDispId::AddBufferChannelSource, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
+                                &result, nullptr, nullptr),
+                  S_OK);
+    }
+    buffer.Clear();
+    CComPtr<IScopeTQ8ChannelSource> source;
+    ASSERT_EQ(scope->GetChannelSource(result.ulVal, &source), S_OK);
+    uint64_t frames = 0;
+    ASSERT_EQ(source->GetTotalSampleCount(1, &frames), S_OK);
+    ASSERT_GT(frames, 0u);
+    for (uint64_t i : {uint64_t(0), frames - 1}) {
+        CComVariant value;
+        ASSERT_EQ(source->GetSampleValue(1, i, &value), S_OK);
+        EXPECT_EQ(value.iVal, samples[2 * i + 1]) << i;
+    }
+    EXPECT_EQ(scope->RemoveChannelSource(result.ulVal), S_OK); // frees the copy once
+}

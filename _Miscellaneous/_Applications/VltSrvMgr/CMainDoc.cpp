@@ -24,6 +24,7 @@ CMainDoc::~CMainDoc() = default;
 std::unique_ptr<CVltServiceMgr> CMainDoc::CreateServiceManager(const CProgramOptions& options)
 {
     auto manager = std::make_unique<CVltServiceMgr>();
+    manager->SetConfigReader(CSvcFsWin32::ConfigReader());
     manager->SetBuiltInServices({CSvcFsWin32::Factory(), CSvcPdWin32::Factory([&options] { return options.Flags(); })});
     return manager;
 }

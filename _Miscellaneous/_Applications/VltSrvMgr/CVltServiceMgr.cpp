@@ -109,15 +109,24 @@ void CVltServiceMgr::SetBuiltInServices(std::vector<BuiltInFactory> factories)
     m_builtIns = std::move(factories);
 }
 
+void CVltServiceMgr::SetConfigReader(ConfigReader reader)
+{
+    m_configReader = std::move(reader);
+}
+
 int32_t CVltServiceMgr::LoadConfig(const char* path, bool startListening)
 {
     if (!path)
         return kSvcArgument1;
+    CAutoXmlDoc doc(XmlReadFile(path, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    const bool valid = !doc.IsEmpty() && XPathFindNode(doc, "/VltServiceCfg");
+    // The built-ins are made from what the file says of them.
+    if (m_configReader)
+        m_configReader(valid ? doc.Get() : nullptr);
     int32_t rc = RegisterBuiltInServices(startListening);
     if (rc != 0)
         return rc;
-    CAutoXmlDoc doc(XmlReadFile(path, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
-    if (doc.IsEmpty() || !XPathFindNode(doc, "/VltServiceCfg"))
+    if (!valid)
         return kSvcInvalidContextFile;
     int32_t loaded = 0;
     int32_t total = 0;

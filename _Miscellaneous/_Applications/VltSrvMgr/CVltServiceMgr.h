@@ -33,8 +33,13 @@ public:
     CVltServiceMgr(const CVltServiceMgr&) = delete;
     CVltServiceMgr& operator=(const CVltServiceMgr&) = delete;
 
+    // Reads the host's own entries of the configuration (null when the file
+    // cannot be read), at every LoadConfig before the built-ins are made.
+    using ConfigReader = std::function<void(xmlDocPtr config)>;
+
     // The built-in services registered, in this order, at every LoadConfig.
     void SetBuiltInServices(std::vector<BuiltInFactory> factories);
+    void SetConfigReader(ConfigReader reader);
 
     // 0: every Service element loaded; 512: some; otherwise a negative code.
     virtual int32_t LoadConfig(const char* path, bool startListening);
@@ -72,4 +77,5 @@ private:
     int32_t m_nextId = 1;
     ServiceHostOptions m_options;
     std::vector<BuiltInFactory> m_builtIns;
+    ConfigReader m_configReader;
 };

@@ -4,6 +4,10 @@
 #include <string>
 
 struct ServiceHostOptions {
+    // Boards one client connection of the board service may open in its
+    // life; a connection serves one board at a time, so a client needs one.
+    static constexpr uint32_t kMaxBoardsPerConnection = 16;
+
     // A message longer than this closes its connection unread.
     uint32_t maxMessageBytes = 16u * 1024u * 1024u;
     // Longest wait for the next message of a connection; 0 waits forever.

@@ -8,8 +8,10 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Base64.h"
+#include "NumberParse.h"
 
 namespace tq8wire {
 
@@ -38,6 +40,10 @@ enum class Method {
     PciAcquire,
     PciRead,
     Jtag,
+    FwBegin,
+    FwData,
+    FwUpload,
+    FwStep,
     Count
 };
 
@@ -121,6 +127,15 @@ inline constexpr MethodRow kMethods[] = {
     {Method::PciRead, "TQ8_PCI_READ", "First;Count", "Result;Data"},
     // The board's JTAG identification codes as the library's text.
     {Method::Jtag, "TQ8_JTAG", "", "Result;Text"},
+    // A firmware upload on the server's board: the file (Bytes long, Name
+    // its own name, whose extension tells a package from an image) arrives
+    // in Data chunks; Upload starts it, and each Step waits for what it did
+    // since the last one: Events, then Finished 1 with the upload's Result
+    // and OutFlags.
+    {Method::FwBegin, "TQ8_FW_BEGIN", "Bytes;Name", "Result"},
+    {Method::FwData, "TQ8_FW_DATA", "Data", "Result"},
+    {Method::FwUpload, "TQ8_FW_UPLOAD", "", "Result"},
+    {Method::FwStep, "TQ8_FW_STEP", "", "Result;Finished;OutFlags;Events"},
 };
 static_assert(std::size(kMethods) == static_cast<size_t>(Method::Count), "one row per method");
 
@@ -135,8 +150,19 @@ constexpr const char* Name(Method m)
 }
 
 // Sample bytes of one read call: far below the host's message limit once
-// in base64.
+// in base64. Firmware files travel in chunks of the same size.
 inline constexpr uint32_t kReadChunkBytes = 1u << 20;
+// The largest firmware file the server takes (the library's own limit).
+inline constexpr uint64_t kMaxFirmwareBytes = uint64_t(256) << 20;
+
+// One progress call-back of an upload as Events carries it:
+// "position,range,fileIndex,countOrWait", ";" between them.
+struct FirmwareEvent {
+    uint32_t position = 0;
+    uint32_t range = 0;
+    int32_t fileIndex = 0;
+    uint32_t countOrWait = 0;
+};
 
 inline constexpr char kSerial[] = "Serial";
 inline constexpr char kVirtual[] = "Virtual";
@@ -159,6 +185,38 @@ constexpr bool Lists(const char* items, std::string_view name)
         rest.remove_prefix(end + 1);
     }
     return false;
+}
+
+inline std::string EncodeEvents(const std::vector<FirmwareEvent>& events)
+{
+    std::string text;
+    for (const FirmwareEvent& e : events)
+        text += (text.empty() ? "" : ";") + std::to_string(e.position) + "," + std::to_string(e.range) + ","
+              + std::to_string(e.fileIndex) + "," + std::to_string(e.countOrWait);
+    return text;
+}
+
+// false when the text is not such a list.
+inline bool DecodeEvents(std::string_view text, std::vector<FirmwareEvent>& events)
+{
+    events.clear();
+    while (!text.empty()) {
+        const size_t end = text.find(';');
+        std::string_view item = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        FirmwareEvent e;
+        std::string_view fields[4];
+        for (std::string_view& field : fields) {
+            const size_t comma = item.find(',');
+            field = item.substr(0, comma);
+            item.remove_prefix(comma == std::string_view::npos ? item.size() : comma + 1);
+        }
+        if (!item.empty() || !vlt::ParseNumberExact(fields[0], e.position) || !vlt::ParseNumberExact(fields[1], e.range)
+            || !vlt::ParseNumberExact(fields[2], e.fileIndex) || !vlt::ParseNumberExact(fields[3], e.countOrWait))
+            return false;
+        events.push_back(e);
+    }
+    return true;
 }
 
 // A text item (settings) from its base64; false when it is not base64.

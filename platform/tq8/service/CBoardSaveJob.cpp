@@ -32,12 +32,9 @@ CBoardSaveJob::~CBoardSaveJob()
 int32_t CBoardSaveJob::Prepare()
 {
     if (m_fromData) {
-        try {
-            m_data.resize(m_count);
-        } catch (const std::bad_alloc&) {
-            return TQ8_ERR_NO_MEMORY;
-        }
-        return TQ8_OK;
+        // Left uninitialised: nothing is written until the data arrives.
+        m_data.reset(new (std::nothrow) uint8_t[m_count]);
+        return m_data ? TQ8_OK : TQ8_ERR_NO_MEMORY;
     }
     std::lock_guard lock(m_mutex);
     StartLocked();
@@ -52,7 +49,7 @@ void CBoardSaveJob::StartLocked()
 
 void CBoardSaveJob::Run()
 {
-    const int32_t rc = m_fromData ? _DumpRawDataTQ8(m_handle, m_data.data(), m_count, &m_files.params)
+    const int32_t rc = m_fromData ? _DumpRawDataTQ8(m_handle, m_data.get(), m_count, &m_files.params)
                                   : ReadSampleRamFileBufTQ8(m_handle, m_start, m_count, &m_files.params);
     {
         std::lock_guard lock(m_mutex);
@@ -88,7 +85,7 @@ bool CBoardSaveJob::Step(bool cancel, std::string_view data, StepResult& out)
     if (!data.empty()) {
         if (!m_fromData || data.size() > m_count - m_received)
             return false;
-        std::memcpy(m_data.data() + m_received, data.data(), data.size());
+        std::memcpy(m_data.get() + m_received, data.data(), data.size());
         m_received += data.size();
     }
     m_cancel = m_cancel || cancel;

@@ -4,11 +4,11 @@
 // pieces: the library's progress call-back waits for the client's next step.
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 #include "TQ8_64.h"
 
@@ -32,7 +32,8 @@ public:
     CBoardSaveJob(const CBoardSaveJob&) = delete;
     CBoardSaveJob& operator=(const CBoardSaveJob&) = delete;
 
-    // TQ8_ERR_NO_MEMORY when the data cannot be held.
+    // TQ8_ERR_NO_MEMORY when the data cannot be held. The caller bounds the
+    // count; the buffer's pages are taken only as the client's data fills them.
     int32_t Prepare();
     // false when data runs past the count.
     bool Step(bool cancel, std::string_view data, StepResult& out);
@@ -49,7 +50,7 @@ private:
     bool m_fromData;
     uint32_t m_start;
     uint32_t m_count;
-    std::vector<uint8_t> m_data;
+    std::unique_ptr<uint8_t[]> m_data;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -6,13 +6,16 @@
 
 #include "Base64.h"
 #include "CPeerHangupWatch.h"
+#include "CServedFolders.h"
 #include "ClientPaths.h"
 #include "TextConv.h"
 #include "BoardWire.h"
 #include "NumberParse.h"
 #include "ServiceCallDispatch.h"
 #include "ServiceErrors.h"
+#include "ServiceHostOptions.h"
 #include "ServiceProtocol.h"
+#include "TQ8Sim.h"
 #include "XmlRoutines.h"
 
 namespace {
@@ -29,7 +32,12 @@ constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHand
     &CSvcTQ8BoardInst::OnRegisterSet, &CSvcTQ8BoardInst::OnTimestamps, &CSvcTQ8BoardInst::OnRecCreate,
     &CSvcTQ8BoardInst::OnRec,      &CSvcTQ8BoardInst::OnSaveStart, &CSvcTQ8BoardInst::OnSaveStep,
     &CSvcTQ8BoardInst::OnPciAcquire, &CSvcTQ8BoardInst::OnPciRead,   &CSvcTQ8BoardInst::OnJtag,
+    &CSvcTQ8BoardInst::OnFwBegin,  &CSvcTQ8BoardInst::OnFwData,  &CSvcTQ8BoardInst::OnFwUpload,
+    &CSvcTQ8BoardInst::OnFwStep,
 };
+
+// How long a firmware step waits for news before it answers without any.
+constexpr uint32_t kFirmwareStepWaitMs = 1000;
 
 const ServiceMethodTable<CSvcTQ8BoardInst>& MethodTable()
 {
@@ -81,6 +89,15 @@ int32_t ReplyResult(int socket, int32_t rc)
     return ReplyData(socket, items);
 }
 
+// The Data parameter decoded: at most one chunk; false when missing,
+// longer or not base64.
+bool GetChunkParameter(xmlDocPtr request, std::string& data)
+{
+    std::string coded;
+    return GetCallParameter(request, tq8wire::kData, coded) == 0
+        && coded.size() <= (tq8wire::kReadChunkBytes + 2) / 3 * 4 && tq8wire::DecodeText(coded, data);
+}
+
 // The text parameter decoded; false when missing or not base64.
 bool GetTextParameter(xmlDocPtr request, std::string& text)
 {
@@ -92,12 +109,40 @@ bool GetTextParameter(xmlDocPtr request, std::string& text)
 
 CSvcTQ8BoardInst::~CSvcTQ8BoardInst()
 {
+    CloseBoard();
+}
+
+void CSvcTQ8BoardInst::CloseBoard()
+{
+    // In this order: the upload, the save and the DMA buffer use the handle.
+    m_firmware.reset();
     m_save.reset();
     FreePciBuffer();
     for (const auto& [id, session] : m_sessions)
         DeleteRecordingSessionTQ8(session);
+    m_sessions.clear();
     if (m_handle)
         DisconnectFromDeviceTQ8(m_handle);
+    m_handle = nullptr;
+    // A virtual board lives in this process only for its clients: the last
+    // one to go takes it along (busy while another connection holds it).
+    if (m_virtualSerial != 0)
+        TQ8Sim_ReleaseVirtualBoard(m_virtualSerial);
+    m_virtualSerial = 0;
+}
+
+bool CSvcTQ8BoardInst::MayOpen(uint32_t serial) const
+{
+    return m_opened.count(serial) != 0 || m_opened.size() < ServiceHostOptions::kMaxBoardsPerConnection;
+}
+
+int32_t CSvcTQ8BoardInst::CheckBoardBytes(uint64_t bytes) const
+{
+    uint32_t ram = 0;
+    const int32_t rc = GetSampleRamSizeTQ8(m_handle, &ram);
+    if (rc != TQ8_OK)
+        return rc;
+    return bytes <= ram ? TQ8_OK : TQ8_ERR_OUT_OF_BOUNDS;
 }
 
 void CSvcTQ8BoardInst::Release()
@@ -147,17 +192,24 @@ int32_t CSvcTQ8BoardInst::OnOpen(int socket, xmlDocPtr request)
         || isVirtual > 1)
         return kSvcMalformedRequest;
     TQ8_HANDLE h = nullptr;
-    int32_t rc = isVirtual ? ConnectToVirtualDeviceTQ8(&h, serial, 1) : ConnectToDeviceTQ8(&h, serial);
+    int32_t rc = isVirtual && !MayOpen(serial) ? TQ8_ERR_TOO_MANY_BOARDS
+                 : isVirtual                   ? ConnectToVirtualDeviceTQ8(&h, serial, 1)
+                                               : ConnectToDeviceTQ8(&h, serial);
     uint32_t opened = 0;
     if (rc == TQ8_OK)
         rc = GetSerialNumberTQ8(h, &opened);
+    if (rc == TQ8_OK && !MayOpen(opened))
+        rc = TQ8_ERR_TOO_MANY_BOARDS;
     if (rc == TQ8_OK) {
         // A connection serves one board: a second open replaces the first.
-        if (m_handle)
-            DisconnectFromDeviceTQ8(m_handle);
+        CloseBoard();
         m_handle = h;
+        m_virtualSerial = isVirtual ? opened : 0;
+        m_opened.insert(opened);
     } else if (h) {
         DisconnectFromDeviceTQ8(h);
+        if (isVirtual)
+            TQ8Sim_ReleaseVirtualBoard(serial);
     }
     std::string items;
     XmlAppendElement(items, tq8wire::kResult, std::to_string(rc));
@@ -314,19 +366,25 @@ void CSvcTQ8BoardInst::FreePciBuffer()
 
 int32_t CSvcTQ8BoardInst::OnPciAcquire(int socket, xmlDocPtr request)
 {
-    uint32_t count = 0;
-    if (!GetUIntParameter(request, tq8wire::kCount, count) || count == 0)
+    uint64_t count = 0;
+    if (!GetNumberParameter(request, tq8wire::kCount, count) || count == 0)
         return kSvcMalformedRequest;
+    int32_t rc = CheckBoardBytes(count);
+    // Refused now, as the acquisition would be, rather than after the buffer.
+    if (rc == TQ8_OK && GetOperatingModeTQ8(m_handle, 0) != TQ8_MODE_PCI_BUFFERED_ACQ)
+        rc = TQ8_ERR_WRONG_MODE;
+    if (rc != TQ8_OK)
+        return ReplyResult(socket, rc);
     FreePciBuffer();
-    int32_t rc = AllocateDmaBufferTQ8(m_handle, count, &m_pciBuffer);
+    rc = AllocateDmaBufferTQ8(m_handle, static_cast<uint32_t>(count), &m_pciBuffer);
     if (rc == TQ8_OK) {
         // As for the other acquisitions: a vanished client ends it.
         const TQ8_HANDLE handle = m_handle;
         CPeerHangupWatch watch(socket, [handle] { DisconnectFromDeviceTQ8(handle); });
-        rc = GetPciAcquisitionDataFastTQ8(m_handle, count, m_pciBuffer, 0);
+        rc = GetPciAcquisitionDataFastTQ8(m_handle, static_cast<uint32_t>(count), m_pciBuffer, 0);
     }
     if (rc == TQ8_OK)
-        m_pciBytes = count;
+        m_pciBytes = static_cast<uint32_t>(count);
     return ReplyResult(socket, rc);
 }
 
@@ -351,6 +409,52 @@ int32_t CSvcTQ8BoardInst::OnJtag(int socket, xmlDocPtr)
     if (rc == TQ8_OK)
         AppendData(items, tq8wire::kText, text, text ? std::char_traits<char>::length(text) : 0);
     FreeMemoryTQ8(text);
+    return ReplyData(socket, items);
+}
+
+int32_t CSvcTQ8BoardInst::OnFwBegin(int socket, xmlDocPtr request)
+{
+    uint64_t bytes = 0;
+    std::string name;
+    if (!GetNumberParameter(request, "Bytes", bytes) || GetCallParameter(request, "Name", name) != 0
+        || !CFirmwareUploadJob::IsPlainName(name))
+        return kSvcMalformedRequest;
+    if (m_firmware && m_firmware->Running())
+        return ReplyResult(socket, TQ8_ERR_BUSY);
+    m_firmware.reset();
+    auto job = std::make_unique<CFirmwareUploadJob>(m_handle);
+    const int32_t rc = job->Begin(bytes, name);
+    if (rc == TQ8_OK)
+        m_firmware = std::move(job);
+    return ReplyResult(socket, rc);
+}
+
+int32_t CSvcTQ8BoardInst::OnFwData(int socket, xmlDocPtr request)
+{
+    std::string data;
+    if (!GetChunkParameter(request, data))
+        return kSvcMalformedRequest;
+    return ReplyResult(socket, m_firmware ? m_firmware->Append(data) : TQ8_ERR_WRONG_MODE);
+}
+
+int32_t CSvcTQ8BoardInst::OnFwUpload(int socket, xmlDocPtr)
+{
+    return ReplyResult(socket, m_firmware ? m_firmware->Start() : TQ8_ERR_WRONG_MODE);
+}
+
+int32_t CSvcTQ8BoardInst::OnFwStep(int socket, xmlDocPtr)
+{
+    if (!m_firmware || !m_firmware->Started())
+        return ReplyResult(socket, TQ8_ERR_WRONG_MODE);
+    CFirmwareUploadJob::StepResult step;
+    m_firmware->Step(kFirmwareStepWaitMs, step);
+    if (step.finished)
+        m_firmware.reset();
+    std::string items;
+    Append(items, tq8wire::kResult, step.result);
+    Append(items, "Finished", step.finished ? 1 : 0);
+    Append(items, "OutFlags", step.outFlags);
+    XmlAppendElement(items, "Events", tq8wire::EncodeEvents(step.events));
     return ReplyData(socket, items);
 }
 
@@ -505,7 +609,7 @@ bool ServedPath(xmlDocPtr request, const char* name, std::string& local)
     std::string text;
     if (GetCallParameter(request, name, text) != 0)
         return false;
-    return text.empty() || vlt::ConfineClientPath(vlt::DefaultServedRoots(), text, true, local);
+    return text.empty() || vlt::ConfineClientPath(vlt::CServedFolders::Get(), text, true, local);
 }
 
 std::string WithoutExtension(const std::string& path)
@@ -518,7 +622,7 @@ std::string WithoutExtension(const std::string& path)
 
 bool InsideServedFolders(const std::string& local)
 {
-    for (const std::string& root : vlt::DefaultServedRoots())
+    for (const std::string& root : vlt::CServedFolders::Get())
         if (vlt::StaysInsideRoot(root, local, true))
             return true;
     return false;
@@ -584,6 +688,9 @@ int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
     int32_t rc = ReadFileWrite(request, files);
     if (rc == kSvcMalformedRequest)
         return rc;
+    // The session keeps the last snapshot's samples.
+    if (rc == TQ8_OK)
+        rc = CheckBoardBytes(params.Rsp_snapshotSamples);
     params.Rsp_fileWrite = &files.params;
     TQ8_REC_SESSION session = nullptr;
     if (rc == TQ8_OK)
@@ -601,10 +708,15 @@ int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
 
 int32_t CSvcTQ8BoardInst::OnSaveStart(int socket, xmlDocPtr request)
 {
-    uint32_t source = 0, start = 0, count = 0;
+    uint32_t source = 0, start = 0;
+    uint64_t count = 0;
     if (!GetUIntParameter(request, "Source", source) || !GetUIntParameter(request, "Start", start)
-        || !GetUIntParameter(request, tq8wire::kCount, count) || source > 1)
+        || !GetNumberParameter(request, tq8wire::kCount, count) || source > 1)
         return kSvcMalformedRequest;
+    // A dump's data is held here until it is written: no more than the
+    // board's memory could have given.
+    if (const int32_t sized = CheckBoardBytes(count); sized != TQ8_OK)
+        return ReplyResult(socket, sized);
     CBoardSaveJob::Files files;
     int32_t rc = ReadFileWrite(request, files);
     if (rc == kSvcMalformedRequest)
@@ -612,7 +724,8 @@ int32_t CSvcTQ8BoardInst::OnSaveStart(int socket, xmlDocPtr request)
     // One save at a time: a new start ends one the client left behind.
     m_save.reset();
     if (rc == TQ8_OK) {
-        auto job = std::make_unique<CBoardSaveJob>(m_handle, std::move(files), source == 1, start, count);
+        auto job = std::make_unique<CBoardSaveJob>(m_handle, std::move(files), source == 1, start,
+                                                   static_cast<uint32_t>(count));
         rc = job->Prepare();
         if (rc == TQ8_OK)
             m_save = std::move(job);
@@ -623,9 +736,8 @@ int32_t CSvcTQ8BoardInst::OnSaveStart(int socket, xmlDocPtr request)
 int32_t CSvcTQ8BoardInst::OnSaveStep(int socket, xmlDocPtr request)
 {
     uint32_t cancel = 0;
-    std::string coded, data;
-    if (!GetUIntParameter(request, "Cancel", cancel) || GetCallParameter(request, tq8wire::kData, coded) != 0
-        || coded.size() > (tq8wire::kReadChunkBytes + 2) / 3 * 4 || !tq8wire::DecodeText(coded, data))
+    std::string data;
+    if (!GetUIntParameter(request, "Cancel", cancel) || !GetChunkParameter(request, data))
         return kSvcMalformedRequest;
     if (!m_save)
         return ReplyResult(socket, TQ8_ERR_WRONG_MODE);

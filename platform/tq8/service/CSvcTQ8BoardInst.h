@@ -1,15 +1,20 @@
 #pragma once
 // One client connection of the board service: the board handle it owns on
-// this computer's device library, released when the connection ends.
+// this computer's device library, released when the connection ends, with
+// the virtual board it opened unless another connection still holds that.
+// Every size a client names is checked against what the board can hold
+// before anything is allocated for it.
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "IVltServiceInstance.h"
 #include "BoardWire.h"
 #include "CBoardSaveJob.h"
+#include "CFirmwareUploadJob.h"
 #include "TQ8_64.h"
 
 class CSvcTQ8BoardInst final : public IVltServiceInstance {
@@ -45,6 +50,10 @@ public:
     int32_t OnPciAcquire(int socket, xmlDocPtr request);
     int32_t OnPciRead(int socket, xmlDocPtr request);
     int32_t OnJtag(int socket, xmlDocPtr request);
+    int32_t OnFwBegin(int socket, xmlDocPtr request);
+    int32_t OnFwData(int socket, xmlDocPtr request);
+    int32_t OnFwUpload(int socket, xmlDocPtr request);
+    int32_t OnFwStep(int socket, xmlDocPtr request);
 
 private:
     ~CSvcTQ8BoardInst();
@@ -54,14 +63,28 @@ private:
     // The Result 0 reply with the sample bytes.
     int32_t SendSamples(int socket, const uint8_t* data, size_t bytes);
     void FreePciBuffer();
+    // Ends what the connection does on its board and lets the board go.
+    void CloseBoard();
+    // TQ8_OK when bytes fit into the board's sample memory, else the
+    // library's out-of-bounds code.
+    int32_t CheckBoardBytes(uint64_t bytes) const;
+    // Whether the connection may open one more board than it has.
+    bool MayOpen(uint32_t serial) const;
     int32_t RunRegisterOp(tq8wire::RegisterOp op, const uint32_t* a, uint32_t& value);
 
     TQ8_HANDLE m_handle = nullptr;
+    // The virtual board the handle reaches (0: a local one or none).
+    uint32_t m_virtualSerial = 0;
+    // Every board the connection has opened, by serial.
+    std::set<uint32_t> m_opened;
     // Recording sessions created through this connection, by wire id.
     std::map<uint32_t, TQ8_REC_SESSION> m_sessions;
     uint32_t m_nextSession = 1;
     // The save in progress, ended with the connection.
     std::unique_ptr<CBoardSaveJob> m_save;
+    // The firmware upload being sent or run; the connection's end waits for
+    // a running one.
+    std::unique_ptr<CFirmwareUploadJob> m_firmware;
     // The last fresh acquisition, until the next or the connection's end.
     uint8_t* m_pciBuffer = nullptr;
     uint32_t m_pciBytes = 0;

@@ -2,6 +2,7 @@
 // the process is counted here while a test asks for it. This program is kept
 // apart from the other tests so that their allocations stay as the runtime
 // (and the sanitizers) make them.
+#include "AllocationWatch.h"
 #include "CComBSTR.h"
 #include "FakeSource.h"
 #include "ScopeWithSources.h"
@@ -10,79 +11,32 @@
 #include <QImage>
 #include <QPainter>
 #include <atomic>
-#include <cstdlib>
-#include <new>
 
 namespace {
 
 std::atomic<uint64_t> g_allocations{0};
 thread_local bool t_counting = false;
 
-void* Allocate(std::size_t size, std::size_t alignment = alignof(std::max_align_t))
+void Count(std::size_t)
 {
     if (t_counting)
         ++g_allocations;
-    void* p = nullptr;
-    const std::size_t bytes = size ? size : 1;
-    if (alignment <= alignof(std::max_align_t))
-        p = std::malloc(bytes);
-    else if (posix_memalign(&p, alignment, bytes) != 0)
-        p = nullptr;
-    if (!p)
-        throw std::bad_alloc();
-    return p;
-}
-
-void* AllocateNoThrow(std::size_t size, std::size_t alignment = alignof(std::max_align_t)) noexcept
-{
-    try {
-        return Allocate(size, alignment);
-    } catch (...) {
-        return nullptr;
-    }
 }
 
 // Counts the allocations of this thread for its life.
 class Counting {
 public:
-    Counting() : m_start(g_allocations.load()) { t_counting = true; }
+    Counting() : m_start(g_allocations.load())
+    {
+        allocwatch::SetHook(&Count);
+        t_counting = true;
+    }
     ~Counting() { t_counting = false; }
     uint64_t Allocations() const { return g_allocations.load() - m_start; }
 
 private:
     uint64_t m_start;
 };
-
-} // namespace
-
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void* operator new(std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
-void* operator new[](std::size_t size, std::align_val_t a) { return Allocate(size, std::size_t(a)); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return AllocateNoThrow(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return AllocateNoThrow(size); }
-void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
-{
-    return AllocateNoThrow(size, std::size_t(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
-{
-    return AllocateNoThrow(size, std::size_t(a));
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-
-namespace {
 
 using FetchAllocations = ScopeWithSources;
 

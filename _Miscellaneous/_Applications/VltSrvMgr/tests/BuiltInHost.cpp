@@ -16,15 +16,33 @@ namespace srvtest {
 
 BuiltInHost::BuiltInHost(std::vector<std::string> roots, uint32_t hostOptions)
 {
+    MakeManager();
+    const uint16_t port = m_port;
+    m_manager->SetBuiltInServices({CSvcFsWin32::Factory(roots), CSvcPdWin32::Factory([hostOptions] { return hostOptions; }),
+                                   [port] { return new CTestServiceClass("Board", port); }});
+    Start(ScratchDir("builtin-host") + "/none.xml", kSvcInvalidContextFile);
+}
+
+BuiltInHost::BuiltInHost(const std::string& configPath)
+{
+    MakeManager();
+    const uint16_t port = m_port;
+    m_manager->SetConfigReader(CSvcFsWin32::ConfigReader());
+    m_manager->SetBuiltInServices({CSvcFsWin32::Factory(), [port] { return new CTestServiceClass("Board", port); }});
+    Start(configPath, 0);
+}
+
+void BuiltInHost::MakeManager()
+{
     ServiceHostOptions options;
     options.bindAddress = "127.0.0.1";
     m_manager = std::make_unique<CVltServiceMgr>(options);
     m_port = FreePort();
-    const uint16_t port = m_port;
-    m_manager->SetBuiltInServices({CSvcFsWin32::Factory(roots), CSvcPdWin32::Factory([hostOptions] { return hostOptions; }),
-                                   [port] { return new CTestServiceClass("Board", port); }});
-    const std::string dir = ScratchDir("builtin-host");
-    if (m_manager->LoadConfig((dir + "/none.xml").c_str(), false) != kSvcInvalidContextFile)
+}
+
+void BuiltInHost::Start(const std::string& configPath, int32_t expected)
+{
+    if (m_manager->LoadConfig(configPath.c_str(), false) != expected)
         return;
     std::vector<int32_t> ids;
     m_manager->GetServiceIds(ids);
@@ -34,7 +52,7 @@ BuiltInHost::BuiltInHost(std::vector<std::string> roots, uint32_t hostOptions)
         if (name != "Board")
             continue;
         CVltServiceClass* board = m_manager->FindClass(id);
-        board->SetPort(port);
+        board->SetPort(m_port);
         m_started = board->StartListening() == 0;
     }
 }

@@ -14,6 +14,9 @@ namespace srvtest {
 class BuiltInHost {
 public:
     BuiltInHost(std::vector<std::string> roots, uint32_t hostOptions);
+    // The file service over the folders this configuration file names, read
+    // as the host program reads it.
+    explicit BuiltInHost(const std::string& configPath);
     ~BuiltInHost();
     BuiltInHost(const BuiltInHost&) = delete;
     BuiltInHost& operator=(const BuiltInHost&) = delete;
@@ -23,6 +26,9 @@ public:
     bool Offers(const std::string& name);
 
 private:
+    void MakeManager();
+    void Start(const std::string& configPath, int32_t expected);
+
     std::unique_ptr<CVltServiceMgr> m_manager;
     uint16_t m_port = 0;
     bool m_started = false;

@@ -167,6 +167,16 @@ int CountThreads()
     return CountEntries("/proc/self/task");
 }
 
+long ResidentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
 int ThreadBaseline()
 {
     std::thread([] {}).join();

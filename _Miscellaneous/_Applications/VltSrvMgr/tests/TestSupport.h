@@ -32,6 +32,15 @@ extern const char kDisconnect[];
 
 int CountOpenFds();
 int CountThreads();
+// The process's resident memory (VmRSS) in KiB, or -1. It says little under
+// AddressSanitizer, which keeps freed blocks in quarantine; its leak checker
+// covers that build instead.
+long ResidentKiB();
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
 // The thread count to come back to: taken after one thread has been started
 // and joined, since a sanitizer's runtime adds a helper thread of its own then.
 int ThreadBaseline();

@@ -12,6 +12,8 @@
 
 #include "BuiltInHost.h"
 #include "CAutoXmlDoc.h"
+#include "CServedFolders.h"
+#include "ClientPaths.h"
 #include "CSvcFsWin32.h"
 #include "IVltServiceInstance.h"
 #include "ServiceProtocol.h"
@@ -350,4 +352,66 @@ TEST_F(FileService, SeveralClientsAtOnce)
         t.join();
     EXPECT_EQ(good, 4);
     EXPECT_TRUE(fs::is_empty(root));
+}
+
+// The served folders named by the host's configuration, seen by a client.
+TEST(FileServiceConfig, ConfiguredFoldersAreDrivesInOrderAndAMissingOneIsSkipped)
+{
+    // The table is the process's: later tests find it as it was.
+    struct ResetServedFolders {
+        ~ResetServedFolders() { vlt::CServedFolders::Set(std::nullopt); }
+    } reset;
+    std::string base = ScratchDir("served-folders");
+    fs::remove_all(base);
+    base = fs::weakly_canonical(base).string();
+    const std::string first = base + "/first", second = base + "/second", missing = base + "/missing";
+    const std::string outside = base + "/outside";
+    for (const std::string& dir : {first, second, outside})
+        fs::create_directories(dir);
+    Write(first + "/a.txt", "a");
+    Write(second + "/b.txt", "b");
+    Write(outside + "/victim.txt", "keep");
+    const std::string config = base + "/VltSvcCfg.xml";
+    Write(config, "<VltServiceCfg><FileServerWindows><Folder>" + first + "</Folder>\n<Folder> " + missing
+                      + " </Folder><Folder>relative/dir</Folder><Folder>" + second
+                      + "</Folder></FileServerWindows></VltServiceCfg>");
+    testing::internal::CaptureStderr();
+    auto host = std::make_unique<BuiltInHost>(config);
+    const std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(host->Started());
+    EXPECT_NE(log.find("VltSrvMgr: the served folder \"" + missing + "\" does not exist; it is not served\n"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("\"relative/dir\" is not an absolute path"), std::string::npos) << log;
+    const int fd = ConnectClient(host->Port());
+    ASSERT_GE(fd, 0);
+    auto call = [fd](const std::string& method, const std::string& parameters) {
+        return Ask(fd, CallRequest(method, parameters));
+    };
+    EXPECT_EQ(call("FSW32_REMOTE_ENUM_FILES", Param("Directory", "") + "<NoDetails/>"),
+              List("<File00000000 DriveType=\"3\">C:\\</File00000000><File00000001 DriveType=\"3\">D:\\</File00000001>"
+                   "<FileCount>2</FileCount>"));
+    EXPECT_NE(call("FSW32_REMOTE_ENUM_FILES", Param("Directory", "C:\\")).find(">a.txt<"), std::string::npos);
+    EXPECT_NE(call("FSW32_REMOTE_ENUM_FILES", Param("Directory", "D:\\")).find(">b.txt<"), std::string::npos);
+    EXPECT_EQ(call("FSW32_REMOTE_DIR_CHECK", Param("Directory", "E:\\")), kValid0);
+    // Out of either folder stays refused.
+    for (const char* drive : {"C:", "D:"}) {
+        const std::string d(drive);
+        EXPECT_EQ(call("FSW32_REMOTE_DIR_CHECK", Param("Directory", d + "\\..\\outside")), kValid0) << d;
+        EXPECT_EQ(call("FSW32_REMOTE_FILE_CHECK", Param("Pathname", d + "\\..\\outside\\victim.txt")), kValid0);
+        EXPECT_TRUE(IsErrorReply(call("FSW32_REMOTE_FILE_DELETE", Param("Pathname", d + "\\..\\outside\\victim.txt")),
+                                 "Non-specific error"));
+        EXPECT_TRUE(IsErrorReply(call("FSW32_REMOTE_DIR_CREATE", Param("NewDirectory", d + "\\..\\escape")),
+                                 "Non-specific error"));
+    }
+    EXPECT_TRUE(fs::exists(outside + "/victim.txt"));
+    EXPECT_FALSE(fs::exists(base + "/escape"));
+    // The board service writes into the same drives.
+    EXPECT_EQ(vlt::CServedFolders::Get(), (std::vector<std::string>{first, second}));
+    close(fd);
+    host.reset();
+
+    // A configuration that names none serves the home folder.
+    Write(config, "<VltServiceCfg><FileServerWindows/></VltServiceCfg>");
+    host = std::make_unique<BuiltInHost>(config);
+    EXPECT_EQ(vlt::CServedFolders::Get(), vlt::DefaultServedRoots());
 }

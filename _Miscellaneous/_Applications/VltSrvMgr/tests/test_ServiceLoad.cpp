@@ -23,28 +23,12 @@ using namespace srvtest;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 constexpr uint32_t kMessageCap = 1024 * 1024;
 
 std::string Prefix(uint32_t length)
 {
     const uint32_t be = htonl(length);
     return std::string(reinterpret_cast<const char*>(&be), 4);
-}
-
-long ResidentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
 }
 
 class Load : public ::testing::Test {
@@ -183,8 +167,6 @@ TEST_F(Load, ManyClientsWithHostileOnesMixedIn)
     RunMix(200, 100, 45);
     WaitForConnectionsToEnd();
     // A second round must not need much more memory than the first did.
-    // AddressSanitizer keeps freed blocks in quarantine, so resident memory
-    // says nothing there; its leak checker covers that build instead.
     if (!kAddressSanitizer) {
         EXPECT_LT(ResidentKiB() - residentAfterFirst, 64 * 1024);
     }

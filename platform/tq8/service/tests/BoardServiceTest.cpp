@@ -1,73 +1,9 @@
 // The board service loaded by a real service host on loopback.
-#include <gtest/gtest.h>
+#include "BoardServiceFixture.h"
 
-#include <unistd.h>
+using board_service_test::BoardServiceTest;
+using board_service_test::Open;
 
-#include "BoardWire.h"
-#include "CVltServiceMgr.h"
-#include "ServiceHostOptions.h"
-#include "RemoteTestHost.h"
-#include "ServiceProtocol.h"
-#include "TQ8Sim.h"
-#include "TQ8_64.h"
-#include "TestSupport.h"
-
-namespace {
-
-class BoardServiceTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        TQ8Sim_Reset();
-        for (uint32_t serial : {4101u, 4102u}) {
-            TQ8SIM_BOARD_DESC desc;
-            TQ8Sim_DefaultBoardDesc(&desc, serial);
-            ASSERT_EQ(TQ8Sim_AddLocalBoard(&desc), TQ8_OK);
-        }
-        ServiceHostOptions options;
-        options.bindAddress = "127.0.0.1";
-        m_manager = std::make_unique<CVltServiceMgr>(options);
-        m_port = srvtest::FreePort();
-        ASSERT_EQ(m_manager->LoadServiceLibrary(TQ8SVC_LIBRARY_PATH, 0, m_port, true), 0);
-    }
-    void TearDown() override
-    {
-        m_manager.reset();
-        TQ8Sim_Reset();
-    }
-
-    // A client that has passed the connect handshake, or -1.
-    int Client(const std::string& service = TQ8_BOARD_SERVICE_NAME)
-    {
-        int fd = srvtest::ConnectLoopback(m_port);
-        srvtest::SetClientTimeout(fd, 5);
-        std::string reply;
-        const std::string hello = srvtest::ConnectRequest("<ClientApp>TQ3300 Scope</ClientApp>", service);
-        if (!srvtest::WriteAll(fd, srvtest::Frame(hello)) || !srvtest::ReadFrame(fd, reply) || reply != kReplySuccess) {
-            close(fd);
-            return -1;
-        }
-        return fd;
-    }
-    std::string Call(int fd, const char* method, const std::string& parameters = "")
-    {
-        std::string reply;
-        EXPECT_TRUE(srvtest::WriteAll(fd, srvtest::Frame(srvtest::CallRequest(method, parameters))));
-        EXPECT_TRUE(srvtest::ReadFrame(fd, reply));
-        return reply;
-    }
-    static int32_t OpenHandles(uint32_t serial) { return RemoteTestHost::OpenHandles(serial); }
-
-    std::unique_ptr<CVltServiceMgr> m_manager;
-    uint16_t m_port = 0;
-};
-
-std::string Open(uint32_t serial, uint32_t isVirtual)
-{
-    return "<Serial>" + std::to_string(serial) + "</Serial><Virtual>" + std::to_string(isVirtual) + "</Virtual>";
-}
-
-} // namespace
 
 TEST_F(BoardServiceTest, ListsThisComputersBoards)
 {
@@ -122,4 +58,92 @@ TEST_F(BoardServiceTest, HandleIsReleasedWhenTheConnectionEndsAnyway)
     for (int i = 0; i < 200 && OpenHandles(4101) != 0; ++i)
         usleep(10000);
     EXPECT_EQ(OpenHandles(4101), 0);
+}
+
+TEST_F(BoardServiceTest, AVirtualBoardGoesWithTheLastConnectionThatHoldsIt)
+{
+    using tq8wire::Method;
+    const int first = Client();
+    const int second = Client();
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    ASSERT_TRUE(Has(Call(first, Method::Open, Open(77, 1)), Result(TQ8_OK)));
+    ASSERT_TRUE(Has(Call(second, Method::Open, Open(77, 1)), Result(TQ8_OK)));
+    // The first leaves politely, so its end is complete when the host closes.
+    srvtest::WriteAll(first, srvtest::Frame(srvtest::kDisconnect));
+    EXPECT_TRUE(srvtest::PeerClosed(first));
+    close(first);
+    EXPECT_TRUE(VirtualBoardExists(77));
+    // A second open on a connection lets its first board go at once.
+    ASSERT_TRUE(Has(Call(second, Method::Open, Open(78, 1)), Result(TQ8_OK)));
+    EXPECT_FALSE(VirtualBoardExists(77));
+    close(second); // gone without a word
+    EXPECT_TRUE(VirtualBoardGoes(78));
+    // A local board stays, and so does a virtual board this process holds.
+    TQ8_HANDLE own = nullptr;
+    ASSERT_EQ(ConnectToVirtualDeviceTQ8(&own, 79, 1), TQ8_OK);
+    const int third = Client();
+    ASSERT_TRUE(Has(Call(third, Method::Open, Open(79, 1)), Result(TQ8_OK)));
+    srvtest::WriteAll(third, srvtest::Frame(srvtest::kDisconnect));
+    EXPECT_TRUE(srvtest::PeerClosed(third));
+    close(third);
+    EXPECT_TRUE(VirtualBoardExists(79));
+    EXPECT_EQ(DisconnectFromDeviceTQ8(own), TQ8_OK);
+}
+
+TEST_F(BoardServiceTest, AConnectionOpensNoMoreBoardsThanTheLimit)
+{
+    using tq8wire::Method;
+    constexpr uint32_t kLimit = ServiceHostOptions::kMaxBoardsPerConnection;
+    const int fd = Client();
+    ASSERT_GE(fd, 0);
+    for (uint32_t n = 0; n + 1 < kLimit; ++n)
+        ASSERT_TRUE(Has(Call(fd, Method::Open, Open(500 + n, 1)), Result(TQ8_OK))) << n;
+    ASSERT_TRUE(Has(Call(fd, Method::Open, Open(4101, 0)), Result(TQ8_OK))); // local boards count too
+    EXPECT_TRUE(Has(Call(fd, Method::Open, Open(500 + kLimit, 1)), Result(TQ8_ERR_TOO_MANY_BOARDS)));
+    EXPECT_FALSE(VirtualBoardExists(500 + kLimit));
+    EXPECT_TRUE(Has(Call(fd, Method::Open, Open(4102, 0)), Result(TQ8_ERR_TOO_MANY_BOARDS)));
+    EXPECT_EQ(OpenHandles(4102), 0);
+    // The refused open left the connection on its board; one opened before
+    // may be opened again.
+    EXPECT_TRUE(Has(Call(fd, Method::Desc), Result(TQ8_OK)));
+    EXPECT_TRUE(Has(Call(fd, Method::Open, Open(500, 1)), Result(TQ8_OK)));
+    wchar_t* text = nullptr;
+    ASSERT_EQ(GetErrorTextWTQ8(TQ8_ERR_TOO_MANY_BOARDS, &text, 0, nullptr), TQ8_OK);
+    EXPECT_STREQ(text, L"The connection has opened as many boards as the server allows");
+    FreeMemoryTQ8(text);
+    close(fd);
+    // A new connection starts afresh.
+    const int next = Client();
+    EXPECT_TRUE(Has(Call(next, Method::Open, Open(500 + kLimit, 1)), Result(TQ8_OK)));
+    close(next);
+}
+
+TEST_F(BoardServiceTest, FirmwareFilesAreBoundedAndTakenOnlyInOrder)
+{
+    using tq8wire::Method;
+    const int fd = Client();
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(Has(Call(fd, Method::Open, Open(80, 1)), Result(TQ8_OK)));
+    EXPECT_TRUE(Has(Call(fd, Method::FwStep), Result(TQ8_ERR_WRONG_MODE)));
+    EXPECT_TRUE(Has(Call(fd, Method::FwUpload), Result(TQ8_ERR_WRONG_MODE)));
+    auto begin = [&](const std::string& bytes, const std::string& name) {
+        return Call(fd, Method::FwBegin, "<Bytes>" + bytes + "</Bytes><Name>" + name + "</Name>");
+    };
+    EXPECT_TRUE(Has(begin("1099511627776", "big.tq8fw"), Result(TQ8_ERR_OUT_OF_BOUNDS)));
+    for (const char* name : {"../up.tq8fw", "a/b.tq8fw", "..", ""})
+        EXPECT_TRUE(Has(begin("4", name), "error=\"true\"")) << name;
+    ASSERT_TRUE(Has(begin("4", "p.tq8fw"), Result(TQ8_OK)));
+    EXPECT_TRUE(Has(Call(fd, Method::FwData, "<Data>MTIzNDU=</Data>"), Result(TQ8_ERR_OUT_OF_BOUNDS))); // 5 bytes
+    EXPECT_TRUE(Has(Call(fd, Method::FwData, "<Data>MTI=</Data>"), Result(TQ8_OK)));
+    EXPECT_TRUE(Has(Call(fd, Method::FwUpload), Result(TQ8_ERR_WRONG_MODE))); // 2 of 4 bytes
+    EXPECT_TRUE(Has(Call(fd, Method::FwData, "<Data>MzQ=</Data>"), Result(TQ8_OK)));
+    ASSERT_TRUE(Has(Call(fd, Method::FwUpload), Result(TQ8_OK)));
+    // Four bytes are no package: the server's library says so at the end.
+    std::string step;
+    for (int i = 0; i < 100 && !Has(step, "<Finished>1</Finished>"); ++i)
+        step = Call(fd, Method::FwStep);
+    EXPECT_TRUE(Has(step, Result(TQ8_ERR_FW_PACKAGE_DAMAGED))) << step;
+    EXPECT_TRUE(Has(Call(fd, Method::FwStep), Result(TQ8_ERR_WRONG_MODE)));
+    close(fd);
 }

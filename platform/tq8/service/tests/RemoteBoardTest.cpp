@@ -17,6 +17,7 @@
 
 #include <libxml/tree.h>
 
+#include "CServedFolders.h"
 #include "RemoteTestHost.h"
 #include "TQ8Sim.h"
 #include "TQ8_64.h"
@@ -471,6 +472,57 @@ TEST_F(RemoteBoardTest, ServerHandlesAreReleasedWhenClientsDisconnect)
     EXPECT_TRUE(ServerHandlesBecome(kBoardA, 0));
 }
 
+// The service host stopped and started again on its port while a client
+// holds a virtual board (which goes with the host's end of the connection):
+// the next call connects again and gives the new board the client's
+// settings first, or fails; never the defaults taken for the client's.
+TEST_F(RemoteBoardTest, AfterAHostRestartTheBoardHasTheClientsSettingsOrTheCallFails)
+{
+    constexpr uint32_t kVirtual = 4301;
+    TQ8_HANDLE h = Remote(kVirtual, true);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(SetTriggerLevelATQ8(h, 99), TQ8_OK);
+    const uint16_t port = m_host->Port();
+    auto restart = [&] {
+        m_host.reset();
+        TQ8SIM_SIGNAL signal{};
+        signal.size = sizeof signal;
+        EXPECT_EQ(TQ8Sim_GetSignal(kVirtual, 0, &signal), TQ8_ERR_DEVICE_NOT_FOUND); // the board is gone
+        m_host = std::make_unique<RemoteTestHost>(m_root, port);
+        ASSERT_TRUE(m_host->Started());
+    };
+    auto serverLevel = [] {
+        TQ8_HANDLE local = nullptr;
+        EXPECT_EQ(ConnectToVirtualDeviceTQ8(&local, kVirtual, 1), TQ8_OK);
+        const int32_t level = GetTriggerLevelATQ8(local, 1);
+        DisconnectFromDeviceTQ8(local);
+        return level;
+    };
+    uint32_t value = 0;
+    restart();
+    ASSERT_EQ(ReadDeviceRegTQ8(h, 0, &value, 0, 0), TQ8_OK);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 0), 99);
+    EXPECT_EQ(serverLevel(), 99);
+
+    // A server that cannot take them: the call fails and says why.
+    restart();
+    ASSERT_EQ(TQ8Sim_InjectResult("LoadSettingsFromStringXmlATQ8", TQ8_ERR_BAD_SETTINGS, 1), TQ8_OK);
+    EXPECT_EQ(ReadDeviceRegTQ8(h, 0, &value, 0, 0), TQ8_ERR_SETTINGS_NOT_RESTORED);
+    wchar_t* text = nullptr;
+    ASSERT_EQ(GetErrorTextWTQ8(TQ8_ERR_SETTINGS_NOT_RESTORED, &text, 0, h), TQ8_OK);
+    EXPECT_STREQ(text, L"Connection to the server was lost and the board's settings could not be restored");
+    FreeMemoryTQ8(text);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 0), 99);
+    // The next call tries again.
+    ASSERT_EQ(ReadDeviceRegTQ8(h, 0, &value, 0, 0), TQ8_OK);
+    EXPECT_EQ(serverLevel(), 99);
+
+    // A new handle of the board (an acquisition thread's) restores them too.
+    restart();
+    ASSERT_NE(Duplicate(h), nullptr);
+    EXPECT_EQ(serverLevel(), 99);
+}
+
 TEST_F(RemoteBoardTest, RegistersTimeStampsAndEepromReachTheServersBoard)
 {
     TQ8_HANDLE h = Remote(kBoardA);
@@ -642,6 +694,28 @@ TEST_F(RemoteBoardTest, BoardMemorySavesAreWrittenOnTheServerWithProgressOnTheCl
     EXPECT_FALSE(fs::exists(fs::path(m_root).parent_path() / "escape.rd8"));
 }
 
+// With two served folders configured, D: is the second one.
+TEST_F(RemoteBoardTest, SavesGoToTheServedFolderOfTheirDrive)
+{
+    const std::string second = m_root + "-second";
+    fs::remove_all(second);
+    fs::create_directories(second);
+    vlt::CServedFolders::Set(std::vector<std::string>{m_root, second});
+    struct ResetServedFolders {
+        ~ResetServedFolders() { vlt::CServedFolders::Set(std::nullopt); }
+    } reset;
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(SetActiveMemoryRegionTQ8(h, 4096, 0), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 4096, 0, 0), TQ8_OK);
+    SaveProgress progress;
+    TQ8_FILE_WRITE_PARAMS files = SaveRecord("D:\\saved.rd8", progress);
+    ASSERT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &files), TQ8_OK);
+    EXPECT_EQ(FileBytes(second + "/saved.rd8").size(), 4096u);
+    files = SaveRecord("E:\\saved.rd8", progress);
+    EXPECT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &files), TQ8_ERR_PATH_NOT_SERVED);
+}
+
 TEST_F(RemoteBoardTest, DumpsTravelInChunksAndTheCallBackCancelsThem)
 {
     setenv("HOME", m_root.c_str(), 1);
@@ -704,7 +778,7 @@ TEST_F(RemoteBoardTest, FreshPciAcquisitionsFillTheClientsDmaBufferInChunks)
     FreeDmaBufferTQ8(h, dma);
 }
 
-TEST_F(RemoteBoardTest, JtagCodesComeFromTheServersBoardAndFirmwareUploadIsRefused)
+TEST_F(RemoteBoardTest, JtagCodesComeFromTheServersBoardAndAFirmwareFileIsCheckedHere)
 {
     TQ8_HANDLE h = Remote(kBoardA);
     ASSERT_NE(h, nullptr);
@@ -724,5 +798,7 @@ TEST_F(RemoteBoardTest, JtagCodesComeFromTheServersBoardAndFirmwareUploadIsRefus
     DisconnectFromDeviceTQ8(local);
     EXPECT_EQ(GetJtagIdCodesATQ8(h, nullptr), TQ8_ERR_INVALID_ARG);
     uint32_t out = 0;
-    EXPECT_EQ(UploadFirmwareWTQ8(h, L"/nonexistent.tq8fw", 0, &out, nullptr, nullptr), TQ8_ERR_NOT_SUPPORTED);
+    const uint64_t sent = TQ8Sim_RemoteMessagesSent();
+    EXPECT_EQ(UploadFirmwareWTQ8(h, L"/nonexistent.tq8fw", 0, &out, nullptr, nullptr), TQ8_ERR_FILE_UNREADABLE);
+    EXPECT_EQ(TQ8Sim_RemoteMessagesSent(), sent);
 }
