@@ -81,6 +81,7 @@ void CFirmwareUploadDlg::BuildControls()
     auto* grid = new QGridLayout;
     m_deviceName = AddRow(grid, this, QStringLiteral("Device:"), "device");
     m_file = AddRow(grid, this, QStringLiteral("Firmware file to upload:"), "file", &m_fileLabel);
+    m_file->setMinimumWidth(kPathWidth); // room for the elided path whatever the captions take
     m_packageVersion = AddRow(grid, this, QStringLiteral("Firmware version to upload:"), "packageVersion",
                               &m_packageVersionLabel);
     m_currentVersion = AddRow(grid, this, QStringLiteral("Current firmware version:"), "currentVersion");
@@ -112,7 +113,6 @@ void CFirmwareUploadDlg::BuildControls()
     layout->addWidget(m_status);
     layout->addWidget(m_progress);
     layout->addLayout(buttons);
-    setMinimumWidth(kPathWidth + 160);
 }
 
 void CFirmwareUploadDlg::Initialise()
