@@ -112,7 +112,8 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 /* GetBoardNameWTQ8 flags. The name is "[Virtual ]TQ3300[-4][ #serial][ @server:port]".
  * Flag values callers use: 8 "TQ3300 #123456"; 156 display name
  * "Virtual TQ3300-4 #1600"; 96 file-name part "TQ3300_123456"; 152 plot
- * source name; 8069 device class. */
+ * source name; 8069 device class; 0, the plain name, is "TQ3300 #123456" too, so
+ * that two boards never share it. */
 #define TQ8_NAME_CHANNEL_SUFFIX 0x4u /* "-4" on four-channel boards */
 #define TQ8_NAME_SERIAL 0x8u         /* " #123456" */
 #define TQ8_NAME_VIRTUAL 0x10u       /* "Virtual " before virtual boards */

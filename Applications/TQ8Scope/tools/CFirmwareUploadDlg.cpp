@@ -292,6 +292,9 @@ void CFirmwareUploadDlg::OnFinished(int32_t result, const wchar_t* libraryText)
         SetWorking(false);
         return;
     }
+    // New firmware changes what the board reports: its views read it again.
+    if (m_doc && (m_worker->OutFlags() & (TQ8_FW_OUT_UP_TO_DATE | TQ8_FW_OUT_VERIFIED)) == 0)
+        m_doc->NotifyBoardSettingsChanged();
     ReportCompletion();
     CloseWindow();
 }

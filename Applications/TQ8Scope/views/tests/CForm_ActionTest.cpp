@@ -44,9 +44,12 @@ TEST_F(ActionFormTest, ShowsTheBoardAndItsRate)
     EXPECT_EQ(qobject_cast<QLabel*>(form.Item(1075))->text(), ToQt(FormatFrequencyMHz(doc.GetAcquisitionRate(false))));
     EXPECT_EQ(StartButton(form)->text(), QStringLiteral("&Acquire and Display Data"));
 
-    // One device: no controller link; a virtual board has no external sync.
-    for (int id : {1378, 1404, 1377, 1403})
+    // One device: no controller link. A virtual board has the sync device's
+    // input, so its sync link shows.
+    for (int id : {1378, 1404})
         EXPECT_FALSE(form.Item(id)->isVisible()) << id;
+    for (int id : {1377, 1403})
+        EXPECT_TRUE(form.Item(id)->isVisible()) << id;
     devices->ConnectVirtualDevice();
     doc.UpdateAllViews(dochint::kDeviceList);
     EXPECT_TRUE(form.Item(1378)->isVisible());
