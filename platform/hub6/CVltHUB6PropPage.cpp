@@ -3,7 +3,9 @@
 #include "CHub6SettingsDlg.h"
 #include "TextConv.h"
 
+#include <QPoint>
 #include <QString>
+#include <QWidget>
 
 HRESULT CVltHUB6PropPage::InternalQueryInterface(const IID& riid, void** ppv)
 {
@@ -31,7 +33,10 @@ HRESULT CVltHUB6PropPage::ShowFrame(QWidget* owner, BSTR caption, int32_t x, int
     if (HRESULT hr = m_device->GetDeviceClockRate(&rate); FAILED(hr))
         return hr;
     CHub6SettingsDlg dlg(owner, QString::fromStdString(vlt::WideToUtf8(vlt::BstrView(caption))), rate);
-    dlg.move(x, y);
+    // x, y are relative to the owner; 0, 0 leaves the frame centred on it,
+    // as the program's other dialogs are.
+    if (owner && (x != 0 || y != 0))
+        dlg.move(owner->mapToGlobal(QPoint(x, y)));
     if (dlg.exec() != QDialog::Accepted)
         return S_FALSE;
     // Left alone, a rate finer than the box shows stays as it is.

@@ -60,6 +60,7 @@ struct IVltHUB6 : IDispatch {
 struct IVltPropertyPage : IUnknown {
     static constexpr IID iid = vlt::MakeGuid("D8E47A6B-19C3-4E5F-B02A-7C41F9E3A268");
     virtual HRESULT SetObjects(uint32_t count, IUnknown** objects) = 0;
-    // S_OK when the user applied the page, S_FALSE when cancelled.
+    // S_OK when the user applied the page, S_FALSE when cancelled. The frame
+    // opens centred on its owner, or at x, y of the owner when not both 0.
     virtual HRESULT ShowFrame(QWidget* owner, BSTR caption, int32_t x, int32_t y, DISPID initialProperty) = 0;
 };

@@ -26,6 +26,9 @@ std::wstring FileSafe(const std::wstring& text)
 
 std::wstring BoardName(const BoardDescription& desc, const BoardPlace& place, uint32_t flags)
 {
+    // The plain name carries the serial: lists of boards must tell them apart.
+    if (flags == 0)
+        flags = TQ8_NAME_SERIAL;
     std::wstring model = L"TQ3300";
     if ((flags & TQ8_NAME_CHANNEL_SUFFIX) != 0 && !desc.IsTwoChannelModel())
         model += L"-4";

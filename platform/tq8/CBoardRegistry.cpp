@@ -108,6 +108,8 @@ std::shared_ptr<IBoardBackend> CBoardRegistry::Virtual(uint32_t serial)
         BoardDescription desc;
         desc.kind = BoardKind::Virtual;
         desc.serial = serial;
+        // A virtual board has every option, the sync device's input included.
+        desc.syncConfig = 1;
         auto model = std::make_shared<CSimBoard>(desc);
         it = m_virtual.emplace(serial, Entry{model, std::make_shared<CSimBoardBackend>(model)}).first;
     }

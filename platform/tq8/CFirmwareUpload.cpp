@@ -1,6 +1,7 @@
 #include "CFirmwareUpload.h"
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "CSimClock.h"
@@ -18,6 +19,13 @@ constexpr const char* kFileFailure = "UploadFirmwareWTQ8.file";
 void Wait(double simSeconds)
 {
     std::this_thread::sleep_for(CSimClock::ToWall(simSeconds));
+}
+
+// What the user waits for a simulated duration, in whole milliseconds.
+uint32_t WallMs(double simSeconds)
+{
+    const auto wall = std::chrono::ceil<std::chrono::milliseconds>(CSimClock::ToWall(simSeconds));
+    return static_cast<uint32_t>(wall.count());
 }
 
 uint32_t FileCount(const std::vector<FirmwareImage>& images)
@@ -44,23 +52,29 @@ int32_t CFirmwareUpload::Run(const CFirmwarePackage& package, uint32_t fpgaType,
     m_fileCount = FileCount(images);
     if (package.IsVerify())
         return Verify(package, images, out);
-    bool allMatch = true;
+    // Each part's memory is read back once, before anything is written.
+    std::vector<bool> held;
     for (const FirmwareImage& image : images) {
         bool holds = false;
         if (int32_t rc = Holds(image, package.Joined(image), holds); rc != TQ8_OK)
             return rc;
-        allMatch = allMatch && holds;
+        held.push_back(holds);
     }
-    if (allMatch) {
+    if (std::find(held.begin(), held.end(), false) == held.end()) {
         out = TQ8_FW_OUT_UP_TO_DATE;
         return TQ8_OK;
     }
-    for (const FirmwareImage& image : images)
-        if (int32_t rc = Load(package, image, out); rc != TQ8_OK)
+    for (size_t i = 0; i < images.size(); ++i)
+        if (int32_t rc = Load(package, images[i], held[i], out); rc != TQ8_OK)
             return rc;
-    Report(0, 0, 0, kStartupWaitMs);
-    Wait(kStartupWaitMs / 1000.0);
-    Report(0, 0, 0, 0);
+    // The wait is reported as the user will see it, whatever the time factor.
+    const double startup = kStartupWaitMs / 1000.0;
+    const uint32_t waitMs = WallMs(startup);
+    if (waitMs != 0)
+        Report(0, 0, 0, waitMs);
+    Wait(startup);
+    if (waitMs != 0)
+        Report(0, 0, 0, 0);
     return TQ8_OK;
 }
 
@@ -87,12 +101,9 @@ int32_t CFirmwareUpload::Verify(const CFirmwarePackage& package, const std::vect
     return TQ8_OK;
 }
 
-int32_t CFirmwareUpload::Load(const CFirmwarePackage& package, const FirmwareImage& image, uint32_t& out)
+int32_t CFirmwareUpload::Load(const CFirmwarePackage& package, const FirmwareImage& image, bool holds, uint32_t& out)
 {
     const std::string joined = package.Joined(image);
-    bool holds = false;
-    if (int32_t rc = Holds(image, joined, holds); rc != TQ8_OK)
-        return rc;
     if (holds) {
         // Nothing to write for this part: its stages pass at once.
         for (const std::string& name : image.files)
@@ -105,8 +116,9 @@ int32_t CFirmwareUpload::Load(const CFirmwarePackage& package, const FirmwareIma
         if (rc == TQ8_OK)
             rc = Stage(package.File(name), kProgramBytesPerSecond, true);
     FirmwareActivation activation = FirmwareActivation::Immediate;
+    bool written = false;
     if (rc == TQ8_OK)
-        rc = m_target.End(holds, activation);
+        rc = m_target.End(written, activation);
     if (rc != TQ8_OK)
         return rc;
     if (activation == FirmwareActivation::ShutDown)

@@ -20,7 +20,8 @@ public:
 
 private:
     int32_t Verify(const CFirmwarePackage& package, const std::vector<FirmwareImage>& images, uint32_t& out);
-    int32_t Load(const CFirmwarePackage& package, const FirmwareImage& image, uint32_t& out);
+    // holds: the part's memory already holds the image (read back by Run).
+    int32_t Load(const CFirmwarePackage& package, const FirmwareImage& image, bool holds, uint32_t& out);
     // Whether the part's memory holds the image, read back without progress.
     int32_t Holds(const FirmwareImage& image, const std::string& joined, bool& holds);
     // Stage of one file: its bytes in pieces to (or from) the target, with

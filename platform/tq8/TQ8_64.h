@@ -53,7 +53,8 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_FLPC_FIR1 5
 #define TQ8_FLPC_FIR2 6
 
-/* GetBoardNameWTQ8 flags. The name is "[Virtual ]TQ3300[-4][ #serial][ @server:port]". */
+/* GetBoardNameWTQ8 flags. The name is "[Virtual ]TQ3300[-4][ #serial][ @server:port]";
+ * 0, the plain name, is "TQ3300 #123456" too, so that two boards never share it. */
 #define TQ8_NAME_CHANNEL_SUFFIX 0x4u /* "-4" on four-channel boards */
 #define TQ8_NAME_SERIAL 0x8u         /* " #123456" */
 #define TQ8_NAME_VIRTUAL 0x10u       /* "Virtual " before virtual boards */

@@ -25,6 +25,7 @@ const wchar_t kDefaultClientName[] = L"TQ3300 Scope Application";
 // Update hint and application notification for a changed device list or
 // changed master/slave relations.
 constexpr int kHintMasterSlave = 1;
+constexpr int kHintClock = 10;
 constexpr int kNotifyDeviceList = 1;
 
 std::wstring Prefix(const wchar_t* text, uint32_t serial)
@@ -587,9 +588,17 @@ bool CDeviceManagerTQ8::SetSlaveMaster(TQ8_HANDLE slave, TQ8_HANDLE master)
         return false;
     RemoveFromAllSets(slave);
     m_relations[master].insert(slave);
+    // The slave runs on its master's clock from now on: it takes the master's
+    // rate at once, as it does whenever the master's clock changes.
+    double rate = 0.0;
+    const bool clocked =
+        master && GetActualAdcAcqRateTQ8(master, &rate) == 0 && SetExternalClockRateTQ8(slave, rate) == 0;
     if (m_host) {
-        if (state->Document)
+        if (state->Document) {
             m_host->UpdateDocumentViews(state->Document, kHintMasterSlave);
+            if (clocked)
+                m_host->UpdateDocumentViews(state->Document, kHintClock);
+        }
         m_host->RefreshRecordingWindow();
     }
     const uint32_t appFlags = m_host ? m_host->GetAppFlags() : opts::kAppFlagsDefault;

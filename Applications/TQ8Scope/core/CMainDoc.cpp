@@ -342,7 +342,7 @@ int CMainDoc::LoadSettings(const std::wstring& givenPath)
         ShowDeviceErrorBox(result, L"Failed to load and apply board settings: ", m_device);
         return -1;
     }
-    UpdateAllViews(dochint::kBoardSettings);
+    NotifyBoardSettingsChanged();
     SetSettingsPath(path, true);
     ShowStatusText(L"Setting loaded and applied to TQ3300", kStatusMs);
     return 1;
@@ -425,7 +425,7 @@ int32_t CMainDoc::CopySettingsFrom(CMainDoc& other)
     const int32_t result = CopyHardwareSettingsTQ8(m_device, other.m_device);
     if (result != 0)
         return result;
-    UpdateAllViews(dochint::kBoardSettings);
+    NotifyBoardSettingsChanged();
     m_startSample = other.m_startSample;
     m_sampleCount = other.m_sampleCount;
     UpdateAllViews(dochint::kAcquisitionRegion);
@@ -471,8 +471,7 @@ void CMainDoc::OnSetPowerupDefaults()
     else
         ShowStatusText(L"TQ3300 hardware defaults set", kStatusMs);
     // The board may have changed even when the call failed.
-    UpdateAllViews(dochint::kBoardSettings);
-    UpdateSlaveViews();
+    NotifyBoardSettingsChanged();
 }
 
 void CMainDoc::OnRewriteHardwareSettings()
@@ -482,8 +481,20 @@ void CMainDoc::OnRewriteHardwareSettings()
         ShowDeviceErrorBox(result, L"Failed to rewrite hardware settings: ", nullptr);
         return;
     }
-    UpdateAllViews(dochint::kBoardSettings);
+    NotifyBoardSettingsChanged();
     ShowStatusText(L"Hardware settings rewritten", kStatusMs);
+}
+
+void CMainDoc::FollowClockChange()
+{
+    NotifyClockChanged();
+    UpdateSlaveViews();
+}
+
+void CMainDoc::NotifyBoardSettingsChanged()
+{
+    UpdateAllViews(dochint::kBoardSettings);
+    FollowClockChange();
 }
 
 void CMainDoc::UpdateSlaveViews()
@@ -1073,7 +1084,7 @@ bool CMainDoc::CheckSlaveAgainstMaster(TQ8_HANDLE device, uint32_t)
                 ShowDeviceErrorBox(result, L"Failed to set clock source: ", device);
                 return false;
             }
-            UpdateAllViews(dochint::kBoardSettings);
+            NotifyBoardSettingsChanged();
         }
     }
     double slaveRate = 0.0, masterRate = 0.0;
@@ -1093,7 +1104,7 @@ bool CMainDoc::CheckSlaveAgainstMaster(TQ8_HANDLE device, uint32_t)
                 ShowDeviceErrorBox(result, L"Failed to set external clock rate: ", device);
                 return false;
             }
-            UpdateAllViews(dochint::kBoardSettings);
+            NotifyBoardSettingsChanged();
         }
     }
     if (GetTriggerModeTQ8(device, 1) != GetTriggerModeTQ8(master, 1) &&
@@ -1323,7 +1334,7 @@ bool CMainDoc::RefreshRegisterCache(bool fromHardware)
         ShowDeviceErrorBox(result, L"Failed to refresh local register cache: ", nullptr);
         return false;
     }
-    UpdateAllViews(dochint::kBoardSettings);
+    NotifyBoardSettingsChanged();
     ShowStatusText(L"Local register cache refreshed", kStatusMs);
     return true;
 }

@@ -241,6 +241,13 @@ public:
     void NotifyPlotCleared() { UpdateAllViews(dochint::kPlotCleared); }
     // On a master: hint 11 with its handle to the documents of its idle slaves.
     void UpdateSlaveViews();
+    // After this board's clock changed, whoever changed it: hint 10 to the
+    // views, and on a master hint 11 to its slaves.
+    void FollowClockChange();
+    // The board changed on the board (settings loaded, copied, set to their
+    // defaults, rewritten or read back; new firmware): hint 7, and the clock
+    // hints, since the rate may have moved with the rest.
+    void NotifyBoardSettingsChanged();
 
     // ---- Direct reads of board memory (troubleshooting)
     static constexpr uint32_t kMinDmaSamples = 1048576;

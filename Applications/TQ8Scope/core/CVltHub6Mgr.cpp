@@ -261,8 +261,15 @@ bool CVltHub6Mgr::CSyncInst::SetOutputDevice(int index, TQ8_HANDLE handle)
     if (oldDoc && oldDoc->GetSyncDeviceId() == m_id)
         oldDoc->SetSyncDevice(0);
     m_outputs[index] = handle;
-    if (CMainDoc* doc = DocumentOf(handle))
+    // The board's external clock is this unit's from now on: the library is
+    // told its rate, so that the board reports it when clocked by the unit.
+    double rate = 0.0;
+    if (handle && m_object && SUCCEEDED(m_object->GetDeviceClockRate(&rate)))
+        SetExternalClockRateTQ8(handle, rate);
+    if (CMainDoc* doc = DocumentOf(handle)) {
         doc->SetSyncDevice(m_id, index);
+        doc->FollowClockChange();
+    }
     return true;
 }
 
@@ -281,7 +288,7 @@ bool CVltHub6Mgr::CSyncInst::SetClockRate(double rate)
             FormatDeviceErrorText(text, rc, nullptr, m_outputs[i]);
             refused += (refused.empty() ? L"" : L"\n") + text;
         }
-        doc->NotifyClockChanged();
+        doc->FollowClockChange();
     }
     if (SUCCEEDED(hr))
         hr = m_object->SynchronizeExternal();
@@ -582,9 +589,16 @@ void CVltHub6Mgr::OnDeviceSettingsChanged(int32_t id)
     if (!inst || !inst->GetObject())
         return;
     double rate = 0.0;
-    inst->GetObject()->GetDeviceClockRate(&rate);
-    for (int i = 0; i < kOutputCount; ++i)
-        if (CMainDoc* doc = inst->GetOutputDocument(i))
-            doc->NotifyClockChanged();
+    const bool known = SUCCEEDED(inst->GetObject()->GetDeviceClockRate(&rate));
+    // The bound boards run on the new rate: the library is told, as when the
+    // rate is set from a board's clock page.
+    for (int i = 0; i < kOutputCount; ++i) {
+        CMainDoc* doc = inst->GetOutputDocument(i);
+        if (!doc)
+            continue;
+        if (known)
+            SetExternalClockRateTQ8(inst->GetOutputDevice(i), rate);
+        doc->FollowClockChange();
+    }
     inst->GetObject()->SynchronizeExternal();
 }

@@ -81,6 +81,7 @@ void CFirmwareUploadDlg::BuildControls()
     auto* grid = new QGridLayout;
     m_deviceName = AddRow(grid, this, QStringLiteral("Device:"), "device");
     m_file = AddRow(grid, this, QStringLiteral("Firmware file to upload:"), "file", &m_fileLabel);
+    m_file->setMinimumWidth(kPathWidth); // room for the elided path whatever the captions take
     m_packageVersion = AddRow(grid, this, QStringLiteral("Firmware version to upload:"), "packageVersion",
                               &m_packageVersionLabel);
     m_currentVersion = AddRow(grid, this, QStringLiteral("Current firmware version:"), "currentVersion");
@@ -112,7 +113,6 @@ void CFirmwareUploadDlg::BuildControls()
     layout->addWidget(m_status);
     layout->addWidget(m_progress);
     layout->addLayout(buttons);
-    setMinimumWidth(kPathWidth + 160);
 }
 
 void CFirmwareUploadDlg::Initialise()
@@ -292,6 +292,9 @@ void CFirmwareUploadDlg::OnFinished(int32_t result, const wchar_t* libraryText)
         SetWorking(false);
         return;
     }
+    // New firmware changes what the board reports: its views read it again.
+    if (m_doc && (m_worker->OutFlags() & (TQ8_FW_OUT_UP_TO_DATE | TQ8_FW_OUT_VERIFIED)) == 0)
+        m_doc->NotifyBoardSettingsChanged();
     ReportCompletion();
     CloseWindow();
 }

@@ -24,6 +24,7 @@
 #include <QTreeView>
 
 #include "CMyHotListControl.h"
+#include "DeviceServiceSender.h"
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
 #include "MessageBox.h"
@@ -32,7 +33,7 @@
 #include "RemoteFileRow.h"
 #include "RemoteFileTexts.h"
 #include "RemoteFileTypes.h"
-#include "DeviceServiceSender.h"
+#include "ServiceRequestRoutines.h"
 
 namespace {
 
@@ -298,7 +299,7 @@ bool CMyRemoteFileDialog::NavigateTo(const std::wstring& path, bool addToHistory
     const int32_t rc = m_requests.EnumRemoteFiles(path, listed, m_view == kDetails);
     if (rc != 0) {
         if (!quiet)
-            ShowDeviceErrorBox(rc, L"Failed to obtain remote files: ", m_device);
+            ShowRequestError(rc, L"Failed to obtain remote files: ");
         return false;
     }
     m_entries = std::move(listed);
@@ -315,7 +316,7 @@ bool CMyRemoteFileDialog::Refresh(const wchar_t* failurePrefix)
     std::vector<CRemoteFileEntry> listed;
     const int32_t rc = m_requests.EnumRemoteFiles(m_folder, listed, m_view == kDetails);
     if (rc != 0) {
-        ShowDeviceErrorBox(rc, failurePrefix, m_device);
+        ShowRequestError(rc, failurePrefix);
         return false;
     }
     m_entries = std::move(listed);
@@ -514,13 +515,30 @@ QAbstractItemView* CMyRemoteFileDialog::CurrentView() const
 
 int CMyRemoteFileDialog::SelectedRow() const
 {
-    const QModelIndexList rows = m_detailsView->selectionModel()->selectedRows();
-    if (rows.isEmpty())
-        return -1;
-    int first = rows.front().row();
-    for (const QModelIndex& index : rows)
-        first = std::min(first, index.row());
+    // The details view selects whole rows, the icon and list views only the
+    // name's cell: any selected cell names its row.
+    int first = -1;
+    for (const QModelIndex& index : m_detailsView->selectionModel()->selectedIndexes())
+        if (first < 0 || index.row() < first)
+            first = index.row();
     return first;
+}
+
+void CMyRemoteFileDialog::ShowRequestError(int32_t code, const wchar_t* prefix)
+{
+    // A request the file service refused carries its reason ("File exists"):
+    // that says more than the library's text for a reply without a result.
+    const std::wstring& reason = m_requests.GetLastServiceError();
+    if (code != kServiceResultMissing || reason.empty()) {
+        ShowDeviceErrorBox(code, prefix, m_device);
+        return;
+    }
+    std::wstring text;
+    if (GetBoardNameString(m_device, text, kErrorBoxNameFlags) == 0 && !text.empty())
+        text += L": ";
+    else
+        text.clear();
+    vlt::ShowMessageBox(text + prefix + reason, MB_ICONERROR);
 }
 
 size_t CMyRemoteFileDialog::EntryOfRow(int row) const
@@ -652,7 +670,7 @@ void CMyRemoteFileDialog::OnDelete()
         return;
     const int32_t rc = m_requests.DeleteRemoteFile(RemoteFolderHistory::Join(m_folder, entry.name));
     if (rc != 0) {
-        ShowDeviceErrorBox(rc, L"Failed to delete file: ", m_device);
+        ShowRequestError(rc, L"Failed to delete file: ");
         return;
     }
     // The entry stays (rows hold indexes) but no longer gets a row.
@@ -700,7 +718,7 @@ void CMyRemoteFileDialog::OnLabelEdited(QStandardItem* item)
     const std::wstring newName = typed + shown.cutExtension;
     const int32_t rc = m_requests.RenameRemoteFile(m_folder, entry.name, newName);
     if (rc != 0) {
-        ShowDeviceErrorBox(rc, L"Failed to rename file or folder: ", m_device);
+        ShowRequestError(rc, L"Failed to rename file or folder: ");
         restore();
         return;
     }
@@ -720,7 +738,7 @@ void CMyRemoteFileDialog::OnNewFolder()
     }
     const int32_t rc = m_requests.CreateRemoteDirectory(candidate);
     if (rc != 0) {
-        ShowDeviceErrorBox(rc, L"Failed to create remote directory: ", m_device);
+        ShowRequestError(rc, L"Failed to create remote directory: ");
         return;
     }
     CRemoteFileEntry entry;

@@ -79,6 +79,9 @@ private:
     void UpdateNavigationState();
     void RebuildLookIn();
     bool Refresh(const wchar_t* failurePrefix);
+    // The error box of a failed request, with the file service's own reason
+    // when it gave one.
+    void ShowRequestError(int32_t code, const wchar_t* prefix);
 
     void OnPlaceSelected();
     void OnLookIn(int index);
@@ -92,7 +95,7 @@ private:
     void ShowViewMenu();
 
     QAbstractItemView* CurrentView() const;
-    // The entry index of the first selected row, or -1.
+    // The first row with a selected cell, or -1.
     int SelectedRow() const;
     size_t EntryOfRow(int row) const;
     bool AtComputerLevel() const { return m_folder.empty(); }

@@ -358,6 +358,8 @@ void CForm_Clocks::OnMasterClock(TQ8_HANDLE master)
     double rate = 0.0;
     if (GetActualAdcAcqRateTQ8(master, &rate) != 0)
         return;
+    double before = 0.0;
+    const bool changed = GetExternalClockRateTQ8(GetDeviceHandle(), &before, 1) != 0 || before != rate;
     // A slave that did not take the rate keeps showing what it runs at.
     if (!CheckResult(SetExternalClockRateTQ8(GetDeviceHandle(), rate), kExternalRateFailure, true))
         return;
@@ -366,7 +368,9 @@ void CForm_Clocks::OnMasterClock(TQ8_HANDLE master)
         m_externalRate->setText(QStringLiteral("Master: ") + ToQt(clocksform::RateText(rate)));
     }
     NotifyOtherViews(dochint::kClock);
-    SetModified();
+    // The master's other changes reach the slaves too; only a new rate is a change.
+    if (changed)
+        SetModified();
 }
 
 void CForm_Clocks::OnDividers()

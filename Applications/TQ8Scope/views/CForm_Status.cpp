@@ -150,6 +150,19 @@ void CForm_Status::ShowFromStart(QLineEdit* field, const QString& text)
 void CForm_Status::OnInitialUpdate()
 {
     CSettingFormView::OnInitialUpdate();
+    ShowVersionsAndConfiguration();
+}
+
+void CForm_Status::OnDocumentUpdate(IDocView*, int hint, void*)
+{
+    // The board changed on the board (new firmware, settings read back):
+    // what the page shows is read again.
+    if (hint == dochint::kBoardSettings)
+        ShowVersionsAndConfiguration();
+}
+
+void CForm_Status::ShowVersionsAndConfiguration()
+{
     ShowVersion(kSystemFpgaId, TQ8_VERSION_SYSTEM_FPGA);
     ShowVersion(kHardwareId, TQ8_VERSION_HARDWARE);
     ShowVersion(kDriverId, TQ8_VERSION_DRIVER);
@@ -157,8 +170,6 @@ void CForm_Status::OnInitialUpdate()
     ShowVersion(kReleaseId, TQ8_VERSION_SOFTWARE_RELEASE);
     ShowConfiguration();
 }
-
-void CForm_Status::OnDocumentUpdate(IDocView*, int, void*) {}
 
 void CForm_Status::ShowVersion(int id, int32_t item)
 {

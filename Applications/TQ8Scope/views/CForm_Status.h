@@ -1,6 +1,7 @@
 #pragma once
 // The "Status" page: the board's status flags (read on request only), its
-// version texts and its hardware configuration. Read-only; ignores hints.
+// version texts and its hardware configuration, read again when the board
+// changes on the board (hint 7: new firmware, settings read back). Read-only.
 #include <QSize>
 #include <QString>
 
@@ -54,6 +55,7 @@ private:
     QWidget* CreateVersionGroup();
     QWidget* CreateConfigGroup();
     QLineEdit* AddField(QWidget* group, int row, const char* caption, int id);
+    void ShowVersionsAndConfiguration();
     // A read-only field shows its text from the start; ShowWholeText also
     // makes it wide enough for all of it.
     static void ShowWholeText(QLineEdit* field, const QString& text);

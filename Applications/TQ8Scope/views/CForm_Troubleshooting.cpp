@@ -348,7 +348,8 @@ void CForm_Troubleshooting::OnRawWrite()
     if (!CheckResult(_RawRegWriteTQ8(GetDeviceHandle(), bar, reg, value), kWriteFailed, true))
         return;
     ShowStatus(L"Device register written");
-    GetDocument().UpdateAllViews(dochint::kBoardSettings);
+    // A raw write can move the clock as well as any other setting.
+    GetDocument().NotifyBoardSettingsChanged();
 }
 
 void CForm_Troubleshooting::OnRawRead()

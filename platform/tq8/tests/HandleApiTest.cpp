@@ -67,6 +67,12 @@ TEST_F(ApiTest, VirtualBoardIdentity)
     ASSERT_EQ(GetBoardNameWTQ8(h, &name, TQ8_NAME_SET_FILE), TQ8_OK);
     EXPECT_STREQ(name, L"TQ3300_1601");
     FreeMemoryTQ8(name);
+    // The plain name tells boards apart too.
+    ASSERT_EQ(GetBoardNameWTQ8(h, &name, 0), TQ8_OK);
+    EXPECT_STREQ(name, L"TQ3300 #1601");
+    FreeMemoryTQ8(name);
+    // Virtual boards can be clocked and triggered by a sync device.
+    EXPECT_EQ(GetSyncConfigurationTQ8(h, 1), 1);
     uint64_t driver = 0;
     ASSERT_EQ(GetDriverVersionTQ8(h, &driver), TQ8_OK);
     EXPECT_GE(driver, 0x0001000C00040000ull);

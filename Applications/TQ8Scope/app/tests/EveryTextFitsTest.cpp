@@ -65,12 +65,19 @@ protected:
         RegisterProgramWindows();
         // A firmware package is chosen where one is asked for, so that the
         // upload window opens; every other file choice is cancelled.
-        const std::wstring package = upload_test::WritePackage(m_dir.string(), "fw", {});
+        const std::wstring package = upload_test::WritePackage(LongFolder().string(), "fw", {});
         m_files = vlt::SetFileDialogHandler([package](const vlt::FileDialogRequest& request) -> std::optional<std::wstring> {
             if (request.open && request.filter.find(L"*.tq8fw") != std::wstring::npos)
                 return package;
             return std::nullopt;
         });
+    }
+    // Deep enough that the upload window always has to shorten the path.
+    std::filesystem::path LongFolder() const
+    {
+        const auto folder = m_dir / "a folder with a long name on the bench" / "packages kept for the next firmware";
+        std::filesystem::create_directories(folder);
+        return folder;
     }
     void TearDown() override
     {

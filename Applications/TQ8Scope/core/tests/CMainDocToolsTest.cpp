@@ -315,11 +315,11 @@ TEST_F(MainDocTest, RegisterCacheRefreshFailureShowsTheBox)
     TestDoc& doc = NewDoc();
     doc.hints.clear();
     ASSERT_TRUE(doc.RefreshRegisterCache(false));
-    EXPECT_EQ(doc.hints, (std::vector<int>{dochint::kBoardSettings}));
+    EXPECT_EQ(doc.hints, (std::vector<int>{dochint::kBoardSettings, dochint::kClock}));
     ASSERT_EQ(TQ8Sim_InjectResult("RefreshLocalRegisterCacheTQ8", TQ8_ERR_GENERAL, 1), 0);
     EXPECT_FALSE(doc.RefreshRegisterCache(true));
     EXPECT_NE(boxes.LastText().find(L"Failed to refresh local register cache: "), std::wstring::npos);
-    EXPECT_EQ(doc.hints.size(), 1u);
+    EXPECT_EQ(doc.hints.size(), 2u);
 }
 
 // ---- Copying settings from another board

@@ -444,6 +444,8 @@ TEST_F(Hub6MgrTest, ClockRateReachesEveryBoundBoard)
     ASSERT_TRUE(inst->SetOutputDevice(0, a.GetDeviceHandle()));
     ASSERT_TRUE(inst->SetOutputDevice(4, b.GetDeviceHandle()));
     const uint32_t syncs = m_syncCount(6000);
+    a.hints.clear();
+    b.hints.clear();
 
     EXPECT_TRUE(inst->SetClockRate(1234.5));
     EXPECT_EQ(ExternalRate(a.GetDeviceHandle()), 1234.5);
@@ -464,6 +466,7 @@ TEST_F(Hub6MgrTest, RefusedClockRateChangesNoBoard)
     auto* inst = mgr->FindInstance(mgr->AddVirtual());
     ASSERT_TRUE(inst->SetOutputDevice(0, a.GetDeviceHandle()));
     const double before = ExternalRate(a.GetDeviceHandle());
+    a.hints.clear();
     EXPECT_FALSE(inst->SetClockRate(0.5));
     EXPECT_EQ(mgr->GetLastErrorText(), L"Clock rate 0.500 MHz is out of range (1.000 to 6000.000 MHz)");
     EXPECT_EQ(ExternalRate(a.GetDeviceHandle()), before);
@@ -582,6 +585,7 @@ TEST_F(Hub6MgrTest, ChangedRateOnThePageTellsTheBoards)
     auto& a = SyncBoardDoc(5001);
     const int32_t id = mgr->AddVirtual();
     ASSERT_TRUE(mgr->FindInstance(id)->SetOutputDevice(0, a.GetDeviceHandle()));
+    a.hints.clear();
     devmgr_test::DialogAnswer answer([](QDialog* dlg) {
         auto* rate = dlg->findChild<QDoubleSpinBox*>("clockRate");
         ASSERT_NE(rate, nullptr);
@@ -592,6 +596,8 @@ TEST_F(Hub6MgrTest, ChangedRateOnThePageTellsTheBoards)
     EXPECT_EQ(mgr->changed, (std::vector<int32_t>{id}));
     EXPECT_EQ(CountHint(a, dochint::kClock), 1u);
     EXPECT_EQ(m_syncCount(6000), 1u);
+    // The board runs on the new rate; the library is told so.
+    EXPECT_EQ(ExternalRate(a.GetDeviceHandle()), 750.0);
 }
 
 TEST_F(Hub6MgrTest, UnchangedRateOnThePageDoesNothingFurther)
@@ -599,6 +605,7 @@ TEST_F(Hub6MgrTest, UnchangedRateOnThePageDoesNothingFurther)
     auto& a = SyncBoardDoc(5001);
     const int32_t id = mgr->AddVirtual();
     ASSERT_TRUE(mgr->FindInstance(id)->SetOutputDevice(0, a.GetDeviceHandle()));
+    a.hints.clear();
     devmgr_test::DialogAnswer answer([](QDialog* dlg) { dlg->accept(); });
     EXPECT_TRUE(mgr->ShowDeviceSettings(id, nullptr, 0));
     EXPECT_TRUE(mgr->changed.empty());
@@ -635,6 +642,7 @@ TEST_F(Hub6MgrTest, DocumentFindsItsOutputAndRunsAtTheSyncDevicesRate)
     ASSERT_GT(id, 0) << mgr->GetLastErrorText();
     CVltHub6Mgr::CSyncInst* inst = mgr->FindInstance(id);
     ASSERT_NE(inst, nullptr);
+    ASSERT_EQ(inst->GetObject()->SetDeviceClockRate(1250.0), S_OK);
     ASSERT_TRUE(inst->SetOutputDevice(3, h)) << mgr->GetLastErrorText();
     EXPECT_EQ(doc.GetSyncDeviceId(), id);
     EXPECT_EQ(doc.GetSyncOutputIndex(), 3);
@@ -644,6 +652,11 @@ TEST_F(Hub6MgrTest, DocumentFindsItsOutputAndRunsAtTheSyncDevicesRate)
     EXPECT_EQ(doc.GetSyncOutputIndex(), 3);
     EXPECT_EQ(doc.GetSyncDeviceObject(), inst->GetObject());
 
+    // Bound, the board is given the unit's rate: the library reports it once
+    // the board is clocked from outside, before any change of the rate.
+    EXPECT_EQ(ExternalRate(h), 1250.0);
+    EXPECT_EQ(CountHint(doc, dochint::kClock), 1u);
+
     ASSERT_TRUE(inst->SetClockRate(1000.0));
     double internal = 0.0;
     ASSERT_EQ(SetAdcClockSourceTQ8(h, 0), 0);
@@ -652,6 +665,9 @@ TEST_F(Hub6MgrTest, DocumentFindsItsOutputAndRunsAtTheSyncDevicesRate)
     // Clocked from outside, the board runs at the sync device's rate.
     ASSERT_EQ(SetAdcClockSourceTQ8(h, 1), 0);
     EXPECT_DOUBLE_EQ(doc.GetAcquisitionRate(true), 1000.0);
+    double library = 0.0;
+    ASSERT_EQ(GetActualAdcAcqRateTQ8(h, &library), 0);
+    EXPECT_DOUBLE_EQ(library, 1000.0);
     const int32_t divider = GetPostAdcClockDividerTQ8(h, 1);
     EXPECT_DOUBLE_EQ(doc.GetAcquisitionRate(false), divider > 0 ? std::ldexp(1000.0, -divider) : 1000.0);
     // Releasing the board frees the output.

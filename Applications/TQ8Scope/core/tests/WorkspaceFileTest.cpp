@@ -678,6 +678,19 @@ TEST_F(WorkspaceSyncTest, StartConnectsLocalUnitsOrOneVirtualWithTheSwitch)
     EXPECT_NE(Sync().FindInstanceBySerial(6500), 0);
 }
 
+TEST_F(WorkspaceSyncTest, TheVirtualBoardOfTheSwitchesCanBeBoundToOutputOne)
+{
+    ASSERT_TRUE(app->StartUp({L"-virtual", L"-virtual_sync"}));
+    ASSERT_EQ(Sync().GetInstanceCount(), 1u);
+    CVltHub6Mgr::CSyncInst* inst = Sync().FindInstance(Sync().FindInstanceBySerial(6000));
+    ASSERT_NE(inst, nullptr);
+    CDeviceManagerTQ8::HandleList boards;
+    ASSERT_EQ(Devices().GetDevicesWithDocument(boards), 1u);
+    EXPECT_TRUE(inst->SetOutputDevice(0, boards.front()));
+    EXPECT_EQ(inst->FindOutputOfDevice(boards.front()), 0);
+    EXPECT_TRUE(Devices().GetDocument(boards.front())->HasSyncOutput());
+}
+
 TEST_F(WorkspaceSyncTest, OutputSixIsIgnoredAndAFailedSettingsTextSavesNothing)
 {
     AddSyncBoard(7001);

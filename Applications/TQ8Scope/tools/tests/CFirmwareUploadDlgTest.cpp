@@ -3,18 +3,19 @@
 #include <cerrno>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
+#include "CForm_Status.h"
 #include "DocumentToolWindows.h"
 #include "ErrorBox.h"
 #include "PowerCommand.h"
 #include "UploadTestSupport.h"
 
 using doc_tools_test::BoardName;
-using doc_tools_test::ToQt;
 using upload_test::kOneFile;
 using upload_test::kTwoFiles;
 using upload_test::PackageSpec;
@@ -177,6 +178,50 @@ TEST_F(FirmwareUploadTest, TwoFilePackageOnAVirtualBoardShowsEachFileThenTheWait
     EXPECT_EQ(ValidateConfigEepromTQ8(doc.GetDeviceHandle()), TQ8_ERR_EEPROM_INVALID);
     char* codes = nullptr;
     EXPECT_EQ(GetJtagIdCodesATQ8(doc.GetDeviceHandle(), &codes), TQ8_ERR_GENERAL);
+}
+
+TEST_F(FirmwareUploadTest, NewVersionShowsOnTheStatusPageAndInTheWindowOpenedAgain)
+{
+    CMainDoc& doc = NewDoc();
+    CForm_Status status(doc);
+    status.OnInitialUpdate();
+    const auto shown = [&status](int id) { return status.ItemAs<QLineEdit>(id)->text(); };
+    ASSERT_EQ(shown(1037), QStringLiteral("1.2.3.4"));
+    ASSERT_EQ(shown(1046), QStringLiteral("1.2.3.4"));
+    // An image for the system FPGA and one for the ZAB/user FPGA, as the
+    // generator makes, both of the next version.
+    PackageSpec next;
+    next.chunks = {{0, {{"sys.bit", std::string(70000, 's')}}}, {2, {{"user.bit", std::string(70000, 'u')}}}};
+    next.chunkVersion = 0x01020305;
+    const std::wstring path = Package("next", next);
+    ASSERT_TRUE(Run(Open(doc, path)));
+    EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware update complete"});
+    EXPECT_EQ(shown(1037), QStringLiteral("1.2.3.5"));
+    EXPECT_EQ(shown(1046), QStringLiteral("1.2.3.5"));
+    CFirmwareUploadDlg* again = Open(doc, path);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(Field(again, "currentVersion"), QStringLiteral("1.2.3.5"));
+    QTest::mouseClick(Button(again, "cancel"), Qt::LeftButton);
+}
+
+TEST_F(FirmwareUploadTest, ProgressRisesWithTheBytesWritten)
+{
+    CMainDoc& doc = NewDoc();
+    PackageSpec one;
+    constexpr int kBytes = 300000; // five pieces of the board's 64 KiB and a rest
+    one.chunks = {{0, {{"sys.bit", std::string(kBytes, 'p')}}}};
+    QPointer<CFirmwareUploadDlg> dlg = Open(doc, Package("big", one));
+    auto* progress = dlg->findChild<QProgressBar*>("progress");
+    std::vector<int> values;
+    QObject::connect(progress, &QProgressBar::valueChanged, [&](int value) {
+        if (progress->maximum() == kBytes)
+            values.push_back(value);
+    });
+    ASSERT_TRUE(Run(dlg));
+    // Each step is one piece more on the board: the bar never runs ahead.
+    ASSERT_EQ(values.size(), 5u);
+    for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(values[i], std::min<int>(kBytes, int(i + 1) * 65536)) << i;
 }
 
 TEST_F(FirmwareUploadTest, OneFilePackageShowsOnlyTheGeneralText)

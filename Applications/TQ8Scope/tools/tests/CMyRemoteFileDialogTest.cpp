@@ -24,10 +24,12 @@
 #include "CMyHotListControl.h"
 #include "CMyRemoteFileDialog.h"
 #include "ErrorBeep.h"
+#include "ErrorBox.h"
 #include "MessageBox.h"
 #include "RemoteTestHost.h"
 #include "DeviceServiceSender.h"
 #include "TestApp.h"
+#include "TextConv.h"
 
 namespace fs = std::filesystem;
 
@@ -112,6 +114,13 @@ protected:
         const QModelIndex index = Model()->index(RowOf(name), 0);
         View()->selectionModel()->setCurrentIndex(index,
                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    // Clicks the row's name as a user does: in the list views only that cell is selected.
+    void ClickRow(const QString& name)
+    {
+        const QModelIndex index = Model()->index(RowOf(name), 0);
+        View()->scrollTo(index);
+        QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, View()->visualRect(index).center());
     }
     void Key(Qt::Key key)
     {
@@ -354,6 +363,36 @@ TEST_F(RemoteFileDialogTest, DeleteAsksFirst)
     View()->clearSelection();
     Key(Qt::Key_Delete);
     EXPECT_EQ(beeps, 1);
+}
+
+TEST_F(RemoteFileDialogTest, ListViewKeysActOnTheClickedFileAndARefusedRenameSaysWhy)
+{
+    Open(true);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    ASSERT_EQ(dlg->GetView(), CMyRemoteFileDialog::kList);
+    ClickRow(QStringLiteral("run.dat"));
+    EXPECT_EQ(dlg->findChild<QLineEdit*>("fileName")->text(), QStringLiteral("run.dat"));
+    boxes.QueueAnswer(IDYES);
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(boxes.LastText(),
+              L"Are you sure you want to permanently delete 'run.dat'?\n\nThis operation cannot be undone.");
+    EXPECT_FALSE(fs::exists(docs / "run.dat"));
+
+    ClickRow(QStringLiteral("notes.txt"));
+    Key(Qt::Key_F2);
+    ASSERT_NE(LabelEditor(), nullptr);
+    LabelEditor()->setText(QStringLiteral("empty.txt"));
+    EndLabelEdit();
+    // The file service keeps the existing file and says why it refused.
+    EXPECT_TRUE(fs::exists(docs / "notes.txt"));
+    EXPECT_EQ(Cell(RowOf(QStringLiteral("notes.txt")), 0), QStringLiteral("notes.txt"));
+    std::wstring name;
+    ASSERT_EQ(GetBoardNameString(board, name, kErrorBoxNameFlags), 0);
+    const std::wstring text = boxes.LastText();
+    EXPECT_EQ(text.rfind(name + L": Failed to rename file or folder: ", 0), 0u) << vlt::WideToUtf8(text);
+    EXPECT_NE(text.find(L"File exists"), std::wstring::npos) << vlt::WideToUtf8(text);
+    EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONERROR);
+    EXPECT_EQ(beeps, 0);
 }
 
 TEST_F(RemoteFileDialogTest, AFailedListingKeepsTheRows)

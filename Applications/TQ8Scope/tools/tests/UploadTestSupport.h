@@ -32,6 +32,7 @@ struct PackageSpec {
     uint32_t flags = 0; // 1: verify package
     uint32_t version = kMixed;
     uint32_t custom = 0;
+    uint32_t chunkVersion = 0; // 0: 1.2.0.<chunk id> for each chunk
 };
 
 inline std::wstring WritePackage(const std::string& dir, const std::string& name, const PackageSpec& contents)
@@ -43,7 +44,7 @@ inline std::wstring WritePackage(const std::string& dir, const std::string& name
     FwPackagePairs pairs{{dir + "/" + name + ".xml", "context_v2.xml"}};
     for (const auto& [id, files] : contents.chunks) {
         CFwContextTQ8::CFirmwareChunk& chunk = context.m_chunks[id];
-        chunk.m_version = 0x01020000 + static_cast<uint32_t>(id);
+        chunk.m_version = contents.chunkVersion != 0 ? contents.chunkVersion : 0x01020000 + static_cast<uint32_t>(id);
         for (const auto& [file, bytes] : files) {
             chunk.m_files.push_back(file);
             WriteTestFile(dir + "/" + name + "-" + file, bytes);

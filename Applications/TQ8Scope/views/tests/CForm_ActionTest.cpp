@@ -44,9 +44,12 @@ TEST_F(ActionFormTest, ShowsTheBoardAndItsRate)
     EXPECT_EQ(qobject_cast<QLabel*>(form.Item(CForm_Action::kRateId))->text(), ToQt(FormatFrequencyMHz(doc.GetAcquisitionRate(false))));
     EXPECT_EQ(StartButton(form)->text(), QStringLiteral("&Acquire and Display Data"));
 
-    // One device: no controller link; a virtual board has no external sync.
-    for (int id : {CForm_Action::kControllerLinkId, CForm_Action::kControllerLabelId, CForm_Action::kSyncLinkId, CForm_Action::kSyncLabelId})
+    // One device: no controller link. A virtual board has the sync device's
+    // input, so its sync link shows.
+    for (int id : {CForm_Action::kControllerLinkId, CForm_Action::kControllerLabelId})
         EXPECT_FALSE(form.Item(id)->isVisible()) << id;
+    for (int id : {CForm_Action::kSyncLinkId, CForm_Action::kSyncLabelId})
+        EXPECT_TRUE(form.Item(id)->isVisible()) << id;
     devices->ConnectVirtualDevice();
     doc.UpdateAllViews(dochint::kDeviceList);
     EXPECT_TRUE(form.Item(CForm_Action::kControllerLinkId)->isVisible());

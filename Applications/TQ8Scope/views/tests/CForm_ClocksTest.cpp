@@ -6,11 +6,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "CFormView_Scope.h"
+#include "CForm_Action.h"
 #include "CForm_Clocks.h"
 #include "ClocksFormRules.h"
 #include "FormTestSupport.h"
 #include "Hub6Sim.h"
 #include "InprocServer.h"
+#include "ValueFormat.h"
 
 namespace {
 
@@ -232,6 +235,41 @@ TEST_F(ClocksFormTest, MasterClockReachesItsSlave)
     delete slaveForm;
 }
 
+TEST_F(ClocksFormTest, RatesFollowAMastersClockWhateverChangedIt)
+{
+    FormDoc& master = NewLocalDoc(63, [](TQ8SIM_BOARD_DESC& d) { d.masterSlave = 1; });
+    FormDoc& slave = NewLocalDoc(64, [](TQ8SIM_BOARD_DESC& d) { d.masterSlave = 2; });
+    FormDoc& other = NewDoc();
+    devices->BuildMasterSlaveRelations();
+    ASSERT_EQ(SetAdcClockSourceTQ8(slave.GetDeviceHandle(), 2), 0); // clocked by its master
+    CForm_Clocks slaveClocks(slave);
+    slaveClocks.OnInitialUpdate();
+    CForm_Action slaveAction(slave);
+    slaveAction.OnInitialUpdate();
+    CForm_Action otherAction(other);
+    otherAction.OnInitialUpdate();
+    const auto masterField = [&] { return slaveClocks.ItemAs<QLineEdit>(CForm_Clocks::kExternalRateId)->text(); };
+    const auto rate = [](CForm_Action& form) { return qobject_cast<QLabel*>(form.Item(CForm_Action::kRateId))->text(); };
+    const auto mhz = [](double r) { return ToQt(FormatFrequencyMHz(r)); };
+    // From the start the slave shows the rate its master gives it.
+    EXPECT_EQ(masterField(), QStringLiteral("Master: 1500.000"));
+    EXPECT_EQ(rate(slaveAction), mhz(1500.0));
+
+    CForm_Clocks& masterClocks = NewForm(master);
+    Enter(Edit(masterClocks, CForm_Clocks::kInternalRateId), "500");
+    EXPECT_EQ(masterField(), QStringLiteral("Master: 500.000"));
+    EXPECT_EQ(rate(slaveAction), mhz(500.0));
+
+    // A board given the master's settings runs at its rate and says so.
+    ASSERT_EQ(other.CopySettingsFrom(master), 0);
+    EXPECT_EQ(rate(otherAction), mhz(500.0));
+    // Settings copied onto the master move its slave as well.
+    ASSERT_EQ(SetInternalAdcClockRateTQ8(other.GetDeviceHandle(), 800.0), 0);
+    ASSERT_EQ(master.CopySettingsFrom(other), 0);
+    EXPECT_EQ(masterField(), QStringLiteral("Master: 800.000"));
+    EXPECT_EQ(rate(slaveAction), mhz(800.0));
+}
+
 #ifdef HUB6COM_LIBRARY_PATH
 // Boards clocked by a simulated sync device of the component library.
 class ClocksSyncTest : public ClocksFormTest {
@@ -296,6 +334,28 @@ TEST_F(ClocksSyncTest, SyncDeviceRateIsSetOnTheDevice)
     boxes.Clear();
     Enter(Edit(form, CForm_Clocks::kExternalRateId), "inf");
     EXPECT_EQ(boxes.LastText(), L"Please enter a valid HUB3300 clock rate in MHz");
+}
+
+TEST_F(ClocksSyncTest, BoardOnTheSyncDevicesClockReportsItsRateAndThePlotShowsTimes)
+{
+    FormDoc& doc = NewLocalDoc(72, [](TQ8SIM_BOARD_DESC& d) { d.syncConfig = 1; });
+    doc.syncManager = sync.get();
+    const int32_t id = sync->AddVirtual();
+    ASSERT_NE(id, 0);
+    ASSERT_EQ(sync->FindInstance(id)->GetObject()->SetDeviceClockRate(1000.0), S_OK);
+    ASSERT_TRUE(sync->FindInstance(id)->SetOutputDevice(0, doc.GetDeviceHandle()));
+    CFormView_Scope panel(doc);
+    panel.OnInitialUpdate();
+    CForm_Clocks& form = NewForm(doc);
+    // The user picks the sync device's clock: the board now runs on it.
+    Choose(Combo(form, CForm_Clocks::kClockSourceId), 1);
+    double rate = 0;
+    ASSERT_EQ(GetActualAdcAcqRateTQ8(doc.GetDeviceHandle(), &rate), 0);
+    EXPECT_EQ(rate, 1000.0);
+    EXPECT_EQ(panel.GetLabelInfo().samplingRateMHz, 1000.0);
+    std::wstring text;
+    ASSERT_TRUE(panel.XAxisLabel(1000, text));
+    EXPECT_EQ(text, L"1\u00b5s");
 }
 #endif
 

@@ -18,6 +18,7 @@
 #include "Hub6TestHost.h"
 #include "MainDocFixture.h"
 #include "TestApp.h"
+#include "TextConv.h"
 
 namespace {
 
@@ -326,12 +327,17 @@ TEST_F(SyncMgrDlgTest, HardwareSettingsOpensTheDevicesPage)
     const int32_t id = mgr.AddVirtual();
     ASSERT_TRUE(mgr.FindInstance(id)->SetOutputDevice(0, a.GetDeviceHandle()));
     Open();
+    dlg->move(40, 30); // room on the screen for the page centred over it
+    a.hints.clear();
     bool shown = false;
+    QPoint offCentre;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         if (auto* page = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
             timer.stop();
             shown = page->windowTitle() == QStringLiteral("HUB3300-6");
+            // Over its owner, like the program's other dialogs.
+            offCentre = page->frameGeometry().center() - dlg->frameGeometry().center();
             page->findChild<QDoubleSpinBox*>(QStringLiteral("clockRate"))->setValue(2000.0);
             page->accept();
         }
@@ -339,8 +345,31 @@ TEST_F(SyncMgrDlgTest, HardwareSettingsOpensTheDevicesPage)
     timer.start(10);
     Click("hardwareSettings");
     EXPECT_TRUE(shown);
+    EXPECT_LE(offCentre.manhattanLength(), 4) << offCentre.x() << ", " << offCentre.y();
     EXPECT_EQ(hub6.syncCount(6000), 1u);
     EXPECT_EQ(std::count(a.hints.begin(), a.hints.end(), dochint::kClock), 1);
+    // The bound board runs on the new rate, and the library knows it.
+    double rate = 0.0;
+    ASSERT_EQ(GetExternalClockRateTQ8(a.GetDeviceHandle(), &rate, 1), TQ8_OK);
+    EXPECT_EQ(rate, 2000.0);
+}
+
+TEST_F(SyncMgrDlgTest, TwoBoardsHaveTwoNamesAndAVirtualBoardCanBeBound)
+{
+    Board(5001);
+    Board(5002);
+    auto& v = NewDoc();
+    const int32_t id = mgr.AddVirtual();
+    Open();
+    ASSERT_EQ(Output(1)->count(), 4);
+    for (const char* name : {"TQ3300 #5001", "TQ3300 #5002", "TQ3300 #1600"})
+        EXPECT_NE(Output(1)->findText(QString::fromLatin1(name)), -1) << name;
+    const int virtualRow = Output(1)->findText(QStringLiteral("TQ3300 #1600"));
+    ASSERT_EQ(Output(1)->itemData(virtualRow).toULongLong(), reinterpret_cast<uintptr_t>(v.GetDeviceHandle()));
+    Choose(1, virtualRow);
+    EXPECT_EQ(boxes.Count(), 0u) << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_EQ(mgr.FindInstance(id)->GetOutputDevice(0), v.GetDeviceHandle());
+    EXPECT_TRUE(v.HasSyncOutput());
 }
 
 TEST_F(SyncMgrDlgTest, RemoteConnectAddsTheRowsOfTheConnectedDevices)
