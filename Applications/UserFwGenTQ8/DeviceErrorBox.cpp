@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr uint32_t kDisplayNameFormat = 156;
 
 // Takes over a text the library handed out.
 std::wstring TakeLibraryText(wchar_t* text)
@@ -20,7 +19,7 @@ std::wstring TakeLibraryText(wchar_t* text)
 std::wstring BoardDisplayName(TQ8_HANDLE handle)
 {
     wchar_t* name = nullptr;
-    GetBoardNameWTQ8(handle, &name, kDisplayNameFormat);
+    GetBoardNameWTQ8(handle, &name, TQ8_NAME_SET_DISPLAY);
     return TakeLibraryText(name);
 }
 

@@ -6,8 +6,6 @@
 #include <cwchar>
 
 namespace {
-constexpr int32_t kModeStandby = 1;
-constexpr uint32_t kNameFlags = 152; // the plot source's form of the board name
 constexpr uint32_t kRamSizeUnknown = 0x80000000u;
 } // namespace
 
@@ -23,7 +21,7 @@ HRESULT CChanSrcBrd::InternalQueryInterface(const IID& riid, void** ppv)
 std::wstring CChanSrcBrd::BoardName(TQ8_HANDLE handle)
 {
     wchar_t* text = nullptr;
-    if (GetBoardNameWTQ8(handle, &text, kNameFlags) == TQ8_OK && text) {
+    if (GetBoardNameWTQ8(handle, &text, TQ8_NAME_SET_PLOT_SOURCE) == TQ8_OK && text) {
         std::wstring name(text);
         FreeMemoryTQ8(text);
         if (!name.empty())
@@ -200,7 +198,7 @@ HRESULT CChanSrcBrd::Transfer(uint32_t start, uint32_t count, uint8_t* data)
     // Waited for and stopped whatever the start gave, so that nothing is
     // written into the caller's array once this returns.
     int32_t wait = WaitForTransferCompleteTQ8(m_handle, kTransferTimeoutMs);
-    SetOperatingModeTQ8(m_handle, kModeStandby);
+    SetOperatingModeTQ8(m_handle, TQ8_MODE_STANDBY);
     if (wait != TQ8_OK) {
         StoreError(L"Asynchronous data transfer failed: ", wait);
         hr = E_ABORT;

@@ -1,5 +1,6 @@
 #pragma once
 // Holds the device mutex for a scope.
+// Threads: the dispatch routines; the mutex keeps their programming sequences apart.
 #include "TQ8Driver.h"
 
 class CMutexHolder {

@@ -1,5 +1,6 @@
 #pragma once
 // Holds the device spin lock for a scope.
+// Threads: dispatch routines, the interrupt service's DPCs and the timer; see TQ8_DEVICE_EXTENSION.
 #include "TQ8Driver.h"
 
 class CSpinLockHolder {

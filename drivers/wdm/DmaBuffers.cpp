@@ -30,7 +30,6 @@ constexpr uint32_t kWindowGrain = 16384;
 constexpr uint32_t kMaxReadCount = 33529344;
 constexpr uint32_t kMaxTimestamps = 4191168;
 constexpr uint32_t kKeepMode = 0xFFFF;
-constexpr uint32_t kModeToBoard = 9;
 constexpr uint64_t kHalfMemory = uint64_t{TQ8_MEMORY_SIZE_VALUE} / 2; // 2^30
 constexpr uint32_t kTimestampOverflow = 1u << 8;
 constexpr uint32_t kTimestampEmpty = 1u << 20;
@@ -328,7 +327,7 @@ NTSTATUS CheckReadRequest(TQ8_DEVICE_EXTENSION* ext, const TQ8_SAMPLE_RAM_REQUES
     const uint32_t mode = q.flags & 0xFFFF;
     if ((q.flags & TQ8_READ_SPLIT) == 0 && q.buffers[0] == 0)
         return TQ8_STATUS_NO_BUFFER0;
-    if (mode != kKeepMode && mode > 9)
+    if (mode != kKeepMode && mode > TQ8_OPMODE_PCI_WRITE_TO_RAM)
         return TQ8_STATUS_BAD_KIND;
     *factorOut = f;
     return STATUS_SUCCESS;
@@ -475,7 +474,8 @@ NTSTATUS IoctlStartDmaXfer(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& r)
     if (ext->pendingIrp != nullptr || ext->operationState.load() != TQ8_STATE_IDLE)
         return TQ8_STATUS_BUSY;
     const uint32_t mode = ext->controlShadow[11] & 0xF;
-    const bool modeFits = q.direction != 0 ? mode == 4 || mode == 7 : mode == 9;
+    const bool modeFits = q.direction != 0 ? mode == TQ8_OPMODE_PCI_BUFFERED_ACQ || mode == TQ8_OPMODE_RAM_READ_TO_PCI
+                                         : mode == TQ8_OPMODE_PCI_WRITE_TO_RAM;
     if (!modeFits)
         return TQ8_STATUS_WRONG_MODE;
     const TQ8_DMA_BUFFER_ENTRY* e = FindDmaBufferLocked(ext, q.address, false, false);
@@ -517,10 +517,10 @@ NTSTATUS IoctlReadSampleRam(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& r)
         CSpinLockHolder lock(ext);
         if (ext->operationState.load() != TQ8_STATE_IDLE)
             return TQ8_STATUS_BUSY;
-        if (!withMode && (ext->controlShadow[11] & 0xF) != 1)
+        if (!withMode && (ext->controlShadow[11] & 0xF) != TQ8_OPMODE_STANDBY)
             return TQ8_STATUS_WRONG_MODE;
     }
-    status = LockUserBuffers(ext, q, SplitFactor(q), mode == kModeToBoard);
+    status = LockUserBuffers(ext, q, SplitFactor(q), mode == TQ8_OPMODE_PCI_WRITE_TO_RAM);
     if (!NT_SUCCESS(status))
         return status;
     if (withMode) {

@@ -284,7 +284,10 @@ NTSTATUS CheckKindAndDelays(uint32_t kind, uint32_t before, uint32_t after)
     return STATUS_SUCCESS;
 }
 
-bool StartsAcquisition(uint32_t mode) { return (mode >= 2 && mode <= 6) || mode == 8; }
+bool StartsAcquisition(uint32_t mode)
+{
+    return (mode >= TQ8_OPMODE_RAM_ACQ && mode <= TQ8_OPMODE_ZAB_BUFFERED_ACQ) || mode == TQ8_OPMODE_RAM_READ_TO_ZAB;
+}
 
 // Modes 7 and 8 read one unit more; the copy itself stays as it is.
 void BumpReadLength(TQ8_DEVICE_EXTENSION* ext)
@@ -361,7 +364,7 @@ void InitControlRegisters(TQ8_DEVICE_EXTENSION* ext)
     }
     s[6] = IsVariant1(ext) ? 0x2000 : 0;
     s[7] = 16;
-    s[kModeRegister] = 1;
+    s[kModeRegister] = TQ8_OPMODE_STANDBY;
     for (uint32_t index : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u})
         WriteControlRegister(ext, index, s[index]);
 }
@@ -511,7 +514,7 @@ void DelayMicroseconds(uint32_t us)
 
 void SetModeNibble(TQ8_DEVICE_EXTENSION* ext, uint32_t mode)
 {
-    WriteDeviceRegLocked(ext, kModeRegister, mode == 0 ? 1 : mode, 0xF);
+    WriteDeviceRegLocked(ext, kModeRegister, mode == TQ8_OPMODE_POWER_DOWN ? TQ8_OPMODE_STANDBY : mode, 0xF);
     FlushControlRegisters(ext);
     KeStallExecutionProcessor(5);
 }
@@ -573,7 +576,7 @@ void PulseAdcReset(TQ8_DEVICE_EXTENSION* ext, int chip)
 
 bool IsAcquisitionComplete(TQ8_DEVICE_EXTENSION* ext)
 {
-    if ((ext->controlShadow[kModeRegister] & 0xF) != 4)
+    if ((ext->controlShadow[kModeRegister] & 0xF) != TQ8_OPMODE_PCI_BUFFERED_ACQ)
         return true;
     const uint32_t code = (ext->controlShadow[6] >> 12) & 0xF;
     uint32_t busy = 0x6;
@@ -605,7 +608,7 @@ void InitBoard(TQ8_DEVICE_EXTENSION* ext)
     CalibrateSdramInputDelays(ext);
     {
         CSpinLockHolder lock(ext);
-        SetModeNibble(ext, 1);
+        SetModeNibble(ext, TQ8_OPMODE_STANDBY);
         WriteControlRegister(ext, 16, 0x08000001);
         KeStallExecutionProcessor(30);
         WriteControlRegister(ext, 16, 0x03F80000);
@@ -710,7 +713,7 @@ NTSTATUS IoctlResetDcms(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL&)
 NTSTATUS IoctlSetOperatingMode(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& r)
 {
     const uint32_t mode = U32At(r, 0);
-    if (mode > 9)
+    if (mode > TQ8_OPMODE_PCI_WRITE_TO_RAM)
         return TQ8_STATUS_BAD_WAIT_KIND_OR_MODE;
     CMutexHolder mutex(ext);
     Irp* kept = nullptr;
@@ -725,26 +728,26 @@ NTSTATUS IoctlSetOperatingMode(TQ8_DEVICE_EXTENSION* ext, TQ8_IOCTL& r)
             resetPending = (ext->deviceFlags & TQ8_FLAG_DCM_RESET_PENDING) != 0;
         // An operation that keeps mode 1 (a sample-RAM read) is not taken
         // over by an acquisition: its request and buffers stay its own.
-        if (current == 1 && StartsAcquisition(mode) && ext->operationState != TQ8_STATE_IDLE)
+        if (current == TQ8_OPMODE_STANDBY && StartsAcquisition(mode) && ext->operationState != TQ8_STATE_IDLE)
             return TQ8_STATUS_BUSY;
-        if (ext->operationState != TQ8_STATE_IDLE && mode == 1)
+        if (ext->operationState != TQ8_STATE_IDLE && mode == TQ8_OPMODE_STANDBY)
             AbortActiveOperation(ext, false, &kept);
     }
     NTSTATUS status = STATUS_SUCCESS;
-    if (current == 1) {
-        if (mode == 7 || mode == 8)
+    if (current == TQ8_OPMODE_STANDBY) {
+        if (mode == TQ8_OPMODE_RAM_READ_TO_PCI || mode == TQ8_OPMODE_RAM_READ_TO_ZAB)
             BumpReadLength(ext);
         if (StartsAcquisition(mode)) {
             ext->stats.acquisitionsStarted.fetch_add(1);
             CSpinLockHolder lock(ext);
             StopDmaEngine(ext);
-            if (mode != 4) {
+            if (mode != TQ8_OPMODE_PCI_BUFFERED_ACQ) {
                 ext->operationState = TQ8_STATE_ACQUISITION;
                 ext->operationFile = r.file;
             }
         }
     }
-    if (mode >= 2 && mode <= 6) {
+    if (mode >= TQ8_OPMODE_RAM_ACQ && mode <= TQ8_OPMODE_ZAB_BUFFERED_ACQ) {
         if (resetPending)
             ResetDcms(ext); // the lock check below decides
         {

@@ -16,6 +16,20 @@ inline constexpr uint32_t TQ8_MAX_WINDOWS = 4;
 inline constexpr uint32_t TQ8_UTILITY_BUFFER_BYTES = 64 * 1024;
 inline constexpr uint64_t TQ8_COMPLETION_SEEN = uint64_t{1} << 32;
 
+// Operating modes (register 11, bits 0-3), as the device library numbers them.
+enum : uint32_t {
+    TQ8_OPMODE_POWER_DOWN = 0,
+    TQ8_OPMODE_STANDBY = 1,
+    TQ8_OPMODE_RAM_ACQ = 2,
+    TQ8_OPMODE_RESERVED = 3,
+    TQ8_OPMODE_PCI_BUFFERED_ACQ = 4,
+    TQ8_OPMODE_ZAB_ACQ = 5,
+    TQ8_OPMODE_ZAB_BUFFERED_ACQ = 6,
+    TQ8_OPMODE_RAM_READ_TO_PCI = 7,
+    TQ8_OPMODE_RAM_READ_TO_ZAB = 8,
+    TQ8_OPMODE_PCI_WRITE_TO_RAM = 9,
+};
+
 // PnP states.
 enum : int32_t {
     TQ8_PNP_NOT_STARTED = 0,
@@ -91,6 +105,8 @@ struct TQ8_DMA_BUFFER_ENTRY {
 // Placed in the device object's zero-filled extension at AddDevice and never
 // destroyed: its memory stays readable until the last file object lets the
 // device go, so a late request still finds the remove lock removed.
+// Threads: dispatch routines under the device mutex; the interrupt service, DPCs and timer under the
+// spin lock, which guards the register copies and the operation; the atomics are read without it.
 struct TQ8_DEVICE_EXTENSION {
     kern::DeviceObject* lowerDevice = nullptr;
     kern::DeviceObject* self = nullptr;

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "ClockGenRate.h"
-#include "TQ8_64.h"
+#include "TQ8Codes.h"
 
 namespace tq8 {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "ChannelSelection.h"
-#include "TQ8_64.h"
+#include "TQ8Codes.h"
 
 namespace tq8 {
 

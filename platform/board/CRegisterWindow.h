@@ -4,6 +4,7 @@
 // models answer (live status, serial lines, identification). Without hooks
 // a register holds what was last written. Accesses outside the window or
 // not on a u32 boundary read all ones and write nothing, as on the bus.
+// Threads: the bus side from the driver's threads, the card's side from the card's; words and count are atomic.
 #include <atomic>
 #include <cstdint>
 #include <functional>

@@ -2,6 +2,7 @@
 // Board sample memory. Pages are allocated on first write, so a 2 GiB board
 // costs host memory only where samples were acquired. Unwritten memory reads
 // as zero.
+// Threads: the acquiring, render and calling threads; reads share the lock, writes hold it alone.
 #include <cstdint>
 #include <memory>
 #include <shared_mutex>

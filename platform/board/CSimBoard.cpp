@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ChannelSelection.h"
-#include "TQ8_64.h"
+#include "TQ8Codes.h"
 
 namespace tq8 {
 
@@ -416,7 +416,7 @@ void CSimBoard::CompleteDueReadLocked()
 
 int32_t CSimBoard::SetMode(int mode)
 {
-    if (mode < 0 || mode > 9 || mode == 3)
+    if (mode < TQ8_MODE_POWER_DOWN || mode > TQ8_MODE_PCI_WRITE_TO_RAM || mode == TQ8_MODE_RESERVED)
         return TQ8_ERR_INVALID_ARG;
     std::lock_guard lock(m_mutex);
     if (mode == TQ8_MODE_STANDBY) {

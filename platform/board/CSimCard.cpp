@@ -7,7 +7,7 @@
 #include "ClockGenRate.h"
 #include "ConfigImage.h"
 #include "ScanChain.h"
-#include "TQ8_64.h"
+#include "TQ8Codes.h"
 
 namespace tq8 {
 
@@ -39,13 +39,17 @@ uint32_t UnitFactor(uint32_t code)
     }
 }
 
-bool StartsAcquisition(uint32_t mode) { return mode == 2 || mode == 3 || mode == 5 || mode == 6 || mode == 8; }
+bool StartsAcquisition(uint32_t mode)
+{
+    return mode == TQ8_MODE_RAM_ACQ || mode == TQ8_MODE_RESERVED || mode == TQ8_MODE_ZAB_ACQ
+           || mode == TQ8_MODE_ZAB_BUFFERED_ACQ || mode == TQ8_MODE_RAM_READ_TO_ZAB;
+}
 
 AcqTarget TargetOf(uint32_t mode)
 {
-    if (mode == 5 || mode == 6)
+    if (mode == TQ8_MODE_ZAB_ACQ || mode == TQ8_MODE_ZAB_BUFFERED_ACQ)
         return AcqTarget::Zab;
-    return mode == 8 ? AcqTarget::RamToZab : AcqTarget::Ram;
+    return mode == TQ8_MODE_RAM_READ_TO_ZAB ? AcqTarget::RamToZab : AcqTarget::Ram;
 }
 
 } // namespace

@@ -20,6 +20,8 @@
 // Register 4 bit 23 written set is the software trigger.
 // While an acquisition runs, or the engine streams in mode 4, the status
 // register shows busy bits 1 and 2.
+// Threads: the driver's threads through the windows, and the card's acquisition thread; the lock guards the
+// chip models behind windows 1 and 2.
 #include <atomic>
 #include <cstdint>
 #include <functional>

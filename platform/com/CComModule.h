@@ -2,6 +2,7 @@
 // The object and lock count of one binary (an in-process server). Objects
 // made through CComObject and server locks count; the server may be unloaded
 // when the count is zero.
+// Threads: any that makes or releases the module's objects; the count is atomic.
 #include <atomic>
 #include <cstdint>
 

@@ -5,6 +5,7 @@
 // DeviceIoControl (a buffered request; waits while it is pending), cancel,
 // and close (cleanup, then close once the handle's requests are done).
 // While it calls into a driver it is the current process.
+// Threads: every caller of the library; the mutex guards the handles and the views.
 #include <cstdint>
 #include <map>
 #include <memory>

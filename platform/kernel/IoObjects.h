@@ -44,6 +44,7 @@ enum : uint32_t {
     DO_DEVICE_INITIALIZING = 0x80,
 };
 
+// Threads: any that opens, closes or deletes the device (references and deleted are atomic).
 struct DeviceObject {
     DriverObject* driverObject = nullptr;
     DeviceObject* nextDevice = nullptr;     // in the driver's list

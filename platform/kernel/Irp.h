@@ -69,6 +69,7 @@ struct IoStatusBlock {
     uint64_t information = 0;
 };
 
+// Threads: the one that owns the request, and any that cancels it (cancel and its routine are atomic).
 struct Irp {
     IoStatusBlock ioStatus;
     void* systemBuffer = nullptr; // buffered I/O: input in, output out

@@ -3,6 +3,7 @@
 // configuration, which arrive as cards on the simulated bus and are reached
 // through the board driver (in the driver's ordinal order), and virtual
 // boards created on first connection by serial.
+// Threads: every caller of the library; the mutex guards the tables and the bus.
 #include <cstdint>
 #include <map>
 #include <memory>

@@ -1,6 +1,7 @@
 #pragma once
 // Holds the file-write functions before each progress call-back while set,
 // so that callers can be tested against a library slow to call back.
+// Threads: a test holds and releases, the writing threads wait; the mutex guards the hold and the waiters.
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>

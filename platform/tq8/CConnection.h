@@ -1,5 +1,6 @@
 #pragma once
 // One open handle: the board it reaches. Duplicates share the board.
+// Threads: the handle's one user at a time, and whoever disconnects it (closed is atomic).
 #include <array>
 #include <atomic>
 #include <cstdint>

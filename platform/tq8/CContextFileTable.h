@@ -2,6 +2,7 @@
 // Open context files by tagged id, like device handles: the items are read
 // once at open, so a value is looked up, never dereferenced, and a closed or
 // made-up value is simply not found.
+// Threads: every caller of the library; the mutex guards the table.
 #include <cstdint>
 #include <memory>
 #include <mutex>

@@ -482,8 +482,7 @@ int32_t CDriverBoardBackend::AcquireInEpoch(AcqTarget target, uint32_t start, ui
 
 int32_t CDriverBoardBackend::SetMode(int mode)
 {
-    // Mode 3 is the card's own.
-    if (mode < TQ8_MODE_POWER_DOWN || mode > TQ8_MODE_PCI_WRITE_TO_RAM || mode == 3)
+    if (mode < TQ8_MODE_POWER_DOWN || mode > TQ8_MODE_PCI_WRITE_TO_RAM || mode == TQ8_MODE_RESERVED)
         return TQ8_ERR_INVALID_ARG;
     if (mode > TQ8_MODE_STANDBY)
         return m_link.SetMode(static_cast<uint32_t>(mode));

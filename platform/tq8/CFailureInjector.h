@@ -1,6 +1,7 @@
 #pragma once
 // Makes named library functions fail on purpose, for a number of calls, so
 // that callers' error paths can be tested.
+// Threads: the injecting test and every library call; the mutex guards the entries.
 #include <cstdint>
 #include <mutex>
 #include <string>

@@ -2,6 +2,7 @@
 // Handles as tagged 64-bit ids: a tag in the top bits and a sequence number
 // that is never reused, looked up in a table. A stale or made-up value is
 // simply not found; nothing is ever dereferenced from a handle.
+// Threads: every caller of the library; look-ups share the lock, changes hold it alone.
 #include <cstdint>
 #include <memory>
 #include <shared_mutex>

@@ -2,6 +2,7 @@
 // Memory the library hands out (texts, lists, DMA buffers) is recorded, so
 // that freeing refuses pointers the library never gave and frees nothing
 // twice.
+// Threads: every caller of the library; the mutex guards the blocks.
 #include <cstdint>
 #include <mutex>
 #include <string>

@@ -9,6 +9,7 @@
 // mover keeps the clock going at the pace of real time, so waits with
 // time-outs end as the caller expects. The boards' own durations follow
 // the simulator's time factor.
+// Threads: every caller of the library and the clock mover; the mutex guards the bus and its slots.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>

@@ -3,6 +3,7 @@
 // looked up, never dereferenced, and a deleted or made-up value is simply
 // not found. A board has at most one session, from its creation to its
 // deletion.
+// Threads: every caller of the library; the mutex guards the table.
 #include <cstdint>
 #include <memory>
 #include <mutex>

@@ -3,6 +3,7 @@
 // through the simulator's control, so that callers' handling of other
 // drivers and board variants can be tested. The simulated board itself is
 // not changed by them.
+// Threads: the simulator's control and every library call; the mutex guards the values.
 #include <cstdint>
 #include <map>
 #include <mutex>

@@ -3,6 +3,7 @@
 // injected failures, reported values and the call-back hold. Local boards are declared once from
 // the configuration file named by TQ8_SIM_CONFIG, when the library is first
 // used.
+// Threads: every caller; each table locks itself, the configuration mutex orders configurations.
 #include <cstdint>
 #include <memory>
 #include <mutex>

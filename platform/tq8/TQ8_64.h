@@ -38,67 +38,11 @@ extern "C" {
  * valid handle. */
 typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 
-/* ---- Result codes -------------------------------------------------------- */
-#define TQ8_OK 0
-#define TQ8_ERR_GENERAL (-1)
-#define TQ8_ERR_INVALID_ARG (-2)
-#define TQ8_ERR_OUT_OF_BOUNDS (-3)
-#define TQ8_ERR_INVALID_HANDLE (-4)
-#define TQ8_ERR_NO_MEMORY (-5)
-#define TQ8_ERR_DMA_BUFFER (-6)
-#define TQ8_ERR_DEVICE_NOT_FOUND (-7)
-#define TQ8_ERR_NOT_SUPPORTED (-8)
-#define TQ8_ERR_WRONG_MODE (-9)
-#define TQ8_ERR_CANCELLED (-10)
-#define TQ8_ERR_BUSY (-527)
-#define TQ8_ERR_FILE_UNREADABLE (-529)
-#define TQ8_ERR_BAD_SETTINGS (-530)
-#define TQ8_ERR_RATE_TOO_LOW (-532)
-#define TQ8_ERR_RATE_TOO_HIGH (-533)
-#define TQ8_ERR_UNSUPPORTED_ACQ (-535)
-#define TQ8_ERR_TIMEOUT (-541)
-#define TQ8_ERR_XML_ITEM_MISSING (-543)
-#define TQ8_ERR_SERVICE_RESULT_MISSING (-544)
-#define TQ8_ERR_MANIFEST_INVALID (-551)
-#define TQ8_ERR_FILE_WRITE (-552)
-#define TQ8_ERR_SOURCE_UNREADABLE (-554)
-#define TQ8_ERR_TS_OVERFLOW_UNSUPPORTED (-572)
-#define TQ8_ERR_TS_FIFO_OVERFLOW (-573) /* a recording with TQ8_FWP_FAIL_ON_TS_OVERFLOW */
-#define TQ8_ERR_SAMPLES_LOST (-574)     /* a recording lost sample data */
-#define TQ8_ERR_FW_PACKAGE_DAMAGED (-580)
-#define TQ8_ERR_FW_ENTRY_TOO_LARGE (-581)
-#define TQ8_ERR_FW_WRONG_FPGA (-582)
-#define TQ8_ERR_FW_VERIFY_MISMATCH (-583)
-#define TQ8_ERR_EEPROM_INVALID (-593)
-/* Remote boards. */
-#define TQ8_ERR_SERVER_UNREACHABLE (-600) /* no board service answered at that server and port */
-#define TQ8_ERR_CONNECTION_LOST (-601)
-#define TQ8_ERR_BAD_REPLY (-602)          /* malformed, or longer than the service host's limit */
-#define TQ8_ERR_SERVER_REFUSED (-603)     /* the service host answered with an error */
-#define TQ8_ERR_PATH_NOT_SERVED (-604)    /* outside the folders the server shares */
-#define TQ8_ERR_TOO_MANY_BOARDS (-605)    /* the connection has opened as many boards as the server allows */
-#define TQ8_ERR_SETTINGS_NOT_RESTORED (-606) /* a lost connection came back, the board's settings did not */
-
-/* Local boards: failures of the board driver. */
-#define TQ8_ERR_DRIVER_FAILURE (-610) /* a driver status the library has no meaning for */
-#define TQ8_ERR_DEVICE_REMOVED (-611) /* the board was removed or stopped while open */
+/* Result codes (TQ8_OK, TQ8_ERR_*), operating modes (TQ8_MODE_*) and feature
+ * bits (TQ8_FEATURE_*). */
+#include "TQ8Codes.h"
 
 /* ---- Enumerations -------------------------------------------------------- */
-/* Operating modes. */
-#define TQ8_MODE_POWER_DOWN 0
-#define TQ8_MODE_STANDBY 1
-#define TQ8_MODE_RAM_ACQ 2
-#define TQ8_MODE_PCI_BUFFERED_ACQ 4
-#define TQ8_MODE_ZAB_ACQ 5
-#define TQ8_MODE_ZAB_BUFFERED_ACQ 6
-#define TQ8_MODE_RAM_READ_TO_PCI 7
-#define TQ8_MODE_RAM_READ_TO_ZAB 8
-#define TQ8_MODE_PCI_WRITE_TO_RAM 9
-
-/* Feature bits of GetBoardFeaturesTQ8. */
-#define TQ8_FEATURE_ZAB 0x1u
-#define TQ8_FEATURE_FPGA_PROCESSING 0x8u
-
 /* Input channel flags: both bits set = transformer path (no DC offset). */
 #define TQ8_CHANFLAG_TRANSFORMER_A 0x02u
 #define TQ8_CHANFLAG_TRANSFORMER_B 0x80u
@@ -109,11 +53,8 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_FLPC_FIR1 5
 #define TQ8_FLPC_FIR2 6
 
-/* GetBoardNameWTQ8 flags. The name is "[Virtual ]TQ3300[-4][ #serial][ @server:port]".
- * Flag values callers use: 8 "TQ3300 #123456"; 156 display name
- * "Virtual TQ3300-4 #1600"; 96 file-name part "TQ3300_123456"; 152 plot
- * source name; 8069 device class; 0, the plain name, is "TQ3300 #123456" too, so
- * that two boards never share it. */
+/* GetBoardNameWTQ8 flags. The name is "[Virtual ]TQ3300[-4][ #serial][ @server:port]";
+ * 0, the plain name, is "TQ3300 #123456" too, so that two boards never share it. */
 #define TQ8_NAME_CHANNEL_SUFFIX 0x4u /* "-4" on four-channel boards */
 #define TQ8_NAME_SERIAL 0x8u         /* " #123456" */
 #define TQ8_NAME_VIRTUAL 0x10u       /* "Virtual " before virtual boards */
@@ -121,6 +62,12 @@ typedef struct TQ8_DEVICE_TAG* TQ8_HANDLE;
 #define TQ8_NAME_SERIAL_PLAIN 0x40u  /* "_123456" */
 #define TQ8_NAME_LOCATION 0x80u      /* " @server:port" on remote boards */
 #define TQ8_NAME_CLASS 0x1000u       /* device class description instead */
+/* The flag sets callers use. */
+#define TQ8_NAME_SET_SHORT TQ8_NAME_SERIAL /* 8: "TQ3300 #123456" */
+#define TQ8_NAME_SET_FILE (TQ8_NAME_FILE_SAFE | TQ8_NAME_SERIAL_PLAIN) /* 96: "TQ3300_123456" */
+#define TQ8_NAME_SET_PLOT_SOURCE (TQ8_NAME_LOCATION | TQ8_NAME_VIRTUAL | TQ8_NAME_SERIAL) /* 152 */
+#define TQ8_NAME_SET_DISPLAY (TQ8_NAME_SET_PLOT_SOURCE | TQ8_NAME_CHANNEL_SUFFIX) /* 156: "Virtual TQ3300-4 #1600" */
+#define TQ8_NAME_SET_DEVICE_CLASS 8069u /* 0x1F85: the device class description */
 
 /* GetVersionTextWTQ8 items. */
 #define TQ8_VERSION_HARDWARE 1

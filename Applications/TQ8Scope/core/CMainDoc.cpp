@@ -33,11 +33,7 @@
 #include "TextConv.h"
 
 namespace {
-constexpr uint32_t kNameFlagsShort = 8;
-constexpr uint32_t kNameFlagsDisplay = 156;
-constexpr uint32_t kNameFlagsFile = 96;
 constexpr uint32_t kAlwaysShownPages = 0x2037;
-constexpr int32_t kStandby = 1;
 constexpr unsigned kStatusMs = 2500;
 constexpr wchar_t kSettingsFilter[] = L"TQ3300 Settings Files (*.tq8set)|*.tq8set|All Files (*.*)|*.*||";
 constexpr wchar_t kAcquisitionErrorPrefix[] = L"An error occurred during acquisition: ";
@@ -141,7 +137,7 @@ void CMainDoc::SetLimitPlotData(bool on)
 void CMainDoc::SetAlwaysForceTrigger(bool on)
 {
     m_flags = on ? (m_flags | docstate::kAlwaysForceTrigger) : (m_flags & ~docstate::kAlwaysForceTrigger);
-    if (on && (m_flags & 0x821) && m_device)
+    if (on && (m_flags & docstate::kBusy) && m_device)
         IssueSoftwareTriggerTQ8(m_device);
 }
 
@@ -245,7 +241,7 @@ void CMainDoc::OnAppNotify(IBoardDocument*, int type, void* object)
 
 int32_t CMainDoc::SafeToObtainChannelData(uint32_t) const
 {
-    return (m_flags & 0x13) == docstate::kBoardMemoryData ? kArbiterOk : kArbiterNo;
+    return (m_flags & docstate::kPlotReadMask) == docstate::kBoardMemoryData ? kArbiterOk : kArbiterNo;
 }
 
 // ---- Names and options ----------------------------------------------------------
@@ -257,7 +253,7 @@ std::wstring CMainDoc::GetDeviceDisplayName(bool shortName, TQ8_HANDLE device) c
     if (!device)
         return L"<No device>";
     std::wstring name;
-    if (GetBoardNameString(device, name, shortName ? kNameFlagsShort : kNameFlagsDisplay) != 0)
+    if (GetBoardNameString(device, name, shortName ? TQ8_NAME_SET_SHORT : TQ8_NAME_SET_DISPLAY) != 0)
         return L"TQ3300";
     return name;
 }
@@ -265,7 +261,7 @@ std::wstring CMainDoc::GetDeviceDisplayName(bool shortName, TQ8_HANDLE device) c
 std::wstring CMainDoc::GetDefaultSettingsFileName() const
 {
     std::wstring name;
-    if (!m_device || GetBoardNameString(m_device, name, kNameFlagsFile) != 0)
+    if (!m_device || GetBoardNameString(m_device, name, TQ8_NAME_SET_FILE) != 0)
         name = L"TQ3300";
     if (IsVirtualDevice())
         name += L"v";
@@ -594,7 +590,7 @@ bool CMainDoc::ReadSampleRam()
         return false;
     }
     const int32_t wait = WaitForTransferCompleteTQ8(m_device, 1000);
-    SetOperatingModeTQ8(m_device, kStandby);
+    SetOperatingModeTQ8(m_device, TQ8_MODE_STANDBY);
     return FinishDirectRead(wait, readLength, L"Warning: Transfer timed out", L"Failed to wait for transfer complete: ");
 }
 
@@ -611,12 +607,12 @@ bool CMainDoc::AcquirePciBuffered()
     }
     result = GetPciAcquisitionDataFastTQ8(m_device, readLength, m_dmaBuffer, 1);
     if (result != 0) {
-        SetOperatingModeTQ8(m_device, kStandby);
+        SetOperatingModeTQ8(m_device, TQ8_MODE_STANDBY);
         ShowDeviceErrorBox(result, L"Failed to start asynch DMA xfer: ", m_device);
         return false;
     }
     const int32_t wait = WaitForTransferCompleteTQ8(m_device, 10000);
-    SetOperatingModeTQ8(m_device, kStandby);
+    SetOperatingModeTQ8(m_device, TQ8_MODE_STANDBY);
     if (!FinishDirectRead(wait, readLength, L"Warning: DMA transfer timed out", L"Failed to wait for xfer: "))
         return false;
     if (m_scopePanel && m_freqDomain && m_freqDomain->Widget()->isVisible() && m_scopePanel->GetSnapshotSourceId() != -1)
@@ -658,7 +654,7 @@ void CMainDoc::CloseDocument()
     }
     EndRecordingSession(nullptr);
     if (m_device && !IsIdle())
-        SetOperatingModeTQ8(m_device, kStandby);
+        SetOperatingModeTQ8(m_device, TQ8_MODE_STANDBY);
     // Sent, so that the main frame's loop has dropped this document before it goes.
     SetContinuousMode(false, false, false);
     if (m_app && m_device) {
@@ -752,7 +748,7 @@ void CMainDoc::StopAcquisitionThread()
     // Standby ends a blocking call, so the join cannot hang on it. The
     // thread may still run an operation whose cancel was already taken.
     if ((m_flags & docstate::kAcquiring) && m_device)
-        SetOperatingModeTQ8(m_device, kStandby);
+        SetOperatingModeTQ8(m_device, TQ8_MODE_STANDBY);
     m_thread->Stop(m_device);
 }
 
@@ -840,7 +836,7 @@ void CMainDoc::StopAcquisition()
                 doc->StopAcquisition();
     }
     if ((m_flags & docstate::kAcquiring) && m_device) {
-        SetOperatingModeTQ8(m_device, kStandby);
+        SetOperatingModeTQ8(m_device, TQ8_MODE_STANDBY);
         // Tagged with the running operation: whichever of this and the
         // thread's own result comes second is dropped.
         if (IsVirtualDevice())
@@ -962,7 +958,7 @@ void CMainDoc::SetAcquisitionActive(bool on)
 
 bool CMainDoc::IsReadyForNextContinuous() const
 {
-    return IsIdle() || (m_flags & 0x821) == docstate::kContinuous;
+    return IsIdle() || (m_flags & docstate::kBusy) == docstate::kContinuous;
 }
 
 void CMainDoc::ShowAcquisitionError(int32_t code)

@@ -58,16 +58,6 @@ constexpr int kAfterWorkspaceLoad = 17;
 constexpr int kFpgaProcessing = 18;
 } // namespace dochint
 
-namespace docstate {
-constexpr uint32_t kShownAcquiring = 0x4;
-constexpr uint32_t kBoardMemoryData = 0x10;
-constexpr uint32_t kFirmwareFromCommandLine = 0x80;
-constexpr uint32_t kController = 0x200;
-constexpr uint32_t kControlled = 0x400;
-constexpr uint32_t kNoPlot = 0x1000;
-constexpr uint32_t kStopOnThreshold = 0x2000;
-} // namespace docstate
-
 class CMainDoc : public QObject, public IBoardDocument, public vlt::IAppMessageTarget {
     Q_OBJECT
 public:
@@ -364,7 +354,7 @@ private:
     CDeviceManagerTQ8* m_devices;
     TQ8_HANDLE m_device;
     CChildFrame* m_childFrame = nullptr;
-    uint32_t m_flags = docstate::kLimitPlotData;
+    uint32_t m_flags = docstate::kInitial;
     int32_t m_destination = 0;
     uint32_t m_startSample = 0;
     uint32_t m_sampleCount = 32768;

@@ -22,6 +22,7 @@
 #include "CVltHub6Mgr.h"
 #include "CVltPropertySheet.h"
 #include "CommandIds.h"
+#include "DocStateFlags.h"
 #include "ErrorBeep.h"
 #include "FirmwareGeneratorLauncher.h"
 #include "MessageBox.h"
@@ -830,7 +831,7 @@ intptr_t CMainFrame::OnContinuousAcquisition(uintptr_t on, IBoardDocument* doc)
             if (!m_continuous.count(d))
                 continue;
             const uint32_t flags = d->GetStateFlags();
-            if (d->IsIdle() || (flags & 0x821) == 0x20)
+            if (d->IsIdle() || (flags & docstate::kBusy) == docstate::kContinuous)
                 d->StartAcquisition();
         }
         if (!PumpWaitingMessages())

@@ -10,7 +10,7 @@
 class QWidget;
 
 // Board-name flags used for error texts.
-inline constexpr uint32_t kErrorBoxNameFlags = 0x9C;
+inline constexpr uint32_t kErrorBoxNameFlags = TQ8_NAME_SET_DISPLAY;
 
 // Board name, ": ", prefix, then the library's text for the code; see
 // FormatDeviceErrorText. Returns the box's answer.

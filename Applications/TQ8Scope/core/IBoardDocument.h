@@ -5,22 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "DocStateFlags.h"
 #include "TQ8_64.h"
 
 class CChildFrame;
-
-// Document state flags.
-namespace docstate {
-constexpr uint32_t kAcquiring = 0x1;
-constexpr uint32_t kRecording = 0x2;
-constexpr uint32_t kContinuous = 0x20;
-constexpr uint32_t kLimitPlotData = 0x40;
-constexpr uint32_t kControlledOutstanding = 0x800;
-constexpr uint32_t kAlwaysForceTrigger = 0x4000;
-constexpr uint32_t kHandOver = kLimitPlotData | kAlwaysForceTrigger; // carried by hand-over and workspace
-constexpr uint32_t kBusy = kAcquiring | kContinuous | kControlledOutstanding;
-constexpr uint32_t kNotIdle = kBusy | kRecording;
-} // namespace docstate
 
 class IBoardDocument {
 public:

@@ -9,6 +9,7 @@
 // The library's upload cannot be cancelled. Stop releases a pending stage,
 // silences every further message and waits for the upload to end, so the
 // board's handle and the window outlive the library's use of them.
+// Threads: the UI thread starts, stops and answers stages, the worker uploads; the mutex guards the stage.
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>

@@ -24,6 +24,7 @@
 #include <QTreeView>
 
 #include "CMyHotListControl.h"
+#include "DeviceServiceSender.h"
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
 #include "MessageBox.h"
@@ -33,7 +34,6 @@
 #include "RemoteFileTexts.h"
 #include "RemoteFileTypes.h"
 #include "ServiceRequestRoutines.h"
-#include "ServiceRequestTransport.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // "Save TQ3300 RAM Data to File": writes a stretch of board memory, or the
 // document's last snapshot, to files through the device library on a worker
 // thread, with progress and cancellation. Edits the document's save context.
+// Threads: the UI thread, and the save worker, which reads the cancel flag and stores progress (atomic).
 #include <atomic>
 #include <cstdint>
 #include <thread>

@@ -5,11 +5,12 @@
 #include "CMainApp.h"
 #include "CMainFrame.h"
 #include "CVltHub6Mgr.h"
+#include "DocStateFlags.h"
 
 namespace {
 
 // Plot data limited to what was acquired.
-constexpr uint32_t kRemoteDocFlags = 0x40;
+constexpr uint32_t kRemoteDocFlags = docstate::kLimitPlotData;
 
 void ConnectChosen(const CConnectRemoteDeviceDlg& dlg, CDeviceManagerTQ8& devices, CDeviceManagerTQ8::HandleList& list)
 {

@@ -1,6 +1,7 @@
 #pragma once
 // Type texts and icon names of remote files, found by name alone (the
 // files are on another computer) and kept for the life of the process.
+// Threads: any (the remote file dialogs on the UI thread); the mutex guards the cache.
 #include <map>
 #include <mutex>
 #include <string>

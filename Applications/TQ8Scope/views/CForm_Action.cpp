@@ -24,7 +24,6 @@
 namespace {
 
 constexpr unsigned kStatusMs = 2500;
-constexpr int32_t kStandby = 1;
 constexpr uint32_t kActivityRunning = 0x1;
 constexpr uint32_t kRateRunning = 0x2;
 constexpr uint32_t kSelectControllerFlags = CDeviceManagerTQ8::kSelSingle | CDeviceManagerTQ8::kSelAlwaysAsk |
@@ -55,21 +54,21 @@ QSize CForm_Action::GetTemplateSize()
 
 void CForm_Action::CreateControls()
 {
-    auto* placeholder = WithId(new QLabel(QStringLiteral("TQ3300 #123456"), this), 1001);
+    auto* placeholder = WithId(new QLabel(QStringLiteral("TQ3300 #123456"), this), kBoardNameId);
     placeholder->hide();
     auto* layout = new QVBoxLayout(this);
     auto* rateRow = new QHBoxLayout;
     rateRow->addWidget(new QLabel(QStringLiteral("Acquisition rate:"), this));
-    m_rate = WithId(new QLabel(this), 1075);
+    m_rate = WithId(new QLabel(this), kRateId);
     rateRow->addWidget(m_rate, 1);
     layout->addLayout(rateRow);
-    m_startStop = WithId(new QPushButton(QStringLiteral("&Acquire and Display Data"), this), 1002);
-    auto* record = WithId(new QPushButton(QStringLiteral("Record Data..."), this), 1003);
-    m_forceTrigger = WithId(new QCheckBox(QStringLiteral("Always force trigger"), this), 1154);
-    m_continuous = WithId(new QCheckBox(QStringLiteral("Acquire continuously"), this), 1065);
-    m_perSecond = WithId(new QLabel(this), 1356);
-    auto* standby = WithId(new QPushButton(QStringLiteral("Standby Mode"), this), 1064);
-    auto* trigger = WithId(new QPushButton(QStringLiteral("Force Trigger"), this), 1153);
+    m_startStop = WithId(new QPushButton(QStringLiteral("&Acquire and Display Data"), this), kStartStopId);
+    auto* record = WithId(new QPushButton(QStringLiteral("Record Data..."), this), kRecordId);
+    m_forceTrigger = WithId(new QCheckBox(QStringLiteral("Always force trigger"), this), kAlwaysForceTriggerId);
+    m_continuous = WithId(new QCheckBox(QStringLiteral("Acquire continuously"), this), kContinuousId);
+    m_perSecond = WithId(new QLabel(this), kPerSecondId);
+    auto* standby = WithId(new QPushButton(QStringLiteral("Standby Mode"), this), kStandbyId);
+    auto* trigger = WithId(new QPushButton(QStringLiteral("Force Trigger"), this), kForceTriggerId);
     for (QWidget* w : {static_cast<QWidget*>(m_startStop), static_cast<QWidget*>(record),
                        static_cast<QWidget*>(m_forceTrigger), static_cast<QWidget*>(m_continuous),
                        static_cast<QWidget*>(m_perSecond)})
@@ -79,13 +78,13 @@ void CForm_Action::CreateControls()
     buttons->addWidget(trigger);
     layout->addLayout(buttons);
     auto* links = new QGridLayout;
-    m_controllerLink = WithId(new CSysLink(this), 1378);
+    m_controllerLink = WithId(new CSysLink(this), kControllerLinkId);
     m_controllerLink->SetMarkup(L"None");
-    m_syncLink = WithId(new CSysLink(this), 1377);
+    m_syncLink = WithId(new CSysLink(this), kSyncLinkId);
     m_syncLink->SetMarkup(L"None");
-    links->addWidget(WithId(new QLabel(QStringLiteral("Controller for this device:"), this), 1404), 0, 0);
+    links->addWidget(WithId(new QLabel(QStringLiteral("Controller for this device:"), this), kControllerLabelId), 0, 0);
     links->addWidget(m_controllerLink, 1, 0);
-    links->addWidget(WithId(new QLabel(QStringLiteral("External synchronization device:"), this), 1403), 2, 0);
+    links->addWidget(WithId(new QLabel(QStringLiteral("External synchronization device:"), this), kSyncLabelId), 2, 0);
     links->addWidget(m_syncLink, 3, 0);
     layout->addLayout(links);
     layout->addStretch(1);
@@ -96,7 +95,7 @@ void CForm_Action::CreateControls()
             frame->ShowRecordingWindow(false);
     });
     // Standby is best effort: its result is not reported.
-    connect(standby, &QPushButton::clicked, this, [this] { SetOperatingModeTQ8(m_device, kStandby); });
+    connect(standby, &QPushButton::clicked, this, [this] { SetOperatingModeTQ8(m_device, TQ8_MODE_STANDBY); });
     connect(trigger, &QPushButton::clicked, this, &CForm_Action::OnSoftwareTrigger);
     connect(m_forceTrigger, &QCheckBox::clicked, this, [this](bool on) { m_doc.SetAlwaysForceTrigger(on); });
     connect(m_controllerLink, &CSysLink::linkClicked, this, &CForm_Action::OnControllerLink);
@@ -125,7 +124,7 @@ void CForm_Action::OnInitialUpdate()
     if (GetSyncConfigurationTQ8(m_device, 1) == 1) {
         RefreshSyncLink();
     } else {
-        for (QWidget* w : {Item(1377), Item(1403)}) {
+        for (QWidget* w : {Item(kSyncLinkId), Item(kSyncLabelId)}) {
             w->setEnabled(false);
             w->hide();
         }
@@ -140,7 +139,7 @@ void CForm_Action::CreateNameLabel()
     const int width = GetTemplateSize().width() - margins.left() - margins.right();
     const QString text = ToQt(m_doc.GetDeviceDisplayName(true));
     m_nameLabel = new CLabel;
-    if (!m_nameLabel->Create(text, SS_CENTER | SS_CENTERIMAGE, QRect(0, 0, width, 28), this, 1001)) {
+    if (!m_nameLabel->Create(text, SS_CENTER | SS_CENTERIMAGE, QRect(0, 0, width, 28), this, kBoardNameId)) {
         delete m_nameLabel;
         m_nameLabel = nullptr;
         return;
@@ -166,7 +165,7 @@ void CForm_Action::ShowControllerLink()
 {
     CDeviceManagerTQ8* devices = m_doc.GetDeviceManager();
     const bool shown = devices && devices->GetDeviceCount() > 1;
-    for (QWidget* w : {Item(1378), Item(1404)}) {
+    for (QWidget* w : {Item(kControllerLinkId), Item(kControllerLabelId)}) {
         w->setVisible(shown);
         w->setEnabled(shown);
     }

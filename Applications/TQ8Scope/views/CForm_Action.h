@@ -30,6 +30,22 @@ class CForm_Action : public QWidget, public IDocView, public IActionForm {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 105;
+    // The controls' template ids.
+    enum ControlId : int {
+        kBoardNameId = 1001,
+        kStartStopId = 1002,
+        kRecordId = 1003,
+        kStandbyId = 1064,
+        kContinuousId = 1065,
+        kRateId = 1075,
+        kForceTriggerId = 1153,
+        kAlwaysForceTriggerId = 1154,
+        kPerSecondId = 1356,
+        kSyncLinkId = 1377,
+        kControllerLinkId = 1378,
+        kSyncLabelId = 1403,
+        kControllerLabelId = 1404,
+    };
     static constexpr unsigned kActivityTimer = 1;
     static constexpr unsigned kRateTimer = 2;
     static constexpr int kActivityPeriodMs = 400;

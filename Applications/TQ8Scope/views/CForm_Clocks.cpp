@@ -58,27 +58,27 @@ void CForm_Clocks::CreateControls()
 {
     auto* clocks = new QGroupBox(QStringLiteral("ADC clock selection"), this);
     auto* grid = new QGridLayout(clocks);
-    m_source = AddItem(new QComboBox(clocks), 1070);
+    m_source = AddItem(new QComboBox(clocks), kClockSourceId);
     m_source->addItems({QStringLiteral("Internal clock"), QStringLiteral("External clock")});
-    m_internalRate = AddItem(new QLineEdit(clocks), 1071);
-    m_reference = AddItem(new QComboBox(clocks), 1074);
+    m_internalRate = AddItem(new QLineEdit(clocks), kInternalRateId);
+    m_reference = AddItem(new QComboBox(clocks), kReferenceId);
     m_reference->addItems({QStringLiteral("Internal 10MHz"), QStringLiteral("External (10MHz)")});
-    m_externalRate = AddItem(new QLineEdit(clocks), 1073);
-    m_dividers = AddItem(new QComboBox(clocks), 1072);
+    m_externalRate = AddItem(new QLineEdit(clocks), kExternalRateId);
+    m_dividers = AddItem(new QComboBox(clocks), kDividersId);
     grid->addWidget(Label(QStringLiteral("Clock &source:"), m_source, clocks), 0, 0);
     grid->addWidget(m_source, 0, 1, 1, 2);
-    grid->addWidget(AddItem(Label(QStringLiteral("I&nternal clock rate:"), m_internalRate, clocks), 1075), 1, 0);
+    grid->addWidget(AddItem(Label(QStringLiteral("I&nternal clock rate:"), m_internalRate, clocks), kInternalRateLabelId), 1, 0);
     grid->addWidget(m_internalRate, 1, 1);
-    grid->addWidget(AddItem(new QLabel(QStringLiteral("MHz  [200, 1500]"), clocks), 1078), 1, 2);
+    grid->addWidget(AddItem(new QLabel(QStringLiteral("MHz  [200, 1500]"), clocks), kInternalRangeId), 1, 2);
     grid->addWidget(Label(QStringLiteral("&Reference clock:"), m_reference, clocks), 2, 0);
     grid->addWidget(m_reference, 2, 1, 1, 2);
-    grid->addWidget(AddItem(Label(QStringLiteral("E&xternal clock rate:"), m_externalRate, clocks), 1076), 3, 0);
+    grid->addWidget(AddItem(Label(QStringLiteral("E&xternal clock rate:"), m_externalRate, clocks), kExternalRateLabelId), 3, 0);
     grid->addWidget(m_externalRate, 3, 1);
-    grid->addWidget(AddItem(new QLabel(QStringLiteral("MHz  [200, 1500]"), clocks), 1079), 3, 2);
-    grid->addWidget(AddItem(Label(QStringLiteral("D&ivide ext. clock to:"), m_dividers, clocks), 1077), 4, 0);
+    grid->addWidget(AddItem(new QLabel(QStringLiteral("MHz  [200, 1500]"), clocks), kExternalRangeId), 3, 2);
+    grid->addWidget(AddItem(Label(QStringLiteral("D&ivide ext. clock to:"), m_dividers, clocks), kDividersLabelId), 4, 0);
     grid->addWidget(m_dividers, 4, 1);
-    grid->addWidget(AddItem(new QLabel(clocks), 1082), 4, 2);
-    auto* fpgaSlave = AddItem(new QCheckBox(QStringLiteral("This device is an FPGA slave device"), clocks), 1308);
+    grid->addWidget(AddItem(new QLabel(clocks), kDividerTextId), 4, 2);
+    auto* fpgaSlave = AddItem(new QCheckBox(QStringLiteral("This device is an FPGA slave device"), clocks), kFpgaSlaveId);
     fpgaSlave->setEnabled(false);
     grid->addWidget(fpgaSlave, 5, 0, 1, 3);
     grid->setRowStretch(6, 1);
@@ -86,18 +86,18 @@ void CForm_Clocks::CreateControls()
     // Post-ADC division is shown only, and not even that for now.
     auto* postAdc = new QGroupBox(QStringLiteral("Post-ADC emulated clock division"), this);
     auto* postGrid = new QGridLayout(postAdc);
-    m_postAdc = AddItem(new QComboBox(postAdc), 1080);
+    m_postAdc = AddItem(new QComboBox(postAdc), kPostAdcDividerId);
     m_postAdc->setEnabled(false);
     postGrid->addWidget(new QLabel(QStringLiteral("Effectively divide down to:"), postAdc), 0, 0);
     postGrid->addWidget(m_postAdc, 0, 1);
-    postGrid->addWidget(AddItem(new QLabel(postAdc), 1081), 0, 2);
+    postGrid->addWidget(AddItem(new QLabel(postAdc), kPostAdcTextId), 0, 2);
     postAdc->hide();
 
     auto* trouble = new QGroupBox(QStringLiteral("Troubleshooting"), this);
     auto* troubleLayout = new QVBoxLayout(trouble);
-    auto* pll = AddItem(new QCheckBox(QStringLiteral("Disable internal clock PLL"), trouble), 1154);
-    auto* dcm = AddItem(new QCheckBox(QStringLiteral("Enable auto DCM reset override"), trouble), 1315);
-    auto* resetDcms = AddItem(new QPushButton(QStringLiteral("Reset DCMs Now"), trouble), 1088);
+    auto* pll = AddItem(new QCheckBox(QStringLiteral("Disable internal clock PLL"), trouble), kPllDisableId);
+    auto* dcm = AddItem(new QCheckBox(QStringLiteral("Enable auto DCM reset override"), trouble), kDcmOverrideId);
+    auto* resetDcms = AddItem(new QPushButton(QStringLiteral("Reset DCMs Now"), trouble), kResetDcmsId);
     troubleLayout->addWidget(pll);
     troubleLayout->addWidget(dcm);
     troubleLayout->addWidget(resetDcms);
@@ -109,7 +109,7 @@ void CForm_Clocks::CreateControls()
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(clocks, 2);
     layout->addLayout(right, 1);
-    AddDefaultButton(1030, QStringLiteral("Update"), resetDcms);
+    AddDefaultButton(kUpdateId, QStringLiteral("Update"), resetDcms);
 
     for (QLineEdit* edit : {m_internalRate, m_externalRate}) {
         edit->installEventFilter(this);
@@ -169,12 +169,12 @@ void CForm_Clocks::Refresh()
         m_internalRate->clear();
     ShowExternalRate();
     m_reference->setCurrentIndex(GetInternalAdcClockReferenceTQ8(device, 1));
-    ItemAs<QCheckBox>(1315)->setChecked(GetAutoDcmResetOverrideTQ8(device, 1) > 0);
-    ItemAs<QCheckBox>(1308)->setChecked(GetFpgaSlaveEnableTQ8(device, 1) > 0);
-    ItemAs<QCheckBox>(1154)->setChecked(_GetPllDisableTQ8(device, 1) > 0);
+    ItemAs<QCheckBox>(kDcmOverrideId)->setChecked(GetAutoDcmResetOverrideTQ8(device, 1) > 0);
+    ItemAs<QCheckBox>(kFpgaSlaveId)->setChecked(GetFpgaSlaveEnableTQ8(device, 1) > 0);
+    ItemAs<QCheckBox>(kPllDisableId)->setChecked(_GetPllDisableTQ8(device, 1) > 0);
     const QString range = ToQt(clocksform::RateRangeText(GetAdcInterleaveEnableTQ8(device, 1) > 0));
-    ItemAs<QLabel>(1078)->setText(range);
-    ItemAs<QLabel>(1079)->setText(range);
+    ItemAs<QLabel>(kInternalRangeId)->setText(range);
+    ItemAs<QLabel>(kExternalRangeId)->setText(range);
     ShowExternalLabel();
 }
 
@@ -422,7 +422,7 @@ void CForm_Clocks::FillPostAdcList()
         m_postAdc->addItem(ToQt(item));
     const int32_t divider = GetPostAdcClockDividerTQ8(GetDeviceHandle(), 1);
     m_postAdc->setCurrentIndex(divider >= 0 && divider <= 5 ? divider : -1);
-    ItemAs<QLabel>(1081)->setText(divider >= 0 && divider <= 5 ? QStringLiteral("÷ %1").arg(1u << divider)
+    ItemAs<QLabel>(kPostAdcTextId)->setText(divider >= 0 && divider <= 5 ? QStringLiteral("÷ %1").arg(1u << divider)
                                                                : QString());
 }
 
@@ -431,7 +431,7 @@ void CForm_Clocks::ShowDividers()
     const TQ8_HANDLE device = GetDeviceHandle();
     const int32_t div1 = GetExtClockDivider1TQ8(device, 1);
     const int32_t div2 = GetExtClockDivider2TQ8(device, 1);
-    ItemAs<QLabel>(1082)->setText(div1 > 0 && div2 > 0 ? ToQt(clocksform::DividerText(uint32_t(div1), uint32_t(div2)))
+    ItemAs<QLabel>(kDividerTextId)->setText(div1 > 0 && div2 > 0 ? ToQt(clocksform::DividerText(uint32_t(div1), uint32_t(div2)))
                                                        : QString());
 }
 
@@ -464,7 +464,7 @@ void CForm_Clocks::ShowRateField(QLineEdit* edit, uint32_t editingBit, double ra
 
 void CForm_Clocks::ShowExternalLabel()
 {
-    ItemAs<QLabel>(1076)->setText(GetDocument().HasSyncOutput() ? QStringLiteral("HUB3300 clock rate:")
+    ItemAs<QLabel>(kExternalRateLabelId)->setText(GetDocument().HasSyncOutput() ? QStringLiteral("HUB3300 clock rate:")
                                                                 : QStringLiteral("E&xternal clock rate:"));
 }
 
@@ -479,11 +479,11 @@ void CForm_Clocks::ApplyEnableRules()
     const TQ8_HANDLE device = GetDeviceHandle();
     const clocksform::Enables on = clocksform::DecideEnables(
         GetAdcClockSourceTQ8(device, 1), GetMasterSlaveConfigurationTQ8(device, 1), HasAssignedMaster());
-    for (int id : {1075, 1071, 1078, 1074})
+    for (int id : {kInternalRateLabelId, kInternalRateId, kInternalRangeId, kReferenceId})
         Item(id)->setEnabled(on.internal && !m_busy);
-    for (int id : {1076, 1073, 1079})
+    for (int id : {kExternalRateLabelId, kExternalRateId, kExternalRangeId})
         Item(id)->setEnabled(on.external && !m_busy);
-    for (int id : {1077, 1082, 1072})
+    for (int id : {kDividersLabelId, kDividerTextId, kDividersId})
         Item(id)->setEnabled(on.divider && !m_busy);
     ShowExternalLabel();
 }

@@ -14,6 +14,27 @@ class CForm_Clocks : public CSettingFormView {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 109;
+    // The controls' template ids.
+    enum ControlId : int {
+        kUpdateId = 1030,
+        kClockSourceId = 1070,
+        kInternalRateId = 1071,
+        kDividersId = 1072,
+        kExternalRateId = 1073,
+        kReferenceId = 1074,
+        kInternalRateLabelId = 1075,
+        kExternalRateLabelId = 1076,
+        kDividersLabelId = 1077,
+        kInternalRangeId = 1078,
+        kExternalRangeId = 1079,
+        kPostAdcDividerId = 1080,
+        kPostAdcTextId = 1081,
+        kDividerTextId = 1082,
+        kResetDcmsId = 1088,
+        kPllDisableId = 1154,
+        kFpgaSlaveId = 1308,
+        kDcmOverrideId = 1315,
+    };
     // Editing bits of the two rate fields.
     static constexpr uint32_t kEditingInternalRate = 0x1;
     static constexpr uint32_t kEditingExternalRate = 0x2;

@@ -64,11 +64,11 @@ void CForm_Data::CreateControls()
                                            "Total sample count is independent of channel."),
                             region);
     note->setWordWrap(true);
-    m_startSample = AddItem(new QLineEdit(region), 1005);
-    m_sampleCount = AddItem(new QComboBox(region), 1006);
+    m_startSample = AddItem(new QLineEdit(region), kStartSampleId);
+    m_sampleCount = AddItem(new QComboBox(region), kSampleCountId);
     m_sampleCount->setEditable(true);
     m_sampleCount->setInsertPolicy(QComboBox::NoInsert);
-    m_limitPlot = AddItem(new QCheckBox(QStringLiteral("Limit plot data to acquired data"), region), 1249);
+    m_limitPlot = AddItem(new QCheckBox(QStringLiteral("Limit plot data to acquired data"), region), kLimitPlotId);
     regionGrid->addWidget(note, 0, 0, 1, 2);
     regionGrid->addWidget(new QLabel(QStringLiteral("Starting sample:"), region), 1, 0);
     regionGrid->addWidget(m_startSample, 1, 1);
@@ -79,38 +79,38 @@ void CForm_Data::CreateControls()
 
     auto* front = new QGroupBox(QStringLiteral("Analog front end"), this);
     auto* frontGrid = new QGridLayout(front);
-    m_channels = AddItem(new QComboBox(front), 1007);
+    m_channels = AddItem(new QComboBox(front), kActiveChannelsId);
     frontGrid->addWidget(new QLabel(QStringLiteral("Active channels:"), front), 0, 0);
     frontGrid->addWidget(m_channels, 0, 1);
     for (int ch = 0; ch < 4; ++ch) {
-        auto* label = AddItem(new QLabel(QStringLiteral("Ch. %1 input voltage range:").arg(ch + 1), front), 1392 + ch);
+        auto* label = AddItem(new QLabel(QStringLiteral("Ch. %1 input voltage range:").arg(ch + 1), front), kRangeLabelId + ch);
         frontGrid->addWidget(label, 1 + ch, 0);
-        frontGrid->addWidget(AddItem(new QLabel(QStringLiteral("500 mVp-p"), front), 1188 + ch), 1 + ch, 1);
+        frontGrid->addWidget(AddItem(new QLabel(QStringLiteral("500 mVp-p"), front), kRangeValueId + ch), 1 + ch, 1);
     }
-    m_sdram2 = AddItem(new QCheckBox(QStringLiteral("Route all data to SDRAM2 for FPGA processing"), front), 1154);
+    m_sdram2 = AddItem(new QCheckBox(QStringLiteral("Route all data to SDRAM2 for FPGA processing"), front), kSdram2RouteId);
     m_sdram2->hide();
     frontGrid->addWidget(m_sdram2, 5, 0, 1, 2);
     frontGrid->setRowStretch(6, 1);
 
     auto* masterSlave = new QGroupBox(QStringLiteral("Master/slave"), this);
     auto* msGrid = new QGridLayout(masterSlave);
-    m_master = AddItem(new QComboBox(masterSlave), 1016);
+    m_master = AddItem(new QComboBox(masterSlave), kMasterId);
     msGrid->addWidget(new QLabel(QStringLiteral("Configuration:"), masterSlave), 0, 0);
-    msGrid->addWidget(AddItem(new QLabel(masterSlave), 1358), 0, 1);
-    msGrid->addWidget(AddItem(new QLabel(QStringLiteral("Master is:"), masterSlave), 1045), 1, 0);
+    msGrid->addWidget(AddItem(new QLabel(masterSlave), kMasterSlaveConfigId), 0, 1);
+    msGrid->addWidget(AddItem(new QLabel(QStringLiteral("Master is:"), masterSlave), kMasterLabelId), 1, 0);
     msGrid->addWidget(m_master, 1, 1);
-    msGrid->addWidget(AddItem(new QLabel(masterSlave), 1396), 2, 0, 1, 2);
+    msGrid->addWidget(AddItem(new QLabel(masterSlave), kSyncConfigId), 2, 0, 1, 2);
     msGrid->setRowStretch(3, 1);
 
     auto* dio = new QGroupBox(QStringLiteral("Digital IO"), this);
     auto* dioGrid = new QGridLayout(dio);
-    m_dioEnable = AddItem(new QCheckBox(QStringLiteral("Enable digital IO port"), dio), 1013);
-    m_dioMode = AddItem(new QComboBox(dio), 1014);
+    m_dioEnable = AddItem(new QCheckBox(QStringLiteral("Enable digital IO port"), dio), kDioEnableId);
+    m_dioMode = AddItem(new QComboBox(dio), kDioModeId);
     m_dioMode->addItems({QStringLiteral("Output: 0V"), QStringLiteral("Output: Synchronized trigger"),
                          QStringLiteral("Output: ADC clock / 8"), QStringLiteral("Output: 3.3V"),
                          QStringLiteral("Input: Timestamp request/FPGA sync"), QStringLiteral("5"),
                          QStringLiteral("6"), QStringLiteral("7")});
-    auto* pulse = AddItem(new QPushButton(QStringLiteral("Pulse"), dio), 1087);
+    auto* pulse = AddItem(new QPushButton(QStringLiteral("Pulse"), dio), kPulseId);
     pulse->setEnabled(false);
     dioGrid->addWidget(m_dioEnable, 0, 0, 1, 2);
     dioGrid->addWidget(new QLabel(QStringLiteral("Mode:"), dio), 1, 0);
@@ -197,11 +197,11 @@ void CForm_Data::ShowMasterSlaveTexts()
 {
     const TQ8_HANDLE device = GetDeviceHandle();
     const int32_t config = GetMasterSlaveConfigurationTQ8(device, 1);
-    ItemAs<QLabel>(1358)->setText(ToQt(MasterSlaveConfigToText(config)));
-    ItemAs<QLabel>(1396)->setText(QStringLiteral("Sync. configuration: ") +
+    ItemAs<QLabel>(kMasterSlaveConfigId)->setText(ToQt(MasterSlaveConfigToText(config)));
+    ItemAs<QLabel>(kSyncConfigId)->setText(QStringLiteral("Sync. configuration: ") +
                                   ToQt(SyncConfigToText(GetSyncConfigurationTQ8(device, 1))));
     const bool slave = config == 2 || config == 3;
-    Item(1045)->setEnabled(slave);
+    Item(kMasterLabelId)->setEnabled(slave);
     m_master->setEnabled(slave);
 }
 
@@ -216,11 +216,11 @@ void CForm_Data::ShowVoltageRanges()
     const bool allEqual = dataform::AllRangesEqual(ranges, read, shown);
     for (int ch = 0; ch < 4; ++ch) {
         const bool visible = ch < shown && (ch == 0 || !allEqual);
-        Item(1392 + ch)->setVisible(visible);
-        Item(1188 + ch)->setVisible(visible);
-        ItemAs<QLabel>(1188 + ch)->setText(read[ch] ? ToQt(FormatVoltageRange(ranges[ch])) : QString());
+        Item(kRangeLabelId + ch)->setVisible(visible);
+        Item(kRangeValueId + ch)->setVisible(visible);
+        ItemAs<QLabel>(kRangeValueId + ch)->setText(read[ch] ? ToQt(FormatVoltageRange(ranges[ch])) : QString());
     }
-    ItemAs<QLabel>(1392)->setText(allEqual ? QStringLiteral("Input voltage range:")
+    ItemAs<QLabel>(kRangeLabelId)->setText(allEqual ? QStringLiteral("Input voltage range:")
                                            : QStringLiteral("Ch. 1 input voltage range:"));
 }
 
@@ -232,7 +232,7 @@ void CForm_Data::ApplySdram2Rule()
 
 void CForm_Data::ApplyPulseRule()
 {
-    Item(1087)->setEnabled(dataform::AllowsPulse(m_dioMode->currentIndex()));
+    Item(kPulseId)->setEnabled(dataform::AllowsPulse(m_dioMode->currentIndex()));
 }
 
 bool CForm_Data::ApplyActiveMemoryRegion()

@@ -17,6 +17,23 @@ class CForm_Data : public CSettingFormView, public IDataForm {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 106;
+    // The controls' template ids.
+    enum ControlId : int {
+        kStartSampleId = 1005,
+        kSampleCountId = 1006,
+        kActiveChannelsId = 1007,
+        kDioEnableId = 1013,
+        kDioModeId = 1014,
+        kMasterId = 1016,
+        kMasterLabelId = 1045,
+        kPulseId = 1087,
+        kSdram2RouteId = 1154,
+        kRangeValueId = 1188,  // channel N: + N - 1
+        kLimitPlotId = 1249,
+        kMasterSlaveConfigId = 1358,
+        kRangeLabelId = 1392,  // channel N: + N - 1
+        kSyncConfigId = 1396,
+    };
 
     explicit CForm_Data(CMainDoc& doc, QWidget* parent = nullptr);
     ~CForm_Data() override;

@@ -17,12 +17,6 @@ namespace {
 
 constexpr int kPageSize = 256;
 constexpr int32_t kDefaultOffset = 2048;
-// Ids of channel 1; channel N adds N - 1.
-constexpr int kLabelId = 1408;
-constexpr int kSliderId = 1088;
-constexpr int kBrowseId = 1092;
-constexpr int kCenterId = 1397;
-constexpr int kNoteId = 1288;
 
 } // namespace
 
@@ -67,8 +61,8 @@ void CForm_DcOffset::CreateControls()
                                            L"Select DC Offset", m_inputLabels[i].c_str(), kDefaultOffset});
         connect(center, &QPushButton::clicked, this, [this, ch] { OnCenter(ch); });
     }
-    auto* sync = AddItem(new QPushButton(QStringLiteral("Synchronize All DC Offsets To:"), this), 1087);
-    m_syncSource = AddItem(new QComboBox(this), 1341);
+    auto* sync = AddItem(new QPushButton(QStringLiteral("Synchronize All DC Offsets To:"), this), kSyncId);
+    m_syncSource = AddItem(new QComboBox(this), kSyncSourceId);
     grid->addWidget(sync, kChannels, 0, 1, 2, Qt::AlignRight);
     grid->addWidget(m_syncSource, kChannels, 2, 1, 2);
     auto* note = AddItem(new QLabel(QStringLiteral("One or more input channels are configured to use the transformer "

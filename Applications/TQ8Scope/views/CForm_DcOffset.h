@@ -16,6 +16,16 @@ class CForm_DcOffset : public CSettingFormView {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 112;
+    // The controls' template ids.
+    enum ControlId : int {
+        kSyncId = 1087,
+        kSliderId = 1088,  // channel N: + N - 1
+        kBrowseId = 1092,  // channel N: + N - 1
+        kNoteId = 1288,
+        kSyncSourceId = 1341,
+        kCenterId = 1397,  // channel N: + N - 1
+        kLabelId = 1408,  // channel N: + N - 1
+    };
     static constexpr int kChannels = 4;
     static constexpr int kMaxOffset = 4095;
 

@@ -17,17 +17,17 @@
 CForm_FLPC2_Dec::CForm_FLPC2_Dec(CMainDoc& doc, QWidget* parent) : CProcessingForm(kTemplateId, doc, parent)
 {
     auto* grid = new QGridLayout(this);
-    grid->addWidget(CreateEnableBox(1413, "E&nable decimation processing", L"Failed to set decimation enable: ",
+    grid->addWidget(CreateEnableBox(kEnableId, "E&nable decimation processing", L"Failed to set decimation enable: ",
                                     L"Decimation enable updated"),
                     0, 0, 1, 3);
-    m_factor = AddItem(new QComboBox(this), 1414);
+    m_factor = AddItem(new QComboBox(this), kFactorId);
     m_factor->addItem(QStringLiteral("1 (No decimation)"));
     for (int n = 1; n <= 13; ++n)
         m_factor->addItem(QString::number(1 << n));
     m_factor->setCurrentIndex(-1);
     auto* factorLabel = new QLabel(QStringLiteral("&Decimation factor:"), this);
     factorLabel->setBuddy(m_factor);
-    m_nco = AddItem(new QLineEdit(this), 1415);
+    m_nco = AddItem(new QLineEdit(this), kNcoId);
     auto* ncoLabel = new QLabel(QStringLiteral("NC&O frequency:"), this);
     ncoLabel->setBuddy(m_nco);
     grid->addWidget(factorLabel, 1, 0);
@@ -35,7 +35,7 @@ CForm_FLPC2_Dec::CForm_FLPC2_Dec(CMainDoc& doc, QWidget* parent) : CProcessingFo
     grid->addWidget(ncoLabel, 2, 0);
     grid->addWidget(m_nco, 2, 1);
     grid->addWidget(new QLabel(QStringLiteral("MHz"), this), 2, 2);
-    grid->addWidget(CreateUpdateButton(1413), 3, 1);
+    grid->addWidget(CreateUpdateButton(kEnableId), 3, 1);
     grid->addWidget(new QLabel(QStringLiteral("NCO frequency will be automatically reapplied if acquisition clock "
                                               "rate is changed by this application."),
                                this),

@@ -12,6 +12,12 @@ class CForm_FLPC2_Dec : public CProcessingForm {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 168;
+    // The controls' template ids.
+    enum ControlId : int {
+        kEnableId = 1413,
+        kFactorId = 1414,
+        kNcoId = 1415,
+    };
 
     explicit CForm_FLPC2_Dec(CMainDoc& doc, QWidget* parent = nullptr);
     ~CForm_FLPC2_Dec() override;

@@ -29,23 +29,23 @@ std::wstring CountText(const wchar_t* format, size_t count)
 CForm_FLPC4_FFT::CForm_FLPC4_FFT(CMainDoc& doc, QWidget* parent) : CProcessingForm(kTemplateId, doc, parent)
 {
     auto* grid = new QGridLayout(this);
-    grid->addWidget(CreateEnableBox(1416, "Enable FFT processing", L"Failed to set FFT enable: ", L"FFT enable updated"),
+    grid->addWidget(CreateEnableBox(kEnableId, "Enable FFT processing", L"Failed to set FFT enable: ", L"FFT enable updated"),
                     0, 0, 1, 3);
-    auto* magnitude = AddItem(new QCheckBox(QStringLiteral("Return magnitude-squared data"), this), 1417);
+    auto* magnitude = AddItem(new QCheckBox(QStringLiteral("Return magnitude-squared data"), this), kMagnitudeId);
     grid->addWidget(magnitude, 1, 0, 1, 3);
-    m_size = AddItem(new QComboBox(this), 1112);
+    m_size = AddItem(new QComboBox(this), kSizeId);
     auto* sizeLabel = new QLabel(QStringLiteral("FFT si&ze:"), this);
     sizeLabel->setBuddy(m_size);
     grid->addWidget(sizeLabel, 2, 0);
     grid->addWidget(m_size, 2, 1);
-    m_zeroPad = AddItem(new QLineEdit(this), 1418);
+    m_zeroPad = AddItem(new QLineEdit(this), kZeroPadId);
     grid->addWidget(new QLabel(QStringLiteral("Zero-pad sample count:"), this), 3, 0);
     grid->addWidget(m_zeroPad, 3, 1);
-    grid->addWidget(CreateUpdateButton(1112), 3, 2);
+    grid->addWidget(CreateUpdateButton(kSizeId), 3, 2);
     grid->addWidget(new QLabel(QStringLiteral("Load window data from file:"), this), 4, 0, 1, 3);
-    m_window = CreateFileField(1419, 1420, [this] { OnUpload(); });
+    m_window = CreateFileField(kWindowFileId, kWindowUploadId, [this] { OnUpload(); });
     grid->addWidget(m_window, 5, 0, 1, 2);
-    grid->addWidget(Item(1420), 5, 2);
+    grid->addWidget(Item(kWindowUploadId), 5, 2);
     grid->addWidget(CreateFormatControls(), 6, 0, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("Note: FFT parameters are currently write-only."), this), 7, 0, 1, 3);
     grid->setRowStretch(8, 1);
@@ -90,7 +90,7 @@ void CForm_FLPC4_FFT::FillSizeList()
 
 void CForm_FLPC4_FFT::OnMagnitudeSquared()
 {
-    auto* box = ItemAs<QCheckBox>(1417);
+    auto* box = ItemAs<QCheckBox>(kMagnitudeId);
     const bool on = box->isChecked();
     if (!CheckResult(FLPC4_SetMagnitudeSquaredEnableTQ8(GetDeviceHandle(), on ? 1 : 0),
                      L"Failed to set magnitude squared enable: ", true)) {

@@ -14,6 +14,15 @@ class CForm_FLPC4_FFT : public CProcessingForm {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 169;
+    // The controls' template ids.
+    enum ControlId : int {
+        kSizeId = 1112,
+        kEnableId = 1416,
+        kMagnitudeId = 1417,
+        kZeroPadId = 1418,
+        kWindowFileId = 1419,
+        kWindowUploadId = 1420,
+    };
     // The window index is 16 bits wide.
     static constexpr uint32_t kMaxWindowPoints = 65536;
 

@@ -17,13 +17,13 @@ constexpr CProcessingForm::CoefficientUpload kUpload{CForm_FLPC5_FIR1::kTaps, FL
 CForm_FLPC5_FIR1::CForm_FLPC5_FIR1(CMainDoc& doc, QWidget* parent) : CProcessingForm(kTemplateId, doc, parent)
 {
     auto* grid = new QGridLayout(this);
-    grid->addWidget(CreateEnableBox(1423, "Enable FIR filtering", L"Failed to set FIR filter enable: ",
+    grid->addWidget(CreateEnableBox(kEnableId, "Enable FIR filtering", L"Failed to set FIR filter enable: ",
                                     L"FIR filter enable updated"),
                     0, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Load filter coefficients from file:"), this), 1, 0, 1, 2);
-    m_file = CreateFileField(1424, 1420, [this] { UploadCoefficients(m_file, kUpload); });
+    m_file = CreateFileField(kFileId, kUploadId, [this] { UploadCoefficients(m_file, kUpload); });
     grid->addWidget(m_file, 2, 0);
-    grid->addWidget(Item(1420), 2, 1);
+    grid->addWidget(Item(kUploadId), 2, 1);
     grid->addWidget(CreateFormatControls(), 3, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Note: FIR parameters are currently write-only."), this), 4, 0, 1, 2);
     grid->setRowStretch(5, 1);

@@ -20,17 +20,17 @@ constexpr CProcessingForm::CoefficientUpload kUpload2{CForm_FLPC6_FIR2::kTaps, F
 CForm_FLPC6_FIR2::CForm_FLPC6_FIR2(CMainDoc& doc, QWidget* parent) : CProcessingForm(kTemplateId, doc, parent)
 {
     auto* grid = new QGridLayout(this);
-    grid->addWidget(CreateEnableBox(1423, "Enable FIR filtering", L"Failed to set FIR filter enable: ",
+    grid->addWidget(CreateEnableBox(kEnableId, "Enable FIR filtering", L"Failed to set FIR filter enable: ",
                                     L"FIR filter enable updated"),
                     0, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Load Ch. 1 filter coefficients from file:"), this), 1, 0, 1, 2);
-    m_file1 = CreateFileField(1424, 1420, [this] { UploadCoefficients(m_file1, kUpload1); });
+    m_file1 = CreateFileField(kFile1Id, kUpload1Id, [this] { UploadCoefficients(m_file1, kUpload1); });
     grid->addWidget(m_file1, 2, 0);
-    grid->addWidget(Item(1420), 2, 1);
+    grid->addWidget(Item(kUpload1Id), 2, 1);
     grid->addWidget(new QLabel(QStringLiteral("Load Ch. 2 filter coefficients from file:"), this), 3, 0, 1, 2);
-    m_file2 = CreateFileField(1425, 1426, [this] { UploadCoefficients(m_file2, kUpload2); });
+    m_file2 = CreateFileField(kFile2Id, kUpload2Id, [this] { UploadCoefficients(m_file2, kUpload2); });
     grid->addWidget(m_file2, 4, 0);
-    grid->addWidget(Item(1426), 4, 1);
+    grid->addWidget(Item(kUpload2Id), 4, 1);
     grid->addWidget(CreateFormatControls(), 5, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Note: FIR parameters are currently write-only."), this), 6, 0, 1, 2);
     grid->setRowStretch(7, 1);

@@ -22,9 +22,9 @@ CForm_FPGAProc::CForm_FPGAProc(CMainDoc& doc, QWidget* parent) : CSettingFormVie
     layout->addWidget(m_enable);
     auto* group = new QGroupBox(QStringLiteral("FPGA processing parameters"), this);
     auto* grid = new QGridLayout(group);
-    auto* index = AddItem(new QLineEdit(group), 1098);
-    auto* value = AddItem(new QLineEdit(group), 1100);
-    auto* write = AddItem(new QPushButton(QStringLiteral("Write"), group), 1088);
+    auto* index = AddItem(new QLineEdit(group), kIndexId);
+    auto* value = AddItem(new QLineEdit(group), kValueId);
+    auto* write = AddItem(new QPushButton(QStringLiteral("Write"), group), kWriteId);
     auto* indexLabel = new QLabel(QStringLiteral("Register &index:"), group);
     indexLabel->setBuddy(index);
     auto* valueLabel = new QLabel(QStringLiteral("Parameter &value:"), group);
@@ -102,9 +102,9 @@ void CForm_FPGAProc::OnWrite()
 {
     uint32_t index = 0;
     uint32_t value = 0;
-    if (!ReadParam(1098, L"register index",
+    if (!ReadParam(kIndexId, L"register index",
                    L"Register index is too large. Please enter a number between 0 and 65535", index) ||
-        !ReadParam(1100, L"register value",
+        !ReadParam(kValueId, L"register value",
                    L"Register value is too large. Please enter a number between 0 and 65535", value))
         return;
     if (CheckResult(SetBoardProcessingParamTQ8(GetDeviceHandle(), uint16_t(index), uint16_t(value)),

@@ -12,7 +12,13 @@ class CForm_FPGAProc : public CSettingFormView {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 167;
-    static constexpr int kEnableId = 1412;
+    // The controls' template ids.
+    enum ControlId : int {
+        kWriteId = 1088,
+        kIndexId = 1098,
+        kValueId = 1100,
+        kEnableId = 1412,
+    };
     static constexpr uint32_t kMaxParam = 65535;
 
     explicit CForm_FPGAProc(CMainDoc& doc, QWidget* parent = nullptr);

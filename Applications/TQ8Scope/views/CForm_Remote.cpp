@@ -14,9 +14,9 @@ CForm_Remote::CForm_Remote(CMainDoc& doc, QWidget* parent) : CSettingFormView(kT
     layout->addStretch(1);
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(QStringLiteral("Address:"), group), 0, 0);
-    grid->addWidget(AddItem(new QLabel(QStringLiteral("---"), group), 1324), 0, 1);
+    grid->addWidget(AddItem(new QLabel(QStringLiteral("---"), group), kServerId), 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Port:"), group), 1, 0);
-    grid->addWidget(AddItem(new QLabel(QStringLiteral("---"), group), 1325), 1, 1);
+    grid->addWidget(AddItem(new QLabel(QStringLiteral("---"), group), kPortId), 1, 1);
 }
 
 CForm_Remote::~CForm_Remote() = default;
@@ -39,8 +39,8 @@ void CForm_Remote::OnInitialUpdate()
     if (result != 0)
         return;
     if (server)
-        ItemAs<QLabel>(1324)->setText(serverText);
-    ItemAs<QLabel>(1325)->setText(port != 0 ? QString::number(port) : QStringLiteral("(Local device)"));
+        ItemAs<QLabel>(kServerId)->setText(serverText);
+    ItemAs<QLabel>(kPortId)->setText(port != 0 ? QString::number(port) : QStringLiteral("(Local device)"));
 }
 
 void CForm_Remote::OnDocumentUpdate(IDocView*, int, void*) {}

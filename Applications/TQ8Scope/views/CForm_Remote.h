@@ -8,6 +8,11 @@ class CForm_Remote : public CSettingFormView {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 127;
+    // The controls' template ids.
+    enum ControlId : int {
+        kServerId = 1324,
+        kPortId = 1325,
+    };
 
     explicit CForm_Remote(CMainDoc& doc, QWidget* parent = nullptr);
     ~CForm_Remote() override;

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr uint32_t kDeviceClassName = 8069;
 constexpr uint32_t kVersionFlags = 64;
 const QString kUnknown = QStringLiteral("<Unknown>");
 // Pixels of a read-only field besides its text: frame, margins and cursor.
@@ -70,10 +69,10 @@ QWidget* CForm_Status::CreateFlagGroup()
     const struct {
         const char* caption;
         int id;
-    } flags[] = {{"PLL lock status:", 1048},
-                 {"RAM FIFO:", 1035},
-                 {"Timestamp FIFO:", 1049},
-                 {"Samples complete flag:", 1033}};
+    } flags[] = {{"PLL lock status:", kPllLockId},
+                 {"RAM FIFO:", kRamFifoId},
+                 {"Timestamp FIFO:", kTimestampFifoId},
+                 {"Samples complete flag:", kSamplesCompleteId}};
     int row = 0;
     for (const auto& flag : flags) {
         auto* label = new QLabel(QString::fromLatin1(flag.caption), group);
@@ -82,12 +81,12 @@ QWidget* CForm_Status::CreateFlagGroup()
         value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("N/A (Update firmware)")));
         grid->addWidget(label, row, 0);
         grid->addWidget(value, row++, 1);
-        if (flag.id == 1033) {
+        if (flag.id == kSamplesCompleteId) {
             label->setEnabled(false);
             value->setEnabled(false);
         }
     }
-    auto* refresh = AddItem(new QPushButton(QStringLiteral("Refresh Status Flags"), group), 1025);
+    auto* refresh = AddItem(new QPushButton(QStringLiteral("Refresh Status Flags"), group), kRefreshId);
     grid->addWidget(refresh, row, 0, 1, 2);
     connect(refresh, &QPushButton::clicked, this, &CForm_Status::OnRefreshFlags);
     return group;
@@ -107,18 +106,18 @@ QWidget* CForm_Status::CreateVersionGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Version information"), this);
     auto* grid = new QGridLayout(group);
-    AddField(group, 0, "System FPGA:", 1037);
-    auto* zabLabel = AddItem(new QLabel(QStringLiteral("ZAB/User:"), group), 1250);
-    auto* zab = AddItem(new QLineEdit(group), 1046);
+    AddField(group, 0, "System FPGA:", kSystemFpgaId);
+    auto* zabLabel = AddItem(new QLabel(QStringLiteral("ZAB/User:"), group), kZabVersionLabelId);
+    auto* zab = AddItem(new QLineEdit(group), kZabVersionId);
     zab->setReadOnly(true);
     grid->addWidget(zabLabel, 1, 0);
     grid->addWidget(zab, 1, 1);
     zabLabel->hide();
     zab->hide();
-    AddField(group, 2, "Hardware:", 1038);
-    AddField(group, 3, "Driver:", 1039);
-    AddField(group, 4, "Library:", 1040);
-    AddField(group, 5, "Software release:", 1041);
+    AddField(group, 2, "Hardware:", kHardwareId);
+    AddField(group, 3, "Driver:", kDriverId);
+    AddField(group, 4, "Library:", kLibraryId);
+    AddField(group, 5, "Software release:", kReleaseId);
     return group;
 }
 
@@ -126,12 +125,12 @@ QWidget* CForm_Status::CreateConfigGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Hardware configuration"), this);
     new QGridLayout(group);
-    AddField(group, 0, "Process arch.:", 1042);
-    AddField(group, 1, "System arch.:", 1043);
-    AddField(group, 2, "Device class:", 1045);
-    AddField(group, 3, "ZAB present?", 1044);
-    AddField(group, 4, "External trigger:", 1407);
-    AddField(group, 5, "Input filter:", 1431);
+    AddField(group, 0, "Process arch.:", kProcessArchId);
+    AddField(group, 1, "System arch.:", kSystemArchId);
+    AddField(group, 2, "Device class:", kDeviceClassId);
+    AddField(group, 3, "ZAB present?", kZabPresentId);
+    AddField(group, 4, "External trigger:", kExtTriggerId);
+    AddField(group, 5, "Input filter:", kInputFilterId);
     return group;
 }
 
@@ -164,11 +163,11 @@ void CForm_Status::OnDocumentUpdate(IDocView*, int hint, void*)
 
 void CForm_Status::ShowVersionsAndConfiguration()
 {
-    ShowVersion(1037, TQ8_VERSION_SYSTEM_FPGA);
-    ShowVersion(1038, TQ8_VERSION_HARDWARE);
-    ShowVersion(1039, TQ8_VERSION_DRIVER);
-    ShowVersion(1040, TQ8_VERSION_LIBRARY);
-    ShowVersion(1041, TQ8_VERSION_SOFTWARE_RELEASE);
+    ShowVersion(kSystemFpgaId, TQ8_VERSION_SYSTEM_FPGA);
+    ShowVersion(kHardwareId, TQ8_VERSION_HARDWARE);
+    ShowVersion(kDriverId, TQ8_VERSION_DRIVER);
+    ShowVersion(kLibraryId, TQ8_VERSION_LIBRARY);
+    ShowVersion(kReleaseId, TQ8_VERSION_SOFTWARE_RELEASE);
     ShowConfiguration();
 }
 
@@ -191,25 +190,25 @@ uint32_t CForm_Status::Features()
 void CForm_Status::ShowConfiguration()
 {
     const TQ8_HANDLE device = GetDeviceHandle();
-    ShowWholeText(ItemAs<QLineEdit>(1042), QStringLiteral("64-bit"));
-    ShowWholeText(ItemAs<QLineEdit>(1043), SystemArchitectureText(QSysInfo::currentCpuArchitecture()));
+    ShowWholeText(ItemAs<QLineEdit>(kProcessArchId), QStringLiteral("64-bit"));
+    ShowWholeText(ItemAs<QLineEdit>(kSystemArchId), SystemArchitectureText(QSysInfo::currentCpuArchitecture()));
     std::wstring name;
-    if (GetBoardNameString(device, name, kDeviceClassName) == 0) {
+    if (GetBoardNameString(device, name, TQ8_NAME_SET_DEVICE_CLASS) == 0) {
         // The library's description may be longer than any page is wide: it
         // is read from its start, and whole in its tool tip.
-        ShowFromStart(ItemAs<QLineEdit>(1045), ToQt(name));
-        ItemAs<QLineEdit>(1045)->setToolTip(ToQt(name));
+        ShowFromStart(ItemAs<QLineEdit>(kDeviceClassId), ToQt(name));
+        ItemAs<QLineEdit>(kDeviceClassId)->setToolTip(ToQt(name));
     }
     QString zab = QStringLiteral("No");
     if (Features() & TQ8_FEATURE_ZAB) {
         zab = QStringLiteral("Yes (%1)").arg(QString::fromWCharArray(ZabFpgaTypeToText(GetZabFpgaTypeTQ8(device))));
-        Item(1250)->show();
-        Item(1046)->show();
-        ShowVersion(1046, TQ8_VERSION_ZAB_FPGA);
+        Item(kZabVersionLabelId)->show();
+        Item(kZabVersionId)->show();
+        ShowVersion(kZabVersionId, TQ8_VERSION_ZAB_FPGA);
     }
-    ShowWholeText(ItemAs<QLineEdit>(1044), zab);
-    ShowWholeText(ItemAs<QLineEdit>(1407), QString::fromWCharArray(ExtTriggerConfigToText(GetExtTriggerConfigurationTQ8(device, 1))));
-    ShowWholeText(ItemAs<QLineEdit>(1431), QString::fromWCharArray(InputChannelConfigToText(GetInputChannelConfigurationTQ8(device, 0))));
+    ShowWholeText(ItemAs<QLineEdit>(kZabPresentId), zab);
+    ShowWholeText(ItemAs<QLineEdit>(kExtTriggerId), QString::fromWCharArray(ExtTriggerConfigToText(GetExtTriggerConfigurationTQ8(device, 1))));
+    ShowWholeText(ItemAs<QLineEdit>(kInputFilterId), QString::fromWCharArray(InputChannelConfigToText(GetInputChannelConfigurationTQ8(device, 0))));
 }
 
 QString CForm_Status::TimestampFifoText()
@@ -227,8 +226,8 @@ QString CForm_Status::TimestampFifoText()
 void CForm_Status::OnRefreshFlags()
 {
     const TQ8_HANDLE device = GetDeviceHandle();
-    ItemAs<QLabel>(1048)->setText(FlagText(GetPllLockStatusTQ8(device), "Locked", "** Unlocked **"));
-    ItemAs<QLabel>(1035)->setText(FlagText(GetFifoFullFlagTQ8(device), "** Full **", "Not full"));
-    ItemAs<QLabel>(1049)->setText(TimestampFifoText());
-    ItemAs<QLabel>(1033)->setText(FlagText(GetSamplesCompleteFlagTQ8(device), "Set", "Clear"));
+    ItemAs<QLabel>(kPllLockId)->setText(FlagText(GetPllLockStatusTQ8(device), "Locked", "** Unlocked **"));
+    ItemAs<QLabel>(kRamFifoId)->setText(FlagText(GetFifoFullFlagTQ8(device), "** Full **", "Not full"));
+    ItemAs<QLabel>(kTimestampFifoId)->setText(TimestampFifoText());
+    ItemAs<QLabel>(kSamplesCompleteId)->setText(FlagText(GetSamplesCompleteFlagTQ8(device), "Set", "Clear"));
 }

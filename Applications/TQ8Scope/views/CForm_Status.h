@@ -14,6 +14,27 @@ class CForm_Status : public CSettingFormView {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 108;
+    // The controls' template ids.
+    enum ControlId : int {
+        kRefreshId = 1025,
+        kSamplesCompleteId = 1033,
+        kRamFifoId = 1035,
+        kSystemFpgaId = 1037,
+        kHardwareId = 1038,
+        kDriverId = 1039,
+        kLibraryId = 1040,
+        kReleaseId = 1041,
+        kProcessArchId = 1042,
+        kSystemArchId = 1043,
+        kZabPresentId = 1044,
+        kDeviceClassId = 1045,
+        kZabVersionId = 1046,
+        kPllLockId = 1048,
+        kTimestampFifoId = 1049,
+        kZabVersionLabelId = 1250,
+        kExtTriggerId = 1407,
+        kInputFilterId = 1431,
+    };
     static constexpr uint32_t kAllFeatures = 0xFFFF;
     static constexpr int32_t kNoOverflowSupport = -572;
 

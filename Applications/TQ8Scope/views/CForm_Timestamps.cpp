@@ -59,17 +59,17 @@ void CForm_Timestamps::CreateControls()
     auto* modes = new QWidget(this);
     auto* modeGrid = new QGridLayout(modes);
     modeGrid->setContentsMargins(0, 0, 0, 0);
-    m_mode = AddItem(new QComboBox(modes), 1295);
+    m_mode = AddItem(new QComboBox(modes), kModeId);
     m_mode->addItems({QStringLiteral("No timestamps"), QStringLiteral("Timestamp per segment"),
                       QStringLiteral("Timestamp per trigger"), QStringLiteral("Timestamp per digital IO pulse")});
-    m_counterMode = AddItem(new QComboBox(modes), 1300);
+    m_counterMode = AddItem(new QComboBox(modes), kCounterModeId);
     m_counterMode->addItems({QStringLiteral("Increments unconditionally"),
                              QStringLiteral("Pauses when waiting for trigger")});
     auto* modeLabel = new QLabel(QStringLiteral("Timestamp &mode:"), modes);
     modeLabel->setBuddy(m_mode);
     auto* counterLabel = new QLabel(QStringLiteral("TS &counter mode:"), modes);
     counterLabel->setBuddy(m_counterMode);
-    auto* drain = AddItem(new QPushButton(QStringLiteral("D&rain Timestamps FIFO Now"), modes), 1306);
+    auto* drain = AddItem(new QPushButton(QStringLiteral("D&rain Timestamps FIFO Now"), modes), kDrainId);
     modeGrid->addWidget(modeLabel, 0, 0);
     modeGrid->addWidget(m_mode, 0, 1);
     modeGrid->addWidget(counterLabel, 1, 0);
@@ -77,13 +77,13 @@ void CForm_Timestamps::CreateControls()
     modeGrid->addWidget(drain, 2, 0);
     modeGrid->addWidget(new QLabel(QStringLiteral("Reset all timestamp data by reading from FIFO"), modes), 2, 1);
     modeGrid->addWidget(new QLabel(QStringLiteral("Timestamp FIFO depth:"), modes), 3, 0);
-    modeGrid->addWidget(AddItem(new QLabel(modes), 1299), 3, 1);
+    modeGrid->addWidget(AddItem(new QLabel(modes), kFifoDepthId), 3, 1);
 
     // Troubleshooting resets, for unsafe mode only.
-    auto* trouble = AddItem(new QGroupBox(QStringLiteral("Troubleshooting"), modes), 1351);
+    auto* trouble = AddItem(new QGroupBox(QStringLiteral("Troubleshooting"), modes), kTroubleshootingId);
     auto* troubleLayout = new QHBoxLayout(trouble);
-    auto* resetFifo = AddItem(new QPushButton(QStringLiteral("Reset FIFO only"), trouble), 1305);
-    auto* resetCounter = AddItem(new QPushButton(QStringLiteral("Reset Counter Only"), trouble), 1294);
+    auto* resetFifo = AddItem(new QPushButton(QStringLiteral("Reset FIFO only"), trouble), kResetFifoId);
+    auto* resetCounter = AddItem(new QPushButton(QStringLiteral("Reset Counter Only"), trouble), kResetCounterId);
     troubleLayout->addWidget(resetFifo);
     troubleLayout->addWidget(resetCounter);
     for (QWidget* w : {static_cast<QWidget*>(trouble), static_cast<QWidget*>(resetFifo),
@@ -96,12 +96,12 @@ void CForm_Timestamps::CreateControls()
 
     auto* save = new QGroupBox(QStringLiteral("Save timestamp data to file"), this);
     auto* saveGrid = new QGridLayout(save);
-    m_destination = AddItem(new CVltEditBrowseCtrl(save), 1296);
+    m_destination = AddItem(new CVltEditBrowseCtrl(save), kDestinationId);
     auto* destLabel = new QLabel(QStringLiteral("&Destination file:"), save);
     destLabel->setBuddy(m_destination->Edit());
-    auto* saveNow = AddItem(new QPushButton(QStringLiteral("Save &Now"), save), 1297);
-    m_asText = AddItem(new QCheckBox(QStringLiteral("Save as te&xt (newline-delimited values)"), save), 1170);
-    auto* explanation = AddItem(new QLabel(save), 1298);
+    auto* saveNow = AddItem(new QPushButton(QStringLiteral("Save &Now"), save), kSaveNowId);
+    m_asText = AddItem(new QCheckBox(QStringLiteral("Save as te&xt (newline-delimited values)"), save), kAsTextId);
+    auto* explanation = AddItem(new QLabel(save), kExplanationId);
     explanation->setWordWrap(true);
     auto* automatic = new QLabel(QStringLiteral("Timestamp data can also be automatically saved when recording or "
                                                 "saving TQ3300 acquisition data to disk; see Advanced Options for "
@@ -140,18 +140,18 @@ void CForm_Timestamps::OnInitialUpdate()
 {
     CSettingFormView::OnInitialUpdate();
     SelectModes();
-    ItemAs<QLabel>(1298)->setText(QStringLiteral(
+    ItemAs<QLabel>(kExplanationId)->setText(QStringLiteral(
         "Select Save Now to save timestamp data from the last data acquisition. During acquisition, timestamps are "
         "stored according to the current timestamp mode in an onboard FIFO on the TQ3300. This FIFO is reset "
         "whenever an acquisition operating mode is entered."));
-    ItemAs<QLabel>(1299)->setText(QStringLiteral("%1 timestamps").arg(FifoDepth(GetDeviceHandle())));
+    ItemAs<QLabel>(kFifoDepthId)->setText(QStringLiteral("%1 timestamps").arg(FifoDepth(GetDeviceHandle())));
     ApplySaveNowRule();
     m_destination->EnableFileBrowseButton(L"", kFilter);
     m_destination->SetOpenMode(0);
     m_destination->SetDialogTitle(L"Save Timestamp Data");
     m_destination->SetBrowseCallback(&CForm_Timestamps::BeforeBrowse, reinterpret_cast<intptr_t>(this));
     if (GetDocument().IsUnsafeMode()) {
-        for (int id : {1351, 1305, 1294}) {
+        for (int id : {kTroubleshootingId, kResetFifoId, kResetCounterId}) {
             Item(id)->setEnabled(true);
             Item(id)->show();
         }
@@ -175,7 +175,7 @@ void CForm_Timestamps::SelectModes()
 
 void CForm_Timestamps::ApplySaveNowRule()
 {
-    Item(1297)->setEnabled(!m_destination->Edit()->text().isEmpty() && m_destination->isEnabled());
+    Item(kSaveNowId)->setEnabled(!m_destination->Edit()->text().isEmpty() && m_destination->isEnabled());
 }
 
 void CForm_Timestamps::OnSaveNow()
@@ -246,7 +246,7 @@ void CForm_Timestamps::OnDocumentUpdate(IDocView*, int hint, void* object)
 {
     switch (hint) {
     case dochint::kAcquisitionState:
-        for (QWidget* w : {static_cast<QWidget*>(m_mode), static_cast<QWidget*>(m_destination), Item(1297),
+        for (QWidget* w : {static_cast<QWidget*>(m_mode), static_cast<QWidget*>(m_destination), Item(kSaveNowId),
                            static_cast<QWidget*>(m_asText)})
             w->setEnabled(object == nullptr);
         if (!object)

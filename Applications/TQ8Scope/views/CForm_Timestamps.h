@@ -15,6 +15,20 @@ class CForm_Timestamps : public CSettingFormView {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 126;
+    // The controls' template ids.
+    enum ControlId : int {
+        kAsTextId = 1170,
+        kResetCounterId = 1294,
+        kModeId = 1295,
+        kDestinationId = 1296,
+        kSaveNowId = 1297,
+        kExplanationId = 1298,
+        kFifoDepthId = 1299,
+        kCounterModeId = 1300,
+        kResetFifoId = 1305,
+        kDrainId = 1306,
+        kTroubleshootingId = 1351,
+    };
 
     explicit CForm_Timestamps(CMainDoc& doc, QWidget* parent = nullptr);
     ~CForm_Timestamps() override;

@@ -76,16 +76,16 @@ void CForm_Trig::CreateControls()
 {
     auto* params = new QGroupBox(QStringLiteral("Trigger parameters"), this);
     auto* grid = new QGridLayout(params);
-    m_source = AddItem(new QComboBox(params), 1019);
+    m_source = AddItem(new QComboBox(params), kSourceId);
     m_source->addItems({QStringLiteral("Internal - Ch. 1"), QStringLiteral("Internal - Ch. 2"),
                         QStringLiteral("Internal - Ch. 3"), QStringLiteral("Internal - Ch. 4"),
                         QStringLiteral("External")});
-    m_mode = AddItem(new QComboBox(params), 1017);
+    m_mode = AddItem(new QComboBox(params), kModeId);
     m_mode->addItems({QStringLiteral("Post trigger"), QStringLiteral("Segmented")});
-    auto* segmentLabel = AddItem(new QLabel(QStringLiteral("Segment size (in samples):"), params), 1031);
-    auto* segment = AddItem(new QLineEdit(params), 1018);
-    auto* preTrigger = AddItem(new QLineEdit(params), 1020);
-    auto* delay = AddItem(new QLineEdit(params), 1021);
+    auto* segmentLabel = AddItem(new QLabel(QStringLiteral("Segment size (in samples):"), params), kSegmentLabelId);
+    auto* segment = AddItem(new QLineEdit(params), kSegmentId);
+    auto* preTrigger = AddItem(new QLineEdit(params), kPreTriggerId);
+    auto* delay = AddItem(new QLineEdit(params), kDelayId);
     grid->addWidget(new QLabel(QStringLiteral("Trigger source:"), params), 0, 0);
     grid->addWidget(m_source, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("Trigger mode:"), params), 1, 0);
@@ -120,8 +120,8 @@ void CForm_Trig::CreateControls()
         level->setVisible(shown);
         return std::make_tuple(slider, browse, slope);
     };
-    auto [sliderA, browseA, slopeA] = addLevel(0, QStringLiteral(" Internal Trigger A "), 1022, 1023, 1028, true);
-    auto [sliderB, browseB, slopeB] = addLevel(2, QStringLiteral(" Internal Trigger B "), 1025, 1026, 1029, false);
+    auto [sliderA, browseA, slopeA] = addLevel(0, QStringLiteral(" Internal Trigger A "), kLevelAId, kBrowseAId, kSlopeAId, true);
+    auto [sliderB, browseB, slopeB] = addLevel(2, QStringLiteral(" Internal Trigger B "), kLevelBId, kBrowseBId, kSlopeBId, false);
     // Trigger B is for unsafe mode only (the initial update shows it).
     for (QWidget* w : {static_cast<QWidget*>(sliderB), static_cast<QWidget*>(browseB), static_cast<QWidget*>(slopeB)}) {
         w->setEnabled(false);
@@ -132,7 +132,7 @@ void CForm_Trig::CreateControls()
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(params, 1);
     layout->addWidget(levels, 1);
-    AddDefaultButton(1030, QStringLiteral("Update"), m_source);
+    AddDefaultButton(kUpdateId, QStringLiteral("Update"), m_source);
 
     m_segmentSize = new CNumericEditField(*this, segment, kEditingSegmentSize, kSegmentSize);
     m_preTrigger = new CNumericEditField(*this, preTrigger, kEditingPreTrigger, kPreTrigger);
@@ -151,7 +151,7 @@ void CForm_Trig::OnInitialUpdate()
 {
     CSettingFormView::OnInitialUpdate();
     if (GetDocument().IsUnsafeMode()) {
-        for (int id : {1025, 1026, 1029}) {
+        for (int id : {kLevelBId, kBrowseBId, kSlopeBId}) {
             Item(id)->setEnabled(true);
             Item(id)->setVisible(true);
         }
@@ -170,16 +170,16 @@ void CForm_Trig::Refresh()
     m_triggerDelay->Refresh();
     m_levelA->Refresh();
     m_levelB->Refresh();
-    ItemAs<QCheckBox>(1028)->setChecked(GetTriggerDirectionATQ8(device, 1) != 0);
-    ItemAs<QCheckBox>(1029)->setChecked(GetTriggerDirectionBTQ8(device, 1) != 0);
+    ItemAs<QCheckBox>(kSlopeAId)->setChecked(GetTriggerDirectionATQ8(device, 1) != 0);
+    ItemAs<QCheckBox>(kSlopeBId)->setChecked(GetTriggerDirectionBTQ8(device, 1) != 0);
     ApplySegmentSizeRule();
 }
 
 void CForm_Trig::ApplySegmentSizeRule()
 {
     const bool enabled = IsSegmentSizeEnabled(GetTriggerModeTQ8(GetDeviceHandle(), 1));
-    Item(1031)->setEnabled(enabled);
-    Item(1018)->setEnabled(enabled);
+    Item(kSegmentLabelId)->setEnabled(enabled);
+    Item(kSegmentId)->setEnabled(enabled);
 }
 
 void CForm_Trig::OnTriggerSource()

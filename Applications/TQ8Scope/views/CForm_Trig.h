@@ -14,6 +14,22 @@ class CForm_Trig : public CSettingFormView {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 107;
+    // The controls' template ids.
+    enum ControlId : int {
+        kModeId = 1017,
+        kSegmentId = 1018,
+        kSourceId = 1019,
+        kPreTriggerId = 1020,
+        kDelayId = 1021,
+        kLevelAId = 1022,
+        kBrowseAId = 1023,
+        kLevelBId = 1025,
+        kBrowseBId = 1026,
+        kSlopeAId = 1028,
+        kSlopeBId = 1029,
+        kUpdateId = 1030,
+        kSegmentLabelId = 1031,
+    };
     // Editing bits of the three fields.
     static constexpr uint32_t kEditingSegmentSize = 0x1;
     static constexpr uint32_t kEditingPreTrigger = 0x2;

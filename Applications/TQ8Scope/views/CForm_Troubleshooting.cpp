@@ -114,27 +114,27 @@ void CForm_Troubleshooting::CreateControls()
     layout->addWidget(CreateDelayGroup(), 1, 1);
     layout->addWidget(CreateCommandGroup(), 1, 2);
     layout->setRowStretch(2, 1);
-    AddDefaultButton(1029, QStringLiteral("UpdateNow"), m_register);
+    AddDefaultButton(kUpdateNowId, QStringLiteral("UpdateNow"), m_register);
 }
 
 QWidget* CForm_Troubleshooting::CreateRegisterGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Raw, uncached device register IO"), this);
     auto* grid = new QGridLayout(group);
-    m_bar = AddItem(new QComboBox(group), 1341);
+    m_bar = AddItem(new QComboBox(group), kBarId);
     m_bar->addItems({QStringLiteral("0 : DMA registers"), QStringLiteral("1 : Device registers"),
                      QStringLiteral("2 : Configuration registers")});
-    m_register = AddItem(new QComboBox(group), 1098);
+    m_register = AddItem(new QComboBox(group), kRegisterId);
     m_register->setEditable(true);
     // The longest register names need not widen the page: the drop-down
     // list shows them whole.
     m_register->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_register->setMinimumContentsLength(kRegisterNameLetters);
-    auto* value = AddItem(new QLineEdit(group), 1100);
-    auto* result = AddItem(new QLineEdit(group), 1099);
+    auto* value = AddItem(new QLineEdit(group), kValueId);
+    auto* result = AddItem(new QLineEdit(group), kResultId);
     result->setReadOnly(true);
-    auto* write = AddItem(Button(group, "Write"), 1088);
-    auto* read = AddItem(Button(group, "Read"), 1101);
+    auto* write = AddItem(Button(group, "Write"), kWriteId);
+    auto* read = AddItem(Button(group, "Read"), kReadId);
     grid->addWidget(new QLabel(QStringLiteral("BAR index:"), group), 0, 0);
     grid->addWidget(m_bar, 0, 1, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Register index:"), group), 1, 0);
@@ -145,22 +145,22 @@ QWidget* CForm_Troubleshooting::CreateRegisterGroup()
     grid->addWidget(result, 3, 0, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("Note: Hexadecimal input must be prefixed with '0x'"), group), 4, 0, 1, 3);
 
-    m_snr = AddItem(new QLineEdit(group), 1350);
+    m_snr = AddItem(new QLineEdit(group), kMinSnrId);
     m_snr->installEventFilter(this);
     ConnectEnter(m_snr);
     grid->addWidget(new QLabel(QStringLiteral("Stop cont acq when any SNR drops below:"), group), 5, 0);
     grid->addWidget(m_snr, 5, 1);
     grid->addWidget(new QLabel(QStringLiteral("dB"), group), 5, 2);
-    auto* stop = AddItem(new QCheckBox(QStringLiteral("Stop cont acq when"), group), 1428);
-    auto* channel = AddItem(new QComboBox(group), 1347);
+    auto* stop = AddItem(new QCheckBox(QStringLiteral("Stop cont acq when"), group), kStopOnThresholdId);
+    auto* channel = AddItem(new QComboBox(group), kStopChannelId);
     channel->addItems({QStringLiteral("channel 1"), QStringLiteral("channel 2"), QStringLiteral("channel 3"),
                        QStringLiteral("channel 4")});
     grid->addWidget(stop, 6, 0);
     grid->addWidget(channel, 6, 1, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("does not pass midscale at sample index:"), group), 7, 0);
-    grid->addWidget(AddItem(new QLineEdit(group), 1429), 7, 1, 1, 2);
-    auto* readTs = AddItem(Button(group, "Read TS:"), 1293);
-    auto* ts = AddItem(new QLineEdit(group), 1292);
+    grid->addWidget(AddItem(new QLineEdit(group), kStopSampleId), 7, 1, 1, 2);
+    auto* readTs = AddItem(Button(group, "Read TS:"), kReadTimestampId);
+    auto* ts = AddItem(new QLineEdit(group), kTimestampId);
     ts->setReadOnly(true);
     grid->addWidget(readTs, 8, 0);
     grid->addWidget(ts, 8, 1, 1, 2);
@@ -179,30 +179,30 @@ QWidget* CForm_Troubleshooting::CreateDelayGroup()
     auto* group = new QWidget(this);
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(QStringLiteral("SDRAM1 Idelay:"), group), 0, 0);
-    grid->addWidget(AddItem(new QLabel(group), 1438), 0, 1);
-    grid->addWidget(AddItem(new QLineEdit(group), 1440), 0, 2);
+    grid->addWidget(AddItem(new QLabel(group), kSdram1TapsId), 0, 1);
+    grid->addWidget(AddItem(new QLineEdit(group), kSdram1DelayId), 0, 2);
     grid->addWidget(new QLabel(QStringLiteral("SDRAM2 Idelay:"), group), 1, 0);
-    grid->addWidget(AddItem(new QLabel(group), 1439), 1, 1);
-    grid->addWidget(AddItem(new QLineEdit(group), 1441), 1, 2);
-    auto* writeSdram = AddItem(Button(group, "Write sdram"), 1442);
-    auto* readSdram = AddItem(Button(group, "Read Sdram"), 1443);
+    grid->addWidget(AddItem(new QLabel(group), kSdram2TapsId), 1, 1);
+    grid->addWidget(AddItem(new QLineEdit(group), kSdram2DelayId), 1, 2);
+    auto* writeSdram = AddItem(Button(group, "Write sdram"), kWriteSdramId);
+    auto* readSdram = AddItem(Button(group, "Read Sdram"), kReadSdramId);
     grid->addWidget(readSdram, 2, 1);
     grid->addWidget(writeSdram, 2, 2);
     grid->addWidget(new QLabel(QStringLiteral("Ext. Trig. delay"), group), 3, 0);
-    grid->addWidget(AddItem(new QLineEdit(group), 1445), 3, 1);
-    auto* writeExt = AddItem(Button(group, "Write "), 1444);
+    grid->addWidget(AddItem(new QLineEdit(group), kExtTriggerDelayId), 3, 1);
+    auto* writeExt = AddItem(Button(group, "Write "), kWriteExtTriggerId);
     grid->addWidget(writeExt, 3, 2);
     grid->addWidget(new QLabel(QStringLiteral("ADC offset adjustment:"), group), 4, 0);
-    auto* adc = AddItem(new QComboBox(group), 1434);
+    auto* adc = AddItem(new QComboBox(group), kAdcId);
     adc->addItems({QStringLiteral("Ch.1"), QStringLiteral("Ch.2"), QStringLiteral("Ch.3"), QStringLiteral("Ch.4")});
     adc->setCurrentIndex(-1);
     grid->addWidget(adc, 4, 1);
-    grid->addWidget(AddItem(new QLineEdit(group), 1435), 4, 2);
-    auto* doIt = AddItem(Button(group, "Do It"), 1436);
+    grid->addWidget(AddItem(new QLineEdit(group), kAdcOffsetId), 4, 2);
+    auto* doIt = AddItem(Button(group, "Do It"), kAdcOffsetApplyId);
     grid->addWidget(doIt, 5, 2);
-    m_ramBypass = AddItem(new QCheckBox(QStringLiteral("Enable RAM bypass"), group), 1154);
-    m_dcmOverride = AddItem(new QCheckBox(QStringLiteral("Enable auto DCM reset override"), group), 1314);
-    auto* noPlot = AddItem(new QCheckBox(QStringLiteral("Do not plot data after acquisition"), group), 1308);
+    m_ramBypass = AddItem(new QCheckBox(QStringLiteral("Enable RAM bypass"), group), kRamBypassId);
+    m_dcmOverride = AddItem(new QCheckBox(QStringLiteral("Enable auto DCM reset override"), group), kDcmOverrideId);
+    auto* noPlot = AddItem(new QCheckBox(QStringLiteral("Do not plot data after acquisition"), group), kNoPlotId);
     grid->addWidget(m_ramBypass, 6, 0, 1, 3);
     grid->addWidget(m_dcmOverride, 7, 0, 1, 3);
     grid->addWidget(noPlot, 8, 0, 1, 3);
@@ -226,19 +226,19 @@ QWidget* CForm_Troubleshooting::CreateCommandGroup()
         column->addWidget(button);
         return button;
     };
-    auto* pciAcq = add(1155, "Temporary PCI-Buf Acq");
-    auto* pciRead = add(1156, "Temporary PCI Transfer");
-    auto* newVirtual = add(1379, "Create New Virtual Device");
-    auto* resync = add(1402, "Resync CG outputs Now");
-    auto* resetDcms = add(1087, "Reset DCMs Now");
-    auto* syncAdcs = add(1427, "Synchronize ADCs Now");
+    auto* pciAcq = add(kPciAcquisitionId, "Temporary PCI-Buf Acq");
+    auto* pciRead = add(kPciTransferId, "Temporary PCI Transfer");
+    auto* newVirtual = add(kNewVirtualId, "Create New Virtual Device");
+    auto* resync = add(kResyncId, "Resync CG outputs Now");
+    auto* resetDcms = add(kResetDcmsId, "Reset DCMs Now");
+    auto* syncAdcs = add(kSyncAdcsId, "Synchronize ADCs Now");
     // A register window whose maker is not registered stays disabled, as the
     // board window does with a missing tool.
-    auto* registerIo = add(1359, "CG/ADC/DAC Register IO...");
-    auto* registerCache = add(1067, "View Register Cache...");
+    auto* registerIo = add(kRegisterIoId, "CG/ADC/DAC Register IO...");
+    auto* registerCache = add(kRegisterCacheId, "View Register Cache...");
     registerIo->setEnabled(bool(CMainDoc::Factories().serialDeviceIo));
     registerCache->setEnabled(bool(CMainDoc::Factories().registerCache));
-    auto* greeting = add(1397, "-_-_-_-_-");
+    auto* greeting = add(kGreetingId, "-_-_-_-_-");
     column->addStretch(1);
 
     connect(pciAcq, &QPushButton::clicked, this, [this] {
@@ -271,11 +271,11 @@ void CForm_Troubleshooting::OnInitialUpdate()
     CSettingFormView::OnInitialUpdate();
     m_lastBar = -1;
     FillRegisterList(m_lastBar);
-    ItemAs<QLineEdit>(1100)->setPlaceholderText(QStringLiteral("  Register Value"));
+    ItemAs<QLineEdit>(kValueId)->setPlaceholderText(QStringLiteral("  Register Value"));
     m_bar->setCurrentIndex(1);
-    ItemAs<QComboBox>(1347)->setCurrentIndex(0);
-    ItemAs<QLineEdit>(1429)->setText(QStringLiteral("32"));
-    ItemAs<QCheckBox>(1308)->setChecked(GetDocument().GetStateFlags() & docstate::kNoPlot);
+    ItemAs<QComboBox>(kStopChannelId)->setCurrentIndex(0);
+    ItemAs<QLineEdit>(kStopSampleId)->setText(QStringLiteral("32"));
+    ItemAs<QCheckBox>(kNoPlotId)->setChecked(GetDocument().GetStateFlags() & docstate::kNoPlot);
     Refresh();
 }
 
@@ -340,7 +340,7 @@ void CForm_Troubleshooting::OnRawWrite()
     uint32_t value = 0;
     if (!ReadBarAndRegister(bar, reg))
         return;
-    QWidget* valueField = Item(1100);
+    QWidget* valueField = Item(kValueId);
     if (!GetDlgItemUInt32(valueField, value)) {
         ShowInvalidNumberMessage(L"register value", valueField);
         return;
@@ -363,7 +363,7 @@ void CForm_Troubleshooting::OnRawRead()
         return;
     char text[64];
     std::snprintf(text, sizeof text, "Reg %u: 0x%08X (%u)", reg, value, value);
-    ItemAs<QLineEdit>(1099)->setText(QString::fromLatin1(text));
+    ItemAs<QLineEdit>(kResultId)->setText(QString::fromLatin1(text));
 }
 
 bool CForm_Troubleshooting::eventFilter(QObject* watched, QEvent* event)
@@ -397,15 +397,15 @@ void CForm_Troubleshooting::OnSnrKillFocus()
 
 void CForm_Troubleshooting::OnStopCondition()
 {
-    auto* box = ItemAs<QCheckBox>(1428);
+    auto* box = ItemAs<QCheckBox>(kStopOnThresholdId);
     if (!box->isChecked()) {
         GetDocument().SetStopOnThresholdChange(false, 0, 0, kMidscale);
         ShowStatus(L"Stop on threshold change disabled");
         return;
     }
-    const int channel = ItemAs<QComboBox>(1347)->currentIndex();
+    const int channel = ItemAs<QComboBox>(kStopChannelId)->currentIndex();
     uint32_t sample = 0;
-    if (channel < 0 || channel > 3 || !GetDlgItemUInt32(Item(1429), sample)) {
+    if (channel < 0 || channel > 3 || !GetDlgItemUInt32(Item(kStopSampleId), sample)) {
         vlt::ErrorBeep();
         return;
     }
@@ -424,7 +424,7 @@ void CForm_Troubleshooting::OnReadTimestamp()
         vlt::ShowMessageBox(L"No timestamps available", MB_ICONINFORMATION, this);
         return;
     }
-    ItemAs<QLineEdit>(1292)->setText(QString::number(qulonglong(value)));
+    ItemAs<QLineEdit>(kTimestampId)->setText(QString::number(qulonglong(value)));
 }
 
 void CForm_Troubleshooting::OnRamBypass()
@@ -450,14 +450,14 @@ void CForm_Troubleshooting::OnSynchronizeAdcs()
 
 void CForm_Troubleshooting::OnAdcOffsetAdjust()
 {
-    auto* channel = ItemAs<QComboBox>(1434);
+    auto* channel = ItemAs<QComboBox>(kAdcId);
     if (channel->currentIndex() < 0) {
         vlt::ShowMessageBox(L"Please select a channel to adjust", MB_ICONERROR, this);
         channel->setFocus();
         return;
     }
     int32_t value = 0;
-    if (!GetDlgItemInt32(Item(1435), value) || value < -kMaxOffsetAdj || value > kMaxOffsetAdj) {
+    if (!GetDlgItemInt32(Item(kAdcOffsetId), value) || value < -kMaxOffsetAdj || value > kMaxOffsetAdj) {
         vlt::ShowMessageBox(L"Please enter an integer in the range [-255,255] for [-45mV,+45mV] offset.",
                             MB_ICONERROR, this);
         return;
@@ -473,8 +473,8 @@ void CForm_Troubleshooting::OnReadSdram()
     if (!CheckResult(InternReadConfigEepromTQ8(GetDeviceHandle(), kDelayWord, &word), L"Failed to read EEPROM: ",
                      true))
         return;
-    ItemAs<QLabel>(1438)->setText(QString::number(word & 0xFFu));
-    ItemAs<QLabel>(1439)->setText(QString::number(word >> 8));
+    ItemAs<QLabel>(kSdram1TapsId)->setText(QString::number(word & 0xFFu));
+    ItemAs<QLabel>(kSdram2TapsId)->setText(QString::number(word >> 8));
 }
 
 bool CForm_Troubleshooting::ReadDelay(int id, const wchar_t* fieldName, uint32_t& delay)
@@ -490,7 +490,7 @@ void CForm_Troubleshooting::OnWriteSdram()
 {
     uint32_t d1 = 0;
     uint32_t d2 = 0;
-    if (!ReadDelay(1440, L"Idelay sdram1", d1) || !ReadDelay(1441, L"Idelay sdram2", d2))
+    if (!ReadDelay(kSdram1DelayId, L"Idelay sdram1", d1) || !ReadDelay(kSdram2DelayId, L"Idelay sdram2", d2))
         return;
     CWaitCursor wait;
     const uint16_t word = uint16_t(d2 * 256 + d1);
@@ -534,8 +534,8 @@ void CForm_Troubleshooting::ProgramSdramDelays(uint32_t d1, uint32_t d2)
 void CForm_Troubleshooting::OnWriteExtTriggerDelay()
 {
     uint32_t taps = 0;
-    if (!GetDlgItemUInt32(Item(1445), taps)) {
-        ShowInvalidNumberMessage(L"Idelay external trigger", Item(1445));
+    if (!GetDlgItemUInt32(Item(kExtTriggerDelayId), taps)) {
+        ShowInvalidNumberMessage(L"Idelay external trigger", Item(kExtTriggerDelayId));
         return;
     }
     CheckResult(WriteRegExternalTriggerClockIDelay(GetDeviceHandle(), taps), L"Failed to write external trigger delay ",

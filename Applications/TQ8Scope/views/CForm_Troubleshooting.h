@@ -17,6 +17,45 @@ class CForm_Troubleshooting : public CSettingFormView {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 113;
+    // The controls' template ids.
+    enum ControlId : int {
+        kUpdateNowId = 1029,
+        kRegisterCacheId = 1067,
+        kResetDcmsId = 1087,
+        kWriteId = 1088,
+        kRegisterId = 1098,
+        kResultId = 1099,
+        kValueId = 1100,
+        kReadId = 1101,
+        kRamBypassId = 1154,
+        kPciAcquisitionId = 1155,
+        kPciTransferId = 1156,
+        kTimestampId = 1292,
+        kReadTimestampId = 1293,
+        kNoPlotId = 1308,
+        kDcmOverrideId = 1314,
+        kBarId = 1341,
+        kStopChannelId = 1347,
+        kMinSnrId = 1350,
+        kRegisterIoId = 1359,
+        kNewVirtualId = 1379,
+        kGreetingId = 1397,
+        kResyncId = 1402,
+        kSyncAdcsId = 1427,
+        kStopOnThresholdId = 1428,
+        kStopSampleId = 1429,
+        kAdcId = 1434,
+        kAdcOffsetId = 1435,
+        kAdcOffsetApplyId = 1436,
+        kSdram1TapsId = 1438,
+        kSdram2TapsId = 1439,
+        kSdram1DelayId = 1440,
+        kSdram2DelayId = 1441,
+        kWriteSdramId = 1442,
+        kReadSdramId = 1443,
+        kWriteExtTriggerId = 1444,
+        kExtTriggerDelayId = 1445,
+    };
     // Form flag of the minimum SNR field's edit.
     static constexpr uint32_t kSnrEditing = 0x1;
     static constexpr uint32_t kDelayWord = 61;

@@ -50,10 +50,10 @@ void CForm_ZAB::CreateControls()
     for (int n = 1; n <= 7; ++n)
         numbers << QString::number(n);
     const ComboSpec entries[] = {
-        {1150, "ZAB board number:", &kBoardNumber, numbers},
-        {1151, "ZAB configuration:", &kConfiguration,
+        {kBoardNumberId, "ZAB board number:", &kBoardNumber, numbers},
+        {kConfigurationId, "ZAB configuration:", &kConfiguration,
          {QStringLiteral("64-bit"), QStringLiteral("32-bit (lower)"), QStringLiteral("32-bit (upper)")}},
-        {1152, "ZAB clock:", &kClock,
+        {kClockId, "ZAB clock:", &kClock,
          {QStringLiteral("Use acquisition clock"), QStringLiteral("62.5MHz (Transfer)"),
           QStringLiteral("125MHz (Transfer)")}},
     };
@@ -77,9 +77,9 @@ void CForm_ZAB::OnInitialUpdate()
 void CForm_ZAB::Refresh()
 {
     RefreshScope refreshing(*this);
-    ItemAs<QComboBox>(1150)->setCurrentIndex(GetZabBoardNumberTQ8(GetDeviceHandle(), 1));
-    ItemAs<QComboBox>(1151)->setCurrentIndex(GetZabConfigurationTQ8(GetDeviceHandle(), 1));
-    ItemAs<QComboBox>(1152)->setCurrentIndex(GetZabClockTQ8(GetDeviceHandle(), 1));
+    ItemAs<QComboBox>(kBoardNumberId)->setCurrentIndex(GetZabBoardNumberTQ8(GetDeviceHandle(), 1));
+    ItemAs<QComboBox>(kConfigurationId)->setCurrentIndex(GetZabConfigurationTQ8(GetDeviceHandle(), 1));
+    ItemAs<QComboBox>(kClockId)->setCurrentIndex(GetZabClockTQ8(GetDeviceHandle(), 1));
 }
 
 void CForm_ZAB::OnDocumentUpdate(IDocView*, int hint, void*)

@@ -8,6 +8,12 @@ class CForm_ZAB : public CSettingFormView {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 121;
+    // The controls' template ids.
+    enum ControlId : int {
+        kBoardNumberId = 1150,
+        kConfigurationId = 1151,
+        kClockId = 1152,
+    };
 
     explicit CForm_ZAB(CMainDoc& doc, QWidget* parent = nullptr);
     ~CForm_ZAB() override;

@@ -103,26 +103,26 @@ void CNewWorkspaceDlg::BuildControls()
     layout->addWidget(new QLabel(QStringLiteral("What kind of workspace would you like to create?"), this));
     auto* group = new QButtonGroup(this);
     for (int i = 0; i < kTypeCount; ++i) {
-        m_radios[i] = WithId(new QRadioButton(ToQt(kRadioTexts[i]), this), 1001 + i);
+        m_radios[i] = WithId(new QRadioButton(ToQt(kRadioTexts[i]), this), kFirstChoiceId + i);
         group->addButton(m_radios[i], i);
         layout->addWidget(m_radios[i]);
         connect(m_radios[i], &QRadioButton::clicked, this, &CNewWorkspaceDlg::UpdateDependentControls);
     }
-    m_serverLabel = WithId(new QLabel(QStringLiteral("Remote server address:"), this), 1010);
-    m_serverEdit = WithId(new QLineEdit(this), 1011);
-    m_virtualSyncCheck = WithId(new QCheckBox(QStringLiteral("Connect to a virtual HUB3300-6 device"), this), 1012);
-    m_fileLabel = WithId(new QLabel(QStringLiteral("Workspace file:"), this), 1013);
-    m_fileEdit = WithId(new CVltEditBrowseCtrl(this), 1014);
+    m_serverLabel = WithId(new QLabel(QStringLiteral("Remote server address:"), this), kServerLabelId);
+    m_serverEdit = WithId(new QLineEdit(this), kServerId);
+    m_virtualSyncCheck = WithId(new QCheckBox(QStringLiteral("Connect to a virtual HUB3300-6 device"), this), kVirtualSyncId);
+    m_fileLabel = WithId(new QLabel(QStringLiteral("Workspace file:"), this), kFileLabelId);
+    m_fileEdit = WithId(new CVltEditBrowseCtrl(this), kFileId);
     m_syncCheck =
-        WithId(new QCheckBox(QStringLiteral("Connect to detected HUB3300-6 synchronization devices"), this), 1015);
-    m_powerupCheck = WithId(new QCheckBox(QStringLiteral("Apply power-up defaults to all hardware devices"), this), 1016);
+        WithId(new QCheckBox(QStringLiteral("Connect to detected HUB3300-6 synchronization devices"), this), kDetectSyncId);
+    m_powerupCheck = WithId(new QCheckBox(QStringLiteral("Apply power-up defaults to all hardware devices"), this), kPowerUpId);
     auto* note = WithId(
         new QLabel(QStringLiteral("Note: Devices of any type can be added or removed after the workspace has been created"),
                    this),
-        1017);
+        kNoteId);
     m_softwareNote = WithId(
         new QLabel(QStringLiteral("Note: HUB3300-6 product software must be installed to use HUB3300-6 devices"), this),
-        1018);
+        kSoftwareNoteId);
     for (QWidget* w : std::initializer_list<QWidget*>{m_serverLabel, m_serverEdit, m_virtualSyncCheck, m_fileLabel,
                                                       m_fileEdit, m_syncCheck, m_powerupCheck, note, m_softwareNote})
         layout->addWidget(w);

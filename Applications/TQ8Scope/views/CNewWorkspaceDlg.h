@@ -22,6 +22,19 @@ class CNewWorkspaceDlg : public QDialog {
 public:
     static constexpr int kTypeCount = 5;
     static constexpr uint16_t kServerPort = 3494;
+    // The controls' template ids.
+    enum ControlId : int {
+        kFirstChoiceId = 1001,  // one for each of the kTypeCount choices
+        kServerLabelId = 1010,
+        kServerId = 1011,
+        kVirtualSyncId = 1012,
+        kFileLabelId = 1013,
+        kFileId = 1014,
+        kDetectSyncId = 1015,
+        kPowerUpId = 1016,
+        kNoteId = 1017,
+        kSoftwareNoteId = 1018,
+    };
 
     // connectedBoards: boards of the current workspace (the default type).
     CNewWorkspaceDlg(QWidget* parent, CPersistentOpts& options, size_t connectedBoards);

@@ -23,11 +23,11 @@ CNumericInputDlg::CNumericInputDlg(QWidget* parent, uint32_t value, const std::w
     : QDialog(parent), m_value(value), m_label(label), m_note(note), m_caption(caption)
 {
     setWindowTitle(QStringLiteral("TQ3300 Numeric Input"));
-    m_labelItem = WithId(new QLabel(QStringLiteral("Numeric value:"), this), 1354);
-    m_edit = WithId(new QLineEdit(this), 1355);
-    m_noteItem = WithId(new QLabel(this), 1257);
+    m_labelItem = WithId(new QLabel(QStringLiteral("Numeric value:"), this), kLabelId);
+    m_edit = WithId(new QLineEdit(this), kEditId);
+    m_noteItem = WithId(new QLabel(this), kNoteId);
     m_noteItem->setWordWrap(true);
-    m_useDefault = WithId(new QPushButton(QStringLiteral("Use &Default"), this), 1087);
+    m_useDefault = WithId(new QPushButton(QStringLiteral("Use &Default"), this), kUseDefaultId);
     m_useDefault->setAutoDefault(false);
     m_useDefault->setEnabled(false);
     m_useDefault->hide();

@@ -14,6 +14,13 @@ class QPushButton;
 class CNumericInputDlg : public QDialog {
     Q_OBJECT
 public:
+    // The controls' template ids.
+    enum ControlId : int {
+        kNoteId = 1257,
+        kLabelId = 1354,
+        kEditId = 1355,
+        kUseDefaultId = 1087,
+    };
     static constexpr int kTemplateId = 131;
 
     // Empty texts keep the template's ("Numeric value:", no note, the

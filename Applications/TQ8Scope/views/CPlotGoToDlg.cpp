@@ -15,15 +15,6 @@
 
 namespace {
 
-constexpr int kPositionId = 1330;
-constexpr int kUnitId = 1331;
-constexpr int kGoId = 1332;
-constexpr int kPreviousId = 1333;
-constexpr int kZoomId = 1334;
-constexpr int kNextId = 1336;
-constexpr int kExtraLabelId = 1337;
-constexpr int kExtraId = 1338;
-constexpr int kCloseId = 1107;
 constexpr wchar_t kNoSegmentText[] = L"Segment size is not currently defined";
 
 } // namespace

@@ -19,6 +19,18 @@ class CPlotGoToDlg : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kTemplateId = 157;
+    // The controls' template ids.
+    enum ControlId : int {
+        kCloseId = 1107,
+        kPositionId = 1330,
+        kUnitId = 1331,
+        kGoId = 1332,
+        kPreviousId = 1333,
+        kZoomId = 1334,
+        kNextId = 1336,
+        kExtraLabelId = 1337,
+        kExtraId = 1338,
+    };
 
     CPlotGoToDlg(QWidget* parent, TQ8_HANDLE device, CScopeView* view);
 

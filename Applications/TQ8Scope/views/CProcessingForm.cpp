@@ -71,7 +71,7 @@ CVltEditBrowseCtrl* CProcessingForm::CreateFileField(int id, int buttonId, std::
 
 QPushButton* CProcessingForm::CreateUpdateButton(int focusId)
 {
-    auto* button = AddItem(new QPushButton(QStringLiteral("Update"), this), 1030);
+    auto* button = AddItem(new QPushButton(QStringLiteral("Update"), this), kUpdateId);
     connect(button, &QPushButton::clicked, this, [this, focusId] {
         QWidget* had = focusWidget();
         Item(focusId)->setFocus(Qt::OtherFocusReason);

@@ -19,8 +19,12 @@ class CProcessingForm : public CSettingFormView {
     Q_OBJECT
 public:
     static constexpr uint32_t kEditing = 0x1;
-    static constexpr int kFormatBoxId = 1421;
-    static constexpr int kFormatTextId = 1422;
+    // The controls' template ids the processing pages share.
+    enum ControlId : int {
+        kUpdateId = 1030,
+        kFormatBoxId = 1421,
+        kFormatTextId = 1422,
+    };
 
     // A coefficient upload: `count` values, zero-padded.
     struct CoefficientUpload {

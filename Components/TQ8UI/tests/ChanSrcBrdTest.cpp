@@ -297,7 +297,7 @@ TEST_F(BoardSource, NamesComeFromTheCallerOrTheLibrary)
     EXPECT_EQ(name.View(), L"Scope A");
 
     wchar_t* libraryName = nullptr;
-    ASSERT_EQ(GetBoardNameWTQ8(m_board, &libraryName, 152), TQ8_OK);
+    ASSERT_EQ(GetBoardNameWTQ8(m_board, &libraryName, TQ8_NAME_SET_PLOT_SOURCE), TQ8_OK);
     const std::wstring expected = libraryName;
     FreeMemoryTQ8(libraryName);
     name.Empty();

@@ -95,7 +95,7 @@ TEST_F(DmaTest, ATransferOf200BytesMoves128)
     const uint64_t user = Alloc(4096);
     ASSERT_NE(user, 0u);
     std::memset(reinterpret_cast<void*>(user), 0xEE, 4096);
-    SetMode(7);
+    SetMode(TQ8_OPMODE_RAM_READ_TO_PCI);
     Ext(m_slot)->stats.bytesMoved = 0;
     TQ8_DMA_XFER_REQUEST q{24, 200, user, 1, 0};
     ASSERT_EQ(Ioctl(m_handle, IOCTL_TQ8_START_DMA_XFER, q), STATUS_SUCCESS);
@@ -117,7 +117,7 @@ TEST_F(DmaTest, ATransferOf200BytesMoves128)
 TEST_F(DmaTest, ATransferDoesNotStartOverARunningRead)
 {
     const uint64_t user = Alloc(4096);
-    SetMode(7);
+    SetMode(TQ8_OPMODE_RAM_READ_TO_PCI);
     Ext(m_slot)->operationState = TQ8_STATE_SAMPLE_RAM_READ;
     TQ8_DMA_XFER_REQUEST q{24, 256, user, 1, 0};
     EXPECT_EQ(Ioctl(m_handle, IOCTL_TQ8_START_DMA_XFER, q), TQ8_STATUS_BUSY);
@@ -150,7 +150,7 @@ TEST_F(DmaTest, FreeAllLeavesAnotherProcesssBufferMappedAndUsable)
     ASSERT_TRUE(other.HasView(reinterpret_cast<void*>(q.userAddress)));
     // Still theirs to transfer into.
     TQ8_DMA_XFER_REQUEST x{24, 128, q.userAddress, 1, 0};
-    SetMode(7);
+    SetMode(TQ8_OPMODE_RAM_READ_TO_PCI);
     EXPECT_EQ(other.DeviceIoControl(theirs, IOCTL_TQ8_START_DMA_XFER, &x, 24, nullptr, 0, nullptr), STATUS_SUCCESS);
     EXPECT_EQ(reinterpret_cast<const uint8_t*>(q.userAddress)[5], m_ram[5]);
     // Closing their handle revokes their view before the memory goes.

@@ -98,11 +98,11 @@ TEST_F(RegistersTest, CopiesAreNeverReachedOutsideTheirExtent)
 TEST_F(RegistersTest, ModeZeroIsWrittenAsOneAndModeFourMarksNoAcquisition)
 {
     Start();
-    ASSERT_EQ(SetMode(0), STATUS_SUCCESS);
+    ASSERT_EQ(SetMode(TQ8_OPMODE_POWER_DOWN), STATUS_SUCCESS);
     uint32_t mode = 0;
     ASSERT_EQ(Read(0, 11, &mode, 0, 2), STATUS_SUCCESS);
     EXPECT_EQ(mode & 0xF, 1u);
-    ASSERT_EQ(SetMode(4), STATUS_SUCCESS);
+    ASSERT_EQ(SetMode(TQ8_OPMODE_PCI_BUFFERED_ACQ), STATUS_SUCCESS);
     EXPECT_EQ(Ext(m_slot)->operationState, TQ8_STATE_IDLE);
     EXPECT_EQ(SetMode(10), TQ8_STATUS_BAD_WAIT_KIND_OR_MODE);
 }
@@ -114,7 +114,7 @@ TEST_F(RegistersTest, DriverWordZeroBitEightDropsThePendingClockManagerReset)
     ASSERT_EQ(Ioctl(m_handle, IOCTL_TQ8_SET_DCM_RESET_PENDING, &on, 4, nullptr, 0), STATUS_SUCCESS);
     ASSERT_EQ(Write(6, 0, 0x100, 0x100), STATUS_SUCCESS);
     const uint32_t resets = Ext(m_slot)->stats.clockManagerResets.load();
-    ASSERT_EQ(SetMode(1), STATUS_SUCCESS);
+    ASSERT_EQ(SetMode(TQ8_OPMODE_STANDBY), STATUS_SUCCESS);
     EXPECT_EQ(Ext(m_slot)->deviceFlags & TQ8_FLAG_DCM_RESET_PENDING, 0u);
     EXPECT_EQ(Ext(m_slot)->stats.clockManagerResets.load(), resets);
 }
@@ -124,7 +124,7 @@ TEST_F(RegistersTest, WithoutTheLockTheResetTimesOutAndTheAcquisitionModeIsRefus
     Start();
     m_bus->Card(m_slot).Control().SetLockFails(true);
     EXPECT_EQ(Ioctl(m_handle, IOCTL_TQ8_RESET_DCMS, nullptr, 0, nullptr, 0), TQ8_STATUS_TIMED_OUT);
-    EXPECT_EQ(SetMode(2), TQ8_STATUS_NO_CLOCK_LOCK);
+    EXPECT_EQ(SetMode(TQ8_OPMODE_RAM_ACQ), TQ8_STATUS_NO_CLOCK_LOCK);
     m_bus->Card(m_slot).Control().SetLockFails(false);
     EXPECT_EQ(Ioctl(m_handle, IOCTL_TQ8_RESET_DCMS, nullptr, 0, nullptr, 0), STATUS_SUCCESS);
 }
@@ -133,7 +133,7 @@ TEST_F(RegistersTest, AnAcquisitionDoesNotTakeOverAnotherOperation)
 {
     Start();
     Ext(m_slot)->operationState = TQ8_STATE_SAMPLE_RAM_READ;
-    EXPECT_EQ(SetMode(2), TQ8_STATUS_BUSY);
+    EXPECT_EQ(SetMode(TQ8_OPMODE_RAM_ACQ), TQ8_STATUS_BUSY);
     EXPECT_EQ(Ext(m_slot)->operationState, TQ8_STATE_SAMPLE_RAM_READ);
     Ext(m_slot)->operationState = TQ8_STATE_IDLE;
 }

@@ -91,9 +91,9 @@ TEST_F(WaitTest, ATransferWaitAfterItEndedSucceedsButInModeFourOnlyWhenComplete)
         while (State() != 0)
             std::this_thread::yield();
         EXPECT_EQ(Wait(1), STATUS_SUCCESS) << mode;
-        SetMode(1);
+        SetMode(TQ8_OPMODE_STANDBY);
     }
-    SetMode(4);
+    SetMode(TQ8_OPMODE_PCI_BUFFERED_ACQ);
     m_bus->Card(m_slot).Control().SetBusyBits(0x6);
     EXPECT_EQ(Wait(1), TQ8_STATUS_ACQUISITION_UNFINISHED);
     m_bus->Card(m_slot).Control().SetBusyBits(0);
@@ -134,7 +134,7 @@ TEST_F(WaitTest, ADmaInterruptWhileIdleCompletesNothing)
 
 TEST_F(WaitTest, AnAcquisitionEndsWithItsInterruptAndBackInModeOne)
 {
-    ASSERT_EQ(SetMode(2), STATUS_SUCCESS);
+    ASSERT_EQ(SetMode(TQ8_OPMODE_RAM_ACQ), STATUS_SUCCESS);
     EXPECT_EQ(Wait(3), STATUS_SUCCESS);
     EXPECT_EQ(State(), 0u);
     EXPECT_EQ(Mode(), 1u);
@@ -144,7 +144,7 @@ TEST_F(WaitTest, AnAcquisitionEndsWithItsInterruptAndBackInModeOne)
 TEST_F(WaitTest, AnAcquisitionDoesNotTakeOverAModelessRead)
 {
     Hold(TQ8_STATE_SAMPLE_RAM_READ);
-    EXPECT_EQ(SetMode(2), TQ8_STATUS_BUSY);
+    EXPECT_EQ(SetMode(TQ8_OPMODE_RAM_ACQ), TQ8_STATUS_BUSY);
     EXPECT_EQ(State(), uint32_t{TQ8_STATE_SAMPLE_RAM_READ});
     Hold(TQ8_STATE_IDLE);
 }
@@ -231,7 +231,7 @@ TEST_F(WaitTest, ACompletionReadBeforeAResetNeverEndsTheNextTransfer)
     ASSERT_NE(second, 0u);
     auto* out = reinterpret_cast<uint8_t*>(second);
     std::memset(out, 0xEE, kBytes);
-    ASSERT_EQ(SetMode(7), STATUS_SUCCESS);
+    ASSERT_EQ(SetMode(TQ8_OPMODE_RAM_READ_TO_PCI), STATUS_SUCCESS);
     struct Seam {
         volatile uint32_t* status;
         std::atomic<bool> armed{true};
@@ -254,8 +254,8 @@ TEST_F(WaitTest, ACompletionReadBeforeAResetNeverEndsTheNextTransfer)
     seam.read.get_future().wait();
     // Ended by the switch to mode 1 before its DPC ran; the next one waits.
     tq8::CSimClock::SetFactor(1000.0); // it takes a while on the bus
-    ASSERT_EQ(SetMode(1), STATUS_SUCCESS);
-    ASSERT_EQ(SetMode(7), STATUS_SUCCESS);
+    ASSERT_EQ(SetMode(TQ8_OPMODE_STANDBY), STATUS_SUCCESS);
+    ASSERT_EQ(SetMode(TQ8_OPMODE_RAM_READ_TO_PCI), STATUS_SUCCESS);
     auto next = std::async(std::launch::async, [&] {
         TQ8_DMA_XFER_REQUEST x{24, kBytes, second, 1, 0};
         return Ioctl(m_handle, IOCTL_TQ8_START_DMA_XFER, x);

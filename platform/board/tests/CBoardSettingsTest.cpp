@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CBoardSettings.h"
-#include "TQ8_64.h"
+#include "TQ8Codes.h"
 
 using namespace tq8;
 

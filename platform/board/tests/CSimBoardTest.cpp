@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "CSimBoard.h"
-#include "TQ8_64.h"
+#include "TQ8Codes.h"
 
 using namespace tq8;
 

@@ -2,7 +2,7 @@
 
 #include "CBoardRegisters.h"
 #include "DeviceRegisterCodec.h"
-#include "TQ8_64.h"
+#include "TQ8Codes.h"
 
 using namespace tq8;
 

@@ -29,7 +29,7 @@ int main()
         return Fail("Connect", rc);
 
     wchar_t* name = nullptr;
-    if (GetBoardNameWTQ8(h, &name, 156) == TQ8_OK) {
+    if (GetBoardNameWTQ8(h, &name, TQ8_NAME_SET_DISPLAY) == TQ8_OK) {
         std::printf("Board: %ls\n", name);
         FreeMemoryTQ8(name);
     }

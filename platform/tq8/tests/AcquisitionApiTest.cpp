@@ -175,7 +175,7 @@ TEST_P(BoardApiTest, PciBufferedAcquisitionNeedsItsMode)
     for (int i = 0; i < 65536; ++i)
         changed += dma[i] != 1;
     EXPECT_GT(changed, 60000);
-    EXPECT_EQ(SetOperatingModeTQ8(h, 3), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(SetOperatingModeTQ8(h, TQ8_MODE_RESERVED), TQ8_ERR_INVALID_ARG);
 }
 
 TEST_P(BoardApiTest, TimestampsOnlyFromAcquisitions)

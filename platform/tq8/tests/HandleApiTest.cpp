@@ -58,13 +58,13 @@ TEST_F(ApiTest, VirtualBoardIdentity)
     EXPECT_EQ(server, nullptr);
     EXPECT_EQ(port, 0u);
     wchar_t* name = nullptr;
-    ASSERT_EQ(GetBoardNameWTQ8(h, &name, 156), TQ8_OK);
+    ASSERT_EQ(GetBoardNameWTQ8(h, &name, TQ8_NAME_SET_DISPLAY), TQ8_OK);
     EXPECT_STREQ(name, L"Virtual TQ3300-4 #1601");
     EXPECT_EQ(FreeMemoryTQ8(name), TQ8_OK);
-    ASSERT_EQ(GetBoardNameWTQ8(h, &name, 8), TQ8_OK);
+    ASSERT_EQ(GetBoardNameWTQ8(h, &name, TQ8_NAME_SET_SHORT), TQ8_OK);
     EXPECT_STREQ(name, L"TQ3300 #1601");
     FreeMemoryTQ8(name);
-    ASSERT_EQ(GetBoardNameWTQ8(h, &name, 96), TQ8_OK);
+    ASSERT_EQ(GetBoardNameWTQ8(h, &name, TQ8_NAME_SET_FILE), TQ8_OK);
     EXPECT_STREQ(name, L"TQ3300_1601");
     FreeMemoryTQ8(name);
     // The plain name tells boards apart too.

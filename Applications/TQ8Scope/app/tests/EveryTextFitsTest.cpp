@@ -20,6 +20,8 @@
 
 #include "CChildFrame.h"
 #include "CFFTOptions.h"
+#include "CForm_Action.h"
+#include "CFormView_Scope.h"
 #include "CMainApp.h"
 #include "CMainFrame.h"
 #include "CommandIds.h"
@@ -101,12 +103,12 @@ protected:
         ASSERT_EQ(frame->GetChildFrames().size(), 1u);
         vlt::WindowWalker::Settle();
         CChildFrame* child = frame->GetChildFrames()[0];
-        auto* acquire = child->GetActionForm()->findChild<QAbstractButton*>(QStringLiteral("1002"));
+        auto* acquire = child->GetActionForm()->findChild<QAbstractButton*>(QString::number(CForm_Action::kStartStopId));
         ASSERT_NE(acquire, nullptr);
         acquire->click();
         // Until the board is idle again and the plot lists its channels
         // (a generous cap for a slow, loaded machine).
-        auto* sources = child->GetControlPanel()->findChild<QTreeWidget*>(QStringLiteral("1059"));
+        auto* sources = child->GetControlPanel()->findChild<QTreeWidget*>(QString::number(CFormView_Scope::kListId));
         ASSERT_NE(sources, nullptr);
         QElapsedTimer waited;
         waited.start();

@@ -352,11 +352,11 @@ TEST_F(MainDocTest, NamesAndTitles)
 {
     TestDoc& doc = NewDoc();
     std::wstring name;
-    ASSERT_EQ(GetBoardNameString(doc.GetDeviceHandle(), name, 156), 0);
+    ASSERT_EQ(GetBoardNameString(doc.GetDeviceHandle(), name, TQ8_NAME_SET_DISPLAY), 0);
     EXPECT_EQ(doc.GetTitle(), name);
     EXPECT_EQ(doc.GetDeviceDisplayName(), name);
     std::wstring fileName;
-    ASSERT_EQ(GetBoardNameString(doc.GetDeviceHandle(), fileName, 96), 0);
+    ASSERT_EQ(GetBoardNameString(doc.GetDeviceHandle(), fileName, TQ8_NAME_SET_FILE), 0);
     EXPECT_EQ(doc.GetDefaultSettingsFileName(), fileName + L"v.tq8set");
     doc.SetSettingsPath(L"/tmp/some dir/board.tq8set", false);
     EXPECT_EQ(doc.GetTitle(), name + L" - board.tq8set");

@@ -174,7 +174,7 @@ TEST_F(WorkspaceFileTest, VirtualAndRemoteBoardsWithAnEscapedUtf8ServerRoundTrip
     const std::wstring server = L"R&D-Messplatz-\u00dcberlauf";
     TQ8_HANDLE remote = Devices().ConnectRemoteDevice(server.c_str(), 4000, 1700, true, true);
     ASSERT_NE(remote, nullptr);
-    ASSERT_NE(app->OpenDeviceDocument(remote, 0x4040), nullptr);
+    ASSERT_NE(app->OpenDeviceDocument(remote, docstate::kHandOver), nullptr);
     const std::string text = SaveText("a.tq8ws");
     EXPECT_NE(text.find("<Device Sn=\"1600\" Virtual=\"1\" ><DocFlags>64</DocFlags>"), std::string::npos);
     EXPECT_NE(text.find("<Device Sn=\"1700\" Virtual=\"1\" Remote=\"1\" "
@@ -322,9 +322,9 @@ TEST_F(WorkspaceFileTest, DocFlagsDefaultAndMaskAndDocStateReadingAndRootCase)
                          + DeviceEntry(7002, "<DocFlags>65535</DocFlags><DocState><PLOT_OFFSET>abc</PLOT_OFFSET>"
                                              "<plot_page_width>77</plot_page_width></DocState>")
                          + "</Devices><Unknown/></tq8scope_WORKSPACE>"));
-    EXPECT_EQ(Doc(7001)->GetStateFlags() & 0xFFFF, 0x40u);
-    EXPECT_EQ(Doc(7002)->GetStateFlags() & docstate::kHandOver, 0x4040u);
-    EXPECT_FALSE(Doc(7002)->GetStateFlags() & (docstate::kBusy | 0x2));
+    EXPECT_EQ(Doc(7001)->GetStateFlags() & 0xFFFF, docstate::kLimitPlotData);
+    EXPECT_EQ(Doc(7002)->GetStateFlags() & docstate::kHandOver, docstate::kHandOver);
+    EXPECT_FALSE(Doc(7002)->GetStateFlags() & docstate::kNotIdle);
     EXPECT_EQ(Doc(7002)->GetWsData().PlotOffset, 0u);
     EXPECT_EQ(Doc(7002)->GetWsData().PlotPageWidth, 77u);
     // "<x/>" is no settings text the library takes.

@@ -27,7 +27,7 @@
 #include "ErrorBox.h"
 #include "MessageBox.h"
 #include "RemoteTestHost.h"
-#include "ServiceRequestTransport.h"
+#include "DeviceServiceSender.h"
 #include "TestApp.h"
 #include "TextConv.h"
 

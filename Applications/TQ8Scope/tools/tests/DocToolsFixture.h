@@ -60,7 +60,7 @@ inline QString ToQt(const std::wstring& text)
 inline std::wstring BoardName(TQ8_HANDLE device)
 {
     wchar_t* name = nullptr;
-    EXPECT_EQ(GetBoardNameWTQ8(device, &name, 156), TQ8_OK);
+    EXPECT_EQ(GetBoardNameWTQ8(device, &name, TQ8_NAME_SET_DISPLAY), TQ8_OK);
     std::wstring text = name ? name : L"";
     FreeMemoryTQ8(name);
     return text;

@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 #include "CComBSTR.h"
+#include "CFormView_Scope.h"
 #include "CVltPropertySheet.h"
 #include "FileDialog.h"
 #include "TextConv.h"
@@ -173,11 +174,11 @@ TEST_F(ScopePanelTest, RemovingOneRowRemovesTheWholeSource)
     QTreeWidget* list = panel->GetSourceList();
     list->clearSelection();
     list->topLevelItem(1)->setSelected(true);
-    ItemClick(1060);
+    ItemClick(CFormView_Scope::kRemoveId);
     EXPECT_EQ(list->topLevelItemCount(), 0);
     EXPECT_TRUE(panel->Sources().empty());
     EXPECT_EQ(panel->GetSnapshotSourceId(), -1);
-    EXPECT_FALSE(panel->findChild<QPushButton*>(QStringLiteral("1087"))->isEnabled());
+    EXPECT_FALSE(panel->findChild<QPushButton*>(QString::number(CFormView_Scope::kGoToId))->isEnabled());
 }
 
 TEST_F(ScopePanelTest, RemovingEveryRowResetsThePlotFirst)
@@ -186,7 +187,7 @@ TEST_F(ScopePanelTest, RemovingEveryRowResetsThePlotFirst)
     ASSERT_TRUE(Snapshot(1024, 1));
     EventProbe& events = Probe();
     panel->GetSourceList()->selectAll();
-    ItemClick(1060);
+    ItemClick(CFormView_Scope::kRemoveId);
     ASSERT_FALSE(events.removed.empty());
     EXPECT_EQ(events.removed.front(), CFormView_Scope::kNoSource);
     EXPECT_TRUE(panel->Sources().empty());
@@ -276,7 +277,7 @@ TEST_F(ScopePanelTest, SourceInfoOfABoardShowsItsGeneralPageOnly)
     PlotBoard();
     panel->GetSourceList()->clearSelection();
     panel->GetSourceList()->topLevelItem(0)->setSelected(true);
-    ASSERT_TRUE(panel->findChild<QPushButton*>(QStringLiteral("1279"))->isEnabled());
+    ASSERT_TRUE(panel->findChild<QPushButton*>(QString::number(CFormView_Scope::kSourceInfoId))->isEnabled());
     QStringList tabs;
     QString title;
     QTimer::singleShot(0, [&] {
@@ -289,7 +290,7 @@ TEST_F(ScopePanelTest, SourceInfoOfABoardShowsItsGeneralPageOnly)
         sheet->reject();
     });
     const int before = beeps;
-    ItemClick(1279);
+    ItemClick(CFormView_Scope::kSourceInfoId);
     EXPECT_EQ(beeps, before);
     EXPECT_EQ(title, QStringLiteral("Veltrane Recorded Data Details"));
     EXPECT_EQ(tabs, QStringList{QStringLiteral("General")});
@@ -298,11 +299,11 @@ TEST_F(ScopePanelTest, SourceInfoOfABoardShowsItsGeneralPageOnly)
 TEST_F(ScopePanelTest, ApplyReadsARefusedPropertyBack)
 {
     PlotBoard();
-    auto* offset = panel->findChild<QLineEdit*>(QStringLiteral("1047"));
-    auto* page = panel->findChild<QLineEdit*>(QStringLiteral("1048"));
+    auto* offset = panel->findChild<QLineEdit*>(QString::number(CFormView_Scope::kOffsetId));
+    auto* page = panel->findChild<QLineEdit*>(QString::number(CFormView_Scope::kPageSizeId));
     offset->setText(QStringLiteral("999999999999"));
     page->setText(QStringLiteral("2048"));
-    ItemClick(1053);
+    ItemClick(CFormView_Scope::kApplyId);
     EXPECT_EQ(offset->text(), QStringLiteral("0"));
     uint32_t width = 0;
     Control()->get_PageWidth(&width);
@@ -311,7 +312,7 @@ TEST_F(ScopePanelTest, ApplyReadsARefusedPropertyBack)
 
     vlt::MessageBoxRecorder boxes;
     page->setText(QStringLiteral("many"));
-    ItemClick(1053);
+    ItemClick(CFormView_Scope::kApplyId);
     EXPECT_EQ(boxes.Count(), 1u);
     Control()->get_PageWidth(&width);
     EXPECT_EQ(width, 2048u);

@@ -24,10 +24,10 @@ protected:
         form.OnInitialUpdate();
         return form;
     }
-    QPushButton* StartButton(CForm_Action& form) { return qobject_cast<QPushButton*>(form.Item(1002)); }
-    QCheckBox* Continuous(CForm_Action& form) { return qobject_cast<QCheckBox*>(form.Item(1065)); }
+    QPushButton* StartButton(CForm_Action& form) { return qobject_cast<QPushButton*>(form.Item(CForm_Action::kStartStopId)); }
+    QCheckBox* Continuous(CForm_Action& form) { return qobject_cast<QCheckBox*>(form.Item(CForm_Action::kContinuousId)); }
     CSysLink* Link(CForm_Action& form, int id) { return qobject_cast<CSysLink*>(form.Item(id)); }
-    QString PerSecond(CForm_Action& form) { return qobject_cast<QLabel*>(form.Item(1356))->text(); }
+    QString PerSecond(CForm_Action& form) { return qobject_cast<QLabel*>(form.Item(CForm_Action::kPerSecondId))->text(); }
 };
 
 TEST_F(ActionFormTest, ShowsTheBoardAndItsRate)
@@ -41,19 +41,19 @@ TEST_F(ActionFormTest, ShowsTheBoardAndItsRate)
     EXPECT_EQ(name->GetBkColor(), QApplication::palette().color(QPalette::Active, QPalette::Highlight));
     EXPECT_TRUE(name->font().bold());
     EXPECT_LE(name->font().pointSizeF(), 10.7);
-    EXPECT_EQ(qobject_cast<QLabel*>(form.Item(1075))->text(), ToQt(FormatFrequencyMHz(doc.GetAcquisitionRate(false))));
+    EXPECT_EQ(qobject_cast<QLabel*>(form.Item(CForm_Action::kRateId))->text(), ToQt(FormatFrequencyMHz(doc.GetAcquisitionRate(false))));
     EXPECT_EQ(StartButton(form)->text(), QStringLiteral("&Acquire and Display Data"));
 
     // One device: no controller link. A virtual board has the sync device's
     // input, so its sync link shows.
-    for (int id : {1378, 1404})
+    for (int id : {CForm_Action::kControllerLinkId, CForm_Action::kControllerLabelId})
         EXPECT_FALSE(form.Item(id)->isVisible()) << id;
-    for (int id : {1377, 1403})
+    for (int id : {CForm_Action::kSyncLinkId, CForm_Action::kSyncLabelId})
         EXPECT_TRUE(form.Item(id)->isVisible()) << id;
     devices->ConnectVirtualDevice();
     doc.UpdateAllViews(dochint::kDeviceList);
-    EXPECT_TRUE(form.Item(1378)->isVisible());
-    EXPECT_TRUE(form.Item(1404)->isVisible());
+    EXPECT_TRUE(form.Item(CForm_Action::kControllerLinkId)->isVisible());
+    EXPECT_TRUE(form.Item(CForm_Action::kControllerLabelId)->isVisible());
 
     // The form goes: nothing is addressed to it any more.
     window.reset();
@@ -64,9 +64,9 @@ TEST_F(ActionFormTest, ExternallySynchronisedBoardShowsItsLink)
 {
     FormDoc& doc = NewLocalDoc(61, [](TQ8SIM_BOARD_DESC& d) { d.syncConfig = 1; });
     CForm_Action& form = NewForm(doc);
-    EXPECT_TRUE(form.Item(1377)->isVisible());
+    EXPECT_TRUE(form.Item(CForm_Action::kSyncLinkId)->isVisible());
     // Without the sync device's software (none is registered here).
-    EXPECT_EQ(Link(form, 1377)->GetMarkup(), L"Not available");
+    EXPECT_EQ(Link(form, CForm_Action::kSyncLinkId)->GetMarkup(), L"Not available");
 }
 
 TEST_F(ActionFormTest, ControllerAndControlledBoards)
@@ -74,11 +74,11 @@ TEST_F(ActionFormTest, ControllerAndControlledBoards)
     FormDoc& controller = NewDoc();
     FormDoc& controlled = NewDoc();
     CForm_Action& form = NewForm(controlled);
-    EXPECT_EQ(Link(form, 1378)->GetMarkup(), L"<a>None</a>");
+    EXPECT_EQ(Link(form, CForm_Action::kControllerLinkId)->GetMarkup(), L"<a>None</a>");
     ASSERT_TRUE(devices->SetController(controlled.GetDeviceHandle(), controller.GetDeviceHandle()));
     controlled.SetControlled(controller.GetDeviceHandle());
     controller.RefreshControllerFlag();
-    EXPECT_EQ(Link(form, 1378)->GetMarkup(),
+    EXPECT_EQ(Link(form, CForm_Action::kControllerLinkId)->GetMarkup(),
               L"<a>" + controlled.GetDeviceDisplayName(true, controller.GetDeviceHandle()) + L"</a>");
     EXPECT_EQ(StartButton(form)->text(), QStringLiteral("Controlled Device"));
     EXPECT_FALSE(StartButton(form)->isEnabled());
@@ -91,8 +91,8 @@ TEST_F(ActionFormTest, ControllerAndControlledBoards)
 
     // A controller's link only beeps.
     CForm_Action& controllerForm = NewForm(controller);
-    EXPECT_EQ(Link(controllerForm, 1378)->GetMarkup(), L"None; This device is a controller");
-    emit Link(controllerForm, 1378)->linkActivated(QStringLiteral("0"));
+    EXPECT_EQ(Link(controllerForm, CForm_Action::kControllerLinkId)->GetMarkup(), L"None; This device is a controller");
+    emit Link(controllerForm, CForm_Action::kControllerLinkId)->linkActivated(QStringLiteral("0"));
     EXPECT_EQ(beeps, 1);
     EXPECT_EQ(boxes.Count(), 0u);
 }
@@ -118,7 +118,7 @@ TEST_F(ActionFormTest, ControllerIsChosenFromTheOtherBoards)
         chosen = {candidates.back()};
         return true;
     };
-    emit Link(form, 1378)->linkActivated(QStringLiteral("0"));
+    emit Link(form, CForm_Action::kControllerLinkId)->linkActivated(QStringLiteral("0"));
     CDeviceManagerTQ8::SelectionDialogFactory() = previous;
     EXPECT_EQ(prompt, L"Please select a controller for this device. When a controller acquires data, all controlled "
                       L"devices will also acquire.");
@@ -126,7 +126,7 @@ TEST_F(ActionFormTest, ControllerIsChosenFromTheOtherBoards)
     EXPECT_EQ(rows, 2);
     EXPECT_EQ(devices->GetController(doc.GetDeviceHandle()), candidate.GetDeviceHandle());
     // Only the first link of a text acts.
-    emit Link(form, 1378)->linkActivated(QStringLiteral("1"));
+    emit Link(form, CForm_Action::kControllerLinkId)->linkActivated(QStringLiteral("1"));
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
@@ -216,13 +216,13 @@ TEST_F(ActionFormTest, ButtonsAndWorkspaceState)
 {
     FormDoc& doc = NewDoc();
     CForm_Action& form = NewForm(doc);
-    QTest::mouseClick(qobject_cast<QPushButton*>(form.Item(1153)), Qt::LeftButton);
+    QTest::mouseClick(qobject_cast<QPushButton*>(form.Item(CForm_Action::kForceTriggerId)), Qt::LeftButton);
     EXPECT_EQ(doc.LastText(), L"Software trigger event issued");
     ASSERT_EQ(TQ8Sim_InjectResult("IssueSoftwareTriggerTQ8", TQ8_ERR_BUSY, 1), TQ8_OK);
-    QTest::mouseClick(qobject_cast<QPushButton*>(form.Item(1153)), Qt::LeftButton);
+    QTest::mouseClick(qobject_cast<QPushButton*>(form.Item(CForm_Action::kForceTriggerId)), Qt::LeftButton);
     EXPECT_EQ(boxes.LastText(),
               form_test::BoxText(TQ8_ERR_BUSY, L"Failed to issue software trigger: ", doc.GetDeviceHandle()));
-    qobject_cast<QCheckBox*>(form.Item(1154))->click();
+    qobject_cast<QCheckBox*>(form.Item(CForm_Action::kAlwaysForceTriggerId))->click();
     EXPECT_TRUE(doc.IsAlwaysForceTrigger());
 
     Continuous(form)->click();

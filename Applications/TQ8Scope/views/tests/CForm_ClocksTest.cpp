@@ -59,31 +59,31 @@ TEST_F(ClocksFormTest, SourceChangeWaitsForThePllAndSetsTheEnables)
     FormDoc& doc = NewDoc();
     const TQ8_HANDLE device = doc.GetDeviceHandle();
     CForm_Clocks& form = NewForm(doc);
-    EXPECT_EQ(Edit(form, 1071)->text(), QStringLiteral("1500.000"));
-    EXPECT_TRUE(form.Item(1071)->isEnabled());
-    EXPECT_FALSE(form.Item(1073)->isEnabled());
-    EXPECT_EQ(Combo(form, 1072)->count(), 0);
-    EXPECT_EQ(form.ItemAs<QLabel>(1078)->text(), QStringLiteral("MHz [200, 1500]"));
-    EXPECT_EQ(form.ItemAs<QLabel>(1076)->text(), QStringLiteral("E&xternal clock rate:"));
+    EXPECT_EQ(Edit(form, CForm_Clocks::kInternalRateId)->text(), QStringLiteral("1500.000"));
+    EXPECT_TRUE(form.Item(CForm_Clocks::kInternalRateId)->isEnabled());
+    EXPECT_FALSE(form.Item(CForm_Clocks::kExternalRateId)->isEnabled());
+    EXPECT_EQ(Combo(form, CForm_Clocks::kDividersId)->count(), 0);
+    EXPECT_EQ(form.ItemAs<QLabel>(CForm_Clocks::kInternalRangeId)->text(), QStringLiteral("MHz [200, 1500]"));
+    EXPECT_EQ(form.ItemAs<QLabel>(CForm_Clocks::kExternalRateLabelId)->text(), QStringLiteral("E&xternal clock rate:"));
 
-    Choose(Combo(form, 1070), 1);
+    Choose(Combo(form, CForm_Clocks::kClockSourceId), 1);
     EXPECT_EQ(GetAdcClockSourceTQ8(device, 0), 1);
     EXPECT_EQ(doc.LastText(), L"ADC clock source updated");
     EXPECT_EQ(doc.CountTexts(L"Waiting for PLL to lock..."), 0u);
     EXPECT_EQ(doc.CountHints(dochint::kClock), 1u);
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_FALSE(form.Item(1071)->isEnabled());
-    EXPECT_FALSE(form.Item(1074)->isEnabled());
-    EXPECT_TRUE(form.Item(1073)->isEnabled());
-    EXPECT_TRUE(form.Item(1072)->isEnabled());
+    EXPECT_FALSE(form.Item(CForm_Clocks::kInternalRateId)->isEnabled());
+    EXPECT_FALSE(form.Item(CForm_Clocks::kReferenceId)->isEnabled());
+    EXPECT_TRUE(form.Item(CForm_Clocks::kExternalRateId)->isEnabled());
+    EXPECT_TRUE(form.Item(CForm_Clocks::kDividersId)->isEnabled());
     // An external rate of 0 lists every product.
-    EXPECT_EQ(Combo(form, 1072)->count(), int(clocksform::DividerTable().size()));
-    EXPECT_EQ(Combo(form, 1072)->currentText(), QStringLiteral("Ext. rate ÷ 1"));
+    EXPECT_EQ(Combo(form, CForm_Clocks::kDividersId)->count(), int(clocksform::DividerTable().size()));
+    EXPECT_EQ(Combo(form, CForm_Clocks::kDividersId)->currentText(), QStringLiteral("Ext. rate ÷ 1"));
 
     // Back to internal: the PLL text without time-out first.
     doc.texts.clear();
     doc.timeouts.clear();
-    Choose(Combo(form, 1070), 0);
+    Choose(Combo(form, CForm_Clocks::kClockSourceId), 0);
     ASSERT_GE(doc.texts.size(), 2u);
     EXPECT_EQ(doc.texts[0], L"Waiting for PLL to lock...");
     EXPECT_EQ(doc.timeouts[0], 0u);
@@ -93,10 +93,10 @@ TEST_F(ClocksFormTest, SourceChangeWaitsForThePllAndSetsTheEnables)
     ASSERT_EQ(SetAdcClockSourceTQ8(device, 1), 0);
     ASSERT_EQ(TQ8Sim_InjectResult("SetAdcClockSourceTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
     doc.texts.clear();
-    Choose(Combo(form, 1070), 0);
+    Choose(Combo(form, CForm_Clocks::kClockSourceId), 0);
     EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Waiting for PLL to lock...", L""}));
     EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to change ADC clock source: "));
-    EXPECT_EQ(Combo(form, 1070)->currentIndex(), 1);
+    EXPECT_EQ(Combo(form, CForm_Clocks::kClockSourceId)->currentIndex(), 1);
 }
 
 TEST_F(ClocksFormTest, InternalRateIsCheckedAppliedAndReadBack)
@@ -105,30 +105,30 @@ TEST_F(ClocksFormTest, InternalRateIsCheckedAppliedAndReadBack)
     const TQ8_HANDLE device = doc.GetDeviceHandle();
     CForm_Clocks& form = NewForm(doc);
 
-    Enter(Edit(form, 1071), "1000");
+    Enter(Edit(form, CForm_Clocks::kInternalRateId), "1000");
     EXPECT_EQ(doc.texts.front(), L"Editing internal clock rate. Press ENTER to apply changes");
     EXPECT_EQ(doc.CountTexts(L"Waiting for PLL to lock..."), 1u);
     EXPECT_EQ(doc.LastText(), L"Internal clock acqiusition rate updated");
     EXPECT_EQ(doc.CountHints(dochint::kClock), 1u);
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(Edit(form, 1071)->text(), QStringLiteral("1000.000"));
+    EXPECT_EQ(Edit(form, CForm_Clocks::kInternalRateId)->text(), QStringLiteral("1000.000"));
 
     // The rate the board has: rewritten, no setter.
     ASSERT_EQ(TQ8Sim_InjectResult("SetInternalAdcClockRateTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
     doc.texts.clear();
-    Enter(Edit(form, 1071), "1000.0");
+    Enter(Edit(form, CForm_Clocks::kInternalRateId), "1000.0");
     EXPECT_EQ(doc.LastText(), L"");
-    EXPECT_EQ(Edit(form, 1071)->text(), QStringLiteral("1000.000"));
+    EXPECT_EQ(Edit(form, CForm_Clocks::kInternalRateId)->text(), QStringLiteral("1000.000"));
     EXPECT_EQ(boxes.Count(), 0u);
 
     // Not a rate, including what the C library would take for one.
     for (const char* text : {"abc", "nan", "inf", "-inf", "1e999"}) {
         boxes.Clear();
-        Enter(Edit(form, 1071), text);
+        Enter(Edit(form, CForm_Clocks::kInternalRateId), text);
         ASSERT_EQ(boxes.Count(), 1u) << text;
         EXPECT_EQ(boxes.LastText(), L"Please enter a valid acquisition rate");
         EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONERROR);
-        EXPECT_TRUE(Edit(form, 1071)->hasFocus());
+        EXPECT_TRUE(Edit(form, CForm_Clocks::kInternalRateId)->hasFocus());
     }
     double rate = 0;
     GetInternalAdcClockRateTQ8(device, &rate, 0);
@@ -138,10 +138,10 @@ TEST_F(ClocksFormTest, InternalRateIsCheckedAppliedAndReadBack)
     // and the clock is still passed on.
     boxes.Clear();
     doc.hints.clear();
-    Enter(Edit(form, 1071), "1200");
+    Enter(Edit(form, CForm_Clocks::kInternalRateId), "1200");
     EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to set internal clock rate: "));
     EXPECT_NE(doc.LastText(), L"Waiting for PLL to lock...");
-    EXPECT_EQ(Edit(form, 1071)->text(), QStringLiteral("1000.000"));
+    EXPECT_EQ(Edit(form, CForm_Clocks::kInternalRateId)->text(), QStringLiteral("1000.000"));
     EXPECT_EQ(doc.CountHints(dochint::kClock), 1u);
 }
 
@@ -152,11 +152,11 @@ TEST_F(ClocksFormTest, DividerListFollowsTheExternalRate)
     ASSERT_EQ(SetAdcClockSourceTQ8(device, 1), 0);
     ASSERT_EQ(SetExtClockDividersTQ8(device, 2, 2), 0);
     CForm_Clocks& form = NewForm(doc);
-    EXPECT_EQ(form.ItemAs<QLabel>(1082)->text(), QStringLiteral("÷4 (÷2÷2)"));
+    EXPECT_EQ(form.ItemAs<QLabel>(CForm_Clocks::kDividerTextId)->text(), QStringLiteral("÷4 (÷2÷2)"));
 
-    Enter(Edit(form, 1073), "1000");
+    Enter(Edit(form, CForm_Clocks::kExternalRateId), "1000");
     EXPECT_EQ(doc.LastText(), L"External clock rate updated");
-    QComboBox* list = Combo(form, 1072);
+    QComboBox* list = Combo(form, CForm_Clocks::kDividersId);
     ASSERT_EQ(list->count(), 5);
     EXPECT_EQ(list->itemText(0), QStringLiteral("1000.000 MHz"));
     EXPECT_EQ(list->itemText(4), QStringLiteral("200.000 MHz"));
@@ -167,7 +167,7 @@ TEST_F(ClocksFormTest, DividerListFollowsTheExternalRate)
     Choose(list, 2);
     EXPECT_EQ(doc.LastText(), L"Clock dividers updated (div1:3, div2:1)");
     EXPECT_EQ(GetExtClockDivider1TQ8(device, 0), 3);
-    EXPECT_EQ(form.ItemAs<QLabel>(1082)->text(), QStringLiteral("÷3 (÷3÷1)"));
+    EXPECT_EQ(form.ItemAs<QLabel>(CForm_Clocks::kDividerTextId)->text(), QStringLiteral("÷3 (÷3÷1)"));
     EXPECT_EQ(doc.CountHints(dochint::kClock), 1u); // the acquisition rate changed
     EXPECT_EQ(list->currentIndex(), 2);
 
@@ -178,7 +178,7 @@ TEST_F(ClocksFormTest, DividerListFollowsTheExternalRate)
 
     // Not a rate: refused before the board is touched.
     boxes.Clear();
-    Enter(Edit(form, 1073), "nan");
+    Enter(Edit(form, CForm_Clocks::kExternalRateId), "nan");
     EXPECT_EQ(boxes.LastText(), L"Please enter a valid external clock rate in MHz");
 }
 
@@ -186,18 +186,18 @@ TEST_F(ClocksFormTest, TroubleshootingSwitchesDoNotMarkTheDocument)
 {
     FormDoc& doc = NewDoc();
     CForm_Clocks& form = NewForm(doc);
-    form.ItemAs<QCheckBox>(1154)->click();
+    form.ItemAs<QCheckBox>(CForm_Clocks::kPllDisableId)->click();
     EXPECT_EQ(doc.LastText(), L"PLL disable troubleshooting setting updated");
-    form.ItemAs<QCheckBox>(1315)->click();
+    form.ItemAs<QCheckBox>(CForm_Clocks::kDcmOverrideId)->click();
     EXPECT_EQ(doc.LastText(), L"Auto DCM reset override updated");
-    form.ItemAs<QPushButton>(1088)->click();
+    form.ItemAs<QPushButton>(CForm_Clocks::kResetDcmsId)->click();
     EXPECT_EQ(doc.LastText(), L"DCMs reset");
     EXPECT_FALSE(doc.IsModified());
     ASSERT_EQ(TQ8Sim_InjectResult("SyncFirmwareToAdcClockTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
-    form.ItemAs<QPushButton>(1088)->click();
+    form.ItemAs<QPushButton>(CForm_Clocks::kResetDcmsId)->click();
     EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to reset DCMs: ", doc.GetDeviceHandle()));
-    EXPECT_FALSE(form.Item(1308)->isEnabled());
-    EXPECT_FALSE(form.Item(1080)->isVisibleTo(&form));
+    EXPECT_FALSE(form.Item(CForm_Clocks::kFpgaSlaveId)->isEnabled());
+    EXPECT_FALSE(form.Item(CForm_Clocks::kPostAdcDividerId)->isVisibleTo(&form));
 }
 
 TEST_F(ClocksFormTest, MasterClockReachesItsSlave)
@@ -209,14 +209,14 @@ TEST_F(ClocksFormTest, MasterClockReachesItsSlave)
     ASSERT_EQ(SetAdcClockSourceTQ8(slave.GetDeviceHandle(), 1), 0);
     auto* slaveForm = new CForm_Clocks(slave);
     slaveForm->OnInitialUpdate();
-    EXPECT_EQ(slaveForm->ItemAs<QComboBox>(1070)->count(), 4);
-    EXPECT_FALSE(slaveForm->Item(1073)->isEnabled());
-    EXPECT_TRUE(slaveForm->ItemAs<QLineEdit>(1073)->text().startsWith(QStringLiteral("Master: ")));
+    EXPECT_EQ(slaveForm->ItemAs<QComboBox>(CForm_Clocks::kClockSourceId)->count(), 4);
+    EXPECT_FALSE(slaveForm->Item(CForm_Clocks::kExternalRateId)->isEnabled());
+    EXPECT_TRUE(slaveForm->ItemAs<QLineEdit>(CForm_Clocks::kExternalRateId)->text().startsWith(QStringLiteral("Master: ")));
     CForm_Clocks& form = NewForm(master);
 
-    Enter(Edit(form, 1071), "1000");
+    Enter(Edit(form, CForm_Clocks::kInternalRateId), "1000");
     EXPECT_EQ(master.LastText(), L"Slave clocks updated and synchronized");
-    EXPECT_EQ(slaveForm->ItemAs<QLineEdit>(1073)->text(), QStringLiteral("Master: 1000.000"));
+    EXPECT_EQ(slaveForm->ItemAs<QLineEdit>(CForm_Clocks::kExternalRateId)->text(), QStringLiteral("Master: 1000.000"));
     double rate = 0;
     GetExternalClockRateTQ8(slave.GetDeviceHandle(), &rate, 0);
     EXPECT_EQ(rate, 1000.0);
@@ -226,10 +226,10 @@ TEST_F(ClocksFormTest, MasterClockReachesItsSlave)
     slave.SetModified(false);
     ASSERT_EQ(TQ8Sim_InjectResult("SetExternalClockRateTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
     slave.hints.clear();
-    Enter(Edit(form, 1071), "1200");
+    Enter(Edit(form, CForm_Clocks::kInternalRateId), "1200");
     EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to set external clock rate: ",
                                                    slave.GetDeviceHandle()));
-    EXPECT_EQ(slaveForm->ItemAs<QLineEdit>(1073)->text(), QStringLiteral("Master: 1000.000"));
+    EXPECT_EQ(slaveForm->ItemAs<QLineEdit>(CForm_Clocks::kExternalRateId)->text(), QStringLiteral("Master: 1000.000"));
     EXPECT_FALSE(slave.IsModified());
     EXPECT_EQ(slave.CountHints(dochint::kClock), 0u);
     delete slaveForm;
@@ -248,15 +248,15 @@ TEST_F(ClocksFormTest, RatesFollowAMastersClockWhateverChangedIt)
     slaveAction.OnInitialUpdate();
     CForm_Action otherAction(other);
     otherAction.OnInitialUpdate();
-    const auto masterField = [&] { return slaveClocks.ItemAs<QLineEdit>(1073)->text(); };
-    const auto rate = [](CForm_Action& form) { return qobject_cast<QLabel*>(form.Item(1075))->text(); };
+    const auto masterField = [&] { return slaveClocks.ItemAs<QLineEdit>(CForm_Clocks::kExternalRateId)->text(); };
+    const auto rate = [](CForm_Action& form) { return qobject_cast<QLabel*>(form.Item(CForm_Action::kRateId))->text(); };
     const auto mhz = [](double r) { return ToQt(FormatFrequencyMHz(r)); };
     // From the start the slave shows the rate its master gives it.
     EXPECT_EQ(masterField(), QStringLiteral("Master: 1500.000"));
     EXPECT_EQ(rate(slaveAction), mhz(1500.0));
 
     CForm_Clocks& masterClocks = NewForm(master);
-    Enter(Edit(masterClocks, 1071), "500");
+    Enter(Edit(masterClocks, CForm_Clocks::kInternalRateId), "500");
     EXPECT_EQ(masterField(), QStringLiteral("Master: 500.000"));
     EXPECT_EQ(rate(slaveAction), mhz(500.0));
 
@@ -314,25 +314,25 @@ TEST_F(ClocksSyncTest, SyncDeviceRateIsSetOnTheDevice)
     ASSERT_TRUE(doc.HasSyncOutput());
     ASSERT_EQ(SetAdcClockSourceTQ8(doc.GetDeviceHandle(), 1), 0);
     CForm_Clocks& form = NewForm(doc);
-    EXPECT_EQ(form.ItemAs<QLabel>(1076)->text(), QStringLiteral("HUB3300 clock rate:"));
-    EXPECT_EQ(Edit(form, 1073)->text(), QStringLiteral("1500.000"));
+    EXPECT_EQ(form.ItemAs<QLabel>(CForm_Clocks::kExternalRateLabelId)->text(), QStringLiteral("HUB3300 clock rate:"));
+    EXPECT_EQ(Edit(form, CForm_Clocks::kExternalRateId)->text(), QStringLiteral("1500.000"));
 
-    Enter(Edit(form, 1073), "1200");
+    Enter(Edit(form, CForm_Clocks::kExternalRateId), "1200");
     EXPECT_EQ(doc.LastText(), L"HUB3300 clock rate updated");
     double rate = 0;
     ASSERT_TRUE(SUCCEEDED(sync->FindInstance(id)->GetObject()->GetDeviceClockRate(&rate)));
     EXPECT_EQ(rate, 1200.0);
-    EXPECT_EQ(Edit(form, 1073)->text(), QStringLiteral("1200.000"));
+    EXPECT_EQ(Edit(form, CForm_Clocks::kExternalRateId)->text(), QStringLiteral("1200.000"));
 
     // The device refuses: its own reason, the device's rate back in the field.
-    Enter(Edit(form, 1073), "7000");
+    Enter(Edit(form, CForm_Clocks::kExternalRateId), "7000");
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText().rfind(L"Failed to set HUB3300 clock frequency: ", 0), 0u);
     EXPECT_NE(boxes.LastText().find(L"out of range"), std::wstring::npos) << vlt::WideToUtf8(boxes.LastText());
-    EXPECT_EQ(Edit(form, 1073)->text(), QStringLiteral("1200.000"));
+    EXPECT_EQ(Edit(form, CForm_Clocks::kExternalRateId)->text(), QStringLiteral("1200.000"));
 
     boxes.Clear();
-    Enter(Edit(form, 1073), "inf");
+    Enter(Edit(form, CForm_Clocks::kExternalRateId), "inf");
     EXPECT_EQ(boxes.LastText(), L"Please enter a valid HUB3300 clock rate in MHz");
 }
 
@@ -348,7 +348,7 @@ TEST_F(ClocksSyncTest, BoardOnTheSyncDevicesClockReportsItsRateAndThePlotShowsTi
     panel.OnInitialUpdate();
     CForm_Clocks& form = NewForm(doc);
     // The user picks the sync device's clock: the board now runs on it.
-    Choose(Combo(form, 1070), 1);
+    Choose(Combo(form, CForm_Clocks::kClockSourceId), 1);
     double rate = 0;
     ASSERT_EQ(GetActualAdcAcqRateTQ8(doc.GetDeviceHandle(), &rate), 0);
     EXPECT_EQ(rate, 1000.0);

@@ -30,8 +30,8 @@ protected:
     }
     void SetRegion(CForm_Data& form, const QString& start, const QString& count)
     {
-        form.ItemAs<QLineEdit>(1005)->setText(start);
-        form.ItemAs<QComboBox>(1006)->setEditText(count);
+        form.ItemAs<QLineEdit>(CForm_Data::kStartSampleId)->setText(start);
+        form.ItemAs<QComboBox>(CForm_Data::kSampleCountId)->setEditText(count);
     }
     void Choose(QComboBox* combo, int32_t data)
     {
@@ -49,7 +49,7 @@ TEST_F(DataFormTest, RegionIsAppliedAsTheBoardTakesIt)
     FormDoc& doc = NewDoc();
     CForm_Data& form = NewForm(doc);
     EXPECT_EQ(doc.GetActionForm(), nullptr);
-    auto* count = form.ItemAs<QComboBox>(1006);
+    auto* count = form.ItemAs<QComboBox>(CForm_Data::kSampleCountId);
     EXPECT_EQ(count->itemText(0), QStringLiteral("0 : Transfer only"));
     EXPECT_EQ(count->currentText(), QStringLiteral("32,768"));
 
@@ -84,7 +84,7 @@ TEST_F(DataFormTest, RegionIsAppliedAsTheBoardTakesIt)
     // Realigned values are written back with separators.
     SetRegion(form, QStringLiteral("1000"), QStringLiteral("1000"));
     ASSERT_TRUE(form.ApplyActiveMemoryRegion());
-    EXPECT_EQ(form.ItemAs<QLineEdit>(1005)->text(), QStringLiteral("992"));
+    EXPECT_EQ(form.ItemAs<QLineEdit>(CForm_Data::kStartSampleId)->text(), QStringLiteral("992"));
     EXPECT_EQ(count->currentText(), QStringLiteral("1,024"));
     EXPECT_EQ(boxes.Count(), 0u);
 }
@@ -102,10 +102,10 @@ TEST_F(DataFormTest, RegionThatCannotBeSetStopsTheAcquisition)
         const wchar_t* box;
     };
     const Case cases[] = {
-        {"-1", "32768", 1005, L"Please enter a valid starting sample."},
-        {"abc", "32768", 1005, L"Please enter a valid starting sample."},
-        {"0", "free runs", 1006, L"Please enter a valid total sample count."},
-        {"0", "4294967296", 1006, L"Please enter a valid total sample count."},
+        {"-1", "32768", CForm_Data::kStartSampleId, L"Please enter a valid starting sample."},
+        {"abc", "32768", CForm_Data::kStartSampleId, L"Please enter a valid starting sample."},
+        {"0", "free runs", CForm_Data::kSampleCountId, L"Please enter a valid total sample count."},
+        {"0", "4294967296", CForm_Data::kSampleCountId, L"Please enter a valid total sample count."},
     };
     for (const Case& c : cases) {
         boxes.Clear();
@@ -139,32 +139,33 @@ TEST_F(DataFormTest, ChannelListAndSdram2RuleOnBothModels)
     FormDoc& four = NewDoc();
     {
         CForm_Data& form = NewForm(four);
-        auto* channels = form.ItemAs<QComboBox>(1007);
+        auto* channels = form.ItemAs<QComboBox>(CForm_Data::kActiveChannelsId);
         ASSERT_EQ(channels->count(), 11);
         EXPECT_EQ(channels->findData(QVariant::fromValue<qulonglong>(4)), -1);
         for (int32_t selection = 0; selection <= 11; ++selection) {
             if (selection == 4)
                 continue;
             Choose(channels, selection);
-            EXPECT_EQ(form.Item(1154)->isEnabled(), selection == 0 || selection == 3 || selection == 9) << selection;
+            EXPECT_EQ(form.Item(CForm_Data::kSdram2RouteId)->isEnabled(), selection == 0 || selection == 3 || selection == 9) << selection;
         }
     }
     FormDoc& two = TwoChannelDoc();
     CForm_Data& form = NewForm(two);
-    auto* channels = form.ItemAs<QComboBox>(1007);
+    auto* channels = form.ItemAs<QComboBox>(CForm_Data::kActiveChannelsId);
     ASSERT_EQ(channels->count(), 4);
     const int32_t listed[] = {1, 5, 6, 10};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(channels->itemText(i), ToQt(ActiveChannelsToText(listed[i])));
         Choose(channels, listed[i]);
         EXPECT_EQ(GetActiveChannelsTQ8(two.GetDeviceHandle(), 1), listed[i]);
-        EXPECT_FALSE(form.Item(1154)->isEnabled()) << listed[i];
+        EXPECT_FALSE(form.Item(CForm_Data::kSdram2RouteId)->isEnabled()) << listed[i];
     }
     // The two-channel model hides channels 3 and 4; equal ranges take one line.
-    for (int id : {1394, 1395, 1190, 1191, 1393, 1189})
+    for (int id : {CForm_Data::kRangeLabelId + 2, CForm_Data::kRangeLabelId + 3, CForm_Data::kRangeValueId + 2,
+                   CForm_Data::kRangeValueId + 3, CForm_Data::kRangeLabelId + 1, CForm_Data::kRangeValueId + 1})
         EXPECT_FALSE(form.Item(id)->isVisible()) << id;
-    EXPECT_EQ(form.ItemAs<QLabel>(1392)->text(), QStringLiteral("Input voltage range:"));
-    EXPECT_FALSE(form.ItemAs<QLabel>(1188)->text().isEmpty());
+    EXPECT_EQ(form.ItemAs<QLabel>(CForm_Data::kRangeLabelId)->text(), QStringLiteral("Input voltage range:"));
+    EXPECT_FALSE(form.ItemAs<QLabel>(CForm_Data::kRangeValueId)->text().isEmpty());
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
@@ -177,8 +178,8 @@ TEST_F(DataFormTest, ChangingChannelsClearsThePlotAndEndsInvalidRouting)
     doc.SetScopeView(&plot);
     ASSERT_EQ(SetRouteToSdram2EnableTQ8(device, 1), TQ8_OK);
     CForm_Data& form = NewForm(doc);
-    auto* channels = form.ItemAs<QComboBox>(1007);
-    ASSERT_TRUE(form.ItemAs<QCheckBox>(1154)->isChecked());
+    auto* channels = form.ItemAs<QComboBox>(CForm_Data::kActiveChannelsId);
+    ASSERT_TRUE(form.ItemAs<QCheckBox>(CForm_Data::kSdram2RouteId)->isChecked());
 
     Choose(channels, 3);
     EXPECT_EQ(plot.clears, 1);
@@ -192,8 +193,8 @@ TEST_F(DataFormTest, ChangingChannelsClearsThePlotAndEndsInvalidRouting)
     EXPECT_EQ(boxes.LastText(), L"SDRMA2 data routing is not a valid selection for this active channel setting and "
                                 L"will be disabled");
     EXPECT_EQ(GetRouteToSdram2EnableTQ8(device, 1), 0);
-    EXPECT_FALSE(form.ItemAs<QCheckBox>(1154)->isChecked());
-    EXPECT_FALSE(form.Item(1154)->isEnabled());
+    EXPECT_FALSE(form.ItemAs<QCheckBox>(CForm_Data::kSdram2RouteId)->isChecked());
+    EXPECT_FALSE(form.Item(CForm_Data::kSdram2RouteId)->isEnabled());
 
     // Segmented boards tell the plot of the new layout.
     SetTriggerModeTQ8(device, 1);
@@ -214,8 +215,8 @@ TEST_F(DataFormTest, PulseOnlyFromALowOrHighLevel)
     FormDoc& doc = NewDoc();
     const TQ8_HANDLE device = doc.GetDeviceHandle();
     CForm_Data& form = NewForm(doc);
-    auto* mode = form.ItemAs<QComboBox>(1014);
-    auto* pulse = form.ItemAs<QPushButton>(1087);
+    auto* mode = form.ItemAs<QComboBox>(CForm_Data::kDioModeId);
+    auto* pulse = form.ItemAs<QPushButton>(CForm_Data::kPulseId);
     ASSERT_EQ(mode->count(), 8);
     EXPECT_TRUE(pulse->isEnabled());
 
@@ -225,7 +226,7 @@ TEST_F(DataFormTest, PulseOnlyFromALowOrHighLevel)
     EXPECT_EQ(boxes.LastText(), L"Digital IO port must be enabled for pulse to have effect.");
     EXPECT_EQ(GetDigitalIoModeTQ8(device, 1), 0);
 
-    form.ItemAs<QCheckBox>(1013)->click();
+    form.ItemAs<QCheckBox>(CForm_Data::kDioEnableId)->click();
     EXPECT_EQ(doc.LastText(), L"Digital output enabled");
     mode->setCurrentIndex(3);
     emit mode->activated(3);
@@ -259,13 +260,13 @@ TEST_F(DataFormTest, SlaveChoosesItsMaster)
     FormDoc& slave = NewLocalDoc(52, [](TQ8SIM_BOARD_DESC& d) { d.masterSlave = 2; });
     devices->BuildMasterSlaveRelations();
     CForm_Data& form = NewForm(slave);
-    auto* list = form.ItemAs<QComboBox>(1016);
+    auto* list = form.ItemAs<QComboBox>(CForm_Data::kMasterId);
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->itemText(0), QStringLiteral("<Undefined>"));
     EXPECT_EQ(list->itemText(1), ToQt(slave.GetDeviceDisplayName(true, master.GetDeviceHandle())));
     EXPECT_EQ(list->currentIndex(), 1);
     EXPECT_TRUE(list->isEnabled());
-    EXPECT_EQ(form.ItemAs<QLabel>(1358)->text(), ToQt(MasterSlaveConfigToText(2)));
+    EXPECT_EQ(form.ItemAs<QLabel>(CForm_Data::kMasterSlaveConfigId)->text(), ToQt(MasterSlaveConfigToText(2)));
     for (int index : {0, 1}) {
         slave.texts.clear();
         list->setCurrentIndex(index);
@@ -279,22 +280,22 @@ TEST_F(DataFormTest, SlaveChoosesItsMaster)
 
     // A master picks none.
     CForm_Data& masterForm = NewForm(master);
-    EXPECT_FALSE(masterForm.Item(1016)->isEnabled());
-    EXPECT_FALSE(masterForm.Item(1045)->isEnabled());
+    EXPECT_FALSE(masterForm.Item(CForm_Data::kMasterId)->isEnabled());
+    EXPECT_FALSE(masterForm.Item(CForm_Data::kMasterLabelId)->isEnabled());
 
     // The end of an acquisition does not give it one.
     master.UpdateAllViews(dochint::kAcquisitionState, &master);
     master.UpdateAllViews(dochint::kAcquisitionState, nullptr);
-    EXPECT_FALSE(masterForm.Item(1016)->isEnabled());
+    EXPECT_FALSE(masterForm.Item(CForm_Data::kMasterId)->isEnabled());
 }
 
 TEST_F(DataFormTest, WorkspaceKeepsTheFieldsAndBusyBoardsLockThem)
 {
     FormDoc& doc = NewDoc();
     CForm_Data& form = NewForm(doc);
-    auto* count = form.ItemAs<QComboBox>(1006);
+    auto* count = form.ItemAs<QComboBox>(CForm_Data::kSampleCountId);
     SetRegion(form, QStringLiteral("2048"), QStringLiteral("65,536"));
-    form.ItemAs<QCheckBox>(1249)->click();
+    form.ItemAs<QCheckBox>(CForm_Data::kLimitPlotId)->click();
     EXPECT_FALSE(doc.IsPlotDataLimited());
     doc.UpdateAllViews(dochint::kBeforeWorkspaceSave);
     EXPECT_EQ(doc.GetWsData().DataStartSample, 2048u);
@@ -311,30 +312,30 @@ TEST_F(DataFormTest, WorkspaceKeepsTheFieldsAndBusyBoardsLockThem)
     doc.GetWsData().DataStartSample = 1048576;
     doc.GetWsData().LimitPlotData = 1;
     doc.UpdateAllViews(dochint::kAfterWorkspaceLoad);
-    EXPECT_EQ(form.ItemAs<QLineEdit>(1005)->text(), QStringLiteral("1,048,576"));
+    EXPECT_EQ(form.ItemAs<QLineEdit>(CForm_Data::kStartSampleId)->text(), QStringLiteral("1,048,576"));
     EXPECT_EQ(count->currentText(), QStringLiteral("65,536"));
-    EXPECT_TRUE(form.ItemAs<QCheckBox>(1249)->isChecked());
+    EXPECT_TRUE(form.ItemAs<QCheckBox>(CForm_Data::kLimitPlotId)->isChecked());
     EXPECT_TRUE(doc.IsPlotDataLimited());
 
     // The document's region shows again on hint 9.
     doc.SetStartSample(0);
     doc.SetSampleCount(12345);
     doc.UpdateAllViews(dochint::kAcquisitionRegion);
-    EXPECT_EQ(form.ItemAs<QLineEdit>(1005)->text(), QStringLiteral("0"));
+    EXPECT_EQ(form.ItemAs<QLineEdit>(CForm_Data::kStartSampleId)->text(), QStringLiteral("0"));
     EXPECT_EQ(count->currentText(), QStringLiteral("12345"));
 
     doc.UpdateAllViews(dochint::kAcquisitionState, &doc);
-    for (int id : {1016, 1007, 1005, 1006})
+    for (int id : {CForm_Data::kMasterId, CForm_Data::kActiveChannelsId, CForm_Data::kStartSampleId, CForm_Data::kSampleCountId})
         EXPECT_FALSE(form.Item(id)->isEnabled()) << id;
     doc.UpdateAllViews(dochint::kAcquisitionState, nullptr);
-    EXPECT_TRUE(form.Item(1005)->isEnabled());
+    EXPECT_TRUE(form.Item(CForm_Data::kStartSampleId)->isEnabled());
 }
 
 TEST_F(DataFormTest, EditCommandsInTheCountCombosField)
 {
     FormDoc& doc = NewDoc();
     CForm_Data& form = NewForm(doc);
-    auto* count = form.ItemAs<QComboBox>(1006);
+    auto* count = form.ItemAs<QComboBox>(CForm_Data::kSampleCountId);
     Focus(count);
     bool copy = true;
     bool cut = true;
@@ -349,7 +350,7 @@ TEST_F(DataFormTest, EditCommandsInTheCountCombosField)
     EXPECT_TRUE(copy);
     EXPECT_TRUE(cut);
     // On a button, or the slider of another form, none of the five.
-    Focus(form.Item(1087));
+    Focus(form.Item(CForm_Data::kPulseId));
     for (unsigned id : {CFormView_WithEdit::ID_EDIT_UNDO, CFormView_WithEdit::ID_EDIT_REDO,
                         CFormView_WithEdit::ID_EDIT_CUT, CFormView_WithEdit::ID_EDIT_COPY,
                         CFormView_WithEdit::ID_EDIT_PASTE}) {

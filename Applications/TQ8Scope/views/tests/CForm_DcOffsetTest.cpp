@@ -23,7 +23,7 @@ protected:
         form.OnInitialUpdate();
         return form;
     }
-    static QSlider* Slider(CForm_DcOffset& form, int channel) { return form.ItemAs<QSlider>(1087 + channel); }
+    static QSlider* Slider(CForm_DcOffset& form, int channel) { return form.ItemAs<QSlider>(CForm_DcOffset::kSliderId - 1 + channel); }
     static std::vector<int> VisibleSliders(CForm_DcOffset& form)
     {
         std::vector<int> shown;
@@ -35,7 +35,7 @@ protected:
     static QStringList ListedChannels(CForm_DcOffset& form)
     {
         QStringList items;
-        auto* list = form.ItemAs<QComboBox>(1341);
+        auto* list = form.ItemAs<QComboBox>(CForm_DcOffset::kSyncSourceId);
         for (int i = 0; i < list->count(); ++i)
             items << list->itemText(i);
         return items;
@@ -54,12 +54,12 @@ TEST_F(DcOffsetFormTest, SynchronizingFromChannelOneSetsTheOthersInOrder)
     ASSERT_EQ(SetDcOffsetCh1TQ8(device, 1000), 0);
     CForm_DcOffset& form = NewForm(doc);
     EXPECT_EQ(VisibleSliders(form), (std::vector<int>{1, 2, 3, 4}));
-    EXPECT_FALSE(form.Item(1288)->isVisibleTo(&form));
+    EXPECT_FALSE(form.Item(CForm_DcOffset::kNoteId)->isVisibleTo(&form));
     EXPECT_EQ(Slider(form, 1)->value(), 1000);
     EXPECT_EQ(Slider(form, 1)->maximum(), 4095);
     EXPECT_EQ(Slider(form, 1)->pageStep(), 256);
 
-    form.ItemAs<QPushButton>(1087)->click();
+    form.ItemAs<QPushButton>(CForm_DcOffset::kSyncId)->click();
     EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Updated channel 2 DC offset. (New value: 1,000)",
                                                     L"Updated channel 3 DC offset. (New value: 1,000)",
                                                     L"Updated channel 4 DC offset. (New value: 1,000)"}));
@@ -67,8 +67,8 @@ TEST_F(DcOffsetFormTest, SynchronizingFromChannelOneSetsTheOthersInOrder)
     EXPECT_TRUE(doc.IsModified());
 
     // Nothing to copy from: a beep.
-    form.ItemAs<QComboBox>(1341)->setCurrentIndex(-1);
-    form.ItemAs<QPushButton>(1087)->click();
+    form.ItemAs<QComboBox>(CForm_DcOffset::kSyncSourceId)->setCurrentIndex(-1);
+    form.ItemAs<QPushButton>(CForm_DcOffset::kSyncId)->click();
     EXPECT_EQ(beeps, 1);
 }
 
@@ -78,14 +78,14 @@ TEST_F(DcOffsetFormTest, TransformerChannelHasNoControlsAndIsNotSynchronized)
     const TQ8_HANDLE device = doc.GetDeviceHandle();
     CForm_DcOffset& form = NewForm(doc);
     EXPECT_EQ(VisibleSliders(form), (std::vector<int>{1, 3, 4}));
-    for (int id : {1409, 1093})
+    for (int id : {CForm_DcOffset::kLabelId + 1, CForm_DcOffset::kBrowseId + 1})
         EXPECT_FALSE(form.Item(id)->isVisibleTo(&form)) << id;
-    EXPECT_TRUE(form.Item(1288)->isVisibleTo(&form));
+    EXPECT_TRUE(form.Item(CForm_DcOffset::kNoteId)->isVisibleTo(&form));
     EXPECT_EQ(ListedChannels(form), (QStringList{"Channel 1", "Channel 3", "Channel 4"}));
 
     ASSERT_EQ(SetDcOffsetCh3TQ8(device, 300), 0);
-    form.ItemAs<QComboBox>(1341)->setCurrentIndex(1);
-    form.ItemAs<QPushButton>(1087)->click();
+    form.ItemAs<QComboBox>(CForm_DcOffset::kSyncSourceId)->setCurrentIndex(1);
+    form.ItemAs<QPushButton>(CForm_DcOffset::kSyncId)->click();
     EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Updated channel 1 DC offset. (New value: 300)",
                                                     L"Updated channel 4 DC offset. (New value: 300)"}));
     EXPECT_EQ(Offsets(device), (std::vector<int32_t>{300, 2048, 300, 300}));
@@ -97,11 +97,11 @@ TEST_F(DcOffsetFormTest, TwoChannelModelShowsAndSynchronizesTwoChannels)
     const TQ8_HANDLE device = doc.GetDeviceHandle();
     CForm_DcOffset& form = NewForm(doc);
     EXPECT_EQ(VisibleSliders(form), (std::vector<int>{1, 2}));
-    EXPECT_FALSE(form.Item(1410)->isVisibleTo(&form));
-    EXPECT_FALSE(form.Item(1095)->isEnabled());
+    EXPECT_FALSE(form.Item(CForm_DcOffset::kLabelId + 2)->isVisibleTo(&form));
+    EXPECT_FALSE(form.Item(CForm_DcOffset::kBrowseId + 3)->isEnabled());
     EXPECT_EQ(ListedChannels(form), (QStringList{"Channel 1", "Channel 2"}));
     ASSERT_EQ(SetDcOffsetCh1TQ8(device, 4095), 0);
-    form.ItemAs<QPushButton>(1087)->click();
+    form.ItemAs<QPushButton>(CForm_DcOffset::kSyncId)->click();
     EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Updated channel 2 DC offset. (New value: 4,095)"}));
     EXPECT_EQ(Offsets(device)[1], 4095);
     EXPECT_EQ(Offsets(device)[2], 2048);
@@ -140,7 +140,7 @@ TEST_F(DcOffsetFormTest, TypedValueDefaultsToMidScale)
         dlg->OnUseDefault();
         dlg->accept();
     });
-    QTest::mouseClick(form.ItemAs<QPushButton>(1094), Qt::LeftButton);
+    QTest::mouseClick(form.ItemAs<QPushButton>(CForm_DcOffset::kBrowseId + 2), Qt::LeftButton);
     ASSERT_TRUE(form_test::PumpUntil([&] { return !doc.texts.empty(); }));
     EXPECT_EQ(caption, QStringLiteral("Select DC Offset"));
     EXPECT_TRUE(labels.contains(QStringLiteral("Ch. &3 DC offset"))) << labels.join('|').toStdString();
@@ -162,7 +162,7 @@ TEST_F(DcOffsetFormTest, OffsetBoxShowsItsTextsWhole)
     CForm_DcOffset& form = NewForm(doc);
     vlt::TextFitCheck check;
     vlt::WindowWalker walker(check, &form);
-    form.ItemAs<QPushButton>(1093)->click();
+    form.ItemAs<QPushButton>(CForm_DcOffset::kBrowseId + 1)->click();
     vlt::WindowWalker::Settle();
     EXPECT_EQ(check.Checked(), QStringList{QStringLiteral("Select DC Offset")});
     EXPECT_EQ(check.Report(), QString()) << check.Report().toStdString();

@@ -38,7 +38,7 @@ protected:
     }
     static CVltEditBrowseCtrl* Destination(CForm_Timestamps& form)
     {
-        return form.ItemAs<CVltEditBrowseCtrl>(1296);
+        return form.ItemAs<CVltEditBrowseCtrl>(CForm_Timestamps::kDestinationId);
     }
     // One acquisition of a local board that leaves timestamps in its FIFO.
     FormDoc& BoardWithTimestamps(uint32_t serial, int32_t segments)
@@ -61,18 +61,18 @@ TEST_F(TimestampsFormTest, VirtualBoardRefusesBeforeLookingAtThePath)
 {
     FormDoc& doc = NewDoc();
     CForm_Timestamps& form = NewForm(doc);
-    EXPECT_EQ(form.ItemAs<QLabel>(1299)->text(), QStringLiteral("2048 timestamps"));
-    EXPECT_FALSE(form.Item(1297)->isEnabled());
-    EXPECT_FALSE(form.Item(1305)->isVisibleTo(&form));
+    EXPECT_EQ(form.ItemAs<QLabel>(CForm_Timestamps::kFifoDepthId)->text(), QStringLiteral("2048 timestamps"));
+    EXPECT_FALSE(form.Item(CForm_Timestamps::kSaveNowId)->isEnabled());
+    EXPECT_FALSE(form.Item(CForm_Timestamps::kResetFifoId)->isVisibleTo(&form));
     form.OnSaveNow();
     EXPECT_EQ(boxes.LastText(), L"TQ3300 is virtual, no timestamp data exists");
     EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONERROR);
     Destination(form)->SetText(L"x");
-    EXPECT_TRUE(form.Item(1297)->isEnabled());
+    EXPECT_TRUE(form.Item(CForm_Timestamps::kSaveNowId)->isEnabled());
     doc.UpdateAllViews(dochint::kAcquisitionState, &doc);
-    EXPECT_FALSE(form.Item(1297)->isEnabled());
+    EXPECT_FALSE(form.Item(CForm_Timestamps::kSaveNowId)->isEnabled());
     doc.UpdateAllViews(dochint::kAcquisitionState, nullptr);
-    EXPECT_TRUE(form.Item(1297)->isEnabled());
+    EXPECT_TRUE(form.Item(CForm_Timestamps::kSaveNowId)->isEnabled());
 }
 
 TEST_F(TimestampsFormTest, SaveNowWritesWhatTheFifoHolds)
@@ -82,19 +82,19 @@ TEST_F(TimestampsFormTest, SaveNowWritesWhatTheFifoHolds)
     ASSERT_EQ(GetTimestampAvailabilityTQ8(device), 1);
     doc.unsafe = true;
     CForm_Timestamps& form = NewForm(doc);
-    EXPECT_TRUE(form.Item(1305)->isVisibleTo(&form));
+    EXPECT_TRUE(form.Item(CForm_Timestamps::kResetFifoId)->isVisibleTo(&form));
 
     // A file name without an extension, as text: one line, in the singular.
     Destination(form)->SetText(vlt::Utf8ToWide((dir / "ts").string()));
-    form.ItemAs<QCheckBox>(1170)->setChecked(true);
-    form.ItemAs<QPushButton>(1297)->click();
+    form.ItemAs<QCheckBox>(CForm_Timestamps::kAsTextId)->setChecked(true);
+    form.ItemAs<QPushButton>(CForm_Timestamps::kSaveNowId)->click();
     EXPECT_EQ(boxes.LastText(), L"Wrote 1 timestamp to output file");
     std::string text;
     ASSERT_TRUE(vlt::ReadWholeFile((dir / "ts.tq8ts.txt").string(), text));
     EXPECT_EQ(text.size() - text.find("\r\n"), 2u);
 
     // Now empty.
-    form.ItemAs<QPushButton>(1297)->click();
+    form.ItemAs<QPushButton>(CForm_Timestamps::kSaveNowId)->click();
     EXPECT_EQ(boxes.LastText(), L"Timestamp FIFO is empty; no timestamp data is available");
     EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONINFORMATION);
 }
@@ -107,7 +107,7 @@ TEST_F(TimestampsFormTest, RawSaveOfSegmentsKeepsTheTypedExtension)
     CForm_Timestamps& form = NewForm(doc);
     const fs::path path = dir / "run.bin";
     Destination(form)->SetText(vlt::Utf8ToWide(path.string()));
-    form.ItemAs<QPushButton>(1297)->click();
+    form.ItemAs<QPushButton>(CForm_Timestamps::kSaveNowId)->click();
     EXPECT_EQ(boxes.LastText(), L"Wrote " + std::to_wstring(n) + L" timestamps to output file");
     EXPECT_EQ(fs::file_size(path), 8u * uint32_t(n));
 }
@@ -133,7 +133,7 @@ TEST_F(TimestampsFormTest, FailuresAreReportedWithoutTheWroteBox)
 
     // The drain takes the rest.
     boxes.Clear();
-    form.ItemAs<QPushButton>(1306)->click();
+    form.ItemAs<QPushButton>(CForm_Timestamps::kDrainId)->click();
     EXPECT_EQ(boxes.LastText(), L"Drained 8 timestamps from timestamp FIFO");
     EXPECT_EQ(GetTimestampAvailabilityTQ8(doc.GetDeviceHandle()), 0);
 }
@@ -142,14 +142,14 @@ TEST_F(TimestampsFormTest, ModesApplyAndMarkTheDocument)
 {
     FormDoc& doc = NewDoc();
     CForm_Timestamps& form = NewForm(doc);
-    Choose(form.ItemAs<QComboBox>(1295), 3);
+    Choose(form.ItemAs<QComboBox>(CForm_Timestamps::kModeId), 3);
     EXPECT_EQ(doc.LastText(), L"Timestamp mode updated");
     EXPECT_EQ(GetTimestampModeTQ8(doc.GetDeviceHandle(), 0), 3);
     EXPECT_TRUE(doc.IsModified());
     ASSERT_EQ(TQ8Sim_InjectResult("SetTimestampCounterModeTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
-    Choose(form.ItemAs<QComboBox>(1300), 1);
+    Choose(form.ItemAs<QComboBox>(CForm_Timestamps::kCounterModeId), 1);
     EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_GENERAL, L"Failed to change timestamp counter mode: "));
-    EXPECT_EQ(form.ItemAs<QComboBox>(1300)->currentIndex(), 0);
+    EXPECT_EQ(form.ItemAs<QComboBox>(CForm_Timestamps::kCounterModeId)->currentIndex(), 0);
 }
 
 } // namespace

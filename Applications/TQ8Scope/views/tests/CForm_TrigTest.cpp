@@ -50,16 +50,16 @@ TEST_F(TrigFormTest, EditFieldsApplyOnlyRealEdits)
     FormDoc& doc = NewDoc();
     const TQ8_HANDLE device = Device(doc);
     CForm_Trig& form = NewForm(doc);
-    ASSERT_EQ(Edit(form, 1020)->text(), QStringLiteral("0"));
+    ASSERT_EQ(Edit(form, CForm_Trig::kPreTriggerId)->text(), QStringLiteral("0"));
 
     // Only visited: nothing applied, nothing shown.
-    Focus(Edit(form, 1020));
-    Focus(form.Item(1019));
+    Focus(Edit(form, CForm_Trig::kPreTriggerId));
+    Focus(form.Item(CForm_Trig::kSourceId));
     EXPECT_TRUE(doc.texts.empty());
 
     // The value the board holds: the editing text goes, no setter runs.
     ASSERT_EQ(TQ8Sim_InjectResult("SetPreTriggerSamplesTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
-    Enter(form, 1020, "0");
+    Enter(form, CForm_Trig::kPreTriggerId, "0");
     ASSERT_EQ(doc.texts.size(), 2u);
     EXPECT_EQ(doc.texts[0], L"Editing pre-trigger sample count. Press ENTER to apply changes");
     EXPECT_EQ(doc.timeouts[0], 0u);
@@ -71,34 +71,34 @@ TEST_F(TrigFormTest, EditFieldsApplyOnlyRealEdits)
     // the focus back in the field.
     for (const char* bad : {"-1", "12abc", "4294967296"}) {
         boxes.Clear();
-        Enter(form, 1021, bad);
+        Enter(form, CForm_Trig::kDelayId, bad);
         ASSERT_EQ(boxes.Count(), 1u) << bad;
         EXPECT_EQ(boxes.LastText().rfind(L"Please enter a valid trigger delay sample count.", 0), 0u);
-        EXPECT_TRUE(Edit(form, 1021)->hasFocus());
+        EXPECT_TRUE(Edit(form, CForm_Trig::kDelayId)->hasFocus());
         EXPECT_EQ(GetTriggerDelaySamplesTQ8(device, 1), 0u);
     }
-    Focus(form.Item(1019));
+    Focus(form.Item(CForm_Trig::kSourceId));
 
     // The library clips: the field shows the board's value, the text says
     // so and the plot's trigger mark moves.
     doc.texts.clear();
-    Enter(form, 1020, "70000");
+    Enter(form, CForm_Trig::kPreTriggerId, "70000");
     EXPECT_EQ(GetPreTriggerSamplesTQ8(device, 1), 65535u);
-    EXPECT_EQ(Edit(form, 1020)->text(), QStringLiteral("65535"));
+    EXPECT_EQ(Edit(form, CForm_Trig::kPreTriggerId)->text(), QStringLiteral("65535"));
     EXPECT_EQ(doc.LastText(), L"Pre-trigger sample count updated; setting realigned or clipped");
     ASSERT_EQ(doc.CountHints(dochint::kPlotOptions), 1u);
     EXPECT_EQ(doc.hints.back().sender, &form);
     EXPECT_TRUE(doc.IsModified());
     // Taken as typed: no suffix.
-    Enter(form, 1021, "0x10");
-    EXPECT_EQ(Edit(form, 1021)->text(), QStringLiteral("16"));
+    Enter(form, CForm_Trig::kDelayId, "0x10");
+    EXPECT_EQ(Edit(form, CForm_Trig::kDelayId)->text(), QStringLiteral("16"));
     EXPECT_EQ(doc.LastText(), L"Trigger delay sample count updated");
 
     // A refresh with new board values starts no edit.
     SetPreTriggerSamplesTQ8(device, 100);
     doc.texts.clear();
     doc.UpdateAllViews(dochint::kBoardSettings);
-    EXPECT_EQ(Edit(form, 1020)->text(), QStringLiteral("100"));
+    EXPECT_EQ(Edit(form, CForm_Trig::kPreTriggerId)->text(), QStringLiteral("100"));
     EXPECT_TRUE(doc.texts.empty());
     EXPECT_EQ(form.GetFormFlags(), 0u);
 }
@@ -108,37 +108,37 @@ TEST_F(TrigFormTest, SegmentSizeFollowsTheBoardsMode)
     FormDoc& doc = NewDoc();
     const TQ8_HANDLE device = Device(doc);
     CForm_Trig& form = NewForm(doc);
-    auto* mode = form.ItemAs<QComboBox>(1017);
-    EXPECT_FALSE(form.Item(1018)->isEnabled());
-    EXPECT_FALSE(form.Item(1031)->isEnabled());
+    auto* mode = form.ItemAs<QComboBox>(CForm_Trig::kModeId);
+    EXPECT_FALSE(form.Item(CForm_Trig::kSegmentId)->isEnabled());
+    EXPECT_FALSE(form.Item(CForm_Trig::kSegmentLabelId)->isEnabled());
 
     Choose(mode, 1);
-    EXPECT_TRUE(form.Item(1018)->isEnabled());
+    EXPECT_TRUE(form.Item(CForm_Trig::kSegmentId)->isEnabled());
     EXPECT_EQ(doc.LastText(), L"Trigger mode updated");
     EXPECT_EQ(doc.CountHints(dochint::kTriggerMode), 1u);
 
     // A refused segment size: the box, and the field keeps the board's value.
     const uint32_t held = GetSegmentSizeTQ8(device, 1);
     ASSERT_EQ(TQ8Sim_InjectResult("SetSegmentSizeTQ8", TQ8_ERR_INVALID_ARG, 1), TQ8_OK);
-    Enter(form, 1018, "4096");
+    Enter(form, CForm_Trig::kSegmentId, "4096");
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_INVALID_ARG, L"Failed to change segment size: "));
-    EXPECT_EQ(Edit(form, 1018)->text(), QString::number(held));
-    Enter(form, 1018, "4096");
+    EXPECT_EQ(Edit(form, CForm_Trig::kSegmentId)->text(), QString::number(held));
+    Enter(form, CForm_Trig::kSegmentId, "4096");
     EXPECT_EQ(doc.LastText(), L"Segment size updated");
     EXPECT_EQ(doc.CountHints(dochint::kTriggerMode), 2u);
 
     // Back to post trigger, then a failed change while the board itself went
     // segmented: the combo and the field follow the board.
     Choose(mode, 0);
-    ASSERT_FALSE(form.Item(1018)->isEnabled());
+    ASSERT_FALSE(form.Item(CForm_Trig::kSegmentId)->isEnabled());
     SetTriggerModeTQ8(device, 1);
     ASSERT_EQ(TQ8Sim_InjectResult("SetTriggerModeTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
     boxes.Clear();
     Choose(mode, 0);
     EXPECT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(mode->currentIndex(), 1);
-    EXPECT_TRUE(form.Item(1018)->isEnabled());
+    EXPECT_TRUE(form.Item(CForm_Trig::kSegmentId)->isEnabled());
 
     // Busy boards keep their mode.
     doc.UpdateAllViews(dochint::kAcquisitionState, &doc);
@@ -151,9 +151,9 @@ TEST_F(TrigFormTest, FailedSettersPutTheControlsBack)
 {
     FormDoc& doc = NewDoc();
     CForm_Trig& form = NewForm(doc);
-    auto* source = form.ItemAs<QComboBox>(1019);
-    auto* slope = form.ItemAs<QCheckBox>(1028);
-    auto* level = form.ItemAs<QSlider>(1022);
+    auto* source = form.ItemAs<QComboBox>(CForm_Trig::kSourceId);
+    auto* slope = form.ItemAs<QCheckBox>(CForm_Trig::kSlopeAId);
+    auto* level = form.ItemAs<QSlider>(CForm_Trig::kLevelAId);
     ASSERT_EQ(source->count(), 5);
     EXPECT_EQ(source->itemText(4), QStringLiteral("External"));
 
@@ -194,7 +194,7 @@ TEST_F(TrigFormTest, SliderAppliesOnceAtTheEndOfADrag)
 {
     FormDoc& doc = NewDoc();
     CForm_Trig& form = NewForm(doc);
-    auto* level = form.ItemAs<QSlider>(1022);
+    auto* level = form.ItemAs<QSlider>(CForm_Trig::kLevelAId);
     const QPoint start = HandleCenter(level);
     QTest::mousePress(level, Qt::LeftButton, {}, start);
     for (int dx = 4; dx <= 40; dx += 4) {
@@ -224,12 +224,12 @@ TEST_F(TrigFormTest, LevelButtonAsksForTheValue)
         auto* dlg = qobject_cast<CNumericInputDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(dlg, nullptr);
         caption = dlg->windowTitle();
-        defaultShown = dlg->findChild<QPushButton*>(QStringLiteral("1087"))->isVisible();
-        auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("1355"));
+        defaultShown = dlg->findChild<QPushButton*>(QString::number(CNumericInputDlg::kUseDefaultId))->isVisible();
+        auto* edit = dlg->findChild<QLineEdit*>(QString::number(CNumericInputDlg::kEditId));
         edit->setText(QStringLiteral("200"));
         dlg->accept();
     });
-    QTest::mouseClick(form.ItemAs<QPushButton>(1023), Qt::LeftButton);
+    QTest::mouseClick(form.ItemAs<QPushButton>(CForm_Trig::kBrowseAId), Qt::LeftButton);
     ASSERT_TRUE(form_test::PumpUntil([&] { return !doc.texts.empty(); }));
     EXPECT_EQ(caption, QStringLiteral("Select Trigger Level"));
     EXPECT_TRUE(defaultShown);
@@ -243,7 +243,7 @@ TEST_F(TrigFormTest, LevelBOnlyInUnsafeMode)
         FormDoc& doc = NewDoc();
         doc.unsafe = unsafe;
         CForm_Trig& form = NewForm(doc);
-        for (int id : {1025, 1026, 1029}) {
+        for (int id : {CForm_Trig::kLevelBId, CForm_Trig::kBrowseBId, CForm_Trig::kSlopeBId}) {
             EXPECT_EQ(form.Item(id)->isVisible(), unsafe) << id;
             EXPECT_EQ(form.Item(id)->isEnabled(), unsafe) << id;
         }

@@ -49,8 +49,8 @@ protected:
 TEST_F(TroubleshootingFormTest, BarChoiceRefillsTheRegisterListOnlyWhenItChanges)
 {
     CForm_Troubleshooting& form = NewForm(NewDoc());
-    auto* bar = form.ItemAs<QComboBox>(1341);
-    auto* reg = form.ItemAs<QComboBox>(1098);
+    auto* bar = form.ItemAs<QComboBox>(CForm_Troubleshooting::kBarId);
+    auto* reg = form.ItemAs<QComboBox>(CForm_Troubleshooting::kRegisterId);
     EXPECT_EQ(bar->currentIndex(), 1);
     EXPECT_EQ(reg->count(), 21);
     EXPECT_EQ(reg->itemText(20), QStringLiteral("48 : Clock Gen #2"));
@@ -62,27 +62,27 @@ TEST_F(TroubleshootingFormTest, BarChoiceRefillsTheRegisterListOnlyWhenItChanges
     EXPECT_EQ(reg->currentIndex(), 1);
     Choose(bar, 0);
     EXPECT_EQ(reg->count(), 17);
-    EXPECT_EQ(form.ItemAs<QLineEdit>(1429)->text(), QStringLiteral("32"));
+    EXPECT_EQ(form.ItemAs<QLineEdit>(CForm_Troubleshooting::kStopSampleId)->text(), QStringLiteral("32"));
 }
 
 TEST_F(TroubleshootingFormTest, RawWriteTakesTheNumberBeforeTheColonAndReadShowsIt)
 {
     FormDoc& doc = NewDoc();
     CForm_Troubleshooting& form = NewForm(doc);
-    form.ItemAs<QComboBox>(1098)->setEditText(QStringLiteral("0x10 : any words"));
-    Set(form, 1100, "0x123");
-    Click(form, 1088);
+    form.ItemAs<QComboBox>(CForm_Troubleshooting::kRegisterId)->setEditText(QStringLiteral("0x10 : any words"));
+    Set(form, CForm_Troubleshooting::kValueId, "0x123");
+    Click(form, CForm_Troubleshooting::kWriteId);
     EXPECT_TRUE((boxes.Count() == 0));
     EXPECT_EQ(doc.LastText(), L"Device register written");
     EXPECT_EQ(doc.CountHints(dochint::kBoardSettings), 1u);
     uint32_t value = 0;
     ASSERT_EQ(_RawRegReadTQ8(doc.GetDeviceHandle(), 1, 16, &value), 0);
     EXPECT_EQ(value, 0x123u);
-    Click(form, 1101);
-    EXPECT_EQ(form.ItemAs<QLineEdit>(1099)->text(), QStringLiteral("Reg 16: 0x00000123 (291)"));
+    Click(form, CForm_Troubleshooting::kReadId);
+    EXPECT_EQ(form.ItemAs<QLineEdit>(CForm_Troubleshooting::kResultId)->text(), QStringLiteral("Reg 16: 0x00000123 (291)"));
 
-    Set(form, 1100, "twelve");
-    Click(form, 1088);
+    Set(form, CForm_Troubleshooting::kValueId, "twelve");
+    Click(form, CForm_Troubleshooting::kWriteId);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_NE(boxes.Boxes()[0].text.find(L"register value"), std::wstring::npos);
 }
@@ -91,7 +91,7 @@ TEST_F(TroubleshootingFormTest, MinimumSnrMustBeOneFiniteNumber)
 {
     FormDoc& doc = NewDoc();
     CForm_Troubleshooting& form = NewForm(doc);
-    auto* snr = form.ItemAs<QLineEdit>(1350);
+    auto* snr = form.ItemAs<QLineEdit>(CForm_Troubleshooting::kMinSnrId);
     const double before = doc.GetMinSnrThreshold();
     for (const char* bad : {"12dB", "nan", "inf"}) {
         Enter(snr, bad);
@@ -110,9 +110,9 @@ TEST_F(TroubleshootingFormTest, WriteSdramStoresWordChecksumAndProgramsTheDelays
     FormDoc& doc = NewDoc();
     const TQ8_HANDLE device = doc.GetDeviceHandle();
     CForm_Troubleshooting& form = NewForm(doc);
-    Set(form, 1440, "3");
-    Set(form, 1441, "0");
-    Click(form, 1442);
+    Set(form, CForm_Troubleshooting::kSdram1DelayId, "3");
+    Set(form, CForm_Troubleshooting::kSdram2DelayId, "0");
+    Click(form, CForm_Troubleshooting::kWriteSdramId);
     EXPECT_TRUE((boxes.Count() == 0));
     EXPECT_EQ(EepromWord(device, 61), 3u);
     EXPECT_EQ(EepromWord(device, 127), Checksum(device));
@@ -123,9 +123,9 @@ TEST_F(TroubleshootingFormTest, WriteSdramStoresWordChecksumAndProgramsTheDelays
     ASSERT_EQ(TQ8Sim_GetInputDelays(serial, &d1, &d2, nullptr), 0);
     EXPECT_EQ(d1, 3u);
     EXPECT_EQ(d2, 0u);
-    Click(form, 1443);
-    EXPECT_EQ(form.ItemAs<QLabel>(1438)->text(), QStringLiteral("3"));
-    EXPECT_EQ(form.ItemAs<QLabel>(1439)->text(), QStringLiteral("0"));
+    Click(form, CForm_Troubleshooting::kReadSdramId);
+    EXPECT_EQ(form.ItemAs<QLabel>(CForm_Troubleshooting::kSdram1TapsId)->text(), QStringLiteral("3"));
+    EXPECT_EQ(form.ItemAs<QLabel>(CForm_Troubleshooting::kSdram2TapsId)->text(), QStringLiteral("0"));
 }
 
 TEST_F(TroubleshootingFormTest, DelayAboveOneByteIsRefusedBeforeAnythingIsWritten)
@@ -134,9 +134,9 @@ TEST_F(TroubleshootingFormTest, DelayAboveOneByteIsRefusedBeforeAnythingIsWritte
     const TQ8_HANDLE device = doc.GetDeviceHandle();
     const uint16_t before = EepromWord(device, 61);
     CForm_Troubleshooting& form = NewForm(doc);
-    Set(form, 1440, "256");
-    Set(form, 1441, "1");
-    Click(form, 1442);
+    Set(form, CForm_Troubleshooting::kSdram1DelayId, "256");
+    Set(form, CForm_Troubleshooting::kSdram2DelayId, "1");
+    Click(form, CForm_Troubleshooting::kWriteSdramId);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_NE(boxes.Boxes()[0].text.find(L"Idelay sdram1"), std::wstring::npos);
     EXPECT_EQ(EepromWord(device, 61), before);
@@ -149,17 +149,17 @@ TEST_F(TroubleshootingFormTest, NoChecksumAfterAFailedWriteOrRead)
     const TQ8_HANDLE device = doc.GetDeviceHandle();
     const uint16_t checksum = EepromWord(device, 127);
     CForm_Troubleshooting& form = NewForm(doc);
-    Set(form, 1440, "5");
-    Set(form, 1441, "2");
+    Set(form, CForm_Troubleshooting::kSdram1DelayId, "5");
+    Set(form, CForm_Troubleshooting::kSdram2DelayId, "2");
     TQ8Sim_InjectResult("InternWriteConfigEepromTQ8", TQ8_ERR_GENERAL, 1);
-    Click(form, 1442);
+    Click(form, CForm_Troubleshooting::kWriteSdramId);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_NE(boxes.Boxes()[0].text.find(L"Failed to write device register: "), std::wstring::npos);
     EXPECT_EQ(EepromWord(device, 127), checksum);
     EXPECT_EQ(doc.CountTexts(L"EEPROM register written"), 0u);
 
     TQ8Sim_InjectResult("InternReadConfigEepromTQ8", TQ8_ERR_GENERAL, 1);
-    Click(form, 1442);
+    Click(form, CForm_Troubleshooting::kWriteSdramId);
     EXPECT_EQ(boxes.Count(), 2u);
     EXPECT_EQ(EepromWord(device, 61), 2 * 256 + 5);
     EXPECT_EQ(EepromWord(device, 127), checksum);
@@ -171,10 +171,10 @@ TEST_F(TroubleshootingFormTest, FailedAdcSynchronizationShowsTheBoxAndNoSuccess)
     FormDoc& doc = NewDoc();
     CForm_Troubleshooting& form = NewForm(doc);
     TQ8Sim_InjectResult("WriteDeviceRegTQ8", TQ8_ERR_GENERAL, 1);
-    Click(form, 1427);
+    Click(form, CForm_Troubleshooting::kSyncAdcsId);
     EXPECT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(doc.CountTexts(L"ADCs synchronized"), 0u);
-    Click(form, 1427);
+    Click(form, CForm_Troubleshooting::kSyncAdcsId);
     EXPECT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(doc.LastText(), L"ADCs synchronized");
 }
@@ -184,7 +184,7 @@ TEST_F(TroubleshootingFormTest, RamBypassFollowsTheRegisterAndKeepsItsStateOnFai
     FormDoc& doc = NewDoc();
     const TQ8_HANDLE device = doc.GetDeviceHandle();
     CForm_Troubleshooting& form = NewForm(doc);
-    auto* bypass = form.ItemAs<QCheckBox>(1154);
+    auto* bypass = form.ItemAs<QCheckBox>(CForm_Troubleshooting::kRamBypassId);
     EXPECT_FALSE(bypass->isChecked());
     bypass->click();
     EXPECT_EQ(doc.LastText(), L"RAM bypass updated");
@@ -210,34 +210,34 @@ TEST_F(TroubleshootingFormTest, OffsetAdjustmentStopConditionAndGreeting)
 {
     FormDoc& doc = NewDoc();
     CForm_Troubleshooting& form = NewForm(doc);
-    Set(form, 1435, "10");
-    Click(form, 1436);
+    Set(form, CForm_Troubleshooting::kAdcOffsetId, "10");
+    Click(form, CForm_Troubleshooting::kAdcOffsetApplyId);
     EXPECT_EQ(boxes.LastText(), L"Please select a channel to adjust");
-    form.ItemAs<QComboBox>(1434)->setCurrentIndex(1);
-    Set(form, 1435, "-256");
-    Click(form, 1436);
+    form.ItemAs<QComboBox>(CForm_Troubleshooting::kAdcId)->setCurrentIndex(1);
+    Set(form, CForm_Troubleshooting::kAdcOffsetId, "-256");
+    Click(form, CForm_Troubleshooting::kAdcOffsetApplyId);
     EXPECT_EQ(boxes.LastText(), L"Please enter an integer in the range [-255,255] for [-45mV,+45mV] offset.");
-    Set(form, 1435, "-255");
-    Click(form, 1436);
+    Set(form, CForm_Troubleshooting::kAdcOffsetId, "-255");
+    Click(form, CForm_Troubleshooting::kAdcOffsetApplyId);
     EXPECT_EQ(doc.LastText(), L"ADC channel offset adjustment applied");
 
-    auto* stop = form.ItemAs<QCheckBox>(1428);
-    Set(form, 1429, "x");
+    auto* stop = form.ItemAs<QCheckBox>(CForm_Troubleshooting::kStopOnThresholdId);
+    Set(form, CForm_Troubleshooting::kStopSampleId, "x");
     stop->click();
     EXPECT_EQ(beeps, 1);
     EXPECT_FALSE(doc.GetStateFlags() & docstate::kStopOnThreshold);
-    Set(form, 1429, "32");
+    Set(form, CForm_Troubleshooting::kStopSampleId, "32");
     stop->setChecked(false);
     stop->click();
     EXPECT_TRUE(doc.GetStateFlags() & docstate::kStopOnThreshold);
     EXPECT_EQ(doc.LastText(), L"Stop on threshold change enabled");
 
     const size_t shown = boxes.Count();
-    Click(form, 1397);
+    Click(form, CForm_Troubleshooting::kGreetingId);
     ASSERT_EQ(boxes.Count(), shown + 1);
     EXPECT_EQ(boxes.LastText(), L"I hope you're having a great day!");
-    EXPECT_FALSE(form.Item(1359)->isEnabled());
-    EXPECT_FALSE(form.Item(1067)->isEnabled());
+    EXPECT_FALSE(form.Item(CForm_Troubleshooting::kRegisterIoId)->isEnabled());
+    EXPECT_FALSE(form.Item(CForm_Troubleshooting::kRegisterCacheId)->isEnabled());
 }
 
 TEST_F(TroubleshootingFormTest, RegisterWindowButtonsFollowTheirMakersAndToggleTheWindows)
@@ -252,14 +252,14 @@ TEST_F(TroubleshootingFormTest, RegisterWindowButtonsFollowTheirMakersAndToggleT
     CMainDoc::Factories().serialDeviceIo = maker;
     FormDoc& doc = NewDoc();
     CForm_Troubleshooting& form = NewForm(doc);
-    ASSERT_TRUE(form.Item(1067)->isEnabled());
-    ASSERT_TRUE(form.Item(1359)->isEnabled());
-    Click(form, 1067);
+    ASSERT_TRUE(form.Item(CForm_Troubleshooting::kRegisterCacheId)->isEnabled());
+    ASSERT_TRUE(form.Item(CForm_Troubleshooting::kRegisterIoId)->isEnabled());
+    Click(form, CForm_Troubleshooting::kRegisterCacheId);
     ASSERT_NE(doc.GetRegisterCacheWindow(), nullptr);
     EXPECT_TRUE(doc.GetRegisterCacheWindow()->isVisible());
-    Click(form, 1067);
+    Click(form, CForm_Troubleshooting::kRegisterCacheId);
     EXPECT_FALSE(doc.GetRegisterCacheWindow()->isVisible());
-    Click(form, 1359);
+    Click(form, CForm_Troubleshooting::kRegisterIoId);
     ASSERT_NE(doc.GetSerialDeviceIoWindow(), nullptr);
     EXPECT_EQ(made, 2);
     CMainDoc::Factories() = saved;

@@ -19,14 +19,6 @@
 
 namespace {
 
-constexpr int kRadio0 = 1001;
-constexpr int kServerEdit = 1011;
-constexpr int kVirtualSync = 1012;
-constexpr int kFileEdit = 1014;
-constexpr int kSyncDevices = 1015;
-constexpr int kPowerup = 1016;
-constexpr int kSoftwareNote = 1018;
-
 class NewWorkspaceDlgTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -47,7 +39,7 @@ protected:
         EXPECT_NE(item, nullptr) << id;
         return item;
     }
-    static QRadioButton* Radio(QDialog& dlg, int type) { return Item<QRadioButton>(dlg, kRadio0 + type); }
+    static QRadioButton* Radio(QDialog& dlg, int type) { return Item<QRadioButton>(dlg, CNewWorkspaceDlg::kFirstChoiceId + type); }
     static void ClickOk(QDialog& dlg) { QTest::mouseClick(Item<QPushButton>(dlg, 1), Qt::LeftButton); }
     static void AddLocalBoard(uint32_t serial)
     {
@@ -81,11 +73,11 @@ TEST_F(NewWorkspaceDlgTest, WithoutBoardsTheLocalChoiceIsDisabledAndARememberedO
     EXPECT_FALSE(Radio(dlg, 1)->isEnabled());
     EXPECT_TRUE(Radio(dlg, 3)->isChecked());
     // Without the sync software both boxes are off limits whatever was remembered.
-    EXPECT_FALSE(Item<QCheckBox>(dlg, kSyncDevices)->isEnabled());
-    EXPECT_FALSE(Item<QCheckBox>(dlg, kVirtualSync)->isEnabled());
-    EXPECT_TRUE(Item<QLabel>(dlg, kSoftwareNote)->isVisible());
-    EXPECT_EQ(Item<QLineEdit>(dlg, kServerEdit)->placeholderText(), QStringLiteral("  Dotted IP address or URL"));
-    EXPECT_EQ(Item<CVltEditBrowseCtrl>(dlg, kFileEdit)->GetMode(), CVltEditBrowseCtrl::BrowseMode_File);
+    EXPECT_FALSE(Item<QCheckBox>(dlg, CNewWorkspaceDlg::kDetectSyncId)->isEnabled());
+    EXPECT_FALSE(Item<QCheckBox>(dlg, CNewWorkspaceDlg::kVirtualSyncId)->isEnabled());
+    EXPECT_TRUE(Item<QLabel>(dlg, CNewWorkspaceDlg::kSoftwareNoteId)->isVisible());
+    EXPECT_EQ(Item<QLineEdit>(dlg, CNewWorkspaceDlg::kServerId)->placeholderText(), QStringLiteral("  Dotted IP address or URL"));
+    EXPECT_EQ(Item<CVltEditBrowseCtrl>(dlg, CNewWorkspaceDlg::kFileId)->GetMode(), CVltEditBrowseCtrl::BrowseMode_File);
     const CWorkspaceTQ8::NewWorkspace choice = dlg.GetChoice();
     EXPECT_FALSE(choice.useSyncDevices);
     EXPECT_FALSE(choice.virtualSync);
@@ -111,8 +103,8 @@ TEST_F(NewWorkspaceDlgTest, DependentControlsFollowTheRadioButtons)
 {
     CNewWorkspaceDlg dlg(nullptr, options, 0);
     dlg.show();
-    auto* server = Item<QLineEdit>(dlg, kServerEdit);
-    auto* file = Item<CVltEditBrowseCtrl>(dlg, kFileEdit);
+    auto* server = Item<QLineEdit>(dlg, CNewWorkspaceDlg::kServerId);
+    auto* file = Item<CVltEditBrowseCtrl>(dlg, CNewWorkspaceDlg::kFileId);
     QTest::mouseClick(Radio(dlg, 2), Qt::LeftButton);
     EXPECT_TRUE(server->isEnabled());
     EXPECT_FALSE(file->isEnabled());
@@ -134,9 +126,9 @@ TEST_F(NewWorkspaceDlgTest, RemoteChoiceNeedsAnAddressAndAServerWithBoards)
     EXPECT_TRUE(dlg.isVisible());
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_NE(boxes.LastText().find(L"server address must be specified"), std::wstring::npos);
-    EXPECT_EQ(dlg.focusWidget(), Item<QLineEdit>(dlg, kServerEdit));
+    EXPECT_EQ(dlg.focusWidget(), Item<QLineEdit>(dlg, CNewWorkspaceDlg::kServerId));
 
-    Item<QLineEdit>(dlg, kServerEdit)->setText(QStringLiteral("daq-lab"));
+    Item<QLineEdit>(dlg, CNewWorkspaceDlg::kServerId)->setText(QStringLiteral("daq-lab"));
     ASSERT_EQ(TQ8Sim_InjectResult("GetRemoteDeviceCountWTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
     ClickOk(dlg);
     EXPECT_TRUE(dlg.isVisible());
@@ -159,7 +151,7 @@ TEST_F(NewWorkspaceDlgTest, ExistingWorkspaceNeedsAFileThatIsThere)
     QTest::mouseClick(Radio(dlg, 4), Qt::LeftButton);
     ClickOk(dlg);
     EXPECT_EQ(boxes.LastText(), L"Please specify a workspace file pathname");
-    auto* file = Item<CVltEditBrowseCtrl>(dlg, kFileEdit);
+    auto* file = Item<CVltEditBrowseCtrl>(dlg, CNewWorkspaceDlg::kFileId);
     const std::string path = dir.Str() + "/a.tq8ws";
     file->SetText(vlt::Utf8ToWide(path));
     ClickOk(dlg);
@@ -179,7 +171,7 @@ TEST_F(NewWorkspaceDlgTest, CancelStoresWhatWasLoadedAndWhatAFailedOkTook)
     {
         CNewWorkspaceDlg dlg(nullptr, options, 0);
         dlg.show();
-        QTest::mouseClick(Item<QCheckBox>(dlg, kPowerup), Qt::LeftButton); // off, never exchanged
+        QTest::mouseClick(Item<QCheckBox>(dlg, CNewWorkspaceDlg::kPowerUpId), Qt::LeftButton); // off, never exchanged
         dlg.reject();
     }
     EXPECT_EQ(Int(opts::kWsNewType), 3);
@@ -192,7 +184,7 @@ TEST_F(NewWorkspaceDlgTest, CancelStoresWhatWasLoadedAndWhatAFailedOkTook)
         CNewWorkspaceDlg dlg(nullptr, options, 0);
         dlg.show();
         QTest::mouseClick(Radio(dlg, 4), Qt::LeftButton);
-        QTest::mouseClick(Item<QCheckBox>(dlg, kPowerup), Qt::LeftButton);
+        QTest::mouseClick(Item<QCheckBox>(dlg, CNewWorkspaceDlg::kPowerUpId), Qt::LeftButton);
         ClickOk(dlg); // no file: refused after the check boxes were taken
         dlg.reject();
     }
@@ -213,13 +205,13 @@ TEST_F(NewWorkspaceDlgTest, WithTheSyncSoftwareTheVirtualUnitGoesWithTheVirtualW
     {
         CNewWorkspaceDlg dlg(nullptr, options, 0);
         dlg.show();
-        EXPECT_FALSE(Item<QLabel>(dlg, kSoftwareNote)->isVisible());
-        EXPECT_TRUE(Item<QCheckBox>(dlg, kSyncDevices)->isChecked());
-        EXPECT_TRUE(Item<QCheckBox>(dlg, kSyncDevices)->isEnabled());
-        EXPECT_TRUE(Item<QCheckBox>(dlg, kVirtualSync)->isChecked());
-        EXPECT_TRUE(Item<QCheckBox>(dlg, kVirtualSync)->isEnabled());
+        EXPECT_FALSE(Item<QLabel>(dlg, CNewWorkspaceDlg::kSoftwareNoteId)->isVisible());
+        EXPECT_TRUE(Item<QCheckBox>(dlg, CNewWorkspaceDlg::kDetectSyncId)->isChecked());
+        EXPECT_TRUE(Item<QCheckBox>(dlg, CNewWorkspaceDlg::kDetectSyncId)->isEnabled());
+        EXPECT_TRUE(Item<QCheckBox>(dlg, CNewWorkspaceDlg::kVirtualSyncId)->isChecked());
+        EXPECT_TRUE(Item<QCheckBox>(dlg, CNewWorkspaceDlg::kVirtualSyncId)->isEnabled());
         QTest::mouseClick(Radio(dlg, 0), Qt::LeftButton);
-        EXPECT_FALSE(Item<QCheckBox>(dlg, kVirtualSync)->isEnabled());
+        EXPECT_FALSE(Item<QCheckBox>(dlg, CNewWorkspaceDlg::kVirtualSyncId)->isEnabled());
         ClickOk(dlg);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
         EXPECT_TRUE(dlg.GetChoice().useSyncDevices);

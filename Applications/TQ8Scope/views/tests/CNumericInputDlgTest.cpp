@@ -26,12 +26,12 @@ TEST_F(NumericInputTest, RefusesValuesOutsideTheRangeAndStaysOpen)
     dlg.SetRange(0, 255);
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Select Trigger Level"));
-    EXPECT_EQ(Item<QLabel>(dlg, 1354)->text(), QStringLiteral("Trigger Level A"));
-    EXPECT_EQ(Item<QLabel>(dlg, 1257)->text(), QStringLiteral("[0, 255]"));
-    auto* edit = Item<QLineEdit>(dlg, 1355);
+    EXPECT_EQ(Item<QLabel>(dlg, CNumericInputDlg::kLabelId)->text(), QStringLiteral("Trigger Level A"));
+    EXPECT_EQ(Item<QLabel>(dlg, CNumericInputDlg::kNoteId)->text(), QStringLiteral("[0, 255]"));
+    auto* edit = Item<QLineEdit>(dlg, CNumericInputDlg::kEditId);
     EXPECT_EQ(edit->text(), QStringLiteral("128"));
     // Without a default the button stays as it is.
-    EXPECT_FALSE(Item<QPushButton>(dlg, 1087)->isVisible());
+    EXPECT_FALSE(Item<QPushButton>(dlg, CNumericInputDlg::kUseDefaultId)->isVisible());
 
     for (const char* refused : {"256", "-1", "abc"}) {
         edit->setText(QString::fromLatin1(refused));
@@ -54,12 +54,12 @@ TEST_F(NumericInputTest, DefaultButtonOnlyWithADefault)
     dlg.SetDefault(128);
     dlg.show();
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("TQ3300 Numeric Input"));
-    EXPECT_EQ(Item<QLabel>(dlg, 1354)->text(), QStringLiteral("Numeric value:"));
-    auto* useDefault = Item<QPushButton>(dlg, 1087);
+    EXPECT_EQ(Item<QLabel>(dlg, CNumericInputDlg::kLabelId)->text(), QStringLiteral("Numeric value:"));
+    auto* useDefault = Item<QPushButton>(dlg, CNumericInputDlg::kUseDefaultId);
     ASSERT_TRUE(useDefault->isVisible());
     EXPECT_EQ(useDefault->text(), QStringLiteral("Use &Default"));
     QTest::mouseClick(useDefault, Qt::LeftButton);
-    auto* edit = Item<QLineEdit>(dlg, 1355);
+    auto* edit = Item<QLineEdit>(dlg, CNumericInputDlg::kEditId);
     EXPECT_EQ(edit->text(), QStringLiteral("128"));
     EXPECT_EQ(edit->selectedText(), QStringLiteral("128"));
     QTest::mouseClick(Item<QPushButton>(dlg, 2), Qt::LeftButton);
@@ -81,9 +81,9 @@ TEST_F(NumericInputTest, LabelMnemonicAndWidestNumberFit)
     dlg.SetDefault(2048);
     dlg.show();
     QCoreApplication::processEvents();
-    auto* label = Item<QLabel>(dlg, 1354);
-    EXPECT_EQ(label->buddy(), Item<QLineEdit>(dlg, 1355));
-    Item<QLineEdit>(dlg, 1355)->setText(QStringLiteral("65535"));
+    auto* label = Item<QLabel>(dlg, CNumericInputDlg::kLabelId);
+    EXPECT_EQ(label->buddy(), Item<QLineEdit>(dlg, CNumericInputDlg::kEditId));
+    Item<QLineEdit>(dlg, CNumericInputDlg::kEditId)->setText(QStringLiteral("65535"));
     vlt::TextFitCheck check;
     check.CheckWindow(&dlg);
     EXPECT_EQ(check.Report(), QString()) << check.Report().toStdString();

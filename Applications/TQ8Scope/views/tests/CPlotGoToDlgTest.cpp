@@ -36,7 +36,7 @@ protected:
     }
     QLineEdit* Edit(int id) const { return dialog->findChild<QLineEdit*>(QString::number(id)); }
     void Click(int id) const { dialog->findChild<QPushButton*>(QString::number(id))->click(); }
-    void SetUnit(int unit) const { dialog->findChild<QComboBox*>(QStringLiteral("1331"))->setCurrentIndex(unit); }
+    void SetUnit(int unit) const { dialog->findChild<QComboBox*>(QString::number(CPlotGoToDlg::kUnitId))->setCurrentIndex(unit); }
     uint64_t Start() const
     {
         uint64_t start = 0;
@@ -50,10 +50,10 @@ protected:
 TEST_F(GoToTest, SegmentNumberGoesToItsFirstSampleInTheMiddleOfThePage)
 {
     UseSegments(1024);
-    EXPECT_TRUE(dialog->findChild<QPushButton*>(QStringLiteral("1336"))->isEnabled());
+    EXPECT_TRUE(dialog->findChild<QPushButton*>(QString::number(CPlotGoToDlg::kNextId))->isEnabled());
     SetUnit(1);
-    Edit(1330)->setText(QStringLiteral("3"));
-    Click(1332);
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("3"));
+    Click(CPlotGoToDlg::kGoId);
     EXPECT_EQ(Start(), 3072u - 512u);
     uint64_t low = 0, high = 0;
     if (SUCCEEDED(Control()->GetSelection(&low, &high))) {
@@ -63,50 +63,50 @@ TEST_F(GoToTest, SegmentNumberGoesToItsFirstSampleInTheMiddleOfThePage)
     // A sample at the first position of the page is also brought to the middle.
     SetUnit(0);
     Control()->put_StartSample(2048);
-    Edit(1330)->setText(QStringLiteral("2048"));
-    Click(1332);
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("2048"));
+    Click(CPlotGoToDlg::kGoId);
     EXPECT_EQ(Start(), 1536u);
     // One on the page leaves the page where it is.
-    Edit(1330)->setText(QStringLiteral("1600"));
-    Click(1332);
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("1600"));
+    Click(CPlotGoToDlg::kGoId);
     EXPECT_EQ(Start(), 1536u);
 }
 
 TEST_F(GoToTest, NextAndPreviousSegmentWithAnExtraOffset)
 {
     UseSegments(1024);
-    Edit(1330)->setText(QStringLiteral("1500"));
-    Click(1336);
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("1500"));
+    Click(CPlotGoToDlg::kNextId);
     EXPECT_EQ(Start(), 2048u);
-    EXPECT_EQ(Edit(1330)->text(), QStringLiteral("2048"));
-    Edit(1338)->setText(QStringLiteral("-100"));
-    Edit(1330)->setText(QStringLiteral("1500"));
-    Click(1336);
+    EXPECT_EQ(Edit(CPlotGoToDlg::kPositionId)->text(), QStringLiteral("2048"));
+    Edit(CPlotGoToDlg::kExtraId)->setText(QStringLiteral("-100"));
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("1500"));
+    Click(CPlotGoToDlg::kNextId);
     EXPECT_EQ(Start(), 1948u);
-    EXPECT_EQ(Edit(1330)->text(), QStringLiteral("2048"));
-    Edit(1338)->setText(QStringLiteral("0"));
-    Click(1333);
+    EXPECT_EQ(Edit(CPlotGoToDlg::kPositionId)->text(), QStringLiteral("2048"));
+    Edit(CPlotGoToDlg::kExtraId)->setText(QStringLiteral("0"));
+    Click(CPlotGoToDlg::kPreviousId);
     EXPECT_EQ(Start(), 1024u);
-    Edit(1330)->setText(QStringLiteral("1500"));
-    Click(1333);
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("1500"));
+    Click(CPlotGoToDlg::kPreviousId);
     EXPECT_EQ(Start(), 1024u);
-    Edit(1338)->setText(QStringLiteral("-100"));
-    Edit(1330)->setText(QStringLiteral("0"));
-    Click(1333);
+    Edit(CPlotGoToDlg::kExtraId)->setText(QStringLiteral("-100"));
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("0"));
+    Click(CPlotGoToDlg::kPreviousId);
     EXPECT_EQ(Start(), 0u);
     SetUnit(1);
-    Edit(1338)->setText(QStringLiteral("0"));
-    Edit(1330)->setText(QStringLiteral("1"));
-    Click(1336);
-    EXPECT_EQ(Edit(1330)->text(), QStringLiteral("2"));
+    Edit(CPlotGoToDlg::kExtraId)->setText(QStringLiteral("0"));
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("1"));
+    Click(CPlotGoToDlg::kNextId);
+    EXPECT_EQ(Edit(CPlotGoToDlg::kPositionId)->text(), QStringLiteral("2"));
     EXPECT_EQ(Start(), 2048u);
 }
 
 TEST_F(GoToTest, ZoomToSegmentShowsExactlyOneSegment)
 {
     UseSegments(2048);
-    Edit(1330)->setText(QStringLiteral("5000"));
-    Click(1334);
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("5000"));
+    Click(CPlotGoToDlg::kZoomId);
     EXPECT_EQ(Start(), 4096u);
     uint32_t width = 0;
     Control()->get_PageWidth(&width);
@@ -117,28 +117,28 @@ TEST_F(GoToTest, SegmentUnitWithoutSegmentsWarnsAndEmptiesThePosition)
 {
     vlt::MessageBoxRecorder boxes;
     UseSegments(0);
-    EXPECT_FALSE(dialog->findChild<QPushButton*>(QStringLiteral("1336"))->isEnabled());
-    Edit(1330)->setText(QStringLiteral("100"));
+    EXPECT_FALSE(dialog->findChild<QPushButton*>(QString::number(CPlotGoToDlg::kNextId))->isEnabled());
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("100"));
     SetUnit(1);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText(), L"Segment size is not currently defined");
     EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, unsigned(MB_ICONWARNING));
-    EXPECT_TRUE(Edit(1330)->text().isEmpty());
-    Edit(1330)->setText(QStringLiteral("1"));
-    Click(1332);
+    EXPECT_TRUE(Edit(CPlotGoToDlg::kPositionId)->text().isEmpty());
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("1"));
+    Click(CPlotGoToDlg::kGoId);
     EXPECT_EQ(boxes.Count(), 2u);
     EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, unsigned(MB_ICONERROR));
 }
 
 TEST_F(GoToTest, ExtraOffsetPrefixesAndText)
 {
-    Edit(1338)->setText(QStringLiteral("0x10"));
+    Edit(CPlotGoToDlg::kExtraId)->setText(QStringLiteral("0x10"));
     EXPECT_EQ(dialog->GetExtraOffset(), 16);
-    Edit(1338)->setText(QStringLiteral("010"));
+    Edit(CPlotGoToDlg::kExtraId)->setText(QStringLiteral("010"));
     EXPECT_EQ(dialog->GetExtraOffset(), 8);
-    Edit(1338)->setText(QStringLiteral("ten"));
+    Edit(CPlotGoToDlg::kExtraId)->setText(QStringLiteral("ten"));
     EXPECT_EQ(dialog->GetExtraOffset(), 0);
-    Edit(1338)->setText(QString());
+    Edit(CPlotGoToDlg::kExtraId)->setText(QString());
     EXPECT_EQ(dialog->GetExtraOffset(), 0);
 }
 
@@ -148,18 +148,18 @@ TEST_F(GoToTest, OverflowingPositionsAreInvalidNumbers)
     UseSegments(1024);
     Control()->put_StartSample(1000);
     SetUnit(1);
-    Edit(1330)->setText(QStringLiteral("0x40000000000000"));
-    Click(1332);
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("0x40000000000000"));
+    Click(CPlotGoToDlg::kGoId);
     EXPECT_EQ(boxes.Count(), 1u);
     EXPECT_NE(boxes.LastText().find(L"sample or segment count"), std::wstring::npos);
     EXPECT_EQ(Start(), 1000u);
     SetUnit(0);
-    Edit(1330)->setText(QStringLiteral("18446744073709551610"));
-    Click(1336);
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("18446744073709551610"));
+    Click(CPlotGoToDlg::kNextId);
     EXPECT_EQ(boxes.Count(), 2u);
     EXPECT_EQ(Start(), 1000u);
-    Edit(1330)->setText(QStringLiteral("-5"));
-    Click(1332);
+    Edit(CPlotGoToDlg::kPositionId)->setText(QStringLiteral("-5"));
+    Click(CPlotGoToDlg::kGoId);
     EXPECT_EQ(boxes.Count(), 3u);
 }
 

@@ -80,9 +80,9 @@ TEST_F(ProcessingFormsTest, ShortCoefficientFileIsPaddedAndSaysSo)
 {
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_FLPC5_FIR1>(doc);
-    auto* upload = form.ItemAs<QPushButton>(1420);
+    auto* upload = form.ItemAs<QPushButton>(CForm_FLPC5_FIR1::kUploadId);
     EXPECT_FALSE(upload->isEnabled());
-    SetPath(form, 1424, WriteFile("ten.txt", "1.0 -1.0 -2.0 0.5 0.25\n" + Values(5, "0.5")));
+    SetPath(form, CForm_FLPC5_FIR1::kFileId, WriteFile("ten.txt", "1.0 -1.0 -2.0 0.5 0.25\n" + Values(5, "0.5")));
     EXPECT_TRUE(upload->isEnabled());
     upload->click();
     EXPECT_EQ(doc.LastText(), L"Uploaded 129 filter coefficients (10 coefficients from file + zero padding)");
@@ -90,7 +90,7 @@ TEST_F(ProcessingFormsTest, ShortCoefficientFileIsPaddedAndSaysSo)
     const int16_t head[10] = {32767, -32768, -32768, 16384, 8192, 16384, 16384, 16384, 16384, 16384};
     std::copy(std::begin(head), std::end(head), sent.begin());
     EXPECT_EQ(BoardTaps(doc, 0), sent);
-    SetPath(form, 1424, WriteFile("many.txt", Values(200, "0.5")));
+    SetPath(form, CForm_FLPC5_FIR1::kFileId, WriteFile("many.txt", Values(200, "0.5")));
     upload->click();
     EXPECT_EQ(doc.LastText(), L"Uploaded 129 filter coefficients");
     EXPECT_FALSE(doc.IsModified());
@@ -100,14 +100,14 @@ TEST_F(ProcessingFormsTest, TwoChannelFilterUploadsEachChannel)
 {
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_FLPC6_FIR2>(doc);
-    SetPath(form, 1425, WriteFile("ch2.txt", Values(65, "1")));
-    EXPECT_FALSE(form.ItemAs<QPushButton>(1420)->isEnabled());
-    form.ItemAs<QPushButton>(1426)->click();
+    SetPath(form, CForm_FLPC6_FIR2::kFile2Id, WriteFile("ch2.txt", Values(65, "1")));
+    EXPECT_FALSE(form.ItemAs<QPushButton>(CForm_FLPC6_FIR2::kUpload1Id)->isEnabled());
+    form.ItemAs<QPushButton>(CForm_FLPC6_FIR2::kUpload2Id)->click();
     EXPECT_EQ(doc.LastText(), L"Uploaded 65 Ch. 2 filter coefficients");
     EXPECT_EQ(BoardTaps(doc, 2), std::vector<int16_t>(65, 32767)); // 1.0
-    form.ItemAs<QCheckBox>(1421)->click();
-    SetPath(form, 1425, WriteFile("native.txt", "70000 -70000 -5"));
-    form.ItemAs<QPushButton>(1426)->click();
+    form.ItemAs<QCheckBox>(CForm_FLPC6_FIR2::kFormatBoxId)->click();
+    SetPath(form, CForm_FLPC6_FIR2::kFile2Id, WriteFile("native.txt", "70000 -70000 -5"));
+    form.ItemAs<QPushButton>(CForm_FLPC6_FIR2::kUpload2Id)->click();
     std::vector<int16_t> native(65, 0);
     native[0] = 32767;
     native[1] = -32768;
@@ -115,7 +115,7 @@ TEST_F(ProcessingFormsTest, TwoChannelFilterUploadsEachChannel)
     EXPECT_EQ(BoardTaps(doc, 2), native);
     EXPECT_EQ(BoardTaps(doc, 1), std::vector<int16_t>(65, 0));
     TQ8Sim_InjectResult("FLPC6_LoadCoefficientsCh2TQ8", -5, 1);
-    form.ItemAs<QPushButton>(1426)->click();
+    form.ItemAs<QPushButton>(CForm_FLPC6_FIR2::kUpload2Id)->click();
     EXPECT_EQ(boxes.LastText(),
               form_test::BoxText(-5, L"Failed to upload Ch. 2 filter coefficients: ", doc.GetDeviceHandle()));
 }
@@ -123,8 +123,8 @@ TEST_F(ProcessingFormsTest, TwoChannelFilterUploadsEachChannel)
 TEST_F(ProcessingFormsTest, EmptyPathOnlyBeeps)
 {
     auto& form = NewForm<CForm_FLPC5_FIR1>(NewDoc());
-    SetPath(form, 1424, L"   ");
-    form.ItemAs<QPushButton>(1420)->click();
+    SetPath(form, CForm_FLPC5_FIR1::kFileId, L"   ");
+    form.ItemAs<QPushButton>(CForm_FLPC5_FIR1::kUploadId)->click();
     EXPECT_EQ(beeps, 1);
     EXPECT_EQ(boxes.Count(), 0u);
 }
@@ -143,9 +143,9 @@ TEST_F(ProcessingFormsTest, ValuesAreClampedToSixteenBits)
 TEST_F(ProcessingFormsTest, FormatTextFollowsTheNativeBox)
 {
     auto& form = NewForm<CForm_FLPC5_FIR1>(NewDoc());
-    auto* text = form.ItemAs<QLabel>(1422);
+    auto* text = form.ItemAs<QLabel>(CForm_FLPC5_FIR1::kFormatTextId);
     EXPECT_EQ(text->text(), QStringLiteral("Element format: Floating-point, normalized data [-1,1]"));
-    form.ItemAs<QCheckBox>(1421)->click();
+    form.ItemAs<QCheckBox>(CForm_FLPC5_FIR1::kFormatBoxId)->click();
     EXPECT_EQ(text->text(), QStringLiteral("Element format: Signed 16-bit value: [-1,1)"));
 }
 
@@ -153,7 +153,7 @@ TEST_F(ProcessingFormsTest, FftSizesComeFromTheLimitsOrTheFallback)
 {
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_FLPC4_FFT>(doc);
-    auto* sizes = form.ItemAs<QComboBox>(1112);
+    auto* sizes = form.ItemAs<QComboBox>(CForm_FLPC4_FFT::kSizeId);
     uint32_t minSize = 0;
     uint32_t maxSize = 0;
     ASSERT_EQ(FLPC4_GetFftSizeLimitsTQ8(doc.GetDeviceHandle(), &minSize, &maxSize), 0);
@@ -163,7 +163,7 @@ TEST_F(ProcessingFormsTest, FftSizesComeFromTheLimitsOrTheFallback)
     EXPECT_EQ(sizes->currentIndex(), -1);
     TQ8Sim_InjectResult("FLPC4_GetFftSizeLimitsTQ8", -5, 1);
     auto& fallback = Extra<CForm_FLPC4_FFT>(doc);
-    auto* fallbackSizes = fallback.ItemAs<QComboBox>(1112);
+    auto* fallbackSizes = fallback.ItemAs<QComboBox>(CForm_FLPC4_FFT::kSizeId);
     ASSERT_EQ(fallbackSizes->count(), 2);
     EXPECT_EQ(fallbackSizes->itemText(0), QStringLiteral("1024"));
     EXPECT_EQ(fallbackSizes->itemText(1), QStringLiteral("2048"));
@@ -175,8 +175,8 @@ TEST_F(ProcessingFormsTest, WindowUploadStopsAtTheFirstFailure)
 {
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_FLPC4_FFT>(doc);
-    SetPath(form, 1419, WriteFile("win.txt", Values(300, "0.25")));
-    form.ItemAs<QPushButton>(1420)->click();
+    SetPath(form, CForm_FLPC4_FFT::kWindowFileId, WriteFile("win.txt", Values(300, "0.25")));
+    form.ItemAs<QPushButton>(CForm_FLPC4_FFT::kWindowUploadId)->click();
     EXPECT_EQ(doc.texts.at(doc.texts.size() - 2), L"Uploading window data (300 points)...");
     EXPECT_EQ(doc.LastText(), L"Uploaded window data (300 points)...");
     EXPECT_EQ(BoardParams(doc, 301), [] {
@@ -185,9 +185,9 @@ TEST_F(ProcessingFormsTest, WindowUploadStopsAtTheFirstFailure)
         return params;
     }());
     // The 101st point fails: the 100 before it are the new ones, the rest keep the old.
-    SetPath(form, 1419, WriteFile("win2.txt", Values(300, "-0.5")));
+    SetPath(form, CForm_FLPC4_FFT::kWindowFileId, WriteFile("win2.txt", Values(300, "-0.5")));
     TQ8Sim_InjectResultAfter("SetBoardProcessingParamTQ8", 100, -5, 1);
-    form.ItemAs<QPushButton>(1420)->click();
+    form.ItemAs<QPushButton>(CForm_FLPC4_FFT::kWindowUploadId)->click();
     EXPECT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText(),
               form_test::BoxText(-5, L"Failed to write board processing parameter: ", doc.GetDeviceHandle()));
@@ -201,7 +201,7 @@ TEST_F(ProcessingFormsTest, NoDecimationIsIndexZero)
 {
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_FLPC2_Dec>(doc);
-    auto* factor = form.ItemAs<QComboBox>(1414);
+    auto* factor = form.ItemAs<QComboBox>(CForm_FLPC2_Dec::kFactorId);
     EXPECT_EQ(factor->count(), 14);
     EXPECT_EQ(factor->itemText(13), QStringLiteral("8192"));
     Choose(factor, 0);
@@ -216,9 +216,9 @@ TEST_F(ProcessingFormsTest, NcoIsReappliedOnClockChangeUntilItFails)
 {
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_FLPC2_Dec>(doc);
-    auto* nco = form.ItemAs<QLineEdit>(1415);
+    auto* nco = form.ItemAs<QLineEdit>(CForm_FLPC2_Dec::kNcoId);
     Enter(nco, "12.5");
-    Focus(form.ItemAs<QComboBox>(1414));
+    Focus(form.ItemAs<QComboBox>(CForm_FLPC2_Dec::kFactorId));
     EXPECT_EQ(doc.CountTexts(L"Editing NCO frequency. Press ENTER to apply changes"), 1u);
     EXPECT_EQ(doc.LastText(), L"NCO frequency updated");
     EXPECT_EQ(form.GetLastNcoFrequency(), 12.5);
@@ -238,8 +238,8 @@ TEST_F(ProcessingFormsTest, NcoRefusesNonFiniteValues)
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_FLPC2_Dec>(doc);
     for (const char* text : {"nan", "inf", "", "x"}) {
-        Enter(form.ItemAs<QLineEdit>(1415), text);
-        Focus(form.ItemAs<QComboBox>(1414));
+        Enter(form.ItemAs<QLineEdit>(CForm_FLPC2_Dec::kNcoId), text);
+        Focus(form.ItemAs<QComboBox>(CForm_FLPC2_Dec::kFactorId));
         if (*text) {
             EXPECT_EQ(boxes.LastText(), L"Please enter a valid NCO frequency") << text;
         }

@@ -12,6 +12,7 @@
 #include "BoardWindowForms.h"
 #include "CChildFrame.h"
 #include "CForm_Action.h"
+#include "CFormView_Scope.h"
 #include "CMainApp.h"
 #include "CRecParamsManager.h"
 #include "CMainFrame.h"
@@ -121,7 +122,7 @@ TEST_F(ScopeEndToEndTest, AcquiredVirtualBoardShowsItsTrace)
     auto* panel = dynamic_cast<CFormView_Scope*>(doc->GetScopeFormView());
     ASSERT_NE(panel, nullptr);
 
-    auto* acquire = frames[0]->GetActionForm()->findChild<QPushButton*>(QStringLiteral("1002"));
+    auto* acquire = frames[0]->GetActionForm()->findChild<QPushButton*>(QString::number(CForm_Action::kStartStopId));
     ASSERT_NE(acquire, nullptr);
     acquire->click();
     ASSERT_TRUE(doc_test::PumpUntil([panel] { return !panel->Sources().empty(); }));
@@ -146,7 +147,7 @@ TEST_F(ScopeEndToEndTest, AcquiredVirtualBoardShowsItsTrace)
     EXPECT_GT(Traced(image), image.width() * 3 / 4);
 
     // "Go To..." opens the go-to window, and Ctrl+G closes it again.
-    panel->findChild<QPushButton*>(QStringLiteral("1087"))->click();
+    panel->findChild<QPushButton*>(QString::number(CFormView_Scope::kGoToId))->click();
     ASSERT_TRUE(doc_test::PumpUntil([&] { return frames[0]->GetGoToWindow() != nullptr; }));
     EXPECT_TRUE(frames[0]->GetGoToWindow()->isVisible());
     EXPECT_TRUE(app->GetMainFrame()->OnCommand(cmd::kGoToSample));
@@ -202,7 +203,7 @@ TEST_F(ScopeEndToEndTest, ZoomOrScrollWhileAcquiringDrawsNothingUntilTheNextComp
     StartVirtual();
     const TQ8_HANDLE device = doc->GetDeviceHandle();
     ASSERT_EQ(SetActiveChannelsTQ8(device, 5), 0); // channel 1 alone
-    Click(1002);
+    Click(CForm_Action::kStartStopId);
     ASSERT_TRUE(doc_test::PumpUntil([this] { return doc->GetAcquisitionCount() == 1 && doc->IsIdle(); }));
     const QImage first = Grab();
     ASSERT_GT(TracePixels(first), first.width() / 2);
@@ -210,7 +211,7 @@ TEST_F(ScopeEndToEndTest, ZoomOrScrollWhileAcquiringDrawsNothingUntilTheNextComp
     // A trigger on channel 2, which is not acquired: the board waits for a software trigger.
     ASSERT_EQ(SetTriggerSourceTQ8(device, 1), 0);
     boxes.QueueAnswer(IDOK);
-    Click(1002);
+    Click(CForm_Action::kStartStopId);
     EXPECT_EQ(boxes.Count(), 1u); // "... the acquisition will never trigger."
     ASSERT_TRUE(Busy());
     doc_test::Drain();
@@ -228,7 +229,7 @@ TEST_F(ScopeEndToEndTest, ZoomOrScrollWhileAcquiringDrawsNothingUntilTheNextComp
     EXPECT_TRUE(Busy());
     EXPECT_EQ(doc->GetAcquisitionCount(), 0u); // started anew
 
-    Click(1153); // "Force Trigger"
+    Click(CForm_Action::kForceTriggerId);
     ASSERT_TRUE(doc_test::PumpUntil([this] { return !Busy() && doc->IsIdle(); }));
     doc_test::Drain();
     const QImage next = Grab(false);
@@ -250,7 +251,7 @@ TEST_F(ScopeEndToEndTest, ARecordingThatFailsToStartLeavesTheBoardInThePlot)
     StartVirtual();
     auto* panel = dynamic_cast<CFormView_Scope*>(doc->GetScopeFormView());
     ASSERT_NE(panel, nullptr);
-    Click(1002);
+    Click(CForm_Action::kStartStopId);
     ASSERT_TRUE(doc_test::PumpUntil([this] { return doc->GetAcquisitionCount() == 1 && doc->IsIdle(); }));
     IScopeTQ8* control = view->GetControl();
     ASSERT_EQ(control->put_StartSample(100), S_OK);
@@ -348,10 +349,10 @@ TEST_F(ScopeEndToEndTest, ContinuousModeKeepsTheLastTraceOnScreen)
         doc->StopAcquisition();
     });
 
-    form->findChild<QCheckBox*>(QStringLiteral("1065"))->setChecked(true);
+    form->findChild<QCheckBox*>(QString::number(CForm_Action::kContinuousId))->setChecked(true);
     between.start(0);
     failsafe.start(120000);
-    form->findChild<QPushButton*>(QStringLiteral("1002"))->click();
+    form->findChild<QPushButton*>(QString::number(CForm_Action::kStartStopId))->click();
     ASSERT_TRUE(doc_test::PumpUntil([this] { return doc->IsIdle(); }));
     failsafe.stop();
     between.stop();

@@ -36,13 +36,13 @@ TEST_F(StatusPagesTest, FlagsShowDashesUntilRefreshAndThenTheirStates)
 {
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_Status>(doc);
-    for (int id : {1048, 1035, 1049, 1033})
+    for (int id : {CForm_Status::kPllLockId, CForm_Status::kRamFifoId, CForm_Status::kTimestampFifoId, CForm_Status::kSamplesCompleteId})
         EXPECT_EQ(Text(form, id), QStringLiteral("---"));
-    Click(form, 1025);
-    EXPECT_EQ(Text(form, 1048), GetPllLockStatusTQ8(doc.GetDeviceHandle()) ? QStringLiteral("Locked")
+    Click(form, CForm_Status::kRefreshId);
+    EXPECT_EQ(Text(form, CForm_Status::kPllLockId), GetPllLockStatusTQ8(doc.GetDeviceHandle()) ? QStringLiteral("Locked")
                                                                            : QStringLiteral("** Unlocked **"));
-    EXPECT_EQ(Text(form, 1035), QStringLiteral("Not full"));
-    EXPECT_FALSE(form.Item(1033)->isEnabled());
+    EXPECT_EQ(Text(form, CForm_Status::kRamFifoId), QStringLiteral("Not full"));
+    EXPECT_FALSE(form.Item(CForm_Status::kSamplesCompleteId)->isEnabled());
 }
 
 TEST_F(StatusPagesTest, EachFailedFlagReadShowsUnknown)
@@ -51,25 +51,25 @@ TEST_F(StatusPagesTest, EachFailedFlagReadShowsUnknown)
     for (const char* fn : {"GetPllLockStatusTQ8", "GetFifoFullFlagTQ8", "GetTimestampOverflowFlagTQ8",
                            "GetSamplesCompleteFlagTQ8"})
         TQ8Sim_InjectResult(fn, -5, 1);
-    Click(form, 1025);
-    for (int id : {1048, 1035, 1049, 1033})
+    Click(form, CForm_Status::kRefreshId);
+    for (int id : {CForm_Status::kPllLockId, CForm_Status::kRamFifoId, CForm_Status::kTimestampFifoId, CForm_Status::kSamplesCompleteId})
         EXPECT_EQ(Text(form, id), QStringLiteral("<Unknown>")) << id;
     TQ8Sim_InjectResult("GetTimestampAvailabilityTQ8", -5, 1);
-    Click(form, 1025);
-    EXPECT_EQ(Text(form, 1049), QStringLiteral("<Unknown>"));
-    Click(form, 1025);
-    EXPECT_NE(Text(form, 1048), QStringLiteral("<Unknown>"));
+    Click(form, CForm_Status::kRefreshId);
+    EXPECT_EQ(Text(form, CForm_Status::kTimestampFifoId), QStringLiteral("<Unknown>"));
+    Click(form, CForm_Status::kRefreshId);
+    EXPECT_NE(Text(form, CForm_Status::kPllLockId), QStringLiteral("<Unknown>"));
 }
 
 TEST_F(StatusPagesTest, OldFirmwareHasNoTimestampOverflowFlag)
 {
     auto& form = NewForm<CForm_Status>(NewDoc());
     TQ8Sim_InjectResult("GetTimestampOverflowFlagTQ8", CForm_Status::kNoOverflowSupport, 1);
-    Click(form, 1025);
-    EXPECT_EQ(Text(form, 1049), QStringLiteral("N/A (Update firmware)"));
+    Click(form, CForm_Status::kRefreshId);
+    EXPECT_EQ(Text(form, CForm_Status::kTimestampFifoId), QStringLiteral("N/A (Update firmware)"));
     TQ8Sim_InjectResult("GetTimestampOverflowFlagTQ8", 1, 1);
-    Click(form, 1025);
-    EXPECT_EQ(Text(form, 1049), QStringLiteral("** Full **"));
+    Click(form, CForm_Status::kRefreshId);
+    EXPECT_EQ(Text(form, CForm_Status::kTimestampFifoId), QStringLiteral("** Full **"));
 }
 
 TEST_F(StatusPagesTest, VirtualBoardHasEveryFeatureAndShowsItsZabLine)
@@ -77,22 +77,22 @@ TEST_F(StatusPagesTest, VirtualBoardHasEveryFeatureAndShowsItsZabLine)
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_Status>(doc);
     const QString type = QString::fromWCharArray(ZabFpgaTypeToText(GetZabFpgaTypeTQ8(doc.GetDeviceHandle())));
-    EXPECT_EQ(Text(form, 1044), QStringLiteral("Yes (%1)").arg(type));
-    EXPECT_FALSE(form.Item(1046)->isHidden());
-    EXPECT_FALSE(Text(form, 1046).isEmpty());
-    EXPECT_EQ(Text(form, 1042), QStringLiteral("64-bit"));
-    EXPECT_FALSE(Text(form, 1045).isEmpty());
+    EXPECT_EQ(Text(form, CForm_Status::kZabPresentId), QStringLiteral("Yes (%1)").arg(type));
+    EXPECT_FALSE(form.Item(CForm_Status::kZabVersionId)->isHidden());
+    EXPECT_FALSE(Text(form, CForm_Status::kZabVersionId).isEmpty());
+    EXPECT_EQ(Text(form, CForm_Status::kProcessArchId), QStringLiteral("64-bit"));
+    EXPECT_FALSE(Text(form, CForm_Status::kDeviceClassId).isEmpty());
     std::wstring name;
-    GetBoardNameString(doc.GetDeviceHandle(), name, 8069);
-    EXPECT_EQ(Text(form, 1045), QString::fromStdWString(name));
+    GetBoardNameString(doc.GetDeviceHandle(), name, TQ8_NAME_SET_DEVICE_CLASS);
+    EXPECT_EQ(Text(form, CForm_Status::kDeviceClassId), QString::fromStdWString(name));
 }
 
 TEST_F(StatusPagesTest, BoardWithoutZabShowsNoAndNoZabLine)
 {
     auto& form = NewForm<CForm_Status>(BoardWithoutZab());
-    EXPECT_EQ(Text(form, 1044), QStringLiteral("No"));
-    EXPECT_TRUE(form.Item(1046)->isHidden());
-    EXPECT_TRUE(form.Item(1250)->isHidden());
+    EXPECT_EQ(Text(form, CForm_Status::kZabPresentId), QStringLiteral("No"));
+    EXPECT_TRUE(form.Item(CForm_Status::kZabVersionId)->isHidden());
+    EXPECT_TRUE(form.Item(CForm_Status::kZabVersionLabelId)->isHidden());
 }
 
 TEST_F(StatusPagesTest, MissingVersionTextIsUnknown)
@@ -100,8 +100,8 @@ TEST_F(StatusPagesTest, MissingVersionTextIsUnknown)
     FormDoc& doc = NewDoc();
     TQ8Sim_InjectResult("GetVersionTextWTQ8", -5, 1);
     auto& form = NewForm<CForm_Status>(doc);
-    EXPECT_EQ(Text(form, 1037), QStringLiteral("<Unknown>"));
-    EXPECT_NE(Text(form, 1038), QStringLiteral("<Unknown>"));
+    EXPECT_EQ(Text(form, CForm_Status::kSystemFpgaId), QStringLiteral("<Unknown>"));
+    EXPECT_NE(Text(form, CForm_Status::kHardwareId), QStringLiteral("<Unknown>"));
 }
 
 TEST_F(StatusPagesTest, SystemArchitectureTexts)
@@ -116,7 +116,7 @@ TEST_F(StatusPagesTest, ZabCombosFollowTheBoardAndApply)
 {
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_ZAB>(doc);
-    auto* number = form.ItemAs<QComboBox>(1150);
+    auto* number = form.ItemAs<QComboBox>(CForm_ZAB::kBoardNumberId);
     EXPECT_EQ(number->count(), 8);
     EXPECT_EQ(number->itemText(0), QStringLiteral("0 (ZAB disabled)"));
     Choose(number, 3);
@@ -125,18 +125,18 @@ TEST_F(StatusPagesTest, ZabCombosFollowTheBoardAndApply)
     EXPECT_TRUE(doc.IsModified());
     SetZabClockTQ8(doc.GetDeviceHandle(), 2);
     doc.UpdateAllViews(dochint::kBoardSettings);
-    EXPECT_EQ(form.ItemAs<QComboBox>(1152)->currentIndex(), 2);
+    EXPECT_EQ(form.ItemAs<QComboBox>(CForm_ZAB::kClockId)->currentIndex(), 2);
     TQ8Sim_InjectResult("SetZabConfigurationTQ8", -5, 1);
-    Choose(form.ItemAs<QComboBox>(1151), 1);
+    Choose(form.ItemAs<QComboBox>(CForm_ZAB::kConfigurationId), 1);
     EXPECT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(form.ItemAs<QComboBox>(1151)->currentIndex(), GetZabConfigurationTQ8(doc.GetDeviceHandle(), 1));
+    EXPECT_EQ(form.ItemAs<QComboBox>(CForm_ZAB::kConfigurationId)->currentIndex(), GetZabConfigurationTQ8(doc.GetDeviceHandle(), 1));
 }
 
 TEST_F(StatusPagesTest, LocalBoardHasNoRemoteServer)
 {
     auto& form = NewForm<CForm_Remote>(NewDoc());
-    EXPECT_EQ(Text(form, 1324), QStringLiteral("---"));
-    EXPECT_EQ(Text(form, 1325), QStringLiteral("(Local device)"));
+    EXPECT_EQ(Text(form, CForm_Remote::kServerId), QStringLiteral("---"));
+    EXPECT_EQ(Text(form, CForm_Remote::kPortId), QStringLiteral("(Local device)"));
 }
 
 TEST_F(StatusPagesTest, RemoteBoardsShowTheirServerAndPort)
@@ -154,8 +154,8 @@ TEST_F(StatusPagesTest, RemoteBoardsShowTheirServerAndPort)
         ASSERT_NE(device, nullptr) << isVirtual;
         ASSERT_EQ(IsDeviceRemoteTQ8(device), 1);
         auto& form = NewForm<CForm_Remote>(NewDoc(device));
-        EXPECT_EQ(Text(form, 1324), QStringLiteral("127.0.0.1")) << isVirtual;
-        EXPECT_EQ(Text(form, 1325), QString::number(host.Port())) << isVirtual;
+        EXPECT_EQ(Text(form, CForm_Remote::kServerId), QStringLiteral("127.0.0.1")) << isVirtual;
+        EXPECT_EQ(Text(form, CForm_Remote::kPortId), QString::number(host.Port())) << isVirtual;
     }
     // Disconnected before the host goes.
     window.reset();
@@ -169,30 +169,30 @@ TEST_F(StatusPagesTest, FailedServerQueryKeepsDashes)
     FormDoc& doc = NewDoc();
     TQ8Sim_InjectResult("GetHostServerInfoWTQ8", -5, 1);
     auto& form = NewForm<CForm_Remote>(doc);
-    EXPECT_EQ(Text(form, 1324), QStringLiteral("---"));
-    EXPECT_EQ(Text(form, 1325), QStringLiteral("---"));
+    EXPECT_EQ(Text(form, CForm_Remote::kServerId), QStringLiteral("---"));
+    EXPECT_EQ(Text(form, CForm_Remote::kPortId), QStringLiteral("---"));
 }
 
 TEST_F(StatusPagesTest, ParameterWriteRefusesValuesAbove65535)
 {
     FormDoc& doc = NewDoc();
     auto& form = NewForm<CForm_FPGAProc>(doc);
-    form.ItemAs<QLineEdit>(1098)->setText(QStringLiteral("3"));
-    form.ItemAs<QLineEdit>(1100)->setText(QStringLiteral("65536"));
+    form.ItemAs<QLineEdit>(CForm_FPGAProc::kIndexId)->setText(QStringLiteral("3"));
+    form.ItemAs<QLineEdit>(CForm_FPGAProc::kValueId)->setText(QStringLiteral("65536"));
     TQ8Sim_InjectResult("SetBoardProcessingParamTQ8", -5, 1);
-    Click(form, 1088);
+    Click(form, CForm_FPGAProc::kWriteId);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText(), L"Register value is too large. Please enter a number between 0 and 65535");
-    form.ItemAs<QLineEdit>(1098)->setText(QStringLiteral("65536"));
-    Click(form, 1088);
+    form.ItemAs<QLineEdit>(CForm_FPGAProc::kIndexId)->setText(QStringLiteral("65536"));
+    Click(form, CForm_FPGAProc::kWriteId);
     EXPECT_EQ(boxes.LastText(), L"Register index is too large. Please enter a number between 0 and 65535");
-    form.ItemAs<QLineEdit>(1098)->setText(QStringLiteral("3"));
-    form.ItemAs<QLineEdit>(1100)->setText(QStringLiteral("65535"));
-    Click(form, 1088);
+    form.ItemAs<QLineEdit>(CForm_FPGAProc::kIndexId)->setText(QStringLiteral("3"));
+    form.ItemAs<QLineEdit>(CForm_FPGAProc::kValueId)->setText(QStringLiteral("65535"));
+    Click(form, CForm_FPGAProc::kWriteId);
     // The injected failure is still waiting: the refused writes never called.
     EXPECT_EQ(boxes.LastText(), form_test::BoxText(-5, L"Failed to write FPGA processing parameter: ",
                                                     doc.GetDeviceHandle()));
-    Click(form, 1088);
+    Click(form, CForm_FPGAProc::kWriteId);
     EXPECT_EQ(doc.LastText(), L"FPGA processing parameter updated");
     EXPECT_FALSE(doc.IsModified());
 }

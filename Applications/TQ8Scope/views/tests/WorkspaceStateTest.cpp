@@ -38,12 +38,12 @@ TEST_F(WorkspaceStateTest, PagesGetBackWhatTheySaved)
     {
         FormDoc& doc = NewDoc();
         Pages pages(doc);
-        pages.data.ItemAs<QLineEdit>(1005)->setText(QStringLiteral("4,096"));
-        pages.data.ItemAs<QComboBox>(1006)->setEditText(QStringLiteral("65536"));
-        pages.data.ItemAs<QCheckBox>(1249)->setChecked(false);
-        pages.dcOffset.ItemAs<QComboBox>(1341)->setCurrentIndex(2);
-        pages.timestamps.ItemAs<CVltEditBrowseCtrl>(1296)->SetText(L"/data/run 1/ts");
-        pages.timestamps.ItemAs<QCheckBox>(1170)->setChecked(true);
+        pages.data.ItemAs<QLineEdit>(CForm_Data::kStartSampleId)->setText(QStringLiteral("4,096"));
+        pages.data.ItemAs<QComboBox>(CForm_Data::kSampleCountId)->setEditText(QStringLiteral("65536"));
+        pages.data.ItemAs<QCheckBox>(CForm_Data::kLimitPlotId)->setChecked(false);
+        pages.dcOffset.ItemAs<QComboBox>(CForm_DcOffset::kSyncSourceId)->setCurrentIndex(2);
+        pages.timestamps.ItemAs<CVltEditBrowseCtrl>(CForm_Timestamps::kDestinationId)->SetText(L"/data/run 1/ts");
+        pages.timestamps.ItemAs<QCheckBox>(CForm_Timestamps::kAsTextId)->setChecked(true);
         doc.BeforeWorkspaceSave();
         EXPECT_TRUE(doc.IsModified());
         doc.SetModified(false);
@@ -59,13 +59,13 @@ TEST_F(WorkspaceStateTest, PagesGetBackWhatTheySaved)
     Pages pages(loaded);
     ASSERT_TRUE(loaded.ReadWorkspaceState(xmlDocGetRootElement(parsed.Get())));
     loaded.AfterWorkspaceLoad();
-    EXPECT_EQ(pages.data.ItemAs<QLineEdit>(1005)->text(), QStringLiteral("4,096"));
-    EXPECT_EQ(pages.data.ItemAs<QComboBox>(1006)->currentText(), QStringLiteral("65,536"));
-    EXPECT_FALSE(pages.data.ItemAs<QCheckBox>(1249)->isChecked());
+    EXPECT_EQ(pages.data.ItemAs<QLineEdit>(CForm_Data::kStartSampleId)->text(), QStringLiteral("4,096"));
+    EXPECT_EQ(pages.data.ItemAs<QComboBox>(CForm_Data::kSampleCountId)->currentText(), QStringLiteral("65,536"));
+    EXPECT_FALSE(pages.data.ItemAs<QCheckBox>(CForm_Data::kLimitPlotId)->isChecked());
     EXPECT_FALSE(loaded.IsPlotDataLimited());
-    EXPECT_EQ(pages.dcOffset.ItemAs<QComboBox>(1341)->currentIndex(), 2);
-    EXPECT_EQ(pages.timestamps.ItemAs<CVltEditBrowseCtrl>(1296)->GetText(), L"/data/run 1/ts");
-    EXPECT_TRUE(pages.timestamps.ItemAs<QCheckBox>(1170)->isChecked());
+    EXPECT_EQ(pages.dcOffset.ItemAs<QComboBox>(CForm_DcOffset::kSyncSourceId)->currentIndex(), 2);
+    EXPECT_EQ(pages.timestamps.ItemAs<CVltEditBrowseCtrl>(CForm_Timestamps::kDestinationId)->GetText(), L"/data/run 1/ts");
+    EXPECT_TRUE(pages.timestamps.ItemAs<QCheckBox>(CForm_Timestamps::kAsTextId)->isChecked());
 }
 
 } // namespace

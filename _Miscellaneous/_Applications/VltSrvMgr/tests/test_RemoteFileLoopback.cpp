@@ -8,7 +8,7 @@
 
 #include "CRemoteFileRequests.h"
 #include "RemoteTestHost.h"
-#include "ServiceRequestTransport.h"
+#include "DeviceServiceSender.h"
 #include "TQ8_64.h"
 #include "TestSupport.h"
 

@@ -6,6 +6,8 @@
 // query-stop/stop/cancel-stop, query-remove/remove/cancel-remove, surprise
 // removal (the removal follows when the last handle closes) and power
 // requests. Requests that reach the bus driver are recorded for tests.
+// Threads: the owner that plugs and removes cards, and the driver's threads through the bus dispatch; the
+// mutex guards the slots, each slot's own mutex its recorded requests.
 #include <cstdint>
 #include <memory>
 #include <mutex>

@@ -1,5 +1,6 @@
 #pragma once
-// Helpers of the service host tests: loopback clients, frames, scratch files.
+// Helpers of the tests that speak the service protocol: loopback clients,
+// frames, scratch files.
 #include <cstdint>
 #include <string>
 
