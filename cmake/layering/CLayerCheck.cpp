@@ -2,7 +2,6 @@
 
 #include <deque>
 #include <fstream>
-#include <regex>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -29,6 +28,22 @@ bool EndsWithPath(const fs::path& path, const std::string& tail)
     const std::string text = path.generic_string();
     return text.size() > tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0
            && text[text.size() - tail.size() - 1] == '/';
+}
+
+// The name in an #include line ("a/b.h" or <a/b.h>), or empty for any other line.
+std::string IncludedName(const std::string& line)
+{
+    size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line[at] != '#')
+        return {};
+    at = line.find_first_not_of(" \t", at + 1);
+    if (at == std::string::npos || line.compare(at, 7, "include") != 0)
+        return {};
+    at = line.find_first_not_of(" \t", at + 7);
+    if (at == std::string::npos || (line[at] != '"' && line[at] != '<'))
+        return {};
+    const size_t end = line.find(line[at] == '"' ? '"' : '>', at + 1);
+    return end == std::string::npos ? std::string() : line.substr(at + 1, end - at - 1);
 }
 
 } // namespace
@@ -123,17 +138,15 @@ void CLayerCheck::CheckLinks(const LayerTarget& target, std::vector<std::string>
 
 void CLayerCheck::CheckFile(const fs::path& file, std::vector<std::string>& out) const
 {
-    static const std::regex include(R"(^\s*#\s*include\s*[<"]([^>"]+)[>"])");
     std::ifstream in(file);
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
-        std::smatch m;
-        if (!std::regex_search(line, m, include))
+        const std::string name = IncludedName(line);
+        if (name.empty())
             continue;
-        const std::string where = ResolvesAbove(file, m[1].str());
+        const std::string where = ResolvesAbove(file, name);
         if (!where.empty())
-            out.push_back(Relative(file) + ":" + std::to_string(number) + " includes " + m[1].str() + " from "
-                          + where);
+            out.push_back(Relative(file) + ":" + std::to_string(number) + " includes " + name + " from " + where);
     }
 }
 
