@@ -125,23 +125,27 @@ NTSTATUS ClaimResources(DeviceObject* device, const CmResourceList* resources)
     ext->memoryResourceCount = 0;
     if (resources == nullptr)
         return STATUS_SUCCESS;
+    // The registers first: the service routine reads them as soon as the
+    // interrupt is connected, and a pending interrupt comes at once.
     for (const CmResourceDescriptor& r : *resources) {
-        if (r.type == CmResourceType::Interrupt && ext->interrupt == nullptr) {
-            const auto level = static_cast<KIRQL>(r.interrupt.level);
-            if (!NT_SUCCESS(IoConnectInterrupt(&ext->interrupt, InterruptService, device, r.interrupt.vector, level,
-                                               level, InterruptMode::LevelSensitive, true, r.interrupt.affinity,
-                                               false)))
-                return STATUS_NO_MEMORY;
-        } else if (r.type == CmResourceType::Memory) {
-            ++ext->memoryResourceCount;
-            if (mapped == TQ8_MAX_WINDOWS)
-                continue;
-            TQ8_MEMORY_WINDOW& w = ext->windows[mapped++];
-            w.length = r.memory.length;
-            w.address = static_cast<volatile uint32_t*>(MmMapIoSpace(r.memory.start, r.memory.length, CacheType::NonCached));
-            if (w.address == nullptr)
-                return STATUS_NO_MEMORY;
-        }
+        if (r.type != CmResourceType::Memory)
+            continue;
+        ++ext->memoryResourceCount;
+        if (mapped == TQ8_MAX_WINDOWS)
+            continue;
+        TQ8_MEMORY_WINDOW& w = ext->windows[mapped++];
+        w.length = r.memory.length;
+        w.address = static_cast<volatile uint32_t*>(MmMapIoSpace(r.memory.start, r.memory.length, CacheType::NonCached));
+        if (w.address == nullptr)
+            return STATUS_NO_MEMORY;
+    }
+    for (const CmResourceDescriptor& r : *resources) {
+        if (r.type != CmResourceType::Interrupt || ext->interrupt != nullptr)
+            continue;
+        const auto level = static_cast<KIRQL>(r.interrupt.level);
+        if (!NT_SUCCESS(IoConnectInterrupt(&ext->interrupt, InterruptService, device, r.interrupt.vector, level, level,
+                                           InterruptMode::LevelSensitive, true, r.interrupt.affinity, false)))
+            return STATUS_NO_MEMORY;
     }
     return STATUS_SUCCESS;
 }
