@@ -122,10 +122,7 @@ constexpr ErrnoToSocket kErrnoToSocket[] = {
     {EHOSTDOWN, 10064}, {EHOSTUNREACH, 10065},
 };
 
-// Reached directly rather than through __tls_get_addr: this code also lives
-// in loaded components, where the leak checker's exit scan misreads the
-// dynamic thread-local block of the first thread that touched it.
-__attribute__((tls_model("initial-exec"))) thread_local int32_t t_lastSocketError = 0;
+thread_local int32_t t_lastSocketError = 0;
 
 template <size_t N>
 const char* FindText(const CodeText (&table)[N], int32_t code)

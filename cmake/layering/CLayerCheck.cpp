@@ -1,6 +1,5 @@
 #include "CLayerCheck.h"
 
-#include <cctype>
 #include <deque>
 #include <fstream>
 #include <set>
@@ -45,20 +44,6 @@ std::string IncludedName(const std::string& line)
         return {};
     const size_t end = line.find(line[at] == '"' ? '"' : '>', at + 1);
     return end == std::string::npos ? std::string() : line.substr(at + 1, end - at - 1);
-}
-
-// The line without a // comment declares a thread_local variable but not its
-// initial-exec model.
-bool IsThreadLocalNotInitialExec(const std::string& line)
-{
-    const std::string code = line.substr(0, line.find("//"));
-    const size_t at = code.find("thread_local");
-    if (at == std::string::npos)
-        return false;
-    const unsigned char before = at > 0 ? code[at - 1] : ' ';
-    if (std::isalnum(before) || before == '_') // a longer name
-        return false;
-    return code.find("tls_model(\"initial-exec\")") == std::string::npos;
 }
 
 } // namespace
@@ -200,24 +185,6 @@ std::vector<std::string> CLayerCheck::SourcesInTwoLibraries() const
         for (const std::string& t : targets)
             text += " " + t;
         out.push_back(text);
-    }
-    return out;
-}
-
-std::vector<std::string> CLayerCheck::ThreadLocalsNotInitialExec() const
-{
-    std::set<std::string> sources;
-    for (const auto& [name, target] : m_model.Targets())
-        if (target.IsLibrary())
-            for (const std::string& source : target.sources)
-                sources.insert(fs::path(source).lexically_normal().string());
-    std::vector<std::string> out;
-    for (const std::string& source : sources) {
-        std::ifstream in(source);
-        std::string line;
-        for (int number = 1; std::getline(in, line); ++number)
-            if (IsThreadLocalNotInitialExec(line))
-                out.push_back(Relative(source) + ":" + std::to_string(number) + " " + line);
     }
     return out;
 }

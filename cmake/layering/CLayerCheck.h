@@ -3,10 +3,6 @@
 // reaches up into Applications/, Components/ or _Miscellaneous/ (no include
 // by path or by name, no include directory, no linked target or objects
 // defined there), and no source file is built into two library targets.
-// Also a rule of the libraries' code that the loader makes: a thread-local
-// variable in a library carries the initial-exec model, since a library can
-// end up in a loaded component, and the leak checker's exit scan can misread
-// a thread-local block that the loader allocates there, and crash.
 #include <filesystem>
 #include <map>
 #include <string>
@@ -22,8 +18,6 @@ public:
     std::vector<std::string> UpwardEdges() const;
     // One text for every source file in more than one library target.
     std::vector<std::string> SourcesInTwoLibraries() const;
-    // One text for every thread_local line of a library without the initial-exec model.
-    std::vector<std::string> ThreadLocalsNotInitialExec() const;
 
 private:
     enum class Layer { Foundation, Above, Outside };

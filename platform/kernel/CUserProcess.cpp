@@ -18,7 +18,7 @@ namespace {
 
 constexpr uint32_t kSystemBufferTag = PoolTag("IoSb");
 
-__attribute__((tls_model("initial-exec"))) thread_local CUserProcess* t_current = nullptr;
+thread_local CUserProcess* t_current = nullptr;
 std::atomic<uint32_t> g_nextProcessId{4};
 
 class CCurrentProcessScope {

@@ -164,7 +164,7 @@ CClockState& State()
 }
 
 // An interrupt service on this thread queued a DPC.
-__attribute__((tls_model("initial-exec"))) thread_local bool t_interruptQueuedDpc = false;
+thread_local bool t_interruptQueuedDpc = false;
 
 } // namespace
 

@@ -8,7 +8,7 @@
 namespace kern {
 
 namespace {
-__attribute__((tls_model("initial-exec"))) thread_local KIRQL t_irql = PASSIVE_LEVEL;
+thread_local KIRQL t_irql = PASSIVE_LEVEL;
 } // namespace
 
 KIRQL KeGetCurrentIrql() { return t_irql; }

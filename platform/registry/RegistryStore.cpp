@@ -20,9 +20,7 @@
 namespace vlt {
 namespace {
 
-// Reached directly, not through __tls_get_addr: the registry is built into
-// loaded components too.
-__attribute__((tls_model("initial-exec"))) thread_local std::string t_lastError;
+thread_local std::string t_lastError;
 
 // Far above any hive the programs write; a larger file is refused unread.
 constexpr uint64_t kMaxHiveBytes = uint64_t(64) << 20;

@@ -3,7 +3,7 @@
 namespace tq8 {
 
 namespace {
-__attribute__((tls_model("initial-exec"))) thread_local CConnection* t_current = nullptr;
+thread_local CConnection* t_current = nullptr;
 }
 
 CConnectionScope::CConnectionScope(CConnection* connection) : m_previous(t_current)

@@ -52,12 +52,6 @@ TEST_F(Layering, NoSourceInTwoLibraries)
     EXPECT_TRUE(shared.empty()) << Joined(shared);
 }
 
-TEST_F(Layering, EveryThreadLocalOfALibraryIsInitialExec)
-{
-    const std::vector<std::string> found = CLayerCheck(TQ8_SOURCE_DIR, model).ThreadLocalsNotInitialExec();
-    EXPECT_TRUE(found.empty()) << Joined(found);
-}
-
 // One upward edge of each kind put into the tree's own model: the check
 // finds every one, so that a passing tree is no empty model passing.
 TEST_F(Layering, TheTreesModelFailsWithAnUpwardEdge)
@@ -166,26 +160,6 @@ TEST_F(LayeringRulesTest, FindsASourceInTwoLibrariesButNotInAProgram)
     const std::vector<std::string> shared = CLayerCheck(m_root, model).SourcesInTwoLibraries();
     ASSERT_EQ(shared.size(), 1u) << Joined(shared);
     EXPECT_EQ(shared[0], "Shared/Common.cpp is built into a b");
-}
-
-TEST_F(LayeringRulesTest, FindsAThreadLocalWithoutTheInitialExecModelInALibraryOnly)
-{
-    Write("platform/a/A.cpp", "thread_local int a1;\n"
-                              "static thread_local std::string a2;\n"
-                              "__attribute__((tls_model(\"initial-exec\"))) thread_local int a3;\n"
-                              "int my_thread_local = 0; // thread_local in a comment\n");
-    Write("Applications/p/P.cpp", "thread_local int p1;\n");
-    CLayerModel model;
-    LayerTarget a = Target("a", "platform/a", "MODULE_LIBRARY");
-    a.sources = {At("platform/a/A.cpp")};
-    LayerTarget program = Target("p", "Applications/p", "EXECUTABLE");
-    program.sources = {At("Applications/p/P.cpp")};
-    model.Add(a);
-    model.Add(program);
-
-    const std::vector<std::string> found = CLayerCheck(m_root, model).ThreadLocalsNotInitialExec();
-    EXPECT_EQ(found, (std::vector<std::string>{"platform/a/A.cpp:1 thread_local int a1;",
-                                               "platform/a/A.cpp:2 static thread_local std::string a2;"}));
 }
 
 TEST(LayerModel, RefusesAnUnknownRecordAndAMissingFile)
