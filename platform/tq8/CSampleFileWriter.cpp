@@ -106,16 +106,17 @@ bool CSampleFileWriter::Open()
     return true;
 }
 
-// Formatted straight into the file's buffer, a piece at a time.
+// Formatted a piece at a time into a buffer that stays in the cache, and
+// copied from there into the file's stage: stores of a few bytes each,
+// straight into memory that is not cached, cost several times the format.
 bool CSampleFileWriter::WriteText(Stream& stream, const uint8_t* data, size_t bytes)
 {
+    m_textPiece.resize(CSampleTextFormat::MaxBytes(kTextPieceSamples));
+    auto* piece = reinterpret_cast<char*>(m_textPiece.data());
     while (bytes != 0) {
         const size_t n = std::min(bytes, kTextPieceSamples);
-        uint8_t* room = stream.file->Reserve(CSampleTextFormat::MaxBytes(n));
-        if (!room)
-            return false;
-        const size_t length = m_format->Format(data, n, reinterpret_cast<char*>(room), stream.column);
-        if (!stream.file->Commit(length))
+        const size_t length = m_format->Format(data, n, piece, stream.column);
+        if (!stream.file->Write(m_textPiece.data(), length))
             return false;
         data += n;
         bytes -= n;

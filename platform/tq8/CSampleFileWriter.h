@@ -44,8 +44,8 @@ public:
     static std::string TimestampStem(const FileWritePlan& plan);
 
 private:
-    // Samples formatted at a time: a small share of the file's buffer, so
-    // that buffer is nearly full before it is written.
+    // Samples formatted at a time: their text (at most 112 KiB) stays in
+    // the core's own cache.
     static constexpr size_t kTextPieceSamples = 16u << 10;
 
     struct Stream {
@@ -68,6 +68,7 @@ private:
     std::vector<std::string> m_timestampPaths;
     uint64_t m_frameOffset = 0; // samples written, modulo the frame
     std::vector<uint8_t> m_scratch;
+    std::vector<uint8_t> m_textPiece; // one piece of text, formatted
     std::unique_ptr<const CSampleTextFormat> m_format; // text and hexadecimal files
     std::wstring m_error;
 };

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "StreamCopy.h"
 #include "TextConv.h"
 
 namespace tq8 {
@@ -223,7 +224,7 @@ bool CSegmentedFileWriter::Put(const uint8_t* data, size_t bytes)
     }
     while (bytes != 0) {
         const size_t n = std::min(bytes, kStageBytes - m_staged);
-        std::memcpy(Stage() + m_staged, data, n);
+        StreamCopy(Stage() + m_staged, data, n);
         m_staged += n;
         data += n;
         bytes -= n;
@@ -254,29 +255,6 @@ bool CSegmentedFileWriter::Write(const uint8_t* data, size_t bytes)
         bytes -= n;
     }
     return true;
-}
-
-uint8_t* CSegmentedFileWriter::Reserve(size_t bytes)
-{
-    m_reservedInStage = m_fd >= 0 && m_direct && m_segmentBytes == 0 && bytes <= kMaxReserve;
-    if (!m_reservedInStage) {
-        if (m_scratch.size() < bytes)
-            m_scratch.resize(bytes);
-        return m_scratch.data();
-    }
-    if (kStageBytes - m_staged < bytes && !FlushStage(false))
-        return nullptr;
-    return Stage() + m_staged;
-}
-
-bool CSegmentedFileWriter::Commit(size_t bytes)
-{
-    if (!m_reservedInStage)
-        return Write(m_scratch.data(), bytes);
-    m_staged += bytes;
-    m_fileBytes += bytes;
-    m_files.back().dataBytes += bytes;
-    return m_staged < kStageBytes || FlushStage(false);
 }
 
 bool CSegmentedFileWriter::Close()

@@ -44,12 +44,6 @@ public:
     // Creates the first file. A false return leaves ErrorText set.
     bool Open();
     bool Write(const uint8_t* data, size_t bytes);
-    // For a caller that makes its bytes in place (text, say): room for
-    // `bytes`, of which Commit then writes the first ones, as Write would.
-    // Where it can, the room is the direct-I/O stage itself, so the bytes
-    // are not copied again. Null after a failure.
-    uint8_t* Reserve(size_t bytes);
-    bool Commit(size_t bytes);
     // Flushes the file to disk and closes it; safe to call more than once.
     bool Close();
 
@@ -67,8 +61,6 @@ private:
     };
     static constexpr size_t kAlign = 4096;
     static constexpr size_t kStageBytes = 2u << 20; // a huge page
-    // A stage holds this much after its flush leaves an unaligned tail.
-    static constexpr size_t kMaxReserve = kStageBytes - kAlign;
     // Full stages written behind at once; one more is filled meanwhile.
     static constexpr size_t kBehind = 2;
     static constexpr size_t kStages = kBehind + 1;
@@ -98,8 +90,6 @@ private:
     std::array<std::unique_ptr<uint8_t, AlignedFree>, kStages> m_stages;
     size_t m_current = 0;
     size_t m_staged = 0;
-    std::vector<uint8_t> m_scratch; // Reserve's room outside the stage
-    bool m_reservedInStage = false;
     std::vector<FileInfo> m_files;
     std::wstring m_error;
     CWriteBehind m_behind; // destroyed first: no write outlives the buffers
