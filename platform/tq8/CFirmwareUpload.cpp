@@ -116,9 +116,9 @@ int32_t CFirmwareUpload::Load(const CFirmwarePackage& package, const FirmwareIma
         if (rc == TQ8_OK)
             rc = Stage(package.File(name), kProgramBytesPerSecond, true);
     FirmwareActivation activation = FirmwareActivation::Immediate;
-    bool written = false;
+    bool unusedHolds = false; // said of read-backs only
     if (rc == TQ8_OK)
-        rc = m_target.End(written, activation);
+        rc = m_target.End(unusedHolds, activation);
     if (rc != TQ8_OK)
         return rc;
     if (activation == FirmwareActivation::ShutDown)

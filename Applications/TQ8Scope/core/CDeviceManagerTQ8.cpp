@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <sys/types.h>
 
+#include "DocHints.h"
 #include "ErrorBox.h"
 #include "IDeviceManagerHost.h"
 #include "MessageBox.h"
@@ -21,12 +22,6 @@ namespace {
 const wchar_t kLocalHost[] = L"local_host";
 const wchar_t kSubServices[] = L"FileServerWindows;PowerDownWindows";
 const wchar_t kDefaultClientName[] = L"TQ3300 Scope Application";
-
-// Update hint and application notification for a changed device list or
-// changed master/slave relations.
-constexpr int kHintMasterSlave = 1;
-constexpr int kHintClock = 10;
-constexpr int kNotifyDeviceList = 1;
 
 std::wstring Prefix(const wchar_t* text, uint32_t serial)
 {
@@ -595,9 +590,9 @@ bool CDeviceManagerTQ8::SetSlaveMaster(TQ8_HANDLE slave, TQ8_HANDLE master)
         master && GetActualAdcAcqRateTQ8(master, &rate) == 0 && SetExternalClockRateTQ8(slave, rate) == 0;
     if (m_host) {
         if (state->Document) {
-            m_host->UpdateDocumentViews(state->Document, kHintMasterSlave);
+            m_host->UpdateDocumentViews(state->Document, dochint::kRelationsChanged);
             if (clocked)
-                m_host->UpdateDocumentViews(state->Document, kHintClock);
+                m_host->UpdateDocumentViews(state->Document, dochint::kClock);
         }
         m_host->RefreshRecordingWindow();
     }
@@ -635,7 +630,7 @@ int CDeviceManagerTQ8::OnMasterSlaveConfigChanged(TQ8_HANDLE handle, int32_t con
         m_relations[nullptr].insert(handle);
     }
     if (mastersChanged)
-        UpdateAllDocuments(kHintMasterSlave);
+        UpdateAllDocuments(dochint::kRelationsChanged);
     if (!released)
         RefreshAllControllerFlags();
     if (released && m_interactive)
@@ -753,7 +748,7 @@ void CDeviceManagerTQ8::SetModified()
 void CDeviceManagerTQ8::NotifyDeviceListChanged()
 {
     if (m_host)
-        m_host->NotifyAllDocuments(kNotifyDeviceList);
+        m_host->NotifyAllDocuments(appnotify::kDeviceList);
 }
 
 int CDeviceManagerTQ8::ShowBox(const std::wstring& text, unsigned style)

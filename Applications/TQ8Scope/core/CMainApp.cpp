@@ -214,7 +214,7 @@ void CMainApp::NotifyAllDocuments(IBoardDocument* sender, int type, void* object
         if (doc != sender)
             doc->OnAppNotify(sender, type, object);
     // The sync manager's window lists the boards and the sync devices.
-    if (type == 1 || type == 3)
+    if (type == appnotify::kDeviceList || type == appnotify::kAfterWorkspaceLoad)
         m_mainFrame->OnSyncDevicesChanged();
 }
 
@@ -247,19 +247,19 @@ bool CMainApp::PromptSaveWorkspace(bool loading)
 
 bool CMainApp::BeforeWorkspaceSave()
 {
-    NotifyAllDocuments(nullptr, 2, nullptr);
+    NotifyAllDocuments(nullptr, appnotify::kBeforeWorkspaceSave, nullptr);
     return true;
 }
 
 void CMainApp::AfterWorkspaceLoad()
 {
     m_saveDeclined = false;
-    NotifyAllDocuments(nullptr, 3, nullptr);
+    NotifyAllDocuments(nullptr, appnotify::kAfterWorkspaceLoad, nullptr);
 }
 
 bool CMainApp::SaveModifiedWorkspace()
 {
-    NotifyAllDocuments(nullptr, 2, nullptr);
+    NotifyAllDocuments(nullptr, appnotify::kBeforeWorkspaceSave, nullptr);
     if (!m_workspace->IsModified())
         return true;
     if (m_workspace->GetPath().empty() && (m_appFlags & opts::kAppFlagNoPromptUnnamedWs))

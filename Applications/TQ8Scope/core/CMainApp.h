@@ -63,6 +63,7 @@ public:
     // Opens a document for a connected board in a new child frame; none
     // without a board.
     IBoardDocument* OpenDeviceDocument(TQ8_HANDLE device, uint32_t docFlags);
+    // type: appnotify::...; every document but the sender is told.
     void NotifyAllDocuments(IBoardDocument* sender, int type, void* object);
 
     bool PromptSaveWorkspace(bool loading);

@@ -231,10 +231,10 @@ void CMainDoc::BeforeWorkspaceSave()
 void CMainDoc::OnAppNotify(IBoardDocument*, int type, void* object)
 {
     switch (type) {
-    case 0: UpdateAllViews(dochint::kPlotOptions); break;
-    case 1: UpdateAllViews(dochint::kDeviceList, object); break;
-    case 2: BeforeWorkspaceSave(); break;
-    case 3: AfterWorkspaceLoad(); break;
+    case appnotify::kPlotOptions: UpdateAllViews(dochint::kPlotOptions); break;
+    case appnotify::kDeviceList: UpdateAllViews(dochint::kDeviceList, object); break;
+    case appnotify::kBeforeWorkspaceSave: BeforeWorkspaceSave(); break;
+    case appnotify::kAfterWorkspaceLoad: AfterWorkspaceLoad(); break;
     default: break;
     }
 }

@@ -19,6 +19,7 @@
 #include "CMainDocWsData.h"
 #include "CRecParamsManager.h"
 #include "CSaveBrdDataCtx.h"
+#include "DocHints.h"
 #include "IBoardDocument.h"
 #include "TQ8UI.h"
 
@@ -34,29 +35,6 @@ class IDocView;
 class IFreqDomainWindow;
 class IScopePanel;
 class QWidget;
-
-// Update hints the document sends to its views.
-namespace dochint {
-constexpr int kRelationsChanged = 1;
-constexpr int kScopeViewReady = 2;
-constexpr int kSourceRemoved = 3;
-constexpr int kControllerRole = 4;
-constexpr int kTriggerMode = 5;
-constexpr int kAcquisitionState = 6;
-constexpr int kBoardSettings = 7;
-constexpr int kPlotCleared = 8;
-constexpr int kAcquisitionRegion = 9;
-constexpr int kClock = 10;
-constexpr int kMasterClock = 11;
-constexpr int kSyncDevice = 12;
-constexpr int kPlotOptions = 13;
-constexpr int kDeviceList = 14;
-constexpr int kPlotParameters = 15;
-constexpr int kBeforeWorkspaceSave = 16;
-constexpr int kAfterWorkspaceLoad = 17;
-// Object: non-null when the board's FPGA processing is enabled.
-constexpr int kFpgaProcessing = 18;
-} // namespace dochint
 
 class CMainDoc : public QObject, public IBoardDocument, public vlt::IAppMessageTarget {
     Q_OBJECT

@@ -21,7 +21,7 @@ public:
     virtual void SetDocumentControlled(CMainDoc* doc, TQ8_HANDLE controller) = 0;
     // The document updates all its views with the hint.
     virtual void UpdateDocumentViews(CMainDoc* doc, int hint) = 0;
-    // CMainApp::NotifyAllDocuments.
+    // CMainApp::NotifyAllDocuments (appnotify::...).
     virtual void NotifyAllDocuments(int type) = 0;
     virtual void SetWorkspaceModified() = 0;
     virtual void RefreshRecordingWindow() = 0;

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "CMainApp.h"
+#include "DocHints.h"
 #include "PersistentOptsKeys.h"
 
 COpts_PlotPP::COpts_PlotPP(CMainApp& app, QWidget* parent)
@@ -52,6 +53,6 @@ bool COpts_PlotPP::OnApply()
     options.SetItemInt(opts::kPlotAxisY, m_axisY->currentIndex());
     options.SetItemInt(opts::kPlotSampTips, m_tips->currentIndex());
     options.SetItemInt(opts::kPlotHexAdcVal, m_hex->isChecked() ? 1 : 0);
-    m_app.NotifyAllDocuments(nullptr, 0, nullptr);
+    m_app.NotifyAllDocuments(nullptr, appnotify::kPlotOptions, nullptr);
     return CPropertyPage::OnApply();
 }

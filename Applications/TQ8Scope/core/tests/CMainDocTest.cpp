@@ -684,11 +684,9 @@ TEST_F(MainDocTest, RewriteFailureLeavesTheViewsAlone)
 TEST_F(MainDocTest, AppNotificationsBecomeHints)
 {
     TestDoc& doc = NewDoc();
-    doc.OnAppNotify(nullptr, 0, nullptr);
-    doc.OnAppNotify(nullptr, 1, nullptr);
-    doc.OnAppNotify(nullptr, 2, nullptr);
-    doc.OnAppNotify(nullptr, 3, nullptr);
-    doc.OnAppNotify(nullptr, 9, nullptr);
+    for (const int type : {appnotify::kPlotOptions, appnotify::kDeviceList, appnotify::kBeforeWorkspaceSave,
+                           appnotify::kAfterWorkspaceLoad, 9})
+        doc.OnAppNotify(nullptr, type, nullptr);
     EXPECT_EQ(doc.hints, (std::vector<int>{dochint::kPlotOptions, dochint::kDeviceList, dochint::kBeforeWorkspaceSave,
                                            dochint::kAfterWorkspaceLoad}));
 }

@@ -7,6 +7,7 @@
 
 #include "CVltHub6Mgr.h"
 #include "CommandIds.h"
+#include "DocHints.h"
 #include "Hub6Library.h"
 #include "MessageBox.h"
 #include "ShellFixture.h"
@@ -77,7 +78,7 @@ TEST_F(SyncCommandTest, CommandTogglesTheWindowMadeOnFirstUse)
     EXPECT_EQ(made, 1);
     // A change of the device list refills it.
     const int refills = window->refills;
-    app->NotifyAllDocuments(nullptr, 1, nullptr);
+    app->NotifyAllDocuments(nullptr, appnotify::kDeviceList, nullptr);
     EXPECT_EQ(window->refills, refills + 1);
 }
 
