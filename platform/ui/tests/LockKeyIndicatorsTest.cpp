@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <QLabel>
 #include <QMainWindow>
 #include <QStatusBar>

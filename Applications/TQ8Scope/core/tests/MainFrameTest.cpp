@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QClipboard>
 #include <QDialog>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include "CVltPropertySheet.h"
 #include "CommandIds.h"
 #include "ErrorBeep.h"
+#include "LockKeyState.h"
 #include "MessageBox.h"
 #include "PopupMenu.h"
 #include "ShellFixture.h"
@@ -1114,6 +1117,34 @@ TEST_F(ShellTest, ModalStateSparesTheWindowNamedAsException)
     frame->LeaveModalState();
     EXPECT_TRUE(upload->isEnabled());
     delete upload;
+}
+
+TEST_F(ShellTest, StatusBarPanesAreMessageLockKeysThenModified)
+{
+    UseFakes();
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    frame->ShowStatusText(L"Ready", 0);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    std::vector<QLabel*> panes;
+    for (QLabel* label : frame->statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        if (label->isVisible())
+            panes.push_back(label);
+    std::sort(panes.begin(), panes.end(), [](QLabel* a, QLabel* b) { return a->x() < b->x(); });
+    QStringList names;
+    for (QLabel* pane : panes)
+        names << pane->objectName() + QLatin1Char('=') + pane->text();
+    EXPECT_EQ(names, (QStringList{"=Ready", "59137=CAP", "59138=NUM", "59139=SCRL",
+                                  QString::number(cmd::kIndicatorModified) + "="}));
+    ASSERT_EQ(panes.size(), 5u);
+    for (size_t i = 1; i <= 3; ++i)
+        EXPECT_FALSE(panes[i]->isEnabled()) << "no keyboard state offscreen: off";
+    vlt::SetLockKeyStateForTest(vlt::LockKeyState{true, true, true});
+    QTest::keyClick(frame, Qt::Key_NumLock);
+    vlt::SetLockKeyStateForTest(std::nullopt);
+    for (size_t i = 1; i <= 3; ++i)
+        EXPECT_TRUE(panes[i]->isEnabled()) << i;
 }
 
 TEST_F(ShellTest, ModifiedIndicatorIsLitOnlyWhileTheWorkspaceIsModified)
