@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include <QClipboard>
 #include <QDialog>
 #include <QLabel>
@@ -28,6 +26,7 @@
 #include "MessageBox.h"
 #include "PopupMenu.h"
 #include "ShellFixture.h"
+#include "StatusBarPanes.h"
 #include "TimedStatusText.h"
 #include "TimerSet.h"
 
@@ -1127,11 +1126,7 @@ TEST_F(ShellTest, StatusBarPanesAreMessageLockKeysThenModified)
     frame->ShowStatusText(L"Ready", 0);
     frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
-    std::vector<QLabel*> panes;
-    for (QLabel* label : frame->statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        if (label->isVisible())
-            panes.push_back(label);
-    std::sort(panes.begin(), panes.end(), [](QLabel* a, QLabel* b) { return a->x() < b->x(); });
+    const std::vector<QLabel*> panes = vlt::StatusBarPanes(*frame->statusBar());
     QStringList names;
     for (QLabel* pane : panes)
         names << pane->objectName() + QLatin1Char('=') + pane->text();

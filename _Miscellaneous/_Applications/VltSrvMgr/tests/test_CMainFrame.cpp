@@ -1,5 +1,3 @@
-#include <algorithm>
-
 #include <QAction>
 #include <QClipboard>
 #include <QLabel>
@@ -21,6 +19,7 @@
 #include "HostAppTest.h"
 #include "LockKeyIndicators.h"
 #include "LockKeyState.h"
+#include "StatusBarPanes.h"
 #include "TimedStatusText.h"
 #include "TimerSet.h"
 #include "WindowPlacement.h"
@@ -278,11 +277,7 @@ TEST_F(MainWindow, StatusBarShowsTheMessageThenCapsNumAndScrl)
     CMainFrame* frame = app->MainFrame();
     frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
-    std::vector<QLabel*> panes;
-    for (QLabel* label : frame->statusBar()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        if (label->isVisible())
-            panes.push_back(label);
-    std::sort(panes.begin(), panes.end(), [](QLabel* a, QLabel* b) { return a->x() < b->x(); });
+    const std::vector<QLabel*> panes = vlt::StatusBarPanes(*frame->statusBar());
     ASSERT_EQ(panes.size(), 4u);
     EXPECT_EQ(panes[0]->text().toStdString(), frame->MessageText());
     EXPECT_EQ(panes[1]->text(), "CAP");
