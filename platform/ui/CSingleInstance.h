@@ -36,9 +36,10 @@ public:
     // when no private runtime folder, lock or socket could be had.
     bool Claim();
     bool IsClaimed() const;
-    // Claims the title now, or else as soon as its holder lets it go (tried
-    // again every retryMs): of several copies of a program one always holds
-    // the title while any runs. True when claimed now.
+    // Claims the title now, or else once its holder has let it go (tried
+    // again every retryMs): of several copies of a program one holds the
+    // title while any runs, but for up to retryMs after a holder ends. True
+    // when claimed now.
     bool ClaimWhenFree(int retryMs = 200);
     const std::string& LastError() const { return m_error; }
 
