@@ -10,12 +10,21 @@ struct ServiceHostOptions {
 
     // A message longer than this closes its connection unread.
     uint32_t maxMessageBytes = 16u * 1024u * 1024u;
-    // Longest wait for the next message of a connection; 0 waits forever.
-    int32_t idleTimeoutMs = 60 * 60 * 1000;
-    // Longest silence within a message, and for a reply to be taken; 0 none.
+    // Longest wait for the next message of a connected client; 0 (the
+    // default) waits forever, as the protocol has it.
+    int32_t idleTimeoutMs = 0;
+    // A new connection's connect message must have arrived whole this long
+    // after the accept, or the connection is ended; 0 none.
+    int32_t connectTimeoutMs = 30 * 1000;
+    // A message, once its first byte has come, must arrive whole within this
+    // (however it trickles); also the longest wait for a reply to be taken.
+    // 0 none.
     int32_t messageTimeoutMs = 30 * 1000;
     // Clients served at once per listening service; further ones are closed.
     int32_t maxConnections = 512;
+    // Of those, the most one peer address may hold, so that another
+    // computer can always connect; further ones from it are closed.
+    int32_t maxConnectionsPerPeer = 256;
     // Dotted IPv4 address the listeners bind to; empty: every local address.
     std::string bindAddress;
 };

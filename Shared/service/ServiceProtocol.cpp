@@ -80,11 +80,29 @@ void DropDocument(xmlParserCtxtPtr ctxt)
         ctxt->myDoc = nullptr;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// What is left of a message's time, in whole milliseconds rounded up (0 when
+// it is over). The deadline starts at the first wait of a message: the
+// message's first byte came a moment before.
+int RemainingMs(Clock::time_point& deadline, int32_t timeoutMs)
+{
+    const Clock::time_point now = Clock::now();
+    if (deadline == Clock::time_point{})
+        deadline = now + std::chrono::milliseconds(timeoutMs);
+    if (now >= deadline)
+        return 0;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    return static_cast<int>(std::min<int64_t>(left, INT32_MAX));
+}
+
 // A piece of a message that has begun. The rest usually came with the
 // length, so a non-blocking receive takes it at once; only when it has not,
-// the wait for it is bounded by the message time-out (timeoutMs 0: none,
-// -1: the socket's own blocking receive). -536 when the peer closed.
-int32_t ReceiveMessagePiece(int socket, char* buffer, size_t count, size_t& received, int32_t timeoutMs)
+// the wait for it is bounded by the message's deadline (timeoutMs 0 and no
+// deadline: none, -1: the socket's own blocking receive). -536 when the
+// peer closed.
+int32_t ReceiveMessagePiece(int socket, char* buffer, size_t count, size_t& received, int32_t timeoutMs,
+                            Clock::time_point& deadline)
 {
     const int flags = timeoutMs < 0 ? 0 : MSG_DONTWAIT;
     for (;;) {
@@ -103,8 +121,10 @@ int32_t ReceiveMessagePiece(int socket, char* buffer, size_t count, size_t& rece
             RecordSocketFailure();
             return kSvcSocketError;
         }
+        const bool bounded = timeoutMs > 0 || deadline != Clock::time_point{};
+        const int waitMs = bounded ? RemainingMs(deadline, timeoutMs) : -1;
         pollfd wait{socket, POLLIN, 0};
-        const int ready = poll(&wait, 1, timeoutMs == 0 ? -1 : timeoutMs);
+        const int ready = waitMs == 0 ? 0 : poll(&wait, 1, waitMs);
         if (ready == 0) {
             SetLastSocketError(ETIMEDOUT);
             return kSvcSocketError;
@@ -119,7 +139,7 @@ int32_t ReceiveMessagePiece(int socket, char* buffer, size_t count, size_t& rece
 // The body: first what was read ahead with the length (initial), then the
 // rest from the socket, fed to the parser piece by piece.
 int32_t ReceiveBody(int socket, char* buffer, uint32_t length, std::string_view initial, xmlDocPtr& doc,
-                    xmlParserCtxtPtr& ctxt, int32_t timeoutMs)
+                    xmlParserCtxtPtr& ctxt, int32_t timeoutMs, Clock::time_point& deadline)
 {
     bool started = false;
     auto feed = [&](const char* piece, size_t count) -> int32_t {
@@ -133,7 +153,8 @@ int32_t ReceiveBody(int socket, char* buffer, uint32_t length, std::string_view 
     remaining -= static_cast<uint32_t>(initial.size());
     while (rc == 0 && remaining > 0) {
         size_t received = 0;
-        rc = ReceiveMessagePiece(socket, buffer, std::min<size_t>(remaining, kReceiveBufferSize), received, timeoutMs);
+        rc = ReceiveMessagePiece(socket, buffer, std::min<size_t>(remaining, kReceiveBufferSize), received, timeoutMs,
+                                 deadline);
         if (rc == kSvcClientDisconnected)
             rc = kSvcSocketError; // closed within a message
         if (rc == 0)
@@ -152,35 +173,45 @@ int32_t ReceiveBody(int socket, char* buffer, uint32_t length, std::string_view 
     return wellFormed && doc ? 0 : kSvcMalformedXml;
 }
 
+// The wait for a message to begin: the socket's own blocking receive, with
+// the idle time-out.
+int32_t ReceiveWaiting(int socket, char* buffer, size_t count, size_t& received)
+{
+    for (;;) {
+        const ssize_t n = recv(socket, buffer, count, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            return kSvcClientDisconnected;
+        if (n < 0) {
+            RecordSocketFailure();
+            return kSvcSocketError;
+        }
+        received = static_cast<size_t>(n);
+        return 0;
+    }
+}
+
 // The length prefix and what came with it (ahead). readAhead: the first
 // receive may take more than the prefix, usually the whole message. A first
 // receive that holds the prefix is used where it lies, in buffer; otherwise
-// the bytes gather in state.pending, which ahead then shows.
+// the bytes gather in state.pending, which ahead then shows. A deadline set
+// before the message bounds the wait for its beginning too.
 int32_t ReceivePrefix(int socket, char* buffer, int32_t timeoutMs, bool readAhead, MessageReceiveState& state,
                       std::string_view& ahead)
 {
     while (state.pending.size() < 4) {
         const size_t want = readAhead ? kReceiveBufferSize : 4 - state.pending.size();
+        const bool begins = state.pending.empty();
         size_t received = 0;
-        int32_t rc = 0;
-        if (state.pending.empty()) {
-            // The wait for a message: the socket's own (idle) time-out.
-            const ssize_t n = recv(socket, buffer, want, 0);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n == 0)
-                return kSvcClientDisconnected;
-            if (n < 0) {
-                RecordSocketFailure();
-                return kSvcSocketError;
-            }
-            received = static_cast<size_t>(n);
-            if (received >= 4) {
-                ahead = std::string_view(buffer, received);
-                return 0;
-            }
-        } else if ((rc = ReceiveMessagePiece(socket, buffer, want, received, timeoutMs)) != 0) {
+        const int32_t rc = begins && state.deadline == Clock::time_point{}
+            ? ReceiveWaiting(socket, buffer, want, received)
+            : ReceiveMessagePiece(socket, buffer, want, received, timeoutMs, state.deadline);
+        if (rc != 0)
             return rc;
+        if (begins && received >= 4) {
+            ahead = std::string_view(buffer, received);
+            return 0;
         }
         state.pending.append(buffer, received);
     }
@@ -188,8 +219,8 @@ int32_t ReceivePrefix(int socket, char* buffer, int32_t timeoutMs, bool readAhea
     return 0;
 }
 
-int32_t ReceiveMessage(int socket, char* buffer, const ServiceHostOptions* options, xmlDocPtr& doc,
-                       uint32_t& length, MessageReceiveState& state, bool readAhead)
+int32_t ReceiveOneMessage(int socket, char* buffer, const ServiceHostOptions* options, xmlDocPtr& doc,
+                          uint32_t& length, MessageReceiveState& state, bool readAhead)
 {
     doc = nullptr;
     // The wait for a message is the socket's blocking receive with the idle
@@ -222,11 +253,20 @@ int32_t ReceiveMessage(int socket, char* buffer, const ServiceHostOptions* optio
     const bool inBuffer = ahead.data() == buffer;
     if (inBuffer)
         state.pending.assign(ahead.substr(sizeof prefix + initial));
-    rc = ReceiveBody(socket, buffer, length, ahead.substr(sizeof prefix, initial), doc, state.parser, timeoutMs);
+    rc = ReceiveBody(socket, buffer, length, ahead.substr(sizeof prefix, initial), doc, state.parser, timeoutMs,
+                     state.deadline);
     if (rc != 0 && rc != kSvcMalformedXml)
         state.pending.clear();
     else if (!inBuffer)
         state.pending.erase(0, sizeof prefix + initial); // in place: the string keeps its room
+    return rc;
+}
+
+int32_t ReceiveMessage(int socket, char* buffer, const ServiceHostOptions* options, xmlDocPtr& doc,
+                       uint32_t& length, MessageReceiveState& state, bool readAhead)
+{
+    const int32_t rc = ReceiveOneMessage(socket, buffer, options, doc, length, state, readAhead);
+    state.deadline = {}; // the next message's time starts with its own first byte
     return rc;
 }
 

@@ -2,6 +2,7 @@
 // The service protocol on a connected TCP socket: each message a 4-byte
 // big-endian length, then one XML document. All routines return 0 or a
 // negative result code (ServiceErrors.h).
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -40,7 +41,9 @@ int32_t SendResponse(int socket, bool success, const char* errorText);
 // the options' limit (doc may hold a partial document the caller frees).
 // -525: socket failure, time-out or a length with the top bit set; -536: the
 // peer closed before a message began; -531: the parser failed. options may
-// be null (no limit below 2^31, no time-outs).
+// be null (no limit below 2^31, no time-outs). The wait for a message to
+// begin is bounded by the options' idle time-out, the message from its first
+// byte to its last by their message time-out.
 int32_t ReceiveFramedMessage(int socket, char* buffer, const ServiceHostOptions* options,
                              xmlDocPtr& doc, uint32_t& length);
 // What a connection keeps from one message to the next: the parser (null at
@@ -51,6 +54,11 @@ struct MessageReceiveState {
     xmlParserCtxtPtr parser = nullptr;
     int32_t receiveTimeoutMs = -1;
     std::string pending; // bytes received past the last message
+    // By when the message under way must have arrived whole; none (the
+    // epoch) until its first wait, so that a message that comes with one
+    // receive reads no clock. Set it before a message to bound the wait for
+    // the message's beginning as well. Cleared when a message ends.
+    std::chrono::steady_clock::time_point deadline{};
 };
 // The same with the state kept by the caller (free it with FreeMessageParser).
 // This one reads ahead: a message usually arrives with one receive.

@@ -10,6 +10,11 @@
 
 namespace vlt {
 
+// Longest client path that the file service deletes or renames, so that a
+// path is never cut short; it creates nothing longer, so that what it
+// creates it can also remove.
+constexpr size_t kMaxClientPathLength = 259;
+
 // The folders served when the configuration names none: the home directory
 // of the user running the program.
 std::vector<std::string> DefaultServedRoots();

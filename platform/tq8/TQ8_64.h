@@ -440,7 +440,10 @@ TQ8_API int32_t InitRecordedDataInfoTQ8(TQ8_HANDLE handle, TQ8_RECORDED_DATA_INF
  * TQ8_ERR_FILE_WRITE. Paths are of this computer; a backslash separates
  * folders. Remote boards write on their server: paths in the drive-letter
  * form of its served folders (others: TQ8_ERR_PATH_NOT_SERVED, nothing
- * written); the call-back runs here as each piece is written there. */
+ * written), of at most 249 characters, so that every file made from them
+ * can be removed through the server's file service (longer:
+ * TQ8_ERR_FILE_WRITE, nothing written); the call-back runs here as each
+ * piece is written there. Recordings of remote boards take the same paths. */
 TQ8_API int32_t ReadSampleRamFileBufTQ8(TQ8_HANDLE handle, uint32_t start, uint32_t count,
                                         const TQ8_FILE_WRITE_PARAMS* fwp);
 TQ8_API int32_t ReadSampleRamFileFastTQ8(TQ8_HANDLE handle, uint32_t start, uint32_t count, uint8_t* dmaBuffer,

@@ -65,9 +65,20 @@ uint16_t FreePort()
 
 int ConnectLoopback(uint16_t port)
 {
+    return ConnectLoopbackFrom(nullptr, port);
+}
+
+int ConnectLoopbackFrom(const char* from, uint16_t port)
+{
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in source = Loopback(0);
+    if (from && inet_pton(AF_INET, from, &source.sin_addr) != 1) {
+        close(fd);
+        return -1;
+    }
     sockaddr_in address = Loopback(port);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if ((from && bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0)
+        || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close(fd);
         return -1;
     }

@@ -10,6 +10,9 @@ namespace srvtest {
 uint16_t FreePort();
 // Connected to 127.0.0.1:port, or -1.
 int ConnectLoopback(uint16_t port);
+// The same from another loopback address (127.0.0.2 ...), which the host
+// sees as another peer; from null: the system's choice.
+int ConnectLoopbackFrom(const char* from, uint16_t port);
 // The 4-byte big-endian length, then the text.
 std::string Frame(const std::string& text);
 bool WriteAll(int fd, const std::string& bytes);

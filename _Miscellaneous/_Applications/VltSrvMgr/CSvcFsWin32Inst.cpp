@@ -29,10 +29,6 @@ constexpr char kReplyClose[] = "</ReturnData></VltServiceResponse>";
 constexpr char kValid1[] = "<VltServiceResponse><ReturnData><Valid>1</Valid></ReturnData></VltServiceResponse>";
 constexpr char kValid0[] = "<VltServiceResponse><ReturnData><Valid>0</Valid></ReturnData></VltServiceResponse>";
 
-// Longest path the delete of a folder and the rename take, so that a
-// client never sees a path cut short.
-constexpr size_t kMaxOperationPath = 259;
-
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr uint32_t kAttrHidden = 0x02;
 constexpr uint32_t kAttrDirectory = 0x10;
@@ -304,7 +300,7 @@ int32_t CSvcFsWin32Inst::OnFsFileDelete(int socket, xmlDocPtr request)
     std::string path;
     if (GetCallParameter(request, "Pathname", path) != 0)
         return kSvcMalformedRequest;
-    if (path.size() > kMaxOperationPath)
+    if (path.size() > vlt::kMaxClientPathLength)
         return Fail(ENAMETOOLONG);
     std::string local;
     if (!Confine(path, false, local))
@@ -336,7 +332,7 @@ int32_t CSvcFsWin32Inst::OnFsFileRename(int socket, xmlDocPtr request)
         return kSvcMalformedRequest;
     if (!IsPlainName(newName) || !IsPlainName(oldName))
         return Fail(EINVAL);
-    if (directory.size() + 1 + std::max(newName.size(), oldName.size()) > kMaxOperationPath)
+    if (directory.size() + 1 + std::max(newName.size(), oldName.size()) > vlt::kMaxClientPathLength)
         return Fail(ENAMETOOLONG);
     std::string local;
     if (!Confine(directory, true, local))
@@ -354,6 +350,9 @@ int32_t CSvcFsWin32Inst::OnFsDirCreate(int socket, xmlDocPtr request)
     std::string path;
     if (GetCallParameter(request, "NewDirectory", path) != 0)
         return kSvcMalformedRequest;
+    // Refused as its delete would be: nothing is made that cannot be removed.
+    if (path.size() > vlt::kMaxClientPathLength)
+        return Fail(ENAMETOOLONG);
     std::string local;
     if (!Confine(path, true, local))
         return kSvcNonSpecific;

@@ -239,7 +239,9 @@ int32_t CVltServiceClass::AcceptLoop()
         ReapFinished();
         if (ready <= 0 || !(fds[0].revents & (POLLIN | POLLERR | POLLHUP)))
             continue;
-        const int client = accept4(m_listenSocket, nullptr, nullptr, SOCK_CLOEXEC);
+        sockaddr_in peer{};
+        socklen_t peerSize = sizeof peer;
+        const int client = accept4(m_listenSocket, reinterpret_cast<sockaddr*>(&peer), &peerSize, SOCK_CLOEXEC);
         if (client >= 0 && m_stop) {
             close(client);
             return 0;
@@ -258,11 +260,11 @@ int32_t CVltServiceClass::AcceptLoop()
             continue;
         }
         backoffMs = 0;
-        if (GetConnectionCount() >= static_cast<size_t>(std::max(m_options.maxConnections, 0))) {
-            close(client); // over the limit: refused without a word, like a full host
+        if (!HasRoomFor(peer.sin_addr.s_addr)) {
+            close(client); // over a limit: refused without a word, like a full host
             continue;
         }
-        if (!StartConnection(client)) {
+        if (!StartConnection(client, peer.sin_addr.s_addr)) {
             SetExitInfo(kSvcThreadNotCreated);
             backoffMs = NextBackoff(backoffMs);
             WaitForWake(backoffMs);
@@ -270,13 +272,29 @@ int32_t CVltServiceClass::AcceptLoop()
     }
 }
 
-bool CVltServiceClass::StartConnection(int socket)
+bool CVltServiceClass::HasRoomFor(uint32_t peer) const
+{
+    size_t all = 0;
+    size_t fromPeer = 0;
+    std::lock_guard<std::mutex> hold(m_connectionMutex);
+    for (const auto& connection : m_connections) {
+        if (connection->finished)
+            continue;
+        ++all;
+        fromPeer += connection->peer == peer ? 1 : 0;
+    }
+    return all < static_cast<size_t>(std::max(m_options.maxConnections, 0))
+        && fromPeer < static_cast<size_t>(std::max(m_options.maxConnectionsPerPeer, 0));
+}
+
+bool CVltServiceClass::StartConnection(int socket, uint32_t peer)
 {
     // Requests and replies alternate: send each piece at once.
     const int on = 1;
     setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     auto connection = std::make_unique<Connection>();
     connection->socket = socket;
+    connection->peer = peer;
     Connection& record = *connection;
     std::lock_guard<std::mutex> hold(m_connectionMutex);
     try {

@@ -60,12 +60,16 @@ private:
         std::thread thread;
         std::mutex mutex; // guards socket against shutdown racing close
         int socket = -1;
+        uint32_t peer = 0; // the client's IPv4 address
         std::atomic<bool> finished{false};
     };
 
     // A connection thread's routine: the conversation, then the socket closed.
     void ConnectionThreadProc(Connection& connection, std::shared_ptr<CVltServiceModule> module);
-    bool StartConnection(int socket);
+    bool StartConnection(int socket, uint32_t peer);
+    // Whether a new client from peer is within the limits of all clients
+    // and of those of one peer.
+    bool HasRoomFor(uint32_t peer) const;
     void ReapFinished();
     void ShutDownConnections();
     void JoinConnections();

@@ -1,5 +1,6 @@
 #include "CVltServiceInstance.h"
 
+#include <chrono>
 #include <cstring>
 #include <strings.h>
 
@@ -57,6 +58,11 @@ int32_t CVltServiceInstance::Run()
     m_instances.push_back({instance, m_serviceClass});
     // A client that stops reading must not hold a reply's send forever.
     SetSocketTimeouts(m_socket, 0, m_options.messageTimeoutMs);
+    m_receive.receiveTimeoutMs = 0;
+    // The connect message has its time from now: a connection that sends
+    // nothing, or trickles, does not keep its place for long.
+    if (m_options.connectTimeoutMs > 0)
+        m_receive.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_options.connectTimeoutMs);
     const int32_t rc = Converse();
     ReleaseInstances();
     return rc;

@@ -602,14 +602,24 @@ int32_t CSvcTQ8BoardInst::OnTimestamps(int socket, xmlDocPtr request)
 
 namespace {
 
-// The client's path confined to the served folders; false when it leaves
-// them. An empty text is no path.
-bool ServedPath(xmlDocPtr request, const char* name, std::string& local)
+// Room kept in a client's path for the longest name the library makes from
+// it: "<stem>.tq8ts.txt", covering "<path>.vrdc" and segments' "_0002".
+constexpr size_t kAddedNameRoom = sizeof ".tq8ts.txt" - 1;
+
+// The client's path confined to the served folders: TQ8_OK,
+// TQ8_ERR_PATH_NOT_SERVED when it leaves them, or TQ8_ERR_FILE_WRITE when a
+// file made from it would have a path too long for the file service to
+// remove. An empty text is no path.
+int32_t ServedPath(xmlDocPtr request, const char* name, std::string& local)
 {
     std::string text;
     if (GetCallParameter(request, name, text) != 0)
-        return false;
-    return text.empty() || vlt::ConfineClientPath(vlt::CServedFolders::Get(), text, true, local);
+        return TQ8_ERR_PATH_NOT_SERVED;
+    if (text.empty())
+        return TQ8_OK;
+    if (!vlt::ConfineClientPath(vlt::CServedFolders::Get(), text, true, local))
+        return TQ8_ERR_PATH_NOT_SERVED;
+    return text.size() + kAddedNameRoom <= vlt::kMaxClientPathLength ? TQ8_OK : TQ8_ERR_FILE_WRITE;
 }
 
 std::string WithoutExtension(const std::string& path)
@@ -649,7 +659,8 @@ bool TimestampFilesServed(const CBoardSaveJob::Files& files)
 }
 
 // The file-write items of a recording or a save into files (paths and
-// notes kept there): TQ8_OK, TQ8_ERR_PATH_NOT_SERVED, or malformed.
+// notes kept there): TQ8_OK, TQ8_ERR_PATH_NOT_SERVED, TQ8_ERR_FILE_WRITE,
+// or malformed.
 int32_t ReadFileWrite(xmlDocPtr request, CBoardSaveJob::Files& files)
 {
     TQ8_FILE_WRITE_PARAMS& p = files.params;
@@ -662,8 +673,8 @@ int32_t ReadFileWrite(xmlDocPtr request, CBoardSaveJob::Files& files)
     const char** fields[5] = {&p.Fwp_path1, &p.Fwp_path2, &p.Fwp_path3, &p.Fwp_path4, &p.Fwp_tsPath};
     for (int i = 0; i < 5; ++i) {
         // Not one file is written for a request with a path outside.
-        if (!ServedPath(request, names[i], files.paths[i]))
-            return TQ8_ERR_PATH_NOT_SERVED;
+        if (const int32_t rc = ServedPath(request, names[i], files.paths[i]); rc != TQ8_OK)
+            return rc;
         *fields[i] = files.paths[i].empty() ? nullptr : files.paths[i].c_str();
     }
     p.Fwp_opNotes = files.notes.empty() ? nullptr : files.notes.c_str();

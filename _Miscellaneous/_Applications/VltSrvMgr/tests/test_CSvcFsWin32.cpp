@@ -274,6 +274,28 @@ TEST_F(FileService, CreateFolders)
     EXPECT_TRUE(OutsideUntouched());
 }
 
+TEST_F(FileService, CreatesNothingItCannotRemove)
+{
+    const std::string a(100, 'a'), b(100, 'b');
+    fs::create_directories(root + "/" + a + "/" + b);
+    const std::string parent = "C:\\" + a + "\\" + b; // 204 characters
+    const std::string tooLong = parent + "\\" + std::string(131, 'c');
+    ASSERT_EQ(tooLong.size(), 336u);
+    // Refused with the very reply its delete gets.
+    const std::string refused = Create(tooLong);
+    EXPECT_TRUE(IsErrorReply(refused, "Non-specific error")) << refused;
+    EXPECT_EQ(refused, Delete(tooLong));
+    EXPECT_FALSE(fs::exists(root + "/" + a + "/" + b + "/" + std::string(131, 'c')));
+    // A name that would make the path too long is not given by a rename either.
+    Write(root + "/" + a + "/" + b + "/short", "x");
+    EXPECT_EQ(Rename(parent, "short", std::string(131, 'c')), refused);
+    // The longest path it creates it also removes.
+    const std::string longest = parent + "\\" + std::string(259 - parent.size() - 1, 'd');
+    ASSERT_EQ(longest.size(), 259u);
+    EXPECT_EQ(Create(longest), kReplySuccess);
+    EXPECT_EQ(Delete(longest), kReplySuccess);
+}
+
 TEST_F(FileService, SpecialFolders)
 {
     // The host reads HOME when asked; the root stands in for the home here.

@@ -170,6 +170,73 @@ TEST_F(Listener, ExtraClientsAreRefusedOverTheLimit)
     close(b);
 }
 
+TEST_F(Listener, OnePeerHoldsOnlyItsShare)
+{
+    ServiceHostOptions options = LoopbackOptions();
+    options.maxConnectionsPerPeer = 2;
+    StartHost(options);
+    int a = ConnectLoopbackFrom("127.0.0.2", port);
+    int b = ConnectLoopbackFrom("127.0.0.2", port);
+    ASSERT_EQ(Ask(a, ConnectRequest()), kReplySuccess);
+    ASSERT_EQ(Ask(b, ConnectRequest()), kReplySuccess);
+    int c = ConnectLoopbackFrom("127.0.0.2", port);
+    EXPECT_TRUE(PeerClosed(c));
+    int other = ConnectLoopbackFrom("127.0.0.3", port);
+    EXPECT_EQ(Ask(other, ConnectRequest()), kReplySuccess);
+    EXPECT_EQ(Ask(a, kPing), kReplySuccess);
+    for (int fd : {a, b, c, other})
+        close(fd);
+}
+
+TEST_F(Listener, ConnectMessageMustArriveWithinTheLimit)
+{
+    using namespace std::chrono;
+    ServiceHostOptions options = LoopbackOptions();
+    options.connectTimeoutMs = 300;
+    StartHost(options);
+    int silent = Client();
+    int trickling = Client();
+    int prompt = Client();
+    ASSERT_EQ(Ask(prompt, ConnectRequest()), kReplySuccess);
+    SetClientTimeout(silent, 5);
+    const auto start = steady_clock::now();
+    // One byte every 50 ms: the whole connect message would take seconds.
+    const std::string connect = Frame(ConnectRequest());
+    bool cut = false;
+    for (size_t i = 0; i < connect.size() && !cut; ++i) {
+        cut = !WriteAll(trickling, connect.substr(i, 1));
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    EXPECT_TRUE(cut);
+    EXPECT_TRUE(PeerClosed(trickling));
+    EXPECT_TRUE(PeerClosed(silent));
+    EXPECT_GE(steady_clock::now() - start, milliseconds(250));
+    // Once connected, a client waits between its messages without limit.
+    EXPECT_EQ(Ask(prompt, kPing), kReplySuccess);
+    for (int fd : {silent, trickling, prompt})
+        close(fd);
+}
+
+TEST_F(Listener, TricklingMessageIsEndedAtTheLimit)
+{
+    ServiceHostOptions options = LoopbackOptions();
+    options.messageTimeoutMs = 300;
+    StartHost(options);
+    int fd = Client();
+    ASSERT_EQ(Ask(fd, ConnectRequest()), kReplySuccess);
+    SetClientTimeout(fd, 5);
+    // Never silent for long, yet the ping would take seconds to arrive.
+    const std::string ping = Frame(kPing);
+    bool cut = false;
+    for (size_t i = 0; i < ping.size() && !cut; ++i) {
+        cut = !WriteAll(fd, ping.substr(i, 1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(cut);
+    EXPECT_TRUE(PeerClosed(fd));
+    close(fd);
+}
+
 TEST_F(Listener, IdleClientIsDroppedAfterTheTimeOut)
 {
     ServiceHostOptions options = LoopbackOptions();

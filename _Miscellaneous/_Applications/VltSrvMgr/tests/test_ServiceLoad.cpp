@@ -1,6 +1,7 @@
 // Load and fault suite: many clients at once, hostile input, slow clients,
 // and the host's threads, descriptors and memory afterwards. Loopback only.
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <fstream>
@@ -33,12 +34,17 @@ std::string Prefix(uint32_t length)
 
 class Load : public ::testing::Test {
 protected:
-    void StartHost()
+    static ServiceHostOptions Roomy()
     {
         ServiceHostOptions options;
         options.bindAddress = "127.0.0.1";
         options.maxMessageBytes = kMessageCap;
         options.maxConnections = 1000;
+        options.maxConnectionsPerPeer = 1000;
+        return options;
+    }
+    void StartHost(const ServiceHostOptions& options = Roomy())
+    {
         manager = std::make_unique<CVltServiceMgr>(options);
         port = FreePort();
         manager->SetBuiltInServices({[] { return new CTestServiceClass("Board", 1); }});
@@ -241,4 +247,66 @@ TEST_F(Load, ListenerOutlivesRunningOutOfDescriptors)
     EXPECT_EQ(board->GetExitInfo().exitCode, 0);
     close(starved);
     close(served);
+}
+
+TEST_F(Load, IdleAndTricklingClientsLeaveRoomForAnotherComputer)
+{
+    using namespace std::chrono;
+    constexpr int kIdle = 1000;
+    constexpr int kTrickling = 50;
+    // Both ends of every connection are in this process.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlim_t needed = 2 * (kIdle + kTrickling) + 256;
+    if (limit.rlim_cur < needed) {
+        if (limit.rlim_max < needed)
+            GTEST_SKIP() << "needs " << needed << " descriptors, the hard limit is " << limit.rlim_max;
+        rlimit raised = limit;
+        raised.rlim_cur = needed;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
+    }
+    // The host's own limits, as shipped.
+    ServiceHostOptions options;
+    options.bindAddress = "127.0.0.1";
+    StartHost(options);
+    std::vector<int> idle;
+    for (int i = 0; i < kIdle; ++i) {
+        const int fd = ConnectLoopbackFrom("127.0.0.2", port);
+        ASSERT_GE(fd, 0);
+        idle.push_back(fd);
+    }
+    // The others each begin a message and then send one byte now and then.
+    std::vector<int> trickling;
+    const std::string connect = Frame(ConnectRequest());
+    for (int i = 0; i < kTrickling; ++i) {
+        const int fd = ConnectLoopbackFrom("127.0.0.3", port);
+        ASSERT_GE(fd, 0);
+        WriteAll(fd, connect.substr(0, 5));
+        trickling.push_back(fd);
+    }
+    std::atomic<bool> done{false};
+    std::thread trickle([&] {
+        for (size_t next = 5; !done && next < connect.size(); ++next) {
+            for (int fd : trickling)
+                WriteAll(fd, connect.substr(next, 1));
+            std::this_thread::sleep_for(milliseconds(200));
+        }
+    });
+    // A correctness check with a generous bound, not a benchmark.
+    const auto start = steady_clock::now();
+    int fd = ConnectLoopbackFrom("127.0.0.4", port);
+    ASSERT_GE(fd, 0);
+    SetClientTimeout(fd, 1);
+    EXPECT_TRUE(Ask(fd, ConnectRequest(), kReplySuccess));
+    EXPECT_TRUE(Ask(fd, kPing, kReplySuccess));
+    EXPECT_LT(steady_clock::now() - start, seconds(1));
+    done = true;
+    trickle.join();
+    close(fd);
+    for (int held : idle)
+        close(held);
+    for (int held : trickling)
+        close(held);
+    manager->UnloadAll();
+    setrlimit(RLIMIT_NOFILE, &limit);
 }

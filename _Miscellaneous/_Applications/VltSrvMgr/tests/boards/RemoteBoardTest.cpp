@@ -802,3 +802,41 @@ TEST_F(RemoteBoardTest, JtagCodesComeFromTheServersBoardAndAFirmwareFileIsChecke
     EXPECT_EQ(UploadFirmwareWTQ8(h, L"/nonexistent.tq8fw", 0, &out, nullptr, nullptr), TQ8_ERR_FILE_UNREADABLE);
     EXPECT_EQ(TQ8Sim_RemoteMessagesSent(), sent);
 }
+
+TEST_F(RemoteBoardTest, SavesMakeNoFileTheFileServiceCannotRemove)
+{
+    setenv("HOME", m_root.c_str(), 1);
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(SetActiveMemoryRegionTQ8(h, 4096, 0), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 4096, 0, 0), TQ8_OK);
+    // Its time-stamp file would be "<stem>.tq8ts.txt", ten characters more.
+    const uint32_t withTimestamps = TQ8_FWP_FLAG_DEFAULT | TQ8_FWP_TS_TEXT;
+    const std::string folder(120, 'f');
+    fs::create_directories(m_root + "/" + folder);
+    const std::string tooLong = "C:\\" + folder + "\\" + std::string(126, 'a'); // 250 characters
+    SaveProgress refused;
+    TQ8_FILE_WRITE_PARAMS files = SaveRecord(tooLong.c_str(), refused, withTimestamps);
+    EXPECT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &files), TQ8_ERR_FILE_WRITE);
+    EXPECT_TRUE(refused.done.empty());
+    EXPECT_TRUE(fs::is_empty(m_root + "/" + folder));
+    // One character shorter: saved, and every file made is removed again.
+    const std::string longest = tooLong.substr(0, 249);
+    SaveProgress saved;
+    files = SaveRecord(longest.c_str(), saved, withTimestamps);
+    ASSERT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &files), TQ8_OK);
+    ASSERT_FALSE(fs::is_empty(m_root + "/" + folder));
+    for (const auto& entry : fs::directory_iterator(m_root + "/" + folder)) {
+        const std::string request = "<VltServiceRequest><Call method=\"FSW32_REMOTE_FILE_DELETE\"><Parameters>"
+                                    "<Pathname>C:\\" + folder + "\\" + entry.path().filename().string()
+            + "</Pathname></Parameters></Call></VltServiceRequest>";
+        void* reply = nullptr;
+        ASSERT_EQ(SendServiceRequestTQ8(h, request.data(), static_cast<uint32_t>(request.size()), &reply, 20000, 0),
+                  TQ8_OK);
+        std::string error;
+        EXPECT_EQ(XPathGetString(static_cast<xmlDocPtr>(reply), "/VltServiceResponse/@error", error), 0);
+        EXPECT_EQ(error, "false") << entry.path();
+        FreeServiceResponseTQ8(reply);
+    }
+    EXPECT_TRUE(fs::is_empty(m_root + "/" + folder));
+}
