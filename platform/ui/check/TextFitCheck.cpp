@@ -75,6 +75,15 @@ const QWidget* CutBy(const QWidget* widget)
     return nullptr;
 }
 
+// The scroll buttons of a tab strip lie over the tabs at its ends.
+bool UnderScrollButtons(const QTabBar* tabs, const QRect& tab)
+{
+    for (const QToolButton* button : tabs->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        if (button->isVisible() && button->geometry().intersects(tab))
+            return true;
+    return false;
+}
+
 bool IsPlainLabel(const QLabel* label)
 {
     if (label->textFormat() == Qt::PlainText)
@@ -224,6 +233,8 @@ void TextFitCheck::CheckWidget(QWidget* widget)
             if (mustShow && (r.left() < 0 || r.right() >= tabs->width()))
                 Fail(widget, tab, QStringLiteral("tab lies outside the tab strip (%1 to %2 of %3 px)")
                                       .arg(r.left()).arg(r.right()).arg(tabs->width()));
+            if (mustShow && UnderScrollButtons(tabs, r))
+                Fail(widget, tab, QStringLiteral("tab lies under the tab strip's scroll buttons"));
             const int need = tabs->fontMetrics().horizontalAdvance(RemoveMnemonic(tab)) + space;
             if (need > r.width())
                 Fail(widget, tab, Needs(need, r.width()));
