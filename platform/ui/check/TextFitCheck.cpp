@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -148,6 +149,11 @@ void TextFitCheck::CheckWidget(QWidget* widget)
     const QFontMetrics fm = widget->fontMetrics();
     QString text;
     if (auto* label = qobject_cast<QLabel*>(widget)) {
+        // A message box's text often holds a name or a path: it is shown as
+        // it is written.
+        if (qobject_cast<QMessageBox*>(label->window()) && !label->text().isEmpty() &&
+            (label->buddy() || !IsPlainLabel(label)))
+            Fail(widget, label->text(), QStringLiteral("a message box reads its text as a mnemonic or as markup"));
         if (!IsPlainLabel(label) || label->text().isEmpty())
             return;
         text = label->text();

@@ -16,16 +16,23 @@
 #include <QElapsedTimer>
 #include <QMenuBar>
 #include <QTabBar>
+#include <QLineEdit>
+#include <QListView>
 #include <QTabWidget>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 
+#include "BrowseForFile.h"
 #include "CChildFrame.h"
 #include "CFFTOptions.h"
 #include "CForm_Action.h"
 #include "CFormView_Scope.h"
 #include "CMainApp.h"
 #include "CMainFrame.h"
+#include "CMyRemoteFileDialog.h"
 #include "CommandIds.h"
 #include "DocStateFlags.h"
 #include "FileDialog.h"
@@ -132,6 +139,51 @@ protected:
         ASSERT_NO_FATAL_FAILURE(Acquire(remote));
     }
 
+    // The remote file dialog's boxes, each shown for real, checked and
+    // answered with its close answer: deleting a folder, an invalid name and
+    // a missing folder, each naming what has an '&'.
+    void CheckRemoteFileDialogBoxes(TQ8_HANDLE device)
+    {
+        std::filesystem::create_directories(m_dir / "served" / "a&b folder");
+        const vlt::MessageBoxHandler recorded = vlt::SetMessageBoxHandler({});
+        bool driven = false;
+        std::function<void()> drive = [&] {
+            auto* dialog = qobject_cast<CMyRemoteFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) {
+                QTimer::singleShot(0, drive);
+                return;
+            }
+            // Seen after the dialog's own show, so that only its boxes are closed.
+            vlt::WindowWalker boxes(check, frame);
+            auto* view = dialog->GetView() == CMyRemoteFileDialog::kDetails
+                             ? static_cast<QAbstractItemView*>(dialog->findChild<QTreeView*>(QStringLiteral("fileDetails")))
+                             : dialog->findChild<QListView*>(QStringLiteral("fileList"));
+            const QModelIndexList rows =
+                view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("a&b folder"));
+            ASSERT_EQ(rows.size(), 1);
+            view->selectionModel()->setCurrentIndex(rows[0], QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            view->setFocus();
+            QTest::keyClick(view, Qt::Key_Delete);
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileName"))->setText(QStringLiteral("a&b|c.rd8"));
+            dialog->accept();
+            dialog->NavigateTo(L"C:\\a&b missing", false, false);
+            check.CheckWindow(dialog, dialog->windowTitle());
+            dialog->reject();
+            driven = true;
+        };
+        QTimer::singleShot(0, drive);
+        vlt::FileDialogRequest request;
+        request.open = false;
+        request.title = L"Save Acquisition Data";
+        request.folder = L"C:\\";
+        request.filter = L"8-bit Sample Files (*.rd8)|*.rd8|All Files (*.*)|*.*||";
+        request.parent = frame;
+        EXPECT_FALSE(ShowBoardFileDialog(device, request));
+        vlt::SetMessageBoxHandler(recorded);
+        EXPECT_TRUE(driven);
+        EXPECT_TRUE(std::filesystem::exists(m_dir / "served" / "a&b folder"));
+    }
+
     void Acquire(CChildFrame* child)
     {
         auto* acquire = child->GetActionForm()->findChild<QAbstractButton*>(QString::number(CForm_Action::kStartStopId));
@@ -232,6 +284,7 @@ TEST_F(EveryTextFits, ScopeApplicationRemoteBoard)
 {
     ASSERT_NO_FATAL_FAILURE(Start({L"-virtual"}));
     ASSERT_NO_FATAL_FAILURE(OpenRemoteBoard());
+    CheckRemoteFileDialogBoxes(frame->GetActiveChildFrame()->GetDocument()->GetDeviceHandle());
     WalkProgram();
     // The remote file dialog opens from the board memory window's browse
     // button with that window's title.
