@@ -52,12 +52,10 @@ ShownBox ShowRealBox(const std::wstring& text)
     App();
     vlt::InstallMnemonicRule();
     ShownBox shown;
-    std::function<void()> read = [&] {
+    // Runs once the box's loop has begun: it is shown by then.
+    QTimer::singleShot(0, [&shown] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            QTimer::singleShot(0, read);
-            return;
-        }
+        ASSERT_NE(box, nullptr);
         // After the rule's second look at the shown window.
         QTimer::singleShot(0, box, [&shown, box] {
             auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
@@ -68,8 +66,7 @@ ShownBox ShowRealBox(const std::wstring& text)
             }
             box->done(QMessageBox::Cancel);
         });
-    };
-    QTimer::singleShot(0, read);
+    });
     EXPECT_EQ(vlt::ShowMessageBox(text, MB_YESNOCANCEL | MB_ICONQUESTION), IDCANCEL);
     return shown;
 }

@@ -147,12 +147,10 @@ protected:
         std::filesystem::create_directories(m_dir / "served" / "a&b folder");
         const vlt::MessageBoxHandler recorded = vlt::SetMessageBoxHandler({});
         bool driven = false;
-        std::function<void()> drive = [&] {
+        // Runs once the dialog's loop has begun: it is shown by then.
+        QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<CMyRemoteFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                QTimer::singleShot(0, drive);
-                return;
-            }
+            ASSERT_NE(dialog, nullptr);
             // Seen after the dialog's own show, so that only its boxes are closed.
             vlt::WindowWalker boxes(check, frame);
             auto* view = dialog->GetView() == CMyRemoteFileDialog::kDetails
@@ -160,18 +158,20 @@ protected:
                              : dialog->findChild<QListView*>(QStringLiteral("fileList"));
             const QModelIndexList rows =
                 view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("a&b folder"));
-            ASSERT_EQ(rows.size(), 1);
-            view->selectionModel()->setCurrentIndex(rows[0], QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-            view->setFocus();
-            QTest::keyClick(view, Qt::Key_Delete);
+            EXPECT_EQ(rows.size(), 1);
+            if (!rows.isEmpty()) {
+                view->selectionModel()->setCurrentIndex(rows[0],
+                                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                view->setFocus();
+                QTest::keyClick(view, Qt::Key_Delete);
+            }
             dialog->findChild<QLineEdit*>(QStringLiteral("fileName"))->setText(QStringLiteral("a&b|c.rd8"));
             dialog->accept();
             dialog->NavigateTo(L"C:\\a&b missing", false, false);
             check.CheckWindow(dialog, dialog->windowTitle());
             dialog->reject();
             driven = true;
-        };
-        QTimer::singleShot(0, drive);
+        });
         vlt::FileDialogRequest request;
         request.open = false;
         request.title = L"Save Acquisition Data";
@@ -181,6 +181,9 @@ protected:
         EXPECT_FALSE(ShowBoardFileDialog(device, request));
         vlt::SetMessageBoxHandler(recorded);
         EXPECT_TRUE(driven);
+        // Three boxes, each checked under its caption; the folder stays.
+        EXPECT_EQ(check.Checked().count(QString::fromStdWString(vlt::GetMessageBoxCaption())), 3)
+            << check.Checked().join(QLatin1Char('\n')).toStdString();
         EXPECT_TRUE(std::filesystem::exists(m_dir / "served" / "a&b folder"));
     }
 
