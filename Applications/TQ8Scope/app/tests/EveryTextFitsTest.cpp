@@ -153,9 +153,9 @@ protected:
             ASSERT_NE(dialog, nullptr);
             // Seen after the dialog's own show, so that only its boxes are closed.
             vlt::WindowWalker boxes(check, frame);
-            auto* view = dialog->GetView() == CMyRemoteFileDialog::kDetails
-                             ? static_cast<QAbstractItemView*>(dialog->findChild<QTreeView*>(QStringLiteral("fileDetails")))
-                             : dialog->findChild<QListView*>(QStringLiteral("fileList"));
+            QAbstractItemView* view = dialog->findChild<QListView*>(QStringLiteral("fileList"));
+            if (dialog->GetView() == CMyRemoteFileDialog::kDetails)
+                view = dialog->findChild<QTreeView*>(QStringLiteral("fileDetails"));
             const QModelIndexList rows =
                 view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("a&b folder"));
             EXPECT_EQ(rows.size(), 1);
