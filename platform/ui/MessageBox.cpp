@@ -3,8 +3,10 @@
 #include <mutex>
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 
+#include "Mnemonic.h"
 #include "TextConv.h"
 
 namespace vlt {
@@ -29,6 +31,11 @@ int RealBox(const MessageBoxRequest& req)
 {
     QMessageBox box(IconOf(req.style), QString::fromStdString(WideToUtf8(req.caption)),
                     QString::fromStdString(WideToUtf8(req.text)), QMessageBox::NoButton, req.parent);
+    // A box's text often holds a name or a path: it is shown as it is, with
+    // every '&' and nothing read as markup.
+    box.setTextFormat(Qt::PlainText);
+    for (QLabel* label : box.findChildren<QLabel*>())
+        SetNoPrefix(label);
     switch (req.style & MB_TYPEMASK) {
     case MB_OKCANCEL:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);

@@ -43,7 +43,8 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 void SetMessageBoxCaption(const std::wstring& caption);
 std::wstring GetMessageBoxCaption();
 
-// Shows a modal box and returns IDOK, IDCANCEL, IDYES or IDNO.
+// Shows a modal box and returns IDOK, IDCANCEL, IDYES or IDNO. The text is
+// shown as it is: no mnemonic, no markup.
 int ShowMessageBox(const std::wstring& text, unsigned style = MB_OK, QWidget* parent = nullptr);
 
 // The answer a box gives when it is closed without choosing (Escape or the

@@ -55,7 +55,9 @@ CDeviceSelDlg::CDeviceSelDlg(CDeviceManagerTQ8* devices, QWidget* parent, int ki
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setUniformRowHeights(true);
     m_list->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_list->header()->setStretchLastSection(false);
+    // The header spans the list, as a report view's header does: the last
+    // column takes what the two halves leave.
+    m_list->header()->setStretchLastSection(true);
     m_list->setSelectionMode((flags & CDeviceManagerTQ8::kSelSingle) ? QAbstractItemView::SingleSelection
                                                                      : QAbstractItemView::ExtendedSelection);
     m_fileLabel = new QLabel(QStringLiteral("File:"), this);

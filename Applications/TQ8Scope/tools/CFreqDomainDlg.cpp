@@ -371,6 +371,31 @@ void CFreqDomainDlg::SyncTabs()
             m_tabs->addTab(text);
     }
     m_tabs->setCurrentIndex(m_controller.CurrentTab());
+    FitTabStrip();
+}
+
+// A channel's name holds its board's name, long for a remote board: the tab
+// strip grows until its widest tab shows whole beside the scroll buttons, and
+// the window with it; the spectrum keeps its width.
+void CFreqDomainDlg::FitTabStrip()
+{
+    int widest = 0;
+    for (int i = 0; i < m_tabs->count(); ++i)
+        widest = std::max(widest, m_tabs->tabRect(i).width());
+    const int buttons = 2 * m_tabs->style()->pixelMetric(QStyle::PM_TabBarScrollButtonWidth, nullptr, m_tabs);
+    const int grow = widest + buttons - m_tabs->width();
+    if (grow <= 0)
+        return;
+    ResizeControlBy(m_tabs, grow, 0);
+    ResizeControlBy(m_tabPanel, grow, 0);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_tabMenu, m_peakLabel, m_peaks, m_options})
+        MoveControlBy(w, grow, 0);
+    // The window's growth widens the spectrum again (see resizeEvent).
+    for (QWidget* w : std::initializer_list<QWidget*>{m_frame, m_plotWidget})
+        if (w)
+            w->setGeometry(w->geometry().adjusted(grow, 0, 0, 0));
+    setMinimumSize(minimumWidth() + grow, minimumHeight());
+    resize(width() + grow, height());
 }
 
 void CFreqDomainDlg::Render()

@@ -78,6 +78,7 @@ private:
     void Render();
     void ShowLayout(bool withChannels);
     void SyncTabs();
+    void FitTabStrip();
     void FillPeakList(const CFreqDomainController::Display& display);
     void PlaceSpectrum(bool besidePeakList);
     void OnTabMenu();

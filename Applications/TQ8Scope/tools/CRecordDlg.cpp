@@ -43,6 +43,11 @@ namespace {
 constexpr int kColumnName = 0;
 constexpr int kColumnDest = 1;
 constexpr int kColumnState = 2;
+// The list's first width, and the share of it that each column takes.
+constexpr int kListWidth = 620;
+constexpr int kListHeight = 120;
+constexpr int kColumnsWidth = kListWidth - 16;
+constexpr int kNameColumnWidth = kColumnsWidth * 35 / 100;
 constexpr wchar_t kRd8Filter[] = L"8-bit Sample Files (*.rd8)|*.rd8|All Files (*.*)|*.*||";
 
 QString Q(const std::wstring& text)
@@ -164,11 +169,10 @@ void CRecordDlg::BuildControls()
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setUniformRowHeights(true);
-    m_list->setMinimumSize(620, 120);
-    const int width = m_list->minimumWidth() - 16;
-    m_list->setColumnWidth(kColumnName, width * 35 / 100);
-    m_list->setColumnWidth(kColumnDest, width * 25 / 100);
-    m_list->setColumnWidth(kColumnState, width * 40 / 100);
+    m_list->setMinimumSize(kListWidth, kListHeight);
+    m_list->setColumnWidth(kColumnName, kNameColumnWidth);
+    m_list->setColumnWidth(kColumnDest, kColumnsWidth * 25 / 100);
+    m_list->setColumnWidth(kColumnState, kColumnsWidth * 40 / 100);
     connect(m_list, &QTreeWidget::itemChanged, this, &CRecordDlg::OnItemChanged);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &CRecordDlg::OnSelectionChanged);
     layout->addWidget(m_list, 1);
@@ -340,6 +344,7 @@ void CRecordDlg::RefillList()
             AppendRow(device);
     }
     m_listByCode = false;
+    FitNameColumn();
     if (m_list->topLevelItemCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(0));
     else
@@ -361,6 +366,17 @@ void CRecordDlg::AppendRow(TQ8_HANDLE device)
     item->setCheckState(0, (entry.StateFlags & CRecParamsManager::kStateSelected) ? Qt::Checked : Qt::Unchecked);
     m_list->addTopLevelItem(item);
     m_listByCode = byCode;
+    FitNameColumn();
+}
+
+// A remote board's name is long: its column, and the list with it, grow so
+// that every name is shown whole; the other columns keep their widths.
+void CRecordDlg::FitNameColumn()
+{
+    const int names = static_cast<const QAbstractItemView*>(m_list)->sizeHintForColumn(kColumnName);
+    const int width = std::max(kNameColumnWidth, names);
+    m_list->setColumnWidth(kColumnName, width);
+    m_list->setMinimumWidth(kListWidth + width - kNameColumnWidth);
 }
 
 QTreeWidgetItem* CRecordDlg::RowOf(TQ8_HANDLE device) const
@@ -387,6 +403,7 @@ void CRecordDlg::RemoveDevice(TQ8_HANDLE device)
     m_listByCode = true;
     delete RowOf(device);
     m_listByCode = false;
+    FitNameColumn();
     if (m_selected == device) {
         m_selected = nullptr;
         RefreshDestinationControls();
@@ -401,6 +418,7 @@ void CRecordDlg::RefreshDeviceNames()
         item->setText(kColumnName, Q(DisplayName(HandleOf(item))));
     }
     m_listByCode = false;
+    FitNameColumn();
 }
 
 void CRecordDlg::OnItemChanged(QTreeWidgetItem* item, int column)

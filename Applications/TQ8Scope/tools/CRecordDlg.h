@@ -85,6 +85,7 @@ private:
     void StoreSettings();
     void RefillList();
     void AppendRow(TQ8_HANDLE device);
+    void FitNameColumn();
     QTreeWidgetItem* RowOf(TQ8_HANDLE device) const;
     std::wstring DisplayName(TQ8_HANDLE device) const;
     void RefreshDestinationControls();

@@ -10,6 +10,7 @@
 #include "CMainDoc.h"
 #include "EnumTexts.h"
 #include "ErrorBox.h"
+#include "Mnemonic.h"
 
 namespace {
 
@@ -17,6 +18,8 @@ constexpr uint32_t kVersionFlags = 64;
 const QString kUnknown = QStringLiteral("<Unknown>");
 // Pixels of a read-only field besides its text: frame, margins and cursor.
 constexpr int kFieldPadding = 12;
+// Pixels between the device class field's frame and its text.
+constexpr int kFieldMargin = 2;
 
 // A flag read fails with a negative code; it is then neither set nor clear.
 QString FlagText(int32_t result, const char* set, const char* clear)
@@ -102,6 +105,24 @@ QLineEdit* CForm_Status::AddField(QWidget* group, int row, const char* caption, 
     return field;
 }
 
+// The library's description of the board is longer than the page's other
+// texts: its read-only field breaks it over as many lines as the group's
+// width needs, so that it is shown whole without widening the page.
+void CForm_Status::AddDeviceClassField(QWidget* group, int row)
+{
+    auto* grid = static_cast<QGridLayout*>(group->layout());
+    auto* field = AddItem(new QLabel(group), kDeviceClassId);
+    vlt::SetNoPrefix(field);
+    field->setWordWrap(true);
+    field->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    field->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    field->setBackgroundRole(QPalette::Base);
+    field->setAutoFillBackground(true);
+    field->setMargin(kFieldMargin);
+    grid->addWidget(new QLabel(QStringLiteral("Device class:"), group), row, 0, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(field, row, 1);
+}
+
 QWidget* CForm_Status::CreateVersionGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Version information"), this);
@@ -127,7 +148,7 @@ QWidget* CForm_Status::CreateConfigGroup()
     new QGridLayout(group);
     AddField(group, 0, "Process arch.:", kProcessArchId);
     AddField(group, 1, "System arch.:", kSystemArchId);
-    AddField(group, 2, "Device class:", kDeviceClassId);
+    AddDeviceClassField(group, 2);
     AddField(group, 3, "ZAB present?", kZabPresentId);
     AddField(group, 4, "External trigger:", kExtTriggerId);
     AddField(group, 5, "Input filter:", kInputFilterId);
@@ -193,12 +214,8 @@ void CForm_Status::ShowConfiguration()
     ShowWholeText(ItemAs<QLineEdit>(kProcessArchId), QStringLiteral("64-bit"));
     ShowWholeText(ItemAs<QLineEdit>(kSystemArchId), SystemArchitectureText(QSysInfo::currentCpuArchitecture()));
     std::wstring name;
-    if (GetBoardNameString(device, name, TQ8_NAME_SET_DEVICE_CLASS) == 0) {
-        // The library's description may be longer than any page is wide: it
-        // is read from its start, and whole in its tool tip.
-        ShowFromStart(ItemAs<QLineEdit>(kDeviceClassId), ToQt(name));
-        ItemAs<QLineEdit>(kDeviceClassId)->setToolTip(ToQt(name));
-    }
+    if (GetBoardNameString(device, name, TQ8_NAME_SET_DEVICE_CLASS) == 0)
+        ItemAs<QLabel>(kDeviceClassId)->setText(ToQt(name));
     QString zab = QStringLiteral("No");
     if (Features() & TQ8_FEATURE_ZAB) {
         zab = QStringLiteral("Yes (%1)").arg(QString::fromWCharArray(ZabFpgaTypeToText(GetZabFpgaTypeTQ8(device))));

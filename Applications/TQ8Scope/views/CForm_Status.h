@@ -55,6 +55,7 @@ private:
     QWidget* CreateVersionGroup();
     QWidget* CreateConfigGroup();
     QLineEdit* AddField(QWidget* group, int row, const char* caption, int id);
+    void AddDeviceClassField(QWidget* group, int row);
     void ShowVersionsAndConfiguration();
     // A read-only field shows its text from the start; ShowWholeText also
     // makes it wide enough for all of it.

@@ -8,6 +8,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "Mnemonic.h"
+
 namespace {
 
 // The library's text, freed once taken.
@@ -26,6 +28,7 @@ CRecDataCtxAdvPP::CRecDataCtxAdvPP(QWidget* parent)
 {
     m_source->setObjectName(QStringLiteral("sourceFile"));
     m_source->setWordWrap(true);
+    vlt::SetNoPrefix(m_source);
     m_list->setObjectName(QStringLiteral("elements"));
     m_list->setRootIsDecorated(false);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);

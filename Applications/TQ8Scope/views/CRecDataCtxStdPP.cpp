@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "Mnemonic.h"
 #include "RecordedDataTexts.h"
 #include "TextConv.h"
 #include "ValueFormat.h"
@@ -73,6 +74,7 @@ QLabel* CRecDataCtxStdPP::AddRow(QGridLayout* grid, int row, const QString& labe
     auto* value = new QLabel(initial, this);
     value->setObjectName(QString::fromLatin1(name));
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    vlt::SetNoPrefix(value); // a path or a name, shown as it is
     grid->addWidget(caption, row, 0);
     grid->addWidget(value, row, 1);
     return value;

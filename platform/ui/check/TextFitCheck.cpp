@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -73,6 +74,15 @@ const QWidget* CutBy(const QWidget* widget)
             return parent;
     }
     return nullptr;
+}
+
+// The scroll buttons of a tab strip lie over the tabs at its ends.
+bool UnderScrollButtons(const QTabBar* tabs, const QRect& tab)
+{
+    for (const QToolButton* button : tabs->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        if (button->isVisible() && button->geometry().intersects(tab))
+            return true;
+    return false;
 }
 
 bool IsPlainLabel(const QLabel* label)
@@ -139,6 +149,11 @@ void TextFitCheck::CheckWidget(QWidget* widget)
     const QFontMetrics fm = widget->fontMetrics();
     QString text;
     if (auto* label = qobject_cast<QLabel*>(widget)) {
+        // A message box's text often holds a name or a path: it is shown as
+        // it is written.
+        if (qobject_cast<QMessageBox*>(label->window()) && !label->text().isEmpty() &&
+            (label->buddy() || !IsPlainLabel(label)))
+            Fail(widget, label->text(), QStringLiteral("a message box reads its text as a mnemonic or as markup"));
         if (!IsPlainLabel(label) || label->text().isEmpty())
             return;
         text = label->text();
@@ -224,6 +239,8 @@ void TextFitCheck::CheckWidget(QWidget* widget)
             if (mustShow && (r.left() < 0 || r.right() >= tabs->width()))
                 Fail(widget, tab, QStringLiteral("tab lies outside the tab strip (%1 to %2 of %3 px)")
                                       .arg(r.left()).arg(r.right()).arg(tabs->width()));
+            if (mustShow && UnderScrollButtons(tabs, r))
+                Fail(widget, tab, QStringLiteral("tab lies under the tab strip's scroll buttons"));
             const int need = tabs->fontMetrics().horizontalAdvance(RemoveMnemonic(tab)) + space;
             if (need > r.width())
                 Fail(widget, tab, Needs(need, r.width()));

@@ -3,7 +3,9 @@
 // check box, group box, tab, edit, combo box, list column and header is at
 // least as wide as its text at the window's font (mnemonic taken out), a
 // list header spans its list, a tab strip without scroll buttons shows
-// every tab, and no label shows a literal mnemonic '&'.
+// every tab (one with them its current tab, clear of the buttons), no
+// label shows a literal mnemonic '&', and a message box shows its text as
+// it is written.
 // A text a control elides on purpose passes when the control's tool tip
 // holds the whole text. Every failure names the window, the widget and the
 // text. Used by the programs' tests.

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
+
 #include "ErrorBeep.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "Mnemonic.h"
+#include "TestApp.h"
 
 TEST(MessageBox, RecorderAnswersFromQueueThenWithCloseAnswer)
 {
@@ -31,6 +37,51 @@ TEST(MessageBox, NestedRecordersRestoreTheOuterOne)
     AfxMessageBox(L"outer");
     ASSERT_EQ(outer.Count(), 1u);
     EXPECT_EQ(outer.LastText(), L"outer");
+}
+
+// What the real box shows, read once it is up and the mnemonic rule has
+// seen it; the box is then answered with Cancel.
+struct ShownBox {
+    QString text;
+    bool mnemonic = true;
+    bool plain = false;
+};
+
+ShownBox ShowRealBox(const std::wstring& text)
+{
+    App();
+    vlt::InstallMnemonicRule();
+    ShownBox shown;
+    // Runs once the box's loop has begun: it is shown by then.
+    QTimer::singleShot(0, [&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        // After the rule's second look at the shown window.
+        QTimer::singleShot(0, box, [&shown, box] {
+            auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            if (label) {
+                shown.text = label->text();
+                shown.mnemonic = label->buddy() != nullptr;
+                shown.plain = label->textFormat() == Qt::PlainText;
+            }
+            box->done(QMessageBox::Cancel);
+        });
+    });
+    EXPECT_EQ(vlt::ShowMessageBox(text, MB_YESNOCANCEL | MB_ICONQUESTION), IDCANCEL);
+    return shown;
+}
+
+TEST(MessageBox, ShowsNamesAndPathsAsTheyAre)
+{
+    const ShownBox folder =
+        ShowRealBox(L"Are you sure you want to permanently delete directory 'a&b folder' and all of its contents?");
+    EXPECT_EQ(folder.text,
+              QStringLiteral("Are you sure you want to permanently delete directory 'a&b folder' and all of its contents?"));
+    EXPECT_FALSE(folder.mnemonic);
+    // A name that looks like markup is not read as markup.
+    const ShownBox markup = ShowRealBox(L"<b>R&D</b>\n\nThe above file name contains invalid characters");
+    EXPECT_TRUE(markup.plain);
+    EXPECT_FALSE(markup.mnemonic);
 }
 
 TEST(MessageBox, CloseAnswerFollowsTheButtons)

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -77,6 +78,12 @@ TEST(TextFitCheck, NamesEveryCutTextAndPassesWholeOnes)
     tabs->tabBar()->setUsesScrollButtons(false);
     tabs->addTab(new QWidget, QStringLiteral("Data Plotting"));
     tabs->addTab(new QWidget, QStringLiteral("Troubleshooting"));
+    // The shown tab wider than its strip lies partly under the scroll buttons.
+    auto* strip = new QTabBar(&dialog);
+    strip->setGeometry(140, 215, 120, 24);
+    strip->setUsesScrollButtons(true);
+    strip->addTab(QStringLiteral("TQ3300-4 #5002 @127.0.0.1:47510 - Ch. 1"));
+    strip->addTab(QStringLiteral("TQ3300-4 #5002 @127.0.0.1:47510 - Ch. 2"));
     dialog.show();
     QCoreApplication::processEvents();
     literal->setText(QStringLiteral("&Value")); // after the rule saw it
@@ -88,6 +95,8 @@ TEST(TextFitCheck, NamesEveryCutTextAndPassesWholeOnes)
     EXPECT_TRUE(report.contains(QStringLiteral("\"&Value\" | shows a literal mnemonic"))) << report.toStdString();
     EXPECT_TRUE(report.contains(QStringLiteral("\"Freq\" | column items needs"))) << report.toStdString();
     EXPECT_TRUE(report.contains(QStringLiteral("\"Troubleshooting\" | tab lies outside"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("- Ch. 1\" | tab lies under the tab strip's scroll buttons"))) << report.toStdString();
+    EXPECT_FALSE(report.contains(QStringLiteral("- Ch. 2\" | tab lies under"))) << report.toStdString();
     EXPECT_FALSE(report.contains(QStringLiteral("&OK"))) << report.toStdString();
     EXPECT_TRUE(check.Checked().contains(QStringLiteral("Fit / Troubleshooting")));
 }

@@ -1,8 +1,10 @@
 // Every text of the scope application shown whole: the board window with
 // every page of the page table, every command of the main frame's menus and
-// every window those open, found by walking what the program registers.
+// every window those open, found by walking what the program registers;
+// also with a remote board, whose name is the longest a window shows.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -14,23 +16,32 @@
 #include <QElapsedTimer>
 #include <QMenuBar>
 #include <QTabBar>
+#include <QLineEdit>
+#include <QListView>
 #include <QTabWidget>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 
+#include "BrowseForFile.h"
 #include "CChildFrame.h"
 #include "CFFTOptions.h"
 #include "CForm_Action.h"
 #include "CFormView_Scope.h"
 #include "CMainApp.h"
 #include "CMainFrame.h"
+#include "CMyRemoteFileDialog.h"
 #include "CommandIds.h"
+#include "DocStateFlags.h"
 #include "FileDialog.h"
 #include "IBoardDocument.h"
 #include "InprocServer.h"
 #include "MessageBox.h"
 #include "PersistentOptsKeys.h"
 #include "ProgramWindows.h"
+#include "RemoteTestHost.h"
 #include "TQ8Sim.h"
 #include "TextConv.h"
 #include "TestApp.h"
@@ -87,6 +98,9 @@ protected:
             EXPECT_TRUE(app->GetMainFrame()->close());
             app->ShutDown();
         }
+        // The remote board is disconnected before its host goes.
+        app.reset();
+        server.reset();
         vlt::SetFileDialogHandler(m_files);
         TQ8Sim_Reset();
         unsetenv("VLT_REGISTRY_DIR");
@@ -102,7 +116,79 @@ protected:
         frame = app->GetMainFrame();
         ASSERT_EQ(frame->GetChildFrames().size(), 1u);
         vlt::WindowWalker::Settle();
-        CChildFrame* child = frame->GetChildFrames()[0];
+        ASSERT_NO_FATAL_FAILURE(Acquire(frame->GetChildFrames()[0]));
+    }
+
+    // A second board window, of a board on a service host of this machine:
+    // the active one, with data in its plot.
+    void OpenRemoteBoard()
+    {
+        server = std::make_unique<RemoteTestHost>((m_dir / "served").string());
+        ASSERT_TRUE(server->Started());
+        TQ8SIM_BOARD_DESC desc;
+        TQ8Sim_DefaultBoardDesc(&desc, kRemoteSerial);
+        ASSERT_EQ(TQ8Sim_AddLocalBoard(&desc), TQ8_OK);
+        TQ8_HANDLE device =
+            app->GetDeviceManager()->ConnectRemoteDevice(L"127.0.0.1", server->Port(), kRemoteSerial, true, false);
+        ASSERT_NE(device, nullptr);
+        ASSERT_NE(app->OpenDeviceDocument(device, docstate::kLimitPlotData), nullptr);
+        vlt::WindowWalker::Settle();
+        ASSERT_EQ(frame->GetChildFrames().size(), 2u);
+        CChildFrame* remote = frame->GetChildFrames()[1];
+        ASSERT_EQ(frame->GetActiveChildFrame(), remote);
+        ASSERT_NO_FATAL_FAILURE(Acquire(remote));
+    }
+
+    // The remote file dialog's boxes, each shown for real, checked and
+    // answered with its close answer: deleting a folder, an invalid name and
+    // a missing folder, each naming what has an '&'.
+    void CheckRemoteFileDialogBoxes(TQ8_HANDLE device)
+    {
+        std::filesystem::create_directories(m_dir / "served" / "a&b folder");
+        const vlt::MessageBoxHandler recorded = vlt::SetMessageBoxHandler({});
+        bool driven = false;
+        // Runs once the dialog's loop has begun: it is shown by then.
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CMyRemoteFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            // Seen after the dialog's own show, so that only its boxes are closed.
+            vlt::WindowWalker boxes(check, frame);
+            QAbstractItemView* view = dialog->findChild<QListView*>(QStringLiteral("fileList"));
+            if (dialog->GetView() == CMyRemoteFileDialog::kDetails)
+                view = dialog->findChild<QTreeView*>(QStringLiteral("fileDetails"));
+            const QModelIndexList rows =
+                view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("a&b folder"));
+            EXPECT_EQ(rows.size(), 1);
+            if (!rows.isEmpty()) {
+                view->selectionModel()->setCurrentIndex(rows[0],
+                                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                view->setFocus();
+                QTest::keyClick(view, Qt::Key_Delete);
+            }
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileName"))->setText(QStringLiteral("a&b|c.rd8"));
+            dialog->accept();
+            dialog->NavigateTo(L"C:\\a&b missing", false, false);
+            check.CheckWindow(dialog, dialog->windowTitle());
+            dialog->reject();
+            driven = true;
+        });
+        vlt::FileDialogRequest request;
+        request.open = false;
+        request.title = L"Save Acquisition Data";
+        request.folder = L"C:\\";
+        request.filter = L"8-bit Sample Files (*.rd8)|*.rd8|All Files (*.*)|*.*||";
+        request.parent = frame;
+        EXPECT_FALSE(ShowBoardFileDialog(device, request));
+        vlt::SetMessageBoxHandler(recorded);
+        EXPECT_TRUE(driven);
+        // Three boxes, each checked under its caption; the folder stays.
+        EXPECT_EQ(check.Checked().count(QString::fromStdWString(vlt::GetMessageBoxCaption())), 3)
+            << check.Checked().join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(std::filesystem::exists(m_dir / "served" / "a&b folder"));
+    }
+
+    void Acquire(CChildFrame* child)
+    {
         auto* acquire = child->GetActionForm()->findChild<QAbstractButton*>(QString::number(CForm_Action::kStartStopId));
         ASSERT_NE(acquire, nullptr);
         acquire->click();
@@ -124,7 +210,7 @@ protected:
     // others on a control panel of the same size.
     void CheckOtherPages(vlt::WindowWalker& walker)
     {
-        CChildFrame* child = frame->GetChildFrames()[0];
+        CChildFrame* child = frame->GetActiveChildFrame();
         QTabWidget* panel = child->GetControlPanel();
         std::set<QString> shown;
         for (int i = 0; i < panel->count(); ++i)
@@ -145,6 +231,7 @@ protected:
 
     void WalkProgram()
     {
+        const size_t boards = frame->GetChildFrames().size();
         vlt::WindowWalker walker(check, frame);
         walker.Visit(frame);
         CheckOtherPages(walker);
@@ -154,8 +241,8 @@ protected:
         walker.RunMenuCommands(
             frame->menuBar(), [&](QAction* action) { return leave.count(action->data().toUInt()) != 0; },
             [this] { frame->UpdateCommandUI(); },
-            [this](QAction* action) {
-                EXPECT_EQ(frame->GetChildFrames().size(), 1u) << action->text().toStdString();
+            [this, boards](QAction* action) {
+                EXPECT_EQ(frame->GetChildFrames().size(), boards) << action->text().toStdString();
             });
         vlt::WindowWalker::Settle();
         EXPECT_EQ(check.Report(), QString()) << check.Report().toStdString();
@@ -168,6 +255,8 @@ protected:
     std::filesystem::path m_dir;
     vlt::FileDialogHandler m_files;
     vlt::MessageBoxRecorder boxes;
+    std::unique_ptr<RemoteTestHost> server;
+    static constexpr uint32_t kRemoteSerial = 5002;
 };
 
 TEST_F(EveryTextFits, ScopeApplication)
@@ -189,6 +278,24 @@ TEST_F(EveryTextFits, ScopeApplicationUnsafe)
     ASSERT_EQ(strip->count(), 14);
     for (int i = 0; i < strip->count(); ++i)
         EXPECT_TRUE(strip->rect().contains(strip->tabRect(i))) << strip->tabText(i).toStdString();
+}
+
+// A remote board's window active beside a virtual one: its Status page,
+// its spectrum window's tabs, the recording window's list, the remote file
+// dialog of its browse buttons and the copy-settings selection.
+TEST_F(EveryTextFits, ScopeApplicationRemoteBoard)
+{
+    ASSERT_NO_FATAL_FAILURE(Start({L"-virtual"}));
+    ASSERT_NO_FATAL_FAILURE(OpenRemoteBoard());
+    CheckRemoteFileDialogBoxes(frame->GetActiveChildFrame()->GetDocument()->GetDeviceHandle());
+    WalkProgram();
+    // The remote file dialog opens from the board memory window's browse
+    // button with that window's title.
+    for (const char* window : {"Record TQ3300 Data", "TQ3300 Device Selection", "Save Acquisition Data",
+                               "Frequency Domain (FFT) - TQ3300-4 #5002 @127.0.0.1:"})
+        EXPECT_TRUE(std::any_of(check.Checked().begin(), check.Checked().end(),
+                                [window](const QString& name) { return name.startsWith(QLatin1String(window)); }))
+            << window;
 }
 
 } // namespace

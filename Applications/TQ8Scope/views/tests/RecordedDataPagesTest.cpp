@@ -4,6 +4,7 @@
 #include <thread>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
@@ -11,6 +12,7 @@
 #include "CPlotSrcFormatPP.h"
 #include "CRecDataCtxAdvPP.h"
 #include "CRecDataCtxStdPP.h"
+#include "Mnemonic.h"
 #include "RecordedDataTexts.h"
 #include "ScopeTestSupport.h"
 #include "TextConv.h"
@@ -34,9 +36,10 @@ protected:
         std::filesystem::remove_all(m_dir);
     }
     // A finished recording of the board with a header and notes.
-    std::wstring Record(TQ8_HANDLE device)
+    std::wstring Record(TQ8_HANDLE device, const std::string& name = "rec.rd8")
     {
-        const std::string path = (m_dir / "rec.rd8").string();
+        std::filesystem::create_directories((m_dir / name).parent_path());
+        const std::string path = (m_dir / name).string();
         TQ8_FILE_WRITE_PARAMS fw{};
         fw.Fwp_ss = sizeof fw;
         fw.Fwp_flags = TQ8_FWP_FLAG_DEFAULT;
@@ -116,6 +119,27 @@ TEST_F(RecordedDataPagesTest, GeneralAndAdvancedDescribeARecording)
     CloseVrdcFileTQ8(vrdc);
     EXPECT_FALSE(advanced.OpenContextFile(path + L".missing"));
     EXPECT_TRUE(advanced.IsOpen());
+}
+
+// A path is shown as it is: its '&' is no mnemonic.
+TEST_F(RecordedDataPagesTest, PagesShowTheSourcePathAsItIs)
+{
+    vlt::InstallMnemonicRule();
+    const std::wstring path = Record(NewDoc().GetDeviceHandle(), "R&D/rec.rd8");
+    CRecDataCtxStdPP general;
+    ASSERT_TRUE(general.LoadFromFile(path));
+    general.Activate();
+    CRecDataCtxAdvPP advanced;
+    ASSERT_TRUE(advanced.OpenContextFile(path));
+    advanced.Activate();
+    for (QWidget* page : std::initializer_list<QWidget*>{&general, &advanced}) {
+        page->show();
+        QCoreApplication::processEvents();
+        auto* source = page->findChild<QLabel*>(QStringLiteral("sourceFile"));
+        ASSERT_NE(source, nullptr);
+        EXPECT_EQ(source->text(), QString::fromStdWString(path));
+        EXPECT_EQ(source->buddy(), nullptr);
+    }
 }
 
 TEST_F(RecordedDataPagesTest, HeaderLargerThanTheFileGivesNoDataLength)
