@@ -684,6 +684,9 @@ void CMainDoc::ReleaseDevice()
     if (CVltHub6Mgr* manager = SyncManager())
         manager->DetachDevice(m_device);
     StopAcquisitionThread();
+    // Its completion will never come: the controller must not wait for it.
+    if (CMainDoc* controller = IsControlled() ? GetControllerDocument() : nullptr)
+        controller->OnControlledAcquisitionDone(m_device);
     FreeDmaBuffer();
     const TQ8_HANDLE device = m_device;
     m_device = nullptr;
