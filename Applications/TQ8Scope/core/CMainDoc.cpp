@@ -198,6 +198,11 @@ CMainDoc* CMainDoc::GetControllerDocument() const
 
 void CMainDoc::SetControlled(TQ8_HANDLE controller)
 {
+    // A board that loses its controller while it acquires for it (its
+    // window closed, the board gone) ends that part: nothing else would
+    // restart it or take it out of continuous mode.
+    if (!controller && IsControlled() && (m_flags & docstate::kBusy))
+        StopAcquisition();
     m_flags = controller ? (m_flags | docstate::kControlled) : (m_flags & ~docstate::kControlled);
     UpdateAllViews(dochint::kControllerRole);
 }
@@ -653,6 +658,8 @@ void CMainDoc::CloseDocument()
         OnFirmwareUploadDlgClosed();
     }
     EndRecordingSession(nullptr);
+    // The acquisitions of the boards this one controls end with it.
+    StopControlledAcquisitions();
     if (m_device && !IsIdle())
         SetOperatingModeTQ8(m_device, TQ8_MODE_STANDBY);
     // Sent, so that the main frame's loop has dropped this document before it goes.
@@ -677,6 +684,9 @@ void CMainDoc::ReleaseDevice()
     if (CVltHub6Mgr* manager = SyncManager())
         manager->DetachDevice(m_device);
     StopAcquisitionThread();
+    // Its completion will never come: the controller must not wait for it.
+    if (CMainDoc* controller = IsControlled() ? GetControllerDocument() : nullptr)
+        controller->OnControlledAcquisitionDone(m_device);
     FreeDmaBuffer();
     const TQ8_HANDLE device = m_device;
     m_device = nullptr;
@@ -827,14 +837,19 @@ bool CMainDoc::StartControlledAcquisitions()
     return true;
 }
 
+void CMainDoc::StopControlledAcquisitions()
+{
+    if (!(m_flags & docstate::kControlledOutstanding))
+        return;
+    const std::set<TQ8_HANDLE> outstanding = m_controlledOutstanding;
+    for (TQ8_HANDLE h : outstanding)
+        if (CMainDoc* doc = DocumentOf(h))
+            doc->StopAcquisition();
+}
+
 void CMainDoc::StopAcquisition()
 {
-    if (m_flags & docstate::kControlledOutstanding) {
-        const std::set<TQ8_HANDLE> outstanding = m_controlledOutstanding;
-        for (TQ8_HANDLE h : outstanding)
-            if (CMainDoc* doc = DocumentOf(h))
-                doc->StopAcquisition();
-    }
+    StopControlledAcquisitions();
     if ((m_flags & docstate::kAcquiring) && m_device) {
         SetOperatingModeTQ8(m_device, TQ8_MODE_STANDBY);
         // Tagged with the running operation: whichever of this and the
@@ -843,16 +858,8 @@ void CMainDoc::StopAcquisition()
             vlt::PostAppMessage(this, WM_APP, CAcquisitionThread::EncodeCompletion(m_sequence, TQ8_ERR_CANCELLED),
                                 TQ8_ERR_CANCELLED);
     }
-    if (m_flags & docstate::kContinuous) {
+    if (m_flags & docstate::kContinuous)
         SetContinuousMode(false, false, true);
-        if (!m_devices)
-            return;
-        CDeviceManagerTQ8::HandleList list;
-        m_devices->GetControlledDevices(m_device, list);
-        for (TQ8_HANDLE h : list)
-            if (CMainDoc* doc = DocumentOf(h); doc && doc->IsContinuousMode())
-                doc->SetContinuousMode(false, false, true);
-    }
 }
 
 intptr_t CMainDoc::OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam)
@@ -930,8 +937,10 @@ void CMainDoc::OnControlledAcquisitionDone(TQ8_HANDLE device)
 void CMainDoc::SetContinuousMode(bool on, bool updateCheckBox, bool post)
 {
     SetAcquisitionActive(on);
-    if (!on)
+    if (!on) {
         m_flags &= ~docstate::kContinuous;
+        EndControlledContinuousMode(post);
+    }
     if (updateCheckBox && !IsControlled())
         SetAcquireContinuouslyChecked(on);
     if (on && IsControlled())
@@ -944,6 +953,20 @@ void CMainDoc::SetContinuousMode(bool on, bool updateCheckBox, bool post)
         vlt::PostAppMessage(frame, WM_APP, on ? 1 : 0, doc);
     else
         vlt::SendAppMessage(frame, WM_APP, on ? 1 : 0, doc);
+}
+
+// However a controller's continuous mode ends (stopped, cancelled, failed,
+// its window closed), that of the boards it controls ends with it: only
+// its restarts carry them.
+void CMainDoc::EndControlledContinuousMode(bool post)
+{
+    if (!m_devices || !m_device || !IsController())
+        return;
+    CDeviceManagerTQ8::HandleList list;
+    m_devices->GetControlledDevices(m_device, list);
+    for (TQ8_HANDLE h : list)
+        if (CMainDoc* doc = DocumentOf(h); doc && doc->IsContinuousMode())
+            doc->SetContinuousMode(false, false, post);
 }
 
 void CMainDoc::SetAcquisitionActive(bool on)

@@ -241,6 +241,9 @@ public:
     bool StartAcquisition(CMainDoc* controller);
     bool StartControlledAcquisitions();
     void StopAcquisition();
+    // Stops the boards of this controller's group whose acquisitions have
+    // not reported yet.
+    void StopControlledAcquisitions();
     void OnAcquisitionDone(uintptr_t wParam, intptr_t lParam);
     void OnControlledAcquisitionDone(TQ8_HANDLE device);
     void SetContinuousMode(bool on, bool updateCheckBox, bool post);
@@ -317,6 +320,7 @@ private:
     using ToolWindowFactory = std::function<QWidget*(CMainDoc&, QWidget* parent)>;
     void ToggleOrCreateToolWindow(QPointer<QWidget>& window, const ToolWindowFactory& factory,
                                   const wchar_t* failureText);
+    void EndControlledContinuousMode(bool post);
     void ShowAcquisitionStarted();
     int ShowBox(const std::wstring& text, unsigned style);
     void ShowAcquisitionError(int32_t code);

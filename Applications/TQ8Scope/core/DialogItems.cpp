@@ -268,13 +268,14 @@ bool SelectComboItemByData(QComboBox* combo, uint64_t data)
     return false;
 }
 
-void FillSampleCountCombo(QComboBox* combo, bool noTransferOnly)
+void FillSampleCountCombo(QComboBox* combo, bool noTransferOnly, uint32_t largest)
 {
     combo->clear();
     if (!noTransferOnly)
         combo->addItem(QStringLiteral("0 : Transfer only"), QVariant::fromValue<qulonglong>(0));
     for (uint32_t count : kSampleCountPresets)
-        combo->addItem(QString::fromStdString(vlt::WideToUtf8(FormatWithThousandsSeparator(count))),
+        if (count <= largest)
+            combo->addItem(QString::fromStdString(vlt::WideToUtf8(FormatWithThousandsSeparator(count))),
                        QVariant::fromValue<qulonglong>(count));
 }
 

@@ -53,7 +53,8 @@ bool SelectComboItemByData(QComboBox* combo, uint64_t data);
 inline constexpr std::array<uint32_t, 15> kSampleCountPresets = {
     16384u,    32768u,     65536u,     1048576u,   2097152u,   4194304u,    8388608u,   16777216u,
     33554432u, 67108864u, 134217728u, 268435456u, 536870912u, 1073741824u, 2147483648u};
-void FillSampleCountCombo(QComboBox* combo, bool noTransferOnly);
+// Only the presets up to `largest` are offered (the most the board holds).
+void FillSampleCountCombo(QComboBox* combo, bool noTransferOnly, uint32_t largest = UINT32_MAX);
 
 // Appends " - " and the board name to the window's title.
 void AppendBoardNameToTitle(QWidget* window, TQ8_HANDLE device, uint32_t nameFlags);

@@ -173,6 +173,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void ShowAdjustedPlotParameters(uint64_t offset, uint32_t page, int32_t low, int32_t high);
     // The control's call-backs; their counts are the panel's, which the
     // control never outlives as a sink (every advise is revoked first).
     struct XPropertyNotify : IPropertyNotifySink {

@@ -16,6 +16,7 @@
 #include "CommandIds.h"
 #include "DialogItems.h"
 #include "ErrorBox.h"
+#include "FormApply.h"
 #include "MainFrameSheets.h"
 #include "FormControls.h"
 #include "MessageBox.h"
@@ -223,6 +224,28 @@ void CFormView_Scope::OnApply()
     if (FAILED(m_control->put_MaxSampleValue(high)))
         ReadPlotParameters(ScopeDispId::MaxSampleValue);
     m_control->put_Enabled(VARIANT_TRUE);
+    ShowAdjustedPlotParameters(offset, page, low, high);
+}
+
+// The plot keeps its values within its limits (a page of at most
+// MaxPageWidth, for one): the edits show what it holds, and the status bar
+// says so when it did not take a value as typed.
+void CFormView_Scope::ShowAdjustedPlotParameters(uint64_t offset, uint32_t page, int32_t low, int32_t high)
+{
+    bool adjusted = false;
+    const auto check = [&](DISPID dispid, auto getter, auto typed) {
+        decltype(typed) held{};
+        if (FAILED((m_control.p->*getter)(&held)) || held == typed)
+            return;
+        adjusted = true;
+        ReadPlotParameters(dispid);
+    };
+    check(ScopeDispId::StartSample, &IScopeTQ8::get_StartSample, offset);
+    check(ScopeDispId::PageWidth, &IScopeTQ8::get_PageWidth, page);
+    check(ScopeDispId::MinSampleValue, &IScopeTQ8::get_MinSampleValue, low);
+    check(ScopeDispId::MaxSampleValue, &IScopeTQ8::get_MaxSampleValue, high);
+    if (adjusted)
+        ShowStatus(formapply::AppliedText(L"Plot parameters updated", true));
 }
 
 void CFormView_Scope::OnZoomToSelection()

@@ -137,8 +137,6 @@ void CForm_Data::CreateControls()
 void CForm_Data::OnInitialUpdate()
 {
     GetDocument().SetDataForm(this);
-    if (m_sampleCount->count() == 0)
-        FillSampleCountCombo(m_sampleCount, false);
     CSettingFormView::OnInitialUpdate();
     FillChannelList();
     FillMasterList();
@@ -151,6 +149,7 @@ void CForm_Data::Refresh()
 {
     RefreshScope refreshing(*this);
     const TQ8_HANDLE device = GetDeviceHandle();
+    FillSampleCounts();
     ShowRegion();
     SelectComboItemByData(m_channels, uint64_t(GetActiveChannelsTQ8(device, 1)));
     m_sdram2->setChecked(GetRouteToSdram2EnableTQ8(device, 1) != 0);
@@ -168,6 +167,21 @@ void CForm_Data::ShowRegion()
     const uint32_t count = GetDocument().GetSampleCount();
     if (!SelectComboItemByData(m_sampleCount, count))
         m_sampleCount->setEditText(QString::number(count));
+}
+
+// The presets up to the most the board holds with its active channels; a
+// typed count stays in the field.
+void CForm_Data::FillSampleCounts()
+{
+    const TQ8_HANDLE device = GetDeviceHandle();
+    uint32_t largest = UINT32_MAX;
+    if (GetMaxSampleCountForActiveChanSelTQ8(device, GetActiveChannelsTQ8(device, 1), &largest) != 0)
+        largest = UINT32_MAX;
+    const QString text = m_sampleCount->currentText();
+    const bool filled = m_sampleCount->count() != 0;
+    FillSampleCountCombo(m_sampleCount, false, largest);
+    if (filled)
+        m_sampleCount->setEditText(text);
 }
 
 void CForm_Data::FillChannelList()
@@ -301,6 +315,10 @@ void CForm_Data::OnActiveChannels()
         m_sdram2->setChecked(false);
     }
     ShowStatus(L"Active channel setting updated");
+    {
+        RefreshScope refreshing(*this);
+        FillSampleCounts();
+    }
     if (GetTriggerModeTQ8(device, 1) == 1)
         GetDocument().NotifyTriggerModeChanged();
     ApplySdram2Rule();

@@ -55,6 +55,7 @@ public:
 
 private:
     void CreateControls();
+    void FillSampleCounts();
     void FillChannelList();
     void FillMasterList();
     void ShowMasterSlaveTexts();

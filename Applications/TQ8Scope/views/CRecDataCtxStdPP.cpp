@@ -144,7 +144,8 @@ void CRecDataCtxStdPP::FillSource()
     SetValue("sourceFile", m_path);
     SetValue("headerBytes", Number(m_info.headerBytes));
     if (m_dataLength != 0)
-        SetValue("dataLength", FormatRecordedDataLength(m_dataLength, m_info.bytesPerSample, m_info.samplingRateMHz));
+        SetValue("dataLength", FormatRecordedDataLength(m_dataLength, m_info.bytesPerSample, m_info.samplingRateMHz,
+                                                         m_info.channelCount));
 }
 
 void CRecDataCtxStdPP::FillSamples()

@@ -15,8 +15,13 @@ EditAction DecideEditAction(bool editing, bool valid, uint32_t typed, uint32_t c
 
 std::wstring AppliedText(const wchar_t* success, uint32_t typed, uint32_t readBack)
 {
+    return AppliedText(success, readBack != typed);
+}
+
+std::wstring AppliedText(const wchar_t* success, bool realignedOrClipped)
+{
     std::wstring text = success;
-    if (readBack != typed)
+    if (realignedOrClipped)
         text += L"; setting realigned or clipped";
     return text;
 }

@@ -18,6 +18,7 @@ EditAction DecideEditAction(bool editing, bool valid, uint32_t typed, uint32_t c
 // The field's success text, with "; setting realigned or clipped" when the
 // board holds another value than the one typed.
 std::wstring AppliedText(const wchar_t* success, uint32_t typed, uint32_t readBack);
+std::wstring AppliedText(const wchar_t* success, bool realignedOrClipped);
 
 // Slider texts with the setting's words ("trigger level A").
 std::wstring SliderTrackingText(const wchar_t* words, uint32_t position);

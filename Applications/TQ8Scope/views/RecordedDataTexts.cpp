@@ -67,13 +67,14 @@ std::wstring FormatRecordedDuration(double seconds)
     return Printf("%0.3f %s", seconds * 1e6, "\xCE\xBCs");
 }
 
-std::wstring FormatRecordedDataLength(uint64_t bytes, uint32_t bytesPerSample, double rateMHz)
+std::wstring FormatRecordedDataLength(uint64_t bytes, uint32_t bytesPerSample, double rateMHz, uint32_t channels)
 {
     if (bytesPerSample == 0)
         return Printf("%" PRIu64 " bytes", bytes) + Scaled(bytes, L"B");
     const uint64_t samples = bytes / bytesPerSample;
     std::wstring text = Printf("%" PRIu64 " samples", samples) + Scaled(samples, L"S");
+    const uint64_t frames = channels > 1 ? samples / channels : samples;
     if (rateMHz != 0)
-        text += L", " + FormatRecordedDuration(double(samples) / (rateMHz * 1e6));
+        text += L", " + FormatRecordedDuration(double(frames) / (rateMHz * 1e6));
     return text;
 }

@@ -276,6 +276,24 @@ TEST_F(MainDocTest, ControllerStaysShownAcquiringUntilTheLastControlledBoardRepo
     EXPECT_FALSE(controller.GetStateFlags() & docstate::kShownAcquiring);
 }
 
+TEST_F(MainDocTest, ClosingAControlledBoardWhileItAcquiresFreesItsController)
+{
+    TestDoc& controller = NewDoc();
+    TestDoc& controlled = NewDoc();
+    ASSERT_TRUE(devices->SetController(controlled.GetDeviceHandle(), controller.GetDeviceHandle()));
+    controlled.SetControlled(controller.GetDeviceHandle());
+    controller.RefreshControllerFlag();
+    controller.SetSampleCount(1024);
+    controlled.SetSampleCount(doc_test::kSlowSamples);
+    TQ8Sim_SetTimeFactor(doc_test::kSlowTime);
+    ASSERT_TRUE(controller.StartAcquisition(nullptr));
+    ASSERT_TRUE(doc_test::WaitUntilAcquiring(controlled.GetDeviceHandle()));
+    controlled.CloseDocument();
+    TQ8Sim_SetTimeFactor(doc_test::kFastTime);
+    ASSERT_TRUE(doc_test::PumpUntil([&] { return controller.IsIdle(); }));
+    EXPECT_FALSE(controller.GetStateFlags() & docstate::kShownAcquiring);
+}
+
 TEST_F(MainDocTest, FailureOfAControlledBoardStopsTheGroup)
 {
     TestDoc& controller = NewDoc();

@@ -192,6 +192,12 @@ TEST(SampleCountCombo, PresetsWithTransferOnly)
     EXPECT_EQ(combo.currentText(), QStringLiteral("65,536"));
     EXPECT_FALSE(SelectComboItemByData(&combo, 12345));
     EXPECT_EQ(combo.currentIndex(), -1);
+    // A board of 1 GiS is offered no larger count.
+    FillSampleCountCombo(&combo, false, 1073741824u);
+    ASSERT_EQ(combo.count(), 15);
+    EXPECT_EQ(combo.itemText(14), QStringLiteral("1,073,741,824"));
+    FillSampleCountCombo(&combo, true, 1073741823u);
+    EXPECT_EQ(combo.count(), 13);
 }
 
 TEST(ControlGeometry, ResizeAndMoveBy)

@@ -318,6 +318,25 @@ TEST_F(ScopePanelTest, ApplyReadsARefusedPropertyBack)
     EXPECT_EQ(width, 2048u);
 }
 
+TEST_F(ScopePanelTest, ApplySaysWhenThePlotClipsAValue)
+{
+    PlotBoard();
+    auto* page = panel->findChild<QLineEdit*>(QString::number(CFormView_Scope::kPageSizeId));
+    doc->texts.clear();
+    page->setText(QStringLiteral("4096"));
+    ItemClick(CFormView_Scope::kApplyId);
+    EXPECT_TRUE(doc->texts.empty());
+    // Beyond the plot's largest page, twice: the second time the plot
+    // already holds its largest page.
+    for (int i = 0; i < 2; ++i) {
+        doc->texts.clear();
+        page->setText(QStringLiteral("536870912"));
+        ItemClick(CFormView_Scope::kApplyId);
+        EXPECT_EQ(page->text(), QStringLiteral("1048576"));
+        EXPECT_EQ(doc->LastText(), L"Plot parameters updated; setting realigned or clipped");
+    }
+}
+
 TEST_F(ScopePanelTest, SampleLimitMovesAPageBeyondItToTheStart)
 {
     PlotBoard();

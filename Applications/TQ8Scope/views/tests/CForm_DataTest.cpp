@@ -89,6 +89,25 @@ TEST_F(DataFormTest, RegionIsAppliedAsTheBoardTakesIt)
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
+TEST_F(DataFormTest, CountListOffersOnlyWhatTheBoardHolds)
+{
+    // 1 GiS of board memory: all of it for four channels, half for one.
+    FormDoc& doc = NewLocalDoc(61, [](TQ8SIM_BOARD_DESC& d) { d.ramSize = 1u << 30; });
+    CForm_Data& form = NewForm(doc);
+    auto* count = form.ItemAs<QComboBox>(CForm_Data::kSampleCountId);
+    auto* channels = form.ItemAs<QComboBox>(CForm_Data::kActiveChannelsId);
+    Choose(channels, 0);
+    EXPECT_EQ(count->itemText(count->count() - 1), QStringLiteral("1,073,741,824"));
+    EXPECT_EQ(count->findData(QVariant::fromValue<qulonglong>(2147483648u)), -1);
+    // A typed count stays in the field when the list changes.
+    count->setEditText(QStringLiteral("5000"));
+    Choose(channels, 5);
+    EXPECT_EQ(count->itemText(count->count() - 1), QStringLiteral("536,870,912"));
+    EXPECT_EQ(count->currentText(), QStringLiteral("5000"));
+    Choose(channels, 0);
+    EXPECT_EQ(count->itemText(count->count() - 1), QStringLiteral("1,073,741,824"));
+}
+
 TEST_F(DataFormTest, RegionThatCannotBeSetStopsTheAcquisition)
 {
     FormDoc& doc = NewDoc();

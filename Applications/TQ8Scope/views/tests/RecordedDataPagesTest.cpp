@@ -1,6 +1,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include <QComboBox>
@@ -140,6 +141,27 @@ TEST_F(RecordedDataPagesTest, PagesShowTheSourcePathAsItIs)
         EXPECT_EQ(source->text(), QString::fromStdWString(path));
         EXPECT_EQ(source->buddy(), nullptr);
     }
+}
+
+TEST_F(RecordedDataPagesTest, GeneralShowsHowLongAFourChannelRecordingLasted)
+{
+    // 4,194,304 samples of four channels at 1.5 GHz: 1,048,576 frames.
+    const std::filesystem::path data = m_dir / "four.rd8";
+    {
+        std::ofstream out(data.string() + ".vrdc");
+        out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<VltRecordedDataContext version=\"1\">\n"
+               "  <BoardName>TQ3300-4</BoardName>\n  <ChannelCount>4</ChannelCount>\n"
+               "  <ChannelNumber>4294967295</ChannelNumber>\n  <BytesPerSample>1</BytesPerSample>\n"
+               "  <BitsPerSample>8</BitsPerSample>\n  <SamplingRateMHz>1500</SamplingRateMHz>\n"
+               "  <HeaderBytes>0</HeaderBytes>\n</VltRecordedDataContext>\n";
+    }
+    { std::ofstream touch(data); }
+    std::filesystem::resize_file(data, 4194304);
+    CRecDataCtxStdPP general;
+    ASSERT_TRUE(general.LoadFromFile(vlt::Utf8ToWide(data.string())));
+    general.Activate();
+    EXPECT_EQ(general.Value("channelCount"), QStringLiteral("4"));
+    EXPECT_EQ(general.Value("dataLength").toStdWString(), L"4194304 samples (4.00 MiS), 699.051 \u03BCs");
 }
 
 TEST_F(RecordedDataPagesTest, HeaderLargerThanTheFileGivesNoDataLength)
