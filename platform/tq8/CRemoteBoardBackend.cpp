@@ -76,6 +76,15 @@ bool ReadDesc(xmlDocPtr reply, BoardDescription& d, uint32_t serial)
         && overflow <= 1 && (d.timestampOverflowFlag = overflow == 1, true);
 }
 
+// Each 16-bit part of the wide form carries one byte of the version.
+uint32_t NarrowVersion(uint64_t wide)
+{
+    uint32_t narrow = 0;
+    for (int i = 3; i >= 0; --i)
+        narrow = (narrow << 8) | static_cast<uint32_t>((wide >> (16 * i)) & 0xFF);
+    return narrow;
+}
+
 using BoardKey = std::tuple<std::wstring, uint16_t, uint32_t, bool>;
 
 BoardKey KeyOf(const RemoteTarget& t)
@@ -384,8 +393,6 @@ int32_t CRemoteBoardBackend::JtagIdCodes(std::string& text)
 int32_t CRemoteBoardBackend::RunningFirmware(FirmwarePart part, std::optional<FirmwareVersion>& version)
 {
     version.reset();
-    if (part != FirmwarePart::System)
-        return TQ8_OK;
     auto link = Link();
     if (!link)
         return TQ8_ERR_CONNECTION_LOST;
@@ -393,16 +400,19 @@ int32_t CRemoteBoardBackend::RunningFirmware(FirmwarePart part, std::optional<Fi
     int32_t rc = link->Call(Method::Desc, {}, reply);
     if (rc == TQ8_OK)
         rc = Result(reply);
-    uint64_t wide = 0;
-    if (rc == TQ8_OK && !ReturnNumber(reply, "FirmwareVersion", wide))
-        rc = TQ8_ERR_BAD_REPLY;
-    if (rc != TQ8_OK || wide == 0)
+    if (rc != TQ8_OK)
         return rc;
-    // Each 16-bit part of the wide form carries one byte of the version.
-    uint32_t narrow = 0;
-    for (int i = 3; i >= 0; --i)
-        narrow = (narrow << 8) | static_cast<uint32_t>((wide >> (16 * i)) & 0xFF);
-    version = FirmwareVersion{narrow, 0};
+    // The system FPGA's item is always there, 0 while its version is
+    // unknown; the ZAB FPGA's is there only while its version is known.
+    const bool system = part == FirmwarePart::System;
+    const char* item = system ? "FirmwareVersion" : "ZabFirmwareVersion";
+    if (!system && !XPathFindNode(reply, "/VltServiceResponse/ReturnData/ZabFirmwareVersion"))
+        return TQ8_OK;
+    uint64_t wide = 0;
+    if (!ReturnNumber(reply, item, wide))
+        return TQ8_ERR_BAD_REPLY;
+    if (!system || wide != 0)
+        version = FirmwareVersion{NarrowVersion(wide), 0};
     return TQ8_OK;
 }
 

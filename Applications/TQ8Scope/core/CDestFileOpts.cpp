@@ -121,6 +121,14 @@ void CDestFileOpts::ConvertTexts(const wchar_t* baseFolder)
     PrefixBareName(m_tsPath, folder);
 }
 
+bool CDestFileOpts::NamesADestination() const
+{
+    if (!Pathname1.empty())
+        return true;
+    return (Template.Fwp_flags & TQ8_FWP_DEINTERLEAVE) != 0
+        && (!Pathname2.empty() || !Pathname3.empty() || !Pathname4.empty());
+}
+
 int CDestFileOpts::CheckNamedStreams()
 {
     bool lacking = false;

@@ -24,6 +24,10 @@ public:
     // false when the user cancels the named-stream question.
     bool BuildFileWriteParams(TQ8_FILE_WRITE_PARAMS& record, const wchar_t* baseFolder);
 
+    // true when a file is named: Pathname1, or with deinterleaving any of
+    // the four.
+    bool NamesADestination() const;
+
     // 1 when a destination volume lacks named streams and the user goes on,
     // -1 when the user cancels, 0 when every volume has them.
     int CheckNamedStreams();

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include "CAcquisitionThread.h"
+#include "CAutoXmlDoc.h"
 #include "CChildFrame.h"
 #include "CDeviceManagerTQ8.h"
 #include "CMainApp.h"
@@ -31,6 +32,7 @@
 #include "IScopePanel.h"
 #include "PersistentOptsKeys.h"
 #include "TextConv.h"
+#include "XmlRoutines.h"
 
 namespace {
 constexpr uint32_t kAlwaysShownPages = 0x2037;
@@ -49,6 +51,25 @@ std::wstring CompletionTime()
     if (!localtime_r(&now, &local) || std::strftime(text, sizeof(text), " complete: %x %X", &local) == 0)
         return {};
     return vlt::Utf8ToWide(text);
+}
+
+// The board's name and ": " as error boxes begin; empty without a name.
+std::wstring BoardNamePrefix(TQ8_HANDLE device)
+{
+    std::wstring name;
+    if (GetBoardNameString(device, name, kErrorBoxNameFlags) != 0 || name.empty())
+        return {};
+    return name + L": ";
+}
+
+// Why a settings file that the library refused cannot be read: the file
+// reader's or the XML parser's reason; empty when it reads as XML, so that
+// the library's own text (the settings do not fit the board) stands.
+std::wstring SettingsFileReason(const std::wstring& path)
+{
+    std::string reason;
+    CAutoXmlDoc doc(XmlReadFile(vlt::WideToUtf8(path), nullptr, 0, &reason));
+    return doc ? std::wstring() : vlt::Utf8ToWide(reason);
 }
 
 std::wstring Format(const wchar_t* format, double a, double b)
@@ -314,6 +335,18 @@ void CMainDoc::SetSettingsPath(const std::wstring& path, bool addToRecent)
     UpdateTitle();
 }
 
+void CMainDoc::ReportSettingsLoadFailure(int32_t result, const std::wstring& path)
+{
+    constexpr wchar_t kPrefix[] = L"Failed to load and apply board settings: ";
+    const std::wstring reason =
+        result == TQ8_ERR_FILE_UNREADABLE || result == TQ8_ERR_BAD_SETTINGS ? SettingsFileReason(path) : L"";
+    if (reason.empty()) {
+        ShowDeviceErrorBox(result, kPrefix, m_device);
+        return;
+    }
+    vlt::ShowMessageBox(BoardNamePrefix(m_device) + kPrefix + reason, MB_ICONERROR);
+}
+
 void CMainDoc::SetModified(bool modified)
 {
     m_modified = modified;
@@ -344,7 +377,7 @@ int CMainDoc::LoadSettings(const std::wstring& givenPath)
         return 0;
     const int32_t result = LoadSettingsFromFileXmlWTQ8(m_device, 0, path.c_str());
     if (result != 0) {
-        ShowDeviceErrorBox(result, L"Failed to load and apply board settings: ", m_device);
+        ReportSettingsLoadFailure(result, path);
         return -1;
     }
     NotifyBoardSettingsChanged();
@@ -1577,6 +1610,13 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
 {
     if (!IsIdle() || m_session) {
         ShowDeviceErrorBox(TQ8_ERR_BUSY, L"Cannot ready recording: ", m_device);
+        return false;
+    }
+    if (!params.RecParams.DestFileOpts.NamesADestination()) {
+        vlt::ShowMessageBox(BoardNamePrefix(m_device)
+                                + L"Failed to create recording session: no destination file is given. Select the "
+                                  L"device in the list and enter its destination file.",
+                            MB_ICONERROR);
         return false;
     }
     // The library refuses a board whose last, already cancelled, operation

@@ -313,6 +313,9 @@ private:
     };
 
     void AttachDevice();
+    // The library's refusal of a settings file, with the file's own reason
+    // where it cannot be read.
+    void ReportSettingsLoadFailure(int32_t result, const std::wstring& path);
     bool ApplyDataFormRegion();
     CMainFrame* MainFrame() const;
     size_t CountDocuments() const;

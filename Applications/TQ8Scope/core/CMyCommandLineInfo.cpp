@@ -19,13 +19,15 @@ std::filesystem::path ToPath(const std::wstring& text)
     return std::filesystem::path(vlt::WideToUtf8(text));
 }
 
+// Anything of that name that exists: a FIFO or a folder too, so that the
+// load says why it cannot be read instead of the name being ignored.
 bool IsExistingWorkspaceFile(const std::wstring& arg)
 {
     std::filesystem::path path = ToPath(arg);
     if (!SameNoCase(vlt::Utf8ToWide(path.extension().string()), L".tq8ws"))
         return false;
     std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
+    return std::filesystem::exists(path, ec);
 }
 
 } // namespace

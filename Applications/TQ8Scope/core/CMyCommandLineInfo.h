@@ -23,7 +23,7 @@ public:
 
     ShellCommand m_nShellCommand = FileNew;
     std::wstring m_strFileName;      // the framework's file (open-file command)
-    std::wstring m_strWorkspaceFile; // an existing ".tq8ws" file
+    std::wstring m_strWorkspaceFile; // an existing ".tq8ws", of whatever kind
     bool m_bVirtual = false;
     bool m_bUnsafe = false;
     bool m_bVirtualSync = false;

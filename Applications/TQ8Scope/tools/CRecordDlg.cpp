@@ -499,7 +499,10 @@ int32_t CRecordDlg::PrepareDestinationBrowse(intptr_t self, CVltEditBrowseCtrl* 
     auto* dlg = reinterpret_cast<CRecordDlg*>(self);
     std::error_code ec;
     const std::wstring& folder = dlg->m_controller.DefaultDir;
-    const bool exists = !folder.empty() && std::filesystem::is_directory(vlt::WideToUtf8(folder), ec);
+    // The default folder is one of this computer: a board of another one
+    // browses its own computer, from a folder there.
+    const bool here = !dlg->m_selected || IsDeviceRemoteTQ8(dlg->m_selected) == 0;
+    const bool exists = here && !folder.empty() && std::filesystem::is_directory(vlt::WideToUtf8(folder), ec);
     control->SetDefaultDir(exists ? folder : std::wstring());
     control->SetRemoteDevice(dlg->m_selected);
     return 1;

@@ -2,13 +2,16 @@
 #include "CFormView_Scope.h"
 
 #include <cstring>
+#include <unistd.h>
 
+#include "AtomicFile.h"
 #include "CComBSTR.h"
 #include "CMainDoc.h"
 #include "FileDialog.h"
 #include "FileNames.h"
 #include "MessageBox.h"
 #include "SafeArray.h"
+#include "TextConv.h"
 
 namespace {
 
@@ -21,6 +24,19 @@ uint32_t StandardSelection(uint32_t channels)
     case 3: return 4;
     default: return 0;
     }
+}
+
+// Why a file cannot be plotted before the plot is asked: the file reader's
+// reason, or that it holds nothing; empty when it can be tried.
+std::wstring UnplottableFileReason(const std::wstring& path)
+{
+    uint64_t size = 0;
+    std::string reason;
+    const int fd = vlt::OpenRegularFile(vlt::WideToUtf8(path), UINT64_MAX, &size, &reason);
+    if (fd < 0)
+        return vlt::Utf8ToWide(reason);
+    ::close(fd);
+    return size == 0 ? L"The file is empty: it holds no samples." : std::wstring();
 }
 
 } // namespace
@@ -242,9 +258,11 @@ bool CFormView_Scope::AddFileSourceOrReport(const std::wstring& path)
 {
     if (!m_control || path.empty())
         return false;
-    if (AddFileSource(path, kAutomaticType, 0))
+    const std::wstring reason = UnplottableFileReason(path);
+    if (reason.empty() && AddFileSource(path, kAutomaticType, 0))
         return true;
-    vlt::ShowMessageBox(L"Failed to plot the data file " + path, MB_ICONERROR, this);
+    vlt::ShowMessageBox(L"Failed to plot the data file " + path + (reason.empty() ? L"" : L"\n\n" + reason),
+                        MB_ICONERROR, this);
     return false;
 }
 

@@ -86,9 +86,11 @@ struct MethodRow {
 inline constexpr MethodRow kMethods[] = {
     {Method::List, "TQ8_LIST", "", "Count;Device"},
     {Method::Open, "TQ8_OPEN", "Serial;Virtual", "Result;Serial"},
+    // ZabFirmwareVersion (in FirmwareVersion's form) only while the ZAB
+    // FPGA's version is known; servers before it never send it.
     {Method::Desc, "TQ8_DESC", "",
      "Result;Virtual;Revision;Features;Packages;Flags;MasterSlave;Sync;ExtTrigger;InputFilter;ZabFpga;FpgaType;"
-     "RamSize;DriverVersion;FirmwareVersion;TsOverflow"},
+     "RamSize;DriverVersion;FirmwareVersion;TsOverflow;ZabFirmwareVersion"},
     // Text, when given, is applied first; the board's settings come back.
     {Method::Settings, "TQ8_SETTINGS", "Text", "Result;Text"},
     {Method::Center, "TQ8_CENTER", "Channel;Target", "Result;Text"},

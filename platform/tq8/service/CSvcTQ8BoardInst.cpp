@@ -16,6 +16,7 @@
 #include "ServiceHostOptions.h"
 #include "ServiceProtocol.h"
 #include "TQ8Sim.h"
+#include "VersionText.h"
 #include "XmlRoutines.h"
 
 namespace {
@@ -103,6 +104,18 @@ bool GetTextParameter(xmlDocPtr request, std::string& text)
 {
     std::string coded;
     return GetCallParameter(request, tq8wire::kText, coded) == 0 && tq8wire::DecodeText(coded, text);
+}
+
+// The ZAB FPGA's version in the wide form of GetPciFirmwareVersionTQ8; false
+// while it is unknown (after an upload that failed part of the way) or the
+// board has no ZAB. The library tells it only as text.
+bool ZabFirmwareVersion(TQ8_HANDLE handle, uint64_t& version)
+{
+    wchar_t* text = nullptr;
+    const bool known = GetVersionTextWTQ8(handle, TQ8_VERSION_ZAB_FPGA, &text, 0) == TQ8_OK && text
+                    && ParseVersion64(vlt::WideToUtf8(text), version);
+    FreeMemoryTQ8(text);
+    return known;
 }
 
 } // namespace
@@ -267,6 +280,8 @@ int32_t CSvcTQ8BoardInst::OnDesc(int socket, xmlDocPtr)
     Append(items, "DriverVersion", driver);
     Append(items, "FirmwareVersion", firmware);
     Append(items, "TsOverflow", GetTimestampOverflowFlagTQ8(m_handle) != TQ8_ERR_TS_OVERFLOW_UNSUPPORTED ? 1 : 0);
+    if (uint64_t zab = 0; ZabFirmwareVersion(m_handle, zab))
+        Append(items, "ZabFirmwareVersion", zab);
     return ReplyData(socket, items);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "DocFakes.h"
+#include "ErrorBox.h"
 #include "MainDocFixture.h"
 #include "TQ8Sim.h"
 #include "TextConv.h"
@@ -108,6 +109,32 @@ TEST_F(MainDocRecordingTest, RecordingNeedsAnIdleBoardAndOneSession)
     EXPECT_FALSE(doc.CreateRecordingSession(manager, Params(doc, 1 << 20)));
     EXPECT_NE(boxes.LastText().find(L"Cannot ready recording: "), std::wstring::npos);
     EXPECT_EQ(doc.GetRecordingSession(), first);
+    EXPECT_TRUE(doc.EndRecordingSession(nullptr));
+}
+
+TEST_F(MainDocRecordingTest, ABoardWithoutADestinationFileIsToldSo)
+{
+    TestDoc& doc = NewDoc();
+    CRecParamsManager::CDevState& params = Params(doc, 1 << 20);
+    CDestFileOpts& files = params.RecParams.DestFileOpts;
+    const std::wstring base = vlt::Utf8ToWide(dir->Str());
+    const auto rebuild = [&] {
+        EXPECT_TRUE(params.RecParams.BuildSessionParams(doc.GetDeviceHandle(), manager, params.SessionParams,
+                                                        base.c_str()));
+    };
+    files.Pathname1.clear();
+    rebuild();
+    EXPECT_FALSE(doc.CreateRecordingSession(manager, params));
+    std::wstring name;
+    ASSERT_EQ(GetBoardNameString(doc.GetDeviceHandle(), name, kErrorBoxNameFlags), 0);
+    EXPECT_EQ(boxes.LastText(), name + L": Failed to create recording session: no destination file is given. Select "
+                                       L"the device in the list and enter its destination file.");
+    EXPECT_EQ(doc.GetRecordingSession(), nullptr);
+    // Deinterleaved channels may name their files without the first.
+    files.Template.Fwp_flags |= TQ8_FWP_DEINTERLEAVE;
+    files.Pathname2 = L"second.rd8";
+    rebuild();
+    ASSERT_TRUE(doc.CreateRecordingSession(manager, params)) << boxes.LastText();
     EXPECT_TRUE(doc.EndRecordingSession(nullptr));
 }
 

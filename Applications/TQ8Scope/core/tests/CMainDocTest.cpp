@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include <QTimer>
 
@@ -496,6 +499,36 @@ TEST_F(MainDocSettingsTest, FailedLoadKeepsPathAndShowsTheBox)
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_NE(boxes.LastText().find(L"Failed to load and apply board settings: "), std::wstring::npos);
     EXPECT_EQ(doc.GetSettingsPath(), PathOf("kept.tq8set"));
+}
+
+TEST_F(MainDocSettingsTest, AFileThatCannotBeReadIsRefusedWithItsReason)
+{
+    TestDoc& doc = NewDoc();
+    const std::wstring truncated = PathOf("truncated.tq8set");
+    ASSERT_TRUE(doc.SaveSettingsFile(truncated));
+    const std::filesystem::path file = dir->Path() / "truncated.tq8set";
+    std::filesystem::resize_file(file, std::filesystem::file_size(file) / 2);
+    const std::wstring fifo = PathOf("pipe.tq8set");
+    ASSERT_EQ(::mkfifo(vlt::WideToUtf8(fifo).c_str(), 0600), 0);
+    std::wstring notValid;
+    ASSERT_EQ(GetErrorTextString(TQ8_ERR_BAD_SETTINGS, notValid, nullptr), 0);
+    std::wstring name;
+    ASSERT_EQ(GetBoardNameString(doc.GetDeviceHandle(), name, kErrorBoxNameFlags), 0);
+    const std::wstring prefix = name + L": Failed to load and apply board settings: ";
+
+    EXPECT_FALSE(doc.LoadSettingsFile(truncated));
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText().rfind(prefix + L"'" + truncated + L"'", 0), 0u) << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_EQ(boxes.LastText().find(notValid), std::wstring::npos);
+    EXPECT_FALSE(doc.LoadSettingsFile(fifo));
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.LastText(), prefix + L"Cannot read '" + fifo + L"': not a regular file");
+    // Well-formed settings that do not fit the board keep the library's word.
+    const std::wstring other = PathOf("other.tq8set");
+    std::ofstream(vlt::WideToUtf8(other)) << "<Something/>";
+    EXPECT_FALSE(doc.LoadSettingsFile(other));
+    ASSERT_EQ(boxes.Count(), 3u);
+    EXPECT_EQ(boxes.LastText(), prefix + notValid);
 }
 
 TEST_F(MainDocSettingsTest, SaveAsProposesTheDefaultName)

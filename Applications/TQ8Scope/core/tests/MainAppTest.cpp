@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 #include "CChildFrame.h"
 
@@ -174,6 +175,17 @@ TEST_F(ShellTest, UnknownCommandLineFileIsIgnored)
     EXPECT_EQ(app->GetMainFrame()->GetCommandLineFileKind(), 0);
     EXPECT_TRUE(ws.lastPrompt.empty());
     EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(ShellTest, AWorkspaceArgumentThatIsNoRegularFileIsRefusedWithTheReason)
+{
+    const std::string fifo = Dir().Str() + "/pipe.tq8ws";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    vlt::MessageBoxRecorder boxes;
+    EXPECT_FALSE(app->StartUp({vlt::Utf8ToWide(fifo)}));
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText().rfind(L"Failed to read workspace data: ", 0), 0u) << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_NE(boxes.LastText().find(L"not a regular file"), std::wstring::npos);
 }
 
 TEST_F(ShellTest, SaveWithoutAPathAsksForOneNamedTQ3300Workspace)

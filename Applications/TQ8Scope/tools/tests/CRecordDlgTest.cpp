@@ -9,14 +9,20 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
+#include "BrowseForFile.h"
+#include "CFileDialog_Remote.h"
+#include "CMyRemoteFileDialog.h"
 #include "CPersistentOpts.h"
 #include "CRecSsOptionsDlg.h"
 #include "CRecordDlg.h"
 #include "CVltEditBrowseCtrl.h"
 #include "PersistentOptsKeys.h"
 #include "RecordTestSupport.h"
+#include "RemoteTestHost.h"
 
 namespace {
 
@@ -108,6 +114,48 @@ TEST_F(RecordDlgTest, ListChecksSelectionAndDestination)
               QStringLiteral("Please select a device above to edit destination file details"));
     dlg->AddDevice(handles[2]);
     EXPECT_EQ(list->topLevelItemCount(), 3);
+}
+
+TEST_F(RecordDlgTest, ARemoteBoardsBrowseStartsInAFolderOfItsServer)
+{
+    // The server serves a home of its own; the default folder is one of this computer.
+    const std::filesystem::path home = dir / "server";
+    std::filesystem::create_directories(home / "Documents");
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_DOCUMENTS_DIR");
+    auto server = std::make_unique<RemoteTestHost>(home.string());
+    ASSERT_TRUE(server->Started());
+    TQ8_HANDLE remote = devices->ConnectRemoteDevice(L"127.0.0.1", server->Port(), 4711, true, true);
+    ASSERT_NE(remote, nullptr);
+    docs.push_back(std::make_unique<CMainDoc>(nullptr, devices.get(), remote, docstate::kLimitPlotData));
+    dlg->AddDevice(remote);
+    manager.GetDeviceParams(remote).Document = docs.back().get();
+    ASSERT_EQ(list->topLevelItemCount(), 4);
+    list->setCurrentItem(Row(3));
+    ASSERT_EQ(dlg->GetSelectedDevice(), remote);
+    ASSERT_TRUE(std::filesystem::is_directory(vlt::WideToUtf8(dlg->Controller().DefaultDir)));
+
+    UseBrowseForFileInEditBrowseControls();
+    CFileDialog_Remote::Register();
+    std::wstring folder = L"(no remote dialog)";
+    QTimer::singleShot(0, [&] {
+        if (auto* shown = qobject_cast<CMyRemoteFileDialog*>(QApplication::activeModalWidget())) {
+            folder = shown->CurrentFolder();
+            shown->reject();
+        }
+    });
+    Child<CVltEditBrowseCtrl>("destination")->Button()->click();
+    BoardFileDialogFactory() = nullptr;
+    CVltEditBrowseCtrl::SetFileBrowser(nullptr);
+    EXPECT_EQ(boxes.Count(), 0u) << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_EQ(folder, L"C:\\Documents");
+
+    dlg->RemoveDevice(remote);
+    docs.pop_back();
+    devices->ReleaseDevice(remote);
+    server.reset();
+    setenv("HOME", oldHome.c_str(), 1);
 }
 
 TEST_F(RecordDlgTest, RecordingControlsAndPollingWhileHidden)

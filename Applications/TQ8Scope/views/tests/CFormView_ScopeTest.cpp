@@ -1,4 +1,7 @@
+#include <cerrno>
 #include <fstream>
+
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -11,6 +14,7 @@
 #include "CFormView_Scope.h"
 #include "CVltPropertySheet.h"
 #include "FileDialog.h"
+#include "SystemErrorText.h"
 #include "TextConv.h"
 #include "ScopeTestSupport.h"
 
@@ -443,6 +447,27 @@ TEST_F(ScopeFileTest, FileThatCannotBePlottedIsNamedInABox)
     EXPECT_EQ(asked.filter, L"8-bit Sample Files (*.rd8)|*.rd8|All Files (*.*)|*.*||");
     EXPECT_EQ(panel->Sources().size(), 1u);
     EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_F(ScopeFileTest, AFileThatCannotBePlottedSaysWhy)
+{
+    vlt::MessageBoxRecorder boxes;
+    const std::filesystem::path fifo = m_files / "pipe.rd8";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::wstring pipe = vlt::Utf8ToWide(fifo.string());
+    panel->AddFileSource(pipe);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"Failed to plot the data file " + pipe + L"\n\nCannot read '" + pipe
+                                    + L"': not a regular file");
+    const std::wstring empty = WriteSamples("empty.rd8", 0);
+    panel->AddFileSource(empty);
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.LastText(), L"Failed to plot the data file " + empty + L"\n\nThe file is empty: it holds no samples.");
+    const std::wstring missing = vlt::Utf8ToWide((m_files / "gone.rd8").string());
+    panel->AddFileSource(missing);
+    ASSERT_EQ(boxes.Count(), 3u);
+    EXPECT_NE(boxes.LastText().find(vlt::Utf8ToWide(vlt::SystemErrorText(ENOENT))), std::wstring::npos);
+    EXPECT_TRUE(panel->Sources().empty());
 }
 
 } // namespace

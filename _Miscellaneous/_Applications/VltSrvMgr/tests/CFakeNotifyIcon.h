@@ -21,10 +21,12 @@ public:
     bool Modify(State state, const QString& tip) override { return Record('M', state, tip); }
     bool Remove() override { return Record('R', State::NotRunning, {}); }
     void SetMenu(QMenu* m) override { menu = m; }
-    void SetHandlers(std::function<void()> doubleClicked, std::function<void()> trayStarted) override
+    void SetHandlers(std::function<void()> doubleClicked, std::function<void()> trayStarted,
+                     std::function<void()> trayGone) override
     {
         onDoubleClick = std::move(doubleClicked);
         onTrayStarted = std::move(trayStarted);
+        onTrayGone = std::move(trayGone);
     }
 
     bool available = true;
@@ -33,6 +35,7 @@ public:
     QMenu* menu = nullptr;
     std::function<void()> onDoubleClick;
     std::function<void()> onTrayStarted;
+    std::function<void()> onTrayGone;
 
 private:
     bool Record(char what, State state, const QString& tip)

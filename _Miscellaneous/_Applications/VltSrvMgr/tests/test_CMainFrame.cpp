@@ -170,6 +170,37 @@ TEST_F(MainWindow, MinimisedWindowHidesOnlyWithBitFourAndATray)
     QTRY_VERIFY(!frame->isVisible());
 }
 
+TEST_F(MainWindow, AWindowHiddenInTheTrayComesBackWhenTheTrayGoes)
+{
+    trayAvailable = true;
+    ASSERT_TRUE(Start());
+    app->Options().Set(CProgramOptions::kMinimizeToTray, true);
+    CMainFrame* frame = app->MainFrame();
+    frame->showMinimized();
+    QTRY_VERIFY(!frame->isVisible());
+
+    icon->available = false;
+    icon->onTrayGone();
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_FALSE(frame->isMinimized());
+    EXPECT_FALSE(frame->IsNotifyIconPresent());
+    frame->showMinimized();
+    QTest::qWait(20);
+    EXPECT_TRUE(frame->isVisible()) << "no tray to come back from";
+
+    // A tray again: the icon is added, and the window hides in it again.
+    frame->showNormal();
+    icon->available = true;
+    icon->onTrayStarted();
+    EXPECT_TRUE(frame->IsNotifyIconPresent());
+    frame->showMinimized();
+    QTRY_VERIFY(!frame->isVisible());
+    // A tray that goes while the window is shown leaves it as it is.
+    frame->showNormal();
+    icon->onTrayGone();
+    EXPECT_TRUE(frame->isVisible());
+}
+
 TEST_F(MainWindow, SavedMinimisedPlacementRestoresNormally)
 {
     StorePlacement(WindowPlacement::kShowMinimized, 30, 40, 730, 540);

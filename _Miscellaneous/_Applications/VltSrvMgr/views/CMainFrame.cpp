@@ -61,7 +61,7 @@ CMainFrame::CMainFrame(CMainDoc& doc, CProgramOptions& options, std::unique_ptr<
     m_status = new vlt::TimedStatusText(m_messagePane, this);
     CreateNotifyMenu();
     m_icon->SetMenu(m_notifyMenu);
-    m_icon->SetHandlers([this] { OnOpenWindow(); }, [this] { OnTrayStarted(); });
+    m_icon->SetHandlers([this] { OnOpenWindow(); }, [this] { OnTrayStarted(); }, [this] { OnTrayGone(); });
     m_doc.SetFrame(this);
     RefreshNotifyIcon();
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
@@ -184,6 +184,15 @@ void CMainFrame::OnTrayStarted()
     RefreshNotifyIcon();
 }
 
+void CMainFrame::OnTrayGone()
+{
+    m_iconPresent = false;
+    // Nothing would bring a window hidden in the tray back any more.
+    if (m_hiddenInTray && !isVisible())
+        OnOpenWindow();
+    m_hiddenInTray = false;
+}
+
 bool CMainFrame::ShouldHideWhenMinimized() const
 {
     // Never without a tray to bring the window back from.
@@ -299,8 +308,10 @@ void CMainFrame::changeEvent(QEvent* event)
     if (event->type() == QEvent::WindowStateChange && isMinimized() && ShouldHideWhenMinimized()) {
         // Hidden once the state change is over.
         QTimer::singleShot(0, this, [this] {
-            if (isMinimized() && ShouldHideWhenMinimized())
+            if (isMinimized() && ShouldHideWhenMinimized()) {
                 hide();
+                m_hiddenInTray = true;
+            }
         });
     }
 }

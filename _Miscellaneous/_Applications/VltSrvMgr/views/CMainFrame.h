@@ -85,6 +85,7 @@ private:
     bool ShouldHideWhenMinimized() const;
     void RemoveNotifyIcon();
     void OnTrayStarted();
+    void OnTrayGone();
 
     CMainDoc& m_doc;
     CProgramOptions& m_options;
@@ -97,5 +98,6 @@ private:
     QMenu* m_notifyMenu = nullptr;
     std::map<unsigned, QAction*> m_actions;
     bool m_iconPresent = false;
+    bool m_hiddenInTray = false; // hidden by a minimise, for the icon to bring back
     bool m_closed = false;
 };

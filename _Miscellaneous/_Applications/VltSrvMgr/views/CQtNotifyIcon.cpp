@@ -61,16 +61,21 @@ void CQtNotifyIcon::SetMenu(QMenu* menu)
     m_icon.setContextMenu(menu);
 }
 
-void CQtNotifyIcon::SetHandlers(std::function<void()> doubleClicked, std::function<void()> trayStarted)
+void CQtNotifyIcon::SetHandlers(std::function<void()> doubleClicked, std::function<void()> trayStarted,
+                                std::function<void()> trayGone)
 {
     m_doubleClicked = std::move(doubleClicked);
     m_trayStarted = std::move(trayStarted);
+    m_trayGone = std::move(trayGone);
 }
 
 void CQtNotifyIcon::PollTray()
 {
     const bool available = IsAvailable();
-    if (available && !m_trayWasAvailable && m_trayStarted)
-        m_trayStarted();
+    const bool was = m_trayWasAvailable;
     m_trayWasAvailable = available;
+    if (available && !was && m_trayStarted)
+        m_trayStarted();
+    else if (!available && was && m_trayGone)
+        m_trayGone();
 }

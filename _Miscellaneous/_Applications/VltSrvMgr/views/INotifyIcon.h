@@ -22,6 +22,8 @@ public:
     virtual void SetMenu(QMenu* menu) = 0;
     // doubleClicked: the user double-clicked the icon; trayStarted: a
     // notification area appeared (the desktop's tray started or restarted),
-    // so the icon must be added again.
-    virtual void SetHandlers(std::function<void()> doubleClicked, std::function<void()> trayStarted) = 0;
+    // so the icon must be added again; trayGone: the notification area went
+    // away, and the icon with it.
+    virtual void SetHandlers(std::function<void()> doubleClicked, std::function<void()> trayStarted,
+                             std::function<void()> trayGone) = 0;
 };

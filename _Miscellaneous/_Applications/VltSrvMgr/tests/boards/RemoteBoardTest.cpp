@@ -17,11 +17,15 @@
 
 #include <libxml/tree.h>
 
+#include "CFwContextTQ8.h"
 #include "CServedFolders.h"
+#include "FirmwarePackage.h"
+#include "FwTestFiles.h"
 #include "RemoteTestHost.h"
 #include "TQ8Sim.h"
 #include "TQ8_64.h"
 #include "TestSupport.h"
+#include "TextConv.h"
 #include "XmlRoutines.h"
 
 extern char** environ;
@@ -130,6 +134,33 @@ uint32_t Serial(TQ8_HANDLE h)
     uint32_t serial = 0;
     EXPECT_EQ(GetSerialNumberTQ8(h, &serial), TQ8_OK);
     return serial;
+}
+
+std::wstring VersionText(TQ8_HANDLE h, int32_t item)
+{
+    wchar_t* text = nullptr;
+    EXPECT_EQ(GetVersionTextWTQ8(h, item, &text, 64), TQ8_OK) << item;
+    std::wstring version = text ? text : L"";
+    FreeMemoryTQ8(text);
+    return version;
+}
+
+// A package of one image per chunk id, each chunk at version 1.2.0.<id>.
+std::wstring WriteImagesPackage(const std::string& dir, const std::vector<int32_t>& ids)
+{
+    CFwContextTQ8 context;
+    context.m_versionPkg = 0x63000000;
+    FwPackagePairs pairs{{dir + "/context.xml", "context_v2.xml"}};
+    for (int32_t id : ids) {
+        const std::string file = "image" + std::to_string(id) + ".bit";
+        context.m_chunks[id].m_version = 0x01020000 + static_cast<uint32_t>(id);
+        context.m_chunks[id].m_files.push_back(file);
+        WriteTestFile(dir + "/" + file, std::string(100, char('a' + id)));
+        pairs.emplace_back(dir + "/" + file, file);
+    }
+    EXPECT_EQ(context.Save(pairs[0].first), kFwOk);
+    EXPECT_EQ(WriteFirmwarePackage(dir + "/images.tq8fw", pairs), kFwOk);
+    return vlt::Utf8ToWide(dir + "/images.tq8fw");
 }
 
 } // namespace
@@ -839,4 +870,32 @@ TEST_F(RemoteBoardTest, SavesMakeNoFileTheFileServiceCannotRemove)
         FreeServiceResponseTQ8(reply);
     }
     EXPECT_TRUE(fs::is_empty(m_root + "/" + folder));
+}
+
+TEST_F(RemoteBoardTest, EveryVersionIsTheServersBoardsAlsoAfterAnUpload)
+{
+    // A board with the ZAB, whose FPGA type takes chunks 4 and 5.
+    constexpr uint32_t kZabBoard = 4103;
+    TQ8SIM_BOARD_DESC desc;
+    TQ8Sim_DefaultBoardDesc(&desc, kZabBoard);
+    desc.fpgaType = 1;
+    ASSERT_EQ(TQ8Sim_AddLocalBoard(&desc), TQ8_OK);
+    TQ8_HANDLE h = Remote(kZabBoard);
+    ASSERT_NE(h, nullptr);
+    TQ8_HANDLE local = nullptr;
+    ASSERT_EQ(ConnectToDeviceTQ8(&local, kZabBoard), TQ8_OK);
+    m_handles.push_back(local);
+    const auto expectLocalVersions = [&] {
+        for (int32_t item : {TQ8_VERSION_HARDWARE, TQ8_VERSION_DRIVER, TQ8_VERSION_LIBRARY,
+                             TQ8_VERSION_SOFTWARE_RELEASE, TQ8_VERSION_SYSTEM_FPGA, TQ8_VERSION_ZAB_FPGA})
+            EXPECT_EQ(VersionText(h, item), VersionText(local, item)) << item;
+    };
+    expectLocalVersions();
+    EXPECT_NE(VersionText(h, TQ8_VERSION_ZAB_FPGA), L"Unknown");
+
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(0), TQ8_OK); // no start-up wait
+    uint32_t out = 0;
+    ASSERT_EQ(UploadFirmwareWTQ8(h, WriteImagesPackage(m_root, {4, 5}).c_str(), 0, &out, nullptr, nullptr), TQ8_OK);
+    EXPECT_EQ(VersionText(h, TQ8_VERSION_ZAB_FPGA), L"1.2.0.4");
+    expectLocalVersions();
 }
