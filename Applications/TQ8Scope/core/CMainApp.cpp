@@ -306,9 +306,9 @@ void CMainApp::OnFileOpenWorkspace()
         m_mainFrame->setUpdatesEnabled(false);
     if (m_workspace->Load(*path)) {
         AfterWorkspaceLoad();
-        // A load with errors has said so itself.
-        if (m_workspace->GetLoadedWithErrorsPath().empty())
-            ShowStatus(L"Workspace data loaded from: " + *path);
+        // Told once every box of the load and of the documents is answered.
+        const bool errors = !m_workspace->GetLoadedWithErrorsPath().empty();
+        ShowStatus((errors ? L"Workspace data loaded with errors from: " : L"Workspace data loaded from: ") + *path);
     }
     if (locked)
         m_mainFrame->setUpdatesEnabled(true);
