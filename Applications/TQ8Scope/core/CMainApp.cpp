@@ -302,8 +302,11 @@ void CMainApp::OnFileOpenWorkspace()
     CWaitCursor wait;
     ShowStatus(L"Loading workspace...");
     const bool locked = m_mainFrame && m_mainFrame->updatesEnabled();
-    if (locked)
+    // Drawn once before the lock, over what the closed file dialog left.
+    if (locked) {
+        m_mainFrame->repaint();
         m_mainFrame->setUpdatesEnabled(false);
+    }
     if (m_workspace->Load(*path)) {
         AfterWorkspaceLoad();
         // Told once every box of the load and of the documents is answered.
