@@ -18,7 +18,7 @@ CMainApp::~CMainApp()
     m_frame.reset();
 }
 
-bool CMainApp::InitInstance()
+void CMainApp::InitInstance()
 {
     QApplication::setApplicationName(QStringLiteral("UserFwGenTQ8"));
     QApplication::setApplicationVersion(QStringLiteral("2.8.06"));
@@ -28,9 +28,10 @@ bool CMainApp::InitInstance()
     vlt::SetMessageBoxCaption(kGeneratorTitle);
     vlt::InstallMnemonicRule();
 
+    // Findable by the scope application while any generator runs: a copy
+    // started while another holds the title takes it over when that one ends.
     m_instance = std::make_unique<CSingleInstance>(kGeneratorTitle);
-    if (!m_instance->Claim() && CSingleInstance::RaiseRunning(kGeneratorTitle))
-        return false;
+    m_instance->ClaimWhenFree();
 
     m_frame = std::make_unique<CMainFrame>();
     connect(m_frame.get(), &CMainFrame::aboutRequested, this, &CMainApp::OnAppAbout);
@@ -38,7 +39,6 @@ bool CMainApp::InitInstance()
     m_frame->View()->OnInitialUpdate();
     m_frame->adjustSize();
     m_frame->show();
-    return true;
 }
 
 void CMainApp::OnAppAbout()

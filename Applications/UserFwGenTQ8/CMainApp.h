@@ -1,6 +1,7 @@
 #pragma once
 // Start-up of the firmware package generator: profile, message boxes, the
-// one running instance and the main window.
+// main window, and the title claim by which the scope application finds a
+// running generator. A second start is not refused: it opens its own window.
 #include <memory>
 
 #include <QObject>
@@ -14,9 +15,7 @@ public:
     CMainApp();
     ~CMainApp() override;
 
-    // False when the program is to end at once (another instance is running
-    // and was brought to the front).
-    bool InitInstance();
+    void InitInstance();
     void OnAppAbout();
 
     CMainFrame* MainFrame() const { return m_frame.get(); }

@@ -4,7 +4,9 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "CEditAccelerators.h"
 #include "CMainView.h"
+#include "LockKeyIndicators.h"
 
 const wchar_t* const kGeneratorTitle = L"TQ3300 User Firmware File Generator";
 
@@ -15,7 +17,9 @@ CMainFrame::CMainFrame(QWidget* parent)
     setWindowTitle(QString::fromWCharArray(kGeneratorTitle));
     setCentralWidget(m_view);
     CreateMenus();
+    new CEditAccelerators(this);
     statusBar()->showMessage(tr("Ready"));
+    new vlt::LockKeyIndicators(statusBar());
 }
 
 void CMainFrame::CreateMenus()

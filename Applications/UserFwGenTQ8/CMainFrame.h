@@ -1,6 +1,8 @@
 #pragma once
-// The generator's main window: menu bar, status bar and the one form. Its
-// title is fixed: the scope application finds a running generator by it.
+// The generator's main window: menu bar, status bar (message, then the
+// Caps Lock, Num Lock and Scroll Lock indicators), the keys of the Edit and
+// pane commands, and the one form. Its title is fixed: the scope application
+// finds a running generator by it.
 #include <QMainWindow>
 
 class CMainView;

@@ -6,7 +6,6 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     CMainApp mainApp;
-    if (!mainApp.InitInstance())
-        return 0;
+    mainApp.InitInstance();
     return app.exec();
 }

@@ -14,6 +14,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include "TextConv.h"
@@ -150,6 +151,21 @@ bool CSingleInstance::Claim()
 bool CSingleInstance::IsClaimed() const
 {
     return m_server != nullptr;
+}
+
+bool CSingleInstance::ClaimWhenFree(int retryMs)
+{
+    if (Claim())
+        return true;
+    if (!m_retry) {
+        m_retry = new QTimer(this);
+        connect(m_retry, &QTimer::timeout, this, [this] {
+            if (Claim())
+                m_retry->stop();
+        });
+    }
+    m_retry->start(retryMs);
+    return false;
 }
 
 void CSingleInstance::SetWindow(QWidget* window)

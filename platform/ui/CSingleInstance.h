@@ -2,10 +2,11 @@
 // One running instance of a program, found by its main window's exact title
 // (case counts). The running instance claims the title; a second start asks
 // it to bring its window to the front instead of opening another one. Used by
-// the firmware package generator and the service host for themselves, and by
-// the scope application to raise a running generator.
+// the service host for itself, and by the scope application to raise a
+// running firmware package generator, which may run more than once and
+// keeps one of its windows findable (ClaimWhenFree).
 //
-//   CSingleInstance instance(L"TQ3300 User Firmware File Generator");
+//   CSingleInstance instance(L"Veltrane Service Manager");
 //   if (!instance.Claim()) { CSingleInstance::RaiseRunning(title); return 0; }
 //   instance.SetWindow(&mainWindow);
 //
@@ -21,6 +22,7 @@
 #include <QString>
 
 class QLocalServer;
+class QTimer;
 class QWidget;
 
 class CSingleInstance : public QObject {
@@ -34,6 +36,11 @@ public:
     // when no private runtime folder, lock or socket could be had.
     bool Claim();
     bool IsClaimed() const;
+    // Claims the title now, or else once its holder has let it go (tried
+    // again every retryMs): of several copies of a program one holds the
+    // title while any runs, but for up to retryMs after a holder ends. True
+    // when claimed now.
+    bool ClaimWhenFree(int retryMs = 200);
     const std::string& LastError() const { return m_error; }
 
     // The window brought to the front when another start asks for it.
@@ -72,5 +79,6 @@ private:
     std::string m_error;
     int m_lockFd = -1;
     QLocalServer* m_server = nullptr;
+    QTimer* m_retry = nullptr;
     QPointer<QWidget> m_window;
 };

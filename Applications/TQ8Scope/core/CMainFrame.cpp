@@ -25,6 +25,7 @@
 #include "DocStateFlags.h"
 #include "ErrorBeep.h"
 #include "FirmwareGeneratorLauncher.h"
+#include "LockKeyIndicators.h"
 #include "MessageBox.h"
 #include "PopupMenu.h"
 #include "TextConv.h"
@@ -278,6 +279,7 @@ void CMainFrame::CreateStatusBar()
     m_modifiedIndicator->setMinimumWidth(m_modifiedIndicator->fontMetrics().horizontalAdvance(kModifiedText) +
                                          2 * m_modifiedIndicator->fontMetrics().averageCharWidth());
     statusBar()->addWidget(m_messagePane, 1);
+    new vlt::LockKeyIndicators(statusBar());
     statusBar()->addPermanentWidget(m_modifiedIndicator);
     m_status = new vlt::TimedStatusText(m_messagePane, this);
 }

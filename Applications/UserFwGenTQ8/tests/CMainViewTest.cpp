@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
+
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
@@ -11,17 +16,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 
 #include "CAboutDlg.h"
+#include "CEditAccelerators.h"
 #include "CMainApp.h"
 #include "CMainFrame.h"
 #include "CMainView.h"
+#include "CSingleInstance.h"
 #include "CVltEditBrowseCtrl.h"
 #include "FwGenControls.h"
 #include "FwGenTestEnv.h"
+#include "LockKeyIndicators.h"
+#include "LockKeyState.h"
 #include "MessageBox.h"
 #include "PopupMenu.h"
 #include "RegistryStore.h"
@@ -94,10 +105,7 @@ TEST_F(MainViewTest, WindowTitleAndMenus)
 TEST_F(MainViewTest, ApplicationStartShowsTheTitledWindow)
 {
     CMainApp app;
-    // False only when another holder of the title answered the raise request
-    // (another test program of this tree may hold it for a moment).
-    if (!app.InitInstance())
-        GTEST_SKIP() << "another generator instance is running";
+    app.InitInstance();
     ASSERT_NE(app.MainFrame(), nullptr);
     EXPECT_TRUE(app.MainFrame()->isVisible());
     EXPECT_EQ(app.MainFrame()->windowTitle(), QStringLiteral("TQ3300 User Firmware File Generator"));
@@ -359,6 +367,110 @@ TEST_F(MainViewTest, EditMenuActsOnTheFocusedEditField)
     EXPECT_EQ(menus.Count(), 4u);
 }
 
+TEST_F(MainViewTest, StatusBarShowsTheMessageThenTheLockKeys)
+{
+    CMainFrame frame;
+    frame.View()->OnInitialUpdate();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QStatusBar* bar = frame.statusBar();
+    EXPECT_EQ(bar->currentMessage(), QStringLiteral("Ready"));
+    std::vector<QLabel*> panes;
+    for (unsigned id : {vlt::LockKeyIndicators::ID_INDICATOR_CAPS, vlt::LockKeyIndicators::ID_INDICATOR_NUM,
+                        vlt::LockKeyIndicators::ID_INDICATOR_SCRL}) {
+        panes.push_back(bar->findChild<QLabel*>(QString::number(id)));
+        ASSERT_NE(panes.back(), nullptr) << id;
+        EXPECT_FALSE(panes.back()->isEnabled()) << "no keyboard state offscreen: off";
+    }
+    EXPECT_EQ(panes[0]->text(), QStringLiteral("CAP"));
+    EXPECT_EQ(panes[1]->text(), QStringLiteral("NUM"));
+    EXPECT_EQ(panes[2]->text(), QStringLiteral("SCRL"));
+    // The message on the left, the indicators after it in that order.
+    EXPECT_GT(panes[0]->x(), bar->width() / 2);
+    EXPECT_LT(panes[0]->x(), panes[1]->x());
+    EXPECT_LT(panes[1]->x(), panes[2]->x());
+
+    vlt::SetLockKeyStateForTest(vlt::LockKeyState{true, false, true});
+    QTest::keyClick(frame.View()->Control(IDC_FW_VERSION), Qt::Key_CapsLock);
+    vlt::SetLockKeyStateForTest(std::nullopt);
+    EXPECT_TRUE(panes[0]->isEnabled());
+    EXPECT_FALSE(panes[1]->isEnabled());
+    EXPECT_TRUE(panes[2]->isEnabled());
+}
+
+TEST_F(MainViewTest, AcceleratorsRunTheEditCommandsOnTheFocusedField)
+{
+    using Form = CFormView_WithEdit;
+    CMainFrame frame;
+    CMainView& view = *frame.View();
+    view.OnInitialUpdate();
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    auto* version = Get<QLineEdit>(view, IDC_FW_VERSION);
+    version->setText(QStringLiteral("1.2.3.4"));
+    version->setFocus();
+    QGuiApplication::clipboard()->clear();
+
+    // Nothing selected, nothing to undo: copy, cut and undo are disabled and
+    // their keys do nothing.
+    version->deselect();
+    for (unsigned id : {Form::ID_EDIT_COPY, Form::ID_EDIT_CUT, Form::ID_EDIT_UNDO})
+        EXPECT_FALSE(CEditAccelerators::IsCommandEnabled(id)) << id;
+    QTest::keyClick(version, Qt::Key_Insert, Qt::ControlModifier);
+    QTest::keyClick(version, Qt::Key_Delete, Qt::ShiftModifier);
+    QTest::keyClick(version, Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_EQ(version->text(), QStringLiteral("1.2.3.4"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString());
+
+    version->setSelection(0, 3);
+    QTest::keyClick(version, Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("1.2"));
+    EXPECT_EQ(version->text(), QStringLiteral("1.2.3.4"));
+    QTest::keyClick(version, Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(version->text(), QStringLiteral(".3.4"));
+    QTest::keyClick(version, Qt::Key_Backspace, Qt::AltModifier);
+    EXPECT_EQ(version->text(), QStringLiteral("1.2.3.4"));
+    version->setCursorPosition(7);
+    QTest::keyClick(version, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(version->text(), QStringLiteral("1.2.3.41.2"));
+    // The other keys of the same commands.
+    version->setSelection(7, 3);
+    QTest::keyClick(version, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(version->text(), QStringLiteral("1.2.3.4"));
+    QTest::keyClick(version, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(version->text(), QStringLiteral("1.2.3.41.2"));
+    version->setSelection(0, 1);
+    QTest::keyClick(version, Qt::Key_C, Qt::ControlModifier);
+    version->setCursorPosition(0);
+    QTest::keyClick(version, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(version->text(), QStringLiteral("11.2.3.41.2"));
+
+    // A read-only field takes no paste.
+    auto* custEnum = Get<QLineEdit>(view, IDC_CUST_ENUM);
+    custEnum->setText(QStringLiteral("1000"));
+    custEnum->setReadOnly(true);
+    custEnum->setFocus();
+    custEnum->setCursorPosition(0);
+    EXPECT_FALSE(CEditAccelerators::IsCommandEnabled(Form::ID_EDIT_PASTE));
+    QTest::keyClick(custEnum, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(custEnum->text(), QStringLiteral("1000"));
+
+    // The focus on a button: every command is disabled, the keys do nothing,
+    // and the pane keys leave the focus where it is (there is one pane).
+    auto* generate = Get<QPushButton>(view, IDC_GENERATE);
+    generate->setFocus();
+    for (unsigned id : {Form::ID_EDIT_UNDO, Form::ID_EDIT_CUT, Form::ID_EDIT_COPY, Form::ID_EDIT_PASTE})
+        EXPECT_FALSE(CEditAccelerators::IsCommandEnabled(id)) << id;
+    QTest::keyClick(generate, Qt::Key_Insert, Qt::ShiftModifier);
+    QTest::keyClick(generate, Qt::Key_F6);
+    EXPECT_TRUE(generate->hasFocus());
+    QTest::keyClick(generate, Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_TRUE(generate->hasFocus());
+    EXPECT_EQ(version->text(), QStringLiteral("11.2.3.41.2"));
+}
+
 TEST_F(MainViewTest, DetectionWithoutBoardsOnlyWarns)
 {
     CMainView view;
@@ -372,3 +484,89 @@ TEST_F(MainViewTest, DetectionWithoutBoardsOnlyWarns)
 }
 
 } // namespace
+
+namespace {
+
+// A runtime folder of the test's own, for the programs and for this process,
+// so that no generator of the user's or of another test answers.
+class PrivateRuntimeDir {
+public:
+    explicit PrivateRuntimeDir(const std::string& path) : m_path(path)
+    {
+        if (const char* kept = std::getenv("XDG_RUNTIME_DIR"))
+            m_kept = kept;
+        ::mkdir(path.c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
+    }
+    ~PrivateRuntimeDir()
+    {
+        if (m_kept)
+            setenv("XDG_RUNTIME_DIR", m_kept->c_str(), 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
+    }
+
+private:
+    std::string m_path;
+    std::optional<std::string> m_kept;
+};
+
+class Generator {
+public:
+    explicit Generator(const QProcessEnvironment& environment)
+    {
+        m_process.setProcessEnvironment(environment);
+        m_process.setProgram(QStringLiteral(USERFWGEN_EXE));
+    }
+    ~Generator()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(10000);
+        }
+    }
+    bool Start()
+    {
+        m_process.start();
+        return m_process.waitForStarted(10000);
+    }
+    QProcess& Process() { return m_process; }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace
+
+// The real program, started twice as processes of its own.
+TEST(GeneratorProgram, SecondStartKeepsBothWindowsAndTheLastOneStaysFindable)
+{
+    App();
+    FwGenTestEnv env("program");
+    PrivateRuntimeDir runtime(env.Path("run"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(env.Path("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(env.Path("data")));
+
+    Generator first(environment);
+    ASSERT_TRUE(first.Start());
+    QTRY_VERIFY_WITH_TIMEOUT(CSingleInstance::IsRunning(kGeneratorTitle), 20000);
+
+    Generator second(environment);
+    ASSERT_TRUE(second.Start());
+    // A copy that refused to run would have ended long before.
+    EXPECT_FALSE(second.Process().waitForFinished(3000)) << second.Process().readAllStandardError().toStdString();
+    // The scope application's look-up finds the first one meanwhile.
+    EXPECT_TRUE(CSingleInstance::RaiseRunning(kGeneratorTitle, 10000));
+    EXPECT_EQ(first.Process().state(), QProcess::Running);
+
+    // With the first one gone, the second is found: it kept running with its
+    // window and took the title over.
+    first.Process().terminate();
+    ASSERT_TRUE(first.Process().waitForFinished(20000));
+    QTRY_VERIFY_WITH_TIMEOUT(CSingleInstance::IsRunning(kGeneratorTitle), 20000);
+    EXPECT_TRUE(CSingleInstance::RaiseRunning(kGeneratorTitle, 10000));
+    EXPECT_EQ(second.Process().state(), QProcess::Running)
+        << second.Process().readAllStandardError().toStdString();
+}

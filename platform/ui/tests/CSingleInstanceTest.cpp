@@ -242,3 +242,20 @@ TEST(CSingleInstance, HiddenMinimisedWindowComesBackNormal)
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isMinimized());
 }
+
+TEST(CSingleInstance, WaitingClaimTakesTheTitleWhenTheHolderGoes)
+{
+    App();
+    const std::wstring title = UniqueTitle("waiting");
+    auto holder = std::make_unique<CSingleInstance>(title);
+    EXPECT_TRUE(holder->ClaimWhenFree(20)) << "nobody holds it: claimed at once";
+    CSingleInstance later(title);
+    EXPECT_FALSE(later.ClaimWhenFree(20));
+    QTest::qWait(100);
+    EXPECT_FALSE(later.IsClaimed());
+    holder.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(later.IsClaimed(), 10000);
+    QWidget window;
+    later.SetWindow(&window);
+    EXPECT_TRUE(RaiseFromOtherThread(title));
+}

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include <QImage>
 #include <QTest>
@@ -39,17 +40,26 @@ std::wstring TestTitle()
 }
 
 // A running generator: the title claimed on a thread of its own, as another
-// process would hold it.
+// process would hold it. A generator started while another runs takes the
+// title when that one ends.
 class RunningGenerator {
 public:
-    RunningGenerator()
+    explicit RunningGenerator(bool startedSecond = false)
     {
         m_thread.start();
         m_holder = new CSingleInstance(TestTitle());
         m_holder->moveToThread(&m_thread);
         QObject::connect(m_holder, &CSingleInstance::raiseRequested, m_holder, [this] { ++raised; },
                          Qt::DirectConnection);
-        QMetaObject::invokeMethod(m_holder, [this] { claimed = m_holder->Claim(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_holder, [this, startedSecond] { claimed = startedSecond ? m_holder->ClaimWhenFree() : m_holder->Claim(); },
+            Qt::BlockingQueuedConnection);
+    }
+    bool IsClaimed()
+    {
+        bool held = false;
+        QMetaObject::invokeMethod(m_holder, [this, &held] { held = m_holder->IsClaimed(); }, Qt::BlockingQueuedConnection);
+        return held;
     }
     ~RunningGenerator()
     {
@@ -95,6 +105,27 @@ TEST(FirmwareGenerator, RunningGeneratorIsRaisedInstead)
     ASSERT_TRUE(running.claimed);
     EXPECT_EQ(LaunchFirmwareGenerator(install, nullptr, TestTitle()), FwGenLaunch::Raised);
     EXPECT_EQ(running.raised.load(), 1);
+    QTest::qWait(100);
+    EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+TEST(FirmwareGenerator, OfTwoRunningGeneratorsOneIsRaisedAndNoneStarted)
+{
+    App();
+    ScratchDir dir;
+    const std::string marker = dir.Str() + "/started.txt";
+    const std::wstring install = WriteFakeGenerator(dir, marker);
+    auto first = std::make_unique<RunningGenerator>();
+    ASSERT_TRUE(first->claimed);
+    RunningGenerator second(true);
+    EXPECT_FALSE(second.claimed);
+    EXPECT_EQ(LaunchFirmwareGenerator(install, nullptr, TestTitle()), FwGenLaunch::Raised);
+    EXPECT_EQ(first->raised.load(), 1);
+    // The first one ends: the second holds the title and is the one raised.
+    first.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(second.IsClaimed(), 10000);
+    EXPECT_EQ(LaunchFirmwareGenerator(install, nullptr, TestTitle()), FwGenLaunch::Raised);
+    EXPECT_EQ(second.raised.load(), 1);
     QTest::qWait(100);
     EXPECT_FALSE(std::filesystem::exists(marker));
 }

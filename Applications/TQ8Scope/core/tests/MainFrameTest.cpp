@@ -22,9 +22,11 @@
 #include "CVltPropertySheet.h"
 #include "CommandIds.h"
 #include "ErrorBeep.h"
+#include "LockKeyState.h"
 #include "MessageBox.h"
 #include "PopupMenu.h"
 #include "ShellFixture.h"
+#include "StatusBarPanes.h"
 #include "TimedStatusText.h"
 #include "TimerSet.h"
 
@@ -1114,6 +1116,30 @@ TEST_F(ShellTest, ModalStateSparesTheWindowNamedAsException)
     frame->LeaveModalState();
     EXPECT_TRUE(upload->isEnabled());
     delete upload;
+}
+
+TEST_F(ShellTest, StatusBarPanesAreMessageLockKeysThenModified)
+{
+    UseFakes();
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    frame->ShowStatusText(L"Ready", 0);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    const std::vector<QLabel*> panes = vlt::StatusBarPanes(*frame->statusBar());
+    QStringList names;
+    for (QLabel* pane : panes)
+        names << pane->objectName() + QLatin1Char('=') + pane->text();
+    EXPECT_EQ(names, (QStringList{"=Ready", "59137=CAP", "59138=NUM", "59139=SCRL",
+                                  QString::number(cmd::kIndicatorModified) + "="}));
+    ASSERT_EQ(panes.size(), 5u);
+    for (size_t i = 1; i <= 3; ++i)
+        EXPECT_FALSE(panes[i]->isEnabled()) << "no keyboard state offscreen: off";
+    vlt::SetLockKeyStateForTest(vlt::LockKeyState{true, true, true});
+    QTest::keyClick(frame, Qt::Key_NumLock);
+    vlt::SetLockKeyStateForTest(std::nullopt);
+    for (size_t i = 1; i <= 3; ++i)
+        EXPECT_TRUE(panes[i]->isEnabled()) << i;
 }
 
 TEST_F(ShellTest, ModifiedIndicatorIsLitOnlyWhileTheWorkspaceIsModified)

@@ -1,4 +1,8 @@
 #include <QAction>
+#include <QClipboard>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -8,10 +12,14 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "CEditAccelerators.h"
 #include "CMainDoc.h"
 #include "CMainFrame.h"
 #include "CMainView.h"
 #include "HostAppTest.h"
+#include "LockKeyIndicators.h"
+#include "LockKeyState.h"
+#include "StatusBarPanes.h"
 #include "TimedStatusText.h"
 #include "TimerSet.h"
 #include "WindowPlacement.h"
@@ -261,4 +269,65 @@ TEST_F(MainWindow, EditCommandsActOnTheFocusedField)
     EXPECT_FALSE(enabled) << "the address is read-only";
     EXPECT_TRUE(frame->OnCommand(CFormView_WithEdit::ID_EDIT_CUT));
     EXPECT_EQ(address->text(), "192.0.2.7");
+}
+
+TEST_F(MainWindow, StatusBarShowsTheMessageThenCapsNumAndScrl)
+{
+    ASSERT_TRUE(Start());
+    CMainFrame* frame = app->MainFrame();
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    const std::vector<QLabel*> panes = vlt::StatusBarPanes(*frame->statusBar());
+    ASSERT_EQ(panes.size(), 4u);
+    EXPECT_EQ(panes[0]->text().toStdString(), frame->MessageText());
+    EXPECT_EQ(panes[1]->text(), "CAP");
+    EXPECT_EQ(panes[2]->text(), "NUM");
+    EXPECT_EQ(panes[3]->text(), "SCRL");
+    EXPECT_EQ(panes[1]->objectName(), QString::number(vlt::LockKeyIndicators::ID_INDICATOR_CAPS));
+    for (size_t i = 1; i < panes.size(); ++i)
+        EXPECT_FALSE(panes[i]->isEnabled()) << "no keyboard state offscreen: off";
+
+    vlt::SetLockKeyStateForTest(vlt::LockKeyState{false, true, false});
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(frame, &activate);
+    vlt::SetLockKeyStateForTest(std::nullopt);
+    EXPECT_FALSE(panes[1]->isEnabled());
+    EXPECT_TRUE(panes[2]->isEnabled());
+    EXPECT_FALSE(panes[3]->isEnabled());
+}
+
+TEST_F(MainWindow, EditKeysActLikeTheEditCommands)
+{
+    using Form = CFormView_WithEdit;
+    ASSERT_TRUE(Start());
+    CMainFrame* frame = app->MainFrame();
+    frame->show();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QLineEdit* address = frame->View()->AddressEdit();
+    address->setFocus();
+    QTRY_VERIFY(address->hasFocus());
+    QGuiApplication::clipboard()->setText("kept");
+    address->setSelection(0, 3);
+    QTest::keyClick(address, Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "192");
+    // Read-only: Cut leaves the text, Paste is disabled and its keys do nothing.
+    QTest::keyClick(address, Qt::Key_Delete, Qt::ShiftModifier);
+    QTest::keyClick(address, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(address->text(), "192.0.2.7");
+    EXPECT_FALSE(CEditAccelerators::IsCommandEnabled(Form::ID_EDIT_PASTE));
+    QTest::keyClick(address, Qt::Key_Insert, Qt::ShiftModifier);
+    QTest::keyClick(address, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(address->text(), "192.0.2.7");
+    // The menu shows the same enable rules.
+    QMenu* edit = frame->menuBar()->actions()[1]->menu();
+    ASSERT_NE(edit, nullptr);
+    emit edit->aboutToShow();
+    EXPECT_TRUE(frame->CommandAction(Form::ID_EDIT_COPY)->isEnabled());
+    EXPECT_FALSE(frame->CommandAction(Form::ID_EDIT_PASTE)->isEnabled());
+    EXPECT_FALSE(frame->CommandAction(Form::ID_EDIT_UNDO)->isEnabled());
+    // No split window: the pane keys leave the focus where it is.
+    QTest::keyClick(address, Qt::Key_F6);
+    QTest::keyClick(address, Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_TRUE(address->hasFocus());
 }

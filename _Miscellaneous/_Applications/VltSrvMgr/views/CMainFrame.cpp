@@ -11,12 +11,14 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 
+#include "CEditAccelerators.h"
 #include "CMainDoc.h"
 #include "CMainView.h"
 #include "CProgOptSheet.h"
 #include "CProgramOptions.h"
 #include "CSingleInstance.h"
 #include "INotifyIcon.h"
+#include "LockKeyIndicators.h"
 #include "MessageBox.h"
 #include "ServiceIcons.h"
 #include "TextConv.h"
@@ -52,8 +54,10 @@ CMainFrame::CMainFrame(CMainDoc& doc, CProgramOptions& options, std::unique_ptr<
     if (QScreen* screen = QGuiApplication::primaryScreen())
         resize(screen->availableGeometry().size() * 3 / 4);
     CreateMenus();
+    new CEditAccelerators(this);
     m_messagePane = new QLabel(kIdleText, this);
     statusBar()->addWidget(m_messagePane, 1);
+    new vlt::LockKeyIndicators(statusBar());
     m_status = new vlt::TimedStatusText(m_messagePane, this);
     CreateNotifyMenu();
     m_icon->SetMenu(m_notifyMenu);
@@ -89,19 +93,15 @@ void CMainFrame::CreateMenus()
     AddCommand(file, ID_APP_EXIT, QStringLiteral("E&xit"));
 
     m_editMenu = menuBar()->addMenu(QStringLiteral("&Edit"));
-    AddCommand(m_editMenu, CFormView_WithEdit::ID_EDIT_UNDO, QStringLiteral("&Undo\tCtrl+Z"))
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)});
+    // Their keys are the window's accelerators (CEditAccelerators).
+    AddCommand(m_editMenu, CFormView_WithEdit::ID_EDIT_UNDO, QStringLiteral("&Undo\tCtrl+Z"));
     m_editMenu->addSeparator();
-    AddCommand(m_editMenu, CFormView_WithEdit::ID_EDIT_CUT, QStringLiteral("Cu&t\tCtrl+X"))
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
-    AddCommand(m_editMenu, CFormView_WithEdit::ID_EDIT_COPY, QStringLiteral("&Copy\tCtrl+C"))
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    AddCommand(m_editMenu, CFormView_WithEdit::ID_EDIT_PASTE, QStringLiteral("&Paste\tCtrl+V"))
-        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    AddCommand(m_editMenu, CFormView_WithEdit::ID_EDIT_CUT, QStringLiteral("Cu&t\tCtrl+X"));
+    AddCommand(m_editMenu, CFormView_WithEdit::ID_EDIT_COPY, QStringLiteral("&Copy\tCtrl+C"));
+    AddCommand(m_editMenu, CFormView_WithEdit::ID_EDIT_PASTE, QStringLiteral("&Paste\tCtrl+V"));
     m_editMenu->addSeparator();
     AddCommand(m_editMenu, ID_OPTIONS, QStringLiteral("Options..."), QStringLiteral("View or edit program options"));
-    connect(m_editMenu, &QMenu::aboutToShow, this, [this] { UpdateEditCommands(true); });
-    connect(m_editMenu, &QMenu::aboutToHide, this, [this] { UpdateEditCommands(false); });
+    connect(m_editMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateEditCommands);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     QAction* status = view->addAction(QStringLiteral("&Status Bar"));
@@ -133,17 +133,12 @@ void CMainFrame::CreateNotifyMenu()
     });
 }
 
-// While the Edit menu is open its items show whether they can act; closed,
-// they stay enabled, so that their keys reach the focused field.
-void CMainFrame::UpdateEditCommands(bool fromState)
+// The Edit menu's items show whether they can act on the focused field.
+void CMainFrame::UpdateEditCommands()
 {
     for (unsigned id : {CFormView_WithEdit::ID_EDIT_UNDO, CFormView_WithEdit::ID_EDIT_CUT,
-                        CFormView_WithEdit::ID_EDIT_COPY, CFormView_WithEdit::ID_EDIT_PASTE}) {
-        bool enabled = true;
-        if (fromState)
-            CFormView_WithEdit::GetEditCommandState(id, enabled);
-        m_actions[id]->setEnabled(enabled);
-    }
+                        CFormView_WithEdit::ID_EDIT_COPY, CFormView_WithEdit::ID_EDIT_PASTE})
+        m_actions[id]->setEnabled(CEditAccelerators::IsCommandEnabled(id));
 }
 
 QAction* CMainFrame::CommandAction(unsigned id) const

@@ -1,6 +1,7 @@
 #pragma once
-// The service host's main window "Veltrane Service Manager": menus, the
-// status bar with timed texts, the icon in the notification area with its
+// The service host's main window "Veltrane Service Manager": menus and the
+// keys of the Edit and pane commands, the status bar with timed texts and
+// the CAPS, NUM and SCRL indicators, the icon in the notification area with its
 // menu, hiding when minimised, and the remembered placement.
 #include <map>
 #include <memory>
@@ -80,7 +81,7 @@ private:
     void CreateMenus();
     void CreateNotifyMenu();
     QAction* AddCommand(QMenu* menu, unsigned id, const QString& text, const QString& prompt = {});
-    void UpdateEditCommands(bool fromState);
+    void UpdateEditCommands();
     bool ShouldHideWhenMinimized() const;
     void RemoveNotifyIcon();
     void OnTrayStarted();
