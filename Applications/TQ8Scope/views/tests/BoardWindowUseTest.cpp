@@ -13,7 +13,6 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "BoardWindowForms.h"
 #include "CChildFrame.h"
 #include "CDeviceManagerTQ8.h"
 #include "CDocumentTabGroups.h"
@@ -26,42 +25,19 @@
 #include "DocTestSupport.h"
 #include "MessageBox.h"
 #include "ScopeTestSupport.h"
-#include "TQ8Sim.h"
-#include "TextConv.h"
 
 namespace {
 
-class BoardWindowUseTest : public ::testing::Test {
+class BoardWindowUseTest : public scope_test::ProgramTest {
 protected:
     void SetUp() override
     {
-        App();
-        m_dir = std::filesystem::path(std::getenv("VLT_TEST_TMP") ? std::getenv("VLT_TEST_TMP") : "/tmp") /
-                ("board_window_" + std::to_string(getpid()));
-        std::filesystem::create_directories(m_dir);
-        setenv("VLT_REGISTRY_DIR", (m_dir / "registry").c_str(), 1);
-        TQ8Sim_Reset();
-        TQ8Sim_SetTimeFactor(0.001);
-        ASSERT_TRUE(scope_test::RegisterPlotLibrary());
-        m_panes = CChildFrame::Panes();
-        m_pages = CChildFrame::PageTable();
-        RegisterBoardWindowForms();
-        app = std::make_unique<CMainApp>();
-        app->SetProgramFolder(vlt::Utf8ToWide(m_dir.string()));
-        ASSERT_TRUE(app->StartUp({L"-virtual"}));
+        ProgramTest::SetUp();
+        ASSERT_TRUE(StartProgram({L"-virtual"}));
         frame = app->GetMainFrame();
         frame->show();
         frame->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
-    }
-    void TearDown() override
-    {
-        app.reset();
-        CChildFrame::Panes() = m_panes;
-        CChildFrame::PageTable() = m_pages;
-        TQ8Sim_Reset();
-        unsetenv("VLT_REGISTRY_DIR");
-        std::filesystem::remove_all(m_dir);
     }
     CChildFrame* Board(size_t i) const { return frame->GetChildFrames().at(i); }
     QMenu* EditMenu() const
@@ -81,14 +57,8 @@ protected:
         return undo;
     }
 
-    std::unique_ptr<CMainApp> app;
     CMainFrame* frame = nullptr;
     vlt::MessageBoxRecorder boxes;
-
-private:
-    std::filesystem::path m_dir;
-    CChildFrame::PaneFactories m_panes;
-    std::array<CChildFrame::PageEntry, CChildFrame::kPageCount> m_pages;
 };
 
 TEST_F(BoardWindowUseTest, EditMenuOverATypedFieldLeavesTheEditPendingAndServesIt)
