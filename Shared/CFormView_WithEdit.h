@@ -4,8 +4,14 @@
 // that has the keyboard focus, the edit field of an editable combo box
 // included. With the focus anywhere else the commands are disabled and do
 // nothing.
+//
+// A menu opened over a form leaves its field as it is: the field keeps its
+// selection and stays the one the Edit commands act on, also while the menu
+// bar holds the focus for a menu opened from the keyboard, and a field that
+// applies its value when it loses the focus does not apply it then.
 #include <QWidget>
 
+class QEvent;
 class QLineEdit;
 
 class CFormView_WithEdit : public QWidget {
@@ -22,8 +28,15 @@ public:
 
     int GetTemplateId() const { return m_templateId; }
 
+    // The widget with the keyboard focus; while the menu bar holds it for a
+    // menu opened from the keyboard, the widget it was taken from.
+    static QWidget* FocusWidget();
     // The edit field that has the keyboard focus, or null.
     static QLineEdit* FocusedEditControl();
+    // True for a focus-out by which the user leaves a field: for another
+    // control, by Enter or by Tab. Opening a menu or a popup, or activating
+    // another window, is not leaving it; the field keeps a pending edit.
+    static bool LeavesField(const QEvent* event);
 
     // false when id is none of the Edit commands; otherwise enabled tells
     // whether the command can act on the focused edit field now.

@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
+#include <QThread>
 
+#include "MessageBoxWatch.h"
 #include "Mnemonic.h"
 #include "TextConv.h"
 
@@ -59,6 +62,36 @@ int RealBox(const MessageBoxRequest& req)
     }
 }
 
+// While a box is up, the window it belongs to is drawn behind it, also
+// when the window's updates are off for a long change (a workspace load):
+// otherwise the screen behind the box keeps whatever covered the window
+// last, such as a closed file dialog. The box is counted as open meanwhile.
+class BoxScope {
+public:
+    explicit BoxScope(QWidget* parent)
+    {
+        MessageBoxWatch::Instance().Opened();
+        if (!qApp || QThread::currentThread() != qApp->thread())
+            return;
+        QWidget* window = parent ? parent->window() : QApplication::activeWindow();
+        if (window && !window->updatesEnabled()) {
+            m_lockedWindow = window;
+            window->setUpdatesEnabled(true);
+        }
+    }
+    ~BoxScope()
+    {
+        if (m_lockedWindow)
+            m_lockedWindow->setUpdatesEnabled(false);
+        MessageBoxWatch::Instance().Answered();
+    }
+    BoxScope(const BoxScope&) = delete;
+    BoxScope& operator=(const BoxScope&) = delete;
+
+private:
+    QPointer<QWidget> m_lockedWindow;
+};
+
 } // namespace
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
@@ -102,6 +135,7 @@ int ShowMessageBox(const std::wstring& text, unsigned style, QWidget* parent)
         std::lock_guard lock(g_mutex);
         handler = g_handler;
     }
+    BoxScope open(parent);
     if (handler)
         return handler(req);
     return RealBox(req);

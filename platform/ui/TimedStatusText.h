@@ -1,7 +1,9 @@
 #pragma once
 // The status bar's message pane with texts that clear themselves: a text
 // shown with a time-out is cleared when the time-out ends, unless another
-// text has replaced it in the pane meanwhile.
+// text has replaced it in the pane meanwhile. The time-out runs only while
+// no message box is open: a text shown before or during a box gets its whole
+// time-out once the boxes are answered.
 #include <string>
 
 #include <QObject>
@@ -33,9 +35,13 @@ public:
     TimerSet& Timers() { return *m_timers; }
 
 private:
+    void StartTimeOut();
+
     QLabel* m_pane;
     TimerSet* m_timers;
     std::wstring m_timedText;
+    unsigned m_timeoutMs = 0;
+    bool m_waitingForBoxes = false;
 };
 
 } // namespace vlt

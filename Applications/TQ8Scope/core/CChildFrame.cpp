@@ -1,6 +1,5 @@
 #include "CChildFrame.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFont>
 #include <QFrame>
@@ -86,7 +85,10 @@ CChildFrame::CChildFrame(std::unique_ptr<IBoardDocument> doc, CMainApp& app) : m
     QFont small = m_controlPanel->font();
     small.setPointSize(9);
     m_controlPanel->setFont(small);
-    m_outer->setChildrenCollapsible(true);
+    // Neither row can be dragged away: the plot keeps its least row height
+    // and the panels their own least size. A tab group smaller than that
+    // scrolls the window.
+    m_outer->setChildrenCollapsible(false);
     m_inner->setStretchFactor(1, 1);
     m_inner->setSizes({actionSize.width(), 1000});
     auto* layout = new QVBoxLayout(this);
@@ -138,7 +140,7 @@ void CChildFrame::RecalcLayout()
 {
     const int client = m_outer->height();
     const int plot = PlotRowHeight(client, m_bottomRowHeight);
-    m_plotPane->setMinimumHeight(plot > 0 ? std::min(plot, kMinRowHeight) : 0);
+    m_plotPane->setMinimumHeight(kMinRowHeight);
     m_outer->setSizes({plot, std::max(0, client - plot - m_outer->handleWidth())});
 }
 
@@ -197,8 +199,9 @@ CFormView_WithEdit* CChildFrame::EditCommandTarget() const
     for (QWidget* pane : {m_plotPane, m_actionPane, static_cast<QWidget*>(m_controlPanel)})
         if (auto* form = qobject_cast<CFormView_WithEdit*>(pane))
             return form;
-    // Then the active view: the form that holds the focus, in this window.
-    for (QWidget* w = QApplication::focusWidget(); w && w != this; w = w->parentWidget())
+    // Then the active view: the form that holds the focus, in this window
+    // (also while the menu bar has it for a menu opened from the keyboard).
+    for (QWidget* w = CFormView_WithEdit::FocusWidget(); w && w != this; w = w->parentWidget())
         if (auto* form = qobject_cast<CFormView_WithEdit*>(w))
             return isAncestorOf(form) ? form : nullptr;
     return nullptr;

@@ -33,6 +33,7 @@ CDocumentTabGroups::CDocumentTabGroups(QWidget* parent) : QSplitter(parent)
 {
     setChildrenCollapsible(false);
     AddGroup(0);
+    connect(this, &QSplitter::splitterMoved, this, &CDocumentTabGroups::KeepGroupsUsable);
     // The active group follows the focus, also when it comes back to a
     // window that its own group still holds as active.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
@@ -151,6 +152,7 @@ bool CDocumentTabGroups::NewGroup(bool vertical)
     const int total = orientation() == Qt::Horizontal ? width() : height();
     setSizes(QList<int>(GroupCount(), std::max(1, total / GroupCount())));
     MoveSubWindow(sub, area);
+    KeepGroupsUsable();
     return true;
 }
 
@@ -161,6 +163,7 @@ bool CDocumentTabGroups::MoveToGroup(bool next)
     QMdiSubWindow* sub = CurrentSubWindow();
     MoveSubWindow(sub, m_groups[GroupOf(sub) + (next ? 1 : -1)]);
     RemoveEmptyGroups();
+    KeepGroupsUsable();
     return true;
 }
 
@@ -185,6 +188,63 @@ void CDocumentTabGroups::RemoveEmptyGroups()
         if (m_groups[i]->subWindowList().isEmpty())
             delete m_groups.takeAt(i);
     }
+}
+
+int CDocumentTabGroups::GroupLeastSize(int group) const
+{
+    const QMdiArea* area = m_groups.value(group);
+    if (!area)
+        return 0;
+    const bool sideBySide = orientation() == Qt::Horizontal;
+    int window = 0;
+    for (const QMdiSubWindow* sub : area->subWindowList()) {
+        const QSize least = sub->minimumSizeHint().expandedTo(sub->minimumSize());
+        window = std::max(window, sideBySide ? least.width() : least.height());
+    }
+    int chrome = 2 * area->frameWidth();
+    if (const QTabBar* bar = TabBar(group); bar && !sideBySide)
+        chrome += bar->sizeHint().height();
+    return window + chrome;
+}
+
+// Each group below its least size takes what it lacks from the others'
+// room above theirs, the nearest groups first. A least size is capped at an
+// even share, so that the room always suffices.
+void CDocumentTabGroups::KeepGroupsUsable()
+{
+    QList<int> sizes = this->sizes();
+    const int count = int(sizes.size());
+    if (count < 2 || count != GroupCount())
+        return;
+    int total = 0;
+    for (int size : sizes)
+        total += size;
+    QList<int> least(count);
+    for (int i = 0; i < count; ++i)
+        least[i] = std::min(GroupLeastSize(i), total / count);
+    bool changed = false;
+    for (int i = 0; i < count; ++i) {
+        for (int step = 1; step < count && sizes[i] < least[i]; ++step) {
+            for (int j : {i + step, i - step}) {
+                if (j < 0 || j >= count || sizes[j] <= least[j])
+                    continue;
+                const int take = std::min(least[i] - sizes[i], sizes[j] - least[j]);
+                if (take <= 0)
+                    continue;
+                sizes[j] -= take;
+                sizes[i] += take;
+                changed = true;
+            }
+        }
+    }
+    if (changed)
+        setSizes(sizes);
+}
+
+void CDocumentTabGroups::resizeEvent(QResizeEvent* event)
+{
+    QSplitter::resizeEvent(event);
+    KeepGroupsUsable();
 }
 
 QMdiSubWindow* CDocumentTabGroups::SubWindowAtTab(const QTabBar* bar, const QPoint& pos) const

@@ -5,6 +5,11 @@
 // tab out of a group removes the group. A right click on a tab, and a tab
 // dragged out of its tab row and dropped in the area, are handed to the
 // frame, which shows its menus.
+//
+// Every group keeps its board windows usable: a group smaller than its
+// window scrolls it, and the groups' sizes (when split, resized or when the
+// divider is dragged) give each group at least its window's least size, or
+// an even share of the area when the area is too small for all of them.
 #include <QList>
 #include <QPointer>
 #include <QSplitter>
@@ -41,6 +46,9 @@ public:
     // Both act on the active tab; false when they cannot.
     bool NewGroup(bool vertical);
     bool MoveToGroup(bool next);
+    // The size along the split that shows the group's largest least window
+    // whole, tab row included.
+    int GroupLeastSize(int group) const;
 
 signals:
     void subWindowActivated(QMdiSubWindow* sub);
@@ -50,12 +58,14 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QMdiArea* AddGroup(int index);
     int ActiveGroup() const;
     void MoveSubWindow(QMdiSubWindow* sub, QMdiArea* to);
     void RemoveEmptyGroups();
+    void KeepGroupsUsable();
     QMdiSubWindow* SubWindowAtTab(const QTabBar* bar, const QPoint& pos) const;
 
     QList<QMdiArea*> m_groups;

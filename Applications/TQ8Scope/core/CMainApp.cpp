@@ -302,13 +302,16 @@ void CMainApp::OnFileOpenWorkspace()
     CWaitCursor wait;
     ShowStatus(L"Loading workspace...");
     const bool locked = m_mainFrame && m_mainFrame->updatesEnabled();
-    if (locked)
+    // Drawn once before the lock, over what the closed file dialog left.
+    if (locked) {
+        m_mainFrame->repaint();
         m_mainFrame->setUpdatesEnabled(false);
+    }
     if (m_workspace->Load(*path)) {
         AfterWorkspaceLoad();
-        // A load with errors has said so itself.
-        if (m_workspace->GetLoadedWithErrorsPath().empty())
-            ShowStatus(L"Workspace data loaded from: " + *path);
+        // Told once every box of the load and of the documents is answered.
+        const bool errors = !m_workspace->GetLoadedWithErrorsPath().empty();
+        ShowStatus((errors ? L"Workspace data loaded with errors from: " : L"Workspace data loaded from: ") + *path);
     }
     if (locked)
         m_mainFrame->setUpdatesEnabled(true);

@@ -508,17 +508,19 @@ bool CWorkspaceTQ8::Load(const std::wstring& path)
     // saved over: the workspace keeps no file name, so a save asks for one.
     m_loadedWithErrorsFrom = path;
     m_modified = true;
-    ShowStatus((L"Workspace data loaded with errors from: " + path).c_str());
     return true;
 }
 
 // The documents learn of the loaded relations and take their saved state
-// back (the File menu's open command does the same after its load).
+// back (the File menu's open command does the same after its load). Errors
+// are told last, when the boxes the documents may show are answered.
 bool CWorkspaceTQ8::LoadAndNotify(const std::wstring& path)
 {
     if (!Load(path))
         return false;
     m_app.AfterWorkspaceLoad();
+    if (!m_loadedWithErrorsFrom.empty())
+        ShowStatus((L"Workspace data loaded with errors from: " + path).c_str());
     return true;
 }
 

@@ -144,7 +144,7 @@ void CForm_Clocks::OnInitialUpdate()
 
 bool CForm_Clocks::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusOut) {
+    if (LeavesField(event)) {
         if (watched == m_internalRate)
             OnInternalRateKillFocus();
         else if (watched == m_externalRate)

@@ -368,7 +368,7 @@ void CForm_Troubleshooting::OnRawRead()
 
 bool CForm_Troubleshooting::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_snr && event->type() == QEvent::FocusOut)
+    if (watched == m_snr && LeavesField(event))
         OnSnrKillFocus();
     return CSettingFormView::eventFilter(watched, event);
 }

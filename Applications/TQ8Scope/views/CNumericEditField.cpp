@@ -24,7 +24,7 @@ void CNumericEditField::Refresh()
 
 bool CNumericEditField::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_edit && event->type() == QEvent::FocusOut)
+    if (watched == m_edit && CFormView_WithEdit::LeavesField(event))
         OnKillFocus();
     return QObject::eventFilter(watched, event);
 }

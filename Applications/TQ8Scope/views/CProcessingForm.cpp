@@ -96,7 +96,7 @@ void CProcessingForm::WatchEdit(QLineEdit* edit, const wchar_t* editingText, std
 
 bool CProcessingForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusOut && TestFlag(kEditing)) {
+    if (LeavesField(event) && TestFlag(kEditing)) {
         for (const WatchedEdit& watchedEdit : m_edits) {
             if (watchedEdit.edit == watched) {
                 SetFlag(kEditing, false);

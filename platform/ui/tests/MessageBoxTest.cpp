@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
+#include <QWidget>
 
 #include "ErrorBeep.h"
 #include "FileDialog.h"
@@ -24,6 +25,25 @@ TEST(MessageBox, RecorderAnswersFromQueueThenWithCloseAnswer)
     EXPECT_EQ(boxes.Boxes()[0].caption, L"TQ3300 Scope");
     EXPECT_EQ(boxes.Boxes()[0].style & MB_ICONMASK, MB_ICONQUESTION);
     EXPECT_EQ(boxes.Boxes()[3].style & MB_TYPEMASK, MB_OK);
+}
+
+// A window whose updates are off for a long change is drawn behind its box,
+// not left showing what covered it last; its updates are off again after.
+TEST(MessageBox, AWindowWithUpdatesOffIsDrawnWhileItsBoxIsUp)
+{
+    App();
+    QWidget window;
+    window.show();
+    window.setUpdatesEnabled(false);
+    int drawnBehind = 0;
+    vlt::MessageBoxHandler previous = vlt::SetMessageBoxHandler([&](const vlt::MessageBoxRequest&) {
+        drawnBehind += window.updatesEnabled();
+        return IDOK;
+    });
+    vlt::ShowMessageBox(L"Failed to connect to one or more TQ3300 devices", MB_ICONWARNING, &window);
+    vlt::SetMessageBoxHandler(previous);
+    EXPECT_EQ(drawnBehind, 1);
+    EXPECT_FALSE(window.updatesEnabled());
 }
 
 TEST(MessageBox, NestedRecordersRestoreTheOuterOne)

@@ -9,10 +9,13 @@
 #include <initializer_list>
 #include <sstream>
 
+#include <QTest>
+
 #include "AtomicFile.h"
 #include "CDeviceManagerTQ8.h"
 #include "CMainDoc.h"
 #include "CMainDocWsData.h"
+#include "CMainFrame.h"
 #include "CRecParamsManager.h"
 #include "CWorkspaceTQ8.h"
 #include "DocTestSupport.h"
@@ -25,6 +28,8 @@
 #include "PersistentOptsKeys.h"
 #include "ShellFixture.h"
 #include "TQ8Sim.h"
+#include "TimedStatusText.h"
+#include "TimerSet.h"
 #include "WorkspaceXml.h"
 
 namespace {
@@ -466,7 +471,10 @@ TEST_F(WorkspaceFileTest, AWorkspaceLoadedWithErrorsKeepsItsFile)
     setValue("ActiveChannels", "77");
     ASSERT_TRUE(vlt::AtomicWriteFile(Path("old.tq8ws"), bad));
 
-    ASSERT_TRUE(Ws().Load(WPath("old.tq8ws")));
+    auto dialog = vlt::SetFileDialogHandler(
+        [&](const vlt::FileDialogRequest&) { return std::optional<std::wstring>(WPath("old.tq8ws")); });
+    app->OnFileOpenWorkspace();
+    vlt::SetFileDialogHandler(dialog);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText().rfind(L"An error occurred applying hardware settings to one or more devices:", 0), 0u);
     EXPECT_NE(boxes.LastText().find(L"Settings data is not valid for this device"), std::wstring::npos);
@@ -489,6 +497,58 @@ TEST_F(WorkspaceFileTest, AWorkspaceLoadedWithErrorsKeepsItsFile)
     EXPECT_EQ(dialogs[0].fileName, L"old.tq8ws");
     EXPECT_EQ(ReadFile(Path("old.tq8ws")), bad);
     EXPECT_NE(ReadFile(Path("copy.tq8ws")).find("<Device Sn=\"7001\""), std::string::npos);
+}
+
+namespace {
+// A view that shows a box while it takes back its state after a load, as a
+// plot that cannot read its data does.
+class BoxOnLoadView : public IDocView {
+public:
+    void OnDocumentUpdate(IDocView*, int hint, void*) override
+    {
+        if (hint == dochint::kAfterWorkspaceLoad)
+            vlt::ShowMessageBox(L"Failed to plot the data", MB_ICONERROR);
+    }
+};
+} // namespace
+
+// Opened from the File menu, a damaged workspace's boxes stand in front of a
+// drawn main window (its updates are off for the load), and the text that
+// tells of the errors gets its whole time once the last box is answered,
+// however long the boxes were up.
+TEST_F(WorkspaceFileTest, ADamagedWorkspaceShowsItsBoxesOverTheDrawnWindowAndItsTextAfterThem)
+{
+    AddBoard(7001);
+    ASSERT_TRUE(app->StartUp({}));
+    std::string bad = SaveText("good.tq8ws");
+    const size_t rate = bad.find("<InternalAdcClockRate>");
+    ASSERT_NE(rate, std::string::npos);
+    bad.insert(rate + std::string("<InternalAdcClockRate>").size(), "9");
+    ASSERT_TRUE(vlt::AtomicWriteFile(Path("bad.tq8ws"), bad));
+    CMainFrame* frame = app->GetMainFrame();
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    BoxOnLoadView view;
+
+    std::vector<bool> drawnBehind;
+    vlt::MessageBoxHandler answer = vlt::SetMessageBoxHandler([&](const vlt::MessageBoxRequest&) {
+        drawnBehind.push_back(frame->updatesEnabled());
+        if (CMainDoc* doc = Doc(7001); doc && drawnBehind.size() == 1)
+            doc->AddView(&view); // the load's documents are open by the settings box
+        frame->StatusText().Timers().Expire(vlt::TimedStatusText::kTimerId); // a box up for long
+        return IDOK;
+    });
+    auto dialog = vlt::SetFileDialogHandler(
+        [&](const vlt::FileDialogRequest&) { return std::optional<std::wstring>(WPath("bad.tq8ws")); });
+    app->OnFileOpenWorkspace();
+    vlt::SetFileDialogHandler(dialog);
+    vlt::SetMessageBoxHandler(answer);
+    if (CMainDoc* doc = Doc(7001))
+        doc->RemoveView(&view);
+    EXPECT_EQ(drawnBehind, (std::vector<bool>{true, true}));
+    EXPECT_TRUE(frame->updatesEnabled());
+    EXPECT_EQ(frame->GetStatusText(), L"Workspace data loaded with errors from: " + WPath("bad.tq8ws"));
+    EXPECT_EQ(frame->StatusText().Timers().Interval(vlt::TimedStatusText::kTimerId), 2500);
 }
 
 TEST_F(WorkspaceFileTest, AWorkspaceLoadedCleanlySavesInPlace)

@@ -24,38 +24,12 @@
 
 namespace {
 
-class ScopeEndToEndTest : public ::testing::Test {
+class ScopeEndToEndTest : public scope_test::ProgramTest {
 protected:
-    void SetUp() override
-    {
-        App();
-        m_dir = std::filesystem::path(std::getenv("VLT_TEST_TMP") ? std::getenv("VLT_TEST_TMP") : "/tmp") /
-                ("scope_e2e_" + std::to_string(getpid()));
-        std::filesystem::create_directories(m_dir);
-        setenv("VLT_REGISTRY_DIR", (m_dir / "registry").c_str(), 1);
-        TQ8Sim_Reset();
-        TQ8Sim_SetTimeFactor(0.001);
-        ASSERT_TRUE(scope_test::RegisterPlotLibrary());
-        m_panes = CChildFrame::Panes();
-        m_pages = CChildFrame::PageTable();
-        RegisterBoardWindowForms();
-    }
-    void TearDown() override
-    {
-        app.reset();
-        CChildFrame::Panes() = m_panes;
-        CChildFrame::PageTable() = m_pages;
-        TQ8Sim_Reset();
-        unsetenv("VLT_REGISTRY_DIR");
-        std::filesystem::remove_all(m_dir);
-    }
-
     // Starts the program on one virtual board and waits for its plot.
     void StartVirtual()
     {
-        app = std::make_unique<CMainApp>();
-        app->SetProgramFolder(vlt::Utf8ToWide(m_dir.string()));
-        ASSERT_TRUE(app->StartUp({L"-virtual"}));
+        ASSERT_TRUE(StartProgram({L"-virtual"}));
         const std::vector<CChildFrame*> frames = app->GetMainFrame()->GetChildFrames();
         ASSERT_EQ(frames.size(), 1u);
         frame = frames[0];
@@ -102,16 +76,10 @@ protected:
     }
     void Click(int id) { form->findChild<QPushButton*>(QString::number(id))->click(); }
 
-    std::unique_ptr<CMainApp> app;
-    std::filesystem::path m_dir;
     CChildFrame* frame = nullptr;
     CScopeView* view = nullptr;
     CMainDoc* doc = nullptr;
     CForm_Action* form = nullptr;
-
-private:
-    CChildFrame::PaneFactories m_panes;
-    std::array<CChildFrame::PageEntry, CChildFrame::kPageCount> m_pages;
 };
 
 TEST_F(ScopeEndToEndTest, AcquiredVirtualBoardShowsItsTrace)
@@ -170,9 +138,7 @@ TEST_F(ScopeEndToEndTest, WorkspaceGivesThePlotItsParameters)
                "</Device></Devices>"
                "</TQ8Scope_Workspace>";
     }
-    app = std::make_unique<CMainApp>();
-    app->SetProgramFolder(vlt::Utf8ToWide(m_dir.string()));
-    ASSERT_TRUE(app->StartUp({vlt::Utf8ToWide(file.string())}));
+    ASSERT_TRUE(StartProgram({vlt::Utf8ToWide(file.string())}));
     const std::vector<CChildFrame*> frames = app->GetMainFrame()->GetChildFrames();
     ASSERT_EQ(frames.size(), 1u);
     auto* view = qobject_cast<CScopeView*>(frames[0]->GetPlotView());

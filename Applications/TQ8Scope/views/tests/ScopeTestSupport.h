@@ -4,14 +4,24 @@
 // update is delivered so that the panel connects to the control.
 #include <dlfcn.h>
 
+#include <array>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QAbstractButton>
 
+#include "BoardWindowForms.h"
+#include "CChildFrame.h"
 #include "CFormView_Scope.h"
+#include "CMainApp.h"
 #include "CScopeView.h"
 #include "FormTestSupport.h"
 #include "InprocServer.h"
+#include "TQ8Sim.h"
+#include "TextConv.h"
 
 namespace scope_test {
 
@@ -73,6 +83,49 @@ protected:
     std::unique_ptr<QWidget> host;
     CScopeView* view = nullptr;
     CFormView_Scope* panel = nullptr;
+};
+
+// The program itself on simulated boards, in a folder and registry of the
+// test's own, with the built plot library and the board windows' forms.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        const char* base = std::getenv("VLT_TEST_TMP");
+        m_dir = std::filesystem::path(base ? base : "/tmp") / ("program_" + std::to_string(getpid()));
+        std::filesystem::create_directories(m_dir);
+        setenv("VLT_REGISTRY_DIR", (m_dir / "registry").c_str(), 1);
+        TQ8Sim_Reset();
+        TQ8Sim_SetTimeFactor(0.001);
+        ASSERT_TRUE(RegisterPlotLibrary());
+        m_panes = CChildFrame::Panes();
+        m_pages = CChildFrame::PageTable();
+        RegisterBoardWindowForms();
+    }
+    void TearDown() override
+    {
+        app.reset();
+        CChildFrame::Panes() = m_panes;
+        CChildFrame::PageTable() = m_pages;
+        TQ8Sim_Reset();
+        unsetenv("VLT_REGISTRY_DIR");
+        std::filesystem::remove_all(m_dir);
+    }
+    // Starts the program with the command line; false when start-up failed.
+    bool StartProgram(const std::vector<std::wstring>& args)
+    {
+        app = std::make_unique<CMainApp>();
+        app->SetProgramFolder(vlt::Utf8ToWide(m_dir.string()));
+        return app->StartUp(args);
+    }
+
+    std::unique_ptr<CMainApp> app;
+    std::filesystem::path m_dir;
+
+private:
+    CChildFrame::PaneFactories m_panes;
+    std::array<CChildFrame::PageEntry, CChildFrame::kPageCount> m_pages;
 };
 
 } // namespace scope_test

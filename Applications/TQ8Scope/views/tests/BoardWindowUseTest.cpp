@@ -1,0 +1,186 @@
+// The board windows of the program on virtual boards, used as a user does:
+// the Edit menu over a setting field, and tab groups at the main window's
+// opening size.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTest>
+
+#include "CChildFrame.h"
+#include "CDeviceManagerTQ8.h"
+#include "CDocumentTabGroups.h"
+#include "CFormView_WithEdit.h"
+#include "CForm_Clocks.h"
+#include "CMainApp.h"
+#include "CMainDoc.h"
+#include "CMainFrame.h"
+#include "DocStateFlags.h"
+#include "DocTestSupport.h"
+#include "MessageBox.h"
+#include "ScopeTestSupport.h"
+
+namespace {
+
+class BoardWindowUseTest : public scope_test::ProgramTest {
+protected:
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        ASSERT_TRUE(StartProgram({L"-virtual"}));
+        frame = app->GetMainFrame();
+        frame->show();
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    }
+    CChildFrame* Board(size_t i) const { return frame->GetChildFrames().at(i); }
+    QMenu* EditMenu() const
+    {
+        for (QAction* a : frame->menuBar()->actions())
+            if (a->text() == QStringLiteral("&Edit"))
+                return a->menu();
+        return nullptr;
+    }
+    // Waits for the menu to open, reads its Undo item and closes it.
+    bool UndoEnabledInOpenMenu(QMenu* menu)
+    {
+        EXPECT_TRUE(doc_test::PumpUntil([menu] { return menu->isVisible(); }));
+        const bool undo = frame->CommandAction(CFormView_WithEdit::ID_EDIT_UNDO)->isEnabled();
+        QTest::keyClick(menu, Qt::Key_Escape);
+        doc_test::PumpUntil([menu] { return !menu->isVisible(); });
+        return undo;
+    }
+
+    CMainFrame* frame = nullptr;
+    vlt::MessageBoxRecorder boxes;
+};
+
+TEST_F(BoardWindowUseTest, EditMenuOverATypedFieldLeavesTheEditPendingAndServesIt)
+{
+    CChildFrame* board = Board(0);
+    auto* doc = dynamic_cast<CMainDoc*>(board->GetDocument());
+    ASSERT_NE(doc, nullptr);
+    QTabWidget* panel = board->GetControlPanel();
+    auto* clocks = panel->findChild<CForm_Clocks*>();
+    ASSERT_NE(clocks, nullptr);
+    panel->setCurrentWidget(clocks);
+    auto* rate = clocks->ItemAs<QLineEdit>(CForm_Clocks::kInternalRateId);
+    ASSERT_NE(rate, nullptr);
+    ASSERT_TRUE(doc_test::PumpUntil([rate] { return rate->isVisible(); }));
+    double before = 0;
+    ASSERT_EQ(GetInternalAdcClockRateTQ8(doc->GetDeviceHandle(), &before, 1), 0);
+    app->GetWorkspace().SetModified(false);
+    const QString shown = rate->text();
+
+    rate->setFocus(Qt::MouseFocusReason);
+    rate->selectAll();
+    QTest::keyClicks(rate, "1000");
+    QMenu* edit = EditMenu();
+    ASSERT_NE(edit, nullptr);
+    QMenuBar* bar = frame->menuBar();
+
+    // By mouse: the field keeps its edit, and Undo takes back the typing.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(edit->menuAction()).center());
+    EXPECT_TRUE(UndoEnabledInOpenMenu(edit));
+    double now = 0;
+    GetInternalAdcClockRateTQ8(doc->GetDeviceHandle(), &now, 1);
+    EXPECT_EQ(now, before);
+    EXPECT_FALSE(app->GetWorkspace().IsModified());
+    EXPECT_EQ(rate->text(), QStringLiteral("1000"));
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    // By Alt+E: the same, and the menu's commands act on the field.
+    QTest::keyClick(rate, Qt::Key_E, Qt::AltModifier);
+    EXPECT_TRUE(UndoEnabledInOpenMenu(edit));
+    rate->selectAll();
+    QTest::keyClick(rate, Qt::Key_E, Qt::AltModifier);
+    ASSERT_TRUE(doc_test::PumpUntil([edit] { return edit->isVisible(); }));
+    EXPECT_TRUE(frame->CommandAction(CFormView_WithEdit::ID_EDIT_COPY)->isEnabled());
+    QTest::keyClick(edit, Qt::Key_C); // "&Copy"
+    doc_test::PumpUntil([edit] { return !edit->isVisible(); });
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("1000"));
+    QTest::keyClick(rate, Qt::Key_E, Qt::AltModifier);
+    ASSERT_TRUE(doc_test::PumpUntil([edit] { return edit->isVisible(); }));
+    QTest::keyClick(edit, Qt::Key_U); // "&Undo"
+    doc_test::PumpUntil([edit] { return !edit->isVisible(); });
+    EXPECT_EQ(rate->text(), shown);
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    // An invalid entry opens no box while a menu is open. Escape leaves the
+    // menu bar with the focus; when it goes on to another control, the field
+    // has been left, and refuses the entry.
+    rate->selectAll();
+    QTest::keyClicks(rate, "abc");
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(edit->menuAction()).center());
+    EXPECT_TRUE(UndoEnabledInOpenMenu(edit));
+    EXPECT_EQ(boxes.Count(), 0u);
+    clocks->Item(CForm_Clocks::kClockSourceId)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(boxes.Count(), 1u);
+    GetInternalAdcClockRateTQ8(doc->GetDeviceHandle(), &now, 1);
+    EXPECT_EQ(now, before);
+}
+
+// Each group's board window keeps a plot of at least the least row height
+// and its whole control panel, scrolling when its group is smaller.
+void ExpectUsable(CDocumentTabGroups* tabs, int group)
+{
+    QMdiArea* area = tabs->Group(group);
+    QMdiSubWindow* sub = area->currentSubWindow();
+    ASSERT_NE(sub, nullptr);
+    auto* board = qobject_cast<CChildFrame*>(sub->widget());
+    ASSERT_NE(board, nullptr);
+    EXPECT_GE(board->GetPlotView()->height(), CChildFrame::kMinRowHeight) << "group " << group;
+    EXPECT_GE(board->GetControlPanel()->height(), board->GetControlPanel()->minimumSizeHint().height())
+        << "group " << group;
+    EXPECT_EQ(area->verticalScrollBar()->isVisible(), area->viewport()->height() < sub->height()) << "group " << group;
+}
+
+// Drags the divider between the two groups down by dy.
+void DragDivider(CDocumentTabGroups* tabs, int dy)
+{
+    QSplitterHandle* handle = tabs->handle(1);
+    const QPoint from = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, from);
+    QTest::mouseMove(handle, from + QPoint(0, dy));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, from + QPoint(0, dy));
+    QCoreApplication::processEvents();
+}
+
+TEST_F(BoardWindowUseTest, HorizontalTabGroupsKeepEveryBoardWindowUsable)
+{
+    CDeviceManagerTQ8* devices = app->GetDeviceManager();
+    ASSERT_NE(app->OpenDeviceDocument(devices->ConnectVirtualDevice(), docstate::kLimitPlotData), nullptr);
+    ASSERT_EQ(frame->size(), QSize(1280, 860));
+    CDocumentTabGroups* tabs = frame->GetTabGroups();
+    ASSERT_TRUE(tabs->NewGroup(false));
+    ASSERT_EQ(tabs->GroupCount(), 2);
+    QCoreApplication::processEvents();
+    ExpectUsable(tabs, 0);
+    ExpectUsable(tabs, 1);
+    // Too small for both windows: each group keeps an even share.
+    DragDivider(tabs, 600);
+    ExpectUsable(tabs, 0);
+    ExpectUsable(tabs, 1);
+    const int share = (tabs->sizes()[0] + tabs->sizes()[1]) / 2;
+    EXPECT_GE(tabs->sizes()[1], std::min(share, tabs->GroupLeastSize(1)));
+
+    // Room for both: each shows its window whole however the divider goes.
+    frame->resize(1280, 1400);
+    QCoreApplication::processEvents();
+    for (int dy : {900, -900}) {
+        DragDivider(tabs, dy);
+        for (int group = 0; group < 2; ++group) {
+            ExpectUsable(tabs, group);
+            EXPECT_FALSE(tabs->Group(group)->verticalScrollBar()->isVisible()) << "group " << group;
+            EXPECT_GE(tabs->sizes()[group], tabs->GroupLeastSize(group)) << "group " << group;
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,11 @@
+#include "MessageBoxWatch.h"
+
+namespace vlt {
+
+MessageBoxWatch& MessageBoxWatch::Instance()
+{
+    static MessageBoxWatch watch;
+    return watch;
+}
+
+} // namespace vlt
