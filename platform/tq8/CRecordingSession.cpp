@@ -1,22 +1,28 @@
 #include "CRecordingSession.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <system_error>
+#include <unistd.h>
 
 #include "AtomicFile.h"
 #include "CSampleFileWriter.h"
+#include "CTQ8Library.h"
 #include "CTransferQueue.h"
 #include "ChannelSelection.h"
 #include "ErrorTexts.h"
 #include "RecordedDataInfo.h"
 #include "RecordingContextFile.h"
 #include "RecordingSimSettings.h"
+#include "SystemErrorText.h"
 #include "TextConv.h"
 
 namespace tq8 {
 
 namespace {
+constexpr const char* kStartContextFailure = "ArmRecordingSessionTQ8.context";
+
 uint32_t FramesOf(uint64_t samples, uint32_t channels)
 {
     return static_cast<uint32_t>(samples / channels * channels);
@@ -191,6 +197,8 @@ int32_t CRecordingSession::RecordToFiles(CTransferQueue& queue, BoardSide& board
     CSampleFileWriter writer(m_plan, assume ? static_cast<uint32_t>(format) : m_channels);
     int32_t code = TQ8_ERR_FILE_WRITE;
     m_startTime = ContextTimeNow();
+    if (!RemoveOldContext(writer.MainPath(), text))
+        return code;
     if (!writer.Open()) {
         text = writer.ErrorText();
         return code;
@@ -211,7 +219,30 @@ int32_t CRecordingSession::RecordToFiles(CTransferQueue& queue, BoardSide& board
         code = TQ8_ERR_FILE_WRITE;
         text = writer.ErrorText();
     }
+    // A write that failed (a full disk) may have left part of its samples
+    // in the files, or fewer than were handed in: the context counts what
+    // the files hold.
+    const std::optional<uint64_t> held = writer.SamplesInFiles();
+    if (code != TQ8_OK && held) {
+        std::lock_guard lock(m_mutex);
+        m_recorded = *held;
+    }
     return WriteContext(writer, code, text, true);
+}
+
+// The files are emptied next; a context an earlier recording left beside
+// them would, if this one were killed before it writes its own, describe
+// samples that are gone. Appending keeps the data, and the context until
+// it is replaced.
+bool CRecordingSession::RemoveOldContext(const std::string& dataPath, std::wstring& text) const
+{
+    if (!m_plan.WantsContextFile() || m_plan.Has(TQ8_FWP_APPEND))
+        return true;
+    const std::string path = ContextFilePath(dataPath);
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT)
+        return true;
+    text = vlt::Utf8ToWide("Cannot remove file \"" + path + "\": " + vlt::SystemErrorText(errno));
+    return false;
 }
 
 void CRecordingSession::EndBoardSide(CTransferQueue& queue, BoardSide& board)
@@ -376,6 +407,11 @@ int32_t CRecordingSession::WriteContext(const CSampleFileWriter& writer, int32_t
 {
     if (!m_plan.WantsContextFile())
         return code;
+    // Test seam: the start's context is never written, as when the process
+    // is killed right after the files were opened.
+    int32_t injected = TQ8_OK;
+    if (!final && CTQ8Library::Instance().Injector().Take(kStartContextFailure, injected))
+        return injected;
     RecordingContext c;
     FillRecordedDataInfo(m_board->Desc(), *m_settings, c.info);
     c.selection = m_settings->GetInt(SettingId::ActiveChannels);
