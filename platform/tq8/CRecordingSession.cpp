@@ -17,6 +17,7 @@
 #include "RecordingSimSettings.h"
 #include "SystemErrorText.h"
 #include "TextConv.h"
+#include "XmlRoutines.h"
 
 namespace tq8 {
 
@@ -197,10 +198,14 @@ int32_t CRecordingSession::RecordToFiles(CTransferQueue& queue, BoardSide& board
     CSampleFileWriter writer(m_plan, assume ? static_cast<uint32_t>(format) : m_channels);
     int32_t code = TQ8_ERR_FILE_WRITE;
     m_startTime = ContextTimeNow();
-    if (!RemoveOldContext(writer.MainPath(), text))
+    std::string oldContext;
+    if (!RemoveOldContext(writer.MainPath(), oldContext, text))
         return code;
     if (!writer.Open()) {
         text = writer.ErrorText();
+        // The data were not touched: their context comes back.
+        if (!oldContext.empty())
+            vlt::AtomicWriteFile(ContextFilePath(writer.MainPath()), oldContext);
         return code;
     }
     if ((code = WriteContext(writer, TQ8_OK, text, false)) != TQ8_OK) {
@@ -234,11 +239,13 @@ int32_t CRecordingSession::RecordToFiles(CTransferQueue& queue, BoardSide& board
 // them would, if this one were killed before it writes its own, describe
 // samples that are gone. Appending keeps the data, and the context until
 // it is replaced.
-bool CRecordingSession::RemoveOldContext(const std::string& dataPath, std::wstring& text) const
+bool CRecordingSession::RemoveOldContext(const std::string& dataPath, std::string& old, std::wstring& text) const
 {
     if (!m_plan.WantsContextFile() || m_plan.Has(TQ8_FWP_APPEND))
         return true;
     const std::string path = ContextFilePath(dataPath);
+    if (!vlt::ReadWholeFile(path, old, nullptr, kXmlFileMaxBytes))
+        old.clear();
     if (::unlink(path.c_str()) == 0 || errno == ENOENT)
         return true;
     text = vlt::Utf8ToWide("Cannot remove file \"" + path + "\": " + vlt::SystemErrorText(errno));

@@ -710,3 +710,21 @@ TEST_F(RecordingTest, AnInterruptedStartLeavesNoContextThatClaimsSamples)
     EXPECT_EQ(std::filesystem::file_size(m_path), 0u);
     EXPECT_FALSE(std::filesystem::exists(m_path + ".vrdc")) << ReadText(m_path + ".vrdc");
 }
+
+// Data files that cannot be opened are left as they were, and so is their
+// context.
+TEST_F(RecordingTest, AStartThatCannotOpenItsFilesKeepsTheOldContext)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    m_rp.Rsp_samplesToRecord = 1 << 20;
+    RecordToEnd(h);
+    const std::string context = ReadText(m_path + ".vrdc");
+    std::filesystem::remove(m_path);
+    std::filesystem::create_directory(m_path); // no file can be opened there
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_FAILED);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    EXPECT_EQ(ReadText(m_path + ".vrdc"), context);
+}
