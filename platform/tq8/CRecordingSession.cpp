@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <new>
+#include <optional>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -27,6 +29,24 @@ constexpr const char* kStartContextFailure = "ArmRecordingSessionTQ8.context";
 uint32_t FramesOf(uint64_t samples, uint32_t channels)
 {
     return static_cast<uint32_t>(samples / channels * channels);
+}
+
+// Enough of a file's state to tell that nobody wrote or emptied it.
+struct FileStamp {
+    off_t size;
+    timespec modified;
+    bool operator==(const FileStamp& o) const
+    {
+        return size == o.size && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> StampOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileStamp{st.st_size, st.st_mtim};
 }
 
 std::wstring CodeText(const wchar_t* what, int32_t code)
@@ -198,13 +218,15 @@ int32_t CRecordingSession::RecordToFiles(CTransferQueue& queue, BoardSide& board
     CSampleFileWriter writer(m_plan, assume ? static_cast<uint32_t>(format) : m_channels);
     int32_t code = TQ8_ERR_FILE_WRITE;
     m_startTime = ContextTimeNow();
+    const std::optional<FileStamp> before = StampOf(writer.MainPath());
     std::string oldContext;
     if (!RemoveOldContext(writer.MainPath(), oldContext, text))
         return code;
     if (!writer.Open()) {
         text = writer.ErrorText();
-        // The data were not touched: their context comes back.
-        if (!oldContext.empty())
+        // The first file was not reached, nor were the others: the data
+        // are as they were, and their context comes back.
+        if (!oldContext.empty() && before && before == StampOf(writer.MainPath()))
             vlt::AtomicWriteFile(ContextFilePath(writer.MainPath()), oldContext);
         return code;
     }
