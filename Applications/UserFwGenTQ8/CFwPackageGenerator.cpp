@@ -10,6 +10,7 @@
 #include "DeviceErrorBox.h"
 #include "FwGenControls.h"
 #include "MessageBox.h"
+#include "OwnedTempFile.h"
 #include "TextConv.h"
 
 namespace {
@@ -36,16 +37,20 @@ std::string LastComponent(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A new, empty, uniquely named file in the temporary folder.
+// A new, empty, uniquely named file in the temporary folder. Its name
+// carries this process's id, so that the next run removes the manifest of
+// a run that was killed before it could.
 std::string CreateTempFile()
 {
     const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/CF6XXXXXX";
-    const int fd = mkstemp(pattern.data());
+    const std::string prefix = std::string(dir && *dir ? dir : "/tmp") + "/CF6";
+    vlt::RemoveOrphanedTempFiles(prefix);
+    std::string path;
+    const int fd = vlt::CreateOwnedTempFile(prefix, path);
     if (fd < 0)
         return std::string();
     close(fd);
-    return pattern;
+    return path;
 }
 
 // One file under both names: links and other spellings included.

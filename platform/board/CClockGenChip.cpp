@@ -8,7 +8,7 @@ constexpr uint32_t kReadInstruction = 0x8000;
 
 void CClockGenChip::Write(uint32_t word)
 {
-    m_trace.push_back(word);
+    m_trace.Add(word);
     const uint32_t instruction = word >> 8;
     const uint32_t address = instruction & 0x3FF;
     if (address >= kRegisters)

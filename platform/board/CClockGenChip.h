@@ -2,11 +2,12 @@
 // One clock generator behind its serial port (control register 32 or 48):
 // byte registers 0x000-0x232, written as ((address << 8) | byte) and read
 // back with bit 15 of the instruction set; a 1 written to 0x232 moves the
-// staged registers into the active ones. Keeps every word it received.
+// staged registers into the active ones. Keeps the newest words it received.
 #include <array>
 #include <cstdint>
 #include <vector>
 
+#include "CWriteTrace.h"
 #include "ClockGenRate.h"
 
 namespace tq8 {
@@ -26,14 +27,14 @@ public:
     uint32_t Updates() const { return m_updates; }
     // The rate of an output divider from the active registers.
     double OutputMHz(int divider) const;
-    const std::vector<uint32_t>& Trace() const { return m_trace; }
+    const std::vector<uint32_t>& Trace() const { return m_trace.Entries(); }
 
 private:
     std::array<uint8_t, kRegisters> m_staged{};
     std::array<uint8_t, kRegisters> m_active{};
     uint32_t m_readBack = 0;
     uint32_t m_updates = 0;
-    std::vector<uint32_t> m_trace;
+    CWriteTrace<uint32_t> m_trace;
 };
 
 } // namespace tq8

@@ -40,7 +40,7 @@ uint32_t CControlRegisters::Read(uint32_t index, uint32_t stored)
 
 void CControlRegisters::Write(uint32_t index, uint32_t value)
 {
-    m_trace.push_back({index, value});
+    m_trace.Add({index, value});
     switch (index) {
     case kClockControl:
         Pulse(m_clockControl, value, kClockResetBit, m_clockLockedAt);

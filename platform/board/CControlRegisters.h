@@ -3,8 +3,8 @@
 // status register 13, the clock-manager and memory clock-manager resets
 // with their lock after a delay, and the serial ports of the on-board
 // chips (17/18 converter chips, 32/48 clock generators, 10 the secondary
-// device). Every write is kept in order for tests. Not thread-safe: the
-// card calls it under its own lock.
+// device). The newest writes are kept in order (CWriteTrace). Not
+// thread-safe: the card calls it under its own lock.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -13,6 +13,7 @@
 #include "CClockGenChip.h"
 #include "CConverterChip.h"
 #include "CSecondarySerialDevice.h"
+#include "CWriteTrace.h"
 
 namespace tq8 {
 
@@ -44,8 +45,8 @@ public:
     void SetBusyBits(uint32_t bits) { m_busyBits = bits & 0x6; }
     uint32_t LockBit() const { return m_variant == 1 ? 0x20u : 0x40u; }
 
-    const std::vector<Access>& Trace() const { return m_trace; }
-    void ClearTrace() { m_trace.clear(); }
+    const std::vector<Access>& Trace() const { return m_trace.Entries(); }
+    void ClearTrace() { m_trace.Clear(); }
     const CClockGenChip& ClockGen(int chip) const { return m_clockGens[chip == 0 ? 0 : 1]; }
     const CConverterChip& Converter(int chip) const { return m_converters[chip == 0 ? 0 : 1]; }
     const CSecondarySerialDevice& Secondary() const { return m_secondary; }
@@ -68,7 +69,7 @@ private:
     std::array<CClockGenChip, 2> m_clockGens;
     std::array<CConverterChip, 2> m_converters;
     CSecondarySerialDevice m_secondary;
-    std::vector<Access> m_trace;
+    CWriteTrace<Access> m_trace;
 };
 
 } // namespace tq8

@@ -11,7 +11,7 @@ bool CConverterChip::HasRegister(uint32_t address)
 
 void CConverterChip::Write(uint32_t word)
 {
-    m_trace.push_back(word);
+    m_trace.Add(word);
     const uint32_t head = word >> 16;
     // Without the write marker the chip ignores the word.
     if ((head & 0x10) == 0 || (head & ~0x1Fu) != 0)

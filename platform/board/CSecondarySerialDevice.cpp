@@ -4,7 +4,7 @@ namespace tq8 {
 
 void CSecondarySerialDevice::Write(uint32_t word)
 {
-    m_trace.push_back(word);
+    m_trace.Add(word);
     m_registers[static_cast<uint16_t>(word & 0xFFFF)] = static_cast<uint16_t>(word >> 16);
 }
 

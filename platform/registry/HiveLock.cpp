@@ -2,16 +2,46 @@
 
 #include "SystemErrorText.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vlt {
+namespace {
+
+// Between two tries while another program holds the lock.
+constexpr std::chrono::milliseconds kRetryInterval{10};
+
+std::atomic<int64_t>& WaitLimitMs()
+{
+    static std::atomic<int64_t> limit{HiveLock::kDefaultWaitLimit.count()};
+    return limit;
+}
+
+std::string DurationText(std::chrono::milliseconds d)
+{
+    return d.count() % 1000 == 0 ? std::to_string(d.count() / 1000) + " s" : std::to_string(d.count()) + " ms";
+}
+
+} // namespace
 
 HiveLock::~HiveLock()
 {
     Release();
+}
+
+void HiveLock::SetWaitLimit(std::chrono::milliseconds limit)
+{
+    WaitLimitMs() = limit.count();
+}
+
+std::chrono::milliseconds HiveLock::WaitLimit()
+{
+    return std::chrono::milliseconds(WaitLimitMs().load());
 }
 
 bool HiveLock::Acquire(const std::string& lockFile, Mode mode, std::string& error)
@@ -26,13 +56,31 @@ bool HiveLock::Acquire(const std::string& lockFile, Mode mode, std::string& erro
         error = "Cannot open the lock file '" + lockFile + "': " + SystemErrorText(errno);
         return false;
     }
-    const int op = mode == Mode::Shared ? LOCK_SH : LOCK_EX;
+    const int op = (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    const std::chrono::milliseconds limit = WaitLimit();
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    bool told = false;
     while (::flock(fd, op) != 0) {
         if (errno == EINTR)
             continue;
-        error = "Cannot lock '" + lockFile + "': " + SystemErrorText(errno);
-        ::close(fd);
-        return false;
+        if (errno != EWOULDBLOCK) {
+            error = "Cannot lock '" + lockFile + "': " + SystemErrorText(errno);
+            ::close(fd);
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            error = "Gave up after " + DurationText(limit) + " waiting for the registry lock '" + lockFile
+                    + "', which another program holds";
+            ::close(fd);
+            errno = ETIMEDOUT;
+            return false;
+        }
+        if (!told) {
+            std::fprintf(stderr, "Waiting up to %s for the registry lock '%s', which another program holds\n",
+                         DurationText(limit).c_str(), lockFile.c_str());
+            told = true;
+        }
+        std::this_thread::sleep_for(kRetryInterval);
     }
     m_fd = fd;
     return true;

@@ -9,6 +9,7 @@
 #include "TextConv.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
@@ -115,8 +116,11 @@ bool ReadHive(RegHive hive, RegKeyNode& root)
     const std::string file = RegistryStore::HiveFile(hive);
     std::shared_lock guard(StoreMutex());
     HiveLock lock;
-    std::string ignored;
-    lock.Acquire(file + ".lock", HiveLock::Mode::Shared, ignored);
+    std::string reason;
+    // Without the lock the read still sees a whole file; a wait that gave up
+    // is said where it was announced.
+    if (!lock.Acquire(file + ".lock", HiveLock::Mode::Shared, reason) && errno == ETIMEDOUT)
+        std::fprintf(stderr, "%s; read without it\n", reason.c_str());
     return LoadHive(file, root);
 }
 

@@ -1,12 +1,11 @@
 #include "CAtomicFileWriter.h"
 
 #include <cerrno>
-#include <csignal>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "OwnedTempFile.h"
 #include "SystemErrorText.h"
 
 namespace vlt {
@@ -29,59 +28,9 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string NameOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Temporary files are "<name>.tmp<pid>.XXXXXX": the writer's process id,
-// then mkstemp's six characters.
+// Temporary files are "<name>.tmp<pid>.XXXXXX" beside the target (see
+// OwnedTempFile).
 constexpr char kTempMark[] = ".tmp";
-constexpr size_t kUniqueChars = 6;
-
-// The process id in a temporary file's name for the target named name, or 0
-// when the entry is not one.
-pid_t WriterOf(const std::string& entry, const std::string& name)
-{
-    const std::string prefix = name + kTempMark;
-    if (entry.size() <= prefix.size() + 1 + kUniqueChars || entry.compare(0, prefix.size(), prefix) != 0)
-        return 0;
-    const size_t dot = entry.size() - kUniqueChars - 1;
-    if (entry[dot] != '.')
-        return 0;
-    pid_t pid = 0;
-    for (size_t i = prefix.size(); i < dot; ++i) {
-        if (entry[i] < '0' || entry[i] > '9' || pid > 99999999)
-            return 0;
-        pid = pid * 10 + (entry[i] - '0');
-    }
-    return pid;
-}
-
-bool ProcessIsGone(pid_t pid)
-{
-    return ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-
-// Temporary files that earlier writes of this target left when their
-// process was killed midway; those of a process that still runs (another
-// writer at work) are left alone.
-void RemoveLeftovers(const std::string& path)
-{
-    DIR* dir = ::opendir(FolderOf(path).c_str());
-    if (dir == nullptr)
-        return;
-    const std::string name = NameOf(path);
-    const std::string folder = path.substr(0, path.size() - name.size());
-    const pid_t self = ::getpid();
-    while (const dirent* entry = ::readdir(dir)) {
-        const pid_t writer = WriterOf(entry->d_name, name);
-        if (writer > 0 && writer != self && ProcessIsGone(writer))
-            ::unlink((folder + entry->d_name).c_str());
-    }
-    ::closedir(dir);
-}
 
 } // namespace
 
@@ -107,9 +56,11 @@ bool CAtomicFileWriter::Open(const std::string& path, std::string* error)
         errno = EINVAL;
         return false;
     }
-    RemoveLeftovers(path);
-    std::string tmp = path + kTempMark + std::to_string(::getpid()) + "." + std::string(kUniqueChars, 'X');
-    const int fd = ::mkstemp(tmp.data());
+    // Left by earlier writes of this target whose process was killed midway;
+    // those of a writer that still runs stay.
+    RemoveOrphanedTempFiles(path + kTempMark);
+    std::string tmp;
+    const int fd = CreateOwnedTempFile(path + kTempMark, tmp);
     if (fd < 0)
         return Fail(error, "Cannot create a file in the folder of", path, errno);
     // Keep the permissions of the file being replaced; a new file gets the

@@ -1,4 +1,5 @@
 // Acquisition, operating mode, settings as a whole and time-stamps.
+#include <cerrno>
 #include <strings.h>
 
 #include <string>
@@ -104,14 +105,20 @@ int32_t LoadSettingsFromFileXmlWTQ8(TQ8_HANDLE h, uint32_t, const wchar_t* path)
 
 int32_t SaveSettingsToFileXmlWTQ8(TQ8_HANDLE h, uint32_t, const wchar_t* path, const char* encoding)
 {
-    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+    int error = 0;
+    const int32_t rc = WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
         if (path == nullptr || *path == L'\0')
             return TQ8_ERR_INVALID_ARG;
         if (encoding != nullptr && strcasecmp(encoding, "UTF-8") != 0 && strcasecmp(encoding, "UTF8") != 0)
             return TQ8_ERR_NOT_SUPPORTED;
-        return vlt::AtomicWriteFile(vlt::WideToUtf8(path), SettingsToXmlFile(b.Settings())) ? TQ8_OK
-                                                                                              : TQ8_ERR_FILE_WRITE;
+        if (vlt::AtomicWriteFile(vlt::WideToUtf8(path), SettingsToXmlFile(b.Settings())))
+            return TQ8_OK;
+        error = errno;
+        return TQ8_ERR_FILE_WRITE;
     });
+    // Set last, so nothing on the way out changes it.
+    errno = error;
+    return rc;
 }
 
 int32_t SaveSettingsToStringXmlATQ8(TQ8_HANDLE h, uint32_t, char** text)

@@ -1,25 +1,52 @@
 #include "CRecordingSession.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
+#include <optional>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 #include "AtomicFile.h"
 #include "CSampleFileWriter.h"
+#include "CTQ8Library.h"
 #include "CTransferQueue.h"
 #include "ChannelSelection.h"
 #include "ErrorTexts.h"
 #include "RecordedDataInfo.h"
 #include "RecordingContextFile.h"
 #include "RecordingSimSettings.h"
+#include "SystemErrorText.h"
 #include "TextConv.h"
+#include "XmlRoutines.h"
 
 namespace tq8 {
 
 namespace {
+constexpr const char* kStartContextFailure = "ArmRecordingSessionTQ8.context";
+
 uint32_t FramesOf(uint64_t samples, uint32_t channels)
 {
     return static_cast<uint32_t>(samples / channels * channels);
+}
+
+// Enough of a file's state to tell that nobody wrote or emptied it.
+struct FileStamp {
+    off_t size;
+    timespec modified;
+    bool operator==(const FileStamp& o) const
+    {
+        return size == o.size && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+std::optional<FileStamp> StampOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileStamp{st.st_size, st.st_mtim};
 }
 
 std::wstring CodeText(const wchar_t* what, int32_t code)
@@ -191,8 +218,16 @@ int32_t CRecordingSession::RecordToFiles(CTransferQueue& queue, BoardSide& board
     CSampleFileWriter writer(m_plan, assume ? static_cast<uint32_t>(format) : m_channels);
     int32_t code = TQ8_ERR_FILE_WRITE;
     m_startTime = ContextTimeNow();
+    const std::optional<FileStamp> before = StampOf(writer.MainPath());
+    std::string oldContext;
+    if (!RemoveOldContext(writer.MainPath(), oldContext, text))
+        return code;
     if (!writer.Open()) {
         text = writer.ErrorText();
+        // The first file was not reached, nor were the others: the data
+        // are as they were, and their context comes back.
+        if (!oldContext.empty() && before && before == StampOf(writer.MainPath()))
+            vlt::AtomicWriteFile(ContextFilePath(writer.MainPath()), oldContext);
         return code;
     }
     if ((code = WriteContext(writer, TQ8_OK, text, false)) != TQ8_OK) {
@@ -211,7 +246,32 @@ int32_t CRecordingSession::RecordToFiles(CTransferQueue& queue, BoardSide& board
         code = TQ8_ERR_FILE_WRITE;
         text = writer.ErrorText();
     }
+    // A write that failed (a full disk) may have left part of its samples
+    // in the files, or fewer than were handed in: the context counts what
+    // the files hold.
+    const std::optional<uint64_t> held = writer.SamplesInFiles();
+    if (code != TQ8_OK && held) {
+        std::lock_guard lock(m_mutex);
+        m_recorded = *held;
+    }
     return WriteContext(writer, code, text, true);
+}
+
+// The files are emptied next; a context an earlier recording left beside
+// them would, if this one were killed before it writes its own, describe
+// samples that are gone. Appending keeps the data, and the context until
+// it is replaced.
+bool CRecordingSession::RemoveOldContext(const std::string& dataPath, std::string& old, std::wstring& text) const
+{
+    if (!m_plan.WantsContextFile() || m_plan.Has(TQ8_FWP_APPEND))
+        return true;
+    const std::string path = ContextFilePath(dataPath);
+    if (!vlt::ReadWholeFile(path, old, nullptr, kXmlFileMaxBytes))
+        old.clear();
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT)
+        return true;
+    text = vlt::Utf8ToWide("Cannot remove file \"" + path + "\": " + vlt::SystemErrorText(errno));
+    return false;
 }
 
 void CRecordingSession::EndBoardSide(CTransferQueue& queue, BoardSide& board)
@@ -376,6 +436,11 @@ int32_t CRecordingSession::WriteContext(const CSampleFileWriter& writer, int32_t
 {
     if (!m_plan.WantsContextFile())
         return code;
+    // Test seam: the start's context is never written, as when the process
+    // is killed right after the files were opened.
+    int32_t injected = TQ8_OK;
+    if (!final && CTQ8Library::Instance().Injector().Take(kStartContextFailure, injected))
+        return injected;
     RecordingContext c;
     FillRecordedDataInfo(m_board->Desc(), *m_settings, c.info);
     c.selection = m_settings->GetInt(SettingId::ActiveChannels);

@@ -100,6 +100,9 @@ private:
     int32_t Stream(CTransferQueue& queue, uint64_t& produced, std::wstring& text);
     // Ends the board side when a full ring loses samples (real-time mode).
     int32_t Lost(uint64_t produced, uint64_t lost, std::wstring& text);
+    // Removes an earlier recording's context, handing back its text (empty
+    // when there was none); false with the reason when it cannot go.
+    bool RemoveOldContext(const std::string& dataPath, std::string& old, std::wstring& text) const;
     // final: with the end time and result, else as the recording starts.
     int32_t WriteContext(const CSampleFileWriter& writer, int32_t code, std::wstring& text, bool final);
     // Takes the acquisition's time-stamps; true when the FIFO overflowed.

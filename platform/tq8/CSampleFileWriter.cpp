@@ -57,9 +57,29 @@ std::string CSampleFileWriter::TimestampStem(const FileWritePlan& plan)
     return std::string();
 }
 
+uint32_t CSampleFileWriter::Outputs() const
+{
+    return m_split ? std::min<uint32_t>(m_channels, 4) : 1;
+}
+
 const std::string& CSampleFileWriter::MainPath() const
 {
-    return m_streams.empty() ? m_plan.path : m_streams.front().file->Files().front().path;
+    if (!m_streams.empty())
+        return m_streams.front().file->Files().front().path;
+    for (uint32_t k = 0; k < Outputs(); ++k)
+        if (!m_plan.PathOf(k).empty())
+            return m_plan.PathOf(k);
+    return m_plan.path;
+}
+
+std::optional<uint64_t> CSampleFileWriter::SamplesInFiles() const
+{
+    if (m_plan.IsText())
+        return std::nullopt;
+    uint64_t samples = 0;
+    for (const auto& file : Files())
+        samples += file.dataBytes; // one byte a sample
+    return samples;
 }
 
 bool CSampleFileWriter::Open()
@@ -75,8 +95,7 @@ bool CSampleFileWriter::Open()
     CSegmentedFileWriter::Options options;
     options.append = m_plan.Has(TQ8_FWP_APPEND);
     options.direct = !m_plan.Has(TQ8_FWP_BUFFERED_IO);
-    const uint32_t outputs = m_split ? std::min<uint32_t>(m_channels, 4) : 1;
-    for (uint32_t k = 0; k < outputs; ++k) {
+    for (uint32_t k = 0; k < Outputs(); ++k) {
         const std::string& path = m_plan.PathOf(k);
         if (path.empty())
             continue; // a channel without a file is left out

@@ -6,6 +6,7 @@
 // recordings and by the board-memory and buffer saves.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,12 @@ public:
     // The data files in order (channel by channel, segment by segment).
     std::vector<CSegmentedFileWriter::FileInfo> Files() const;
     const std::vector<std::string>& TimestampFiles() const { return m_timestampPaths; }
-    // The first data file: the context file goes beside it.
+    // The first data file (before Open: the one Open makes first); the
+    // context file goes beside it.
     const std::string& MainPath() const;
+    // The samples the closed data files hold; none for text files, whose
+    // length does not count them.
+    std::optional<uint64_t> SamplesInFiles() const;
     const std::wstring& ErrorText() const { return m_error; }
 
     // The time-stamp file names of a plan ("rec.rd8" -> "rec.tq8ts").
@@ -55,6 +60,8 @@ private:
     };
 
     bool Fail(const std::wstring& text);
+    // Streams: one file, or one per channel of a deinterleaved format.
+    uint32_t Outputs() const;
     bool WriteStream(Stream& stream, const uint8_t* data, size_t bytes);
     bool WriteText(Stream& stream, const uint8_t* data, size_t bytes);
 

@@ -115,6 +115,7 @@ bool CSegmentedFileWriter::OpenFile(bool first)
             return false;
         if (::lseek(m_fd, 0, SEEK_END) < 0)
             return Fail("Cannot write file", path, errno);
+        m_fileStart = m_fileBytes;
         return true;
     }
     if (m_direct) {
@@ -131,6 +132,7 @@ bool CSegmentedFileWriter::OpenFile(bool first)
         return Fail("Cannot write file", path, errno);
     }
     m_fileBytes = m_headerBytes;
+    m_fileStart = m_headerBytes;
     return true;
 }
 
@@ -271,11 +273,18 @@ bool CSegmentedFileWriter::CloseFile()
     m_fd = -1;
     const std::string& path = m_files.back().path;
     bool ok = true;
-    // A header beyond the last byte written must still be part of the file.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) < m_fileBytes
-        && ::ftruncate(fd, static_cast<off_t>(m_fileBytes)) != 0 && ok)
-        ok = Fail("Cannot write file", path, errno);
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const auto size = static_cast<uint64_t>(st.st_size);
+        // A header beyond the last byte written must still be part of the
+        // file; nothing else is made up: after a failed write the file ends
+        // where its data does.
+        if (size < m_fileStart && ::ftruncate(fd, static_cast<off_t>(m_fileStart)) != 0 && ok)
+            ok = Fail("Cannot write file", path, errno);
+        // What the file holds: after a failed write part of the bytes handed
+        // in may be there, or bytes counted as written may be missing.
+        m_files.back().dataBytes = size > m_fileStart ? size - m_fileStart : 0;
+    }
     // Devices and pipes cannot be synced; that is not a lost write.
     if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS && ok)
         ok = Fail("Cannot write file", path, errno);

@@ -49,7 +49,9 @@ public:
 
     struct FileInfo {
         std::string path;
-        uint64_t dataBytes; // written by this writer
+        // Written by this writer: once the file is closed, what it holds
+        // after the header (or after what was there when appending).
+        uint64_t dataBytes;
     };
     const std::vector<FileInfo>& Files() const { return m_files; }
     // Names the file and gives the system's reason.
@@ -85,6 +87,7 @@ private:
     int m_fd = -1;
     bool m_direct = false;    // the open file takes O_DIRECT writes
     uint64_t m_fileBytes = 0; // in the open file, header included
+    uint64_t m_fileStart = 0; // where this writer's data begin in it
     // Direct I/O: the stage being filled is the current one; the others are
     // being written behind or free.
     std::array<std::unique_ptr<uint8_t, AlignedFree>, kStages> m_stages;

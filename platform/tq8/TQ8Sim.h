@@ -175,6 +175,9 @@ TQ8_API int32_t TQ8Sim_PowerCycle(uint32_t serial);
 TQ8_API int32_t TQ8Sim_SetJtagJumper(uint32_t serial, int32_t set);
 /* Upload failures part of the way: TQ8Sim_InjectResult with the name
  * "UploadFirmwareWTQ8.file" fails the next bitstream file to be written. */
+/* A recording whose start is cut short: "ArmRecordingSessionTQ8.context"
+ * fails the next recording's first context write, right after its data
+ * files were opened (the state a kill there leaves). */
 
 #ifdef __cplusplus
 } /* extern "C" */

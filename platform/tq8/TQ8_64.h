@@ -403,7 +403,9 @@ TQ8_API int32_t RewriteHardwareSettingsTQ8(TQ8_HANDLE handle);
 TQ8_API int32_t CopyHardwareSettingsTQ8(TQ8_HANDLE destination, TQ8_HANDLE source);
 /* .tq8set files (XML, UTF-8). The path is on the calling computer. flags 0. */
 TQ8_API int32_t LoadSettingsFromFileXmlWTQ8(TQ8_HANDLE handle, uint32_t flags, const wchar_t* path);
-/* encoding: NULL or "UTF-8". */
+/* encoding: NULL or "UTF-8". A file that cannot be written gives
+ * TQ8_ERR_FILE_WRITE with errno set to the system's reason; errno is 0 after
+ * any other result. */
 TQ8_API int32_t SaveSettingsToFileXmlWTQ8(TQ8_HANDLE handle, uint32_t flags, const wchar_t* path,
                                           const char* encoding);
 /* *text: exactly one XML element, no declaration, UTF-8; free with FreeMemoryTQ8. */

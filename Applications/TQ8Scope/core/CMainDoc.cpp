@@ -413,8 +413,15 @@ bool CMainDoc::SaveSettingsFile(const std::wstring& givenPath)
         return false;
     }
     const int32_t result = SaveSettingsToFileXmlWTQ8(m_device, 2, path.c_str(), "UTF-8");
+    const int error = errno;
     if (result != 0) {
-        ShowDeviceErrorBox(result, L"Failed to save board settings: ", m_device);
+        // The library's text for the code, then the system's reason ("No
+        // space left on device") where there is one.
+        std::wstring text;
+        FormatDeviceErrorText(text, result, L"Failed to save board settings: ", m_device);
+        if (result == TQ8_ERR_FILE_WRITE && error != 0)
+            FormatSystemErrorText(error, text, (text + L"\n\nCannot write '" + path + L"': ").c_str());
+        vlt::ShowMessageBox(text, MB_ICONERROR);
         return false;
     }
     SetModified(false);

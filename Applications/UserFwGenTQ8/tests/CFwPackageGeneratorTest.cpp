@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <unzip.h>
 
@@ -403,6 +405,31 @@ TEST_F(PackageGeneratorTest, PackageWriteFailureIsReportedAndTempRemoved)
     EXPECT_NE(boxes.LastText().find(L"No such file or directory"), std::wstring::npos);
     EXPECT_EQ(boxes.Boxes()[0].style, MB_OK | MB_ICONERROR);
     EXPECT_TRUE(fs::is_empty(m_env.Tmp()));
+}
+
+// A run killed while it wrote the package leaves its manifest in the
+// temporary folder; the next run removes it, but not one of a run that
+// still goes on (process 1 always runs), nor a file that only looks alike.
+TEST_F(PackageGeneratorTest, TheNextRunRemovesTheManifestOfAKilledOne)
+{
+    m_s.m_fpgaType = kFpgaVirtex5LX50;
+    // The id of a process that has ended.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const std::string stale = m_env.Tmp() + "/CF6" + std::to_string(child) + ".Ab12Cd";
+    const std::string running = m_env.Tmp() + "/CF61.Ab12Cd";
+    const std::string alike = m_env.Tmp() + "/CF6notours";
+    for (const std::string* path : {&stale, &running, &alike})
+        WriteTestFile(*path, "<manifest/>");
+    vlt::MessageBoxRecorder boxes;
+    EXPECT_TRUE(CFwPackageGenerator(m_s).Generate());
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(running));
+    EXPECT_TRUE(fs::exists(alike));
 }
 
 // The system's reason of a failed write reaches the user.

@@ -1,10 +1,13 @@
+#include "HiveLock.h"
 #include "RegistryStore.h"
 #include "RegistryTestDir.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -110,3 +113,27 @@ TEST(RegistryConcurrencyTest, LastErrorBelongsToItsThread)
 }
 
 } // namespace
+
+// A program that hangs (or is stopped) while it holds the lock keeps no other
+// from starting: the wait gives up at its limit and says what it waited for;
+// a read goes ahead without the lock, a write fails with the reason.
+TEST(RegistryConcurrency, ALockHeldElsewhereIsWaitedForOnlyUpToTheLimit)
+{
+    RegistryTestDir dir;
+    ASSERT_TRUE(RegistryStore::SetDWord(kUser, kKey, L"before", 7));
+    const std::string lockFile = RegistryStore::HiveFile(kUser) + ".lock";
+    const int held = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const auto limit = HiveLock::WaitLimit();
+    HiveLock::SetWaitLimit(std::chrono::milliseconds(200));
+    uint32_t value = 0;
+    EXPECT_TRUE(RegistryStore::GetDWord(kUser, kKey, L"before", value));
+    EXPECT_EQ(value, 7u);
+    EXPECT_FALSE(RegistryStore::SetDWord(kUser, kKey, L"after", 8));
+    EXPECT_EQ(RegistryStore::LastError(),
+              "Gave up after 200 ms waiting for the registry lock '" + lockFile + "', which another program holds");
+    ::close(held);
+    EXPECT_TRUE(RegistryStore::SetDWord(kUser, kKey, L"after", 8));
+    HiveLock::SetWaitLimit(limit);
+}

@@ -669,7 +669,10 @@ TEST_F(RecordingTest, AFailureOnAFullDiskIsTheContextFilesResult)
         const TQ8_REC_SESSION_PROGRESS p = Progress(s);
         FreeMemoryTQ8(p.Rpr_errorText);
         DeleteRecordingSessionTQ8(s);
-        return std::to_string(p.Rpr_status) + " " + std::to_string(p.Rpr_errorCode) + " " + ReadText(m_path + ".vrdc");
+        // The samples the data file holds, as the context should count them.
+        const auto held = std::filesystem::file_size(m_path);
+        return std::to_string(p.Rpr_status) + " " + std::to_string(p.Rpr_errorCode) + " <Held>"
+               + std::to_string(held) + "</Held> " + ReadText(m_path + ".vrdc");
     });
     if (!outcome)
         GTEST_SKIP() << "no full file system can be mounted here";
@@ -678,4 +681,50 @@ TEST_F(RecordingTest, AFailureOnAFullDiskIsTheContextFilesResult)
         << *outcome;
     EXPECT_NE(outcome->find("<Result>failed</Result>"), std::string::npos) << *outcome;
     EXPECT_NE(outcome->find("<EndTime>20"), std::string::npos) << *outcome;
+    const auto item = [&](const std::string& name) {
+        const size_t at = outcome->find("<" + name + ">");
+        const size_t end = outcome->find("</" + name + ">");
+        return at == std::string::npos || end == std::string::npos ? std::string("none")
+                                                                    : outcome->substr(at + name.size() + 2,
+                                                                                      end - at - name.size() - 2);
+    };
+    EXPECT_NE(item("Held"), "0") << *outcome;
+    EXPECT_EQ(item("SamplesRecorded"), item("Held")) << *outcome;
+}
+
+// A recording that never wrote its own context (the process killed right
+// after the data file was emptied) leaves no earlier context beside the
+// empty file that still claims the old samples.
+TEST_F(RecordingTest, AnInterruptedStartLeavesNoContextThatClaimsSamples)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    m_rp.Rsp_samplesToRecord = 1 << 20;
+    RecordToEnd(h);
+    ASSERT_NE(ReadText(m_path + ".vrdc").find("<SamplesRecorded>1048576<"), std::string::npos);
+    ASSERT_EQ(TQ8Sim_InjectResult("ArmRecordingSessionTQ8.context", TQ8_ERR_FILE_WRITE, 1), TQ8_OK);
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_FAILED);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    EXPECT_EQ(std::filesystem::file_size(m_path), 0u);
+    EXPECT_FALSE(std::filesystem::exists(m_path + ".vrdc")) << ReadText(m_path + ".vrdc");
+}
+
+// Data files that cannot be opened are left as they were, and so is their
+// context.
+TEST_F(RecordingTest, AStartThatCannotOpenItsFilesKeepsTheOldContext)
+{
+    TQ8_HANDLE h = Virtual(kSerial);
+    m_rp.Rsp_samplesToRecord = 1 << 20;
+    RecordToEnd(h);
+    const std::string context = ReadText(m_path + ".vrdc");
+    std::filesystem::remove(m_path);
+    std::filesystem::create_directory(m_path); // no file can be opened there
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitForEnd(s));
+    EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_FAILED);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    EXPECT_EQ(ReadText(m_path + ".vrdc"), context);
 }

@@ -19,6 +19,7 @@
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
 #include "FileDialog.h"
+#include "FullDisk.h"
 #include "MessageBox.h"
 #include "ShellFixture.h"
 #include "TextConv.h"
@@ -489,6 +490,25 @@ TEST_F(MainDocSettingsTest, AFailedSaveAtThePromptStopsTheLoad)
     EXPECT_NE(boxes.LastText().find(L"Failed to save board settings: "), std::wstring::npos);
     EXPECT_EQ(doc.GetSettingsPath(), first);
     EXPECT_TRUE(doc.IsModified());
+}
+
+// The system's reason of a failed save reaches the user, as for every other
+// file the program writes.
+TEST_F(MainDocSettingsTest, ASaveOnAFullDiskNamesTheReason)
+{
+    TestDoc& doc = NewDoc();
+    const std::string folder = (dir->Path() / "full").string();
+    std::filesystem::create_directories(folder);
+    const auto text = fulldisk::Run(folder, 1 << 20, 0, [&](const std::string& inside) {
+        const bool saved = doc.SaveSettingsFile(vlt::Utf8ToWide(inside + "/board.tq8set"));
+        return std::string(saved ? "saved" : "") + vlt::WideToUtf8(boxes.LastText());
+    });
+    if (!text)
+        GTEST_SKIP() << "no full file system can be mounted here";
+    EXPECT_NE(text->find("Failed to save board settings: File could not be written\n\nCannot write '"),
+              std::string::npos)
+        << *text;
+    EXPECT_NE(text->find("board.tq8set': No space left on device"), std::string::npos) << *text;
 }
 
 TEST_F(MainDocSettingsTest, FailedLoadKeepsPathAndShowsTheBox)

@@ -288,6 +288,29 @@ TEST_F(StartUp, OptionsSheetWarnsOncePerOpeningAndCancelChangesNothing)
     EXPECT_FALSE(std::filesystem::exists(env.AutostartFile()));
 }
 
+// Applied options are stored at once: a crash before the exit keeps them,
+// as it keeps the log-on entry that Apply writes.
+TEST_F(StartUp, AppliedOptionsAreStoredBeforeTheExit)
+{
+    ASSERT_TRUE(Start());
+    const auto stored = [] {
+        uint32_t flags = 0;
+        return vlt::RegistryStore::GetDWord(vlt::RegHive::CurrentUser, L"Software\\Veltrane\\VltSrvMgr\\Settings",
+                                            L"ProgOptFlags", flags)
+                   ? flags
+                   : 0xFFFFFFFFu;
+    };
+    RunOptions(app->MainFrame(), [&](CProgOptSheet& sheet) {
+        ClickBox(sheet.Page()->Box(1003));
+        QTest::mouseClick(sheet.ApplyButton(), Qt::LeftButton);
+        EXPECT_EQ(stored(), CProgramOptions::kAutoStartServices);
+        ClickBox(sheet.Page()->Box(1004));
+        sheet.accept();
+    });
+    EXPECT_EQ(stored(), CProgramOptions::kAutoStartServices | CProgramOptions::kMinimizeToTray);
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
 TEST_F(StartUp, RunAtLogOnWritesAValidEntryAndAFailureIsShown)
 {
     ASSERT_TRUE(Start());

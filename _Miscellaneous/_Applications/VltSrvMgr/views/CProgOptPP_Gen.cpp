@@ -1,10 +1,13 @@
 #include "CProgOptPP_Gen.h"
 
+#include <string>
+
 #include <QCheckBox>
 #include <QVBoxLayout>
 
 #include "CProgramOptions.h"
 #include "MessageBox.h"
+#include "TextConv.h"
 
 namespace {
 
@@ -70,4 +73,10 @@ void CProgOptPP_Gen::OnApply()
     m_options.Set(CProgramOptions::kMinimizeToTray, m_minimizeToTray->isChecked());
     m_options.Set(CProgramOptions::kAllowShutdown, m_allowShutdown->isChecked());
     SetModified(false);
+    // Stored at once as well as at exit: after a crash the options would
+    // otherwise be lost while the log-on entry of bit 0x1 stays.
+    std::string error;
+    if (!m_options.Save(&error))
+        vlt::ShowMessageBox(L"The program options could not be saved: " + vlt::Utf8ToWide(error), MB_ICONWARNING,
+                            this);
 }

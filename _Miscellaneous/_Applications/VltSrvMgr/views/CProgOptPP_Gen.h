@@ -1,7 +1,7 @@
 #pragma once
 // The page "General" of the program options: one check box per option bit.
 // The boxes start from the options when the page is made; the options take
-// the boxes' values only when the sheet applies.
+// the boxes' values only when the sheet applies, and are saved then.
 #include <QWidget>
 
 class CProgramOptions;
@@ -14,7 +14,7 @@ public:
 
     explicit CProgOptPP_Gen(CProgramOptions& options, QWidget* parent = nullptr);
 
-    // The boxes' values into the option bits.
+    // The boxes' values into the option bits, which are saved then.
     void OnApply();
     bool IsModified() const { return m_modified; }
     void SetModified(bool modified);
