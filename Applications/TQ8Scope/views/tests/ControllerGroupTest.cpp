@@ -33,21 +33,12 @@ struct Board {
     CForm_Action* form = nullptr;
 };
 
-class ControllerGroupTest : public ::testing::Test {
+class ControllerGroupTest : public scope_test::ProgramTest {
 protected:
     void SetUp() override
     {
-        App();
-        m_dir = std::filesystem::path(std::getenv("VLT_TEST_TMP") ? std::getenv("VLT_TEST_TMP") : "/tmp") /
-                ("controller_group_" + std::to_string(getpid()));
-        std::filesystem::create_directories(m_dir);
-        setenv("VLT_REGISTRY_DIR", (m_dir / "registry").c_str(), 1);
-        TQ8Sim_Reset();
+        ProgramTest::SetUp();
         TQ8Sim_SetTimeFactor(doc_test::kFastTime);
-        ASSERT_TRUE(scope_test::RegisterPlotLibrary());
-        m_panes = CChildFrame::Panes();
-        m_pages = CChildFrame::PageTable();
-        RegisterBoardWindowForms();
         // The save dialog lives with the tools; its command needs a maker.
         m_factories = CMainDoc::Factories();
         CMainDoc::Factories().saveBoardData = [](CMainDoc&) {};
@@ -62,19 +53,10 @@ protected:
         app.reset();
         server.reset();
         CMainDoc::Factories() = m_factories;
-        CChildFrame::Panes() = m_panes;
-        CChildFrame::PageTable() = m_pages;
-        TQ8Sim_Reset();
-        unsetenv("VLT_REGISTRY_DIR");
-        std::filesystem::remove_all(m_dir);
+        ProgramTest::TearDown();
     }
 
-    void Start(const std::vector<std::wstring>& args)
-    {
-        app = std::make_unique<CMainApp>();
-        app->SetProgramFolder(vlt::Utf8ToWide(m_dir.string()));
-        ASSERT_TRUE(app->StartUp(args));
-    }
+    void Start(const std::vector<std::wstring>& args) { ASSERT_TRUE(StartProgram(args)); }
     // Opens a board window for a connected board.
     void Open(TQ8_HANDLE device)
     {
@@ -175,16 +157,12 @@ protected:
     }
 
     vlt::MessageBoxRecorder boxes; // outlives the program's shut-down
-    std::unique_ptr<CMainApp> app;
     std::unique_ptr<RemoteTestHost> server;
-    std::filesystem::path m_dir;
     Board controller;
     Board controlled;
 
 private:
-    CChildFrame::PaneFactories m_panes;
     CMainDoc::ToolWindowFactories m_factories;
-    std::array<CChildFrame::PageEntry, CChildFrame::kPageCount> m_pages;
 };
 
 TEST_F(ControllerGroupTest, ClosingTheControllersWindowLeavesTheControlledBoardIdle)
