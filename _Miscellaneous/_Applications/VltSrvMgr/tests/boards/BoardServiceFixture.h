@@ -81,10 +81,12 @@ protected:
             usleep(5000);
         return !VirtualBoardExists(serial);
     }
-    // Waits, with a generous cap, until the process runs this many threads.
+    // Waits, with a generous cap, until the process runs this many threads:
+    // 20 s, since a board's threads on a machine busy with the whole suite
+    // have been seen to take over 4 s to end.
     static bool ThreadsBecome(int count)
     {
-        for (int i = 0; i < 2000 && srvtest::CountThreads() != count; ++i)
+        for (int i = 0; i < 10000 && srvtest::CountThreads() != count; ++i)
             usleep(2000);
         return srvtest::CountThreads() == count;
     }
