@@ -60,7 +60,7 @@ void RemoveOrphanedTempFiles(const std::string& prefix)
     while (const dirent* entry = ::readdir(dir)) {
         const pid_t writer = WriterOf(entry->d_name, name);
         if (writer > 0 && writer != self && ProcessIsGone(writer))
-            ::unlink((folder + "/" + entry->d_name).c_str());
+            ::unlink((folder + entry->d_name).c_str());
     }
     ::closedir(dir);
     errno = saved;

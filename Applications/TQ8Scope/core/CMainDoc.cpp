@@ -53,15 +53,6 @@ std::wstring CompletionTime()
     return vlt::Utf8ToWide(text);
 }
 
-// The board's name and ": " as error boxes begin; empty without a name.
-std::wstring BoardNamePrefix(TQ8_HANDLE device)
-{
-    std::wstring name;
-    if (GetBoardNameString(device, name, kErrorBoxNameFlags) != 0 || name.empty())
-        return {};
-    return name + L": ";
-}
-
 // Why a settings file that the library refused cannot be read: the file
 // reader's or the XML parser's reason; empty when it reads as XML, so that
 // the library's own text (the settings do not fit the board) stands.
@@ -344,7 +335,7 @@ void CMainDoc::ReportSettingsLoadFailure(int32_t result, const std::wstring& pat
         ShowDeviceErrorBox(result, kPrefix, m_device);
         return;
     }
-    vlt::ShowMessageBox(BoardNamePrefix(m_device) + kPrefix + reason, MB_ICONERROR);
+    vlt::ShowMessageBox(ErrorBoxNamePrefix(m_device) + kPrefix + reason, MB_ICONERROR);
 }
 
 void CMainDoc::SetModified(bool modified)
@@ -1620,7 +1611,7 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
         return false;
     }
     if (!params.RecParams.DestFileOpts.NamesADestination()) {
-        vlt::ShowMessageBox(BoardNamePrefix(m_device)
+        vlt::ShowMessageBox(ErrorBoxNamePrefix(m_device)
                                 + L"Failed to create recording session: no destination file is given. Select the "
                                   L"device in the list and enter its destination file.",
                             MB_ICONERROR);

@@ -55,14 +55,17 @@ int32_t GetErrorTextString(int32_t code, std::wstring& text, TQ8_HANDLE device)
     return result;
 }
 
+std::wstring ErrorBoxNamePrefix(TQ8_HANDLE device)
+{
+    std::wstring name;
+    if (!device || GetBoardNameString(device, name, kErrorBoxNameFlags) != 0 || name.empty())
+        return {};
+    return name + L": ";
+}
+
 int32_t FormatDeviceErrorText(std::wstring& text, int32_t code, const wchar_t* prefix, TQ8_HANDLE device)
 {
-    text.clear();
-    if (device) {
-        std::wstring name;
-        if (GetBoardNameString(device, name, kErrorBoxNameFlags) == 0 && !name.empty())
-            text += name + L": ";
-    }
+    text = ErrorBoxNamePrefix(device);
     if (prefix)
         text += prefix;
     wchar_t* lib = nullptr;

@@ -20,6 +20,10 @@ int ShowDeviceErrorBox(int32_t code, const wchar_t* prefix, TQ8_HANDLE device, u
 // (0 when the library gave its text).
 int32_t FormatDeviceErrorText(std::wstring& text, int32_t code, const wchar_t* prefix, TQ8_HANDLE device);
 
+// The board's name and ": ", as error texts begin; empty without a device
+// or a name.
+std::wstring ErrorBoxNamePrefix(TQ8_HANDLE device);
+
 // GetBoardNameWTQ8 into name (left untouched on failure); the library's result.
 int32_t GetBoardNameString(TQ8_HANDLE device, std::wstring& name, uint32_t flags);
 // GetErrorTextWTQ8 into text (left untouched on failure); the library's result.

@@ -533,12 +533,7 @@ void CMyRemoteFileDialog::ShowRequestError(int32_t code, const wchar_t* prefix)
         ShowDeviceErrorBox(code, prefix, m_device);
         return;
     }
-    std::wstring text;
-    if (GetBoardNameString(m_device, text, kErrorBoxNameFlags) == 0 && !text.empty())
-        text += L": ";
-    else
-        text.clear();
-    vlt::ShowMessageBox(text + prefix + reason, MB_ICONERROR);
+    vlt::ShowMessageBox(ErrorBoxNamePrefix(m_device) + prefix + reason, MB_ICONERROR);
 }
 
 size_t CMyRemoteFileDialog::EntryOfRow(int row) const

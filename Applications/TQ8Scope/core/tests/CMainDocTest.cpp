@@ -262,9 +262,7 @@ TEST_F(MainDocTest, ControllerStaysShownAcquiringUntilTheLastControlledBoardRepo
 {
     TestDoc& controller = NewDoc();
     TestDoc& controlled = NewDoc();
-    ASSERT_TRUE(devices->SetController(controlled.GetDeviceHandle(), controller.GetDeviceHandle()));
-    controlled.SetControlled(controller.GetDeviceHandle());
-    controller.RefreshControllerFlag();
+    ASSERT_NO_FATAL_FAILURE(Control(controller, controlled));
     controller.SetSampleCount(1024);
     controlled.SetSampleCount(1u << 20);
     TQ8Sim_SetTimeFactor(doc_test::kSlowTime);
@@ -284,9 +282,7 @@ TEST_F(MainDocTest, ClosingAControlledBoardWhileItAcquiresFreesItsController)
 {
     TestDoc& controller = NewDoc();
     TestDoc& controlled = NewDoc();
-    ASSERT_TRUE(devices->SetController(controlled.GetDeviceHandle(), controller.GetDeviceHandle()));
-    controlled.SetControlled(controller.GetDeviceHandle());
-    controller.RefreshControllerFlag();
+    ASSERT_NO_FATAL_FAILURE(Control(controller, controlled));
     controller.SetSampleCount(1024);
     controlled.SetSampleCount(doc_test::kSlowSamples);
     TQ8Sim_SetTimeFactor(doc_test::kSlowTime);
@@ -302,9 +298,7 @@ TEST_F(MainDocTest, FailureOfAControlledBoardStopsTheGroup)
 {
     TestDoc& controller = NewDoc();
     TestDoc& controlled = NewDoc();
-    ASSERT_TRUE(devices->SetController(controlled.GetDeviceHandle(), controller.GetDeviceHandle()));
-    controlled.SetControlled(controller.GetDeviceHandle());
-    controller.RefreshControllerFlag();
+    ASSERT_NO_FATAL_FAILURE(Control(controller, controlled));
     TQ8Sim_SetTimeFactor(doc_test::kSlowTime);
     controller.SetSampleCount(doc_test::kSlowSamples);
     // A region beyond board memory fails the controlled board's acquisition.

@@ -65,6 +65,14 @@ protected:
         docs.push_back(std::make_unique<TestDoc>(nullptr, devices.get(), h, docstate::kLimitPlotData));
         return *docs.back();
     }
+    // Makes controller the controller of controlled, in the device manager
+    // and in both documents.
+    void Control(TestDoc& controller, TestDoc& controlled)
+    {
+        ASSERT_TRUE(devices->SetController(controlled.GetDeviceHandle(), controller.GetDeviceHandle()));
+        controlled.SetControlled(controller.GetDeviceHandle());
+        controller.RefreshControllerFlag();
+    }
     bool WaitIdle(TestDoc& doc)
     {
         return doc_test::PumpUntil([&] { return !(doc.GetStateFlags() & docstate::kAcquiring); });
