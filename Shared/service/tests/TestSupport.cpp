@@ -190,7 +190,11 @@ long ResidentKiB()
 
 int ThreadBaseline()
 {
+    const int before = CountThreads();
     std::thread([] {}).join();
+    // A joined thread can still be listed for a moment after the join.
+    for (int i = 0; i < 500 && CountThreads() != before; ++i)
+        usleep(2000);
     return CountThreads();
 }
 
