@@ -350,6 +350,8 @@ public:
     void DrawAxisLabels(QPainter& dc);
     // Where the X label was last written; empty when its text was empty.
     const PixRect& XLabelRect(int index) const { return m_rectX[index < 0 ? 0 : index > 2 ? 2 : index]; }
+    // The same for the Y labels, top, middle and bottom.
+    const PixRect& YLabelRect(int index) const { return m_rectY[index < 0 ? 0 : index > 2 ? 2 : index]; }
     QFont CaptionFont() const;
     QFont AxisQFont() const;
 
@@ -558,6 +560,7 @@ private:
     CComBSTR m_labelXM{L""};
     CComBSTR m_labelXR{L""};
     std::array<PixRect, 3> m_rectX;
+    std::array<PixRect, 3> m_rectY;
     CComBSTR m_labelYT{L""};
     CComBSTR m_labelYM{L""};
     CComBSTR m_labelYB{L""};

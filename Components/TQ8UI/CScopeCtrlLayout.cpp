@@ -170,6 +170,7 @@ std::wstring CScopeCtrl::GetYAxisLabelText(int index) const
 
 void CScopeCtrl::DrawAxisLabels(QPainter& dc)
 {
+    m_rectY = {};
     if (!AnyLabels())
         return;
     dc.save();
@@ -213,8 +214,9 @@ void CScopeCtrl::DrawYAxisLabels(QPainter& dc, const QColor& back)
     const int32_t rows[3] = {p.top, (p.bottom + p.top) / 2, p.bottom};
     for (int i = 0; i < 3; ++i) {
         const QString text = ToQString(GetYAxisLabelText(i));
+        m_rectY[i] = PixRect();
         if (!text.isEmpty())
-            scopetext::TextOut(dc, p.left - 2, rows[i], text, aligns[i], back);
+            m_rectY[i] = PixRect::FromQRect(scopetext::TextOut(dc, p.left - 2, rows[i], text, aligns[i], back));
     }
 }
 
