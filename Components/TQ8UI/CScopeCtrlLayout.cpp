@@ -2,6 +2,7 @@
 #include "AxisLabelFormat.h"
 #include "CComBSTR.h"
 #include "CScopeCtrl.h"
+#include "CScopeWnd.h"
 #include "CStdFont.h"
 #include "OleColor.h"
 #include "PixelMap.h"
@@ -77,9 +78,8 @@ CScopeCtrl::LabelExtents CScopeCtrl::MeasureLabels(const QPaintDevice* dc) const
     return e;
 }
 
-PixRect CScopeCtrl::RecalcLayout(const QPaintDevice* dc, const PixRect& c)
+CScopeCtrl::LayoutRects CScopeCtrl::PlaceRects(const LabelExtents& e, const PixRect& c) const
 {
-    const LabelExtents e = MeasureLabels(dc);
     // In 64 bits: the margins' puts take any non-negative value.
     int64_t left = int64_t(c.left) + e.left + m_marginLeft;
     int64_t top = int64_t(c.top) + e.top + m_marginTop;
@@ -98,17 +98,51 @@ PixRect CScopeCtrl::RecalcLayout(const QPaintDevice* dc, const PixRect& c)
         std::swap(left, right);
     if (top > bottom)
         std::swap(top, bottom);
-    PixRect plot{ClampCoord(left), ClampCoord(top), ClampCoord(right), ClampCoord(bottom)};
+    LayoutRects rects;
+    rects.plot = {ClampCoord(left), ClampCoord(top), ClampCoord(right), ClampCoord(bottom)};
     if (HasFlag(ScrollBarInUse)) {
+        PixRect& plot = rects.plot;
         const int s = ScrollBarHeight();
-        m_scrollBarRect = {plot.left, std::max(plot.bottom - s, 0), plot.right, plot.bottom};
-        if (m_scrollBar)
-            m_scrollBar->setGeometry(m_scrollBarRect.ToQRect());
+        rects.scrollBar = {plot.left, std::max(plot.bottom - s, 0), plot.right, plot.bottom};
         plot.bottom = std::max(plot.bottom - s, plot.top);
     }
-    m_plotRect = plot;
+    return rects;
+}
+
+QSize CScopeCtrl::LeastSizeFor(const LabelExtents& e) const
+{
+    // What the layout leaves of a large window is what it takes from any.
+    constexpr int32_t kLarge = 1 << 20;
+    const PixRect plot = PlaceRects(e, {0, 0, kLarge, kLarge}).plot;
+    return QSize(kLarge - plot.Width(), kLarge - plot.Height());
+}
+
+QSize CScopeCtrl::LeastWindowSize() const
+{
+    const QWidget* wnd = m_wnd.data();
+    return LeastSizeFor(MeasureLabels(wnd));
+}
+
+PixRect CScopeCtrl::RecalcLayout(const QPaintDevice* dc, const PixRect& c)
+{
+    const LabelExtents e = MeasureLabels(dc);
+    const LayoutRects rects = PlaceRects(e, c);
+    if (HasFlag(ScrollBarInUse)) {
+        m_scrollBarRect = rects.scrollBar;
+        if (m_scrollBar)
+            m_scrollBar->setGeometry(m_scrollBarRect.ToQRect());
+    }
+    m_plotRect = rects.plot;
+    // A caption, a label band or the scroll bar that came or went changes
+    // the window's least size: the host's layout is told.
+    const QSize least = LeastSizeFor(e);
+    if (least != m_leastWindowSize) {
+        m_leastWindowSize = least;
+        if (m_wnd)
+            m_wnd->updateGeometry();
+    }
     RecalcScale();
-    return plot;
+    return m_plotRect;
 }
 
 void CScopeCtrl::RecalcScale()

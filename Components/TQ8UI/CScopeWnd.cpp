@@ -53,6 +53,8 @@ int CScopeWnd::VirtualKey(int qtKey)
 
 QRect CScopeWnd::PlotRect() const { return m_ctrl->PlotRect().ToQRect(); }
 
+QSize CScopeWnd::minimumSizeHint() const { return m_ctrl->LeastWindowSize(); }
+
 QList<QRect> CScopeWnd::YLabelRects() const
 {
     QList<QRect> rects;

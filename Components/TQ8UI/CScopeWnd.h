@@ -21,6 +21,8 @@ public:
     QRect PlotRect() const;
     // Top, middle and bottom.
     QList<QRect> YLabelRects() const;
+    // The size below which no plot area is left; a host adds the plot area it wants.
+    QSize minimumSizeHint() const override;
 
     // The key state of a mouse message from Qt's buttons and modifiers.
     static uint32_t KeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
