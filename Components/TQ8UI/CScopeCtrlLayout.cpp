@@ -233,8 +233,9 @@ void CScopeCtrl::DrawXAxisLabels(QPainter& dc, const QColor& back)
         }
         const QSize ext = scopetext::TextExtent(dc.font(), text);
         const int32_t cx = ext.width(), cy = ext.height();
-        const int32_t x = i == 0 ? r.left : i == 1 ? m - cx / 2 : r.right - cx;
-        const int32_t rightEdge = i == 0 ? r.left + cx + 1 : i == 1 ? m + cx / 2 + 1 : r.right + 1;
+        const int32_t wanted = i == 0 ? r.left : i == 1 ? m - cx / 2 : r.right - cx;
+        const int32_t x = scopetext::LeftWithin(wanted, cx, r.left, r.right);
+        const int32_t rightEdge = (i == 1 ? m + cx / 2 + 1 : wanted + cx + 1) + (x - wanted);
         scopetext::TextOut(dc, x, y, text, scopetext::AlignLeft | scopetext::AlignTop, back);
         m_rectX[i] = {x, y, rightEdge, r.bottom + cy + 3};
     }

@@ -184,6 +184,12 @@ TEST_F(ScopeLayout, XLabelRectanglesFollowTheirTexts)
     const int m = (p.left + p.right) / 2;
     EXPECT_EQ(ctrl()->XLabelRect(1), (PixRect{m - 17, p.bottom + 2, m + 18, p.bottom + 16}));
     EXPECT_EQ(ctrl()->XLabelRect(2), (PixRect{p.right - 35, p.bottom + 2, p.right + 1, p.bottom + 16}));
+    // A plot narrower than the middle label: it starts at the plot's left edge.
+    painter.end();
+    const PixRect narrow = ctrl()->RecalcLayout(&image, {0, 0, 40, 100});
+    painter.begin(&image);
+    ctrl()->DrawAxisLabels(painter);
+    EXPECT_EQ(ctrl()->XLabelRect(1).left, narrow.left);
 }
 
 // Counts the layout requests a host gets from the control's window.
