@@ -249,7 +249,6 @@ void CScopeCtrl::DrawYAxisLabels(QPainter& dc, const QColor& back)
     const int32_t rows[3] = {p.top, (p.bottom + p.top) / 2, p.bottom};
     for (int i = 0; i < 3; ++i) {
         const QString text = ToQString(GetYAxisLabelText(i));
-        m_rectY[i] = PixRect();
         if (!text.isEmpty())
             m_rectY[i] = PixRect::FromQRect(scopetext::TextOut(dc, p.left - 2, rows[i], text, aligns[i], back));
     }

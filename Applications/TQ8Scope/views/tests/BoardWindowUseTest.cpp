@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include "CChildFrame.h"
+#include "CComBSTR.h"
 #include "CDeviceManagerTQ8.h"
 #include "CDocumentTabGroups.h"
 #include "CFormView_WithEdit.h"
@@ -191,6 +192,18 @@ TEST_F(BoardWindowUseTest, HorizontalTabGroupsKeepEveryBoardWindowUsable)
     QCoreApplication::processEvents();
     ExpectUsable(tabs, 0, kTraceAtOpeningSize);
     ExpectUsable(tabs, 1, kTraceAtOpeningSize);
+    // A caption, as a plotted board gets, takes no rows from the trace area:
+    // the pane grows.
+    auto* view = qobject_cast<CScopeView*>(Board(1)->GetPlotView());
+    auto* sub = qobject_cast<QMdiSubWindow*>(Board(1)->parentWidget());
+    ASSERT_TRUE(view && view->GetControl() && sub);
+    const int least = sub->minimumSizeHint().height();
+    ASSERT_EQ(view->GetControl()->put_Caption(CComBSTR(L"Data Source: Board")), S_OK);
+    EXPECT_TRUE(doc_test::PumpUntil([sub, least] {
+        const int now = sub->minimumSizeHint().height();
+        return now > least && sub->height() >= now;
+    }));
+    ExpectUsable(tabs, tabs->GroupOf(sub), kTraceAtOpeningSize);
     // Too small for both windows: each group keeps an even share.
     for (int dy : {600, -600}) {
         DragDivider(tabs, dy);
