@@ -28,6 +28,7 @@
 #include <QPen>
 #include <QPointer>
 #include <QRect>
+#include <QSize>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -332,6 +333,9 @@ public:
     };
     LabelExtents MeasureLabels(const QPaintDevice* dc) const;
     PixRect RecalcLayout(const QPaintDevice* dc, const PixRect& control);
+    // What the caption, the labels, the margins and the scroll bar take: a
+    // window of this size has no plot area left.
+    QSize LeastWindowSize() const;
     void RecalcScale();
     const PixRect& PlotRect() const { return m_plotRect; }
     const PixRect& ScrollBarRect() const { return m_scrollBarRect; }
@@ -350,6 +354,8 @@ public:
     void DrawAxisLabels(QPainter& dc);
     // Where the X label was last written; empty when its text was empty.
     const PixRect& XLabelRect(int index) const { return m_rectX[index < 0 ? 0 : index > 2 ? 2 : index]; }
+    // The same for the Y labels, top, middle and bottom.
+    const PixRect& YLabelRect(int index) const { return m_rectY[index < 0 ? 0 : index > 2 ? 2 : index]; }
     QFont CaptionFont() const;
     QFont AxisQFont() const;
 
@@ -489,6 +495,12 @@ private:
     uint64_t MaxSampleCount() const { return m_sourceTable.MaxSampleCount(); }
     // PageWidth no larger than MaxSampleCount, through its put.
     void FitPageWidthToSamples();
+    struct LayoutRects {
+        PixRect plot;
+        PixRect scrollBar; // while ScrollBarInUse
+    };
+    LayoutRects PlaceRects(const LabelExtents& e, const PixRect& control) const;
+    QSize LeastSizeFor(const LabelExtents& e) const;
     void DrawXAxisLabels(QPainter& dc, const QColor& back);
     void DrawYAxisLabels(QPainter& dc, const QColor& back);
     void DrawY2AxisLabels(QPainter& dc, const QColor& back);
@@ -558,6 +570,7 @@ private:
     CComBSTR m_labelXM{L""};
     CComBSTR m_labelXR{L""};
     std::array<PixRect, 3> m_rectX;
+    std::array<PixRect, 3> m_rectY;
     CComBSTR m_labelYT{L""};
     CComBSTR m_labelYM{L""};
     CComBSTR m_labelYB{L""};
@@ -613,6 +626,7 @@ private:
     double m_yScale = 0.0;
     PixRect m_layoutRect;
     PixRect m_plotRect;
+    QSize m_leastWindowSize; // as the last layout found it
 
     // Sources, channels, their ids and MaxSampleCount.
     CSourceTable m_sourceTable;

@@ -2,6 +2,7 @@
 #include "AxisLabelFormat.h"
 #include "CComBSTR.h"
 #include "CScopeCtrl.h"
+#include "CScopeWnd.h"
 #include "CStdFont.h"
 #include "OleColor.h"
 #include "PixelMap.h"
@@ -77,9 +78,8 @@ CScopeCtrl::LabelExtents CScopeCtrl::MeasureLabels(const QPaintDevice* dc) const
     return e;
 }
 
-PixRect CScopeCtrl::RecalcLayout(const QPaintDevice* dc, const PixRect& c)
+CScopeCtrl::LayoutRects CScopeCtrl::PlaceRects(const LabelExtents& e, const PixRect& c) const
 {
-    const LabelExtents e = MeasureLabels(dc);
     // In 64 bits: the margins' puts take any non-negative value.
     int64_t left = int64_t(c.left) + e.left + m_marginLeft;
     int64_t top = int64_t(c.top) + e.top + m_marginTop;
@@ -98,17 +98,51 @@ PixRect CScopeCtrl::RecalcLayout(const QPaintDevice* dc, const PixRect& c)
         std::swap(left, right);
     if (top > bottom)
         std::swap(top, bottom);
-    PixRect plot{ClampCoord(left), ClampCoord(top), ClampCoord(right), ClampCoord(bottom)};
+    LayoutRects rects;
+    rects.plot = {ClampCoord(left), ClampCoord(top), ClampCoord(right), ClampCoord(bottom)};
     if (HasFlag(ScrollBarInUse)) {
+        PixRect& plot = rects.plot;
         const int s = ScrollBarHeight();
-        m_scrollBarRect = {plot.left, std::max(plot.bottom - s, 0), plot.right, plot.bottom};
-        if (m_scrollBar)
-            m_scrollBar->setGeometry(m_scrollBarRect.ToQRect());
+        rects.scrollBar = {plot.left, std::max(plot.bottom - s, 0), plot.right, plot.bottom};
         plot.bottom = std::max(plot.bottom - s, plot.top);
     }
-    m_plotRect = plot;
+    return rects;
+}
+
+QSize CScopeCtrl::LeastSizeFor(const LabelExtents& e) const
+{
+    // What the layout leaves of a large window is what it takes from any.
+    constexpr int32_t kLarge = 1 << 20;
+    const PixRect plot = PlaceRects(e, {0, 0, kLarge, kLarge}).plot;
+    return QSize(kLarge - plot.Width(), kLarge - plot.Height());
+}
+
+QSize CScopeCtrl::LeastWindowSize() const
+{
+    const QWidget* wnd = m_wnd.data();
+    return LeastSizeFor(MeasureLabels(wnd));
+}
+
+PixRect CScopeCtrl::RecalcLayout(const QPaintDevice* dc, const PixRect& c)
+{
+    const LabelExtents e = MeasureLabels(dc);
+    const LayoutRects rects = PlaceRects(e, c);
+    if (HasFlag(ScrollBarInUse)) {
+        m_scrollBarRect = rects.scrollBar;
+        if (m_scrollBar)
+            m_scrollBar->setGeometry(m_scrollBarRect.ToQRect());
+    }
+    m_plotRect = rects.plot;
+    // A caption, a label band or the scroll bar that came or went changes
+    // the window's least size: the host's layout is told.
+    const QSize least = LeastSizeFor(e);
+    if (least != m_leastWindowSize) {
+        m_leastWindowSize = least;
+        if (m_wnd)
+            m_wnd->updateGeometry();
+    }
     RecalcScale();
-    return plot;
+    return m_plotRect;
 }
 
 void CScopeCtrl::RecalcScale()
@@ -170,6 +204,7 @@ std::wstring CScopeCtrl::GetYAxisLabelText(int index) const
 
 void CScopeCtrl::DrawAxisLabels(QPainter& dc)
 {
+    m_rectY = {};
     if (!AnyLabels())
         return;
     dc.save();
@@ -198,8 +233,9 @@ void CScopeCtrl::DrawXAxisLabels(QPainter& dc, const QColor& back)
         }
         const QSize ext = scopetext::TextExtent(dc.font(), text);
         const int32_t cx = ext.width(), cy = ext.height();
-        const int32_t x = i == 0 ? r.left : i == 1 ? m - cx / 2 : r.right - cx;
-        const int32_t rightEdge = i == 0 ? r.left + cx + 1 : i == 1 ? m + cx / 2 + 1 : r.right + 1;
+        const int32_t wanted = i == 0 ? r.left : i == 1 ? m - cx / 2 : r.right - cx;
+        const int32_t x = scopetext::LeftWithin(wanted, cx, r.left, r.right);
+        const int32_t rightEdge = (i == 1 ? m + cx / 2 + 1 : wanted + cx + 1) + (x - wanted);
         scopetext::TextOut(dc, x, y, text, scopetext::AlignLeft | scopetext::AlignTop, back);
         m_rectX[i] = {x, y, rightEdge, r.bottom + cy + 3};
     }
@@ -214,7 +250,7 @@ void CScopeCtrl::DrawYAxisLabels(QPainter& dc, const QColor& back)
     for (int i = 0; i < 3; ++i) {
         const QString text = ToQString(GetYAxisLabelText(i));
         if (!text.isEmpty())
-            scopetext::TextOut(dc, p.left - 2, rows[i], text, aligns[i], back);
+            m_rectY[i] = PixRect::FromQRect(scopetext::TextOut(dc, p.left - 2, rows[i], text, aligns[i], back));
     }
 }
 

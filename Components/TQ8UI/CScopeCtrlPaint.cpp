@@ -363,21 +363,24 @@ HRESULT CScopeCtrl::DrawSelectionLabels(QPainter& dc, uint64_t low, uint64_t hig
     const PixRect& r = HasFlag(ScrollBarInUse) ? m_scrollBarRect : m_plotRect;
     struct Label {
         QString text;
-        int32_t x = 0;
         PixRect rect;
+    };
+    auto shift = [](Label& l, int32_t d) {
+        l.rect.left += d;
+        l.rect.right += d;
+    };
+    // Within the plot's columns, as the X labels are.
+    auto keepInside = [&](Label& l) {
+        shift(l, scopetext::LeftWithin(l.rect.left, l.rect.Width(), r.left, r.right) - l.rect.left);
     };
     auto place = [&](const std::wstring& text, double offset) {
         Label l;
         l.text = ToQString(text);
-        l.x = r.left + pixelmap::ToPixel(offset * m_xScale);
+        const int32_t x = r.left + pixelmap::ToPixel(offset * m_xScale);
         const QSize ext = scopetext::TextExtent(dc.font(), l.text);
-        l.rect = {l.x - ext.width() / 2, r.bottom + 2, l.x + ext.width() / 2, r.bottom + ext.height() + 2};
+        l.rect = {x - ext.width() / 2, r.bottom + 2, x - ext.width() / 2 + ext.width(), r.bottom + ext.height() + 2};
+        keepInside(l);
         return l;
-    };
-    auto shift = [](Label& l, int32_t d) {
-        l.x += d;
-        l.rect.left += d;
-        l.rect.right += d;
     };
     bool erased[3] = {false, false, false};
     auto draw = [&](const Label& l, bool eraseAgain) {
@@ -386,7 +389,7 @@ HRESULT CScopeCtrl::DrawSelectionLabels(QPainter& dc, uint64_t low, uint64_t hig
                 dc.fillRect(m_rectX[i].ToQRect(), ControlBackBrush());
                 erased[i] = true;
             }
-        scopetext::TextOut(dc, l.x, r.bottom + 2, l.text, scopetext::AlignCenter | scopetext::AlignTop, back);
+        scopetext::TextOut(dc, l.rect.left, r.bottom + 2, l.text, scopetext::AlignLeft | scopetext::AlignTop, back);
     };
     Label lo, hi;
     m_selLabelRects = {};
@@ -399,6 +402,17 @@ HRESULT CScopeCtrl::DrawSelectionLabels(QPainter& dc, uint64_t low, uint64_t hig
             const int32_t d = std::min(lo.rect.right, hi.rect.right) - std::max(lo.rect.left, hi.rect.left);
             shift(lo, -d);
             shift(hi, d);
+            keepInside(lo);
+            keepInside(hi);
+        }
+        // One held at an edge of the plot: the other makes way.
+        if (lo.rect.Intersects(hi.rect)) {
+            if (hi.rect.right >= r.right)
+                shift(lo, hi.rect.left - lo.rect.right);
+            else
+                shift(hi, lo.rect.right - hi.rect.left);
+            keepInside(lo);
+            keepInside(hi);
         }
         const Label span = place(SpanLabelText(low, high), (double(low) + double(high)) * 0.5 - double(m_startSample));
         if (!span.rect.Intersects(lo.rect) && !span.rect.Intersects(hi.rect)) {

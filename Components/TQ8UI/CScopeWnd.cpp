@@ -51,6 +51,18 @@ int CScopeWnd::VirtualKey(int qtKey)
     }
 }
 
+QRect CScopeWnd::PlotRect() const { return m_ctrl->PlotRect().ToQRect(); }
+
+QSize CScopeWnd::minimumSizeHint() const { return m_ctrl->LeastWindowSize(); }
+
+QList<QRect> CScopeWnd::YLabelRects() const
+{
+    QList<QRect> rects;
+    for (int i = 0; i < 3; ++i)
+        rects.append(m_ctrl->YLabelRect(i).ToQRect());
+    return rects;
+}
+
 void CScopeWnd::paintEvent(QPaintEvent*)
 {
     ++m_paintCount;

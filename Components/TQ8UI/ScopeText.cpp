@@ -1,5 +1,7 @@
 #include "ScopeText.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -20,6 +22,8 @@ MeasureFn g_measure = &MetricsExtent;
 QSize TextExtent(const QFont& font, const QString& text) { return g_measure(font, text); }
 
 void SetMeasureFunction(MeasureFn fn) { g_measure = fn ? fn : &MetricsExtent; }
+
+int LeftWithin(int left, int width, int low, int high) { return std::max(low, std::min(left, high - width)); }
 
 QRect TextOut(QPainter& painter, int x, int y, const QString& text, int align, const QColor& background)
 {

@@ -27,6 +27,11 @@ QSize TextExtent(const QFont& font, const QString& text);
 // Replaces the measuring function; null restores the font metrics.
 void SetMeasureFunction(MeasureFn fn);
 
+// The left edge of a text `width` wide wanted at `left`, moved so that the
+// text lies within the columns [low, high), as every label under the plot
+// is kept; a text wider than that starts at low.
+int LeftWithin(int left, int width, int low, int high);
+
 // Writes text with its anchor at (x, y), filling its box with background
 // first, as an opaque text cell does. Gives the box.
 QRect TextOut(QPainter& painter, int x, int y, const QString& text, int align, const QColor& background);

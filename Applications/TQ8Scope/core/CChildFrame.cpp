@@ -140,7 +140,9 @@ void CChildFrame::RecalcLayout()
 {
     const int client = m_outer->height();
     const int plot = PlotRowHeight(client, m_bottomRowHeight);
-    m_plotPane->setMinimumHeight(kMinRowHeight);
+    // A plot view that asks for a larger least size (room for a usable
+    // trace area) keeps it; the splitter then reads its hint.
+    m_plotPane->setMinimumHeight(m_plotPane->minimumSizeHint().height() > kMinRowHeight ? 0 : kMinRowHeight);
     m_outer->setSizes({plot, std::max(0, client - plot - m_outer->handleWidth())});
 }
 

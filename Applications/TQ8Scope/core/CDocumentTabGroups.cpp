@@ -81,6 +81,7 @@ QMdiSubWindow* CDocumentTabGroups::AddSubWindow(QWidget* widget)
     QMdiSubWindow* sub = area->addSubWindow(widget);
     connect(sub, &QObject::destroyed, this, &CDocumentTabGroups::RemoveEmptyGroups,
             Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    sub->installEventFilter(this);
     sub->showMaximized();
     SetActiveSubWindow(sub);
     return sub;
@@ -256,8 +257,24 @@ QMdiSubWindow* CDocumentTabGroups::SubWindowAtTab(const QTabBar* bar, const QPoi
     return nullptr;
 }
 
+void CDocumentTabGroups::FitToLeastSize(QMdiSubWindow* sub)
+{
+    const QSize least = sub->minimumSizeHint();
+    if (least.width() <= sub->width() && least.height() <= sub->height())
+        return;
+    sub->resize(sub->size().expandedTo(least));
+    KeepGroupsUsable();
+}
+
 bool CDocumentTabGroups::eventFilter(QObject* watched, QEvent* event)
 {
+    // A window whose least size grew (its plot got a caption or a scroll
+    // bar) is made that large: its group scrolls rather than squeezing it.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(watched)) {
+        if (event->type() == QEvent::LayoutRequest && GroupOf(sub) >= 0)
+            FitToLeastSize(sub);
+        return false;
+    }
     auto* bar = qobject_cast<QTabBar*>(watched);
     if (!bar)
         return QSplitter::eventFilter(watched, event);

@@ -7,7 +7,7 @@
 // frame, which shows its menus.
 //
 // Every group keeps its board windows usable: a group smaller than its
-// window scrolls it, and the groups' sizes (when split, resized or when the
+// window scrolls it (also when the window's least size grows), and the groups' sizes (when split, resized or when the
 // divider is dragged) give each group at least its window's least size, or
 // an even share of the area when the area is too small for all of them.
 #include <QList>
@@ -66,6 +66,7 @@ private:
     void MoveSubWindow(QMdiSubWindow* sub, QMdiArea* to);
     void RemoveEmptyGroups();
     void KeepGroupsUsable();
+    void FitToLeastSize(QMdiSubWindow* sub);
     QMdiSubWindow* SubWindowAtTab(const QTabBar* bar, const QPoint& pos) const;
 
     QList<QMdiArea*> m_groups;

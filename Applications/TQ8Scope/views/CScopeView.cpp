@@ -72,6 +72,7 @@ bool CScopeView::CreateControl()
     setFocusProxy(window);
     inplace->SetObjectRects(0, 0, width(), height());
     window->show();
+    updateGeometry();
     return SUCCEEDED(m_unknown.QueryInterface(&m_control)) && m_control;
 }
 
@@ -118,6 +119,21 @@ void CScopeView::ClearPlot()
 }
 
 void CScopeView::OnDocumentUpdate(IDocView*, int, void*) {}
+
+QSize CScopeView::minimumSizeHint() const
+{
+    const QSize control = m_site ? m_site->minimumSizeHint().expandedTo(QSize(0, 0)) : QSize(0, 0);
+    return QSize(control.width(), control.height() + kLeastTraceHeight);
+}
+
+bool CScopeView::event(QEvent* event)
+{
+    // The control's least size changed (a caption, a label band or its
+    // scroll bar came or went): so does the view's.
+    if (event->type() == QEvent::LayoutRequest)
+        updateGeometry();
+    return QWidget::event(event);
+}
 
 void CScopeView::paintEvent(QPaintEvent*)
 {

@@ -23,6 +23,9 @@ public:
     static constexpr int kControlId = 0x8000;
     static constexpr const wchar_t* kProgId = L"TQ8UI.ScopeCtrl";
     static constexpr const wchar_t* kFailureText = L"Failed to create TQ3300 Scope ActiveX control!";
+    // Rows of trace area (inside the axes) the plot keeps however small its
+    // window's group: enough to read a trace, its Y labels well apart.
+    static constexpr int kLeastTraceHeight = 150;
 
     CScopeView(CMainDoc& doc, QWidget* parent = nullptr);
     ~CScopeView() override;
@@ -39,6 +42,8 @@ public:
     QWidget* GetControlWindow() const { return m_site.data(); }
     bool HasChannelSources() const;
     bool CreationFailed() const { return m_creationFailed; }
+    // The control's least size with the least trace area added.
+    QSize minimumSizeHint() const override;
     CMainDoc& GetDocument() const { return m_doc; }
 
     void ClearPlot() override;
@@ -46,6 +51,7 @@ public:
     intptr_t OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;

@@ -4,8 +4,11 @@
 #include "ScopeTestSupport.h"
 #include "ScopeText.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QStyle>
+#include <QWidget>
 #include <cfloat>
 #include <gtest/gtest.h>
 
@@ -181,6 +184,54 @@ TEST_F(ScopeLayout, XLabelRectanglesFollowTheirTexts)
     const int m = (p.left + p.right) / 2;
     EXPECT_EQ(ctrl()->XLabelRect(1), (PixRect{m - 17, p.bottom + 2, m + 18, p.bottom + 16}));
     EXPECT_EQ(ctrl()->XLabelRect(2), (PixRect{p.right - 35, p.bottom + 2, p.right + 1, p.bottom + 16}));
+    // A plot narrower than the middle label: it starts at the plot's left edge.
+    painter.end();
+    const PixRect narrow = ctrl()->RecalcLayout(&image, {0, 0, 40, 100});
+    painter.begin(&image);
+    ctrl()->DrawAxisLabels(painter);
+    EXPECT_EQ(ctrl()->XLabelRect(1).left, narrow.left);
+}
+
+// Counts the layout requests a host gets from the control's window.
+struct LayoutRequests : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::LayoutRequest;
+        return false;
+    }
+};
+
+TEST_F(ScopeLayout, TheWindowsLeastSizeIsWhatTheBandsTakeAndItsHostHearsOfAChange)
+{
+    QWidget host;
+    host.resize(300, 200);
+    CComPtr<IOleInPlaceObject> inplace;
+    QWidget* wnd = nullptr;
+    ASSERT_EQ(scope->QueryInterface(&inplace), S_OK);
+    ASSERT_EQ(inplace->InPlaceActivate(&host), S_OK);
+    ASSERT_EQ(inplace->GetWindow(&wnd), S_OK);
+    inplace->SetObjectRects(0, 0, 300, 200);
+    host.show();
+    EXPECT_EQ(wnd->minimumSizeHint(), QSize(8 + 3 * 7, 8 + 13)); // "255" and the X label band
+    wnd->repaint();
+    LayoutRequests requests;
+    host.installEventFilter(&requests);
+
+    ASSERT_EQ(scope->put_Caption(CComBSTR(L"Title")), S_OK);
+    ASSERT_EQ(scope->put_HScrollBar(ScrollbarYes), S_OK);
+    const QSize least = wnd->minimumSizeHint();
+    const int scrollBar = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    EXPECT_EQ(least.height(), 8 + 13 + 13 + scrollBar);
+    // Whatever the window adds to its least size is plot area.
+    EXPECT_EQ(Layout({0, 0, least.width() + 50, least.height() + 40}), (PixRect{25, 17, 25 + 50, 17 + 40}));
+    wnd->repaint();
+    QApplication::processEvents();
+    EXPECT_GE(requests.count, 1);
+    const int told = requests.count;
+    wnd->repaint(); // the same least size: nothing to tell
+    QApplication::processEvents();
+    EXPECT_EQ(requests.count, told);
 }
 
 TEST(AxisLabelFormat, GroupingOnlyFromAThousandAndOnlyInRadix10)

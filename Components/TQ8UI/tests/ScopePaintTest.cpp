@@ -208,6 +208,29 @@ TEST_F(ScopePaint, SelectionLabelsArePushedApartAndTheSpanLabelLeftOut)
     EXPECT_FALSE(rects[2].IsEmpty());
 }
 
+TEST_F(ScopePaint, SelectionLabelsAtThePlotsEdgesAreMovedInsideIt)
+{
+    AddBuffer(1, 100000);
+    scope->put_AutoXLabels(VARIANT_TRUE);
+    scope->put_AllowDataSelection(VARIANT_TRUE);
+    const std::pair<uint64_t, uint64_t> selections[] = {{8190, 8190}, {1, 1}, {8180, 8190}, {1, 12}, {1, 8190}};
+    for (const auto& [low, high] : selections) {
+        ctrl()->StoreSelection(low, high);
+        Paint(800, 100);
+        const PixRect& plot = ctrl()->PlotRect();
+        const auto rects = ctrl()->SelectionLabelRects();
+        EXPECT_FALSE(rects[0].IsEmpty()) << low;
+        for (const PixRect& rect : rects) {
+            if (rect.IsEmpty())
+                continue;
+            EXPECT_GE(rect.left, plot.left) << low << "-" << high;
+            EXPECT_LE(rect.right, plot.right) << low << "-" << high;
+            EXPECT_LE(rect.bottom, 108) << low << "-" << high; // the client area's bottom
+        }
+        EXPECT_FALSE(rects[0].Intersects(rects[1])) << low << "-" << high;
+    }
+}
+
 TEST_F(ScopePaint, TheSelectionBandIsInvertedOnlyOnTheScreenCopy)
 {
     AddTyped(std::vector<uint8_t>(100000, 0));

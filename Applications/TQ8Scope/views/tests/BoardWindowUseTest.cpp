@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include "CChildFrame.h"
+#include "CComBSTR.h"
 #include "CDeviceManagerTQ8.h"
 #include "CDocumentTabGroups.h"
 #include "CFormView_WithEdit.h"
@@ -21,6 +22,7 @@
 #include "CMainApp.h"
 #include "CMainDoc.h"
 #include "CMainFrame.h"
+#include "CScopeView.h"
 #include "DocStateFlags.h"
 #include "DocTestSupport.h"
 #include "MessageBox.h"
@@ -126,16 +128,40 @@ TEST_F(BoardWindowUseTest, EditMenuOverATypedFieldLeavesTheEditPendingAndServesI
     EXPECT_EQ(now, before);
 }
 
-// Each group's board window keeps a plot of at least the least row height
-// and its whole control panel, scrolling when its group is smaller.
-void ExpectUsable(CDocumentTabGroups* tabs, int group)
+// The plot's trace area (inside the axes) and its Y labels, as the plot
+// control's last layout placed them.
+struct PlotLayout {
+    QRect trace;
+    QList<QRect> yLabels;
+};
+
+PlotLayout LayoutOf(CChildFrame* board)
+{
+    auto* view = qobject_cast<CScopeView*>(board->GetPlotView());
+    QWidget* control = view ? view->GetControlWindow() : nullptr;
+    if (!control)
+        return {};
+    control->grab(); // a paint lays the plot out
+    return {control->property("plotRect").toRect(), control->property("yLabelRects").value<QList<QRect>>()};
+}
+
+// Each group's board window keeps a usable plot, at least `leastTrace`
+// rows inside the axes with its Y labels apart, and its whole control
+// panel, scrolling when its group is smaller.
+void ExpectUsable(CDocumentTabGroups* tabs, int group, int leastTrace)
 {
     QMdiArea* area = tabs->Group(group);
     QMdiSubWindow* sub = area->currentSubWindow();
     ASSERT_NE(sub, nullptr);
     auto* board = qobject_cast<CChildFrame*>(sub->widget());
     ASSERT_NE(board, nullptr);
-    EXPECT_GE(board->GetPlotView()->height(), CChildFrame::kMinRowHeight) << "group " << group;
+    const PlotLayout plot = LayoutOf(board);
+    EXPECT_GE(plot.trace.height(), leastTrace) << "group " << group;
+    ASSERT_EQ(plot.yLabels.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(plot.yLabels[i].isEmpty()) << "group " << group << " label " << i;
+        EXPECT_FALSE(plot.yLabels[i].intersects(plot.yLabels[(i + 1) % 3])) << "group " << group << " label " << i;
+    }
     EXPECT_GE(board->GetControlPanel()->height(), board->GetControlPanel()->minimumSizeHint().height())
         << "group " << group;
     EXPECT_EQ(area->verticalScrollBar()->isVisible(), area->viewport()->height() < sub->height()) << "group " << group;
@@ -152,6 +178,9 @@ void DragDivider(CDocumentTabGroups* tabs, int dy)
     QCoreApplication::processEvents();
 }
 
+constexpr int kTraceAtOpeningSize = 150;
+constexpr int kTraceAfterDrag = 100;
+
 TEST_F(BoardWindowUseTest, HorizontalTabGroupsKeepEveryBoardWindowUsable)
 {
     CDeviceManagerTQ8* devices = app->GetDeviceManager();
@@ -161,24 +190,45 @@ TEST_F(BoardWindowUseTest, HorizontalTabGroupsKeepEveryBoardWindowUsable)
     ASSERT_TRUE(tabs->NewGroup(false));
     ASSERT_EQ(tabs->GroupCount(), 2);
     QCoreApplication::processEvents();
-    ExpectUsable(tabs, 0);
-    ExpectUsable(tabs, 1);
+    ExpectUsable(tabs, 0, kTraceAtOpeningSize);
+    ExpectUsable(tabs, 1, kTraceAtOpeningSize);
+    // A caption, as a plotted board gets, takes no rows from the trace area:
+    // the pane grows.
+    auto* view = qobject_cast<CScopeView*>(Board(1)->GetPlotView());
+    auto* sub = qobject_cast<QMdiSubWindow*>(Board(1)->parentWidget());
+    ASSERT_TRUE(view && view->GetControl() && sub);
+    const int least = sub->minimumSizeHint().height();
+    ASSERT_EQ(view->GetControl()->put_Caption(CComBSTR(L"Data Source: Board")), S_OK);
+    EXPECT_TRUE(doc_test::PumpUntil([sub, least] {
+        const int now = sub->minimumSizeHint().height();
+        return now > least && sub->height() >= now;
+    }));
+    ExpectUsable(tabs, tabs->GroupOf(sub), kTraceAtOpeningSize);
     // Too small for both windows: each group keeps an even share.
-    DragDivider(tabs, 600);
-    ExpectUsable(tabs, 0);
-    ExpectUsable(tabs, 1);
-    const int share = (tabs->sizes()[0] + tabs->sizes()[1]) / 2;
-    EXPECT_GE(tabs->sizes()[1], std::min(share, tabs->GroupLeastSize(1)));
-
-    // Room for both: each shows its window whole however the divider goes.
-    frame->resize(1280, 1400);
-    QCoreApplication::processEvents();
-    for (int dy : {900, -900}) {
+    for (int dy : {600, -600}) {
         DragDivider(tabs, dy);
-        for (int group = 0; group < 2; ++group) {
-            ExpectUsable(tabs, group);
-            EXPECT_FALSE(tabs->Group(group)->verticalScrollBar()->isVisible()) << "group " << group;
-            EXPECT_GE(tabs->sizes()[group], tabs->GroupLeastSize(group)) << "group " << group;
+        ExpectUsable(tabs, 0, kTraceAfterDrag);
+        ExpectUsable(tabs, 1, kTraceAfterDrag);
+        const int share = (tabs->sizes()[0] + tabs->sizes()[1]) / 2;
+        EXPECT_GE(tabs->sizes()[1], std::min(share, tabs->GroupLeastSize(1)));
+    }
+
+    // Larger, as maximised on a large screen; then with room for both
+    // windows, which each group shows whole however the divider goes.
+    for (const QSize size : {QSize(1920, 1150), QSize(1280, 1400)}) {
+        frame->resize(size);
+        QCoreApplication::processEvents();
+        ExpectUsable(tabs, 0, kTraceAtOpeningSize);
+        ExpectUsable(tabs, 1, kTraceAtOpeningSize);
+        for (int dy : {900, -900}) {
+            DragDivider(tabs, dy);
+            for (int group = 0; group < 2; ++group) {
+                ExpectUsable(tabs, group, kTraceAfterDrag);
+                if (size.height() < 1400)
+                    continue;
+                EXPECT_FALSE(tabs->Group(group)->verticalScrollBar()->isVisible()) << "group " << group;
+                EXPECT_GE(tabs->sizes()[group], tabs->GroupLeastSize(group)) << "group " << group;
+            }
         }
     }
 }
