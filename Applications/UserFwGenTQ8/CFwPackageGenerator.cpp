@@ -29,6 +29,14 @@ bool FileExists(const std::wstring& path)
     return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
+// A FIFO or a device reports no size: only a regular file is known empty.
+bool IsEmptyRegularFile(const std::wstring& path)
+{
+    std::error_code ec;
+    const std::string narrow = vlt::WideToUtf8(path);
+    return std::filesystem::is_regular_file(narrow, ec) && std::filesystem::file_size(narrow, ec) == 0 && !ec;
+}
+
 // After the last '/' or backslash: a package reader takes a backslash for a
 // folder, and an entry name holds none.
 std::string LastComponent(const std::string& path)
@@ -116,6 +124,9 @@ bool CFwPackageGenerator::CheckBitstream(const std::wstring& path, int control, 
         return Fail(missingText, control);
     if (!FileExists(path))
         return Fail(L"File '" + path + L"' does not exist", control, true);
+    // A package with an empty bitstream would program nothing into its PROM.
+    if (IsEmptyRegularFile(path))
+        return Fail(L"File '" + path + L"' is empty", control, true);
     return true;
 }
 

@@ -83,6 +83,12 @@ QString RemoveMnemonic(const QString& text)
     return shown;
 }
 
+QString NoPrefixText(const QString& text)
+{
+    QString doubled = text;
+    return doubled.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 void SetNoPrefix(QLabel* label, bool noPrefix)
 {
     label->setProperty(kNoPrefixProperty, noPrefix);

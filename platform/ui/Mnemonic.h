@@ -16,6 +16,10 @@ namespace vlt {
 // The text as the control shows it: "&&" becomes '&', a single '&' goes.
 QString RemoveMnemonic(const QString& text);
 
+// A name or a path as the text of a control that reads mnemonics (a menu
+// item, a tab, a button): every '&' doubled, so that it shows as it is.
+QString NoPrefixText(const QString& text);
+
 // A label that must show its text as it is (a path, a name): the rule
 // leaves it alone, and its text is shown with every '&'.
 void SetNoPrefix(QLabel* label, bool noPrefix = true);

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QFrame>
+#include <QMdiSubWindow>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -66,7 +67,7 @@ int CChildFrame::PlotRowHeight(int clientHeight, int bottomRowHeight)
 
 CChildFrame::CChildFrame(std::unique_ptr<IBoardDocument> doc, CMainApp& app) : m_app(app), m_doc(std::move(doc))
 {
-    setWindowTitle(QString::fromStdString(vlt::WideToUtf8(m_doc->GetTitle())));
+    UpdateTitle();
     const PaneFactories& panes = Panes();
     m_outer = new QSplitter(Qt::Vertical, this);
     m_plotPane = panes.plotView ? panes.plotView(*m_doc, m_outer) : nullptr;
@@ -150,6 +151,18 @@ void CChildFrame::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     RecalcLayout();
+}
+
+void CChildFrame::UpdateTitle()
+{
+    if (m_closed || !m_doc)
+        return;
+    const QString title = QString::fromStdString(vlt::WideToUtf8(m_doc->GetTitle()));
+    if (title == windowTitle())
+        return;
+    setWindowTitle(title);
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->setWindowTitle(title);
 }
 
 void CChildFrame::CloseDocument()

@@ -82,6 +82,9 @@ public:
     // The document's close; the window then goes without asking.
     void CloseDocument();
     bool IsDocumentClosed() const { return m_closed; }
+    // Shows the document's title, when it has changed (a settings file
+    // loaded or saved under a new name), on the window and its tab.
+    void UpdateTitle();
 
     intptr_t OnAppMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) override;
 

@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QTabBar>
 
+#include "Mnemonic.h"
+
 namespace {
 
 Qt::Orientation SplitFor(bool vertical)
@@ -82,6 +84,9 @@ QMdiSubWindow* CDocumentTabGroups::AddSubWindow(QWidget* widget)
     connect(sub, &QObject::destroyed, this, &CDocumentTabGroups::RemoveEmptyGroups,
             Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
     sub->installEventFilter(this);
+    // Emitted after the area has put the new title on the tab.
+    connect(sub, &QWidget::windowTitleChanged, this, [this, sub] { ShowTitleOnTab(sub); });
+    ShowTitleOnTab(sub);
     sub->showMaximized();
     SetActiveSubWindow(sub);
     return sub;
@@ -179,8 +184,22 @@ void CDocumentTabGroups::MoveSubWindow(QMdiSubWindow* sub, QMdiArea* to)
     // would not be applied again.
     sub->setWindowState(Qt::WindowNoState);
     to->addSubWindow(sub);
+    ShowTitleOnTab(sub);
     sub->showMaximized();
     SetActiveSubWindow(sub);
+}
+
+// The area puts a window's title on its tab as a text with mnemonics; a
+// title holding a file name is shown as it is instead.
+void CDocumentTabGroups::ShowTitleOnTab(QMdiSubWindow* sub)
+{
+    const int group = GroupOf(sub);
+    QTabBar* bar = TabBar(group);
+    if (!bar)
+        return;
+    const int index = int(m_groups[group]->subWindowList(QMdiArea::CreationOrder).indexOf(sub));
+    if (index >= 0 && index < bar->count())
+        bar->setTabText(index, vlt::NoPrefixText(sub->windowTitle()));
 }
 
 void CDocumentTabGroups::RemoveEmptyGroups()

@@ -64,6 +64,7 @@ private:
     QMdiArea* AddGroup(int index);
     int ActiveGroup() const;
     void MoveSubWindow(QMdiSubWindow* sub, QMdiArea* to);
+    void ShowTitleOnTab(QMdiSubWindow* sub);
     void RemoveEmptyGroups();
     void KeepGroupsUsable();
     void FitToLeastSize(QMdiSubWindow* sub);

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPalette>
 
+#include "Mnemonic.h"
+
 CLabel::CLabel(QWidget* parent) : QWidget(parent)
 {
     m_textColor = palette().color(QPalette::WindowText);
@@ -62,7 +64,7 @@ void CLabel::paintEvent(QPaintEvent*)
     flags |= (m_style & SS_CENTERIMAGE) ? Qt::AlignVCenter : Qt::AlignTop;
     QString text = m_text;
     if (m_style & SS_NOPREFIX)
-        text.replace(QStringLiteral("&"), QStringLiteral("&&"));
+        text = vlt::NoPrefixText(text);
     else
         flags |= Qt::TextShowMnemonic;
     if (m_style & (SS_ENDELLIPSIS | SS_PATHELLIPSIS))

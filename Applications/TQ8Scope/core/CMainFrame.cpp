@@ -27,6 +27,7 @@
 #include "FirmwareGeneratorLauncher.h"
 #include "LockKeyIndicators.h"
 #include "MessageBox.h"
+#include "Mnemonic.h"
 #include "PopupMenu.h"
 #include "TextConv.h"
 #include "TimedStatusText.h"
@@ -361,6 +362,9 @@ void CMainFrame::UpdateCommandUI()
     IBoardDocument* doc = GetActiveDocument();
     ShowDocumentMenus(doc != nullptr);
     UpdateDocumentCommands(doc);
+    // The framework's idle update of the frames' titles.
+    for (CChildFrame* frame : GetChildFrames())
+        frame->UpdateTitle();
     CChildFrame* child = GetActiveChildFrame();
     for (unsigned id : kEditCommands) {
         bool on = false;
@@ -404,7 +408,7 @@ void CMainFrame::UpdateRecentFileMenu()
     QAction* before = m_fileMenu->actions().value(m_fileMenu->actions().indexOf(m_recentSeparator) + 1);
     const size_t count = std::min<size_t>(list.GetSize(), cmd::kFileMruLast - cmd::kFileMruFirst + 1);
     for (size_t i = 0; i < count; ++i) {
-        auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(Q(list[i])), this);
+        auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(vlt::NoPrefixText(Q(list[i]))), this);
         const unsigned id = cmd::kFileMruFirst + unsigned(i);
         a->setData(id);
         // Opening a settings file is the board document's command.

@@ -26,6 +26,7 @@
 #include "ErrorBeep.h"
 #include "FreqDomainTexts.h"
 #include "IFreqDomainHost.h"
+#include "Mnemonic.h"
 #include "OleColor.h"
 #include "TextConv.h"
 
@@ -364,7 +365,8 @@ void CFreqDomainDlg::SyncTabs()
     while (m_tabs->count() > static_cast<int>(tabs.size()))
         m_tabs->removeTab(m_tabs->count() - 1);
     for (int i = 0; i < static_cast<int>(tabs.size()); ++i) {
-        const QString text = ToQ(m_controller.TabText(i));
+        // A channel's name holds its source's name, maybe a file's.
+        const QString text = vlt::NoPrefixText(ToQ(m_controller.TabText(i)));
         if (i < m_tabs->count())
             m_tabs->setTabText(i, text);
         else

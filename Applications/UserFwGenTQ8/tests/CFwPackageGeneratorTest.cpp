@@ -249,6 +249,17 @@ TEST_F(PackageGeneratorTest, FirstBitstreamChecks)
     m_s.m_xcf32pPath = W("one"); // a folder is not a file
     EXPECT_FALSE(Check());
     EXPECT_EQ(boxes.LastText(), L"File '" + W("one") + L"' does not exist");
+    // An empty bitstream would make a package that programs nothing.
+    WriteTestFile(m_env.Path("empty32.xsvf"), "");
+    m_s.m_xcf32pPath = W("empty32.xsvf");
+    boxes.Clear();
+    EXPECT_FALSE(CFwPackageGenerator(m_s).Generate());
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"File '" + W("empty32.xsvf") + L"' is empty");
+    EXPECT_FALSE(TestFileExists(m_env.Path("out.tq8fw")));
+    EXPECT_FALSE(Check());
+    EXPECT_EQ(m_focus.control, IDC_XCF32P_PATH);
+    EXPECT_TRUE(m_focus.selectAll);
 }
 
 TEST_F(PackageGeneratorTest, SecondBitstreamChecks)
@@ -261,6 +272,12 @@ TEST_F(PackageGeneratorTest, SecondBitstreamChecks)
     m_s.m_xcf16pPath = W("missing16.xsvf");
     EXPECT_FALSE(Check());
     EXPECT_EQ(boxes.LastText(), L"File '" + W("missing16.xsvf") + L"' does not exist");
+    EXPECT_EQ(m_focus.control, IDC_XCF16P_PATH);
+    EXPECT_TRUE(m_focus.selectAll);
+    WriteTestFile(m_env.Path("two/empty16.xsvf"), "");
+    m_s.m_xcf16pPath = W("two/empty16.xsvf");
+    EXPECT_FALSE(Check());
+    EXPECT_EQ(boxes.LastText(), L"File '" + W("two/empty16.xsvf") + L"' is empty");
     EXPECT_EQ(m_focus.control, IDC_XCF16P_PATH);
     EXPECT_TRUE(m_focus.selectAll);
 }

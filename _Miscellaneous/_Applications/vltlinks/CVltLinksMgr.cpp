@@ -1,5 +1,6 @@
 #include "CVltLinksMgr.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -14,7 +15,6 @@
 #include "CAutoXmlDoc.h"
 #include "DesktopLink.h"
 #include "NumberParse.h"
-#include "ShellFile.h"
 #include "SpecialFolders.h"
 #include "TextConv.h"
 #include "XmlRoutines.h"
@@ -26,10 +26,11 @@ constexpr size_t kMaxContextBytes = 4 * 1024 * 1024;
 constexpr uint32_t kE_FAIL = 0x80004005;
 
 // A failure inside the context reader; printed tells whether its message
-// is out already.
+// is out already, reason says why when the code alone would not.
 struct ContextError {
     uint32_t hr = kE_FAIL;
     bool printed = false;
+    std::string reason;
 };
 
 std::string Lower(std::string text)
@@ -45,6 +46,38 @@ std::string Trim(const std::string& text)
     if (first == std::string::npos)
         return {};
     return text.substr(first, text.find_last_not_of(" \t\r\n\v\f") - first + 1);
+}
+
+// The context files are written with '\' between folders.
+std::string WithSlashes(std::string path)
+{
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+bool HoldsControlCharacter(const std::string& name)
+{
+    return std::any_of(name.begin(), name.end(), [](char c) { return std::iscntrl(static_cast<unsigned char>(c)); });
+}
+
+// The name on one line: control characters as C escapes.
+std::string Shown(const std::string& name)
+{
+    std::string out;
+    for (char c : name) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (std::iscntrl(static_cast<unsigned char>(c))) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 bool EndsWithIgnoringCase(const std::string& text, const std::string& end)
@@ -111,12 +144,18 @@ bool StaysInside(const std::string& name)
     }
 }
 
-// A link name is usable when it stays inside its folder and names a file
-// with a title of its own.
-bool IsUsableLinkName(const std::string& name)
+// Why a link name cannot be used, or empty: it must stay inside its folder,
+// name a file with a title of its own ("." and ".." are none) and hold no
+// character that a file name cannot carry on one line.
+std::string LinkNameProblem(const std::string& name)
 {
+    if (HoldsControlCharacter(name))
+        return "vltlinks: Link name holds a character that cannot stand in a file name: " + Shown(name) + "\n";
     const std::string trimmed = Trim(name);
-    return StaysInside(trimmed) && !CMyPath(DesktopFileName(trimmed)).Title().empty();
+    const std::string title = CMyPath(DesktopFileName(trimmed)).Title();
+    if (!StaysInside(trimmed) || title.empty() || title == "." || title == "..")
+        return "vltlinks: Link name must name a file inside its folder: " + name + "\n";
+    return {};
 }
 
 xmlNodePtr FirstChild(xmlNodePtr parent, const char* name)
@@ -143,15 +182,13 @@ bool IsExecutableFile(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0111) != 0;
 }
 
-// No network, no DTD loading, no entity substitution; a missing, special or
-// oversized file gives none.
-xmlDocPtr ParseContextFile(const std::string& path)
+// No network, no DTD loading, no entity substitution; a missing, special,
+// oversized or malformed file gives none, and the reader's or the parser's
+// reason.
+xmlDocPtr ParseContextFile(const std::string& path, std::string& reason)
 {
-    std::string text;
-    if (!vlt::ReadRegularFile(path, kMaxContextBytes, text))
-        return nullptr;
-    return xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
-                         XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    return XmlReadFile(path, nullptr, XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING,
+                       &reason, kMaxContextBytes);
 }
 
 CMyPath Normalised(const CMyPath& path)
@@ -261,9 +298,11 @@ int32_t CVltLinksMgr::LoadContext()
         && ::access(m_sourceFolder.Text().c_str(), X_OK) == 0)
         m_baseFolder = m_sourceFolder.AbsoluteForm();
 
-    CAutoXmlDoc doc(ParseContextFile(CMyPath(m_contextFile).AbsoluteForm(m_baseFolder.Text()).Text()));
+    std::string reason;
+    CAutoXmlDoc doc(ParseContextFile(CMyPath(m_contextFile).AbsoluteForm(m_baseFolder.Text()).Text(), reason));
     if (doc.IsEmpty()) {
-        m_out << "The specified file is not a valid vltlink context file\n";
+        m_out << "The specified file is not a valid vltlink context file\n"
+              << "vltlinks: " << reason << "\n";
         return -1;
     }
     try {
@@ -274,6 +313,8 @@ int32_t CVltLinksMgr::LoadContext()
             std::snprintf(line, sizeof line, "vltlinks: An error occurred while parsing context file. (HR:0x%08X)\n",
                           static_cast<unsigned>(error.hr));
             m_out << line;
+            if (!error.reason.empty())
+                m_out << "vltlinks: " << error.reason << "\n";
         }
         return -1;
     } catch (const std::bad_alloc&) {
@@ -286,20 +327,27 @@ int32_t CVltLinksMgr::LoadContext()
 void CVltLinksMgr::ReadContext(xmlDocPtr doc)
 {
     const xmlNodePtr root = xmlDocGetRootElement(doc);
-    if (!root || Lower(reinterpret_cast<const char*>(root->name)) != "vlt_links")
-        throw ContextError{};
+    const std::string rootName = root ? reinterpret_cast<const char*>(root->name) : "";
+    if (Lower(rootName) != "vlt_links")
+        throw ContextError{kE_FAIL, false, "The root element is <" + rootName + ">, not <vlt_links>"};
     if (const xmlNodePtr desktop = FirstChild(root, "Desktop"))
         ReadShortcuts(desktop, m_desktop);
     if (const xmlNodePtr startMenu = FirstChild(root, "StartMenu")) {
         ReadShortcuts(startMenu, m_startMenu);
         if (!XmlGetAttrString(startMenu, "preamble", m_preamble)) {
             m_out << "vltlinks: Element <StartMenu> is missing mandatory 'preamble' attribute\n";
-            throw ContextError{kE_FAIL, true};
+            throw ContextError{kE_FAIL, true, {}};
+        }
+        m_preamble = WithSlashes(m_preamble);
+        if (HoldsControlCharacter(m_preamble)) {
+            m_out << "vltlinks: The 'preamble' attribute holds a character that cannot stand in a folder name: "
+                  << Shown(m_preamble) << "\n";
+            throw ContextError{kE_FAIL, true, {}};
         }
         if (!StaysInside(Trim(m_preamble))) {
             m_out << "vltlinks: The 'preamble' attribute must name a folder below the Programs folder: "
                   << m_preamble << "\n";
-            throw ContextError{kE_FAIL, true};
+            throw ContextError{kE_FAIL, true, {}};
         }
     }
 }
@@ -312,13 +360,17 @@ void CVltLinksMgr::ReadShortcuts(xmlNodePtr element, std::vector<CShortcutEntry>
         CShortcutEntry entry;
         if (!XmlGetAttrString(child, "target", entry.target)) {
             m_out << "vltlinks: Element <Shortcut> is missing a mandatory 'target' attribute.\n";
-            throw ContextError{kE_FAIL, true};
+            throw ContextError{kE_FAIL, true, {}};
         }
         entry.kind = IsUrl(entry.target) ? CShortcutEntry::kInternetShortcut : CShortcutEntry::kFileShortcut;
-        if (!XmlGetAttrString(child, "linkname", entry.linkName)) {
+        if (entry.kind == CShortcutEntry::kFileShortcut)
+            entry.target = WithSlashes(entry.target);
+        if (XmlGetAttrString(child, "linkname", entry.linkName)) {
+            entry.linkName = WithSlashes(entry.linkName);
+        } else {
             if (entry.kind == CShortcutEntry::kInternetShortcut) {
                 m_out << "vltlinks: Link name must be specified for a URL shortcut\n";
-                throw ContextError{kE_FAIL, true};
+                throw ContextError{kE_FAIL, true, {}};
             }
             entry.linkName = "Shortcut to " + entry.target + ".lnk";
         }
@@ -347,14 +399,16 @@ void CVltLinksMgr::Resolve(std::vector<CShortcutEntry>& list, const CMyPath& fol
             CMyPath joined(m_baseFolder);
             joined.Append(entry.target);
             if (m_install && !joined.Exists()) {
+                // Not an error: the product may leave out what the context names.
+                m_out << "vltlinks: Target does not exist, shortcut skipped: " << joined.Text() << "\n";
                 entry.target.clear();
                 entry.linkName.clear();
                 continue;
             }
             entry.target = joined.Text();
         }
-        if (!IsUsableLinkName(entry.linkName)) {
-            entry.refusal = "vltlinks: Link name must name a file inside its folder: " + entry.linkName + "\n";
+        entry.refusal = LinkNameProblem(entry.linkName);
+        if (!entry.refusal.empty()) {
             entry.linkName.clear();
             continue;
         }
@@ -391,10 +445,13 @@ int32_t CVltLinksMgr::InstallEntry(const CShortcutEntry& entry, bool onDesktop)
         return -1;
     }
     const CMyPath link(entry.linkName);
-    std::error_code ec;
     const std::string folder = link.Folder().Text();
-    if (!std::filesystem::is_directory(folder, ec) && !std::filesystem::create_directories(folder, ec))
+    std::error_code made, there;
+    std::filesystem::create_directories(folder, made);
+    if (!std::filesystem::is_directory(folder, there)) {
+        m_out << "vltlinks: Cannot create folder '" << folder << "': " << (made ? made : there).message() << "\n";
         return -1;
+    }
 
     vlt::DesktopEntry desktop;
     desktop.name = link.Title();
@@ -411,11 +468,13 @@ int32_t CVltLinksMgr::InstallEntry(const CShortcutEntry& entry, bool onDesktop)
             desktop.url = vlt::FileUrl(entry.target);
         }
     }
-    if (!vlt::WriteDesktopEntry(entry.linkName, desktop, onDesktop)) {
+    std::string reason;
+    if (!vlt::WriteDesktopEntry(entry.linkName, desktop, onDesktop, &reason)) {
         if (url)
             m_out << "vltlinks: Failed to create link to URL: " << entry.target << "\n";
         else
             m_out << "vltlinks: Failed to create link to " << CMyPath(entry.target).FileName() << "\n";
+        m_out << "vltlinks: " << reason << "\n";
         return -2;
     }
     if (m_verbose)

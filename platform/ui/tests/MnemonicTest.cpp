@@ -21,6 +21,13 @@ TEST(Mnemonic, RemovedAsTheControlShowsIt)
     EXPECT_EQ(vlt::RemoveMnemonic(QStringLiteral("plain")), QStringLiteral("plain"));
 }
 
+TEST(Mnemonic, NoPrefixTextIsShownAsItIs)
+{
+    for (const QString& text : {QStringLiteral("/home/u/a b &c/my set.tq8set"), QStringLiteral("R&&D"),
+                                QStringLiteral("&"), QStringLiteral("x&"), QStringLiteral("plain"), QString()})
+        EXPECT_EQ(vlt::RemoveMnemonic(vlt::NoPrefixText(text)), text) << text.toStdString();
+}
+
 TEST(Mnemonic, LabelHandsItsMnemonicToTheNextTabStop)
 {
     App();

@@ -24,6 +24,7 @@
 #include "ErrorBeep.h"
 #include "LockKeyState.h"
 #include "MessageBox.h"
+#include "Mnemonic.h"
 #include "PopupMenu.h"
 #include "ShellFixture.h"
 #include "StatusBarPanes.h"
@@ -633,6 +634,38 @@ TEST_F(ShellTest, RecentSettingsFilesRouteToTheDocumentWithTheirIds)
     // An entry beyond the list is not offered to the document.
     EXPECT_FALSE(frame->OnCommand(cmd::kFileMruFirst + 3));
     EXPECT_EQ(doc->commands.size(), 2u);
+}
+
+// Paths and names in menu entries and window tabs show every '&' they hold.
+TEST_F(ShellTest, AmpersandsOfPathsAndTitlesAreShownAsTheyAre)
+{
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10)};
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    app->GetRecentFileList().Add(L"/home/u/a b &c/my set.tq8set");
+    app->GetRecentFileList().Add(L"/data/R&&D.tq8set");
+    const std::vector<QAction*> entries = RecentEntries(frame);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(vlt::RemoveMnemonic(entries[0]->text()).toStdString(), "1 /data/R&&D.tq8set");
+    EXPECT_EQ(vlt::RemoveMnemonic(entries[1]->text()).toStdString(), "2 /home/u/a b &c/my set.tq8set");
+
+    ASSERT_NE(app->OpenDeviceDocument(FakeHandle(0x20), docstate::kLimitPlotData), nullptr);
+    FakeDoc* doc = docs.back();
+    CDocumentTabGroups* tabs = frame->GetTabGroups();
+    auto shownTitle = [&] {
+        QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(doc->frame->parentWidget());
+        const int group = tabs->GroupOf(sub);
+        const int index = int(tabs->Group(group)->subWindowList(QMdiArea::CreationOrder).indexOf(sub));
+        return vlt::RemoveMnemonic(tabs->TabBar(group)->tabText(index)).toStdString();
+    };
+    EXPECT_EQ(shownTitle(), "Fake board");
+    // A settings file loaded under a new name: the tab follows at the next idle update.
+    doc->title = L"R&D board - a b &c.tq8set";
+    frame->UpdateCommandUI();
+    EXPECT_EQ(shownTitle(), "R&D board - a b &c.tq8set");
+    ASSERT_TRUE(tabs->NewGroup(true));
+    EXPECT_EQ(shownTitle(), "R&D board - a b &c.tq8set");
 }
 
 TEST_F(ShellTest, DocumentShortcutsReachTheActiveDocument)

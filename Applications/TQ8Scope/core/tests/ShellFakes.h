@@ -23,7 +23,7 @@ public:
 
     TQ8_HANDLE GetDeviceHandle() const override { return device; }
     uint32_t GetStateFlags() const override { return flags; }
-    std::wstring GetTitle() const override { return L"Fake board"; }
+    std::wstring GetTitle() const override { return title; }
     uint32_t GetControlPanelPageMask() const override { return pageMask; }
     void SetChildFrame(CChildFrame* f) override { frame = f; }
     void StartAcquisition() override
@@ -64,6 +64,7 @@ public:
     TQ8_HANDLE device;
     uint32_t flags;
     uint32_t pageMask = 0;
+    std::wstring title = L"Fake board";
     CChildFrame* frame = nullptr;
     int starts = 0;
     int applied = 0;

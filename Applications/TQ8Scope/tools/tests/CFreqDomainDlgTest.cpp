@@ -23,6 +23,7 @@
 #include "FreqDomainFakes.h"
 #include "IFreqDomainWindow.h"
 #include "IScopePanel.h"
+#include "Mnemonic.h"
 #include "InprocServer.h"
 #include "OleColor.h"
 #include "ValueFormat.h"
@@ -69,9 +70,9 @@ protected:
         doc_tools_test::EnsureApp();
         host.main = &main;
     }
-    void AddSource(uint32_t id, int channels)
+    void AddSource(uint32_t id, int channels, const wchar_t* name = L"Data")
     {
-        sources.push_back(std::make_unique<FakeSource>(L"Data", channels, VT_I2));
+        sources.push_back(std::make_unique<FakeSource>(name, channels, VT_I2));
         sources.back()->SetFrames(Tone(100, kN, channels));
         main.AddSource(id, sources.back().get(), id * 4);
         host.SetRate(id, 200.0, 14);
@@ -160,6 +161,17 @@ TEST_F(FreqDomainDlgTest, TabsAndFiguresFollowTheMainPlot)
     EXPECT_EQ(window->Tabs()->count(), 0);
     EXPECT_FALSE(window->findChild<QLabel*>("noSources")->isHidden());
     EXPECT_TRUE(own.traces.empty());
+}
+
+TEST_F(FreqDomainDlgTest, SourceNamesWithAnAmpersandShowAsTheyAre)
+{
+    AddSource(1, 1, L"/data/R&D a&b.rd16");
+    auto window = NewWindow();
+    ASSERT_EQ(window->Tabs()->count(), 1);
+    EXPECT_EQ(vlt::RemoveMnemonic(window->Tabs()->tabText(0)).toStdString(), "/data/R&D a&b.rd16 - Ch. 1");
+    auto menu = window->BuildTabMenu();
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(vlt::RemoveMnemonic(menu->actions()[0]->text()).toStdString(), "/data/R&D a&b.rd16 - Ch. 1");
 }
 
 TEST_F(FreqDomainDlgTest, HideBoxHidesTheTrace)
