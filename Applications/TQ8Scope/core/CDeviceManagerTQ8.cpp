@@ -111,6 +111,19 @@ bool CDeviceManagerTQ8::SetDocument(TQ8_HANDLE handle, CMainDoc* doc)
     return true;
 }
 
+// Closing a board's window gave up its role (OnDeviceRemoving); a board
+// that stays connected has it again with its next window.
+void CDeviceManagerTQ8::OnDocumentAttached(TQ8_HANDLE handle)
+{
+    if (!FindDevState(handle))
+        return;
+    const int32_t configuration = GetMasterSlaveConfigurationTQ8(handle, 1);
+    if (RoleOfConfiguration(configuration) != GetMasterSlaveRole(handle))
+        OnMasterSlaveConfigChanged(handle, configuration);
+    else if (GetMasterSlaveRole(handle) == kRoleMaster)
+        UpdateAllDocuments(dochint::kRelationsChanged);
+}
+
 bool CDeviceManagerTQ8::GetRemoteLocation(TQ8_HANDLE handle, std::wstring& server, uint16_t& port) const
 {
     const CDevState* state = FindDevState(handle);

@@ -67,6 +67,9 @@ public:
     const CDevState* FindDevState(TQ8_HANDLE handle) const;
     CMainDoc* GetDocument(TQ8_HANDLE handle) const;
     bool SetDocument(TQ8_HANDLE handle, CMainDoc* doc);
+    // A board's window has opened: the board takes up its master/slave role
+    // again, and the slaves' lists of masters follow a master's window.
+    void OnDocumentAttached(TQ8_HANDLE handle);
     bool GetRemoteLocation(TQ8_HANDLE handle, std::wstring& server, uint16_t& port) const;
     bool IsRemote(TQ8_HANDLE handle) const;
     uint32_t GetDevices(HandleList& list, int kind, const HandleSet& exclude = {}) const;

@@ -96,8 +96,13 @@ CMainDoc::~CMainDoc()
 void CMainDoc::AttachDevice()
 {
     m_wsData.Reset();
-    if (m_devices && m_device)
+    if (m_devices && m_device) {
         m_devices->SetDocument(m_device, this);
+        m_devices->OnDocumentAttached(m_device);
+    }
+    // The board may have been given a controller, or boards to control,
+    // before it had a window.
+    ReadControllerRoles();
     UpdateTitle();
     if (m_app && m_device) {
         CMainFrame* frame = MainFrame();
@@ -226,13 +231,18 @@ void CMainDoc::RefreshControllerFlag()
     UpdateAllViews(dochint::kControllerRole);
 }
 
-void CMainDoc::AfterWorkspaceLoad()
+void CMainDoc::ReadControllerRoles()
 {
     m_flags &= ~(docstate::kController | docstate::kControlled);
     if (m_devices && m_devices->HasControlledDevices(m_device))
         m_flags |= docstate::kController;
     else if (m_devices && m_devices->IsControlledDevice(m_device))
         m_flags |= docstate::kControlled;
+}
+
+void CMainDoc::AfterWorkspaceLoad()
+{
+    ReadControllerRoles();
     UpdateAllViews(dochint::kAfterWorkspaceLoad);
     if (m_childFrame)
         m_childFrame->SelectControlPage(m_wsData.DocActiveView);
@@ -799,15 +809,27 @@ void CMainDoc::StartAcquisition()
         StartAcquisition(nullptr);
 }
 
+// A question asked during a start, about this board or one it controls,
+// lets other messages through while it is up: the window of this board or
+// of its controller may close meanwhile, and a released handle is not used.
+bool CMainDoc::HoldsBoards(const CMainDoc* controller) const
+{
+    return m_device && (!controller || controller->m_device);
+}
+
 bool CMainDoc::StartAcquisition(CMainDoc* controller)
 {
+    if (!HoldsBoards(controller))
+        return false;
+    bool joinsLoop = false;
     if (!(m_flags & docstate::kContinuous)) {
         const uint32_t operation = OperationOfDestination(controller ? controller->m_destination : m_destination);
         if (operation == 0) {
             ShowBox(L"Unsupported acquisition destination", MB_ICONERROR);
             return false;
         }
-        if (!ApplyDataFormRegion() || !ValidateAcquisitionSettings(operation) || !StartAcquisitionThread())
+        if (!ApplyDataFormRegion() || !ValidateAcquisitionSettings(operation) || !HoldsBoards(controller) ||
+            !StartAcquisitionThread())
             return false;
         m_threadStartSample = m_startSample;
         m_threadSampleCount = m_sampleCount;
@@ -815,13 +837,20 @@ bool CMainDoc::StartAcquisition(CMainDoc* controller)
         const bool continuous =
             IsControlled() ? (controller && controller->IsContinuousMode()) : IsAcquireContinuouslyChecked();
         if (continuous) {
-            SetContinuousMode(true, true, true);
-            m_flags |= docstate::kContinuous;
+            EnterContinuousMode();
+            joinsLoop = !IsControlled();
         } else {
             ShowAcquisitionStarted();
         }
     }
-    return FinishAcquisitionStart(controller);
+    if (!FinishAcquisitionStart(controller))
+        return false;
+    // The main frame's loop hears of the board only once it has started:
+    // were the message taken while a question about a controlled board is
+    // up, the loop would restart this board half-way through this start.
+    if (joinsLoop)
+        TellMainFrameContinuous(true, true);
+    return true;
 }
 
 bool CMainDoc::FinishAcquisitionStart(CMainDoc*)
@@ -976,6 +1005,19 @@ void CMainDoc::SetContinuousMode(bool on, bool updateCheckBox, bool post)
         SetAcquireContinuouslyChecked(on);
     if (on && IsControlled())
         return;
+    TellMainFrameContinuous(on, post);
+}
+
+void CMainDoc::EnterContinuousMode()
+{
+    SetAcquisitionActive(true);
+    if (!IsControlled())
+        SetAcquireContinuouslyChecked(true);
+    m_flags |= docstate::kContinuous;
+}
+
+void CMainDoc::TellMainFrameContinuous(bool on, bool post)
+{
     CMainFrame* frame = m_app ? m_app->GetMainFrame() : nullptr;
     if (!frame)
         return;
@@ -1089,7 +1131,8 @@ bool CMainDoc::ValidateAcquisitionSettings(uint32_t operation)
         const std::wstring text = name + L"The current trigger source is input channel " + std::to_wstring(source + 1) +
                                   L", but that channel is not included in the active channel selection so the "
                                   L"acquisition will never trigger.";
-        if (ShowBox(text, MB_OKCANCEL | MB_ICONWARNING) == IDCANCEL)
+        // The board's window may have closed while the warning was up.
+        if (ShowBox(text, MB_OKCANCEL | MB_ICONWARNING) == IDCANCEL || !m_device)
             return false;
     }
     if (GetRouteToSdram2EnableTQ8(m_device, 1) > 0 && mode != 1) {
@@ -1123,6 +1166,9 @@ bool CMainDoc::CheckSlaveAgainstMaster(TQ8_HANDLE device, uint32_t)
                            L"anyway.",
                        MB_OKCANCEL | MB_ICONWARNING) != IDCANCEL;
     }
+    // While a question is up, the slave's or the master's window may close:
+    // then the check ends there, without a call on a released board.
+    const auto stillPaired = [&] { return m_device == device && m_devices->GetMaster(device) == master; };
     const int32_t config = GetMasterSlaveConfigurationTQ8(device, 1);
     if (GetAdcClockSourceTQ8(device, 1) != config) {
         const int answer =
@@ -1130,7 +1176,7 @@ bool CMainDoc::CheckSlaveAgainstMaster(TQ8_HANDLE device, uint32_t)
                         L" to use the correct slave clock?\n\nSelect Yes to change the clock source\nSelect No to keep "
                         L"the current clock source\nSelect Cancel to cancel the acquisition",
                     MB_YESNOCANCEL | MB_ICONWARNING);
-        if (answer == IDCANCEL)
+        if (answer == IDCANCEL || !stillPaired())
             return false;
         if (answer == IDYES) {
             const int32_t result = SetAdcClockSourceTQ8(device, config);
@@ -1150,7 +1196,7 @@ bool CMainDoc::CheckSlaveAgainstMaster(TQ8_HANDLE device, uint32_t)
                         L"to match master?\n\nSelect Yes to change the slave's clock rate\nSelect No to keep the "
                         L"current clock rate\nSelect Cancel to cancel the acquisition",
                     MB_YESNOCANCEL | MB_ICONWARNING);
-        if (answer == IDCANCEL)
+        if (answer == IDCANCEL || !stillPaired())
             return false;
         if (answer == IDYES) {
             const int32_t result = SetExternalClockRateTQ8(device, masterRate);
@@ -1167,6 +1213,8 @@ bool CMainDoc::CheckSlaveAgainstMaster(TQ8_HANDLE device, uint32_t)
                     L"its slaves, this is likely a setup error.\n\nSelect Cancel to cancel the acquisition or OK to "
                     L"continue with the acquisition anyway.",
                 MB_OKCANCEL | MB_ICONWARNING) == IDCANCEL)
+        return false;
+    if (!stillPaired())
         return false;
     if (CMainDoc* masterDoc = DocumentOf(master)) {
         const int32_t masterChannels = GetChannelCountFromChanSelTQ8(GetActiveChannelsTQ8(master, 1));

@@ -313,6 +313,8 @@ private:
     };
 
     void AttachDevice();
+    // Controller and controlled flags from the device manager's relations.
+    void ReadControllerRoles();
     // The library's refusal of a settings file, with the file's own reason
     // where it cannot be read.
     void ReportSettingsLoadFailure(int32_t result, const std::wstring& path);
@@ -324,6 +326,12 @@ private:
     void ToggleOrCreateToolWindow(QPointer<QWidget>& window, const ToolWindowFactory& factory,
                                   const wchar_t* failureText);
     void EndControlledContinuousMode(bool post);
+    // Continuous mode of a start: flag, shown state and check box; the main
+    // frame is told once the start is complete.
+    void EnterContinuousMode();
+    // WM_APP to the main frame: the board joins (on) or leaves its loop.
+    void TellMainFrameContinuous(bool on, bool post);
+    bool HoldsBoards(const CMainDoc* controller) const;
     void ShowAcquisitionStarted();
     int ShowBox(const std::wstring& text, unsigned style);
     void ShowAcquisitionError(int32_t code);

@@ -1,11 +1,14 @@
 // A controller acquiring continuously with a controlled board, in the whole
 // program: however the controller's acquisitions end, the controlled
 // board's window goes back to idle.
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <utility>
 #include <memory>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -26,6 +29,43 @@
 #include "TextConv.h"
 
 namespace {
+
+constexpr wchar_t kSlaveClockQuestion[] = L"Slave devices must have one of the slave clocks selected";
+constexpr wchar_t kAcquisitionError[] = L"An error occurred during acquisition: ";
+
+size_t CountStartingWith(const std::vector<vlt::MessageBoxRequest>& boxes, const std::wstring& start)
+{
+    return size_t(std::count_if(boxes.begin(), boxes.end(),
+                                [&](const vlt::MessageBoxRequest& box) { return box.text.rfind(start, 0) == 0; }));
+}
+
+// Answers every box with `answer`, which sees the box while it is up: what
+// the user or the program does meanwhile happens there.
+class AnsweredBoxes {
+public:
+    explicit AnsweredBoxes(std::function<int(const vlt::MessageBoxRequest&)> answer) : m_answer(std::move(answer))
+    {
+        m_previous = vlt::SetMessageBoxHandler([this](const vlt::MessageBoxRequest& req) {
+            m_boxes.push_back(req);
+            return m_answer(req);
+        });
+    }
+    ~AnsweredBoxes() { vlt::SetMessageBoxHandler(std::move(m_previous)); }
+    AnsweredBoxes(const AnsweredBoxes&) = delete;
+    AnsweredBoxes& operator=(const AnsweredBoxes&) = delete;
+
+    size_t Count(const std::wstring& start) const { return CountStartingWith(m_boxes, start); }
+    // Yes to a question, the close answer to anything else.
+    static int Yes(const vlt::MessageBoxRequest& req)
+    {
+        return (req.style & MB_TYPEMASK) == MB_YESNOCANCEL ? IDYES : vlt::DefaultCloseAnswer(req.style);
+    }
+
+private:
+    std::function<int(const vlt::MessageBoxRequest&)> m_answer;
+    vlt::MessageBoxHandler m_previous;
+    std::vector<vlt::MessageBoxRequest> m_boxes;
+};
 
 struct Board {
     CChildFrame* frame = nullptr;
@@ -155,6 +195,44 @@ protected:
     {
         return b.form->findChild<QPushButton*>(QString::number(CForm_Action::kStartStopId));
     }
+    // Boards #2001 (master) and #2002 (its slave) on the bus beside the
+    // virtual board #1600 the program starts with: the new workspace makes
+    // the master its slave's controller while neither has a window.
+    void StartWithMasterAndSlave()
+    {
+        for (const auto& [serial, role] : {std::pair{kMaster, 1}, std::pair{kSlave, 2}}) {
+            TQ8SIM_BOARD_DESC desc;
+            TQ8Sim_DefaultBoardDesc(&desc, serial);
+            desc.masterSlave = role;
+            ASSERT_EQ(TQ8Sim_AddLocalBoard(&desc), TQ8_OK);
+        }
+        Start({L"-virtual"});
+    }
+    TQ8_HANDLE Device(uint32_t serial) const { return app->GetDeviceManager()->FindDeviceBySerial(serial); }
+    Board BoardOfSerial(uint32_t serial)
+    {
+        for (CChildFrame* frame : app->GetMainFrame()->GetChildFrames())
+            if (frame->GetDocument() && frame->GetDocument()->GetDeviceHandle() == Device(serial))
+                return BoardOf(frame);
+        return {};
+    }
+    // The slave's and the virtual board's windows open after the master's
+    // relations were made; the master controls both and acquires
+    // continuously.
+    void MakeMasterGroup()
+    {
+        Open(Device(kSlave));
+        Open(Device(kMaster));
+        ASSERT_TRUE(app->GetDeviceManager()->SetController(Device(kVirtual), Device(kMaster)));
+        controller = BoardOfSerial(kMaster);
+        controlled = BoardOfSerial(kSlave);
+        ASSERT_TRUE(controller.doc && controlled.doc);
+        controller.form->findChild<QCheckBox*>(QString::number(CForm_Action::kContinuousId))->setChecked(true);
+    }
+
+    static constexpr uint32_t kMaster = 2001;
+    static constexpr uint32_t kSlave = 2002;
+    static constexpr uint32_t kVirtual = 1600;
 
     vlt::MessageBoxRecorder boxes; // outlives the program's shut-down
     std::unique_ptr<RemoteTestHost> server;
@@ -266,8 +344,105 @@ TEST_F(ControllerGroupTest, LostConnectionOfTheControllerLeavesTheControlledBoar
         return true;
     });
     ExpectControlledWindowIdle();
-    ASSERT_TRUE(doc_test::PumpUntil([&] { return boxes.Count() > 0; }));
-    EXPECT_EQ(boxes.Boxes()[0].text.rfind(L"An error occurred during acquisition: ", 0), 0u);
+    // The plot, reading the board's memory as the connection goes, may
+    // report its own failure first.
+    ASSERT_TRUE(doc_test::PumpUntil([&] { return CountStartingWith(boxes.Boxes(), kAcquisitionError) > 0; }));
+    EXPECT_EQ(CountStartingWith(boxes.Boxes(), kAcquisitionError), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// The master's group starts continuously; the slave's clock question is
+// answered on the screen, where a box lets waiting messages through while
+// it is up. The question comes once, and the group runs until stopped: the
+// slave reports each acquisition to its controller, so the controller
+// restarts the group (the slave acquires again) instead of waiting for it.
+TEST_F(ControllerGroupTest, MasterGroupWhoseWindowsOpenedLaterRunsContinuously)
+{
+    StartWithMasterAndSlave();
+    MakeMasterGroup();
+    AnsweredBoxes answered([](const vlt::MessageBoxRequest& req) {
+        doc_test::Drain();
+        return AnsweredBoxes::Yes(req);
+    });
+    RunGroupAndEnd([this] {
+        StartButton(controller)->click();
+        return true;
+    });
+    EXPECT_EQ(answered.Count(kSlaveClockQuestion), 1u);
+    ExpectControlledWindowIdle();
+    EXPECT_TRUE(doc_test::PumpUntil([this] { return controller.doc->IsIdle(); }));
+    EXPECT_EQ(answered.Count(kAcquisitionError), 0u);
+}
+
+// The master's window closes while its start waits on the slave's clock
+// question: the start ends there, without a call on the master's handle.
+TEST_F(ControllerGroupTest, ClosingTheMastersWindowDuringItsStartEndsTheStart)
+{
+    StartWithMasterAndSlave();
+    MakeMasterGroup();
+    AnsweredBoxes answered([this](const vlt::MessageBoxRequest& req) {
+        if (req.text.rfind(kSlaveClockQuestion, 0) == 0 && controller.frame) {
+            CloseWindow(controller.frame);
+            controller = {};
+        }
+        return AnsweredBoxes::Yes(req);
+    });
+    StartButton(controller)->click();
+    doc_test::Drain();
+    EXPECT_EQ(answered.Count(kSlaveClockQuestion), 1u);
+    EXPECT_EQ(answered.Count(kAcquisitionError), 0u);
+    for (uint32_t serial : {kSlave, kVirtual}) {
+        const Board b = BoardOfSerial(serial);
+        ASSERT_NE(b.doc, nullptr);
+        EXPECT_TRUE(b.doc->IsIdle()) << serial;
+        EXPECT_EQ(GetOperatingModeTQ8(b.doc->GetDeviceHandle(), 0), TQ8_MODE_STANDBY) << serial;
+    }
+    EXPECT_EQ(app->GetMainFrame()->GetChildFrames().size(), 2u);
+}
+
+// The slave's "Master is:" list follows the master's window as it opens,
+// closes and opens again.
+TEST_F(ControllerGroupTest, SlavesMasterListFollowsTheMastersWindow)
+{
+    StartWithMasterAndSlave();
+    Open(Device(kSlave));
+    auto* data = BoardOfSerial(kSlave).frame->findChild<CForm_Data*>();
+    ASSERT_NE(data, nullptr);
+    auto* list = qobject_cast<QComboBox*>(data->Item(CForm_Data::kMasterId));
+    ASSERT_NE(list, nullptr);
+    const QVariant master = QVariant::fromValue<qulonglong>(reinterpret_cast<uintptr_t>(Device(kMaster)));
+    EXPECT_EQ(list->findData(master), -1);
+
+    Open(Device(kMaster));
+    EXPECT_NE(list->findData(master), -1);
+    EXPECT_EQ(list->currentData(), master);
+
+    CloseWindow(BoardOfSerial(kMaster).frame);
+    doc_test::Drain();
+    EXPECT_EQ(list->findData(master), -1);
+
+    Open(Device(kMaster));
+    EXPECT_NE(list->findData(master), -1);
+}
+
+// Every controlled board's action pane is that of a controlled board, also
+// the slave whose window opened after it became controlled.
+TEST_F(ControllerGroupTest, EveryControlledBoardShowsItselfControlled)
+{
+    StartWithMasterAndSlave();
+    MakeMasterGroup();
+    for (uint32_t serial : {kSlave, kVirtual}) {
+        const Board b = BoardOfSerial(serial);
+        ASSERT_NE(b.form, nullptr);
+        EXPECT_TRUE(b.doc->IsControlled()) << serial;
+        EXPECT_EQ(StartButton(b)->text(), QStringLiteral("Controlled Device")) << serial;
+        EXPECT_FALSE(StartButton(b)->isEnabled()) << serial;
+        EXPECT_FALSE(b.form->Item(CForm_Action::kContinuousId)->isEnabled()) << serial;
+    }
+    EXPECT_TRUE(controller.doc->IsController());
 }
 
 } // namespace
