@@ -21,6 +21,13 @@ bool EndsWith(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// The context file of a data file, or the path itself when it names one.
+std::string ContextFileOf(const wchar_t* path)
+{
+    std::string file = LocalPath(vlt::WideToUtf8(path));
+    return EndsWith(file, ".vrdc") ? file : ContextFilePath(file);
+}
+
 // Hands a text out for FreeMemoryTQ8.
 int32_t HandOut(const std::string& utf8, wchar_t** out)
 {
@@ -53,8 +60,9 @@ int32_t GetRecordedDataInfoWTQ8(const wchar_t* path, TQ8_RECORDED_DATA_INFO* inf
         DefaultRecordedDataInfo(*info);
         ContextItems items;
         std::string reason;
-        if (!ReadContextItems(ContextFilePath(LocalPath(vlt::WideToUtf8(path))), items, reason))
-            return TQ8_ERR_FILE_UNREADABLE;
+        if (const int32_t rc = ReadContextItems(ContextFilePath(LocalPath(vlt::WideToUtf8(path))), items, reason);
+            rc != TQ8_OK)
+            return rc;
         InfoFromContextItems(items, *info);
         const std::string* text = FindContextItem(items, "OperatorNotes");
         if (notes == nullptr || text == nullptr || text->empty())
@@ -71,16 +79,30 @@ int32_t OpenVrdcFileWTQ8(TQ8_HANDLE, TQ8_VRDC_HANDLE* vrdc, const wchar_t* path,
         *vrdc = nullptr;
         if (path == nullptr || *path == L'\0')
             return TQ8_ERR_INVALID_ARG;
-        std::string file = LocalPath(vlt::WideToUtf8(path));
-        if (!EndsWith(file, ".vrdc"))
-            file = ContextFilePath(file);
         ContextItems items;
         std::string reason;
-        if (!ReadContextItems(file, items, reason))
-            return TQ8_ERR_FILE_UNREADABLE;
+        if (const int32_t rc = ReadContextItems(ContextFileOf(path), items, reason); rc != TQ8_OK)
+            return rc;
         *vrdc = reinterpret_cast<TQ8_VRDC_HANDLE>(
             static_cast<uintptr_t>(Lib().ContextFiles().Add(std::move(items))));
         return TQ8_OK;
+    });
+}
+
+int32_t GetVrdcFileErrorWTQ8(const wchar_t* path, wchar_t** reason)
+{
+    return Guard(__func__, [&]() -> int32_t {
+        if (reason == nullptr)
+            return TQ8_ERR_INVALID_ARG;
+        *reason = nullptr;
+        if (path == nullptr || *path == L'\0')
+            return TQ8_ERR_INVALID_ARG;
+        ContextItems items;
+        std::string why;
+        const int32_t rc = ReadContextItems(ContextFileOf(path), items, why);
+        if (rc == TQ8_OK)
+            return TQ8_OK;
+        return HandOut(why, reason) == TQ8_OK ? rc : TQ8_ERR_NO_MEMORY;
     });
 }
 

@@ -4,15 +4,19 @@
 #include <fstream>
 #include <thread>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "CPlotSrcFormatPP.h"
 #include "CRecDataCtxAdvPP.h"
 #include "CRecDataCtxStdPP.h"
+#include "FileDialog.h"
+#include "MainFrameSheets.h"
 #include "Mnemonic.h"
 #include "RecordedDataTexts.h"
 #include "ScopeTestSupport.h"
@@ -301,6 +305,38 @@ TEST_F(RecordedDataPagesTest, DisplayFormatTheFileCannotBeShownInIsRefusedWithTh
     EXPECT_EQ(boxes.LastText(), headline + L"Refused by the test\n\nThe file could not be plotted again as it was "
                                            L"either and has left the plot.");
     EXPECT_EQ(PlottedFile(panel, path, &id), nullptr);
+}
+
+// "Recorded Data Details...": a context file that is there but damaged is
+// not reported as missing; the box gives the parser's reason.
+TEST_F(RecordedDataPagesTest, DetailsOfADataFileWithADamagedContextSayItIsDamagedAndWhy)
+{
+    const std::filesystem::path data = m_dir / "run.rd8";
+    std::ofstream(data, std::ios::binary) << "raw";
+    const std::wstring path = vlt::Utf8ToWide(data.string());
+    auto dialog = vlt::SetFileDialogHandler(
+        [&](const vlt::FileDialogRequest&) { return std::optional<std::wstring>(path); });
+    auto showDetails = [] {
+        QTimer::singleShot(0, [] {
+            if (QWidget* sheet = QApplication::activeModalWidget())
+                sheet->close();
+        });
+        ShowRecordedDataDetails(nullptr);
+    };
+    showDetails();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText().rfind(L"Context data could not be found for the selected acquisition", 0), 0u);
+
+    std::ofstream(data.string() + ".vrdc") << "<VltRecordedDataContext>\n  <ChannelCount>2</Chan";
+    showDetails();
+    vlt::SetFileDialogHandler(dialog);
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.LastText().rfind(L"The context data file of the selected acquisition or playback data file is "
+                                     L"damaged and could not be read:\n\n'"
+                                     + path + L".vrdc' is not well-formed XML (line 2: ",
+                                     0),
+              0u)
+        << vlt::WideToUtf8(boxes.LastText());
 }
 
 } // namespace
