@@ -21,11 +21,16 @@ bool EndsWith(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// The context file of a data file, or the path itself when it names one.
-std::string ContextFileOf(const wchar_t* path)
+// Reads the context file of a data file, or the file itself when the path
+// names one; TQ8_ERR_INVALID_ARG for no path.
+int32_t ReadContextOf(const wchar_t* path, ContextItems& items, std::string& reason)
 {
+    if (path == nullptr || *path == L'\0')
+        return TQ8_ERR_INVALID_ARG;
     std::string file = LocalPath(vlt::WideToUtf8(path));
-    return EndsWith(file, ".vrdc") ? file : ContextFilePath(file);
+    if (!EndsWith(file, ".vrdc"))
+        file = ContextFilePath(file);
+    return ReadContextItems(file, items, reason);
 }
 
 // Hands a text out for FreeMemoryTQ8.
@@ -77,11 +82,9 @@ int32_t OpenVrdcFileWTQ8(TQ8_HANDLE, TQ8_VRDC_HANDLE* vrdc, const wchar_t* path,
         if (vrdc == nullptr)
             return TQ8_ERR_INVALID_ARG;
         *vrdc = nullptr;
-        if (path == nullptr || *path == L'\0')
-            return TQ8_ERR_INVALID_ARG;
         ContextItems items;
         std::string reason;
-        if (const int32_t rc = ReadContextItems(ContextFileOf(path), items, reason); rc != TQ8_OK)
+        if (const int32_t rc = ReadContextOf(path, items, reason); rc != TQ8_OK)
             return rc;
         *vrdc = reinterpret_cast<TQ8_VRDC_HANDLE>(
             static_cast<uintptr_t>(Lib().ContextFiles().Add(std::move(items))));
@@ -95,13 +98,11 @@ int32_t GetVrdcFileErrorWTQ8(const wchar_t* path, wchar_t** reason)
         if (reason == nullptr)
             return TQ8_ERR_INVALID_ARG;
         *reason = nullptr;
-        if (path == nullptr || *path == L'\0')
-            return TQ8_ERR_INVALID_ARG;
         ContextItems items;
         std::string why;
-        const int32_t rc = ReadContextItems(ContextFileOf(path), items, why);
-        if (rc == TQ8_OK)
-            return TQ8_OK;
+        const int32_t rc = ReadContextOf(path, items, why);
+        if (rc == TQ8_OK || rc == TQ8_ERR_INVALID_ARG)
+            return rc;
         return HandOut(why, reason) == TQ8_OK ? rc : TQ8_ERR_NO_MEMORY;
     });
 }
