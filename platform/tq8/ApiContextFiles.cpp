@@ -21,6 +21,18 @@ bool EndsWith(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// Reads the context file of a data file, or the file itself when the path
+// names one; TQ8_ERR_INVALID_ARG for no path.
+int32_t ReadContextOf(const wchar_t* path, ContextItems& items, std::string& reason)
+{
+    if (path == nullptr || *path == L'\0')
+        return TQ8_ERR_INVALID_ARG;
+    std::string file = LocalPath(vlt::WideToUtf8(path));
+    if (!EndsWith(file, ".vrdc"))
+        file = ContextFilePath(file);
+    return ReadContextItems(file, items, reason);
+}
+
 // Hands a text out for FreeMemoryTQ8.
 int32_t HandOut(const std::string& utf8, wchar_t** out)
 {
@@ -53,8 +65,9 @@ int32_t GetRecordedDataInfoWTQ8(const wchar_t* path, TQ8_RECORDED_DATA_INFO* inf
         DefaultRecordedDataInfo(*info);
         ContextItems items;
         std::string reason;
-        if (!ReadContextItems(ContextFilePath(LocalPath(vlt::WideToUtf8(path))), items, reason))
-            return TQ8_ERR_FILE_UNREADABLE;
+        if (const int32_t rc = ReadContextItems(ContextFilePath(LocalPath(vlt::WideToUtf8(path))), items, reason);
+            rc != TQ8_OK)
+            return rc;
         InfoFromContextItems(items, *info);
         const std::string* text = FindContextItem(items, "OperatorNotes");
         if (notes == nullptr || text == nullptr || text->empty())
@@ -69,18 +82,28 @@ int32_t OpenVrdcFileWTQ8(TQ8_HANDLE, TQ8_VRDC_HANDLE* vrdc, const wchar_t* path,
         if (vrdc == nullptr)
             return TQ8_ERR_INVALID_ARG;
         *vrdc = nullptr;
-        if (path == nullptr || *path == L'\0')
-            return TQ8_ERR_INVALID_ARG;
-        std::string file = LocalPath(vlt::WideToUtf8(path));
-        if (!EndsWith(file, ".vrdc"))
-            file = ContextFilePath(file);
         ContextItems items;
         std::string reason;
-        if (!ReadContextItems(file, items, reason))
-            return TQ8_ERR_FILE_UNREADABLE;
+        if (const int32_t rc = ReadContextOf(path, items, reason); rc != TQ8_OK)
+            return rc;
         *vrdc = reinterpret_cast<TQ8_VRDC_HANDLE>(
             static_cast<uintptr_t>(Lib().ContextFiles().Add(std::move(items))));
         return TQ8_OK;
+    });
+}
+
+int32_t GetVrdcFileErrorWTQ8(const wchar_t* path, wchar_t** reason)
+{
+    return Guard(__func__, [&]() -> int32_t {
+        if (reason == nullptr)
+            return TQ8_ERR_INVALID_ARG;
+        *reason = nullptr;
+        ContextItems items;
+        std::string why;
+        const int32_t rc = ReadContextOf(path, items, why);
+        if (rc == TQ8_OK || rc == TQ8_ERR_INVALID_ARG)
+            return rc;
+        return HandOut(why, reason) == TQ8_OK ? rc : TQ8_ERR_NO_MEMORY;
     });
 }
 

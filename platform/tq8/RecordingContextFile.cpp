@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <libxml/tree.h>
 
+#include "AtomicFile.h"
 #include "ChannelSelection.h"
 #include "NumberParse.h"
 #include "XmlRoutines.h"
@@ -165,19 +166,20 @@ bool RewriteContextInPlace(const std::string& path, const std::string& text)
     return ::close(fd) == 0 && ok;
 }
 
-bool ReadContextItems(const std::string& path, ContextItems& items, std::string& reason)
+int32_t ReadContextItems(const std::string& path, ContextItems& items, std::string& reason)
 {
     // Through the one file reader: a FIFO or a device never blocks the caller.
+    std::string data;
+    if (!vlt::ReadWholeFile(path, data, &reason, kXmlFileMaxBytes))
+        return TQ8_ERR_FILE_UNREADABLE;
     std::unique_ptr<xmlDoc, DocFree> doc(
-        XmlReadFile(path, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
-    if (!doc) {
-        reason = "cannot read \"" + path + "\"";
-        return false;
-    }
+        XmlReadMemory(data, path, nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING, &reason));
+    if (!doc)
+        return TQ8_ERR_CONTEXT_DAMAGED;
     xmlNode* root = xmlDocGetRootElement(doc.get());
     if (root == nullptr || xmlStrcmp(root->name, BAD_CAST kRoot) != 0) {
-        reason = "\"" + path + "\" is not a recording context file";
-        return false;
+        reason = "'" + path + "' is not a recording context file";
+        return TQ8_ERR_CONTEXT_DAMAGED;
     }
     ContextItems read;
     for (xmlNode* n = root->children; n != nullptr; n = n->next) {
@@ -189,7 +191,7 @@ bool ReadContextItems(const std::string& path, ContextItems& items, std::string&
         xmlFree(text);
     }
     items = std::move(read);
-    return true;
+    return TQ8_OK;
 }
 
 const std::string* FindContextItem(const ContextItems& items, const std::string& name)

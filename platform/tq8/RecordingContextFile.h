@@ -69,9 +69,11 @@ std::string RecordingContextXml(const RecordingContext& context);
 // The current time as the context file writes it.
 std::string ContextTimeNow();
 
-// Reads the items of a context file in their order. False (and a reason)
-// for a file that is missing or not a context file.
-bool ReadContextItems(const std::string& path, ContextItems& items, std::string& reason);
+// Reads the items of a context file in their order. TQ8_OK, or with a
+// reason TQ8_ERR_FILE_UNREADABLE for a file that is missing or cannot be
+// read, TQ8_ERR_CONTEXT_DAMAGED for one that is not well-formed XML or not
+// a context file.
+int32_t ReadContextItems(const std::string& path, ContextItems& items, std::string& reason);
 // The information record from the items; absent items keep the defaults.
 void InfoFromContextItems(const ContextItems& items, TQ8_RECORDED_DATA_INFO& info);
 // The record a data file without a usable context file is taken as.

@@ -509,9 +509,10 @@ TQ8_API int32_t DeleteRecordingSessionTQ8(TQ8_REC_SESSION session);
 /* Fills the 88-byte record (the caller sets size to 88) and *notes (the
  * operator notes, free with FreeMemoryTQ8; NULL when none) from the context
  * file "<path>.vrdc" of a data file. Without a readable context file:
- * TQ8_ERR_FILE_UNREADABLE, *notes NULL and a record of defaults (one channel,
- * 8-bit unsigned samples, no header), so the caller can still take the data
- * as the file's bytes. notes may be NULL. */
+ * TQ8_ERR_FILE_UNREADABLE (missing or unreadable) or TQ8_ERR_CONTEXT_DAMAGED
+ * (not well-formed, or not a context file), *notes NULL and a record of
+ * defaults (one channel, 8-bit unsigned samples, no header), so the caller
+ * can still take the data as the file's bytes. notes may be NULL. */
 TQ8_API int32_t GetRecordedDataInfoWTQ8(const wchar_t* path, TQ8_RECORDED_DATA_INFO* info, wchar_t** notes);
 
 /* An open context file; a tagged id like a device handle. */
@@ -520,8 +521,14 @@ typedef struct TQ8_VRDC_TAG* TQ8_VRDC_HANDLE;
  * ending in ".vrdc", that file itself. handle: unused (context files are
  * files of this computer), may be NULL; flags: any value (callers pass 10).
  * The items are read at once: TQ8_ERR_FILE_UNREADABLE when the file is
- * missing or not a context file. */
+ * missing or cannot be read, TQ8_ERR_CONTEXT_DAMAGED when it is not
+ * well-formed or not a context file. */
 TQ8_API int32_t OpenVrdcFileWTQ8(TQ8_HANDLE handle, TQ8_VRDC_HANDLE* vrdc, const wchar_t* path, uint32_t flags);
+/* Why the context file that OpenVrdcFileWTQ8 would open for the path cannot
+ * be read: its result, with *reason (free with FreeMemoryTQ8) the file
+ * reader's reason or the XML parser's line and message; 0 and *reason NULL
+ * when it reads. */
+TQ8_API int32_t GetVrdcFileErrorWTQ8(const wchar_t* path, wchar_t** reason);
 /* *names: the item (element) names in file order, separated by single
  * blanks; free with FreeMemoryTQ8. flags: 0. */
 TQ8_API int32_t EnumVrdcItemsWTQ8(TQ8_VRDC_HANDLE vrdc, wchar_t** names, uint32_t flags);

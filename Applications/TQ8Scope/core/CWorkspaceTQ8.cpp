@@ -192,14 +192,16 @@ bool CWorkspaceTQ8::Create(int type, const std::wstring& server)
 
 bool CWorkspaceTQ8::CreateWith(NewWorkspace choice)
 {
+    // A file replaces the workspace only once it has been read: one that
+    // cannot be leaves the current one as it is.
+    if (choice.type == 4)
+        return LoadAndNotify(choice.path);
     Close();
     // Every workspace connects all local boards; those it does not use stay
     // free for new documents.
     m_devices->ConnectAllLocalDevices();
     m_recParams = std::make_unique<CRecParamsManager>();
     m_recParams->LinkDeviceManager(m_devices.get());
-    if (choice.type == 4)
-        return LoadAndNotify(choice.path);
     CDeviceManagerTQ8::HandleList boards;
     CollectBoards(choice, boards);
     m_devices->BuildMasterSlaveRelations();
@@ -464,6 +466,21 @@ bool CWorkspaceTQ8::WriteFile(const std::wstring& path, const std::string& text)
 
 bool CWorkspaceTQ8::Load(const std::wstring& path)
 {
+    bool replaced = false;
+    if (LoadFile(path, replaced))
+        return true;
+    // What was loaded before the stop stays, each board whole: its document
+    // takes back the view state the file gave it, as after a full load.
+    if (replaced)
+        m_app.AfterWorkspaceLoad();
+    // The boxes have said why; no progress text may stay behind.
+    if (CMainFrame* frame = m_app.GetMainFrame())
+        frame->ClearStatusText();
+    return false;
+}
+
+bool CWorkspaceTQ8::LoadFile(const std::wstring& path, bool& replaced)
+{
     const std::string file = vlt::WideToUtf8(path);
     struct stat st {};
     if (path.empty() || ::stat(file.c_str(), &st) != 0) {
@@ -491,6 +508,7 @@ bool CWorkspaceTQ8::Load(const std::wstring& path)
     }
     if (!Create(0, std::wstring()))
         return false;
+    replaced = true;
     SetError(nullptr);
     m_loadErrors = false;
     if (!LoadDevices(records) || !LoadMasterSlaveRelations(records) || !LoadControllerRelations(records))

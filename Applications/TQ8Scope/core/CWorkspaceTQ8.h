@@ -105,6 +105,9 @@ private:
     bool WriteSyncDevices(std::string& out);
     bool WriteFile(const std::wstring& path, const std::string& text);
 
+    // Load's steps; replaced tells whether the current workspace was closed
+    // for the file's before a step failed.
+    bool LoadFile(const std::wstring& path, bool& replaced);
     bool LoadAndNotify(const std::wstring& path);
     // Steps of a load, applying what the file held; false ends it. A step
     // whose errors the user let pass sets m_loadErrors.

@@ -101,8 +101,13 @@ public:
     // ---- Sources
     bool AddBoardSource(TQ8_HANDLE device, CMainDoc* doc, uint32_t* id);
     bool RemoveBoardSource(TQ8_HANDLE device);
-    // sampleType 13: from the file; channels 0: from the file.
-    bool AddFileSource(const std::wstring& path, VARTYPE sampleType, uint32_t channels);
+    // sampleType 13: from the file; channels 0: from the file. false, with
+    // the reason, when the file cannot be plotted so.
+    bool AddFileSource(const std::wstring& path, VARTYPE sampleType, uint32_t channels,
+                       std::wstring* reason = nullptr);
+    // Why the file cannot be plotted so (it cannot be read, or holds no
+    // whole frame of samples); empty when it can be tried.
+    std::wstring FileSourceProblem(const std::wstring& path, VARTYPE sampleType, uint32_t channels) const;
     uint32_t FindBoardSourceId(TQ8_HANDLE device) const;
     CPlotSrcState* FindSourceState(uint32_t id);
     // A board or snapshot source's record is refreshed from the board first.

@@ -1,12 +1,15 @@
 // The scope panel's plot sources: board memory, snapshots and files.
 #include "CFormView_Scope.h"
 
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <unistd.h>
 
 #include "AtomicFile.h"
 #include "CComBSTR.h"
 #include "CMainDoc.h"
+#include "ComValueHelpers.h"
 #include "FileDialog.h"
 #include "FileNames.h"
 #include "MessageBox.h"
@@ -26,17 +29,52 @@ uint32_t StandardSelection(uint32_t channels)
     }
 }
 
-// Why a file cannot be plotted before the plot is asked: the file reader's
-// reason, or that it holds nothing; empty when it can be tried.
-std::wstring UnplottableFileReason(const std::wstring& path)
+// The record of a file plotted in a format: the file's own information,
+// with the given sample type (13: the file's) and channel count (0: the file's).
+CFormView_Scope::CPlotSrcState FileRecord(const std::wstring& path, VARTYPE sampleType, uint32_t channels)
+{
+    CFormView_Scope::CPlotSrcState state;
+    state.InitFromFile(path);
+    state.forcedType = sampleType;
+    state.forcedChannels = channels;
+    return state;
+}
+
+uint32_t HeaderBytes(const CFormView_Scope::CPlotSrcState& file)
+{
+    return file.HasInfo() ? file.info.headerBytes : 0;
+}
+
+// Why a file cannot be plotted as its record says, before the plot is asked:
+// the file reader's reason, or that it holds no whole frame of samples;
+// empty when it can be tried.
+std::wstring UnplottableFileReason(const CFormView_Scope::CPlotSrcState& file)
 {
     uint64_t size = 0;
     std::string reason;
-    const int fd = vlt::OpenRegularFile(vlt::WideToUtf8(path), UINT64_MAX, &size, &reason);
+    const int fd = vlt::OpenRegularFile(vlt::WideToUtf8(file.path), UINT64_MAX, &size, &reason);
     if (fd < 0)
         return vlt::Utf8ToWide(reason);
     ::close(fd);
-    return size == 0 ? L"The file is empty: it holds no samples." : std::wstring();
+    if (size == 0)
+        return L"The file is empty: it holds no samples.";
+    const uint64_t header = HeaderBytes(file);
+    const uint32_t sampleBytes = GetVarTypeSize(file.GetSampleVarType());
+    const uint32_t channels = file.GetChannelCount();
+    const uint64_t frame = uint64_t(sampleBytes) * channels;
+    wchar_t text[256];
+    if (size <= header) {
+        std::swprintf(text, std::size(text), L"The file holds no samples after its header of %llu bytes.",
+                      static_cast<unsigned long long>(header));
+        return text;
+    }
+    if (size - header >= frame)
+        return std::wstring();
+    std::swprintf(text, std::size(text),
+                  L"The file's %llu bytes of samples do not make up one frame of %u %ls of %u-bit samples (%llu bytes).",
+                  static_cast<unsigned long long>(size - header), channels, channels == 1 ? L"channel" : L"channels",
+                  sampleBytes * 8, static_cast<unsigned long long>(frame));
+    return text;
 }
 
 } // namespace
@@ -258,39 +296,45 @@ bool CFormView_Scope::AddFileSourceOrReport(const std::wstring& path)
 {
     if (!m_control || path.empty())
         return false;
-    const std::wstring reason = UnplottableFileReason(path);
-    if (reason.empty() && AddFileSource(path, kAutomaticType, 0))
+    std::wstring reason;
+    if (AddFileSource(path, kAutomaticType, 0, &reason))
         return true;
     vlt::ShowMessageBox(L"Failed to plot the data file " + path + (reason.empty() ? L"" : L"\n\n" + reason),
                         MB_ICONERROR, this);
     return false;
 }
 
-bool CFormView_Scope::AddFileSource(const std::wstring& path, VARTYPE sampleType, uint32_t channels)
+std::wstring CFormView_Scope::FileSourceProblem(const std::wstring& path, VARTYPE sampleType, uint32_t channels) const
+{
+    return UnplottableFileReason(FileRecord(path, sampleType, channels));
+}
+
+bool CFormView_Scope::AddFileSource(const std::wstring& path, VARTYPE sampleType, uint32_t channels,
+                                    std::wstring* reason)
 {
     if (!m_control || path.empty())
         return false;
-    CPlotSrcState state;
-    state.InitFromFile(path);
-    uint32_t fileChannels = 1;
-    uint32_t headerBytes = 0;
-    if (state.HasInfo()) {
-        fileChannels = state.info.channelCount;
-        headerBytes = state.info.headerBytes;
+    // The record keeps the format the file is plotted in, 4-byte samples included.
+    CPlotSrcState state = FileRecord(path, sampleType, channels);
+    std::wstring problem = UnplottableFileReason(state);
+    HRESULT hr = E_FAIL;
+    if (problem.empty()) {
+        CComBSTR name(L"File: " + FileNameOf(path));
+        CComBSTR filePath(path);
+        uint32_t id = kNoSource;
+        m_pending = &state;
+        hr = m_control->AddFileChannelSource(filePath, name, state.GetSampleVarType(),
+                                             static_cast<int32_t>(state.GetChannelCount()), HeaderBytes(state), &id);
+        m_pending = nullptr;
+        if (FAILED(hr)) {
+            wchar_t text[64];
+            std::swprintf(text, std::size(text), L"The plot refused the file (HRESULT=0x%08X).",
+                          static_cast<uint32_t>(hr));
+            problem = text;
+        }
     }
-    // The same type as GetSampleVarType gives, 4-byte samples included.
-    VARTYPE vt = state.GetSampleVarType();
-    if (channels != 0)
-        fileChannels = channels;
-    if (sampleType != kAutomaticType)
-        vt = sampleType;
-    CComBSTR name(L"File: " + FileNameOf(path));
-    CComBSTR filePath(path);
-    uint32_t id = kNoSource;
-    m_pending = &state;
-    const HRESULT hr =
-        m_control->AddFileChannelSource(filePath, name, vt, static_cast<int32_t>(fileChannels), headerBytes, &id);
-    m_pending = nullptr;
+    if (reason)
+        *reason = problem;
     return SUCCEEDED(hr);
 }
 

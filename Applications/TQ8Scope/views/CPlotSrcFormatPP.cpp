@@ -51,9 +51,9 @@ bool CPlotSrcFormatPP::AttachSource(CFormView_Scope* panel, uint32_t srcId)
     return true;
 }
 
-bool CPlotSrcFormatPP::AddFile(const std::wstring& path, VARTYPE type, uint32_t channels)
+bool CPlotSrcFormatPP::AddFile(const std::wstring& path, VARTYPE type, uint32_t channels, std::wstring* reason)
 {
-    return m_panel->AddFileSource(path, type, channels);
+    return m_panel->AddFileSource(path, type, channels, reason);
 }
 
 bool CPlotSrcFormatPP::OnApply()
@@ -68,26 +68,32 @@ bool CPlotSrcFormatPP::OnApply()
     const uint32_t previousChannels = state->GetChannelCount();
     const VARTYPE type = SampleType(m_size->currentIndex(), m_format->currentIndex());
     const auto channels = uint32_t(m_channels->currentIndex() + 1);
-    m_panel->GetControl()->RemoveChannelSource(m_srcId);
-    if (AddFile(path, type, channels)) {
-        FollowSource(path, type, channels);
-        return CPropertyPage::OnApply();
+    // A format the file cannot be shown in leaves the plotted file alone.
+    std::wstring reason = m_panel->FileSourceProblem(path, type, channels);
+    bool plotted = true;
+    if (reason.empty()) {
+        m_panel->GetControl()->RemoveChannelSource(m_srcId);
+        if (AddFile(path, type, channels, &reason)) {
+            FollowSource(path);
+            return CPropertyPage::OnApply();
+        }
+        // The plot must not lose the file: it goes back as it was.
+        plotted = AddFile(path, previousType, previousChannels, nullptr);
+        if (plotted)
+            FollowSource(path);
     }
-    // The plot must not lose the file: it goes back as it was.
-    vlt::ShowMessageBox(L"Failed to plot the data file " + path + L" in the chosen format.", MB_ICONERROR, this);
-    if (AddFile(path, previousType, previousChannels))
-        FollowSource(path, previousType, previousChannels);
+    std::wstring text = L"Failed to plot the data file " + path + L" in the chosen format.";
+    if (!reason.empty())
+        text += L"\n\n" + reason;
+    if (!plotted)
+        text += L"\n\nThe file could not be plotted again as it was either and has left the plot.";
+    vlt::ShowMessageBox(text, MB_ICONERROR, this);
     return false;
 }
 
-void CPlotSrcFormatPP::FollowSource(const std::wstring& path, VARTYPE type, uint32_t channels)
+void CPlotSrcFormatPP::FollowSource(const std::wstring& path)
 {
     for (const auto& [id, state] : m_panel->Sources())
         if (state.type == CFormView_Scope::kFileSource && state.path == path)
             m_srcId = id;
-    // The panel then reports the format the file is plotted in.
-    if (CFormView_Scope::CPlotSrcState* state = m_panel->FindSourceState(m_srcId)) {
-        state->forcedType = type;
-        state->forcedChannels = channels;
-    }
 }

@@ -27,12 +27,13 @@ public:
     static VARTYPE SampleType(int sizeIndex, int formatIndex);
 
 protected:
-    // Plots the file on the panel; the tests make it fail.
-    virtual bool AddFile(const std::wstring& path, VARTYPE type, uint32_t channels);
+    // Plots the file on the panel (false with the reason, which may be null);
+    // the tests make it fail.
+    virtual bool AddFile(const std::wstring& path, VARTYPE type, uint32_t channels, std::wstring* reason);
 
 private:
     // The newest source of the file: its id changes with every re-add.
-    void FollowSource(const std::wstring& path, VARTYPE type, uint32_t channels);
+    void FollowSource(const std::wstring& path);
 
     CFormView_Scope* m_panel = nullptr;
     uint32_t m_srcId = 0xFFFFFFFF;

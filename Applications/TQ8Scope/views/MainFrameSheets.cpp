@@ -18,6 +18,7 @@
 #include "CVltPropertySheet.h"
 #include "ErrorBeep.h"
 #include "MessageBox.h"
+#include "TQ8_64.h"
 
 namespace {
 
@@ -25,6 +26,21 @@ constexpr wchar_t kNoContextWarning[] =
     L"Context data could not be found for the selected acquisition or playback data file. This context data "
     L"contains the details of the underlying data and is usually stored in an auxiliary file with the same "
     L"pathname as the data file appended with a .vrdc or .kwmtx extension.";
+
+// The warning when the context data cannot be taken: a context file that is
+// there but damaged is told as such, with the parser's reason.
+std::wstring ContextWarning(const std::wstring& dataPath)
+{
+    wchar_t* reason = nullptr;
+    const int32_t rc = GetVrdcFileErrorWTQ8(dataPath.c_str(), &reason);
+    const std::wstring why = reason ? reason : L"";
+    FreeMemoryTQ8(reason);
+    if (rc != TQ8_ERR_CONTEXT_DAMAGED)
+        return kNoContextWarning;
+    return L"The context data file of the selected acquisition or playback data file is damaged and could not be "
+           L"read:\n\n"
+           + why;
+}
 
 void AddPage(CVltPropertySheet& sheet, CPropertyPage* page)
 {
@@ -51,7 +67,7 @@ void ShowRecordedDataDetails(QWidget* owner)
     auto* advanced = new CRecDataCtxAdvPP;
     const bool described = general->LoadFromFile(path);
     if (!advanced->OpenContextFile(path) || !described)
-        vlt::ShowMessageBox(kNoContextWarning, MB_ICONWARNING, owner);
+        vlt::ShowMessageBox(ContextWarning(path), MB_ICONWARNING, owner);
     AddPage(sheet, general);
     AddPage(sheet, advanced);
     sheet.exec();

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <cwchar>
@@ -83,9 +84,10 @@ TEST_F(ContextFileTest, MissingContextFileGivesDefaultsAndAnError)
     EXPECT_EQ(info.headerBytes, 0u);
     EXPECT_EQ(info.bytesPerSample, 1u);
     EXPECT_EQ(info.isSigned, 0u);
-    // A file that is not a context file is refused the same way.
+    // A file that is not a context file is refused as a damaged one.
     std::ofstream(m_path + ".vrdc") << "<other/>";
-    EXPECT_EQ(GetRecordedDataInfoWTQ8(path.c_str(), &info, &notes), TQ8_ERR_FILE_UNREADABLE);
+    EXPECT_EQ(GetRecordedDataInfoWTQ8(path.c_str(), &info, &notes), TQ8_ERR_CONTEXT_DAMAGED);
+    EXPECT_EQ(info.channelCount, 1u);
     info.size = 87;
     EXPECT_EQ(GetRecordedDataInfoWTQ8(path.c_str(), &info, &notes), TQ8_ERR_INVALID_ARG);
 }
@@ -133,6 +135,38 @@ TEST_F(ContextFileTest, UnknownAndMissingAreRefused)
     EXPECT_EQ(EnumVrdcItemsWTQ8(made_up, &names, 0), TQ8_ERR_INVALID_HANDLE);
     EXPECT_EQ(EnumVrdcItemsWTQ8(nullptr, &names, 0), TQ8_ERR_INVALID_HANDLE);
     EXPECT_EQ(CloseVrdcFileTQ8(nullptr), TQ8_ERR_INVALID_HANDLE);
+}
+
+// A damaged context file is told from a missing one, and the reader's or
+// the parser's reason is handed out.
+TEST_F(ContextFileTest, DamagedAndMissingContextFilesSayWhy)
+{
+    std::ofstream(m_path, std::ios::binary) << "raw";
+    const std::wstring path = vlt::Utf8ToWide(m_path);
+    auto reasonFor = [&](int32_t expected) {
+        wchar_t* reason = nullptr;
+        EXPECT_EQ(GetVrdcFileErrorWTQ8(path.c_str(), &reason), expected);
+        std::wstring text = reason != nullptr ? reason : L"";
+        EXPECT_EQ(FreeMemoryTQ8(reason), TQ8_OK);
+        return text;
+    };
+    EXPECT_NE(reasonFor(TQ8_ERR_FILE_UNREADABLE).find(vlt::Utf8ToWide(std::strerror(ENOENT))), std::wstring::npos);
+
+    std::ofstream(m_path + ".vrdc") << "<VltRecordedDataContext>\n  <ChannelCount>2</Chan";
+    TQ8_RECORDED_DATA_INFO info{};
+    info.size = sizeof info;
+    EXPECT_EQ(GetRecordedDataInfoWTQ8(path.c_str(), &info, nullptr), TQ8_ERR_CONTEXT_DAMAGED);
+    TQ8_VRDC_HANDLE v = nullptr;
+    EXPECT_EQ(OpenVrdcFileWTQ8(nullptr, &v, path.c_str(), 10), TQ8_ERR_CONTEXT_DAMAGED);
+    EXPECT_EQ(v, nullptr);
+    const std::wstring damaged = reasonFor(TQ8_ERR_CONTEXT_DAMAGED);
+    EXPECT_EQ(damaged.rfind(L"'" + path + L".vrdc' is not well-formed XML (line 2: ", 0), 0u) << vlt::WideToUtf8(damaged);
+
+    std::ofstream(m_path + ".vrdc") << "<VltRecordedDataContext><ChannelCount>2</ChannelCount></VltRecordedDataContext>";
+    EXPECT_EQ(reasonFor(TQ8_OK), L"");
+    wchar_t* reason = nullptr;
+    EXPECT_EQ(GetVrdcFileErrorWTQ8(nullptr, &reason), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(GetVrdcFileErrorWTQ8(path.c_str(), nullptr), TQ8_ERR_INVALID_ARG);
 }
 
 TEST_F(ContextFileTest, AContextFileThatIsAFifoIsRefusedUnread)

@@ -551,6 +551,61 @@ TEST_F(WorkspaceFileTest, ADamagedWorkspaceShowsItsBoxesOverTheDrawnWindowAndIts
     EXPECT_EQ(frame->StatusText().Timers().Interval(vlt::TimedStatusText::kTimerId), 2500);
 }
 
+// A load that fails, whichever File menu command started it, takes its
+// progress text away: the boxes have said why, and nothing is parsed or
+// loaded any more.
+TEST_F(WorkspaceFileTest, AFailedLoadLeavesNoProgressTextInTheStatusBar)
+{
+    AddBoard(7001);
+    ASSERT_TRUE(app->StartUp({}));
+    ASSERT_TRUE(vlt::AtomicWriteFile(Path("damaged.tq8ws"), "<TQ8Scope_Workspace><Devices>"));
+    ASSERT_TRUE(vlt::AtomicWriteFile(Path("missing.tq8ws"), File("<Devices>" + DeviceEntry(9999) + "</Devices>")));
+    CMainFrame* frame = app->GetMainFrame();
+    std::wstring chosen;
+    auto dialog = vlt::SetFileDialogHandler(
+        [&](const vlt::FileDialogRequest&) { return std::optional<std::wstring>(chosen); });
+    CWorkspaceTQ8::SetNewWorkspaceDialog([&](QWidget*, CWorkspaceTQ8&, CWorkspaceTQ8::NewWorkspace& choice) {
+        choice.type = 4;
+        choice.path = chosen;
+        return true;
+    });
+    for (const char* name : {"damaged.tq8ws", "missing.tq8ws"}) {
+        chosen = WPath(name);
+        for (bool open : {true, false}) {
+            Ws().SetModified(false); // no save prompt first
+            if (chosen == WPath("missing.tq8ws"))
+                boxes.QueueAnswer(IDNO); // "Continue loading workspace?"
+            open ? app->OnFileOpenWorkspace() : app->OnFileNewWorkspace();
+            EXPECT_EQ(frame->GetStatusText(), L"") << name << (open ? " opened" : " chosen as a new workspace");
+        }
+    }
+    vlt::SetFileDialogHandler(dialog);
+    EXPECT_EQ(boxes.Count(), 4u);
+}
+
+// The workspace file chosen in the new-workspace dialog is read before the
+// open workspace is closed: one that cannot be read leaves it as it was, and
+// the save question comes once.
+TEST_F(WorkspaceFileTest, ANewWorkspaceFileThatCannotBeReadLeavesTheOpenOne)
+{
+    AddBoard(7001);
+    ASSERT_TRUE(app->StartUp({}));
+    ASSERT_TRUE(vlt::AtomicWriteFile(Path("damaged.tq8ws"), "<TQ8Scope_Workspace><Devices>"));
+    CWorkspaceTQ8::SetNewWorkspaceDialog([&](QWidget*, CWorkspaceTQ8&, CWorkspaceTQ8::NewWorkspace& choice) {
+        choice.type = 4;
+        choice.path = WPath("damaged.tq8ws");
+        return true;
+    });
+    Ws().SetModified(true);
+    boxes.QueueAnswer(IDNO);
+    app->OnFileNewWorkspace();
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.Boxes()[0].text, L"Current workspace has been modified. Save changes before creating new workspace?");
+    EXPECT_EQ(boxes.LastText().rfind(L"Failed to read workspace data: ", 0), 0u);
+    EXPECT_NE(Doc(7001), nullptr);
+    EXPECT_TRUE(Ws().IsModified());
+}
+
 TEST_F(WorkspaceFileTest, AWorkspaceLoadedCleanlySavesInPlace)
 {
     AddBoard(7001);

@@ -510,6 +510,29 @@ TEST_F(ScopeFileTest, FourByteSamplesArePlottedAsThirtyTwoBitValues)
     EXPECT_EQ(panel->GetLabelSourceId(), id);
 }
 
+// A context file that describes more than the data file holds: no whole
+// frame, or not even the header.
+TEST_F(ScopeFileTest, AFileWithoutOneWholeFrameIsNotPlottedAndSaysWhy)
+{
+    vlt::MessageBoxRecorder boxes;
+    const std::wstring shortFile = WriteSamples("short.rd16", 3);
+    WriteContext(shortFile, 2, 2, 1, 0);
+    panel->AddFileSource(shortFile);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"Failed to plot the data file " + shortFile
+                                    + L"\n\nThe file's 3 bytes of samples do not make up one frame of 2 channels of "
+                                      L"16-bit samples (4 bytes).");
+    const std::wstring headerOnly = WriteSamples("header.rd8", 16);
+    WriteContext(headerOnly, 1, 1, 0, 16);
+    panel->AddFileSource(headerOnly);
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.LastText(), L"Failed to plot the data file " + headerOnly
+                                    + L"\n\nThe file holds no samples after its header of 16 bytes.");
+    EXPECT_TRUE(panel->Sources().empty());
+    // One frame is enough.
+    EXPECT_TRUE(panel->AddFileSource(WriteSamples("one.rd8", 1), CFormView_Scope::kAutomaticType, 0));
+}
+
 TEST_F(ScopeFileTest, FileWithoutContextHasNoInformation)
 {
     const std::wstring path = WriteSamples("bare.rd8", 64);

@@ -4,18 +4,23 @@
 #include <fstream>
 #include <thread>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "CPlotSrcFormatPP.h"
 #include "CRecDataCtxAdvPP.h"
 #include "CRecDataCtxStdPP.h"
+#include "FileDialog.h"
+#include "MainFrameSheets.h"
 #include "Mnemonic.h"
 #include "RecordedDataTexts.h"
 #include "ScopeTestSupport.h"
+#include "SystemErrorText.h"
 #include "TextConv.h"
 
 namespace {
@@ -78,11 +83,14 @@ protected:
 // Re-adding in the chosen format fails once.
 class FailingFormatPage : public CPlotSrcFormatPP {
 protected:
-    bool AddFile(const std::wstring& path, VARTYPE type, uint32_t channels) override
+    bool AddFile(const std::wstring& path, VARTYPE type, uint32_t channels, std::wstring* reason) override
     {
-        if (failures-- > 0)
+        if (failures-- > 0) {
+            if (reason)
+                *reason = L"Refused by the test";
             return false;
-        return CPlotSrcFormatPP::AddFile(path, type, channels);
+        }
+        return CPlotSrcFormatPP::AddFile(path, type, channels, reason);
     }
 
 public:
@@ -235,6 +243,100 @@ TEST_F(RecordedDataPagesTest, DisplayFormatReplotsTheFileAndKeepsItWhenThatFails
     EXPECT_EQ(state->GetSampleVarType(), VT_I2);
     EXPECT_EQ(state->GetChannelCount(), 4u);
     EXPECT_EQ(panel->Sources().size(), 1u);
+}
+
+// What the panel plots of a file, found by its path.
+const CFormView_Scope::CPlotSrcState* PlottedFile(CFormView_Scope* panel, const std::wstring& path, uint32_t* id)
+{
+    for (const auto& [srcId, state] : panel->Sources())
+        if (state.type == CFormView_Scope::kFileSource && state.path == path) {
+            *id = srcId;
+            return &state;
+        }
+    return nullptr;
+}
+
+// A format the file holds no whole frame of, or a file that can no longer be
+// read, is refused with the reason before the plotted file is touched; a
+// re-add that fails anyway puts the file back, or says that it could not.
+TEST_F(RecordedDataPagesTest, DisplayFormatTheFileCannotBeShownInIsRefusedWithTheReason)
+{
+    FormDoc& doc = NewDoc();
+    Build(doc);
+    const std::filesystem::path file = m_dir / "six.rd8";
+    std::ofstream(file, std::ios::binary) << "abcdef";
+    const std::wstring path = vlt::Utf8ToWide(file.string());
+    ASSERT_TRUE(panel->AddFileSource(path, CFormView_Scope::kAutomaticType, 0));
+    const std::wstring headline = L"Failed to plot the data file " + path + L" in the chosen format.\n\n";
+    uint32_t id = 0;
+
+    CPlotSrcFormatPP page;
+    ASSERT_NE(PlottedFile(panel, path, &id), nullptr);
+    ASSERT_TRUE(page.AttachSource(panel, id));
+    page.SampleSizeCombo()->setCurrentIndex(1);
+    page.ChannelCountCombo()->setCurrentIndex(3);
+    EXPECT_FALSE(page.OnApply());
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(),
+              headline + L"The file's 6 bytes of samples do not make up one frame of 4 channels of 16-bit samples "
+                         L"(8 bytes).");
+    const CFormView_Scope::CPlotSrcState* state = PlottedFile(panel, path, &id);
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->GetSampleVarType(), VT_UI1);
+    EXPECT_EQ(state->GetChannelCount(), 1u);
+    EXPECT_EQ(panel->GetSourceList()->topLevelItemCount(), 1);
+
+    std::filesystem::remove(file);
+    page.ChannelCountCombo()->setCurrentIndex(1);
+    EXPECT_FALSE(page.OnApply());
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.LastText().rfind(headline, 0), 0u);
+    EXPECT_NE(boxes.LastText().find(vlt::Utf8ToWide(vlt::SystemErrorText(ENOENT))), std::wstring::npos);
+    EXPECT_NE(PlottedFile(panel, path, &id), nullptr);
+
+    std::ofstream(file, std::ios::binary) << "abcdef";
+    FailingFormatPage failing;
+    failing.failures = 2; // the chosen format, then the previous one
+    ASSERT_NE(PlottedFile(panel, path, &id), nullptr);
+    ASSERT_TRUE(failing.AttachSource(panel, id));
+    failing.ChannelCountCombo()->setCurrentIndex(1);
+    EXPECT_FALSE(failing.OnApply());
+    ASSERT_EQ(boxes.Count(), 3u);
+    EXPECT_EQ(boxes.LastText(), headline + L"Refused by the test\n\nThe file could not be plotted again as it was "
+                                           L"either and has left the plot.");
+    EXPECT_EQ(PlottedFile(panel, path, &id), nullptr);
+}
+
+// "Recorded Data Details...": a context file that is there but damaged is
+// not reported as missing; the box gives the parser's reason.
+TEST_F(RecordedDataPagesTest, DetailsOfADataFileWithADamagedContextSayItIsDamagedAndWhy)
+{
+    const std::filesystem::path data = m_dir / "run.rd8";
+    std::ofstream(data, std::ios::binary) << "raw";
+    const std::wstring path = vlt::Utf8ToWide(data.string());
+    auto dialog = vlt::SetFileDialogHandler(
+        [&](const vlt::FileDialogRequest&) { return std::optional<std::wstring>(path); });
+    auto showDetails = [] {
+        QTimer::singleShot(0, [] {
+            if (QWidget* sheet = QApplication::activeModalWidget())
+                sheet->close();
+        });
+        ShowRecordedDataDetails(nullptr);
+    };
+    showDetails();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText().rfind(L"Context data could not be found for the selected acquisition", 0), 0u);
+
+    std::ofstream(data.string() + ".vrdc") << "<VltRecordedDataContext>\n  <ChannelCount>2</Chan";
+    showDetails();
+    vlt::SetFileDialogHandler(dialog);
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.LastText().rfind(L"The context data file of the selected acquisition or playback data file is "
+                                     L"damaged and could not be read:\n\n'"
+                                     + path + L".vrdc' is not well-formed XML (line 2: ",
+                                     0),
+              0u)
+        << vlt::WideToUtf8(boxes.LastText());
 }
 
 } // namespace

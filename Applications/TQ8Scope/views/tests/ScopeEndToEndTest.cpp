@@ -17,6 +17,7 @@
 #include "CRecParamsManager.h"
 #include "CMainFrame.h"
 #include "CommandIds.h"
+#include "FileDialog.h"
 #include "OleColor.h"
 #include "ScopeTestSupport.h"
 #include "TQ8Sim.h"
@@ -159,6 +160,43 @@ TEST_F(ScopeEndToEndTest, WorkspaceGivesThePlotItsParameters)
     ASSERT_NE(doc, nullptr);
     doc->UpdateAllViews(dochint::kBeforeWorkspaceSave);
     EXPECT_FALSE(app->GetWorkspace().IsModified());
+    app->GetMainFrame()->close();
+    app->ShutDown();
+}
+
+// Answering No to "Continue loading workspace?" keeps the boards loaded so
+// far, each with all the file gave it: settings and view state.
+TEST_F(ScopeEndToEndTest, AStoppedWorkspaceLoadLeavesItsLoadedBoardWhole)
+{
+    vlt::MessageBoxRecorder boxes;
+    StartVirtual();
+    const std::filesystem::path file = m_dir / "part.tq8ws";
+    std::ofstream(file) << "<?xml version=\"1.0\"?><TQ8Scope_Workspace><Devices><Device Sn=\"4711\" Virtual=\"1\" >"
+                           "<DocState><plot_page_width>1024</plot_page_width><doc_active_view>2</doc_active_view>"
+                           "</DocState><LibSettings><TQ8Settings version=\"1\"><TriggerSource>2</TriggerSource>"
+                           "</TQ8Settings></LibSettings></Device><Device Sn=\"9999\" ><LibSettings><x/></LibSettings>"
+                           "</Device></Devices></TQ8Scope_Workspace>";
+    boxes.QueueAnswer(IDNO);
+    auto dialog = vlt::SetFileDialogHandler(
+        [&](const vlt::FileDialogRequest&) { return std::optional<std::wstring>(vlt::Utf8ToWide(file.string())); });
+    app->OnFileOpenWorkspace();
+    vlt::SetFileDialogHandler(dialog);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText().substr(boxes.LastText().size() - 28), L"\nContinue loading workspace?");
+
+    const std::vector<CChildFrame*> frames = app->GetMainFrame()->GetChildFrames();
+    ASSERT_EQ(frames.size(), 1u);
+    auto* loaded = dynamic_cast<CMainDoc*>(frames[0]->GetDocument());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(GetTriggerSourceTQ8(loaded->GetDeviceHandle(), 1), 2);
+    EXPECT_EQ(frames[0]->GetSelectedControlPage(), 2);
+    auto* plot = qobject_cast<CScopeView*>(frames[0]->GetPlotView());
+    ASSERT_NE(plot, nullptr);
+    ASSERT_TRUE(doc_test::PumpUntil([plot] { return plot->GetControl() != nullptr; }));
+    doc_test::Drain();
+    uint32_t width = 0;
+    plot->GetControl()->get_PageWidth(&width);
+    EXPECT_EQ(width, 1024u);
     app->GetMainFrame()->close();
     app->ShutDown();
 }
