@@ -58,6 +58,22 @@ protected:
     {
         if (manager)
             manager->UnloadAll();
+        if (m_limitRaised)
+            setrlimit(RLIMIT_NOFILE, &m_limit);
+    }
+    // Both ends of every connection are in this process: raises the soft
+    // limit of descriptors to needed for the test; false when the hard
+    // limit is lower.
+    bool HaveDescriptors(rlim_t needed)
+    {
+        if (getrlimit(RLIMIT_NOFILE, &m_limit) != 0 || m_limit.rlim_max < needed)
+            return false;
+        if (m_limit.rlim_cur >= needed)
+            return true;
+        rlimit raised = m_limit;
+        raised.rlim_cur = needed;
+        m_limitRaised = setrlimit(RLIMIT_NOFILE, &raised) == 0;
+        return m_limitRaised;
     }
     int Client()
     {
@@ -158,6 +174,10 @@ protected:
     std::unique_ptr<CVltServiceMgr> manager;
     CVltServiceClass* board = nullptr;
     uint16_t port = 0;
+
+private:
+    rlimit m_limit{};
+    bool m_limitRaised = false;
 };
 
 } // namespace
@@ -254,17 +274,9 @@ TEST_F(Load, IdleAndTricklingClientsLeaveRoomForAnotherComputer)
     using namespace std::chrono;
     constexpr int kIdle = 1000;
     constexpr int kTrickling = 50;
-    // Both ends of every connection are in this process.
-    rlimit limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
     const rlim_t needed = 2 * (kIdle + kTrickling) + 256;
-    if (limit.rlim_cur < needed) {
-        if (limit.rlim_max < needed)
-            GTEST_SKIP() << "needs " << needed << " descriptors, the hard limit is " << limit.rlim_max;
-        rlimit raised = limit;
-        raised.rlim_cur = needed;
-        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
-    }
+    if (!HaveDescriptors(needed))
+        GTEST_SKIP() << "needs " << needed << " descriptors";
     // The host's own limits, as shipped.
     ServiceHostOptions options;
     options.bindAddress = "127.0.0.1";
@@ -307,8 +319,6 @@ TEST_F(Load, IdleAndTricklingClientsLeaveRoomForAnotherComputer)
         close(held);
     for (int held : trickling)
         close(held);
-    manager->UnloadAll();
-    setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 TEST_F(Load, TwoAddressesFillingTheHostLeaveRoomForAThird)
@@ -319,16 +329,9 @@ TEST_F(Load, TwoAddressesFillingTheHostLeaveRoomForAThird)
     options.bindAddress = "127.0.0.1";
     const int share = options.maxConnectionsPerPeer;
     ASSERT_EQ(2 * share, options.maxConnections);
-    rlimit limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
-    const rlim_t needed = 4 * static_cast<rlim_t>(share) + 256; // both ends of every connection
-    if (limit.rlim_cur < needed) {
-        if (limit.rlim_max < needed)
-            GTEST_SKIP() << "needs " << needed << " descriptors, the hard limit is " << limit.rlim_max;
-        rlimit raised = limit;
-        raised.rlim_cur = needed;
-        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
-    }
+    const rlim_t needed = 4 * static_cast<rlim_t>(share) + 256;
+    if (!HaveDescriptors(needed))
+        GTEST_SKIP() << "needs " << needed << " descriptors";
     StartHost(options);
     const auto connectedFrom = [this](const char* address) {
         const int fd = ConnectLoopbackFrom(address, port);
@@ -363,6 +366,4 @@ TEST_F(Load, TwoAddressesFillingTheHostLeaveRoomForAThird)
         close(fd);
     close(exchanging);
     close(third);
-    manager->UnloadAll();
-    setrlimit(RLIMIT_NOFILE, &limit);
 }
