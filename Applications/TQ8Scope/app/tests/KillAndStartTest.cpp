@@ -30,11 +30,7 @@ namespace {
 constexpr char kChildFolderVar[] = "TQ8SCOPE_KILL_TEST_FOLDER";
 constexpr char kChildFilter[] = "--gtest_filter=KillAndStart.DISABLED_SavesUntilKilled";
 constexpr char kShown[] = "window shown";
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kCycles = 40; // each start takes several times as long
-#else
 constexpr int kCycles = 200;
-#endif
 // How long the child saves before it is killed: a save takes a few
 // milliseconds, so the kill falls anywhere in one.
 constexpr int kLongestSavingUs = 30000;
