@@ -20,10 +20,14 @@ struct ServiceHostOptions {
     // (however it trickles); also the longest wait for a reply to be taken.
     // 0 none.
     int32_t messageTimeoutMs = 30 * 1000;
-    // Clients served at once per listening service; further ones are closed.
+    // Clients served at once per listening service. When they are all
+    // there, a client from an address that holds fewer than the address
+    // that holds the most takes the place of that one's longest-idle
+    // connection, so that another computer can always connect; otherwise
+    // further clients are closed.
     int32_t maxConnections = 512;
-    // Of those, the most one peer address may hold, so that another
-    // computer can always connect; further ones from it are closed.
+    // Of those, the most one peer address may hold; further ones from it
+    // are closed.
     int32_t maxConnectionsPerPeer = 256;
     // Dotted IPv4 address the listeners bind to; empty: every local address.
     std::string bindAddress;

@@ -209,6 +209,8 @@ int32_t ReceivePrefix(int socket, char* buffer, int32_t timeoutMs, bool readAhea
             : ReceiveMessagePiece(socket, buffer, want, received, timeoutMs, state.deadline);
         if (rc != 0)
             return rc;
+        if (begins && state.messageBegins && !state.messageBegins())
+            return kSvcClientDisconnected;
         if (begins && received >= 4) {
             ahead = std::string_view(buffer, received);
             return 0;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -59,6 +60,9 @@ struct MessageReceiveState {
     // receive reads no clock. Set it before a message to bound the wait for
     // the message's beginning as well. Cleared when a message ends.
     std::chrono::steady_clock::time_point deadline{};
+    // Told when the first bytes of a message have come (none: nobody is);
+    // false ends the receive as if the peer had closed (-536).
+    std::function<bool()> messageBegins;
 };
 // The same with the state kept by the caller (free it with FreeMessageParser).
 // This one reads ahead: a message usually arrives with one receive.

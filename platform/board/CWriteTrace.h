@@ -17,6 +17,10 @@ public:
 
     void Add(const T& entry)
     {
+        // All the room at the first entry: a board used for days keeps a flat
+        // heap, and an unused record costs nothing.
+        if (m_entries.capacity() < 2 * kKept)
+            m_entries.reserve(2 * kKept);
         if (m_entries.size() >= 2 * kKept)
             m_entries.erase(m_entries.begin(), m_entries.end() - kKept);
         m_entries.push_back(entry);

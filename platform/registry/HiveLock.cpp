@@ -2,10 +2,13 @@
 
 #include "SystemErrorText.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
@@ -15,11 +18,42 @@ namespace {
 
 // Between two tries while another program holds the lock.
 constexpr std::chrono::milliseconds kRetryInterval{10};
+// The wait for a holder that outlasted a whole wait before: long enough for
+// a sound writer's whole write, short enough for the many reads of a start.
+constexpr std::chrono::milliseconds kStuckWait{100};
 
 std::atomic<int64_t>& WaitLimitMs()
 {
     static std::atomic<int64_t> limit{HiveLock::kDefaultWaitLimit.count()};
     return limit;
+}
+
+// Lock files whose holder kept them through a whole wait of this process.
+std::mutex& StuckMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::set<std::string>& StuckLocks()
+{
+    static std::set<std::string> files;
+    return files;
+}
+
+bool IsStuck(const std::string& lockFile)
+{
+    std::lock_guard<std::mutex> hold(StuckMutex());
+    return StuckLocks().count(lockFile) != 0;
+}
+
+void SetStuck(const std::string& lockFile, bool stuck)
+{
+    std::lock_guard<std::mutex> hold(StuckMutex());
+    if (stuck)
+        StuckLocks().insert(lockFile);
+    else
+        StuckLocks().erase(lockFile);
 }
 
 std::string DurationText(std::chrono::milliseconds d)
@@ -57,9 +91,12 @@ bool HiveLock::Acquire(const std::string& lockFile, Mode mode, std::string& erro
         return false;
     }
     const int op = (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
-    const std::chrono::milliseconds limit = WaitLimit();
+    // A holder that outlasted a whole wait is not waited for as long again
+    // (nor announced again).
+    const bool stuck = IsStuck(lockFile);
+    const std::chrono::milliseconds limit = stuck ? std::min(kStuckWait, WaitLimit()) : WaitLimit();
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    bool told = false;
+    bool told = stuck;
     while (::flock(fd, op) != 0) {
         if (errno == EINTR)
             continue;
@@ -69,8 +106,11 @@ bool HiveLock::Acquire(const std::string& lockFile, Mode mode, std::string& erro
             return false;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
-            error = "Gave up after " + DurationText(limit) + " waiting for the registry lock '" + lockFile
-                    + "', which another program holds";
+            error = stuck ? "The registry lock '" + lockFile + "' is still held by another program, which kept it "
+                                "through an earlier wait"
+                          : "Gave up after " + DurationText(limit) + " waiting for the registry lock '" + lockFile
+                                + "', which another program holds";
+            SetStuck(lockFile, true);
             ::close(fd);
             errno = ETIMEDOUT;
             return false;
@@ -82,6 +122,8 @@ bool HiveLock::Acquire(const std::string& lockFile, Mode mode, std::string& erro
         }
         std::this_thread::sleep_for(kRetryInterval);
     }
+    if (stuck)
+        SetStuck(lockFile, false);
     m_fd = fd;
     return true;
 }

@@ -319,7 +319,10 @@ NTSTATUS CSimBus::BusDispatch(DeviceObject* device, Irp* irp)
     Slot& s = *static_cast<Slot*>(static_cast<PdoExtension*>(device->deviceExtension)->slot);
     IoStackLocation* loc = IoGetCurrentIrpStackLocation(irp);
     {
+        // Every close of a handle reaches the bus: only the last ones are kept.
         std::lock_guard lock(s.requestMutex);
+        if (s.requests.size() >= kRecordedRequests)
+            s.requests.erase(s.requests.begin());
         s.requests.push_back({loc->majorFunction, loc->minorFunction, loc->deviceIoControl.ioControlCode});
     }
     NTSTATUS status = irp->ioStatus.status;

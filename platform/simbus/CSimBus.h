@@ -5,7 +5,8 @@
 // the bus drives the driver as the system would: AddDevice, start,
 // query-stop/stop/cancel-stop, query-remove/remove/cancel-remove, surprise
 // removal (the removal follows when the last handle closes) and power
-// requests. Requests that reach the bus driver are recorded for tests.
+// requests. The last requests that reach the bus driver are recorded for
+// tests.
 // Threads: the owner that plugs and removes cards, and the driver's threads through the bus dispatch; the
 // mutex guards the slots, each slot's own mutex its recorded requests.
 #include <cstdint>
@@ -80,6 +81,8 @@ public:
     DeviceObject* PhysicalDevice(size_t slot) const;
     // The device attached above the physical one, or nullptr.
     DeviceObject* FunctionDevice(size_t slot) const;
+    // The last kRecordedRequests of the slot, oldest first.
+    static constexpr size_t kRecordedRequests = 256;
     std::vector<BusRequest> Requests(size_t slot) const;
 
 private:

@@ -1,6 +1,7 @@
 #include "CMainApp.h"
 
 #include <clocale>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -116,10 +117,26 @@ bool CMainApp::StartUp(const std::vector<std::wstring>& args)
         m_cmdInfo.m_nShellCommand = CMyCommandLineInfo::FileNothing;
 
     m_mainFrame = std::make_unique<CMainFrame>(*this);
-    if (!m_workspace->Start(m_cmdInfo))
+    if (!m_workspace->Start(m_cmdInfo)) {
+        // The workspace's texts are prefixes of the details its boxes gave.
+        std::wstring reason = m_workspace->GetLastError();
+        while (!reason.empty() && (reason.back() == L' ' || reason.back() == L':'))
+            reason.pop_back();
+        ReportEndedStart(L"the first workspace could not be set up (" + (reason.empty() ? L"cancelled" : reason) + L")");
         return false;
+    }
     m_mainFrame->show();
-    return m_mainFrame->ApplyCommandLineFile(m_commandLineFile);
+    if (!m_mainFrame->ApplyCommandLineFile(m_commandLineFile)) {
+        ReportEndedStart(L"the file named on the command line was not applied (cancelled)");
+        return false;
+    }
+    return true;
+}
+
+void CMainApp::ReportEndedStart(const std::wstring& why)
+{
+    std::fprintf(stderr, "%s: %s; the program ends.\n", vlt::WideToUtf8(kAppTitle).c_str(),
+                 vlt::WideToUtf8(why).c_str());
 }
 
 void CMainApp::ReportDamagedOptions()

@@ -87,6 +87,8 @@ private:
     void ShowStatus(const std::wstring& text);
     // Once at start-up: the options file could not be read; it is set aside.
     void ReportDamagedOptions();
+    // A start that ends says so on standard error, with what failed.
+    static void ReportEndedStart(const std::wstring& why);
 
     CPersistentOpts m_options;
     std::unique_ptr<IWorkspaceTQ8> m_workspace;

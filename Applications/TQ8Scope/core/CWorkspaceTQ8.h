@@ -57,7 +57,7 @@ public:
     bool SupportsFiles() const override { return true; }
     // Stores the text (none empties it) and returns false.
     bool SetError(const wchar_t* text);
-    const std::wstring& GetLastError() const { return m_lastError; }
+    std::wstring GetLastError() const override { return m_lastError; }
 
     // The type Start creates: 0, 1, 3, 4 (path set) or 5.
     int ChooseStartType(const CMyCommandLineInfo& cmdInfo, std::wstring& path);

@@ -34,6 +34,9 @@ public:
     virtual std::wstring GetLoadedWithErrorsPath() const { return {}; }
     // Whether this workspace can create, read and write workspace files.
     virtual bool SupportsFiles() const = 0;
+    // What the last failed operation was (its boxes said the details);
+    // empty when it said nothing, as when the user cancelled.
+    virtual std::wstring GetLastError() const { return {}; }
 
     // Device manager: boards without a document, the pick for a new
     // document (may ask; none when there is no board or the user cancels),

@@ -1,5 +1,6 @@
 #include "CVltServiceClass.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <dlfcn.h>
@@ -7,9 +8,11 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 #include "CVltServiceInstance.h"
 #include "CVltServiceModule.h"
@@ -260,7 +263,7 @@ int32_t CVltServiceClass::AcceptLoop()
             continue;
         }
         backoffMs = 0;
-        if (!HasRoomFor(peer.sin_addr.s_addr)) {
+        if (!MakeRoomFor(peer.sin_addr.s_addr)) {
             close(client); // over a limit: refused without a word, like a full host
             continue;
         }
@@ -272,19 +275,55 @@ int32_t CVltServiceClass::AcceptLoop()
     }
 }
 
-bool CVltServiceClass::HasRoomFor(uint32_t peer) const
+bool CVltServiceClass::MakeRoomFor(uint32_t peer)
 {
+    std::unordered_map<uint32_t, size_t> perPeer;
     size_t all = 0;
-    size_t fromPeer = 0;
     std::lock_guard<std::mutex> hold(m_connectionMutex);
     for (const auto& connection : m_connections) {
-        if (connection->finished)
+        if (connection->finished || connection->activity.IsDropped())
             continue;
         ++all;
-        fromPeer += connection->peer == peer ? 1 : 0;
+        ++perPeer[connection->peer];
     }
-    return all < static_cast<size_t>(std::max(m_options.maxConnections, 0))
-        && fromPeer < static_cast<size_t>(std::max(m_options.maxConnectionsPerPeer, 0));
+    const size_t newPeerHolds = perPeer[peer];
+    if (newPeerHolds >= static_cast<size_t>(std::max(m_options.maxConnectionsPerPeer, 0)))
+        return false;
+    return all < static_cast<size_t>(std::max(m_options.maxConnections, 0)) || DropForNewPeer(perPeer, newPeerHolds);
+}
+
+bool CVltServiceClass::DropForNewPeer(const std::unordered_map<uint32_t, size_t>& perPeer, size_t newPeerHolds)
+{
+    size_t most = 0;
+    for (const auto& [address, count] : perPeer)
+        most = std::max(most, count);
+    if (most <= newPeerHolds)
+        return false;
+    std::vector<Connection*> idle;
+    for (const auto& connection : m_connections) {
+        if (!connection->finished && connection->activity.IsIdle() && perPeer.at(connection->peer) == most)
+            idle.push_back(connection.get());
+    }
+    std::sort(idle.begin(), idle.end(),
+              [](const Connection* a, const Connection* b) { return a->activity.IdleSince() < b->activity.IdleSince(); });
+    for (Connection* connection : idle) {
+        if (DropIfIdle(*connection))
+            return true;
+    }
+    return false;
+}
+
+bool CVltServiceClass::DropIfIdle(Connection& connection)
+{
+    std::lock_guard<std::mutex> hold(connection.mutex);
+    int unread = 0;
+    if (connection.socket < 0 || ioctl(connection.socket, FIONREAD, &unread) != 0 || unread > 0)
+        return false;
+    if (!connection.activity.Drop())
+        return false;
+    // Its thread sees the end of the stream and ends the conversation.
+    shutdown(connection.socket, SHUT_RDWR);
+    return true;
 }
 
 bool CVltServiceClass::StartConnection(int socket, uint32_t peer)
@@ -310,7 +349,7 @@ bool CVltServiceClass::StartConnection(int socket, uint32_t peer)
 void CVltServiceClass::ConnectionThreadProc(Connection& connection, std::shared_ptr<CVltServiceModule> module)
 {
     try {
-        CVltServiceInstance instance(m_manager, std::move(module), connection.socket, m_options);
+        CVltServiceInstance instance(m_manager, std::move(module), connection.socket, m_options, &connection.activity);
         instance.Run();
     } catch (const std::bad_alloc&) {
         // Out of memory ends this connection only.

@@ -9,7 +9,9 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
+#include "CConnectionActivity.h"
 #include "ServiceHostOptions.h"
 
 class CVltServiceMgr;
@@ -61,15 +63,24 @@ private:
         std::mutex mutex; // guards socket against shutdown racing close
         int socket = -1;
         uint32_t peer = 0; // the client's IPv4 address
+        CConnectionActivity activity;
         std::atomic<bool> finished{false};
     };
 
     // A connection thread's routine: the conversation, then the socket closed.
     void ConnectionThreadProc(Connection& connection, std::shared_ptr<CVltServiceModule> module);
     bool StartConnection(int socket, uint32_t peer);
-    // Whether a new client from peer is within the limits of all clients
-    // and of those of one peer.
-    bool HasRoomFor(uint32_t peer) const;
+    // Whether a new client from peer may be served: it is within its
+    // address's share, and the host has room or makes it (DropForNewPeer).
+    bool MakeRoomFor(uint32_t peer);
+    // A full host and a client from an address that holds fewer connections
+    // than the address that holds the most: that address's longest-idle
+    // connection is ended. A connection exchanging a message is never
+    // dropped; false when no connection could be. Under m_connectionMutex.
+    bool DropForNewPeer(const std::unordered_map<uint32_t, size_t>& perPeer, size_t newPeerHolds);
+    // Drops the connection when it is idle and nothing of a message waits
+    // unread on its socket.
+    static bool DropIfIdle(Connection& connection);
     void ReapFinished();
     void ShutDownConnections();
     void JoinConnections();

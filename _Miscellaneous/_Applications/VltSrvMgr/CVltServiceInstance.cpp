@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "CAutoXmlDoc.h"
+#include "CConnectionActivity.h"
 #include "CVltServiceMgr.h"
 #include "CVltServiceModule.h"
 #include "IVltServiceClass.h"
@@ -28,9 +29,13 @@ std::string Trim(const std::string& text)
 } // namespace
 
 CVltServiceInstance::CVltServiceInstance(CVltServiceMgr* manager, std::shared_ptr<CVltServiceModule> serviceClass,
-                                         int socket, const ServiceHostOptions& options)
-    : m_manager(manager), m_serviceClass(std::move(serviceClass)), m_socket(socket), m_options(options)
+                                         int socket, const ServiceHostOptions& options,
+                                         CConnectionActivity* activity)
+    : m_manager(manager), m_serviceClass(std::move(serviceClass)), m_socket(socket), m_options(options),
+      m_activity(activity)
 {
+    if (m_activity)
+        m_receive.messageBegins = [activity] { return activity->MessageBegins(); };
 }
 
 CVltServiceInstance::~CVltServiceInstance()
@@ -73,6 +78,9 @@ int32_t CVltServiceInstance::Converse()
     for (bool first = true;; first = false) {
         xmlDocPtr parsed = nullptr;
         uint32_t length = 0;
+        // Idle only with nothing of the next message read ahead.
+        if (m_activity && m_receive.pending.empty())
+            m_activity->WaitsForMessage();
         int32_t rc = ReceiveMessage(parsed, length);
         CAutoXmlDoc doc(parsed);
         if (rc == 0)

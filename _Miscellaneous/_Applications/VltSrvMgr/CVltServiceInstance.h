@@ -13,6 +13,7 @@
 #include "ServiceHostOptions.h"
 #include "ServiceProtocol.h"
 
+class CConnectionActivity;
 class CVltServiceMgr;
 class CVltServiceModule;
 class IVltServiceInstance;
@@ -20,8 +21,10 @@ class IVltServiceInstance;
 class CVltServiceInstance {
 public:
     // The socket stays the caller's: it is neither shut down nor closed here.
+    // activity, when given, is told when the connection waits for a message
+    // and when one begins; it must outlive the instance.
     CVltServiceInstance(CVltServiceMgr* manager, std::shared_ptr<CVltServiceModule> serviceClass,
-                        int socket, const ServiceHostOptions& options);
+                        int socket, const ServiceHostOptions& options, CConnectionActivity* activity = nullptr);
     virtual ~CVltServiceInstance();
     CVltServiceInstance(const CVltServiceInstance&) = delete;
     CVltServiceInstance& operator=(const CVltServiceInstance&) = delete;
@@ -58,4 +61,5 @@ private:
     MessageReceiveState m_receive; // kept from one message to the next
     std::string m_clientApp;
     ServiceHostOptions m_options;
+    CConnectionActivity* m_activity;
 };

@@ -131,9 +131,43 @@ TEST(RegistryConcurrency, ALockHeldElsewhereIsWaitedForOnlyUpToTheLimit)
     EXPECT_TRUE(RegistryStore::GetDWord(kUser, kKey, L"before", value));
     EXPECT_EQ(value, 7u);
     EXPECT_FALSE(RegistryStore::SetDWord(kUser, kKey, L"after", 8));
-    EXPECT_EQ(RegistryStore::LastError(),
-              "Gave up after 200 ms waiting for the registry lock '" + lockFile + "', which another program holds");
+    EXPECT_EQ(RegistryStore::LastError(), "The registry lock '" + lockFile
+                                              + "' is still held by another program, which kept it through an "
+                                                "earlier wait");
     ::close(held);
     EXPECT_TRUE(RegistryStore::SetDWord(kUser, kKey, L"after", 8));
+    HiveLock::SetWaitLimit(limit);
+}
+
+// A start reads the registry many times: a holder that kept the lock through
+// one whole wait is not waited for, nor announced, at every later access,
+// until the lock has been had again.
+TEST(RegistryConcurrency, AHolderThatOutlastedAWaitIsNotWaitedForAtEveryAccess)
+{
+    RegistryTestDir dir;
+    ASSERT_TRUE(RegistryStore::SetDWord(kUser, kKey, L"before", 7));
+    const std::string lockFile = RegistryStore::HiveFile(kUser) + ".lock";
+    const auto limit = HiveLock::WaitLimit();
+    HiveLock::SetWaitLimit(std::chrono::milliseconds(200));
+    const std::string waiting = "Waiting up to 200 ms for the registry lock '" + lockFile + "'";
+    const auto readWhileHeld = [&] {
+        const int held = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+        EXPECT_EQ(::flock(held, LOCK_EX), 0);
+        uint32_t value = 0;
+        testing::internal::CaptureStderr();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(RegistryStore::GetDWord(kUser, kKey, L"before", value) && value == 7u);
+        const std::string said = testing::internal::GetCapturedStderr();
+        ::close(held);
+        return said;
+    };
+    std::string said = readWhileHeld();
+    const size_t first = said.find(waiting);
+    ASSERT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find(waiting, first + 1), std::string::npos) << said;
+    // Once the lock was had again, a holder is waited for as before.
+    ASSERT_TRUE(RegistryStore::SetDWord(kUser, kKey, L"after", 8));
+    said = readWhileHeld();
+    EXPECT_NE(said.find(waiting), std::string::npos) << said;
     HiveLock::SetWaitLimit(limit);
 }

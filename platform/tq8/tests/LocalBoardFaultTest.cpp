@@ -243,4 +243,28 @@ TEST_F(LocalFaultTest, ManyReadsKeepTheHeapFlat)
 #endif
 }
 
+// A bench connects and disconnects its boards all day: each cycle must give
+// back what it took, in the driver and the kernel as in the library.
+TEST_F(LocalFaultTest, ConnectDisconnectCyclesKeepTheHeapFlat)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator keeps its own books";
+#else
+    constexpr size_t kCycles = 20000;
+    DisconnectFromDeviceTQ8(Board(kSerial)); // declares the board
+    const auto cycle = [&](size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            TQ8_HANDLE h = nullptr;
+            ASSERT_EQ(ConnectToDeviceTQ8(&h, kSerial), TQ8_OK);
+            ASSERT_EQ(DisconnectFromDeviceTQ8(h), TQ8_OK);
+        }
+    };
+    cycle(1000); // whatever grows once has grown
+    const size_t before = HeapInUse();
+    cycle(kCycles);
+    const size_t after = HeapInUse();
+    EXPECT_LE(after, before + kCycles) << before << " -> " << after << " bytes in use: at most 1 byte a cycle";
+#endif
+}
+
 } // namespace

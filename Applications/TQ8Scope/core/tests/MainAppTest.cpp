@@ -188,6 +188,37 @@ TEST_F(ShellTest, AWorkspaceArgumentThatIsNoRegularFileIsRefusedWithTheReason)
     EXPECT_NE(boxes.LastText().find(L"not a regular file"), std::wstring::npos);
 }
 
+// A start that ends says why on standard error as well as in its boxes: a
+// program started from a script or a desktop entry must not just vanish.
+TEST_F(ShellTest, AStartThatEndsSaysWhyOnStandardError)
+{
+    std::ofstream(Dir().Str() + "/half.tq8ws") << "<?xml version=\"1.0\"?><TQ8Scope_Workspace><Devices><Dev";
+    vlt::MessageBoxRecorder boxes;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(app->StartUp({Folder() + L"/half.tq8ws"}));
+    std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText().rfind(L"Failed to read workspace data: ", 0), 0u) << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_NE(said.find("TQ3300 Scope: the first workspace could not be set up (Failed to read workspace data); the "
+                        "program ends.\n"),
+              std::string::npos)
+        << said;
+
+    app = std::make_unique<CMainApp>();
+    app->SetProgramFolder(Folder());
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10)};
+    ws.selection = {FakeHandle(0x10)};
+    boxes.QueueAnswer(IDCANCEL);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(app->StartUp({Folder() + L"/b.tq8set"}));
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("TQ3300 Scope: the file named on the command line was not applied (cancelled); the program "
+                        "ends.\n"),
+              std::string::npos)
+        << said;
+}
+
 TEST_F(ShellTest, SaveWithoutAPathAsksForOneNamedTQ3300Workspace)
 {
     FakeWorkspace& ws = UseFakes();

@@ -188,6 +188,30 @@ TEST_F(Listener, OnePeerHoldsOnlyItsShare)
         close(fd);
 }
 
+TEST_F(Listener, AFullHostDropsNoClientInTheMiddleOfAMessage)
+{
+    ServiceHostOptions options = LoopbackOptions();
+    options.maxConnections = 2;
+    StartHost(options);
+    const std::string ping = Frame(kPing);
+    std::vector<int> busy;
+    for (int i = 0; i < 2; ++i) {
+        busy.push_back(ConnectLoopbackFrom("127.0.0.2", port));
+        ASSERT_EQ(Ask(busy.back(), ConnectRequest()), kReplySuccess);
+        ASSERT_TRUE(WriteAll(busy.back(), ping.substr(0, 5)));
+    }
+    // Another computer finds the host full, and nobody to make room.
+    int other = ConnectLoopbackFrom("127.0.0.3", port);
+    EXPECT_TRUE(PeerClosed(other));
+    std::string reply;
+    for (int fd : busy) {
+        ASSERT_TRUE(WriteAll(fd, ping.substr(5)));
+        EXPECT_TRUE(ReadFrame(fd, reply) && reply == kReplySuccess);
+        close(fd);
+    }
+    close(other);
+}
+
 TEST_F(Listener, ConnectMessageMustArriveWithinTheLimit)
 {
     using namespace std::chrono;

@@ -58,6 +58,22 @@ protected:
     {
         if (manager)
             manager->UnloadAll();
+        if (m_limitRaised)
+            setrlimit(RLIMIT_NOFILE, &m_limit);
+    }
+    // Both ends of every connection are in this process: raises the soft
+    // limit of descriptors to needed for the test; false when the hard
+    // limit is lower.
+    bool HaveDescriptors(rlim_t needed)
+    {
+        if (getrlimit(RLIMIT_NOFILE, &m_limit) != 0 || m_limit.rlim_max < needed)
+            return false;
+        if (m_limit.rlim_cur >= needed)
+            return true;
+        rlimit raised = m_limit;
+        raised.rlim_cur = needed;
+        m_limitRaised = setrlimit(RLIMIT_NOFILE, &raised) == 0;
+        return m_limitRaised;
     }
     int Client()
     {
@@ -158,6 +174,10 @@ protected:
     std::unique_ptr<CVltServiceMgr> manager;
     CVltServiceClass* board = nullptr;
     uint16_t port = 0;
+
+private:
+    rlimit m_limit{};
+    bool m_limitRaised = false;
 };
 
 } // namespace
@@ -254,17 +274,9 @@ TEST_F(Load, IdleAndTricklingClientsLeaveRoomForAnotherComputer)
     using namespace std::chrono;
     constexpr int kIdle = 1000;
     constexpr int kTrickling = 50;
-    // Both ends of every connection are in this process.
-    rlimit limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
     const rlim_t needed = 2 * (kIdle + kTrickling) + 256;
-    if (limit.rlim_cur < needed) {
-        if (limit.rlim_max < needed)
-            GTEST_SKIP() << "needs " << needed << " descriptors, the hard limit is " << limit.rlim_max;
-        rlimit raised = limit;
-        raised.rlim_cur = needed;
-        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
-    }
+    if (!HaveDescriptors(needed))
+        GTEST_SKIP() << "needs " << needed << " descriptors";
     // The host's own limits, as shipped.
     ServiceHostOptions options;
     options.bindAddress = "127.0.0.1";
@@ -307,6 +319,51 @@ TEST_F(Load, IdleAndTricklingClientsLeaveRoomForAnotherComputer)
         close(held);
     for (int held : trickling)
         close(held);
-    manager->UnloadAll();
-    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+TEST_F(Load, TwoAddressesFillingTheHostLeaveRoomForAThird)
+{
+    // The host's own limits, as shipped: two addresses, each with its full
+    // share, fill it.
+    ServiceHostOptions options;
+    options.bindAddress = "127.0.0.1";
+    const int share = options.maxConnectionsPerPeer;
+    ASSERT_EQ(2 * share, options.maxConnections);
+    const rlim_t needed = 4 * static_cast<rlim_t>(share) + 256;
+    if (!HaveDescriptors(needed))
+        GTEST_SKIP() << "needs " << needed << " descriptors";
+    StartHost(options);
+    const auto connectedFrom = [this](const char* address) {
+        const int fd = ConnectLoopbackFrom(address, port);
+        EXPECT_TRUE(fd >= 0 && Ask(fd, ConnectRequest(), kReplySuccess)) << address;
+        return fd;
+    };
+    // The first client of 127.0.0.2 is in the middle of a message; the
+    // others of both addresses are idle.
+    const int exchanging = connectedFrom("127.0.0.2");
+    const std::string ping = Frame(kPing);
+    ASSERT_TRUE(WriteAll(exchanging, ping.substr(0, 6)));
+    std::vector<int> idle;
+    for (int i = 1; i < 2 * share; ++i)
+        idle.push_back(connectedFrom(i < share ? "127.0.0.2" : "127.0.0.3"));
+    // All but the first idle one have spoken since: it is the longest idle.
+    for (size_t i = 1; i < idle.size(); ++i)
+        ASSERT_TRUE(Ask(idle[i], kPing, kReplySuccess));
+
+    const int third = ConnectLoopbackFrom("127.0.0.4", port);
+    ASSERT_GE(third, 0);
+    SetClientTimeout(third, 1); // what the newcomer waits at most
+    EXPECT_TRUE(Ask(third, ConnectRequest(), kReplySuccess));
+    EXPECT_TRUE(Ask(third, kPing, kReplySuccess));
+    EXPECT_TRUE(PeerClosed(idle[0]));
+    // The client exchanging a message was not the one dropped.
+    std::string reply;
+    ASSERT_TRUE(WriteAll(exchanging, ping.substr(6)));
+    EXPECT_TRUE(ReadFrame(exchanging, reply) && reply == kReplySuccess);
+    EXPECT_TRUE(Ask(idle[1], kPing, kReplySuccess));
+
+    for (int fd : idle)
+        close(fd);
+    close(exchanging);
+    close(third);
 }
