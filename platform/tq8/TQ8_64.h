@@ -634,6 +634,10 @@ static_assert(offsetof(TQ8_FW_VERSION_INFO, custom) == 8, "record layout");
 static_assert(offsetof(TQ8_FW_VERSION_INFO, flags) == 16, "record layout");
 #endif
 
+/* Firmware files (packages and .xsvf images) larger than this are refused
+ * with TQ8_ERR_FILE_UNREADABLE, as is anything but a regular file. */
+#define TQ8_FW_MAX_FILE_BYTES (256ull << 20)
+
 /* Out flags of UploadFirmwareWTQ8. */
 #define TQ8_FW_OUT_SHUT_DOWN 0x1u  /* the new firmware runs after a shut-down */
 #define TQ8_FW_OUT_RESTART 0x2u    /* the new firmware runs after a restart */
