@@ -1,10 +1,8 @@
 // Why a client connection to a service could not be made: an address that
 // does not parse, a name that does not resolve, or the connect's own error.
 #include <cerrno>
+#include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -38,16 +36,9 @@ TEST(ServiceClientSocket, EachFailureSaysWhichItIs)
 // A listener whose queue is full lets a further connection wait unanswered.
 TEST(ServiceClientSocket, AConnectionNotAnsweredInTimeTimesOut)
 {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    uint16_t port = 0;
+    const int listener = srvtest::ListenLoopback(0, port);
     ASSERT_GE(listener, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 0), 0);
-    socklen_t size = sizeof address;
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-    const uint16_t port = ntohs(address.sin_port);
 
     // Fill the queue; the next connection is left waiting.
     std::vector<int> queued;
