@@ -1,5 +1,6 @@
 // Remote boards: connecting through a server's board service, listing its
 // boards, and service requests on a board's connection.
+#include <cerrno>
 #include <vector>
 
 #include "ApiCommon.h"
@@ -35,12 +36,20 @@ RemoteTarget TargetOf(const TQ8_REMOTE_CONN_INFO& conn, uint32_t serial, bool is
     return target;
 }
 
-int32_t Connect(TQ8_HANDLE* handle, const RemoteTarget& target)
+int32_t Connect(TQ8_HANDLE* handle, const RemoteTarget& target, int& connectError)
 {
     uint64_t id = 0;
-    const int32_t rc = ConnectRemote(target, id);
+    const int32_t rc = ConnectRemote(target, id, &connectError);
     if (rc == TQ8_OK)
         *handle = ToHandle(id);
+    return rc;
+}
+
+// The system's reason of a connection that was not made, for the caller to
+// read in errno; set last, so that nothing on the way out changes it.
+int32_t WithConnectError(int32_t rc, int connectError)
+{
+    errno = rc == TQ8_ERR_SERVER_UNREACHABLE ? connectError : 0;
     return rc;
 }
 
@@ -70,27 +79,32 @@ extern "C" {
 
 int32_t ConnectToRemoteDeviceWTQ8(TQ8_HANDLE* handle, uint32_t serial, const TQ8_REMOTE_CONN_INFO* conn)
 {
-    return Guard(__func__, [&]() -> int32_t {
+    int connectError = 0;
+    const int32_t rc = Guard(__func__, [&]() -> int32_t {
         if (handle == nullptr || !ValidRecord(conn) || serial == 0)
             return TQ8_ERR_INVALID_ARG;
-        return Connect(handle, TargetOf(*conn, serial, false));
+        return Connect(handle, TargetOf(*conn, serial, false), connectError);
     });
+    return WithConnectError(rc, connectError);
 }
 
 int32_t ConnectToRemoteVirtualDeviceWTQ8(TQ8_HANDLE* handle, uint32_t serial, uint32_t flags,
                                          const TQ8_REMOTE_CONN_INFO* conn)
 {
     (void)flags;
-    return Guard(__func__, [&]() -> int32_t {
+    int connectError = 0;
+    const int32_t rc = Guard(__func__, [&]() -> int32_t {
         if (handle == nullptr || !ValidRecord(conn) || serial == 0)
             return TQ8_ERR_INVALID_ARG;
-        return Connect(handle, TargetOf(*conn, serial, true));
+        return Connect(handle, TargetOf(*conn, serial, true), connectError);
     });
+    return WithConnectError(rc, connectError);
 }
 
 int32_t GetRemoteDeviceCountWTQ8(const wchar_t* server, uint16_t port, uint32_t** serials)
 {
-    return Guard(__func__, [&]() -> int32_t {
+    int connectError = 0;
+    const int32_t rc = Guard(__func__, [&]() -> int32_t {
         if (serials != nullptr)
             *serials = nullptr;
         if (server == nullptr || *server == L'\0' || port == 0)
@@ -100,6 +114,7 @@ int32_t GetRemoteDeviceCountWTQ8(const wchar_t* server, uint16_t port, uint32_t*
         target.port = port;
         CRemoteLink link(target);
         int32_t rc = link.Connect();
+        connectError = link.ConnectError();
         CAutoXmlDoc reply;
         if (rc == TQ8_OK)
             rc = link.Call(tq8wire::Method::List, {}, reply);
@@ -116,6 +131,7 @@ int32_t GetRemoteDeviceCountWTQ8(const wchar_t* server, uint16_t port, uint32_t*
         }
         return static_cast<int32_t>(listed.size());
     });
+    return WithConnectError(rc, connectError);
 }
 
 int32_t SendServiceRequestTQ8(TQ8_HANDLE h, const char* request, uint32_t length, void** reply, uint32_t timeoutMs,

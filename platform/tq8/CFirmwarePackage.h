@@ -12,6 +12,7 @@
 
 #include "CFirmwareState.h"
 #include "CFwContextTQ8.h"
+#include "TQ8_64.h"
 
 namespace tq8 {
 
@@ -24,7 +25,7 @@ struct FirmwareImage {
 
 class CFirmwarePackage {
 public:
-    static constexpr uint64_t kMaxPackageBytes = uint64_t(256) << 20;
+    static constexpr uint64_t kMaxPackageBytes = TQ8_FW_MAX_FILE_BYTES;
     static constexpr uint64_t kMaxEntryBytes = uint64_t(64) << 20;
 
     // Result codes of the library.

@@ -24,6 +24,15 @@ namespace {
 
 std::atomic<uint64_t> g_messagesSent{0};
 
+int32_t ConnectFailureCode(ServiceConnectFailure failure)
+{
+    switch (failure) {
+    case ServiceConnectFailure::MalformedAddress: return TQ8_ERR_SERVER_ADDRESS_INVALID;
+    case ServiceConnectFailure::UnknownName: return TQ8_ERR_SERVER_NOT_FOUND;
+    default: return TQ8_ERR_SERVER_UNREACHABLE;
+    }
+}
+
 constexpr char kDisconnect[] = "<VltServiceRequest><Disconnect/></VltServiceRequest>";
 
 std::string Escaped(std::string text)
@@ -105,9 +114,14 @@ int32_t CRemoteLink::Connect()
 int32_t CRemoteLink::ConnectLocked(bool openBoard)
 {
     DropLocked();
-    const int fd = ConnectServiceSocket(vlt::WideToUtf8(m_target.server), m_target.port, kConnectTimeoutMs);
-    if (fd < 0)
-        return TQ8_ERR_SERVER_UNREACHABLE;
+    m_connectError = 0;
+    ServiceConnectFailure failure = ServiceConnectFailure::None;
+    const int fd =
+        ConnectServiceSocket(vlt::WideToUtf8(m_target.server), m_target.port, kConnectTimeoutMs, &failure);
+    if (fd < 0) {
+        m_connectError = failure == ServiceConnectFailure::NoConnection ? errno : 0;
+        return ConnectFailureCode(failure);
+    }
     {
         std::lock_guard socketLock(m_socketMutex);
         m_socket = fd;
@@ -200,8 +214,11 @@ int32_t CRemoteLink::Exchange(const char* request, size_t length, CAutoXmlDoc& r
     if (m_socket < 0) {
         const bool reopen = m_opened;
         int32_t rc = ConnectLocked(reopen);
+        // The server that answered before cannot be reached again.
+        if (rc == TQ8_ERR_SERVER_UNREACHABLE || rc == TQ8_ERR_SERVER_NOT_FOUND || rc == TQ8_ERR_SERVER_ADDRESS_INVALID)
+            return TQ8_ERR_CONNECTION_LOST;
         if (rc != TQ8_OK)
-            return rc == TQ8_ERR_SERVER_UNREACHABLE ? TQ8_ERR_CONNECTION_LOST : rc;
+            return rc;
         // Never the server's defaults taken for the client's settings.
         if (reopen && RestoreSettingsLocked() != TQ8_OK) {
             DropLocked();

@@ -35,6 +35,10 @@ public:
     int32_t Open();
     // Connects without opening a board (listing the server's boards).
     int32_t Connect();
+    // Why the last connection could not be made: the connect's system error
+    // (ECONNREFUSED, ETIMEDOUT, ...) when it gave TQ8_ERR_SERVER_UNREACHABLE
+    // for want of an answer; 0 otherwise. For the thread that connected.
+    int ConnectError() const { return m_connectError; }
     const RemoteTarget& Target() const { return m_target; }
 
     // A board-service call, its parameters in the order of the wire table
@@ -87,6 +91,7 @@ private:
     int m_socket = -1;
     std::atomic<bool> m_closed{false};
     bool m_opened = false;
+    int m_connectError = 0;
     std::function<std::string()> m_settingsText;
     std::function<int32_t(xmlDocPtr)> m_takeSettings;
     CRemoteAsyncRead m_async;

@@ -5,10 +5,12 @@
 
 namespace tq8 {
 
-int32_t ConnectRemote(const RemoteTarget& target, uint64_t& handle)
+int32_t ConnectRemote(const RemoteTarget& target, uint64_t& handle, int* connectError)
 {
     auto link = std::make_shared<CRemoteLink>(target);
     int32_t rc = link->Open();
+    if (connectError)
+        *connectError = link->ConnectError();
     std::shared_ptr<CRemoteBoardBackend> board;
     if (rc == TQ8_OK)
         rc = CRemoteBoardBackend::ForLink(link, board);

@@ -165,6 +165,13 @@ TQ8_API int32_t GetDeviceCountTQ8(void);
 TQ8_API int32_t ConnectToDeviceTQ8(TQ8_HANDLE* handle, uint32_t n);
 /* Creates (or reaches) the virtual board with this serial. flags: 1. */
 TQ8_API int32_t ConnectToVirtualDeviceTQ8(TQ8_HANDLE* handle, uint32_t serial, uint32_t flags);
+/* These two and GetRemoteDeviceCountWTQ8 reach a server:
+ * TQ8_ERR_SERVER_ADDRESS_INVALID for a server text of digits and dots that
+ * is no IPv4 address (nothing is looked up), TQ8_ERR_SERVER_NOT_FOUND for a
+ * name that does not resolve, TQ8_ERR_SERVER_UNREACHABLE when no board
+ * service answers: errno is then the connect's error (ECONNREFUSED,
+ * ETIMEDOUT after 3 s, EHOSTUNREACH ...), or 0 when a connection was made
+ * but no board service answered on it. errno is 0 after any other result. */
 TQ8_API int32_t ConnectToRemoteDeviceWTQ8(TQ8_HANDLE* handle, uint32_t serial,
                                           const TQ8_REMOTE_CONN_INFO* conn);
 TQ8_API int32_t ConnectToRemoteVirtualDeviceWTQ8(TQ8_HANDLE* handle, uint32_t serial, uint32_t flags,
@@ -640,6 +647,10 @@ static_assert(offsetof(TQ8_FW_VERSION_INFO, version) == 4, "record layout");
 static_assert(offsetof(TQ8_FW_VERSION_INFO, custom) == 8, "record layout");
 static_assert(offsetof(TQ8_FW_VERSION_INFO, flags) == 16, "record layout");
 #endif
+
+/* Firmware files (packages and .xsvf images) larger than this are refused
+ * with TQ8_ERR_FILE_UNREADABLE, as is anything but a regular file. */
+#define TQ8_FW_MAX_FILE_BYTES (256ull << 20)
 
 /* Out flags of UploadFirmwareWTQ8. */
 #define TQ8_FW_OUT_SHUT_DOWN 0x1u  /* the new firmware runs after a shut-down */

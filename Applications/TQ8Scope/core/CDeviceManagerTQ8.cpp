@@ -1,5 +1,6 @@
 #include "CDeviceManagerTQ8.h"
 
+#include <cerrno>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <sys/types.h>
@@ -402,14 +403,15 @@ TQ8_HANDLE CDeviceManagerTQ8::ConnectRemoteDevice(const wchar_t* server, uint16_
 
     TQ8_HANDLE handle = nullptr;
     int32_t rc = ConnectRemoteHandle(&handle, serial, isVirtual, conn);
+    const int connectError = errno;
     if (rc == TQ8_OK && !handle)
         rc = TQ8_ERR_GENERAL;
     if (rc != TQ8_OK) {
         const wchar_t* text = isVirtual ? L"Failed to connect to remote virtual TQ3300 device #"
                                         : L"Failed to connect to remote TQ3300 device #";
-        SetLastDeviceError(rc, Prefix(text, serial).c_str(), nullptr);
+        FormatConnectErrorText(m_lastError, rc, Prefix(text, serial).c_str(), connectError);
         if (!quiet && m_interactive)
-            ShowDeviceErrorBox(rc, L"Failed to connect to remote device: ", nullptr);
+            ShowConnectErrorBox(rc, L"Failed to connect to remote device: ", connectError);
         return nullptr;
     }
     return Register(handle, serverText, port);
@@ -420,12 +422,13 @@ int32_t CDeviceManagerTQ8::ConnectServerDevices(const wchar_t* server, uint16_t 
     const bool talk = !quiet && m_interactive;
     uint32_t* serials = nullptr;
     int32_t count = QueryRemoteSerials(server, port, &serials);
+    const int connectError = errno;
     if (count > 0 && !serials)
         count = TQ8_ERR_GENERAL;
     if (count < 0) {
-        SetLastDeviceError(count, L"Failed to get remote device count: ", nullptr);
+        FormatConnectErrorText(m_lastError, count, L"Failed to get remote device count: ", connectError);
         if (talk)
-            ShowDeviceErrorBox(count, L"Failed to get remote device count: ", nullptr);
+            ShowConnectErrorBox(count, L"Failed to get remote device count: ", connectError);
         return -1;
     }
     if (count == 0) {

@@ -89,6 +89,21 @@ int ShowDeviceErrorBox(int32_t code, const wchar_t* prefix, TQ8_HANDLE device, u
     return vlt::ShowMessageBox(text, style);
 }
 
+int32_t FormatConnectErrorText(std::wstring& text, int32_t code, const wchar_t* prefix, int connectError)
+{
+    const int32_t result = FormatDeviceErrorText(text, code, prefix, nullptr);
+    if (code == TQ8_ERR_SERVER_UNREACHABLE && connectError != 0)
+        FormatSystemErrorText(connectError, text, (text + L": ").c_str());
+    return result;
+}
+
+int ShowConnectErrorBox(int32_t code, const wchar_t* prefix, int connectError, unsigned style)
+{
+    std::wstring text;
+    FormatConnectErrorText(text, code, prefix, connectError);
+    return vlt::ShowMessageBox(text, style);
+}
+
 void FormatSystemErrorText(int errorCode, std::wstring& text, const wchar_t* prefix)
 {
     text = prefix ? prefix : L"";

@@ -20,6 +20,12 @@ int ShowDeviceErrorBox(int32_t code, const wchar_t* prefix, TQ8_HANDLE device, u
 // (0 when the library gave its text).
 int32_t FormatDeviceErrorText(std::wstring& text, int32_t code, const wchar_t* prefix, TQ8_HANDLE device);
 
+// For a failed call that reaches a server (no board yet): the composed text,
+// then, when the server could not be reached, the connect's system error
+// that the library left in errno ("...: Connection refused").
+int32_t FormatConnectErrorText(std::wstring& text, int32_t code, const wchar_t* prefix, int connectError);
+int ShowConnectErrorBox(int32_t code, const wchar_t* prefix, int connectError, unsigned style = MB_ICONERROR);
+
 // The board's name and ": ", as error texts begin; empty without a device
 // or a name.
 std::wstring ErrorBoxNamePrefix(TQ8_HANDLE device);

@@ -1,5 +1,7 @@
 #include "CConnectRemoteDeviceDlg.h"
 
+#include <cerrno>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -13,6 +15,7 @@
 #include "ErrorBox.h"
 #include "MessageBox.h"
 #include "RemoteConnectTexts.h"
+#include "ServiceClientSocket.h"
 #include "TQ8_64.h"
 #include "TextConv.h"
 
@@ -191,6 +194,12 @@ bool CConnectRemoteDeviceDlg::CheckServer(const wchar_t* emptyText)
         m_serverBox->setFocus();
         return false;
     }
+    // Refused here, before anything is tried, with the dialog still open.
+    if (IsMalformedNumericAddress(vlt::WideToUtf8(m_server))) {
+        vlt::ShowMessageBox(remote_connect::MalformedAddressMessage(m_server), MB_ICONERROR, this);
+        m_serverBox->setFocus();
+        return false;
+    }
     return true;
 }
 
@@ -246,9 +255,10 @@ bool CConnectRemoteDeviceDlg::TestServer(const std::wstring& server, uint16_t po
 {
     uint32_t* list = nullptr;
     const int32_t count = GetRemoteDeviceCountWTQ8(server.c_str(), port, &list);
+    const int connectError = errno;
     if (count < 0) {
         FreeMemoryTQ8(list);
-        ShowDeviceErrorBox(count, L"Remote server test failed: ", nullptr);
+        ShowConnectErrorBox(count, L"Remote server test failed: ", connectError);
         return false;
     }
     if (list)

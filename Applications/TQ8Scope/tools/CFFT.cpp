@@ -215,7 +215,7 @@ void CFFT::FinishSpectrum(uint8_t* trace, double rate, FftMetrics* metrics)
         ConvertPeaksToDbfs(m_peaks.data(), GetMaxPeaks(), m_size, m_adcBits, rate);
     }
     if (metrics)
-        ComputeMetrics(m_output.data(), metrics, m_size, rate, nullptr);
+        m_metricsResult = ComputeMetrics(m_output.data(), metrics, m_size, rate, nullptr);
     if (trace)
         ToDbBytes(trace, m_output.data(), m_size);
 }

@@ -83,6 +83,9 @@ public:
     static bool ComparePeaksByLevel(const FftPeak& a, const FftPeak& b);
 
     int GetFftSize() const { return m_size; }
+    // ComputeMetrics' result for the last transform or average that asked
+    // for metrics: 0, or -2 when they were left as they were.
+    int GetMetricsResult() const { return m_metricsResult; }
     int GetAdcBits() const { return m_adcBits; }
     // The n/2 bin powers of the last transform or average.
     const double* GetPower() const { return m_size ? m_output.data() : nullptr; }
@@ -106,4 +109,5 @@ private:
     int32_t m_weightsType = -1;
     int m_size = 0;
     int m_adcBits = 0;
+    int m_metricsResult = 0;
 };

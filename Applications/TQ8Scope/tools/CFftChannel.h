@@ -24,6 +24,7 @@ public:
         int64_t traceId = kNoTrace;
         bool hidden = false;
         OLE_COLOR colour = 0xFFFFFF;
+        std::wstring noFigures; // why the spectrum on display has no figures
     };
 
     CFftChannel() = default;

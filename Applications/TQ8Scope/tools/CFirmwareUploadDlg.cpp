@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <climits>
 
+#include <unistd.h>
+
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "AtomicFile.h"
 #include "CFirmwareUploadWorker.h"
 #include "CMainDoc.h"
 #include "CWaitCursor.h"
@@ -37,6 +40,30 @@ std::wstring FirmwareVersionText(TQ8_HANDLE device)
         version = text;
     FreeMemoryTQ8(text);
     return version;
+}
+
+// Why the library could not read the package: the file reader's reason
+// ("not a regular file"), or none when the file reads by now.
+std::wstring PackageReadReason(const std::wstring& path)
+{
+    std::string reason;
+    const int fd = vlt::OpenRegularFile(vlt::WideToUtf8(path), TQ8_FW_MAX_FILE_BYTES, nullptr, &reason);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    return vlt::Utf8ToWide(reason);
+}
+
+// The failure's message, with the file's reason when the library could not
+// read it.
+std::wstring FailureMessage(bool verify, int32_t result, const wchar_t* libraryText, const std::wstring& path)
+{
+    std::wstring text = fwtext::FailureText(verify, result, libraryText);
+    if (const std::wstring reason = result == TQ8_ERR_FILE_UNREADABLE ? PackageReadReason(path) : L"";
+        !reason.empty())
+        text += L"\n\n" + reason;
+    return text;
 }
 
 QLabel* AddRow(QGridLayout* grid, QWidget* parent, const QString& label, const char* name, QLabel** caption = nullptr)
@@ -288,7 +315,7 @@ void CFirmwareUploadDlg::OnFinished(int32_t result, const wchar_t* libraryText)
     m_timers.KillTimer(kWaitTimer);
     if (result < 0) {
         SetStatus(fwtext::FailureStatus(IsVerifyFile()));
-        vlt::ShowMessageBox(fwtext::FailureText(IsVerifyFile(), result, libraryText), MB_ICONERROR, this);
+        vlt::ShowMessageBox(FailureMessage(IsVerifyFile(), result, libraryText, m_path), MB_ICONERROR, this);
         SetWorking(false);
         return;
     }

@@ -513,6 +513,7 @@ bool CFreqDomainController::Transform(CFftChannel& channel, size_t start, int st
     }
     if (result != 0)
         return false;
+    NoteMissingNoise(channel.current, channel.rate);
     channel.blockOffset = m_lastOffset;
     if (m_options.flags & CFFTOptions::kFlagPeakTracking)
         CopyPeaks(channel.current.peaks);
@@ -534,6 +535,7 @@ bool CFreqDomainController::AccumulateAverage(CFftChannel& channel)
     if (m_fft.AccumulateAverage(channel.TraceBytes(channel.averaged), FftSize(), channel.sum.data(), count,
                                 channel.rate, &channel.averaged.metrics) != 0)
         return false;
+    NoteMissingNoise(channel.averaged, channel.rate);
     channel.averageCount = count;
     // The average just made stays on display; the next spectrum starts anew.
     if (m_options.avgRestartCount != 0 && channel.averageCount >= m_options.avgRestartCount)
@@ -541,6 +543,25 @@ bool CFreqDomainController::AccumulateAverage(CFftChannel& channel)
     if (m_options.flags & CFFTOptions::kFlagPeakTracking)
         CopyPeaks(channel.averaged.peaks);
     return true;
+}
+
+// With so wide a noise margin that no noise bin is left, every ratio would
+// be one to nothing: the spectrum is shown, its figures are not, and the
+// window says why. Figures that cannot be computed for another reason (a
+// silent block) stay as they were.
+void CFreqDomainController::NoteMissingNoise(CFftChannel::Result& result, double rate)
+{
+    result.noFigures.clear();
+    const int n = m_fft.GetFftSize();
+    FftAnalysis analysis;
+    if (m_fft.GetMetricsResult() == 0 || m_fft.Analyze(n, m_fft.GetPower(), &analysis, rate) != 0 ||
+        !(analysis.signal > 0.0) || analysis.noiseBins > 0.0)
+        return;
+    result.noFigures = freqtext::NoNoiseLeftText(m_fft.GetExclusionPercent());
+    // What is known of this spectrum all the same.
+    result.metrics.fftSize = n;
+    result.metrics.rate = rate;
+    result.metrics.fundamental = analysis.fundamentalFraction * rate;
 }
 
 void CFreqDomainController::CopyPeaks(std::vector<FftPeak>& to) const
@@ -756,6 +777,12 @@ CFreqDomainController::Display CFreqDomainController::GetDisplay() const
     d.averaged = IntText(channel ? channel->averageCount : 0);
     if (channel)
         d.readFailure = channel->readFailure;
+    if (result && !result->noFigures.empty()) {
+        for (std::wstring* figure :
+             {&d.snr, &d.sinad, &d.sfdr, &d.harmonic2, &d.harmonic3, &d.thd, &d.rmsNoise, &d.rmsTotal})
+            *figure = freqtext::kNoFigure;
+        d.figuresNote = result->noFigures;
+    }
 
     if (result && d.peakList) {
         for (int entry : freqtext::SortedPeakRows(result->peaks, m_options.peakSort)) {

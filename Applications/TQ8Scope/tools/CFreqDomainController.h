@@ -45,6 +45,7 @@ public:
         std::vector<PeakRow> peaks; // in sorted order
         int32_t peakSort = 0;
         std::wstring readFailure;   // why the tab's channel could not be read last time
+        std::wstring figuresNote;   // why the tab's spectrum has no figures ("---")
     };
 
     explicit CFreqDomainController(IFreqDomainHost& host);
@@ -137,6 +138,9 @@ private:
     uint64_t FirstSample(IScopeTQ8* main) const;
     bool Transform(CFftChannel& channel, size_t start, int stride);
     bool AccumulateAverage(CFftChannel& channel);
+    // After a transform or an average of the result: whether its figures
+    // could not be computed because the noise margin left no noise.
+    void NoteMissingNoise(CFftChannel::Result& result, double rate);
     void CheckSnrThreshold(const CFftChannel& channel);
     bool PlotResult(CFftChannel& channel, bool averaged, uint32_t samples);
     void RemoveTrace(CFftChannel::Result& result);

@@ -428,8 +428,10 @@ void CFreqDomainDlg::Render()
         const QSignalBlocker block(m_hide);
         m_hide->setChecked(d.hidden);
     }
-    m_readFailure->setText(ToQ(d.readFailure));
-    m_readFailure->setVisible(d.withChannels && !d.readFailure.empty());
+    // A failed read says why first; a spectrum without figures says why.
+    const std::wstring& note = d.readFailure.empty() ? d.figuresNote : d.readFailure;
+    m_readFailure->setText(ToQ(note));
+    m_readFailure->setVisible(d.withChannels && !note.empty());
     if (d.withChannels)
         m_colorKey->SetFillColor(vlt::OleColorToQColor(d.keyFill));
     m_colorKey->SetLineColor(vlt::OleColorToQColor(d.keyLine));

@@ -100,6 +100,9 @@ FftOptionsProblem ApplyFftOptionsInput(const FftOptionsInput& input, CFFTOptions
     double exclusion = 0.0;
     if (!ReadNumber(input.exclusionText, exclusion) || !std::isfinite(exclusion))
         return Problem(FftOptionsField::Exclusion, L"Please enter a number.");
+    // A band beside the signal cannot be narrower than none.
+    if (exclusion < 0.0)
+        return Problem(FftOptionsField::Exclusion, L"Please enter a number of 0 or more.");
 
     options.fftSize = input.fftSize;
     options.windowChoice = input.windowChoice;
@@ -111,6 +114,6 @@ FftOptionsProblem ApplyFftOptionsInput(const FftOptionsInput& input, CFFTOptions
     options.flags = input.peakTracking ? (options.flags | CFFTOptions::kFlagPeakTracking)
                                        : (options.flags & ~CFFTOptions::kFlagPeakTracking);
     options.maxPeaks = peaks;
-    options.exclusionPercent = exclusion;
+    options.exclusionPercent = exclusion == 0.0 ? 0.0 : exclusion; // "-0" is shown again as 0
     return {};
 }

@@ -59,6 +59,12 @@ HRESULT SpanLabel(uint64_t x1, uint64_t x2, uint32_t fftSize, double rateMHz, st
     return S_OK;
 }
 
+std::wstring NoNoiseLeftText(double percent)
+{
+    return L"The noise margin of " + Format(L"%g", percent) +
+           L" % of the fundamental frequency leaves no bin for the noise, so no figures can be computed.";
+}
+
 std::wstring MinMaxText(double minimum, double maximum, bool signedSamples)
 {
     wchar_t buffer[96];

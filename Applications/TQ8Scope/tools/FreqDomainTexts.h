@@ -21,6 +21,11 @@ HRESULT SpanLabel(uint64_t x1, uint64_t x2, uint32_t fftSize, double rateMHz, st
 // Why a source's block could not be read: the source's own text when it
 // gives one, else the text the plot gives for a source that fails.
 std::wstring ReadFailureText(uint32_t srcId, HRESULT hr, const std::wstring& sourceText);
+// In place of a figure that could not be computed.
+inline constexpr wchar_t kNoFigure[] = L"---";
+// Why a spectrum has no figures: the noise margin of percent % left no
+// bin for the noise.
+std::wstring NoNoiseLeftText(double percent);
 // "%d, %d" for signed samples, "%u, %u" otherwise, each truncated.
 std::wstring MinMaxText(double minimum, double maximum, bool signedSamples);
 // The sort value after a click on a column header.

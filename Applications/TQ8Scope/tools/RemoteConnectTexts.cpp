@@ -73,6 +73,12 @@ std::wstring ServerTestMessage(size_t count, const std::wstring& kindName)
     return L"Server has " + std::to_wstring(count) + L" " + kindName + L" device" + (count == 1 ? L"" : L"s");
 }
 
+std::wstring MalformedAddressMessage(const std::wstring& server)
+{
+    return L"\"" + server + L"\" is not a valid IP address: an IP address is four numbers from 0 to 255 separated "
+                              L"by dots.";
+}
+
 bool IsServerAddressStorable(const std::wstring& server)
 {
     return server.find(L'|') == std::wstring::npos;

@@ -23,6 +23,9 @@ std::wstring DeviceItemText(size_t position, uint32_t serial);
 // "Server has %u %s device%s" or "Server is running but has no %s devices".
 std::wstring ServerTestMessage(size_t count, const std::wstring& kindName);
 
+// For a server text of digits and dots that is no IP address.
+std::wstring MalformedAddressMessage(const std::wstring& server);
+
 // A "|" would split the recent-list entry of the server.
 bool IsServerAddressStorable(const std::wstring& server);
 

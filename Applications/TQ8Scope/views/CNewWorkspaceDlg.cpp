@@ -1,5 +1,6 @@
 #include "CNewWorkspaceDlg.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -219,9 +220,10 @@ bool CNewWorkspaceDlg::VerifyServer()
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const int32_t count = GetRemoteDeviceCountWTQ8(m_server.c_str(), kServerPort, nullptr);
+    const int connectError = errno;
     QGuiApplication::restoreOverrideCursor();
     if (count < 0) {
-        ShowDeviceErrorBox(count, L"Failed to verify remote server: ", nullptr, MB_ICONERROR);
+        ShowConnectErrorBox(count, L"Failed to verify remote server: ", connectError, MB_ICONERROR);
         return false;
     }
     if (count == 0) {

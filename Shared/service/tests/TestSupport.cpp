@@ -63,6 +63,21 @@ uint16_t FreePort()
     return ntohs(address.sin_port);
 }
 
+int ListenLoopback(int backlog, uint16_t& port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t size = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, backlog) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        if (fd >= 0)
+            close(fd);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
 int ConnectLoopback(uint16_t port)
 {
     return ConnectLoopbackFrom(nullptr, port);

@@ -8,6 +8,9 @@ namespace srvtest {
 
 // A port on 127.0.0.1 that was free a moment ago (chosen by the system).
 uint16_t FreePort();
+// A socket listening on 127.0.0.1 with the given queue length, on a port
+// the system chose (in port), or -1.
+int ListenLoopback(int backlog, uint16_t& port);
 // Connected to 127.0.0.1:port, or -1.
 int ConnectLoopback(uint16_t port);
 // The same from another loopback address (127.0.0.2 ...), which the host

@@ -25,6 +25,7 @@ bool CProgramOptions::Load(std::string* error)
     m_damaged = !reason.empty();
     if (m_damaged) {
         m_flags = 0;
+        m_readError = reason;
         if (error)
             *error = reason;
     }
@@ -33,9 +34,10 @@ bool CProgramOptions::Load(std::string* error)
 
 bool CProgramOptions::Save(std::string* error)
 {
+    // The reason only: the callers' own texts say that nothing was saved.
     if (m_damaged) {
         if (error)
-            *error = "The options were not saved: the stored ones could not be read";
+            *error = "the stored options could not be read (" + m_readError + ")";
         return false;
     }
     if (vlt::AppProfile::WriteInt(kSection, kFlagsEntry, m_flags))

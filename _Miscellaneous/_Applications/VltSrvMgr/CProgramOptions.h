@@ -19,6 +19,7 @@ public:
     // Reads the flags (0 when none are stored). false when the profile
     // cannot be read (a damaged store): the flags are then 0, the reason is
     // in error, and Save refuses to write over what could not be read.
+    // error gets the reason alone, for the caller's own sentence.
     bool Load(std::string* error = nullptr);
     bool Save(std::string* error = nullptr);
     bool IsLoaded() const { return m_loaded; }
@@ -33,4 +34,5 @@ private:
     uint32_t m_flags = 0;
     bool m_loaded = false;
     bool m_damaged = false;
+    std::string m_readError;
 };

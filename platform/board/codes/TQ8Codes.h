@@ -46,6 +46,8 @@
 #define TQ8_ERR_PATH_NOT_SERVED (-604)    /* outside the folders the server shares */
 #define TQ8_ERR_TOO_MANY_BOARDS (-605)    /* the connection has opened as many boards as the server allows */
 #define TQ8_ERR_SETTINGS_NOT_RESTORED (-606) /* a lost connection came back, the board's settings did not */
+#define TQ8_ERR_SERVER_ADDRESS_INVALID (-607) /* digits and dots, but no IPv4 address: nothing was tried */
+#define TQ8_ERR_SERVER_NOT_FOUND (-608)       /* the server's name does not resolve */
 
 /* Local boards: failures of the board driver. */
 #define TQ8_ERR_DRIVER_FAILURE (-610) /* a driver status the library has no meaning for */

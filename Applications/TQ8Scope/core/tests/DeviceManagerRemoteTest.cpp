@@ -1,5 +1,6 @@
 // The device manager's remote boards over the device library's real
 // transport: a service host on loopback with the board service loaded.
+#include <cerrno>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -7,8 +8,10 @@
 #include "CDeviceManagerTQ8.h"
 #include "DevMgrTestSupport.h"
 #include "RemoteTestHost.h"
+#include "SystemErrorText.h"
 #include "TQ8Sim.h"
 #include "TestSupport.h"
+#include "TextConv.h"
 
 namespace {
 
@@ -72,4 +75,21 @@ TEST_F(DeviceManagerRemoteTest, AServerWithoutTheBoardIsReported)
     CDeviceManagerTQ8::HandleList list;
     EXPECT_EQ(devices.ConnectServerDevices(L"127.0.0.1", srvtest::FreePort(), list, true), -1);
     EXPECT_NE(devices.GetLastErrorText().find(L"Could not connect"), std::wstring::npos);
+}
+
+// Why a server could not be reached: the connect's own error, or the name
+// or address that never led to a connection.
+TEST_F(DeviceManagerRemoteTest, AServerThatCannotBeReachedSaysWhy)
+{
+    const uint16_t closed = srvtest::FreePort();
+    EXPECT_EQ(devices.ConnectRemoteDevice(L"127.0.0.1", closed, 4301, true, false), nullptr);
+    const std::wstring refused = vlt::Utf8ToWide(vlt::SystemErrorText(ECONNREFUSED));
+    EXPECT_NE(devices.GetLastErrorText().find(L"server: " + refused), std::wstring::npos) << devices.GetLastErrorText();
+    CDeviceManagerTQ8::HandleList list;
+    EXPECT_EQ(devices.ConnectServerDevices(L"127.0.0.1", closed, list, true), -1);
+    EXPECT_NE(devices.GetLastErrorText().find(L"server: " + refused), std::wstring::npos) << devices.GetLastErrorText();
+    EXPECT_EQ(devices.ConnectServerDevices(L"no-such-host.invalid", 3494, list, true), -1);
+    EXPECT_NE(devices.GetLastErrorText().find(L"could not be resolved"), std::wstring::npos)
+        << devices.GetLastErrorText();
+    EXPECT_TRUE(list.empty());
 }

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -16,9 +17,13 @@
 #include "CConnectRemoteSyncDeviceDlg.h"
 #include "CRecentServerList.h"
 #include "DevMgrTestSupport.h"
+#include "ErrorBox.h"
 #include "MessageBox.h"
 #include "RemoteConnectTexts.h"
+#include "SystemErrorText.h"
 #include "TQ8Sim.h"
+#include "TestSupport.h"
+#include "TextConv.h"
 
 namespace {
 
@@ -239,6 +244,42 @@ TEST_F(ConnectRemoteTest, FailedLibraryTestShowsTheErrorBox)
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText().rfind(L"Remote server test failed: ", 0), 0u);
     EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONERROR);
+}
+
+// A numeric address that is none is refused before anything is tried; the
+// dialog stays open for it to be mended.
+TEST_F(ConnectRemoteTest, MalformedNumericAddressIsRefusedAsSuch)
+{
+    FakeServerDlg dlg(nullptr, L"Recent Servers");
+    dlg.serials = {12345};
+    dlg.show();
+    Box(dlg, "server")->setEditText(QStringLiteral("192.168.1.300"));
+    Click(dlg, QStringLiteral("OK"));
+    EXPECT_TRUE(dlg.isVisible());
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.LastText().find(L"\"192.168.1.300\" is not a valid IP address"), std::wstring::npos)
+        << boxes.LastText();
+    EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONERROR);
+    Box(dlg, "server")->setEditText(QStringLiteral("10.0.0"));
+    Click(dlg, QStringLiteral("&Test Server"));
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_NE(boxes.LastText().find(L"\"10.0.0\" is not a valid IP address"), std::wstring::npos);
+    EXPECT_EQ(Box(dlg, "boardNumber")->count(), 0);
+}
+
+// The library's text, then the connect's own reason.
+TEST_F(ConnectRemoteTest, AServerThatRefusesTheConnectionSaysSo)
+{
+    CConnectRemoteDeviceDlg dlg(nullptr, L"Recent Servers");
+    dlg.show();
+    Box(dlg, "server")->setEditText(QStringLiteral("127.0.0.1"));
+    Box(dlg, "port")->setEditText(QString::number(srvtest::FreePort()));
+    Click(dlg, QStringLiteral("&Test Server"));
+    ASSERT_EQ(boxes.Count(), 1u);
+    std::wstring library;
+    ASSERT_EQ(GetErrorTextString(TQ8_ERR_SERVER_UNREACHABLE, library, nullptr), 0);
+    EXPECT_EQ(boxes.LastText(), L"Remote server test failed: " + library + L": " +
+                                    vlt::Utf8ToWide(vlt::SystemErrorText(ECONNREFUSED)));
 }
 
 TEST_F(ConnectRemoteTest, RecentListWrittenOnlyWhenChanged)

@@ -2,6 +2,9 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -13,6 +16,7 @@
 #include "DocumentToolWindows.h"
 #include "ErrorBox.h"
 #include "PowerCommand.h"
+#include "SystemErrorText.h"
 #include "UploadTestSupport.h"
 
 using doc_tools_test::BoardName;
@@ -336,6 +340,25 @@ TEST_F(FirmwareUploadTest, FailedUploadShowsItsTextAndReenablesTheButtons)
     ASSERT_TRUE(Run(dlg));
     EXPECT_TRUE(alive.isNull());
     EXPECT_EQ(BoxTexts(), std::vector<std::wstring>{L"Firmware update complete"});
+}
+
+// A file the library cannot read: the file reader's reason follows the
+// library's text, whatever stands in the package's place.
+TEST_F(FirmwareUploadTest, AFileThatCannotBeReadSaysWhy)
+{
+    CMainDoc& doc = NewDoc();
+    const std::string pipe = m_dir + "/pipe.tq8fw";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    CFirmwareUploadDlg* dlg = Open(doc, vlt::Utf8ToWide(pipe));
+    ASSERT_TRUE(Run(dlg));
+    const std::wstring failed = L"Firmware update failed : " + LibraryText(TQ8_ERR_FILE_UNREADABLE) + L"\n\n";
+    EXPECT_EQ(boxes.LastText(), failed + L"Cannot read '" + vlt::Utf8ToWide(pipe) + L"': not a regular file");
+    EXPECT_TRUE(Button(dlg, "upload")->isEnabled());
+
+    ASSERT_EQ(unlink(pipe.c_str()), 0);
+    ASSERT_TRUE(Run(dlg));
+    EXPECT_EQ(boxes.LastText(),
+              failed + L"Cannot open '" + vlt::Utf8ToWide(pipe) + L"': " + vlt::Utf8ToWide(vlt::SystemErrorText(ENOENT)));
 }
 
 TEST_F(FirmwareUploadTest, SecondUploadIsUpToDateAndVerifyReportsTheMatch)

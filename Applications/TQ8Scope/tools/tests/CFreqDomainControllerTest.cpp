@@ -453,3 +453,29 @@ TEST_F(FreqDomainControllerTest, AFailedReadClearsTheSpectrumAndShowsWhy)
     EXPECT_NE(own.FindTrace(L"Board - Ch. 2"), nullptr);
     EXPECT_FALSE(ShowTab(2).readFailure.empty());
 }
+
+// A noise margin so wide that no noise bin is left: the spectrum is shown,
+// its figures are not, and the window says why until a margin leaves noise.
+TEST_F(FreqDomainControllerTest, AMarginThatLeavesNoNoiseShowsNoFigures)
+{
+    AddSource(1, L"File", {100}, 100.0);
+    controller.OnSourceAdded(1);
+    const CFreqDomainController::Display before = controller.GetDisplay();
+    ASSERT_NE(before.snr, L"0.000 dB");
+    CFFTOptions o = controller.Options();
+    o.exclusionPercent = 100000.0;
+    controller.ApplyOptions(o);
+    ASSERT_TRUE(controller.UpdateSpectra(-1));
+    const CFreqDomainController::Display wide = controller.GetDisplay();
+    for (const std::wstring* figure : {&wide.snr, &wide.sinad, &wide.sfdr, &wide.thd, &wide.rmsNoise})
+        EXPECT_EQ(*figure, L"---");
+    EXPECT_EQ(wide.fftSize, before.fftSize);
+    EXPECT_NE(own.FindTrace(L"File - Ch. 1"), nullptr);
+
+    o.exclusionPercent = 10.0;
+    controller.ApplyOptions(o);
+    ASSERT_TRUE(controller.UpdateSpectra(-1));
+    const CFreqDomainController::Display back = controller.GetDisplay();
+    EXPECT_NE(back.snr, L"---");
+    EXPECT_NE(back.snr, L"0.000 dB");
+}

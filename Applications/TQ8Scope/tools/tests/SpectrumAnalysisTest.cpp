@@ -274,10 +274,10 @@ TEST(SpectrumAnalysis, ExclusionRemovesOnlyNoiseBinsBesideTheSignal)
     ASSERT_EQ(0, AnalyzeSpectrum(n, p.data(), &excluded, 100.0, 100.0));
     // 100 % of the fundamental: w = fraction x N bins, i.e. about f.
     const int w = static_cast<int>(plain.fundamentalFraction * n);
-    const int low = std::max(f - span - w, 0);
+    const int low = std::max(f - span - w + 1, 0);
     const int highEnd = std::min(f + span + w, half);
     int removed = 0;
-    for (int k = std::max(low, 4); k < f - span; ++k)
+    for (int k = std::max(low, 4); k <= f - span; ++k)
         ++removed;
     for (int k = f + span; k < highEnd; ++k)
         if (!(k > 400 - 4 && k < 400 + 4) && !(k > 600 - 4 && k < 600 + 4))
@@ -287,15 +287,19 @@ TEST(SpectrumAnalysis, ExclusionRemovesOnlyNoiseBinsBesideTheSignal)
     EXPECT_EQ(excluded.harmonic2, plain.harmonic2);
     EXPECT_EQ(excluded.signal, plain.signal);
 
-    // A band wider than the spectrum leaves only bin f - span in the noise,
-    // never a negative sum.
+    // One bin on each side (1.5, truncated): bins f - span and f + span,
+    // next to the signal span, are the first the band takes.
+    FftAnalysis narrow;
+    ASSERT_EQ(0, AnalyzeSpectrum(n, p.data(), &narrow, 100.0, 150.0 / (plain.fundamentalFraction * n)));
+    EXPECT_EQ(narrow.noiseBins, plain.noiseBins - 2);
+
+    // A band wider than the spectrum leaves no bin in the noise (not even
+    // bin f - span), never a negative sum, and nothing to divide by.
     p[f - span] = 0.25;
     FftAnalysis wide;
     ASSERT_EQ(0, AnalyzeSpectrum(n, p.data(), &wide, 100.0, 1e9));
-    EXPECT_EQ(wide.noise, 0.25);
-    EXPECT_EQ(wide.noiseBins, 1.0);
-    // With that bin empty there is nothing left to divide by.
-    p[f - span] = 0.0;
+    EXPECT_EQ(wide.noise, 0.0);
+    EXPECT_EQ(wide.noiseBins, 0.0);
     FftMetrics m;
     m.snr = 42.0;
     CFFT fft;

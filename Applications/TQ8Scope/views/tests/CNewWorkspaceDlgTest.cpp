@@ -128,6 +128,13 @@ TEST_F(NewWorkspaceDlgTest, RemoteChoiceNeedsAnAddressAndAServerWithBoards)
     EXPECT_NE(boxes.LastText().find(L"server address must be specified"), std::wstring::npos);
     EXPECT_EQ(dlg.focusWidget(), Item<QLineEdit>(dlg, CNewWorkspaceDlg::kServerId));
 
+    // An address that cannot be one says so; nothing is looked up for it.
+    Item<QLineEdit>(dlg, CNewWorkspaceDlg::kServerId)->setText(QStringLiteral("192.168.1.300"));
+    ClickOk(dlg);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(boxes.LastText(),
+              form_test::BoxText(TQ8_ERR_SERVER_ADDRESS_INVALID, L"Failed to verify remote server: "));
+
     Item<QLineEdit>(dlg, CNewWorkspaceDlg::kServerId)->setText(QStringLiteral("daq-lab"));
     ASSERT_EQ(TQ8Sim_InjectResult("GetRemoteDeviceCountWTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
     ClickOk(dlg);

@@ -17,6 +17,7 @@
 #include "HostAppTest.h"
 #include "IMainFrameServices.h"
 #include "RegistryStore.h"
+#include "TextConv.h"
 #include "TimedStatusText.h"
 #include "TimerSet.h"
 
@@ -335,4 +336,43 @@ TEST_F(StartUp, RunAtLogOnWritesAValidEntryAndAFailureIsShown)
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].style & MB_ICONMASK, MB_ICONWARNING);
     EXPECT_NE(boxes.LastText().find(L"VltSrvMgr.desktop"), std::wstring::npos);
+}
+
+namespace {
+
+size_t Occurrences(const std::wstring& text, const std::wstring& phrase)
+{
+    size_t count = 0;
+    for (size_t at = text.find(phrase); at != std::wstring::npos; at = text.find(phrase, at + 1))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+// Options that could not be read are never written over; the page's Apply
+// and the exit say so once, with the reason the store gave.
+TEST_F(StartUp, AnOptionsSaveRefusedAfterADamagedReadSaysWhyOnce)
+{
+    std::filesystem::create_directories(env.Dir() + "/reg/user");
+    std::ofstream(env.HiveFile()) << "<registry><broken";
+    ASSERT_TRUE(Start());
+    RunOptions(app->MainFrame(), [](CProgOptSheet& sheet) {
+        ClickBox(sheet.Page()->Box(1003));
+        QTest::mouseClick(sheet.ApplyButton(), Qt::LeftButton);
+        sheet.reject();
+    });
+    ASSERT_EQ(boxes.Count(), 2u);
+    const std::wstring applied = boxes.LastText();
+    EXPECT_EQ(Occurrences(applied, L"not saved") + Occurrences(applied, L"could not be saved"), 1u) << applied;
+    EXPECT_EQ(Occurrences(applied, L"could not be read"), 1u) << applied;
+    EXPECT_NE(applied.find(L"registry.xml"), std::wstring::npos) << applied;
+
+    testing::internal::CaptureStderr();
+    app.reset();
+    const std::wstring exited = vlt::Utf8ToWide(testing::internal::GetCapturedStderr());
+    EXPECT_EQ(Occurrences(exited, L"not saved"), 1u) << exited;
+    EXPECT_EQ(Occurrences(exited, L"could not be read"), 1u) << exited;
+    std::ifstream in(env.HiveFile());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "<registry><broken");
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -205,14 +206,30 @@ TEST_F(RemoteBoardTest, CountsTheServersBoardsWithAndWithoutTheList)
     EXPECT_TRUE(ServerHandlesBecome(kBoardA, 0));
 }
 
-TEST_F(RemoteBoardTest, AnUnknownServerOrAClosedPortIsUnreachable)
+// A name that does not resolve, a numeric address that is none and a port
+// nobody listens on each say which; the last with the connect's error.
+TEST_F(RemoteBoardTest, AnUnknownNameAMalformedAddressOrAClosedPortSayWhich)
 {
-    const TQ8_REMOTE_CONN_INFO bad = Record(L"no-such-host.invalid");
+    const TQ8_REMOTE_CONN_INFO unknown = Record(L"no-such-host.invalid");
     TQ8_HANDLE h = nullptr;
-    EXPECT_EQ(ConnectToRemoteDeviceWTQ8(&h, kBoardA, &bad), TQ8_ERR_SERVER_UNREACHABLE);
-    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"no-such-host.invalid", 3494, nullptr), TQ8_ERR_SERVER_UNREACHABLE);
-    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"127.0.0.1", srvtest::FreePort(), nullptr), TQ8_ERR_SERVER_UNREACHABLE);
+    EXPECT_EQ(ConnectToRemoteDeviceWTQ8(&h, kBoardA, &unknown), TQ8_ERR_SERVER_NOT_FOUND);
+    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"no-such-host.invalid", 3494, nullptr), TQ8_ERR_SERVER_NOT_FOUND);
+    const TQ8_REMOTE_CONN_INFO malformed = Record(L"127.0.0.300");
+    EXPECT_EQ(ConnectToRemoteVirtualDeviceWTQ8(&h, 77, 1, &malformed), TQ8_ERR_SERVER_ADDRESS_INVALID);
+    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"10.0.0", 3494, nullptr), TQ8_ERR_SERVER_ADDRESS_INVALID);
+
+    TQ8_REMOTE_CONN_INFO closed = Record();
+    closed.port = srvtest::FreePort();
+    errno = 0;
+    EXPECT_EQ(ConnectToRemoteDeviceWTQ8(&h, kBoardA, &closed), TQ8_ERR_SERVER_UNREACHABLE);
+    EXPECT_EQ(errno, ECONNREFUSED);
+    errno = 0;
+    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"127.0.0.1", closed.port, nullptr), TQ8_ERR_SERVER_UNREACHABLE);
+    EXPECT_EQ(errno, ECONNREFUSED);
     EXPECT_EQ(h, nullptr);
+    // Any other result leaves no reason behind.
+    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"127.0.0.1", m_host->Port(), nullptr), 2);
+    EXPECT_EQ(errno, 0);
 }
 
 TEST_F(RemoteBoardTest, SettersRealignOnTheServerAndCachedGettersStayLocal)
