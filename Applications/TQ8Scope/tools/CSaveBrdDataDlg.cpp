@@ -309,9 +309,12 @@ bool CSaveBrdDataDlg::CheckDestinations()
 {
     if (IsDeviceRemoteTQ8(m_device) != 0)
         return true;
-    for (const char* path : {m_fwp.Fwp_path1, m_fwp.Fwp_path2, m_fwp.Fwp_path3, m_fwp.Fwp_path4}) {
+    const char* const paths[] = {m_fwp.Fwp_path1, m_fwp.Fwp_path2, m_fwp.Fwp_path3, m_fwp.Fwp_path4};
+    // The other three are written only with a file per channel.
+    const size_t used = (m_fwp.Fwp_flags & DstFileOptsRules::kDeinterleave) ? 4 : 1;
+    for (size_t k = 0; k < used; ++k) {
         std::string reason;
-        if (path && !vlt::CheckWriteTarget(path, &reason)) {
+        if (paths[k] && !vlt::CheckWriteTarget(paths[k], &reason)) {
             vlt::ShowMessageBox(ErrorBoxNamePrefix(m_device) + kSaveFailed + vlt::Utf8ToWide(reason), MB_ICONERROR,
                                 this);
             m_dest->Edit()->setFocus();
