@@ -35,6 +35,17 @@ bool AtomicWriteFile(const std::string& path, std::string_view data, std::string
     return writer.Open(path, error) && writer.Write(data, error) && writer.Commit(error);
 }
 
+bool CheckWriteTarget(const std::string& path, std::string* error)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return true;
+    if (error)
+        *error = "Cannot write '" + path + "': not a regular file";
+    errno = EINVAL;
+    return false;
+}
+
 int OpenRegularFile(const std::string& path, uint64_t maxBytes, uint64_t* size, std::string* error)
 {
     // Non-blocking so that opening a FIFO or a device cannot hang; such

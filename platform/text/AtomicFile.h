@@ -14,6 +14,11 @@ namespace vlt {
 // error is given, sets it to a readable reason (with the system's text).
 bool AtomicWriteFile(const std::string& path, std::string_view data, std::string* error = nullptr);
 
+// What every writer here refuses before it writes: a name that exists and
+// is not a regular file (a FIFO, a device, a folder). false with the reason
+// ("not a regular file") and errno EINVAL; a free name is fine.
+bool CheckWriteTarget(const std::string& path, std::string* error = nullptr);
+
 // Limit of readers that name none; every reader of a known kind of file
 // passes its own.
 inline constexpr uint64_t kDefaultReadLimit = uint64_t(64) << 20;

@@ -1,8 +1,11 @@
 // Board memory and sample buffers saved to files through the shared file
 // writer, with the progress call-back of the file-write record.
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <vector>
+
+#include <unistd.h>
 
 #include "ApiCommon.h"
 #include "AtomicFile.h"
@@ -28,6 +31,8 @@ struct Save {
     uint64_t total;
     // Remote boards: the handle's connection (the files are the server's).
     std::shared_ptr<CRemoteLink> link;
+    // The system's reason when a file could not be written.
+    int systemError = 0;
 };
 
 uint32_t FormatChannels(const Save& save)
@@ -65,7 +70,10 @@ bool WriteContext(Save& save, const CSampleFileWriter& writer, const std::string
     c.result = "completed";
     c.files = writer.Files();
     c.timestampFiles = writer.TimestampFiles();
-    return vlt::AtomicWriteFile(ContextFilePath(writer.MainPath()), RecordingContextXml(c));
+    if (vlt::AtomicWriteFile(ContextFilePath(writer.MainPath()), RecordingContextXml(c)))
+        return true;
+    save.systemError = errno;
+    return false;
 }
 
 // The samples in pieces of at most pieceBytes, the call-back after each.
@@ -88,37 +96,54 @@ int32_t Copy(Save& save, CSampleFileWriter& writer, const Source& source, uint8_
     return TQ8_OK;
 }
 
+// The files take their places only when everything was written: a save
+// that fails (a full disk) leaves no part of a file and keeps the files it
+// would have replaced; a cancelled one keeps what it wrote.
 int32_t Run(Save& save, const Source& source, uint8_t* buffer, size_t pieceBytes)
 {
     const std::string start = ContextTimeNow();
-    CSampleFileWriter writer(save.plan, FormatChannels(save));
-    if (!writer.Open())
-        return TQ8_ERR_FILE_WRITE;
-    int32_t rc = Copy(save, writer, source, buffer, pieceBytes);
+    CSampleFileWriter writer(save.plan, FormatChannels(save), CSampleFileWriter::Placement::AtCommit);
+    int32_t rc = writer.Open() ? Copy(save, writer, source, buffer, pieceBytes) : TQ8_ERR_FILE_WRITE;
     if (rc == TQ8_OK && !WriteTimestamps(save, writer))
         rc = TQ8_ERR_FILE_WRITE;
-    // Whatever was written is flushed, also after a failure or a cancel.
     if (!writer.Close() && rc == TQ8_OK)
         rc = TQ8_ERR_FILE_WRITE;
-    if (rc == TQ8_OK && !WriteContext(save, writer, start))
+    const bool context = rc == TQ8_OK && save.plan.WantsContextFile();
+    if (context && !WriteContext(save, writer, start))
         rc = TQ8_ERR_FILE_WRITE;
+    if ((rc == TQ8_OK || rc == TQ8_ERR_CANCELLED) && !writer.Commit() && rc == TQ8_OK) {
+        rc = TQ8_ERR_FILE_WRITE;
+        if (context)
+            ::unlink(ContextFilePath(writer.MainPath()).c_str());
+    }
+    if (rc == TQ8_ERR_FILE_WRITE && save.systemError == 0)
+        save.systemError = writer.SystemError();
+    writer.Discard();
     return rc;
 }
 
-// body(Save&) -> int32_t, after the record is checked and copied.
+// body(Save&) -> int32_t, after the record is checked and copied. A file
+// that could not be written leaves errno at the system's reason (0 when
+// there is none, as after any other result).
 template <class F>
 int32_t WithSave(const char* function, TQ8_HANDLE h, const TQ8_FILE_WRITE_PARAMS* fwp, uint64_t total, F&& body)
 {
-    return WithBoard(function, h, [&](IBoardBackend& b) -> int32_t {
+    int error = 0;
+    const int32_t rc = WithBoard(function, h, [&](IBoardBackend& b) -> int32_t {
         const auto connection = Lib().Find(HandleId(h));
         Save save{h, b, {}, total, connection ? connection->link : nullptr};
-        int32_t rc = CopyFileWriteParams(fwp, save.plan);
-        if (rc != TQ8_OK)
-            return rc;
+        int32_t result = CopyFileWriteParams(fwp, save.plan);
+        if (result != TQ8_OK)
+            return result;
         if (total == 0)
             return TQ8_ERR_INVALID_ARG; // the call-back's total is never 0
-        return body(save);
+        result = body(save);
+        error = save.systemError;
+        return result;
     });
+    // Set last, so nothing on the way out changes it.
+    errno = rc == TQ8_ERR_FILE_WRITE ? error : 0;
+    return rc;
 }
 
 Source BoardMemory(IBoardBackend& b, uint32_t start)

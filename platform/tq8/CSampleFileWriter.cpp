@@ -23,8 +23,9 @@ std::string WithoutExtension(const std::string& path)
 }
 } // namespace
 
-CSampleFileWriter::CSampleFileWriter(const FileWritePlan& plan, uint32_t channels)
-    : m_plan(plan), m_channels(channels == 0 ? 1 : channels), m_split(plan.Has(TQ8_FWP_DEINTERLEAVE)),
+CSampleFileWriter::CSampleFileWriter(const FileWritePlan& plan, uint32_t channels, Placement placement)
+    : m_plan(plan), m_channels(channels == 0 ? 1 : channels), m_placement(placement),
+      m_split(plan.Has(TQ8_FWP_DEINTERLEAVE)),
       m_xor(plan.Has(TQ8_FWP_SIGNED) ? 0x80 : 0x00)
 {
     if (m_plan.IsText())
@@ -36,11 +37,18 @@ CSampleFileWriter::~CSampleFileWriter()
     Close();
 }
 
-bool CSampleFileWriter::Fail(const std::wstring& text)
+bool CSampleFileWriter::Fail(const std::wstring& text, int systemError)
 {
-    if (m_error.empty())
+    if (m_error.empty()) {
         m_error = text;
+        m_systemError = systemError;
+    }
     return false;
+}
+
+bool CSampleFileWriter::Fail(const CSegmentedFileWriter& file)
+{
+    return Fail(file.ErrorText(), file.SystemError());
 }
 
 std::string CSampleFileWriter::TimestampStem(const FileWritePlan& plan)
@@ -95,6 +103,7 @@ bool CSampleFileWriter::Open()
     CSegmentedFileWriter::Options options;
     options.append = m_plan.Has(TQ8_FWP_APPEND);
     options.direct = !m_plan.Has(TQ8_FWP_BUFFERED_IO);
+    options.atomic = m_placement == Placement::AtCommit;
     for (uint32_t k = 0; k < Outputs(); ++k) {
         const std::string& path = m_plan.PathOf(k);
         if (path.empty())
@@ -103,7 +112,7 @@ bool CSampleFileWriter::Open()
         s.file = std::make_unique<CSegmentedFileWriter>(path, m_plan.headerBytes, segment, options);
         s.channel = k;
         if (!s.file->Open())
-            return Fail(s.file->ErrorText());
+            return Fail(*s.file);
         m_streams.push_back(std::move(s));
     }
     if (m_streams.empty())
@@ -114,10 +123,11 @@ bool CSampleFileWriter::Open()
             continue;
         CSegmentedFileWriter::Options tsOptions;
         tsOptions.append = options.append;
+        tsOptions.atomic = options.atomic;
         const std::string path = stem + (asText ? ".tq8ts.txt" : ".tq8ts");
         auto file = std::make_unique<CSegmentedFileWriter>(path, 0, 0, tsOptions);
         if (!file->Open())
-            return Fail(file->ErrorText());
+            return Fail(*file);
         m_timestampFiles.push_back(std::move(file));
         m_timestampText.push_back(asText);
         m_timestampPaths.push_back(path);
@@ -156,7 +166,7 @@ bool CSampleFileWriter::WriteStream(Stream& stream, const uint8_t* data, size_t 
     } else {
         ok = stream.file->Write(data, bytes);
     }
-    return ok || Fail(stream.file->ErrorText());
+    return ok || Fail(*stream.file);
 }
 
 bool CSampleFileWriter::Write(const uint8_t* data, size_t bytes)
@@ -200,7 +210,7 @@ bool CSampleFileWriter::WriteTimestamps(const uint64_t* values, size_t count, bo
             out.append(reinterpret_cast<const char*>(values), count * sizeof *values);
         }
         if (!m_timestampFiles[f]->Write(reinterpret_cast<const uint8_t*>(out.data()), out.size()))
-            return Fail(m_timestampFiles[f]->ErrorText());
+            return Fail(*m_timestampFiles[f]);
     }
     return true;
 }
@@ -210,11 +220,33 @@ bool CSampleFileWriter::Close()
     bool ok = true;
     for (Stream& s : m_streams)
         if (!s.file->Close())
-            ok = Fail(s.file->ErrorText());
+            ok = Fail(*s.file);
     for (auto& f : m_timestampFiles)
         if (!f->Close())
-            ok = Fail(f->ErrorText());
+            ok = Fail(*f);
     return ok;
+}
+
+bool CSampleFileWriter::Commit()
+{
+    bool ok = Close() && m_error.empty();
+    for (Stream& s : m_streams)
+        if (ok && !s.file->Commit())
+            ok = Fail(*s.file);
+    for (auto& f : m_timestampFiles)
+        if (ok && !f->Commit())
+            ok = Fail(*f);
+    if (!ok)
+        Discard();
+    return ok;
+}
+
+void CSampleFileWriter::Discard()
+{
+    for (Stream& s : m_streams)
+        s.file->Discard();
+    for (auto& f : m_timestampFiles)
+        f->Discard();
 }
 
 std::vector<CSegmentedFileWriter::FileInfo> CSampleFileWriter::Files() const

@@ -19,8 +19,13 @@ class CSampleTextFormat;
 
 class CSampleFileWriter {
 public:
+    // Where the files are written: in place as they grow (a recording keeps
+    // what it wrote when it ends midway), or beside their targets, which
+    // they replace only at Commit (a save that fails leaves nothing).
+    enum class Placement { InPlace, AtCommit };
+
     // channels: samples per frame of the data handed to Write.
-    CSampleFileWriter(const FileWritePlan& plan, uint32_t channels);
+    CSampleFileWriter(const FileWritePlan& plan, uint32_t channels, Placement placement = Placement::InPlace);
     ~CSampleFileWriter();
     CSampleFileWriter(const CSampleFileWriter&) = delete;
     CSampleFileWriter& operator=(const CSampleFileWriter&) = delete;
@@ -33,6 +38,10 @@ public:
     bool WriteTimestamps(const uint64_t* values, size_t count, bool overflowBefore);
     // Flushes every file to disk; safe to call more than once.
     bool Close();
+    // Placement::AtCommit: puts every file in place (closing them first).
+    bool Commit();
+    // Placement::AtCommit: drops every file; the targets stay as they were.
+    void Discard();
 
     // The data files in order (channel by channel, segment by segment).
     std::vector<CSegmentedFileWriter::FileInfo> Files() const;
@@ -44,6 +53,8 @@ public:
     // length does not count them.
     std::optional<uint64_t> SamplesInFiles() const;
     const std::wstring& ErrorText() const { return m_error; }
+    // The system's error number of the failure, 0 when it has none.
+    int SystemError() const { return m_systemError; }
 
     // The time-stamp file names of a plan ("rec.rd8" -> "rec.tq8ts").
     static std::string TimestampStem(const FileWritePlan& plan);
@@ -59,7 +70,8 @@ private:
         uint32_t column = 0;  // text: place in the current line
     };
 
-    bool Fail(const std::wstring& text);
+    bool Fail(const std::wstring& text, int systemError = 0);
+    bool Fail(const CSegmentedFileWriter& file);
     // Streams: one file, or one per channel of a deinterleaved format.
     uint32_t Outputs() const;
     bool WriteStream(Stream& stream, const uint8_t* data, size_t bytes);
@@ -67,6 +79,7 @@ private:
 
     const FileWritePlan m_plan;
     const uint32_t m_channels;
+    const Placement m_placement;
     const bool m_split;
     const uint8_t m_xor;
     std::vector<Stream> m_streams;
@@ -78,6 +91,7 @@ private:
     std::vector<uint8_t> m_textPiece; // one piece of text, formatted
     std::unique_ptr<const CSampleTextFormat> m_format; // text and hexadecimal files
     std::wstring m_error;
+    int m_systemError = 0;
 };
 
 } // namespace tq8

@@ -54,7 +54,13 @@ std::string CSegmentedFileWriter::SegmentPath(const std::string& path, uint32_t 
 
 bool CSegmentedFileWriter::Fail(const char* what, const std::string& file, int error)
 {
-    m_error = vlt::Utf8ToWide(std::string(what) + " \"" + file + "\": " + std::generic_category().message(error));
+    return FailWith(std::string(what) + " \"" + file + "\": " + std::generic_category().message(error), error);
+}
+
+bool CSegmentedFileWriter::FailWith(const std::string& reason, int error)
+{
+    m_error = vlt::Utf8ToWide(reason);
+    m_systemError = error;
     return false;
 }
 
@@ -75,38 +81,39 @@ bool CSegmentedFileWriter::AllocateStage(std::unique_ptr<uint8_t, AlignedFree>& 
     return stage != nullptr;
 }
 
-bool CSegmentedFileWriter::OpenDirect(const std::string& path, int mode)
+// Where the file system takes it; the file stays with plain writes where
+// it does not.
+void CSegmentedFileWriter::TryDirect()
 {
-    m_fd = ::open(path.c_str(), mode | O_DIRECT, 0666);
-    if (m_fd < 0)
-        return false;
-    if (!AllocateStage(m_stages[m_current])) {
-        ::close(m_fd);
-        m_fd = -1;
-        return false;
-    }
-    m_direct = true;
-    return true;
+    const int fl = ::fcntl(m_fd, F_GETFL);
+    if (fl < 0 || ::fcntl(m_fd, F_SETFL, fl | O_DIRECT) != 0)
+        return;
+    m_direct = AllocateStage(m_stages[m_current]);
+    if (!m_direct)
+        ::fcntl(m_fd, F_SETFL, fl);
 }
 
 bool CSegmentedFileWriter::OpenFile(bool first)
 {
+    using Existing = vlt::CAtomicFileWriter::Options::Existing;
     const std::string path = SegmentPath(m_path, static_cast<uint32_t>(m_files.size()) + 1);
-    const int mode = O_WRONLY | O_CREAT | O_CLOEXEC
-                     | (m_options.append ? 0 : first ? O_TRUNC : O_EXCL);
+    vlt::CAtomicFileWriter::Options how;
+    how.inPlace = !m_options.atomic;
+    how.existing = m_options.append ? Existing::Append : first ? Existing::Replace : Existing::Refuse;
+    auto file = std::make_unique<vlt::CAtomicFileWriter>();
+    std::string reason;
+    if (!file->Open(path, how, &reason))
+        return FailWith(reason, errno);
+    m_file = std::move(file);
+    m_fd = m_file->Descriptor();
     m_direct = false;
     m_staged = 0;
-    // File systems that refuse O_DIRECT get plain writes.
-    if (!m_options.direct || !OpenDirect(path, mode))
-        m_fd = ::open(path.c_str(), mode, 0666);
-    if (m_fd < 0)
-        return Fail("Cannot create file", path, errno);
+    if (m_options.direct)
+        TryDirect();
     m_files.push_back(FileInfo{path, 0});
     struct stat st {};
     if (::fstat(m_fd, &st) != 0)
         return Fail("Cannot write file", path, errno);
-    if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode))
-        return Fail("Cannot write file", path, EISDIR);
     m_fileBytes = static_cast<uint64_t>(st.st_size);
     if (m_fileBytes != 0) {
         // Appending: the header is the file's already; direct writes would
@@ -274,7 +281,7 @@ bool CSegmentedFileWriter::CloseFile()
     const std::string& path = m_files.back().path;
     bool ok = true;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) == 0) {
         const auto size = static_cast<uint64_t>(st.st_size);
         // A header beyond the last byte written must still be part of the
         // file; nothing else is made up: after a failed write the file ends
@@ -285,12 +292,37 @@ bool CSegmentedFileWriter::CloseFile()
         // in may be there, or bytes counted as written may be missing.
         m_files.back().dataBytes = size > m_fileStart ? size - m_fileStart : 0;
     }
-    // Devices and pipes cannot be synced; that is not a lost write.
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS && ok)
-        ok = Fail("Cannot write file", path, errno);
-    if (::close(fd) != 0 && errno != EINTR && ok)
-        ok = Fail("Cannot write file", path, errno);
+    std::string reason;
+    std::unique_ptr<vlt::CAtomicFileWriter> file = std::move(m_file);
+    if (!file->Finish(&reason))
+        return ok && FailWith(reason, errno);
+    // Written in place, the file is where it belongs; an atomic one waits.
+    if (!m_options.atomic)
+        return file->Commit(&reason) ? ok : ok && FailWith(reason, errno);
+    m_finished.push_back(std::move(file));
     return ok;
+}
+
+bool CSegmentedFileWriter::Commit()
+{
+    bool ok = Close() && m_error.empty();
+    std::string reason;
+    for (auto& file : m_finished)
+        if (ok && !file->Commit(&reason))
+            ok = FailWith(reason, errno);
+    // What could not be put in place goes, as after a failure.
+    if (!ok)
+        Discard();
+    m_finished.clear();
+    return ok;
+}
+
+void CSegmentedFileWriter::Discard()
+{
+    m_behind.Wait(0);
+    m_fd = -1;
+    m_file.reset();
+    m_finished.clear();
 }
 
 } // namespace tq8

@@ -6,6 +6,8 @@
 // choice), or is continued when appending; segment files 2, 3, ... are named
 // "<stem>_0002<ext>" and so on beside it and, unless appending, are never
 // put over an existing file: a name that is taken fails the write.
+// Every file goes through the shared file writer (CAtomicFileWriter), so a
+// FIFO, a device or a folder where a file should go is refused at once.
 // Data handed to Write is in the kernel when Write returns, except with
 // direct I/O: there bytes that do not arrive in whole aligned blocks gather
 // in a stage, and a full stage is written by a thread of the writer while
@@ -18,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "CAtomicFileWriter.h"
 #include "CWriteBehind.h"
 
 namespace tq8 {
@@ -29,6 +32,10 @@ public:
         // O_DIRECT with aligned buffers where the file system takes it;
         // plain writes where it does not.
         bool direct = false;
+        // The files take their places only at Commit (a save): a writer that
+        // fails or is not committed leaves every target as it was. Without
+        // it they are written in place (a recording keeps what it wrote).
+        bool atomic = false;
     };
 
     // segmentBytes: the size of a whole file, header included; 0: one file.
@@ -46,6 +53,11 @@ public:
     bool Write(const uint8_t* data, size_t bytes);
     // Flushes the file to disk and closes it; safe to call more than once.
     bool Close();
+    // Atomic files: puts the closed files in place (Close first when that is
+    // not done yet). Written in place, they are there already.
+    bool Commit();
+    // Atomic files: drops every file written, the targets stay as they were.
+    void Discard();
 
     struct FileInfo {
         std::string path;
@@ -56,6 +68,8 @@ public:
     const std::vector<FileInfo>& Files() const { return m_files; }
     // Names the file and gives the system's reason.
     const std::wstring& ErrorText() const { return m_error; }
+    // The system's error number of that failure, 0 when it has none.
+    int SystemError() const { return m_systemError; }
 
 private:
     struct AlignedFree {
@@ -70,7 +84,7 @@ private:
     static bool AllocateStage(std::unique_ptr<uint8_t, AlignedFree>& stage);
     uint8_t* Stage() const { return m_stages[m_current].get(); }
     bool OpenFile(bool first);
-    bool OpenDirect(const std::string& path, int mode);
+    void TryDirect();
     bool WriteAll(const uint8_t* data, size_t bytes);
     bool Put(const uint8_t* data, size_t bytes);
     bool FlushStage(bool all);
@@ -79,11 +93,15 @@ private:
     bool EndDirect();
     bool CloseFile();
     bool Fail(const char* what, const std::string& file, int error);
+    bool FailWith(const std::string& reason, int error);
 
     const std::string m_path;
     const uint32_t m_headerBytes;
     const uint64_t m_segmentBytes;
     const Options m_options;
+    std::unique_ptr<vlt::CAtomicFileWriter> m_file; // the open file
+    // Atomic files closed before the last, waiting for Commit.
+    std::vector<std::unique_ptr<vlt::CAtomicFileWriter>> m_finished;
     int m_fd = -1;
     bool m_direct = false;    // the open file takes O_DIRECT writes
     uint64_t m_fileBytes = 0; // in the open file, header included
@@ -95,6 +113,7 @@ private:
     size_t m_staged = 0;
     std::vector<FileInfo> m_files;
     std::wstring m_error;
+    int m_systemError = 0;
     CWriteBehind m_behind; // destroyed first: no write outlives the buffers
 };
 

@@ -1,19 +1,16 @@
 #include "RecordingContextFile.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <type_traits>
 
-#include <fcntl.h>
 #include <libxml/parser.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <libxml/tree.h>
 
 #include "AtomicFile.h"
+#include "CAtomicFileWriter.h"
 #include "ChannelSelection.h"
 #include "NumberParse.h"
 #include "XmlRoutines.h"
@@ -150,20 +147,9 @@ std::string RecordingContextXml(const RecordingContext& c)
 
 bool RewriteContextInPlace(const std::string& path, const std::string& text)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    for (size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? static_cast<size_t>(n) : 0;
-    }
-    ok = ok && ::ftruncate(fd, static_cast<off_t>(text.size())) == 0 && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
+    vlt::CAtomicFileWriter file;
+    return file.Open(path, {true, vlt::CAtomicFileWriter::Options::Existing::Overwrite}) && file.Write(text)
+           && file.Commit();
 }
 
 int32_t ReadContextItems(const std::string& path, ContextItems& items, std::string& reason)

@@ -446,7 +446,12 @@ TQ8_API int32_t InitRecordedDataInfoTQ8(TQ8_HANDLE handle, TQ8_RECORDED_DATA_INF
  * call-back can cancel (TQ8_ERR_CANCELLED, the files then hold what was
  * written, flushed). A count of 0 or a malformed record:
  * TQ8_ERR_INVALID_ARG before any call-back; a file that cannot be written:
- * TQ8_ERR_FILE_WRITE. Paths are of this computer; a backslash separates
+ * TQ8_ERR_FILE_WRITE with errno set to the system's reason (0 for none;
+ * errno is 0 after any other result). The files take their places only
+ * when all is written: a failed save (a full disk) leaves no part of a file
+ * and keeps the files it would have replaced. A FIFO, a device or a folder
+ * where a file should go is refused at once (TQ8_ERR_FILE_WRITE, errno
+ * EINVAL); nothing blocks on it. Paths are of this computer; a backslash separates
  * folders. Remote boards write on their server: paths in the drive-letter
  * form of its served folders (others: TQ8_ERR_PATH_NOT_SERVED, nothing
  * written), of at most 249 characters, so that every file made from them
@@ -468,7 +473,10 @@ TQ8_API int32_t _DumpRawDataTQ8(TQ8_HANDLE handle, const uint8_t* buffer, uint32
  *
  * The files are written as the file-write record says (TQ8_FWP_* flags).
  * Fwp_path1 itself is replaced when it exists (unless appending); a segment
- * file never is: a taken name fails the session. With Fwp_flags 0x100 or
+ * file never is: a taken name fails the session. The files are written in
+ * place as the recording goes, so a recording that ends midway keeps what
+ * it wrote; a FIFO, a device or a folder where a file should go fails the
+ * session at once ("not a regular file"). With Fwp_flags 0x100 or
  * 0x200 a context file "<first data file>.vrdc" (UTF-8 XML) describes the
  * recording and lists its files. The progress call-back is not used.
  *

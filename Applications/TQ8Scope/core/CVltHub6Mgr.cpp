@@ -1,5 +1,6 @@
 #include "CVltHub6Mgr.h"
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -7,6 +8,7 @@
 
 #include <QWidget>
 
+#include "AcqRateLimits.h"
 #include "CComBSTR.h"
 #include "CComVariant.h"
 #include "CDeviceManagerTQ8.h"
@@ -33,6 +35,28 @@ SoftwareState& State()
 {
     static SoftwareState state;
     return state;
+}
+
+// Clock sources of a board: its own synthesizer, or the external input,
+// which its two dividers bring down; the slave sources take a rate as it is.
+constexpr int32_t kInternalClock = 0;
+constexpr int32_t kExternalClock = 1;
+
+// 0 when the board can run on the unit's clock at rate; else the library's
+// code for a rate below or above what it takes. A board on its own clock is
+// not driven by the unit's rate.
+int32_t RateRefusal(TQ8_HANDLE board, double rate)
+{
+    const int32_t source = GetAdcClockSourceTQ8(board, 1);
+    if (source == kInternalClock)
+        return 0;
+    double adcRate = rate;
+    if (source == kExternalClock)
+        adcRate /= std::max(1, GetExtClockDivider1TQ8(board, 1)) * std::max(1, GetExtClockDivider2TQ8(board, 1));
+    const bool interleaved = GetAdcInterleaveEnableTQ8(board, 1) > 0;
+    if (adcRate < (interleaved ? acqrate::kMinInterleavedMHz : acqrate::kMinMHz))
+        return TQ8_ERR_RATE_TOO_LOW;
+    return adcRate > acqrate::kMaxMHz ? TQ8_ERR_RATE_TOO_HIGH : 0;
 }
 
 std::wstring ObjectErrorText(IVltHUB6* object)
@@ -273,8 +297,30 @@ bool CVltHub6Mgr::CSyncInst::SetOutputDevice(int index, TQ8_HANDLE handle)
     return true;
 }
 
+std::wstring CVltHub6Mgr::CSyncInst::BoardRefusals(double rate) const
+{
+    std::wstring refused;
+    for (int i = 0; i < kOutputCount; ++i) {
+        if (!GetOutputDocument(i))
+            continue;
+        if (const int32_t rc = RateRefusal(m_outputs[i], rate); rc != 0) {
+            std::wstring text;
+            FormatDeviceErrorText(text, rc, nullptr, m_outputs[i]);
+            refused += (refused.empty() ? L"" : L"\n") + text;
+        }
+    }
+    return refused;
+}
+
 bool CVltHub6Mgr::CSyncInst::SetClockRate(double rate)
 {
+    // A rate that a bound board cannot run at changes nothing, neither the
+    // unit nor any board.
+    if (std::wstring refused = BoardRefusals(rate); !refused.empty()) {
+        if (m_manager)
+            m_manager->m_lastError = std::move(refused);
+        return false;
+    }
     HRESULT hr = m_object ? m_object->SetDeviceClockRate(rate) : E_POINTER;
     // Every bound board is given the rate, also after one has refused it, so
     // that as many as can follow the unit do; the refusals are named after.

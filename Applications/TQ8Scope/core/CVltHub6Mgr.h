@@ -57,10 +57,14 @@ public:
         // Sets the unit's clock, tells the bound boards and synchronizes.
         // false when the unit failed, or when a bound board refused the
         // rate (the others still take it): the manager's last error text
-        // names each refusing board with the library's text.
+        // names each refusing board with the library's text. A rate that
+        // drives a bound board's ADC outside the rates it runs at changes
+        // nothing; the text names those boards in the same way.
         bool SetClockRate(double rate);
 
     private:
+        // The boards that cannot run at rate, one line each; empty when all can.
+        std::wstring BoardRefusals(double rate) const;
         CMainDoc* DocumentOf(TQ8_HANDLE handle) const;
         bool IsBoundElsewhere(TQ8_HANDLE handle, int index) const;
         void DetachAll();

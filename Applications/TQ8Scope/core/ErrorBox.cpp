@@ -5,18 +5,17 @@
 
 #include <QWidget>
 
+#include "AcqRateLimits.h"
 #include "TextConv.h"
 
 namespace {
 
-constexpr double kMinAcqRate = 200;
-constexpr double kMaxAcqRate = 1500;
 
 std::wstring RateNote()
 {
     char buf[128];
     std::snprintf(buf, sizeof buf, ".\n\nMinimum acquisition rate: %0.2f\nMaximum acquisition rate: %0.2f\n",
-                  kMinAcqRate, kMaxAcqRate);
+                  acqrate::kMinMHz, acqrate::kMaxMHz);
     return vlt::Utf8ToWide(buf);
 }
 

@@ -1,6 +1,7 @@
 #include "CSaveBrdDataDlg.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <system_error>
 
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "AtomicFile.h"
 #include "CAdvDstFileOptsDlg.h"
 #include "CMainDoc.h"
 #include "CSaveBrdDataCtx.h"
@@ -27,11 +29,13 @@
 #include "ErrorBeep.h"
 #include "ErrorBox.h"
 #include "MessageBox.h"
+#include "TextConv.h"
 #include "ValueFormat.h"
 
 namespace {
 
 constexpr uint32_t kDmaBytes = 1048576;
+constexpr wchar_t kSaveFailed[] = L"Save operation failed: ";
 
 QString Q(const std::wstring& text)
 {
@@ -53,7 +57,11 @@ CSaveBrdDataDlg::CSaveBrdDataDlg(QWidget* parent, CMainDoc& doc)
 {
     setWindowTitle(QStringLiteral("Save TQ3300 RAM Data to File"));
     BuildControls();
-    FillSampleCountCombo(m_count, true);
+    // Only the counts that the board's memory holds.
+    uint32_t ramSize = UINT32_MAX;
+    if (GetSampleRamSizeTQ8(m_device, &ramSize) != TQ8_OK)
+        ramSize = UINT32_MAX;
+    FillSampleCountCombo(m_count, true, ramSize);
     if (!m_doc.GetSnapshotBuffer() || m_doc.GetSnapshotSamples() == 0) {
         m_ctx.Source = CSaveBrdDataCtx::kSourceBoardMemory;
         m_snapshot->setEnabled(false);
@@ -275,7 +283,7 @@ void CSaveBrdDataDlg::OnSave()
     if (IsSaving() || !SaveControls() || !CheckOutput())
         return;
     // Built here: the named-stream question is a box, which the worker may not show.
-    if (!m_ctx.DestFileOpts.BuildFileWriteParams(m_fwp, nullptr))
+    if (!m_ctx.DestFileOpts.BuildFileWriteParams(m_fwp, nullptr) || !CheckDestinations())
         return;
     m_fwp.Fwp_progressCb = reinterpret_cast<void*>(&CSaveBrdDataDlg::SaveCallback);
     m_fwp.Fwp_progressCtx = this;
@@ -294,23 +302,50 @@ void CSaveBrdDataDlg::OnSave()
     SetControlsEnabled(false);
 }
 
+// A FIFO, a device or a folder where a file of this computer should go is
+// refused before the save starts, with the reason; the library would refuse
+// it too, but could only say that the file could not be written.
+bool CSaveBrdDataDlg::CheckDestinations()
+{
+    if (IsDeviceRemoteTQ8(m_device) != 0)
+        return true;
+    const char* const paths[] = {m_fwp.Fwp_path1, m_fwp.Fwp_path2, m_fwp.Fwp_path3, m_fwp.Fwp_path4};
+    // The other three are written only with a file per channel.
+    const size_t used = (m_fwp.Fwp_flags & DstFileOptsRules::kDeinterleave) ? 4 : 1;
+    for (size_t k = 0; k < used; ++k) {
+        std::string reason;
+        if (paths[k] && !vlt::CheckWriteTarget(paths[k], &reason)) {
+            vlt::ShowMessageBox(ErrorBoxNamePrefix(m_device) + kSaveFailed + vlt::Utf8ToWide(reason), MB_ICONERROR,
+                                this);
+            m_dest->Edit()->setFocus();
+            return false;
+        }
+    }
+    return true;
+}
+
 void CSaveBrdDataDlg::RunWorker()
 {
     const CSaveBrdDataCtx& ctx = m_ctx;
     int32_t result = 0;
+    int error = 0; // the system's reason of a file that could not be written
     if (ctx.Source == CSaveBrdDataCtx::kSourceSnapshot) {
         result = DumpRawData(m_doc.GetSnapshotBuffer(), m_doc.GetSnapshotSamples(), &m_fwp);
+        error = errno;
     } else {
         uint8_t* dma = nullptr;
         if (UsesFastPath(ctx.SampleCount) && AllocateDmaBufferTQ8(m_device, kDmaBytes, &dma) == TQ8_OK && dma) {
             std::memset(dma, 1, kDmaBytes);
             result = ReadFast(ctx.FirstSample, ctx.SampleCount, dma, kDmaBytes, &m_fwp);
+            error = errno;
             FreeDmaBufferTQ8(m_device, dma);
         } else {
             result = ReadBuffered(ctx.FirstSample, ctx.SampleCount, &m_fwp);
+            error = errno;
         }
     }
     m_result = result;
+    m_systemError = result == TQ8_ERR_FILE_WRITE ? error : 0;
     vlt::PostAppMessage(this, kMsgWorkerDone);
 }
 
@@ -381,7 +416,7 @@ void CSaveBrdDataDlg::OnWorkerDone()
     m_worker.join();
     if (!m_cancel) {
         if (m_result != 0) {
-            ShowDeviceErrorBox(m_result, L"Save operation failed: ", m_device);
+            ReportFailure();
         } else {
             m_progress->setValue(10000);
             m_status->setText(QStringLiteral("Save operation complete"));
@@ -393,6 +428,17 @@ void CSaveBrdDataDlg::OnWorkerDone()
         return;
     }
     setFocus();
+}
+
+// The library's text, then the system's reason ("No space left on device")
+// where there is one.
+void CSaveBrdDataDlg::ReportFailure()
+{
+    std::wstring text;
+    FormatDeviceErrorText(text, m_result, kSaveFailed, m_device);
+    if (m_systemError != 0)
+        FormatSystemErrorText(m_systemError, text, (text + L"\n\n").c_str());
+    vlt::ShowMessageBox(text, MB_ICONERROR, this);
 }
 
 bool CSaveBrdDataDlg::AskCancel()

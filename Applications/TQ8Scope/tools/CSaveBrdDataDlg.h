@@ -64,7 +64,9 @@ private:
     void OnAdvanced();
     void OnSave();
     bool CheckOutput();
+    bool CheckDestinations();
     void RunWorker();
+    void ReportFailure();
     void OnProgress(int32_t value);
     void OnWorkerDone();
     bool AskCancel();
@@ -76,7 +78,8 @@ private:
     TQ8_HANDLE m_device;
     bool m_noSnapshot = false;
     std::thread m_worker;
-    int32_t m_result = 0; // written by the worker before it posts its end
+    int32_t m_result = 0; // written by the worker before it posts its end, as is:
+    int m_systemError = 0; // the system's reason of a file that could not be written
     std::atomic<bool> m_cancel{false};
     std::atomic<int32_t> m_lastProgress{0};
     bool m_closeWhenDone = false;

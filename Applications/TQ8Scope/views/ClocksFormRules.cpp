@@ -75,7 +75,8 @@ std::vector<std::wstring> PostAdcItems(double adcRate)
 
 std::wstring RateRangeText(bool interleaved)
 {
-    return L"MHz [" + std::to_wstring(interleaved ? 500 : 200) + L", 1500]";
+    const double low = interleaved ? acqrate::kMinInterleavedMHz : acqrate::kMinMHz;
+    return L"MHz [" + std::to_wstring(int(low)) + L", " + std::to_wstring(int(acqrate::kMaxMHz)) + L"]";
 }
 
 std::wstring RateText(double rate)

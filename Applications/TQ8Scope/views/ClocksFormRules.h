@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "AcqRateLimits.h"
+
 namespace clocksform {
 
 // A divider pair in one word: divider 1 low, divider 2 high.
@@ -19,7 +21,7 @@ inline constexpr uint32_t Divider2(uint32_t packed) { return packed >> 16; }
 const std::map<uint32_t, uint32_t>& DividerTable();
 
 // Lowest rate the divided external clock may give, in MHz.
-inline constexpr double kMinDividedRate = 200.0;
+inline constexpr double kMinDividedRate = acqrate::kMinMHz;
 
 struct DividerItem {
     std::wstring text;

@@ -15,6 +15,8 @@
 
 namespace {
 
+using Existing = vlt::CAtomicFileWriter::Options::Existing;
+
 std::string MakeTempDir()
 {
     std::string base = std::getenv("VLT_TEST_TMP") ? std::getenv("VLT_TEST_TMP") : "/tmp";
@@ -183,6 +185,14 @@ TEST(AtomicFile, ATargetThatIsNoPlainFileIsRefusedAndKept)
         std::string err;
         EXPECT_FALSE(vlt::AtomicWriteFile(path, "data", &err)) << badfiles::Name(kind);
         EXPECT_EQ(err, "Cannot write '" + path + "': not a regular file");
+        // Nor is it written into, in place or appended to, nor waited for.
+        badfiles::HangGuard guard;
+        for (const auto existing : {Existing::Replace, Existing::Append}) {
+            vlt::CAtomicFileWriter writer;
+            err.clear();
+            EXPECT_FALSE(writer.Open(path, {true, existing}, &err)) << badfiles::Name(kind);
+            EXPECT_EQ(err, "Cannot write '" + path + "': not a regular file");
+        }
         struct stat after {};
         ASSERT_EQ(::lstat(path.c_str(), &after), 0);
         EXPECT_EQ(after.st_mode, before.st_mode) << badfiles::Name(kind);
@@ -190,6 +200,58 @@ TEST(AtomicFile, ATargetThatIsNoPlainFileIsRefusedAndKept)
         ::rmdir(path.c_str());
         ::unlink(path.c_str());
     }
+}
+
+// Written in place, a file holds its data as they come and keeps them; an
+// appended one is cut back unless committed; an overwritten one is cut to
+// what was written; a name that must stay free is refused when taken, at
+// Open and again at Commit.
+TEST(AtomicFile, InPlaceAppendedAndFreshFiles)
+{
+    const std::string dir = MakeTempDir();
+    const std::string path = dir + "/rec.rd8";
+    ASSERT_TRUE(vlt::AtomicWriteFile(path, "an older, longer file"));
+    std::string data, err;
+    {
+        vlt::CAtomicFileWriter writer;
+        ASSERT_TRUE(writer.Open(path, {true, Existing::Replace}, &err)) << err;
+        ASSERT_TRUE(writer.Write("new"));
+        ASSERT_TRUE(vlt::ReadWholeFile(path, data));
+        EXPECT_EQ(data, "new");
+    }
+    ASSERT_TRUE(vlt::ReadWholeFile(path, data));
+    EXPECT_EQ(data, "new");
+    for (const bool commit : {false, true}) {
+        vlt::CAtomicFileWriter writer;
+        ASSERT_TRUE(writer.Open(path, {false, Existing::Append}, &err)) << err;
+        ASSERT_TRUE(writer.Write("+more"));
+        ASSERT_TRUE(writer.Finish());
+        if (commit)
+            ASSERT_TRUE(writer.Commit());
+        else
+            writer.Discard();
+        ASSERT_TRUE(vlt::ReadWholeFile(path, data));
+        EXPECT_EQ(data, commit ? "new+more" : "new");
+    }
+    // Written over from the start and cut there; only a file that exists.
+    vlt::CAtomicFileWriter writer;
+    ASSERT_TRUE(writer.Open(path, {false, Existing::Overwrite}, &err)) << err;
+    ASSERT_TRUE(writer.Write("NEW") && writer.Commit());
+    ASSERT_TRUE(vlt::ReadWholeFile(path, data));
+    EXPECT_EQ(data, "NEW");
+    EXPECT_FALSE(writer.Open(dir + "/none", {false, Existing::Overwrite}));
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_FALSE(writer.Open(path, {false, Existing::Refuse}, &err));
+    EXPECT_EQ(errno, EEXIST);
+    const std::string segment = dir + "/rec_0002.rd8";
+    ASSERT_TRUE(writer.Open(segment, {false, Existing::Refuse}, &err)) << err;
+    ASSERT_TRUE(writer.Write("mine"));
+    ASSERT_TRUE(vlt::AtomicWriteFile(segment, "theirs")); // taken meanwhile
+    EXPECT_FALSE(writer.Commit(&err));
+    EXPECT_EQ(errno, EEXIST);
+    ASSERT_TRUE(vlt::ReadWholeFile(segment, data));
+    EXPECT_EQ(data, "theirs");
+    EXPECT_EQ(CountEntries(dir), 2);
 }
 
 // A save killed midway leaves its temporary file; the next save of the same

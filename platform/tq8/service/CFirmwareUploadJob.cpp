@@ -1,11 +1,9 @@
 #include "CFirmwareUploadJob.h"
 
-#include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
+#include <cstdlib>
 
 #include "TextConv.h"
 
@@ -15,8 +13,7 @@ CFirmwareUploadJob::~CFirmwareUploadJob()
 {
     if (m_worker.joinable())
         m_worker.join();
-    if (m_fd >= 0)
-        close(m_fd);
+    m_file.Discard();
     if (!m_folder.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(m_folder, ec);
@@ -39,8 +36,9 @@ int32_t CFirmwareUploadJob::Begin(uint64_t bytes, const std::string& name)
         return TQ8_ERR_FILE_WRITE;
     m_folder = pattern;
     m_path = m_folder + "/" + name;
-    m_fd = open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (m_fd < 0)
+    vlt::CAtomicFileWriter::Options fresh;
+    fresh.existing = vlt::CAtomicFileWriter::Options::Existing::Refuse;
+    if (!m_file.Open(m_path, fresh))
         return TQ8_ERR_FILE_WRITE;
     m_expected = bytes;
     return TQ8_OK;
@@ -48,29 +46,21 @@ int32_t CFirmwareUploadJob::Begin(uint64_t bytes, const std::string& name)
 
 int32_t CFirmwareUploadJob::Append(std::string_view data)
 {
-    if (m_fd < 0)
+    if (m_file.Descriptor() < 0)
         return TQ8_ERR_WRONG_MODE;
     if (data.size() > m_expected - m_received)
         return TQ8_ERR_OUT_OF_BOUNDS;
-    while (!data.empty()) {
-        const ssize_t n = write(m_fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return TQ8_ERR_FILE_WRITE;
-        data.remove_prefix(static_cast<size_t>(n));
-        m_received += static_cast<uint64_t>(n);
-    }
+    if (!m_file.Write(data))
+        return TQ8_ERR_FILE_WRITE;
+    m_received += data.size();
     return TQ8_OK;
 }
 
 int32_t CFirmwareUploadJob::Start()
 {
-    if (m_fd < 0 || m_received != m_expected)
+    if (m_file.Descriptor() < 0 || m_received != m_expected)
         return TQ8_ERR_WRONG_MODE;
-    const int fd = m_fd;
-    m_fd = -1;
-    if (close(fd) != 0)
+    if (!m_file.Commit())
         return TQ8_ERR_FILE_WRITE;
     std::lock_guard lock(m_mutex);
     m_started = true;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "BoardWire.h"
+#include "CAtomicFileWriter.h"
 #include "TQ8_64.h"
 
 class CFirmwareUploadJob {
@@ -53,7 +54,7 @@ private:
     TQ8_HANDLE m_handle;
     std::string m_folder;
     std::string m_path;
-    int m_fd = -1;
+    vlt::CAtomicFileWriter m_file; // open until every byte has come
     uint64_t m_expected = 0;
     uint64_t m_received = 0;
 

@@ -1,8 +1,10 @@
 #include <cstring>
 #include <memory>
 
+#include "BadFiles.h"
 #include "FullDisk.h"
 #include "RecordingFixture.h"
+#include "TextConv.h"
 
 namespace {
 std::string SegmentName(const std::filesystem::path& dir, int index)
@@ -132,16 +134,9 @@ TEST_P(BoardRecordingTest, SegmentFileNeverReplacesAnExistingFile)
     std::ofstream(taken) << "keep me";
     m_fw.Fwp_maxseg = 4096;
     m_rp.Rsp_samplesToRecord = 3 * 4096;
-    TQ8_REC_SESSION s = Create(h);
-    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
-    ASSERT_TRUE(WaitForEnd(s));
-    TQ8_REC_SESSION_PROGRESS p{};
-    const std::wstring text = ErrorTextOf(s, p);
-    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_FAILED);
-    EXPECT_EQ(p.Rpr_errorCode, TQ8_ERR_FILE_WRITE);
+    const std::wstring text = RecordToFileFailure(h);
     EXPECT_NE(text.find(L"rec_0002.rd8"), std::wstring::npos);
     EXPECT_NE(text.find(L"File exists"), std::wstring::npos);
-    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
     EXPECT_EQ(ReadText(taken), "keep me");
     EXPECT_EQ(std::filesystem::file_size(m_path), 4096u); // the first file is complete
 }
@@ -470,36 +465,24 @@ TEST_P(BoardRecordingTest, MissingFolderFailsTheSessionNamingTheFile)
     TQ8_HANDLE h = Board(kSerial);
     const std::string path = (m_dir / "no such folder" / "rec.rd8").string();
     m_fw.Fwp_path1 = path.c_str();
-    TQ8_REC_SESSION s = Create(h);
-    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
-    ASSERT_TRUE(WaitForEnd(s));
-    TQ8_REC_SESSION_PROGRESS p{};
-    const std::wstring text = ErrorTextOf(s, p);
-    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_FAILED);
-    EXPECT_EQ(p.Rpr_errorCode, TQ8_ERR_FILE_WRITE);
+    const std::wstring text = RecordToFileFailure(h);
     EXPECT_NE(text.find(L"no such folder/rec.rd8"), std::wstring::npos) << text.size();
     EXPECT_NE(text.find(L"No such file or directory"), std::wstring::npos);
-    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
 }
 
-TEST_P(BoardRecordingTest, FullDiskFailsTheSession)
+// A FIFO or a device (such as /dev/full) where the data file should go
+// fails the session at once, and stays what it was.
+TEST_P(BoardRecordingTest, ADestinationThatIsNoPlainFileFailsTheSession)
 {
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
     TQ8_HANDLE h = Board(kSerial);
-    m_fw.Fwp_path1 = "/dev/full";
-    m_fw.Fwp_flags = 0;
-    TQ8_REC_SESSION s = Create(h);
-    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
-    ASSERT_TRUE(WaitForEnd(s));
-    TQ8_REC_SESSION_PROGRESS p{};
-    const std::wstring text = ErrorTextOf(s, p);
-    EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_FAILED);
-    EXPECT_EQ(p.Rpr_errorCode, TQ8_ERR_FILE_WRITE);
-    EXPECT_EQ(p.Rpr_samplesRecorded, 0u);
-    EXPECT_NE(text.find(L"\"/dev/full\""), std::wstring::npos);
-    EXPECT_NE(text.find(L"No space left on device"), std::wstring::npos);
-    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    for (badfiles::Kind kind : {badfiles::Kind::Fifo, badfiles::Kind::DevZero}) {
+        SCOPED_TRACE(badfiles::Name(kind));
+        ASSERT_TRUE(badfiles::Make(kind, m_path));
+        badfiles::HangGuard guard;
+        EXPECT_EQ(RecordToFileFailure(h), L"Cannot write '" + vlt::Utf8ToWide(m_path) + L"': not a regular file");
+        EXPECT_FALSE(std::filesystem::is_regular_file(m_path));
+        std::filesystem::remove(m_path);
+    }
 }
 
 TEST_P(BoardRecordingTest, AcquisitionSizeMustFitBoardMemory)

@@ -66,6 +66,22 @@ protected:
         EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
     }
 
+    // A whole session with the records as set, which must fail writing its
+    // files: its error text; the session is deleted.
+    std::wstring RecordToFileFailure(TQ8_HANDLE h)
+    {
+        TQ8_REC_SESSION s = Create(h);
+        EXPECT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+        EXPECT_TRUE(WaitForEnd(s));
+        const TQ8_REC_SESSION_PROGRESS p = Progress(s);
+        const std::wstring text = p.Rpr_errorText != nullptr ? p.Rpr_errorText : L"";
+        FreeMemoryTQ8(p.Rpr_errorText);
+        EXPECT_EQ(p.Rpr_status, TQ8_REC_STATUS_FAILED);
+        EXPECT_EQ(p.Rpr_errorCode, TQ8_ERR_FILE_WRITE);
+        EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+        return text;
+    }
+
     static TQ8_REC_SESSION_PROGRESS Progress(TQ8_REC_SESSION s)
     {
         TQ8_REC_SESSION_PROGRESS p{};

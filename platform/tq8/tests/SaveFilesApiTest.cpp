@@ -1,8 +1,13 @@
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
+#include "AtomicFile.h"
+#include "BadFiles.h"
+#include "FullDisk.h"
 #include "RecordingFixture.h"
+#include "SystemErrorText.h"
 #include "TextConv.h"
 
 namespace {
@@ -173,4 +178,51 @@ TEST_P(BoardSaveTest, BackslashesSeparateFolders)
     const uint8_t buffer[4] = {1, 2, 3, 4};
     ASSERT_EQ(_DumpRawDataTQ8(h, buffer, 4, &m_fw), TQ8_OK);
     EXPECT_EQ(ReadText((m_dir / "sub" / "x.rd8").string()), "\x01\x02\x03\x04");
+}
+
+// A FIFO, a device or a folder where the file should go is refused at once:
+// nothing blocks on it (the guard ends a test that hangs) or writes into it.
+TEST_P(BoardSaveTest, ADestinationThatIsNoPlainFileIsRefusedAtOnce)
+{
+    TQ8_HANDLE h = Board(kSerial);
+    const uint8_t buffer[4] = {1, 2, 3, 4};
+    for (badfiles::Kind kind : {badfiles::Kind::Fifo, badfiles::Kind::DevZero, badfiles::Kind::Folder}) {
+        SCOPED_TRACE(badfiles::Name(kind));
+        ASSERT_TRUE(badfiles::Make(kind, m_path));
+        badfiles::HangGuard guard;
+        EXPECT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &m_fw), TQ8_ERR_FILE_WRITE);
+        EXPECT_EQ(errno, EINVAL);
+        EXPECT_EQ(_DumpRawDataTQ8(h, buffer, 4, &m_fw), TQ8_ERR_FILE_WRITE);
+        EXPECT_FALSE(std::filesystem::is_regular_file(m_path));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_dir), {}), 1);
+        std::filesystem::remove(m_path);
+    }
+    // A missing folder: the system's reason.
+    const std::string lost = (m_dir / "missing" / "x.rd8").string();
+    m_fw.Fwp_path1 = lost.c_str();
+    EXPECT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &m_fw), TQ8_ERR_FILE_WRITE);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+// A save that fills the disk gives the system's reason, leaves no part of
+// its file and keeps the file it would have replaced.
+TEST_F(SaveTest, AFullDiskLeavesNoPartOfTheFile)
+{
+    const auto outcome = fulldisk::Run(m_dir.string(), 2 << 20, 1 << 20, [this](const std::string& folder) {
+        TQ8_HANDLE h = Virtual(kSerial);
+        const std::string path = folder + "/save.rd8";
+        if (!vlt::AtomicWriteFile(path, "older"))
+            return std::string("no older file");
+        m_fw.Fwp_path1 = path.c_str();
+        const int32_t rc = ReadSampleRamFileBufTQ8(h, 0, 4u << 20, &m_fw);
+        const std::string reason = vlt::SystemErrorText(errno);
+        std::string files;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().filename() != "filler")
+                files += entry.path().filename().string() + " ";
+        return std::to_string(rc) + " " + reason + "|" + files + "|" + ReadText(path).substr(0, 16);
+    });
+    if (!outcome)
+        GTEST_SKIP() << "no full file system can be mounted here";
+    EXPECT_EQ(*outcome, std::to_string(TQ8_ERR_FILE_WRITE) + " No space left on device|save.rd8 |older");
 }

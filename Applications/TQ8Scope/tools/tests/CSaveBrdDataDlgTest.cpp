@@ -2,6 +2,10 @@
 #include "CSaveBrdDataCtx.h"
 #include "DocToolsFixture.h"
 #include "ErrorBeep.h"
+#include "ErrorBox.h"
+
+#include <filesystem>
+#include <sys/stat.h>
 
 #include <QComboBox>
 #include <QDir>
@@ -14,7 +18,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "BadFiles.h"
 #include "CVltEditBrowseCtrl.h"
+#include "FullDisk.h"
 #include "ScopeTestSupport.h"
 
 using namespace doc_tools_test;
@@ -245,6 +251,74 @@ TEST_F(SaveBrdDataTest, CancelInTheMiddleOfARealSave)
     dlg.close();
     ASSERT_TRUE(PumpUntil([&] { return !dlg.isVisible(); }));
     EXPECT_FALSE(dlg.IsSaving());
+}
+
+// The list offers only the counts that the board's memory holds.
+TEST_F(SaveBrdDataTest, SampleCountListOffersWhatTheBoardHolds)
+{
+    TQ8SIM_BOARD_DESC desc;
+    TQ8Sim_DefaultBoardDesc(&desc, 4242);
+    desc.ramSize = 1u << 30;
+    ASSERT_EQ(TQ8Sim_AddLocalBoard(&desc), TQ8_OK);
+    const TQ8_HANDLE h = devices->ConnectLocalDevice(4242);
+    ASSERT_NE(h, nullptr);
+    docs.push_back(std::make_unique<CMainDoc>(nullptr, devices.get(), h, docstate::kLimitPlotData));
+    CountingSaveDlg dlg(nullptr, *docs.back());
+    auto* count = Find<QComboBox>(dlg, "count");
+    ASSERT_GT(count->count(), 0);
+    EXPECT_EQ(count->itemData(count->count() - 1).toULongLong(), 1u << 30);
+}
+
+// A named pipe as destination is refused at once, with the reason: the
+// dialog never waits for a reader of the pipe and closes as always.
+TEST_F(SaveBrdDataTest, ANamedPipeAsDestinationIsRefusedAtOnce)
+{
+    badfiles::HangGuard guard; // a save blocked on the pipe ends the test program
+    CMainDoc& doc = NewDoc();
+    CountingSaveDlg dlg(nullptr, doc);
+    dlg.show();
+    const std::wstring pipe = File("pipe.rd8");
+    ASSERT_EQ(::mkfifo(vlt::WideToUtf8(pipe).c_str(), 0600), 0);
+    Setup(dlg, 4096, "pipe.rd8");
+    Find<QPushButton>(dlg, "save")->click();
+    EXPECT_FALSE(dlg.IsSaving());
+    EXPECT_EQ(Texts(boxes), std::vector<std::wstring>{ErrorBoxNamePrefix(doc.GetDeviceHandle())
+                                                      + L"Save operation failed: Cannot write '" + pipe
+                                                      + L"': not a regular file"});
+    EXPECT_TRUE(Find<QPushButton>(dlg, "save")->isEnabled());
+    Find<QPushButton>(dlg, "close")->click();
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+// A file that cannot be written: the library's text and the system's reason.
+TEST_F(SaveBrdDataTest, AFailedWriteSaysTheSystemsReason)
+{
+    CMainDoc& doc = NewDoc();
+    std::wstring failed;
+    FormatDeviceErrorText(failed, TQ8_ERR_FILE_WRITE, L"Save operation failed: ", doc.GetDeviceHandle());
+    CountingSaveDlg dlg(nullptr, doc);
+    Setup(dlg, 4096, "missing/m.rd8");
+    ASSERT_TRUE(Save(dlg));
+    EXPECT_EQ(Texts(boxes), std::vector<std::wstring>{failed + L"\n\nNo such file or directory"});
+
+    // A full disk, on the fast path: no part of the file is left.
+    const std::string folder = vlt::WideToUtf8(File("full"));
+    std::filesystem::create_directories(folder);
+    const auto outcome = fulldisk::Run(folder, 1 << 20, 0, [&](const std::string& inside) {
+        CountingSaveDlg full(nullptr, doc);
+        Find<QComboBox>(full, "count")->setEditText(QStringLiteral("4194304"));
+        Find<CVltEditBrowseCtrl>(full, "dest")->SetText(vlt::Utf8ToWide(inside + "/full.rd8"));
+        if (!Save(full))
+            return std::string("still saving");
+        std::string left;
+        for (const auto& entry : std::filesystem::directory_iterator(inside))
+            if (entry.path().filename() != "filler")
+                left += " " + entry.path().filename().string();
+        return vlt::WideToUtf8(boxes.LastText()) + "|" + left;
+    });
+    if (!outcome)
+        GTEST_SKIP() << "no full file system can be mounted here";
+    EXPECT_EQ(*outcome, vlt::WideToUtf8(failed) + "\n\nNo space left on device|");
 }
 
 TEST_F(SaveBrdDataTest, WithoutSnapshotOnlyRamStaysOffered)

@@ -10,6 +10,7 @@
 #include "CForm_Action.h"
 #include "CForm_Clocks.h"
 #include "ClocksFormRules.h"
+#include "ErrorBox.h"
 #include "FormTestSupport.h"
 #include "Hub6Sim.h"
 #include "InprocServer.h"
@@ -325,6 +326,8 @@ TEST_F(ClocksSyncTest, SyncDeviceRateIsSetOnTheDevice)
     EXPECT_EQ(Edit(form, CForm_Clocks::kExternalRateId)->text(), QStringLiteral("1200.000"));
 
     // The device refuses: its own reason, the device's rate back in the field.
+    // (Divided by five, the board could run on 7000 MHz.)
+    ASSERT_EQ(SetExtClockDividersTQ8(doc.GetDeviceHandle(), 5, 1), 0);
     Enter(Edit(form, CForm_Clocks::kExternalRateId), "7000");
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText().rfind(L"Failed to set HUB3300 clock frequency: ", 0), 0u);
@@ -334,6 +337,44 @@ TEST_F(ClocksSyncTest, SyncDeviceRateIsSetOnTheDevice)
     boxes.Clear();
     Enter(Edit(form, CForm_Clocks::kExternalRateId), "inf");
     EXPECT_EQ(boxes.LastText(), L"Please enter a valid HUB3300 clock rate in MHz");
+}
+
+// A rate that the bound board cannot run at is refused, as the internal
+// clock's field refuses one, and leaves the unit and the board as they were.
+TEST_F(ClocksSyncTest, ARateTheBoardCannotRunAtIsRefused)
+{
+    FormDoc& doc = NewLocalDoc(73, [](TQ8SIM_BOARD_DESC& d) { d.syncConfig = 1; });
+    doc.syncManager = sync.get();
+    const TQ8_HANDLE h = doc.GetDeviceHandle();
+    const int32_t id = sync->AddVirtual();
+    ASSERT_TRUE(sync->FindInstance(id)->SetOutputDevice(0, h));
+    ASSERT_EQ(SetAdcClockSourceTQ8(h, 1), 0);
+    CForm_Clocks& form = NewForm(doc);
+    Enter(Edit(form, CForm_Clocks::kExternalRateId), "1000");
+    ASSERT_EQ(boxes.Count(), 0u);
+    for (const auto& [typed, code] : {std::pair{"6000", TQ8_ERR_RATE_TOO_HIGH}, std::pair{"50", TQ8_ERR_RATE_TOO_LOW}}) {
+        SCOPED_TRACE(typed);
+        boxes.Clear();
+        Enter(Edit(form, CForm_Clocks::kExternalRateId), typed);
+        std::wstring reason;
+        FormatDeviceErrorText(reason, code, nullptr, h);
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.LastText(), L"Failed to set HUB3300 clock frequency: " + reason);
+        EXPECT_EQ(Edit(form, CForm_Clocks::kExternalRateId)->text(), QStringLiteral("1000.000"));
+        double rate = 0;
+        ASSERT_EQ(GetActualAdcAcqRateTQ8(h, &rate), 0);
+        EXPECT_EQ(rate, 1000.0);
+        ASSERT_TRUE(SUCCEEDED(sync->FindInstance(id)->GetObject()->GetDeviceClockRate(&rate)));
+        EXPECT_EQ(rate, 1000.0);
+    }
+    // Divided by four, 6000 MHz is a rate the board runs at.
+    ASSERT_EQ(SetExtClockDividersTQ8(h, 4, 1), 0);
+    boxes.Clear();
+    Enter(Edit(form, CForm_Clocks::kExternalRateId), "6000");
+    EXPECT_EQ(boxes.Count(), 0u);
+    double rate = 0;
+    ASSERT_EQ(GetActualAdcAcqRateTQ8(h, &rate), 0);
+    EXPECT_EQ(rate, 1500.0);
 }
 
 TEST_F(ClocksSyncTest, BoardOnTheSyncDevicesClockReportsItsRateAndThePlotShowsTimes)
