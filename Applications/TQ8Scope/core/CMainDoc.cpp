@@ -1671,10 +1671,16 @@ bool CMainDoc::ArmRecordingSession()
     return true;
 }
 
-bool CMainDoc::EndRecordingSession(uint32_t* outFlags)
+bool CMainDoc::EndRecordingSession(uint32_t* outFlags, TQ8_REC_SESSION_PROGRESS* last, int32_t* lastResult)
 {
+    if (lastResult)
+        *lastResult = TQ8_ERR_INVALID_HANDLE;
     if (m_session) {
         AbortRecordingSessionTQ8(m_session);
+        // After the abort the session holds what its files hold.
+        const int32_t rc = last ? GetRecordingSessionProgressTQ8(m_session, last, 0) : TQ8_ERR_INVALID_HANDLE;
+        if (lastResult)
+            *lastResult = rc;
         uint32_t flags = 0;
         if (GetRecordingSessionOutFlagsTQ8(m_session, &flags) == 0 && outFlags)
             *outFlags = flags;
