@@ -51,6 +51,17 @@ protected:
     {
         return dlg->findChild<W*>(QString::fromLatin1(name));
     }
+    // A virtual board of the server, with a document, in the list.
+    TQ8_HANDLE AddRemoteBoard(const RemoteTestHost& server)
+    {
+        TQ8_HANDLE remote = devices->ConnectRemoteDevice(L"127.0.0.1", server.Port(), 4711, true, true);
+        if (!remote)
+            return nullptr;
+        docs.push_back(std::make_unique<CMainDoc>(nullptr, devices.get(), remote, docstate::kLimitPlotData));
+        dlg->AddDevice(remote);
+        manager.GetDeviceParams(remote).Document = docs.back().get();
+        return remote;
+    }
     QTreeWidgetItem* Row(int i) { return list->topLevelItem(i); }
     QString State(int i) { return Row(i)->text(2); }
 
@@ -127,11 +138,8 @@ TEST_F(RecordDlgTest, ARemoteBoardsBrowseStartsInAFolderOfItsServer)
     unsetenv("XDG_DOCUMENTS_DIR");
     auto server = std::make_unique<RemoteTestHost>(home.string());
     ASSERT_TRUE(server->Started());
-    TQ8_HANDLE remote = devices->ConnectRemoteDevice(L"127.0.0.1", server->Port(), 4711, true, true);
+    TQ8_HANDLE remote = AddRemoteBoard(*server);
     ASSERT_NE(remote, nullptr);
-    docs.push_back(std::make_unique<CMainDoc>(nullptr, devices.get(), remote, docstate::kLimitPlotData));
-    dlg->AddDevice(remote);
-    manager.GetDeviceParams(remote).Document = docs.back().get();
     ASSERT_EQ(list->topLevelItemCount(), 4);
     list->setCurrentItem(Row(3));
     ASSERT_EQ(dlg->GetSelectedDevice(), remote);
@@ -340,11 +348,8 @@ TEST_F(RecordDlgTest, AStopAfterTheServerWentShowsTheBoardFailed)
     std::filesystem::create_directories(home);
     auto server = std::make_unique<RemoteTestHost>(home.string());
     ASSERT_TRUE(server->Started());
-    TQ8_HANDLE remote = devices->ConnectRemoteDevice(L"127.0.0.1", server->Port(), 4711, true, true);
+    TQ8_HANDLE remote = AddRemoteBoard(*server);
     ASSERT_NE(remote, nullptr);
-    docs.push_back(std::make_unique<CMainDoc>(nullptr, devices.get(), remote, docstate::kLimitPlotData));
-    dlg->AddDevice(remote);
-    manager.GetDeviceParams(remote).Document = docs.back().get();
     manager.GetDeviceParams(remote).RecParams.DestFileOpts.Pathname1 = L"C:\\remote.rd8";
     handles.push_back(remote);
     Select({3});
