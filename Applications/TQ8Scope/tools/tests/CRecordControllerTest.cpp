@@ -266,7 +266,10 @@ TEST_F(RecordBoardsTest, AStopShowsEachBoardsFinalStateAndAmount)
     Select({0, 2});
     Limit(uint64_t(1) << 40);
     ASSERT_TRUE(controller->Start()) << boxes.LastText();
-    ASSERT_TRUE(TickUntil([&] { return manager.GetDeviceParams(handles[2]).RecordedSamples > 0; }));
+    ASSERT_TRUE(TickUntil([&] {
+        return manager.GetDeviceParams(handles[0]).RecordedSamples > 0
+               && manager.GetDeviceParams(handles[2]).RecordedSamples > 0;
+    }));
     controller->Stop();
     uint64_t total = 0;
     for (int i : {0, 2}) {
