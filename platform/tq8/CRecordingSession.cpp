@@ -26,11 +26,6 @@ namespace tq8 {
 namespace {
 constexpr const char* kStartContextFailure = "ArmRecordingSessionTQ8.context";
 
-uint32_t FramesOf(uint64_t samples, uint32_t channels)
-{
-    return static_cast<uint32_t>(samples / channels * channels);
-}
-
 // Enough of a file's state to tell that nobody wrote or emptied it.
 struct FileStamp {
     off_t size;
@@ -78,16 +73,13 @@ int32_t CRecordingSession::Arm()
     if (rc != TQ8_OK)
         return rc;
     m_channels = static_cast<uint32_t>(ChannelCount(settings.GetInt(SettingId::ActiveChannels)));
-    m_acqSamples = FramesOf(m_plan.acqSamples, m_channels);
-    const uint32_t transfer = m_plan.transferSamples != 0 ? m_plan.transferSamples : kDefaultTransferBytes;
     const RecordingSimSettings sim = RecordingSimSettings::Get();
-    // The ring holds at least two transfers, so board and files overlap.
-    const uint64_t ringTransfer = std::max<uint64_t>(sim.ringBytes / kMinQueueSlots, m_channels);
-    m_transferSamples = std::clamp(FramesOf(std::min<uint64_t>(transfer, ringTransfer), m_channels), m_channels,
-                                   m_acqSamples);
-    m_queueSlots = static_cast<size_t>(std::max<uint64_t>(kMinQueueSlots, sim.ringBytes / m_transferSamples));
+    const TransferLayout layout = PlanTransfers(m_plan, m_channels, sim.ringBytes);
+    m_acqSamples = layout.acqSamples;
+    m_transferSamples = layout.transferSamples;
+    m_queueSlots = layout.queueSlots;
     m_realTime = sim.realTime;
-    m_snapshotSize = m_plan.snapshots ? std::max(FramesOf(m_plan.snapshotSamples, m_channels), m_channels) : 0;
+    m_snapshotSize = m_plan.snapshots ? std::max(WholeFrames(m_plan.snapshotSamples, m_channels), m_channels) : 0;
     m_tail.clear();
     m_tail.reserve(m_snapshotSize);
     m_settings = std::move(settings);
@@ -448,16 +440,19 @@ int32_t CRecordingSession::WriteContext(const CSampleFileWriter& writer, int32_t
     c.flags = m_plan.flags;
     c.acqSamples = m_acqSamples;
     c.startTime = m_startTime;
-    if (final) {
-        c.endTime = ContextTimeNow();
-        c.result = code != TQ8_OK ? "failed" : "completed";
-    }
     c.files = writer.Files();
     c.timestampFiles = writer.TimestampFiles();
     {
         std::lock_guard lock(m_mutex);
         c.samplesRecorded = m_recorded;
         c.elapsedMs = ElapsedMs(Clock::now());
+    }
+    if (final) {
+        c.endTime = ContextTimeNow();
+        // Ended well short of its limit, or without one: stopped.
+        const uint64_t limit = m_plan.samplesToRecord;
+        const bool reached = limit != 0 && c.samplesRecorded >= limit;
+        c.result = code != TQ8_OK ? "failed" : reached ? "completed" : "stopped";
     }
     const std::string path = ContextFilePath(writer.MainPath());
     const std::string xml = RecordingContextXml(c);

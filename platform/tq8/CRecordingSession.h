@@ -72,11 +72,6 @@ public:
 
 private:
     using Clock = CSimClock::Clock;
-    // Blocks in flight between board and files, and the transfer size
-    // when the caller leaves it to the library.
-    static constexpr size_t kMinQueueSlots = 2;
-    static constexpr uint32_t kDefaultTransferBytes = 4u << 20;
-
     // The thread that runs the board side, and how that side ended.
     struct BoardSide {
         std::thread thread;

@@ -81,7 +81,7 @@ CTransferQueue::Mapping::~Mapping()
 }
 
 CTransferQueue::CTransferQueue(size_t slots, size_t slotBytes)
-    : m_slotBytes(slotBytes), m_stride(RoundToPage(slotBytes)), m_sizes(slots, 0)
+    : m_slotBytes(slotBytes), m_stride(BlockStride(slotBytes)), m_sizes(slots, 0)
 {
     m_mapping.bytes = m_stride * slots;
     void* p = Spare().Take(m_mapping.bytes);
@@ -154,7 +154,7 @@ void CTransferQueue::Close()
     m_dataCv.notify_all();
 }
 
-size_t CTransferQueue::RoundToPage(size_t bytes)
+size_t CTransferQueue::BlockStride(size_t bytes)
 {
     constexpr size_t kPage = 4096;
     return (std::max<size_t>(bytes, 1) + kPage - 1) / kPage * kPage;

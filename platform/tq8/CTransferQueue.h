@@ -19,6 +19,8 @@ public:
     CTransferQueue(size_t slots, size_t slotBytes);
 
     size_t SlotBytes() const { return m_slotBytes; }
+    // Bytes from one block to the next: whole pages.
+    static size_t BlockStride(size_t slotBytes);
 
     // Producer: waits until the consumer starts the queue; false once
     // cancelled instead.
@@ -48,8 +50,6 @@ public:
     uint32_t FillPermille() const;
 
 private:
-    static size_t RoundToPage(size_t bytes);
-
     mutable std::mutex m_mutex;
     std::condition_variable m_spaceCv;
     std::condition_variable m_dataCv;

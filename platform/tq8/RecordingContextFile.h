@@ -17,7 +17,7 @@
 //     <SamplesPerAcquisition>...</SamplesPerAcquisition>
 //     <SamplesRecorded>...</SamplesRecorded> <ElapsedMs>...</ElapsedMs>
 //     <StartTime>2026-12-09T11:00:00Z</StartTime> <EndTime>...</EndTime>
-//     <Result>recording|completed|failed</Result>
+//     <Result>recording|completed|stopped|failed</Result>
 //     <OperatorNotes>...</OperatorNotes>
 //     <DataFileCount>2</DataFileCount>
 //     <DataFile1>path</DataFile1> <DataFile2>path</DataFile2> ...
@@ -26,7 +26,8 @@
 //
 // Numbers are decimal, times UTC. The file is written when a recording
 // starts (Result "recording", EndTime empty) and again with the final counts
-// when it ends. Data files hold raw interleaved samples after HeaderBytes
+// when it ends: "completed" at its limit, "stopped" before it (or without
+// one), "failed". Data files hold raw interleaved samples after HeaderBytes
 // bytes of header; a recording cut into segment files lists them in order.
 #include <cstdint>
 #include <string>

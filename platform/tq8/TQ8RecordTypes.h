@@ -94,6 +94,10 @@ typedef struct TQ8_REC_SESSION_PARAMS {
     uint64_t Rsp_reserved4;
 } TQ8_REC_SESSION_PARAMS;
 
+/* The smallest Rsp_transferSamples a session takes (0 leaves the size to
+ * the library): every transfer costs about as much as a large one. */
+#define TQ8_REC_MIN_TRANSFER_SAMPLES 4096u
+
 /* Status of a recording session. */
 #define TQ8_REC_STATUS_RUNNING 1u
 #define TQ8_REC_STATUS_COMPLETED 2u

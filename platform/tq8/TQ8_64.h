@@ -487,13 +487,20 @@ TQ8_API int32_t _DumpRawDataTQ8(TQ8_HANDLE handle, const uint8_t* buffer, uint32
  * and flushed. A standby that ends a session short of a non-zero
  * Rsp_samplesToRecord fails it with TQ8_ERR_CANCELLED and a text telling
  * how many samples were recorded. Rsp_transferSamples 0 moves 4 MiB (or the
- * whole acquisition when smaller) per transfer. While it records, the board takes no other acquisition
- * (TQ8_ERR_BUSY) and InIdleModeTQ8 is 0. */
+ * whole acquisition when smaller) per transfer; other sizes below
+ * TQ8_REC_MIN_TRANSFER_SAMPLES are refused. While it records, the board
+ * takes no other acquisition (TQ8_ERR_BUSY) and InIdleModeTQ8 is 0. The
+ * final context file's Result says how it ended: "completed" at its
+ * Rsp_samplesToRecord, "stopped" when an abort (or, without a limit, a
+ * standby) ended it first, "failed". */
 typedef struct TQ8_REC_SESSION_TAG* TQ8_REC_SESSION;
 
 /* Checks and copies the record (and the file-write record and texts it
  * points to; the caller may free them on return); the session starts when
- * armed. TQ8_ERR_INVALID_ARG for a malformed record, TQ8_ERR_OUT_OF_BOUNDS
+ * armed. TQ8_ERR_INVALID_ARG for a malformed record (a transfer size below
+ * the smallest, an acquisition smaller than a frame of the active channels,
+ * a snapshot of no samples, a segment with no room for a frame after its
+ * header, spanning text files), TQ8_ERR_OUT_OF_BOUNDS
  * for an acquisition larger than board memory, TQ8_ERR_BUSY when the board
  * already has a session (until it is deleted) or is not idle. */
 TQ8_API int32_t CreateRecordingSessionTQ8(TQ8_HANDLE handle, const TQ8_REC_SESSION_PARAMS* params,

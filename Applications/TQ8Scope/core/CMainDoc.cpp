@@ -31,6 +31,7 @@
 #include "IFreqDomainWindow.h"
 #include "IScopePanel.h"
 #include "PersistentOptsKeys.h"
+#include "RecordingRefusals.h"
 #include "TextConv.h"
 #include "XmlRoutines.h"
 
@@ -1665,6 +1666,8 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
                             MB_ICONERROR);
         return false;
     }
+    if (!CheckServerPaths(params.SessionParams))
+        return false;
     // The library refuses a board whose last, already cancelled, operation
     // has not quite returned on the thread.
     m_thread->WaitUntilFinished(m_device);
@@ -1676,7 +1679,11 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
     TQ8_REC_SESSION session = nullptr;
     const int32_t result = CreateRecordingSessionTQ8(m_device, &params.SessionParams, &session);
     if (result != 0) {
-        ShowDeviceErrorBox(result, L"Failed to create recording session: ", m_device);
+        // The library's text, then the setting at fault where one is.
+        std::wstring text;
+        FormatDeviceErrorText(text, result, L"Failed to create recording session: ", m_device);
+        const std::wstring reason = RecordingRefusalReason(m_device, params.SessionParams, result);
+        vlt::ShowMessageBox(reason.empty() ? text : text + L"\n\n" + reason, MB_ICONERROR);
         return false;
     }
     m_session = session;
@@ -1687,6 +1694,21 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
         m_sessionTookSource = m_scopePanel->RemoveBoardSource();
     }
     return true;
+}
+
+bool CMainDoc::CheckServerPaths(const TQ8_REC_SESSION_PARAMS& record) const
+{
+    // The server would refuse such a path only after the start, and without it.
+    const TQ8_FILE_WRITE_PARAMS* files = record.Rsp_fileWrite;
+    const std::string offServer = files && IsDeviceRemoteTQ8(m_device) > 0 ? FirstPathOffServer(*files) : "";
+    if (offServer.empty())
+        return true;
+    vlt::ShowMessageBox(ErrorBoxNamePrefix(m_device) + L"Failed to create recording session: \""
+                            + vlt::Utf8ToWide(offServer)
+                            + L"\" is not a path on the board's server. A remote board records on its server and "
+                              L"needs a path there, such as C:\\recs\\file.rd8.",
+                        MB_ICONERROR);
+    return false;
 }
 
 void CMainDoc::PutBackBoardSource()
@@ -1719,10 +1741,16 @@ bool CMainDoc::ArmRecordingSession()
     return true;
 }
 
-bool CMainDoc::EndRecordingSession(uint32_t* outFlags)
+bool CMainDoc::EndRecordingSession(uint32_t* outFlags, TQ8_REC_SESSION_PROGRESS* last, int32_t* lastResult)
 {
+    if (lastResult)
+        *lastResult = TQ8_ERR_INVALID_HANDLE;
     if (m_session) {
         AbortRecordingSessionTQ8(m_session);
+        // After the abort the session holds what its files hold.
+        const int32_t rc = last ? GetRecordingSessionProgressTQ8(m_session, last, 0) : TQ8_ERR_INVALID_HANDLE;
+        if (lastResult)
+            *lastResult = rc;
         uint32_t flags = 0;
         if (GetRecordingSessionOutFlagsTQ8(m_session, &flags) == 0 && outFlags)
             *outFlags = flags;

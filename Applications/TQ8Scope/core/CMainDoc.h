@@ -268,9 +268,15 @@ public:
     bool CreateRecordingSession(CRecParamsManager& manager, CRecParamsManager::CDevState& params);
     bool PrepareRecordingSnapshot(CRecParamsManager& manager, CRecParamsManager::CDevState& params);
     bool ArmRecordingSession();
-    // outFlags may be null.
-    bool EndRecordingSession(uint32_t* outFlags);
+    // outFlags may be null. last, when given, receives the ended session's
+    // final progress (the caller sets its size and frees its error text), and
+    // lastResult the query's result (TQ8_ERR_INVALID_HANDLE without a session).
+    bool EndRecordingSession(uint32_t* outFlags, TQ8_REC_SESSION_PROGRESS* last = nullptr,
+                             int32_t* lastResult = nullptr);
     void ShowRecordingSnapshot(CRecParamsManager& manager);
+    // false, after saying so, when the board is remote and a path of the
+    // record is not one of its server.
+    bool CheckServerPaths(const TQ8_REC_SESSION_PARAMS& record) const;
     // The board's plot source back as it was before a session that never armed.
     void PutBackBoardSource();
     TQ8_REC_SESSION GetRecordingSession() const { return m_session; }

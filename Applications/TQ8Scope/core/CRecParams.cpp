@@ -62,23 +62,29 @@ bool CRecParams::SamplesForTime(double rateMHz, uint64_t durMs, int32_t channels
 
 bool CRecParams::GetDurationSamples(TQ8_HANDLE handle, uint64_t& samples) const
 {
+    uint64_t limit = 0;
     switch (RecDurType) {
     case kDurSamples:
-        samples = DurSamples;
-        return true;
+        limit = DurSamples;
+        break;
     case kDurTime: {
         double rate = 0;
         if (GetEffectiveAcqRateTQ8(handle, &rate) != TQ8_OK)
             return false;
         int32_t selection = GetActiveChannelsTQ8(handle, 1);
-        if (selection < 0)
+        if (selection < 0 || !SamplesForTime(rate, DurMs, GetChannelCountFromChanSelTQ8(selection), limit))
             return false;
-        return SamplesForTime(rate, DurMs, GetChannelCountFromChanSelTQ8(selection), samples);
+        break;
     }
     default:
         samples = 0;
         return true;
     }
+    // The library takes 0 samples for no limit at all.
+    if (limit == 0)
+        return false;
+    samples = limit;
+    return true;
 }
 
 bool CRecParams::BuildSessionParams(TQ8_HANDLE handle, const CRecParamsManager& manager,

@@ -25,7 +25,8 @@ public:
     virtual ~CRecParams() = default;
 
     // Samples to record over all active channels; 0 for no limit. false when
-    // the board's rate or channels cannot be read or the count does not fit.
+    // the board's rate or channels cannot be read, the count does not fit,
+    // or a limit comes to no samples (which would record without end).
     bool GetDurationSamples(TQ8_HANDLE handle, uint64_t& samples) const;
     // rateMHz x 1e6 x durMs / 1000, whole samples, times channels.
     static bool SamplesForTime(double rateMHz, uint64_t durMs, int32_t channels, uint64_t& samples);

@@ -213,15 +213,45 @@ void CRecordController::Stop()
         CRecParamsManager::CDevState* entry = Entry(device);
         if (!entry || !(entry->StateFlags & kSessionBits))
             continue;
+        TQ8_REC_SESSION_PROGRESS_EX last{};
+        last.base.Rpr_ss = sizeof last;
+        int32_t rc = TQ8_ERR_INVALID_HANDLE;
         if (CMainDoc* doc = DocumentOf(device))
-            doc->EndRecordingSession(&entry->RecParams.OutFlags);
+            doc->EndRecordingSession(&entry->RecParams.OutFlags, &last.base, &rc);
         entry->StateFlags &= ~kSessionBits;
+        // A board still running when the recording ends shows where it ended.
+        if (m_recording && !(entry->StateFlags & kStateFinished))
+            ShowEnded(device, last, rc);
+        else if (rc == TQ8_OK && last.base.Rpr_errorText)
+            FreeMemoryTQ8(last.base.Rpr_errorText);
     }
     if (!m_recording)
         return;
     m_recording = false;
+    SumRecorded();
+    ShowTickFigures();
     m_host.SetRecordingControls(false, false);
     m_host.ShowStatusText(L"Recording ended", kStatusMs);
+}
+
+void CRecordController::ShowEnded(TQ8_HANDLE device, TQ8_REC_SESSION_PROGRESS_EX& last, int32_t rc)
+{
+    const std::wstring errorText = TakeProgress(device, last, rc);
+    const TQ8_REC_SESSION_PROGRESS& progress = last.base;
+    std::wstring state = rectext::BoardProgressText(progress);
+    if (progress.Rpr_status == TQ8_REC_STATUS_FAILED)
+        FailureMessage(device, errorText, progress.Rpr_errorCode, state);
+    else
+        state += rectext::EndedNote(progress) + rectext::LiveNotes(last);
+    m_host.SetRowState(device, state);
+}
+
+void CRecordController::SumRecorded()
+{
+    m_amount = 0;
+    for (TQ8_HANDLE device : m_set)
+        if (const CRecParamsManager::CDevState* entry = m_manager.FindDeviceParams(device))
+            m_amount += entry->RecordedSamples;
 }
 
 void CRecordController::Tick()
@@ -229,16 +259,14 @@ void CRecordController::Tick()
     if (m_inTick)
         return;
     m_inTick = true;
-    m_amount = 0;
     // A box shown for one board lets events run: the set may change meanwhile.
     const std::vector<TQ8_HANDLE> set = m_set;
     for (TQ8_HANDLE device : set) {
         const CRecParamsManager::CDevState* entry = m_manager.FindDeviceParams(device);
         if (entry && !(entry->StateFlags & kStateFinished))
             UpdateBoard(device);
-        if ((entry = m_manager.FindDeviceParams(device)) != nullptr)
-            m_amount += entry->RecordedSamples;
     }
+    SumRecorded();
     ShowTickFigures();
     ShowTrouble();
     if (m_recording && m_running <= 0) {
@@ -282,26 +310,8 @@ void CRecordController::UpdateBoard(TQ8_HANDLE device)
     if (!session)
         return;
     const int32_t rc = GetRecordingSessionProgressTQ8(session, &progress, 0);
-    if (rc != TQ8_OK) {
-        // A session that cannot be asked (its server gone or restarted, its board
-        // reset) has failed; it must not stay shown as recording. What it
-        // recorded so far is kept.
-        auto last = m_live.find(device);
-        live = last != m_live.end() ? last->second : TQ8_REC_SESSION_PROGRESS_EX{};
-        progress.Rpr_status = TQ8_REC_STATUS_FAILED;
-        progress.Rpr_errorCode = rc;
-        progress.Rpr_errorText = nullptr;
-    }
-    std::wstring errorText;
-    if (progress.Rpr_errorText) {
-        errorText = progress.Rpr_errorText;
-        FreeMemoryTQ8(progress.Rpr_errorText);
-        progress.Rpr_errorText = nullptr;
-    }
+    const std::wstring errorText = TakeProgress(device, live, rc);
     CRecParamsManager::CDevState& entry = m_manager.GetDeviceParams(device);
-    entry.RecordedSamples = progress.Rpr_samplesRecorded;
-    m_longestElapsed = std::max(m_longestElapsed, progress.Rpr_elapsedMs);
-    m_live[device] = live;
 
     std::wstring state = rectext::BoardProgressText(progress);
     std::wstring message;
@@ -314,7 +324,7 @@ void CRecordController::UpdateBoard(TQ8_HANDLE device)
         finished = true;
     } else {
         if (progress.Rpr_status == TQ8_REC_STATUS_COMPLETED) {
-            state += L", Complete";
+            state += rectext::EndedNote(progress);
             finished = true;
         }
         state += rectext::LiveNotes(live);
@@ -340,6 +350,31 @@ void CRecordController::UpdateBoard(TQ8_HANDLE device)
     m_host.ShowStatistics(m_passes, m_attempts);
     WriteLog(false);
     RequestBeginStop();
+}
+
+std::wstring CRecordController::TakeProgress(TQ8_HANDLE device, TQ8_REC_SESSION_PROGRESS_EX& live, int32_t rc)
+{
+    TQ8_REC_SESSION_PROGRESS& progress = live.base;
+    if (rc != TQ8_OK) {
+        // A session that cannot be asked (its server gone or restarted, its board
+        // reset) has failed; it must not stay shown as recording. What it
+        // recorded so far is kept.
+        auto last = m_live.find(device);
+        live = last != m_live.end() ? last->second : TQ8_REC_SESSION_PROGRESS_EX{};
+        progress.Rpr_status = TQ8_REC_STATUS_FAILED;
+        progress.Rpr_errorCode = rc;
+        progress.Rpr_errorText = nullptr;
+    }
+    std::wstring errorText;
+    if (progress.Rpr_errorText) {
+        errorText = progress.Rpr_errorText;
+        FreeMemoryTQ8(progress.Rpr_errorText);
+        progress.Rpr_errorText = nullptr;
+    }
+    m_manager.GetDeviceParams(device).RecordedSamples = progress.Rpr_samplesRecorded;
+    m_longestElapsed = std::max(m_longestElapsed, progress.Rpr_elapsedMs);
+    m_live[device] = live;
+    return errorText;
 }
 
 std::wstring CRecordController::FailureMessage(TQ8_HANDLE device, const std::wstring& errorText, int32_t code,

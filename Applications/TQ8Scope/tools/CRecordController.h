@@ -72,6 +72,14 @@ private:
     bool CreateSessions();
     bool ArmSessions();
     void UpdateBoard(TQ8_HANDLE device);
+    // A board's progress (queried with result rc) into its entry and the
+    // figures; a session that could not be asked counts as failed, with
+    // what it recorded before. Returns the session's error text.
+    std::wstring TakeProgress(TQ8_HANDLE device, TQ8_REC_SESSION_PROGRESS_EX& live, int32_t rc);
+    // The row of a board whose session the end of the recording ended.
+    void ShowEnded(TQ8_HANDLE device, TQ8_REC_SESSION_PROGRESS_EX& last, int32_t rc);
+    // Amount recorded := the recording set's recorded samples.
+    void SumRecorded();
     std::wstring FailureMessage(TQ8_HANDLE device, const std::wstring& errorText, int32_t code, std::wstring& state);
     void ShowTickFigures();
     void ShowTrouble();

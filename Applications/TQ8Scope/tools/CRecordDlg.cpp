@@ -184,7 +184,6 @@ void CRecordDlg::BuildControls()
     m_snapshotOptions = Named(new QPushButton(QStringLiteral("Snapshot Options..."), this), "snapshotOptions");
     m_beginStop = Named(new QPushButton(QStringLiteral("Begin &Recording"), this), "beginStop");
     m_close = Named(new QPushButton(QStringLiteral("Close"), this), "close");
-    m_beginStop->setDefault(true);
     buttons->addWidget(m_snapshotOptions);
     buttons->addStretch(1);
     buttons->addWidget(m_beginStop);
@@ -195,6 +194,26 @@ void CRecordDlg::BuildControls()
     connect(m_close, &QPushButton::clicked, this, &QWidget::hide);
     auto* hideKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R), this);
     connect(hideKey, &QShortcut::activated, this, &QWidget::hide);
+    // Enter in a field takes the field; with a default button it would start
+    // a recording (or stop one). None is: Space presses the focused button.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
+    for (QLineEdit* edit : {m_durCount, m_durMs, m_acqCount, m_repetitions})
+        connect(edit, &QLineEdit::returnPressed, this, [this, edit] { ConfirmField(edit); });
+}
+
+void CRecordDlg::ConfirmField(QLineEdit* edit)
+{
+    uint64_t wide = 0;
+    uint32_t narrow = m_manager.AcqSamples;
+    if (edit == m_durCount)
+        ReadDurationSamples(wide);
+    else if (edit == m_durMs)
+        ReadDurationMs(wide);
+    else if (edit == m_acqCount)
+        DDX_CountWithUnits32(true, m_acqCount, m_acqUnits, narrow);
+    else if (edit == m_repetitions)
+        ReadRepetitions(narrow);
 }
 
 QWidget* CRecordDlg::BuildDestinationGroup()
@@ -558,14 +577,10 @@ bool CRecordDlg::ExchangeData(bool save)
         EnableAcquisitionSize();
         return true;
     }
-    uint64_t durMs = 0;
-    if (!GetDlgItemUInt64(m_durMs, durMs)) {
-        ShowInvalidNumberMessage(nullptr, m_durMs);
-        return false;
-    }
+    uint64_t durMs = m.DurMs;
     uint64_t durSamples = m.DurSamples;
     uint32_t acqSamples = m.AcqSamples;
-    if (!DDX_CountWithUnits(true, m_durCount, m_durUnits, durSamples)
+    if (!ReadDurationMs(durMs) || !ReadDurationSamples(durSamples)
         || !DDX_CountWithUnits32(true, m_acqCount, m_acqUnits, acqSamples))
         return false;
     m.RecType = m_type[1]->isChecked() ? CRecParams::kRecTypeViaBoard : CRecParams::kRecTypeToHost;
@@ -578,6 +593,33 @@ bool CRecordDlg::ExchangeData(bool save)
     DDX_CheckFlag(true, m_pause, CRecordController::kFlagPause, m.Flags);
     DDX_CheckFlag(true, m_snapshots, CRecordController::kFlagSnapshots, m.Flags);
     DDX_CheckFlag(true, m_keepOthers, CRecordController::kFlagKeepOthers, m.Flags);
+    return true;
+}
+
+// To the library a length of 0 means no limit: only "Infinite" records
+// without one, so the chosen duration takes no 0 (nor an empty field).
+bool CRecordDlg::ReadDurationMs(uint64_t& ms)
+{
+    const bool chosen = m_duration[CRecParams::kDurTime]->isChecked();
+    uint64_t value = 0;
+    if (!GetDlgItemUInt64(m_durMs, value) || (chosen && value == 0)) {
+        ShowInvalidNumberMessage(chosen ? L"recording time in milliseconds (at least 1)" : nullptr, m_durMs);
+        return false;
+    }
+    ms = value;
+    return true;
+}
+
+bool CRecordDlg::ReadDurationSamples(uint64_t& samples)
+{
+    uint64_t value = samples;
+    if (!DDX_CountWithUnits(true, m_durCount, m_durUnits, value))
+        return false;
+    if (value == 0 && m_duration[CRecParams::kDurSamples]->isChecked()) {
+        ShowInvalidNumberMessage(L"number of samples to record (at least 1)", m_durCount);
+        return false;
+    }
+    samples = value;
     return true;
 }
 

@@ -78,6 +78,11 @@ private:
     void QueueBeginStop() override;
 
     void BuildControls();
+    // Enter in a number field: the field is read as the start reads it.
+    void ConfirmField(QLineEdit* edit);
+    // The "By time:" and "This much:" fields; false after their message.
+    bool ReadDurationMs(uint64_t& ms);
+    bool ReadDurationSamples(uint64_t& samples);
     QWidget* BuildDestinationGroup();
     QWidget* BuildRecordingGroup();
     QWidget* BuildStatusGroup();

@@ -72,6 +72,12 @@ std::wstring BoardProgressText(const TQ8_REC_SESSION_PROGRESS& progress)
     return text;
 }
 
+std::wstring EndedNote(const TQ8_REC_SESSION_PROGRESS& progress)
+{
+    const uint64_t limit = progress.Rpr_samplesToRecord;
+    return limit != 0 && progress.Rpr_samplesRecorded >= limit ? L", Complete" : L", Stopped";
+}
+
 std::wstring LiveNotes(const TQ8_REC_SESSION_PROGRESS_EX& progress)
 {
     std::wstring text;

@@ -21,6 +21,9 @@ std::wstring FormatThroughput(uint64_t samples, uint32_t elapsedMs);
 int ProgressPosition(uint64_t amount, uint64_t total);
 // "REC: " with the amount, the rate and the share of the target.
 std::wstring BoardProgressText(const TQ8_REC_SESSION_PROGRESS& progress);
+// How a session ended that did not fail: ", Complete" at its limit,
+// ", Stopped" before it (or without one).
+std::wstring EndedNote(const TQ8_REC_SESSION_PROGRESS& progress);
 // What the board reports going wrong while it records: "; "-separated
 // notes, each after "; ", empty when all is well.
 std::wstring LiveNotes(const TQ8_REC_SESSION_PROGRESS_EX& progress);

@@ -164,6 +164,23 @@ TEST_P(BoardRecordingTest, AbortEndsAnUnlimitedRecordingWithCompleteFiles)
     EXPECT_EQ(ReadFile(m_path), Generated(h, 9, blocks));
 }
 
+// A recording aborted short of its limit says so in its context (one
+// without a limit, in AbortedUnlimitedRecordingIsConsistent).
+TEST_P(BoardRecordingTest, TheContextSaysARecordingWasStopped)
+{
+    TQ8_HANDLE h = Board(kSerial);
+    ASSERT_EQ(TQ8Sim_SetTimeFactor(10), TQ8_OK);
+    m_rp.Rsp_samplesToRecord = 1ull << 40;
+    TQ8_REC_SESSION s = Create(h);
+    ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+    ASSERT_TRUE(WaitFor(s, [](const TQ8_REC_SESSION_PROGRESS& p) { return p.Rpr_samplesRecorded > 0; }));
+    EXPECT_EQ(AbortRecordingSessionTQ8(s), TQ8_OK);
+    EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+    const std::string ctx = ReadText(m_path + ".vrdc");
+    EXPECT_NE(ctx.find("<Result>stopped</Result>"), std::string::npos) << ctx;
+}
+
 TEST_P(BoardRecordingTest, StandbyOnAnotherHandleFailsARecordingShortOfItsTarget)
 {
     TQ8_HANDLE h = Board(kSerial);
@@ -367,6 +384,24 @@ TEST_P(BoardRecordingTest, BadRecordsAreRefused)
     // None of them left a session behind: the board takes a good one.
     s = Create(h);
     EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+}
+
+// A transfer of a few samples costs as much as a large one: sizes below the
+// smallest the library takes are refused, 0 leaves the choice to it.
+TEST_P(BoardRecordingTest, TransfersBelowTheSmallestAreRefused)
+{
+    TQ8_HANDLE h = Board(kSerial);
+    TQ8_REC_SESSION s = nullptr;
+    for (uint32_t samples : {1u, 3u, TQ8_REC_MIN_TRANSFER_SAMPLES - 1}) {
+        m_rp.Rsp_transferSamples = samples;
+        EXPECT_EQ(CreateRecordingSessionTQ8(h, &m_rp, &s), TQ8_ERR_INVALID_ARG) << samples;
+        EXPECT_EQ(s, nullptr);
+    }
+    m_rp.Rsp_samplesToRecord = 3 * TQ8_REC_MIN_TRANSFER_SAMPLES;
+    for (uint32_t samples : {0u, TQ8_REC_MIN_TRANSFER_SAMPLES}) {
+        m_rp.Rsp_transferSamples = samples;
+        RecordToEnd(h);
+    }
 }
 
 TEST_P(BoardRecordingTest, UnknownAndDeletedSessionsAreInvalid)

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
+#include "CTransferQueue.h"
 #include "RecordingPlan.h"
 
 using namespace tq8;
@@ -94,4 +98,31 @@ TEST(RecordingPlan, SizesAgainstTheBoard)
     EXPECT_EQ(CheckRecordingSizes(plan, settings), TQ8_ERR_INVALID_ARG);
     plan.maxSegmentBytes = 104;
     EXPECT_EQ(CheckRecordingSizes(plan, settings), TQ8_OK);
+}
+
+// The queue between board and files maps no more than the ring, whatever
+// the transfer size: a block takes whole pages, so a small transfer makes
+// fewer blocks, not a larger mapping.
+TEST(RecordingPlan, TransferBlocksStayWithinTheRing)
+{
+    constexpr uint64_t kRing = 16u << 20;
+    for (uint32_t channels : {1u, 2u, 4u}) {
+        for (uint32_t transfer : {0u, 1u, 3u, TQ8_REC_MIN_TRANSFER_SAMPLES, TQ8_REC_MIN_TRANSFER_SAMPLES + 1, 5000u, 65537u,
+                                  uint32_t(kRing / 2 + 1), 0xFFFFFFFFu}) {
+            SCOPED_TRACE(std::to_string(channels) + " channels, transfer " + std::to_string(transfer));
+            RecordingPlan plan;
+            plan.acqSamples = 1u << 26;
+            plan.transferSamples = transfer;
+            const TransferLayout layout = PlanTransfers(plan, channels, kRing);
+            EXPECT_EQ(layout.transferSamples % channels, 0u);
+            EXPECT_GE(layout.queueSlots, 2u);
+            const uint64_t stride = CTransferQueue::BlockStride(layout.transferSamples);
+            EXPECT_LE(layout.queueSlots * stride, std::max<uint64_t>(kRing, 2 * stride));
+        }
+    }
+    // An acquisition smaller than a transfer is moved whole.
+    RecordingPlan plan;
+    plan.acqSamples = 1000;
+    EXPECT_EQ(PlanTransfers(plan, 4, kRing).transferSamples, 1000u);
+    EXPECT_EQ(PlanTransfers(plan, 4, kRing).acqSamples, 1000u);
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "DocFakes.h"
 #include "ErrorBox.h"
 #include "MainDocFixture.h"
+#include "RemoteTestHost.h"
 #include "TQ8Sim.h"
 #include "TextConv.h"
 
@@ -302,4 +304,93 @@ TEST_F(MainDocRecordingTest, DestroyingWhileRecordingJoinsTheSession)
     ASSERT_TRUE(doc.ArmRecordingSession());
     docs.clear();
     EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// A refused session says which setting is at fault after the library's text.
+TEST_F(MainDocRecordingTest, ARefusedSessionNamesTheSettingAtFault)
+{
+    TestDoc& doc = NewDoc();
+    ASSERT_EQ(SetActiveChannelsTQ8(doc.GetDeviceHandle(), 0), TQ8_OK); // four channels
+    std::wstring invalid;
+    GetErrorTextString(TQ8_ERR_INVALID_ARG, invalid, doc.GetDeviceHandle());
+    const auto refused = [&](const std::function<void(CRecParamsManager::CDevState&)>& change) {
+        boxes.Clear();
+        CRecParamsManager::CDevState& params = Params(doc, 1 << 20);
+        change(params);
+        const std::wstring base = vlt::Utf8ToWide(dir->Str());
+        EXPECT_TRUE(params.RecParams.BuildSessionParams(doc.GetDeviceHandle(), manager, params.SessionParams,
+                                                        base.c_str()));
+        EXPECT_FALSE(doc.CreateRecordingSession(manager, params));
+        EXPECT_EQ(doc.GetRecordingSession(), nullptr);
+        const std::wstring text = boxes.LastText();
+        const size_t reason = text.find(L"Failed to create recording session: ");
+        EXPECT_NE(reason, std::wstring::npos) << vlt::WideToUtf8(text);
+        return text.substr(reason == std::wstring::npos ? 0 : reason);
+    };
+    std::wstring text = refused([&](auto&) { manager.TransferSamples = 3; });
+    EXPECT_EQ(text.rfind(L"Failed to create recording session: " + invalid + L"\n\n", 0), 0u) << vlt::WideToUtf8(text);
+    EXPECT_NE(text.find(L"transfer size of 3 samples"), std::wstring::npos) << vlt::WideToUtf8(text);
+    EXPECT_NE(text.find(L"below the 4,096 samples"), std::wstring::npos) << vlt::WideToUtf8(text);
+    manager.TransferSamples = 0;
+
+    text = refused([&](auto& p) { p.RecParams.AcqSamples = 2; });
+    EXPECT_NE(text.find(L"acquisition size of 2 samples"), std::wstring::npos) << vlt::WideToUtf8(text);
+    text = refused([&](auto& p) { p.RecParams.AcqSamples = 0xFFFFFFF0u; });
+    EXPECT_NE(text.find(L"acquisition size of 4,294,967,280 samples"), std::wstring::npos) << vlt::WideToUtf8(text);
+
+    manager.SnapshotSamples = 0;
+    text = refused([&](auto&) {});
+    EXPECT_NE(text.find(L"snapshot length"), std::wstring::npos) << vlt::WideToUtf8(text);
+    manager.SnapshotSamples = 8192;
+
+    text = refused([&](auto& p) {
+        p.RecParams.DestFileOpts.SpanFiles = 1;
+        p.RecParams.DestFileOpts.SpanBytes = 512;
+        p.RecParams.DestFileOpts.SkipHdr = 1;
+        p.RecParams.DestFileOpts.SkipBytes = 512;
+    });
+    EXPECT_NE(text.find(L"static file size of 512 bytes"), std::wstring::npos) << vlt::WideToUtf8(text);
+    text = refused([&](auto& p) {
+        p.RecParams.DestFileOpts.SpanFiles = 1;
+        p.RecParams.DestFileOpts.Template.Fwp_flags |= TQ8_FWP_TEXT;
+    });
+    EXPECT_NE(text.find(L"binary files only"), std::wstring::npos) << vlt::WideToUtf8(text);
+}
+
+// A remote board records on its server: a destination that is no path there
+// is refused before anything starts, with the path tried.
+TEST_F(MainDocRecordingTest, ARemoteBoardNeedsAPathOnItsServer)
+{
+    const std::filesystem::path root = dir->Str() + "/served";
+    std::filesystem::create_directories(root);
+    RemoteTestHost server(root.string());
+    ASSERT_TRUE(server.Started());
+    TQ8_HANDLE remote = devices->ConnectRemoteDevice(L"127.0.0.1", server.Port(), 4711, true, true);
+    ASSERT_NE(remote, nullptr);
+    docs.push_back(std::make_unique<TestDoc>(nullptr, devices.get(), remote, docstate::kLimitPlotData));
+    TestDoc& doc = *docs.back();
+    CRecParamsManager::CDevState& params = manager.GetDeviceParams(remote);
+    params.RecParams.DestFileOpts.Pathname1 = L"relrec.rd8";
+    for (const std::wstring& base : {std::wstring(), vlt::Utf8ToWide(root.string())}) {
+        boxes.Clear();
+        ASSERT_TRUE(params.RecParams.BuildSessionParams(remote, manager, params.SessionParams,
+                                                        base.empty() ? nullptr : base.c_str()));
+        EXPECT_FALSE(doc.CreateRecordingSession(manager, params));
+        EXPECT_EQ(doc.GetRecordingSession(), nullptr);
+        const std::wstring tried = base.empty() ? L"relrec.rd8" : base + L"/relrec.rd8";
+        EXPECT_NE(boxes.LastText().find(L"\"" + tried + L"\""), std::wstring::npos) << vlt::WideToUtf8(boxes.LastText());
+        EXPECT_NE(boxes.LastText().find(L"C:\\recs\\file.rd8"), std::wstring::npos);
+    }
+    // A server path outside its served folders: the server's refusal names it.
+    params.RecParams.DestFileOpts.Pathname1 = L"D:\\remote.rd8";
+    ASSERT_TRUE(params.RecParams.BuildSessionParams(remote, manager, params.SessionParams, nullptr));
+    EXPECT_FALSE(doc.CreateRecordingSession(manager, params));
+    EXPECT_NE(boxes.LastText().find(L"\n\nThe paths given: \"D:\\remote.rd8\"."), std::wstring::npos)
+        << vlt::WideToUtf8(boxes.LastText());
+    params.RecParams.DestFileOpts.Pathname1 = L"C:\\remote.rd8";
+    ASSERT_TRUE(params.RecParams.BuildSessionParams(remote, manager, params.SessionParams, nullptr));
+    EXPECT_TRUE(doc.CreateRecordingSession(manager, params)) << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_TRUE(doc.EndRecordingSession(nullptr));
+    docs.pop_back();
+    devices->ReleaseDevice(remote);
 }

@@ -222,3 +222,28 @@ TEST_F(CRecParamsBoardTest, FailedRateQueryFailsTheSession)
     EXPECT_TRUE(p.BuildSessionParams(h, m, r, nullptr)) << "the next query answers again";
     DisconnectFromDeviceTQ8(h);
 }
+
+// To the library a length of 0 samples means no limit: a limit that comes to
+// no samples (0 samples, 0 ms) is refused, never recorded without end.
+TEST_F(CRecParamsBoardTest, ALimitOfNoSamplesIsRefused)
+{
+    TQ8_HANDLE h = nullptr;
+    ASSERT_EQ(ConnectToVirtualDeviceTQ8(&h, 1600, 1), TQ8_OK);
+    CRecParamsManager m;
+    CRecParams p;
+    p.DestFileOpts.Pathname1 = L"rec.rd8";
+    TQ8_REC_SESSION_PARAMS r{};
+    p.RecDurType = CRecParams::kDurSamples;
+    p.DurSamples = 0;
+    EXPECT_FALSE(p.BuildSessionParams(h, m, r, nullptr));
+    p.RecDurType = CRecParams::kDurTime;
+    p.DurMs = 0;
+    EXPECT_FALSE(p.BuildSessionParams(h, m, r, nullptr));
+    p.DurMs = 1;
+    ASSERT_TRUE(p.BuildSessionParams(h, m, r, nullptr));
+    EXPECT_NE(r.Rsp_samplesToRecord, 0u);
+    p.RecDurType = CRecParams::kDurNoLimit;
+    ASSERT_TRUE(p.BuildSessionParams(h, m, r, nullptr));
+    EXPECT_EQ(r.Rsp_samplesToRecord, 0u);
+    DisconnectFromDeviceTQ8(h);
+}

@@ -7,6 +7,7 @@
 #include "ErrorBox.h"
 #include "RecordTestSupport.h"
 #include "RecordingTexts.h"
+#include "ValueFormat.h"
 
 using rec_test::RecordBoardsTest;
 
@@ -214,12 +215,13 @@ TEST_F(RecordBoardsTest, CompletionNotesAndUserStop)
     Select({0, 2});
     ASSERT_TRUE(controller->Start());
     controller->Stop();
-    // The sessions are gone: a poll now has no progress to take.
+    // The sessions are gone: a poll now has no progress to take, and adds up
+    // what the stop left in the entries.
     host.states.clear();
     manager.GetDeviceParams(handles[0]).RecordedSamples = 77;
     controller->Tick();
     EXPECT_TRUE(host.states.empty());
-    EXPECT_EQ(controller->GetAmountRecorded(), 77u);
+    EXPECT_EQ(controller->GetAmountRecorded(), 77u + manager.GetDeviceParams(handles[2]).RecordedSamples);
     EXPECT_EQ(Bits(0) & CRecordController::kStateFinished, 0u);
     manager.GetDeviceParams(handles[0]).RecParams.OutFlags = 0;
     manager.GetDeviceParams(handles[2]).RecParams.OutFlags = 0;
@@ -255,4 +257,29 @@ TEST_F(RecordBoardsTest, SessionThatCannotBeAskedFailsTheBoard)
         EXPECT_EQ(Bits(2) & 0x18, 0x18u);
         EXPECT_EQ(docs[2]->GetRecordingSession(), nullptr);
     }
+}
+
+// After a stop each board's row and the figures show what the files hold,
+// not the last poll's amount.
+TEST_F(RecordBoardsTest, AStopShowsEachBoardsFinalStateAndAmount)
+{
+    Select({0, 2});
+    Limit(uint64_t(1) << 40);
+    ASSERT_TRUE(controller->Start()) << boxes.LastText();
+    ASSERT_TRUE(TickUntil([&] {
+        return manager.GetDeviceParams(handles[0]).RecordedSamples > 0
+               && manager.GetDeviceParams(handles[2]).RecordedSamples > 0;
+    }));
+    controller->Stop();
+    uint64_t total = 0;
+    for (int i : {0, 2}) {
+        const uint64_t held = std::filesystem::file_size(dir / ("board" + std::to_string(500001 + i) + ".rd8"));
+        total += held;
+        const std::wstring& state = host.states[handles[size_t(i)]];
+        EXPECT_EQ(state.rfind(L"REC: " + FormatSampleCount(double(held)) + L", ", 0), 0u) << vlt::WideToUtf8(state);
+        EXPECT_TRUE(state.ends_with(L"%, Stopped")) << vlt::WideToUtf8(state);
+    }
+    EXPECT_EQ(controller->GetAmountRecorded(), total);
+    EXPECT_EQ(host.amount, FormatSampleCount(double(total)));
+    EXPECT_EQ(host.progress, rectext::ProgressPosition(total, uint64_t(2) << 40));
 }

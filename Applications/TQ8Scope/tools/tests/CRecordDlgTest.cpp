@@ -20,6 +20,7 @@
 #include "CRecSsOptionsDlg.h"
 #include "CRecordDlg.h"
 #include "CVltEditBrowseCtrl.h"
+#include "ErrorBox.h"
 #include "PersistentOptsKeys.h"
 #include "RecordTestSupport.h"
 #include "RemoteTestHost.h"
@@ -49,6 +50,17 @@ protected:
     W* Child(const char* name)
     {
         return dlg->findChild<W*>(QString::fromLatin1(name));
+    }
+    // A virtual board of the server, with a document, in the list.
+    TQ8_HANDLE AddRemoteBoard(const RemoteTestHost& server)
+    {
+        TQ8_HANDLE remote = devices->ConnectRemoteDevice(L"127.0.0.1", server.Port(), 4711, true, true);
+        if (!remote)
+            return nullptr;
+        docs.push_back(std::make_unique<CMainDoc>(nullptr, devices.get(), remote, docstate::kLimitPlotData));
+        dlg->AddDevice(remote);
+        manager.GetDeviceParams(remote).Document = docs.back().get();
+        return remote;
     }
     QTreeWidgetItem* Row(int i) { return list->topLevelItem(i); }
     QString State(int i) { return Row(i)->text(2); }
@@ -126,11 +138,8 @@ TEST_F(RecordDlgTest, ARemoteBoardsBrowseStartsInAFolderOfItsServer)
     unsetenv("XDG_DOCUMENTS_DIR");
     auto server = std::make_unique<RemoteTestHost>(home.string());
     ASSERT_TRUE(server->Started());
-    TQ8_HANDLE remote = devices->ConnectRemoteDevice(L"127.0.0.1", server->Port(), 4711, true, true);
+    TQ8_HANDLE remote = AddRemoteBoard(*server);
     ASSERT_NE(remote, nullptr);
-    docs.push_back(std::make_unique<CMainDoc>(nullptr, devices.get(), remote, docstate::kLimitPlotData));
-    dlg->AddDevice(remote);
-    manager.GetDeviceParams(remote).Document = docs.back().get();
     ASSERT_EQ(list->topLevelItemCount(), 4);
     list->setCurrentItem(Row(3));
     ASSERT_EQ(dlg->GetSelectedDevice(), remote);
@@ -263,4 +272,101 @@ TEST_F(RecordDlgTest, SnapshotOptions)
     EXPECT_EQ(ss.result(), QDialog::Accepted);
     EXPECT_EQ(manager.SnapshotSamples, 4096u);
     EXPECT_EQ(manager.SnapshotFreqMs, 250u);
+}
+
+// Enter in a field takes the field; it never starts a recording.
+TEST_F(RecordDlgTest, EnterInAFieldNeverStartsARecording)
+{
+    Select({2});
+    Child<QRadioButton>("durSamples")->setChecked(true);
+    dlg->show();
+    for (const char* name : {"destination", "defaultDir", "durCount", "durMs", "acqCount", "repetitions"}) {
+        SCOPED_TRACE(name);
+        QLineEdit* edit = std::string(name) == "destination" || std::string(name) == "defaultDir"
+                              ? Child<CVltEditBrowseCtrl>(name)->Edit()
+                              : Child<QLineEdit>(name);
+        ASSERT_NE(edit, nullptr);
+        edit->setEnabled(true);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
+        EXPECT_FALSE(dlg->IsRecording());
+        QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
+        EXPECT_FALSE(dlg->IsRecording());
+        EXPECT_EQ(boxes.Count(), 0u) << vlt::WideToUtf8(boxes.LastText());
+    }
+    // A number that cannot be taken is said at once, the focus back in its field.
+    Child<QLineEdit>("durCount")->setText(QStringLiteral("12x"));
+    Child<QLineEdit>("durCount")->setFocus();
+    QTest::keyClick(Child<QLineEdit>("durCount"), Qt::Key_Return);
+    EXPECT_FALSE(dlg->IsRecording());
+    EXPECT_EQ(boxes.LastText().rfind(L"Please enter a valid ", 0), 0u) << vlt::WideToUtf8(boxes.LastText());
+}
+
+// Only "Infinite" records without a limit: a length of 0, or an empty field,
+// is refused for the duration chosen.
+TEST_F(RecordDlgTest, OnlyInfiniteRecordsWithoutALimit)
+{
+    Select({2});
+    struct Case {
+        const char* radio;
+        const char* field;
+        const char* text;
+        const wchar_t* message;
+    };
+    const Case cases[] = {
+        {"durSamples", "durCount", "0", L"Please enter a valid number of samples to record (at least 1)."},
+        {"durSamples", "durCount", "", L"Please enter a valid number of samples to record (at least 1)."},
+        {"durSamples", "durCount", "0x0", L"Please enter a valid number of samples to record (at least 1)."},
+        {"durTime", "durMs", "0", L"Please enter a valid recording time in milliseconds (at least 1)."},
+        {"durTime", "durMs", " ", L"Please enter a valid recording time in milliseconds (at least 1)."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " \"" + c.text + "\"");
+        boxes.Clear();
+        Child<QRadioButton>(c.radio)->setChecked(true);
+        Child<QLineEdit>(c.field)->setText(QString::fromLatin1(c.text));
+        dlg->OnBeginStop();
+        EXPECT_FALSE(dlg->IsRecording());
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.LastText().rfind(c.message, 0), 0u) << vlt::WideToUtf8(boxes.LastText());
+    }
+    // The other duration's empty count is not in the way.
+    boxes.Clear();
+    Child<QLineEdit>("durCount")->setText(QString());
+    Child<QLineEdit>("durMs")->setText(QStringLiteral("50"));
+    Child<QRadioButton>("durTime")->setChecked(true);
+    dlg->OnBeginStop();
+    EXPECT_TRUE(dlg->IsRecording()) << vlt::WideToUtf8(boxes.LastText());
+    dlg->StopRecording();
+}
+
+// A remote board whose server has gone shows as failed once the recording
+// is stopped, not as still recording.
+TEST_F(RecordDlgTest, AStopAfterTheServerWentShowsTheBoardFailed)
+{
+    const std::filesystem::path home = dir / "server";
+    std::filesystem::create_directories(home);
+    auto server = std::make_unique<RemoteTestHost>(home.string());
+    ASSERT_TRUE(server->Started());
+    TQ8_HANDLE remote = AddRemoteBoard(*server);
+    ASSERT_NE(remote, nullptr);
+    manager.GetDeviceParams(remote).RecParams.DestFileOpts.Pathname1 = L"C:\\remote.rd8";
+    handles.push_back(remote);
+    Select({3});
+    Child<QRadioButton>("durInfinite")->setChecked(true);
+    dlg->Controller().DefaultDir.clear();
+    dlg->OnBeginStop();
+    ASSERT_TRUE(dlg->IsRecording()) << vlt::WideToUtf8(boxes.LastText());
+    ASSERT_TRUE(doc_tools_test::PumpUntil([&] { return State(3).startsWith(QStringLiteral("REC: ")); }));
+    server.reset();
+    dlg->OnBeginStop();
+    EXPECT_FALSE(dlg->IsRecording());
+    std::wstring lost;
+    GetErrorTextString(TQ8_ERR_CONNECTION_LOST, lost, nullptr);
+    EXPECT_EQ(State(3).toStdWString(), L"ERROR: " + lost);
+
+    dlg->RemoveDevice(remote);
+    handles.pop_back();
+    docs.pop_back();
+    devices->ReleaseDevice(remote);
 }
