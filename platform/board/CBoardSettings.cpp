@@ -305,9 +305,9 @@ uint32_t CBoardSettings::MaxSamples(int selection) const
 double CBoardSettings::ActualAdcRateMHz() const
 {
     switch (GetInt(SettingId::AdcClockSource)) {
-    case 0:
+    case TQ8_CLOCK_INTERNAL:
         return Get(SettingId::InternalAdcClockRate);
-    case 1:
+    case TQ8_CLOCK_EXTERNAL:
         return Get(SettingId::ExternalClockRate)
                / (Get(SettingId::ExtClockDivider1) * Get(SettingId::ExtClockDivider2));
     default:
@@ -325,7 +325,7 @@ double CBoardSettings::EffectiveRateMHz() const
 
 bool CBoardSettings::PllLocked() const
 {
-    return GetInt(SettingId::AdcClockSource) != 0 || GetInt(SettingId::PllDisable) == 0;
+    return GetInt(SettingId::AdcClockSource) != TQ8_CLOCK_INTERNAL || GetInt(SettingId::PllDisable) == 0;
 }
 
 double CBoardSettings::InputRangeVpp(int channel) const

@@ -1387,7 +1387,7 @@ double CMainDoc::GetAcquisitionRate(bool actual) const
         GetActualAdcAcqRateTQ8(m_device, &rate);
     else
         GetEffectiveAcqRateTQ8(m_device, &rate);
-    if (!HasSyncOutput() || GetAdcClockSourceTQ8(m_device, 1) != 1)
+    if (!HasSyncOutput() || GetAdcClockSourceTQ8(m_device, 1) != TQ8_CLOCK_EXTERNAL)
         return rate;
     IVltHUB6* sync = GetSyncDeviceObject();
     double syncRate = 0.0;

@@ -37,21 +37,17 @@ SoftwareState& State()
     return state;
 }
 
-// Clock sources of a board: its own synthesizer, or the external input,
-// which its two dividers bring down; the slave sources take a rate as it is.
-constexpr int32_t kInternalClock = 0;
-constexpr int32_t kExternalClock = 1;
-
 // 0 when the board can run on the unit's clock at rate; else the library's
 // code for a rate below or above what it takes. A board on its own clock is
-// not driven by the unit's rate.
+// not driven by the unit's rate; the external input is brought down by
+// its two dividers, a slave source takes the rate as it is.
 int32_t RateRefusal(TQ8_HANDLE board, double rate)
 {
     const int32_t source = GetAdcClockSourceTQ8(board, 1);
-    if (source == kInternalClock)
+    if (source == TQ8_CLOCK_INTERNAL)
         return 0;
     double adcRate = rate;
-    if (source == kExternalClock)
+    if (source == TQ8_CLOCK_EXTERNAL)
         adcRate /= std::max(1, GetExtClockDivider1TQ8(board, 1)) * std::max(1, GetExtClockDivider2TQ8(board, 1));
     const bool interleaved = GetAdcInterleaveEnableTQ8(board, 1) > 0;
     if (adcRate < (interleaved ? acqrate::kMinInterleavedMHz : acqrate::kMinMHz))

@@ -137,7 +137,7 @@ void CForm_Clocks::OnInitialUpdate()
     if (config == 2 || config == 3) {
         m_source->addItems({QStringLiteral("Slave #1"), QStringLiteral("Slave #2")});
         const int32_t source = GetAdcClockSourceTQ8(device, 1);
-        m_source->setEnabled(source != 2 && source != 3);
+        m_source->setEnabled(source != TQ8_CLOCK_SLAVE1 && source != TQ8_CLOCK_SLAVE2);
     }
     Refresh();
 }
@@ -188,7 +188,7 @@ void CForm_Clocks::OnDocumentUpdate(IDocView*, int hint, void* object)
         m_busy = object != nullptr;
         const int32_t source = GetAdcClockSourceTQ8(GetDeviceHandle(), 1);
         // A slave clocked by its master keeps its source.
-        const bool slaveSource = m_source->count() > 2 && (source == 2 || source == 3);
+        const bool slaveSource = m_source->count() > 2 && (source == TQ8_CLOCK_SLAVE1 || source == TQ8_CLOCK_SLAVE2);
         m_source->setEnabled(!m_busy && !slaveSource);
         ApplyEnableRules();
         break;
@@ -226,7 +226,7 @@ void CForm_Clocks::OnClockSource()
     int32_t result = 0;
     {
         CWaitCursor wait;
-        if (source == 0)
+        if (source == TQ8_CLOCK_INTERNAL)
             ShowStatus(kWaitingForPll, 0);
         result = SetAdcClockSourceTQ8(device, source);
     }
@@ -257,7 +257,7 @@ void CForm_Clocks::OnInternalRateKillFocus()
     int32_t result = 0;
     {
         CWaitCursor wait;
-        if (GetAdcClockSourceTQ8(device, 1) == 0)
+        if (GetAdcClockSourceTQ8(device, 1) == TQ8_CLOCK_INTERNAL)
             ShowStatus(kWaitingForPll, 0);
         result = SetInternalAdcClockRateTQ8(device, typed);
     }
@@ -404,7 +404,7 @@ void CForm_Clocks::FillDividerList()
 {
     m_dividers->clear();
     const TQ8_HANDLE device = GetDeviceHandle();
-    if (GetAdcClockSourceTQ8(device, 1) != 1)
+    if (GetAdcClockSourceTQ8(device, 1) != TQ8_CLOCK_EXTERNAL)
         return;
     double rate = 0.0;
     GetExternalClockRateTQ8(device, &rate, 1);

@@ -66,6 +66,13 @@
 #define TQ8_MODE_RAM_READ_TO_ZAB 8
 #define TQ8_MODE_PCI_WRITE_TO_RAM 9
 
+/* ADC clock sources (Get/SetAdcClockSourceTQ8): the board's synthesizer,
+ * the external input through its two dividers, or a master's clock. */
+#define TQ8_CLOCK_INTERNAL 0
+#define TQ8_CLOCK_EXTERNAL 1
+#define TQ8_CLOCK_SLAVE1 2
+#define TQ8_CLOCK_SLAVE2 3
+
 /* Feature bits of GetBoardFeaturesTQ8. */
 #define TQ8_FEATURE_ZAB 0x1u
 #define TQ8_FEATURE_FPGA_PROCESSING 0x8u
