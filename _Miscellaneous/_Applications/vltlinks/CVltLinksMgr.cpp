@@ -449,7 +449,8 @@ int32_t CVltLinksMgr::InstallEntry(const CShortcutEntry& entry, bool onDesktop)
     std::error_code made, there;
     std::filesystem::create_directories(folder, made);
     if (!std::filesystem::is_directory(folder, there)) {
-        m_out << "vltlinks: Cannot create folder '" << folder << "': " << (made ? made : there).message() << "\n";
+        m_out << "vltlinks: Cannot create folder '" << folder << "' for shortcut '" << link.FileName()
+              << "': " << (made ? made : there).message() << "\n";
         return -1;
     }
 

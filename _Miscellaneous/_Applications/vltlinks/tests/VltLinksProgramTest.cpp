@@ -120,6 +120,6 @@ TEST_F(VltLinksTest, ProgramSaysWhyAndTakesBackslashesAsFolders)
     const ChildResult run = RunChild(VLTLINKS_PROGRAM, {"/Src", m_product});
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_EQ(run.output.rfind("vltlinks: Failed to create link to readme.txt\nvltlinks: ", 0), 0u) << run.output;
-    EXPECT_TRUE(run.output.ends_with("vltlinks: Cannot create folder '" + Programs() + "/Veltrane': Not a directory\n"))
+    EXPECT_TRUE(run.output.ends_with("vltlinks: Cannot create folder '" + Programs() + "/Veltrane' for shortcut 'Readme.desktop': Not a directory\n"))
         << run.output;
 }
