@@ -1,6 +1,6 @@
 #include "AtomicFile.h"
 
-#include "CAtomicFileWriter.h"
+#include "CFileWriter.h"
 #include "SystemErrorText.h"
 
 #include <cerrno>
@@ -31,7 +31,7 @@ void SetTooLarge(std::string* error, const std::string& path, uint64_t maxBytes)
 
 bool AtomicWriteFile(const std::string& path, std::string_view data, std::string* error)
 {
-    CAtomicFileWriter writer;
+    CFileWriter writer;
     return writer.Open(path, error) && writer.Write(data, error) && writer.Commit(error);
 }
 

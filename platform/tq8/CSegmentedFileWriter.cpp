@@ -95,12 +95,12 @@ void CSegmentedFileWriter::TryDirect()
 
 bool CSegmentedFileWriter::OpenFile(bool first)
 {
-    using Existing = vlt::CAtomicFileWriter::Options::Existing;
+    using Existing = vlt::CFileWriter::Options::Existing;
     const std::string path = SegmentPath(m_path, static_cast<uint32_t>(m_files.size()) + 1);
-    vlt::CAtomicFileWriter::Options how;
+    vlt::CFileWriter::Options how;
     how.inPlace = !m_options.atomic;
     how.existing = m_options.append ? Existing::Append : first ? Existing::Replace : Existing::Refuse;
-    auto file = std::make_unique<vlt::CAtomicFileWriter>();
+    auto file = std::make_unique<vlt::CFileWriter>();
     std::string reason;
     if (!file->Open(path, how, &reason))
         return FailWith(reason, errno);
@@ -293,7 +293,7 @@ bool CSegmentedFileWriter::CloseFile()
         m_files.back().dataBytes = size > m_fileStart ? size - m_fileStart : 0;
     }
     std::string reason;
-    std::unique_ptr<vlt::CAtomicFileWriter> file = std::move(m_file);
+    std::unique_ptr<vlt::CFileWriter> file = std::move(m_file);
     if (!file->Finish(&reason))
         return ok && FailWith(reason, errno);
     // Written in place, the file is where it belongs; an atomic one waits.

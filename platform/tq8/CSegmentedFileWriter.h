@@ -6,7 +6,7 @@
 // choice), or is continued when appending; segment files 2, 3, ... are named
 // "<stem>_0002<ext>" and so on beside it and, unless appending, are never
 // put over an existing file: a name that is taken fails the write.
-// Every file goes through the shared file writer (CAtomicFileWriter), so a
+// Every file goes through the shared file writer (CFileWriter), so a
 // FIFO, a device or a folder where a file should go is refused at once.
 // Data handed to Write is in the kernel when Write returns, except with
 // direct I/O: there bytes that do not arrive in whole aligned blocks gather
@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "CAtomicFileWriter.h"
+#include "CFileWriter.h"
 #include "CWriteBehind.h"
 
 namespace tq8 {
@@ -99,9 +99,9 @@ private:
     const uint32_t m_headerBytes;
     const uint64_t m_segmentBytes;
     const Options m_options;
-    std::unique_ptr<vlt::CAtomicFileWriter> m_file; // the open file
+    std::unique_ptr<vlt::CFileWriter> m_file; // the open file
     // Atomic files closed before the last, waiting for Commit.
-    std::vector<std::unique_ptr<vlt::CAtomicFileWriter>> m_finished;
+    std::vector<std::unique_ptr<vlt::CFileWriter>> m_finished;
     int m_fd = -1;
     bool m_direct = false;    // the open file takes O_DIRECT writes
     uint64_t m_fileBytes = 0; // in the open file, header included

@@ -10,7 +10,7 @@
 #include <libxml/tree.h>
 
 #include "AtomicFile.h"
-#include "CAtomicFileWriter.h"
+#include "CFileWriter.h"
 #include "ChannelSelection.h"
 #include "NumberParse.h"
 #include "XmlRoutines.h"
@@ -147,8 +147,8 @@ std::string RecordingContextXml(const RecordingContext& c)
 
 bool RewriteContextInPlace(const std::string& path, const std::string& text)
 {
-    vlt::CAtomicFileWriter file;
-    return file.Open(path, {true, vlt::CAtomicFileWriter::Options::Existing::Overwrite}) && file.Write(text)
+    vlt::CFileWriter file;
+    return file.Open(path, {true, vlt::CFileWriter::Options::Existing::Overwrite}) && file.Write(text)
            && file.Commit();
 }
 

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cwctype>
 
-#include "CAtomicFileWriter.h"
+#include "CFileWriter.h"
 
 TimestampFifo DeviceTimestampFifo(TQ8_HANDLE device)
 {
@@ -54,7 +54,7 @@ TimestampSaveResult SaveTimestamps(const std::string& path, bool asText, const T
                                    std::span<uint64_t> buffer)
 {
     TimestampSaveResult result;
-    vlt::CAtomicFileWriter file;
+    vlt::CFileWriter file;
     // Opened first, so that a file that cannot be written empties no FIFO.
     if (!file.Open(path)) {
         result.status = TimestampSaveResult::OpenFailed;

@@ -11,11 +11,11 @@
 
 #include "AtomicFile.h"
 #include "BadFiles.h"
-#include "CAtomicFileWriter.h"
+#include "CFileWriter.h"
 
 namespace {
 
-using Existing = vlt::CAtomicFileWriter::Options::Existing;
+using Existing = vlt::CFileWriter::Options::Existing;
 
 std::string MakeTempDir()
 {
@@ -60,7 +60,7 @@ TEST(AtomicFile, PiecewiseWriterReplacesOnlyOnCommit)
     ASSERT_TRUE(vlt::AtomicWriteFile(path, "a longer previous file"));
     std::string data;
     {
-        vlt::CAtomicFileWriter writer;
+        vlt::CFileWriter writer;
         ASSERT_TRUE(writer.Open(path));
         ASSERT_TRUE(writer.Write("never"));
         ASSERT_TRUE(vlt::ReadWholeFile(path, data));
@@ -70,7 +70,7 @@ TEST(AtomicFile, PiecewiseWriterReplacesOnlyOnCommit)
     ASSERT_TRUE(vlt::ReadWholeFile(path, data));
     EXPECT_EQ(data, "a longer previous file");
 
-    vlt::CAtomicFileWriter writer;
+    vlt::CFileWriter writer;
     ASSERT_TRUE(writer.Open(path));
     ASSERT_TRUE(writer.Write("sho"));
     ASSERT_TRUE(writer.Write("rt"));
@@ -188,7 +188,7 @@ TEST(AtomicFile, ATargetThatIsNoPlainFileIsRefusedAndKept)
         // Nor is it written into, in place or appended to, nor waited for.
         badfiles::HangGuard guard;
         for (const auto existing : {Existing::Replace, Existing::Append}) {
-            vlt::CAtomicFileWriter writer;
+            vlt::CFileWriter writer;
             err.clear();
             EXPECT_FALSE(writer.Open(path, {true, existing}, &err)) << badfiles::Name(kind);
             EXPECT_EQ(err, "Cannot write '" + path + "': not a regular file");
@@ -213,7 +213,7 @@ TEST(AtomicFile, InPlaceAppendedAndFreshFiles)
     ASSERT_TRUE(vlt::AtomicWriteFile(path, "an older, longer file"));
     std::string data, err;
     {
-        vlt::CAtomicFileWriter writer;
+        vlt::CFileWriter writer;
         ASSERT_TRUE(writer.Open(path, {true, Existing::Replace}, &err)) << err;
         ASSERT_TRUE(writer.Write("new"));
         ASSERT_TRUE(vlt::ReadWholeFile(path, data));
@@ -222,7 +222,7 @@ TEST(AtomicFile, InPlaceAppendedAndFreshFiles)
     ASSERT_TRUE(vlt::ReadWholeFile(path, data));
     EXPECT_EQ(data, "new");
     for (const bool commit : {false, true}) {
-        vlt::CAtomicFileWriter writer;
+        vlt::CFileWriter writer;
         ASSERT_TRUE(writer.Open(path, {false, Existing::Append}, &err)) << err;
         ASSERT_TRUE(writer.Write("+more"));
         ASSERT_TRUE(writer.Finish());
@@ -234,7 +234,7 @@ TEST(AtomicFile, InPlaceAppendedAndFreshFiles)
         EXPECT_EQ(data, commit ? "new+more" : "new");
     }
     // Written over from the start and cut there; only a file that exists.
-    vlt::CAtomicFileWriter writer;
+    vlt::CFileWriter writer;
     ASSERT_TRUE(writer.Open(path, {false, Existing::Overwrite}, &err)) << err;
     ASSERT_TRUE(writer.Write("NEW") && writer.Commit());
     ASSERT_TRUE(vlt::ReadWholeFile(path, data));
@@ -264,7 +264,7 @@ TEST(AtomicFile, TheNextSaveRemovesWhatAKilledSaveLeft)
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        vlt::CAtomicFileWriter writer;
+        vlt::CFileWriter writer;
         if (writer.Open(path) && writer.Write(std::string(100000, 'x')))
             ::raise(SIGKILL);
         ::_exit(1);

@@ -36,8 +36,8 @@ int32_t CFirmwareUploadJob::Begin(uint64_t bytes, const std::string& name)
         return TQ8_ERR_FILE_WRITE;
     m_folder = pattern;
     m_path = m_folder + "/" + name;
-    vlt::CAtomicFileWriter::Options fresh;
-    fresh.existing = vlt::CAtomicFileWriter::Options::Existing::Refuse;
+    vlt::CFileWriter::Options fresh;
+    fresh.existing = vlt::CFileWriter::Options::Existing::Refuse;
     if (!m_file.Open(m_path, fresh))
         return TQ8_ERR_FILE_WRITE;
     m_expected = bytes;

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "BoardWire.h"
-#include "CAtomicFileWriter.h"
+#include "CFileWriter.h"
 #include "TQ8_64.h"
 
 class CFirmwareUploadJob {
@@ -54,7 +54,7 @@ private:
     TQ8_HANDLE m_handle;
     std::string m_folder;
     std::string m_path;
-    vlt::CAtomicFileWriter m_file; // open until every byte has come
+    vlt::CFileWriter m_file; // open until every byte has come
     uint64_t m_expected = 0;
     uint64_t m_received = 0;
 

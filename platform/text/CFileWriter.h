@@ -1,10 +1,11 @@
 #pragma once
-// A file written piece by piece that replaces its target only when it is
-// committed: the pieces go to a temporary file beside the target, which a
-// commit renames over it. A writer that is not committed removes its
-// temporary file, so a failed write leaves the previous file intact.
-// Files that must hold their data as they are written (a recording) or that
-// are continued are written in place instead (Options).
+// The one writer of the programs' files. By default it is atomic: the
+// pieces go to a temporary file beside the target, which a commit renames
+// over it, and a writer that is not committed removes its temporary file, so
+// a failed write leaves the previous file intact.
+// Writing in place, appending and overwriting (Options) are NOT atomic: they
+// are for files that must hold their data as they are written (a recording)
+// or that are continued, and a failure leaves what was written so far.
 //
 // Whatever the way, a target that exists and is not a regular file (a FIFO,
 // a device, a folder) is refused at once ("not a regular file"): nothing
@@ -18,7 +19,7 @@
 
 namespace vlt {
 
-class CAtomicFileWriter {
+class CFileWriter {
 public:
     struct Options {
         // Written straight into the target instead of a temporary file:
@@ -33,10 +34,10 @@ public:
         enum class Existing { Replace, Refuse, Append, Overwrite } existing = Existing::Replace;
     };
 
-    CAtomicFileWriter() = default;
-    CAtomicFileWriter(const CAtomicFileWriter&) = delete;
-    CAtomicFileWriter& operator=(const CAtomicFileWriter&) = delete;
-    ~CAtomicFileWriter();
+    CFileWriter() = default;
+    CFileWriter(const CFileWriter&) = delete;
+    CFileWriter& operator=(const CFileWriter&) = delete;
+    ~CFileWriter();
 
     // Creates the temporary file (or opens the target in place); the target
     // is not touched yet. Temporary files of earlier writes of the target

@@ -1,4 +1,4 @@
-#include "CAtomicFileWriter.h"
+#include "CFileWriter.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -50,17 +50,17 @@ bool RenameNoReplace(const std::string& from, const std::string& to)
 
 } // namespace
 
-CAtomicFileWriter::~CAtomicFileWriter()
+CFileWriter::~CFileWriter()
 {
     Discard();
 }
 
-bool CAtomicFileWriter::Open(const std::string& path, std::string* error)
+bool CFileWriter::Open(const std::string& path, std::string* error)
 {
     return Open(path, Options{}, error);
 }
 
-bool CAtomicFileWriter::Open(const std::string& path, const Options& options, std::string* error)
+bool CFileWriter::Open(const std::string& path, const Options& options, std::string* error)
 {
     Discard();
     if (path.empty()) {
@@ -86,7 +86,7 @@ bool CAtomicFileWriter::Open(const std::string& path, const Options& options, st
     return true;
 }
 
-bool CAtomicFileWriter::OpenInPlace(std::string* error)
+bool CFileWriter::OpenInPlace(std::string* error)
 {
     int flags = O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     if (m_options.existing != Options::Existing::Overwrite)
@@ -118,7 +118,7 @@ bool CAtomicFileWriter::OpenInPlace(std::string* error)
     return true;
 }
 
-bool CAtomicFileWriter::OpenTemporary(std::string* error)
+bool CFileWriter::OpenTemporary(std::string* error)
 {
     // Left by earlier writes of this target whose process was killed midway;
     // those of a writer that still runs stay.
@@ -144,7 +144,7 @@ bool CAtomicFileWriter::OpenTemporary(std::string* error)
     return true;
 }
 
-bool CAtomicFileWriter::Write(std::string_view data, std::string* error)
+bool CFileWriter::Write(std::string_view data, std::string* error)
 {
     if (m_fd < 0)
         return Fail(error, "Cannot write", m_path, EBADF);
@@ -162,7 +162,7 @@ bool CAtomicFileWriter::Write(std::string_view data, std::string* error)
     return true;
 }
 
-bool CAtomicFileWriter::Finish(std::string* error)
+bool CFileWriter::Finish(std::string* error)
 {
     if (m_fd < 0)
         return m_open || Fail(error, "Cannot write", m_path, EBADF);
@@ -182,7 +182,7 @@ bool CAtomicFileWriter::Finish(std::string* error)
     return Fail(error, "Cannot write", m_path, synced ? closeErr : syncErr);
 }
 
-bool CAtomicFileWriter::Commit(std::string* error)
+bool CFileWriter::Commit(std::string* error)
 {
     if (!m_open)
         return Fail(error, "Cannot write", m_path, EBADF);
@@ -201,7 +201,7 @@ bool CAtomicFileWriter::Commit(std::string* error)
     return m_tmp.empty() || PutInPlace(error);
 }
 
-bool CAtomicFileWriter::PutInPlace(std::string* error)
+bool CFileWriter::PutInPlace(std::string* error)
 {
     const bool put = m_options.existing == Options::Existing::Refuse ? RenameNoReplace(m_tmp, m_path)
                                                                     : ::rename(m_tmp.c_str(), m_path.c_str()) == 0;
@@ -221,7 +221,7 @@ bool CAtomicFileWriter::PutInPlace(std::string* error)
     return true;
 }
 
-void CAtomicFileWriter::Discard()
+void CFileWriter::Discard()
 {
     const int saved = errno;
     const bool appended = m_open && m_tmp.empty() && m_options.existing == Options::Existing::Append;
