@@ -1,6 +1,5 @@
 #include "ServiceClientSocket.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <netdb.h>
@@ -64,8 +63,14 @@ bool IsMalformedNumericAddress(const std::string& server)
 {
     if (server.empty() || server.find_first_not_of("0123456789.") != std::string::npos)
         return false;
-    in_addr address{};
-    return inet_pton(AF_INET, server.c_str(), &address) != 1;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(server.c_str(), nullptr, &hints, &found) != 0)
+        return true;
+    freeaddrinfo(found);
+    return false;
 }
 
 int ConnectServiceSocket(const std::string& server, uint16_t port, int timeoutMs, ServiceConnectFailure* failure)

@@ -7,14 +7,16 @@
 // Why ConnectServiceSocket made no connection.
 enum class ServiceConnectFailure {
     None,
-    MalformedAddress, // a numeric address that is none; nothing was looked up
+    MalformedAddress, // digits and dots that are no address; nothing was looked up
     UnknownName,      // the name does not resolve to an IPv4 address
     NoConnection,     // no address took the connection; errno says why
 };
 
-// Text of digits and dots only that is no IPv4 address of four numbers
-// from 0 to 255 ("192.168.1.300", "10.0.0"). Such text is never taken for
-// a host name: the resolver would read "10.0.0" as 10.0.0.0.
+// Text of digits and dots only that the system's resolver does not take as
+// a numeric IPv4 address either ("192.168.1.300", "1.2.3.4.5"); the short
+// forms it takes ("127.1" for 127.0.0.1) are addresses. Such text is never
+// looked up as a host name. The connect dialogs, the device manager's
+// server names and the connection itself all decide by this one rule.
 bool IsMalformedNumericAddress(const std::string& server);
 
 // A connected, blocking socket with TCP_NODELAY and both time-outs set to

@@ -1,5 +1,6 @@
 #include "CHub6RemoteLink.h"
 
+#include <cerrno>
 #include <unistd.h>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "ServiceErrors.h"
 #include "ServiceHostOptions.h"
 #include "ServiceProtocol.h"
+#include "SystemErrorText.h"
 #include "TextConv.h"
 
 namespace {
@@ -50,9 +52,14 @@ bool CHub6RemoteLink::Open(const std::wstring& server, uint16_t port, std::wstri
     m_server = server;
     m_port = port;
     const std::wstring where = L"Could not connect to HUB3300-6 server " + Where();
-    m_socket = ConnectServiceSocket(vlt::WideToUtf8(server), port, kHub6ReplyTimeoutMs);
+    ServiceConnectFailure failure = ServiceConnectFailure::None;
+    m_socket = ConnectServiceSocket(vlt::WideToUtf8(server), port, kHub6ReplyTimeoutMs, &failure);
     if (m_socket < 0) {
+        // The connect's own reason ("Connection refused") when it has one.
+        const int connectError = errno;
         error = where;
+        if (failure == ServiceConnectFailure::NoConnection && connectError != 0)
+            error += L": " + vlt::Utf8ToWide(vlt::SystemErrorText(connectError));
         return false;
     }
     const std::string hello = std::string("<VltServiceRequest><Connect service=\"") + kHub6ServiceName

@@ -167,7 +167,8 @@ TQ8_API int32_t ConnectToDeviceTQ8(TQ8_HANDLE* handle, uint32_t n);
 TQ8_API int32_t ConnectToVirtualDeviceTQ8(TQ8_HANDLE* handle, uint32_t serial, uint32_t flags);
 /* These two and GetRemoteDeviceCountWTQ8 reach a server:
  * TQ8_ERR_SERVER_ADDRESS_INVALID for a server text of digits and dots that
- * is no IPv4 address (nothing is looked up), TQ8_ERR_SERVER_NOT_FOUND for a
+ * the system's resolver does not take as a numeric IPv4 address ("127.1" it
+ * takes; nothing is looked up), TQ8_ERR_SERVER_NOT_FOUND for a
  * name that does not resolve, TQ8_ERR_SERVER_UNREACHABLE when no board
  * service answers: errno is then the connect's error (ECONNREFUSED,
  * ETIMEDOUT after 3 s, EHOSTUNREACH ...), or 0 when a connection was made

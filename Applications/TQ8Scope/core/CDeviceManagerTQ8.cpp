@@ -10,6 +10,7 @@
 #include "IDeviceManagerHost.h"
 #include "MessageBox.h"
 #include "PersistentOptsKeys.h"
+#include "ServiceClientSocket.h"
 #include "TextConv.h"
 
 static_assert(sizeof(TQ8_REMOTE_CONN_INFO) == 40, "remote connection record");
@@ -287,6 +288,9 @@ std::wstring CDeviceManagerTQ8::ResolveServerName(const wchar_t* server, uint16_
     if (port == 0 || !server || !*server)
         return kLocalHost;
     std::string host = vlt::WideToUtf8(server);
+    // Digits and dots that are no address would go out as a name lookup.
+    if (IsMalformedNumericAddress(host))
+        return server;
     std::string service = std::to_string(port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;

@@ -118,16 +118,23 @@ void ForgetHub6SoftwareState()
     state.localCount.reset();
 }
 
-bool EnumRemoteHub6Devices(const wchar_t* server, uint16_t port, std::vector<uint32_t>& serials)
+bool EnumRemoteHub6Devices(const wchar_t* server, uint16_t port, std::vector<uint32_t>& serials,
+                           std::wstring* error)
 {
     CComPtr<IVltHUB6> object;
-    if (FAILED(CreateHub6Object(object)))
+    if (FAILED(CreateHub6Object(object))) {
+        if (error)
+            *error = kNotInstalled;
         return false;
+    }
     CComBSTR name(server ? server : L"");
     uint32_t count = 0;
     CComVariant list;
-    if (FAILED(object->ListServerDevices(name, port, &count, &list)))
+    if (FAILED(object->ListServerDevices(name, port, &count, &list))) {
+        if (error)
+            *error = ObjectErrorText(object);
         return false;
+    }
     if (count == 0)
         return true;
     if (list.vt != (VT_ARRAY | VT_UI4) || !list.parray || list.parray->rgsabound[0].cElements < count)

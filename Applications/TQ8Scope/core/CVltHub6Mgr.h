@@ -143,6 +143,9 @@ bool IsHub6SoftwareInstalled();
 uint32_t GetLocalHub6DeviceCount();
 // Forgets the two remembered answers above (after installing the software, and in tests).
 void ForgetHub6SoftwareState();
-bool EnumRemoteHub6Devices(const wchar_t* server, uint16_t port, std::vector<uint32_t>& serials);
+// The serials a server lists, appended; false on failure, with the reason in
+// error when given.
+bool EnumRemoteHub6Devices(const wchar_t* server, uint16_t port, std::vector<uint32_t>& serials,
+                           std::wstring* error = nullptr);
 // "<name>: <context><error>"; false without an object.
 bool FormatHub6ErrorText(std::wstring& text, const wchar_t* context, IVltHUB6* object);

@@ -253,7 +253,9 @@ void CWorkspaceTQ8::ConnectSyncDevices(const NewWorkspace& choice)
         m_syncDevices.ConnectAllLocal();
         if (choice.type == 2) {
             std::vector<int32_t> ids;
-            m_syncDevices.ConnectServerDevices(choice.server.c_str(), kSyncServerPort, ids, false);
+            // The board step has already spoken for a server that cannot be
+            // reached; a server without sync devices is worth a warning.
+            m_syncDevices.ConnectServerDevices(choice.server.c_str(), kSyncServerPort, ids, true);
         }
     }
     if (choice.virtualSync && !m_syncDevices.AddVirtual())

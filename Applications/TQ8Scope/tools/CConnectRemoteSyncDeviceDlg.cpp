@@ -10,8 +10,12 @@ CConnectRemoteSyncDeviceDlg::CConnectRemoteSyncDeviceDlg(QWidget* parent, const 
 
 bool CConnectRemoteSyncDeviceDlg::TestServer(const std::wstring& server, uint16_t port, std::vector<uint32_t>& serials)
 {
-    if (EnumRemoteHub6Devices(server.c_str(), port, serials))
+    std::wstring reason;
+    if (EnumRemoteHub6Devices(server.c_str(), port, serials, &reason))
         return true;
-    vlt::ShowMessageBox(L"Remote server test failed", MB_ICONERROR, this);
+    std::wstring text = L"Remote server test failed";
+    if (!reason.empty())
+        text += L": " + reason;
+    vlt::ShowMessageBox(text, MB_ICONERROR, this);
     return false;
 }

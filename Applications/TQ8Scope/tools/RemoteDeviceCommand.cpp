@@ -51,7 +51,8 @@ std::vector<int32_t> ConnectRemoteSyncDevices(QWidget* owner, CVltHub6Mgr& manag
         return ids;
     const wchar_t* server = dlg.GetServer().c_str();
     if (dlg.GetAllDevices()) {
-        manager.ConnectServerDevices(server, dlg.GetPort(), ids, true);
+        // A server that cannot be reached is reported; one without devices is not.
+        manager.ConnectServerDevices(server, dlg.GetPort(), ids, false);
     } else {
         const uint32_t serial = dlg.GetVirtual() ? 0 : static_cast<uint32_t>(dlg.GetBoardNumber());
         if (int32_t id = manager.ConnectRemote(server, dlg.GetPort(), serial, dlg.GetVirtual()))

@@ -10,11 +10,14 @@
 #include "ServiceClientSocket.h"
 #include "TestSupport.h"
 
+// Malformed is what the system's resolver does not take as a numeric
+// address either; its short forms ("127.1", "10.0.0") are addresses.
 TEST(ServiceClientSocket, MalformedNumericAddressesAreToldFromNames)
 {
-    for (const char* bad : {"192.168.1.300", "10.0.0", "1.2.3.4.5", "127..0.1", "1.2.3.4."})
+    for (const char* bad : {"192.168.1.300", "1.2.3.4.5", "127..0.1", "1.2.3.4.", "99999999999"})
         EXPECT_TRUE(IsMalformedNumericAddress(bad)) << bad;
-    for (const char* good : {"192.168.1.30", "127.0.0.1", "lab-pc", "lab-pc.example.com", "3com.example", ""})
+    for (const char* good : {"192.168.1.30", "127.0.0.1", "127.1", "10.0.0", "lab-pc", "lab-pc.example.com",
+                             "3com.example", ""})
         EXPECT_FALSE(IsMalformedNumericAddress(good)) << good;
 }
 
@@ -29,6 +32,11 @@ TEST(ServiceClientSocket, EachFailureSaysWhichItIs)
     // Nothing listens on the port: the system refuses the connection.
     errno = 0;
     EXPECT_EQ(ConnectServiceSocket("127.0.0.1", srvtest::FreePort(), 1000, &failure), -1);
+    EXPECT_EQ(failure, ServiceConnectFailure::NoConnection);
+    EXPECT_EQ(errno, ECONNREFUSED);
+    // A short form is tried as the address it stands for.
+    errno = 0;
+    EXPECT_EQ(ConnectServiceSocket("127.1", srvtest::FreePort(), 1000, &failure), -1);
     EXPECT_EQ(failure, ServiceConnectFailure::NoConnection);
     EXPECT_EQ(errno, ECONNREFUSED);
 }

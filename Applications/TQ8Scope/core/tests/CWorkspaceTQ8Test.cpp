@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <unistd.h>
 #include <initializer_list>
 #include <vector>
 
@@ -17,6 +19,8 @@
 #include "CWorkspaceTQ8.h"
 #include "DevMgrTestSupport.h"
 #include "DocTestSupport.h"
+#include "Hub6Library.h"
+#include "Hub6TestHost.h"
 #include "MessageBox.h"
 #include "ShellFixture.h"
 
@@ -346,4 +350,66 @@ TEST_F(WorkspaceTest, ADocumentClosedWithItsUploadWindowOpenUnblocksTheMainFrame
     EXPECT_TRUE(window.isNull());
     EXPECT_FALSE(frame->IsInModalState());
     CMainDoc::Factories() = saved;
+}
+
+namespace {
+
+// With the sync device's software; sync servers on a loopback address of
+// this process's own, as the workspace asks for them on their fixed port.
+class RemoteWorkspaceTest : public WorkspaceTest {
+protected:
+    void SetUp() override
+    {
+        WorkspaceTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(hub6.Load());
+        const unsigned pid = static_cast<unsigned>(getpid());
+        address = "127.86." + std::to_string((pid >> 8) & 0xFF) + "." + std::to_string(pid % 250 + 2);
+    }
+    void TearDown() override
+    {
+        hub6.Unload();
+        WorkspaceTest::TearDown();
+    }
+    // The boxes that speak of sync devices.
+    std::vector<vlt::MessageBoxRequest> SyncBoxes() const
+    {
+        std::vector<vlt::MessageBoxRequest> found;
+        for (const vlt::MessageBoxRequest& box : boxes.Boxes())
+            if (box.text.find(L"HUB3300-6") != std::wstring::npos || box.text.find(L"Remote server") == 0)
+                found.push_back(box);
+        return found;
+    }
+    // A remote workspace on the address, whose board server lists no boards.
+    void CreateRemote()
+    {
+        ASSERT_EQ(TQ8Sim_InjectResult("GetRemoteDeviceCountWTQ8", 0, 1), TQ8_OK);
+        ASSERT_TRUE(Ws().Create(2, vlt::Utf8ToWide(address)));
+    }
+
+    doc_test::Hub6Library hub6;
+    std::string address;
+};
+
+} // namespace
+
+// A server without sync devices is worth a warning; one whose sync devices
+// cannot be reached is left to the board step, which speaks for the server.
+TEST_F(RemoteWorkspaceTest, WarnsOfAServerWithoutSyncDevicesOnly)
+{
+    AddLocalBoards({7201});
+    ASSERT_TRUE(app->StartUp({}));
+    {
+        hub6test::Hub6TestHost host({}, address, CWorkspaceTQ8::kSyncServerPort);
+        if (!host.Started())
+            GTEST_SKIP() << "port " << CWorkspaceTQ8::kSyncServerPort << " is taken on " << address;
+        boxes.Clear();
+        ASSERT_NO_FATAL_FAILURE(CreateRemote());
+        ASSERT_EQ(SyncBoxes().size(), 1u);
+        EXPECT_EQ(SyncBoxes()[0].text, L"Server is running but has no HUB3300-6 devices");
+        EXPECT_EQ(SyncBoxes()[0].style & MB_ICONMASK, MB_ICONWARNING);
+    }
+    boxes.Clear();
+    ASSERT_NO_FATAL_FAILURE(CreateRemote());
+    EXPECT_TRUE(SyncBoxes().empty()) << SyncBoxes()[0].text;
+    EXPECT_EQ(Ws().GetSyncManager()->GetInstanceCount(), 0u);
 }

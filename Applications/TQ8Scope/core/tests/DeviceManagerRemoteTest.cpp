@@ -93,3 +93,16 @@ TEST_F(DeviceManagerRemoteTest, AServerThatCannotBeReachedSaysWhy)
         << devices.GetLastErrorText();
     EXPECT_TRUE(list.empty());
 }
+
+// A short numeric form is the address it stands for: its boards connect, and
+// the board keeps the server text it was given.
+TEST_F(DeviceManagerRemoteTest, AShortNumericAddressReachesTheServer)
+{
+    CDeviceManagerTQ8::HandleList list;
+    ASSERT_EQ(devices.ConnectServerDevices(L"127.1", server->Port(), list, true), 2) << devices.GetLastErrorText();
+    std::wstring where;
+    uint16_t port = 0;
+    ASSERT_TRUE(devices.GetRemoteLocation(list[0], where, port));
+    EXPECT_EQ(where, L"127.1");
+    EXPECT_NE(devices.ConnectRemoteDevice(L"127.1", server->Port(), 89, true, true), nullptr);
+}

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,10 +17,15 @@
 #include "AppProfile.h"
 #include "CConnectRemoteSyncDeviceDlg.h"
 #include "CRecentServerList.h"
+#include "CVltHub6Mgr.h"
 #include "DevMgrTestSupport.h"
 #include "ErrorBox.h"
+#include "Hub6Library.h"
+#include "Hub6TestHost.h"
 #include "MessageBox.h"
 #include "RemoteConnectTexts.h"
+#include "RemoteDeviceCommand.h"
+#include "ServiceClientSocket.h"
 #include "SystemErrorText.h"
 #include "TQ8Sim.h"
 #include "TestSupport.h"
@@ -260,11 +266,35 @@ TEST_F(ConnectRemoteTest, MalformedNumericAddressIsRefusedAsSuch)
     EXPECT_NE(boxes.LastText().find(L"\"192.168.1.300\" is not a valid IP address"), std::wstring::npos)
         << boxes.LastText();
     EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONERROR);
-    Box(dlg, "server")->setEditText(QStringLiteral("10.0.0"));
+    Box(dlg, "server")->setEditText(QStringLiteral("1.2.3.4.5"));
     Click(dlg, QStringLiteral("&Test Server"));
     ASSERT_EQ(boxes.Count(), 2u);
-    EXPECT_NE(boxes.LastText().find(L"\"10.0.0\" is not a valid IP address"), std::wstring::npos);
+    EXPECT_NE(boxes.LastText().find(L"\"1.2.3.4.5\" is not a valid IP address"), std::wstring::npos);
     EXPECT_EQ(Box(dlg, "boardNumber")->count(), 0);
+}
+
+// The dialog refuses as malformed only what the connection refuses too: a
+// short form the system's resolver takes ("127.1") is an address.
+TEST_F(ConnectRemoteTest, AShortNumericAddressIsTakenAsTheResolverTakesIt)
+{
+    for (const char* text : {"127.1", "10.0.0", "192.168.1.300", "1.2.3.4.5"}) {
+        FakeServerDlg dlg(nullptr, L"Recent Servers");
+        dlg.show();
+        Box(dlg, "server")->setEditText(QString::fromLatin1(text));
+        Click(dlg, QStringLiteral("OK"));
+        EXPECT_EQ(dlg.result() == QDialog::Accepted, !IsMalformedNumericAddress(text)) << text;
+    }
+    FakeServerDlg dlg(nullptr, L"Recent Servers");
+    dlg.serials = {12345};
+    dlg.show();
+    boxes.Clear();
+    Box(dlg, "server")->setEditText(QStringLiteral("127.1"));
+    Click(dlg, QStringLiteral("&Test Server"));
+    EXPECT_EQ(boxes.LastText(), L"Server has 1 TQ3300 device");
+    Click(dlg, QStringLiteral("OK"));
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.GetServer(), L"127.1");
+    EXPECT_EQ(boxes.Count(), 1u);
 }
 
 // The library's text, then the connect's own reason.
@@ -308,4 +338,77 @@ TEST_F(ConnectRemoteTest, RecentListWrittenOnlyWhenChanged)
     EXPECT_EQ(vlt::AppProfile::GetString(L"Recent Servers", L"Server1"), L"Lab-PC|3494");
     EXPECT_EQ(vlt::AppProfile::GetString(L"Recent Servers", L"Server2"), L"kept|2000");
     EXPECT_EQ(vlt::AppProfile::GetString(L"Recent Servers", L"Server7"), L"");
+}
+
+namespace {
+
+// The sync kind against the sync device's component library.
+class SyncConnectTest : public ConnectRemoteTest {
+protected:
+    void SetUp() override
+    {
+        ConnectRemoteTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(hub6.Load());
+    }
+    void TearDown() override
+    {
+        hub6.Unload();
+        ConnectRemoteTest::TearDown();
+    }
+    // The user connects to all devices of server:port in the next connect
+    // dialog; the devices connected.
+    std::vector<int32_t> ConnectAllOf(const QString& server, uint16_t port)
+    {
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dlg)
+                return;
+            answer.stop();
+            Box(*dlg, "server")->setEditText(server);
+            Box(*dlg, "port")->setEditText(QString::number(port));
+            Click(*dlg, QStringLiteral("OK"));
+        });
+        answer.start(10);
+        return ConnectRemoteSyncDevices(nullptr, manager);
+    }
+
+    doc_test::Hub6Library hub6;
+    CVltHub6Mgr manager;
+};
+
+} // namespace
+
+// A sync server that cannot be reached says so; one without devices says
+// nothing here. Neither adds a device or a recent server.
+TEST_F(SyncConnectTest, AllDevicesOfAServerThatCannotBeReachedIsReported)
+{
+    EXPECT_TRUE(ConnectAllOf(QStringLiteral("127.0.0.1"), srvtest::FreePort()).empty());
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"Remote server test failed. Server may be down or server parameters may be wrong.");
+    EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONERROR);
+
+    hub6test::Hub6TestHost host;
+    ASSERT_TRUE(host.Started());
+    EXPECT_TRUE(ConnectAllOf(QStringLiteral("127.0.0.1"), host.Port()).empty());
+    EXPECT_EQ(boxes.Count(), 1u) << boxes.LastText();
+    EXPECT_EQ(manager.GetInstanceCount(), 0u);
+    EXPECT_EQ(vlt::AppProfile::GetString(L"Recent Sync Servers", L"Server1"), L"");
+}
+
+// The failed test names the server and the connect's own reason.
+TEST_F(SyncConnectTest, AFailedServerTestSaysWhy)
+{
+    CConnectRemoteSyncDeviceDlg dlg(nullptr, L"Recent Sync Servers");
+    dlg.show();
+    const uint16_t port = srvtest::FreePort();
+    Box(dlg, "server")->setEditText(QStringLiteral("127.0.0.1"));
+    Box(dlg, "port")->setEditText(QString::number(port));
+    Click(dlg, QStringLiteral("&Test Server"));
+    ASSERT_EQ(boxes.Count(), 1u);
+    const std::wstring text = boxes.LastText();
+    EXPECT_EQ(text.rfind(L"Remote server test failed: ", 0), 0u) << text;
+    EXPECT_NE(text.find(L"127.0.0.1:" + std::to_wstring(port)), std::wstring::npos) << text;
+    EXPECT_NE(text.find(vlt::Utf8ToWide(vlt::SystemErrorText(ECONNREFUSED))), std::wstring::npos) << text;
+    EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONERROR);
 }

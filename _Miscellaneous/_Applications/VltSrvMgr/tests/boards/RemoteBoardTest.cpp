@@ -216,7 +216,7 @@ TEST_F(RemoteBoardTest, AnUnknownNameAMalformedAddressOrAClosedPortSayWhich)
     EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"no-such-host.invalid", 3494, nullptr), TQ8_ERR_SERVER_NOT_FOUND);
     const TQ8_REMOTE_CONN_INFO malformed = Record(L"127.0.0.300");
     EXPECT_EQ(ConnectToRemoteVirtualDeviceWTQ8(&h, 77, 1, &malformed), TQ8_ERR_SERVER_ADDRESS_INVALID);
-    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"10.0.0", 3494, nullptr), TQ8_ERR_SERVER_ADDRESS_INVALID);
+    EXPECT_EQ(GetRemoteDeviceCountWTQ8(L"1.2.3.4.5", 3494, nullptr), TQ8_ERR_SERVER_ADDRESS_INVALID);
 
     TQ8_REMOTE_CONN_INFO closed = Record();
     closed.port = srvtest::FreePort();

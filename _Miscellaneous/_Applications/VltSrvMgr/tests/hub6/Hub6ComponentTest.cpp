@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "InprocServer.h"
 #include "SafeArray.h"
+#include "SystemErrorText.h"
 #include "TextConv.h"
 #include "VltHUB6.h"
 
@@ -25,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -441,7 +443,8 @@ TEST_F(Hub6Component, ListServerDevicesGivesAnArrayOfSerials)
     host.Stop();
     CComVariant failed;
     EXPECT_EQ(unit->ListServerDevices(server, port, &count, &failed), E_FAIL);
-    EXPECT_EQ(Error(unit), L"Could not connect to HUB3300-6 server " + Where(port));
+    EXPECT_EQ(Error(unit), L"Could not connect to HUB3300-6 server " + Where(port) + L": "
+                               + vlt::Utf8ToWide(vlt::SystemErrorText(ECONNREFUSED)));
 }
 
 TEST_F(Hub6Component, PeerGoneFailsEveryLaterCall)

@@ -17,7 +17,7 @@ bool Look(void* library, F& f, const char* name)
 }
 } // namespace
 
-Hub6TestHost::Hub6TestHost(std::vector<uint32_t> served)
+Hub6TestHost::Hub6TestHost(std::vector<uint32_t> served, const std::string& address, uint16_t port)
 {
     // The host loads the plug-in too; both handles name one copy of it.
     // Kept mapped: the plug-in carries thread-local state, and a module
@@ -30,9 +30,9 @@ Hub6TestHost::Hub6TestHost(std::vector<uint32_t> served)
     m_reset();
     Serve(served);
     ServiceHostOptions options;
-    options.bindAddress = "127.0.0.1";
+    options.bindAddress = address;
     m_manager = std::make_unique<CVltServiceMgr>(options);
-    m_port = srvtest::FreePort();
+    m_port = port != 0 ? port : srvtest::FreePort();
     m_started = m_manager->LoadServiceLibrary(HUB6SVC_LIBRARY_PATH, 0, m_port, true) == 0;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
-// A service host on 127.0.0.1 offering the sync-device service, for tests of
+// A service host on loopback offering the sync-device service, for tests of
 // remote units: the units it serves, the failures it is to give and the
 // synchronizations and triggers its units received are set and read through
 // the plug-in's own simulation controls.
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "Hub6Sim.h"
@@ -15,7 +16,10 @@ namespace hub6test {
 
 class Hub6TestHost {
 public:
-    explicit Hub6TestHost(std::vector<uint32_t> served = {});
+    // On a free port of 127.0.0.1, or on the given loopback address and port
+    // (for callers whose port is fixed).
+    explicit Hub6TestHost(std::vector<uint32_t> served = {}, const std::string& address = "127.0.0.1",
+                          uint16_t port = 0);
     ~Hub6TestHost();
     Hub6TestHost(const Hub6TestHost&) = delete;
     Hub6TestHost& operator=(const Hub6TestHost&) = delete;
