@@ -6,6 +6,8 @@
 #include "RegistryStore.h"
 #include "TextConv.h"
 
+const char kDeviceLibraryFile[] = TQ8_DEVICE_LIBRARY_FILE;
+
 namespace {
 
 bool FolderExists(const std::wstring& path)
@@ -21,6 +23,13 @@ std::wstring RunningProgramFolder()
     return ec ? std::wstring() : vlt::Utf8ToWide(exe.parent_path().string());
 }
 
+bool HoldsDeviceLibrary(const std::wstring& folder)
+{
+    std::error_code ec;
+    return FolderExists(folder)
+        && std::filesystem::exists(std::filesystem::path(vlt::WideToUtf8(folder)) / kDeviceLibraryFile, ec);
+}
+
 } // namespace
 
 std::wstring FindInstallFolder(const std::wstring& programFolder)
@@ -30,5 +39,5 @@ std::wstring FindInstallFolder(const std::wstring& programFolder)
         && FolderExists(path))
         return path;
     path = programFolder.empty() ? RunningProgramFolder() : programFolder;
-    return FolderExists(path) ? path : std::wstring();
+    return HoldsDeviceLibrary(path) ? path : std::wstring();
 }

@@ -77,21 +77,6 @@ std::map<int32_t, xmlNodePtr> NumberedChildren(xmlNodePtr parent, const std::str
     return found;
 }
 
-// A count: decimal digits and nothing else, within int32_t; an id may also
-// be negative. A blank, a plus, trailing text or an overflow marks the
-// manifest as damaged.
-bool ParsePlainNumber(const std::string& text, int32_t& out, bool negativeAllowed = false)
-{
-    const size_t first = negativeAllowed && !text.empty() && text[0] == '-' ? 1 : 0;
-    return text.size() > first && text[first] >= '0' && text[first] <= '9'
-        && vlt::ParseNumber(text, out, vlt::ParseRules{false, false, vlt::Trailing::Refuse, 10});
-}
-
-bool NodePlainCount(xmlNodePtr node, int32_t& out)
-{
-    return node && ParsePlainNumber(NodeText(node), out);
-}
-
 template <class T>
 void ReadOptional(xmlNodePtr root, const char* name, T& field)
 {
@@ -120,12 +105,12 @@ bool ReadVersion(xmlNodePtr root, const char* name, T& field, Parser parse)
 int ReadChunk(xmlNodePtr node, int32_t& id, CFwContextTQ8::CFirmwareChunk& chunk)
 {
     std::string idText;
-    if (!XmlGetAttrString(node, "id", idText) || !ParsePlainNumber(idText, id, true))
+    if (!XmlGetAttrString(node, "id", idText) || !vlt::ParseNumberPrefix(idText, id))
         return kFwContextUnreadable;
     xmlNodePtr version = Child(node, "fwc_version");
     if (!version || !ParseVersion32(NodeText(version), chunk.m_version))
         return kFwContextUnreadable;
-    if (!NodePlainCount(Child(node, "fwc_file_count"), chunk.m_fileCount))
+    if (!XmlNodeGetInt32(Child(node, "fwc_file_count"), chunk.m_fileCount))
         return kFwContextUnreadable;
     XmlNodeGetUInt32(Child(node, "fwc_flags"), chunk.m_flags);
     XmlNodeGetUInt32(Child(node, "fwc_cust_enum"), chunk.m_custEnum);
@@ -275,28 +260,21 @@ int CFwContextTQ8::Read(xmlDocPtr doc)
         || !ReadVersion(root, "req_minhwrevision", m_reqMinHwRevision, ParseVersion32)
         || !ReadVersion(root, "req_minswversion", m_reqMinSwVersion, ParseVersion64))
         return kFwContextUnreadable;
-    if (ReadAuxFiles(root) != kFwOk)
-        return kFwContextUnreadable;
+    ReadAuxFiles(root);
     ReadUserDefined(root);
     return ReadChunks(root);
 }
 
-int CFwContextTQ8::ReadAuxFiles(xmlNodePtr root)
+void CFwContextTQ8::ReadAuxFiles(xmlNodePtr root)
 {
-    xmlNodePtr node = Child(root, "auxfilecount");
     int32_t count = 0;
-    if (!node)
-        return kFwOk;
-    if (!NodePlainCount(node, count))
-        return kFwContextUnreadable;
-    if (count == 0)
-        return kFwOk;
+    if (!XmlNodeGetInt32(Child(root, "auxfilecount"), count) || count <= 0)
+        return;
     m_auxFileCount = count;
     // Only the elements that exist are visited, whatever the count claims.
     for (const auto& [number, node] : NumberedChildren(root, "auxfile"))
         if (number <= count)
             m_auxFiles.push_back(NodeText(node));
-    return kFwOk;
 }
 
 void CFwContextTQ8::ReadUserDefined(xmlNodePtr root)

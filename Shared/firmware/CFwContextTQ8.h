@@ -33,8 +33,8 @@ public:
 
     CFwContextTQ8() = default;
 
-    // kFwContextUnreadable also for a chunk id, a file count or an
-    // auxiliary file count that is not a plain decimal number in range.
+    // Numbers are read from their start: leading blanks skipped, text after
+    // the digits ignored; one out of range or without digits fails.
     virtual int Load(const std::string& path);
     // Load from the manifest's text (a package entry read into memory).
     int LoadText(const std::string& text);
@@ -66,7 +66,7 @@ public:
 
 private:
     int Read(xmlDocPtr doc);
-    int ReadAuxFiles(xmlNodePtr root);
+    void ReadAuxFiles(xmlNodePtr root);
     void ReadUserDefined(xmlNodePtr root);
     int ReadChunks(xmlNodePtr root);
 };

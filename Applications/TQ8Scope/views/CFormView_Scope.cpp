@@ -282,11 +282,6 @@ void CFormView_Scope::OnDocumentUpdate(IDocView*, int hint, void* object)
         if (m_labelSourceId == 0 || m_labelSourceId == FindBoardSourceId(GetDeviceHandle()))
             ApplyPlotOptions();
         break;
-    case dochint::kAcquisitionRegion:
-        FitEmptyPlot();
-        if (m_control)
-            m_control->RefreshScope();
-        break;
     case dochint::kPlotCleared: m_snapshotId = kNoSource; break;
     case dochint::kPlotOptions: ApplyPlotOptions(); break;
     default: break;

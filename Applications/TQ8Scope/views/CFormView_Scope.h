@@ -147,9 +147,6 @@ public:
 
     // ---- Labels and plot options
     void ApplyPlotOptions();
-    // With nothing plotted, the page is no wider than a plot of the board's
-    // acquired samples would be: one channel's share of the limit.
-    void FitEmptyPlot();
     uint32_t ChooseLabelSource() const;
     void UpdateLabelSource();
 

@@ -404,7 +404,6 @@ void CFormView_Scope::ApplyPlotOptions()
         return;
     const uint32_t channels = m_labelInfo.channelCount == 0 ? 1 : m_labelInfo.channelCount;
     m_control->put_SegmentSize(m_labelInfo.segmentSize / channels);
-    FitEmptyPlot();
     m_control->RefreshScope();
 }
 

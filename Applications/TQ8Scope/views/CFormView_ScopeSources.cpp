@@ -252,26 +252,7 @@ void CFormView_Scope::ApplySampleLimit(uint32_t count)
     m_control->get_PageWidth(&width);
     if (count != 0 && count < start + width)
         m_control->put_StartSample(0);
-    FitEmptyPlot();
     m_control->RefreshScope();
-}
-
-void CFormView_Scope::FitEmptyPlot()
-{
-    const uint32_t limit = GetDocument().GetPlotDataLimit();
-    if (!m_control || !m_sources.empty() || limit == 0)
-        return;
-    // A board source counts frames, one sample of each channel; so does the page.
-    const uint32_t frames = limit / (m_labelInfo.channelCount == 0 ? 1 : m_labelInfo.channelCount);
-    uint32_t width = 0;
-    if (frames == 0 || FAILED(m_control->get_PageWidth(&width)) || width <= frames ||
-        FAILED(m_control->put_PageWidth(frames)))
-        return;
-    // Not a change of the user's: the stored plot state follows, so that the
-    // workspace does not become modified by it.
-    CMainDocWsData& ws = GetDocument().GetWsData();
-    if (ws.PlotPageWidth == width)
-        ws.PlotPageWidth = frames;
 }
 
 void CFormView_Scope::OnOpenFileForPlotting()

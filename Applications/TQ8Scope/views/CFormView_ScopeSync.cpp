@@ -128,5 +128,4 @@ void CFormView_Scope::RestorePlotState()
     m_control->put_PageWidth(ws.PlotPageWidth);
     m_control->put_MinSampleValue(ws.PlotMinSampleValue);
     m_control->put_MaxSampleValue(ws.PlotMaxSampleValue);
-    FitEmptyPlot();
 }

@@ -58,7 +58,7 @@ void CForm_DcOffset::CreateControls()
         const size_t i = size_t(ch);
         m_sliders[i] = new CSettingSlider(*this, slider, browse,
                                           {kGetDcOffsetFuncs[i], kSetDcOffsetFuncs[i], m_words[i].c_str(),
-                                           L"Select DC Offset", m_inputLabels[i].c_str(), kDefaultOffset});
+                                           L"Select DC Offset", m_inputLabels[i].c_str(), kDefaultOffset, true});
         connect(center, &QPushButton::clicked, this, [this, ch] { OnCenter(ch); });
     }
     auto* sync = AddItem(new QPushButton(QStringLiteral("Synchronize All DC Offsets To:"), this), kSyncId);
@@ -135,9 +135,8 @@ void CForm_DcOffset::OnSynchronizeAll()
     }
     const int from = source.toInt();
     const int32_t offset = kGetDcOffsetFuncs[size_t(from)](GetDeviceHandle(), 1);
-    // Only the listed channels: the others have no offset to set.
-    for (int i = 0; i < m_syncSource->count(); ++i) {
-        const int ch = m_syncSource->itemData(i).toInt();
+    // Hidden channels too, so the board holds one offset on every channel.
+    for (int ch = 0; ch < kChannels; ++ch) {
         if (ch == from)
             continue;
         CSettingSlider* slider = m_sliders[size_t(ch)];

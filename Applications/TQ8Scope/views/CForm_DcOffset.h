@@ -1,7 +1,7 @@
 #pragma once
 // The "DC Offset" page: one slider per input channel (channels on the
 // transformer path have none), a "..." button to type a value, and a
-// command that copies one channel's offset to the other listed channels.
+// command that copies one channel's offset to the other channels.
 #include <array>
 #include <string>
 

@@ -181,7 +181,7 @@ void CForm_Timestamps::ApplySaveNowRule()
 void CForm_Timestamps::OnSaveNow()
 {
     const TQ8_HANDLE device = GetDeviceHandle();
-    if (IsDeviceVirtualTQ8(device) > 0) {
+    if (IsDeviceVirtualTQ8(device) != 0) {
         vlt::ShowMessageBox(L"TQ3300 is virtual, no timestamp data exists", MB_ICONERROR, this);
         return;
     }

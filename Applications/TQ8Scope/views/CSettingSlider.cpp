@@ -51,8 +51,10 @@ void CSettingSlider::OnEndScroll()
     const int position = m_slider->value();
     const TQ8_HANDLE device = m_form.GetDeviceHandle();
     if (!m_form.CheckResult(m_spec.set(device, position), formapply::SliderFailurePrefix(m_spec.words).c_str())) {
-        CSettingFormView::RefreshScope refreshing(m_form);
-        Refresh();
+        if (m_spec.resetOnFailure) {
+            CSettingFormView::RefreshScope refreshing(m_form);
+            Refresh();
+        }
         return;
     }
     m_form.ShowStatus(formapply::SliderUpdatedText(m_spec.words, uint32_t(position)));

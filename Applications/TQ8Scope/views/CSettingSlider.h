@@ -2,8 +2,8 @@
 // One slider of a setting form and its apply pattern: dragging shows a
 // tracking text, the end of the scroll (mouse released, key released, wheel
 // turned) applies the position once, and a "..." button beside it asks for
-// the value with the numeric input. A failed setter puts the slider back to
-// the board's value.
+// the value with the numeric input. A failed setter leaves the slider where
+// it was, unless its form asks for it to be put back to the board's value.
 #include <cstdint>
 
 #include <QObject>
@@ -24,6 +24,7 @@ public:
         const wchar_t* inputCaption; // of the numeric input
         const wchar_t* inputLabel;
         uint32_t inputDefault;
+        bool resetOnFailure = false;
     };
 
     CSettingSlider(CSettingFormView& form, QSlider* slider, QAbstractButton* browse, const Spec& spec);

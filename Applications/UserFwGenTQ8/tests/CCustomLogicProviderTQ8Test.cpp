@@ -69,12 +69,15 @@ TEST(CustomLogicProvider, Failures)
     }
 }
 
-TEST(InstallFolder, RegistryValueFirstThenProgramFolder)
+// The program's folder counts only when the device library lies in it.
+TEST(InstallFolder, RegistryValueFirstThenProgramFolderWithTheDeviceLibrary)
 {
     FwGenTestEnv env("install");
     const std::wstring program = vlt::Utf8ToWide(env.Dir());
+    EXPECT_EQ(FindInstallFolder(program), L"");
+    WriteTestFile(env.Path(kDeviceLibraryFile), "");
     EXPECT_EQ(FindInstallFolder(program), program);
-    EXPECT_FALSE(FindInstallFolder().empty()); // the test program's own folder
+    EXPECT_FALSE(FindInstallFolder().empty()); // the test program's own folder, beside the library
 
     const std::string installed = env.Path("installed");
     std::filesystem::create_directories(installed);

@@ -465,9 +465,11 @@ TEST_F(FwContextTest, LoadClearsFirstAndKeepsWhatWasReadOnFailure)
 
 } // namespace
 
-// A count or an id that is not a plain decimal number in range marks the
-// manifest as damaged: a count of -5 would upload nothing of its chunk.
-TEST_F(FwContextTest, MalformedCountsAndIdsAreRefused)
+// Counts and ids are read from their start: leading blanks skipped, a sign
+// taken, text after the digits ignored. Text without a number, or one out of
+// range, fails a chunk; an auxiliary count that is no number above 0 only
+// leaves the list empty.
+TEST_F(FwContextTest, CountsAndIdsReadByTheNumberRule)
 {
     const std::string head = "<TQ8_Firmware><version_pkg>1</version_pkg>";
     const auto chunk = [](const std::string& id, const std::string& count) {
@@ -476,15 +478,27 @@ TEST_F(FwContextTest, MalformedCountsAndIdsAreRefused)
               "</firmware_chunk>";
     };
     CFwContextTQ8 ctx;
-    ASSERT_EQ(LoadText(ctx, head + "<auxfilecount>1</auxfilecount><auxfile1>x</auxfile1>" + chunk("2", "3")
-                                + "</TQ8_Firmware>"), 0);
-    EXPECT_EQ(ctx.m_chunks[2].m_files.size(), 3u);
-    for (const std::string bad : {"-5", "2abc", "", "18446744073709551616", " 3", "+3", "2147483648"}) {
-        if (bad != "-5") { // an id may be negative, a count may not
-            EXPECT_EQ(LoadText(ctx, head + chunk(bad, "1") + "</TQ8_Firmware>"), -551) << "id '" << bad << "'";
-        }
+    for (const std::string good : {"2", " 2", "2 ", "+2", "2abc", "\n\t2"}) {
+        ASSERT_EQ(LoadText(ctx, head + chunk(good, good) + "</TQ8_Firmware>"), 0) << "'" << good << "'";
+        ASSERT_EQ(ctx.m_chunks.count(2), 1u) << "'" << good << "'";
+        EXPECT_EQ(ctx.m_chunks[2].m_fileCount, 2);
+        EXPECT_EQ(ctx.m_chunks[2].m_files, (std::vector<std::string>{"a", "b"}));
+        ASSERT_EQ(LoadText(ctx, head + "<auxfilecount>" + good + "</auxfilecount><auxfile1>x</auxfile1>"
+                                + "<auxfile2>y</auxfile2><auxfile3>z</auxfile3></TQ8_Firmware>"), 0);
+        EXPECT_EQ(ctx.m_auxFileCount, 2);
+        EXPECT_EQ(ctx.m_auxFiles, (std::vector<std::string>{"x", "y"}));
+    }
+    ASSERT_EQ(LoadText(ctx, head + chunk("-3", "-5") + "</TQ8_Firmware>"), 0);
+    EXPECT_EQ(ctx.m_chunks[-3].m_fileCount, -5);
+    EXPECT_TRUE(ctx.m_chunks[-3].m_files.empty());
+    for (const std::string bad : {"", " ", "abc", "-", "2147483648", "-2147483649", "18446744073709551616"}) {
+        EXPECT_EQ(LoadText(ctx, head + chunk(bad, "1") + "</TQ8_Firmware>"), -551) << "id '" << bad << "'";
         EXPECT_EQ(LoadText(ctx, head + chunk("2", bad) + "</TQ8_Firmware>"), -551) << "count '" << bad << "'";
-        EXPECT_EQ(LoadText(ctx, head + "<auxfilecount>" + bad + "</auxfilecount></TQ8_Firmware>"), -551)
-            << "aux count '" << bad << "'";
+    }
+    for (const std::string none : {"-1", "0", "", "abc", "2147483648"}) {
+        ASSERT_EQ(LoadText(ctx, head + "<auxfilecount>" + none + "</auxfilecount><auxfile1>x</auxfile1>"
+                                + "</TQ8_Firmware>"), 0) << "aux count '" << none << "'";
+        EXPECT_EQ(ctx.m_auxFileCount, 0);
+        EXPECT_TRUE(ctx.m_auxFiles.empty());
     }
 }

@@ -72,7 +72,8 @@ TEST_F(DcOffsetFormTest, SynchronizingFromChannelOneSetsTheOthersInOrder)
     EXPECT_EQ(beeps, 1);
 }
 
-TEST_F(DcOffsetFormTest, TransformerChannelHasNoControlsAndIsNotSynchronized)
+// A channel without controls still takes the synchronized offset.
+TEST_F(DcOffsetFormTest, TransformerChannelHasNoControlsButIsSynchronized)
 {
     FormDoc& doc = NewLocalDoc(81, [](TQ8SIM_BOARD_DESC& d) { d.channelFlags[1] = 0x82; });
     const TQ8_HANDLE device = doc.GetDeviceHandle();
@@ -87,11 +88,13 @@ TEST_F(DcOffsetFormTest, TransformerChannelHasNoControlsAndIsNotSynchronized)
     form.ItemAs<QComboBox>(CForm_DcOffset::kSyncSourceId)->setCurrentIndex(1);
     form.ItemAs<QPushButton>(CForm_DcOffset::kSyncId)->click();
     EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Updated channel 1 DC offset. (New value: 300)",
+                                                    L"Updated channel 2 DC offset. (New value: 300)",
                                                     L"Updated channel 4 DC offset. (New value: 300)"}));
-    EXPECT_EQ(Offsets(device), (std::vector<int32_t>{300, 2048, 300, 300}));
+    EXPECT_EQ(Offsets(device), (std::vector<int32_t>{300, 300, 300, 300}));
 }
 
-TEST_F(DcOffsetFormTest, TwoChannelModelShowsAndSynchronizesTwoChannels)
+// Two sliders shown, all four channels synchronized.
+TEST_F(DcOffsetFormTest, TwoChannelModelShowsTwoChannelsAndSynchronizesAll)
 {
     FormDoc& doc = NewLocalDoc(82, [](TQ8SIM_BOARD_DESC& d) { d.revision = 1; });
     const TQ8_HANDLE device = doc.GetDeviceHandle();
@@ -102,9 +105,10 @@ TEST_F(DcOffsetFormTest, TwoChannelModelShowsAndSynchronizesTwoChannels)
     EXPECT_EQ(ListedChannels(form), (QStringList{"Channel 1", "Channel 2"}));
     ASSERT_EQ(SetDcOffsetCh1TQ8(device, 4095), 0);
     form.ItemAs<QPushButton>(CForm_DcOffset::kSyncId)->click();
-    EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Updated channel 2 DC offset. (New value: 4,095)"}));
-    EXPECT_EQ(Offsets(device)[1], 4095);
-    EXPECT_EQ(Offsets(device)[2], 2048);
+    EXPECT_EQ(doc.texts, (std::vector<std::wstring>{L"Updated channel 2 DC offset. (New value: 4,095)",
+                                                    L"Updated channel 3 DC offset. (New value: 4,095)",
+                                                    L"Updated channel 4 DC offset. (New value: 4,095)"}));
+    EXPECT_EQ(Offsets(device), (std::vector<int32_t>{4095, 4095, 4095, 4095}));
 }
 
 TEST_F(DcOffsetFormTest, RefusedOffsetPutsTheSliderBack)

@@ -99,6 +99,21 @@ TEST_F(TimestampsFormTest, SaveNowWritesWhatTheFifoHolds)
     EXPECT_EQ(boxes.Boxes().back().style & MB_ICONMASK, MB_ICONINFORMATION);
 }
 
+// Whether the board is virtual cannot be told: nothing is read or written.
+TEST_F(TimestampsFormTest, FailedVirtualQueryRefusesAsAVirtualBoard)
+{
+    FormDoc& doc = BoardWithTimestamps(94, 1);
+    CForm_Timestamps& form = NewForm(doc);
+    const fs::path path = dir / "ts";
+    Destination(form)->SetText(vlt::Utf8ToWide(path.string()));
+    ASSERT_EQ(TQ8Sim_InjectResult("IsDeviceVirtualTQ8", TQ8_ERR_GENERAL, 1), TQ8_OK);
+    form.OnSaveNow();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), L"TQ3300 is virtual, no timestamp data exists");
+    EXPECT_FALSE(fs::exists(path.string() + ".tq8ts"));
+    EXPECT_EQ(GetTimestampAvailabilityTQ8(doc.GetDeviceHandle()), 1);
+}
+
 TEST_F(TimestampsFormTest, RawSaveOfSegmentsKeepsTheTypedExtension)
 {
     FormDoc& doc = BoardWithTimestamps(92, 8);

@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include "CDeviceManagerTQ8.h"
 #include "CMainApp.h"
@@ -106,25 +107,23 @@ TEST_F(ScopeLabelsTest, TimeLabelsFollowTheSamplingRateAndTrigger)
     EXPECT_EQ(text.find(L"Pre-Trigger"), std::wstring::npos);
 }
 
-TEST_F(ScopeLabelsTest, EmptyPlotSpansOneChannelsShareOfTheSamples)
+// With nothing plotted the page is the user's: no hint narrows it to the
+// board's acquired samples.
+TEST_F(ScopeLabelsTest, EmptyPlotKeepsTheTypedPageWidth)
 {
     Board board = NewBoard();
-    // Four channels share the plot's 32768 samples, as they do once plotted.
-    ASSERT_EQ(board.panel->GetLabelInfo().channelCount, 4u);
-    ASSERT_EQ(board.panel->GetLabelInfo().samplingRateMHz, 1500.0);
-    EXPECT_EQ(PageWidth(board), 32768u / 4);
-    std::wstring text;
-    ASSERT_TRUE(board.panel->XAxisLabel(PageWidth(board), text));
-    EXPECT_EQ(text, FormatTime(8192 / 1.5e9, kFormatMicroSign, 1.0));
-    EXPECT_NE(text.find(L"5.46"), std::wstring::npos) << text;
-    // With one channel its share is the whole count: the page is not widened,
-    // as it is not for plotted data.
-    ASSERT_EQ(SetActiveChannelsTQ8(board.doc->GetDeviceHandle(), kSingleChannel), 0);
-    board.doc->UpdateAllViews(dochint::kBoardSettings);
-    EXPECT_EQ(PageWidth(board), 32768u / 4);
-    // Not a change of the user's: the stored plot state follows it.
-    board.doc->UpdateAllViews(dochint::kBeforeWorkspaceSave);
-    EXPECT_FALSE(board.doc->IsModified());
+    ASSERT_GT(board.doc->GetPlotDataLimit(), 0u);
+    const uint32_t typed = board.doc->GetPlotDataLimit() - 1;
+    auto* page = board.panel->findChild<QLineEdit*>(QString::number(CFormView_Scope::kPageSizeId));
+    page->setText(QString::number(typed));
+    board.panel->ItemAs<QPushButton>(CFormView_Scope::kApplyId)->click();
+    ASSERT_EQ(PageWidth(board), typed);
+    for (int hint : {dochint::kAcquisitionRegion, dochint::kBoardSettings, dochint::kTriggerMode, dochint::kClock,
+                     dochint::kPlotOptions}) {
+        board.doc->UpdateAllViews(hint);
+        EXPECT_EQ(PageWidth(board), typed) << "hint " << hint;
+    }
+    EXPECT_EQ(page->text(), QString::number(typed));
 }
 
 TEST_F(ScopeLabelsTest, VoltLabelsAndTheirCodes)
