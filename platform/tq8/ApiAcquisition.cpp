@@ -6,8 +6,10 @@
 
 #include "ApiCommon.h"
 #include "AtomicFile.h"
+#include "CAutoXmlDoc.h"
 #include "SettingsXml.h"
 #include "TextConv.h"
+#include "XmlRoutines.h"
 
 using namespace tq8;
 
@@ -17,6 +19,19 @@ int32_t LoadXml(IBoardBackend& b, std::string_view xml)
     CBoardSettings loaded = b.Settings();
     int32_t rc = SettingsFromXml(xml, b.Settings(), loaded);
     return rc == TQ8_OK ? b.ApplySettings(loaded) : rc;
+}
+
+// Why the board would refuse the settings file: the reader's, the parser's
+// or the value's reason; empty when there is nothing to add to the code.
+int32_t SettingsFileProblem(IBoardBackend& b, const std::string& path, std::string& reason)
+{
+    std::string text;
+    if (!vlt::ReadWholeFile(path, text, &reason, kMaxSettingsXmlBytes))
+        return TQ8_ERR_FILE_UNREADABLE;
+    if (!CAutoXmlDoc(XmlReadMemory(text, path, nullptr, XML_PARSE_NONET, &reason)))
+        return TQ8_ERR_BAD_SETTINGS;
+    CBoardSettings loaded = b.Settings();
+    return SettingsFromXml(text, b.Settings(), loaded, &reason);
 }
 
 // Blocking acquisitions watch their own handle: disconnecting it ends them.
@@ -100,6 +115,22 @@ int32_t LoadSettingsFromFileXmlWTQ8(TQ8_HANDLE h, uint32_t, const wchar_t* path)
         if (!vlt::ReadWholeFile(vlt::WideToUtf8(path), text, nullptr, kMaxSettingsXmlBytes))
             return TQ8_ERR_FILE_UNREADABLE;
         return LoadXml(b, text);
+    });
+}
+
+int32_t GetSettingsFileErrorWTQ8(TQ8_HANDLE h, const wchar_t* path, wchar_t** reason)
+{
+    if (reason != nullptr)
+        *reason = nullptr;
+    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+        if (reason == nullptr || path == nullptr || *path == L'\0')
+            return TQ8_ERR_INVALID_ARG;
+        std::string why;
+        const int32_t rc = SettingsFileProblem(b, vlt::WideToUtf8(path), why);
+        if (rc == TQ8_OK || why.empty())
+            return rc;
+        *reason = Lib().Memory().CopyWide(vlt::Utf8ToWide(why));
+        return *reason != nullptr ? rc : TQ8_ERR_NO_MEMORY;
     });
 }
 

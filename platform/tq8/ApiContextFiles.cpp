@@ -1,5 +1,6 @@
 // Recorded data files: their information record and the items of their
 // context files.
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -100,7 +101,11 @@ int32_t GetVrdcFileErrorWTQ8(const wchar_t* path, wchar_t** reason)
         *reason = nullptr;
         ContextItems items;
         std::string why;
-        const int32_t rc = ReadContextOf(path, items, why);
+        int32_t rc = ReadContextOf(path, items, why);
+        // A file that is there but cannot be read (a folder of that name,
+        // no permission) is told from one that is not there.
+        if (rc == TQ8_ERR_FILE_UNREADABLE && errno != ENOENT && errno != ENOTDIR)
+            rc = TQ8_ERR_CONTEXT_UNREADABLE;
         if (rc == TQ8_OK || rc == TQ8_ERR_INVALID_ARG)
             return rc;
         return HandOut(why, reason) == TQ8_OK ? rc : TQ8_ERR_NO_MEMORY;

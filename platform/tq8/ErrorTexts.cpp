@@ -35,6 +35,7 @@ constexpr Entry kTexts[] = {
     {TQ8_ERR_FILE_WRITE, L"File could not be written"},
     {TQ8_ERR_SOURCE_UNREADABLE, L"Source file could not be read"},
     {TQ8_ERR_CONTEXT_DAMAGED, L"The recording context file is damaged"},
+    {TQ8_ERR_CONTEXT_UNREADABLE, L"The recording context file could not be read"},
     {TQ8_ERR_TS_FIFO_OVERFLOW, L"The time-stamp FIFO overflowed"},
     {TQ8_ERR_SAMPLES_LOST, L"Sample data was lost while recording"},
     {TQ8_ERR_TS_OVERFLOW_UNSUPPORTED, L"Time-stamp overflow detection is not supported by the device firmware"},

@@ -78,6 +78,17 @@ int32_t ApplyTaps(xmlNode* node, FirBank bank, size_t count, CBoardSettings& s)
         return TQ8_ERR_BAD_SETTINGS;
     return s.LoadFir(bank, taps.data(), taps.size());
 }
+
+// Returns TQ8_ERR_BAD_SETTINGS, saying which element holds what.
+int32_t Refuse(std::string* reason, std::string_view name, const std::string& value, const char* why)
+{
+    if (reason)
+        *reason = "The element " + std::string(name) + " holds \"" + value + "\", " + why;
+    return TQ8_ERR_BAD_SETTINGS;
+}
+
+constexpr const char* kNotANumber = "which is not a number";
+constexpr const char* kNotTaken = "which this device does not take";
 } // namespace
 
 std::string SettingsToXmlElement(const CBoardSettings& settings)
@@ -100,7 +111,7 @@ std::string SettingsToXmlFile(const CBoardSettings& settings)
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + SettingsToXmlElement(settings) + "\n";
 }
 
-int32_t SettingsFromXml(std::string_view xml, const CBoardSettings& base, CBoardSettings& out)
+int32_t SettingsFromXml(std::string_view xml, const CBoardSettings& base, CBoardSettings& out, std::string* reason)
 {
     if (xml.empty() || xml.size() > kMaxSettingsXmlBytes)
         return TQ8_ERR_BAD_SETTINGS;
@@ -133,7 +144,7 @@ int32_t SettingsFromXml(std::string_view xml, const CBoardSettings& base, CBoard
             known = false; // from a newer version: skipped
         namesASetting = namesASetting || known;
         if (rc != TQ8_OK)
-            return TQ8_ERR_BAD_SETTINGS;
+            return Refuse(reason, name, NodeText(n), "which is not a list of coefficients this device takes");
     }
     // Applying a text that names no setting would only reset the board.
     if (!namesASetting)
@@ -142,19 +153,20 @@ int32_t SettingsFromXml(std::string_view xml, const CBoardSettings& base, CBoard
     for (int i = 0; i < kSettingCount; ++i) {
         if (byId[static_cast<size_t>(i)] == nullptr)
             continue;
-        double v = 0;
-        if (!vlt::ParseNumberExact(NodeText(byId[static_cast<size_t>(i)]), v))
-            return TQ8_ERR_BAD_SETTINGS;
         auto id = static_cast<SettingId>(i);
+        const std::string text = NodeText(byId[static_cast<size_t>(i)]);
+        double v = 0;
+        if (!vlt::ParseNumberExact(text, v))
+            return Refuse(reason, SettingName(id), text, kNotANumber);
         if (id == SettingId::MemoryRegionStart || id == SettingId::MemoryRegionCount) {
+            if (!(v >= 0 && v <= 4294967295.0)) // NaN too
+                return Refuse(reason, SettingName(id), text, kNotTaken);
             region[id == SettingId::MemoryRegionStart ? 0 : 1] = v;
             continue;
         }
         if (next.Set(id, v) != TQ8_OK)
-            return TQ8_ERR_BAD_SETTINGS;
+            return Refuse(reason, SettingName(id), text, kNotTaken);
     }
-    if (region[0] < 0 || region[1] < 0 || region[0] > 4294967295.0 || region[1] > 4294967295.0)
-        return TQ8_ERR_BAD_SETTINGS;
     next.SetMemoryRegion(static_cast<uint32_t>(region[1]), static_cast<uint32_t>(region[0]));
     out = std::move(next);
     return TQ8_OK;

@@ -18,7 +18,9 @@ std::string SettingsToXmlFile(const CBoardSettings& settings);
 // Reads settings onto a copy of `base` (defaults first, then every value
 // found, validated for that board). TQ8_ERR_BAD_SETTINGS for text that is
 // not a settings element, names no setting or holds a value the board
-// refuses; `out` is only written on success.
-int32_t SettingsFromXml(std::string_view xml, const CBoardSettings& base, CBoardSettings& out);
+// refuses; `out` is only written on success. For a value that cannot be
+// taken, `reason` (when given) names the element and the value.
+int32_t SettingsFromXml(std::string_view xml, const CBoardSettings& base, CBoardSettings& out,
+                        std::string* reason = nullptr);
 
 } // namespace tq8

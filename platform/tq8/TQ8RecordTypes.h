@@ -24,6 +24,7 @@ extern "C" {
  *   then shows -128..127, hexadecimal the two's complement byte.
  * - deinterleave (0x40): sample k of each frame goes to Fwp_path(k+1), one
  *   file per channel of the format; a NULL or empty path drops that channel.
+ *   Without it Fwp_path2..4 are not used (nor checked, for remote boards).
  * Header skip (Fwp_hdrskp) zero bytes start a file only when it starts
  * empty (also when appending). Spanning (Fwp_maxseg, binary only): each
  * file holds at most that many bytes, its header included, and whole

@@ -411,6 +411,12 @@ TQ8_API int32_t RewriteHardwareSettingsTQ8(TQ8_HANDLE handle);
 TQ8_API int32_t CopyHardwareSettingsTQ8(TQ8_HANDLE destination, TQ8_HANDLE source);
 /* .tq8set files (XML, UTF-8). The path is on the calling computer. flags 0. */
 TQ8_API int32_t LoadSettingsFromFileXmlWTQ8(TQ8_HANDLE handle, uint32_t flags, const wchar_t* path);
+/* Why LoadSettingsFromFileXmlWTQ8 would refuse the file for this board,
+ * applying nothing: its result, with *reason (free with FreeMemoryTQ8) the
+ * file reader's reason, the XML parser's line and message, or the element
+ * and the value the board does not take; *reason NULL when the code says
+ * all (0, or text that is no settings element). */
+TQ8_API int32_t GetSettingsFileErrorWTQ8(TQ8_HANDLE handle, const wchar_t* path, wchar_t** reason);
 /* encoding: NULL or "UTF-8". A file that cannot be written gives
  * TQ8_ERR_FILE_WRITE with errno set to the system's reason; errno is 0 after
  * any other result. */
@@ -550,7 +556,9 @@ TQ8_API int32_t OpenVrdcFileWTQ8(TQ8_HANDLE handle, TQ8_VRDC_HANDLE* vrdc, const
 /* Why the context file that OpenVrdcFileWTQ8 would open for the path cannot
  * be read: its result, with *reason (free with FreeMemoryTQ8) the file
  * reader's reason or the XML parser's line and message; 0 and *reason NULL
- * when it reads. */
+ * when it reads. A file that is there but cannot be read (a folder of that
+ * name, no permission, a FIFO) gives TQ8_ERR_CONTEXT_UNREADABLE, one that is
+ * not there TQ8_ERR_FILE_UNREADABLE. */
 TQ8_API int32_t GetVrdcFileErrorWTQ8(const wchar_t* path, wchar_t** reason);
 /* *names: the item (element) names in file order, separated by single
  * blanks; free with FreeMemoryTQ8. flags: 0. */

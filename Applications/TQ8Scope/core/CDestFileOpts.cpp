@@ -141,6 +141,15 @@ int CDestFileOpts::CheckNamedStreams()
     return answer == IDOK ? 1 : -1;
 }
 
+uint32_t CDestFileOpts::EffectiveFlags(uint32_t flags)
+{
+    if (!(flags & TQ8_FWP_TEXT))
+        flags &= ~TQ8_FWP_HEX;
+    if (!(flags & TQ8_FWP_TS_BINARY))
+        flags &= ~(TQ8_FWP_TS_TEXT | TQ8_FWP_TS_MARKER | TQ8_FWP_FAIL_ON_TS_OVERFLOW);
+    return flags;
+}
+
 bool CDestFileOpts::BuildFileWriteParams(TQ8_FILE_WRITE_PARAMS& record, const wchar_t* baseFolder)
 {
     TQ8_FILE_WRITE_PARAMS built = Template;
@@ -153,11 +162,14 @@ bool CDestFileOpts::BuildFileWriteParams(TQ8_FILE_WRITE_PARAMS& record, const wc
         if (check > 0)
             built.Fwp_flags &= ~TQ8_FWP_FLAG_NAMED_STREAMS;
     }
+    built.Fwp_flags = EffectiveFlags(built.Fwp_flags);
+    // The paths of an option that is off are neither checked nor used.
+    const bool deinterleave = (built.Fwp_flags & TQ8_FWP_DEINTERLEAVE) != 0;
     built.Fwp_path1 = TextOrNull(m_path[0]);
-    built.Fwp_path2 = TextOrNull(m_path[1]);
-    built.Fwp_path3 = TextOrNull(m_path[2]);
-    built.Fwp_path4 = TextOrNull(m_path[3]);
-    built.Fwp_tsPath = TextOrNull(m_tsPath);
+    built.Fwp_path2 = deinterleave ? TextOrNull(m_path[1]) : nullptr;
+    built.Fwp_path3 = deinterleave ? TextOrNull(m_path[2]) : nullptr;
+    built.Fwp_path4 = deinterleave ? TextOrNull(m_path[3]) : nullptr;
+    built.Fwp_tsPath = (built.Fwp_flags & TQ8_FWP_TS_BINARY) ? TextOrNull(m_tsPath) : nullptr;
     built.Fwp_hdrskp = SkipHdr ? SkipBytes : 0;
     built.Fwp_maxseg = SpanFiles ? SpanBytes : 0;
     built.Fwp_progressCb = nullptr;

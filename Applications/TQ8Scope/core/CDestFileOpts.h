@@ -21,8 +21,13 @@ public:
     // Fills the record from the template and the texts. A bare file name
     // gets baseFolder (null or empty: none) in front. The record points into
     // this object and is valid until the next build or its destruction.
-    // false when the user cancels the named-stream question.
+    // false when the user cancels the named-stream question. An option whose
+    // enabling option is off (hexadecimal without text, time-stamp details
+    // without time-stamp files, channel files without deinterleaving) is
+    // left out, as are its paths.
     bool BuildFileWriteParams(TQ8_FILE_WRITE_PARAMS& record, const wchar_t* baseFolder);
+    // The flags without those whose enabling option is off.
+    static uint32_t EffectiveFlags(uint32_t flags);
 
     // true when a file is named: Pathname1, or with deinterleaving any of
     // the four.

@@ -64,6 +64,17 @@ std::wstring SettingsFileReason(const std::wstring& path)
     return doc ? std::wstring() : vlt::Utf8ToWide(reason);
 }
 
+// The element and the value that the board refused, after a blank line;
+// empty when the library names none.
+std::wstring SettingsValueReason(TQ8_HANDLE device, const std::wstring& path)
+{
+    wchar_t* reason = nullptr;
+    GetSettingsFileErrorWTQ8(device, path.c_str(), &reason);
+    const std::wstring text = reason ? L"\n\n" + std::wstring(reason) : L"";
+    FreeMemoryTQ8(reason);
+    return text;
+}
+
 std::wstring Format(const wchar_t* format, double a, double b)
 {
     std::vector<wchar_t> text(1024);
@@ -342,11 +353,16 @@ void CMainDoc::ReportSettingsLoadFailure(int32_t result, const std::wstring& pat
     constexpr wchar_t kPrefix[] = L"Failed to load and apply board settings: ";
     const std::wstring reason =
         result == TQ8_ERR_FILE_UNREADABLE || result == TQ8_ERR_BAD_SETTINGS ? SettingsFileReason(path) : L"";
-    if (reason.empty()) {
-        ShowDeviceErrorBox(result, kPrefix, m_device);
+    if (!reason.empty()) {
+        vlt::ShowMessageBox(ErrorBoxNamePrefix(m_device) + kPrefix + reason, MB_ICONERROR);
         return;
     }
-    vlt::ShowMessageBox(ErrorBoxNamePrefix(m_device) + kPrefix + reason, MB_ICONERROR);
+    std::wstring text;
+    FormatDeviceErrorText(text, result, kPrefix, m_device);
+    // Well-formed settings the board refuses: which element holds what.
+    if (result == TQ8_ERR_BAD_SETTINGS)
+        text += SettingsValueReason(m_device, path);
+    vlt::ShowMessageBox(text, MB_ICONERROR);
 }
 
 void CMainDoc::SetModified(bool modified)

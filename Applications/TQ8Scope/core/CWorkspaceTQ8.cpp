@@ -872,9 +872,11 @@ bool CWorkspaceTQ8::LoadRecordingParameters(const CWorkspaceFile& records)
     ShowStatus(L"Loading recording parameters...");
     if (!records.hasRecordingParameters)
         return true;
-    if (ApplyRecParamsRecords(*m_recParams, records.recordingParameters))
+    std::wstring fault;
+    if (ApplyRecParamsRecords(*m_recParams, records.recordingParameters, &fault))
         return true;
-    vlt::ShowMessageBox(m_recParams->GetLastErrorText(), MB_ICONERROR, m_app.GetMainFrame());
+    const std::wstring where = fault.empty() ? L"" : L": in RecordingParameters, " + fault;
+    vlt::ShowMessageBox(m_recParams->GetLastErrorText() + where, MB_ICONERROR, m_app.GetMainFrame());
     return SetError(m_recParams->GetLastErrorText().c_str());
 }
 

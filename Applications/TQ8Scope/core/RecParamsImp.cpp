@@ -2,6 +2,7 @@
 
 #include "CDeviceManagerTQ8.h"
 #include "CRecParamsManager.h"
+#include "TextConv.h"
 #include "XmlRoutines.h"
 
 namespace {
@@ -49,12 +50,34 @@ void SetIfRead(T& field, const std::optional<T>& value)
         field = *value;
 }
 
+std::wstring Utf8Name(const xmlChar* name)
+{
+    return vlt::Utf8ToWide(reinterpret_cast<const char*>(name));
+}
+
+// Which element of an entry is at fault, for the user; empty when none.
+std::wstring DeviceParamsFault(const RecParamsRecords::Device& entry, xmlNodePtr node, xmlNodePtr options)
+{
+    const std::wstring element = L"the " + Utf8Name(node->name) + L" element";
+    std::string sn;
+    if (!entry.valid)
+        return XmlGetAttrString(node, "Sn", sn) ? element + L" has Sn=\"" + vlt::Utf8ToWide(sn) + L"\", no serial number"
+                                                : element + L" has no Sn attribute";
+    const std::wstring owner = element + L" with Sn=\"" + std::to_wstring(entry.serial) + L"\"";
+    if (!options)
+        return owner + L" holds no DestFileOpts element";
+    if (!entry.optionsValid)
+        return owner + L": its " + Utf8Name(options->name) + L" element has no Fwp_ss record size above 0";
+    return {};
+}
+
 RecParamsRecords::Device ReadDeviceParams(xmlDocPtr doc, xmlNodePtr node)
 {
     RecParamsRecords::Device entry;
     entry.valid = XmlGetAttrUInt32(node, "Sn", entry.serial);
     xmlNodePtr options = FirstElementChild(node);
     entry.optionsValid = options && entry.options.ReadXml(doc, options);
+    entry.fault = DeviceParamsFault(entry, node, options);
     return entry;
 }
 
@@ -107,7 +130,7 @@ RecParamsRecords ReadRecParamsRecords(xmlDocPtr doc, xmlNodePtr element)
     return r;
 }
 
-bool ApplyRecParamsRecords(CRecParamsManager& m, const RecParamsRecords& r)
+bool ApplyRecParamsRecords(CRecParamsManager& m, const RecParamsRecords& r, std::wstring* fault)
 {
     SetIfRead(m.Flags, r.flags);
     SetIfRead(m.RecType, r.recType);
@@ -127,6 +150,8 @@ bool ApplyRecParamsRecords(CRecParamsManager& m, const RecParamsRecords& r)
             continue;
         if (!entry.valid || !entry.optionsValid) {
             m.SetLastErrorText(kInvalidWorkspace);
+            if (fault)
+                *fault = entry.fault;
             return false;
         }
         m.GetDeviceParams(handle).RecParams.DestFileOpts = entry.options;

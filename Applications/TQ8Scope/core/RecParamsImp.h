@@ -20,6 +20,7 @@ struct RecParamsRecords {
         uint32_t serial = 0;
         bool optionsValid = false;
         CDestFileOpts options; // read over the defaults
+        std::wstring fault;    // which element is at fault; empty when none
     };
     std::optional<uint32_t> flags;
     std::optional<int32_t> recType;
@@ -36,8 +37,10 @@ struct RecParamsRecords {
 RecParamsRecords ReadRecParamsRecords(xmlDocPtr doc, xmlNodePtr element);
 // Sets the values and the options of the connected boards; false (with the
 // manager's last error text "Invalid TQ3300 workspace file") at the first
-// entry without Sn, or with unreadable options for a connected board.
-bool ApplyRecParamsRecords(CRecParamsManager& manager, const RecParamsRecords& records);
+// entry without Sn, or with unreadable options for a connected board; fault
+// (when given) then says which element is at fault.
+bool ApplyRecParamsRecords(CRecParamsManager& manager, const RecParamsRecords& records,
+                           std::wstring* fault = nullptr);
 
 // Appends the element (one line, numbers in decimal); false when a board's
 // options cannot be written.

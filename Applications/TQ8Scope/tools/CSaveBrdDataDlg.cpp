@@ -416,6 +416,8 @@ void CSaveBrdDataDlg::OnWorkerDone()
     m_worker.join();
     if (!m_cancel) {
         if (m_result != 0) {
+            // A failed save wrote nothing that stays: the bar says so.
+            m_progress->setValue(0);
             ReportFailure();
         } else {
             m_progress->setValue(10000);
@@ -438,7 +440,20 @@ void CSaveBrdDataDlg::ReportFailure()
     FormatDeviceErrorText(text, m_result, kSaveFailed, m_device);
     if (m_systemError != 0)
         FormatSystemErrorText(m_systemError, text, (text + L"\n\n").c_str());
+    if (m_result == TQ8_ERR_OUT_OF_BOUNDS && m_ctx.Source == CSaveBrdDataCtx::kSourceBoardMemory)
+        text += MemoryBoundsNote();
     vlt::ShowMessageBox(text, MB_ICONERROR, this);
+}
+
+// What the board's memory holds against what the save asked for.
+std::wstring CSaveBrdDataDlg::MemoryBoundsNote() const
+{
+    uint32_t ramSize = 0;
+    if (GetSampleRamSizeTQ8(m_device, &ramSize) != TQ8_OK)
+        return {};
+    return L"\n\nThe board's memory holds " + FormatWithThousandsSeparator(ramSize) + L" samples; the save asks for "
+        + FormatWithThousandsSeparator(m_ctx.SampleCount) + L" samples from sample "
+        + FormatWithThousandsSeparator(m_ctx.FirstSample) + L".";
 }
 
 bool CSaveBrdDataDlg::AskCancel()

@@ -5,6 +5,7 @@
 // Threads: the UI thread, and the save worker, which reads the cancel flag and stores progress (atomic).
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <thread>
 
 #include <QDialog>
@@ -67,6 +68,7 @@ private:
     bool CheckDestinations();
     void RunWorker();
     void ReportFailure();
+    std::wstring MemoryBoundsNote() const;
     void OnProgress(int32_t value);
     void OnWorkerDone();
     bool AskCancel();

@@ -10,6 +10,7 @@
 #include "CComBSTR.h"
 #include "CMainDoc.h"
 #include "ComValueHelpers.h"
+#include "ContextFileProblem.h"
 #include "FileDialog.h"
 #include "FileNames.h"
 #include "MessageBox.h"
@@ -17,6 +18,9 @@
 #include "TextConv.h"
 
 namespace {
+
+constexpr wchar_t kAssumedFormatNote[] =
+    L"The data is plotted as one channel of unsigned 8-bit samples, without a header.";
 
 // The selection that a board uses for n channels when its own does not fit.
 uint32_t StandardSelection(uint32_t channels)
@@ -278,8 +282,12 @@ bool CFormView_Scope::AddFileSourceOrReport(const std::wstring& path)
     if (!m_control || path.empty())
         return false;
     std::wstring reason;
-    if (AddFileSource(path, kAutomaticType, 0, &reason))
+    if (AddFileSource(path, kAutomaticType, 0, &reason)) {
+        // Plotted as its bytes: the user learns why, and what is assumed.
+        if (const std::wstring problem = ContextFileProblem(path, path); !problem.empty())
+            vlt::ShowMessageBox(problem + L"\n\n" + kAssumedFormatNote, MB_ICONWARNING, this);
         return true;
+    }
     vlt::ShowMessageBox(L"Failed to plot the data file " + path + (reason.empty() ? L"" : L"\n\n" + reason),
                         MB_ICONERROR, this);
     return false;

@@ -16,6 +16,7 @@
 #include "CRecDataCtxAdvPP.h"
 #include "CRecDataCtxStdPP.h"
 #include "CVltPropertySheet.h"
+#include "ContextFileProblem.h"
 #include "ErrorBeep.h"
 #include "MessageBox.h"
 #include "TQ8_64.h"
@@ -28,18 +29,12 @@ constexpr wchar_t kNoContextWarning[] =
     L"pathname as the data file appended with a .vrdc or .kwmtx extension.";
 
 // The warning when the context data cannot be taken: a context file that is
-// there but damaged is told as such, with the parser's reason.
+// there but damaged or not readable is told as such, with the reason.
 std::wstring ContextWarning(const std::wstring& dataPath)
 {
-    wchar_t* reason = nullptr;
-    const int32_t rc = GetVrdcFileErrorWTQ8(dataPath.c_str(), &reason);
-    const std::wstring why = reason ? reason : L"";
-    FreeMemoryTQ8(reason);
-    if (rc != TQ8_ERR_CONTEXT_DAMAGED)
-        return kNoContextWarning;
-    return L"The context data file of the selected acquisition or playback data file is damaged and could not be "
-           L"read:\n\n"
-           + why;
+    const std::wstring problem =
+        ContextFileProblem(dataPath, L"the selected acquisition or playback data file");
+    return problem.empty() ? kNoContextWarning : problem;
 }
 
 void AddPage(CVltPropertySheet& sheet, CPropertyPage* page)

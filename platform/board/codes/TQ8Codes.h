@@ -30,6 +30,7 @@
 #define TQ8_ERR_FILE_WRITE (-552)
 #define TQ8_ERR_SOURCE_UNREADABLE (-554)
 #define TQ8_ERR_CONTEXT_DAMAGED (-555) /* a recording context file that is not well-formed or not one */
+#define TQ8_ERR_CONTEXT_UNREADABLE (-556) /* a recording context file that is there but cannot be read */
 #define TQ8_ERR_TS_OVERFLOW_UNSUPPORTED (-572)
 #define TQ8_ERR_TS_FIFO_OVERFLOW (-573) /* a recording with TQ8_FWP_FAIL_ON_TS_OVERFLOW */
 #define TQ8_ERR_SAMPLES_LOST (-574)     /* a recording lost sample data */

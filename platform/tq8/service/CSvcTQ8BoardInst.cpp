@@ -686,7 +686,15 @@ int32_t ReadFileWrite(xmlDocPtr request, CBoardSaveJob::Files& files)
         return kSvcMalformedRequest;
     const char* names[5] = {"Path1", "Path2", "Path3", "Path4", "TsPath"};
     const char** fields[5] = {&p.Fwp_path1, &p.Fwp_path2, &p.Fwp_path3, &p.Fwp_path4, &p.Fwp_tsPath};
+    // The path of an option that is off is not checked: it is not used.
+    const bool channelFiles = (p.Fwp_flags & TQ8_FWP_DEINTERLEAVE) != 0;
+    const bool timestamps = (p.Fwp_flags & (TQ8_FWP_TS_BINARY | TQ8_FWP_TS_TEXT)) != 0;
+    const bool used[5] = {true, channelFiles, channelFiles, channelFiles, timestamps};
     for (int i = 0; i < 5; ++i) {
+        if (!used[i]) {
+            *fields[i] = nullptr;
+            continue;
+        }
         // Not one file is written for a request with a path outside.
         if (const int32_t rc = ServedPath(request, names[i], files.paths[i]); rc != TQ8_OK)
             return rc;

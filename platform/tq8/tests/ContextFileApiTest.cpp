@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwchar>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <thread>
@@ -167,6 +168,21 @@ TEST_F(ContextFileTest, DamagedAndMissingContextFilesSayWhy)
     wchar_t* reason = nullptr;
     EXPECT_EQ(GetVrdcFileErrorWTQ8(nullptr, &reason), TQ8_ERR_INVALID_ARG);
     EXPECT_EQ(GetVrdcFileErrorWTQ8(path.c_str(), nullptr), TQ8_ERR_INVALID_ARG);
+}
+
+// A context file that is there but cannot be read is told from one that is
+// not there, with the reader's reason.
+TEST_F(ContextFileTest, AContextFileThatCannotBeReadIsToldFromAMissingOne)
+{
+    std::ofstream(m_path, std::ios::binary) << "raw";
+    ASSERT_TRUE(std::filesystem::create_directory(m_path + ".vrdc"));
+    const std::wstring path = vlt::Utf8ToWide(m_path);
+    wchar_t* reason = nullptr;
+    EXPECT_EQ(GetVrdcFileErrorWTQ8(path.c_str(), &reason), TQ8_ERR_CONTEXT_UNREADABLE);
+    const std::wstring text = reason ? reason : L"";
+    EXPECT_EQ(FreeMemoryTQ8(reason), TQ8_OK);
+    EXPECT_NE(text.find(L"not a regular file"), std::wstring::npos) << vlt::WideToUtf8(text);
+    std::filesystem::remove(m_path + ".vrdc");
 }
 
 TEST_F(ContextFileTest, AContextFileThatIsAFifoIsRefusedUnread)

@@ -246,6 +246,46 @@ TEST_P(BoardApiTest, SettingsFileThatIsNoPlainFileIsRefusedAtOnce)
     EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 44);
 }
 
+// A refused settings file is told by the element and the value at fault,
+// and asking why applies nothing.
+TEST_P(BoardApiTest, SettingsFileErrorNamesTheElementAndItsValue)
+{
+    TQ8_HANDLE h = Board();
+    ASSERT_EQ(SetTriggerLevelATQ8(h, 44), TQ8_OK);
+    const std::filesystem::path file = TempDir("why") / "bad.tq8set";
+    const std::wstring path = vlt::Utf8ToWide(file.string());
+    auto reasonFor = [&](int32_t expected) {
+        wchar_t* reason = nullptr;
+        EXPECT_EQ(GetSettingsFileErrorWTQ8(h, path.c_str(), &reason), expected);
+        const std::wstring text = reason ? reason : L"";
+        EXPECT_EQ(FreeMemoryTQ8(reason), TQ8_OK);
+        return text;
+    };
+    const std::pair<const char*, const char*> bad[] = {
+        {"InternalAdcClockRate", "100"}, {"TriggerSource", "banana"}, {"MemoryRegionCount", "-5"}};
+    for (const auto& [name, value] : bad) {
+        SCOPED_TRACE(name);
+        std::ofstream(file) << "<TQ8Settings><TriggerLevelA>12</TriggerLevelA><" << name << ">" << value << "</"
+                            << name << "></TQ8Settings>";
+        EXPECT_EQ(LoadSettingsFromFileXmlWTQ8(h, 0, path.c_str()), TQ8_ERR_BAD_SETTINGS);
+        const std::wstring reason = reasonFor(TQ8_ERR_BAD_SETTINGS);
+        EXPECT_NE(reason.find(vlt::Utf8ToWide(name)), std::wstring::npos) << vlt::WideToUtf8(reason);
+        EXPECT_NE(reason.find(L"\"" + vlt::Utf8ToWide(value) + L"\""), std::wstring::npos) << vlt::WideToUtf8(reason);
+        EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 44);
+    }
+    std::ofstream(file) << "<TQ8Settings><TriggerLevelA>12</TriggerLevelA></TQ8Settings>";
+    EXPECT_EQ(reasonFor(TQ8_OK), L"");
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 44);
+    std::ofstream(file) << "<TQ8Settings><TriggerLevelA>12</Trigger";
+    EXPECT_NE(reasonFor(TQ8_ERR_BAD_SETTINGS).find(L"not well-formed"), std::wstring::npos);
+    std::filesystem::remove(file);
+    EXPECT_FALSE(reasonFor(TQ8_ERR_FILE_UNREADABLE).empty());
+    wchar_t* reason = nullptr;
+    EXPECT_EQ(GetSettingsFileErrorWTQ8(h, path.c_str(), nullptr), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(GetSettingsFileErrorWTQ8(nullptr, path.c_str(), &reason), TQ8_ERR_INVALID_HANDLE);
+    EXPECT_EQ(reason, nullptr);
+}
+
 TEST_P(BoardApiTest, CopyAndDefaults)
 {
     TQ8_HANDLE a = Board(1600);

@@ -73,7 +73,8 @@ TEST(CDestFileOptsTest, DefaultsMatchTheTemplateRecord)
 TEST(CDestFileOptsTest, BuiltRecordHoldsEachFieldAtItsOffset)
 {
     CDestFileOpts o = FilledOptions();
-    o.Template.Fwp_flags = 0x100;
+    // Channel files and a time-stamp path count with their options on.
+    o.Template.Fwp_flags = 0x100 | TQ8_FWP_DEINTERLEAVE | TQ8_FWP_TS_BINARY;
     TQ8_FILE_WRITE_PARAMS r;
     std::memset(&r, 0xAB, sizeof r);
     ASSERT_TRUE(o.BuildFileWriteParams(r, nullptr));
@@ -83,7 +84,7 @@ TEST(CDestFileOptsTest, BuiltRecordHoldsEachFieldAtItsOffset)
     EXPECT_STREQ(TextAt(r, 16), "/data/\xc3\xa9t\xc3\xa9.rd8");
     EXPECT_STREQ(TextAt(r, 24), "c.rd8");
     EXPECT_STREQ(TextAt(r, 32), "d'.rd8");
-    EXPECT_EQ(At<uint32_t>(r, 40), 0x100u);
+    EXPECT_EQ(At<uint32_t>(r, 40), 0x100u | TQ8_FWP_DEINTERLEAVE | TQ8_FWP_TS_BINARY);
     EXPECT_EQ(At<uint32_t>(r, 44), 4096u);
     EXPECT_EQ(At<uint64_t>(r, 48), 5000000000ULL);
     EXPECT_EQ(At<int32_t>(r, 56), -3);
@@ -113,6 +114,7 @@ TEST(CDestFileOptsTest, EmptyTextsGiveNullPointers)
 {
     CDestFileOpts o;
     o.Pathname2 = L"/x/y.rd8";
+    o.Template.Fwp_flags |= TQ8_FWP_DEINTERLEAVE;
     TQ8_FILE_WRITE_PARAMS r{};
     ASSERT_TRUE(o.BuildFileWriteParams(r, L"/base"));
     EXPECT_EQ(r.Fwp_path1, nullptr);
@@ -131,6 +133,7 @@ TEST(CDestFileOptsTest, BareFileNamesGetTheBaseFolder)
     o.Pathname3 = L"/abs/file.rd8";
     o.Pathname4 = L"win\\style.rd8";
     o.TsPath = L"stamps.tq8ts";
+    o.Template.Fwp_flags |= TQ8_FWP_DEINTERLEAVE | TQ8_FWP_TS_BINARY;
     TQ8_FILE_WRITE_PARAMS r{};
     ASSERT_TRUE(o.BuildFileWriteParams(r, L"/rec/dir"));
     EXPECT_STREQ(r.Fwp_path1, "/rec/dir/bare.rd8");
@@ -143,6 +146,30 @@ TEST(CDestFileOptsTest, BareFileNamesGetTheBaseFolder)
     EXPECT_STREQ(r.Fwp_path1, "/rec/dir/bare.rd8");
     ASSERT_TRUE(o.BuildFileWriteParams(r, L""));
     EXPECT_STREQ(r.Fwp_path1, "bare.rd8");
+}
+
+// An option that its enabling option has turned off has no effect: not its
+// flag, not its path.
+TEST(CDestFileOptsTest, OptionsWhoseEnablingOptionIsOffAreLeftOut)
+{
+    CDestFileOpts o = FilledOptions();
+    o.Template.Fwp_flags = 0x100 | TQ8_FWP_HEX | TQ8_FWP_TS_TEXT | TQ8_FWP_TS_MARKER | TQ8_FWP_FAIL_ON_TS_OVERFLOW;
+    TQ8_FILE_WRITE_PARAMS r{};
+    ASSERT_TRUE(o.BuildFileWriteParams(r, nullptr));
+    EXPECT_EQ(r.Fwp_flags, 0x100u);
+    EXPECT_NE(r.Fwp_path1, nullptr);
+    EXPECT_EQ(r.Fwp_path2, nullptr);
+    EXPECT_EQ(r.Fwp_path3, nullptr);
+    EXPECT_EQ(r.Fwp_path4, nullptr);
+    EXPECT_EQ(r.Fwp_tsPath, nullptr);
+    // The options keep what was typed, for when the option is on again.
+    EXPECT_EQ(o.Template.Fwp_flags & TQ8_FWP_HEX, TQ8_FWP_HEX);
+    EXPECT_FALSE(o.Pathname2.empty());
+
+    o.Template.Fwp_flags |= TQ8_FWP_TEXT | TQ8_FWP_TS_BINARY;
+    ASSERT_TRUE(o.BuildFileWriteParams(r, nullptr));
+    EXPECT_EQ(r.Fwp_flags, o.Template.Fwp_flags);
+    EXPECT_NE(r.Fwp_tsPath, nullptr);
 }
 
 TEST(CDestFileOptsTest, NotesNeedAFlagAndText)
@@ -272,7 +299,7 @@ TEST(CDestFileOptsTest, MissingOrMalformedItemsKeepTheirValues)
 TEST(CDestFileOptsTest, CopyNeverSharesTheBuiltTexts)
 {
     auto source = std::make_unique<CDestFileOpts>(FilledOptions());
-    source->Template.Fwp_flags = 0x100;
+    source->Template.Fwp_flags = 0x100 | TQ8_FWP_DEINTERLEAVE | TQ8_FWP_TS_BINARY;
     TQ8_FILE_WRITE_PARAMS fromSource{};
     ASSERT_TRUE(source->BuildFileWriteParams(fromSource, nullptr));
     CDestFileOpts copy(*source);

@@ -545,6 +545,34 @@ TEST_F(MainDocSettingsTest, AFileThatCannotBeReadIsRefusedWithItsReason)
     EXPECT_EQ(boxes.LastText(), prefix + notValid);
 }
 
+// A value the board does not take is named with its element; nothing of
+// the file is applied.
+TEST_F(MainDocSettingsTest, ARefusedValueIsNamedWithItsElement)
+{
+    TestDoc& doc = NewDoc();
+    const TQ8_HANDLE h = doc.GetDeviceHandle();
+    ASSERT_EQ(SetTriggerLevelATQ8(h, 44), TQ8_OK);
+    std::wstring notValid;
+    ASSERT_EQ(GetErrorTextString(TQ8_ERR_BAD_SETTINGS, notValid, nullptr), 0);
+    const std::wstring path = PathOf("bad.tq8set");
+    const std::pair<const char*, const char*> bad[] = {
+        {"InternalAdcClockRate", "100"}, {"TriggerSource", "banana"}, {"MemoryRegionCount", "-5"}};
+    size_t shown = 0;
+    for (const auto& [name, value] : bad) {
+        SCOPED_TRACE(name);
+        std::ofstream(vlt::WideToUtf8(path)) << "<?xml version=\"1.0\"?>\n<TQ8Settings><TriggerLevelA>12</TriggerLevelA><"
+                                             << name << ">" << value << "</" << name << "></TQ8Settings>\n";
+        EXPECT_FALSE(doc.LoadSettingsFile(path));
+        ASSERT_EQ(boxes.Count(), ++shown);
+        const std::wstring text = boxes.LastText();
+        EXPECT_NE(text.find(L"Failed to load and apply board settings: " + notValid + L"\n\n"), std::wstring::npos)
+            << vlt::WideToUtf8(text);
+        EXPECT_NE(text.find(vlt::Utf8ToWide(name)), std::wstring::npos) << vlt::WideToUtf8(text);
+        EXPECT_NE(text.find(L"\"" + vlt::Utf8ToWide(value) + L"\""), std::wstring::npos) << vlt::WideToUtf8(text);
+        EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 44);
+    }
+}
+
 TEST_F(MainDocSettingsTest, SaveAsProposesTheDefaultName)
 {
     TestDoc& doc = NewDoc();

@@ -337,6 +337,35 @@ TEST_F(WorkspaceFileTest, DocFlagsDefaultAndMaskAndDocStateReadingAndRootCase)
     EXPECT_EQ(boxes.LastText().rfind(L"An error occurred applying hardware settings to one or more devices:", 0), 0u);
 }
 
+// A RecordingParameters section that cannot be read ends the load with a
+// box that names the element at fault.
+TEST_F(WorkspaceFileTest, ABadRecordingParametersSectionNamesTheElementAtFault)
+{
+    AddBoard(7001);
+    ASSERT_TRUE(app->StartUp({}));
+    const std::string device =
+        "<Devices><Device Sn=\"7001\" ><LibSettings>" + LibSettings(Board(7001)) + "</LibSettings></Device></Devices>";
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"<DeviceParams><DestFileOpts><Fwp_ss>104</Fwp_ss></DestFileOpts></DeviceParams>",
+         L"the DeviceParams element has no Sn attribute"},
+        {"<DeviceParams Sn=\"x7\"><DestFileOpts><Fwp_ss>104</Fwp_ss></DestFileOpts></DeviceParams>",
+         L"the DeviceParams element has Sn=\"x7\", no serial number"},
+        {"<DeviceParams Sn=\"7001\"> </DeviceParams>",
+         L"the DeviceParams element with Sn=\"7001\" holds no DestFileOpts element"},
+        {"<DeviceParams Sn=\"7001\"><DestFileOpts><Fwp_ss>0</Fwp_ss></DestFileOpts></DeviceParams>",
+         L"the DeviceParams element with Sn=\"7001\": its DestFileOpts element has no Fwp_ss record size above 0"},
+    };
+    for (const auto& [entry, fault] : cases) {
+        SCOPED_TRACE(entry);
+        boxes.Clear();
+        EXPECT_FALSE(LoadText(File(device + "<RecordingParameters><RecParamsImp>" + entry
+                                   + "</RecParamsImp></RecordingParameters>")));
+        EXPECT_EQ(boxes.LastText(), L"Invalid TQ3300 workspace file: in RecordingParameters, " + fault)
+            << vlt::WideToUtf8(boxes.LastText());
+        EXPECT_EQ(Ws().GetLastError(), L"Invalid TQ3300 workspace file");
+    }
+}
+
 TEST_F(WorkspaceFileTest, BadAndDuplicateDeviceEntriesAreListedAndTheRestLoadsAfterYes)
 {
     AddBoard(7001);

@@ -119,7 +119,9 @@ TEST_F(RecordBoardsTest, CreateAndArmFailuresEndWhatWasMade)
 TEST_F(RecordBoardsTest, OneBoardFailsWithAndWithoutKeepingTheOthers)
 {
     MakeTimestampsOverflow(handles[2], 500003);
-    manager.GetDeviceParams(handles[2]).RecParams.DestFileOpts.Template.Fwp_flags |= TQ8_FWP_FAIL_ON_TS_OVERFLOW;
+    // The abort option acts only with time-stamp files, as in the dialog.
+    manager.GetDeviceParams(handles[2]).RecParams.DestFileOpts.Template.Fwp_flags |=
+        TQ8_FWP_TS_BINARY | TQ8_FWP_FAIL_ON_TS_OVERFLOW;
     Select({0, 2});
     Limit(0);
     for (bool keep : {false, true}) {

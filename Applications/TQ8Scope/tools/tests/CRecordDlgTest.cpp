@@ -210,8 +210,9 @@ TEST_F(RecordDlgTest, BoxDuringTheTickKeepsThePollOut)
         ASSERT_EQ(SetTriggerModeTQ8(handles[size_t(i)], 1), TQ8_OK);
         ASSERT_EQ(SetSegmentSizeTQ8(handles[size_t(i)], 16), TQ8_OK);
         ASSERT_EQ(TQ8Sim_SetTimestampFifoDepth(serial, 100), TQ8_OK);
+        // The abort option acts only with time-stamp files, as in the dialog.
         manager.GetDeviceParams(handles[size_t(i)]).RecParams.DestFileOpts.Template.Fwp_flags |=
-            TQ8_FWP_FAIL_ON_TS_OVERFLOW;
+            TQ8_FWP_TS_BINARY | TQ8_FWP_FAIL_ON_TS_OVERFLOW;
     }
     Select({0, 2});
     Child<QCheckBox>("keepOthers")->setChecked(true);

@@ -22,6 +22,8 @@
 #include "CVltEditBrowseCtrl.h"
 #include "FullDisk.h"
 #include "ScopeTestSupport.h"
+#include "TextConv.h"
+#include "ValueFormat.h"
 
 using namespace doc_tools_test;
 
@@ -43,7 +45,7 @@ public:
         if (!steps.empty()) { // a library calling back with these done counts of a total of 4
             for (uint64_t done : steps)
                 cb(nullptr, f->Fwp_progressCtx, 0, 0, 0, done, 0, 4);
-            return 0;
+            return stepsResult;
         }
         return CSaveBrdDataDlg::ReadBuffered(s, c, f);
     }
@@ -57,6 +59,7 @@ public:
         return true;
     }
     std::vector<uint64_t> steps;
+    int32_t stepsResult = 0; // what the library with those steps returns
     std::atomic<int> fast{0}, buffered{0};
     bool plot = false;
     uint32_t plotStart = 0, plotWidth = 0;
@@ -204,6 +207,54 @@ TEST_F(SaveBrdDataTest, LibraryFailureNamesTheBoard)
     EXPECT_NE(Texts(boxes)[0].find(L"Save operation failed: "), std::wstring::npos) << vlt::WideToUtf8(Texts(boxes)[0]);
     EXPECT_NE(Texts(boxes)[0].find(BoardName(doc.GetDeviceHandle())), std::wstring::npos);
     EXPECT_TRUE(Find<QPushButton>(dlg, "save")->isEnabled());
+}
+
+// A count beyond the board's memory is told with what the board holds; a
+// failed save leaves the progress bar empty, even after a full one.
+TEST_F(SaveBrdDataTest, ACountBeyondTheMemorySaysWhatTheBoardHolds)
+{
+    CMainDoc& doc = NewDoc();
+    uint32_t ramSize = 0;
+    ASSERT_EQ(GetSampleRamSizeTQ8(doc.GetDeviceHandle(), &ramSize), TQ8_OK);
+    CountingSaveDlg dlg(nullptr, doc);
+    Setup(dlg, ramSize + 4096, "big.rd8");
+    ASSERT_TRUE(Save(dlg));
+    std::wstring outOfBounds;
+    FormatDeviceErrorText(outOfBounds, TQ8_ERR_OUT_OF_BOUNDS, L"Save operation failed: ", doc.GetDeviceHandle());
+    ASSERT_EQ(Texts(boxes).size(), 1u);
+    EXPECT_EQ(Texts(boxes)[0], outOfBounds + L"\n\nThe board's memory holds " + FormatWithThousandsSeparator(ramSize)
+                                   + L" samples; the save asks for " + FormatWithThousandsSeparator(ramSize + 4096)
+                                   + L" samples from sample 0.");
+    EXPECT_FALSE(std::filesystem::exists(vlt::WideToUtf8(File("big.rd8"))));
+
+    auto* progress = Find<QProgressBar>(dlg, "progress");
+    dlg.steps = {2, 4};
+    dlg.stepsResult = TQ8_ERR_FILE_WRITE;
+    std::vector<int> shown;
+    QObject::connect(progress, &QProgressBar::valueChanged, [&](int value) { shown.push_back(value); });
+    Setup(dlg, 4096, "late.rd8");
+    ASSERT_TRUE(Save(dlg));
+    EXPECT_EQ(shown, (std::vector<int>{5000, 10000, 0}));
+    EXPECT_EQ(progress->value(), 0);
+}
+
+// "Use hexadecimal output" left ticked after "Save data as text" was
+// unticked has no effect: the file holds the samples in binary.
+TEST_F(SaveBrdDataTest, HexadecimalWithoutTextSavesBinary)
+{
+    CMainDoc& doc = NewDoc();
+    ASSERT_EQ(TQ8Sim_SetCountingPattern(kSerial, 1), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(doc.GetDeviceHandle(), 0, 4096, 0, 0), TQ8_OK);
+    doc.GetSaveBrdDataCtx().DestFileOpts.Template.Fwp_flags = TQ8_FWP_FLAG_DEFAULT | TQ8_FWP_HEX;
+    CountingSaveDlg dlg(nullptr, doc);
+    Setup(dlg, 4096, "hex.rd8");
+    ASSERT_TRUE(Save(dlg));
+    EXPECT_TRUE(Texts(boxes).empty());
+    EXPECT_EQ(std::filesystem::file_size(vlt::WideToUtf8(File("hex.rd8"))), 4096u);
+    TQ8_RECORDED_DATA_INFO info{};
+    info.size = sizeof info;
+    ASSERT_EQ(GetRecordedDataInfoWTQ8(File("hex.rd8").c_str(), &info, nullptr), TQ8_OK);
+    EXPECT_EQ(info.bytesPerSample, 1u);
 }
 
 TEST_F(SaveBrdDataTest, CloseWhileLibraryHoldsWaitsWithoutKilling)

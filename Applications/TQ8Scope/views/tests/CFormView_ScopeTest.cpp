@@ -533,6 +533,38 @@ TEST_F(ScopeFileTest, AFileWithoutOneWholeFrameIsNotPlottedAndSaysWhy)
     EXPECT_TRUE(panel->AddFileSource(WriteSamples("one.rd8", 1), CFormView_Scope::kAutomaticType, 0));
 }
 
+// A recording whose context file is damaged, or there but not readable, is
+// plotted as its bytes, and the user is told why and what the plot assumes.
+TEST_F(ScopeFileTest, AContextFileThatCannotBeUsedIsToldWithWhatThePlotAssumes)
+{
+    vlt::MessageBoxRecorder boxes;
+    const std::wstring path = WriteSamples("four.rd8", 4096);
+    std::ofstream(vlt::WideToUtf8(path) + ".vrdc") << "<VltRecordedDataContext>\n  <ChannelCount>4</Chan";
+    const std::wstring assumed = L"\n\nThe data is plotted as one channel of unsigned 8-bit samples, without a header.";
+    panel->AddFileSource(path);
+    ASSERT_EQ(boxes.Count(), 1u);
+    const std::wstring damaged = boxes.LastText();
+    EXPECT_EQ(damaged.rfind(L"The context data file of " + path + L" is damaged and could not be read:\n\n'" + path
+                                + L".vrdc' is not well-formed XML (line 2: ",
+                            0),
+              0u)
+        << vlt::WideToUtf8(damaged);
+    EXPECT_EQ(damaged.substr(damaged.size() - assumed.size()), assumed);
+    ASSERT_EQ(panel->Sources().size(), 1u);
+    EXPECT_EQ(Column(1), QStringList{"Single"});
+
+    const std::wstring other = WriteSamples("other.rd8", 4096);
+    std::filesystem::create_directory(vlt::WideToUtf8(other) + ".vrdc");
+    panel->AddFileSource(other);
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.LastText(), L"The context data file of " + other + L" is not readable:\n\nCannot read '" + other
+                                    + L".vrdc': not a regular file" + assumed);
+    // Without a context file the bytes are plotted without a word.
+    panel->AddFileSource(WriteSamples("bare.rd8", 64));
+    EXPECT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(panel->Sources().size(), 3u);
+}
+
 TEST_F(ScopeFileTest, FileWithoutContextHasNoInformation)
 {
     const std::wstring path = WriteSamples("bare.rd8", 64);

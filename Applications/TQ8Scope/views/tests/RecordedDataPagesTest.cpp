@@ -337,6 +337,18 @@ TEST_F(RecordedDataPagesTest, DetailsOfADataFileWithADamagedContextSayItIsDamage
                                      0),
               0u)
         << vlt::WideToUtf8(boxes.LastText());
+
+    // A context file that is there but cannot be read is not "not found".
+    std::filesystem::remove(data.string() + ".vrdc");
+    std::filesystem::create_directory(data.string() + ".vrdc");
+    vlt::SetFileDialogHandler([&](const vlt::FileDialogRequest&) { return std::optional<std::wstring>(path); });
+    showDetails();
+    vlt::SetFileDialogHandler(dialog);
+    ASSERT_EQ(boxes.Count(), 3u);
+    EXPECT_EQ(boxes.LastText(), L"The context data file of the selected acquisition or playback data file is not "
+                                L"readable:\n\nCannot read '"
+                                    + path + L".vrdc': not a regular file");
+    std::filesystem::remove(data.string() + ".vrdc");
 }
 
 } // namespace

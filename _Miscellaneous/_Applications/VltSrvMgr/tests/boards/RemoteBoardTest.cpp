@@ -742,6 +742,28 @@ TEST_F(RemoteBoardTest, BoardMemorySavesAreWrittenOnTheServerWithProgressOnTheCl
     EXPECT_FALSE(fs::exists(fs::path(m_root).parent_path() / "escape.rd8"));
 }
 
+// A path of an option that is off is neither checked nor used: a stale
+// channel file or time-stamp path outside the served folders does not
+// refuse a save without deinterleaving or time-stamp files.
+TEST_F(RemoteBoardTest, PathsOfOptionsThatAreOffAreNotChecked)
+{
+    setenv("HOME", m_root.c_str(), 1); // the board service serves the home folder
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(SetActiveMemoryRegionTQ8(h, 4096, 0), TQ8_OK);
+    ASSERT_EQ(AcquireToBoardRamTQ8(h, 0, 4096, 0, 0), TQ8_OK);
+    SaveProgress progress;
+    TQ8_FILE_WRITE_PARAMS files = SaveRecord("C:\\off.rd8", progress, TQ8_FWP_FLAG_DEFAULT);
+    files.Fwp_path2 = "p2.rd8";
+    files.Fwp_tsPath = "Q:\\stamps.tq8ts";
+    ASSERT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &files), TQ8_OK);
+    EXPECT_EQ(FileBytes(m_root + "/off.rd8").size(), 4096u);
+    files.Fwp_flags |= TQ8_FWP_DEINTERLEAVE;
+    EXPECT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &files), TQ8_ERR_PATH_NOT_SERVED);
+    files.Fwp_flags = TQ8_FWP_FLAG_DEFAULT | TQ8_FWP_TS_BINARY;
+    EXPECT_EQ(ReadSampleRamFileBufTQ8(h, 0, 4096, &files), TQ8_ERR_PATH_NOT_SERVED);
+}
+
 // With two served folders configured, D: is the second one.
 TEST_F(RemoteBoardTest, SavesGoToTheServedFolderOfTheirDrive)
 {
