@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <new>
 #include <optional>
+#include <string>
 
 #include "CConnectionScope.h"
 #include "CTQ8Library.h"
@@ -25,6 +26,16 @@ inline uint64_t HandleId(TQ8_HANDLE h)
 inline TQ8_HANDLE ToHandle(uint64_t id)
 {
     return reinterpret_cast<TQ8_HANDLE>(static_cast<uintptr_t>(id));
+}
+
+// The result of a check, with its reason handed out for FreeMemoryTQ8 (none
+// for a record that is taken or a reason that is empty).
+inline int32_t HandOutReason(int32_t rc, const std::wstring& text, wchar_t** reason)
+{
+    if (rc == TQ8_OK || text.empty())
+        return rc;
+    *reason = Lib().Memory().CopyWide(text);
+    return *reason != nullptr ? rc : TQ8_ERR_NO_MEMORY;
 }
 
 template <class F>

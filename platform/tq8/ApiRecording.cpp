@@ -67,6 +67,31 @@ int32_t CreateRecordingSessionTQ8(TQ8_HANDLE h, const TQ8_REC_SESSION_PARAMS* pa
     });
 }
 
+int32_t GetRecordingSessionErrorWTQ8(TQ8_HANDLE h, const TQ8_REC_SESSION_PARAMS* params, wchar_t** reason)
+{
+    return Guard(__func__, [&]() -> int32_t {
+        if (reason == nullptr)
+            return TQ8_ERR_INVALID_ARG;
+        *reason = nullptr;
+        auto connection = Lib().Find(HandleId(h));
+        if (!connection)
+            return TQ8_ERR_INVALID_HANDLE;
+        std::wstring text;
+        int32_t rc = TQ8_OK;
+        if (connection->link) {
+            rc = CRemoteRecordings::Check(*connection, params, nullptr, text);
+        } else {
+            RecordingPlan plan;
+            rc = CopyRecordingParams(params, plan, &text);
+            if (rc == TQ8_OK)
+                rc = CheckRecordingSizes(plan, connection->backend->Settings(), &text);
+            if (rc == TQ8_OK && !connection->backend->IsIdle())
+                rc = TQ8_ERR_BUSY;
+        }
+        return HandOutReason(rc, text, reason);
+    });
+}
+
 int32_t ArmRecordingSessionTQ8(TQ8_REC_SESSION s)
 {
     if (CRemoteRecordings::IsRemote(SessionId(s)))
@@ -120,6 +145,7 @@ int32_t GetRecordingSessionProgressTQ8(TQ8_REC_SESSION s, TQ8_REC_SESSION_PROGRE
             auto* ex = reinterpret_cast<TQ8_REC_SESSION_PROGRESS_EX*>(progress);
             ex->Rpr_timestampsDropped = p.timestampsDropped;
             ex->Rpr_ringFillPermille = p.ringFillPermille;
+            ex->Rpr_transferSamples = p.transferSamples;
         }
         progress->Rpr_status = p.status;
         progress->Rpr_elapsedMs = p.elapsedMs;

@@ -9,6 +9,7 @@
 
 #include "ApiCommon.h"
 #include "AtomicFile.h"
+#include "CRemoteRecordings.h"
 #include "CRemoteSave.h"
 #include "CSampleFileWriter.h"
 #include "ChannelSelection.h"
@@ -160,6 +161,24 @@ bool InMemory(IBoardBackend& b, uint32_t start, uint32_t count)
 } // namespace
 
 extern "C" {
+
+int32_t GetFileWriteErrorWTQ8(TQ8_HANDLE h, const TQ8_FILE_WRITE_PARAMS* fwp, wchar_t** reason)
+{
+    return Guard(__func__, [&]() -> int32_t {
+        if (reason == nullptr)
+            return TQ8_ERR_INVALID_ARG;
+        *reason = nullptr;
+        auto connection = Lib().Find(HandleId(h));
+        if (!connection)
+            return TQ8_ERR_INVALID_HANDLE;
+        std::wstring text;
+        FileWritePlan plan;
+        int32_t rc = CopyFileWriteParams(fwp, plan, &text);
+        if (rc == TQ8_OK && connection->link)
+            rc = CRemoteRecordings::Check(*connection, nullptr, fwp, text);
+        return HandOutReason(rc, text, reason);
+    });
+}
 
 int32_t ReadSampleRamFileBufTQ8(TQ8_HANDLE h, uint32_t start, uint32_t count, const TQ8_FILE_WRITE_PARAMS* fwp)
 {
