@@ -69,26 +69,14 @@ int32_t CreateRecordingSessionTQ8(TQ8_HANDLE h, const TQ8_REC_SESSION_PARAMS* pa
 
 int32_t GetRecordingSessionErrorWTQ8(TQ8_HANDLE h, const TQ8_REC_SESSION_PARAMS* params, wchar_t** reason)
 {
-    return Guard(__func__, [&]() -> int32_t {
-        if (reason == nullptr)
-            return TQ8_ERR_INVALID_ARG;
-        *reason = nullptr;
-        auto connection = Lib().Find(HandleId(h));
-        if (!connection)
-            return TQ8_ERR_INVALID_HANDLE;
-        std::wstring text;
-        int32_t rc = TQ8_OK;
-        if (connection->link) {
-            rc = CRemoteRecordings::Check(*connection, params, nullptr, text);
-        } else {
-            RecordingPlan plan;
-            rc = CopyRecordingParams(params, plan, &text);
-            if (rc == TQ8_OK)
-                rc = CheckRecordingSizes(plan, connection->backend->Settings(), &text);
-            if (rc == TQ8_OK && !connection->backend->IsIdle())
-                rc = TQ8_ERR_BUSY;
-        }
-        return HandOutReason(rc, text, reason);
+    return WithReason(__func__, h, reason, [&](const CConnection& connection, std::wstring& text) -> int32_t {
+        if (connection.link)
+            return CRemoteRecordings::Check(connection, params, nullptr, text);
+        RecordingPlan plan;
+        int32_t rc = CopyRecordingParams(params, plan, &text);
+        if (rc == TQ8_OK)
+            rc = CheckRecordingSizes(plan, connection.backend->Settings(), &text);
+        return rc == TQ8_OK && !connection.backend->IsIdle() ? TQ8_ERR_BUSY : rc;
     });
 }
 

@@ -164,19 +164,10 @@ extern "C" {
 
 int32_t GetFileWriteErrorWTQ8(TQ8_HANDLE h, const TQ8_FILE_WRITE_PARAMS* fwp, wchar_t** reason)
 {
-    return Guard(__func__, [&]() -> int32_t {
-        if (reason == nullptr)
-            return TQ8_ERR_INVALID_ARG;
-        *reason = nullptr;
-        auto connection = Lib().Find(HandleId(h));
-        if (!connection)
-            return TQ8_ERR_INVALID_HANDLE;
-        std::wstring text;
+    return WithReason(__func__, h, reason, [&](const CConnection& connection, std::wstring& text) -> int32_t {
         FileWritePlan plan;
-        int32_t rc = CopyFileWriteParams(fwp, plan, &text);
-        if (rc == TQ8_OK && connection->link)
-            rc = CRemoteRecordings::Check(*connection, nullptr, fwp, text);
-        return HandOutReason(rc, text, reason);
+        const int32_t rc = CopyFileWriteParams(fwp, plan, &text);
+        return rc == TQ8_OK && connection.link ? CRemoteRecordings::Check(connection, nullptr, fwp, text) : rc;
     });
 }
 
