@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <new>
 #include <optional>
+#include <string>
 
 #include "CConnectionScope.h"
 #include "CTQ8Library.h"
@@ -52,6 +53,28 @@ int32_t WithBoard(const char* function, TQ8_HANDLE h, F&& body) noexcept
             return TQ8_ERR_INVALID_HANDLE;
         CConnectionScope scope(connection.get());
         return body(*connection->backend);
+    });
+}
+
+// A check of the handle's connection that says why:
+// body(const CConnection&, std::wstring& reason) -> int32_t. The reason is
+// handed out for FreeMemoryTQ8 (none for a record that is taken).
+template <class F>
+int32_t WithReason(const char* function, TQ8_HANDLE h, wchar_t** reason, F&& body) noexcept
+{
+    return Guard(function, [&]() -> int32_t {
+        if (reason == nullptr)
+            return TQ8_ERR_INVALID_ARG;
+        *reason = nullptr;
+        auto connection = Lib().Find(HandleId(h));
+        if (!connection)
+            return TQ8_ERR_INVALID_HANDLE;
+        std::wstring text;
+        const int32_t rc = body(*connection, text);
+        if (rc == TQ8_OK || text.empty())
+            return rc;
+        *reason = Lib().Memory().CopyWide(text);
+        return *reason != nullptr ? rc : TQ8_ERR_NO_MEMORY;
     });
 }
 

@@ -67,6 +67,19 @@ int32_t CreateRecordingSessionTQ8(TQ8_HANDLE h, const TQ8_REC_SESSION_PARAMS* pa
     });
 }
 
+int32_t GetRecordingSessionErrorWTQ8(TQ8_HANDLE h, const TQ8_REC_SESSION_PARAMS* params, wchar_t** reason)
+{
+    return WithReason(__func__, h, reason, [&](const CConnection& connection, std::wstring& text) -> int32_t {
+        if (connection.link)
+            return CRemoteRecordings::Check(connection, params, nullptr, text);
+        RecordingPlan plan;
+        int32_t rc = CopyRecordingParams(params, plan, &text);
+        if (rc == TQ8_OK)
+            rc = CheckRecordingSizes(plan, connection.backend->Settings(), &text);
+        return rc == TQ8_OK && !connection.backend->IsIdle() ? TQ8_ERR_BUSY : rc;
+    });
+}
+
 int32_t ArmRecordingSessionTQ8(TQ8_REC_SESSION s)
 {
     if (CRemoteRecordings::IsRemote(SessionId(s)))
@@ -120,6 +133,7 @@ int32_t GetRecordingSessionProgressTQ8(TQ8_REC_SESSION s, TQ8_REC_SESSION_PROGRE
             auto* ex = reinterpret_cast<TQ8_REC_SESSION_PROGRESS_EX*>(progress);
             ex->Rpr_timestampsDropped = p.timestampsDropped;
             ex->Rpr_ringFillPermille = p.ringFillPermille;
+            ex->Rpr_transferSamples = p.transferSamples;
         }
         progress->Rpr_status = p.status;
         progress->Rpr_elapsedMs = p.elapsedMs;

@@ -9,6 +9,7 @@
 
 #include "ApiCommon.h"
 #include "AtomicFile.h"
+#include "CRemoteRecordings.h"
 #include "CRemoteSave.h"
 #include "CSampleFileWriter.h"
 #include "ChannelSelection.h"
@@ -160,6 +161,15 @@ bool InMemory(IBoardBackend& b, uint32_t start, uint32_t count)
 } // namespace
 
 extern "C" {
+
+int32_t GetFileWriteErrorWTQ8(TQ8_HANDLE h, const TQ8_FILE_WRITE_PARAMS* fwp, wchar_t** reason)
+{
+    return WithReason(__func__, h, reason, [&](const CConnection& connection, std::wstring& text) -> int32_t {
+        FileWritePlan plan;
+        const int32_t rc = CopyFileWriteParams(fwp, plan, &text);
+        return rc == TQ8_OK && connection.link ? CRemoteRecordings::Check(connection, nullptr, fwp, text) : rc;
+    });
+}
 
 int32_t ReadSampleRamFileBufTQ8(TQ8_HANDLE h, uint32_t start, uint32_t count, const TQ8_FILE_WRITE_PARAMS* fwp)
 {

@@ -89,6 +89,7 @@ int32_t CRecordingSession::Arm()
         m_start = Clock::now();
         m_lastSnapshot = m_start;
         m_status = TQ8_REC_STATUS_RUNNING;
+        m_armedTransfer = m_transferSamples;
     }
     try {
         m_thread = std::thread([this] { Run(); });
@@ -143,6 +144,7 @@ CRecordingSession::Progress CRecordingSession::GetProgress() const
     if (m_samplesLost != 0)
         p.liveFlags |= TQ8_REC_LIVE_DATA_LOST;
     p.ringFillPermille = m_ringFill;
+    p.transferSamples = m_armedTransfer;
     return p;
 }
 
@@ -439,6 +441,7 @@ int32_t CRecordingSession::WriteContext(const CSampleFileWriter& writer, int32_t
     DescribeOutput(m_plan, c);
     c.flags = m_plan.flags;
     c.acqSamples = m_acqSamples;
+    c.transferSamples = m_transferSamples;
     c.startTime = m_startTime;
     c.files = writer.Files();
     c.timestampFiles = writer.TimestampFiles();

@@ -47,6 +47,7 @@ public:
         uint64_t samplesLost = 0;
         uint64_t timestampsDropped = 0;
         uint32_t ringFillPermille = 0;
+        uint32_t transferSamples = 0;
     };
 
     CRecordingSession(std::shared_ptr<IBoardBackend> board, uint64_t owner, RecordingPlan plan);
@@ -137,6 +138,7 @@ private:
     mutable std::mutex m_mutex; // everything below
     Clock::time_point m_start{};
     uint32_t m_status = kStatusCreated;
+    uint32_t m_armedTransfer = 0; // m_transferSamples, for the progress
     uint32_t m_finalElapsedMs = 0;
     uint64_t m_recorded = 0;
     std::vector<uint8_t> m_snapshot;

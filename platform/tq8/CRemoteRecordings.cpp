@@ -39,7 +39,49 @@ int32_t RecCall(CRemoteLink& link, Op op, uint32_t serverId, uint32_t max, CAuto
     return rc;
 }
 
+// The recording items of a request, in the order of the wire table; false
+// for a malformed record.
+bool RecordingValues(const TQ8_REC_SESSION_PARAMS* params, std::vector<std::string>& values)
+{
+    if (params == nullptr || params->Rsp_ss != sizeof(TQ8_REC_SESSION_PARAMS) || params->Rsp_fileWrite == nullptr
+        || params->Rsp_fileWrite->Fwp_ss != sizeof(TQ8_FILE_WRITE_PARAMS))
+        return false;
+    const TQ8_REC_SESSION_PARAMS& p = *params;
+    values = {Number(p.Rsp_flags),           Number(p.Rsp_samplesToRecord),       Number(p.Rsp_acqSamples),
+              Number(p.Rsp_transferSamples), Number(p.Rsp_snapshotSamples),       Number(p.Rsp_snapshotIntervalCount),
+              Number(p.Rsp_snapshotIntervalMs)};
+    for (std::string& v : RemoteFileWriteValues(*p.Rsp_fileWrite))
+        values.push_back(std::move(v));
+    return true;
+}
+
 } // namespace
+
+int32_t CRemoteRecordings::Check(const CConnection& connection, const TQ8_REC_SESSION_PARAMS* params,
+                                 const TQ8_FILE_WRITE_PARAMS* files, std::wstring& reason)
+{
+    std::vector<std::string> values;
+    if (params != nullptr) {
+        if (!RecordingValues(params, values))
+            return TQ8_ERR_INVALID_ARG;
+    } else {
+        if (files == nullptr || files->Fwp_ss != sizeof(TQ8_FILE_WRITE_PARAMS))
+            return TQ8_ERR_INVALID_ARG;
+        values.assign(7, "0");
+        for (std::string& v : RemoteFileWriteValues(*files))
+            values.push_back(std::move(v));
+    }
+    values.insert(values.begin(), params != nullptr ? "1" : "0");
+    CAutoXmlDoc reply;
+    int32_t rc = connection.link->Call(Method::WriteCheck, values, reply);
+    int32_t result = 0;
+    if (rc == TQ8_OK)
+        rc = GetServiceReturnInt(reply, tq8wire::kResult, result) == 0 ? result : TQ8_ERR_BAD_REPLY;
+    std::string coded, text;
+    if (rc != TQ8_OK && GetServiceReturnString(reply, tq8wire::kText, coded) == 0 && tq8wire::DecodeText(coded, text))
+        reason = vlt::Utf8ToWide(text);
+    return rc;
+}
 
 CRemoteRecordings& CRemoteRecordings::Instance()
 {
@@ -50,16 +92,9 @@ CRemoteRecordings& CRemoteRecordings::Instance()
 int32_t CRemoteRecordings::Create(const CConnection& connection, uint64_t handle,
                                   const TQ8_REC_SESSION_PARAMS* params, uint64_t& id)
 {
-    if (params == nullptr || params->Rsp_ss != sizeof(TQ8_REC_SESSION_PARAMS) || params->Rsp_fileWrite == nullptr
-        || params->Rsp_fileWrite->Fwp_ss != sizeof(TQ8_FILE_WRITE_PARAMS))
+    std::vector<std::string> values;
+    if (!RecordingValues(params, values))
         return TQ8_ERR_INVALID_ARG;
-    const TQ8_REC_SESSION_PARAMS& p = *params;
-    std::vector<std::string> values{Number(p.Rsp_flags),           Number(p.Rsp_samplesToRecord),
-                                    Number(p.Rsp_acqSamples),      Number(p.Rsp_transferSamples),
-                                    Number(p.Rsp_snapshotSamples), Number(p.Rsp_snapshotIntervalCount),
-                                    Number(p.Rsp_snapshotIntervalMs)};
-    for (std::string& v : RemoteFileWriteValues(*p.Rsp_fileWrite))
-        values.push_back(std::move(v));
     CAutoXmlDoc reply;
     int32_t rc = connection.link->Call(Method::RecCreate, values, reply);
     int32_t result = 0;
@@ -169,9 +204,18 @@ int32_t CRemoteRecordings::Progress(uint64_t id, TQ8_REC_SESSION_PROGRESS* progr
         if (p.Rpr_errorText == nullptr)
             return TQ8_ERR_NO_MEMORY;
     }
-    if (rc == TQ8_OK)
+    if (rc != TQ8_OK)
+        return rc;
+    if (progress->Rpr_ss < sizeof(TQ8_REC_SESSION_PROGRESS_EX)) {
         *progress = p;
-    return rc;
+        return TQ8_OK;
+    }
+    // A server before the item tells no transfer size: 0, as before arming.
+    auto* ex = reinterpret_cast<TQ8_REC_SESSION_PROGRESS_EX*>(progress);
+    *ex = TQ8_REC_SESSION_PROGRESS_EX{p, 0, 0, 0};
+    ex->base.Rpr_ss = sizeof *ex;
+    Item(reply, "Transfer", ex->Rpr_transferSamples);
+    return TQ8_OK;
 }
 
 int32_t CRemoteRecordings::Delete(uint64_t id)

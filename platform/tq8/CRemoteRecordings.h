@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 
 #include "CConnection.h"
@@ -20,6 +21,10 @@ public:
     static CRemoteRecordings& Instance();
     static bool IsRemote(uint64_t id) { return (id & kTagMask) == kTag; }
 
+    // The server's answer to why it would refuse the recording (params) or,
+    // without one, the save into the files; reason its text, if any.
+    static int32_t Check(const CConnection& connection, const TQ8_REC_SESSION_PARAMS* params,
+                         const TQ8_FILE_WRITE_PARAMS* files, std::wstring& reason);
     int32_t Create(const CConnection& connection, uint64_t handle, const TQ8_REC_SESSION_PARAMS* params,
                    uint64_t& id);
     int32_t Arm(uint64_t id);

@@ -58,7 +58,29 @@ constexpr Entry kTexts[] = {
     {TQ8_ERR_DRIVER_FAILURE, L"The board driver reported a failure"},
     {TQ8_ERR_DEVICE_REMOVED, L"The device was removed"},
 };
+
+std::wstring Grouped(uint64_t value)
+{
+    const std::wstring digits = std::to_wstring(value);
+    std::wstring out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += L',';
+        out += digits[i];
+    }
+    return out;
+}
 } // namespace
+
+std::wstring SampleCountText(uint64_t count)
+{
+    return Grouped(count) + (count == 1 ? L" sample" : L" samples");
+}
+
+std::wstring ByteCountText(uint64_t count)
+{
+    return Grouped(count) + (count == 1 ? L" byte" : L" bytes");
+}
 
 const wchar_t* ErrorText(int32_t code)
 {

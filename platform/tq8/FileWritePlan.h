@@ -37,7 +37,11 @@ struct FileWritePlan {
 };
 
 // TQ8_ERR_INVALID_ARG for a malformed record: wrong size, unknown flags,
-// no destination, spanning with text, a format outside 0..8.
-int32_t CopyFileWriteParams(const TQ8_FILE_WRITE_PARAMS* fw, FileWritePlan& out);
+// no destination, spanning with text, a format outside 0..8; reason, when
+// given, then says which setting it is.
+int32_t CopyFileWriteParams(const TQ8_FILE_WRITE_PARAMS* fw, FileWritePlan& out, std::wstring* reason = nullptr);
+
+// The code, with the reason when one is asked for.
+int32_t Refuse(int32_t code, std::wstring* reason, std::wstring text);
 
 } // namespace tq8

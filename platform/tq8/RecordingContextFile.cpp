@@ -130,6 +130,7 @@ std::string RecordingContextXml(const RecordingContext& c)
     Item(out, "RecordingFlags", c.flags);
     Item(out, "FileFlags", c.fileFlags);
     Item(out, "SamplesPerAcquisition", c.acqSamples);
+    Item(out, "TransferSamples", c.transferSamples);
     Item(out, "SamplesRecorded", c.samplesRecorded);
     Item(out, "ElapsedMs", c.elapsedMs);
     Item(out, "StartTime", c.startTime);

@@ -15,6 +15,7 @@
 //     <ActiveChannels>0</ActiveChannels> (the channel selection of the data)
 //     <RecordingFlags>81</RecordingFlags> <FileFlags>256</FileFlags>
 //     <SamplesPerAcquisition>...</SamplesPerAcquisition>
+//     <TransferSamples>...</TransferSamples> (samples per transfer, as used)
 //     <SamplesRecorded>...</SamplesRecorded> <ElapsedMs>...</ElapsedMs>
 //     <StartTime>2026-12-09T11:00:00Z</StartTime> <EndTime>...</EndTime>
 //     <Result>recording|completed|stopped|failed</Result>
@@ -46,6 +47,7 @@ struct RecordingContext {
     uint32_t flags = 0;
     uint32_t fileFlags = 0;
     uint32_t acqSamples = 0;
+    uint32_t transferSamples = 0;
     uint64_t samplesRecorded = 0;
     uint32_t elapsedMs = 0;
     std::string startTime;

@@ -4,19 +4,23 @@
 
 #include "CTransferQueue.h"
 #include "ChannelSelection.h"
+#include "ErrorTexts.h"
 
 namespace tq8 {
 
-int32_t CopyRecordingParams(const TQ8_REC_SESSION_PARAMS* params, RecordingPlan& out)
+int32_t CopyRecordingParams(const TQ8_REC_SESSION_PARAMS* params, RecordingPlan& out, std::wstring* reason)
 {
     if (params == nullptr || params->Rsp_ss != sizeof(TQ8_REC_SESSION_PARAMS))
-        return TQ8_ERR_INVALID_ARG;
+        return Refuse(TQ8_ERR_INVALID_ARG, reason, L"The recording record is missing or not of its size.");
     const uint32_t kind = params->Rsp_flags & ~TQ8_RSP_FLAG_SNAPSHOTS;
     if (kind != TQ8_RSP_FLAGS_TO_HOST && kind != TQ8_RSP_FLAGS_VIA_BOARD)
-        return TQ8_ERR_INVALID_ARG;
+        return Refuse(TQ8_ERR_INVALID_ARG, reason,
+                      L"The recording type (flags " + std::to_wstring(params->Rsp_flags) + L") is not one the library knows.");
     const bool snapshots = (params->Rsp_flags & TQ8_RSP_FLAG_SNAPSHOTS) != 0;
-    if (params->Rsp_acqSamples == 0 || (snapshots && params->Rsp_snapshotSamples == 0))
-        return TQ8_ERR_INVALID_ARG;
+    if (params->Rsp_acqSamples == 0)
+        return Refuse(TQ8_ERR_INVALID_ARG, reason, L"The acquisition size is 0 samples; an acquisition needs at least one.");
+    if (snapshots && params->Rsp_snapshotSamples == 0)
+        return Refuse(TQ8_ERR_INVALID_ARG, reason, L"The snapshot length is 0 samples; a snapshot needs at least one.");
     RecordingPlan plan;
     plan.flags = params->Rsp_flags;
     plan.samplesToRecord = params->Rsp_samplesToRecord;
@@ -28,7 +32,7 @@ int32_t CopyRecordingParams(const TQ8_REC_SESSION_PARAMS* params, RecordingPlan&
         plan.snapshotIntervalCount = params->Rsp_snapshotIntervalCount;
         plan.snapshotIntervalMs = params->Rsp_snapshotIntervalMs;
     }
-    int32_t rc = CopyFileWriteParams(params->Rsp_fileWrite, plan);
+    int32_t rc = CopyFileWriteParams(params->Rsp_fileWrite, plan, reason);
     if (rc != TQ8_OK)
         return rc;
     out = std::move(plan);
@@ -44,7 +48,9 @@ TransferLayout PlanTransfers(const RecordingPlan& plan, uint32_t channels, uint6
 {
     TransferLayout layout;
     layout.acqSamples = WholeFrames(plan.acqSamples, channels);
-    const uint32_t transfer = plan.transferSamples != 0 ? plan.transferSamples : kDefaultTransferSamples;
+    // A transfer of a few samples costs about as much as a large one.
+    const uint32_t transfer = plan.transferSamples != 0 ? std::max(plan.transferSamples, TQ8_REC_MIN_TRANSFER_SAMPLES)
+                                                        : kDefaultTransferSamples;
     // The ring holds at least two transfers, so board and files overlap.
     const uint64_t ringTransfer = std::max<uint64_t>(ringBytes / kMinQueueSlots, channels);
     layout.transferSamples = std::clamp(WholeFrames(std::min<uint64_t>(transfer, ringTransfer), channels), channels,
@@ -56,20 +62,30 @@ TransferLayout PlanTransfers(const RecordingPlan& plan, uint32_t channels, uint6
     return layout;
 }
 
-int32_t CheckRecordingSizes(const RecordingPlan& plan, const CBoardSettings& settings)
+int32_t CheckRecordingSizes(const RecordingPlan& plan, const CBoardSettings& settings, std::wstring* reason)
 {
     const int sel = settings.GetInt(SettingId::ActiveChannels);
     const uint32_t channels = static_cast<uint32_t>(ChannelCount(sel));
-    if (channels == 0 || plan.acqSamples < channels)
-        return TQ8_ERR_INVALID_ARG;
-    if (plan.transferSamples != 0 && plan.transferSamples < TQ8_REC_MIN_TRANSFER_SAMPLES)
-        return TQ8_ERR_INVALID_ARG;
+    if (channels == 0)
+        return Refuse(TQ8_ERR_INVALID_ARG, reason, L"The board has no active channels.");
+    if (plan.acqSamples < channels)
+        return Refuse(TQ8_ERR_INVALID_ARG, reason,
+                      L"The acquisition size of " + SampleCountText(plan.acqSamples)
+                          + L" is less than one sample for each of the " + std::to_wstring(channels)
+                          + L" active channels.");
     if (plan.acqSamples > settings.MaxSamples(sel))
-        return TQ8_ERR_OUT_OF_BOUNDS;
-    if (plan.maxSegmentBytes != 0
-        && (plan.maxSegmentBytes <= plan.headerBytes || plan.maxSegmentBytes - plan.headerBytes < channels))
-        return TQ8_ERR_INVALID_ARG;
-    return TQ8_OK;
+        return Refuse(TQ8_ERR_OUT_OF_BOUNDS, reason,
+                      L"The acquisition size of " + SampleCountText(plan.acqSamples)
+                          + L" is more than the board's memory holds with the active channels ("
+                          + SampleCountText(settings.MaxSamples(sel)) + L").");
+    const uint64_t segment = plan.maxSegmentBytes;
+    if (segment == 0 || (segment > plan.headerBytes && segment - plan.headerBytes >= channels))
+        return TQ8_OK;
+    std::wstring text = L"The static file size of " + ByteCountText(segment) + L" leaves no room for a frame of "
+                        + SampleCountText(channels);
+    if (plan.headerBytes != 0)
+        text += L" after the " + ByteCountText(plan.headerBytes) + L" skipped at the start of each file";
+    return Refuse(TQ8_ERR_INVALID_ARG, reason, text + L".");
 }
 
 } // namespace tq8

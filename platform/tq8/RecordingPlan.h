@@ -40,15 +40,19 @@ inline constexpr uint32_t kDefaultTransferSamples = 4u << 20;
 uint32_t WholeFrames(uint64_t samples, uint32_t channels);
 
 // The layout of a plan whose sizes passed CheckRecordingSizes, for a board
-// with that many channels and a ring of ringBytes between board and files.
+// with that many channels and a ring of ringBytes between board and files:
+// a transfer size below TQ8_REC_MIN_TRANSFER_SAMPLES is raised to it.
 TransferLayout PlanTransfers(const RecordingPlan& plan, uint32_t channels, uint64_t ringBytes);
 
-// TQ8_ERR_INVALID_ARG for a malformed record (see CopyFileWriteParams).
-int32_t CopyRecordingParams(const TQ8_REC_SESSION_PARAMS* params, RecordingPlan& out);
+// TQ8_ERR_INVALID_ARG for a malformed record (see CopyFileWriteParams);
+// reason, when given, then names the setting at fault.
+int32_t CopyRecordingParams(const TQ8_REC_SESSION_PARAMS* params, RecordingPlan& out, std::wstring* reason = nullptr);
 
 // The sizes against the board's settings: an acquisition of at least one
-// frame that fits board memory, no transfer below the smallest the library
-// takes, a segment file with room for a frame after its header.
-int32_t CheckRecordingSizes(const RecordingPlan& plan, const CBoardSettings& settings);
+// frame that fits board memory, a segment file with room for a frame after
+// its header. A transfer below the smallest the library takes is raised to
+// it (PlanTransfers), not refused.
+int32_t CheckRecordingSizes(const RecordingPlan& plan, const CBoardSettings& settings,
+                            std::wstring* reason = nullptr);
 
 } // namespace tq8

@@ -95,8 +95,9 @@ typedef struct TQ8_REC_SESSION_PARAMS {
     uint64_t Rsp_reserved4;
 } TQ8_REC_SESSION_PARAMS;
 
-/* The smallest Rsp_transferSamples a session takes (0 leaves the size to
- * the library): every transfer costs about as much as a large one. */
+/* The smallest transfer a session makes: a smaller Rsp_transferSamples
+ * (other than 0, which leaves the size to the library) is raised to it, as
+ * every transfer costs about as much as a large one. */
 #define TQ8_REC_MIN_TRANSFER_SAMPLES 4096u
 
 /* Status of a recording session. */
@@ -134,7 +135,8 @@ typedef struct TQ8_REC_SESSION_PROGRESS_EX {
     uint64_t Rpr_timestampsDropped; /* entries the full FIFO lost; 0 on local boards, whose driver
                                      * reports the overflow but no count */
     uint32_t Rpr_ringFillPermille;  /* blocks waiting for the files, in thousandths */
-    uint32_t Rpr_reserved2;
+    uint32_t Rpr_transferSamples;   /* samples per transfer of the armed session, as used (the
+                                     * record's size, raised or fitted to the board); 0 before arming */
 } TQ8_REC_SESSION_PROGRESS_EX;
 
 #ifdef __cplusplus
@@ -185,6 +187,7 @@ static_assert(offsetof(TQ8_REC_SESSION_PROGRESS, Rpr_errorText) == 48, "record l
 static_assert(sizeof(TQ8_REC_SESSION_PROGRESS_EX) == 72, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PROGRESS_EX, Rpr_timestampsDropped) == 56, "record layout");
 static_assert(offsetof(TQ8_REC_SESSION_PROGRESS_EX, Rpr_ringFillPermille) == 64, "record layout");
+static_assert(offsetof(TQ8_REC_SESSION_PROGRESS_EX, Rpr_transferSamples) == 68, "record layout");
 #endif
 
 #ifdef __cplusplus

@@ -471,6 +471,11 @@ TQ8_API int32_t ReadSampleRamFileFastTQ8(TQ8_HANDLE handle, uint32_t start, uint
                                          uint32_t bufferBytes, const TQ8_FILE_WRITE_PARAMS* fwp);
 TQ8_API int32_t _DumpRawDataTQ8(TQ8_HANDLE handle, const uint8_t* buffer, uint32_t count,
                                 const TQ8_FILE_WRITE_PARAMS* fwp);
+/* Why a save of the board into the files of the record would be refused
+ * before a file is opened (the record's options, a remote board's paths):
+ * the result, with *reason as for GetRecordingSessionErrorWTQ8. A file that
+ * cannot be written is not checked: that the save itself tells (errno). */
+TQ8_API int32_t GetFileWriteErrorWTQ8(TQ8_HANDLE handle, const TQ8_FILE_WRITE_PARAMS* fwp, wchar_t** reason);
 
 /* ---- 12. Recording sessions ------------------------------------------------------ */
 /* A recording session streams one board's samples to the files of its
@@ -495,7 +500,10 @@ TQ8_API int32_t _DumpRawDataTQ8(TQ8_HANDLE handle, const uint8_t* buffer, uint32
  * Rsp_samplesToRecord fails it with TQ8_ERR_CANCELLED and a text telling
  * how many samples were recorded. Rsp_transferSamples 0 moves 4 MiB (or the
  * whole acquisition when smaller) per transfer; other sizes below
- * TQ8_REC_MIN_TRANSFER_SAMPLES are refused. While it records, the board
+ * TQ8_REC_MIN_TRANSFER_SAMPLES are raised to it. Transfers are whole frames
+ * of the active channels and fit the library's ring; the size used is in
+ * the progress record's Rpr_transferSamples and the context file's
+ * TransferSamples. While it records, the board
  * takes no other acquisition (TQ8_ERR_BUSY) and InIdleModeTQ8 is 0. The
  * final context file's Result says how it ended: "completed" at its
  * Rsp_samplesToRecord, "stopped" when an abort (or, without a limit, a
@@ -504,14 +512,21 @@ typedef struct TQ8_REC_SESSION_TAG* TQ8_REC_SESSION;
 
 /* Checks and copies the record (and the file-write record and texts it
  * points to; the caller may free them on return); the session starts when
- * armed. TQ8_ERR_INVALID_ARG for a malformed record (a transfer size below
- * the smallest, an acquisition smaller than a frame of the active channels,
+ * armed. TQ8_ERR_INVALID_ARG for a malformed record (an acquisition smaller
+ * than a frame of the active channels,
  * a snapshot of no samples, a segment with no room for a frame after its
  * header, spanning text files), TQ8_ERR_OUT_OF_BOUNDS
  * for an acquisition larger than board memory, TQ8_ERR_BUSY when the board
  * already has a session (until it is deleted) or is not idle. */
 TQ8_API int32_t CreateRecordingSessionTQ8(TQ8_HANDLE handle, const TQ8_REC_SESSION_PARAMS* params,
                                           TQ8_REC_SESSION* session);
+/* Why CreateRecordingSessionTQ8 would refuse the record on the handle: its
+ * result, with *reason (free with FreeMemoryTQ8) naming the setting at fault
+ * and its value, or for a remote board the path its server does not take
+ * and why; *reason NULL when the result says all, and 0 with NULL when the
+ * record is taken. A remote board's server is asked. */
+TQ8_API int32_t GetRecordingSessionErrorWTQ8(TQ8_HANDLE handle, const TQ8_REC_SESSION_PARAMS* params,
+                                             wchar_t** reason);
 /* Starts recording with the board's settings of this moment. Once per
  * session (later: TQ8_ERR_WRONG_MODE). A file that cannot be written fails
  * the session (status 3, TQ8_ERR_FILE_WRITE), not this call. */

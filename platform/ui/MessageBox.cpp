@@ -30,10 +30,42 @@ QMessageBox::Icon IconOf(unsigned style)
     }
 }
 
+// A box wraps its text at blanks only: a long path would run past its right
+// edge. Such a run may break after each folder separator, and where it has
+// none for long, anywhere (a zero-width space, which shows nothing).
+std::wstring WithBreaksInLongRuns(const std::wstring& text)
+{
+    constexpr size_t kLongRun = 40;
+    constexpr wchar_t kBreak = L'\u200B';
+    std::wstring out;
+    size_t run = 0, sinceBreak = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        const bool blank = c == L' ' || c == L'\n' || c == L'\t';
+        if (blank) {
+            run = sinceBreak = 0;
+            out += c;
+            continue;
+        }
+        if (run == 0) {
+            // The run's length decides whether it gets breaks.
+            const size_t end = text.find_first_of(L" \n\t", i);
+            run = (end == std::wstring::npos ? text.size() : end) - i;
+        }
+        out += c;
+        ++sinceBreak;
+        if (run > kLongRun && (c == L'\\' || c == L'/' || sinceBreak >= kLongRun)) {
+            out += kBreak;
+            sinceBreak = 0;
+        }
+    }
+    return out;
+}
+
 int RealBox(const MessageBoxRequest& req)
 {
     QMessageBox box(IconOf(req.style), QString::fromStdString(WideToUtf8(req.caption)),
-                    QString::fromStdString(WideToUtf8(req.text)), QMessageBox::NoButton, req.parent);
+                    QString::fromStdWString(WithBreaksInLongRuns(req.text)), QMessageBox::NoButton, req.parent);
     // A box's text often holds a name or a path: it is shown as it is, with
     // every '&' and nothing read as markup.
     box.setTextFormat(Qt::PlainText);

@@ -31,7 +31,6 @@
 #include "IFreqDomainWindow.h"
 #include "IScopePanel.h"
 #include "PersistentOptsKeys.h"
-#include "RecordingRefusals.h"
 #include "TextConv.h"
 #include "XmlRoutines.h"
 
@@ -1682,8 +1681,6 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
                             MB_ICONERROR);
         return false;
     }
-    if (!CheckServerPaths(params.SessionParams))
-        return false;
     // The library refuses a board whose last, already cancelled, operation
     // has not quite returned on the thread.
     m_thread->WaitUntilFinished(m_device);
@@ -1695,11 +1692,16 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
     TQ8_REC_SESSION session = nullptr;
     const int32_t result = CreateRecordingSessionTQ8(m_device, &params.SessionParams, &session);
     if (result != 0) {
-        // The library's text, then the setting at fault where one is.
+        // The library's text, then its reason: the setting or path at fault.
         std::wstring text;
         FormatDeviceErrorText(text, result, L"Failed to create recording session: ", m_device);
-        const std::wstring reason = RecordingRefusalReason(m_device, params.SessionParams, result);
-        vlt::ShowMessageBox(reason.empty() ? text : text + L"\n\n" + reason, MB_ICONERROR);
+        wchar_t* reason = nullptr;
+        GetRecordingSessionErrorWTQ8(m_device, &params.SessionParams, &reason);
+        if (reason) {
+            text += L"\n\n" + std::wstring(reason);
+            FreeMemoryTQ8(reason);
+        }
+        vlt::ShowMessageBox(text, MB_ICONERROR);
         return false;
     }
     m_session = session;
@@ -1710,21 +1712,6 @@ bool CMainDoc::CreateRecordingSession(CRecParamsManager& manager, CRecParamsMana
         m_sessionTookSource = m_scopePanel->RemoveBoardSource();
     }
     return true;
-}
-
-bool CMainDoc::CheckServerPaths(const TQ8_REC_SESSION_PARAMS& record) const
-{
-    // The server would refuse such a path only after the start, and without it.
-    const TQ8_FILE_WRITE_PARAMS* files = record.Rsp_fileWrite;
-    const std::string offServer = files && IsDeviceRemoteTQ8(m_device) > 0 ? FirstPathOffServer(*files) : "";
-    if (offServer.empty())
-        return true;
-    vlt::ShowMessageBox(ErrorBoxNamePrefix(m_device) + L"Failed to create recording session: \""
-                            + vlt::Utf8ToWide(offServer)
-                            + L"\" is not a path on the board's server. A remote board records on its server and "
-                              L"needs a path there, such as C:\\recs\\file.rd8.",
-                        MB_ICONERROR);
-    return false;
 }
 
 void CMainDoc::PutBackBoardSource()

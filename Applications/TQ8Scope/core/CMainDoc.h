@@ -274,9 +274,6 @@ public:
     bool EndRecordingSession(uint32_t* outFlags, TQ8_REC_SESSION_PROGRESS* last = nullptr,
                              int32_t* lastResult = nullptr);
     void ShowRecordingSnapshot(CRecParamsManager& manager);
-    // false, after saying so, when the board is remote and a path of the
-    // record is not one of its server.
-    bool CheckServerPaths(const TQ8_REC_SESSION_PARAMS& record) const;
     // The board's plot source back as it was before a session that never armed.
     void PutBackBoardSource();
     TQ8_REC_SESSION GetRecordingSession() const { return m_session; }

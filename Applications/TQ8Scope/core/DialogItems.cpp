@@ -192,7 +192,7 @@ bool CombineCountWithUnits(uint64_t number, int unitIndex, uint64_t& count)
     return true;
 }
 
-bool DDX_CountWithUnits(bool save, QLineEdit* edit, QComboBox* units, uint64_t& count)
+bool DDX_CountWithUnits(bool save, QLineEdit* edit, QComboBox* units, uint64_t& count, uint64_t least)
 {
     if (!save) {
         uint64_t number = 0;
@@ -214,10 +214,10 @@ bool DDX_CountWithUnits(bool save, QLineEdit* edit, QComboBox* units, uint64_t& 
     }
     int index = std::clamp(units->currentIndex(), 0, 4);
     uint64_t result = 0;
-    if (!CombineCountWithUnits(number, index, result)) {
+    if (number < least || !CombineCountWithUnits(number, index, result)) {
         char buf[96];
-        std::snprintf(buf, sizeof buf, "Please enter an integer between 0 and %llu.",
-                      static_cast<unsigned long long>(kUnitMax[index]));
+        std::snprintf(buf, sizeof buf, "Please enter an integer between %llu and %llu.",
+                      static_cast<unsigned long long>(least), static_cast<unsigned long long>(kUnitMax[index]));
         vlt::ShowMessageBox(vlt::Utf8ToWide(buf), MB_ICONERROR, edit->window());
         edit->setFocus();
         return false;

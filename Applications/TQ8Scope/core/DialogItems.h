@@ -40,8 +40,10 @@ void SplitCountToUnits(uint64_t count, uint64_t& number, int& unitIndex);
 // false when number × unit does not fit in 64 bits.
 bool CombineCountWithUnits(uint64_t number, int unitIndex, uint64_t& count);
 // save false: shows the count; save true: reads it back (false, after a
-// message, when the text or its size is unacceptable; count unchanged).
-bool DDX_CountWithUnits(bool save, QLineEdit* edit, QComboBox* units, uint64_t& count);
+// message, when the text or its size is unacceptable; count unchanged). A
+// number below least, or beyond what the unit allows, gives the one range
+// message: "Please enter an integer between <least> and <most>."
+bool DDX_CountWithUnits(bool save, QLineEdit* edit, QComboBox* units, uint64_t& count, uint64_t least = 0);
 bool DDX_CountWithUnits32(bool save, QLineEdit* edit, QComboBox* units, uint32_t& count);
 // The box is checked when all bits of the mask are set.
 void DDX_CheckFlag(bool save, QCheckBox* box, uint32_t mask, uint32_t& flags);

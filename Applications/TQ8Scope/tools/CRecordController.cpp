@@ -156,8 +156,30 @@ bool CRecordController::Start()
     std::wstring text = L"Recording armed";
     if (m_running > 1)
         text += L"; " + std::to_wstring(m_running) + L" devices";
-    m_host.ShowStatusText(text, kStatusMs);
+    m_host.ShowStatusText(text + RaisedTransferNote(), kStatusMs);
     return true;
+}
+
+std::wstring CRecordController::RaisedTransferNote() const
+{
+    const uint32_t asked = m_manager.TransferSamples;
+    if (asked == 0)
+        return {};
+    // The library raises a size below the least it takes; what it used, it tells.
+    uint32_t used = 0;
+    for (TQ8_HANDLE device : m_set) {
+        CMainDoc* doc = DocumentOf(device);
+        TQ8_REC_SESSION_PROGRESS_EX live{};
+        live.base.Rpr_ss = sizeof live;
+        if (!doc || GetRecordingSessionProgressTQ8(doc->GetRecordingSession(), &live.base, 0) != TQ8_OK)
+            continue;
+        FreeMemoryTQ8(live.base.Rpr_errorText);
+        used = std::max(used, live.Rpr_transferSamples);
+    }
+    if (used <= asked)
+        return {};
+    return L"; transfer size raised from " + FormatWithThousandsSeparator(asked) + L" to "
+           + FormatWithThousandsSeparator(used) + L" samples";
 }
 
 bool CRecordController::CreateSessions()

@@ -71,6 +71,9 @@ private:
     CMainDoc* DocumentOf(TQ8_HANDLE device) const;
     bool CreateSessions();
     bool ArmSessions();
+    // "; transfer size raised from ... to ... samples" when the armed
+    // sessions move more per transfer than the options ask; else empty.
+    std::wstring RaisedTransferNote() const;
     void UpdateBoard(TQ8_HANDLE device);
     // A board's progress (queried with result rc) into its entry and the
     // figures; a session that could not be asked counts as failed, with

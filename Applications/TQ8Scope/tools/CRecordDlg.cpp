@@ -577,10 +577,12 @@ bool CRecordDlg::ExchangeData(bool save)
         EnableAcquisitionSize();
         return true;
     }
+    // Only the chosen limit's field counts: another may hold anything.
     uint64_t durMs = m.DurMs;
     uint64_t durSamples = m.DurSamples;
     uint32_t acqSamples = m.AcqSamples;
-    if (!ReadDurationMs(durMs) || !ReadDurationSamples(durSamples)
+    if ((m_duration[CRecParams::kDurTime]->isChecked() && !ReadDurationMs(durMs))
+        || (m_duration[CRecParams::kDurSamples]->isChecked() && !ReadDurationSamples(durSamples))
         || !DDX_CountWithUnits32(true, m_acqCount, m_acqUnits, acqSamples))
         return false;
     m.RecType = m_type[1]->isChecked() ? CRecParams::kRecTypeViaBoard : CRecParams::kRecTypeToHost;
@@ -597,13 +599,12 @@ bool CRecordDlg::ExchangeData(bool save)
 }
 
 // To the library a length of 0 means no limit: only "Infinite" records
-// without one, so the chosen duration takes no 0 (nor an empty field).
+// without one, so a limit's field takes no 0 (nor an empty field).
 bool CRecordDlg::ReadDurationMs(uint64_t& ms)
 {
-    const bool chosen = m_duration[CRecParams::kDurTime]->isChecked();
     uint64_t value = 0;
-    if (!GetDlgItemUInt64(m_durMs, value) || (chosen && value == 0)) {
-        ShowInvalidNumberMessage(chosen ? L"recording time in milliseconds (at least 1)" : nullptr, m_durMs);
+    if (!GetDlgItemUInt64(m_durMs, value) || value == 0) {
+        ShowInvalidNumberMessage(L"recording time in milliseconds (at least 1)", m_durMs);
         return false;
     }
     ms = value;
@@ -612,15 +613,7 @@ bool CRecordDlg::ReadDurationMs(uint64_t& ms)
 
 bool CRecordDlg::ReadDurationSamples(uint64_t& samples)
 {
-    uint64_t value = samples;
-    if (!DDX_CountWithUnits(true, m_durCount, m_durUnits, value))
-        return false;
-    if (value == 0 && m_duration[CRecParams::kDurSamples]->isChecked()) {
-        ShowInvalidNumberMessage(L"number of samples to record (at least 1)", m_durCount);
-        return false;
-    }
-    samples = value;
-    return true;
+    return DDX_CountWithUnits(true, m_durCount, m_durUnits, samples, 1);
 }
 
 bool CRecordDlg::IsMultipleModeChecked() const

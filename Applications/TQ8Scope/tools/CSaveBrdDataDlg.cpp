@@ -433,13 +433,21 @@ void CSaveBrdDataDlg::OnWorkerDone()
 }
 
 // The library's text, then the system's reason ("No space left on device")
-// where there is one.
+// or the library's own (a path a remote board's server does not take).
 void CSaveBrdDataDlg::ReportFailure()
 {
     std::wstring text;
     FormatDeviceErrorText(text, m_result, kSaveFailed, m_device);
-    if (m_systemError != 0)
+    if (m_systemError != 0) {
         FormatSystemErrorText(m_systemError, text, (text + L"\n\n").c_str());
+    } else {
+        wchar_t* reason = nullptr;
+        GetFileWriteErrorWTQ8(m_device, &m_fwp, &reason);
+        if (reason) {
+            text += L"\n\n" + std::wstring(reason);
+            FreeMemoryTQ8(reason);
+        }
+    }
     if (m_result == TQ8_ERR_OUT_OF_BOUNDS && m_ctx.Source == CSaveBrdDataCtx::kSourceBoardMemory)
         text += MemoryBoundsNote();
     vlt::ShowMessageBox(text, MB_ICONERROR, this);

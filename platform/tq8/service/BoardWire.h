@@ -44,6 +44,7 @@ enum class Method {
     FwData,
     FwUpload,
     FwStep,
+    WriteCheck,
     Count
 };
 
@@ -115,7 +116,7 @@ inline constexpr MethodRow kMethods[] = {
      "Path1;Path2;Path3;Path4;Notes;TsPath",
      "Result;Session"},
     {Method::Rec, "TQ8_REC", "Op;Session;Max",
-     "Result;Status;Elapsed;Recorded;ToRecord;Counter;Error;Text;Samples;Data;Flags"},
+     "Result;Status;Elapsed;Recorded;ToRecord;Counter;Error;Text;Samples;Data;Flags;Transfer"},
     // A save to files on the server (paths as for a recording): Source 0 is
     // board memory from Start, 1 the Count bytes the steps carry in Data.
     {Method::SaveStart, "TQ8_SAVE_START",
@@ -138,6 +139,13 @@ inline constexpr MethodRow kMethods[] = {
     {Method::FwData, "TQ8_FW_DATA", "Data", "Result"},
     {Method::FwUpload, "TQ8_FW_UPLOAD", "", "Result"},
     {Method::FwStep, "TQ8_FW_STEP", "", "Result;Finished;OutFlags;Events"},
+    // Why a recording (Session 1, with its items) or a save into files
+    // (Session 0) would be refused: Result, and Text naming the setting or
+    // the path at fault. Servers before it leave the call unhandled.
+    {Method::WriteCheck, "TQ8_WRITE_CHECK",
+     "Session;Flags;ToRecord;Acq;Transfer;SnapSamples;SnapCount;SnapMs;FwFlags;HdrSkip;MaxSeg;ChanSel;"
+     "Path1;Path2;Path3;Path4;Notes;TsPath",
+     "Result;Text"},
 };
 static_assert(std::size(kMethods) == static_cast<size_t>(Method::Count), "one row per method");
 

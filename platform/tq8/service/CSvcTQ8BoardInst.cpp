@@ -1,7 +1,9 @@
 #include "CSvcTQ8BoardInst.h"
 
 #include <array>
+#include <cctype>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Base64.h"
@@ -34,7 +36,7 @@ constexpr std::array<Handler, static_cast<size_t>(tq8wire::Method::Count)> kHand
     &CSvcTQ8BoardInst::OnRec,      &CSvcTQ8BoardInst::OnSaveStart, &CSvcTQ8BoardInst::OnSaveStep,
     &CSvcTQ8BoardInst::OnPciAcquire, &CSvcTQ8BoardInst::OnPciRead,   &CSvcTQ8BoardInst::OnJtag,
     &CSvcTQ8BoardInst::OnFwBegin,  &CSvcTQ8BoardInst::OnFwData,  &CSvcTQ8BoardInst::OnFwUpload,
-    &CSvcTQ8BoardInst::OnFwStep,
+    &CSvcTQ8BoardInst::OnFwStep,   &CSvcTQ8BoardInst::OnWriteCheck,
 };
 
 // How long a firmware step waits for news before it answers without any.
@@ -621,20 +623,44 @@ namespace {
 // it: "<stem>.tq8ts.txt", covering "<path>.vrdc" and segments' "_0002".
 constexpr size_t kAddedNameRoom = sizeof ".tq8ts.txt" - 1;
 
+// Longest client path the library writes from: every file it makes from it
+// stays within what the file service removes.
+constexpr size_t kMaxWritePathLength = vlt::kMaxClientPathLength - kAddedNameRoom;
+
+// "X:\..." or "X:/...": the form of the served folders' paths.
+bool InDriveForm(std::string_view path)
+{
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':'
+        && (path[2] == '\\' || path[2] == '/');
+}
+
 // The client's path confined to the served folders: TQ8_OK,
 // TQ8_ERR_PATH_NOT_SERVED when it leaves them, or TQ8_ERR_FILE_WRITE when a
 // file made from it would have a path too long for the file service to
-// remove. An empty text is no path.
-int32_t ServedPath(xmlDocPtr request, const char* name, std::string& local)
+// remove; reason says which, with the path. An empty text is no path.
+int32_t ServedPath(xmlDocPtr request, const char* name, std::string& local, std::string& reason)
 {
     std::string text;
     if (GetCallParameter(request, name, text) != 0)
         return TQ8_ERR_PATH_NOT_SERVED;
     if (text.empty())
         return TQ8_OK;
-    if (!vlt::ConfineClientPath(vlt::CServedFolders::Get(), text, true, local))
+    const std::string quoted = "\"" + text + "\"";
+    if (!InDriveForm(text)) {
+        reason = quoted + " is not a path on the board's server. A remote board writes its files on its server and "
+                          "needs a path there, such as C:\\recs\\file.rd8.";
         return TQ8_ERR_PATH_NOT_SERVED;
-    return text.size() + kAddedNameRoom <= vlt::kMaxClientPathLength ? TQ8_OK : TQ8_ERR_FILE_WRITE;
+    }
+    if (text.size() > kMaxWritePathLength) {
+        reason = "The path " + quoted + " is " + std::to_string(text.size()) + " characters long; the server takes "
+                 "paths of at most " + std::to_string(kMaxWritePathLength) + " characters.";
+        return TQ8_ERR_FILE_WRITE;
+    }
+    if (!vlt::ConfineClientPath(vlt::CServedFolders::Get(), text, true, local)) {
+        reason = quoted + " is outside the folders the server shares.";
+        return TQ8_ERR_PATH_NOT_SERVED;
+    }
+    return TQ8_OK;
 }
 
 std::string WithoutExtension(const std::string& path)
@@ -674,9 +700,9 @@ bool TimestampFilesServed(const CBoardSaveJob::Files& files)
 }
 
 // The file-write items of a recording or a save into files (paths and
-// notes kept there): TQ8_OK, TQ8_ERR_PATH_NOT_SERVED, TQ8_ERR_FILE_WRITE,
-// or malformed.
-int32_t ReadFileWrite(xmlDocPtr request, CBoardSaveJob::Files& files)
+// notes kept there): TQ8_OK, TQ8_ERR_PATH_NOT_SERVED, TQ8_ERR_FILE_WRITE
+// (with the reason), or malformed.
+int32_t ReadFileWrite(xmlDocPtr request, CBoardSaveJob::Files& files, std::string& reason)
 {
     TQ8_FILE_WRITE_PARAMS& p = files.params;
     p.Fwp_ss = sizeof p;
@@ -696,30 +722,41 @@ int32_t ReadFileWrite(xmlDocPtr request, CBoardSaveJob::Files& files)
             continue;
         }
         // Not one file is written for a request with a path outside.
-        if (const int32_t rc = ServedPath(request, names[i], files.paths[i]); rc != TQ8_OK)
+        if (const int32_t rc = ServedPath(request, names[i], files.paths[i], reason); rc != TQ8_OK)
             return rc;
         *fields[i] = files.paths[i].empty() ? nullptr : files.paths[i].c_str();
     }
     p.Fwp_opNotes = files.notes.empty() ? nullptr : files.notes.c_str();
-    return TimestampFilesServed(files) ? TQ8_OK : TQ8_ERR_PATH_NOT_SERVED;
+    if (TimestampFilesServed(files))
+        return TQ8_OK;
+    reason = "The time-stamp files named after the destination would lie outside the folders the server shares.";
+    return TQ8_ERR_PATH_NOT_SERVED;
+}
+
+// The recording items of a RecCreate or WriteCheck call; false when malformed.
+bool ReadRecording(xmlDocPtr request, TQ8_REC_SESSION_PARAMS& params)
+{
+    params = TQ8_REC_SESSION_PARAMS{};
+    params.Rsp_ss = sizeof params;
+    return GetUIntParameter(request, "Flags", params.Rsp_flags)
+        && GetNumberParameter(request, "ToRecord", params.Rsp_samplesToRecord)
+        && GetUIntParameter(request, "Acq", params.Rsp_acqSamples)
+        && GetUIntParameter(request, "Transfer", params.Rsp_transferSamples)
+        && GetUIntParameter(request, "SnapSamples", params.Rsp_snapshotSamples)
+        && GetUIntParameter(request, "SnapCount", params.Rsp_snapshotIntervalCount)
+        && GetUIntParameter(request, "SnapMs", params.Rsp_snapshotIntervalMs);
 }
 
 } // namespace
 
 int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
 {
-    TQ8_REC_SESSION_PARAMS params{};
-    params.Rsp_ss = sizeof params;
-    if (!GetUIntParameter(request, "Flags", params.Rsp_flags)
-        || !GetNumberParameter(request, "ToRecord", params.Rsp_samplesToRecord)
-        || !GetUIntParameter(request, "Acq", params.Rsp_acqSamples)
-        || !GetUIntParameter(request, "Transfer", params.Rsp_transferSamples)
-        || !GetUIntParameter(request, "SnapSamples", params.Rsp_snapshotSamples)
-        || !GetUIntParameter(request, "SnapCount", params.Rsp_snapshotIntervalCount)
-        || !GetUIntParameter(request, "SnapMs", params.Rsp_snapshotIntervalMs))
+    TQ8_REC_SESSION_PARAMS params;
+    if (!ReadRecording(request, params))
         return kSvcMalformedRequest;
     CBoardSaveJob::Files files;
-    int32_t rc = ReadFileWrite(request, files);
+    std::string reason;
+    int32_t rc = ReadFileWrite(request, files, reason);
     if (rc == kSvcMalformedRequest)
         return rc;
     // The session keeps the last snapshot's samples.
@@ -740,6 +777,37 @@ int32_t CSvcTQ8BoardInst::OnRecCreate(int socket, xmlDocPtr request)
     return ReplyData(socket, items);
 }
 
+int32_t CSvcTQ8BoardInst::OnWriteCheck(int socket, xmlDocPtr request)
+{
+    uint32_t session = 0;
+    TQ8_REC_SESSION_PARAMS params{};
+    if (!GetUIntParameter(request, "Session", session) || session > 1
+        || (session == 1 && !ReadRecording(request, params)))
+        return kSvcMalformedRequest;
+    CBoardSaveJob::Files files;
+    std::string reason;
+    int32_t rc = ReadFileWrite(request, files, reason);
+    if (rc == kSvcMalformedRequest)
+        return rc;
+    if (rc == TQ8_OK && session == 1 && (rc = CheckBoardBytes(params.Rsp_snapshotSamples)) == TQ8_ERR_OUT_OF_BOUNDS)
+        reason = "The snapshot length of " + std::to_string(params.Rsp_snapshotSamples)
+                 + " samples is more than the board's memory holds.";
+    if (rc == TQ8_OK) {
+        params.Rsp_fileWrite = &files.params;
+        wchar_t* text = nullptr;
+        rc = session == 1 ? GetRecordingSessionErrorWTQ8(m_handle, &params, &text)
+                          : GetFileWriteErrorWTQ8(m_handle, &files.params, &text);
+        if (text)
+            reason = vlt::WideToUtf8(text);
+        FreeMemoryTQ8(text);
+    }
+    std::string items;
+    Append(items, tq8wire::kResult, rc);
+    if (!reason.empty())
+        AppendData(items, tq8wire::kText, reason.data(), reason.size());
+    return ReplyData(socket, items);
+}
+
 int32_t CSvcTQ8BoardInst::OnSaveStart(int socket, xmlDocPtr request)
 {
     uint32_t source = 0, start = 0;
@@ -752,7 +820,8 @@ int32_t CSvcTQ8BoardInst::OnSaveStart(int socket, xmlDocPtr request)
     if (const int32_t sized = CheckBoardBytes(count); sized != TQ8_OK)
         return ReplyResult(socket, sized);
     CBoardSaveJob::Files files;
-    int32_t rc = ReadFileWrite(request, files);
+    std::string reason;
+    int32_t rc = ReadFileWrite(request, files, reason);
     if (rc == kSvcMalformedRequest)
         return rc;
     // One save at a time: a new start ends one the client left behind.
@@ -825,9 +894,11 @@ int32_t CSvcTQ8BoardInst::OnRec(int socket, xmlDocPtr request)
         break;
     }
     case Op::Progress: {
-        TQ8_REC_SESSION_PROGRESS p{};
-        p.Rpr_ss = sizeof p;
-        rc = GetRecordingSessionProgressTQ8(session, &p, 0);
+        TQ8_REC_SESSION_PROGRESS_EX ex{};
+        ex.base.Rpr_ss = sizeof ex;
+        rc = GetRecordingSessionProgressTQ8(session, &ex.base, 0);
+        TQ8_REC_SESSION_PROGRESS& p = ex.base;
+        Append(items, "Transfer", ex.Rpr_transferSamples);
         Append(items, "Status", p.Rpr_status);
         Append(items, "Elapsed", p.Rpr_elapsedMs);
         Append(items, "Recorded", p.Rpr_samplesRecorded);

@@ -54,6 +54,7 @@ public:
     int32_t OnFwData(int socket, xmlDocPtr request);
     int32_t OnFwUpload(int socket, xmlDocPtr request);
     int32_t OnFwStep(int socket, xmlDocPtr request);
+    int32_t OnWriteCheck(int socket, xmlDocPtr request);
 
 private:
     ~CSvcTQ8BoardInst();

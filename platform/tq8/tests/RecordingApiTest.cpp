@@ -328,6 +328,11 @@ TEST_P(BoardRecordingTest, BadRecordsAreRefused)
         s = reinterpret_cast<TQ8_REC_SESSION>(1);
         int32_t rc = CreateRecordingSessionTQ8(h, &rp, &s);
         EXPECT_EQ(s, nullptr);
+        // The check says the same, with a reason for each.
+        wchar_t* reason = nullptr;
+        EXPECT_EQ(GetRecordingSessionErrorWTQ8(h, &rp, &reason), rc);
+        EXPECT_NE(reason, nullptr);
+        FreeMemoryTQ8(reason);
         return rc;
     };
     TQ8_REC_SESSION_PARAMS rp = m_rp;
@@ -387,21 +392,75 @@ TEST_P(BoardRecordingTest, BadRecordsAreRefused)
 }
 
 // A transfer of a few samples costs as much as a large one: sizes below the
-// smallest the library takes are refused, 0 leaves the choice to it.
-TEST_P(BoardRecordingTest, TransfersBelowTheSmallestAreRefused)
+// smallest the library takes are raised to it, 0 leaves the choice to it.
+// The progress and the context tell the size used.
+TEST_P(BoardRecordingTest, TransfersBelowTheSmallestAreRaised)
 {
     TQ8_HANDLE h = Board(kSerial);
-    TQ8_REC_SESSION s = nullptr;
-    for (uint32_t samples : {1u, 3u, TQ8_REC_MIN_TRANSFER_SAMPLES - 1}) {
-        m_rp.Rsp_transferSamples = samples;
-        EXPECT_EQ(CreateRecordingSessionTQ8(h, &m_rp, &s), TQ8_ERR_INVALID_ARG) << samples;
-        EXPECT_EQ(s, nullptr);
-    }
     m_rp.Rsp_samplesToRecord = 3 * TQ8_REC_MIN_TRANSFER_SAMPLES;
-    for (uint32_t samples : {0u, TQ8_REC_MIN_TRANSFER_SAMPLES}) {
+    for (uint32_t samples : {1u, 3u, TQ8_REC_MIN_TRANSFER_SAMPLES - 1, TQ8_REC_MIN_TRANSFER_SAMPLES}) {
+        SCOPED_TRACE(samples);
         m_rp.Rsp_transferSamples = samples;
-        RecordToEnd(h);
+        TQ8_REC_SESSION s = Create(h);
+        ASSERT_NE(s, nullptr);
+        ASSERT_EQ(ArmRecordingSessionTQ8(s), TQ8_OK);
+        TQ8_REC_SESSION_PROGRESS_EX ex{};
+        ex.base.Rpr_ss = sizeof ex;
+        ASSERT_EQ(GetRecordingSessionProgressTQ8(s, &ex.base, 0), TQ8_OK);
+        FreeMemoryTQ8(ex.base.Rpr_errorText);
+        EXPECT_EQ(ex.Rpr_transferSamples, TQ8_REC_MIN_TRANSFER_SAMPLES);
+        ASSERT_TRUE(WaitForEnd(s));
+        EXPECT_EQ(Progress(s).Rpr_status, TQ8_REC_STATUS_COMPLETED);
+        EXPECT_EQ(DeleteRecordingSessionTQ8(s), TQ8_OK);
+        EXPECT_NE(ReadText(m_path + ".vrdc").find("<TransferSamples>" + std::to_string(TQ8_REC_MIN_TRANSFER_SAMPLES) + "<"),
+                  std::string::npos);
     }
+    m_rp.Rsp_transferSamples = 0;
+    RecordToEnd(h);
+}
+
+// Why a record is refused, in terms of its settings.
+TEST_P(BoardRecordingTest, ARefusalNamesTheSettingAtFault)
+{
+    TQ8_HANDLE h = Board(kSerial);
+    ASSERT_EQ(SetActiveChannelsTQ8(h, 0), TQ8_OK); // four channels
+    const auto reason = [&](TQ8_REC_SESSION_PARAMS rp, TQ8_FILE_WRITE_PARAMS fw) {
+        rp.Rsp_fileWrite = &fw;
+        wchar_t* text = nullptr;
+        const int32_t rc = GetRecordingSessionErrorWTQ8(h, &rp, &text);
+        std::wstring out = text ? text : L"(none)";
+        FreeMemoryTQ8(text);
+        TQ8_REC_SESSION s = nullptr;
+        EXPECT_EQ(CreateRecordingSessionTQ8(h, &rp, &s), rc);
+        DeleteRecordingSessionTQ8(s);
+        return std::to_wstring(rc) + L" " + out;
+    };
+    const std::wstring invalid = std::to_wstring(TQ8_ERR_INVALID_ARG) + L" ";
+    TQ8_REC_SESSION_PARAMS rp = m_rp;
+    TQ8_FILE_WRITE_PARAMS fw = m_fw;
+    EXPECT_EQ(reason(rp, fw), L"0 (none)");
+    rp.Rsp_acqSamples = 2;
+    EXPECT_EQ(reason(rp, fw), invalid + L"The acquisition size of 2 samples is less than one sample for each of the 4 "
+                                        L"active channels.");
+    rp.Rsp_acqSamples = 0xFFFFFFF0u;
+    EXPECT_EQ(reason(rp, fw).find(std::to_wstring(TQ8_ERR_OUT_OF_BOUNDS) + L" The acquisition size of 4,294,967,280 "
+                                                                         L"samples is more than the board's memory"),
+              0u);
+    rp = m_rp;
+    rp.Rsp_flags |= TQ8_RSP_FLAG_SNAPSHOTS;
+    EXPECT_EQ(reason(rp, fw), invalid + L"The snapshot length is 0 samples; a snapshot needs at least one.");
+    rp = m_rp;
+    fw.Fwp_maxseg = 512;
+    fw.Fwp_hdrskp = 512;
+    EXPECT_EQ(reason(rp, fw), invalid + L"The static file size of 512 bytes leaves no room for a frame of 4 samples "
+                                        L"after the 512 bytes skipped at the start of each file.");
+    fw.Fwp_flags |= TQ8_FWP_TEXT;
+    fw.Fwp_hdrskp = 0;
+    EXPECT_NE(reason(rp, fw).find(L"takes binary files only"), std::wstring::npos);
+    wchar_t* text = nullptr;
+    EXPECT_EQ(GetRecordingSessionErrorWTQ8(h, &m_rp, nullptr), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(GetRecordingSessionErrorWTQ8(nullptr, &m_rp, &text), TQ8_ERR_INVALID_HANDLE);
+    EXPECT_EQ(text, nullptr);
 }
 
 TEST_P(BoardRecordingTest, UnknownAndDeletedSessionsAreInvalid)
@@ -518,6 +577,35 @@ TEST_P(BoardRecordingTest, ADestinationThatIsNoPlainFileFailsTheSession)
         EXPECT_FALSE(std::filesystem::is_regular_file(m_path));
         std::filesystem::remove(m_path);
     }
+}
+
+// A disk that fills up fails the session with the system's reason, and
+// the file keeps what was written.
+TEST_P(BoardRecordingTest, FullDiskFailsTheSession)
+{
+    const auto outcome = fulldisk::Run(m_dir.string(), 2 << 20, 512 << 10, [this](const std::string& folder) {
+        TQ8_HANDLE h = Board(kSerial);
+        m_path = folder + "/rec.rd8";
+        m_fw.Fwp_path1 = m_path.c_str();
+        m_fw.Fwp_flags = 0;
+        m_rp.Rsp_samplesToRecord = 8 << 20;
+        TQ8_REC_SESSION s = Create(h);
+        if (!s || ArmRecordingSessionTQ8(s) != TQ8_OK || !WaitForEnd(s))
+            return std::string("not recorded");
+        const TQ8_REC_SESSION_PROGRESS p = Progress(s);
+        const std::string text = p.Rpr_errorText ? vlt::WideToUtf8(p.Rpr_errorText) : "";
+        FreeMemoryTQ8(p.Rpr_errorText);
+        DeleteRecordingSessionTQ8(s);
+        return std::to_string(p.Rpr_status) + " " + std::to_string(p.Rpr_errorCode) + " "
+               + std::to_string(p.Rpr_samplesRecorded == std::filesystem::file_size(m_path)) + " " + text;
+    });
+    if (!outcome)
+        GTEST_SKIP() << "no full file system can be mounted here";
+    EXPECT_EQ(outcome->rfind(std::to_string(TQ8_REC_STATUS_FAILED) + " " + std::to_string(TQ8_ERR_FILE_WRITE) + " 1 ", 0),
+              0u)
+        << *outcome;
+    EXPECT_NE(outcome->find("rec.rd8"), std::string::npos) << *outcome;
+    EXPECT_NE(outcome->find("No space left on device"), std::string::npos) << *outcome;
 }
 
 TEST_P(BoardRecordingTest, AcquisitionSizeMustFitBoardMemory)

@@ -65,6 +65,7 @@ struct ShownBox {
     QString text;
     bool mnemonic = true;
     bool plain = false;
+    bool fits = false; // every line within the label's width
 };
 
 ShownBox ShowRealBox(const std::wstring& text)
@@ -83,6 +84,10 @@ ShownBox ShowRealBox(const std::wstring& text)
                 shown.text = label->text();
                 shown.mnemonic = label->buddy() != nullptr;
                 shown.plain = label->textFormat() == Qt::PlainText;
+                const int width = label->contentsRect().width();
+                const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, width, 100000),
+                                                                       Qt::TextWordWrap, label->text());
+                shown.fits = needed.width() <= width;
             }
             box->done(QMessageBox::Cancel);
         });
@@ -102,6 +107,20 @@ TEST(MessageBox, ShowsNamesAndPathsAsTheyAre)
     const ShownBox markup = ShowRealBox(L"<b>R&D</b>\n\nThe above file name contains invalid characters");
     EXPECT_TRUE(markup.plain);
     EXPECT_FALSE(markup.mnemonic);
+}
+
+// A path far wider than the box wraps inside it, and reads as it was given.
+TEST(MessageBox, ALongPathWrapsInTheBox)
+{
+    std::wstring path = L"C:\\recs";
+    while (path.size() < 300)
+        path += L"\\folder" + std::to_wstring(path.size());
+    const std::wstring text = L"Failed to create recording session: \"" + path + L"\" is too long.";
+    const ShownBox shown = ShowRealBox(text);
+    EXPECT_TRUE(shown.fits);
+    QString read = shown.text;
+    read.remove(QChar(0x200B));
+    EXPECT_EQ(read, QString::fromStdWString(text));
 }
 
 TEST(MessageBox, CloseAnswerFollowsTheButtons)

@@ -327,13 +327,8 @@ TEST_F(MainDocRecordingTest, ARefusedSessionNamesTheSettingAtFault)
         EXPECT_NE(reason, std::wstring::npos) << vlt::WideToUtf8(text);
         return text.substr(reason == std::wstring::npos ? 0 : reason);
     };
-    std::wstring text = refused([&](auto&) { manager.TransferSamples = 3; });
+    std::wstring text = refused([&](auto& p) { p.RecParams.AcqSamples = 2; });
     EXPECT_EQ(text.rfind(L"Failed to create recording session: " + invalid + L"\n\n", 0), 0u) << vlt::WideToUtf8(text);
-    EXPECT_NE(text.find(L"transfer size of 3 samples"), std::wstring::npos) << vlt::WideToUtf8(text);
-    EXPECT_NE(text.find(L"below the 4,096 samples"), std::wstring::npos) << vlt::WideToUtf8(text);
-    manager.TransferSamples = 0;
-
-    text = refused([&](auto& p) { p.RecParams.AcqSamples = 2; });
     EXPECT_NE(text.find(L"acquisition size of 2 samples"), std::wstring::npos) << vlt::WideToUtf8(text);
     text = refused([&](auto& p) { p.RecParams.AcqSamples = 0xFFFFFFF0u; });
     EXPECT_NE(text.find(L"acquisition size of 4,294,967,280 samples"), std::wstring::npos) << vlt::WideToUtf8(text);
@@ -385,7 +380,8 @@ TEST_F(MainDocRecordingTest, ARemoteBoardNeedsAPathOnItsServer)
     params.RecParams.DestFileOpts.Pathname1 = L"D:\\remote.rd8";
     ASSERT_TRUE(params.RecParams.BuildSessionParams(remote, manager, params.SessionParams, nullptr));
     EXPECT_FALSE(doc.CreateRecordingSession(manager, params));
-    EXPECT_NE(boxes.LastText().find(L"\n\nThe paths given: \"D:\\remote.rd8\"."), std::wstring::npos)
+    EXPECT_NE(boxes.LastText().find(L"\n\n\"D:\\remote.rd8\" is outside the folders the server shares."),
+              std::wstring::npos)
         << vlt::WideToUtf8(boxes.LastText());
     params.RecParams.DestFileOpts.Pathname1 = L"C:\\remote.rd8";
     ASSERT_TRUE(params.RecParams.BuildSessionParams(remote, manager, params.SessionParams, nullptr));

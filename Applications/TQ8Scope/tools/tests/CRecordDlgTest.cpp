@@ -304,20 +304,25 @@ TEST_F(RecordDlgTest, EnterInAFieldNeverStartsARecording)
 }
 
 // Only "Infinite" records without a limit: a length of 0, or an empty field,
-// is refused for the duration chosen.
+// is refused for the duration chosen. "This much:" says its one range for a
+// count too small and for one too large alike.
 TEST_F(RecordDlgTest, OnlyInfiniteRecordsWithoutALimit)
 {
     Select({2});
+    Child<QComboBox>("durUnits")->setCurrentIndex(2); // mebi-samples
+    const std::wstring most = std::to_wstring(UINT64_MAX >> 20);
+    const std::wstring range = L"Please enter an integer between 1 and " + most + L".";
     struct Case {
         const char* radio;
         const char* field;
-        const char* text;
-        const wchar_t* message;
+        std::string text;
+        std::wstring message;
     };
     const Case cases[] = {
-        {"durSamples", "durCount", "0", L"Please enter a valid number of samples to record (at least 1)."},
-        {"durSamples", "durCount", "", L"Please enter a valid number of samples to record (at least 1)."},
-        {"durSamples", "durCount", "0x0", L"Please enter a valid number of samples to record (at least 1)."},
+        {"durSamples", "durCount", "0", range},
+        {"durSamples", "durCount", "", range},
+        {"durSamples", "durCount", "0x0", range},
+        {"durSamples", "durCount", vlt::WideToUtf8(most) + "0", range},
         {"durTime", "durMs", "0", L"Please enter a valid recording time in milliseconds (at least 1)."},
         {"durTime", "durMs", " ", L"Please enter a valid recording time in milliseconds (at least 1)."},
     };
@@ -325,7 +330,7 @@ TEST_F(RecordDlgTest, OnlyInfiniteRecordsWithoutALimit)
         SCOPED_TRACE(std::string(c.field) + " \"" + c.text + "\"");
         boxes.Clear();
         Child<QRadioButton>(c.radio)->setChecked(true);
-        Child<QLineEdit>(c.field)->setText(QString::fromLatin1(c.text));
+        Child<QLineEdit>(c.field)->setText(QString::fromStdString(c.text));
         dlg->OnBeginStop();
         EXPECT_FALSE(dlg->IsRecording());
         ASSERT_EQ(boxes.Count(), 1u);
@@ -338,6 +343,20 @@ TEST_F(RecordDlgTest, OnlyInfiniteRecordsWithoutALimit)
     Child<QRadioButton>("durTime")->setChecked(true);
     dlg->OnBeginStop();
     EXPECT_TRUE(dlg->IsRecording()) << vlt::WideToUtf8(boxes.LastText());
+    dlg->StopRecording();
+}
+
+// With "Infinite" chosen neither limit's field is read: what they hold
+// keeps no recording from starting.
+TEST_F(RecordDlgTest, InfiniteIgnoresTheLimitFields)
+{
+    Select({2});
+    Child<QLineEdit>("durCount")->setText(QStringLiteral("12x"));
+    Child<QLineEdit>("durMs")->setText(QStringLiteral("0"));
+    Child<QRadioButton>("durInfinite")->setChecked(true);
+    dlg->OnBeginStop();
+    EXPECT_TRUE(dlg->IsRecording()) << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_EQ(boxes.Count(), 0u);
     dlg->StopRecording();
 }
 
@@ -366,6 +385,63 @@ TEST_F(RecordDlgTest, AStopAfterTheServerWentShowsTheBoardFailed)
     GetErrorTextString(TQ8_ERR_CONNECTION_LOST, lost, nullptr);
     EXPECT_EQ(State(3).toStdWString(), L"ERROR: " + lost);
 
+    dlg->RemoveDevice(remote);
+    handles.pop_back();
+    docs.pop_back();
+    devices->ReleaseDevice(remote);
+}
+
+// A transfer size below the least the library takes is raised, not
+// refused: the recording runs and its status says so once.
+TEST_F(RecordDlgTest, ASmallTransferSizeIsRaisedAndSaidSo)
+{
+    Select({2});
+    Child<QRadioButton>("durInfinite")->setChecked(true);
+    manager.TransferSamples = 1000;
+    dlg->OnBeginStop();
+    ASSERT_TRUE(dlg->IsRecording()) << vlt::WideToUtf8(boxes.LastText());
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(dlg->GetLastStatusText(), L"Recording armed; transfer size raised from 1,000 to 4,096 samples");
+    dlg->StopRecording();
+    // A size the library takes as it is gets no word.
+    manager.TransferSamples = 8192;
+    dlg->OnBeginStop();
+    ASSERT_TRUE(dlg->IsRecording());
+    EXPECT_EQ(dlg->GetLastStatusText(), L"Recording armed");
+}
+
+// A remote board's destination its server does not take: the window shows
+// the server's reason, with the path; a long one is said to be too long.
+TEST_F(RecordDlgTest, TheServersReasonForARefusedPathIsShown)
+{
+    const std::filesystem::path home = dir / "server";
+    std::filesystem::create_directories(home);
+    RemoteTestHost server(home.string());
+    ASSERT_TRUE(server.Started());
+    TQ8_HANDLE remote = AddRemoteBoard(server);
+    ASSERT_NE(remote, nullptr);
+    handles.push_back(remote);
+    Select({3});
+    Child<QRadioButton>("durInfinite")->setChecked(true);
+    dlg->Controller().DefaultDir.clear();
+    std::wstring tooLong = L"C:\\recs";
+    while (tooLong.size() < 250)
+        tooLong += L"\\f";
+    tooLong.resize(250);
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"D:\\remote.rd8", L"\n\n\"D:\\remote.rd8\" is outside the folders the server shares."},
+        {tooLong, L"\n\nThe path \"" + tooLong + L"\" is 250 characters long; the server takes paths of at most 249 "
+                                                  L"characters."},
+    };
+    for (const auto& [path, reason] : cases) {
+        boxes.Clear();
+        manager.GetDeviceParams(remote).RecParams.DestFileOpts.Pathname1 = path;
+        dlg->OnBeginStop();
+        EXPECT_FALSE(dlg->IsRecording());
+        ASSERT_EQ(boxes.Count(), 1u);
+        const std::wstring text = boxes.LastText();
+        EXPECT_EQ(text.size() - text.rfind(reason), reason.size()) << vlt::WideToUtf8(text);
+    }
     dlg->RemoveDevice(remote);
     handles.pop_back();
     docs.pop_back();

@@ -21,6 +21,7 @@
 #include "BadFiles.h"
 #include "CVltEditBrowseCtrl.h"
 #include "FullDisk.h"
+#include "RemoteTestHost.h"
 #include "ScopeTestSupport.h"
 #include "TextConv.h"
 #include "ValueFormat.h"
@@ -450,4 +451,27 @@ TEST_F(SaveScopeDataTest, ScopeDataReadsTheBoardWindowsPlot)
     EXPECT_EQ(Find<QComboBox>(dlg, "count")->currentText(), QStringLiteral("1,000"));
     EXPECT_EQ(beeps, 0);
     EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// A remote board saves on its server: a path that is none there is refused
+// with the path and an example of one.
+TEST_F(SaveBrdDataTest, ARemoteBoardNeedsAPathOnItsServer)
+{
+    RemoteTestHost server(dir.path().toStdString());
+    ASSERT_TRUE(server.Started());
+    TQ8_HANDLE remote = devices->ConnectRemoteDevice(L"127.0.0.1", server.Port(), 4711, true, true);
+    ASSERT_NE(remote, nullptr);
+    docs.push_back(std::make_unique<CMainDoc>(nullptr, devices.get(), remote, docstate::kLimitPlotData));
+    CountingSaveDlg dlg(nullptr, *docs.back());
+    Find<QComboBox>(dlg, "count")->setEditText(QStringLiteral("4096"));
+    Find<CVltEditBrowseCtrl>(dlg, "dest")->SetText(L"relative.rd8");
+    ASSERT_TRUE(Save(dlg));
+    ASSERT_EQ(Texts(boxes).size(), 1u);
+    const std::wstring text = Texts(boxes)[0];
+    EXPECT_NE(text.find(L"Save operation failed: "), std::wstring::npos) << vlt::WideToUtf8(text);
+    EXPECT_NE(text.find(L"\"relative.rd8\" is not a path on the board's server"), std::wstring::npos)
+        << vlt::WideToUtf8(text);
+    EXPECT_NE(text.find(L"such as C:\\recs\\file.rd8."), std::wstring::npos) << vlt::WideToUtf8(text);
+    docs.pop_back();
+    devices->ReleaseDevice(remote);
 }

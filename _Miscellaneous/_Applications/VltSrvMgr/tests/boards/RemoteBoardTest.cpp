@@ -360,6 +360,60 @@ TEST_F(RemoteBoardTest, RecordingsAreWrittenOnTheServerInsideItsServedFolders)
     EXPECT_FALSE(fs::exists(fs::path(m_root).parent_path() / "escape.rd8"));
 }
 
+// The server says why it refuses a path, naming it; and its library why it
+// refuses a setting. Recordings and saves alike.
+TEST_F(RemoteBoardTest, RefusedPathsAndSettingsAreExplained)
+{
+    setenv("HOME", m_root.c_str(), 1);
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    TQ8_FILE_WRITE_PARAMS files{};
+    files.Fwp_ss = sizeof files;
+    files.Fwp_flags = TQ8_FWP_FLAG_DEFAULT;
+    TQ8_REC_SESSION_PARAMS params{};
+    params.Rsp_ss = sizeof params;
+    params.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST;
+    params.Rsp_acqSamples = 65536;
+    params.Rsp_fileWrite = &files;
+    // "code text" of the recording's and the save's check.
+    const auto why = [&](bool recording) {
+        wchar_t* text = nullptr;
+        const int32_t rc = recording ? GetRecordingSessionErrorWTQ8(h, &params, &text)
+                                     : GetFileWriteErrorWTQ8(h, &files, &text);
+        const std::string out = std::to_string(rc) + " " + (text ? vlt::WideToUtf8(text) : "(none)");
+        FreeMemoryTQ8(text);
+        return out;
+    };
+    const std::string notServed = std::to_string(TQ8_ERR_PATH_NOT_SERVED) + " ";
+    const std::string tooLong = "C:\\" + std::string(120, 'f') + "\\" + std::string(126, 'a');
+    struct Case {
+        std::string path;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"rel.rd8", notServed + "\"rel.rd8\" is not a path on the board's server. A remote board writes its files "
+                                "on its server and needs a path there, such as C:\\recs\\file.rd8."},
+        {"Q:\\x.rd8", notServed + "\"Q:\\x.rd8\" is outside the folders the server shares."},
+        {tooLong, std::to_string(TQ8_ERR_FILE_WRITE) + " The path \"" + tooLong
+                      + "\" is 250 characters long; the server takes paths of at most 249 characters."},
+        {"C:\\fine.rd8", "0 (none)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        files.Fwp_path1 = c.path.c_str();
+        EXPECT_EQ(why(true), c.expected);
+        EXPECT_EQ(why(false), c.expected);
+        TQ8_REC_SESSION session = nullptr;
+        EXPECT_EQ(CreateRecordingSessionTQ8(h, &params, &session), std::stoi(c.expected));
+        DeleteRecordingSessionTQ8(session);
+    }
+    ASSERT_EQ(SetActiveChannelsTQ8(h, 0), TQ8_OK); // four channels
+    params.Rsp_acqSamples = 2;
+    EXPECT_EQ(why(true), std::to_string(TQ8_ERR_INVALID_ARG) + " The acquisition size of 2 samples is less than one "
+                                                              "sample for each of the 4 active channels.");
+    EXPECT_FALSE(fs::exists(m_root + "/fine.rd8"));
+}
+
 TEST_F(RemoteBoardTest, TimeStampFilesNamedByALinkOutOfTheServedFoldersAreRefused)
 {
     setenv("HOME", (m_root + "/served").c_str(), 1);
