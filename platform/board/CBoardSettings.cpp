@@ -180,12 +180,9 @@ int32_t CBoardSettings::SetRate(double mhz)
     if (std::isinf(mhz))
         return mhz < 0 ? TQ8_ERR_RATE_TOO_LOW : TQ8_ERR_RATE_TOO_HIGH;
     // The synthesizer steps in whole MHz.
-    double aligned = std::round(mhz);
-    double low = IsInterleaved(GetInt(SettingId::ActiveChannels)) ? kMinInterleavedRateMHz : kMinRateMHz;
-    if (aligned < low)
-        return TQ8_ERR_RATE_TOO_LOW;
-    if (aligned > kMaxRateMHz)
-        return TQ8_ERR_RATE_TOO_HIGH;
+    const double aligned = std::round(mhz);
+    if (const int32_t rc = AdcRateRefusal(aligned, IsInterleaved(GetInt(SettingId::ActiveChannels))); rc != TQ8_OK)
+        return rc;
     m_values[Index(SettingId::InternalAdcClockRate)] = aligned;
     return TQ8_OK;
 }
@@ -304,15 +301,9 @@ uint32_t CBoardSettings::MaxSamples(int selection) const
 
 double CBoardSettings::ActualAdcRateMHz() const
 {
-    switch (GetInt(SettingId::AdcClockSource)) {
-    case TQ8_CLOCK_INTERNAL:
-        return Get(SettingId::InternalAdcClockRate);
-    case TQ8_CLOCK_EXTERNAL:
-        return Get(SettingId::ExternalClockRate)
-               / (Get(SettingId::ExtClockDivider1) * Get(SettingId::ExtClockDivider2));
-    default:
-        return Get(SettingId::ExternalClockRate);
-    }
+    return AdcRateMHz(GetInt(SettingId::AdcClockSource), Get(SettingId::InternalAdcClockRate),
+                      Get(SettingId::ExternalClockRate), GetInt(SettingId::ExtClockDivider1),
+                      GetInt(SettingId::ExtClockDivider2));
 }
 
 double CBoardSettings::EffectiveRateMHz() const

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "AdcRateRule.h"
 #include "BoardDescription.h"
 #include "SettingId.h"
 
@@ -14,9 +15,6 @@ enum class FirBank { Fir1, Fir2Ch1, Fir2Ch2 };
 
 constexpr size_t kFir1Taps = 129;
 constexpr size_t kFir2Taps = 65;
-constexpr double kMinRateMHz = 200.0;
-constexpr double kMinInterleavedRateMHz = 500.0;
-constexpr double kMaxRateMHz = 1500.0;
 constexpr uint32_t kRegionStartGrain = 16;
 constexpr uint32_t kRegionCountGrain = 128;
 constexpr uint32_t kFftMinSize = 256;

@@ -1,6 +1,5 @@
 #include "CVltHub6Mgr.h"
 
-#include <algorithm>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -8,7 +7,7 @@
 
 #include <QWidget>
 
-#include "AcqRateLimits.h"
+#include "AdcRateRule.h"
 #include "CComBSTR.h"
 #include "CComVariant.h"
 #include "CDeviceManagerTQ8.h"
@@ -39,20 +38,15 @@ SoftwareState& State()
 
 // 0 when the board can run on the unit's clock at rate; else the library's
 // code for a rate below or above what it takes. A board on its own clock is
-// not driven by the unit's rate; the external input is brought down by
-// its two dividers, a slave source takes the rate as it is.
+// not driven by the unit's rate.
 int32_t RateRefusal(TQ8_HANDLE board, double rate)
 {
     const int32_t source = GetAdcClockSourceTQ8(board, 1);
     if (source == TQ8_CLOCK_INTERNAL)
         return 0;
-    double adcRate = rate;
-    if (source == TQ8_CLOCK_EXTERNAL)
-        adcRate /= std::max(1, GetExtClockDivider1TQ8(board, 1)) * std::max(1, GetExtClockDivider2TQ8(board, 1));
-    const bool interleaved = GetAdcInterleaveEnableTQ8(board, 1) > 0;
-    if (adcRate < (interleaved ? acqrate::kMinInterleavedMHz : acqrate::kMinMHz))
-        return TQ8_ERR_RATE_TOO_LOW;
-    return adcRate > acqrate::kMaxMHz ? TQ8_ERR_RATE_TOO_HIGH : 0;
+    const double adcRate =
+        tq8::AdcRateMHz(source, 0.0, rate, GetExtClockDivider1TQ8(board, 1), GetExtClockDivider2TQ8(board, 1));
+    return tq8::AdcRateRefusal(adcRate, GetAdcInterleaveEnableTQ8(board, 1) > 0);
 }
 
 std::wstring ObjectErrorText(IVltHUB6* object)
@@ -300,7 +294,7 @@ bool CVltHub6Mgr::CSyncInst::SetOutputDevice(int index, TQ8_HANDLE handle)
     return true;
 }
 
-std::wstring CVltHub6Mgr::CSyncInst::BoardRefusals(double rate) const
+std::wstring CVltHub6Mgr::CSyncInst::RateRefusals(double rate) const
 {
     std::wstring refused;
     for (int i = 0; i < kOutputCount; ++i) {
@@ -319,7 +313,7 @@ bool CVltHub6Mgr::CSyncInst::SetClockRate(double rate)
 {
     // A rate that a bound board cannot run at changes nothing, neither the
     // unit nor any board.
-    if (std::wstring refused = BoardRefusals(rate); !refused.empty()) {
+    if (std::wstring refused = RateRefusals(rate); !refused.empty()) {
         if (m_manager)
             m_manager->m_lastError = std::move(refused);
         return false;
@@ -587,9 +581,21 @@ bool CVltHub6Mgr::ShowDeviceSettings(int32_t id, QWidget* owner, DISPID initialP
     page->SetObjects(0, nullptr);
 
     double after = 0.0;
-    if (SUCCEEDED(object->GetDeviceClockRate(&after)) && after != before && FindInstance(id))
+    const CSyncInst* shown = FindInstance(id);
+    if (FAILED(object->GetDeviceClockRate(&after)) || after == before || !shown)
+        return true;
+    if (const std::wstring refused = shown->RateRefusals(after); !refused.empty())
+        RefuseDeviceRate(object, before, refused, owner);
+    else
         OnDeviceSettingsChanged(id);
     return true;
+}
+
+void CVltHub6Mgr::RefuseDeviceRate(IVltHUB6* object, double rate, const std::wstring& refused, QWidget* owner)
+{
+    object->SetDeviceClockRate(rate);
+    m_lastError = refused;
+    vlt::ShowMessageBox(kHub6RateRefusedContext + refused, MB_ICONERROR, owner);
 }
 
 bool CVltHub6Mgr::ApplyClockToBoards(int32_t id)

@@ -13,6 +13,9 @@
 #include "TQ8_64.h"
 #include "VltHUB6.h"
 
+// Before the reason a clock rate for a unit was refused.
+inline constexpr wchar_t kHub6RateRefusedContext[] = L"Failed to set HUB3300 clock frequency: ";
+
 class CDeviceManagerTQ8;
 class CMainDoc;
 class QWidget;
@@ -61,10 +64,11 @@ public:
         // drives a bound board's ADC outside the rates it runs at changes
         // nothing; the text names those boards in the same way.
         bool SetClockRate(double rate);
+        // The bound boards that cannot run at rate, one line each with the
+        // library's text; empty when all can.
+        std::wstring RateRefusals(double rate) const;
 
     private:
-        // The boards that cannot run at rate, one line each; empty when all can.
-        std::wstring BoardRefusals(double rate) const;
         CMainDoc* DocumentOf(TQ8_HANDLE handle) const;
         bool IsBoundElsewhere(TQ8_HANDLE handle, int index) const;
         void DetachAll();
@@ -117,6 +121,9 @@ public:
     // A board that leaves the workspace leaves every output it was bound to.
     void DetachDevice(TQ8_HANDLE handle);
 
+    // A rate set on the page that a bound board cannot run at is refused
+    // as on the board's clock page: the unit gets its rate back and the
+    // boards are not told.
     bool ShowDeviceSettings(int32_t id, QWidget* owner, DISPID initialProperty);
     bool ApplyClockToBoards(int32_t id);
     // The unit's settings as XML text (UTF-8), and back.
@@ -127,6 +134,7 @@ public:
 
 private:
     void SetObjectError(IVltHUB6* object, const wchar_t* context = nullptr);
+    void RefuseDeviceRate(IVltHUB6* object, double rate, const std::wstring& refused, QWidget* owner);
 
     std::map<int32_t, CSyncInst> m_instances;
     uint32_t m_nextVirtualSerial = kFirstVirtualSerial;

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "AcqRateLimits.h"
+#include "AdcRateRule.h"
 #include "TextConv.h"
 
 namespace {
@@ -15,7 +15,7 @@ std::wstring RateNote()
 {
     char buf[128];
     std::snprintf(buf, sizeof buf, ".\n\nMinimum acquisition rate: %0.2f\nMaximum acquisition rate: %0.2f\n",
-                  acqrate::kMinMHz, acqrate::kMaxMHz);
+                  tq8::kMinRateMHz, tq8::kMaxRateMHz);
     return vlt::Utf8ToWide(buf);
 }
 

@@ -165,10 +165,11 @@ void CForm_Action::ShowControllerLink()
 {
     CDeviceManagerTQ8* devices = m_doc.GetDeviceManager();
     const bool shown = devices && devices->GetDeviceCount() > 1;
-    for (QWidget* w : {Item(kControllerLinkId), Item(kControllerLabelId)}) {
-        w->setVisible(shown);
-        w->setEnabled(shown);
-    }
+    Item(kControllerLabelId)->setVisible(shown);
+    Item(kControllerLabelId)->setEnabled(shown);
+    m_controllerLink->setVisible(shown);
+    // A busy board's link stays disabled until its acquisition ends.
+    m_controllerLink->setEnabled(shown && !m_busy);
 }
 
 void CForm_Action::RefreshControllerLink()
@@ -178,10 +179,19 @@ void CForm_Action::RefreshControllerLink()
     if (controller)
         name = m_doc.GetDeviceDisplayName(true, controller);
     m_controllerLink->SetMarkup(actionform::ControllerLinkText(m_doc.IsController(), controller ? &name : nullptr));
+    ShowStartButton();
+}
+
+// The role may change while the board acquires (a board of its group
+// closed): the running state stays shown until the acquisition ends.
+void CForm_Action::ShowStartButton()
+{
     const bool controlled = m_doc.IsControlled();
-    m_continuous->setEnabled(!controlled);
+    m_continuous->setEnabled(!controlled && !m_busy);
     m_startStop->setEnabled(!controlled);
-    m_startStop->setText(controlled ? QStringLiteral("Controlled Device") : QStringLiteral("&Acquire and Display Data"));
+    m_startStop->setText(controlled ? QStringLiteral("Controlled Device")
+                                    : ToQt(actionform::StartButtonCaption(m_busy, m_doc.IsRecording(),
+                                                                          m_continuous->isChecked())));
 }
 
 void CForm_Action::RefreshSyncLink()
@@ -302,6 +312,7 @@ void CForm_Action::OnSyncLink(int index)
 
 void CForm_Action::OnAcquisitionState(bool busy)
 {
+    m_busy = busy;
     const bool selfDriven = !m_doc.IsControlled();
     const CMainDoc* controller = selfDriven ? nullptr : m_doc.GetControllerDocument();
     const bool continuous = selfDriven ? m_continuous->isChecked() : controller && controller->IsContinuousMode();
@@ -316,9 +327,7 @@ void CForm_Action::OnAcquisitionState(bool busy)
         m_timers->KillTimer(kRateTimer);
         m_perSecond->clear();
     }
-    if (selfDriven)
-        m_startStop->setText(ToQt(actionform::StartButtonCaption(busy, recording, continuous)));
-    m_continuous->setEnabled(!busy && selfDriven);
+    ShowStartButton();
     m_syncLink->setEnabled(!busy);
     m_controllerLink->setEnabled(!busy);
     if (!busy)

@@ -85,6 +85,7 @@ private:
     void CreateNameLabel();
     void ShowControllerLink();
     void RefreshControllerLink();
+    void ShowStartButton();
     void RefreshSyncLink();
     void ShowRate();
     void OnAcquisitionState(bool busy);
@@ -99,6 +100,8 @@ private:
     uint32_t m_timerFlags = 0;
     std::optional<actionform::Clock::time_point> m_deadline;
     uint32_t m_lastCount = 0;
+    // The board is shown busy (hint 6): acquiring after the delay, or recording.
+    bool m_busy = false;
     CLabel* m_nameLabel = nullptr;
     QPushButton* m_startStop = nullptr;
     QCheckBox* m_continuous = nullptr;

@@ -345,7 +345,7 @@ void CForm_Clocks::ApplySyncDeviceRate(double typed)
         SetModified();
         return;
     }
-    const std::wstring text = L"Failed to set HUB3300 clock frequency: " + manager->GetLastErrorText();
+    const std::wstring text = kHub6RateRefusedContext + manager->GetLastErrorText();
     object->GetDeviceClockRate(&current);
     ShowRateField(m_externalRate, kEditingExternalRate, current);
     vlt::ShowMessageBox(text, MB_ICONERROR, this);

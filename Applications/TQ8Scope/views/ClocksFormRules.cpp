@@ -75,8 +75,8 @@ std::vector<std::wstring> PostAdcItems(double adcRate)
 
 std::wstring RateRangeText(bool interleaved)
 {
-    const double low = interleaved ? acqrate::kMinInterleavedMHz : acqrate::kMinMHz;
-    return L"MHz [" + std::to_wstring(int(low)) + L", " + std::to_wstring(int(acqrate::kMaxMHz)) + L"]";
+    const double low = interleaved ? tq8::kMinInterleavedRateMHz : tq8::kMinRateMHz;
+    return L"MHz [" + std::to_wstring(int(low)) + L", " + std::to_wstring(int(tq8::kMaxRateMHz)) + L"]";
 }
 
 std::wstring RateText(double rate)

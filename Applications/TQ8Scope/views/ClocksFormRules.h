@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "AcqRateLimits.h"
+#include "AdcRateRule.h"
 
 namespace clocksform {
 
@@ -21,7 +21,7 @@ inline constexpr uint32_t Divider2(uint32_t packed) { return packed >> 16; }
 const std::map<uint32_t, uint32_t>& DividerTable();
 
 // Lowest rate the divided external clock may give, in MHz.
-inline constexpr double kMinDividedRate = acqrate::kMinMHz;
+inline constexpr double kMinDividedRate = tq8::kMinRateMHz;
 
 struct DividerItem {
     std::wstring text;

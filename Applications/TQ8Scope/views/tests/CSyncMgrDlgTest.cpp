@@ -354,6 +354,59 @@ TEST_F(SyncMgrDlgTest, HardwareSettingsOpensTheDevicesPage)
     EXPECT_EQ(rate, 2000.0);
 }
 
+// The page's rate goes through the check of the board's own clock page: a
+// rate the board on the unit's clock cannot run at is refused with that
+// page's text, and the unit and the board keep their rate.
+TEST_F(SyncMgrDlgTest, HardwareSettingsRefusesARateTheBoardCannotRunAt)
+{
+    auto& a = Board(5001);
+    const TQ8_HANDLE h = a.GetDeviceHandle();
+    ASSERT_EQ(SetAdcClockSourceTQ8(h, TQ8_CLOCK_EXTERNAL), TQ8_OK);
+    const int32_t id = mgr.AddVirtual();
+    ASSERT_TRUE(mgr.FindInstance(id)->SetOutputDevice(0, h));
+    IVltHUB6* unit = mgr.FindInstance(id)->GetObject();
+    double before = 0.0;
+    ASSERT_EQ(unit->GetDeviceClockRate(&before), S_OK);
+    Open();
+    double typed = 0.0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (auto* page = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            page->findChild<QDoubleSpinBox*>(QStringLiteral("clockRate"))->setValue(typed);
+            page->accept();
+        }
+    });
+    timer.start(10);
+    for (const auto& [rate, code] : {std::pair{6000.0, TQ8_ERR_RATE_TOO_HIGH}, std::pair{100.0, TQ8_ERR_RATE_TOO_LOW},
+                                     std::pair{50.0, TQ8_ERR_RATE_TOO_LOW}}) {
+        SCOPED_TRACE(rate);
+        boxes.Clear();
+        a.hints.clear();
+        typed = rate;
+        Click("hardwareSettings");
+        std::wstring reason;
+        FormatDeviceErrorText(reason, code, nullptr, h);
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.LastText(), L"Failed to set HUB3300 clock frequency: " + reason);
+        double now = 0.0;
+        ASSERT_EQ(unit->GetDeviceClockRate(&now), S_OK);
+        EXPECT_EQ(now, before);
+        ASSERT_EQ(GetExternalClockRateTQ8(h, &now, 1), TQ8_OK);
+        EXPECT_EQ(now, before);
+        EXPECT_EQ(std::count(a.hints.begin(), a.hints.end(), dochint::kClock), 0);
+        EXPECT_EQ(hub6.syncCount(6000), 0u);
+    }
+    // A rate the board runs at is taken.
+    boxes.Clear();
+    typed = 1000.0;
+    Click("hardwareSettings");
+    EXPECT_EQ(boxes.Count(), 0u);
+    double rate = 0.0;
+    ASSERT_EQ(GetActualAdcAcqRateTQ8(h, &rate), TQ8_OK);
+    EXPECT_EQ(rate, 1000.0);
+    EXPECT_EQ(hub6.syncCount(6000), 1u);
+}
+
 TEST_F(SyncMgrDlgTest, TwoBoardsHaveTwoNamesAndAVirtualBoardCanBeBound)
 {
     Board(5001);

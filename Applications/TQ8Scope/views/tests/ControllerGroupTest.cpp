@@ -230,6 +230,41 @@ protected:
         controller.form->findChild<QCheckBox*>(QString::number(CForm_Action::kContinuousId))->setChecked(true);
     }
 
+    // Runs the master's group and closes the window of one of its boards
+    // from inside the loop; once the master has acquired a few times more,
+    // `check` looks at its pane while it still runs, and the master is stopped.
+    void RunMasterGroupAndClose(uint32_t serial, const std::function<void()>& check)
+    {
+        CChildFrame* closing = BoardOfSerial(serial).frame;
+        ASSERT_NE(closing, nullptr);
+        uint32_t countAtClose = 0;
+        RunGroupAndEnd([&] {
+            if (closing) {
+                CloseWindow(closing);
+                closing = nullptr;
+                if (serial == kSlave)
+                    controlled = {};
+                countAtClose = controller.doc->GetAcquisitionCount();
+                return false;
+            }
+            if (controller.doc->GetAcquisitionCount() < countAtClose + 3)
+                return false;
+            check();
+            StartButton(controller)->click();
+            return true;
+        });
+        EXPECT_TRUE(doc_test::PumpUntil([this] { return controller.doc->IsIdle(); }));
+    }
+    // The controller's pane as it shows a continuous acquisition.
+    void ExpectControllerPaneRunning()
+    {
+        EXPECT_TRUE(controller.doc->IsContinuousMode());
+        EXPECT_EQ(StartButton(controller)->text(), QStringLiteral("C&ancel Continuous Mode"));
+        EXPECT_TRUE(StartButton(controller)->isEnabled());
+        EXPECT_FALSE(controller.form->Item(CForm_Action::kContinuousId)->isEnabled());
+        EXPECT_FALSE(controller.form->Item(CForm_Action::kControllerLinkId)->isEnabled());
+    }
+
     static constexpr uint32_t kMaster = 2001;
     static constexpr uint32_t kSlave = 2002;
     static constexpr uint32_t kVirtual = 1600;
@@ -374,6 +409,32 @@ TEST_F(ControllerGroupTest, MasterGroupWhoseWindowsOpenedLaterRunsContinuously)
     EXPECT_EQ(answered.Count(kSlaveClockQuestion), 1u);
     ExpectControlledWindowIdle();
     EXPECT_TRUE(doc_test::PumpUntil([this] { return controller.doc->IsIdle(); }));
+    EXPECT_EQ(answered.Count(kAcquisitionError), 0u);
+}
+
+// A board of the master's group closes while the group acquires
+// continuously, first the virtual board, then the slave: the master goes on
+// acquiring, and its pane shows it running until it is stopped.
+TEST_F(ControllerGroupTest, ControllersPaneShowsItRunningAfterABoardOfItsGroupCloses)
+{
+    StartWithMasterAndSlave();
+    MakeMasterGroup();
+    AnsweredBoxes answered([](const vlt::MessageBoxRequest& req) {
+        doc_test::Drain();
+        return AnsweredBoxes::Yes(req);
+    });
+    RunMasterGroupAndClose(kVirtual, [this] {
+        ExpectControllerPaneRunning();
+        EXPECT_TRUE(controller.doc->IsController());
+    });
+    // Idle again: the pane is the idle one.
+    EXPECT_EQ(StartButton(controller)->text(), QStringLiteral("&Acquire and Display Data"));
+    EXPECT_TRUE(controller.form->Item(CForm_Action::kContinuousId)->isEnabled());
+    RunMasterGroupAndClose(kSlave, [this] {
+        ExpectControllerPaneRunning();
+        EXPECT_FALSE(controller.doc->IsController());
+    });
+    EXPECT_EQ(StartButton(controller)->text(), QStringLiteral("&Acquire and Display Data"));
     EXPECT_EQ(answered.Count(kAcquisitionError), 0u);
 }
 
