@@ -23,8 +23,9 @@ struct ServiceHostOptions {
     // Clients served at once per listening service. When they are all
     // there, a client from an address that holds fewer than the address
     // that holds the most takes the place of that one's longest-idle
-    // connection, so that another computer can always connect; otherwise
-    // further clients are closed.
+    // connection that holds no service's work (none of its services took a
+    // call yet), so that another computer can connect; otherwise further
+    // clients are closed.
     int32_t maxConnections = 512;
     // Of those, the most one peer address may hold; further ones from it
     // are closed.

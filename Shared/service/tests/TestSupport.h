@@ -8,6 +8,12 @@ namespace srvtest {
 
 // A port on 127.0.0.1 that was free a moment ago (chosen by the system).
 uint16_t FreePort();
+// Holds a port for a listener of another process: a socket bound to it with
+// SO_REUSEADDR but not listening, so that no other socket of this machine
+// is given the port (as a client's or by a bind), while a listener that sets
+// SO_REUSEADDR, as the service host does, can still bind it. The descriptor
+// (or -1) is the caller's to close when the listener is done.
+int ReservePort(uint16_t& port);
 // A socket listening on 127.0.0.1 with the given queue length, on a port
 // the system chose (in port), or -1.
 int ListenLoopback(int backlog, uint16_t& port);

@@ -10,13 +10,22 @@ void CConnectionActivity::WaitsForMessage()
     // sees when it became so.
     m_idleSince = Clock::now().time_since_epoch().count();
     int busy = kBusy;
-    m_state.compare_exchange_strong(busy, kIdle);
+    m_state.compare_exchange_strong(busy, m_holdsWork ? kIdleHolding : kIdle);
 }
 
 bool CConnectionActivity::MessageBegins()
 {
-    int idle = kIdle;
-    return m_state.compare_exchange_strong(idle, kBusy) || idle == kBusy;
+    int state = m_state.load();
+    while (state != kDropped) {
+        if (state == kBusy || m_state.compare_exchange_weak(state, kBusy))
+            return true;
+    }
+    return false;
+}
+
+void CConnectionActivity::HoldsWork()
+{
+    m_holdsWork = true;
 }
 
 bool CConnectionActivity::Drop()

@@ -24,9 +24,10 @@ public:
     bool Save(std::string* error = nullptr);
     bool IsLoaded() const { return m_loaded; }
 
-    // After the options sheet: writes or removes the log-on entry of the
-    // program when bit 0x1 differs from flagsBefore. true when nothing had
-    // to change or the change was made; false with the file and the reason.
+    // When the options sheet applies: writes or removes the log-on entry of
+    // the program when bit 0x1 differs from flagsBefore. true when nothing
+    // had to change or the change was made; false with the file and the
+    // reason.
     bool UpdateRunList(uint32_t flagsBefore, const std::string& programPath, std::string* error = nullptr) const;
     bool WriteRunListEntry(const std::string& programPath, std::string* error = nullptr) const;
 

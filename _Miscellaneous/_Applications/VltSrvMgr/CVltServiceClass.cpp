@@ -301,7 +301,7 @@ bool CVltServiceClass::DropForNewPeer(const std::unordered_map<uint32_t, size_t>
         return false;
     std::vector<Connection*> idle;
     for (const auto& connection : m_connections) {
-        if (!connection->finished && connection->activity.IsIdle() && perPeer.at(connection->peer) == most)
+        if (!connection->finished && connection->activity.MayBeDropped() && perPeer.at(connection->peer) == most)
             idle.push_back(connection.get());
     }
     std::sort(idle.begin(), idle.end(),

@@ -75,11 +75,12 @@ private:
     bool MakeRoomFor(uint32_t peer);
     // A full host and a client from an address that holds fewer connections
     // than the address that holds the most: that address's longest-idle
-    // connection is ended. A connection exchanging a message is never
-    // dropped; false when no connection could be. Under m_connectionMutex.
+    // connection is ended. A connection exchanging a message, or holding a
+    // service's work (one of its services took a call), is never dropped;
+    // false when no connection could be. Under m_connectionMutex.
     bool DropForNewPeer(const std::unordered_map<uint32_t, size_t>& perPeer, size_t newPeerHolds);
-    // Drops the connection when it is idle and nothing of a message waits
-    // unread on its socket.
+    // Drops the connection when it is idle, holds no work and nothing of a
+    // message waits unread on its socket.
     static bool DropIfIdle(Connection& connection);
     void ReapFinished();
     void ShutDownConnections();

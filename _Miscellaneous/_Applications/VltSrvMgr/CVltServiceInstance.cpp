@@ -184,6 +184,10 @@ int32_t CVltServiceInstance::DispatchCall(xmlDocPtr doc)
     m_receive.receiveTimeoutMs = -1;
     for (InstanceRef& ref : m_instances) {
         const int32_t rc = ref.instance->HandleRequest(m_socket, doc, 0);
+        // The service may now hold the client's work (an open board, its
+        // recordings): a full host must not end this connection for another.
+        if (rc != 0 && m_activity)
+            m_activity->HoldsWork();
         if (rc > 0)
             return 0;
         if (rc < 0)

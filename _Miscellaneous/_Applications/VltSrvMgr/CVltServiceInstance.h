@@ -21,8 +21,9 @@ class IVltServiceInstance;
 class CVltServiceInstance {
 public:
     // The socket stays the caller's: it is neither shut down nor closed here.
-    // activity, when given, is told when the connection waits for a message
-    // and when one begins; it must outlive the instance.
+    // activity, when given, is told when the connection waits for a message,
+    // when one begins and when a service takes a call; it must outlive the
+    // instance.
     CVltServiceInstance(CVltServiceMgr* manager, std::shared_ptr<CVltServiceModule> serviceClass,
                         int socket, const ServiceHostOptions& options, CConnectionActivity* activity = nullptr);
     virtual ~CVltServiceInstance();

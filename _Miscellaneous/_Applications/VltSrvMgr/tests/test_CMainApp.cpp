@@ -338,6 +338,39 @@ TEST_F(StartUp, RunAtLogOnWritesAValidEntryAndAFailureIsShown)
     EXPECT_NE(boxes.LastText().find(L"VltSrvMgr.desktop"), std::wstring::npos);
 }
 
+// Apply changes the start at log-on at once, as OK does: a failure says
+// why, the box shows that nothing changed, and the next Apply tries again.
+TEST_F(StartUp, ApplyChangesTheStartAtLogOnAndAFailureShowsWhatIsTrue)
+{
+    ASSERT_TRUE(Start());
+    const std::filesystem::path folder = std::filesystem::path(env.AutostartFile()).parent_path();
+    std::filesystem::create_directories(folder.parent_path());
+    std::ofstream(folder) << "in the way";
+    const std::wstring failed = L"The start at log-on could not be changed: ";
+    RunOptions(app->MainFrame(), [&](CProgOptSheet& sheet) {
+        QCheckBox* box = sheet.Page()->Box(1002);
+        for (size_t attempt = 1; attempt <= 2; ++attempt) {
+            ClickBox(box);
+            QTest::mouseClick(sheet.ApplyButton(), Qt::LeftButton);
+            EXPECT_EQ(boxes.Count(), attempt);
+            EXPECT_EQ(boxes.LastText().rfind(failed, 0), 0u) << vlt::WideToUtf8(boxes.LastText());
+            EXPECT_GT(boxes.LastText().size(), failed.size());
+            EXPECT_FALSE(box->isChecked());
+            EXPECT_FALSE(app->Options().Test(CProgramOptions::kRunAtLogOn));
+        }
+        std::filesystem::remove(folder);
+        if (box->isChecked())
+            ClickBox(box); // the old state, whatever it was
+        ClickBox(box);
+        QTest::mouseClick(sheet.ApplyButton(), Qt::LeftButton);
+        EXPECT_TRUE(box->isChecked());
+        sheet.reject();
+    });
+    EXPECT_EQ(boxes.Count(), 2u);
+    EXPECT_TRUE(app->Options().Test(CProgramOptions::kRunAtLogOn));
+    EXPECT_EQ(ValidateDesktopFile(env.AutostartFile()), "");
+}
+
 namespace {
 
 size_t Occurrences(const std::wstring& text, const std::wstring& phrase)

@@ -38,7 +38,11 @@ TEST(VltSrvMgrProgram, StartsItsServicesServesAClientAndStopsOnTermination)
     std::filesystem::create_directories(folder);
     const std::string program = folder + "/VltSrvMgr";
     std::filesystem::copy_file(VLTSRVMGR_EXE, program);
-    const uint16_t port = FreePort();
+    // Held until the end: a port merely found free could be taken by another
+    // test's client or listener before the program binds it.
+    uint16_t port = 0;
+    const int reservation = ReservePort(port);
+    ASSERT_GE(reservation, 0);
     ASSERT_TRUE(WriteTextFile(folder + "/VltSvcCfg.xml", "<VltServiceCfg><Service Port=\"" + std::to_string(port) +
                                                              "\" Index=\"0\">" PLUGIN_GOOD "</Service></VltServiceCfg>"));
     vlt::AppProfile::WriteInt(L"Settings", L"ProgOptFlags", 0x2);
@@ -74,6 +78,7 @@ TEST(VltSrvMgrProgram, StartsItsServicesServesAClientAndStopsOnTermination)
     EXPECT_TRUE(PeerClosed(fd));
     close(fd);
     EXPECT_LT(ConnectLoopback(port), 0);
+    close(reservation);
     uint32_t flags = 0;
     ASSERT_TRUE(vlt::RegistryStore::GetDWord(vlt::RegHive::CurrentUser, L"Software\\Veltrane\\VltSrvMgr\\Settings",
                                              L"ProgOptFlags", flags));

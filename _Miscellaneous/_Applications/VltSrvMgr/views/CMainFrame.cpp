@@ -19,7 +19,6 @@
 #include "CSingleInstance.h"
 #include "INotifyIcon.h"
 #include "LockKeyIndicators.h"
-#include "MessageBox.h"
 #include "ServiceIcons.h"
 #include "TextConv.h"
 #include "TimedStatusText.h"
@@ -261,15 +260,8 @@ void CMainFrame::OnOpenWindow()
 
 void CMainFrame::OnOptions()
 {
-    const uint32_t before = m_options.Flags();
-    {
-        CProgOptSheet sheet(m_options, this);
-        sheet.exec();
-    }
-    std::string error;
-    if (!m_options.UpdateRunList(before, m_programPath, &error))
-        vlt::ShowMessageBox(L"The start at log-on could not be changed: " + vlt::Utf8ToWide(error), MB_ICONWARNING,
-                            this);
+    CProgOptSheet sheet(m_options, m_programPath, this);
+    sheet.exec();
 }
 
 void CMainFrame::OnSingletonActivated()

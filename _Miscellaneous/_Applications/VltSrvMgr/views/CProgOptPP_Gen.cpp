@@ -1,6 +1,7 @@
 #include "CProgOptPP_Gen.h"
 
 #include <string>
+#include <utility>
 
 #include <QCheckBox>
 #include <QVBoxLayout>
@@ -18,7 +19,8 @@ constexpr int IDC_ALLOW_SHUTDOWN = 1007;
 
 } // namespace
 
-CProgOptPP_Gen::CProgOptPP_Gen(CProgramOptions& options, QWidget* parent) : QWidget(parent), m_options(options)
+CProgOptPP_Gen::CProgOptPP_Gen(CProgramOptions& options, std::string programPath, QWidget* parent)
+    : QWidget(parent), m_options(options), m_programPath(std::move(programPath))
 {
     auto* layout = new QVBoxLayout(this);
     m_runAtLogOn = AddBox(IDC_RUN_AT_LOGON, CProgramOptions::kRunAtLogOn,
@@ -68,15 +70,29 @@ void CProgOptPP_Gen::SetModified(bool modified)
 
 void CProgOptPP_Gen::OnApply()
 {
+    const uint32_t before = m_options.Flags();
     m_options.Set(CProgramOptions::kRunAtLogOn, m_runAtLogOn->isChecked());
     m_options.Set(CProgramOptions::kAutoStartServices, m_autoStart->isChecked());
     m_options.Set(CProgramOptions::kMinimizeToTray, m_minimizeToTray->isChecked());
     m_options.Set(CProgramOptions::kAllowShutdown, m_allowShutdown->isChecked());
     SetModified(false);
+    ApplyRunAtLogOn(before);
     // Stored at once as well as at exit: after a crash the options would
     // otherwise be lost while the log-on entry of bit 0x1 stays.
     std::string error;
     if (!m_options.Save(&error))
         vlt::ShowMessageBox(L"The program options could not be saved: " + vlt::Utf8ToWide(error), MB_ICONWARNING,
                             this);
+}
+
+void CProgOptPP_Gen::ApplyRunAtLogOn(uint32_t flagsBefore)
+{
+    std::string error;
+    if (m_options.UpdateRunList(flagsBefore, m_programPath, &error))
+        return;
+    // The entry is as it was (it is replaced whole or not at all).
+    const bool was = (flagsBefore & CProgramOptions::kRunAtLogOn) != 0;
+    m_options.Set(CProgramOptions::kRunAtLogOn, was);
+    m_runAtLogOn->setChecked(was);
+    vlt::ShowMessageBox(L"The start at log-on could not be changed: " + vlt::Utf8ToWide(error), MB_ICONWARNING, this);
 }

@@ -1,5 +1,7 @@
 #include "CProgOptSheet.h"
 
+#include <utility>
+
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -7,8 +9,8 @@
 
 #include "CProgOptPP_Gen.h"
 
-CProgOptSheet::CProgOptSheet(CProgramOptions& options, QWidget* parent)
-    : QDialog(parent), m_page(new CProgOptPP_Gen(options, this))
+CProgOptSheet::CProgOptSheet(CProgramOptions& options, std::string programPath, QWidget* parent)
+    : QDialog(parent), m_page(new CProgOptPP_Gen(options, std::move(programPath), this))
 {
     setWindowTitle(QStringLiteral("Program Options"));
     setModal(true);

@@ -1,6 +1,9 @@
 #pragma once
 // The modal sheet "Program Options" with its one page "General": OK and
-// Apply put the page's boxes into the options, Cancel leaves them alone.
+// Apply put the page's boxes into the options and change the start at log-on
+// of programPath, Cancel leaves them alone.
+#include <string>
+
 #include <QDialog>
 
 class CProgOptPP_Gen;
@@ -10,7 +13,7 @@ class QPushButton;
 class CProgOptSheet : public QDialog {
     Q_OBJECT
 public:
-    explicit CProgOptSheet(CProgramOptions& options, QWidget* parent = nullptr);
+    CProgOptSheet(CProgramOptions& options, std::string programPath, QWidget* parent = nullptr);
 
     CProgOptPP_Gen* Page() const { return m_page; }
     QPushButton* ApplyButton() const { return m_apply; }

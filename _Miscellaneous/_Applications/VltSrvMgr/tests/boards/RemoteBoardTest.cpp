@@ -23,6 +23,8 @@
 #include "FirmwarePackage.h"
 #include "FwTestFiles.h"
 #include "RemoteTestHost.h"
+#include "ServiceHostOptions.h"
+#include "ServiceProtocol.h"
 #include "TQ8Sim.h"
 #include "TQ8_64.h"
 #include "TestSupport.h"
@@ -312,6 +314,53 @@ TEST_F(RemoteBoardTest, StandbyOnTheHandleBlockedInACallTakesAConnectionOfItsOwn
     DisconnectFromDeviceTQ8(probe);
 }
 
+namespace {
+
+constexpr uint32_t kRecordedSamples = 4 * 65536;
+
+// A recording of kRecordedSamples into the file of files, written on the
+// server.
+TQ8_REC_SESSION_PARAMS ServerRecording(TQ8_FILE_WRITE_PARAMS& files, const char* path)
+{
+    files = TQ8_FILE_WRITE_PARAMS{};
+    files.Fwp_ss = sizeof files;
+    files.Fwp_flags = TQ8_FWP_FLAG_DEFAULT;
+    files.Fwp_path1 = path;
+    TQ8_REC_SESSION_PARAMS params{};
+    params.Rsp_ss = sizeof params;
+    params.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST;
+    params.Rsp_acqSamples = 65536;
+    params.Rsp_samplesToRecord = kRecordedSamples;
+    params.Rsp_fileWrite = &files;
+    return params;
+}
+
+// One poll of the session's progress; its result in rc.
+TQ8_REC_SESSION_PROGRESS Poll(TQ8_REC_SESSION session, int32_t& rc)
+{
+    TQ8_REC_SESSION_PROGRESS progress{};
+    progress.Rpr_ss = sizeof progress;
+    rc = GetRecordingSessionProgressTQ8(session, &progress, 0);
+    FreeMemoryTQ8(progress.Rpr_errorText);
+    progress.Rpr_errorText = nullptr;
+    return progress;
+}
+
+// Polls every pauseMs until the session has ended or a poll fails.
+TQ8_REC_SESSION_PROGRESS PollUntilEnded(TQ8_REC_SESSION session, int32_t& rc, unsigned pauseMs)
+{
+    TQ8_REC_SESSION_PROGRESS progress{};
+    for (int i = 0; i < 500; ++i) {
+        progress = Poll(session, rc);
+        if (rc != TQ8_OK || progress.Rpr_status >= TQ8_REC_STATUS_COMPLETED)
+            break;
+        usleep(pauseMs * 1000);
+    }
+    return progress;
+}
+
+} // namespace
+
 TEST_F(RemoteBoardTest, RecordingsAreWrittenOnTheServerInsideItsServedFolders)
 {
     setenv("HOME", m_root.c_str(), 1); // the board service serves the home folder
@@ -319,35 +368,20 @@ TEST_F(RemoteBoardTest, RecordingsAreWrittenOnTheServerInsideItsServedFolders)
     TQ8_HANDLE h = Remote(kBoardA);
     ASSERT_NE(h, nullptr);
     TQ8_FILE_WRITE_PARAMS files{};
-    files.Fwp_ss = sizeof files;
-    files.Fwp_flags = TQ8_FWP_FLAG_DEFAULT;
-    files.Fwp_path1 = "C:\\rec\\x.rd8";
-    TQ8_REC_SESSION_PARAMS params{};
-    params.Rsp_ss = sizeof params;
-    params.Rsp_flags = TQ8_RSP_FLAGS_TO_HOST;
-    params.Rsp_acqSamples = 65536;
-    params.Rsp_samplesToRecord = 4 * 65536;
-    params.Rsp_fileWrite = &files;
+    TQ8_REC_SESSION_PARAMS params = ServerRecording(files, "C:\\rec\\x.rd8");
     TQ8_REC_SESSION session = nullptr;
     ASSERT_EQ(CreateRecordingSessionTQ8(h, &params, &session), TQ8_OK);
     ASSERT_EQ(ArmRecordingSessionTQ8(session), TQ8_OK);
-    TQ8_REC_SESSION_PROGRESS progress{};
-    for (int i = 0; i < 500; ++i) {
-        progress = TQ8_REC_SESSION_PROGRESS{};
-        progress.Rpr_ss = sizeof progress;
-        ASSERT_EQ(GetRecordingSessionProgressTQ8(session, &progress, 0), TQ8_OK);
-        FreeMemoryTQ8(progress.Rpr_errorText);
-        if (progress.Rpr_status >= TQ8_REC_STATUS_COMPLETED)
-            break;
-        usleep(10000);
-    }
+    int32_t rc = TQ8_OK;
+    const TQ8_REC_SESSION_PROGRESS progress = PollUntilEnded(session, rc, 10);
+    ASSERT_EQ(rc, TQ8_OK);
     EXPECT_EQ(progress.Rpr_status, TQ8_REC_STATUS_COMPLETED);
-    EXPECT_EQ(progress.Rpr_samplesRecorded, 4u * 65536u);
+    EXPECT_EQ(progress.Rpr_samplesRecorded, kRecordedSamples);
     uint32_t flags = 99;
     EXPECT_EQ(GetRecordingSessionOutFlagsTQ8(session, &flags), TQ8_OK);
     EXPECT_EQ(DeleteRecordingSessionTQ8(session), TQ8_OK);
     EXPECT_EQ(ArmRecordingSessionTQ8(session), TQ8_ERR_INVALID_HANDLE);
-    EXPECT_EQ(fs::file_size(m_root + "/rec/x.rd8"), 4u * 65536u);
+    EXPECT_EQ(fs::file_size(m_root + "/rec/x.rd8"), kRecordedSamples);
     EXPECT_TRUE(fs::exists(m_root + "/rec/x.rd8.vrdc"));
 
     // Outside the served folders: refused, and nothing written anywhere.
@@ -412,6 +446,78 @@ TEST_F(RemoteBoardTest, RefusedPathsAndSettingsAreExplained)
     EXPECT_EQ(why(true), std::to_string(TQ8_ERR_INVALID_ARG) + " The acquisition size of 2 samples is less than one "
                                                               "sample for each of the 4 active channels.");
     EXPECT_FALSE(fs::exists(m_root + "/fine.rd8"));
+}
+
+// A full host lets other computers in, but never by ending the connection
+// of a board that records: between its polls that connection is idle, and
+// its end would delete the recording.
+TEST_F(RemoteBoardTest, ARecordingOutlastsNewcomersFillingTheHost)
+{
+    constexpr unsigned kPollMs = 1000;
+    constexpr int kHostLimit = 4;
+    constexpr int kLateComers = 3;
+    setenv("HOME", m_root.c_str(), 1);
+    fs::create_directories(m_root + "/rec");
+    ServiceHostOptions limits;
+    limits.maxConnections = kHostLimit;
+    m_host.reset();
+    m_host = std::make_unique<RemoteTestHost>(m_root, 0, limits);
+    ASSERT_TRUE(m_host->Started());
+    const auto served = [](int fd, const std::string& request) {
+        std::string reply;
+        return fd >= 0 && srvtest::WriteAll(fd, srvtest::Frame(request)) && srvtest::ReadFrame(fd, reply)
+            && reply == kReplySuccess;
+    };
+    std::vector<int> clients;
+    // A connection is busy for a moment after its reply has gone; a newcomer
+    // that found nobody to take the place of was refused and tries again.
+    const auto newcomer = [&](const std::string& address) {
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            const int fd = srvtest::ConnectLoopbackFrom(address.c_str(), m_host->Port());
+            if (served(fd, srvtest::ConnectRequest()) && served(fd, srvtest::kPing)) {
+                clients.push_back(fd);
+                return true;
+            }
+            if (fd >= 0)
+                close(fd);
+            usleep(10000);
+        }
+        return false;
+    };
+
+    TQ8_HANDLE h = Remote(kBoardA);
+    ASSERT_NE(h, nullptr);
+    TQ8_FILE_WRITE_PARAMS files{};
+    TQ8_REC_SESSION_PARAMS params = ServerRecording(files, "C:\\rec\\held.rd8");
+    TQ8_REC_SESSION session = nullptr;
+    ASSERT_EQ(CreateRecordingSessionTQ8(h, &params, &session), TQ8_OK);
+    ASSERT_EQ(ArmRecordingSessionTQ8(session), TQ8_OK);
+    // The recording's computer holds one more connection, which only pings:
+    // its address is the busiest. Two other computers fill the host.
+    ASSERT_TRUE(newcomer("127.0.0.1"));
+    for (int i = 0; clients.size() + 1 < static_cast<size_t>(kHostLimit); ++i)
+        ASSERT_TRUE(newcomer("127.0.0." + std::to_string(2 + i)));
+
+    // After each poll every other connection speaks (those still served):
+    // the recording's connection is the longest idle; then another computer
+    // comes.
+    int32_t rc = TQ8_OK;
+    for (int i = 0; i < kLateComers; ++i) {
+        usleep(kPollMs * 1000);
+        Poll(session, rc);
+        ASSERT_EQ(rc, TQ8_OK) << "poll " << i;
+        for (int fd : clients)
+            served(fd, srvtest::kPing);
+        EXPECT_TRUE(newcomer("127.0.1." + std::to_string(1 + i))) << i;
+    }
+    const TQ8_REC_SESSION_PROGRESS progress = PollUntilEnded(session, rc, kPollMs);
+    ASSERT_EQ(rc, TQ8_OK);
+    EXPECT_EQ(progress.Rpr_status, TQ8_REC_STATUS_COMPLETED);
+    EXPECT_EQ(progress.Rpr_samplesRecorded, kRecordedSamples);
+    EXPECT_EQ(DeleteRecordingSessionTQ8(session), TQ8_OK);
+    EXPECT_EQ(fs::file_size(m_root + "/rec/held.rd8"), kRecordedSamples);
+    for (int fd : clients)
+        close(fd);
 }
 
 TEST_F(RemoteBoardTest, TimeStampFilesNamedByALinkOutOfTheServedFoldersAreRefused)

@@ -7,9 +7,8 @@
 #include "TQ8_64.h"
 #include "TestSupport.h"
 
-RemoteTestHost::RemoteTestHost(const std::string& root, uint16_t port)
+RemoteTestHost::RemoteTestHost(const std::string& root, uint16_t port, ServiceHostOptions options)
 {
-    ServiceHostOptions options;
     options.bindAddress = "127.0.0.1";
     m_manager = std::make_unique<CVltServiceMgr>(options);
     m_manager->SetBuiltInServices({CSvcFsWin32::Factory({root})});

@@ -5,13 +5,15 @@
 #include <memory>
 #include <string>
 
+#include "ServiceHostOptions.h"
 #include "TQ8_64.h"
 
 class CVltServiceMgr;
 
 class RemoteTestHost {
 public:
-    explicit RemoteTestHost(const std::string& root, uint16_t port = 0);
+    // options: the host's limits (it listens on 127.0.0.1 whatever they say).
+    explicit RemoteTestHost(const std::string& root, uint16_t port = 0, ServiceHostOptions options = {});
     ~RemoteTestHost();
     RemoteTestHost(const RemoteTestHost&) = delete;
     RemoteTestHost& operator=(const RemoteTestHost&) = delete;
