@@ -899,6 +899,15 @@ void CMainFrame::OnUserFirmwareGenerator()
     QGuiApplication::restoreOverrideCursor();
 }
 
+bool CMainFrame::PromptSaveAllSettings()
+{
+    for (CChildFrame* child : GetChildFrames())
+        if (IBoardDocument* doc = child->IsDocumentClosed() ? nullptr : child->GetDocument();
+            doc && !doc->PromptSaveSettings())
+            return false;
+    return true;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (m_modalDepth > 0) {
@@ -914,7 +923,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (!m_app.SaveModifiedWorkspace()) {
+    if (!m_app.SaveModifiedWorkspace() || !PromptSaveAllSettings()) {
         event->ignore();
         return;
     }
