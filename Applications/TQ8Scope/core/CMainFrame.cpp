@@ -340,9 +340,11 @@ void CMainFrame::UpdateCommandUI()
     enable(cmd::kUserFirmwareGenerator, true);
     enable(cmd::kAppAbout, true);
     enable(cmd::kAppExit, true);
-    // New groups need a group that keeps a tab, so more than one document.
-    enable(cmd::kNewHorzTabGroup, m_tabs->CanCreateGroup(false));
-    enable(cmd::kNewVertTabGroup, m_tabs->CanCreateGroup(true));
+    // Offered with more than one document; they act where a group can be
+    // made (the tab menu offers them only there).
+    const bool documents = m_tabs->SubWindows().size() > 1;
+    enable(cmd::kNewHorzTabGroup, documents);
+    enable(cmd::kNewVertTabGroup, documents);
     enable(cmd::kMoveToNextTabGroup, m_tabs->CanMoveToGroup(true));
     enable(cmd::kMoveToPrevTabGroup, m_tabs->CanMoveToGroup(false));
     // No help content exists to show.
