@@ -180,6 +180,10 @@ void CChildFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    if (!m_closed && m_doc && !m_doc->PromptSaveSettings()) {
+        event->ignore();
+        return;
+    }
     CloseDocument();
     event->accept();
 }

@@ -1462,8 +1462,7 @@ void CMainDoc::OnCopySettingsFrom()
     if (!m_devices)
         return;
     CDeviceManagerTQ8::HandleList list;
-    if (!m_devices->SelectDevices(list, CDeviceManagerTQ8::kWithDocument,
-                                  CDeviceManagerTQ8::kSelSingle | CDeviceManagerTQ8::kSelAlwaysAsk,
+    if (!m_devices->SelectDevices(list, CDeviceManagerTQ8::kWithDocument, CDeviceManagerTQ8::kSelSingle,
                                   L"Copy settings from which TQ3300 device?", {m_device}) ||
         list.empty())
         return;

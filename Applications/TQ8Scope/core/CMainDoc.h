@@ -196,7 +196,7 @@ public:
     void SetModified(bool modified);
     bool LoadSettingsFile(const std::wstring& path);
     bool SaveSettingsFile(const std::wstring& path);
-    bool PromptSaveSettings();
+    bool PromptSaveSettings() override;
     bool OnSaveSettings();
     bool OnSaveSettingsAs();
     // Loads entry index of the recent list; a failed load removes it.

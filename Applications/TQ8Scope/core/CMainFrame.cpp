@@ -340,9 +340,11 @@ void CMainFrame::UpdateCommandUI()
     enable(cmd::kUserFirmwareGenerator, true);
     enable(cmd::kAppAbout, true);
     enable(cmd::kAppExit, true);
-    // New groups need a group that keeps a tab, so more than one document.
-    enable(cmd::kNewHorzTabGroup, m_tabs->CanCreateGroup(false));
-    enable(cmd::kNewVertTabGroup, m_tabs->CanCreateGroup(true));
+    // Offered with more than one document; they act where a group can be
+    // made (the tab menu offers them only there).
+    const bool documents = m_tabs->SubWindows().size() > 1;
+    enable(cmd::kNewHorzTabGroup, documents);
+    enable(cmd::kNewVertTabGroup, documents);
     enable(cmd::kMoveToNextTabGroup, m_tabs->CanMoveToGroup(true));
     enable(cmd::kMoveToPrevTabGroup, m_tabs->CanMoveToGroup(false));
     // No help content exists to show.
@@ -899,6 +901,15 @@ void CMainFrame::OnUserFirmwareGenerator()
     QGuiApplication::restoreOverrideCursor();
 }
 
+bool CMainFrame::PromptSaveAllSettings()
+{
+    for (CChildFrame* child : GetChildFrames())
+        if (IBoardDocument* doc = child->IsDocumentClosed() ? nullptr : child->GetDocument();
+            doc && !doc->PromptSaveSettings())
+            return false;
+    return true;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
     if (m_modalDepth > 0) {
@@ -914,7 +925,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (!m_app.SaveModifiedWorkspace()) {
+    if (!m_app.SaveModifiedWorkspace() || !PromptSaveAllSettings()) {
         event->ignore();
         return;
     }

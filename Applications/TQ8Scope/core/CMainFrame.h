@@ -146,6 +146,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Each board's save-modified question; false at the first Cancel.
+    bool PromptSaveAllSettings();
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();

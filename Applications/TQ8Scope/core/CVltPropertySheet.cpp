@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "CPropertyPage.h"
+#include "TitleFit.h"
 
 CVltPropertySheet::CVltPropertySheet(const QString& caption, QWidget* parent, int firstPage)
     : QDialog(parent), m_tabs(new QTabWidget(this)), m_firstPage(firstPage)
@@ -25,6 +26,8 @@ CVltPropertySheet::CVltPropertySheet(const QString& caption, QWidget* parent, in
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     layout->addWidget(buttons);
+    // A sheet of one narrow page would cut its title.
+    vlt::KeepTitleShown(this);
 }
 
 int CVltPropertySheet::AddPage(QWidget* page, const QString& caption)

@@ -29,6 +29,9 @@ public:
     // The document's close: ends recording and continuous mode and lets go
     // of its board, before its window goes.
     virtual void CloseDocument() = 0;
+    // Asked before the document's window or the program closes: false
+    // keeps them open.
+    virtual bool PromptSaveSettings() { return true; }
     // Application notifications: 0 plot options changed, 1 device list
     // changed, 2 before a workspace save, 3 after a workspace load.
     virtual void OnAppNotify(IBoardDocument* sender, int type, void* object) = 0;

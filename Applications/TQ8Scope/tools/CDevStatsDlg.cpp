@@ -12,6 +12,7 @@
 #include "DialogItems.h"
 #include "ErrorBox.h"
 #include "TextConv.h"
+#include "TitleFit.h"
 
 namespace {
 
@@ -40,6 +41,8 @@ CDevStatsDlg::CDevStatsDlg(QWidget* parent, TQ8_HANDLE device)
     setWindowTitle(kCaption);
     Refresh();
     AppendBoardNameToTitle(this, m_device, kErrorBoxNameFlags);
+    // The board's name makes the title wider than the counters.
+    vlt::KeepTitleShown(this);
 }
 
 void CDevStatsDlg::BuildControls()

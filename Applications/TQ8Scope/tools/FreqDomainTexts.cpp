@@ -89,11 +89,17 @@ std::vector<int> SortedPeakRows(const std::vector<FftPeak>& peaks, int32_t sort)
     std::iota(rows.begin(), rows.end(), 0);
     const int32_t column = sort & kSortColumnMask;
     const bool ascending = static_cast<uint32_t>(sort) & kSortReversed;
-    std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
-        const double ka = SortKey(peaks[a], column);
-        const double kb = SortKey(peaks[b], column);
-        return ascending ? ka < kb : ka > kb;
-    });
+    // Whole units of (second - first): rows less than 1 apart compare equal.
+    const auto compare = [&](int first, int second) {
+        const double difference = std::trunc(SortKey(peaks[second], column) - SortKey(peaks[first], column));
+        return ascending ? -difference : difference;
+    };
+    // Such an order is not transitive, which the standard sorts require; an
+    // insertion sort needs no more than each pair's answer, and keeps the
+    // list order of rows that compare equal.
+    for (size_t i = 1; i < rows.size(); ++i)
+        for (size_t j = i; j > 0 && compare(rows[j - 1], rows[j]) > 0; --j)
+            std::swap(rows[j - 1], rows[j]);
     return rows;
 }
 } // namespace freqtext

@@ -31,6 +31,7 @@ std::wstring MinMaxText(double minimum, double maximum, bool signedSamples);
 // The sort value after a click on a column header.
 int32_t SortAfterClick(int32_t sort, int32_t column);
 // Row order (indexes into peaks) for the sort value: descending by the
-// column's exact value, ascending with the reversed bit; ties keep list order.
+// column's value, ascending with the reversed bit; rows whose values differ
+// by less than 1 compare equal and keep their list order.
 std::vector<int> SortedPeakRows(const std::vector<FftPeak>& peaks, int32_t sort);
 } // namespace freqtext

@@ -14,35 +14,26 @@
 
 namespace {
 
-// The boards that got the change being passed on. Each board hands it to
-// the boards it controls directly, after it followed it itself, so deeper
-// boards read the new value; the set makes each board get it once, also
-// when the relations run in a circle.
-std::set<const CMainDoc*>* g_reached = nullptr;
+// The boards passing a change on, outermost first. A board that follows the
+// change and passes it on again while it is among them (relations damaged
+// into a circle) does not.
+std::set<const CMainDoc*> g_passing;
 
 } // namespace
 
+// Every board below this one gets the change, also those controlled through
+// a board in between: each follows its own controller.
 void CFormView_Scope::PropagatePlotParameter(DISPID id)
 {
     CDeviceManagerTQ8* devices = GetDocument().GetDeviceManager();
-    if (!devices)
+    if (!devices || !g_passing.insert(&GetDocument()).second)
         return;
-    std::set<const CMainDoc*> reached{&GetDocument()};
-    const bool outermost = g_reached == nullptr;
-    if (outermost)
-        g_reached = &reached;
-    g_reached->insert(&GetDocument());
     CDeviceManagerTQ8::HandleList controlled;
     devices->GetControlledDevices(GetDeviceHandle(), controlled);
-    for (TQ8_HANDLE handle : controlled) {
-        if (devices->GetController(handle) != GetDeviceHandle())
-            continue;
-        CMainDoc* doc = devices->GetDocument(handle);
-        if (doc && g_reached->insert(doc).second)
+    for (TQ8_HANDLE handle : controlled)
+        if (CMainDoc* doc = devices->GetDocument(handle))
             doc->UpdateAllViews(dochint::kPlotParameters, reinterpret_cast<void*>(intptr_t(id)));
-    }
-    if (outermost)
-        g_reached = nullptr;
+    g_passing.erase(&GetDocument());
 }
 
 void CFormView_Scope::SyncFromController(DISPID id)

@@ -11,8 +11,7 @@
 #include "MessageBox.h"
 
 COpts_RecPP::COpts_RecPP(CMainApp& app, QWidget* parent)
-    : CPropertyPage(QStringLiteral("Data Recording"), parent), m_app(app),
-      m_params(app.GetWorkspace().GetRecParamsManager())
+    : CPropertyPage(QStringLiteral("Data Recording"), parent), m_params(app.GetWorkspace().GetRecParamsManager())
 {
     auto* group = new QGroupBox(QStringLiteral("Data transfer size"), this);
     auto* grid = new QGridLayout(group);
@@ -65,10 +64,7 @@ bool COpts_RecPP::OnApply()
         m_transfer->selectAll();
         return false;
     }
-    if (samples != m_params->TransferSamples) {
-        m_params->TransferSamples = samples;
-        // Otherwise a change made just before exit would go without a question.
-        m_app.GetWorkspace().SetModified(true);
-    }
+    // The workspace is not marked modified: the value goes with its next save.
+    m_params->TransferSamples = samples;
     return CPropertyPage::OnApply();
 }

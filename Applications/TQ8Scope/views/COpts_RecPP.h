@@ -22,7 +22,6 @@ public:
     static bool ParseUnsigned(const QString& text, uint32_t& value);
 
 private:
-    CMainApp& m_app;
     CRecParamsManager* m_params;
     QLineEdit* m_transfer;
 };

@@ -409,9 +409,9 @@ void CSyncMgrDlg::OnOutputChosen(int n)
                                      : L"Failed to associate TQ3300 to this HUB3300-6 output. The selected TQ3300 "
                                        L"device is not hardware configured for external synchronization",
                             MB_ICONERROR, this);
+        // The output is left free, and shows "<No device>".
+        inst->SetOutputDevice(n, nullptr);
     }
-    // The list shows what the output holds now: a refused board leaves the
-    // board that was bound there before.
     ShowOutputs();
 }
 

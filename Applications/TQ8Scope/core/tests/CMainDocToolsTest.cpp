@@ -324,7 +324,7 @@ TEST_F(MainDocTest, RegisterCacheRefreshFailureShowsTheBox)
 
 // ---- Copying settings from another board
 
-TEST_F(MainDocTest, CopySettingsFromTheChosenBoard)
+TEST_F(MainDocTest, CopySettingsFromTheOnlyOtherBoardWithoutAskingOrFromTheChosenOne)
 {
     TestDoc& doc = NewDoc();
     TestDoc& other = NewDoc();
@@ -333,16 +333,31 @@ TEST_F(MainDocTest, CopySettingsFromTheChosenBoard)
     other.SetStartSample(128);
     other.SetSampleCount(65536);
     devices->SetInteractive(true);
+    int asked = 0;
+    CDeviceManagerTQ8::HandleList offered;
+    TQ8_HANDLE choice = nullptr;
     devmgr_test::SelectionAnswer pick([&](const CDeviceManagerTQ8::HandleList& candidates) {
-        // This board is not offered.
-        EXPECT_EQ(candidates, CDeviceManagerTQ8::HandleList{other.GetDeviceHandle()});
-        return candidates;
+        ++asked;
+        offered = candidates;
+        return CDeviceManagerTQ8::HandleList{choice};
     });
     doc.OnCopySettingsFrom();
+    EXPECT_EQ(asked, 0);
     EXPECT_EQ(GetTriggerModeTQ8(doc.GetDeviceHandle(), 1), 1);
     EXPECT_EQ(doc.GetStartSample(), 128u);
     EXPECT_EQ(doc.GetSampleCount(), 65536u);
     EXPECT_EQ(doc.CountTexts(L"Hardware settings copied"), 1u);
+    // With two others the user picks one; this board is not offered.
+    TestDoc& third = NewDoc();
+    choice = third.GetDeviceHandle();
+    doc.OnCopySettingsFrom();
+    EXPECT_EQ(asked, 1);
+    std::sort(offered.begin(), offered.end());
+    CDeviceManagerTQ8::HandleList others{other.GetDeviceHandle(), third.GetDeviceHandle()};
+    std::sort(others.begin(), others.end());
+    EXPECT_EQ(offered, others);
+    EXPECT_EQ(GetTriggerModeTQ8(doc.GetDeviceHandle(), 1), GetTriggerModeTQ8(third.GetDeviceHandle(), 1));
+    EXPECT_NE(GetTriggerModeTQ8(doc.GetDeviceHandle(), 1), 1);
 }
 
 TEST_F(MainDocTest, CopySettingsToTheSelectedBoards)

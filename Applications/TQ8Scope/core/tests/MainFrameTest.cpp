@@ -872,15 +872,20 @@ TEST_F(ShellTest, TabGroupsThroughTheWindowMenu)
     EXPECT_EQ(Groups(frame), (Docs{{a, b}, {c}}));
     EXPECT_EQ(tabs->orientation(), Qt::Horizontal);
     EXPECT_EQ(frame->GetActiveDocument(), c);
-    // c's group keeps no other tab; the groups now lie side by side.
-    EXPECT_EQ(WindowMenu(frame), (GroupCommands{false, false, false, true}));
+    // New groups stay offered while more than one document is open; c's
+    // group keeps no other tab, so they change nothing.
+    EXPECT_EQ(WindowMenu(frame), (GroupCommands{true, true, false, true}));
+    EXPECT_FALSE(frame->OnCommand(cmd::kNewVertTabGroup));
+    EXPECT_FALSE(frame->OnCommand(cmd::kNewHorzTabGroup));
+    EXPECT_EQ(Groups(frame), (Docs{{a, b}, {c}}));
+    EXPECT_EQ(tabs->orientation(), Qt::Horizontal);
 
     Activate(frame, frame->FindChildFrame(a));
-    EXPECT_EQ(WindowMenu(frame), (GroupCommands{false, true, true, false}));
+    EXPECT_EQ(WindowMenu(frame), (GroupCommands{true, true, true, false}));
     frame->CommandAction(cmd::kMoveToNextTabGroup)->trigger();
     EXPECT_EQ(Groups(frame), (Docs{{b}, {c, a}}));
     EXPECT_EQ(frame->GetActiveDocument(), a);
-    EXPECT_EQ(WindowMenu(frame), (GroupCommands{false, true, false, true}));
+    EXPECT_EQ(WindowMenu(frame), (GroupCommands{true, true, false, true}));
     frame->CommandAction(cmd::kMoveToPrevTabGroup)->trigger();
     EXPECT_EQ(Groups(frame), (Docs{{b, a}, {c}}));
     EXPECT_EQ(frame->GetActiveDocument(), a);

@@ -1,6 +1,7 @@
 #include "CDevStatsDlg.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -8,6 +9,7 @@
 #include "CommandIds.h"
 #include "DocToolsFixture.h"
 #include "DocumentToolWindows.h"
+#include "TitleFit.h"
 
 using doc_tools_test::BoardName;
 using doc_tools_test::PumpUntil;
@@ -143,6 +145,19 @@ TEST_F(DevStatsTest, CaptionsFollowAutoRefresh)
     Box(dlg, "autoRefresh")->setChecked(false);
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("TQ3300 Driver Statistics"));
     EXPECT_FALSE(dlg.IsAutoRefreshing());
+}
+
+TEST_F(DevStatsTest, WindowIsWideEnoughForEachOfItsTitles)
+{
+    CMainDoc& doc = NewDoc();
+    CDevStatsDlg dlg(nullptr, doc.GetDeviceHandle());
+    dlg.show();
+    QCoreApplication::processEvents();
+    EXPECT_GE(dlg.width(), vlt::TitleBarWidth(dlg.windowTitle()));
+    Box(dlg, "autoRefresh")->setChecked(true);
+    QCoreApplication::processEvents();
+    EXPECT_GE(dlg.width(), vlt::TitleBarWidth(dlg.windowTitle()));
+    Box(dlg, "autoRefresh")->setChecked(false);
 }
 
 TEST_F(DevStatsTest, TimerTickRefreshes)

@@ -42,10 +42,13 @@ TEST(FreqDomainTexts, HeaderClicksFlipOrChangeTheColumn)
     EXPECT_EQ(sort, kSortBin);
 }
 
-TEST(FreqDomainTexts, RowsCloserThanOneAreStillOrdered)
+TEST(FreqDomainTexts, RowsLessThanOneApartCompareEqual)
 {
-    std::vector<FftPeak> peaks = {{10, -3.4, 1.0}, {30, -3.1, 3.0}, {20, -3.9, 2.0}, {40, -3.1, 4.0}};
-    EXPECT_EQ(SortedPeakRows(peaks, kSortPower), (std::vector<int>{1, 3, 0, 2})); // tie keeps order
-    EXPECT_EQ(SortedPeakRows(peaks, static_cast<int32_t>(kSortReversed)), (std::vector<int>{2, 0, 1, 3}));
+    // Levels -3.4, -3.1 and -3.9 lie within 1 dB of each other: they keep
+    // their list order; -1.2 is more than 1 dB above them all.
+    std::vector<FftPeak> peaks = {{10, -3.4, 1.0}, {30, -3.1, 3.0}, {20, -3.9, 2.0}, {40, -1.2, 4.0}};
+    EXPECT_EQ(SortedPeakRows(peaks, kSortPower), (std::vector<int>{3, 0, 1, 2}));
+    EXPECT_EQ(SortedPeakRows(peaks, static_cast<int32_t>(kSortReversed)), (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(SortedPeakRows(peaks, kSortBin), (std::vector<int>{3, 1, 2, 0}));
+    EXPECT_EQ(SortedPeakRows(peaks, kSortFreq | static_cast<int32_t>(kSortReversed)), (std::vector<int>{0, 2, 1, 3}));
 }

@@ -1,6 +1,10 @@
 // The board windows of the program on virtual boards, used as a user does:
 // the Edit menu over a setting field, and tab groups at the main window's
 // opening size.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -23,10 +27,12 @@
 #include "CMainDoc.h"
 #include "CMainFrame.h"
 #include "CScopeView.h"
+#include "CommandIds.h"
 #include "DocStateFlags.h"
 #include "DocTestSupport.h"
 #include "MessageBox.h"
 #include "ScopeTestSupport.h"
+#include "TextConv.h"
 
 namespace {
 
@@ -59,9 +65,100 @@ protected:
         return undo;
     }
 
+    // Board i with its settings saved to a file of its own, then changed
+    // (its trigger mode) without saving.
+    CMainDoc* ChangedBoardWithFile(size_t i)
+    {
+        auto* doc = dynamic_cast<CMainDoc*>(Board(i)->GetDocument());
+        EXPECT_NE(doc, nullptr);
+        if (!doc)
+            return nullptr;
+        const std::wstring path = vlt::Utf8ToWide((m_dir / ("board" + std::to_string(i) + ".tq8set")).string());
+        EXPECT_TRUE(doc->SaveSettingsFile(path));
+        doc->SetSettingsPath(path, false);
+        const int32_t mode = GetTriggerModeTQ8(doc->GetDeviceHandle(), 1);
+        EXPECT_EQ(SetTriggerModeTQ8(doc->GetDeviceHandle(), mode == 1 ? 0 : 1), 0);
+        doc->SetModified(true);
+        return doc;
+    }
+    static std::string FileText(const std::wstring& path)
+    {
+        std::ifstream in(vlt::WideToUtf8(path));
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    static std::wstring Question(const std::wstring& path)
+    {
+        return L"Save changes to modified settings file: " + std::filesystem::path(path).filename().wstring() + L"?";
+    }
+
     CMainFrame* frame = nullptr;
     vlt::MessageBoxRecorder boxes;
 };
+
+TEST_F(BoardWindowUseTest, ClosingAChangedBoardWindowAsksToSaveItsSettingsFile)
+{
+    CDeviceManagerTQ8* devices = app->GetDeviceManager();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_NE(app->OpenDeviceDocument(devices->ConnectVirtualDevice(), docstate::kLimitPlotData), nullptr);
+    // Cancel keeps the window and its changes; No closes it and leaves the
+    // file alone; Yes saves the file, then closes.
+    for (const int answer : {IDCANCEL, IDNO, IDYES}) {
+        CMainDoc* doc = ChangedBoardWithFile(0);
+        ASSERT_NE(doc, nullptr);
+        const std::wstring path = doc->GetSettingsPath();
+        const std::string saved = FileText(path);
+        CChildFrame* board = Board(0);
+        const size_t count = frame->GetChildFrames().size();
+        boxes.Clear();
+        boxes.QueueAnswer(answer);
+        frame->GetTabGroups()->SetActiveSubWindow(qobject_cast<QMdiSubWindow*>(board->parentWidget()));
+        ASSERT_TRUE(frame->OnCommand(cmd::kFileClose));
+        QCoreApplication::processEvents();
+        ASSERT_EQ(boxes.Count(), 1u) << answer;
+        EXPECT_EQ(boxes.LastText(), Question(path));
+        EXPECT_EQ(boxes.Boxes().back().style, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION));
+        EXPECT_EQ(frame->GetChildFrames().size(), answer == IDCANCEL ? count : count - 1) << answer;
+        EXPECT_EQ(FileText(path) == saved, answer != IDYES) << answer;
+        if (answer == IDCANCEL) {
+            EXPECT_TRUE(doc->IsModified());
+            doc->SetModified(false);
+            boxes.Clear();
+            ASSERT_TRUE(frame->OnCommand(cmd::kFileClose));
+            QCoreApplication::processEvents();
+            EXPECT_EQ(boxes.Count(), 0u);
+            EXPECT_EQ(frame->GetChildFrames().size(), count - 1);
+        }
+    }
+}
+
+TEST_F(BoardWindowUseTest, QuittingAsksToSaveEachChangedSettingsFile)
+{
+    for (const int answer : {IDCANCEL, IDNO, IDYES}) {
+        app->SetAppFlags(0x4, 0x4); // no question for the unnamed workspace
+        CMainDoc* doc = ChangedBoardWithFile(0);
+        ASSERT_NE(doc, nullptr);
+        const std::wstring path = doc->GetSettingsPath();
+        const std::string saved = FileText(path);
+        boxes.Clear();
+        boxes.QueueAnswer(answer);
+        EXPECT_EQ(frame->close(), answer != IDCANCEL) << answer;
+        ASSERT_EQ(boxes.Count(), 1u) << answer;
+        EXPECT_EQ(boxes.LastText(), Question(path));
+        EXPECT_EQ(FileText(path) == saved, answer != IDYES) << answer;
+        if (answer == IDCANCEL) {
+            EXPECT_TRUE(frame->isVisible());
+            EXPECT_EQ(frame->GetChildFrames().size(), 1u);
+            doc->SetModified(false);
+            ASSERT_TRUE(frame->close());
+        }
+        app.reset();
+        ASSERT_TRUE(StartProgram({L"-virtual"}));
+        frame = app->GetMainFrame();
+        frame->show();
+    }
+}
 
 TEST_F(BoardWindowUseTest, EditMenuOverATypedFieldLeavesTheEditPendingAndServesIt)
 {

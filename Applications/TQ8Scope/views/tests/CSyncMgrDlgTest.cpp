@@ -212,7 +212,7 @@ TEST_F(SyncMgrDlgTest, BoardNotSetForExternalSyncIsRefusedAndTheListReturns)
     EXPECT_EQ(a.GetSyncDeviceId(), 0);
 }
 
-TEST_F(SyncMgrDlgTest, RefusalKeepsTheBoardBoundBefore)
+TEST_F(SyncMgrDlgTest, RefusalClearsTheOutput)
 {
     auto& a = Board(5001);
     auto& b = Board(5002);
@@ -221,13 +221,15 @@ TEST_F(SyncMgrDlgTest, RefusalKeepsTheBoardBoundBefore)
     Choose(1, 1);
     Choose(2, 2);
     ASSERT_EQ(boxes.Count(), 0u);
-    // b is on output 2 already: output 1 keeps a.
+    // b is on output 2 already: output 1 is refused it and left free.
     Choose(1, 2);
     EXPECT_EQ(boxes.LastText(), kBoundElsewhere);
-    EXPECT_EQ(Output(1)->currentText(), Name(a.GetDeviceHandle()));
-    EXPECT_EQ(mgr.FindInstance(id)->GetOutputDevice(0), a.GetDeviceHandle());
-    EXPECT_EQ(a.GetSyncDeviceId(), id);
+    EXPECT_EQ(Output(1)->currentIndex(), 0);
+    EXPECT_EQ(Output(1)->currentText(), QStringLiteral("<No device>"));
+    EXPECT_EQ(mgr.FindInstance(id)->GetOutputDevice(0), nullptr);
+    EXPECT_EQ(a.GetSyncDeviceId(), 0);
     EXPECT_EQ(b.GetSyncOutputIndex(), 1);
+    EXPECT_EQ(Output(2)->currentText(), Name(b.GetDeviceHandle()));
 }
 
 TEST_F(SyncMgrDlgTest, ResetAllOutputsAsksFirst)

@@ -8,13 +8,16 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include "CPlotSrcFormatPP.h"
 #include "CRecDataCtxAdvPP.h"
 #include "CRecDataCtxStdPP.h"
+#include "CVltPropertySheet.h"
 #include "FileDialog.h"
 #include "MainFrameSheets.h"
 #include "Mnemonic.h"
@@ -22,6 +25,7 @@
 #include "ScopeTestSupport.h"
 #include "SystemErrorText.h"
 #include "TextConv.h"
+#include "TitleFit.h"
 
 namespace {
 
@@ -254,6 +258,30 @@ const CFormView_Scope::CPlotSrcState* PlottedFile(CFormView_Scope* panel, const 
             return &state;
         }
     return nullptr;
+}
+
+// A file without context data has only its format page: the sheet is as
+// wide as its title, not only as its page.
+TEST_F(RecordedDataPagesTest, SheetWithOnlyTheFormatPageShowsItsWholeTitle)
+{
+    FormDoc& doc = NewDoc();
+    Build(doc);
+    const std::filesystem::path file = m_dir / "bare.rd8";
+    std::ofstream(file, std::ios::binary) << std::string(4096, 'x');
+    const std::wstring path = vlt::Utf8ToWide(file.string());
+    ASSERT_TRUE(panel->AddFileSource(path, CFormView_Scope::kAutomaticType, 0));
+    uint32_t id = 0;
+    ASSERT_NE(PlottedFile(panel, path, &id), nullptr);
+    CVltPropertySheet sheet(QString::fromWCharArray(kRecordedDataDetailsTitle), nullptr, 0);
+    sheet.HideApplyButton();
+    auto* format = new CPlotSrcFormatPP;
+    ASSERT_TRUE(format->AttachSource(panel, id));
+    sheet.AddPage(format, format->GetCaption());
+    sheet.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sheet.Tabs()->count(), 1);
+    EXPECT_GE(sheet.width(), vlt::TitleBarWidth(sheet.windowTitle()));
+    EXPECT_GE(sheet.width(), sheet.layout()->minimumSize().width());
 }
 
 // A format the file holds no whole frame of, or a file that can no longer be

@@ -192,7 +192,7 @@ TEST_F(ScopeLabelsTest, PageWidthReachesOnlyCheckedControlledBoards)
     EXPECT_EQ(PageWidth(unchecked), before);
 }
 
-TEST_F(ScopeLabelsTest, ChainOfControllersGetsEachChangeOnce)
+TEST_F(ScopeLabelsTest, ChangeReachesEveryBoardBelowTheController)
 {
     Board top = NewBoard();
     Board middle = NewBoard();
@@ -200,14 +200,21 @@ TEST_F(ScopeLabelsTest, ChainOfControllersGetsEachChangeOnce)
     // A board that has a controller may not take controlled boards.
     Control(bottom, middle);
     Control(middle, top);
-    Check(middle, true);
+    Check(middle, false);
     Check(bottom, true);
-    const size_t middleBefore = middle.doc->CountHints(dochint::kPlotParameters);
+    // The board below an unchecked one is told too, and follows its own
+    // controller, which kept its width.
+    const uint32_t kept = PageWidth(middle);
     const size_t bottomBefore = bottom.doc->CountHints(dochint::kPlotParameters);
-    const uint32_t width = PageWidth(bottom) == 4096 ? 2048 : 4096;
-    top.panel->GetControl()->put_PageWidth(width);
-    EXPECT_EQ(middle.doc->CountHints(dochint::kPlotParameters) - middleBefore, 1u);
+    top.panel->GetControl()->put_PageWidth(kept == 4096 ? 2048 : 4096);
     EXPECT_EQ(bottom.doc->CountHints(dochint::kPlotParameters) - bottomBefore, 1u);
+    EXPECT_EQ(PageWidth(middle), kept);
+    EXPECT_EQ(PageWidth(bottom), kept);
+    // With both checked the change reaches the bottom through the middle.
+    Check(middle, true);
+    const uint32_t width = PageWidth(top) == 1024 ? 512 : 1024;
+    top.panel->GetControl()->put_PageWidth(width);
+    EXPECT_EQ(PageWidth(middle), width);
     EXPECT_EQ(PageWidth(bottom), width);
 }
 
