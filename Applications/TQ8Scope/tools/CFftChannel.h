@@ -24,7 +24,11 @@ public:
         int64_t traceId = kNoTrace;
         bool hidden = false;
         OLE_COLOR colour = 0xFFFFFF;
-        std::wstring noFigures; // why the spectrum on display has no figures
+        // Why the last block gave nothing new, so that what is shown is of
+        // an earlier one; empty after a good block.
+        std::wstring stale;
+        // Whether a good block has been shown (its figures set the size).
+        bool Shown() const { return metrics.fftSize != 0; }
     };
 
     CFftChannel() = default;
@@ -54,7 +58,6 @@ public:
     int32_t adcBits = 16;
     TQ8_HANDLE board = nullptr;
     uint64_t blockOffset = 0;
-    std::wstring readFailure; // why the last read failed; empty after a good one
     int preparedSize = 0;
     Result current;
     Result averaged;

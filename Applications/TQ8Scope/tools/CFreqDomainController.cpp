@@ -461,21 +461,16 @@ CFreqDomainController::BlockRead CFreqDomainController::ReadBlock(const CFftChan
 
 void CFreqDomainController::NoteRead(size_t first, size_t count, BlockRead read)
 {
-    if (read == BlockRead::Refused)
+    if (read != BlockRead::Failed)
         return;
-    for (size_t i = first; i < first + count && i < m_channels.size(); ++i) {
-        CFftChannel& channel = *m_channels[i];
-        if (read == BlockRead::Done) {
-            channel.readFailure.clear();
-            continue;
-        }
-        // Not shown as if it were current: no spectrum, no figures, the reason instead.
-        channel.readFailure = m_readFailure;
-        RemoveTrace(channel.current);
-        channel.current.metrics = FftMetrics{};
-        std::fill(channel.current.peaks.begin(), channel.current.peaks.end(), FftPeak{});
-        channel.blockOffset = 0;
-    }
+    for (size_t i = first; i < first + count && i < m_channels.size(); ++i)
+        KeepPrevious(*m_channels[i], m_readFailure);
+}
+
+void CFreqDomainController::KeepPrevious(CFftChannel& channel, const std::wstring& reason)
+{
+    for (CFftChannel::Result* result : {&channel.current, &channel.averaged})
+        result->stale = freqtext::StaleNote(result->Shown(), reason);
 }
 
 bool CFreqDomainController::BlockBytes(uint64_t n, uint64_t channels, uint64_t sampleSize, uint64_t& bytes)
@@ -490,8 +485,14 @@ bool CFreqDomainController::BlockBytes(uint64_t n, uint64_t channels, uint64_t s
 bool CFreqDomainController::Transform(CFftChannel& channel, size_t start, int stride)
 {
     const int n = FftSize();
-    uint8_t* trace = channel.TraceBytes(channel.current);
-    FftMetrics* metrics = &channel.current.metrics;
+    try {
+        m_scratch.resize(static_cast<size_t>(n / 2));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    uint8_t* trace = m_scratch.data();
+    FftMetrics fresh = channel.current.metrics;
+    FftMetrics* metrics = &fresh;
     auto run = [&](auto* type) {
         using T = std::remove_pointer_t<decltype(type)>;
         const T* samples = reinterpret_cast<const T*>(m_block.data()) + start;
@@ -513,7 +514,12 @@ bool CFreqDomainController::Transform(CFftChannel& channel, size_t start, int st
     }
     if (result != 0)
         return false;
-    NoteMissingNoise(channel.current, channel.rate);
+    if (!TakeResult(channel, channel.current, fresh)) {
+        // The block adds nothing, not even to the average.
+        KeepPrevious(channel, m_noFigures);
+        return false;
+    }
+    channel.averaged.stale.clear();
     channel.blockOffset = m_lastOffset;
     if (m_options.flags & CFFTOptions::kFlagPeakTracking)
         CopyPeaks(channel.current.peaks);
@@ -532,11 +538,14 @@ void CFreqDomainController::CheckSnrThreshold(const CFftChannel& channel)
 bool CFreqDomainController::AccumulateAverage(CFftChannel& channel)
 {
     const int32_t count = channel.averageCount + 1;
-    if (m_fft.AccumulateAverage(channel.TraceBytes(channel.averaged), FftSize(), channel.sum.data(), count,
-                                channel.rate, &channel.averaged.metrics) != 0)
+    FftMetrics fresh = channel.averaged.metrics;
+    if (m_fft.AccumulateAverage(m_scratch.data(), FftSize(), channel.sum.data(), count, channel.rate, &fresh) != 0)
         return false;
-    NoteMissingNoise(channel.averaged, channel.rate);
     channel.averageCount = count;
+    if (!TakeResult(channel, channel.averaged, fresh)) {
+        channel.averaged.stale = freqtext::StaleNote(channel.averaged.Shown(), m_noFigures);
+        return false;
+    }
     // The average just made stays on display; the next spectrum starts anew.
     if (m_options.avgRestartCount != 0 && channel.averageCount >= m_options.avgRestartCount)
         channel.RestartAverage();
@@ -545,23 +554,28 @@ bool CFreqDomainController::AccumulateAverage(CFftChannel& channel)
     return true;
 }
 
-// With so wide a noise margin that no noise bin is left, every ratio would
-// be one to nothing: the spectrum is shown, its figures are not, and the
-// window says why. Figures that cannot be computed for another reason (a
-// silent block) stay as they were.
-void CFreqDomainController::NoteMissingNoise(CFftChannel::Result& result, double rate)
+// A block without signal, noise or spur power (or with a noise margin that
+// leaves no noise) has no figures; its spectrum alone would be shown beside
+// figures and peaks of another block, so the result keeps all three. Its
+// mean and extremes are taken: they show what it held (silence, a stuck
+// input).
+bool CFreqDomainController::TakeResult(const CFftChannel& channel, CFftChannel::Result& result,
+                                       const FftMetrics& metrics)
 {
-    result.noFigures.clear();
-    const int n = m_fft.GetFftSize();
-    FftAnalysis analysis;
-    if (m_fft.GetMetricsResult() == 0 || m_fft.Analyze(n, m_fft.GetPower(), &analysis, rate) != 0 ||
-        !(analysis.signal > 0.0) || analysis.noiseBins > 0.0)
-        return;
-    result.noFigures = freqtext::NoNoiseLeftText(m_fft.GetExclusionPercent());
-    // What is known of this spectrum all the same.
-    result.metrics.fftSize = n;
-    result.metrics.rate = rate;
-    result.metrics.fundamental = analysis.fundamentalFraction * rate;
+    if (m_fft.GetMetricsResult() != 0) {
+        FftAnalysis analysis;
+        m_fft.Analyze(m_fft.GetFftSize(), m_fft.GetPower(), &analysis, channel.rate);
+        m_noFigures = freqtext::NoFiguresText(analysis, m_fft.GetExclusionPercent());
+        result.metrics.meanSample = metrics.meanSample;
+        result.metrics.minSample = metrics.minSample;
+        result.metrics.maxSample = metrics.maxSample;
+        return false;
+    }
+    if (uint8_t* trace = channel.TraceBytes(result))
+        std::memcpy(trace, m_scratch.data(), m_scratch.size());
+    result.metrics = metrics;
+    result.stale.clear();
+    return true;
 }
 
 void CFreqDomainController::CopyPeaks(std::vector<FftPeak>& to) const
@@ -756,7 +770,8 @@ CFreqDomainController::Display CFreqDomainController::GetDisplay() const
     }
 
     wchar_t buffer[64];
-    std::swprintf(buffer, 64, L"%u", static_cast<unsigned>(metrics.fftSize));
+    // Before the first good block, the size the next one will have.
+    std::swprintf(buffer, 64, L"%u", static_cast<unsigned>(metrics.fftSize != 0 ? metrics.fftSize : FftSize()));
     d.fftSize = buffer;
     if (channel && channel->blockOffset != 0) {
         std::swprintf(buffer, 64, L" (@Src+%llu)", static_cast<unsigned long long>(channel->blockOffset));
@@ -775,14 +790,8 @@ CFreqDomainController::Display CFreqDomainController::GetDisplay() const
     d.meanSample = Printf(L"%0.3f", metrics.meanSample);
     d.minMax = freqtext::MinMaxText(metrics.minSample, metrics.maxSample, channel && IsSignedType(channel->sampleType));
     d.averaged = IntText(channel ? channel->averageCount : 0);
-    if (channel)
-        d.readFailure = channel->readFailure;
-    if (result && !result->noFigures.empty()) {
-        for (std::wstring* figure :
-             {&d.snr, &d.sinad, &d.sfdr, &d.harmonic2, &d.harmonic3, &d.thd, &d.rmsNoise, &d.rmsTotal})
-            *figure = freqtext::kNoFigure;
-        d.figuresNote = result->noFigures;
-    }
+    if (result)
+        d.note = result->stale;
 
     if (result && d.peakList) {
         for (int entry : freqtext::SortedPeakRows(result->peaks, m_options.peakSort)) {

@@ -44,8 +44,7 @@ public:
         std::wstring rmsNoise, rmsTotal, meanSample, minMax, averaged;
         std::vector<PeakRow> peaks; // in sorted order
         int32_t peakSort = 0;
-        std::wstring readFailure;   // why the tab's channel could not be read last time
-        std::wstring figuresNote;   // why the tab's spectrum has no figures ("---")
+        std::wstring note; // why the last block gave nothing new for this tab
     };
 
     explicit CFreqDomainController(IFreqDomainHost& host);
@@ -132,15 +131,17 @@ private:
     enum class BlockRead { Done, Refused, Failed };
     // Failed leaves the reason in m_readFailure.
     BlockRead ReadBlock(const CFftChannel& channel, uint32_t readChannel);
-    // After a read: the reason of a failed one shown, the spectra of the
-    // source's channels first..first+count cleared; cleared after a good one.
+    // After a failed read: the source's channels first..first+count keep
+    // what they show, and say why.
     void NoteRead(size_t first, size_t count, BlockRead read);
+    static void KeepPrevious(CFftChannel& channel, const std::wstring& reason);
     uint64_t FirstSample(IScopeTQ8* main) const;
     bool Transform(CFftChannel& channel, size_t start, int stride);
     bool AccumulateAverage(CFftChannel& channel);
-    // After a transform or an average of the result: whether its figures
-    // could not be computed because the noise margin left no noise.
-    void NoteMissingNoise(CFftChannel::Result& result, double rate);
+    // After a transform or an average into m_scratch: the new trace and
+    // figures go to result when figures could be computed; false, with
+    // the reason in m_noFigures, when not.
+    bool TakeResult(const CFftChannel& channel, CFftChannel::Result& result, const FftMetrics& metrics);
     void CheckSnrThreshold(const CFftChannel& channel);
     bool PlotResult(CFftChannel& channel, bool averaged, uint32_t samples);
     void RemoveTrace(CFftChannel::Result& result);
@@ -156,6 +157,8 @@ private:
     int m_currentTab = -1;
     std::vector<double> m_block; // raw samples, kept aligned for any type
     std::wstring m_readFailure;  // of the last failed ReadBlock
+    std::wstring m_noFigures;    // of the last TakeResult that took nothing
+    std::vector<uint8_t> m_scratch; // the byte trace of a block not yet taken
     uint64_t m_lastOffset = 0;
     uint32_t m_scaleSize = 0;
     double m_displayRate = 0.0;

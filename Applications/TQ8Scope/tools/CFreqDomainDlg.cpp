@@ -157,13 +157,13 @@ void CFreqDomainDlg::BuildControls()
     m_colorKey->setObjectName(QStringLiteral("colorKey"));
     m_colorKey->setGeometry(16, 40 + 13 * kRowHeight + 6, 320, 14);
 
-    m_readFailure = new QLabel(this);
-    m_readFailure->setObjectName(QStringLiteral("readFailure"));
-    m_readFailure->setWordWrap(true);
-    m_readFailure->setAlignment(::Qt::AlignLeft | ::Qt::AlignTop);
-    m_readFailure->setTextInteractionFlags(::Qt::TextSelectableByMouse);
-    m_readFailure->setGeometry(16, 40 + 13 * kRowHeight + 28, 320, 4 * kRowHeight);
-    m_readFailure->hide();
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("note"));
+    m_note->setWordWrap(true);
+    m_note->setAlignment(::Qt::AlignLeft | ::Qt::AlignTop);
+    m_note->setTextInteractionFlags(::Qt::TextSelectableByMouse);
+    m_note->setGeometry(16, 40 + 13 * kRowHeight + 28, 320, 4 * kRowHeight);
+    m_note->hide();
 
     m_peakLabel = new QLabel(QStringLiteral("Peak frequencies"), this);
     m_peaks = new QTreeWidget(this);
@@ -428,10 +428,8 @@ void CFreqDomainDlg::Render()
         const QSignalBlocker block(m_hide);
         m_hide->setChecked(d.hidden);
     }
-    // A failed read says why first; a spectrum without figures says why.
-    const std::wstring& note = d.readFailure.empty() ? d.figuresNote : d.readFailure;
-    m_readFailure->setText(ToQ(note));
-    m_readFailure->setVisible(d.withChannels && !note.empty());
+    m_note->setText(ToQ(d.note));
+    m_note->setVisible(d.withChannels && !d.note.empty());
     if (d.withChannels)
         m_colorKey->SetFillColor(vlt::OleColorToQColor(d.keyFill));
     m_colorKey->SetLineColor(vlt::OleColorToQColor(d.keyLine));

@@ -58,7 +58,7 @@ public:
     QTreeWidget* PeakList() const { return m_peaks; }
     CColorKeyButton* ColorKey() const { return m_colorKey; }
     // Why the tab's channel could not be read, under its figures.
-    QLabel* ReadFailure() const { return m_readFailure; }
+    QLabel* Note() const { return m_note; }
     // The "&..." menu: one item per tab, numbered from 1 in its data.
     std::unique_ptr<QMenu> BuildTabMenu() const;
     void ChooseTab(int index);
@@ -99,7 +99,7 @@ private:
     QLabel* m_peakLabel = nullptr;
     QTreeWidget* m_peaks = nullptr;
     QLabel* m_noSources = nullptr;
-    QLabel* m_readFailure = nullptr;
+    QLabel* m_note = nullptr; // why the tab shows an earlier block
     QCheckBox* m_hide = nullptr;
     QPushButton* m_restart = nullptr;
     QPushButton* m_options = nullptr;

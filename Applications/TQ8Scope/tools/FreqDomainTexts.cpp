@@ -59,10 +59,23 @@ HRESULT SpanLabel(uint64_t x1, uint64_t x2, uint32_t fftSize, double rateMHz, st
     return S_OK;
 }
 
-std::wstring NoNoiseLeftText(double percent)
+std::wstring NoFiguresText(const FftAnalysis& analysis, double percent)
 {
-    return L"The noise margin of " + Format(L"%g", percent) +
-           L" % of the fundamental frequency leaves no bin for the noise, so no figures can be computed.";
+    if (!(analysis.signal > 0.0))
+        return L"The block holds no signal power.";
+    if (!(analysis.noiseBins > 0.0) && percent != 0.0)
+        return L"The noise margin of " + Format(L"%g", percent) +
+               L" % of the fundamental frequency leaves no bin for the noise.";
+    if (!(analysis.noise > 0.0) || !(analysis.noiseBins > 0.0))
+        return L"The block holds no noise power.";
+    return L"The block holds no spur power.";
+}
+
+std::wstring StaleNote(bool shownBefore, const std::wstring& reason)
+{
+    if (!shownBefore)
+        return reason;
+    return L"Trace, figures and peaks are those of the last good block; the new one gave none. " + reason;
 }
 
 std::wstring MinMaxText(double minimum, double maximum, bool signedSamples)

@@ -21,11 +21,12 @@ HRESULT SpanLabel(uint64_t x1, uint64_t x2, uint32_t fftSize, double rateMHz, st
 // Why a source's block could not be read: the source's own text when it
 // gives one, else the text the plot gives for a source that fails.
 std::wstring ReadFailureText(uint32_t srcId, HRESULT hr, const std::wstring& sourceText);
-// In place of a figure that could not be computed.
-inline constexpr wchar_t kNoFigure[] = L"---";
-// Why a spectrum has no figures: the noise margin of percent % left no
-// bin for the noise.
-std::wstring NoNoiseLeftText(double percent);
+// Why a block gave no figures, from its analysis: no signal, noise or spur
+// power, or a noise margin of percent % that left no bin for the noise.
+std::wstring NoFiguresText(const FftAnalysis& analysis, double percent);
+// The tab's line when a new block gave nothing: the reason alone while
+// nothing was shown yet, else that what is shown is of the last good block.
+std::wstring StaleNote(bool shownBefore, const std::wstring& reason);
 // "%d, %d" for signed samples, "%u, %u" otherwise, each truncated.
 std::wstring MinMaxText(double minimum, double maximum, bool signedSamples);
 // The sort value after a click on a column header.

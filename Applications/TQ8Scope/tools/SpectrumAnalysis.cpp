@@ -169,14 +169,12 @@ int ExclusionWidth(const FftAnalysis& a, int n, int half, double rate, double pe
     return width >= half ? half : static_cast<int>(width);
 }
 
-// width bins on each side of the signal span f-span+1 .. f+span-1: below
-// it the bins up to f-span, above it those from f+span. (A band that ended
-// at f-span-1 left bin f-span in the noise, so that the widest margin still
-// computed every figure from that one bin of the fundamental's skirt.)
+// Below the signal span the band ends at f-span-1, so bin f-span stays in
+// the noise; above it the band starts at f+span.
 bool IsExcluded(int k, const BinLayout& layout, int width, int half)
 {
-    const int low = std::max(layout.fundamental - layout.span - width + 1, 0);
-    const int lowEnd = layout.fundamental - layout.span + 1; // exclusive
+    const int low = std::max(layout.fundamental - layout.span - width, 0);
+    const int lowEnd = layout.fundamental - layout.span; // exclusive
     const int high = layout.fundamental + layout.span;
     const int highEnd = std::min(layout.fundamental + layout.span + width, half); // exclusive
     return (k >= low && k < lowEnd) || (k >= high && k < highEnd);

@@ -414,7 +414,7 @@ TEST_F(FreqDomainControllerTest, TheBoardIsReadOnlyBetweenAcquisitions)
     EXPECT_EQ(board.reads, 1);
     EXPECT_NE(own.FindTrace(L"Board - Ch. 2"), nullptr); // the last spectrum stays
     EXPECT_EQ(controller.Channel(1).current.metrics.snr, snr);
-    EXPECT_TRUE(controller.GetDisplay().readFailure.empty());
+    EXPECT_TRUE(controller.GetDisplay().note.empty());
 
     arbiter.arbiterAnswer = S_OK; // the acquisition completed and asks for the update
     EXPECT_TRUE(controller.UpdateSpectra(3));
@@ -422,60 +422,96 @@ TEST_F(FreqDomainControllerTest, TheBoardIsReadOnlyBetweenAcquisitions)
     EXPECT_EQ(board.lastOffset, 1000u);
 }
 
-TEST_F(FreqDomainControllerTest, AFailedReadClearsTheSpectrumAndShowsWhy)
+const std::wstring kStale = L"Trace, figures and peaks are those of the last good block; the new one gave none. ";
+
+TEST_F(FreqDomainControllerTest, AFailedReadKeepsTheLastSpectrumAndSaysWhy)
 {
     FakeSource& board = AddSource(3, L"Board", {100, 300}, 250.0);
     FakeSource& file = AddSource(5, L"File", {200}, 100.0);
+    controller.ApplyOptions(WithFlags(CFFTOptions::kFlagPeakTracking));
     controller.OnSourceAdded(3);
     controller.OnSourceAdded(5);
-    const std::wstring snr = ShowTab(1).snr;
-    ASSERT_NE(snr, L"0.000 dB");
+    const CFreqDomainController::Display good = ShowTab(1);
+    ASSERT_NE(good.snr, L"0.000 dB");
+    ASSERT_FALSE(good.peaks.empty());
 
     board.failWith = E_FAIL;
     board.errorText = L"Synchronous data transfer failed: no board";
     file.failWith = E_ABORT;
     EXPECT_FALSE(controller.UpdateSpectra(-1));
-    for (int tab : {0, 1}) {
-        const auto d = ShowTab(tab);
-        EXPECT_EQ(d.readFailure, board.errorText);
-        EXPECT_EQ(d.snr, L"0.000 dB");
-        EXPECT_EQ(d.fftSize, L"0");
-    }
-    EXPECT_EQ(own.FindTrace(L"Board - Ch. 1"), nullptr);
-    EXPECT_EQ(own.FindTrace(L"Board - Ch. 2"), nullptr);
-    EXPECT_EQ(ShowTab(2).readFailure, L"Failed to obtain data for data source 5 (HRESULT=0x80004004)");
+    for (int tab : {0, 1})
+        EXPECT_EQ(ShowTab(tab).note, kStale + board.errorText);
+    const CFreqDomainController::Display kept = ShowTab(1);
+    for (auto [now, was] : {std::pair{&kept.snr, &good.snr}, {&kept.fftSize, &good.fftSize},
+                            {&kept.rate, &good.rate}, {&kept.fundamental, &good.fundamental}})
+        EXPECT_EQ(*now, *was);
+    ASSERT_EQ(kept.peaks.size(), good.peaks.size());
+    EXPECT_EQ(kept.peaks[0].power, good.peaks[0].power);
+    EXPECT_NE(own.FindTrace(L"Board - Ch. 1"), nullptr);
+    EXPECT_NE(own.FindTrace(L"Board - Ch. 2"), nullptr);
+    EXPECT_EQ(ShowTab(2).note, kStale + L"Failed to obtain data for data source 5 (HRESULT=0x80004004)");
 
     board.failWith = S_OK;
     EXPECT_FALSE(controller.UpdateSpectra(-1)); // the file still fails
-    const auto back = ShowTab(1);
-    EXPECT_TRUE(back.readFailure.empty());
-    EXPECT_EQ(back.snr, snr);
-    EXPECT_NE(own.FindTrace(L"Board - Ch. 2"), nullptr);
-    EXPECT_FALSE(ShowTab(2).readFailure.empty());
+    EXPECT_TRUE(ShowTab(1).note.empty());
+    EXPECT_FALSE(ShowTab(2).note.empty());
 }
 
-// A noise margin so wide that no noise bin is left: the spectrum is shown,
-// its figures are not, and the window says why until a margin leaves noise.
-TEST_F(FreqDomainControllerTest, AMarginThatLeavesNoNoiseShowsNoFigures)
+// A block without noise (a margin that leaves none) or without any power
+// (silence) keeps the last good trace, figures and peaks, and says why.
+TEST_F(FreqDomainControllerTest, ABlockWithoutFiguresKeepsTheLastGoodOne)
 {
-    AddSource(1, L"File", {100}, 100.0);
+    // Bin f - span, the one noise bin a margin never takes, lies below the
+    // analysed bins for so low a tone.
+    FakeSource& file = AddSource(1, L"File", {10}, 100.0);
+    controller.ApplyOptions(WithFlags(CFFTOptions::kFlagPeakTracking | CFFTOptions::kFlagAveraging));
     controller.OnSourceAdded(1);
-    const CFreqDomainController::Display before = controller.GetDisplay();
-    ASSERT_NE(before.snr, L"0.000 dB");
+    const CFreqDomainController::Display good = controller.GetDisplay();
+    const std::vector<uint8_t> trace(controller.Channel(0).TraceBytes(controller.Channel(0).current),
+                                     controller.Channel(0).TraceBytes(controller.Channel(0).current) + kN / 2);
+    const int averaged = controller.Channel(0).averageCount;
+
     CFFTOptions o = controller.Options();
     o.exclusionPercent = 100000.0;
     controller.ApplyOptions(o);
-    ASSERT_TRUE(controller.UpdateSpectra(-1));
+    EXPECT_FALSE(controller.UpdateSpectra(-1));
     const CFreqDomainController::Display wide = controller.GetDisplay();
-    for (const std::wstring* figure : {&wide.snr, &wide.sinad, &wide.sfdr, &wide.thd, &wide.rmsNoise})
-        EXPECT_EQ(*figure, L"---");
-    EXPECT_EQ(wide.fftSize, before.fftSize);
+    EXPECT_EQ(wide.note, kStale + L"The noise margin of 100000 % of the fundamental frequency leaves no bin for "
+                                  L"the noise.");
+    for (auto [now, was] : {std::pair{&wide.snr, &good.snr}, {&wide.sfdr, &good.sfdr},
+                            {&wide.rmsNoise, &good.rmsNoise}, {&wide.fftSize, &good.fftSize}})
+        EXPECT_EQ(*now, *was);
+    ASSERT_EQ(wide.peaks.size(), good.peaks.size());
+    EXPECT_EQ(wide.peaks[0].bin, good.peaks[0].bin);
+    EXPECT_TRUE(std::equal(trace.begin(), trace.end(), controller.Channel(0).TraceBytes(controller.Channel(0).current)));
+    EXPECT_EQ(controller.Channel(0).averageCount, averaged); // nor added to the average
     EXPECT_NE(own.FindTrace(L"File - Ch. 1"), nullptr);
 
     o.exclusionPercent = 10.0;
     controller.ApplyOptions(o);
-    ASSERT_TRUE(controller.UpdateSpectra(-1));
+    file.SetFrames(std::vector<uint16_t>(kN, 32768));
+    EXPECT_FALSE(controller.UpdateSpectra(-1));
+    const CFreqDomainController::Display silent = controller.GetDisplay();
+    EXPECT_EQ(silent.note, kStale + L"The block holds no signal power.");
+    EXPECT_EQ(silent.snr, good.snr);
+    EXPECT_EQ(silent.minMax, L"32768, 32768"); // what the block held
+
+    file.SetFrames(Tones({300}, kN));
+    EXPECT_TRUE(controller.UpdateSpectra(-1));
     const CFreqDomainController::Display back = controller.GetDisplay();
-    EXPECT_NE(back.snr, L"---");
-    EXPECT_NE(back.snr, L"0.000 dB");
+    EXPECT_TRUE(back.note.empty());
+    EXPECT_NE(back.fundamental, good.fundamental);
+}
+
+// Before any good block there is nothing to keep: the reason alone, and
+// the size the spectrum will have.
+TEST_F(FreqDomainControllerTest, AFirstBlockThatFailsSaysOnlyWhy)
+{
+    FakeSource& file = AddSource(1, L"File", {100}, 100.0);
+    file.failWith = E_ABORT;
+    controller.OnSourceAdded(1);
+    const CFreqDomainController::Display d = controller.GetDisplay();
+    EXPECT_EQ(d.note, L"Failed to obtain data for data source 1 (HRESULT=0x80004004)");
+    EXPECT_EQ(d.fftSize, L"8192");
+    EXPECT_EQ(own.FindTrace(L"File - Ch. 1"), nullptr);
 }

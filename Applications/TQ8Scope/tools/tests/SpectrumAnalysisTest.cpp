@@ -274,10 +274,10 @@ TEST(SpectrumAnalysis, ExclusionRemovesOnlyNoiseBinsBesideTheSignal)
     ASSERT_EQ(0, AnalyzeSpectrum(n, p.data(), &excluded, 100.0, 100.0));
     // 100 % of the fundamental: w = fraction x N bins, i.e. about f.
     const int w = static_cast<int>(plain.fundamentalFraction * n);
-    const int low = std::max(f - span - w + 1, 0);
+    const int low = std::max(f - span - w, 0);
     const int highEnd = std::min(f + span + w, half);
     int removed = 0;
-    for (int k = std::max(low, 4); k <= f - span; ++k)
+    for (int k = std::max(low, 4); k < f - span; ++k)
         ++removed;
     for (int k = f + span; k < highEnd; ++k)
         if (!(k > 400 - 4 && k < 400 + 4) && !(k > 600 - 4 && k < 600 + 4))
@@ -287,19 +287,24 @@ TEST(SpectrumAnalysis, ExclusionRemovesOnlyNoiseBinsBesideTheSignal)
     EXPECT_EQ(excluded.harmonic2, plain.harmonic2);
     EXPECT_EQ(excluded.signal, plain.signal);
 
-    // One bin on each side (1.5, truncated): bins f - span and f + span,
-    // next to the signal span, are the first the band takes.
-    FftAnalysis narrow;
+    // One bin on each side (1.5, truncated): bins f - span - 1 and f + span.
+    p[f - span - 1] = 3.0;
+    p[f + span] = 5.0;
+    FftAnalysis narrow, narrowPlain;
+    ASSERT_EQ(0, AnalyzeSpectrum(n, p.data(), &narrowPlain, 100.0, 0.0));
     ASSERT_EQ(0, AnalyzeSpectrum(n, p.data(), &narrow, 100.0, 150.0 / (plain.fundamentalFraction * n)));
-    EXPECT_EQ(narrow.noiseBins, plain.noiseBins - 2);
+    EXPECT_EQ(narrow.noiseBins, narrowPlain.noiseBins - 2);
+    EXPECT_DOUBLE_EQ(narrow.noise, narrowPlain.noise - 8.0);
+    p[f - span - 1] = p[f + span] = 1.0;
 
-    // A band wider than the spectrum leaves no bin in the noise (not even
-    // bin f - span), never a negative sum, and nothing to divide by.
+    // A band wider than the spectrum still leaves bin f - span in the noise.
     p[f - span] = 0.25;
     FftAnalysis wide;
     ASSERT_EQ(0, AnalyzeSpectrum(n, p.data(), &wide, 100.0, 1e9));
-    EXPECT_EQ(wide.noise, 0.0);
-    EXPECT_EQ(wide.noiseBins, 0.0);
+    EXPECT_EQ(wide.noise, 0.25);
+    EXPECT_EQ(wide.noiseBins, 1.0);
+    // With that bin empty there is nothing left to divide by.
+    p[f - span] = 0.0;
     FftMetrics m;
     m.snr = 42.0;
     CFFT fft;
@@ -313,6 +318,32 @@ TEST(SpectrumAnalysis, ExclusionRemovesOnlyNoiseBinsBesideTheSignal)
     ASSERT_EQ(0, AnalyzeSpectrum(n, p.data(), &noRate, 0.0, 50.0));
     EXPECT_EQ(noRate.noise, plain.noise);
     EXPECT_EQ(noRate.noiseBins, plain.noiseBins);
+}
+
+// Counted by hand: 1024 points (span 9), every bin 1 but the tone on bin
+// 100 and bin f - span = 91 at 100. A 10.5 % margin is 10 bins: 81 .. 90
+// and 109 .. 118 leave the noise, bin 91 stays in it.
+TEST(SpectrumAnalysis, FiguresWithAMarginFollowTheBandBesideTheSignal)
+{
+    const int n = 1024;
+    std::vector<double> p(n / 2, 1.0);
+    p[100] = 1e6;
+    p[91] = 100.0;
+    CFFT fft;
+    fft.SetExclusionPercent(10.5);
+    FftMetrics m;
+    ASSERT_EQ(0, fft.ComputeMetrics(p.data(), &m, n, 1024.0));
+    const double signal = 1e6 + 16;          // bins 92 .. 108
+    const double harmonics = 7 + 7;          // 197 .. 203 and 297 .. 303
+    const double noiseBins = 508 - 17 - 14 - 20;
+    const double noise = noiseBins - 1 + 100; // bin 91 among them
+    const double spur = 3 + 100 + 3;          // bins 88 .. 94 around bin 91
+    EXPECT_DOUBLE_EQ(m.fundamental, 100.0);
+    EXPECT_NEAR(m.snr, Db(signal / noise), 1e-9);
+    EXPECT_NEAR(m.sinad, Db(signal / (noise + harmonics)), 1e-9);
+    EXPECT_NEAR(m.sfdr, Db(signal / spur), 1e-9);
+    EXPECT_NEAR(m.thd, Db(harmonics / signal), 1e-9);
+    EXPECT_NEAR(m.rmsNoiseCounts, std::sqrt(2 * noise) / (2 * noiseBins), 1e-12);
 }
 
 TEST(SpectrumAnalysis, PeakListKeepsTheHighestWithTheirBandPower)
