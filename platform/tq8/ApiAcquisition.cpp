@@ -21,17 +21,32 @@ int32_t LoadXml(IBoardBackend& b, std::string_view xml)
     return rc == TQ8_OK ? b.ApplySettings(loaded) : rc;
 }
 
-// Why the board would refuse the settings file: the reader's, the parser's
-// or the value's reason; empty when there is nothing to add to the code.
+// Why the board would refuse the settings text (named so in the parser's
+// reason): the parser's or the value's reason; empty when there is nothing
+// to add to the code.
+int32_t SettingsTextProblem(IBoardBackend& b, const std::string& text, const std::string& name, std::string& reason)
+{
+    if (!CAutoXmlDoc(XmlReadMemory(text, name, nullptr, XML_PARSE_NONET, &reason)))
+        return TQ8_ERR_BAD_SETTINGS;
+    CBoardSettings loaded = b.Settings();
+    return SettingsFromXml(text, b.Settings(), loaded, &reason);
+}
+
 int32_t SettingsFileProblem(IBoardBackend& b, const std::string& path, std::string& reason)
 {
     std::string text;
     if (!vlt::ReadWholeFile(path, text, &reason, kMaxSettingsXmlBytes))
         return TQ8_ERR_FILE_UNREADABLE;
-    if (!CAutoXmlDoc(XmlReadMemory(text, path, nullptr, XML_PARSE_NONET, &reason)))
-        return TQ8_ERR_BAD_SETTINGS;
-    CBoardSettings loaded = b.Settings();
-    return SettingsFromXml(text, b.Settings(), loaded, &reason);
+    return SettingsTextProblem(b, text, path, reason);
+}
+
+// The reason handed out, or none when the code says all.
+int32_t HandOutReason(int32_t rc, const std::string& why, wchar_t** reason)
+{
+    if (rc == TQ8_OK || why.empty())
+        return rc;
+    *reason = Lib().Memory().CopyWide(vlt::Utf8ToWide(why));
+    return *reason != nullptr ? rc : TQ8_ERR_NO_MEMORY;
 }
 
 // Blocking acquisitions watch their own handle: disconnecting it ends them.
@@ -127,10 +142,20 @@ int32_t GetSettingsFileErrorWTQ8(TQ8_HANDLE h, const wchar_t* path, wchar_t** re
             return TQ8_ERR_INVALID_ARG;
         std::string why;
         const int32_t rc = SettingsFileProblem(b, vlt::WideToUtf8(path), why);
-        if (rc == TQ8_OK || why.empty())
-            return rc;
-        *reason = Lib().Memory().CopyWide(vlt::Utf8ToWide(why));
-        return *reason != nullptr ? rc : TQ8_ERR_NO_MEMORY;
+        return HandOutReason(rc, why, reason);
+    });
+}
+
+int32_t GetSettingsStringErrorATQ8(TQ8_HANDLE h, const char* text, wchar_t** reason)
+{
+    if (reason != nullptr)
+        *reason = nullptr;
+    return WithBoard(__func__, h, [&](IBoardBackend& b) -> int32_t {
+        if (reason == nullptr || text == nullptr)
+            return TQ8_ERR_INVALID_ARG;
+        std::string why;
+        const int32_t rc = SettingsTextProblem(b, text, "settings", why);
+        return HandOutReason(rc, why, reason);
     });
 }
 

@@ -417,6 +417,8 @@ TQ8_API int32_t LoadSettingsFromFileXmlWTQ8(TQ8_HANDLE handle, uint32_t flags, c
  * and the value the board does not take; *reason NULL when the code says
  * all (0, or text that is no settings element). */
 TQ8_API int32_t GetSettingsFileErrorWTQ8(TQ8_HANDLE handle, const wchar_t* path, wchar_t** reason);
+/* The same for settings text that LoadSettingsFromStringXmlATQ8 refuses. */
+TQ8_API int32_t GetSettingsStringErrorATQ8(TQ8_HANDLE handle, const char* text, wchar_t** reason);
 /* encoding: NULL or "UTF-8". A file that cannot be written gives
  * TQ8_ERR_FILE_WRITE with errno set to the system's reason; errno is 0 after
  * any other result. */

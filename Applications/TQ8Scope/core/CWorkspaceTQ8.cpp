@@ -66,6 +66,17 @@ void AddLine(std::wstring& list, const std::wstring& line)
     list += L'\n';
 }
 
+// The element and the value of a board's settings that it refused, after
+// the library's text; empty when the library names none.
+std::wstring SettingsReason(TQ8_HANDLE device, const std::string& settings)
+{
+    wchar_t* reason = nullptr;
+    GetSettingsStringErrorATQ8(device, settings.c_str(), &reason);
+    const std::wstring text = reason ? L". " + std::wstring(reason) : L"";
+    FreeMemoryTQ8(reason);
+    return text;
+}
+
 // Shows the wait cursor while it lives.
 struct WaitCursor {
     WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -598,7 +609,7 @@ bool CWorkspaceTQ8::LoadDevices(const CWorkspaceFile& records)
         } else if (int32_t rc = LoadSettingsFromStringXmlATQ8(device, 0, entry.settings.c_str()); rc != TQ8_OK) {
             std::wstring line;
             FormatDeviceErrorText(line, rc, nullptr, device);
-            AddLine(settingsErrors, line);
+            AddLine(settingsErrors, line + SettingsReason(device, entry.settings));
         }
 
         // Only the flags a workspace keeps: a file cannot open a document

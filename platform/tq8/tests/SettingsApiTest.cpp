@@ -286,6 +286,33 @@ TEST_P(BoardApiTest, SettingsFileErrorNamesTheElementAndItsValue)
     EXPECT_EQ(reason, nullptr);
 }
 
+// Settings text, as a workspace holds it, is told the same way.
+TEST_P(BoardApiTest, SettingsStringErrorNamesTheElementAndItsValue)
+{
+    TQ8_HANDLE h = Board();
+    ASSERT_EQ(SetTriggerLevelATQ8(h, 44), TQ8_OK);
+    auto reasonFor = [&](const char* text, int32_t expected) {
+        wchar_t* reason = nullptr;
+        EXPECT_EQ(GetSettingsStringErrorATQ8(h, text, &reason), expected);
+        const std::wstring out = reason ? reason : L"";
+        EXPECT_EQ(FreeMemoryTQ8(reason), TQ8_OK);
+        return out;
+    };
+    const char* bad = "<TQ8Settings><TriggerLevelA>12</TriggerLevelA><MemoryRegionCount>-5</MemoryRegionCount>"
+                      "</TQ8Settings>";
+    EXPECT_EQ(LoadSettingsFromStringXmlATQ8(h, 0, bad), TQ8_ERR_BAD_SETTINGS);
+    const std::wstring reason = reasonFor(bad, TQ8_ERR_BAD_SETTINGS);
+    EXPECT_NE(reason.find(L"MemoryRegionCount holds \"-5\""), std::wstring::npos) << vlt::WideToUtf8(reason);
+    EXPECT_EQ(reasonFor("<TQ8Settings><TriggerLevelA>12</TriggerLevelA></TQ8Settings>", TQ8_OK), L"");
+    EXPECT_NE(reasonFor("<TQ8Settings><Trigger", TQ8_ERR_BAD_SETTINGS).find(L"settings"), std::wstring::npos);
+    EXPECT_EQ(GetTriggerLevelATQ8(h, 1), 44);
+    wchar_t* none = nullptr;
+    EXPECT_EQ(GetSettingsStringErrorATQ8(h, nullptr, &none), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(GetSettingsStringErrorATQ8(h, bad, nullptr), TQ8_ERR_INVALID_ARG);
+    EXPECT_EQ(GetSettingsStringErrorATQ8(nullptr, bad, &none), TQ8_ERR_INVALID_HANDLE);
+    EXPECT_EQ(none, nullptr);
+}
+
 TEST_P(BoardApiTest, CopyAndDefaults)
 {
     TQ8_HANDLE a = Board(1600);

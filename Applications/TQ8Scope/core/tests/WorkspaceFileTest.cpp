@@ -506,7 +506,10 @@ TEST_F(WorkspaceFileTest, AWorkspaceLoadedWithErrorsKeepsItsFile)
     vlt::SetFileDialogHandler(dialog);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.LastText().rfind(L"An error occurred applying hardware settings to one or more devices:", 0), 0u);
-    EXPECT_NE(boxes.LastText().find(L"Settings data is not valid for this device"), std::wstring::npos);
+    EXPECT_NE(boxes.LastText().find(L"Settings data is not valid for this device. The element ActiveChannels holds "
+                                    L"\"77\", which this device does not take"),
+              std::wstring::npos)
+        << vlt::WideToUtf8(boxes.LastText());
     EXPECT_EQ(app->GetMainFrame()->GetStatusText(), L"Workspace data loaded with errors from: " + WPath("old.tq8ws"));
     EXPECT_TRUE(Ws().IsModified());
     EXPECT_EQ(Ws().GetPath(), L"");
