@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include "CopyWithoutBreaks.h"
 #include "MessageBoxWatch.h"
 #include "Mnemonic.h"
 #include "TextConv.h"
@@ -32,11 +33,10 @@ QMessageBox::Icon IconOf(unsigned style)
 
 // A box wraps its text at blanks only: a long path would run past its right
 // edge. Such a run may break after each folder separator, and where it has
-// none for long, anywhere (a zero-width space, which shows nothing).
+// none for long, anywhere.
 std::wstring WithBreaksInLongRuns(const std::wstring& text)
 {
     constexpr size_t kLongRun = 40;
-    constexpr wchar_t kBreak = L'\u200B';
     std::wstring out;
     size_t run = 0, sinceBreak = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -55,7 +55,7 @@ std::wstring WithBreaksInLongRuns(const std::wstring& text)
         out += c;
         ++sinceBreak;
         if (run > kLongRun && (c == L'\\' || c == L'/' || sinceBreak >= kLongRun)) {
-            out += kBreak;
+            out += kBoxTextBreak;
             sinceBreak = 0;
         }
     }
@@ -66,6 +66,7 @@ int RealBox(const MessageBoxRequest& req)
 {
     QMessageBox box(IconOf(req.style), QString::fromStdString(WideToUtf8(req.caption)),
                     QString::fromStdWString(WithBreaksInLongRuns(req.text)), QMessageBox::NoButton, req.parent);
+    new CopyWithoutBreaks(box);
     // A box's text often holds a name or a path: it is shown as it is, with
     // every '&' and nothing read as markup.
     box.setTextFormat(Qt::PlainText);
