@@ -125,24 +125,20 @@ TEST(MessageBox, ALongPathWrapsInTheBox)
     EXPECT_EQ(read, QString::fromStdWString(text));
 }
 
-// What the box puts on the clipboard: the whole box by Ctrl+C, and the
-// label's text selected with the mouse, then copied.
-QString CopiedFromRealBox(const std::wstring& text, bool selection)
+// What Ctrl+C puts on the clipboard after the box's text is selected.
+QString CopiedFromRealBox(const std::wstring& text)
 {
     App();
     QString copied;
-    QTimer::singleShot(0, [&copied, selection] {
+    QTimer::singleShot(0, [&copied] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
-        QTimer::singleShot(0, box, [&copied, box, selection] {
+        QTimer::singleShot(0, box, [&copied, box] {
             QApplication::clipboard()->clear();
             auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-            QWidget* target = box;
-            if (selection && label) {
-                label->setSelection(0, int(label->text().size()));
-                target = label;
-            }
-            QTest::keyClick(target, Qt::Key_C, Qt::ControlModifier);
+            ASSERT_NE(label, nullptr);
+            label->setSelection(0, int(label->text().size()));
+            QTest::keyClick(label, Qt::Key_C, Qt::ControlModifier);
             copied = QApplication::clipboard()->text();
             box->done(QMessageBox::Cancel);
         });
@@ -156,16 +152,8 @@ TEST(MessageBox, ALongPathCopiesAsItWasGiven)
     std::wstring path = L"/recs";
     while (path.size() < 200)
         path += L"/folder" + std::to_wstring(path.size());
-    const QString given = QString::fromStdWString(path);
-    for (bool selection : {false, true}) {
-        SCOPED_TRACE(selection);
-        const QString copied = CopiedFromRealBox(L"Cannot write \"" + path + L"\".", selection);
-        EXPECT_FALSE(copied.contains(QChar(0x200B))) << copied.toStdString();
-        // Ctrl+C on the box itself copies nothing on some platforms.
-        if (selection || !copied.isEmpty()) {
-            EXPECT_TRUE(copied.contains(given)) << copied.toStdString();
-        }
-    }
+    const QString copied = CopiedFromRealBox(L"Cannot write \"" + path + L"\".");
+    EXPECT_EQ(copied, QString::fromStdWString(L"Cannot write \"" + path + L"\"."));
 }
 
 TEST(MessageBox, CloseAnswerFollowsTheButtons)
