@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QClipboard>
 #include <QDialog>
 #include <QLabel>
@@ -1048,6 +1049,79 @@ TEST_F(ShellTest, ClosingADocumentInASecondGroupLeavesTheOthersWorking)
     // The close of the last one still works.
     EXPECT_TRUE(frame->OnCommand(cmd::kFileClose));
     EXPECT_EQ(a->closed, 1);
+}
+
+namespace {
+
+// What a group shows: the window of its current tab, the one drawn on top,
+// and whether the keyboard is in that one.
+struct ShownWindow {
+    IBoardDocument* tab;
+    IBoardDocument* onTop;
+    bool focused;
+    bool operator==(const ShownWindow&) const = default;
+};
+
+IBoardDocument* DocOf(const QWidget* w)
+{
+    while (w && !qobject_cast<const QMdiSubWindow*>(w))
+        w = w->parentWidget();
+    auto* sub = qobject_cast<const QMdiSubWindow*>(w);
+    auto* child = sub ? qobject_cast<CChildFrame*>(sub->widget()) : nullptr;
+    return child ? child->GetDocument() : nullptr;
+}
+
+ShownWindow Shown(CMainFrame* frame, int group)
+{
+    CDocumentTabGroups* tabs = frame->GetTabGroups();
+    QMdiArea* area = tabs->Group(group);
+    QMdiSubWindow* tab = area->subWindowList(QMdiArea::CreationOrder).value(tabs->TabBar(group)->currentIndex());
+    IBoardDocument* onTop = DocOf(area->viewport()->childAt(area->viewport()->rect().center()));
+    return {DocOf(tab), onTop, tab && tab->isAncestorOf(QApplication::focusWidget())};
+}
+
+} // namespace
+
+TEST_F(ShellTest, ABoardOpenedWithCtrlNIsTheCurrentTabOfTheGroupInUse)
+{
+    PanesRestorer restore;
+    // A field in each window, to hold the keyboard.
+    CChildFrame::Panes().plotView = [](IBoardDocument&, QWidget* parent) { return new QLineEdit(parent); };
+    FakeWorkspace& ws = UseFakes();
+    ws.boards = {FakeHandle(0x10), FakeHandle(0x20), FakeHandle(0x30)};
+    ws.unopened = {FakeHandle(0x40), FakeHandle(0x50)};
+    // The board is chosen in a modal dialog, as in the device selection.
+    ws.onPick = [this] {
+        QDialog pick(app->GetMainFrame());
+        QTimer::singleShot(50, &pick, &QDialog::accept);
+        pick.exec();
+    };
+    ASSERT_TRUE(app->StartUp({}));
+    CMainFrame* frame = app->GetMainFrame();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    FakeDoc* a = docs[0];
+    FakeDoc* c = docs[2];
+    ASSERT_TRUE(frame->OnCommand(cmd::kNewVertTabGroup));
+
+    // The group in use is the one the keyboard is in, the second one first.
+    std::vector<FakeDoc*> added;
+    for (auto [group, inUse] : {std::pair{1, c}, std::pair{0, a}}) {
+        Activate(frame, frame->FindChildFrame(inUse));
+        frame->FindChildFrame(inUse)->findChild<QLineEdit*>()->setFocus();
+        frame->UpdateCommandUI();
+        const size_t before = docs.size();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
+        ASSERT_EQ(docs.size(), before + 1);
+        added.push_back(docs.back());
+        // What the dialog's closing leaves queued has its turn.
+        QTest::qWait(100);
+        EXPECT_EQ(Groups(frame)[size_t(group)].back(), added.back());
+        EXPECT_EQ(Shown(frame, group), (ShownWindow{added.back(), added.back(), true}));
+        EXPECT_EQ(frame->GetActiveDocument(), added.back());
+    }
+    EXPECT_EQ(Groups(frame), (std::vector<std::vector<IBoardDocument*>>{{a, docs[1], added[1]}, {c, added[0]}}));
+    EXPECT_EQ(Shown(frame, 1), (ShownWindow{added[0], added[0], false}));
 }
 
 // ---- Modal state -----------------------------------------------------------------

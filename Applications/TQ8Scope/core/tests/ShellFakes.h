@@ -101,8 +101,19 @@ public:
     void SetModified(bool m) override { modified = m; }
     std::wstring GetPath() const override { return path; }
     bool SupportsFiles() const override { return true; }
-    size_t GetDeviceCountWithoutDocument() const override { return 0; }
-    TQ8_HANDLE PickDeviceForNewDocument() override { return nullptr; }
+    size_t GetDeviceCountWithoutDocument() const override { return unopened.size(); }
+    // The boards not yet open, handed out in order; the user's choice is
+    // played by onPick.
+    TQ8_HANDLE PickDeviceForNewDocument() override
+    {
+        if (unopened.empty())
+            return nullptr;
+        if (onPick)
+            onPick();
+        TQ8_HANDLE device = unopened.front();
+        unopened.erase(unopened.begin());
+        return device;
+    }
     bool SelectDevices(std::vector<TQ8_HANDLE>& list, const std::wstring& prompt, const std::wstring&) override
     {
         lastPrompt = prompt;
@@ -120,6 +131,8 @@ public:
     CMainApp& m_app;
     std::vector<TQ8_HANDLE> boards;
     std::vector<TQ8_HANDLE> selection;
+    std::vector<TQ8_HANDLE> unopened;
+    std::function<void()> onPick;
     CRecParamsManager* recParams = nullptr;
     std::map<TQ8_HANDLE, bool> remote; // present = remote
     std::map<TQ8_HANDLE, IBoardDocument*> docs;
