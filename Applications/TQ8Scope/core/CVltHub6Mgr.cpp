@@ -36,17 +36,22 @@ SoftwareState& State()
     return state;
 }
 
-// 0 when the board can run on the unit's clock at rate; else the library's
-// code for a rate below or above what it takes. A board on its own clock is
-// not driven by the unit's rate.
-int32_t RateRefusal(TQ8_HANDLE board, double rate)
+// 0 when the board can run on the unit's clock at rate with that source and
+// those dividers; else the library's code for a rate below or above what it
+// takes. A board on its own clock is not driven by the unit's rate.
+int32_t RateRefusal(TQ8_HANDLE board, double rate, int32_t source, int32_t divider1, int32_t divider2)
 {
-    const int32_t source = GetAdcClockSourceTQ8(board, 1);
     if (source == TQ8_CLOCK_INTERNAL)
         return 0;
-    const double adcRate =
-        tq8::AdcRateMHz(source, 0.0, rate, GetExtClockDivider1TQ8(board, 1), GetExtClockDivider2TQ8(board, 1));
+    const double adcRate = tq8::AdcRateMHz(source, 0.0, rate, divider1, divider2);
     return tq8::AdcRateRefusal(adcRate, GetAdcInterleaveEnableTQ8(board, 1) > 0);
+}
+
+// The same, with the board's clock as it is set.
+int32_t RateRefusal(TQ8_HANDLE board, double rate)
+{
+    return RateRefusal(board, rate, GetAdcClockSourceTQ8(board, 1), GetExtClockDivider1TQ8(board, 1),
+                       GetExtClockDivider2TQ8(board, 1));
 }
 
 std::wstring ObjectErrorText(IVltHUB6* object)
@@ -307,6 +312,15 @@ std::wstring CVltHub6Mgr::CSyncInst::RateRefusals(double rate) const
         }
     }
     return refused;
+}
+
+int32_t CVltHub6Mgr::CSyncInst::ClockRefusal(TQ8_HANDLE board, int32_t source, int32_t divider1,
+                                             int32_t divider2) const
+{
+    double rate = 0.0;
+    if (!m_object || FAILED(m_object->GetDeviceClockRate(&rate)))
+        return 0;
+    return RateRefusal(board, rate, source, divider1, divider2);
 }
 
 bool CVltHub6Mgr::CSyncInst::SetClockRate(double rate)

@@ -67,6 +67,10 @@ public:
         // The bound boards that cannot run at rate, one line each with the
         // library's text; empty when all can.
         std::wstring RateRefusals(double rate) const;
+        // The library's code for the rate the unit's clock would give the
+        // board's ADC on that source and those dividers when the board does
+        // not run at it; 0 when it does, or when the unit cannot say its rate.
+        int32_t ClockRefusal(TQ8_HANDLE board, int32_t source, int32_t divider1, int32_t divider2) const;
 
     private:
         CMainDoc* DocumentOf(TQ8_HANDLE handle) const;

@@ -223,8 +223,8 @@ void CForm_Clocks::OnClockSource()
 {
     const TQ8_HANDLE device = GetDeviceHandle();
     const int source = m_source->currentIndex();
-    int32_t result = 0;
-    {
+    int32_t result = SyncClockRefusal(source, GetExtClockDivider1TQ8(device, 1), GetExtClockDivider2TQ8(device, 1));
+    if (result == 0) {
         CWaitCursor wait;
         if (source == TQ8_CLOCK_INTERNAL)
             ShowStatus(kWaitingForPll, 0);
@@ -381,7 +381,11 @@ void CForm_Clocks::OnDividers()
     const auto packed = uint32_t(data.toUInt());
     const auto div1 = int32_t(clocksform::Divider1(packed));
     const auto div2 = int32_t(clocksform::Divider2(packed));
-    if (!CheckResult(SetExtClockDividersTQ8(GetDeviceHandle(), div1, div2), L"Failed to set clock dividers: ")) {
+    const TQ8_HANDLE device = GetDeviceHandle();
+    int32_t result = SyncClockRefusal(GetAdcClockSourceTQ8(device, 1), div1, div2);
+    if (result == 0)
+        result = SetExtClockDividersTQ8(device, div1, div2);
+    if (!CheckResult(result, L"Failed to set clock dividers: ")) {
         RefreshScope refreshing(*this);
         FillDividerList();
         return;
@@ -392,6 +396,17 @@ void CForm_Clocks::OnDividers()
     ShowDividers();
     ShowStatus(L"Clock dividers updated (div1:" + std::to_wstring(div1) + L", div2:" + std::to_wstring(div2) + L")");
     SetModified();
+}
+
+// A board on its sync device's clock runs at what the unit gives it: a
+// source or dividers that would take it outside its rates are refused, as a
+// unit rate that would is.
+int32_t CForm_Clocks::SyncClockRefusal(int32_t source, int32_t divider1, int32_t divider2) const
+{
+    CMainDoc& doc = GetDocument();
+    CVltHub6Mgr* manager = doc.HasSyncOutput() ? doc.SyncManager() : nullptr;
+    const CVltHub6Mgr::CSyncInst* inst = manager ? manager->FindInstance(doc.GetSyncDeviceId()) : nullptr;
+    return inst ? inst->ClockRefusal(GetDeviceHandle(), source, divider1, divider2) : 0;
 }
 
 void CForm_Clocks::OnResetDcms()

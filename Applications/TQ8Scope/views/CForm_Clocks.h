@@ -76,6 +76,9 @@ private:
     // typed rate is the current one.
     bool KeepsRate(QLineEdit* edit, uint32_t editingBit, double typed, double current);
     void ApplySyncDeviceRate(double typed);
+    // The library's code when the sync device's clock would drive the board
+    // outside its rates on that source and those dividers; else 0.
+    int32_t SyncClockRefusal(int32_t source, int32_t divider1, int32_t divider2) const;
     void OnMasterClock(TQ8_HANDLE master);
 
     QComboBox* m_source = nullptr;

@@ -377,6 +377,50 @@ TEST_F(ClocksSyncTest, ARateTheBoardCannotRunAtIsRefused)
     EXPECT_EQ(rate, 1500.0);
 }
 
+// A unit's rate is taken while its board runs on its own clock; the board
+// then moves onto the unit's clock only where it runs at what that gives it.
+TEST_F(ClocksSyncTest, ASourceOrDividersThatTheUnitsClockWouldDriveOutOfRangeAreRefused)
+{
+    FormDoc& doc = NewLocalDoc(74, [](TQ8SIM_BOARD_DESC& d) { d.syncConfig = 1; });
+    doc.syncManager = sync.get();
+    const TQ8_HANDLE h = doc.GetDeviceHandle();
+    CVltHub6Mgr::CSyncInst* unit = sync->FindInstance(sync->AddVirtual());
+    ASSERT_TRUE(unit && unit->SetOutputDevice(0, h));
+    CForm_Clocks& form = NewForm(doc);
+    QComboBox* source = Combo(form, CForm_Clocks::kClockSourceId);
+    auto adcRate = [h] {
+        double rate = 0;
+        EXPECT_EQ(GetActualAdcAcqRateTQ8(h, &rate), 0);
+        return rate;
+    };
+    for (const auto& [unitRate, code] : {std::pair{100.0, TQ8_ERR_RATE_TOO_LOW}, std::pair{3000.0, TQ8_ERR_RATE_TOO_HIGH}}) {
+        SCOPED_TRACE(unitRate);
+        ASSERT_TRUE(unit->SetClockRate(unitRate)); // the board is on its own clock
+        boxes.Clear();
+        Choose(source, TQ8_CLOCK_EXTERNAL);
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.LastText(), form_test::BoxText(code, L"Failed to change ADC clock source: "));
+        EXPECT_EQ(GetAdcClockSourceTQ8(h, 0), TQ8_CLOCK_INTERNAL);
+        EXPECT_EQ(source->currentIndex(), TQ8_CLOCK_INTERNAL);
+        EXPECT_EQ(adcRate(), 1500.0);
+    }
+    // Halved, 3000 MHz is a rate the board runs at; without the halving it is not.
+    ASSERT_EQ(SetExtClockDividersTQ8(h, 2, 1), 0);
+    boxes.Clear();
+    Choose(source, TQ8_CLOCK_EXTERNAL);
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(adcRate(), 1500.0);
+    QComboBox* dividers = Combo(form, CForm_Clocks::kDividersId);
+    const int halved = dividers->currentIndex();
+    ASSERT_EQ(dividers->itemText(0), QStringLiteral("3000.000 MHz"));
+    Choose(dividers, 0);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.LastText(), form_test::BoxText(TQ8_ERR_RATE_TOO_HIGH, L"Failed to set clock dividers: "));
+    EXPECT_EQ(GetExtClockDivider1TQ8(h, 0), 2);
+    EXPECT_EQ(dividers->currentIndex(), halved);
+    EXPECT_EQ(adcRate(), 1500.0);
+}
+
 TEST_F(ClocksSyncTest, BoardOnTheSyncDevicesClockReportsItsRateAndThePlotShowsTimes)
 {
     FormDoc& doc = NewLocalDoc(72, [](TQ8SIM_BOARD_DESC& d) { d.syncConfig = 1; });
